@@ -1,0 +1,80 @@
+// Checked file I/O: every read, write and seek on a secured file goes through these, which turn
+// a file error into one message and a 0 result, so walkers can call, test for 0 and stop.
+
+#include <cstring>
+
+#include "engine/Korvane.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+
+namespace {
+
+// The system's text for a file error, cut to the room the messages give it.
+std::string ErrorText(const CFileException& e) {
+    char text[101];
+    e.GetErrorMessage(text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned long* bytesRead, int exact) {
+    unsigned long got = 0;
+    try {
+        got = file->Read(buffer, static_cast<unsigned>(count));
+    } catch (const CFileException& e) {
+        if (bytesRead) *bytesRead = 0;
+        AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(e).c_str()), MB_ICONSTOP);
+        return 0;
+    }
+    if (bytesRead) *bytesRead = got;
+    if (exact && got != count) {
+        AfxMessageBox("文件可能被修改，读文件错,");
+        return 0;
+    }
+    return 1;
+}
+
+int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) {
+    try {
+        file->Write(buffer, static_cast<unsigned>(count));
+    } catch (const CFileException& e) {
+        AfxMessageBox(Format("写文件出错.\n\n%s", ErrorText(e).c_str()), MB_ICONSTOP);
+        return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+template <typename Fn>
+int CheckedSeek(Fn&& seek) {
+    try {
+        seek();
+    } catch (const CFileException& e) {
+        AfxMessageBox(Format("写文件出错.\n%s", ErrorText(e).c_str()), MB_ICONSTOP);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int CKorvane::fSeek(CFile* file, long offset, unsigned origin) {
+    return CheckedSeek([&] { file->Seek(offset, origin); });
+}
+
+int CKorvane::fSeekToEnd(CFile* file) {
+    return CheckedSeek([&] { file->SeekToEnd(); });
+}
+
+int CKorvane::fSeekToBegin(CFile* file) {
+    return CheckedSeek([&] { file->SeekToBegin(); });
+}
+
+int CKorvane::AddEndofHead(CFile* package) {
+    const int32_t type = 4, second = 0;
+    const uint16_t crc = 0;
+    return fWriteBuf(package, &type, sizeof type) && fWriteBuf(package, &second, sizeof second) &&
+           fWriteBuf(package, &crc, sizeof crc);
+}

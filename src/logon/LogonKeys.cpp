@@ -1,0 +1,308 @@
+#include "logon/LogonKeys.h"
+
+#include <openssl/bio.h>
+#include <openssl/crypto.h>
+#include <openssl/pem.h>
+#include <openssl/rand.h>
+#include <openssl/rsa.h>
+
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace logon {
+namespace {
+
+struct PkeyCtxFree {
+    void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
+};
+struct BioFree {
+    void operator()(BIO* p) const { BIO_free(p); }
+};
+struct NameFree {
+    void operator()(X509_NAME* p) const { X509_NAME_free(p); }
+};
+using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree>;
+using BioPtr = std::unique_ptr<BIO, BioFree>;
+
+constexpr size_t kSaltLength = 16;
+constexpr size_t kHashLength = 32;
+constexpr long kValidSeconds = 10L * 365 * 24 * 3600;
+
+std::string NameEntry(const X509* cert, int nid) {
+    const X509_NAME* name = X509_get_subject_name(cert);
+    if (name == nullptr) return {};
+    int at = X509_NAME_get_index_by_NID(name, nid, -1);
+    if (at < 0) return {};
+    const ASN1_STRING* data = X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, at));
+    unsigned char* utf8 = nullptr;
+    int n = ASN1_STRING_to_UTF8(&utf8, data);
+    if (n < 0) return {};
+    std::string out(reinterpret_cast<char*>(utf8), static_cast<size_t>(n));
+    OPENSSL_free(utf8);
+    return out;
+}
+
+std::string ReadBio(BIO* bio) {
+    char* data = nullptr;
+    long n = BIO_get_mem_data(bio, &data);
+    return n > 0 ? std::string(data, static_cast<size_t>(n)) : std::string();
+}
+
+// Hands the password with its explicit length to PEM decryption.
+struct Passphrase {
+    const char* data;
+    size_t length;
+};
+
+int PassphraseCallback(char* buf, int size, int /*rwflag*/, void* u) {
+    const auto* p = static_cast<const Passphrase*>(u);
+    if (p->length > static_cast<size_t>(size)) return -1;
+    std::memcpy(buf, p->data, p->length);
+    return static_cast<int>(p->length);
+}
+
+// Runs an EVP_PKEY encrypt/decrypt-style operation with OAEP padding set up.
+template <typename Init, typename Op>
+int RunOaep(EVP_PKEY* key, Init init, Op op, const unsigned char* in, size_t length,
+            unsigned char* out, size_t room) {
+    if (key == nullptr || in == nullptr || out == nullptr) return -1;
+    PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+    if (!ctx || init(ctx.get()) <= 0 ||
+        EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_OAEP_PADDING) <= 0 ||
+        EVP_PKEY_CTX_set_rsa_oaep_md(ctx.get(), EVP_sha256()) <= 0 ||
+        EVP_PKEY_CTX_set_rsa_mgf1_md(ctx.get(), EVP_sha256()) <= 0) {
+        return -1;
+    }
+    size_t needed = 0;
+    if (op(ctx.get(), nullptr, &needed, in, length) <= 0 || needed > room) {
+        // The size query of a decryption is an upper bound; use a scratch buffer.
+        if (needed == 0 || needed > 16384) return -1;
+        std::vector<unsigned char> scratch(needed);
+        size_t got = needed;
+        int ok = op(ctx.get(), scratch.data(), &got, in, length);
+        int result = (ok > 0 && got <= room) ? static_cast<int>(got) : -1;
+        if (result > 0) std::memcpy(out, scratch.data(), got);
+        OPENSSL_cleanse(scratch.data(), scratch.size());
+        return result;
+    }
+    size_t got = room;
+    if (op(ctx.get(), out, &got, in, length) <= 0) return -1;
+    return static_cast<int>(got);
+}
+
+std::string Hex(const std::vector<unsigned char>& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+bool Unhex(std::string_view text, std::vector<unsigned char>& out) {
+    if (text.size() % 2 != 0) return false;
+    out.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        unsigned value = 0;
+        auto r = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
+        if (r.ec != std::errc() || r.ptr != text.data() + i + 2) return false;
+        out.push_back(static_cast<unsigned char>(value));
+    }
+    return true;
+}
+
+}  // namespace
+
+PkeyPtr GenerateRsaKey(int bits) {
+    return PkeyPtr(EVP_RSA_gen(static_cast<unsigned int>(bits)));
+}
+
+X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email,
+                           long serial) {
+    X509Ptr cert(X509_new());
+    std::unique_ptr<X509_NAME, NameFree> subject(X509_NAME_new());
+    if (!cert || !subject || key == nullptr) return nullptr;
+    auto text = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.c_str()); };
+    bool ok = X509_set_version(cert.get(), 2) == 1 &&
+              ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial) == 1 &&
+              X509_gmtime_adj(X509_getm_notBefore(cert.get()), 0) != nullptr &&
+              X509_gmtime_adj(X509_getm_notAfter(cert.get()), kValidSeconds) != nullptr &&
+              X509_NAME_add_entry_by_NID(subject.get(), NID_commonName, MBSTRING_UTF8,
+                                         text(name), -1, -1, 0) == 1;
+    if (ok && !email.empty()) {
+        ok = X509_NAME_add_entry_by_NID(subject.get(), NID_pkcs9_emailAddress, MBSTRING_ASC,
+                                        text(email), -1, -1, 0) == 1;
+    }
+    ok = ok && X509_set_subject_name(cert.get(), subject.get()) == 1 &&
+         X509_set_issuer_name(cert.get(), subject.get()) == 1 &&
+         X509_set_pubkey(cert.get(), key) == 1 && X509_sign(cert.get(), key, EVP_sha256()) > 0;
+    return ok ? std::move(cert) : nullptr;
+}
+
+std::string CertSubjectName(const X509* cert) {
+    return cert ? NameEntry(cert, NID_commonName) : std::string();
+}
+
+std::string CertEmail(const X509* cert) {
+    return cert ? NameEntry(cert, NID_pkcs9_emailAddress) : std::string();
+}
+
+std::vector<unsigned char> CertToDer(const X509* cert) {
+    if (cert == nullptr) return {};
+    unsigned char* der = nullptr;
+    int n = i2d_X509(cert, &der);
+    if (n <= 0) return {};
+    std::vector<unsigned char> out(der, der + n);
+    OPENSSL_free(der);
+    return out;
+}
+
+X509Ptr CertFromDer(const std::vector<unsigned char>& der) {
+    const unsigned char* p = der.data();
+    return X509Ptr(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
+}
+
+std::string CertToPem(const X509* cert) {
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!bio || cert == nullptr || PEM_write_bio_X509(bio.get(), cert) != 1) return {};
+    return ReadBio(bio.get());
+}
+
+X509Ptr ReadCertificateFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return nullptr;
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (bytes.empty()) return nullptr;
+    BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+    if (!bio) return nullptr;
+    X509Ptr cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    return cert ? std::move(cert) : CertFromDer(bytes);
+}
+
+std::vector<unsigned char> CertFingerprint(const std::vector<unsigned char>& der) {
+    std::vector<unsigned char> out(EVP_MAX_MD_SIZE);
+    unsigned int n = 0;
+    if (EVP_Digest(der.data(), der.size(), out.data(), &n, EVP_sha256(), nullptr) != 1) return {};
+    out.resize(n);
+    return out;
+}
+
+PkeyPtr PublicKeyOf(const X509* cert) {
+    return PkeyPtr(cert ? X509_get_pubkey(const_cast<X509*>(cert)) : nullptr);
+}
+
+int WrapWithPublicKey(EVP_PKEY* key, const unsigned char* in, size_t length, unsigned char* out,
+                      size_t room) {
+    return RunOaep(key, EVP_PKEY_encrypt_init, EVP_PKEY_encrypt, in, length, out, room);
+}
+
+int UnwrapWithPrivateKey(EVP_PKEY* key, const unsigned char* in, size_t length,
+                         unsigned char* out, size_t room) {
+    return RunOaep(key, EVP_PKEY_decrypt_init, EVP_PKEY_decrypt, in, length, out, room);
+}
+
+int SignSha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength,
+                   unsigned char* signature, size_t room) {
+    if (key == nullptr || digest == nullptr || digestLength != 20) return -1;
+    PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+    size_t needed = 0;
+    if (!ctx || EVP_PKEY_sign_init(ctx.get()) <= 0 ||
+        EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
+        EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_sha1()) <= 0 ||
+        EVP_PKEY_sign(ctx.get(), nullptr, &needed, digest, digestLength) <= 0 || needed > room) {
+        return -1;
+    }
+    size_t got = room;
+    if (EVP_PKEY_sign(ctx.get(), signature, &got, digest, digestLength) <= 0) return -1;
+    return static_cast<int>(got);
+}
+
+bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength,
+                      const unsigned char* signature, size_t signatureLength) {
+    if (key == nullptr || digest == nullptr || signature == nullptr || digestLength != 20) {
+        return false;
+    }
+    PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+    return ctx && EVP_PKEY_verify_init(ctx.get()) > 0 &&
+           EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) > 0 &&
+           EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_sha1()) > 0 &&
+           EVP_PKEY_verify(ctx.get(), signature, signatureLength, digest, digestLength) == 1;
+}
+
+std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length) {
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!bio || key == nullptr || length > 1024) return {};
+    // The password is passed as a callback so that its explicit length is kept.
+    Passphrase pass{password, length};
+    if (PEM_write_bio_PKCS8PrivateKey(bio.get(), key, EVP_aes_256_cbc(), nullptr, 0,
+                                      PassphraseCallback, &pass) != 1) {
+        return {};
+    }
+    return ReadBio(bio.get());
+}
+
+PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length) {
+    BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    if (!bio) return nullptr;
+    Passphrase pass{password, length};
+    return PkeyPtr(PEM_read_bio_PrivateKey(bio.get(), nullptr, PassphraseCallback, &pass));
+}
+
+PasswordVerifier MakePasswordVerifier(const char* password, size_t length, uint32_t iterations) {
+    PasswordVerifier v;
+    v.iterations = iterations == 0 ? kPasswordIterations : iterations;
+    v.salt.resize(kSaltLength);
+    v.hash.resize(kHashLength);
+    if (RAND_bytes(v.salt.data(), static_cast<int>(v.salt.size())) != 1 ||
+        PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), v.salt.data(),
+                          static_cast<int>(v.salt.size()), static_cast<int>(v.iterations),
+                          EVP_sha256(), static_cast<int>(v.hash.size()), v.hash.data()) != 1) {
+        return {};
+    }
+    return v;
+}
+
+bool CheckPasswordVerifier(const PasswordVerifier& verifier, const char* password,
+                           size_t length) {
+    if (verifier.iterations == 0 || verifier.hash.size() != kHashLength ||
+        verifier.salt.empty()) {
+        return false;
+    }
+    unsigned char derived[kHashLength];
+    bool ok = PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), verifier.salt.data(),
+                                static_cast<int>(verifier.salt.size()),
+                                static_cast<int>(verifier.iterations), EVP_sha256(),
+                                static_cast<int>(kHashLength), derived) == 1 &&
+              CRYPTO_memcmp(derived, verifier.hash.data(), kHashLength) == 0;
+    OPENSSL_cleanse(derived, sizeof derived);
+    return ok;
+}
+
+std::string EncodeVerifier(const PasswordVerifier& verifier) {
+    return "pbkdf2-sha256$" + std::to_string(verifier.iterations) + "$" + Hex(verifier.salt) +
+           "$" + Hex(verifier.hash);
+}
+
+bool DecodeVerifier(std::string_view text, PasswordVerifier& out) {
+    constexpr std::string_view kTag = "pbkdf2-sha256$";
+    if (text.substr(0, kTag.size()) != kTag) return false;
+    text.remove_prefix(kTag.size());
+    size_t a = text.find('$');
+    size_t b = a == std::string_view::npos ? a : text.find('$', a + 1);
+    if (b == std::string_view::npos) return false;
+    PasswordVerifier v;
+    auto r = std::from_chars(text.data(), text.data() + a, v.iterations);
+    if (r.ec != std::errc() || r.ptr != text.data() + a || v.iterations == 0) return false;
+    if (!Unhex(text.substr(a + 1, b - a - 1), v.salt) || !Unhex(text.substr(b + 1), v.hash) ||
+        v.salt.empty() || v.hash.size() != kHashLength) {
+        return false;
+    }
+    out = std::move(v);
+    return true;
+}
+
+}  // namespace logon

@@ -1,0 +1,78 @@
+#pragma once
+// A file opened by path, with the open and share modes the engine uses. Errors are thrown as
+// CFileException carrying the system's error text; only the engine's checked I/O catches them.
+// Offsets are 64-bit inside; the handle is closed by Close() or the destructor.
+
+#include <cstdint>
+#include <string>
+
+class CFileException {
+public:
+    enum Cause { none = 0, generic, fileNotFound, badPath, accessDenied, badSeek, hardIO, diskFull, endOfFile };
+
+    CFileException() = default;
+    CFileException(Cause cause, int osError, std::string path)
+        : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(path)) {}
+
+    // Copies the system's text for this error into `out` (at most max - 1 characters, always
+    // terminated) and returns 1, or 0 when there is no text.
+    int GetErrorMessage(char* out, unsigned max) const;
+    std::string ErrorText() const;
+
+    static CFileException FromErrno(int err, const std::string& path);
+
+    Cause m_cause = none;
+    int m_lOsError = 0;
+    std::string m_strFileName;
+};
+
+class CFile {
+public:
+    // Open flags, combined with |; the values are the framework's.
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareCompat = 0x0000,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoInherit = 0x0080,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+        typeText = 0x4000,
+        typeBinary = 0x8000,
+    };
+    enum SeekPosition : unsigned { begin = 0, current = 1, end = 2 };
+
+    CFile() = default;
+    // Opens or throws CFileException.
+    CFile(const std::string& path, unsigned flags);
+    virtual ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Returns false and fills *error (when given) instead of throwing.
+    virtual bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+    virtual unsigned Read(void* buffer, unsigned count);
+    virtual void Write(const void* buffer, unsigned count);
+    virtual uint64_t Seek(int64_t offset, unsigned from);
+    uint64_t SeekToEnd() { return Seek(0, end); }
+    void SeekToBegin() { Seek(0, begin); }
+    virtual uint64_t GetLength() const;
+    virtual void SetLength(uint64_t length);
+    virtual uint64_t GetPosition() const;
+    virtual void Flush();
+    virtual void Close();
+    // Closes without throwing; for clean-up paths after a failure.
+    virtual void Abort();
+    virtual bool IsOpen() const { return m_fd >= 0; }
+    const std::string& GetFilePath() const { return m_path; }
+
+protected:
+    [[noreturn]] void Throw(int err) const;
+
+    int m_fd = -1;
+    std::string m_path;
+};

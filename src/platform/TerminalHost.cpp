@@ -1,0 +1,172 @@
+#include "platform/TerminalHost.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/MessageBox.h"
+
+namespace {
+
+struct Choice {
+    const char* label;
+    int answer;
+};
+
+std::vector<Choice> ChoicesFor(unsigned type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
+    case MB_ABORTRETRYIGNORE: return {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
+    case MB_YESNOCANCEL: return {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
+    case MB_YESNO: return {{"Yes", IDYES}, {"No", IDNO}};
+    case MB_RETRYCANCEL: return {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
+    default: return {{"OK", IDOK}};
+    }
+}
+
+// Matches a typed answer against choice labels by number or by a case-insensitive prefix.
+int Pick(const std::string& typed, const std::vector<std::string>& labels) {
+    if (typed.empty()) return -1;
+    if (std::all_of(typed.begin(), typed.end(), ::isdigit)) {
+        size_t n = std::stoul(typed);
+        return n >= 1 && n <= labels.size() ? static_cast<int>(n - 1) : -1;
+    }
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const std::string& l = labels[i];
+        if (l.size() >= typed.size() &&
+            std::equal(typed.begin(), typed.end(), l.begin(),
+                       [](char a, char b) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)b); }))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+class TerminalProgress : public IProgressView {
+public:
+    TerminalProgress(FILE* out, std::string title) : m_out(out), m_title(std::move(title)) {}
+    ~TerminalProgress() override { Finish(); }
+
+    void Update(int percent, const std::string& path) override {
+        percent = std::clamp(percent, 0, 100);
+        constexpr int kWidth = 24;
+        int filled = percent * kWidth / 100;
+        std::string bar(static_cast<size_t>(filled), '#');
+        bar.append(static_cast<size_t>(kWidth - filled), '.');
+        std::string shown = path.size() > 48 ? "..." + path.substr(path.size() - 45) : path;
+        std::fprintf(m_out, "\r\033[K%s [%s] %3d%% %s", m_title.c_str(), bar.c_str(), percent, shown.c_str());
+        std::fflush(m_out);
+        m_drawn = true;
+    }
+    void Finish() override {
+        if (m_drawn) std::fprintf(m_out, "\n");
+        m_drawn = false;
+    }
+
+private:
+    FILE* m_out;
+    std::string m_title;
+    bool m_drawn = false;
+};
+
+class SilentProgress : public IProgressView {
+public:
+    void Update(int, const std::string&) override {}
+    void Finish() override {}
+};
+
+}  // namespace
+
+std::string OneLineMessage(const std::string& text) {
+    std::string out = "varnex: ";
+    for (char c : text) {
+        if (c == '\n') out += "\\n";
+        else if (c != '\r') out += c;
+    }
+    return out;
+}
+
+TerminalHost::TerminalHost()
+    : TerminalHost(stdin, stderr, isatty(fileno(stdin)) != 0, isatty(fileno(stderr)) != 0) {}
+
+TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgress)
+    : m_in(in), m_out(out), m_interactive(interactive), m_showProgress(showProgress) {}
+
+bool TerminalHost::ReadLine(std::string& line, bool masked) {
+    line.clear();
+    termios saved {};
+    bool restore = masked && tcgetattr(fileno(m_in), &saved) == 0;
+    if (restore) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(fileno(m_in), TCSAFLUSH, &quiet);
+    }
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(m_in)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        if (c != '\r') line += static_cast<char>(c);
+    }
+    if (restore) {
+        tcsetattr(fileno(m_in), TCSAFLUSH, &saved);
+        std::fprintf(m_out, "\n");
+    }
+    return any;
+}
+
+int TerminalHost::MessageBox(const std::string& text, unsigned type) {
+    if (!m_interactive) {
+        std::fprintf(m_out, "%s\n", OneLineMessage(text).c_str());
+        return CancellingAnswer(type);
+    }
+    std::fprintf(m_out, "%s\n", text.c_str());
+    std::vector<Choice> choices = ChoicesFor(type);
+    if (choices.size() == 1) return choices[0].answer;
+    std::vector<std::string> labels;
+    for (const Choice& c : choices) labels.push_back(c.label);
+    for (;;) {
+        for (size_t i = 0; i < labels.size(); ++i) std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
+        std::fprintf(m_out, ": ");
+        std::fflush(m_out);
+        std::string line;
+        if (!ReadLine(line, false)) return CancellingAnswer(type);
+        int i = Pick(line, labels);
+        if (i >= 0) return choices[static_cast<size_t>(i)].answer;
+    }
+}
+
+int TerminalHost::RunDialog(DialogModel& dialog) {
+    if (!m_interactive) return dialog.Close();
+    std::fprintf(m_out, "== %s ==\n", dialog.Title().c_str());
+    for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", line.c_str());
+    if (dialog.HasInput()) {
+        for (;;) {
+            std::fprintf(m_out, "%s", dialog.InputLabel().empty() ? "> " : (dialog.InputLabel() + ": ").c_str());
+            std::fflush(m_out);
+            std::string line;
+            if (!ReadLine(line, dialog.MaskInput())) return dialog.Close();
+            dialog.SetInput(line);
+            int ok = dialog.DefaultButton();
+            if (ok != 0 && dialog.CanPress(ok)) return dialog.Press(ok);
+            if (ok == 0) break;
+        }
+    }
+    std::vector<DialogButton> buttons = dialog.Buttons();
+    std::vector<std::string> labels;
+    for (const DialogButton& b : buttons) labels.push_back(b.caption);
+    for (;;) {
+        for (size_t i = 0; i < labels.size(); ++i) std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
+        std::fprintf(m_out, ": ");
+        std::fflush(m_out);
+        std::string line;
+        if (!ReadLine(line, false)) return dialog.Close();
+        int i = Pick(line, labels);
+        if (i >= 0 && dialog.CanPress(buttons[static_cast<size_t>(i)].id)) return dialog.Press(buttons[static_cast<size_t>(i)].id);
+    }
+}
+
+std::unique_ptr<IProgressView> TerminalHost::CreateProgressView(const std::string& title, const std::string&) {
+    if (!m_showProgress) return std::make_unique<SilentProgress>();
+    return std::make_unique<TerminalProgress>(m_out, title);
+}

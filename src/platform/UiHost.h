@@ -1,0 +1,86 @@
+#pragma once
+// The UI host: the one way the engine talks to a person. The engine shows every message box,
+// runs every dialog and pumps messages through the installed host; the embedding program
+// installs its host (a terminal, a script, a window system). Dialog logic and texts live in
+// dialog models; a host only presents a model and reports which button ended it.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// A button of a dialog: its control id, its caption, and the word that answers it in a script
+// (see ScriptedHost), e.g. "yes", "all", "cancel".
+struct DialogButton {
+    int id;
+    std::string caption;
+    std::string answer;
+};
+
+// A modal dialog as data and behaviour. The host shows Title(), Lines() and, when HasInput(),
+// an edit field; it then ends the dialog with Press(button) or Close(), whose result is the
+// dialog's result. Press is only called for a button that CanPress() allows.
+class DialogModel {
+public:
+    virtual ~DialogModel() = default;
+
+    // The name under which scripts answer this dialog ("replace", "password", "folder", ...).
+    virtual std::string Kind() const = 0;
+    virtual int TemplateId() const = 0;
+    virtual std::string Title() const = 0;
+    virtual std::vector<std::string> Lines() const = 0;
+    virtual std::vector<DialogButton> Buttons() const = 0;
+    // The button pressed when the person confirms an entry (Enter); 0 when there is none.
+    virtual int DefaultButton() const { return 0; }
+
+    virtual bool HasInput() const { return false; }
+    virtual bool MaskInput() const { return false; }
+    virtual std::string InputLabel() const { return {}; }
+    virtual std::string Input() const { return {}; }
+    virtual void SetInput(const std::string&) {}
+
+    // The script word of the answer a dialog takes when nobody answers it; empty: Close().
+    virtual std::string CancellingAnswer() const { return {}; }
+
+    virtual bool CanPress(int) const { return true; }
+    virtual int Press(int buttonId) = 0;
+    // The window was closed without a button.
+    virtual int Close() = 0;
+};
+
+// The visible side of a progress window; the progress dialog model drives it.
+class IProgressView {
+public:
+    virtual ~IProgressView() = default;
+    virtual void Update(int percent, const std::string& path) = 0;
+    virtual void Finish() = 0;
+};
+
+class IUiHost {
+public:
+    virtual ~IUiHost() = default;
+    // Shows a message box (MB_* type: buttons | icon) and returns the ID* of the answer.
+    virtual int MessageBox(const std::string& text, unsigned type) = 0;
+    virtual int RunDialog(DialogModel& dialog) = 0;
+    virtual std::unique_ptr<IProgressView> CreateProgressView(const std::string& title,
+                                                              const std::string& text) = 0;
+    // Gives the host a chance to process its own events while the engine works.
+    virtual void PumpEvents() {}
+};
+
+// The installed host; never null (a terminal host is installed until another one is).
+IUiHost& UiHost();
+// Installs `host` (not owned; it must outlive its installation) and returns the one it
+// replaces. Passing null restores the default terminal host.
+IUiHost* InstallUiHost(IUiHost* host);
+
+// Installs a host for the lifetime of a scope and restores the previous one.
+class ScopedUiHost {
+public:
+    explicit ScopedUiHost(IUiHost& host) : m_previous(InstallUiHost(&host)) {}
+    ~ScopedUiHost() { InstallUiHost(m_previous); }
+    ScopedUiHost(const ScopedUiHost&) = delete;
+    ScopedUiHost& operator=(const ScopedUiHost&) = delete;
+
+private:
+    IUiHost* m_previous;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// Shared helpers of the test suites: a temporary folder removed afterwards, whole-file reads
+// and writes, and a fixture that installs a scripted UI host.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/ScriptedHost.h"
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+// `size` deterministic pseudo-random bytes.
+std::string RandomBytes(size_t size, unsigned seed = 1);
+
+// A test with a fresh temporary folder and a scripted host installed for its duration.
+class HostTest : public ::testing::Test {
+protected:
+    HostTest() : m_installed(host) {}
+    ScriptedHost host;
+    TempDir dir;
+
+private:
+    ScopedUiHost m_installed;
+};

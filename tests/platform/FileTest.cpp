@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "platform/CFile.h"
+#include "platform/CMemFile.h"
+#include "platform/Module.h"
+
+TEST(CFile, OpenFailureCarriesTheSystemText) {
+    TempDir dir;
+    CFile file;
+    CFileException error;
+    EXPECT_FALSE(file.Open(dir / "missing", CFile::modeRead, &error));
+    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    char text[8];
+    EXPECT_EQ(error.GetErrorMessage(text, sizeof text), 1);
+    EXPECT_STREQ(text, "No such");  // cut to the room given, terminated
+    EXPECT_THROW(CFile(dir / "missing", CFile::modeRead), CFileException);
+    EXPECT_FALSE(file.Open(dir.Path(), CFile::modeRead, &error)) << "a folder is not a file";
+}
+
+TEST(CFile, WritesBeyondFourGigabyteOffsetsAreNotTruncated) {
+    TempDir dir;
+    CFile file(dir / "sparse", CFile::modeCreate | CFile::modeReadWrite);
+    const int64_t far = (int64_t {1} << 32) + 5;
+    EXPECT_EQ(file.Seek(far, CFile::begin), static_cast<uint64_t>(far));
+    file.Write("z", 1);
+    EXPECT_EQ(file.GetLength(), static_cast<uint64_t>(far + 1));
+}
+
+TEST(CMemFile, GrowsInStepsAndReadsBackWhatWasWritten) {
+    CMemFile mem(1024);
+    std::string part = "/tmp/a.txt|";
+    for (int i = 0; i < 100; ++i) mem.Write(part.data(), static_cast<unsigned>(part.size()));
+    EXPECT_EQ(mem.GetLength(), 100 * part.size());
+    EXPECT_EQ(mem.Capacity() % 1024, 0u);
+    mem.SeekToBegin();
+    std::string back(part.size(), '\0');
+    EXPECT_EQ(mem.Read(back.data(), static_cast<unsigned>(back.size())), part.size());
+    EXPECT_EQ(back, part);
+    EXPECT_THROW(mem.Seek(-1, CFile::begin), CFileException);
+}
+
+TEST(CModule, MissingModuleLeavesTheHandleEmpty) {
+    CModule module;
+    EXPECT_FALSE(module.Load("no-such-varnex-module"));
+    EXPECT_FALSE(module.IsLoaded());
+    EXPECT_EQ(module.GetProcAddress("anything"), nullptr);
+}

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "platform/MessageBox.h"
+#include "platform/ScriptedHost.h"
+#include "shell/MessagePump.h"
+
+namespace {
+
+// A two-button dialog with an entry field, enough to drive the host's answering rules.
+class AskDialog : public DialogModel {
+public:
+    std::string Kind() const override { return "ask"; }
+    int TemplateId() const override { return 1; }
+    std::string Title() const override { return "Ask"; }
+    std::vector<std::string> Lines() const override { return {"question"}; }
+    std::vector<DialogButton> Buttons() const override { return {{10, "Go", "go"}, {11, "Stop", "stop"}}; }
+    int DefaultButton() const override { return 10; }
+    bool HasInput() const override { return true; }
+    std::string Input() const override { return input; }
+    void SetInput(const std::string& s) override { input = s; }
+    bool CanPress(int id) const override { return id != 10 || input.size() >= 3; }
+    int Press(int id) override { return id; }
+    int Close() override { return -1; }
+    std::string input;
+};
+
+}  // namespace
+
+TEST(ScriptedHost, AnswersInOrderRepeatsTheLastAndCancelsWhatIsNotCovered) {
+    ScriptedHost host;
+    ASSERT_TRUE(host.AddAnswers("yes-no=yes,yes-no=no,retry=ignore"));
+    EXPECT_EQ(host.MessageBox("q1", MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(host.MessageBox("q2", MB_YESNO), IDNO);
+    EXPECT_EQ(host.MessageBox("q3", MB_YESNO), IDNO);
+    EXPECT_EQ(host.MessageBox("r", MB_ABORTRETRYIGNORE), IDIGNORE);
+    EXPECT_EQ(host.MessageBox("c", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(host.MessageBox("plain", MB_ICONSTOP), IDOK);
+    ASSERT_EQ(host.Messages().size(), 6u);
+    EXPECT_EQ(host.Messages()[5].type, unsigned {MB_ICONSTOP});
+    EXPECT_FALSE(host.AddAnswers("novalue"));
+}
+
+TEST(ScriptedHost, DialogAnswerIsAButtonWordOrTheEntryText) {
+    ScriptedHost host;
+    AskDialog byWord;
+    host.AddAnswer("ask", "stop");
+    EXPECT_EQ(host.RunDialog(byWord), 11);
+
+    ScriptedHost host2;
+    AskDialog byText;
+    host2.AddAnswer("ask", "hello");
+    EXPECT_EQ(host2.RunDialog(byText), 10);
+    EXPECT_EQ(byText.input, "hello");
+
+    // An entry the dialog will not accept leaves the dialog to be closed.
+    ScriptedHost host3;
+    AskDialog refused;
+    host3.AddAnswer("ask", "hi");
+    EXPECT_EQ(host3.RunDialog(refused), -1);
+    ASSERT_EQ(host3.Dialogs().size(), 1u);
+    EXPECT_EQ(host3.Dialogs()[0].result, -1);
+}
+
+TEST(ScriptedHost, RecordsProgressMessagesSentToItsWindowAndPostedOnesArriveOnDoEvents) {
+    ScriptedHost host;
+    ScopedUiHost installed(host);
+    ProgressPayload payload {};
+    payload.percent = 100;
+    std::strcpy(payload.path, "/data/a.txt");
+    SendMessageTo(host.Window(), WM_PROGRESS_START);
+    SendMessageTo(host.Window(), WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&payload));
+    PostMessage(host.Window(), WM_PROGRESS_END);
+    EXPECT_EQ(host.WindowMessages().size(), 2u);
+    DoEvents();
+    ASSERT_EQ(host.WindowMessages().size(), 3u);
+    EXPECT_EQ(host.WindowMessages()[1].percent, 100);
+    EXPECT_EQ(host.WindowMessages()[1].path, "/data/a.txt");
+    EXPECT_EQ(host.WindowMessages()[2].msg, unsigned {WM_PROGRESS_END});
+    EXPECT_EQ(SendMessageTo(nullptr, WM_PROGRESS_END), 0);
+}

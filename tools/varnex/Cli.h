@@ -1,0 +1,76 @@
+#pragma once
+// The command-line program's frame: global options, the command table, argument parsing and
+// the mapping of engine results to exit codes. Each command lives in its own file and
+// registers itself with VARNEX_COMMAND.
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/UiHost.h"
+
+// Exit codes: the operation's result 1 -> 0, 0 -> 1, -1 (stopped) -> 3; usage errors -> 2.
+enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitStopped = 3 };
+int ExitForResult(int result);
+
+struct GlobalOptions {
+    std::string home;                 // --home, $VARNEX_HOME, ~/.varnex
+    std::string user;                 // --user
+    std::string passwordFile;         // --password-file
+    std::string newPasswordFile;      // --new-password-file
+    std::string packagePasswordFile;  // --package-password-file
+    std::string answers;              // --answers
+    bool quiet = false;               // --quiet
+};
+
+class CliContext {
+public:
+    GlobalOptions options;
+    // The program name as invoked, for messages.
+    std::string program = "varnex";
+    // The host every dialog of this run goes through.
+    IUiHost* host = nullptr;
+
+    // The suite folder this run works in.
+    std::string HomeFolder() const;
+};
+
+// Command-specific arguments: flags, options with a value, and positionals, in any order.
+class ArgParser {
+public:
+    ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued);
+    // False with an error text when an unknown option or a missing value was seen.
+    bool Ok() const { return m_error.empty(); }
+    const std::string& Error() const { return m_error; }
+    bool Has(const std::string& flag) const { return m_flags.count(flag) != 0; }
+    std::string Value(const std::string& option, const std::string& fallback = {}) const;
+    const std::vector<std::string>& Positionals() const { return m_positionals; }
+
+private:
+    std::map<std::string, std::string> m_values;
+    std::map<std::string, bool> m_flags;
+    std::vector<std::string> m_positionals;
+    std::string m_error;
+};
+
+struct Command {
+    std::string name;
+    std::string usage;    // arguments, as shown by --help
+    std::string summary;  // one line
+    std::function<int(CliContext&, const std::vector<std::string>&)> run;
+};
+
+const std::vector<Command>& Commands();
+struct CommandRegistrar {
+    explicit CommandRegistrar(Command command);
+};
+
+// Prints "varnex: TEXT" and the command's usage to stderr; returns kExitUsage.
+int UsageError(const Command& command, const std::string& text);
+const Command* FindCommand(const std::string& name);
+
+#define VARNEX_CONCAT2(a, b) a##b
+#define VARNEX_CONCAT(a, b) VARNEX_CONCAT2(a, b)
+#define VARNEX_COMMAND(...) static const CommandRegistrar VARNEX_CONCAT(kRegistrar, __LINE__)(Command {__VA_ARGS__})

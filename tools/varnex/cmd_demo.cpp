@@ -1,0 +1,46 @@
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "Demo.h"
+
+namespace {
+
+std::vector<DemoStep>& Steps() {
+    static std::vector<DemoStep> steps;
+    return steps;
+}
+
+int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
+    ArgParser parsed(args, {"--keep"}, {});
+    if (!parsed.Ok()) return UsageError(*FindCommand("demo"), parsed.Error());
+    std::string tmpl = (std::filesystem::temp_directory_path() / "varnex-demo-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        std::perror("varnex: cannot make a temporary folder");
+        return kExitFailed;
+    }
+    DemoContext demo {cli, tmpl, tmpl + "/suite"};
+    std::printf("Varnex demo in %s\n", demo.folder.c_str());
+    auto steps = Steps();
+    std::stable_sort(steps.begin(), steps.end(), [](const DemoStep& a, const DemoStep& b) { return a.order < b.order; });
+    bool ok = true;
+    for (size_t i = 0; i < steps.size() && ok; ++i) {
+        std::printf("\n[%zu/%zu] %s\n", i + 1, steps.size(), steps[i].title.c_str());
+        std::fflush(stdout);
+        ok = steps[i].run(demo);
+        if (!ok) std::printf("  step failed\n");
+    }
+    if (!parsed.Has("--keep")) {
+        std::error_code ec;
+        std::filesystem::remove_all(demo.folder, ec);
+    }
+    std::printf("\n%s\n", ok ? "Demo finished." : "Demo stopped.");
+    return ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+DemoStepRegistrar::DemoStepRegistrar(DemoStep step) { Steps().push_back(std::move(step)); }
+
+VARNEX_COMMAND("demo", "[--keep]", "a guided tour on a fresh suite folder in a temporary folder", RunDemo);
