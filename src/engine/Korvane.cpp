@@ -7,7 +7,11 @@
 #include "engine/Identifiers.h"
 #include "engine/Options.h"
 
-CKorvane::CKorvane() = default;
+CKorvane::CKorvane() {
+    static const unsigned char kFieldKey[16] = {0x5A, 0x91, 0x3C, 0xE7, 0x08, 0xB4, 0x6F, 0x21,
+                                                0xD3, 0x47, 0x9E, 0x12, 0xC8, 0x75, 0x2B, 0xF0};
+    for (size_t i = 0; i < sizeof m_fieldKey; ++i) m_fieldKey[i] = kFieldKey[i];
+}
 
 CKorvane::~CKorvane() {
     if (!m_batchPassword.empty()) OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());

@@ -48,6 +48,12 @@ public:
     int AddEndofHead(CFile* package);
 
     // ---- Cipher frame, cards, keys, field and name cipher --------------------------------
+    // Field cipher: length-preserving, in place allowed. On failure shows its message, leaves
+    // the input unchanged in out and returns 0.
+    int SerialEncrypt(const char* in, int length, char* out);
+    int SerialDecrypt(const char* in, int length, char* out);
+    // The check value of version-"10" password packages: the field cipher keyed by the input.
+    int SerialEncryptKey(const char* in, int length, char* out);
 
     // ---- Secured-file head ------------------------------------------------------------------
 
@@ -72,7 +78,7 @@ protected:
     // Field cipher parameters and key.
     int m_fieldCipherMode = 1;
     int m_fieldCipherAlg = 2;
-    unsigned char m_fieldKey[16] {};
+    unsigned char m_fieldKey[16];  // fixed: files are readable only by engines with this key
 
     // Folder that package item names are relative to, and the path being processed.
     char m_baseFolder[kMaxPath] {};

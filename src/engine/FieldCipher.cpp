@@ -1,0 +1,55 @@
+// The field cipher: every head and record field is enciphered separately and in place before
+// it is written, through the cipher driver with the engine's fixed field key.
+
+#include <cstring>
+#include <vector>
+
+#include "engine/Korvane.h"
+#include "logon/Mqk21.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+// One driver session over `length` bytes; on any failure `out` holds the input unchanged.
+int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const char* in, int length, char* out,
+               const char* message) {
+    if (length < 0 || (length > 0 && (in == nullptr || out == nullptr))) {
+        AfxMessageBox(message);
+        return 0;
+    }
+    std::vector<unsigned char> scratch(in, in + length);
+    intptr_t handle = 0;
+    int rc = encrypt ? Mqk21EncryptInit(alg, mode, key, 16, &handle) : Mqk21DecryptInit(alg, mode, key, 16, &handle);
+    if (rc != 0) {
+        AfxMessageBox(message);
+        if (length > 0) std::memmove(out, scratch.data(), scratch.size());
+        return 0;
+    }
+    int produced = 0;
+    auto* dest = reinterpret_cast<unsigned char*>(out);
+    rc = encrypt ? Mqk21EncryptUpdate(handle, scratch.data(), length, dest, &produced)
+                 : Mqk21DecryptUpdate(handle, scratch.data(), length, dest, &produced);
+    encrypt ? Mqk21EncryptFinal(handle) : Mqk21DecryptFinal(handle);
+    if (rc != 0 || produced != length) {
+        AfxMessageBox(message);
+        if (length > 0) std::memmove(out, scratch.data(), scratch.size());
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int CKorvane::SerialEncrypt(const char* in, int length, char* out) {
+    return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, m_fieldKey, in, length, out, "序列加密出错");
+}
+
+int CKorvane::SerialDecrypt(const char* in, int length, char* out) {
+    return DriverPass(false, m_fieldCipherAlg, m_fieldCipherMode, m_fieldKey, in, length, out, "序列解密出错");
+}
+
+int CKorvane::SerialEncryptKey(const char* in, int length, char* out) {
+    unsigned char key[16] = {};
+    if (in != nullptr && length > 0) std::memcpy(key, in, static_cast<size_t>(std::min(length, 16)));
+    return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, key, in, length, out, "序列加密出错");
+}
