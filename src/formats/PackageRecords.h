@@ -1,0 +1,33 @@
+#pragma once
+// Records that follow the head (and, in password packages, the key-check block) of password
+// and envelope packages. Readers test the type's bits in the order directory, file, end.
+//
+//   directory  type 10 | zero | name length | name (relative folder, ends with '\') | CRC
+//   file       type 9  | content offset | name length | name | content length |
+//              first time (14) | second time (14, absent in version "10") | size |
+//              attributes (1) | content CRC (2) | CRC
+//   end        type 4  | second field | CRC
+//
+// Plain form (after collection): type, name length and name as above, every other field 0,
+// CRC places zero. Final form: every field enciphered, CRC over the stored bytes.
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr int32_t kRecordDirectory = 10;
+constexpr int32_t kRecordFile = 9;
+constexpr int32_t kRecordEnd = 4;
+
+constexpr int32_t kRecordBitDirectory = 2;
+constexpr int32_t kRecordBitFile = 1;
+constexpr int32_t kRecordBitEnd = 4;
+
+constexpr size_t kTimeTextSize = 14;
+// Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.
+constexpr size_t kRecordNameCap = 260;
+// Check values and IVs are read into 2,000-byte buffers.
+constexpr size_t kKeyCheckCap = 2000;
+// Files are streamed in blocks of this size.
+constexpr size_t kBlockSize = 307200;
+// No content may start beyond this package offset; offsets and lengths are 32-bit.
+constexpr int64_t kMaxContentStart = 1500000000;

@@ -1,0 +1,75 @@
+#include "formats/ProtectedFields.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engine/Korvane.h"
+
+namespace {
+
+// Fields are small (at most a 260-byte name or a 2,000-byte key check); larger ones go to the heap.
+constexpr size_t kInlineField = 512;
+
+}  // namespace
+
+ProtectedWriter::ProtectedWriter(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) { m_engine.CRC_Init(); }
+
+bool ProtectedWriter::Field(const void* data, size_t n) {
+    if (!m_ok) return false;
+    if (n == 0) return true;
+    unsigned char inline_[kInlineField];
+    std::vector<unsigned char> heap;
+    unsigned char* buf = inline_;
+    if (n > kInlineField) {
+        heap.resize(n);
+        buf = heap.data();
+    }
+    std::memcpy(buf, data, n);
+    // A field the cipher could not protect is never written in the clear.
+    m_ok = m_engine.SerialEncrypt(reinterpret_cast<char*>(buf), static_cast<int>(n), reinterpret_cast<char*>(buf)) &&
+           (m_engine.CRC_Update(buf, static_cast<int>(n)), m_engine.fWriteBuf(m_file, buf, n));
+    return m_ok;
+}
+
+bool ProtectedWriter::Finish() {
+    if (!m_ok) return false;
+    uint16_t crc = m_engine.CRC_Final();
+    m_ok = m_engine.fWriteBuf(m_file, &crc, sizeof crc);
+    return m_ok;
+}
+
+ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) { m_engine.CRC_Init(); }
+
+bool ProtectedReader::Field(void* out, size_t n) {
+    if (!m_ok) return false;
+    if (n == 0) return true;
+    unsigned long got = 0;
+    m_ok = m_engine.fReadBuf(m_file, out, n, &got, 1) == 1;
+    if (!m_ok) return false;
+    m_engine.CRC_Update(static_cast<const unsigned char*>(out), static_cast<int>(n));
+    m_ok = m_engine.SerialDecrypt(static_cast<char*>(out), static_cast<int>(n), static_cast<char*>(out)) == 1;
+    return m_ok;
+}
+
+ProtectedReader::Text ProtectedReader::String(int32_t length, size_t cap, std::string& out) {
+    out.clear();
+    if (!m_ok) return Text::kFailed;
+    if (length < 0 || static_cast<size_t>(length) >= cap) {
+        m_ok = false;
+        return Text::kTooLong;
+    }
+    out.resize(static_cast<size_t>(length));
+    return Field(out.data(), out.size()) ? Text::kOk : Text::kFailed;
+}
+
+bool ProtectedReader::CheckCrc(bool exact, bool* matches) {
+    *matches = false;
+    if (!m_ok) return false;
+    uint16_t stored = 0;
+    unsigned long got = 0;
+    m_ok = m_engine.fReadBuf(m_file, &stored, sizeof stored, &got, exact ? 1 : 0) == 1;
+    if (!m_ok) return false;
+    uint16_t computed = m_engine.CRC_Final();
+    *matches = got == sizeof stored && stored == computed;
+    return true;
+}
