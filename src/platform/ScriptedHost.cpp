@@ -77,9 +77,15 @@ void ScriptedHost::AddAnswer(const std::string& kind, const std::string& value) 
 
 bool ScriptedHost::NextAnswer(const std::string& kind, std::string& value) {
     auto it = m_answers.find(kind);
-    if (it == m_answers.end() || it->second.empty()) return false;
-    value = it->second.front();
-    if (it->second.size() > 1) it->second.pop_front();
+    if (it != m_answers.end() && !it->second.empty()) {
+        value = it->second.front();
+        it->second.pop_front();
+        m_lastAnswer[kind] = value;
+        return true;
+    }
+    auto last = m_lastAnswer.find(kind);
+    if (last == m_lastAnswer.end()) return false;
+    value = last->second;
     return true;
 }
 

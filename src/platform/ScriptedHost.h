@@ -4,7 +4,8 @@
 // non-interactive runs (--answers).
 //
 // Answers are kept per kind: "replace", "password", "folder", "file", "yes-no", "retry", or
-// any dialog's Kind(). Each kind's answers are used in order and the last one is repeated.
+// any dialog's Kind(). Each kind's answers are used in order; once they run out, the last
+// one used is repeated.
 // A dialog answer is a button's script word, or else the text for the dialog's entry field
 // (its default button is then pressed). A question without an answer takes its cancelling
 // answer.
@@ -78,6 +79,7 @@ private:
     bool NextAnswer(const std::string& kind, std::string& value);
 
     std::map<std::string, std::deque<std::string>> m_answers;
+    std::map<std::string, std::string> m_lastAnswer;  // repeated once a kind's answers run out
     std::vector<Message> m_messages;
     std::vector<Dialog> m_dialogs;
     std::vector<WindowMessage> m_windowMessages;
