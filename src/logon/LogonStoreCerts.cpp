@@ -2,6 +2,7 @@
 // confirmations, and the look-ups of signers and recipients by any text that names them.
 
 #include <openssl/evp.h>
+#include <openssl/x509v3.h>
 
 #include <filesystem>
 
@@ -167,6 +168,10 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
     logon::PkeyPtr pub = logon::PublicKeyOf(cert.get());
     if (!pub || EVP_PKEY_get_base_id(pub.get()) != EVP_PKEY_RSA) {
         return Fail(path + ": the certificate holds no RSA public key, so nothing can be encrypted for it");
+    }
+    // A damaged certificate may still parse; a self-signed one proves itself by its signature.
+    if (X509_check_issued(cert.get(), cert.get()) == X509_V_OK && X509_verify(cert.get(), pub.get()) != 1) {
+        return Fail(path + ": the certificate is damaged (its signature does not match its contents)");
     }
     Lumo_PubCert record;
     record.subjectName = logon::CertSubjectName(cert.get());
