@@ -87,7 +87,7 @@ std::string CheckSharePath(std::string_view path) {
 }
 
 std::string CheckOptionText(std::string_view what, std::string_view text, size_t cap) {
-    if (HasControl(text) && what != "the value") {
+    if (HasControl(text)) {
         return Format("%.*s must not hold control characters", static_cast<int>(what.size()), what.data());
     }
     return TooLong(what, text, cap);
