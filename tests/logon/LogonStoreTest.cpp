@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "logon/KeyDevice.h"
 #include "logon/LogonKeys.h"
 
 namespace {
@@ -321,6 +322,72 @@ TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsWhilePresent) {
     EXPECT_EQ(store_.IsDevicePresent(), 0);
     EXPECT_EQ(store_.GetPrivateKey(&key, "gil", "pg2", 3, type), kPrivateKeyDeviceAbsent);
     EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0);
+}
+
+TEST_F(LogonStoreTest, TextsWritersStoreResolveToTheirUser) {
+    ASSERT_GT(store_.AddUser("ivy", "Ivy", "ivy@example.org", "pi"), 0);
+    ASSERT_GT(store_.AddUser("jon", "Jon", "", "pj"), 0);
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    ASSERT_EQ(store_.GetUserRecords(key, user, "ivy"), 1);
+    for (const std::string& text : {user.certName, user.sharedKeyName, key.keyText,
+                                    store_.GetSenderIdentity("ivy", 8), std::string(" IVY<ivy@EXAMPLE.org> ")}) {
+        EVP_PKEY* pub = nullptr;
+        X509* cert = nullptr;
+        ASSERT_EQ(store_.GetSignerCert(text, 8, &pub, &cert), 1) << text;
+        EXPECT_EQ(logon::CertEmail(cert), "ivy@example.org");
+        EVP_PKEY_free(pub);
+        X509_free(cert);
+        EXPECT_EQ(store_.MapRecipientKeyText(text, 1), "ivy") << text;
+    }
+    std::string signer;
+    ASSERT_EQ(store_.GetSignerName("jon", signer), 1);
+    EXPECT_EQ(store_.MapRecipientKeyText(signer, 1), "jon");
+
+    std::string own;
+    EXPECT_EQ(store_.GetOwnCertFile(own), 0);  // nobody logged on
+    ASSERT_TRUE(store_.LogOn("jon", "pj"));
+    ASSERT_EQ(store_.GetOwnCertFile(own), 1);
+    LogonCertFileRecord file;
+    ASSERT_EQ(store_.ReadCertFile(own, file), 1);
+    EXPECT_EQ(file.name, "Jon");
+    EXPECT_EQ(file.email, "");
+}
+
+TEST_F(LogonStoreTest, OutputAndOpenQueriesAnswerOnlyWhenConfigured) {
+    EXPECT_EQ(store_.QueryOutputFolder(dir_.Path()), 0);
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
+    ASSERT_TRUE(store_.SetOption("Option", "MarkOutput", "true"));
+    ASSERT_EQ(store_.QueryOutputFolder(dir_.Path()), 1);
+    store_.BeginOutput();
+    EXPECT_EQ(ReadFile(home_ + "/writing"), dir_.Path() + "\n");
+    store_.EndOutput();
+    EXPECT_FALSE(std::filesystem::exists(home_ + "/writing"));
+    ASSERT_TRUE(store_.SetOption("Option", "OpenWith", "true"));
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 1);
+    ASSERT_TRUE(store_.SetOption("Option", "OpenWith", "false"));
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
+    ASSERT_TRUE(store_.SetOption("Option", "OpenWith", "/no/such/program"));
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
+}
+
+TEST(KeyDeviceTest, KeyOpensWithEitherPasswordWhileAChangeIsUnfinished) {
+    TempDir dir;
+    logon::FolderKeyDevice device(dir.Path(), "kim");
+    logon::PkeyPtr key = logon::GenerateRsaKey();
+    ASSERT_TRUE(device.StoreKey(key.get(), "old", 3));
+    // A process killed after the store committed the new password, before the device did.
+    ASSERT_TRUE(device.StageKey(key.get(), "new", 3));
+    EXPECT_TRUE(device.OpenKey("old", 3));
+    EXPECT_TRUE(device.OpenKey("new", 3));
+    EXPECT_FALSE(device.OpenKey("neither", 7));
+    ASSERT_TRUE(device.CommitStagedKey());
+    EXPECT_FALSE(device.OpenKey("old", 3));
+    logon::PkeyPtr back = device.OpenKey("new", 3);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
+    device.EraseKey();
+    EXPECT_FALSE(device.IsPresent());
 }
 
 TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
