@@ -1,10 +1,9 @@
 #include "logon/KeyDevice.h"
 
 #include <fcntl.h>
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <openssl/crypto.h>
 
 #include <cerrno>
 #include <filesystem>

@@ -10,9 +10,9 @@
 // The device is present while that file exists. Written files are 0600, written whole to
 // a temporary name first and renamed into place, so a device never holds half a key.
 
-#include "logon/LogonKeys.h"
-
 #include <string>
+
+#include "logon/LogonKeys.h"
 
 namespace logon {
 

@@ -118,8 +118,8 @@ Statement::Statement(const Database& db, const char* sql) {
 }
 
 Statement& Statement::Bind(int index, std::string_view text) {
-    if (stmt_ && sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()),
-                                   SQLITE_TRANSIENT) != SQLITE_OK) {
+    if (stmt_ && sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
+                     SQLITE_OK) {
         failed_ = true;
     }
     return *this;
@@ -131,8 +131,8 @@ Statement& Statement::Bind(int index, int64_t value) {
 }
 
 Statement& Statement::Bind(int index, const std::vector<unsigned char>& blob) {
-    if (stmt_ && sqlite3_bind_blob(stmt_.get(), index, blob.data(), static_cast<int>(blob.size()),
-                                   SQLITE_TRANSIENT) != SQLITE_OK) {
+    if (stmt_ && sqlite3_bind_blob(stmt_.get(), index, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT) !=
+                     SQLITE_OK) {
         failed_ = true;
     }
     return *this;

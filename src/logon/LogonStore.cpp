@@ -5,10 +5,9 @@
 #include "logon/LogonStore.h"
 
 #include <fcntl.h>
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <openssl/crypto.h>
 
 #include <cerrno>
 #include <cstring>

@@ -18,15 +18,15 @@
 // report); the administration calls below answer false or 0 and leave a clear error
 // text in LastError().
 
-#include "logon/ILogon.h"
-#include "logon/KeyDevice.h"
-#include "logon/LogonDatabase.h"
-#include "logon/LogonStoreRules.h"
-
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "logon/ILogon.h"
+#include "logon/KeyDevice.h"
+#include "logon/LogonDatabase.h"
+#include "logon/LogonStoreRules.h"
 
 // One registered user as the administration lists it.
 struct LogonUserInfo {
@@ -71,8 +71,7 @@ public:
     // Removes the user, the certificate and every group membership and share grant of
     // the user. A key device keeps its key file: it is the user's medium.
     bool RemoveUser(const std::string& userId);
-    bool ChangePassword(const std::string& userId, const std::string& oldPassword,
-                        const std::string& newPassword);
+    bool ChangePassword(const std::string& userId, const std::string& oldPassword, const std::string& newPassword);
     bool ListUsers(std::vector<LogonUserInfo>& out);
     // The user to log on as when none is named: the only user, else the setting
     // "LastUser" of section "Option" when it names a user.
@@ -92,7 +91,7 @@ public:
     bool ListCerts(std::vector<LogonCertInfo>& out);
 
     // ---- Groups and shares
-    int32_t AddGroup(const std::string& name);  // the group identifier, or 0
+    int32_t AddGroup(const std::string& name);   // the group identifier, or 0
     int32_t FindGroup(const std::string& name);  // 0 = no such group
     // Appends the users to the group in the order given; members already in it stay
     // where they are. Nothing changes when any user is unknown.
@@ -129,8 +128,8 @@ public:
                       int& type) override;
     int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key, X509** cert) override;
     int GetSignerType(const std::string& signerId, int kind) override;
-    int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength,
-                   unsigned char* signature, int* signatureLength) override;
+    int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength, unsigned char* signature,
+                   int* signatureLength) override;
     int DeviceVerify(const std::string& signerId, int kind, const unsigned char* signature, int signatureLength,
                      const unsigned char* digest, int digestLength) override;
 
@@ -146,9 +145,9 @@ public:
     int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out, int32_t userNumber) override;
     int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out,
                        const Lumo_PubCert& recipient) override;
-    int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
-                         const std::string& userId, const std::string& recipientKeyText, int kind,
-                         const char* password, int passwordLength) override;
+    int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out, const std::string& userId,
+                         const std::string& recipientKeyText, int kind, const char* password,
+                         int passwordLength) override;
     int CheckRecipientAccess(const std::string& userId, const std::string& recipientText, int kind,
                              const char* password, int passwordLength) override;
     int GetPrivateKeyIndex(Lumo_PrivateKey& out, std::string& userName) override;

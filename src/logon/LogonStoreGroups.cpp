@@ -100,7 +100,8 @@ bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMa
                              "INSERT OR IGNORE INTO share_entries (share_id, position, type, id) "
                              "VALUES (?1, (SELECT COALESCE(MAX(position), 0) + 1 FROM share_entries "
                              "WHERE share_id = ?1), ?2, ?3)");
-        ok = ok && add.Bind(1, share).Bind(2, static_cast<int64_t>(entry.type)).Bind(3, static_cast<int64_t>(entry.id)).Run();
+        ok = ok &&
+             add.Bind(1, share).Bind(2, static_cast<int64_t>(entry.type)).Bind(3, static_cast<int64_t>(entry.id)).Run();
     }
     return ok && tx.Commit() ? true : Fail("cannot grant the share: " + db_.Error());
 }

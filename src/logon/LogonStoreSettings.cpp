@@ -36,7 +36,8 @@ bool LogonStore::SetOption(const std::string& section, const std::string& key, c
     return SetOptions(section, {{key, value}});
 }
 
-bool LogonStore::SetOptions(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values) {
+bool LogonStore::SetOptions(const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& values) {
     error_.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     if (section.empty()) return Fail("a section name must not be empty");

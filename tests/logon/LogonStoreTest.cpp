@@ -1,5 +1,3 @@
-#include "logon/LogonStore.h"
-
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
@@ -16,6 +14,7 @@
 #include "TestSupport.h"
 #include "logon/KeyDevice.h"
 #include "logon/LogonKeys.h"
+#include "logon/LogonStore.h"
 
 namespace {
 
@@ -74,9 +73,9 @@ TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
     ASSERT_EQ(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secret"), 24);
     EXPECT_EQ(std::memcmp(out, keyThenIv, 24), 0);
     EXPECT_EQ(Unwrap(reader, wrapped, out, "Alice", user.certName, "a-secret"), 24);
-    EXPECT_EQ(Unwrap(reader, wrapped, out, "alice", reader.MapRecipientKeyText(" alice<ALICE@example.org>", 1),
-                     "a-secret"),
-              24);
+    EXPECT_EQ(
+        Unwrap(reader, wrapped, out, "alice", reader.MapRecipientKeyText(" alice<ALICE@example.org>", 1), "a-secret"),
+        24);
 
     EXPECT_LE(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secreT"), 0);
     EXPECT_LE(Unwrap(reader, wrapped, out, "bob", key.keyText, "b-secret"), 0);
@@ -330,8 +329,8 @@ TEST_F(LogonStoreTest, TextsWritersStoreResolveToTheirUser) {
     LogonKeyRecord key;
     LogonUserRecord user;
     ASSERT_EQ(store_.GetUserRecords(key, user, "ivy"), 1);
-    for (const std::string& text : {user.certName, user.sharedKeyName, key.keyText,
-                                    store_.GetSenderIdentity("ivy", 8), std::string(" IVY<ivy@EXAMPLE.org> ")}) {
+    for (const std::string& text : {user.certName, user.sharedKeyName, key.keyText, store_.GetSenderIdentity("ivy", 8),
+                                    std::string(" IVY<ivy@EXAMPLE.org> ")}) {
         EVP_PKEY* pub = nullptr;
         X509* cert = nullptr;
         ASSERT_EQ(store_.GetSignerCert(text, 8, &pub, &cert), 1) << text;
@@ -494,7 +493,8 @@ TEST_F(LogonStoreTest, TwoWritersWaitForEachOther) {
     }
     ASSERT_TRUE(store_.Open(home_));
     for (const char* section : {"First", "Second"}) {
-        for (int i = 0; i < kRounds; ++i) EXPECT_EQ(store_.GetOption(section, "k" + std::to_string(i), ""), std::to_string(i));
+        for (int i = 0; i < kRounds; ++i)
+            EXPECT_EQ(store_.GetOption(section, "k" + std::to_string(i), ""), std::to_string(i));
     }
 }
 

@@ -38,8 +38,8 @@ protected:
 
 TEST_F(LogonCommandsTest, UserAddOnFreshFolderWorksNonInteractively) {
     WriteFile(dir_ / "pw", "first line\nsecond line\n");
-    Outcome added = Varnex("user add alice --name Alice --email alice@example.org --new-password-file '" +
-                           dir_ / "pw" + "'");
+    Outcome added =
+        Varnex("user add alice --name Alice --email alice@example.org --new-password-file '" + dir_ / "pw" + "'");
     ASSERT_EQ(added.exit, 0) << added.err;
     EXPECT_EQ(added.err, "");
 
@@ -53,10 +53,10 @@ TEST_F(LogonCommandsTest, UserAddOnFreshFolderWorksNonInteractively) {
     store.Close();
 
     // Refusals are one line each and change nothing.
-    for (const std::string& args : {"user add ALICE --new-password-file '" + dir_ / "pw" + "'",
-                                    "user add " + std::string(kLogonCertNameCap, 'x') + " --new-password-file '" +
-                                        dir_ / "pw" + "'",
-                                    "user add bob --new-password-file '" + dir_ / "missing" + "'"}) {
+    for (const std::string& args :
+         {"user add ALICE --new-password-file '" + dir_ / "pw" + "'",
+          "user add " + std::string(kLogonCertNameCap, 'x') + " --new-password-file '" + dir_ / "pw" + "'",
+          "user add bob --new-password-file '" + dir_ / "missing" + "'"}) {
         Outcome refused = Varnex(args);
         EXPECT_EQ(refused.exit, 1) << args;
         EXPECT_EQ(refused.err.rfind("varnex: ", 0), 0u) << refused.err;
@@ -88,8 +88,8 @@ TEST_F(LogonCommandsTest, LogonUserIsTheOnlyOneElseLastUser) {
     Outcome wrong = Varnex("--new-password-file '" + dir_ / "new" + "' user passwd", "VARNEX_PASSWORD=pass-a");
     EXPECT_EQ(wrong.exit, 1);
     EXPECT_NE(wrong.err.find("wrong password"), std::string::npos) << wrong.err;
-    Outcome last = Varnex("--password-file '" + dir_ / "pb" + "' --new-password-file '" + dir_ / "new" +
-                          "' user passwd");
+    Outcome last =
+        Varnex("--password-file '" + dir_ / "pb" + "' --new-password-file '" + dir_ / "new" + "' user passwd");
     EXPECT_EQ(last.exit, 0) << last.err;
 
     LogonStore store;

@@ -1,10 +1,9 @@
 #include "Session.h"
 
 #include <fcntl.h>
+#include <openssl/crypto.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <openssl/crypto.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +30,7 @@ bool ReadPasswordFile(const std::string& path, std::string& password) {
 bool AskTerminal(const std::string& prompt, std::string& answer) {
     int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
-    termios saved {};
+    termios saved{};
     bool restore = ::tcgetattr(fd, &saved) == 0;
     if (restore) {
         termios quiet = saved;

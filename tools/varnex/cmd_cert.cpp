@@ -12,10 +12,14 @@ int Usage(const std::string& text) { return UsageError(*FindCommand("cert"), tex
 
 const char* StateText(int state) {
     switch (state) {
-        case kCertConfirmed: return "confirmed";
-        case kCertModified: return "CHANGED since confirmed";
-        case kCertNeverConfirmed: return "not confirmed";
-        default: return "unknown";
+        case kCertConfirmed:
+            return "confirmed";
+        case kCertModified:
+            return "CHANGED since confirmed";
+        case kCertNeverConfirmed:
+            return "not confirmed";
+        default:
+            return "unknown";
     }
 }
 

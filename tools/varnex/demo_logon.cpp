@@ -36,9 +36,10 @@ bool MakeUsers(DemoContext& demo) {
     int w = store.WrapSessionKey(sizeof key, key, wrapped, alice);
     int wrong = store.UnwrapSessionKey(w, wrapped, back, "alice", "alice", 2, "bob-pw", 6);
     int right = store.UnwrapSessionKey(w, wrapped, back, "alice", "alice", 2, "alice-pw", 8);
-    std::printf("  a 24-byte session key wrapped for alice: %d bytes; opened with bob's password: %s; with "
-                "alice's: %s\n",
-                w, wrong > 0 ? "yes" : "no", right == 24 && std::memcmp(back, key, 24) == 0 ? "yes" : "no");
+    std::printf(
+        "  a 24-byte session key wrapped for alice: %d bytes; opened with bob's password: %s; with "
+        "alice's: %s\n",
+        w, wrong > 0 ? "yes" : "no", right == 24 && std::memcmp(back, key, 24) == 0 ? "yes" : "no");
     return w > 0 && wrong <= 0 && right == 24;
 }
 
@@ -63,7 +64,8 @@ bool MakeGroupAndShare(DemoContext& demo) {
     Insure_Decrypt_Men men;
     store.ReadDecryptMen("alice", shared + "/", men);
     std::printf("\n  %s may be opened by:", men.path.c_str());
-    for (const DecryptMan& man : men.entries) std::printf(" %s %d", man.type == kDecryptManUser ? "user" : "group", man.id);
+    for (const DecryptMan& man : men.entries)
+        std::printf(" %s %d", man.type == kDecryptManUser ? "user" : "group", man.id);
     std::printf("\n");
     return men.entries.size() == 2;
 }
