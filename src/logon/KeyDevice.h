@@ -1,0 +1,63 @@
+#pragma once
+// The key device of a key-device user: where that user's private key lives instead of the
+// store. The store only talks to IKeyDevice, so a PKCS#11 token can take the folder's place:
+// its OpenKey answers a provider-backed EVP_PKEY (the key never leaves the token), StoreKey
+// generates or imports on the token, and IsPresent asks the slot.
+//
+// FolderKeyDevice is the device of this build: a folder (a removable medium, typically)
+// holding "<user ID>.p8", the user's key as PKCS#8 PEM encrypted under the user's password
+// (and "<user ID>.p8.next" while a password change is under way).
+// The device is present while that file exists. Written files are 0600, written whole to
+// a temporary name first and renamed into place, so a device never holds half a key.
+
+#include <string>
+
+#include "logon/LogonKeys.h"
+
+namespace logon {
+
+class IKeyDevice {
+public:
+    virtual ~IKeyDevice() = default;
+    virtual bool IsPresent() = 0;
+    // The key, opened with the user's password; empty when absent or the password is wrong.
+    virtual PkeyPtr OpenKey(const char* password, size_t length) = 0;
+    // Puts key on the device, protected by password; replaces an older key.
+    virtual bool StoreKey(EVP_PKEY* key, const char* password, size_t length) = 0;
+    // Removes the key again (used when registering the user failed after StoreKey).
+    virtual void EraseKey() = 0;
+    // A new password in two steps around the store's transaction: StageKey keeps the key
+    // under the new password beside the current one, CommitStagedKey makes it current.
+    // Until then OpenKey tries both, so a process killed between the store's commit and
+    // the device's leaves a key that opens with whichever password the store accepts.
+    virtual bool StageKey(EVP_PKEY* key, const char* password, size_t length) = 0;
+    virtual bool CommitStagedKey() = 0;
+};
+
+class FolderKeyDevice : public IKeyDevice {
+public:
+    FolderKeyDevice(std::string folder, const std::string& userId);
+    bool IsPresent() override;
+    PkeyPtr OpenKey(const char* password, size_t length) override;
+    bool StoreKey(EVP_PKEY* key, const char* password, size_t length) override;
+    void EraseKey() override;
+    bool StageKey(EVP_PKEY* key, const char* password, size_t length) override;
+    bool CommitStagedKey() override;
+    const std::string& KeyPath() const { return path_; }
+
+private:
+    bool WriteKey(const std::string& path, EVP_PKEY* key, const char* password, size_t length);
+
+    std::string path_;
+    std::string staged_;
+};
+
+// Writes content to path as a new file readable by its owner only: a temporary file in
+// the same folder, synced, then renamed over path. False on any failure (nothing left).
+bool WriteOwnerOnlyFile(const std::string& path, const std::string& content);
+// Creates folder (and missing parents) with owner-only permissions; true when it exists.
+bool MakeOwnerOnlyFolder(const std::string& folder);
+// A file's contents, at most maxBytes; false when unreadable or larger.
+bool ReadSmallFile(const std::string& path, size_t maxBytes, std::string& out);
+
+}  // namespace logon

@@ -1,0 +1,192 @@
+#include "logon/LogonDatabase.h"
+
+namespace logon {
+
+namespace {
+
+// Users keep their number for life: AUTOINCREMENT never hands a removed user's number to
+// a new user, so a share grant or a group that still names it cannot open to a stranger.
+// Names that readers look up ignore ASCII case (NOCASE), as the engine's comparisons do.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS users (
+    number      INTEGER PRIMARY KEY AUTOINCREMENT,
+    user_id     TEXT NOT NULL UNIQUE COLLATE NOCASE,
+    name        TEXT NOT NULL,
+    email       TEXT NOT NULL,
+    type        INTEGER NOT NULL,
+    verifier    TEXT NOT NULL,
+    private_key TEXT,
+    device      TEXT
+);
+CREATE TABLE IF NOT EXISTS certs (
+    name        TEXT PRIMARY KEY COLLATE NOCASE,
+    user_number INTEGER NOT NULL DEFAULT 0,
+    subject     TEXT NOT NULL,
+    email       TEXT NOT NULL,
+    der         BLOB NOT NULL,
+    confirmed   BLOB
+);
+CREATE TABLE IF NOT EXISTS groups (
+    id   INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT NOT NULL UNIQUE COLLATE NOCASE
+);
+CREATE TABLE IF NOT EXISTS group_members (
+    group_id    INTEGER NOT NULL,
+    position    INTEGER NOT NULL,
+    user_number INTEGER NOT NULL,
+    PRIMARY KEY (group_id, user_number)
+);
+CREATE TABLE IF NOT EXISTS shares (
+    id   INTEGER PRIMARY KEY AUTOINCREMENT,
+    path TEXT NOT NULL UNIQUE COLLATE NOCASE
+);
+CREATE TABLE IF NOT EXISTS share_entries (
+    share_id INTEGER NOT NULL,
+    position INTEGER NOT NULL,
+    type     INTEGER NOT NULL,
+    id       INTEGER NOT NULL,
+    PRIMARY KEY (share_id, type, id)
+);
+CREATE TABLE IF NOT EXISTS options (
+    section TEXT NOT NULL COLLATE NOCASE,
+    key     TEXT NOT NULL COLLATE NOCASE,
+    value   TEXT NOT NULL,
+    PRIMARY KEY (section, key)
+);
+)sql";
+
+int UserVersion(const Database& db) {
+    Statement version(db, "PRAGMA user_version");
+    return version.Next() ? static_cast<int>(version.Int(0)) : -1;
+}
+
+}  // namespace
+
+// ---- Database
+
+bool Database::Open(const std::string& path) {
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) {
+        openError_ = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+        db_.reset();
+        return false;
+    }
+    sqlite3_busy_timeout(raw, kStoreBusyTimeoutMs);
+    sqlite3_extended_result_codes(raw, 1);
+    // Reading the journal mode also proves that the file is a database at all.
+    Statement wal(*this, "PRAGMA journal_mode=WAL");
+    if (!wal.Next() || !Exec("PRAGMA synchronous=FULL")) {
+        openError_ = Error();
+        db_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool Database::Exec(const char* sql) {
+    return db_ && sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool Database::EnsureSchema() {
+    int version = UserVersion(*this);
+    if (version == kStoreSchemaVersion) return true;
+    if (version < 0 || version > kStoreSchemaVersion) return false;
+    // Two processes may create a fresh store at once: the second finds the version set.
+    Transaction tx(*this);
+    if (!tx.Ok()) return false;
+    version = UserVersion(*this);
+    if (version == kStoreSchemaVersion) return true;
+    return version == 0 && Exec(kSchema) && Exec("PRAGMA user_version=1") && tx.Commit();
+}
+
+bool Database::IntegrityOk() {
+    Statement check(*this, "PRAGMA integrity_check");
+    return check.Next() && check.Text(0) == "ok";
+}
+
+std::string Database::Error() const { return db_ ? sqlite3_errmsg(db_.get()) : openError_; }
+
+// ---- Statement
+
+Statement::Statement(const Database& db, const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    if (db.Handle() != nullptr && sqlite3_prepare_v2(db.Handle(), sql, -1, &raw, nullptr) == SQLITE_OK) {
+        stmt_.reset(raw);
+    }
+}
+
+Statement& Statement::Bind(int index, std::string_view text) {
+    if (stmt_ && sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
+                     SQLITE_OK) {
+        failed_ = true;
+    }
+    return *this;
+}
+
+Statement& Statement::Bind(int index, int64_t value) {
+    if (stmt_ && sqlite3_bind_int64(stmt_.get(), index, value) != SQLITE_OK) failed_ = true;
+    return *this;
+}
+
+Statement& Statement::Bind(int index, const std::vector<unsigned char>& blob) {
+    if (stmt_ && sqlite3_bind_blob(stmt_.get(), index, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT) !=
+                     SQLITE_OK) {
+        failed_ = true;
+    }
+    return *this;
+}
+
+Statement& Statement::BindNull(int index) {
+    if (stmt_ && sqlite3_bind_null(stmt_.get(), index) != SQLITE_OK) failed_ = true;
+    return *this;
+}
+
+bool Statement::Next() {
+    if (!Ok()) return false;
+    int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) failed_ = true;
+    return false;
+}
+
+bool Statement::Run() {
+    if (!Ok()) return false;
+    int rc = sqlite3_step(stmt_.get());
+    if (rc != SQLITE_DONE) failed_ = true;
+    return rc == SQLITE_DONE;
+}
+
+std::string Statement::Text(int column) const {
+    const unsigned char* text = sqlite3_column_text(stmt_.get(), column);
+    int n = sqlite3_column_bytes(stmt_.get(), column);
+    return text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)) : std::string();
+}
+
+int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_.get(), column); }
+
+std::vector<unsigned char> Statement::Blob(int column) const {
+    const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(stmt_.get(), column));
+    int n = sqlite3_column_bytes(stmt_.get(), column);
+    return data ? std::vector<unsigned char>(data, data + n) : std::vector<unsigned char>();
+}
+
+bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_.get(), column) == SQLITE_NULL; }
+
+// ---- Transaction
+
+Transaction::Transaction(Database& db) : db_(db) { open_ = db_.Exec("BEGIN IMMEDIATE"); }
+
+Transaction::~Transaction() {
+    if (open_) db_.Exec("ROLLBACK");
+}
+
+bool Transaction::Commit() {
+    if (!open_) return false;
+    if (!db_.Exec("COMMIT")) return false;  // still open: the destructor rolls back
+    open_ = false;
+    return true;
+}
+
+}  // namespace logon

@@ -1,0 +1,94 @@
+#pragma once
+// The logon store's SQLite layer: an owned connection, owned prepared statements and
+// write transactions. Nothing here throws or shows a message; failures are false and the
+// connection's error text.
+//
+// Every change to the store is one Transaction. It begins IMMEDIATE, so the write lock is
+// taken up front: two processes that change the store at once queue on the busy timeout
+// instead of failing half-way with SQLITE_BUSY on a lock upgrade. A transaction that is
+// not committed is rolled back when it goes out of scope.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace logon {
+
+struct SqliteClose {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct SqliteFinalize {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+
+// Schema version kept in PRAGMA user_version; a store with a higher one is refused.
+inline constexpr int kStoreSchemaVersion = 1;
+// How long one process waits for another's transaction before giving up.
+inline constexpr int kStoreBusyTimeoutMs = 30000;
+
+class Database {
+public:
+    // Opens the database file at path; the file must already exist (the caller creates it
+    // with owner-only permissions). Sets the busy timeout, WAL journal and full syncs.
+    bool Open(const std::string& path);
+    void Close() { db_.reset(); }
+    bool IsOpen() const { return db_ != nullptr; }
+    sqlite3* Handle() const { return db_.get(); }
+    // Runs statements without results.
+    bool Exec(const char* sql);
+    // Creates the tables of a fresh store, or checks the version of an existing one.
+    bool EnsureSchema();
+    // PRAGMA integrity_check answers "ok".
+    bool IntegrityOk();
+    std::string Error() const;
+
+private:
+    std::unique_ptr<sqlite3, SqliteClose> db_;
+    std::string openError_;
+};
+
+class Statement {
+public:
+    Statement(const Database& db, const char* sql);
+    bool Ok() const { return stmt_ != nullptr && !failed_; }
+
+    // Parameters are numbered from 1, as SQLite numbers them.
+    Statement& Bind(int index, std::string_view text);
+    Statement& Bind(int index, int64_t value);
+    Statement& Bind(int index, const std::vector<unsigned char>& blob);
+    Statement& BindNull(int index);
+
+    // True while a row is available; false at the end or on an error (see Ok()).
+    bool Next();
+    // Runs a statement that returns no rows; true when it completed.
+    bool Run();
+
+    std::string Text(int column) const;
+    int64_t Int(int column) const;
+    std::vector<unsigned char> Blob(int column) const;
+    bool IsNull(int column) const;
+
+private:
+    std::unique_ptr<sqlite3_stmt, SqliteFinalize> stmt_;
+    bool failed_ = false;
+};
+
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool Ok() const { return open_; }
+    bool Commit();
+
+private:
+    Database& db_;
+    bool open_ = false;
+};
+
+}  // namespace logon

@@ -1,0 +1,99 @@
+// The logon store as a whole: opening the suite folder and its database, closing, and the
+// folders it keeps. The operations live in files by concept: LogonStoreSession.cpp,
+// LogonStoreUsers.cpp, LogonStoreCerts.cpp, LogonStoreGroups.cpp, LogonStoreSettings.cpp.
+
+#include "logon/LogonStore.h"
+
+#include <fcntl.h>
+#include <openssl/crypto.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDatabaseName = "logon.db";
+constexpr const char* kCertFolderName = "certs";
+constexpr const char* kMailFolderName = "mail";
+
+// Creates the database file owner-only before SQLite opens it; SQLite gives its journal
+// and WAL files the permissions of the database file.
+bool CreateOwnerOnly(const std::string& path, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        error = Format("cannot open %s: %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+LogonStore::LogonStore(uint32_t passwordIterations) : iterations_(passwordIterations) {}
+
+LogonStore::~LogonStore() { Close(); }
+
+bool LogonStore::Fail(std::string text) {
+    error_ = std::move(text);
+    return false;
+}
+
+bool LogonStore::Open(const std::string& home) {
+    Close();
+    error_.clear();
+    if (home.empty()) return Fail("no suite folder given");
+    std::error_code ec;
+    std::string folder = fs::absolute(home, ec).lexically_normal().string();
+    if (ec) folder = home;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+        return Fail(Format("%s is not a folder", folder.c_str()));
+    }
+    for (const std::string& f : {folder, folder + "/" + kCertFolderName, folder + "/" + kMailFolderName}) {
+        if (!logon::MakeOwnerOnlyFolder(f)) {
+            return Fail(Format("cannot create the folder %s: %s", f.c_str(), std::strerror(errno)));
+        }
+    }
+    std::string path = folder + "/" + kDatabaseName;
+    if (!CreateOwnerOnly(path, error_)) return false;
+    if (!db_.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), db_.Error().c_str()));
+    if (!db_.EnsureSchema()) {
+        std::string why = db_.Error();
+        db_.Close();
+        return Fail(Format("%s is not a logon store this program can use (%s)", path.c_str(), why.c_str()));
+    }
+    home_ = folder;
+    return true;
+}
+
+void LogonStore::Close() {
+    LogOff();
+    db_.Close();
+    home_.clear();
+    outputDepth_ = 0;
+}
+
+std::string LogonStore::DatabasePath() const { return home_ + "/" + kDatabaseName; }
+
+std::string LogonStore::CertFolder() const { return home_ + "/" + kCertFolderName + "/"; }
+
+bool LogonStore::CheckIntegrity() {
+    if (!IsOpen()) return Fail("the logon store is not open");
+    return db_.IntegrityOk() ? true : Fail("the logon store failed its integrity check: " + db_.Error());
+}
+
+int LogonStore::GetMailFolder(std::string& folder) {
+    if (!IsOpen()) return 0;
+    std::string path = home_ + "/" + kMailFolderName;
+    if (!logon::MakeOwnerOnlyFolder(path)) return 0;
+    folder = path + "/";
+    return 1;
+}

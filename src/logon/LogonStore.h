@@ -1,0 +1,209 @@
+#pragma once
+// The suite's logon library on disk. One suite folder holds:
+//   logon.db   SQLite: users with their key records, installed certificates with their
+//              confirmations, groups, authorised decryptors per share path, settings
+//   certs/     one PEM file per installed certificate, "<certificate name>.pem"; the
+//              database is the truth and a missing or stale file is written again when
+//              its path is asked for
+//   mail/      the mail working folder
+// Files are created 0600 and folders 0700. A user's private key is kept only as PKCS#8
+// PEM encrypted under the user's password: in the database for software-key users, on
+// the key device (see KeyDevice.h) for key-device users. Passwords are checked against
+// a salted PBKDF2 verifier; the logged-on user's password is kept in memory only, and
+// wiped at log-off.
+//
+// Every change is one transaction, so a process killed half-way leaves the store as it
+// was before or after; two processes on one store wait for each other. The ILogon
+// operations never show a message (the engine shows its own for every failure they
+// report); the administration calls below answer false or 0 and leave a clear error
+// text in LastError().
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "logon/ILogon.h"
+#include "logon/KeyDevice.h"
+#include "logon/LogonDatabase.h"
+#include "logon/LogonStoreRules.h"
+
+// One registered user as the administration lists it.
+struct LogonUserInfo {
+    LogonUserRecord record;
+    std::string device;  // the key device folder of a key-device user
+};
+
+// One installed certificate with its confirmation state (a kCert* answer).
+struct LogonCertInfo {
+    Lumo_PubCert record;
+    int state = kCertUnknown;
+    std::string fingerprint;  // SHA-256 of the DER form, hex
+};
+
+class LogonStore : public ILogon {
+public:
+    // passwordIterations lowers the PBKDF2 cost of new verifiers (tests); 0 = the
+    // production count. Existing verifiers keep the count they were made with.
+    explicit LogonStore(uint32_t passwordIterations = 0);
+    ~LogonStore() override;
+    LogonStore(const LogonStore&) = delete;
+    LogonStore& operator=(const LogonStore&) = delete;
+
+    // ---- The store
+    // Opens the store of the suite folder home, creating the folder and a fresh store
+    // when missing. Opening an open store closes it first.
+    bool Open(const std::string& home);
+    void Close();
+    bool IsOpen() const { return db_.IsOpen(); }
+    const std::string& Home() const { return home_; }
+    std::string DatabasePath() const;
+    std::string CertFolder() const;
+    const std::string& LastError() const { return error_; }
+    bool CheckIntegrity();
+
+    // ---- Users
+    // A new user with a fresh RSA key pair and a self-signed certificate, installed and
+    // confirmed under the user's certificate name. A non-empty deviceFolder makes a
+    // key-device user whose key is written to that folder. The user number, or 0.
+    int32_t AddUser(const std::string& userId, const std::string& name, const std::string& email,
+                    const std::string& password, const std::string& deviceFolder = {});
+    // Removes the user, the certificate and every group membership and share grant of
+    // the user. A key device keeps its key file: it is the user's medium.
+    bool RemoveUser(const std::string& userId);
+    bool ChangePassword(const std::string& userId, const std::string& oldPassword, const std::string& newPassword);
+    bool ListUsers(std::vector<LogonUserInfo>& out);
+    // The user to log on as when none is named: the only user, else the setting
+    // "LastUser" of section "Option" when it names a user.
+    bool DefaultUser(std::string& userId);
+
+    // ---- Session
+    bool LogOn(const std::string& userId, const std::string& password);
+    void LogOff();
+
+    // ---- Certificates of other people
+    // Installs the certificate file at path (PEM or DER) under name, or under the name it
+    // holds when name is empty. Replacing a certificate keeps its old confirmation, so
+    // the change is reported until it is confirmed again.
+    bool ImportCert(const std::string& path, const std::string& name, std::string& installedName);
+    bool ExportCert(const std::string& name, std::string& pem);
+    bool ConfirmCert(const std::string& name);
+    bool ListCerts(std::vector<LogonCertInfo>& out);
+
+    // ---- Groups and shares
+    int32_t AddGroup(const std::string& name);   // the group identifier, or 0
+    int32_t FindGroup(const std::string& name);  // 0 = no such group
+    // Appends the users to the group in the order given; members already in it stay
+    // where they are. Nothing changes when any user is unknown.
+    bool AddGroupMembers(const std::string& group, const std::vector<std::string>& userIds);
+    bool ListGroups(std::vector<Lumo_Group>& out);
+    // Adds authorised decryptors to a share path (users by number, groups by identifier).
+    bool GrantShare(const std::string& path, const std::vector<DecryptMan>& entries);
+    bool ListShares(std::vector<Insure_Decrypt_Men>& out);
+
+    // ---- Settings
+    bool SetOption(const std::string& section, const std::string& key, const std::string& value);
+    // Several keys of one section in one transaction.
+    bool SetOptions(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values);
+
+    // ---- ILogon
+    std::string GetOption(const std::string& section, const std::string& key, const std::string& dflt) override;
+    int FileExists(const std::string& path) override;
+    int FolderExists(const std::string& path) override;
+    int MakeFolder(const std::string& path) override;
+    int RemoveFile(const std::string& path) override;
+    uint32_t GetFileSize(const std::string& path) override;
+    void SplitName(const std::string& path, std::string& out) override;
+    void SplitFolder(const std::string& path, std::string& out) override;
+    void SplitExt(const std::string& path, std::string& out) override;
+
+    int IsLoggedOn() override;
+    int IsDevicePresent() override;
+    int GetUserType() override;
+    int GetLogonUser(std::string& userId, std::string& password, int& type) override;
+    int CheckPassword(const std::string& userId, const char* password, int passwordLength, int kind) override;
+    int CheckIsaCardUser() override;
+
+    int GetPrivateKey(EVP_PKEY** key, const std::string& userId, const char* password, int passwordLength,
+                      int& type) override;
+    int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key, X509** cert) override;
+    int GetSignerType(const std::string& signerId, int kind) override;
+    int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength, unsigned char* signature,
+                   int* signatureLength) override;
+    int DeviceVerify(const std::string& signerId, int kind, const unsigned char* signature, int signatureLength,
+                     const unsigned char* digest, int digestLength) override;
+
+    int GetUserRecords(LogonKeyRecord& key, LogonUserRecord& user, const std::string& userId) override;
+    int GetUserRecordByNumber(LogonKeyRecord& key, LogonUserRecord& user, int32_t number) override;
+    int GetCertRecordByNumber(int32_t number, Lumo_PubCert& out) override;
+    int GetCertFilePath(const std::string& certName, std::string& path) override;
+    int ReadCertFile(const std::string& path, LogonCertFileRecord& out) override;
+    int IsMailAddressUsable(const std::string& email) override;
+    int GetSignerName(const std::string& userId, std::string& out) override;
+    int GetOwnCertFile(std::string& path) override;
+
+    int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out, int32_t userNumber) override;
+    int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out,
+                       const Lumo_PubCert& recipient) override;
+    int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out, const std::string& userId,
+                         const std::string& recipientKeyText, int kind, const char* password,
+                         int passwordLength) override;
+    int CheckRecipientAccess(const std::string& userId, const std::string& recipientText, int kind,
+                             const char* password, int passwordLength) override;
+    int GetPrivateKeyIndex(Lumo_PrivateKey& out, std::string& userName) override;
+    std::string MapRecipientKeyText(const std::string& text, int mode) override;
+    std::string GetSenderIdentity(const std::string& userId, char kind) override;
+
+    int GetMailFolder(std::string& folder) override;
+    int CountListItems(const std::string& list) override;
+    int GetListItem(const std::string& list, int index, std::string& out) override;
+    int QueryOutputFolder(const std::string& folder) override;
+    void BeginOutput() override;
+    void EndOutput() override;
+    int OpenResult(const std::string& path) override;
+
+    int OpenStore(LogonStoreKind kind) override;
+    int ReadPubCerts(std::vector<Lumo_PubCert>& out) override;
+    int VerifyPubCert(const Lumo_PubCert& cert, const std::string& ownerId) override;
+    int ReadGroup(int32_t groupId, Lumo_Group& out) override;
+    int ReadDecryptMen(const std::string& ownerId, const std::string& sharePath, Insure_Decrypt_Men& out) override;
+
+private:
+    struct UserRow {
+        int32_t number = 0;
+        std::string id, name, email;
+        int type = kLogonSoftwareKey;
+        std::string verifier;
+        std::string keyPem;  // encrypted PKCS#8; empty for key-device users
+        std::string device;
+    };
+    struct CertRow {
+        Lumo_PubCert record;
+        std::vector<unsigned char> confirmed;  // fingerprint when last confirmed, empty if never
+    };
+
+    bool Fail(std::string text);
+    // Users (LogonStoreUsers.cpp)
+    bool FindUser(std::string_view userId, UserRow& out);
+    bool FindUser(int32_t number, UserRow& out);
+    bool ReadUsers(std::vector<UserRow>& out);
+    bool ResolveUser(std::string_view text, UserRow& out);
+    bool PasswordOk(const UserRow& user, const char* password, int length) const;
+    bool SessionUser(UserRow& out);
+    logon::PkeyPtr OpenPrivateKey(const UserRow& user, const char* password, size_t length);
+    // Certificates (LogonStoreCerts.cpp)
+    bool FindCert(std::string_view name, CertRow& out);
+    bool ResolveCert(std::string_view text, CertRow& out);
+    bool ReadCerts(std::vector<CertRow>& out);
+    bool WriteCertFile(const Lumo_PubCert& cert);
+    std::string CertFilePath(const std::string& name) const;
+    int Wrap(const CertRow* cert, int length, const unsigned char* in, unsigned char* out);
+
+    uint32_t iterations_;
+    logon::Database db_;
+    std::string home_;
+    std::string error_;
+    std::string sessionUser_;  // logged-on user ID, empty when nobody
+    std::string sessionPassword_;
+    int outputDepth_ = 0;
+};

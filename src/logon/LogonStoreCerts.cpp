@@ -1,0 +1,259 @@
+// Installed certificates: the users' own and those of other people, their files in certs/,
+// confirmations, and the look-ups of signers and recipients by any text that names them.
+
+#include <openssl/evp.h>
+#include <openssl/x509v3.h>
+
+#include <filesystem>
+
+#include "logon/LogonStore.h"
+#include "platform/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCertColumns = "SELECT name, user_number, subject, email, der, confirmed FROM certs ";
+// A certificate file larger than this is not a certificate.
+constexpr size_t kMaxCertFile = 64 * 1024;
+
+template <typename Row>
+void ReadCertRow(const logon::Statement& q, Row& out) {
+    out.record.name = q.Text(0);
+    out.record.userNumber = static_cast<int32_t>(q.Int(1));
+    out.record.subjectName = q.Text(2);
+    out.record.email = q.Text(3);
+    out.record.der = q.Blob(4);
+    out.confirmed = q.IsNull(5) ? std::vector<unsigned char>() : q.Blob(5);
+}
+
+int ConfirmationState(const std::vector<unsigned char>& der, const std::vector<unsigned char>& confirmed) {
+    if (confirmed.empty()) return kCertNeverConfirmed;
+    return confirmed == logon::CertFingerprint(der) ? kCertConfirmed : kCertModified;
+}
+
+}  // namespace
+
+// ---- Look-ups
+
+bool LogonStore::FindCert(std::string_view name, CertRow& out) {
+    logon::Statement q(db_, (std::string(kCertColumns) + "WHERE name = ?1").c_str());
+    q.Bind(1, LogonTrim(name));
+    if (!q.Next()) return false;
+    ReadCertRow(q, out);
+    return true;
+}
+
+bool LogonStore::ReadCerts(std::vector<CertRow>& out) {
+    out.clear();
+    if (!IsOpen()) return Fail("the logon store is not open");
+    logon::Statement q(db_, (std::string(kCertColumns) + "ORDER BY name COLLATE NOCASE").c_str());
+    while (q.Next()) {
+        out.emplace_back();
+        ReadCertRow(q, out.back());
+    }
+    return q.Ok() ? true : Fail("cannot read the certificates: " + db_.Error());
+}
+
+// A certificate named by its name, by any text naming its user, or by its key text.
+bool LogonStore::ResolveCert(std::string_view text, CertRow& out) {
+    if (FindCert(text, out)) return true;
+    UserRow user;
+    if (ResolveUser(text, user)) return FindCert(CertificateNameOf(user.id), out);
+    std::string trimmed = LogonTrim(text);
+    std::vector<CertRow> certs;
+    ReadCerts(certs);
+    for (auto& cert : certs) {
+        if (LogonEqualNoCase(KeyTextOf(cert.record.subjectName, cert.record.email), trimmed)) {
+            out = std::move(cert);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string LogonStore::MapRecipientKeyText(const std::string& text, int /*mode*/) {
+    CertRow cert;
+    return ResolveCert(text, cert) ? cert.record.name : LogonTrim(text);
+}
+
+int LogonStore::GetCertRecordByNumber(int32_t number, Lumo_PubCert& out) {
+    UserRow user;
+    CertRow cert;
+    if (!FindUser(number, user) || !FindCert(CertificateNameOf(user.id), cert)) return 0;
+    out = std::move(cert.record);
+    return 1;
+}
+
+int LogonStore::GetSignerCert(const std::string& signerId, int /*kind*/, EVP_PKEY** key, X509** cert) {
+    CertRow found;
+    if (key == nullptr || cert == nullptr || !ResolveCert(signerId, found)) return 0;
+    logon::X509Ptr x509 = logon::CertFromDer(found.record.der);
+    logon::PkeyPtr pub = logon::PublicKeyOf(x509.get());
+    if (!x509 || !pub) return 0;
+    *key = pub.release();
+    *cert = x509.release();
+    return 1;
+}
+
+int LogonStore::GetSignerType(const std::string& signerId, int /*kind*/) {
+    CertRow cert;
+    UserRow user;
+    return ResolveCert(signerId, cert) && FindUser(cert.record.userNumber, user) ? user.type : kLogonSoftwareKey;
+}
+
+int LogonStore::DeviceVerify(const std::string& signerId, int /*kind*/, const unsigned char* signature,
+                             int signatureLength, const unsigned char* digest, int digestLength) {
+    CertRow cert;
+    if (signature == nullptr || signatureLength <= 0 || digestLength != static_cast<int>(kLogonDigestLength) ||
+        !ResolveCert(signerId, cert)) {
+        return 0;
+    }
+    logon::X509Ptr x509 = logon::CertFromDer(cert.record.der);
+    logon::PkeyPtr pub = logon::PublicKeyOf(x509.get());
+    return logon::VerifySha1Digest(pub.get(), digest, kLogonDigestLength, signature,
+                                   static_cast<size_t>(signatureLength))
+               ? 1
+               : 0;
+}
+
+// ---- Files
+
+std::string LogonStore::CertFilePath(const std::string& name) const { return CertFolder() + name + ".pem"; }
+
+bool LogonStore::WriteCertFile(const Lumo_PubCert& cert) {
+    logon::X509Ptr x509 = logon::CertFromDer(cert.der);
+    std::string pem = logon::CertToPem(x509.get());
+    return !pem.empty() && logon::MakeOwnerOnlyFolder(CertFolder()) &&
+           logon::WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
+}
+
+// The database holds the certificate; its file is written again when missing or stale.
+int LogonStore::GetCertFilePath(const std::string& certName, std::string& path) {
+    CertRow cert;
+    if (!FindCert(certName, cert)) return 0;
+    std::string file = CertFilePath(cert.record.name);
+    logon::X509Ptr onDisk = logon::ReadCertificateFile(file);
+    if ((!onDisk || logon::CertToDer(onDisk.get()) != cert.record.der) && !WriteCertFile(cert.record)) return 0;
+    path = file;
+    return 1;
+}
+
+int LogonStore::ReadCertFile(const std::string& path, LogonCertFileRecord& out) {
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    if (ec || size > kMaxCertFile) return 0;
+    logon::X509Ptr cert = logon::ReadCertificateFile(path);
+    if (!cert) return 0;
+    out.name = logon::CertSubjectName(cert.get());
+    out.email = logon::CertEmail(cert.get());
+    return 1;
+}
+
+int LogonStore::GetOwnCertFile(std::string& path) {
+    UserRow user;
+    return SessionUser(user) ? GetCertFilePath(CertificateNameOf(user.id), path) : 0;
+}
+
+// ---- Certificates of other people
+
+bool LogonStore::ImportCert(const std::string& path, const std::string& name, std::string& installedName) {
+    error_.clear();
+    if (!IsOpen()) return Fail("the logon store is not open");
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    if (ec) return Fail("cannot read " + path + ": " + ec.message());
+    logon::X509Ptr cert = size <= kMaxCertFile ? logon::ReadCertificateFile(path) : nullptr;
+    if (!cert) return Fail(path + " holds no readable X.509 certificate (PEM or DER)");
+    logon::PkeyPtr pub = logon::PublicKeyOf(cert.get());
+    if (!pub || EVP_PKEY_get_base_id(pub.get()) != EVP_PKEY_RSA) {
+        return Fail(path + ": the certificate holds no RSA public key, so nothing can be encrypted for it");
+    }
+    // A damaged certificate may still parse; a self-signed one proves itself by its signature.
+    if (X509_check_issued(cert.get(), cert.get()) == X509_V_OK && X509_verify(cert.get(), pub.get()) != 1) {
+        return Fail(path + ": the certificate is damaged (its signature does not match its contents)");
+    }
+    Lumo_PubCert record;
+    record.subjectName = logon::CertSubjectName(cert.get());
+    record.email = logon::CertEmail(cert.get());
+    record.der = logon::CertToDer(cert.get());
+    record.name = name.empty() ? record.subjectName : name;
+    if (std::string error = logon::CheckCertName(record.name); !error.empty()) {
+        return Fail(error + (name.empty() ? " (name it with --name)" : ""));
+    }
+    if (record.subjectName.empty()) return Fail(path + ": the certificate holds no name (CN)");
+    if (std::string error = logon::CheckNameAndEmail(record.subjectName, record.email); !error.empty()) {
+        return Fail(path + ": " + error);
+    }
+    UserRow user;
+    if (FindUser(record.name, user)) {
+        return Fail("'" + record.name + "' is a registered user; that certificate belongs to the user's own key");
+    }
+    {
+        logon::Transaction tx(db_);
+        // A replaced certificate keeps its confirmation: the change shows until confirmed again.
+        logon::Statement upsert(db_,
+                                "INSERT INTO certs (name, user_number, subject, email, der) VALUES (?1, 0, ?2, ?3, ?4) "
+                                "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4");
+        upsert.Bind(1, record.name).Bind(2, record.subjectName).Bind(3, record.email).Bind(4, record.der);
+        if (!tx.Ok() || !upsert.Run() || !tx.Commit()) return Fail("cannot install the certificate: " + db_.Error());
+    }
+    CertRow stored;
+    if (FindCert(record.name, stored)) WriteCertFile(stored.record);
+    installedName = stored.record.name.empty() ? record.name : stored.record.name;
+    return true;
+}
+
+bool LogonStore::ExportCert(const std::string& name, std::string& pem) {
+    error_.clear();
+    CertRow cert;
+    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!ResolveCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
+    logon::X509Ptr x509 = logon::CertFromDer(cert.record.der);
+    pem = logon::CertToPem(x509.get());
+    return pem.empty() ? Fail("the certificate '" + cert.record.name + "' cannot be read") : true;
+}
+
+bool LogonStore::ConfirmCert(const std::string& name) {
+    error_.clear();
+    CertRow cert;
+    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!FindCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
+    logon::Transaction tx(db_);
+    logon::Statement confirm(db_, "UPDATE certs SET confirmed = ?1 WHERE name = ?2 AND der = ?3");
+    confirm.Bind(1, logon::CertFingerprint(cert.record.der)).Bind(2, cert.record.name).Bind(3, cert.record.der);
+    if (!tx.Ok() || !confirm.Run() || !tx.Commit()) return Fail("cannot confirm the certificate: " + db_.Error());
+    return true;
+}
+
+bool LogonStore::ListCerts(std::vector<LogonCertInfo>& out) {
+    out.clear();
+    std::vector<CertRow> certs;
+    if (!ReadCerts(certs)) return false;
+    for (auto& cert : certs) {
+        LogonCertInfo info;
+        info.state = ConfirmationState(cert.record.der, cert.confirmed);
+        info.fingerprint = logon::HexOf(logon::CertFingerprint(cert.record.der));
+        info.record = std::move(cert.record);
+        out.push_back(std::move(info));
+    }
+    return true;
+}
+
+// ---- Store classes
+
+int LogonStore::ReadPubCerts(std::vector<Lumo_PubCert>& out) {
+    out.clear();
+    std::vector<CertRow> certs;
+    if (!ReadCerts(certs)) return 0;
+    for (auto& cert : certs) out.push_back(std::move(cert.record));
+    return 1;
+}
+
+// Confirmations belong to the suite, not to one owner: whoever confirmed a certificate
+// last vouches for it for everyone.
+int LogonStore::VerifyPubCert(const Lumo_PubCert& cert, const std::string& /*ownerId*/) {
+    CertRow found;
+    if (!FindCert(cert.name, found)) return kCertUnknown;
+    return ConfirmationState(found.record.der, found.confirmed);
+}

@@ -1,0 +1,86 @@
+// The session of the logon store: who is logged on, with which password, and whether that
+// user's key device is present. The password is kept in memory only and wiped at log-off.
+
+#include <openssl/crypto.h>
+
+#include "logon/LogonStore.h"
+
+namespace {
+
+constexpr const char* kOptionSection = "Option";
+constexpr const char* kLastUserKey = "LastUser";
+
+}  // namespace
+
+bool LogonStore::LogOn(const std::string& userId, const std::string& password) {
+    LogOff();
+    UserRow user;
+    if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
+    if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
+        return Fail("wrong password for user '" + user.id + "'");
+    }
+    sessionUser_ = user.id;
+    sessionPassword_ = password;
+    return true;
+}
+
+void LogonStore::LogOff() {
+    sessionUser_.clear();
+    OPENSSL_cleanse(sessionPassword_.data(), sessionPassword_.size());
+    sessionPassword_.clear();
+}
+
+bool LogonStore::SessionUser(UserRow& out) { return !sessionUser_.empty() && FindUser(sessionUser_, out); }
+
+bool LogonStore::DefaultUser(std::string& userId) {
+    std::vector<UserRow> users;
+    if (!ReadUsers(users)) return false;
+    if (users.empty()) return Fail("this store has no users yet (add one with: varnex user add ID --name NAME)");
+    if (users.size() == 1) {
+        userId = users.front().id;
+        return true;
+    }
+    std::string last = GetOption(kOptionSection, kLastUserKey, "");
+    UserRow user;
+    if (!last.empty() && FindUser(last, user)) {
+        userId = user.id;
+        return true;
+    }
+    return Fail("this store has several users: name one with --user ID");
+}
+
+int LogonStore::IsLoggedOn() {
+    UserRow user;
+    return SessionUser(user) ? 1 : 0;
+}
+
+int LogonStore::IsDevicePresent() {
+    UserRow user;
+    if (!SessionUser(user) || user.type != kLogonKeyDevice) return 0;
+    return logon::FolderKeyDevice(user.device, user.id).IsPresent() ? 1 : 0;
+}
+
+int LogonStore::GetUserType() {
+    UserRow user;
+    return SessionUser(user) ? user.type : kLogonSoftwareKey;
+}
+
+int LogonStore::GetLogonUser(std::string& userId, std::string& password, int& type) {
+    UserRow user;
+    if (!SessionUser(user)) return 0;
+    userId = user.id;
+    password = sessionPassword_;
+    type = user.type;
+    return 1;
+}
+
+int LogonStore::CheckPassword(const std::string& userId, const char* password, int passwordLength, int /*kind*/) {
+    UserRow user;
+    return FindUser(userId, user) && PasswordOk(user, password, passwordLength) ? 1 : 0;
+}
+
+// The ISA card is permitted by the setting "IsaCard" of section "Option" (1 or 2).
+int LogonStore::CheckIsaCardUser() {
+    std::string value = GetOption(kOptionSection, "IsaCard", "0");
+    return value == "1" || value == "2" ? value[0] - '0' : 0;
+}

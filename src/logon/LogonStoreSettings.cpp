@@ -1,0 +1,141 @@
+// Settings (section, key, value), the path and list helpers, the e-mail check, and the
+// output-folder and open queries, which answer 0 unless the settings configure them:
+//   "Option"/"MarkOutput" = TRUE   the output-folder query answers 1; between BeginOutput
+//                                  and EndOutput the file "writing" in the suite folder
+//                                  names the folder being written (for sync tools)
+//   "Option"/"OpenWith" = program  the open query runs "program PATH" and answers 1 when
+//                                  it exits with status 0
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "logon/LogonStore.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kOptionSection = "Option";
+
+}  // namespace
+
+// ---- Settings
+
+std::string LogonStore::GetOption(const std::string& section, const std::string& key, const std::string& dflt) {
+    logon::Statement q(db_, "SELECT value FROM options WHERE section = ?1 AND key = ?2");
+    q.Bind(1, section).Bind(2, key);
+    return q.Next() ? q.Text(0) : dflt;
+}
+
+bool LogonStore::SetOption(const std::string& section, const std::string& key, const std::string& value) {
+    return SetOptions(section, {{key, value}});
+}
+
+bool LogonStore::SetOptions(const std::string& section,
+                            const std::vector<std::pair<std::string, std::string>>& values) {
+    error_.clear();
+    if (!IsOpen()) return Fail("the logon store is not open");
+    if (section.empty()) return Fail("a section name must not be empty");
+    if (std::string error = logon::CheckOptionText("the section name", section, kLogonOptionNameCap); !error.empty()) {
+        return Fail(error);
+    }
+    for (const auto& [key, value] : values) {
+        if (key.empty()) return Fail("a key must not be empty");
+        for (const std::string& error : {logon::CheckOptionText("the key", key, kLogonOptionNameCap),
+                                         logon::CheckOptionText("the value", value, kLogonOptionValueCap)}) {
+            if (!error.empty()) return Fail(error);
+        }
+    }
+    logon::Transaction tx(db_);
+    bool ok = tx.Ok();
+    for (const auto& [key, value] : values) {
+        logon::Statement set(db_,
+                             "INSERT INTO options (section, key, value) VALUES (?1, ?2, ?3) "
+                             "ON CONFLICT(section, key) DO UPDATE SET value = ?3");
+        ok = ok && set.Bind(1, section).Bind(2, key).Bind(3, value).Run();
+    }
+    return ok && tx.Commit() ? true : Fail("cannot change the settings: " + db_.Error());
+}
+
+// ---- Paths
+
+int LogonStore::FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) ? 1 : 0;
+}
+
+int LogonStore::FolderExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec) ? 1 : 0;
+}
+
+int LogonStore::MakeFolder(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return fs::is_directory(path, ec) ? 1 : 0;
+}
+
+int LogonStore::RemoveFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) && fs::remove(path, ec) ? 1 : 0;
+}
+
+uint32_t LogonStore::GetFileSize(const std::string& path) {
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    return ec ? 0 : static_cast<uint32_t>(size);
+}
+
+void LogonStore::SplitName(const std::string& path, std::string& out) { out = LogonSplitName(path); }
+void LogonStore::SplitFolder(const std::string& path, std::string& out) { out = LogonSplitFolder(path); }
+void LogonStore::SplitExt(const std::string& path, std::string& out) { out = LogonSplitExt(path); }
+
+// ---- Mail and lists
+
+int LogonStore::IsMailAddressUsable(const std::string& email) {
+    return logon::MailAddressWellFormed(LogonTrim(email)) ? 1 : 0;
+}
+
+int LogonStore::CountListItems(const std::string& list) { return CountLogonListItems(list); }
+
+int LogonStore::GetListItem(const std::string& list, int index, std::string& out) {
+    return LogonListItem(list, index, out) ? 1 : 0;
+}
+
+// ---- Output and open queries
+
+int LogonStore::QueryOutputFolder(const std::string& folder) {
+    if (!IsOpen() || !LogonEqualNoCase(GetOption(kOptionSection, "MarkOutput", "FALSE"), "TRUE")) return 0;
+    if (outputDepth_ == 0) logon::WriteOwnerOnlyFile(home_ + "/writing", folder + "\n");
+    return 1;
+}
+
+void LogonStore::BeginOutput() { ++outputDepth_; }
+
+void LogonStore::EndOutput() {
+    if (outputDepth_ > 0 && --outputDepth_ == 0) {
+        std::error_code ec;
+        fs::remove(home_ + "/writing", ec);
+    }
+}
+
+int LogonStore::OpenResult(const std::string& path) {
+    std::string program = IsOpen() ? LogonTrim(GetOption(kOptionSection, "OpenWith", "")) : std::string();
+    if (program.empty()) return 0;
+    std::string arg = path;
+    char* argv[] = {program.data(), arg.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return 0;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return 0;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+}
+
+int LogonStore::OpenStore(LogonStoreKind /*kind*/) { return IsOpen() ? 1 : 0; }

@@ -1,0 +1,501 @@
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "logon/KeyDevice.h"
+#include "logon/LogonKeys.h"
+#include "logon/LogonStore.h"
+
+namespace {
+
+constexpr uint32_t kFastIterations = 1000;
+
+unsigned Mode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
+}
+
+// A certificate of someone outside the store, written as PEM.
+std::string WriteForeignCert(const std::string& path, const std::string& name, const std::string& email) {
+    logon::PkeyPtr key = logon::GenerateRsaKey();
+    logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), name, email);
+    WriteFile(path, logon::CertToPem(cert.get()));
+    return path;
+}
+
+class LogonStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(store_.Open(home_)) << store_.LastError(); }
+
+    int Unwrap(LogonStore& store, const std::vector<unsigned char>& wrapped, unsigned char* out,
+               const std::string& user, const std::string& recipientText, const std::string& password) {
+        return store.UnwrapSessionKey(static_cast<int>(wrapped.size()), wrapped.data(), out, user, recipientText, 2,
+                                      password.data(), static_cast<int>(password.size()));
+    }
+
+    TempDir dir_;
+    std::string home_ = dir_ / "suite";
+    LogonStore store_{kFastIterations};
+};
+
+TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
+    int32_t alice = store_.AddUser("alice", "Alice", "alice@example.org", "a-secret");
+    int32_t bob = store_.AddUser("bob", "Bob", "bob@example.org", "b-secret");
+    ASSERT_GT(alice, 0) << store_.LastError();
+    ASSERT_GT(bob, 0) << store_.LastError();
+    EXPECT_NE(alice, bob);
+
+    unsigned char keyThenIv[24];
+    for (int i = 0; i < 24; ++i) keyThenIv[i] = static_cast<unsigned char>(i * 11 + 3);
+    unsigned char buffer[kLogonWrapOutCap];
+    int w = store_.WrapSessionKey(24, keyThenIv, buffer, alice);
+    ASSERT_GT(w, 0);
+    std::vector<unsigned char> wrapped(buffer, buffer + w);
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    ASSERT_EQ(store_.GetUserRecords(key, user, "alice"), 1);
+
+    // A second process: a fresh store object on the same folder.
+    store_.Close();
+    LogonStore reader(kFastIterations);
+    ASSERT_TRUE(reader.Open(home_));
+    unsigned char out[kLogonWrapOutCap];
+    ASSERT_EQ(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secret"), 24);
+    EXPECT_EQ(std::memcmp(out, keyThenIv, 24), 0);
+    EXPECT_EQ(Unwrap(reader, wrapped, out, "Alice", user.certName, "a-secret"), 24);
+    EXPECT_EQ(
+        Unwrap(reader, wrapped, out, "alice", reader.MapRecipientKeyText(" alice<ALICE@example.org>", 1), "a-secret"),
+        24);
+
+    EXPECT_LE(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secreT"), 0);
+    EXPECT_LE(Unwrap(reader, wrapped, out, "bob", key.keyText, "b-secret"), 0);
+    EXPECT_LE(Unwrap(reader, wrapped, out, "bob", "bob", "b-secret"), 0);
+    EXPECT_LE(Unwrap(reader, wrapped, out, "alice", "bob", "a-secret"), 0);
+
+    EVP_PKEY* pkey = nullptr;
+    int type = -1;
+    EXPECT_EQ(reader.GetPrivateKey(&pkey, "alice", "b-secret", 8, type), kPrivateKeyBadPassword);
+    EXPECT_EQ(pkey, nullptr);
+    EXPECT_EQ(reader.GetPrivateKey(&pkey, "carol", "x", 1, type), kPrivateKeyUnknownUser);
+}
+
+TEST_F(LogonStoreTest, FilesAreOwnerOnlyAndThePrivateKeyNeverPlain) {
+    ASSERT_GT(store_.AddUser("cy", "Cy", "cy@example.org", "c-secret"), 0) << store_.LastError();
+    EXPECT_EQ(Mode(home_), 0700u);
+    EXPECT_EQ(Mode(store_.CertFolder()), 0700u);
+    std::string mail;
+    ASSERT_EQ(store_.GetMailFolder(mail), 1);
+    EXPECT_EQ(mail.back(), '/');
+    EXPECT_EQ(Mode(mail), 0700u);
+    EXPECT_EQ(Mode(store_.DatabasePath()), 0600u);
+    std::string certFile;
+    ASSERT_EQ(store_.GetCertFilePath("cy", certFile), 1);
+    EXPECT_EQ(Mode(certFile), 0600u);
+
+    store_.Close();  // the WAL is folded back into the database
+    std::string all;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home_)) {
+        if (entry.is_regular_file()) all += ReadFile(entry.path().string());
+    }
+    EXPECT_NE(all.find("ENCRYPTED PRIVATE KEY"), std::string::npos);
+    EXPECT_EQ(all.find("BEGIN PRIVATE KEY"), std::string::npos);
+    EXPECT_EQ(all.find("BEGIN RSA PRIVATE KEY"), std::string::npos);
+    EXPECT_EQ(all.find("c-secret"), std::string::npos);
+}
+
+TEST_F(LogonStoreTest, GroupAndSharePathResolveToUserNumbers) {
+    int32_t a = store_.AddUser("a", "A", "a@x.org", "pa");
+    int32_t b = store_.AddUser("b", "B", "b@x.org", "pb");
+    int32_t c = store_.AddUser("c", "C", "c@x.org", "pc");
+    ASSERT_GT(c, 0);
+    int32_t team = store_.AddGroup("team");
+    ASSERT_GT(team, 0);
+    ASSERT_TRUE(store_.AddGroupMembers("TEAM", {"c", "b", "c"}));
+    EXPECT_FALSE(store_.AddGroupMembers("team", {"a", "nobody"}));  // nothing added
+    EXPECT_NE(store_.LastError().find("nobody"), std::string::npos);
+    EXPECT_EQ(store_.AddGroup("Team"), 0);
+    ASSERT_TRUE(store_.GrantShare("/srv/Share/", {{kDecryptManUser, a}, {kDecryptManGroup, team}}));
+    ASSERT_TRUE(store_.GrantShare("/srv/share", {{kDecryptManUser, a}, {kDecryptManUser, b}}));
+    EXPECT_FALSE(store_.GrantShare("/srv/share", {{kDecryptManGroup, team + 7}}));
+
+    ScopedLogonLibrary installed(&store_);
+    CInsureDecryptMen men;
+    ASSERT_EQ(men.OpenFile(), 1);
+    Insure_Decrypt_Men rec;
+    ASSERT_EQ(men.GetRecOfPath(rec, "a", "/SRV/share"), 1);
+    ASSERT_EQ(rec.entries.size(), 3u);
+    EXPECT_EQ(rec.entries[0].type, kDecryptManUser);
+    EXPECT_EQ(rec.entries[0].id, a);
+    EXPECT_EQ(rec.entries[1].type, kDecryptManGroup);
+    EXPECT_EQ(rec.entries[1].id, team);
+    EXPECT_EQ(rec.entries[2].id, b);
+    EXPECT_EQ(men.GetRecOfPath(rec, "a", "/srv/other"), 0);
+
+    CUserGroup groups;
+    ASSERT_EQ(groups.OpenFile(), 1);
+    Lumo_Group g;
+    ASSERT_EQ(groups.ReadRecByID(team, g), 1);
+    EXPECT_EQ(g.members, (std::vector<int32_t>{c, b}));
+
+    // A removed user leaves no trace in groups or shares, and the number is never reused.
+    ASSERT_TRUE(store_.RemoveUser("b"));
+    ASSERT_EQ(groups.ReadRecByID(team, g), 1);
+    EXPECT_EQ(g.members, (std::vector<int32_t>{c}));
+    ASSERT_EQ(men.GetRecOfPath(rec, "a", "/srv/share"), 1);
+    EXPECT_EQ(rec.entries.size(), 2u);
+    int32_t d = store_.AddUser("d", "D", "d@x.org", "pd");
+    EXPECT_GT(d, c);
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    EXPECT_EQ(store_.GetUserRecordByNumber(key, user, b), 0);
+    std::string path;
+    EXPECT_EQ(store_.GetCertFilePath("b", path), 0);
+}
+
+TEST_F(LogonStoreTest, CertificateChangedAfterConfirmationAnswersTwo) {
+    std::string first = WriteForeignCert(dir_ / "dan1.pem", "Dan", "dan@example.org");
+    std::string second = WriteForeignCert(dir_ / "dan2.pem", "Dan", "dan@example.org");
+    std::string name;
+    ASSERT_TRUE(store_.ImportCert(first, "", name)) << store_.LastError();
+    EXPECT_EQ(name, "Dan");
+
+    ScopedLogonLibrary installed(&store_);
+    CSignPubCert sign;
+    ASSERT_EQ(sign.OpenFile(), 1);
+    Lumo_PubCert rec;
+    rec.name = "dan";
+    EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertNeverConfirmed);
+    ASSERT_TRUE(store_.ConfirmCert("DAN"));
+    EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertConfirmed);
+    ASSERT_TRUE(store_.ImportCert(second, "Dan", name));
+    EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertModified);
+    ASSERT_TRUE(store_.ConfirmCert("Dan"));
+    EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertConfirmed);
+    rec.name = "eve";
+    EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertUnknown);
+
+    // The installed file follows the database, even after someone deleted it.
+    std::string path;
+    ASSERT_EQ(store_.GetCertFilePath("dan", path), 1);
+    std::filesystem::remove(path);
+    ASSERT_EQ(store_.GetCertFilePath("dan", path), 1);
+    LogonCertFileRecord file;
+    ASSERT_EQ(store_.ReadCertFile(path, file), 1);
+    EXPECT_EQ(file.name, "Dan");
+    EXPECT_EQ(file.email, "dan@example.org");
+    EXPECT_EQ(store_.MapRecipientKeyText("Dan<DAN@example.org>", 1), "Dan");
+}
+
+TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
+    std::string good = WriteForeignCert(dir_ / "fay.pem", "Fay", "fay@example.org");
+    std::string name;
+    ASSERT_TRUE(store_.ImportCert(good, "", name));
+    ASSERT_TRUE(store_.ConfirmCert("Fay"));
+    std::string before;
+    ASSERT_TRUE(store_.ExportCert("Fay", before));
+
+    std::string pem = ReadFile(good);
+    std::string broken = pem;
+    broken[broken.size() / 2] = broken[broken.size() / 2] == 'A' ? 'B' : 'A';
+    WriteFile(dir_ / "broken.pem", broken);
+    WriteFile(dir_ / "cut.pem", pem.substr(0, pem.size() / 2));
+    WriteFile(dir_ / "empty.pem", "");
+    logon::PkeyPtr key = logon::GenerateRsaKey();
+    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1));
+    WriteFile(dir_ / "big.pem", std::string(200 * 1024, 'A'));
+    for (const char* file : {"broken.pem", "cut.pem", "empty.pem", "key.pem", "big.pem", "missing.pem"}) {
+        EXPECT_FALSE(store_.ImportCert(dir_ / file, "Fay", name)) << file;
+        EXPECT_FALSE(store_.LastError().empty()) << file;
+    }
+    std::string after;
+    ASSERT_TRUE(store_.ExportCert("Fay", after));
+    EXPECT_EQ(after, before);
+    std::vector<LogonCertInfo> certs;
+    ASSERT_TRUE(store_.ListCerts(certs));
+    ASSERT_EQ(certs.size(), 1u);
+    EXPECT_EQ(certs[0].state, kCertConfirmed);
+
+    // A registered user's certificate belongs to the user's own key and cannot be replaced.
+    ASSERT_GT(store_.AddUser("gus", "Gus", "gus@example.org", "pg"), 0);
+    EXPECT_FALSE(store_.ImportCert(good, "GUS", name));
+    EXPECT_EQ(store_.AddUser("fay", "Fay", "fay@example.org", "pf"), 0);  // name held by a certificate
+}
+
+TEST_F(LogonStoreTest, SettingsRoundTripWithDefaults) {
+    EXPECT_EQ(store_.GetOption("Option", "SIgnID", "42"), "42");
+    ASSERT_TRUE(store_.SetOption("Option", "SIgnID", "8"));
+    ASSERT_TRUE(store_.SetOption("option", "signid", "45"));  // the same setting
+    ASSERT_TRUE(store_.SetOption("MAIL", "MAPI", ""));
+    store_.Close();
+    LogonStore again(kFastIterations);
+    ASSERT_TRUE(again.Open(home_));
+    EXPECT_EQ(again.GetOption("OPTION", "SignId", "42"), "45");
+    EXPECT_EQ(again.GetOption("MAIL", "MAPI", "1"), "");  // set but empty is not unset
+    EXPECT_EQ(again.GetOption("MAIL", "SIgnID", "none"), "none");
+    EXPECT_FALSE(again.SetOption("Option", std::string(kLogonOptionNameCap, 'k'), "v"));
+    EXPECT_FALSE(again.SetOption("", "k", "v"));
+}
+
+TEST_F(LogonStoreTest, OverlongOrMalformedTextsAreRefused) {
+    const std::string id(kLogonCertNameCap - 1, 'u');
+    EXPECT_EQ(store_.AddUser(id + "u", "U", "", "p"), 0);
+    EXPECT_NE(store_.LastError().find("at most 39"), std::string::npos) << store_.LastError();
+    // Name and e-mail fill the key text "name<e-mail>" up to its room exactly.
+    const std::string email = "n@x.org";
+    const std::string name(kLogonKeyTextCap - 1 - email.size() - 2, 'n');
+    EXPECT_EQ(store_.AddUser("v", name + "n", email, "p"), 0);
+    EXPECT_EQ(store_.AddUser("w", "W", "not-an-address", "p"), 0);
+    EXPECT_EQ(store_.AddUser("x", "X", "", std::string(kLogonPasswordCap, 'p')), 0);
+    EXPECT_EQ(store_.AddUser("y", "Y", "", ""), 0);
+    for (const char* bad : {"a/b", "a;b", "share:z", ".z", " z", "a<b"}) {
+        EXPECT_EQ(store_.AddUser(bad, "Z", "", "p"), 0) << bad;
+    }
+    EXPECT_GT(store_.AddUser(id, name, email, std::string(kLogonPasswordCap - 1, 'p')), 0) << store_.LastError();
+    std::vector<LogonUserInfo> users;
+    ASSERT_TRUE(store_.ListUsers(users));
+    EXPECT_EQ(users.size(), 1u);
+
+    EXPECT_EQ(store_.AddGroup(std::string(kLogonGroupNameCap, 'g')), 0);
+    EXPECT_GT(store_.AddGroup(std::string(kLogonGroupNameCap - 1, 'g')), 0);
+    EXPECT_EQ(store_.AddGroup("@g"), 0);
+    const int32_t number = users[0].record.number;
+    EXPECT_FALSE(store_.GrantShare("/" + std::string(kLogonPathCap - 1, 's'), {{kDecryptManUser, number}}));
+    EXPECT_TRUE(store_.GrantShare("/" + std::string(kLogonPathCap - 2, 's'), {{kDecryptManUser, number}}));
+    EXPECT_FALSE(store_.GrantShare("  ", {{kDecryptManUser, number}}));
+}
+
+TEST_F(LogonStoreTest, PasswordChangeReprotectsTheKey) {
+    ASSERT_GT(store_.AddUser("hal", "Hal", "", "old-pw"), 0);
+    EXPECT_FALSE(store_.ChangePassword("hal", "wrong", "new-pw"));
+    ASSERT_TRUE(store_.ChangePassword("hal", "old-pw", "new-pw")) << store_.LastError();
+    EVP_PKEY* key = nullptr;
+    int type = -1;
+    EXPECT_EQ(store_.GetPrivateKey(&key, "hal", "old-pw", 6, type), kPrivateKeyBadPassword);
+    ASSERT_EQ(store_.GetPrivateKey(&key, "hal", "new-pw", 6, type), kPrivateKeyOk);
+    EXPECT_EQ(EVP_PKEY_get_bits(key), 2048);
+    EVP_PKEY_free(key);
+    EXPECT_FALSE(store_.LogOn("hal", "old-pw"));
+    EXPECT_TRUE(store_.LogOn("hal", "new-pw"));
+}
+
+TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsWhilePresent) {
+    std::string device = dir_ / "token";
+    ASSERT_GT(store_.AddUser("gil", "Gil", "gil@example.org", "pg", device), 0) << store_.LastError();
+    ASSERT_TRUE(std::filesystem::exists(device + "/gil.p8"));
+    EXPECT_EQ(Mode(device + "/gil.p8"), 0600u);
+    EXPECT_NE(ReadFile(device + "/gil.p8").find("ENCRYPTED PRIVATE KEY"), std::string::npos);
+    ASSERT_TRUE(store_.LogOn("gil", "pg"));
+    EXPECT_EQ(store_.GetUserType(), kLogonKeyDevice);
+    EXPECT_EQ(store_.IsDevicePresent(), 1);
+    EXPECT_EQ(store_.GetSignerType("Gil<gil@example.org>", 16), kLogonKeyDevice);
+
+    unsigned char digest[kLogonDigestLength];
+    for (size_t i = 0; i < sizeof digest; ++i) digest[i] = static_cast<unsigned char>(i * 5);
+    std::vector<unsigned char> sig(kLogonSignatureCap);
+    int len = 0;
+    ASSERT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 1);
+    EXPECT_EQ(len, 256);
+    EXPECT_NE(store_.DeviceVerify("gil", 4, sig.data(), len, digest, 20), 0);
+    digest[3] ^= 1;
+    EXPECT_EQ(store_.DeviceVerify("gil", 4, sig.data(), len, digest, 20), 0);
+
+    // A password change goes through to the device.
+    ASSERT_TRUE(store_.ChangePassword("gil", "pg", "pg2")) << store_.LastError();
+    EVP_PKEY* key = nullptr;
+    int type = -1;
+    ASSERT_EQ(store_.GetPrivateKey(&key, "gil", "pg2", 3, type), kPrivateKeyOk);
+    EVP_PKEY_free(key);
+    EXPECT_FALSE(std::filesystem::exists(device + "/gil.p8.next"));
+
+    std::filesystem::rename(device, dir_ / "elsewhere");  // the device is pulled out
+    EXPECT_EQ(store_.IsDevicePresent(), 0);
+    EXPECT_EQ(store_.GetPrivateKey(&key, "gil", "pg2", 3, type), kPrivateKeyDeviceAbsent);
+    EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0);
+}
+
+TEST_F(LogonStoreTest, TextsWritersStoreResolveToTheirUser) {
+    ASSERT_GT(store_.AddUser("ivy", "Ivy", "ivy@example.org", "pi"), 0);
+    ASSERT_GT(store_.AddUser("jon", "Jon", "", "pj"), 0);
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    ASSERT_EQ(store_.GetUserRecords(key, user, "ivy"), 1);
+    for (const std::string& text : {user.certName, user.sharedKeyName, key.keyText, store_.GetSenderIdentity("ivy", 8),
+                                    std::string(" IVY<ivy@EXAMPLE.org> ")}) {
+        EVP_PKEY* pub = nullptr;
+        X509* cert = nullptr;
+        ASSERT_EQ(store_.GetSignerCert(text, 8, &pub, &cert), 1) << text;
+        EXPECT_EQ(logon::CertEmail(cert), "ivy@example.org");
+        EVP_PKEY_free(pub);
+        X509_free(cert);
+        EXPECT_EQ(store_.MapRecipientKeyText(text, 1), "ivy") << text;
+    }
+    std::string signer;
+    ASSERT_EQ(store_.GetSignerName("jon", signer), 1);
+    EXPECT_EQ(store_.MapRecipientKeyText(signer, 1), "jon");
+
+    std::string own;
+    EXPECT_EQ(store_.GetOwnCertFile(own), 0);  // nobody logged on
+    ASSERT_TRUE(store_.LogOn("jon", "pj"));
+    ASSERT_EQ(store_.GetOwnCertFile(own), 1);
+    LogonCertFileRecord file;
+    ASSERT_EQ(store_.ReadCertFile(own, file), 1);
+    EXPECT_EQ(file.name, "Jon");
+    EXPECT_EQ(file.email, "");
+}
+
+TEST_F(LogonStoreTest, OutputAndOpenQueriesAnswerOnlyWhenConfigured) {
+    EXPECT_EQ(store_.QueryOutputFolder(dir_.Path()), 0);
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
+    ASSERT_TRUE(store_.SetOption("Option", "MarkOutput", "true"));
+    ASSERT_EQ(store_.QueryOutputFolder(dir_.Path()), 1);
+    store_.BeginOutput();
+    EXPECT_EQ(ReadFile(home_ + "/writing"), dir_.Path() + "\n");
+    store_.EndOutput();
+    EXPECT_FALSE(std::filesystem::exists(home_ + "/writing"));
+    ASSERT_TRUE(store_.SetOption("Option", "OpenWith", "true"));
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 1);
+    ASSERT_TRUE(store_.SetOption("Option", "OpenWith", "false"));
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
+    ASSERT_TRUE(store_.SetOption("Option", "OpenWith", "/no/such/program"));
+    EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
+}
+
+TEST(KeyDeviceTest, KeyOpensWithEitherPasswordWhileAChangeIsUnfinished) {
+    TempDir dir;
+    logon::FolderKeyDevice device(dir.Path(), "kim");
+    logon::PkeyPtr key = logon::GenerateRsaKey();
+    ASSERT_TRUE(device.StoreKey(key.get(), "old", 3));
+    // A process killed after the store committed the new password, before the device did.
+    ASSERT_TRUE(device.StageKey(key.get(), "new", 3));
+    EXPECT_TRUE(device.OpenKey("old", 3));
+    EXPECT_TRUE(device.OpenKey("new", 3));
+    EXPECT_FALSE(device.OpenKey("neither", 7));
+    ASSERT_TRUE(device.CommitStagedKey());
+    EXPECT_FALSE(device.OpenKey("old", 3));
+    logon::PkeyPtr back = device.OpenKey("new", 3);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
+    device.EraseKey();
+    EXPECT_FALSE(device.IsPresent());
+}
+
+TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
+    std::string user;
+    EXPECT_FALSE(store_.DefaultUser(user));
+    ASSERT_GT(store_.AddUser("ann", "Ann", "", "p1"), 0);
+    ASSERT_TRUE(store_.DefaultUser(user));
+    EXPECT_EQ(user, "ann");
+    ASSERT_GT(store_.AddUser("ben", "Ben", "", "p2"), 0);
+    EXPECT_FALSE(store_.DefaultUser(user));
+    ASSERT_TRUE(store_.SetOption("Option", "LastUser", "BEN"));
+    ASSERT_TRUE(store_.DefaultUser(user));
+    EXPECT_EQ(user, "ben");
+
+    ASSERT_TRUE(store_.LogOn("ben", "p2"));
+    std::string id, password;
+    int type = -1;
+    ASSERT_EQ(store_.GetLogonUser(id, password, type), 1);
+    EXPECT_EQ(password, "p2");
+    Lumo_PrivateKey index;
+    ASSERT_EQ(store_.GetPrivateKeyIndex(index, id), 1);
+    EXPECT_EQ(index.name, "ben");
+    EXPECT_FALSE(store_.LogOn("ann", "p2"));
+    EXPECT_EQ(store_.IsLoggedOn(), 0);  // a failed log-on ends the previous session
+}
+
+TEST_F(LogonStoreTest, ForeignFileIsNotTakenForAStore) {
+    TempDir other;
+    WriteFile(other / "logon.db", std::string(4096, 'x'));
+    LogonStore store(kFastIterations);
+    EXPECT_FALSE(store.Open(other.Path()));
+    EXPECT_NE(store.LastError().find("logon store"), std::string::npos) << store.LastError();
+    WriteFile(other / "file", "x");
+    EXPECT_FALSE(store.Open(other / "file"));
+}
+
+// ---- Processes
+
+// Every round rewrites all keys of one section in one transaction.
+constexpr int kKillKeys = 400;
+
+bool WriteRound(LogonStore& store, const std::string& section, int round) {
+    std::vector<std::pair<std::string, std::string>> values;
+    for (int k = 0; k < kKillKeys; ++k) values.emplace_back("k" + std::to_string(k), std::to_string(round));
+    return store.SetOptions(section, values);
+}
+
+TEST_F(LogonStoreTest, KilledWriterLeavesStoreBeforeOrAfterItsChange) {
+    ASSERT_TRUE(WriteRound(store_, "Kill", 0));
+    store_.Close();
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        LogonStore writer(kFastIterations);
+        if (!writer.Open(home_)) ::_exit(2);
+        for (int round = 1;; ++round) {
+            if (!WriteRound(writer, "Kill", round)) ::_exit(3);
+            char done = 'r';
+            if (::write(ready[1], &done, 1) != 1) ::_exit(4);
+        }
+    }
+    ::close(ready[1]);
+    char got = 0;
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(::read(ready[0], &got, 1), 1);
+    ::kill(child, SIGKILL);  // somewhere inside a later round
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    LogonStore after(kFastIterations);
+    ASSERT_TRUE(after.Open(home_)) << after.LastError();
+    EXPECT_TRUE(after.CheckIntegrity()) << after.LastError();
+    std::string round = after.GetOption("Kill", "k0", "");
+    EXPECT_GE(std::stoi(round), 3);
+    for (int k = 1; k < kKillKeys; ++k) ASSERT_EQ(after.GetOption("Kill", "k" + std::to_string(k), ""), round) << k;
+    EXPECT_TRUE(WriteRound(after, "Kill", 99));
+}
+
+TEST_F(LogonStoreTest, TwoWritersWaitForEachOther) {
+    store_.Close();
+    constexpr int kRounds = 25;
+    std::vector<pid_t> children;
+    for (const char* section : {"First", "Second"}) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            LogonStore writer(kFastIterations);
+            if (!writer.Open(home_)) ::_exit(2);
+            for (int i = 0; i < kRounds; ++i) {
+                if (!writer.SetOption(section, "k" + std::to_string(i), std::to_string(i))) ::_exit(3);
+            }
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    ASSERT_TRUE(store_.Open(home_));
+    for (const char* section : {"First", "Second"}) {
+        for (int i = 0; i < kRounds; ++i)
+            EXPECT_EQ(store_.GetOption(section, "k" + std::to_string(i), ""), std::to_string(i));
+    }
+}
+
+}  // namespace

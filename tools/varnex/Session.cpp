@@ -1,0 +1,123 @@
+#include "Session.h"
+
+#include <fcntl.h>
+#include <openssl/crypto.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+// Prints "varnex: text"; answers false.
+bool Refuse(const std::string& text) {
+    CliFail(text);
+    return false;
+}
+
+// The first line of a password file, without its line end.
+bool ReadPasswordFile(const std::string& path, std::string& password) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Refuse("cannot read the password file " + path);
+    std::getline(in, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    return true;
+}
+
+// Asks on the controlling terminal with echo off; false when there is no terminal.
+bool AskTerminal(const std::string& prompt, std::string& answer) {
+    int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    termios saved{};
+    bool restore = ::tcgetattr(fd, &saved) == 0;
+    if (restore) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    }
+    bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
+    answer.clear();
+    char c = 0;
+    ssize_t n = 0;
+    while (ok && (n = ::read(fd, &c, 1)) == 1 && c != '\n') answer += c;
+    ok = ok && n == 1;
+    if (restore) ::tcsetattr(fd, TCSAFLUSH, &saved);
+    if (::write(fd, "\n", 1) != 1) ok = false;
+    ::close(fd);
+    OPENSSL_cleanse(&c, 1);
+    return ok;
+}
+
+}  // namespace
+
+int CliFail(const std::string& text) {
+    std::fprintf(stderr, "varnex: %s\n", text.c_str());
+    return kExitFailed;
+}
+
+void WipePassword(std::string& password) {
+    OPENSSL_cleanse(password.data(), password.size());
+    password.clear();
+}
+
+bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password) {
+    if (!cli.options.passwordFile.empty()) return ReadPasswordFile(cli.options.passwordFile, password);
+    if (const char* env = std::getenv("VARNEX_PASSWORD"); env != nullptr) {
+        password = env;
+        return true;
+    }
+    if (AskTerminal("Password for " + userId + ": ", password)) return true;
+    return Refuse("no password for '" + userId + "': give --password-file F or set VARNEX_PASSWORD");
+}
+
+bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password) {
+    if (!cli.options.newPasswordFile.empty()) return ReadPasswordFile(cli.options.newPasswordFile, password);
+    std::string again;
+    if (!AskTerminal("New password for " + what + ": ", password) || !AskTerminal("Repeat it: ", again)) {
+        return Refuse("no new password for " + what + ": give --new-password-file F");
+    }
+    bool same = password == again;
+    WipePassword(again);
+    if (!same) {
+        WipePassword(password);
+        return Refuse("the two passwords differ");
+    }
+    return true;
+}
+
+CliSession::CliSession(CliContext& cli) : cli_(cli) {}
+
+CliSession::~CliSession() {
+    if (installed_) InstallLogonLibrary(previous_);
+}
+
+bool CliSession::Open() {
+    if (store_.IsOpen()) return true;
+    if (!store_.Open(cli_.HomeFolder())) return Refuse(store_.LastError());
+    if (!installed_) {
+        previous_ = LogonLibrary();
+        InstallLogonLibrary(&store_);
+        installed_ = true;
+    }
+    return true;
+}
+
+bool CliSession::LogOn() {
+    if (!Open()) return false;
+    std::string userId = cli_.options.user;
+    if (userId.empty() && !store_.DefaultUser(userId)) return Refuse(store_.LastError());
+    std::string password;
+    if (!ReadLogonPassword(cli_, userId, password)) return false;
+    bool ok = store_.LogOn(userId, password);
+    WipePassword(password);
+    if (!ok) return Refuse(store_.LastError());
+    std::string id, ignored;
+    int type = 0;
+    store_.GetLogonUser(id, ignored, type);
+    WipePassword(ignored);
+    userId_ = id;
+    if (!LogonEqualNoCase(store_.GetOption("Option", "LastUser", ""), id)) store_.SetOption("Option", "LastUser", id);
+    return true;
+}

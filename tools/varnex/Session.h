@@ -1,0 +1,51 @@
+#pragma once
+// What every command that works with the logon store shares: opening the store of this
+// run's suite folder, installing it as the engine's logon library, choosing the user and
+// logging on, and reading passwords for scripts and terminals.
+//
+// A command that needs the logged-on user does:
+//     CliSession session(cli);
+//     if (!session.LogOn()) return kExitFailed;   // the reason is printed already
+//     ... engine calls; LogonLibrary() is session.Store() ...
+// Failures print one line "varnex: ..." to standard error.
+
+#include <string>
+
+#include "Cli.h"
+#include "logon/LogonStore.h"
+
+// Prints "varnex: text" and answers kExitFailed.
+int CliFail(const std::string& text);
+
+class CliSession {
+public:
+    explicit CliSession(CliContext& cli);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    // Opens (creating when missing) the store of the suite folder and installs it.
+    bool Open();
+    // Open(), then logs on: the user of --user, else the store's only user, else the
+    // setting "LastUser" of section "Option"; the password from --password-file, else
+    // $VARNEX_PASSWORD, else the terminal. Records the user as "LastUser".
+    bool LogOn();
+    LogonStore& Store() { return store_; }
+    const std::string& UserId() const { return userId_; }
+
+private:
+    CliContext& cli_;
+    LogonStore store_;
+    ILogon* previous_ = nullptr;
+    bool installed_ = false;
+    std::string userId_;
+};
+
+// The logon password of userId: --password-file, else $VARNEX_PASSWORD, else asked on
+// the terminal without echo. False after printing why.
+bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password);
+// A new password: --new-password-file, else asked twice on the terminal. False after
+// printing why.
+bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password);
+// Wipes a password held in a string.
+void WipePassword(std::string& password);

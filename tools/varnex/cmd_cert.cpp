@@ -1,0 +1,82 @@
+// varnex cert import|export|list|confirm: installed certificates.
+
+#include <cstdio>
+
+#include "Session.h"
+
+namespace {
+
+constexpr const char* kUsage = "import FILE [--name NAME] | export NAME [FILE] | list | confirm NAME";
+
+int Usage(const std::string& text) { return UsageError(*FindCommand("cert"), text); }
+
+const char* StateText(int state) {
+    switch (state) {
+        case kCertConfirmed:
+            return "confirmed";
+        case kCertModified:
+            return "CHANGED since confirmed";
+        case kCertNeverConfirmed:
+            return "not confirmed";
+        default:
+            return "unknown";
+    }
+}
+
+int RunCert(CliContext& cli, const std::vector<std::string>& args) {
+    ArgParser parsed(args, {}, {"--name"});
+    if (!parsed.Ok()) return Usage(parsed.Error());
+    const auto& pos = parsed.Positionals();
+    if (pos.empty()) return Usage("cert needs import, export, list or confirm");
+    const std::string& sub = pos[0];
+    CliSession session(cli);
+    LogonStore& store = session.Store();
+    if (sub == "import") {
+        if (pos.size() != 2) return Usage("cert import takes one file");
+        std::string name;
+        if (!session.Open()) return kExitFailed;
+        if (!store.ImportCert(pos[1], parsed.Value("--name"), name)) return CliFail(store.LastError());
+        std::printf("certificate installed as %s (confirm it with: varnex cert confirm %s)\n", name.c_str(),
+                    name.c_str());
+        return kExitOk;
+    }
+    if (sub == "export") {
+        if (pos.size() < 2 || pos.size() > 3) return Usage("cert export takes a name and an optional file");
+        std::string pem;
+        if (!session.Open()) return kExitFailed;
+        if (!store.ExportCert(pos[1], pem)) return CliFail(store.LastError());
+        if (pos.size() == 2) {
+            std::fwrite(pem.data(), 1, pem.size(), stdout);
+            return kExitOk;
+        }
+        FILE* out = std::fopen(pos[2].c_str(), "wb");
+        bool ok = out != nullptr && std::fwrite(pem.data(), 1, pem.size(), out) == pem.size();
+        if (out != nullptr && std::fclose(out) != 0) ok = false;
+        return ok ? kExitOk : CliFail("cannot write " + pos[2]);
+    }
+    if (sub == "list") {
+        if (pos.size() != 1) return Usage("cert list takes no arguments");
+        std::vector<LogonCertInfo> certs;
+        if (!session.Open()) return kExitFailed;
+        if (!store.ListCerts(certs)) return CliFail(store.LastError());
+        for (const LogonCertInfo& cert : certs) {
+            std::string owner = cert.record.userNumber ? "user " + std::to_string(cert.record.userNumber) : "other";
+            std::printf("%-20s %-40s %-8s %-24s %.16s\n", cert.record.name.c_str(),
+                        KeyTextOf(cert.record.subjectName, cert.record.email).c_str(), owner.c_str(),
+                        StateText(cert.state), cert.fingerprint.c_str());
+        }
+        return kExitOk;
+    }
+    if (sub == "confirm") {
+        if (pos.size() != 2) return Usage("cert confirm takes one name");
+        if (!session.Open()) return kExitFailed;
+        if (!store.ConfirmCert(pos[1])) return CliFail(store.LastError());
+        std::printf("certificate %s confirmed\n", pos[1].c_str());
+        return kExitOk;
+    }
+    return Usage("unknown cert command '" + sub + "'");
+}
+
+}  // namespace
+
+VARNEX_COMMAND("cert", kUsage, "installed certificates of other people and their confirmation", RunCert);

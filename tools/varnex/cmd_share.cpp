@@ -1,0 +1,81 @@
+// varnex share grant|list: the authorised decryptors of shared folders.
+
+#include <cstdio>
+#include <filesystem>
+
+#include "Session.h"
+
+namespace {
+
+int Usage(const std::string& text) { return UsageError(*FindCommand("share"), text); }
+
+// Share paths are kept absolute, the way the engine asks for them.
+std::string AbsoluteFolder(const std::string& path) {
+    std::error_code ec;
+    std::string out = std::filesystem::absolute(path, ec).lexically_normal().string();
+    return ec ? path : out;
+}
+
+void PrintShare(LogonStore& store, const Insure_Decrypt_Men& share) {
+    std::printf("%s\n", share.path.c_str());
+    for (const DecryptMan& man : share.entries) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        Lumo_Group group;
+        if (man.type == kDecryptManUser && store.GetUserRecordByNumber(key, user, man.id)) {
+            std::printf("    user  %4d  %s\n", man.id, user.userId.c_str());
+        } else if (man.type == kDecryptManGroup && store.ReadGroup(man.id, group)) {
+            std::printf("    group %4d  @%s\n", man.id, group.name.c_str());
+        }
+    }
+}
+
+int RunShare(CliContext& cli, const std::vector<std::string>& args) {
+    ArgParser parsed(args, {}, {});
+    if (!parsed.Ok()) return Usage(parsed.Error());
+    const auto& pos = parsed.Positionals();
+    if (pos.empty()) return Usage("share needs grant or list");
+    CliSession session(cli);
+    LogonStore& store = session.Store();
+    if (pos[0] == "grant") {
+        if (pos.size() < 3) return Usage("share grant takes a path and at least one USER or @GROUP");
+        if (!session.Open()) return kExitFailed;
+        std::vector<DecryptMan> entries;
+        for (size_t i = 2; i < pos.size(); ++i) {
+            if (pos[i].size() > 1 && pos[i][0] == '@') {
+                int32_t group = store.FindGroup(pos[i].substr(1));
+                if (group == 0) return CliFail("no group named '" + pos[i].substr(1) + "'");
+                entries.push_back({kDecryptManGroup, group});
+            } else {
+                LogonKeyRecord key;
+                LogonUserRecord user;
+                if (!store.GetUserRecords(key, user, pos[i])) return CliFail("no user '" + pos[i] + "' in this store");
+                entries.push_back({kDecryptManUser, user.number});
+            }
+        }
+        if (!store.GrantShare(AbsoluteFolder(pos[1]), entries)) return CliFail(store.LastError());
+        return kExitOk;
+    }
+    if (pos[0] == "list") {
+        if (pos.size() > 2) return Usage("share list takes at most one path");
+        if (!session.Open()) return kExitFailed;
+        if (pos.size() == 2) {
+            Insure_Decrypt_Men share;
+            if (!store.ReadDecryptMen({}, AbsoluteFolder(pos[1]), share)) {
+                return CliFail("no decryptors are granted for " + AbsoluteFolder(pos[1]));
+            }
+            PrintShare(store, share);
+            return kExitOk;
+        }
+        std::vector<Insure_Decrypt_Men> shares;
+        if (!store.ListShares(shares)) return CliFail(store.LastError());
+        for (const auto& share : shares) PrintShare(store, share);
+        return kExitOk;
+    }
+    return Usage("unknown share command '" + pos[0] + "'");
+}
+
+}  // namespace
+
+VARNEX_COMMAND("share", "grant PATH (USER|@GROUP)... | list [PATH]", "authorised decryptors of shared folders",
+               RunShare);

@@ -1,0 +1,95 @@
+// varnex user add|list|remove|passwd: the registered users of the logon store.
+
+#include <cstdio>
+
+#include "Session.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "add ID [--name NAME] [--email ADDR] [--device DIR] | list | remove ID [--force] | passwd [ID]";
+
+int Usage(const std::string& text) { return UsageError(*FindCommand("user"), text); }
+
+int AddUser(CliContext& cli, const ArgParser& parsed) {
+    if (parsed.Positionals().size() != 2) return Usage("user add takes one user ID");
+    const std::string& id = parsed.Positionals()[1];
+    CliSession session(cli);
+    if (!session.Open()) return kExitFailed;
+    std::string password;
+    if (!ReadNewPassword(cli, "'" + id + "'", password)) return kExitFailed;
+    int32_t number = session.Store().AddUser(id, parsed.Value("--name", id), parsed.Value("--email"), password,
+                                             parsed.Value("--device"));
+    WipePassword(password);
+    if (number == 0) return CliFail(session.Store().LastError());
+    std::printf("user %s added as number %d\n", id.c_str(), number);
+    return kExitOk;
+}
+
+int ListUsers(CliContext& cli) {
+    CliSession session(cli);
+    std::vector<LogonUserInfo> users;
+    if (!session.Open()) return kExitFailed;
+    if (!session.Store().ListUsers(users)) return CliFail(session.Store().LastError());
+    for (const LogonUserInfo& user : users) {
+        const LogonUserRecord& r = user.record;
+        std::string key = r.type == kLogonKeyDevice ? "key device " + user.device : "software key";
+        std::printf("%4d  %-20s %-40s %s\n", r.number, r.userId.c_str(), KeyTextOf(r.name, r.email).c_str(),
+                    key.c_str());
+    }
+    return kExitOk;
+}
+
+// Removing a user destroys the key that opens every package made for that user: it takes
+// the user's password, or --force.
+int RemoveUser(CliContext& cli, const ArgParser& parsed) {
+    if (parsed.Positionals().size() != 2) return Usage("user remove takes one user ID");
+    const std::string& id = parsed.Positionals()[1];
+    CliSession session(cli);
+    if (!session.Open()) return kExitFailed;
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    if (!session.Store().GetUserRecords(key, user, id)) return CliFail("no user '" + id + "' in this store");
+    if (!parsed.Has("--force")) {
+        std::string password;
+        if (!ReadLogonPassword(cli, user.userId, password)) return kExitFailed;
+        int ok = session.Store().CheckPassword(user.userId, password.data(), static_cast<int>(password.size()), 0);
+        WipePassword(password);
+        if (!ok) return CliFail("wrong password for user '" + user.userId + "'");
+    }
+    if (!session.Store().RemoveUser(id)) return CliFail(session.Store().LastError());
+    std::printf("user %s removed\n", user.userId.c_str());
+    return kExitOk;
+}
+
+int ChangePassword(CliContext& cli, const ArgParser& parsed) {
+    if (parsed.Positionals().size() > 2) return Usage("user passwd takes at most one user ID");
+    CliSession session(cli);
+    if (!session.Open()) return kExitFailed;
+    std::string id = parsed.Positionals().size() == 2 ? parsed.Positionals()[1] : cli.options.user;
+    if (id.empty() && !session.Store().DefaultUser(id)) return CliFail(session.Store().LastError());
+    std::string oldPassword, newPassword;
+    bool ok = ReadLogonPassword(cli, id, oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
+              session.Store().ChangePassword(id, oldPassword, newPassword);
+    WipePassword(oldPassword);
+    WipePassword(newPassword);
+    if (!ok) return session.Store().LastError().empty() ? kExitFailed : CliFail(session.Store().LastError());
+    std::printf("password of %s changed\n", id.c_str());
+    return kExitOk;
+}
+
+int RunUser(CliContext& cli, const std::vector<std::string>& args) {
+    ArgParser parsed(args, {"--force"}, {"--name", "--email", "--device"});
+    if (!parsed.Ok()) return Usage(parsed.Error());
+    if (parsed.Positionals().empty()) return Usage("user needs add, list, remove or passwd");
+    const std::string& sub = parsed.Positionals()[0];
+    if (sub == "add") return AddUser(cli, parsed);
+    if (sub == "list") return parsed.Positionals().size() == 1 ? ListUsers(cli) : Usage("user list takes no arguments");
+    if (sub == "remove") return RemoveUser(cli, parsed);
+    if (sub == "passwd") return ChangePassword(cli, parsed);
+    return Usage("unknown user command '" + sub + "'");
+}
+
+}  // namespace
+
+VARNEX_COMMAND("user", kUsage, "registered users: key pairs, certificates, passwords", RunUser);
