@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "platform/MessageBox.h"
+#include "password/PasswordDialog.h"
 #include "platform/TerminalHost.h"
 #include "shell/DecryptToDialog.h"
 #include "shell/FileListDialog.h"
@@ -190,3 +191,48 @@ TEST(TerminalProgress, DrawsABarInPlaceOnATerminalAndNothingOtherwise) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs one dialog on an interactive terminal host fed with `typed`.
+int RunOnTerminal(DialogModel& dialog, const std::string& typed, std::string* shown = nullptr) {
+    FILE* in = fmemopen(const_cast<char*>(typed.data()), typed.size(), "r");
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&text, &size);
+    TerminalHost terminal(in, out, true, false);
+    int result = terminal.RunDialog(dialog);
+    std::fclose(out);
+    if (shown) *shown = std::string(text, size);
+    std::free(text);
+    std::fclose(in);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(OperationDialogs, TerminalAnswersDialogsByWordNumberOrEntry) {
+    WriteFile(dir / "f", "x");
+    CDlgReplace replace((dir / "f").c_str(), "20030105090703", 1);
+    std::string shown;
+    EXPECT_EQ(RunOnTerminal(replace, "none\n", &shown), kReplaceNone);
+    EXPECT_NE(shown.find("[3] 不替换(N)"), std::string::npos) << shown;
+    CDlgReplace byNumber((dir / "f").c_str(), "20030105090703", 1);
+    EXPECT_EQ(RunOnTerminal(byNumber, "2\n"), kReplaceAll);
+    CDlgReplace ended((dir / "f").c_str(), "20030105090703", 1);
+    EXPECT_EQ(RunOnTerminal(ended, ""), kReplaceCancel) << "input ended: the window is closed";
+
+    CDlgDecryptTo folder(dir.Path());
+    EXPECT_EQ(RunOnTerminal(folder, "\n"), CDlgDecryptTo::kIdDecrypt);
+    EXPECT_EQ(folder.Folder(), dir.Path()) << "Enter takes the proposed folder";
+
+    // A short password is asked again; an empty entry offers the buttons, where cancel is.
+    CDlgPassword password;
+    password.SetPrompt("请输入加密密钥:");
+    EXPECT_EQ(RunOnTerminal(password, "abc\n\n1\n2\n", &shown), CDlgPassword::kIdCancel);
+    EXPECT_NE(shown.find("请输入加密密钥: "), std::string::npos);
+    EXPECT_EQ(shown.find("abc"), std::string::npos);
+    CDlgPassword good;
+    EXPECT_EQ(RunOnTerminal(good, "abcdefg\n"), CDlgPassword::kIdConfirm);
+    EXPECT_EQ(good.Password(), "abcdefg");
+}
