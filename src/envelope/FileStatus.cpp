@@ -21,8 +21,10 @@ bool ReadStatx(const std::string& path, struct statx& st) {
 
 unsigned char AttributesOf(const std::string& path, const struct statx& st) {
     unsigned char attr = 0;
-    if (S_ISDIR(st.stx_mode)) attr |= kAttrFolder;
-    else attr |= kAttrArchive;
+    if (S_ISDIR(st.stx_mode))
+        attr |= kAttrFolder;
+    else
+        attr |= kAttrArchive;
     if ((st.stx_mode & S_IWUSR) == 0) attr |= kAttrReadOnly;
     size_t slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -35,8 +37,10 @@ bool ApplyAttributes(const char* path, unsigned char attributes) {
     struct stat st {};
     if (stat(path, &st) != 0) return false;
     mode_t mode = st.st_mode & 07777;
-    if (attributes & kAttrReadOnly) mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-    else mode |= S_IWUSR;
+    if (attributes & kAttrReadOnly)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
     return mode == (st.st_mode & 07777) || chmod(path, mode) == 0;
 }
 

@@ -47,8 +47,9 @@ public:
     }
     uint32_t u32le() {
         std::span<const uint8_t> b = take(4);
-        return b.empty() ? 0 : static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                                   static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+        return b.empty() ? 0
+                         : static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                               static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
     }
     int32_t i32le() { return static_cast<int32_t>(u32le()); }
 

@@ -23,7 +23,7 @@ void CDlgDecryptTo::SetInput(const std::string& text) {
 }
 
 std::vector<std::string> CDlgDecryptTo::Lines() const {
-    std::vector<std::string> lines {m_proposed};
+    std::vector<std::string> lines{m_proposed};
     std::error_code ec;
     std::vector<std::string> names;
     for (auto it = std::filesystem::directory_iterator(m_proposed, ec);

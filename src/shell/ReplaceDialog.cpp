@@ -45,12 +45,23 @@ std::vector<DialogButton> CDlgReplace::Buttons() const {
 
 int CDlgReplace::Press(int buttonId) {
     switch (buttonId) {
-    case kIdReplace: m_result = kReplace; break;
-    case kIdReplaceAll: m_result = kReplaceAll; break;
-    case kIdKeep: m_result = kReplaceKeep; break;
-    case kIdKeepAll: m_result = kReplaceNone; break;
-    case kIdCancel: m_result = kReplaceCancel; break;
-    default: break;
+        case kIdReplace:
+            m_result = kReplace;
+            break;
+        case kIdReplaceAll:
+            m_result = kReplaceAll;
+            break;
+        case kIdKeep:
+            m_result = kReplaceKeep;
+            break;
+        case kIdKeepAll:
+            m_result = kReplaceNone;
+            break;
+        case kIdCancel:
+            m_result = kReplaceCancel;
+            break;
+        default:
+            break;
     }
     return m_result;
 }

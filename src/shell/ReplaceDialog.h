@@ -8,11 +8,11 @@
 
 // Answers of the replace question.
 enum ReplaceAnswer : int {
-    kReplace = 0,      // "替换(Y)"
-    kReplaceAll = 1,   // "替换所有(A)"
+    kReplace = 0,        // "替换(Y)"
+    kReplaceAll = 1,     // "替换所有(A)"
     kReplaceCancel = 2,  // "取消(&C)", or the window closed
-    kReplaceKeep = 3,  // "不替换(&N)"; also when the dialog ends any other way
-    kReplaceNone = 4,  // "都不替换(&G)"
+    kReplaceKeep = 3,    // "不替换(&N)"; also when the dialog ends any other way
+    kReplaceNone = 4,    // "都不替换(&G)"
 };
 
 // Asks whether the existing file at path is to be replaced by one with the given 14-digit

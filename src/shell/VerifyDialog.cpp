@@ -46,7 +46,7 @@ CDlgVerify::CDlgVerify(const VerifyRecord& record, int verdict) {
 }
 
 std::vector<std::string> CDlgVerify::Lines() const {
-    std::vector<std::string> lines {m_result, m_signer, m_time};
+    std::vector<std::string> lines{m_result, m_signer, m_time};
     size_t start = 0;
     while (start < m_text.size()) {
         size_t end = m_text.find(kBreak, start);

@@ -9,7 +9,7 @@
 
 // What the report shows of a signature record.
 struct VerifyRecord {
-    std::string filePath;    // the file actually checked
+    std::string filePath;  // the file actually checked
     std::string signerName;
     std::string signTime;    // 14-digit time text
     std::string modifyTime;  // the file's modification time when signed, 14 digits

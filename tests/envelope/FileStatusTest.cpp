@@ -72,8 +72,9 @@ TEST_F(FileStatus, BadTimeTextsAndMissingFilesGiveZeroAndChangeNothing) {
     WriteFile(path, "x");
     ASSERT_EQ(engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20), 1);
     time_t before = Mtime(path);
-    for (const char* text : {"", "2003010509070", "200301050907031", "2003010509070x", "20031305090703",
-                             "20030230090703", "20030105240703", "20030105096003", "2003-1-5 9:7:3", "-0030105090703"}) {
+    for (const char* text :
+         {"", "2003010509070", "200301050907031", "2003010509070x", "20031305090703", "20030230090703",
+          "20030105240703", "20030105096003", "2003-1-5 9:7:3", "-0030105090703"}) {
         EXPECT_EQ(engine.SetFileStatus(path.c_str(), text, "", 0x21), 0) << text;
     }
     EXPECT_EQ(engine.SetFileStatus(path.c_str(), nullptr, nullptr, 0x21), 0);
@@ -100,12 +101,6 @@ TEST_F(FileStatus, AttributesReportHiddenNamesAndFoldersAsThisPlatformMapsThem) 
     FileStatusInfo info;
     ASSERT_TRUE(ReadFileStatus(dir.Path(), info));
     EXPECT_EQ(info.attributes & 0x30, 0x10);
-    EXPECT_FALSE(ReadFileStatus(dir / "none", info));
-
-    CMemFile memory;
-    char t[15];
-    unsigned long size;
-    EXPECT_EQ(engine.GetFileStatus(&memory, t, t, &size, &attr), 0) << "no file behind it";
 }
 
 class PathProbe : public CKorvane {
@@ -149,12 +144,6 @@ TEST_F(FileStatus, ParentFoldersSeparatorsAndUserInfo) {
 
     EXPECT_EQ(engine.DirEqualNoCase("/Home/Ab", "/home/aB"), 1);
     EXPECT_EQ(engine.DirEqualNoCase("/a", "/a/"), 0);
-    EXPECT_EQ(engine.DirEqualNoCase("/数据", "/数据"), 1);
-    char path[260] = "";
-    engine.AddDirSeg(path);
-    EXPECT_STREQ(path, "/");
-    engine.AddDirSeg(path);
-    EXPECT_STREQ(path, "/");
 
     char first[64], second[64];
     engine.SeperateUserInfo("alice", first, second);

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "TestSupport.h"
-#include "platform/MessageBox.h"
 #include "password/PasswordDialog.h"
+#include "platform/MessageBox.h"
 #include "platform/TerminalHost.h"
 #include "shell/DecryptToDialog.h"
 #include "shell/FileListDialog.h"
@@ -58,7 +59,7 @@ TEST_F(OperationDialogs, EveryReplaceButtonHasItsAnswerAndClosingCancels) {
     for (const char* word : {"yes", "all", "no", "none", "cancel"}) host.AddAnswer("replace", word);
     std::vector<int> answers;
     for (int i = 0; i < 5; ++i) answers.push_back(MsgReplace(path.c_str(), "20030105090703", 1));
-    EXPECT_EQ(answers, (std::vector<int> {0, 1, 3, 4, 2}));
+    EXPECT_EQ(answers, (std::vector<int>{0, 1, 3, 4, 2}));
     CDlgReplace dialog(path.c_str(), "20030105090703", 1);
     EXPECT_EQ(dialog.Close(), 2);
     EXPECT_EQ(MsgReplace(nullptr, nullptr, 0), 2) << "the last answer repeats; no crash on null";
@@ -66,7 +67,7 @@ TEST_F(OperationDialogs, EveryReplaceButtonHasItsAnswerAndClosingCancels) {
 
 TEST_F(OperationDialogs, ProgressWindowFollowsPayloadsUntilItIsClosed) {
     CDlgProgress progress("解密文件", "正在解密文件...");
-    ProgressPayload p {100, {}};
+    ProgressPayload p{100, {}};
     std::strcpy(p.path, "/out/a.txt");
     SendMessageTo(&progress, WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&p));
     EXPECT_EQ(progress.Bar(), 100);
@@ -100,7 +101,7 @@ TEST_F(OperationDialogs, FolderChoiceTakesTypedAbsoluteOrRelativeFoldersOrCancel
     CDlgDecryptTo first(dir.Path());
     EXPECT_EQ(host.RunDialog(first), CDlgDecryptTo::kIdDecrypt);
     EXPECT_EQ(first.Folder(), "/tmp/out");
-    EXPECT_EQ(host.Dialogs().back().lines, (std::vector<std::string> {dir.Path(), "a/  b/"}));
+    EXPECT_EQ(host.Dialogs().back().lines, (std::vector<std::string>{dir.Path(), "a/  b/"}));
     CDlgDecryptTo second(dir.Path());
     EXPECT_EQ(host.RunDialog(second), CDlgDecryptTo::kIdDecrypt);
     EXPECT_EQ(second.Folder(), dir / "a/deeper");
@@ -122,20 +123,21 @@ TEST_F(OperationDialogs, FileListCountsThePathsOfTheList) {
     CDlgFileList dialog(list);
     host.RunDialog(dialog);
     EXPECT_EQ(host.Dialogs().back().lines,
-              (std::vector<std::string> {"/o/a.txt", "/o/数据.doc", "/o/c", "共解密文件 3 个"}));
-    EXPECT_EQ(CDlgFileList(std::string_view("")).Lines(), std::vector<std::string> {"共解密文件 0 个"});
+              (std::vector<std::string>{"/o/a.txt", "/o/数据.doc", "/o/c", "共解密文件 3 个"}));
+    EXPECT_EQ(CDlgFileList(std::string_view("")).Lines(), std::vector<std::string>{"共解密文件 0 个"});
 }
 
 TEST_F(OperationDialogs, VerifyReportShowsVerdictSignerTimesAndBothFileStates) {
     std::string path = dir / "signed.txt";
     WriteFile(path, "12345");
-    VerifyRecord record {path, "Alice Li<a@x.cn>", "20030517093005", "20030105090703", 4};
+    VerifyRecord record{path, "Alice Li<a@x.cn>", "20030517093005", "20030105090703", 4};
     CDlgVerify changed(record, 0);
     EXPECT_EQ(changed.ResultLine(), "验证结果：验证数字签名不正确");
     EXPECT_EQ(changed.SignerLine(), "签名人: Alice Li<a@x.cn>");
     EXPECT_EQ(changed.TimeLine(), "签名时间: 2003年05月17日 09:30:05");
-    std::string expectedStart = path + "\r\n自签名后内容已改动.\r\n\r\n签名时文件状态:\r\n" +
-                                "修改时间: 2003年01月05日 09:07:03 \r\n文件大小: 4字节\r\n\r\n当前文件状态:\r\n修改时间: ";
+    std::string expectedStart =
+        path + "\r\n自签名后内容已改动.\r\n\r\n签名时文件状态:\r\n" +
+        "修改时间: 2003年01月05日 09:07:03 \r\n文件大小: 4字节\r\n\r\n当前文件状态:\r\n修改时间: ";
     EXPECT_EQ(changed.Text().substr(0, expectedStart.size()), expectedStart);
     EXPECT_NE(changed.Text().find("文件大小: 5字节\r\n"), std::string::npos);
 
@@ -151,88 +153,69 @@ TEST_F(OperationDialogs, VerifyReportShowsVerdictSignerTimesAndBothFileStates) {
     EXPECT_EQ(host.Messages()[0].text.rfind("打开文件失败.\n", 0), 0u);
 }
 
-TEST(TerminalProgress, DrawsABarInPlaceOnATerminalAndNothingOtherwise) {
+// What a terminal host writes while `use` runs with it installed, fed with `typed`.
+std::string OnTerminal(bool interactive, bool showProgress, const std::string& typed,
+                       const std::function<void(TerminalHost&)>& use) {
+    FILE* in = fmemopen(const_cast<char*>(typed.data()), typed.size() + 1, "r");
     char* text = nullptr;
     size_t size = 0;
     FILE* out = open_memstream(&text, &size);
     {
-        TerminalHost terminal(stdin, out, false, true);
+        TerminalHost terminal(in, out, interactive, showProgress);
         ScopedUiHost installed(terminal);
+        use(terminal);
+    }
+    std::fclose(out);
+    std::string written(text, size);
+    std::free(text);
+    std::fclose(in);
+    return written;
+}
+
+TEST(TerminalProgress, DrawsABarInPlaceOnATerminalAndNothingOtherwise) {
+    auto run = [](TerminalHost&) {
         CDlgProgress progress("加密文件", "正在加密文件...");
-        ProgressPayload p {50, "/home/user/a.txt"};
+        ProgressPayload p{50, "/home/user/a.txt"};
         progress.SendMessage(WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&p));
         p.percent = 100;
         progress.SendMessage(WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&p));
-        progress.SendMessage(WM_PROGRESS_CLOSE);
-    }
-    std::fflush(out);
-    std::string drawn(text, size);
+    };
+    std::string drawn = OnTerminal(false, true, "", run);
     EXPECT_EQ(std::count(drawn.begin(), drawn.end(), '\r'), 2);
-    EXPECT_NE(drawn.find(" 50%"), std::string::npos);
-    EXPECT_NE(drawn.find("100%"), std::string::npos);
-    EXPECT_NE(drawn.find("/home/user/a.txt"), std::string::npos);
-    EXPECT_EQ(drawn.back(), '\n');
-    std::fclose(out);
-    std::free(text);
-
-    text = nullptr;
-    out = open_memstream(&text, &size);
-    {
-        TerminalHost terminal(stdin, out, false, false);
-        ScopedUiHost installed(terminal);
-        CDlgProgress progress("加密文件", "正在加密文件...");
-        ProgressPayload p {50, "/a"};
-        progress.SendMessage(WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&p));
-    }
-    std::fflush(out);
-    EXPECT_EQ(size, 0u);
-    std::fclose(out);
-    std::free(text);
+    EXPECT_NE(drawn.find(" 50% /home/user/a.txt"), std::string::npos);
+    EXPECT_NE(drawn.find("100% /home/user/a.txt"), std::string::npos);
+    EXPECT_EQ(drawn.back(), '\n') << "closing the window ends the line";
+    EXPECT_EQ(OnTerminal(false, false, "", run), "");
 }
-
-}  // namespace
-
-namespace {
-
-// Runs one dialog on an interactive terminal host fed with `typed`.
-int RunOnTerminal(DialogModel& dialog, const std::string& typed, std::string* shown = nullptr) {
-    FILE* in = fmemopen(const_cast<char*>(typed.data()), typed.size(), "r");
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    TerminalHost terminal(in, out, true, false);
-    int result = terminal.RunDialog(dialog);
-    std::fclose(out);
-    if (shown) *shown = std::string(text, size);
-    std::free(text);
-    std::fclose(in);
-    return result;
-}
-
-}  // namespace
 
 TEST_F(OperationDialogs, TerminalAnswersDialogsByWordNumberOrEntry) {
     WriteFile(dir / "f", "x");
+    auto answer = [](DialogModel& dialog, const std::string& typed, int* result) {
+        return OnTerminal(true, false, typed, [&](TerminalHost& t) { *result = t.RunDialog(dialog); });
+    };
+    int result = -1;
     CDlgReplace replace((dir / "f").c_str(), "20030105090703", 1);
-    std::string shown;
-    EXPECT_EQ(RunOnTerminal(replace, "none\n", &shown), kReplaceNone);
-    EXPECT_NE(shown.find("[3] 不替换(N)"), std::string::npos) << shown;
-    CDlgReplace byNumber((dir / "f").c_str(), "20030105090703", 1);
-    EXPECT_EQ(RunOnTerminal(byNumber, "2\n"), kReplaceAll);
-    CDlgReplace ended((dir / "f").c_str(), "20030105090703", 1);
-    EXPECT_EQ(RunOnTerminal(ended, ""), kReplaceCancel) << "input ended: the window is closed";
+    EXPECT_NE(answer(replace, "none\n", &result).find("[3] 不替换(N)"), std::string::npos);
+    EXPECT_EQ(result, kReplaceNone);
+    answer(replace, "2\n", &result);
+    EXPECT_EQ(result, kReplaceAll);
+    answer(replace, "", &result);
+    EXPECT_EQ(result, kReplaceCancel) << "input ended: the window is closed";
 
     CDlgDecryptTo folder(dir.Path());
-    EXPECT_EQ(RunOnTerminal(folder, "\n"), CDlgDecryptTo::kIdDecrypt);
+    answer(folder, "\n", &result);
+    EXPECT_EQ(result, CDlgDecryptTo::kIdDecrypt);
     EXPECT_EQ(folder.Folder(), dir.Path()) << "Enter takes the proposed folder";
 
     // A short password is asked again; an empty entry offers the buttons, where cancel is.
     CDlgPassword password;
     password.SetPrompt("请输入加密密钥:");
-    EXPECT_EQ(RunOnTerminal(password, "abc\n\n1\n2\n", &shown), CDlgPassword::kIdCancel);
+    std::string shown = answer(password, "abc\n\n1\n2\n", &result);
+    EXPECT_EQ(result, CDlgPassword::kIdCancel);
     EXPECT_NE(shown.find("请输入加密密钥: "), std::string::npos);
-    EXPECT_EQ(shown.find("abc"), std::string::npos);
-    CDlgPassword good;
-    EXPECT_EQ(RunOnTerminal(good, "abcdefg\n"), CDlgPassword::kIdConfirm);
-    EXPECT_EQ(good.Password(), "abcdefg");
+    EXPECT_EQ(shown.find("abc"), std::string::npos) << "a masked entry is never shown";
+    answer(password, "abcdefg\n", &result);
+    EXPECT_EQ(result, CDlgPassword::kIdConfirm);
 }
+
+}  // namespace

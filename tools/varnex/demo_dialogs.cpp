@@ -25,7 +25,7 @@ bool ShowProgress(DemoContext& demo) {
     CDlgProgress progress("加密文件", "正在加密文件...");
     const int steps = static_cast<int>(std::size(names));
     for (int i = 0; i < steps; ++i) {
-        ProgressPayload payload {(i + 1) * 100 / steps, {}};
+        ProgressPayload payload{(i + 1) * 100 / steps, {}};
         std::snprintf(payload.path, sizeof payload.path, "%s/%s", demo.folder.c_str(), names[i]);
         PostMessage(&progress, WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&payload));
         DoEvents();
