@@ -56,10 +56,66 @@ public:
     int SerialEncryptKey(const char* in, int length, char* out);
 
     // ---- Secured-file head ------------------------------------------------------------------
+    // A fresh plain head: zeroed, magic "KF", the engine's version, kind and the identifiers of
+    // a new file. Packages get cipher, digests and one = 1; signature files (kinds 4 and 16)
+    // only the digests.
+    void InitEncryptFlag(EncryptFlag* head, uint8_t kind);
+    // Enciphers the eleven protected fields in place and stores the head CRC over them. 0 when
+    // the field cipher fails (it has shown its message); the head is then unusable.
+    int SealEncryptFlag(EncryptFlag* head);
+    // Checks the head CRC over the stored fields, then deciphers them in place. On a mismatch
+    // shows crcMessage (when not null) and returns 0 with nothing deciphered.
+    int UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage);
+    // Seals a copy of the plain head and writes its 300 bytes at offset 0 (checked).
+    int WriteEncryptedFileHead(CFile* file, const EncryptFlag* plainHead);
+    // Reads exactly 300 bytes at offset 0 (checked) and unseals them into head.
+    int ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage);
+    // Opens the file (shared), reads and deciphers its head. Checks nothing of its contents.
+    // Open and CRC failures are shown only when showErrors is non-zero; a short read is
+    // always reported by the checked reader.
+    int GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors);
+    // The readers' checks of a deciphered head, in order: magic, version (as a number against
+    // the engine's), kind, identifiers; signature rules test the kind before the version.
+    // Shows the rule's message for the first refusal and returns 0.
+    int CheckEncryptedFileHead(const EncryptFlag& head, const HeadRules& rules);
+    // A field of a record: enciphered in place, fed to the running CRC, written (checked).
+    int WriteSealedField(CFile* file, void* field, unsigned long length);
+    // A field of a record: read exactly (checked), fed to the running CRC as stored, deciphered.
+    int ReadSealedField(CFile* file, void* field, unsigned long length);
+    // The end-of-head record in its final form at the current position.
+    int WriteEndofHead(CFile* package, int32_t secondField);
+    // Reads a final end-of-head record at the current position: the type must be the
+    // end-of-head type ("文件结构错." otherwise), the CRC must match (crcMessage otherwise).
+    int ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage);
 
     // ---- Password packages ------------------------------------------------------------------
 
     // ---- File status and paths ----------------------------------------------------------------
+    // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
+    int GetFileStatus(CFile* file, char* modifyTime, char* createTime, unsigned long* size,
+                      unsigned char* attributes);
+    // Gives an existing file its modification time and attribute byte. 0 when the path names
+    // no file, a time text is not a valid 14-digit time, or the system refuses.
+    int SetFileStatus(const char* path, const char* modifyTime, const char* createTime, unsigned char attributes);
+    int SetFileArchiveStatus(const char* path, unsigned char attributes);
+    // The folder holding a file or folder, ending in a separator (out: 260 characters).
+    int GetParentDirectory(const char* path, char* out);
+    // 1 when the two paths are equal without regard to ASCII case; separators are not adjusted.
+    int DirEqualNoCase(const char* a, const char* b);
+    // Appends a separator unless the path ends in one (room for one more character).
+    void AddDirSeg(char* path);
+    // Splits a recipient's display text at its first line feed; each out has room for the text.
+    void SeperateUserInfo(const char* text, char* first, char* second);
+
+protected:
+    // The folder relative to the base folder, with both buffers (260 characters) given a
+    // trailing separator; 0 when the folder does not lie under the base folder.
+    int GetRelativePath(char* baseFolder, char* folder, char* out);
+
+public:
+    // ---- Dialogs and password entry --------------------------------------------------------------
+    // Asks for a new password twice; 1 with the password (room for 996 bytes) when both match.
+    int GetPasswd(char* password);
 
     // ---- Public state, set by callers -----------------------------------------------------
     int m_digestOnly = 0;            // signing with a key device returns the bare SHA-1 digest

@@ -2,8 +2,10 @@
 // The 300-byte head at offset 0 of every secured file. Laid out exactly as stored (integers
 // little-endian, as on every platform we build for), so one 300-byte read or write moves it.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 enum FileKind : uint8_t {
     kKindPassword = 1,      // password package
@@ -48,3 +50,81 @@ static_assert(offsetof(EncryptFlag, itemCount) == 288);
 static_assert(offsetof(EncryptFlag, listLength) == 292);
 static_assert(offsetof(EncryptFlag, headCrc) == 296);
 static_assert(offsetof(EncryptFlag, pad2) == 298);
+
+// The eleven protected fields in protection order. Each is enciphered on its own, in place, and
+// the head CRC runs over their stored bytes in this order; padding and the CRC stay plain.
+struct HeadField {
+    size_t offset;
+    size_t size;
+};
+inline constexpr std::array<HeadField, 11> kProtectedHeadFields = {{
+    {offsetof(EncryptFlag, magic), 2},
+    {offsetof(EncryptFlag, version), 2},
+    {offsetof(EncryptFlag, kind), 1},
+    {offsetof(EncryptFlag, cipherId), 4},
+    {offsetof(EncryptFlag, digestId), 4},
+    {offsetof(EncryptFlag, digestId2), 4},
+    {offsetof(EncryptFlag, one), 4},
+    {offsetof(EncryptFlag, count), 4},
+    {offsetof(EncryptFlag, baseFolder), kBaseFolderSize},
+    {offsetof(EncryptFlag, itemCount), 4},
+    {offsetof(EncryptFlag, listLength), 4},
+}};
+constexpr size_t ProtectedHeadBytes() {
+    size_t n = 0;
+    for (const HeadField& f : kProtectedHeadFields) n += f.size;
+    return n;
+}
+static_assert(ProtectedHeadBytes() == 293);
+
+// Packages of version "10" use the old key check and file records without a creation time.
+inline bool IsVersion10(const EncryptFlag& head) { return std::memcmp(head.version, "10", 2) == 0; }
+
+// What one reader accepts of a deciphered head and the messages it shows for each refusal.
+// Every reader checks through CKorvane::CheckEncryptedFileHead with its own rules, so the order
+// of the checks and the version arithmetic live in one place. A null message refuses silently.
+struct HeadRules {
+    uint8_t kinds;               // accepted kinds, OR-ed FileKind values; 0 accepts any kind
+    bool kindBeforeVersion;      // signature files are told apart by kind before their version
+    bool checkCipher;            // the cipher id must be a supported cipher
+    bool checkDigestAndOne;      // envelopes: digest id 2 must be supported and "one" must be 1
+    bool checkDigestOnly;        // signatures: digest id 2 must be supported (cipher id is 0)
+    const char* notSecured;      // magic is not "KF"
+    const char* tooNew;          // printf text with one %4.2f: the file's version
+    const char* wrongKind;
+    const char* badAlgorithm;    // an unsupported cipher or digest, or "one" not 1
+};
+
+inline constexpr HeadRules kPasswordHeadRules {
+    kKindPassword, false, true, false, false,
+    "这不是一个加密文件, 或者文件已被破坏.",
+    "请使用本软件的高版本(加密版本为: %4.2f)解密此文件.",
+    "这不是一个密码加密文件",
+    "不支持的加密算法",
+};
+inline constexpr HeadRules kEnvelopeHeadRules {
+    kKindEnvelope | kKindShared, false, true, true, false,
+    "这不是一个加密文件, 或者文件已被破坏.",
+    "请使用本软件的高版本(加密版本为: %4.2f)解密此文件.",
+    "这不是一个数字信封加密文件",
+    "不支持的加密算法",
+};
+inline constexpr HeadRules kSignatureHeadRules {
+    kKindSignUser | kKindSignMail, true, false, false, true,
+    "这不是一个签名文件, 或者文件已被破坏.",
+    "请使用本软件的高版本(加密版本为: %4.2f)验证签名.",
+    "这不是一个数字签名文件",
+    "对不起，本版本不支持签名文件所使用的签名算法，请与软件供应商联系。",
+};
+// Security information: any kind, magic and version only, nothing shown.
+inline constexpr HeadRules kAnyHeadRules {0, false, false, false, false, nullptr, nullptr, nullptr, nullptr};
+
+// The end-of-head record that closes the record list of password and envelope packages:
+// type 4 and a second field (0 in password packages, the signature trailer's offset in envelope
+// packages), both enciphered, then the CRC over their stored bytes, plain.
+// Readers tell records apart by type bits, tested in this order: directory, file, end of head.
+constexpr int32_t kRecordBitDirectory = 2;
+constexpr int32_t kRecordBitFile = 1;
+constexpr int32_t kRecordBitEndOfHead = 4;
+constexpr int32_t kEndOfHeadType = 4;
+constexpr size_t kEndOfHeadSize = 10;

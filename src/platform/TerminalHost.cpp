@@ -1,5 +1,6 @@
 #include "platform/TerminalHost.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,6 +43,43 @@ int Pick(const std::string& typed, const std::vector<std::string>& labels) {
     return -1;
 }
 
+// Display columns of a UTF-8 text: CJK and other wide characters take two columns.
+int Columns(const std::string& text) {
+    int cols = 0;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        cols += len >= 3 ? 2 : 1;
+        i += len;
+    }
+    return cols;
+}
+
+// The end of text that fits in `room` columns, cut at a character boundary, led by "...".
+std::string TailWithin(const std::string& text, int room) {
+    if (Columns(text) <= room) return text;
+    if (room <= 3) return {};
+    size_t start = text.size();
+    int cols = 0;
+    while (start > 0) {
+        size_t prev = start - 1;
+        while (prev > 0 && (static_cast<unsigned char>(text[prev]) & 0xC0) == 0x80) --prev;
+        int w = Columns(text.substr(prev, start - prev));
+        if (cols + w > room - 3) break;
+        cols += w;
+        start = prev;
+    }
+    return "..." + text.substr(start);
+}
+
+int TerminalWidth(FILE* out) {
+    winsize ws {};
+    if (ioctl(fileno(out), TIOCGWINSZ, &ws) == 0 && ws.ws_col >= 20) return ws.ws_col;
+    return 80;
+}
+
+// One line redrawn in place: "TITLE [#####.....]  42% PATH", kept within the terminal's width
+// so that the carriage return always lands on the line's own start.
 class TerminalProgress : public IProgressView {
 public:
     TerminalProgress(FILE* out, std::string title) : m_out(out), m_title(std::move(title)) {}
@@ -53,13 +91,19 @@ public:
         int filled = percent * kWidth / 100;
         std::string bar(static_cast<size_t>(filled), '#');
         bar.append(static_cast<size_t>(kWidth - filled), '.');
-        std::string shown = path.size() > 48 ? "..." + path.substr(path.size() - 45) : path;
-        std::fprintf(m_out, "\r\033[K%s [%s] %3d%% %s", m_title.c_str(), bar.c_str(), percent, shown.c_str());
+        char shown[8];
+        std::snprintf(shown, sizeof shown, "%3d%%", percent);
+        std::string head = m_title + " [" + bar + "] " + shown + " ";
+        int room = TerminalWidth(m_out) - 1 - Columns(head);
+        std::fprintf(m_out, "\r\033[K%s%s", head.c_str(), TailWithin(path, room).c_str());
         std::fflush(m_out);
         m_drawn = true;
     }
     void Finish() override {
-        if (m_drawn) std::fprintf(m_out, "\n");
+        if (m_drawn) {
+            std::fprintf(m_out, "\n");
+            std::fflush(m_out);
+        }
         m_drawn = false;
     }
 
@@ -136,32 +180,64 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     }
 }
 
+namespace {
+
+// A caption as a terminal shows it: without the "&" that marks a key in a window.
+std::string PlainCaption(const std::string& caption) {
+    std::string out;
+    for (char c : caption)
+        if (c != '&') out += c;
+    return out;
+}
+
+// The entry prompt: the dialog's label, with a colon unless it already ends in one.
+std::string EntryPrompt(const DialogModel& dialog) {
+    std::string label = dialog.InputLabel();
+    if (label.empty()) return "> ";
+    bool colon = label.back() == ':' || (label.size() >= 3 && label.compare(label.size() - 3, 3, "：") == 0);
+    label += colon ? " " : ": ";
+    if (!dialog.MaskInput() && !dialog.Input().empty()) label += "[" + dialog.Input() + "] ";
+    return label;
+}
+
+}  // namespace
+
 int TerminalHost::RunDialog(DialogModel& dialog) {
     if (!m_interactive) return dialog.Close();
     std::fprintf(m_out, "== %s ==\n", dialog.Title().c_str());
     for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", line.c_str());
     if (dialog.HasInput()) {
         for (;;) {
-            std::fprintf(m_out, "%s", dialog.InputLabel().empty() ? "> " : (dialog.InputLabel() + ": ").c_str());
+            std::fprintf(m_out, "%s", EntryPrompt(dialog).c_str());
             std::fflush(m_out);
             std::string line;
             if (!ReadLine(line, dialog.MaskInput())) return dialog.Close();
-            dialog.SetInput(line);
+            // Enter on a proposed, visible entry takes the proposal.
+            if (!(line.empty() && !dialog.MaskInput() && !dialog.Input().empty())) dialog.SetInput(line);
             int ok = dialog.DefaultButton();
             if (ok != 0 && dialog.CanPress(ok)) return dialog.Press(ok);
-            if (ok == 0) break;
+            // An entry the dialog cannot take, left empty: offer the buttons (cancel among them).
+            if (ok == 0 || line.empty()) break;
         }
     }
     std::vector<DialogButton> buttons = dialog.Buttons();
-    std::vector<std::string> labels;
-    for (const DialogButton& b : buttons) labels.push_back(b.caption);
+    std::vector<std::string> labels, words;
+    for (const DialogButton& b : buttons) {
+        labels.push_back(PlainCaption(b.caption));
+        words.push_back(b.answer);
+    }
     for (;;) {
         for (size_t i = 0; i < labels.size(); ++i) std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
         std::fprintf(m_out, ": ");
         std::fflush(m_out);
         std::string line;
         if (!ReadLine(line, false)) return dialog.Close();
-        int i = Pick(line, labels);
+        // A script word ("yes", "none", ...) answers as it does in a script.
+        int i = -1;
+        for (size_t w = 0; w < words.size() && i < 0; ++w)
+            if (!line.empty() && words[w] == line) i = static_cast<int>(w);
+        if (i < 0) i = Pick(line, labels);
+        if (i < 0) i = Pick(line, words);
         if (i >= 0 && dialog.CanPress(buttons[static_cast<size_t>(i)].id)) return dialog.Press(buttons[static_cast<size_t>(i)].id);
     }
 }

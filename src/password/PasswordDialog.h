@@ -1,0 +1,60 @@
+#pragma once
+// The password dialog: one masked entry, a confirm button that is enabled only while the entry
+// holds at least six characters, and a cancel button. Script kind "password": the answer is
+// the password text, or "cancel".
+
+#include <string>
+
+#include "platform/UiHost.h"
+
+constexpr size_t kMinPasswordChars = 6;
+constexpr size_t kMaxPasswordBytes = 995;  // the caller's buffer holds 996 with the terminator
+
+class CDlgPassword : public DialogModel {
+public:
+    enum : int { kIdConfirm = 1, kIdCancel = 2 };
+
+    CDlgPassword() = default;
+    ~CDlgPassword() override;
+    CDlgPassword(const CDlgPassword&) = delete;
+    CDlgPassword& operator=(const CDlgPassword&) = delete;
+
+    void SetPrompt(const std::string& prompt) { m_prompt = prompt; }
+    // Sets the entry as a program does before running the dialog (not an edit by the person).
+    void SetPassword(const std::string& password);
+    // The entry after kIdConfirm.
+    const std::string& Password() const { return m_password; }
+
+    std::string Kind() const override { return "password"; }
+    int TemplateId() const override { return 6004; }
+    std::string Title() const override { return "输入密钥"; }
+    std::vector<std::string> Lines() const override { return {"密钥长度六个字符以上"}; }
+    std::vector<DialogButton> Buttons() const override {
+        return {{kIdConfirm, "确定", "ok"}, {kIdCancel, "取消", "cancel"}};
+    }
+    int DefaultButton() const override { return kIdConfirm; }
+    bool HasInput() const override { return true; }
+    bool MaskInput() const override { return true; }
+    std::string InputLabel() const override { return m_prompt; }
+    std::string Input() const override { return m_password; }
+    // An edit by the person: the confirm button follows the entry's length.
+    void SetInput(const std::string& text) override;
+    std::string CancellingAnswer() const override { return "cancel"; }
+    bool CanPress(int id) const override { return id != kIdConfirm || m_confirmEnabled; }
+    int Press(int id) override { return id == kIdConfirm && m_confirmEnabled ? kIdConfirm : kIdCancel; }
+    int Close() override { return kIdCancel; }
+
+    bool ConfirmEnabled() const { return m_confirmEnabled; }
+
+private:
+    void Store(const std::string& text);
+
+    std::string m_prompt;
+    std::string m_password;
+    // Follows the entry from the start, not only after the first edit: a short password that
+    // was set but never typed must not be confirmable either.
+    bool m_confirmEnabled = false;
+};
+
+// Characters (not bytes) of a UTF-8 text.
+size_t CharacterCount(const std::string& text);

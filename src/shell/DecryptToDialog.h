@@ -1,0 +1,40 @@
+#pragma once
+// The folder choice of a decryption without a preset output folder: an entry holding the
+// proposed folder, which the person may change, and the subfolders of that folder to pick
+// from. A relative entry is taken below the proposed folder. Script kind "folder": the
+// answer is the folder text, or "cancel".
+
+#include <string>
+
+#include "platform/UiHost.h"
+
+class CDlgDecryptTo : public DialogModel {
+public:
+    enum : int { kIdDecrypt = 1, kIdCancel = 2 };
+
+    explicit CDlgDecryptTo(std::string proposedFolder);
+
+    std::string Kind() const override { return "folder"; }
+    int TemplateId() const override { return 6003; }
+    std::string Title() const override { return "文件解密"; }
+    std::vector<std::string> Lines() const override;
+    std::vector<DialogButton> Buttons() const override {
+        return {{kIdDecrypt, "解密", "ok"}, {kIdCancel, "取消", "cancel"}};
+    }
+    int DefaultButton() const override { return kIdDecrypt; }
+    bool HasInput() const override { return true; }
+    std::string InputLabel() const override { return "解密到文件夹"; }
+    std::string Input() const override { return m_folder; }
+    void SetInput(const std::string& text) override;
+    std::string CancellingAnswer() const override { return "cancel"; }
+    bool CanPress(int id) const override { return id != kIdDecrypt || !m_folder.empty(); }
+    int Press(int id) override { return id == kIdDecrypt ? kIdDecrypt : kIdCancel; }
+    int Close() override { return kIdCancel; }
+
+    // The chosen folder after kIdDecrypt: the entry's text.
+    const std::string& Folder() const { return m_folder; }
+
+private:
+    std::string m_proposed;
+    std::string m_folder;
+};

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestSupport.h"
+#include "engine/Korvane.h"
+#include "formats/ByteCursor.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+const char* const kCrc123 = "CRC校验错,文件已损坏, 不能解密-123";
+const char* const kShortRead = "文件可能被修改，读文件错,";
+
+class SecuredHead : public HostTest {
+protected:
+    EncryptFlag PlainHead(uint8_t kind = kKindEnvelope) {
+        EncryptFlag head;
+        engine.InitEncryptFlag(&head, kind);
+        head.count = 3;
+        std::strcpy(head.baseFolder, "/home/user/数据/");
+        head.itemCount = 7;
+        head.listLength = 1234;
+        return head;
+    }
+    // The 300 stored bytes of a sealed head, as a file holds them.
+    std::string StoredHead(const EncryptFlag& plain) {
+        std::string path = dir / "h.bin";
+        CFile file(path, CFile::modeCreate | CFile::modeWrite);
+        EXPECT_EQ(engine.WriteEncryptedFileHead(&file, &plain), 1);
+        file.Close();
+        return ReadFile(path);
+    }
+    EncryptFlag WithVersion(const char* version, uint8_t kind = kKindPassword) {
+        EncryptFlag head = PlainHead(kind);
+        std::memcpy(head.version, version, 2);
+        return head;
+    }
+
+    CKorvane engine;
+};
+
+TEST_F(SecuredHead, WrittenHeadIsEncipheredAndReadsBackField4ForField) {
+    EncryptFlag plain = PlainHead();
+    std::string stored = StoredHead(plain);
+    ASSERT_EQ(stored.size(), kHeadSize);
+    EXPECT_NE(stored.substr(0, 2), "KF");
+    EXPECT_EQ(stored.find("/home/user"), std::string::npos);
+
+    EncryptFlag read;
+    ASSERT_EQ(engine.GetEncryptedFileHead((dir / "h.bin").c_str(), &read, 1), 1);
+    EXPECT_EQ(std::memcmp(read.magic, "KF", 2), 0);
+    EXPECT_EQ(std::memcmp(read.version, "30", 2), 0);
+    EXPECT_EQ(read.kind, kKindEnvelope);
+    EXPECT_EQ(read.cipherId, plain.cipherId);
+    EXPECT_EQ(read.digestId2, plain.digestId);
+    EXPECT_EQ(read.one, 1);
+    EXPECT_EQ(read.count, 3);
+    EXPECT_STREQ(read.baseFolder, "/home/user/数据/");
+    EXPECT_EQ(read.itemCount, 7);
+    EXPECT_EQ(read.listLength, 1234);
+    EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(SecuredHead, EveryProtectedByteIsCoveredByTheCrcAndNoPaddingByteIs) {
+    std::string stored = StoredHead(PlainHead());
+    for (size_t offset = 0; offset < kHeadSize; ++offset) {
+        bool padding = (offset >= 5 && offset <= 7) || offset >= 298;
+        std::string damaged = stored;
+        damaged[offset] = static_cast<char>(damaged[offset] ^ 0x40);
+        EncryptFlag head;
+        std::memcpy(&head, damaged.data(), kHeadSize);
+        host.Clear();
+        int ok = engine.UnsealEncryptFlag(&head, kCrc123);
+        EXPECT_EQ(ok, padding ? 1 : 0) << "offset " << offset;
+        if (!padding) {
+            EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kCrc123}) << "offset " << offset;
+            EXPECT_EQ(std::memcmp(&head, damaged.data(), kHeadSize), 0) << "nothing deciphered";
+        }
+    }
+    // And through a file: one flipped byte of the base folder is refused with the message.
+    stored[100] = static_cast<char>(stored[100] ^ 1);
+    WriteFile(dir / "bad", stored);
+    EncryptFlag head;
+    host.Clear();
+    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "bad").c_str(), &head, 1), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kCrc123});
+    host.Clear();
+    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "bad").c_str(), &head, 0), 0);
+    EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(SecuredHead, ShortFilesAreRefusedByTheExactReadAndNoLengthReadsPastTheHead) {
+    std::string stored = StoredHead(PlainHead());
+    for (size_t length : {size_t{0}, size_t{1}, size_t{150}, size_t{299}}) {
+        WriteFile(dir / "short", stored.substr(0, length));
+        EncryptFlag head;
+        host.Clear();
+        EXPECT_EQ(engine.GetEncryptedFileHead((dir / "short").c_str(), &head, 1), 0);
+        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kShortRead}) << length;
+    }
+    // Random files of many lengths, some starting with a valid head: never more than the head
+    // is read, and only a file that begins with an intact head is accepted.
+    for (unsigned seed = 0; seed < 60; ++seed) {
+        size_t length = seed * 11;
+        std::string content = RandomBytes(length, seed);
+        bool valid = seed % 3 == 0 && length >= kHeadSize;
+        if (valid) content.replace(0, kHeadSize, stored);
+        WriteFile(dir / "any", content);
+        EncryptFlag head;
+        EXPECT_EQ(engine.GetEncryptedFileHead((dir / "any").c_str(), &head, 0), valid ? 1 : 0) << length;
+    }
+}
+
+TEST_F(SecuredHead, MissingFileShowsTheOpenErrorOnlyWhenAsked) {
+    EncryptFlag head;
+    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &head, 0), 0);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &head, 1), 0);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text.rfind("打开文件失败.\n", 0), 0u);
+    EXPECT_GT(host.Messages()[0].text.size(), std::strlen("打开文件失败.\n"));
+    EXPECT_EQ(host.Messages()[0].type & MB_ICONMASK, unsigned{MB_ICONSTOP});
+}
+
+TEST_F(SecuredHead, VersionIsComparedAsANumberAndNewerFilesAreRefusedWithTheirVersion) {
+    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("31"), kPasswordHeadRules), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"请使用本软件的高版本(加密版本为: 3.10)解密此文件."});
+    host.Clear();
+    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("10"), kPasswordHeadRules), 1);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("30"), kPasswordHeadRules), 1);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("29"), kPasswordHeadRules), 1);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("40", kKindSignUser), kSignatureHeadRules), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"请使用本软件的高版本(加密版本为: 4.00)验证签名."});
+}
+
+TEST_F(SecuredHead, EachReaderAcceptsItsOwnKindsAndIdentifiersInOrder) {
+    EncryptFlag shared = PlainHead(kKindShared);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(shared, kEnvelopeHeadRules), 1);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(shared, kPasswordHeadRules), 0);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(PlainHead(3), kEnvelopeHeadRules), 0) << "a kind is one bit";
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"这不是一个密码加密文件", "这不是一个数字信封加密文件"}));
+
+    host.Clear();
+    EncryptFlag head = PlainHead(kKindEnvelope);
+    head.magic[1] = 'P';
+    EXPECT_EQ(engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules), 0);
+    head = PlainHead(kKindEnvelope);
+    head.cipherId = 122;
+    EXPECT_EQ(engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules), 0);
+    head = PlainHead(kKindEnvelope);
+    head.one = 0;
+    EXPECT_EQ(engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules), 0);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(head, kPasswordHeadRules), 0) << "wrong kind comes first";
+    EXPECT_EQ(host.MessageTexts(),
+              (std::vector<std::string>{"这不是一个加密文件, 或者文件已被破坏.", "不支持的加密算法", "不支持的加密算法",
+                                        "这不是一个密码加密文件"}));
+
+    // A signature reader tells an envelope apart by its kind before looking at its version.
+    host.Clear();
+    EncryptFlag envelope = WithVersion("40", kKindEnvelope);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(envelope, kSignatureHeadRules), 0);
+    EncryptFlag signature = PlainHead(kKindSignMail);
+    EXPECT_EQ(signature.cipherId, 0);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(signature, kSignatureHeadRules), 1);
+    signature.digestId2 = 43;
+    EXPECT_EQ(engine.CheckEncryptedFileHead(signature, kSignatureHeadRules), 0);
+    EXPECT_EQ(host.MessageTexts(),
+              (std::vector<std::string>{"这不是一个数字签名文件", kSignatureHeadRules.badAlgorithm}));
+
+    host.Clear();
+    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("31"), kAnyHeadRules), 0);
+    EXPECT_EQ(engine.CheckEncryptedFileHead(PlainHead(kKindSignUser), kAnyHeadRules), 1);
+    EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(SecuredHead, EndOfHeadRecordRoundTripsAndAnyDamageIsRefused) {
+    std::string path = dir / "p";
+    {
+        CFile file(path, CFile::modeCreate | CFile::modeWrite);
+        ASSERT_EQ(engine.AddEndofHead(&file), 1);
+        ASSERT_EQ(engine.WriteEndofHead(&file, 0x01020304), 1);
+    }
+    std::string stored = ReadFile(path);
+    auto readAt = [&](const std::string& bytes, int32_t* second) {
+        WriteFile(dir / "d", bytes);
+        CFile in(dir / "d", CFile::modeRead);
+        in.Seek(10, CFile::begin);
+        return engine.ReadEndofHead(&in, second, "crc");
+    };
+    int32_t second = 0;
+    EXPECT_EQ(readAt(stored, &second), 1);
+    EXPECT_EQ(second, 0x01020304);
+    EXPECT_EQ(readAt(stored.substr(10) + stored.substr(0, 10), &second), 0) << "the plain form is not final";
+    for (size_t offset = 10; offset < 20; ++offset) {
+        std::string damaged = stored;
+        damaged[offset] = static_cast<char>(damaged[offset] ^ 0x10);
+        EXPECT_EQ(readAt(damaged, &second), 0) << offset;
+    }
+    host.Clear();
+    EXPECT_EQ(readAt(stored.substr(0, 15), &second), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kShortRead});
+}
+
+TEST(ByteCursor, ReadsLittleEndianAndStaysFailedOnceBytesRunShort) {
+    const uint8_t bytes[] = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0xAA, 0xBB};
+    ByteCursor c(bytes, sizeof bytes);
+    EXPECT_EQ(c.u8(), 0x01);
+    EXPECT_EQ(c.u16le(), 0x1234);
+    EXPECT_EQ(c.u32le(), 0x12345678u);
+    EXPECT_TRUE(c.take(3).empty());
+    EXPECT_EQ(c.u8(), 0) << "the two bytes that remained are not handed out after a failure";
+    EXPECT_FALSE(c.ok());
+    ByteCursor huge(bytes, sizeof bytes);
+    huge.u8();
+    EXPECT_TRUE(huge.take(SIZE_MAX).empty()) << "no overflow in the bounds check";
+}
+
+}  // namespace
