@@ -52,9 +52,10 @@ void BenchCipher() {
         // Alternate the two so that neither profits from a warmer machine.
         double frame = 0, library = 0;
         for (int i = 0; i < 3; ++i) {
-            library += MeasureMBps([&] { gcry_cipher_encrypt(raw, out.data(), kBlock, in.data(), kBlock); }, kBlock, 0.4);
-            frame += MeasureMBps(
-                [&] { engine.Evp_EncryptUpdate(out.data(), &n, in.data(), static_cast<int>(kBlock)); }, kBlock, 0.4);
+            library +=
+                MeasureMBps([&] { gcry_cipher_encrypt(raw, out.data(), kBlock, in.data(), kBlock); }, kBlock, 0.4);
+            frame += MeasureMBps([&] { engine.Evp_EncryptUpdate(out.data(), &n, in.data(), static_cast<int>(kBlock)); },
+                                 kBlock, 0.4);
         }
         frame /= 3;
         library /= 3;

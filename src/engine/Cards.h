@@ -81,9 +81,9 @@ private:
     IsaCardCipherFn m_decrypt = nullptr;
     IsaCardCloseFn m_close = nullptr;
     int m_handle = -1;
-    unsigned char m_pending[8] {};
+    unsigned char m_pending[8]{};
     int m_pendingLength = 0;
     // Key of the tail cipher: the card key twice. Held per engine object, so two engines using
     // cards at the same time each finish with their own key.
-    unsigned char m_tailKey[16] {};
+    unsigned char m_tailKey[16]{};
 };

@@ -62,18 +62,21 @@ int Update(Direction d, unsigned char* out, int* outLength, const unsigned char*
     *outLength = 0;
     if (inLength < 0 || (inLength > 0 && (in == nullptr || out == nullptr))) return 0;
     switch (d.mode) {
-    case kModeSoftware:
-        if (!d.soft) return 0;
-        if (!d.soft->Update(out, in, static_cast<size_t>(inLength))) {
-            d.soft.reset();
-            AfxMessageBox(SoftwareFailure(d.encrypt));
+        case kModeSoftware:
+            if (!d.soft) return 0;
+            if (!d.soft->Update(out, in, static_cast<size_t>(inLength))) {
+                d.soft.reset();
+                AfxMessageBox(SoftwareFailure(d.encrypt));
+                return 0;
+            }
+            *outLength = inLength;
+            return 1;
+        case kModePciCard:
+            return d.pci.Update(d.encrypt, out, outLength, in, inLength);
+        case kModeIsaCard:
+            return d.isa.Update(d.encrypt, out, outLength, in, inLength);
+        default:
             return 0;
-        }
-        *outLength = inLength;
-        return 1;
-    case kModePciCard: return d.pci.Update(d.encrypt, out, outLength, in, inLength);
-    case kModeIsaCard: return d.isa.Update(d.encrypt, out, outLength, in, inLength);
-    default: return 0;
     }
 }
 
@@ -81,14 +84,17 @@ int Finish(Direction d, unsigned char* out, int* outLength, int tailAlgorithm, i
     if (outLength == nullptr) return 0;
     *outLength = 0;
     switch (d.mode) {
-    case kModeSoftware:
-        // OFB leaves nothing to flush; finishing releases the keyed context.
-        if (!d.soft) return 0;
-        d.soft.reset();
-        return 1;
-    case kModePciCard: return d.pci.Finish(d.encrypt, outLength);
-    case kModeIsaCard: return out ? d.isa.Finish(d.encrypt, tailAlgorithm, tailMode, out, outLength) : 0;
-    default: return 0;
+        case kModeSoftware:
+            // OFB leaves nothing to flush; finishing releases the keyed context.
+            if (!d.soft) return 0;
+            d.soft.reset();
+            return 1;
+        case kModePciCard:
+            return d.pci.Finish(d.encrypt, outLength);
+        case kModeIsaCard:
+            return out ? d.isa.Finish(d.encrypt, tailAlgorithm, tailMode, out, outLength) : 0;
+        default:
+            return 0;
     }
 }
 

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "engine/CipherTable.h"
 #include "engine/Cards.h"
+#include "engine/CipherTable.h"
 #include "engine/Korvane.h"
 
 struct CKorvane::CipherState {

@@ -25,7 +25,7 @@ constexpr size_t kCopyRoom = 1000;
 // Extra seed for the random generator: the time and a runtime random number.
 std::string SeedText() {
     std::time_t now = std::time(nullptr);
-    std::tm gmt {};
+    std::tm gmt{};
     gmtime_r(&now, &gmt);
     char text[64];
     size_t n = std::strftime(text, sizeof text, "%m/%d/%y %H:%M:%S GMT", &gmt);
@@ -37,13 +37,20 @@ std::string SeedText() {
 void CKorvane::Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, int* ivLength) {
     if (keyLength == nullptr || ivLength == nullptr) return;
     switch (id) {
-    case kCipherDesOfb:
-    case kCipherIsaCard: *keyLength = 8; break;
-    case kCipherIdeaOfb:
-    case kCipherDesEdeOfb:
-    case kCipherPciCard: *keyLength = 16; break;
-    case kCipherFurtherCard: *keyLength = 20; break;
-    default: break;  // the caller's lengths stand
+        case kCipherDesOfb:
+        case kCipherIsaCard:
+            *keyLength = 8;
+            break;
+        case kCipherIdeaOfb:
+        case kCipherDesEdeOfb:
+        case kCipherPciCard:
+            *keyLength = 16;
+            break;
+        case kCipherFurtherCard:
+            *keyLength = 20;
+            break;
+        default:
+            break;  // the caller's lengths stand
     }
     if (id == kCipherDesOfb || id == kCipherIdeaOfb || id == kCipherDesEdeOfb || id == kCipherPciCard ||
         id == kCipherIsaCard || id == kCipherFurtherCard)

@@ -46,10 +46,17 @@ void ShowStatus(const char* text, uint32_t status) { AfxMessageBox(Format(text, 
 // The three statuses with texts of their own; false for any other.
 bool ShowKnownStatus(const PciTexts& t, uint32_t status) {
     switch (status) {
-    case kTrv88DriverMissing: AfxMessageBox(t.driverMissing); return true;
-    case kTrv88NoCard: AfxMessageBox(t.noCard); return true;
-    case kTrv88Busy: AfxMessageBox(t.busy); return true;
-    default: return false;
+        case kTrv88DriverMissing:
+            AfxMessageBox(t.driverMissing);
+            return true;
+        case kTrv88NoCard:
+            AfxMessageBox(t.noCard);
+            return true;
+        case kTrv88Busy:
+            AfxMessageBox(t.busy);
+            return true;
+        default:
+            return false;
     }
 }
 

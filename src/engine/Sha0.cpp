@@ -10,7 +10,7 @@ namespace {
 inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
 inline uint32_t LoadBe32(const unsigned char* p) {
-    return (uint32_t {p[0]} << 24) | (uint32_t {p[1]} << 16) | (uint32_t {p[2]} << 8) | uint32_t {p[3]};
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
 }
 
 }  // namespace
@@ -83,7 +83,8 @@ void Sha0::Final(unsigned char digest[kDigestLength]) {
     uint64_t bits = m_bytes * 8;
     unsigned char pad[72] = {0x80};
     size_t padLength = (m_used < 56 ? 56 : 120) - m_used;
-    for (int i = 0; i < 8; ++i) pad[padLength + static_cast<size_t>(i)] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+    for (int i = 0; i < 8; ++i)
+        pad[padLength + static_cast<size_t>(i)] = static_cast<unsigned char>(bits >> (56 - 8 * i));
     Update(pad, padLength + 8);
     for (int i = 0; i < 5; ++i) {
         digest[4 * i] = static_cast<unsigned char>(m_h[i] >> 24);

@@ -110,8 +110,8 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
         }
         EVP_PKEY* raw = nullptr;
         int keyType = 0;
-        int got = logon->GetPrivateKey(&raw, user, password, password ? static_cast<int>(std::strlen(password)) : 0,
-                                       keyType);
+        int got =
+            logon->GetPrivateKey(&raw, user, password, password ? static_cast<int>(std::strlen(password)) : 0, keyType);
         logon::PkeyPtr key(raw);
         if (got != kPrivateKeyOk || !key) {
             AfxMessageBox("取用户RSA私钥失败。");

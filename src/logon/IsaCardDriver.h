@@ -13,8 +13,7 @@
 
 extern "C" {
 using IsaCardOpenFn = int (*)(const unsigned char* key, int keyLength);
-using IsaCardCipherFn = int (*)(int handle, const unsigned char* in, int length, unsigned char* out,
-                                int* outLength);
+using IsaCardCipherFn = int (*)(int handle, const unsigned char* in, int length, unsigned char* out, int* outLength);
 using IsaCardCloseFn = int (*)(int handle);
 }
 

@@ -30,6 +30,6 @@ using Trv88OpFinalFn = uint32_t (*)(unsigned char* buffer, int* length, int hand
 inline constexpr const char* kTrv88Module = "trv88";
 // In the order the engine looks them up; all eight must exist.
 inline constexpr const char* kTrv88EntryNames[8] = {
-    "TRV88Init",        "TRV88Final",       "TRV88EncryptInit",   "TRV88EncryptUpdate",
+    "TRV88Init",         "TRV88Final",       "TRV88EncryptInit",   "TRV88EncryptUpdate",
     "TRV88EncryptFinal", "TRV88DecryptInit", "TRV88DecryptUpdate", "TRV88DecryptFinal",
 };

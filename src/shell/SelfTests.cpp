@@ -62,8 +62,9 @@ int TestRSAEncrypt(const char* user, const char* password, int rounds) {
     logon::X509Ptr cert(rawCert);
     EVP_PKEY* rawPrivate = nullptr;
     int type = 0;
-    int opened = found ? logon->GetPrivateKey(&rawPrivate, user, password, static_cast<int>(std::strlen(password)), type)
-                       : kPrivateKeyUnknownUser;
+    int opened = found
+                     ? logon->GetPrivateKey(&rawPrivate, user, password, static_cast<int>(std::strlen(password)), type)
+                     : kPrivateKeyUnknownUser;
     logon::PkeyPtr privateKey(rawPrivate);
     if (!found || !publicKey || opened != kPrivateKeyOk || !privateKey) return 1;
 

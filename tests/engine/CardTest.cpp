@@ -33,8 +33,10 @@ protected:
         logon.SetIsaCardState(1);
     }
     ~CardTest() override {
-        if (oldPath.empty()) unsetenv("VARNEX_MODULE_PATH");
-        else setenv("VARNEX_MODULE_PATH", oldPath.c_str(), 1);
+        if (oldPath.empty())
+            unsetenv("VARNEX_MODULE_PATH");
+        else
+            setenv("VARNEX_MODULE_PATH", oldPath.c_str(), 1);
     }
 
     // Makes `simulated` answer as module `name`; the test keeps it loaded to reach its controls.
@@ -50,7 +52,7 @@ protected:
         return fn;
     }
 
-    MemoryLogon logon {1000};
+    MemoryLogon logon{1000};
     ScopedLogonLibrary installed;
     TempDir modules;
     std::string oldPath;
@@ -90,7 +92,7 @@ protected:
     // Encrypts (or decrypts) `in` in updates of the given sizes; the output and each update's
     // produced length.
     Bytes Through(CKorvane& engine, bool encrypt, const Bytes& in, const std::vector<size_t>& pieces,
-              std::vector<int>* produced = nullptr) {
+                  std::vector<int>* produced = nullptr) {
         Bytes out(in.size() + 16);
         EXPECT_EQ(encrypt ? engine.Evp_EncryptInit(key.data(), iv.data(), 121)
                           : engine.Evp_DecryptInit(key.data(), iv.data(), 121),
@@ -98,8 +100,9 @@ protected:
         size_t at = 0, written = 0;
         for (size_t piece : pieces) {
             int n = -1;
-            EXPECT_EQ(encrypt ? engine.Evp_EncryptUpdate(out.data() + written, &n, in.data() + at, static_cast<int>(piece))
-                              : engine.Evp_DecryptUpdate(out.data() + written, &n, in.data() + at, static_cast<int>(piece)),
+            EXPECT_EQ(encrypt
+                          ? engine.Evp_EncryptUpdate(out.data() + written, &n, in.data() + at, static_cast<int>(piece))
+                          : engine.Evp_DecryptUpdate(out.data() + written, &n, in.data() + at, static_cast<int>(piece)),
                       1);
             if (produced) produced->push_back(n);
             at += piece;
@@ -127,15 +130,16 @@ TEST_F(CardTest, NoDriverModulesMeansNoCards) {
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 120), 0);
     EXPECT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 120), 0);
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 121), 0);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {"未安装TRV88数据安全卡驱动库", "未安装TRV88数据安全卡驱动库",
-                                                              "系统未检测到ISA加密卡。"}));
+    EXPECT_EQ(host.MessageTexts(),
+              (std::vector<std::string>{"未安装TRV88数据安全卡驱动库", "未安装TRV88数据安全卡驱动库",
+                                        "系统未检测到ISA加密卡。"}));
 }
 
 TEST_F(CardTest, PciDriverLackingAnyEntryPointIsRefusedForEncryptionToo) {
     Install("trv88", "sim_trv88_partial");
     CKorvane engine;
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 120), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"未安装TRV88数据安全卡驱动库"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"未安装TRV88数据安全卡驱动库"});
     EXPECT_EQ(Control<int (*)()>("SimTrv88OpenSessions")(), 0);
 }
 
@@ -170,7 +174,7 @@ TEST_F(PciCardTest, SessionStatusesHaveTheirOwnTextsPerDirection) {
         EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 120), 0);
         EXPECT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 120), 0);
     }
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{
                                        "未安装TRV88数据安全卡驱动程序, 不能加密.",
                                        "未安装TRV88数据安全卡驱动程序, 不能解密.",
                                        "未找到TRV88数据安全卡, 不能加密.",
@@ -189,7 +193,7 @@ TEST_F(PciCardTest, OperationInitFailuresCloseTheSessionTheyOpened) {
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 120), 0);
     Force("TRV88DecryptInit", 0x20A10002);
     EXPECT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 120), 0);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{
                                        "未找到TRV88数据安全卡, 不能加密.",
                                        "TRV88数据安全卡初始化加密失败, 出错代码: 0xbeef",
                                        "TRV88数据安全卡初始化解密失败(TRV88DecryptInit()), 出错代码: 0x20a10002",
@@ -212,7 +216,7 @@ TEST_F(PciCardTest, FailedUpdateClosesTheSessionAndTheFinalAddsNothing) {
         EXPECT_EQ(OpenOperations(), 0);
         EXPECT_EQ(encrypt ? engine.Evp_EncryptFinalEx(buf.data(), &n) : engine.Evp_DecryptFinal(buf.data(), &n), 0);
     }
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{
                                        "TRV88数据安全卡加密失败(TRV88EncryptUpdate()), 出错代码:0x77",
                                        "TRV88数据安全卡解密失败(TRV88DecryptUpdate()), 出错代码: 0x77",
                                    }));
@@ -226,7 +230,7 @@ TEST_F(PciCardTest, FailedFinalIsShownAndStillEndsTheSession) {
     EXPECT_EQ(engine.Evp_EncryptFinalEx(out, &n), 0);
     ASSERT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 120), 1);
     EXPECT_EQ(engine.Evp_DecryptFinal(out, &n), 0);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{
                                        "TRV88数据安全卡加密失败(TRV88EncryptFinal()), 出错代码 : 0x99。",
                                        "TRV88数据安全卡解密失败(TRV88EncryptFinal(), 出错代码: 0x99",
                                    }));
@@ -242,7 +246,7 @@ TEST_F(PciCardTest, EleventhProcessIsRefusedAndAbandonedSessionsCloseWithTheirEn
         }
         EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 120), 0);
         EXPECT_EQ(host.MessageTexts(),
-                  std::vector<std::string> {"TRV88数据安全卡最多同时支持10个加解密进程，请稍后再加密。"});
+                  std::vector<std::string>{"TRV88数据安全卡最多同时支持10个加解密进程，请稍后再加密。"});
     }
     EXPECT_EQ(OpenSessions(), 0);
     EXPECT_EQ(OpenOperations(), 0);
@@ -259,15 +263,15 @@ TEST_F(IsaCardTest, RefusedOpensHaveTheirTexts) {
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 121), 0);
     Control<void (*)(int)>("SimIsaSetOpenResult")(-4);
     EXPECT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 121), 0);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {"初始化ISA加密卡失败。", "初始化ISA解密卡失败。",
-                                                              "系统未检测到ISA加密卡。", "初始化ISA解密卡失败。"}));
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"初始化ISA加密卡失败。", "初始化ISA解密卡失败。",
+                                                             "系统未检测到ISA加密卡。", "初始化ISA解密卡失败。"}));
 }
 
 TEST_F(IsaCardTest, ShortUpdatesWaitAndTheTailGoesThroughTheCipherDriver) {
     Bytes plain = Data(7, 5);
     std::vector<int> produced;
     Bytes cipher = Through(engine, true, plain, {5, 2}, &produced);
-    EXPECT_EQ(produced, (std::vector<int> {0, 0, 7}));
+    EXPECT_EQ(produced, (std::vector<int>{0, 0, 7}));
     EXPECT_TRUE(Lengths().empty()) << "the card never sees a partial block";
 
     unsigned char tailKey[16];
@@ -288,8 +292,8 @@ TEST_F(IsaCardTest, WholeBlocksGoThroughTheCardAndTheRestWaits) {
     Bytes plain = Data(20, 6);
     std::vector<int> produced;
     Bytes cipher = Through(engine, true, plain, {20}, &produced);
-    EXPECT_EQ(produced, (std::vector<int> {16, 4}));
-    EXPECT_EQ(Lengths(), (std::vector<int> {8, 8}));
+    EXPECT_EQ(produced, (std::vector<int>{16, 4}));
+    EXPECT_EQ(Lengths(), (std::vector<int>{8, 8}));
     EXPECT_EQ(Through(engine, false, cipher, {20}), plain);
 }
 
@@ -337,7 +341,7 @@ TEST_F(IsaCardTest, CardFailuresCloseTheCard) {
     ASSERT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 121), 1);
     EXPECT_EQ(engine.Evp_DecryptUpdate(out.data(), &n, buf.data(), 32), 0);
     EXPECT_EQ(OpenCards(), 0);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string> {"ISA卡加密失败。", "ISA卡解密失败。"}));
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"ISA卡加密失败。", "ISA卡解密失败。"}));
     host.Clear();
 
     Control<void (*)()>("SimIsaReset")();
@@ -346,7 +350,7 @@ TEST_F(IsaCardTest, CardFailuresCloseTheCard) {
     EXPECT_EQ(engine.Evp_EncryptFinalEx(out.data(), &n), 0);
     ASSERT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 121), 1);
     EXPECT_EQ(engine.Evp_DecryptFinal(out.data(), &n), 1) << "a decryption is complete whatever the close says";
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"ISA卡加密失败。"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"ISA卡加密失败。"});
 }
 
 TEST_F(IsaCardTest, TwoEnginesFinishWithTheirOwnTailKeys) {

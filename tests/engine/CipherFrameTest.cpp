@@ -25,11 +25,11 @@ Bytes Data(size_t n, unsigned seed) {
 // Runs the frame over `in` in updates of the given sizes; every update must give back exactly
 // what it took and the final nothing.
 Bytes Through(CKorvane& engine, bool encrypt, int id, const Bytes& key, const Bytes& iv, const Bytes& in,
-          const std::vector<size_t>& pieces) {
+              const std::vector<size_t>& pieces) {
     Bytes out(in.size() + 8);
-    EXPECT_EQ(encrypt ? engine.Evp_EncryptInit(key.data(), iv.data(), id)
-                      : engine.Evp_DecryptInit(key.data(), iv.data(), id),
-              1);
+    EXPECT_EQ(
+        encrypt ? engine.Evp_EncryptInit(key.data(), iv.data(), id) : engine.Evp_DecryptInit(key.data(), iv.data(), id),
+        1);
     size_t at = 0;
     for (size_t piece : pieces) {
         int n = -1;
@@ -41,8 +41,9 @@ Bytes Through(CKorvane& engine, bool encrypt, int id, const Bytes& key, const By
         at += piece;
     }
     int tail = -1;
-    EXPECT_EQ(encrypt ? engine.Evp_EncryptFinalEx(out.data() + at, &tail) : engine.Evp_DecryptFinal(out.data() + at, &tail),
-              1);
+    EXPECT_EQ(
+        encrypt ? engine.Evp_EncryptFinalEx(out.data() + at, &tail) : engine.Evp_DecryptFinal(out.data() + at, &tail),
+        1);
     EXPECT_EQ(tail, 0);
     out.resize(at);
     return out;
@@ -128,8 +129,10 @@ TEST_F(CipherFrame, ShortInputsRoundTripHoweverTheyAreSplit) {
                 EXPECT_NE(whole, plain);
             }
             for (const auto& pieces : AllSplits(length)) {
-                EXPECT_EQ(Through(engine, true, id, key, iv, plain, pieces), whole) << "id " << id << " length " << length;
-                EXPECT_EQ(Through(engine, false, id, key, iv, whole, pieces), plain) << "id " << id << " length " << length;
+                EXPECT_EQ(Through(engine, true, id, key, iv, plain, pieces), whole)
+                    << "id " << id << " length " << length;
+                EXPECT_EQ(Through(engine, false, id, key, iv, whole, pieces), plain)
+                    << "id " << id << " length " << length;
             }
         }
     }
@@ -141,7 +144,7 @@ TEST_F(CipherFrame, FullBlockRoundTripsInAnyUpdateSize) {
     Bytes plain = Data(kBlock, 3);
     for (int id : kSoftwareIds) {
         Bytes whole = Through(engine, true, id, key, iv, plain, {kBlock});
-        for (size_t chunk : {size_t {1}, size_t {7}, size_t {9}, size_t {4096}, kBlock - 1})
+        for (size_t chunk : {size_t{1}, size_t{7}, size_t{9}, size_t{4096}, kBlock - 1})
             EXPECT_EQ(Through(engine, true, id, key, iv, plain, Chunks(kBlock, chunk)), whole) << id << "/" << chunk;
         EXPECT_EQ(Through(engine, false, id, key, iv, whole, Chunks(kBlock, 8191)), plain) << id;
     }
@@ -154,8 +157,10 @@ TEST_F(CipherFrame, AgreesByteForByteWithOpenSsl) {
     EXPECT_EQ(Through(engine, true, 62, key, iv, plain, {1000}), OpenSslOfb("DES-EDE-OFB", key, iv, plain));
     // Weak and degenerate keys (all zero: K1 = K2) are ciphers like any other.
     Bytes zero(16, 0);
-    EXPECT_EQ(Through(engine, true, 45, zero, zero, plain, {1000}), OpenSslOfb("DES-OFB", Bytes(8, 0), Bytes(8, 0), plain));
-    EXPECT_EQ(Through(engine, true, 62, zero, zero, plain, {1000}), OpenSslOfb("DES-EDE-OFB", zero, Bytes(8, 0), plain));
+    EXPECT_EQ(Through(engine, true, 45, zero, zero, plain, {1000}),
+              OpenSslOfb("DES-OFB", Bytes(8, 0), Bytes(8, 0), plain));
+    EXPECT_EQ(Through(engine, true, 62, zero, zero, plain, {1000}),
+              OpenSslOfb("DES-EDE-OFB", zero, Bytes(8, 0), plain));
 }
 
 TEST_F(CipherFrame, EncryptsInPlace) {
@@ -198,7 +203,7 @@ TEST_F(CipherFrame, UnknownAndCardIdsAreRefusedWithTheirMessages) {
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 123), 0);
     EXPECT_EQ(engine.Evp_DecryptInit(key.data(), iv.data(), 100000), 0);
     EXPECT_EQ(host.MessageTexts(),
-              (std::vector<std::string> {"对不起, 本版本不支持这种加密算法.", "不支持的加密算法", "不支持的加密算法"}));
+              (std::vector<std::string>{"对不起, 本版本不支持这种加密算法.", "不支持的加密算法", "不支持的加密算法"}));
 }
 
 TEST_F(CipherFrame, CallsOutOfOrderFailWithoutTouchingBuffers) {

@@ -58,9 +58,14 @@ TEST_F(KeyDerivation, PasswordKeyIsMd5PaddedWithZeros) {
     char key[100];
     std::memset(key, 'X', sizeof key);
     ASSERT_EQ(engine.GenerateKeyByHash("abc", 3, key, 8), 1);
-    EXPECT_EQ(Hex(key, 9), "900150983cd24fb0" "58") << "only 8 bytes written";
+    EXPECT_EQ(Hex(key, 9),
+              "900150983cd24fb0"
+              "58")
+        << "only 8 bytes written";
     ASSERT_EQ(engine.GenerateKeyByHash("abc", 3, key, 20), 1);
-    EXPECT_EQ(Hex(key, 20), "900150983cd24fb0d6963f7d28e17f72" "00000000");
+    EXPECT_EQ(Hex(key, 20),
+              "900150983cd24fb0d6963f7d28e17f72"
+              "00000000");
     ASSERT_EQ(engine.GenerateKeyByHash("abc", 3, key, 99), 1);
     EXPECT_EQ(std::string(key + 16, 83), std::string(83, '\0'));
     EXPECT_EQ(key[99], 'X');
@@ -148,7 +153,7 @@ TEST_F(KeyDerivation, CheckValueTakesLongKeysAndRefusesImpossibleOnes) {
     EXPECT_EQ(engine.EncryptKey30(46, key.data(), -3, out.data(), &n), 0);
     EXPECT_EQ(engine.EncryptKey30(99, key.data(), 16, out.data(), &n), 0);
     EXPECT_EQ(engine.EncryptKey30(122, key.data(), 16, out.data(), &n), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"对不起, 本版本不支持这种加密算法."});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起, 本版本不支持这种加密算法."});
 }
 
 TEST_F(KeyDerivation, NamesAreEncipheredUnderTheCallersKeyOverTheFieldKey) {
@@ -189,5 +194,5 @@ TEST_F(KeyDerivation, NamesAreEncipheredUnderTheCallersKeyOverTheFieldKey) {
     Bytes untouched = plain;
     EXPECT_EQ(engine.EncryptFileName(key8.data(), 8, untouched.data(), -1, untouched.data()), 0);
     EXPECT_EQ(untouched, plain);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"序列加密出错"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"序列加密出错"});
 }

@@ -47,12 +47,13 @@ protected:
     int Verify(const std::string& signer, int digestId, const std::string& data, const Bytes& signature,
                unsigned digestCompare = 0) {
         if (engine.Evp_VerifyInit(digestId, signer.c_str(), kKind) != 1) return -2;
-        engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned>(data.size()));
+        engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(data.data()),
+                                static_cast<unsigned>(data.size()));
         return engine.Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), signer.c_str(),
                                       static_cast<char>(kKind), digestCompare);
     }
 
-    MemoryLogon logon {1000};
+    MemoryLogon logon{1000};
     ScopedLogonLibrary installed;
     CKorvane engine;
 };
@@ -78,7 +79,8 @@ TEST_F(Signing, SoftwareKeySignaturesVerifyAndChangedDataDoesNot) {
         EXPECT_EQ(Verify("alice", digestId, changed, signature), 0);
         Bytes truncated(signature.begin(), signature.end() - 1);
         EXPECT_EQ(Verify("alice", digestId, data, truncated), 0) << "a malformed signature is invalid, not -1";
-        EXPECT_EQ(Verify("alice", digestId == 42 ? 8 : 42, data, signature), 0) << "the digest is part of the signature";
+        EXPECT_EQ(Verify("alice", digestId == 42 ? 8 : 42, data, signature), 0)
+            << "the digest is part of the signature";
         EXPECT_EQ(host.MessageTexts(), std::vector<std::string>(3, "数字签名验证不正确。"));
         host.Clear();
     }
@@ -101,16 +103,16 @@ TEST_F(Signing, Sha0SignatureWrapsTheDigestInfoOfItsObjectIdentifier) {
     EVP_PKEY_CTX_free(ctx);
     EVP_PKEY_free(key);
     X509_free(cert);
-    const Bytes expected = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e, 0x03, 0x02, 0x12, 0x05, 0x00, 0x04,
-                            0x14, 0x01, 0x64, 0xb8, 0xa9, 0x14, 0xcd, 0x2a, 0x5e, 0x74, 0xc4, 0xf7, 0xff, 0x08,
-                            0x2c, 0x4d, 0x97, 0xf1, 0xed, 0xf8, 0x80};
+    const Bytes expected = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e, 0x03, 0x02, 0x12, 0x05,
+                            0x00, 0x04, 0x14, 0x01, 0x64, 0xb8, 0xa9, 0x14, 0xcd, 0x2a, 0x5e, 0x74,
+                            0xc4, 0xf7, 0xff, 0x08, 0x2c, 0x4d, 0x97, 0xf1, 0xed, 0xf8, 0x80};
     EXPECT_EQ(recovered, expected);
 }
 
 TEST_F(Signing, MissingCertificateGivesMinusOneAndTheLongMessage) {
     Bytes signature = Sign("alice", "pw-alice", 42, "data");
     EXPECT_EQ(Verify("carol", 42, "data", signature), -1);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {kNoCertificate});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoCertificate});
 }
 
 TEST_F(Signing, SigningFailuresAreShownOnce) {
@@ -118,13 +120,13 @@ TEST_F(Signing, SigningFailuresAreShownOnce) {
     unsigned length = 0;
     ASSERT_EQ(engine.Evp_SignInit(42), 1);
     EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "pw-alice"), 0) << "nobody is logged on";
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"Ferrow 已退出登录。"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"Ferrow 已退出登录。"});
     host.Clear();
 
     ASSERT_EQ(logon.LogOn("alice", "pw-alice"), 1);
     ASSERT_EQ(engine.Evp_SignInit(42), 1);
     EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "not her password"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"取用户RSA私钥失败。"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"取用户RSA私钥失败。"});
 
     EXPECT_EQ(engine.Evp_SignInit(43), 0) << "an unknown digest id";
     EXPECT_EQ(engine.Evp_SignInit(-1), 0);
@@ -137,12 +139,12 @@ TEST_F(Signing, KeyDeviceUsersSignSha1ThroughTheDevice) {
     ASSERT_EQ(signature.size(), 256u);
     EXPECT_EQ(Verify("bob", 42, data, signature), 1);
     EXPECT_EQ(Verify("bob", 8, data + "x", signature), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"数字签名验证不正确。"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"数字签名验证不正确。"});
     host.Clear();
 
     logon.SetDevicePresent(false);
     EXPECT_TRUE(Sign("bob", "pw-bob", 42, data).empty());
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"RSA数字签名失败。"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"RSA数字签名失败。"});
 }
 
 TEST_F(Signing, DigestOnlyGivesTheBareSha1AndDigestCompareChecksIt) {
@@ -156,7 +158,7 @@ TEST_F(Signing, DigestOnlyGivesTheBareSha1AndDigestCompareChecksIt) {
         << "a shortened stored digest is compared over its own length";
     EXPECT_TRUE(host.Messages().empty());
     EXPECT_EQ(Verify("bob", 42, data + "!", digest, 1), 0);
-    EXPECT_EQ(Verify("bob", 42, data, Bytes {}, 1), 0) << "an empty stored digest matches nothing";
+    EXPECT_EQ(Verify("bob", 42, data, Bytes{}, 1), 0) << "an empty stored digest matches nothing";
     Bytes overlong = digest;
     overlong.resize(40, 0);
     EXPECT_EQ(Verify("bob", 42, data, overlong, 1), 0);

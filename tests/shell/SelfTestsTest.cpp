@@ -13,7 +13,7 @@ namespace {
 class SelfTests : public HostTest {
 protected:
     SelfTests() : installed(&logon) { logon.AddUser("alice", "Alice", "alice@example.org", "pw-alice"); }
-    MemoryLogon logon {1000};
+    MemoryLogon logon{1000};
     ScopedLogonLibrary installed;
 };
 

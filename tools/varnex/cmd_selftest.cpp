@@ -36,7 +36,8 @@ int RunSelftest(CliContext& cli, const std::vector<std::string>& args) {
         return UsageError(self, "--rounds takes a number from 1 to 1000000");
 
     bool symmetric = TestSymmtryEncrypt(static_cast<int>(rounds)) == 1;
-    std::printf("ciphers 45, 62, 46 (%ld round%s): %s\n", rounds, rounds == 1 ? "" : "s", symmetric ? "passed" : "FAILED");
+    std::printf("ciphers 45, 62, 46 (%ld round%s): %s\n", rounds, rounds == 1 ? "" : "s",
+                symmetric ? "passed" : "FAILED");
     if (!symmetric) return kExitFailed;
     if (!parsed.Has("--rsa")) return kExitOk;
 

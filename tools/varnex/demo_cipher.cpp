@@ -37,8 +37,8 @@ bool ShowBlockRoundTrip(DemoContext&) {
                    engine.Evp_DecryptUpdate(back.data(), &d, out.data(), n + m) &&
                    engine.Evp_DecryptFinal(back.data() + d, &e) && d + e == 307200 &&
                    std::equal(block.begin(), block.end(), back.begin());
-        std::printf("  cipher %d, %d-byte random key: %zu bytes in, %d out, restored: %s\n", id, keyLength, block.size(), n + m,
-                    one ? "yes" : "NO");
+        std::printf("  cipher %d, %d-byte random key: %zu bytes in, %d out, restored: %s\n", id, keyLength,
+                    block.size(), n + m, one ? "yes" : "NO");
         ok = ok && one;
     }
     return ok;
@@ -55,7 +55,10 @@ bool ShowCardsAbsent(DemoContext&) {
     for (int id : {120, 121, 122, 123}) {
         host.Clear();
         int r = engine.Evp_EncryptInit(key, iv, id);
-        std::printf("  cipher %d: %s\n", id, r ? "ready" : host.Messages().empty() ? "" : host.Messages()[0].text.c_str());
+        std::printf("  cipher %d: %s\n", id,
+                    r                         ? "ready"
+                    : host.Messages().empty() ? ""
+                                              : host.Messages()[0].text.c_str());
     }
     return true;
 }
@@ -83,7 +86,8 @@ bool ShowSignature(DemoContext&) {
     std::string changed = text;
     changed[4] = 'Q';
     engine.Evp_VerifyInit(42, "demo", 4);
-    engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(changed.data()), static_cast<unsigned>(changed.size()));
+    engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(changed.data()),
+                            static_cast<unsigned>(changed.size()));
     int invalid = engine.Evp_VerifyFinal(signature.data(), length, "demo", 4, 0);
     std::printf("  verified as signed: %d; with one letter changed: %d, \"%s\"\n", valid, invalid,
                 host.Messages().empty() ? "" : host.Messages().back().text.c_str());
