@@ -1,6 +1,10 @@
 // The field cipher: every head and record field is enciphered separately and in place before
-// it is written, through the cipher driver with the engine's fixed field key.
+// it is written, through the cipher driver with the engine's fixed field key. The name cipher is
+// the same with a caller's key laid over the field key.
 
+#include <openssl/crypto.h>
+
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -18,6 +22,11 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
         return 0;
     }
     std::vector<unsigned char> scratch(in, in + length);
+    // The input may be key material (the check value of old packages is keyed by its input).
+    struct Wipe {
+        std::vector<unsigned char>& v;
+        ~Wipe() { OPENSSL_cleanse(v.data(), v.size()); }
+    } wipe {scratch};
     intptr_t handle = 0;
     int rc = encrypt ? Mqk21EncryptInit(alg, mode, key, 16, &handle) : Mqk21DecryptInit(alg, mode, key, 16, &handle);
     if (rc != 0) {
@@ -52,4 +61,34 @@ int CKorvane::SerialEncryptKey(const char* in, int length, char* out) {
     unsigned char key[16] = {};
     if (in != nullptr && length > 0) std::memcpy(key, in, static_cast<size_t>(std::min(length, 16)));
     return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, key, in, length, out, "序列加密出错");
+}
+
+namespace {
+
+// The driver key of the name cipher: the field key with up to 16 bytes of the caller's key over it.
+void NameKey(const unsigned char* fieldKey, const unsigned char* key, int keyLength, unsigned char out[16]) {
+    std::memcpy(out, fieldKey, 16);
+    if (key != nullptr && keyLength > 0) std::memcpy(out, key, static_cast<size_t>(std::min(keyLength, 16)));
+}
+
+}  // namespace
+
+int CKorvane::EncryptFileName(const unsigned char* key, int keyLength, const unsigned char* in, int length,
+                              unsigned char* out) {
+    unsigned char driverKey[16];
+    NameKey(m_fieldKey, key, keyLength, driverKey);
+    int ok = DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, driverKey, reinterpret_cast<const char*>(in), length,
+                        reinterpret_cast<char*>(out), "序列加密出错");
+    OPENSSL_cleanse(driverKey, sizeof driverKey);
+    return ok;
+}
+
+int CKorvane::DecryptFileName(const unsigned char* key, int keyLength, const unsigned char* in, int length,
+                              unsigned char* out) {
+    unsigned char driverKey[16];
+    NameKey(m_fieldKey, key, keyLength, driverKey);
+    int ok = DriverPass(false, m_fieldCipherAlg, m_fieldCipherMode, driverKey, reinterpret_cast<const char*>(in),
+                        length, reinterpret_cast<char*>(out), "序列加密出错");
+    OPENSSL_cleanse(driverKey, sizeof driverKey);
+    return ok;
 }

@@ -8,6 +8,7 @@
 // register, the cipher contexts and the path buffers. Nothing here throws to the caller.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "formats/EncryptFlag.h"
@@ -48,12 +49,71 @@ public:
     int AddEndofHead(CFile* package);
 
     // ---- Cipher frame, cards, keys, field and name cipher --------------------------------
+    // Bulk cipher. Ids: 45 DES, 46 IDEA, 62 two-key triple DES (software, 64-bit OFB), 120 PCI
+    // card, 121 ISA card. Call init, any number of updates, then the final. Encryption and
+    // decryption keep their own contexts but share the back end chosen by the last init of
+    // either kind. Key and IV are read for the cipher's own lengths (key 8 or 16, IV 8).
+    // out needs room for inLength + 8 bytes: software ciphers and the PCI card produce exactly
+    // inLength, the ISA card may also release a block carried over from the previous update.
+    // out and in may be the same buffer. Every failure is shown here; 1 ok, 0 failed. After a
+    // failed update the session is already closed, and the final answers 0 without a message.
+    int Evp_EncryptInit(const unsigned char* key, const unsigned char* iv, int id);
+    int Evp_EncryptUpdate(unsigned char* out, int* outLength, const unsigned char* in, int inLength);
+    int Evp_EncryptFinalEx(unsigned char* out, int* outLength);
+    void Evp_EncryptFinal(unsigned char* out, int* outLength);  // the same, for callers that do not test it
+    int Evp_DecryptInit(const unsigned char* key, const unsigned char* iv, int id);
+    int Evp_DecryptUpdate(unsigned char* out, int* outLength, const unsigned char* in, int inLength);
+    int Evp_DecryptFinal(unsigned char* out, int* outLength);
+
+    // Signing by the logged-on user: digest 8 (MD5) or 42 (SHA-0) with an RSA PKCS#1 v1.5
+    // signature for software keys; SHA-1 signed by the key device for device users (with
+    // m_digestOnly set, the bare 20-byte SHA-1). signature needs room for the key's size
+    // (at most 10,240 bytes).
+    int Evp_SignInit(int digestId);
+    void Evp_SignUpdate(const unsigned char* data, unsigned int length);
+    int Evp_SignFinal(unsigned char* signature, unsigned int* signatureLength, const char* userId,
+                      const char* password);
+    // Verification of signerId's signature (kind: the secured file's kind). Final: 1 valid,
+    // 0 invalid (shown), -1 no certificate installed (shown). digestCompare: for device
+    // signers, compare the stored bare digest instead of verifying a signature.
+    int Evp_VerifyInit(int digestId, const char* signerId, int signerKind);
+    void Evp_VerifyUpdate(const unsigned char* data, unsigned int length);
+    int Evp_VerifyFinal(const unsigned char* signature, unsigned int signatureLength, const char* signerId,
+                        char signerKind, unsigned int digestCompare);
+    // Raw RSA with PKCS#1 v1.5 padding. to needs room for the key's size. The output length,
+    // or -1 when the library refuses.
+    int Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key);
+    int Rsa_private_decrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key);
+
+    // A fresh random session key and IV for a cipher id: key length 8 (45, 121), 16 (46, 62,
+    // 120) or 20 (122), IV 8. key has room for 20 bytes, iv for 8. For other ids the lengths
+    // stay as the caller set them and are filled only when they fit those rooms.
+    void Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, int* ivLength);
+    // The key of a password: its MD5 digest, zero-padded to keyLength (1..99). 0 = refused.
+    int GenerateKeyByHash(const char* password, int passwordLength, char* key, int keyLength);
+
     // Field cipher: length-preserving, in place allowed. On failure shows its message, leaves
     // the input unchanged in out and returns 0.
     int SerialEncrypt(const char* in, int length, char* out);
     int SerialDecrypt(const char* in, int length, char* out);
     // The check value of version-"10" password packages: the field cipher keyed by the input.
     int SerialEncryptKey(const char* in, int length, char* out);
+
+protected:
+    // The check value of version-"30" password packages: the key enciphered by the bulk cipher
+    // under a key and IV made of copies of itself. keyLength 1..1000; out has room for
+    // keyLength + 8 bytes.
+    int EncryptKey30(int id, const unsigned char* key, int keyLength, unsigned char* out, int* outLength);
+    // Names enciphered under a caller's key (the field key overlaid by up to 16 key bytes);
+    // length-preserving, in place allowed; on failure out holds the input and the result is 0.
+    int EncryptFileName(const unsigned char* key, int keyLength, const unsigned char* in, int length,
+                        unsigned char* out);
+    int DecryptFileName(const unsigned char* key, int keyLength, const unsigned char* in, int length,
+                        unsigned char* out);
+    // 1 when the PCI card's driver module is loaded with all eight entry points.
+    int LoadKeloMMwCardFunc();
+
+public:
 
     // ---- Secured-file head ------------------------------------------------------------------
     // A fresh plain head: zeroed, magic "KF", the engine's version, kind and the identifiers of
@@ -144,4 +204,12 @@ protected:
     int m_cipherMode = 0;   // 1 software, 3 PCI card, 4 ISA card; set by every init
     int m_verifierType = 0;
     int m_lastCardResult = 0;
+    // Software contexts, digest contexts, the card driver modules and card sessions. Releasing
+    // it closes any card session still open and unloads the driver modules.
+    struct CipherState;
+    struct CipherStateFree {
+        void operator()(CipherState* state) const;
+    };
+    static CipherState* NewCipherState();
+    std::unique_ptr<CipherState, CipherStateFree> m_cipherState {NewCipherState()};
 };

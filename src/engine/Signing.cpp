@@ -1,0 +1,245 @@
+// Signing and verification through the cipher frame, and the raw RSA wrappers. Software-key
+// users sign a digest (id 8 MD5, id 42 SHA-0) as RSA PKCS#1 v1.5 over a DigestInfo; users whose
+// keys live in a key device sign SHA-1 through the logon library.
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/CipherState.h"
+#include "logon/ILogon.h"
+#include "logon/LogonKeys.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+constexpr const char* kNoCertificate =
+    "公钥证书库没有安装用于验证数字签名的公钥证书，不能验证签名文件或签名邮件来源的可靠性和内容的完整性，"
+    "请从文件或邮件签名人那里索要他（她）的公钥证书.以便验证数字签名。";
+constexpr const char* kBadSignature = "数字签名验证不正确。";
+constexpr size_t kMaxDigest = 64;
+
+struct PkeyCtxFree {
+    void operator()(EVP_PKEY_CTX* c) const { EVP_PKEY_CTX_free(c); }
+};
+using PkeyCtx = std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree>;
+
+// An RSA context for one raw PKCS#1 v1.5 operation, or null when the key is not RSA.
+PkeyCtx RsaContext(EVP_PKEY* key, int (*init)(EVP_PKEY_CTX*)) {
+    if (key == nullptr || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return nullptr;
+    PkeyCtx ctx(EVP_PKEY_CTX_new(key, nullptr));
+    if (!ctx || init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) != 1) return nullptr;
+    return ctx;
+}
+
+// The DigestInfo a signature carries: the digest's DER prefix, then the digest.
+std::vector<unsigned char> DigestInfo(const DigestEntry& entry, const unsigned char* digest) {
+    std::vector<unsigned char> info(entry.digestInfoPrefix, entry.digestInfoPrefix + entry.digestInfoPrefixLength);
+    info.insert(info.end(), digest, digest + entry.length);
+    return info;
+}
+
+bool FinishDigest(std::unique_ptr<MessageDigest> digest, unsigned char* out, size_t expected) {
+    return digest && digest->Length() == expected && digest->Final(out);
+}
+
+// The signature over the finished digest; its length, or 0 on any failure.
+size_t SignDigestInfo(EVP_PKEY* key, const DigestEntry& entry, const unsigned char* digest, unsigned char* signature) {
+    PkeyCtx ctx = RsaContext(key, EVP_PKEY_sign_init);
+    if (!ctx) return 0;
+    std::vector<unsigned char> info = DigestInfo(entry, digest);
+    size_t length = static_cast<size_t>(EVP_PKEY_get_size(key));
+    if (length == 0 || length > kLogonSignatureCap) return 0;
+    if (EVP_PKEY_sign(ctx.get(), signature, &length, info.data(), info.size()) != 1) return 0;
+    return length;
+}
+
+bool VerifyDigestInfo(EVP_PKEY* key, const DigestEntry& entry, const unsigned char* digest,
+                      const unsigned char* signature, size_t length) {
+    PkeyCtx ctx = RsaContext(key, EVP_PKEY_verify_init);
+    if (!ctx || signature == nullptr || length == 0) return false;
+    std::vector<unsigned char> info = DigestInfo(entry, digest);
+    // 1 is valid; 0 (mismatch) and negative (malformed) are both "not valid".
+    return EVP_PKEY_verify(ctx.get(), signature, length, info.data(), info.size()) == 1;
+}
+
+}  // namespace
+
+int CKorvane::Evp_SignInit(int digestId) {
+    CipherState& s = *m_cipherState;
+    s.signDigest.reset();
+    s.signEntry = nullptr;
+    s.signType = -1;
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr) return 0;
+    int type = logon->GetUserType();
+    if (type == kLogonSoftwareKey) {
+        s.signEntry = FindDigest(digestId);
+        if (s.signEntry == nullptr) return 0;
+        s.signDigest = s.signEntry->make();
+    } else if (type == kLogonKeyDevice) {
+        s.signDigest = MakeSha1();
+    } else {
+        return 0;
+    }
+    s.signType = type;
+    return 1;
+}
+
+void CKorvane::Evp_SignUpdate(const unsigned char* data, unsigned int length) {
+    CipherState& s = *m_cipherState;
+    if (s.signDigest && data != nullptr && length > 0) s.signDigest->Update(data, length);
+}
+
+int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLength, const char* userId,
+                            const char* password) {
+    CipherState& s = *m_cipherState;
+    std::unique_ptr<MessageDigest> digest = std::move(s.signDigest);  // one signature per init
+    const DigestEntry* entry = s.signEntry;
+    ILogon* logon = LogonLibrary();
+    int type = s.signType >= 0 ? s.signType : (logon ? logon->GetUserType() : -1);
+    const std::string user = userId ? userId : "";
+
+    if (type == kLogonSoftwareKey) {
+        if (logon == nullptr || logon->IsLoggedOn() == 0) {
+            AfxMessageBox("Ferrow 已退出登录。");
+            return 0;
+        }
+        EVP_PKEY* raw = nullptr;
+        int keyType = 0;
+        int got =
+            logon->GetPrivateKey(&raw, user, password, password ? static_cast<int>(std::strlen(password)) : 0, keyType);
+        logon::PkeyPtr key(raw);
+        if (got != kPrivateKeyOk || !key) {
+            AfxMessageBox("取用户RSA私钥失败。");
+            return 0;
+        }
+        unsigned char md[kMaxDigest];
+        size_t length = 0;
+        if (entry && signature && signatureLength && FinishDigest(std::move(digest), md, entry->length))
+            length = SignDigestInfo(key.get(), *entry, md, signature);
+        if (length == 0) {
+            AfxMessageBox("RSA数字签名失败。");
+            return 0;
+        }
+        *signatureLength = static_cast<unsigned int>(length);
+        return 1;
+    }
+    if (type == kLogonKeyDevice) {
+        unsigned char md[kLogonDigestLength];
+        if (!signature || !signatureLength || !FinishDigest(std::move(digest), md, sizeof md)) {
+            AfxMessageBox("RSA数字签名失败。");
+            return 0;
+        }
+        if (m_digestOnly) {
+            std::memcpy(signature, md, sizeof md);
+            *signatureLength = sizeof md;
+            return 1;
+        }
+        int length = 0;
+        if (logon == nullptr || logon->DeviceSign(user, md, sizeof md, signature, &length) == 0 || length <= 0) {
+            AfxMessageBox("RSA数字签名失败。");
+            return 0;
+        }
+        *signatureLength = static_cast<unsigned int>(length);
+        return 1;
+    }
+    AfxMessageBox("不能识别用户类型。");
+    return 0;
+}
+
+int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind) {
+    CipherState& s = *m_cipherState;
+    s.verifyDigest.reset();
+    s.verifyEntry = nullptr;
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr) {
+        m_verifierType = -1;
+        return 0;
+    }
+    m_verifierType = logon->GetSignerType(signerId ? signerId : "", signerKind);
+    if (m_verifierType == kLogonSoftwareKey) {
+        s.verifyEntry = FindDigest(digestId);
+        if (s.verifyEntry == nullptr) return 0;
+        s.verifyDigest = s.verifyEntry->make();
+    } else if (m_verifierType == kLogonKeyDevice) {
+        s.verifyDigest = MakeSha1();
+    }
+    return 1;
+}
+
+void CKorvane::Evp_VerifyUpdate(const unsigned char* data, unsigned int length) {
+    CipherState& s = *m_cipherState;
+    if (s.verifyDigest && data != nullptr && length > 0) s.verifyDigest->Update(data, length);
+}
+
+int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signatureLength, const char* signerId,
+                              char signerKind, unsigned int digestCompare) {
+    CipherState& s = *m_cipherState;
+    std::unique_ptr<MessageDigest> digest = std::move(s.verifyDigest);
+    const DigestEntry* entry = s.verifyEntry;
+    ILogon* logon = LogonLibrary();
+    const std::string signer = signerId ? signerId : "";
+
+    if (m_verifierType == kLogonSoftwareKey) {
+        EVP_PKEY* rawKey = nullptr;
+        X509* rawCert = nullptr;
+        int found = logon ? logon->GetSignerCert(signer, signerKind, &rawKey, &rawCert) : 0;
+        logon::PkeyPtr key(rawKey);
+        logon::X509Ptr cert(rawCert);
+        if (found == 0 || !key) {
+            AfxMessageBox(kNoCertificate);
+            return -1;
+        }
+        unsigned char md[kMaxDigest];
+        bool valid = entry && FinishDigest(std::move(digest), md, entry->length) &&
+                     VerifyDigestInfo(key.get(), *entry, md, signature, signatureLength);
+        if (!valid) {
+            AfxMessageBox(kBadSignature);
+            return 0;
+        }
+        return 1;
+    }
+    if (m_verifierType == kLogonKeyDevice) {
+        unsigned char md[kLogonDigestLength];
+        bool finished = FinishDigest(std::move(digest), md, sizeof md);
+        if (digestCompare) {
+            // The stored value is the bare digest, possibly shortened; an empty or overlong one
+            // matches nothing.
+            bool same = finished && signature && signatureLength > 0 && signatureLength <= sizeof md &&
+                        CRYPTO_memcmp(signature, md, signatureLength) == 0;
+            if (!same) {
+                AfxMessageBox("解密文件与原文件不一致。");
+                return 0;
+            }
+            return 1;
+        }
+        if (!finished || !signature || logon == nullptr ||
+            logon->DeviceVerify(signer, signerKind, signature, static_cast<int>(signatureLength), md, sizeof md) == 0) {
+            AfxMessageBox(kBadSignature);
+            return 0;
+        }
+        return 1;
+    }
+    AfxMessageBox(kNoCertificate);
+    return -1;
+}
+
+int CKorvane::Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key) {
+    PkeyCtx ctx = RsaContext(key, EVP_PKEY_encrypt_init);
+    if (!ctx || length < 0 || (length > 0 && from == nullptr) || to == nullptr) return -1;
+    size_t out = static_cast<size_t>(EVP_PKEY_get_size(key));
+    if (EVP_PKEY_encrypt(ctx.get(), to, &out, from, static_cast<size_t>(length)) != 1) return -1;
+    return static_cast<int>(out);
+}
+
+int CKorvane::Rsa_private_decrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key) {
+    PkeyCtx ctx = RsaContext(key, EVP_PKEY_decrypt_init);
+    if (!ctx || length <= 0 || from == nullptr || to == nullptr) return -1;
+    size_t out = static_cast<size_t>(EVP_PKEY_get_size(key));
+    if (EVP_PKEY_decrypt(ctx.get(), to, &out, from, static_cast<size_t>(length)) != 1) return -1;
+    return static_cast<int>(out);
+}

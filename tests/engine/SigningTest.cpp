@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+#include <openssl/sha.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/Korvane.h"
+#include "engine/Sha0.h"
+#include "logon/MemoryLogon.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+constexpr int kKind = 4;
+const char* const kNoCertificate =
+    "公钥证书库没有安装用于验证数字签名的公钥证书，不能验证签名文件或签名邮件来源的可靠性和内容的完整性，"
+    "请从文件或邮件签名人那里索要他（她）的公钥证书.以便验证数字签名。";
+
+// One logon library with a software-key user "alice" and a key-device user "bob".
+class Signing : public HostTest {
+protected:
+    Signing() : installed(&logon) {
+        logon.AddUser("alice", "Alice", "alice@example.org", "pw-alice");
+        logon.AddUser("bob", "Bob", "bob@example.org", "pw-bob", kLogonKeyDevice);
+        logon.SetDevicePresent(true);
+    }
+
+    Bytes Sign(const std::string& user, const std::string& password, int digestId, const std::string& data) {
+        EXPECT_EQ(logon.LogOn(user, password), 1);
+        EXPECT_EQ(engine.Evp_SignInit(digestId), 1);
+        // Fed in two pieces: a digest must not depend on how its input arrives.
+        size_t half = data.size() / 2;
+        engine.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned>(half));
+        engine.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(data.data()) + half,
+                              static_cast<unsigned>(data.size() - half));
+        Bytes signature(kLogonSignatureCap);
+        unsigned int length = 0;
+        if (engine.Evp_SignFinal(signature.data(), &length, user.c_str(), password.c_str()) != 1) return {};
+        signature.resize(length);
+        return signature;
+    }
+
+    int Verify(const std::string& signer, int digestId, const std::string& data, const Bytes& signature,
+               unsigned digestCompare = 0) {
+        if (engine.Evp_VerifyInit(digestId, signer.c_str(), kKind) != 1) return -2;
+        engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(data.data()),
+                                static_cast<unsigned>(data.size()));
+        return engine.Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), signer.c_str(),
+                                      static_cast<char>(kKind), digestCompare);
+    }
+
+    MemoryLogon logon{1000};
+    ScopedLogonLibrary installed;
+    CKorvane engine;
+};
+
+Bytes Sha1(const std::string& data) {
+    Bytes d(SHA_DIGEST_LENGTH);
+    EVP_Digest(data.data(), data.size(), d.data(), nullptr, EVP_sha1(), nullptr);
+    return d;
+}
+
+}  // namespace
+
+TEST_F(Signing, SoftwareKeySignaturesVerifyAndChangedDataDoesNot) {
+    const std::string data = RandomBytes(5000, 4);
+    for (int digestId : {42, 8}) {
+        Bytes signature = Sign("alice", "pw-alice", digestId, data);
+        ASSERT_EQ(signature.size(), 256u) << digestId;
+        EXPECT_EQ(Verify("alice", digestId, data, signature), 1) << digestId;
+        EXPECT_TRUE(host.Messages().empty());
+
+        std::string changed = data;
+        changed[2500] ^= 1;
+        EXPECT_EQ(Verify("alice", digestId, changed, signature), 0);
+        Bytes truncated(signature.begin(), signature.end() - 1);
+        EXPECT_EQ(Verify("alice", digestId, data, truncated), 0) << "a malformed signature is invalid, not -1";
+        EXPECT_EQ(Verify("alice", digestId == 42 ? 8 : 42, data, signature), 0)
+            << "the digest is part of the signature";
+        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>(3, "数字签名验证不正确。"));
+        host.Clear();
+    }
+}
+
+TEST_F(Signing, Sha0SignatureWrapsTheDigestInfoOfItsObjectIdentifier) {
+    const std::string data = "abc";
+    Bytes signature = Sign("alice", "pw-alice", 42, data);
+    ASSERT_FALSE(signature.empty());
+    EVP_PKEY* key = nullptr;
+    X509* cert = nullptr;
+    ASSERT_EQ(logon.GetSignerCert("alice", kKind, &key, &cert), 1);
+    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(key, nullptr);
+    ASSERT_EQ(EVP_PKEY_verify_recover_init(ctx), 1);
+    ASSERT_EQ(EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PADDING), 1);
+    Bytes recovered(256);
+    size_t n = recovered.size();
+    ASSERT_EQ(EVP_PKEY_verify_recover(ctx, recovered.data(), &n, signature.data(), signature.size()), 1);
+    recovered.resize(n);
+    EVP_PKEY_CTX_free(ctx);
+    EVP_PKEY_free(key);
+    X509_free(cert);
+    const Bytes expected = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e, 0x03, 0x02, 0x12, 0x05,
+                            0x00, 0x04, 0x14, 0x01, 0x64, 0xb8, 0xa9, 0x14, 0xcd, 0x2a, 0x5e, 0x74,
+                            0xc4, 0xf7, 0xff, 0x08, 0x2c, 0x4d, 0x97, 0xf1, 0xed, 0xf8, 0x80};
+    EXPECT_EQ(recovered, expected);
+}
+
+TEST_F(Signing, MissingCertificateGivesMinusOneAndTheLongMessage) {
+    Bytes signature = Sign("alice", "pw-alice", 42, "data");
+    EXPECT_EQ(Verify("carol", 42, "data", signature), -1);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoCertificate});
+}
+
+TEST_F(Signing, SigningFailuresAreShownOnce) {
+    Bytes signature(kLogonSignatureCap);
+    unsigned length = 0;
+    ASSERT_EQ(engine.Evp_SignInit(42), 1);
+    EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "pw-alice"), 0) << "nobody is logged on";
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"Ferrow 已退出登录。"});
+    host.Clear();
+
+    ASSERT_EQ(logon.LogOn("alice", "pw-alice"), 1);
+    ASSERT_EQ(engine.Evp_SignInit(42), 1);
+    EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "not her password"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"取用户RSA私钥失败。"});
+
+    EXPECT_EQ(engine.Evp_SignInit(43), 0) << "an unknown digest id";
+    EXPECT_EQ(engine.Evp_SignInit(-1), 0);
+    EXPECT_EQ(engine.Evp_VerifyInit(7, "alice", kKind), 0);
+}
+
+TEST_F(Signing, KeyDeviceUsersSignSha1ThroughTheDevice) {
+    const std::string data = RandomBytes(3000, 9);
+    Bytes signature = Sign("bob", "pw-bob", 42, data);
+    ASSERT_EQ(signature.size(), 256u);
+    EXPECT_EQ(Verify("bob", 42, data, signature), 1);
+    EXPECT_EQ(Verify("bob", 8, data + "x", signature), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"数字签名验证不正确。"});
+    host.Clear();
+
+    logon.SetDevicePresent(false);
+    EXPECT_TRUE(Sign("bob", "pw-bob", 42, data).empty());
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"RSA数字签名失败。"});
+}
+
+TEST_F(Signing, DigestOnlyGivesTheBareSha1AndDigestCompareChecksIt) {
+    const std::string data = RandomBytes(777, 2);
+    engine.m_digestOnly = 1;
+    Bytes digest = Sign("bob", "pw-bob", 42, data);
+    EXPECT_EQ(digest, Sha1(data));
+
+    EXPECT_EQ(Verify("bob", 42, data, digest, 1), 1);
+    EXPECT_EQ(Verify("bob", 42, data, Bytes(digest.begin(), digest.begin() + 12), 1), 1)
+        << "a shortened stored digest is compared over its own length";
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(Verify("bob", 42, data + "!", digest, 1), 0);
+    EXPECT_EQ(Verify("bob", 42, data, Bytes{}, 1), 0) << "an empty stored digest matches nothing";
+    Bytes overlong = digest;
+    overlong.resize(40, 0);
+    EXPECT_EQ(Verify("bob", 42, data, overlong, 1), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>(3, "解密文件与原文件不一致。"));
+}
+
+TEST_F(Signing, RsaWrappersRoundTripAndReportRefusals) {
+    EVP_PKEY* pub = nullptr;
+    X509* cert = nullptr;
+    ASSERT_EQ(logon.GetSignerCert("alice", kKind, &pub, &cert), 1);
+    EVP_PKEY* priv = nullptr;
+    int type = 0;
+    ASSERT_EQ(logon.GetPrivateKey(&priv, "alice", "pw-alice", 8, type), 0);
+
+    Bytes plain(30), wrapped(256), back(256);
+    for (int i = 0; i < 30; ++i) plain[static_cast<size_t>(i)] = static_cast<unsigned char>(i);
+    int n = engine.Rsa_public_encrypt(30, plain.data(), wrapped.data(), pub);
+    ASSERT_EQ(n, 256);
+    ASSERT_EQ(engine.Rsa_private_decrypt(n, wrapped.data(), back.data(), priv), 30);
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), back.begin()));
+
+    Bytes tooLong(256 - 10);
+    EXPECT_EQ(engine.Rsa_public_encrypt(static_cast<int>(tooLong.size()), tooLong.data(), wrapped.data(), pub), -1);
+    EXPECT_EQ(engine.Rsa_private_decrypt(n, wrapped.data(), back.data(), nullptr), -1);
+    EVP_PKEY_free(pub);
+    EVP_PKEY_free(priv);
+    X509_free(cert);
+}

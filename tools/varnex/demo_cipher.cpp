@@ -1,0 +1,102 @@
+// Demo steps of the cipher frame: the self-tests, a file block through each cipher, the cards
+// that are not installed, and a signature made and checked with the default digest.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Demo.h"
+#include "engine/Korvane.h"
+#include "logon/MemoryLogon.h"
+#include "platform/ScriptedHost.h"
+#include "shell/SelfTests.h"
+
+namespace {
+
+bool ShowSelfTests(DemoContext&) {
+    int symmetric = TestSymmtryEncrypt(3);
+    std::printf("  DES, two-key triple DES and IDEA, 3 rounds each: %s\n", symmetric ? "passed" : "failed");
+    return symmetric == 1;
+}
+
+bool ShowBlockRoundTrip(DemoContext&) {
+    CKorvane engine;
+    std::vector<unsigned char> block(307200), out(307200 + 8), back(307200 + 8);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(i * 31 + 7);
+    bool ok = true;
+    for (int id : {45, 46, 62}) {
+        char key[20], iv[8];
+        int keyLength = 0, ivLength = 0;
+        engine.Generate_EncryptKey(id, key, &keyLength, iv, &ivLength);
+        auto* k = reinterpret_cast<unsigned char*>(key);
+        auto* v = reinterpret_cast<unsigned char*>(iv);
+        int n = 0, m = 0, d = 0, e = 0;
+        bool one = engine.Evp_EncryptInit(k, v, id) && engine.Evp_EncryptUpdate(out.data(), &n, block.data(), 307200) &&
+                   engine.Evp_EncryptFinalEx(out.data() + n, &m) && engine.Evp_DecryptInit(k, v, id) &&
+                   engine.Evp_DecryptUpdate(back.data(), &d, out.data(), n + m) &&
+                   engine.Evp_DecryptFinal(back.data() + d, &e) && d + e == 307200 &&
+                   std::equal(block.begin(), block.end(), back.begin());
+        std::printf("  cipher %d, %d-byte random key: %zu bytes in, %d out, restored: %s\n", id, keyLength,
+                    block.size(), n + m, one ? "yes" : "NO");
+        ok = ok && one;
+    }
+    return ok;
+}
+
+bool ShowCardsAbsent(DemoContext&) {
+    ScriptedHost host;
+    ScopedUiHost installed(host);
+    MemoryLogon logon(1000);
+    logon.SetIsaCardState(1);
+    ScopedLogonLibrary library(&logon);
+    CKorvane engine;
+    unsigned char key[16] = {}, iv[8] = {};
+    for (int id : {120, 121, 122, 123}) {
+        host.Clear();
+        int r = engine.Evp_EncryptInit(key, iv, id);
+        std::printf("  cipher %d: %s\n", id,
+                    r                         ? "ready"
+                    : host.Messages().empty() ? ""
+                                              : host.Messages()[0].text.c_str());
+    }
+    return true;
+}
+
+bool ShowSignature(DemoContext&) {
+    ScriptedHost host;
+    ScopedUiHost installed(host);
+    MemoryLogon logon(1000);
+    ScopedLogonLibrary library(&logon);
+    logon.AddUser("demo", "Demo User", "demo@example.org", "demo-password");
+    logon.LogOn("demo", "demo-password");
+    CKorvane engine;
+    const std::string text = "The quarterly figures, as agreed.";
+    auto* data = reinterpret_cast<const unsigned char*>(text.data());
+    std::vector<unsigned char> signature(10240);
+    unsigned length = 0;
+    bool signedOk = engine.Evp_SignInit(42) == 1;
+    engine.Evp_SignUpdate(data, static_cast<unsigned>(text.size()));
+    signedOk = signedOk && engine.Evp_SignFinal(signature.data(), &length, "demo", "demo-password") == 1;
+    std::printf("  signed %zu bytes with digest 42 (SHA-0): %u-byte RSA signature\n", text.size(), length);
+
+    engine.Evp_VerifyInit(42, "demo", 4);
+    engine.Evp_VerifyUpdate(data, static_cast<unsigned>(text.size()));
+    int valid = engine.Evp_VerifyFinal(signature.data(), length, "demo", 4, 0);
+    std::string changed = text;
+    changed[4] = 'Q';
+    engine.Evp_VerifyInit(42, "demo", 4);
+    engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(changed.data()),
+                            static_cast<unsigned>(changed.size()));
+    int invalid = engine.Evp_VerifyFinal(signature.data(), length, "demo", 4, 0);
+    std::printf("  verified as signed: %d; with one letter changed: %d, \"%s\"\n", valid, invalid,
+                host.Messages().empty() ? "" : host.Messages().back().text.c_str());
+    return signedOk && valid == 1 && invalid == 0;
+}
+
+}  // namespace
+
+VARNEX_DEMO_STEP(30, "Cipher self-tests", ShowSelfTests);
+VARNEX_DEMO_STEP(31, "A file block through each software cipher", ShowBlockRoundTrip);
+VARNEX_DEMO_STEP(32, "Hardware cipher cards when none is installed", ShowCardsAbsent);
+VARNEX_DEMO_STEP(33, "Signing with the default digest and checking the signature", ShowSignature);
