@@ -2,27 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "Cli.h"
+#include "Session.h"
 #include "logon/ILogon.h"
 #include "shell/SelfTests.h"
 
 namespace {
-
-// The logon password for the RSA test: first line of --password-file, else $VARNEX_PASSWORD.
-bool LogonPassword(const CliContext& cli, std::string& password) {
-    if (!cli.options.passwordFile.empty()) {
-        std::ifstream in(cli.options.passwordFile);
-        return static_cast<bool>(std::getline(in, password));
-    }
-    if (const char* env = std::getenv("VARNEX_PASSWORD")) {
-        password = env;
-        return true;
-    }
-    return false;
-}
 
 int RunSelftest(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("selftest");
@@ -41,11 +28,11 @@ int RunSelftest(CliContext& cli, const std::vector<std::string>& args) {
     if (!symmetric) return kExitFailed;
     if (!parsed.Has("--rsa")) return kExitOk;
 
-    std::string user = cli.options.user, password;
-    std::string loggedOn;
+    CliSession session(cli);
+    if (!session.LogOn()) return kExitFailed;
+    std::string user, password;
     int type = 0;
-    if (user.empty() && LogonLibrary() && LogonLibrary()->GetLogonUser(loggedOn, password, type)) user = loggedOn;
-    if (password.empty() && !LogonPassword(cli, password)) password.clear();
+    session.Store().GetLogonUser(user, password, type);
     int rsa = TestRSAEncrypt(user.c_str(), password.c_str(), static_cast<int>(rounds));
     const char* verdict = rsa == 0 ? "passed" : rsa == 1 ? "keys not available" : "FAILED";
     std::printf("RSA key pair of %s: %s\n", user.empty() ? "(no user)" : user.c_str(), verdict);
