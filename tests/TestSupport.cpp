@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -37,4 +39,15 @@ std::string RandomBytes(size_t size, unsigned seed) {
     std::string out(size, '\0');
     for (auto& c : out) c = static_cast<char>(rng());
     return out;
+}
+
+CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {
+    std::string cmd = "env -u VARNEX_PASSWORD -u VARNEX_HOME " + env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " +
+                      args + " </dev/null >'" + scratch / "cli.out" + "' 2>'" + scratch / "cli.err" + "'";
+    int status = std::system(cmd.c_str());
+    CliOutcome o;
+    o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = ReadFile(scratch / "cli.out");
+    o.err = ReadFile(scratch / "cli.err");
+    return o;
 }

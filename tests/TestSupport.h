@@ -27,6 +27,15 @@ std::string ReadFile(const std::string& path);
 // `size` deterministic pseudo-random bytes.
 std::string RandomBytes(size_t size, unsigned seed = 1);
 
+// The built varnex program run as a script runs it: no terminal, the suite folder `home`,
+// `env` (VAR=value ...) before the program, output captured in files of `scratch`.
+struct CliOutcome {
+    int exit = -1;
+    std::string out, err;
+};
+CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args,
+                     const std::string& env = {});
+
 // A test with a fresh temporary folder and a scripted host installed for its duration.
 class HostTest : public ::testing::Test {
 protected:

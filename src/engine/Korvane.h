@@ -10,11 +10,18 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "formats/EncryptFlag.h"
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
 #include "platform/Window.h"
+
+struct Sysmetry_Decrypt_Info;
+struct Encrypt_Data;
+struct PackageRecord;
+struct PasswordRestore;
+class ProgressReport;
 
 class CKorvane {
 public:
@@ -149,6 +156,19 @@ public:
     int ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage);
 
     // ---- Password packages ------------------------------------------------------------------
+    // Collection pass: the key-check block behind the plain head (first call), then one plain
+    // record per folder and file. `pathList`: NUL-terminated paths ended by an empty one.
+    int Symmtry_SearchFile(const char* pathList, CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart,
+                           int* itemCount);
+    int Symmtry_SearchSingleFile(const char* path, CFile* package, const Sysmetry_Decrypt_Info& info,
+                                 int* recordStart, int* itemCount);
+    // Encryption pass: protects the head, appends every file's ciphertext and rewrites every
+    // record enciphered. 1 when the end record was reached and rewritten.
+    int SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data);
+    // Restores a password package. `direct`: no folder question, a lone file is offered to
+    // the logon library's open query. `silent`: no dialogs but the password; a wrong password
+    // clears the batch-success flag without a message. 1 when the end record was reached.
+    int SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
 
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
@@ -212,4 +232,26 @@ protected:
     };
     static CipherState* NewCipherState();
     std::unique_ptr<CipherState, CipherStateFree> m_cipherState {NewCipherState()};
+
+private:
+    // ---- Password package steps ----------------------------------------------------------
+    int WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart);
+    int WritePlainDirectoryRecord(CFile* package, const std::string& folder);
+    int WritePlainFileRecord(CFile* package, const std::string& name, int* itemCount);
+    int ProtectPackageHead(CFile* package, int itemCount);
+    int EncryptRecordList(CFile* package, const Encrypt_Data& data, ProgressReport& progress);
+    int EncryptFileRecord(CFile* package, uint64_t position, const Encrypt_Data& data, int* done,
+                          ProgressReport& progress);
+    int EncryptFileContent(CFile* package, CFile& source, int32_t* offset, int32_t* length, uint16_t* contentCrc);
+    bool OpenSourceWithRetry(CFile& source, const std::string& path);
+    int DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct, int silent);
+    int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
+    int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
+                             const std::string& password, unsigned char* key, int silent);
+    int ScanPackageRecords(CFile* package, bool oldLayout);
+    int PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base);
+    int RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
+                          std::string& lastOutput);
+    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore, int* decision,
+                          int* done, ProgressReport& progress, std::string& output);
 };

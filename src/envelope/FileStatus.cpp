@@ -12,6 +12,7 @@
 
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -126,13 +127,21 @@ int CKorvane::GetFileStatus(CFile* file, char* modifyTime, char* createTime, uns
     return 1;
 }
 
+namespace {
+
+bool NamesFile(const char* path) {
+    ILogon* logon = LogonLibrary();
+    return logon ? logon->FileExists(path) != 0 : IsExistingFile(path);
+}
+
+}  // namespace
+
 int CKorvane::SetFileStatus(const char* path, const char* modifyTime, const char* createTime,
                             unsigned char attributes) {
     // The creation time cannot be set on this platform; a 14-character text is accepted and
     // left unapplied, anything else is ignored as the format prescribes.
     (void)createTime;
-    ILogon* logon = LogonLibrary();
-    if (path == nullptr || logon == nullptr || !logon->FileExists(path)) return 0;
+    if (path == nullptr || !NamesFile(path)) return 0;
     time_t modified = 0;
     if (!ParseTimeText(modifyTime, &modified)) return 0;
     struct timespec times[2] = {{0, UTIME_OMIT}, {modified, 0}};
@@ -141,7 +150,6 @@ int CKorvane::SetFileStatus(const char* path, const char* modifyTime, const char
 }
 
 int CKorvane::SetFileArchiveStatus(const char* path, unsigned char attributes) {
-    ILogon* logon = LogonLibrary();
-    if (path == nullptr || logon == nullptr || !logon->FileExists(path)) return 0;
+    if (path == nullptr || !NamesFile(path)) return 0;
     return ApplyAttributes(path, attributes) ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -58,14 +59,19 @@ int CKorvane::GetRelativePath(char* baseFolder, char* folder, char* out) {
 }
 
 int CKorvane::GetParentDirectory(const char* path, char* out) {
+    if (path == nullptr) return 0;
     ILogon* logon = LogonLibrary();
-    if (path == nullptr || logon == nullptr) return 0;
-    if (logon->FileExists(path)) {
+    if (logon ? logon->FileExists(path) != 0 : IsExistingFile(path)) {
         std::string folder;
-        logon->SplitFolder(path, folder);
+        if (logon) {
+            logon->SplitFolder(path, folder);
+        } else {
+            folder = path;
+            folder.erase(folder.rfind(kSeparator) + 1);
+        }
         return CopyPath(folder, out) ? 1 : 0;
     }
-    if (!logon->FolderExists(path)) return 0;
+    if (!(logon ? logon->FolderExists(path) != 0 : IsExistingFolder(path))) return 0;
     std::string folder(path);
     if (!folder.empty() && folder.back() == kSeparator) folder.pop_back();
     size_t last = folder.rfind(kSeparator);

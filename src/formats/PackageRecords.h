@@ -14,13 +14,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/EncryptFlag.h"  // the type bits readers test
+
 constexpr int32_t kRecordDirectory = 10;
 constexpr int32_t kRecordFile = 9;
 constexpr int32_t kRecordEnd = 4;
 
-constexpr int32_t kRecordBitDirectory = 2;
-constexpr int32_t kRecordBitFile = 1;
-constexpr int32_t kRecordBitEnd = 4;
 
 constexpr size_t kTimeTextSize = 14;
 // Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.

@@ -17,6 +17,7 @@ ProtectedWriter::ProtectedWriter(CKorvane& engine, CFile* file) : m_engine(engin
 bool ProtectedWriter::Field(const void* data, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
+    // The caller's value stays plain: the field is sealed in a copy.
     unsigned char inline_[kInlineField];
     std::vector<unsigned char> heap;
     unsigned char* buf = inline_;
@@ -25,9 +26,7 @@ bool ProtectedWriter::Field(const void* data, size_t n) {
         buf = heap.data();
     }
     std::memcpy(buf, data, n);
-    // A field the cipher could not protect is never written in the clear.
-    m_ok = m_engine.SerialEncrypt(reinterpret_cast<char*>(buf), static_cast<int>(n), reinterpret_cast<char*>(buf)) &&
-           (m_engine.CRC_Update(buf, static_cast<int>(n)), m_engine.fWriteBuf(m_file, buf, n));
+    m_ok = m_engine.WriteSealedField(m_file, buf, n) == 1;
     return m_ok;
 }
 
@@ -43,11 +42,7 @@ ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file) : m_engine(engin
 bool ProtectedReader::Field(void* out, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
-    unsigned long got = 0;
-    m_ok = m_engine.fReadBuf(m_file, out, n, &got, 1) == 1;
-    if (!m_ok) return false;
-    m_engine.CRC_Update(static_cast<const unsigned char*>(out), static_cast<int>(n));
-    m_ok = m_engine.SerialDecrypt(static_cast<char*>(out), static_cast<int>(n), static_cast<char*>(out)) == 1;
+    m_ok = m_engine.ReadSealedField(m_file, out, n) == 1;
     return m_ok;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// Records of secured files protect every field the same way: each field is passed through the
-// field cipher on its own and in place, the stored (enciphered) bytes of all fields feed one
-// CRC started afresh for the record, and the record ends with that CRC, stored as CRC-final
-// returns it, never enciphered. ProtectedWriter and ProtectedReader are the one writer and the
-// one reader of that scheme; the record layouts above them name the fields.
+// Records of secured files protect every field the same way: each field is sealed on its own
+// (CKorvane::WriteSealedField / ReadSealedField), the stored bytes of all fields feed one CRC
+// started afresh for the record, and the record ends with that CRC, never enciphered.
+// ProtectedWriter and ProtectedReader walk one record that way, keeping the caller's values
+// plain and refusing lengths read from a file that exceed the room they fill.
 //
 // Both use the engine's CRC register and checked I/O: a failure has shown its message when a
 // call returns false, and a writer or reader that has failed stays failed.

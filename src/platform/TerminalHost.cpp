@@ -203,7 +203,15 @@ std::string EntryPrompt(const DialogModel& dialog) {
 }  // namespace
 
 int TerminalHost::RunDialog(DialogModel& dialog) {
-    if (!m_interactive) return dialog.Close();
+    if (!m_interactive) {
+        // Nobody can answer: say what was asked, in one line, and take the cancelling answer.
+        std::vector<std::string> lines = dialog.Lines();
+        std::fprintf(m_out, "%s\n", OneLineMessage(dialog.Title() + (lines.empty() ? "" : ": " + lines[0])).c_str());
+        std::string word = dialog.CancellingAnswer();
+        for (const DialogButton& b : dialog.Buttons())
+            if (!word.empty() && b.answer == word && dialog.CanPress(b.id)) return dialog.Press(b.id);
+        return dialog.Close();
+    }
     std::fprintf(m_out, "== %s ==\n", dialog.Title().c_str());
     for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", line.c_str());
     if (dialog.HasInput()) {

@@ -89,8 +89,10 @@ TEST_F(FileStatus, BadTimeTextsAndMissingFilesGiveZeroAndChangeNothing) {
     EXPECT_EQ(Mode(path) & 0222, 0u);
     EXPECT_TRUE(host.Messages().empty());
 
+    // Without a logon library the file system is asked directly.
     ScopedLogonLibrary none(nullptr);
-    EXPECT_EQ(engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20), 0);
+    EXPECT_EQ(engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20), 1);
+    EXPECT_EQ(engine.SetFileStatus((dir / "none").c_str(), "20030105090703", "", 0x20), 0);
 }
 
 TEST_F(FileStatus, AttributesReportHiddenNamesAndFoldersAsThisPlatformMapsThem) {

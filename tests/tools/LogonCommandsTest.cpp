@@ -13,24 +13,12 @@
 
 namespace {
 
-struct Outcome {
-    int exit = -1;
-    std::string out, err;
-};
+using Outcome = CliOutcome;
 
 class LogonCommandsTest : public ::testing::Test {
 protected:
     // Runs varnex with the suite folder of this test; env is put before the program.
-    Outcome Varnex(const std::string& args, const std::string& env = {}) {
-        std::string cmd = "env -u VARNEX_PASSWORD -u VARNEX_HOME " + env + " '" VARNEX_CLI_PATH "' --home '" + home_ +
-                          "' " + args + " </dev/null >'" + dir_ / "out" + "' 2>'" + dir_ / "err" + "'";
-        int status = std::system(cmd.c_str());
-        Outcome o;
-        o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = ReadFile(dir_ / "out");
-        o.err = ReadFile(dir_ / "err");
-        return o;
-    }
+    Outcome Varnex(const std::string& args, const std::string& env = {}) { return RunVarnex(dir_, home_, args, env); }
 
     TempDir dir_;
     std::string home_ = dir_ / "fresh/suite";

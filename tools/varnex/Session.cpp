@@ -18,13 +18,6 @@ bool Refuse(const std::string& text) {
 }
 
 // The first line of a password file, without its line end.
-bool ReadPasswordFile(const std::string& path, std::string& password) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Refuse("cannot read the password file " + path);
-    std::getline(in, password);
-    if (!password.empty() && password.back() == '\r') password.pop_back();
-    return true;
-}
 
 // Asks on the controlling terminal with echo off; false when there is no terminal.
 bool AskTerminal(const std::string& prompt, std::string& answer) {
@@ -60,6 +53,14 @@ int CliFail(const std::string& text) {
 void WipePassword(std::string& password) {
     OPENSSL_cleanse(password.data(), password.size());
     password.clear();
+}
+
+bool ReadPasswordFile(const std::string& path, std::string& password) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Refuse("cannot read the password file " + path);
+    std::getline(in, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    return true;
 }
 
 bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password) {

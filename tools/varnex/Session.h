@@ -47,5 +47,7 @@ bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::st
 // A new password: --new-password-file, else asked twice on the terminal. False after
 // printing why.
 bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password);
+// The first line of a password file. False after printing why.
+bool ReadPasswordFile(const std::string& path, std::string& password);
 // Wipes a password held in a string.
 void WipePassword(std::string& password);

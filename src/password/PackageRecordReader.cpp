@@ -1,0 +1,76 @@
+#include "password/PackageRecordReader.h"
+
+#include "engine/Korvane.h"
+#include "formats/ProtectedFields.h"
+#include "password/PackagePaths.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+const char kStructureError[] = "文件结构错.";
+
+// Reads a text field whose length was just read; a length beyond the reader's room is a
+// structure error, shown here.
+bool ReadName(ProtectedReader& reader, int32_t length, std::string& out) {
+    switch (reader.String(length, kRecordNameCap, out)) {
+    case ProtectedReader::Text::kOk: return true;
+    case ProtectedReader::Text::kTooLong: AfxMessageBox(kStructureError); return false;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+bool PackageRecordReader::Next(PackageRecord& record) {
+    record = PackageRecord {};
+    ProtectedReader reader(m_engine, m_package);
+    if (!reader.I32(record.type) || !reader.I32(record.second)) return false;
+    if (record.type & kRecordBitDirectory) return ReadDirectory(reader, record);
+    if (record.type & kRecordBitFile) return ReadFile(reader, record);
+    if (record.type & kRecordBitEndOfHead) {
+        record.type = kRecordEnd;
+        return true;
+    }
+    AfxMessageBox(kStructureError);
+    return false;
+}
+
+bool PackageRecordReader::ReadDirectory(ProtectedReader& reader, PackageRecord& record) {
+    int32_t length = 0;
+    if (!reader.I32(length) || !ReadName(reader, length, record.name)) return false;
+    bool matches = false;
+    if (!reader.CheckCrc(true, &matches)) return false;
+    if (!matches) {
+        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件 -4. ");
+        return false;
+    }
+    // A folder that would resolve outside the output folder is refused before anything is made.
+    if (!IsSafeStoredFolder(record.name)) {
+        AfxMessageBox(kStructureError);
+        return false;
+    }
+    record.type = kRecordDirectory;
+    record.name = FromStoredFolder(record.name);
+    if (!record.name.empty()) record.name = WithSeparator(record.name);
+    return true;
+}
+
+bool PackageRecordReader::ReadFile(ProtectedReader& reader, PackageRecord& record) {
+    int32_t length = 0;
+    if (!reader.I32(length) || !ReadName(reader, length, record.name)) return false;
+    if (!reader.I32(record.contentLength) || !reader.Field(record.modified, kTimeTextSize)) return false;
+    if (!m_oldLayout && !reader.Field(record.created, kTimeTextSize)) return false;
+    if (!reader.I32(record.size) || !reader.U8(record.attributes) || !reader.U16(record.contentCrc)) return false;
+    bool matches = false;
+    if (!reader.CheckCrc(false, &matches)) return false;
+    if (!matches) {
+        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件-5. ");
+        return false;
+    }
+    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0) {
+        AfxMessageBox(kStructureError);
+        return false;
+    }
+    record.type = kRecordFile;
+    return true;
+}

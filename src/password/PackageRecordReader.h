@@ -1,0 +1,43 @@
+#pragma once
+// Reads the records of a password package's record list, one at a time, checking each
+// record's CRC, every length against the room it fills, and every name against leaving the
+// output folder. Each failure has shown its one message when Next() returns false.
+
+#include <cstdint>
+#include <string>
+
+#include "formats/PackageRecords.h"
+
+class CKorvane;
+class CFile;
+
+struct PackageRecord {
+    int32_t type = 0;  // kRecordDirectory, kRecordFile or kRecordEnd
+    int32_t second = 0;
+    std::string name;  // directory: relative folder in native form, ending with '/'; file: name
+    int32_t contentLength = 0;
+    char modified[kTimeTextSize + 1] = {};
+    char created[kTimeTextSize + 1] = {};  // empty in version "10" packages
+    int32_t size = 0;
+    uint8_t attributes = 0;
+    uint16_t contentCrc = 0;
+    int32_t ContentOffset() const { return second; }
+};
+
+class PackageRecordReader {
+public:
+    // `oldLayout`: version "10" file records have no second time.
+    PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout)
+        : m_engine(engine), m_package(package), m_oldLayout(oldLayout) {}
+    // Reads the record at the package's position. An end record stops the list (its CRC is not
+    // checked); a type with none of the known bits is a structure error.
+    bool Next(PackageRecord& record);
+
+private:
+    bool ReadDirectory(class ProtectedReader& reader, PackageRecord& record);
+    bool ReadFile(class ProtectedReader& reader, PackageRecord& record);
+
+    CKorvane& m_engine;
+    CFile* m_package;
+    bool m_oldLayout;
+};

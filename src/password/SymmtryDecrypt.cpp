@@ -1,0 +1,369 @@
+// Restoring a password package: head and key-check block, the password (once per batch), the
+// output folder, then every folder and file of the record list with its times and attributes.
+
+#include <openssl/crypto.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "engine/Crc16.h"
+#include "engine/Korvane.h"
+#include "formats/ProtectedFields.h"
+#include "logon/ILogon.h"
+#include "password/PackagePaths.h"
+#include "password/PackageRecordReader.h"
+#include "password/PasswordRestore.h"
+#include "password/ProgressReport.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/DecryptToDialog.h"
+#include "shell/FileListDialog.h"
+#include "shell/MessagePump.h"
+#include "shell/ReplaceDialog.h"
+#include "password/PasswordDialog.h"
+
+namespace {
+
+const char kStructureError[] = "文件结构错.";
+
+bool MakeFolders(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return IsExistingFolder(folder);
+}
+
+}  // namespace
+
+// The key-check block behind the head: check value and IV, each within the reader's room.
+int CKorvane::ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv) {
+    ProtectedReader block(*this, package);
+    int32_t checkLength = 0, ivLength = 0;
+    if (!block.I32(checkLength)) return 0;
+    if (checkLength < 0 || static_cast<size_t>(checkLength) > kKeyCheckCap) {
+        AfxMessageBox(kStructureError);
+        return 0;
+    }
+    check.resize(static_cast<size_t>(checkLength));
+    if (!block.Field(check.data(), check.size()) || !block.I32(ivLength)) return 0;
+    if (ivLength < 0 || static_cast<size_t>(ivLength) > kKeyCheckCap) {
+        AfxMessageBox(kStructureError);
+        return 0;
+    }
+    iv.resize(static_cast<size_t>(ivLength));
+    if (!block.Field(iv.data(), iv.size())) return 0;
+    bool matches = false;
+    if (!block.CheckCrc(true, &matches)) return 0;
+    if (!matches) {
+        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+        return 0;
+    }
+    return 1;
+}
+
+// Derives the key from the password and compares its check value with the stored one.
+// Answers 1 (right, key set), 0 (wrong) or -1 (the check could not be computed; shown unless
+// silent).
+int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
+                                   const std::string& password, unsigned char* key, int silent) {
+    const bool oldLayout = std::memcmp(head.version, "10", 2) == 0;
+    std::vector<unsigned char> value(kKeyCheckCap + 64);
+    int valueLength = 0;
+    char* pw = const_cast<char*>(password.data());
+    if (oldLayout) {
+        int keyLength = static_cast<int>(check.size());
+        if (!GenerateKeyByHash(pw, static_cast<int>(password.size()), reinterpret_cast<char*>(key), keyLength)) {
+            AfxMessageBox(kStructureError);
+            return -1;
+        }
+        if (!SerialEncryptKey(reinterpret_cast<char*>(key), keyLength, reinterpret_cast<char*>(value.data()))) return -1;
+        valueLength = keyLength;
+    } else {
+        char randomKey[64] = {}, randomIv[64] = {};
+        int keyLength = 0, ivLength = 0;
+        Generate_EncryptKey(head.cipherId, randomKey, &keyLength, randomIv, &ivLength);
+        OPENSSL_cleanse(randomKey, sizeof randomKey);
+        if (!GenerateKeyByHash(pw, static_cast<int>(password.size()), reinterpret_cast<char*>(key), keyLength) ||
+            !EncryptKey30(head.cipherId, key, keyLength, value.data(), &valueLength)) {
+            if (!silent) AfxMessageBox("解密失败，请检查密钥设施是否安装好。");
+            return -1;
+        }
+    }
+    bool right = static_cast<size_t>(valueLength) == check.size() &&
+                 CRYPTO_memcmp(value.data(), check.data(), check.size()) == 0;
+    OPENSSL_cleanse(value.data(), value.size());
+    return right ? 1 : 0;
+}
+
+// Reads the whole record list once before anything is written, so a damaged or unsafe list
+// is refused with nothing made. Leaves the package where it found it.
+int CKorvane::ScanPackageRecords(CFile* package, bool oldLayout) {
+    uint64_t start = package->GetPosition();
+    PackageRecordReader reader(*this, package, oldLayout);
+    PackageRecord record;
+    do {
+        if (!reader.Next(record)) return 0;
+    } while (record.type != kRecordEnd);
+    return fSeek(package, static_cast<long>(start), CFile::begin);
+}
+
+// Chooses and prepares the folder the package is restored into (with a trailing separator).
+int CKorvane::PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base) {
+    if (!direct && !silent && !IsExistingFolder(m_presetOutFolder)) {
+        CDlgDecryptTo dialog(packageFolder);
+        if (UiHost().RunDialog(dialog) != CDlgDecryptTo::kIdDecrypt) return 0;
+        base = dialog.Folder();
+    } else {
+        base = IsExistingFolder(m_presetOutFolder) ? m_presetOutFolder : packageFolder;
+    }
+    base = WithSeparator(base);
+    if (!IsExistingFolder(base)) {
+        if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return 0;
+        if (!MakeFolders(base)) {
+            AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+            return 0;
+        }
+    }
+    return base.size() < kMaxPath ? 1 : (AfxMessageBox(kStructureError), 0);
+}
+
+namespace {
+
+// The file being restored, written under a temporary name beside its final place and moved
+// there only when complete, so a failed restore never destroys a file it was to replace.
+class PendingOutput {
+public:
+    ~PendingOutput() { Discard(); }
+    // False with the system's error text when the file cannot be made.
+    bool Create(const std::string& finalPath, std::string& error) {
+        m_final = finalPath;
+        m_temp = FolderPart(finalPath) + ".varnex-XXXXXX";
+        int fd = ::mkstemp(m_temp.data());
+        if (fd < 0) {
+            error = std::strerror(errno);
+            m_temp.clear();
+            return false;
+        }
+        ::close(fd);
+        CFileException e;
+        if (!m_file.Open(m_temp, CFile::modeWrite, &e)) {
+            error = e.ErrorText();
+            Discard();
+            return false;
+        }
+        return true;
+    }
+    CFile* File() { return &m_file; }
+    // Moves the file into place with the permissions a new file of the user gets.
+    bool Commit(std::string& error) {
+        m_file.Abort();
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(m_temp.c_str(), 0666 & ~mask);
+        std::error_code ec;
+        if (std::filesystem::is_directory(m_final, ec) || ::rename(m_temp.c_str(), m_final.c_str()) != 0) {
+            error = std::strerror(std::filesystem::is_directory(m_final, ec) ? EISDIR : errno);
+            Discard();
+            return false;
+        }
+        m_temp.clear();
+        return true;
+    }
+    void Discard() {
+        m_file.Abort();
+        if (!m_temp.empty()) ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+
+private:
+    std::string m_final, m_temp;
+    CFile m_file;
+};
+
+bool ContinueAfterCreateFailure(const std::string& error) {
+    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.c_str()), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+}  // namespace
+
+// Restores one file record: asks before replacing, decrypts the content, checks its CRC and
+// gives the file its times and attributes. A kept file is still read through for its CRC.
+int CKorvane::RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
+                                int* decision, int* done, ProgressReport& progress, std::string& output) {
+    output = std::string(m_workPath) + record.name;
+    progress.Report(*done, restore.itemCount, output);
+
+    bool write = true;
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
+        if (*decision == 4) {
+            write = false;
+        } else if (*decision != 1) {
+            *decision = MsgReplace(output.c_str(), record.modified, record.size);
+            if (*decision == 2) return 0;
+            write = *decision != 3 && *decision != 4;
+        }
+        if (write) SetFileArchiveStatus(const_cast<char*>(output.c_str()), 0x20);
+    }
+
+    if (!Evp_DecryptInit(const_cast<unsigned char*>(restore.key), const_cast<unsigned char*>(restore.iv),
+                         restore.cipherId))
+        return 0;
+    uint64_t behindRecord = package->GetPosition();
+    PendingOutput pending;
+    std::string error;
+    if (write && !pending.Create(output, error)) {
+        if (!ContinueAfterCreateFailure(error)) return 0;
+        write = false;
+    }
+
+    if (!fSeek(package, record.ContentOffset(), CFile::begin)) return 0;
+    std::vector<unsigned char> in(kBlockSize), out(kBlockSize + 64);
+    uint16_t crc = 0xFFFF;
+    for (int64_t left = record.contentLength; left > 0;) {
+        unsigned long want = static_cast<unsigned long>(std::min<int64_t>(left, kBlockSize)), got = 0;
+        if (!fReadBuf(package, in.data(), want, &got, 0)) return 0;
+        if (got < want) {
+            AfxMessageBox("加密文件损坏, 不能正确解密-6.");
+            return 0;
+        }
+        crc = Crc16Update(crc, in.data(), got);
+        int produced = 0;
+        if (!Evp_DecryptUpdate(out.data(), &produced, in.data(), static_cast<int>(got))) {
+            Evp_DecryptFinal(out.data(), &produced);
+            return 0;
+        }
+        if (write && !fWriteBuf(pending.File(), out.data(), static_cast<unsigned long>(produced))) return 0;
+        left -= static_cast<int64_t>(got);
+        DoEvents();
+    }
+    int produced = 0;
+    if (!Evp_DecryptFinal(out.data(), &produced)) return 0;
+    if (write && produced > 0 && !fWriteBuf(pending.File(), out.data(), static_cast<unsigned long>(produced))) return 0;
+
+    // A damaged content replaces nothing unless the user wants it anyway.
+    if (Crc16Final(crc) != record.contentCrc &&
+        AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return 0;
+    if (write) {
+        if (!pending.Commit(error)) {
+            if (!ContinueAfterCreateFailure(error)) return 0;
+        } else {
+            SetFileStatus(const_cast<char*>(output.c_str()), const_cast<char*>(record.modified),
+                          const_cast<char*>(record.created), record.attributes);
+            std::string entry = output + "|";
+            m_decryptedFiles.SeekToEnd();
+            m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));
+        }
+    }
+    ++*done;
+    progress.Report(*done, restore.itemCount, output);
+    return fSeek(package, static_cast<long>(behindRecord), CFile::begin);
+}
+
+int CKorvane::RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
+                                std::string& lastOutput) {
+    PackageRecordReader reader(*this, package, restore.oldLayout);
+    PackageRecord record;
+    int decision = 0, done = 0;
+    for (;;) {
+        if (!reader.Next(record)) return 0;
+        if (record.type == kRecordEnd) return 1;
+        if (record.type == kRecordDirectory) {
+            std::snprintf(m_workPath, sizeof m_workPath, "%s%s", m_baseFolder, record.name.c_str());
+            MakeFolders(m_workPath);
+        } else if (!RestoreFileRecord(package, record, restore, &decision, &done, progress, lastOutput)) {
+            return 0;
+        }
+    }
+}
+
+int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) {
+    std::string packageFolder = FolderPart(packagePath);
+    if (packageFolder.empty()) packageFolder = "./";
+    CFile package;
+    CFileException openError;
+    if (!package.Open(packagePath, CFile::modeRead | CFile::shareDenyNone, &openError)) {
+        char text[141];
+        openError.GetErrorMessage(text, sizeof text);
+        AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
+        return 0;
+    }
+    try {
+        return DecryptOpenPackage(package, packageFolder, notifyWindow, direct, silent);
+    } catch (const CFileException& e) {
+        char text[101];
+        e.GetErrorMessage(text, sizeof text);
+        AfxMessageBox(Format("读文件出错.\n\n%s", text), MB_ICONSTOP);
+        return 0;
+    }
+}
+
+int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct,
+                                 int silent) {
+    EncryptFlag head;
+    if (!ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1") ||
+        !CheckEncryptedFileHead(head, kPasswordHeadRules))
+        return 0;
+    std::vector<unsigned char> check, iv;
+    if (!ReadKeyCheckBlock(&package, check, iv)) return 0;
+
+    std::string password;
+    if (m_passwordKnown) {
+        password = m_batchPassword;
+    } else {
+        CDlgPassword dialog;
+        dialog.SetPrompt("请输入解密密钥:");
+        if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return 0;
+        password = dialog.Password();
+    }
+    PasswordRestore restore;
+    restore.cipherId = head.cipherId;
+    restore.itemCount = head.itemCount;
+    restore.oldLayout = std::memcmp(head.version, "10", 2) == 0;
+    std::memcpy(restore.iv, iv.data(), std::min(iv.size(), sizeof restore.iv));
+    int right = CheckPackagePassword(head, check, password, restore.key, silent);
+    if (right != 1) {
+        if (silent) {
+            m_batchSuccess = 0;
+        } else if (right == 0) {
+            AfxMessageBox("对不起，密码错!");
+        }
+        OPENSSL_cleanse(password.data(), password.size());
+        return 0;
+    }
+    m_batchPassword = password;
+    m_passwordKnown = 1;
+    OPENSSL_cleanse(password.data(), password.size());
+
+    if (!ScanPackageRecords(&package, restore.oldLayout)) return 0;
+    std::string base;
+    if (!PrepareOutputFolder(packageFolder, direct, silent, base)) return 0;
+    ILogon* logon = LogonLibrary();
+    bool outputQuery = logon && logon->QueryOutputFolder(base) != 0;
+    if (outputQuery) logon->BeginOutput();
+    std::snprintf(m_baseFolder, sizeof m_baseFolder, "%s", base.c_str());
+    std::snprintf(m_workPath, sizeof m_workPath, "%s", base.c_str());
+
+    std::string lastOutput;
+    int result = 0;
+    {
+        ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
+        result = RestoreRecordList(&package, restore, progress, lastOutput);
+        package.Abort();
+    }
+    if (result == 1 && head.itemCount == 1 && direct && !lastOutput.empty() &&
+        strcasecmp(std::filesystem::path(lastOutput).extension().c_str(), ".vrk") != 0) {
+        if ((!logon || logon->OpenResult(lastOutput) == 0) && m_decryptedFiles.GetLength() >= 4) {
+            CDlgFileList list(m_decryptedFiles);
+            UiHost().RunDialog(list);
+        }
+    }
+    if (outputQuery) logon->EndOutput();
+    return result;
+}

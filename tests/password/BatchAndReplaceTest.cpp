@@ -1,0 +1,74 @@
+#include "PasswordPackageFixture.h"
+
+namespace fs = std::filesystem;
+
+class BatchTest : public PasswordPackageTest {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir / "src");
+        WriteFile(dir / "src/one", "1");
+        WriteFile(dir / "src/two", "2");
+        ASSERT_EQ(Pack({"src/one"}, "a.pkg", "secret1"), 1);
+        ASSERT_EQ(Pack({"src/two"}, "b.pkg", "secret1"), 1);
+        ASSERT_EQ(Pack({"src/two"}, "c.pkg", "other22"), 1);
+        host.Clear();
+    }
+};
+
+TEST_F(BatchTest, SecondPackageOfTheBatchAsksNoPasswordAndAnotherPasswordIsRefused) {
+    ASSERT_EQ(RestoreWith(engine, "a.pkg", "secret1"), 1);
+    ASSERT_EQ(RestoreWith(engine, "b.pkg", ""), 1);
+    EXPECT_EQ(host.Dialogs().size(), 1u) << "one password dialog for the batch";
+    EXPECT_EQ(RestoreWith(engine, "c.pkg", ""), 0);
+    EXPECT_EQ(host.Dialogs().size(), 1u);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text, "对不起，密码错!");
+}
+
+TEST_F(BatchTest, WrongPasswordInSilentModeShowsNothingAndClearsBatchSuccess) {
+    engine.m_batchSuccess = 1;
+    EXPECT_EQ(RestoreWith(engine, "a.pkg", "wrong!!", 1), 0);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(engine.m_batchSuccess, 0);
+    EXPECT_FALSE(fs::exists(dir / "out/one"));
+}
+
+TEST_F(BatchTest, CancelledPasswordDialogRestoresNothing) {
+    fs::create_directories(dir / "out");
+    engine.m_presetOutFolder = dir / "out";
+    EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "a.pkg").c_str(), nullptr, 0, 0), 0);
+    EXPECT_FALSE(fs::exists(dir / "out/one"));
+}
+
+TEST_F(PasswordPackageTest, ReplaceNoneKeepsEveryExistingFileAndStillWritesNewOnes) {
+    fs::create_directories(dir / "src");
+    for (const char* n : {"a", "b", "c"}) WriteFile(dir / "src" + std::string("/") + n, std::string("new ") + n);
+    ASSERT_EQ(Pack({"src/a", "src/b", "src/c"}), 1);
+    fs::create_directories(dir / "out");
+    WriteFile(dir / "out/a", "old a");
+    WriteFile(dir / "out/c", "old c");
+    host.AddAnswer("replace", "none");
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
+    EXPECT_EQ(ReadFile(dir / "out/b"), "new b");
+    EXPECT_EQ(ReadFile(dir / "out/c"), "old c");
+    int replaceDialogs = 0;
+    for (const auto& d : host.Dialogs()) replaceDialogs += d.kind == "replace";
+    EXPECT_EQ(replaceDialogs, 1);
+}
+
+TEST_F(PasswordPackageTest, ReplacingAReadOnlyFileWorksAndCancelStopsTheRestore) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/a", "new a");
+    ASSERT_EQ(Pack({"src/a"}), 1);
+    fs::create_directories(dir / "out");
+    WriteFile(dir / "out/a", "old a");
+    ::chmod((dir / "out/a").c_str(), 0444);
+    host.AddAnswer("replace", "cancel");
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
+    CKorvane again;
+    host.AddAnswer("replace", "yes");
+    EXPECT_EQ(RestoreWith(again, "p.pkg", "secret1"), 1);
+    EXPECT_EQ(ReadFile(dir / "out/a"), "new a");
+}

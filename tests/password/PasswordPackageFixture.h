@@ -1,0 +1,52 @@
+#pragma once
+// Packing and restoring password packages in a temporary folder, with a scripted host.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "engine/Korvane.h"
+#include "logon/MemoryLogon.h"
+#include "password/PasswordPackager.h"
+
+class PasswordPackageTest : public HostTest {
+protected:
+    // Packs `paths` (relative to dir) with `base` (relative to dir) into dir/name.
+    int Pack(const std::vector<std::string>& paths, const std::string& name = "p.pkg", const std::string& password = "secret1",
+             int cipher = 0, const std::string& base = "src") {
+        CKorvane engine;
+        PasswordPackRequest request;
+        request.packagePath = dir / name;
+        for (const std::string& p : paths) request.paths.push_back(dir / p);
+        request.baseFolder = dir / base;
+        request.password = password;
+        request.cipherId = cipher;
+        return PackWithPassword(engine, request);
+    }
+    // Restores dir/name into dir/out with a fresh engine (a batch of one).
+    int Restore(const std::string& name = "p.pkg", const std::string& password = "secret1", int silent = 0) {
+        return RestoreWith(engine, name, password, silent);
+    }
+    int RestoreWith(CKorvane& e, const std::string& name, const std::string& password, int silent = 0) {
+        std::filesystem::create_directories(dir / "out");
+        e.m_presetOutFolder = dir / "out";
+        if (!password.empty() && !e.m_passwordKnown) host.AddAnswer("password", password);
+        return e.SymmtryDecryptFiles((dir / name).c_str(), nullptr, 0, silent);
+    }
+    static time_t ModifiedAt(const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mtime;
+    }
+    static bool IsReadOnly(const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return (st.st_mode & S_IWUSR) == 0;
+    }
+    MemoryLogon logon;
+    ScopedLogonLibrary installedLogon {&logon};
+    CKorvane engine;
+};

@@ -1,0 +1,102 @@
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "PasswordPackageFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void SetModified(const std::string& path, time_t when) {
+    struct utimbuf times {when, when};
+    ::utime(path.c_str(), &times);
+}
+
+}  // namespace
+
+TEST_F(PasswordPackageTest, TreeRoundTripsByteForByteWithTimesAndReadOnlyBit) {
+    fs::create_directories(dir / "src/tree/empty");
+    fs::create_directories(dir / "src/tree/sub/deeper");
+    fs::create_directories(dir / "src/tree/dirinfo");
+    WriteFile(dir / "src/tree/dirinfo/x", "never packed");
+    WriteFile(dir / "src/tree/sub/dirinfo", "never packed");
+    WriteFile(dir / "src/tree/zero", "");
+    std::string big = RandomBytes(307200 * 2 + 17, 3);
+    WriteFile(dir / "src/tree/sub/big.bin", big);
+    WriteFile(dir / "src/tree/sub/deeper/a.txt", "alpha");
+    WriteFile(dir / "src/tree/ro.txt", "read only");
+    SetModified(dir / "src/tree/sub/big.bin", 1041757623);  // 2003-01-05, a fixed past time
+    ::chmod((dir / "src/tree/ro.txt").c_str(), 0444);
+
+    ASSERT_EQ(Pack({"src/tree"}), 1);
+    ASSERT_EQ(Restore(), 1) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_TRUE(fs::is_directory(dir / "out/tree/empty"));
+    EXPECT_EQ(ReadFile(dir / "out/tree/sub/big.bin"), big);
+    EXPECT_EQ(ReadFile(dir / "out/tree/sub/deeper/a.txt"), "alpha");
+    EXPECT_TRUE(fs::exists(dir / "out/tree/zero"));
+    EXPECT_EQ(fs::file_size(dir / "out/tree/zero"), 0u);
+    EXPECT_EQ(ReadFile(dir / "out/tree/ro.txt"), "read only");
+    EXPECT_TRUE(IsReadOnly(dir / "out/tree/ro.txt"));
+    EXPECT_FALSE(IsReadOnly(dir / "out/tree/sub/deeper/a.txt"));
+    EXPECT_EQ(ModifiedAt(dir / "out/tree/sub/big.bin"), 1041757623);
+    EXPECT_EQ(ModifiedAt(dir / "out/tree/ro.txt"), ModifiedAt(dir / "src/tree/ro.txt"));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/dirinfo"));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/sub/dirinfo"));
+    EXPECT_TRUE(host.Messages().empty());
+    // The decrypted-files list names every restored file.
+    std::string list(reinterpret_cast<const char*>(engine.m_decryptedFiles.Data()), engine.m_decryptedFiles.GetLength());
+    EXPECT_NE(list.find("big.bin|"), std::string::npos);
+}
+
+TEST_F(PasswordPackageTest, EveryBulkCipherRoundTrips) {
+    fs::create_directories(dir / "src");
+    std::string content = RandomBytes(307200 + 9, 5);
+    WriteFile(dir / "src/f.bin", content);
+    for (int cipher : {45, 46, 62}) {
+        std::string name = "c" + std::to_string(cipher) + ".pkg";
+        ASSERT_EQ(Pack({"src/f.bin"}, name, "secret1", cipher), 1) << cipher;
+        CKorvane e;
+        fs::remove_all(dir / "out");
+        ASSERT_EQ(RestoreWith(e, name, "secret1"), 1) << cipher;
+        EXPECT_EQ(ReadFile(dir / "out/f.bin"), content) << cipher;
+    }
+}
+
+TEST_F(PasswordPackageTest, PathThatIsNeitherFileNorFolderBecomesAnEmptyFolder) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/a", "a");
+    ASSERT_EQ(Pack({"src/a", "src/ghost"}), 1);
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_TRUE(fs::is_directory(dir / "out/ghost"));
+    EXPECT_EQ(ReadFile(dir / "out/a"), "a");
+}
+
+TEST_F(PasswordPackageTest, PackageNeverPacksItself) {
+    fs::create_directories(dir / "src/tree");
+    WriteFile(dir / "src/tree/a", "a");
+    ASSERT_EQ(Pack({"src/tree"}, "src/tree/self.pkg"), 1);
+    ASSERT_EQ(Restore("src/tree/self.pkg"), 1);
+    EXPECT_EQ(ReadFile(dir / "out/tree/a"), "a");
+    EXPECT_FALSE(fs::exists(dir / "out/tree/self.pkg"));
+}
+
+// Offsets and lengths are 32-bit: a file of 4 GiB, or one whose content would end beyond
+// 2,147,483,647 bytes of package, fails the pack before its content is written; the failed
+// pack leaves no package behind and keeps the file it was to replace.
+TEST_F(PasswordPackageTest, FilesBeyondThe32BitFormatAreRefusedBeforeWriting) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "p.pkg", "older package");
+    for (uint64_t size : {uint64_t {1} << 32, uint64_t {2147483400}}) {
+        {
+            CFile sparse(dir / "src/huge", CFile::modeCreate | CFile::modeWrite);
+            sparse.SetLength(size);
+        }
+        host.Clear();
+        EXPECT_EQ(Pack({"src/huge"}), 0) << size;
+        ASSERT_EQ(host.Messages().size(), 1u);
+        EXPECT_EQ(host.Messages()[0].text, "加密文件包太大(已超过1.5GB)，Ferrow停止加密。");
+        EXPECT_EQ(ReadFile(dir / "p.pkg"), "older package");
+    }
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().rfind(".varnex", 0), std::string::npos) << entry.path();
+}
