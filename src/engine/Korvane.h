@@ -235,6 +235,8 @@ protected:
 
 private:
     // ---- Password package steps ----------------------------------------------------------
+    // Reads the plain head a caller wrote; the base folder becomes base folder and working path.
+    int ReadPlainPackageHead(CFile* package, EncryptFlag* head);
     int WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart);
     int WritePlainDirectoryRecord(CFile* package, const std::string& folder);
     int WritePlainFileRecord(CFile* package, const std::string& name, int* itemCount);

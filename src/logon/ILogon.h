@@ -331,6 +331,9 @@ std::string KeyTextOf(std::string_view name, std::string_view email);
 void SplitKeyText(std::string_view text, std::string& name, std::string& email);
 std::string SenderIdentityOf(std::string_view userId, char kind);
 std::string UserIdOfIdentity(std::string_view identity);
+// The key and user records of a registered user, as every implementation answers them.
+void FillLogonUserRecords(std::string_view userId, std::string_view name, std::string_view email, int32_t number,
+                          int type, LogonKeyRecord& key, LogonUserRecord& user);
 
 // List texts: entries separated by ";", blanks around an entry ignored, empty entries
 // skipped. Index is 1-based.

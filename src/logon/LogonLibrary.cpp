@@ -207,3 +207,16 @@ std::string LogonSplitExt(std::string_view path) {
     size_t dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
+
+void FillLogonUserRecords(std::string_view userId, std::string_view name, std::string_view email, int32_t number,
+                          int type, LogonKeyRecord& key, LogonUserRecord& user) {
+    key.keyNumber = number;
+    key.keyText = KeyTextOf(name, email);
+    user.number = number;
+    user.certName = CertificateNameOf(userId);
+    user.sharedKeyName = SharedKeyNameOf(userId);
+    user.userId = std::string(userId);
+    user.name = std::string(name);
+    user.email = std::string(email);
+    user.type = type;
+}

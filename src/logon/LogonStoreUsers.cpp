@@ -263,15 +263,7 @@ int LogonStore::GetUserRecords(LogonKeyRecord& key, LogonUserRecord& user, const
 int LogonStore::GetUserRecordByNumber(LogonKeyRecord& key, LogonUserRecord& user, int32_t number) {
     UserRow row;
     if (!FindUser(number, row)) return 0;
-    key.keyNumber = row.number;
-    key.keyText = KeyTextOf(row.name, row.email);
-    user.number = row.number;
-    user.certName = CertificateNameOf(row.id);
-    user.sharedKeyName = SharedKeyNameOf(row.id);
-    user.userId = row.id;
-    user.name = row.name;
-    user.email = row.email;
-    user.type = row.type;
+    FillLogonUserRecords(row.id, row.name, row.email, row.number, row.type, key, user);
     return 1;
 }
 

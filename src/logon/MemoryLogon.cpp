@@ -183,15 +183,7 @@ bool MemoryLogon::PasswordOk(const User& user, const char* password, int length)
 }
 
 void MemoryLogon::FillRecords(const User& user, LogonKeyRecord& key, LogonUserRecord& rec) const {
-    key.keyNumber = user.number;
-    key.keyText = KeyTextOf(user.name, user.email);
-    rec.number = user.number;
-    rec.certName = CertificateNameOf(user.id);
-    rec.sharedKeyName = SharedKeyNameOf(user.id);
-    rec.userId = user.id;
-    rec.name = user.name;
-    rec.email = user.email;
-    rec.type = user.type;
+    FillLogonUserRecords(user.id, user.name, user.email, user.number, user.type, key, rec);
 }
 
 // ---- Settings and paths

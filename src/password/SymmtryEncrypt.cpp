@@ -90,12 +90,7 @@ int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset,
 // Sets the list length and item count, protects the head and rewrites it at offset 0.
 int CKorvane::ProtectPackageHead(CFile* package, int itemCount) {
     EncryptFlag head;
-    unsigned long got = 0;
-    if (!fSeekToBegin(package) || !fReadBuf(package, &head, sizeof head, &got, 1)) return 0;
-    head.baseFolder[kBaseFolderSize - 1] = '\0';
-    std::string base = WithSeparator(head.baseFolder);
-    std::snprintf(m_baseFolder, sizeof m_baseFolder, "%s", base.c_str());
-    std::snprintf(m_workPath, sizeof m_workPath, "%s", base.c_str());
+    if (!ReadPlainPackageHead(package, &head)) return 0;
     head.listLength = static_cast<int32_t>(package->GetLength() - kHeadSize);
     head.itemCount = itemCount;
     return WriteEncryptedFileHead(package, &head);

@@ -79,14 +79,19 @@ int CKorvane::WritePlainFileRecord(CFile* package, const std::string& name, int*
     return 1;
 }
 
-int CKorvane::WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart) {
-    EncryptFlag head;
+int CKorvane::ReadPlainPackageHead(CFile* package, EncryptFlag* head) {
     unsigned long got = 0;
-    if (!fSeekToBegin(package) || !fReadBuf(package, &head, sizeof head, &got, 1)) return 0;
-    head.baseFolder[kBaseFolderSize - 1] = '\0';
-    std::string base = WithSeparator(head.baseFolder);
+    if (!fSeekToBegin(package) || !fReadBuf(package, head, sizeof *head, &got, 1)) return 0;
+    head->baseFolder[kBaseFolderSize - 1] = '\0';
+    std::string base = WithSeparator(head->baseFolder);
     std::snprintf(m_baseFolder, sizeof m_baseFolder, "%s", base.c_str());
     std::snprintf(m_workPath, sizeof m_workPath, "%s", base.c_str());
+    return 1;
+}
+
+int CKorvane::WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart) {
+    EncryptFlag head;
+    if (!ReadPlainPackageHead(package, &head)) return 0;
 
     unsigned char check[kKeyCheckCap];
     int checkLength = 0;
