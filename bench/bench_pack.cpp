@@ -79,7 +79,8 @@ Timing PackAndRestore(const fs::path& work, const fs::path& source, int cipher) 
     request.password = "bench-password";
     request.cipherId = cipher;
     auto t0 = Clock::now();
-    if (PackWithPassword(engine, request) != 1) std::printf("  pack failed\n");
+    if (PackWithPassword(engine, request) != 1)
+        for (const std::string& text : host.MessageTexts()) std::printf("  pack failed: %s\n", text.c_str());
     double pack = Seconds(t0);
     fs::remove_all(work / "out");
     fs::create_directories(work / "out");
@@ -88,7 +89,8 @@ Timing PackAndRestore(const fs::path& work, const fs::path& source, int cipher) 
     reader.m_batchPassword = request.password;
     reader.m_passwordKnown = 1;
     t0 = Clock::now();
-    if (reader.SymmtryDecryptFiles(request.packagePath.c_str(), nullptr, 0, 1) != 1) std::printf("  restore failed\n");
+    if (reader.SymmtryDecryptFiles(request.packagePath.c_str(), nullptr, 0, 1) != 1)
+        for (const std::string& text : host.MessageTexts()) std::printf("  restore failed: %s\n", text.c_str());
     double restore = Seconds(t0);
     fs::remove(request.packagePath);
     fs::remove_all(work / "out");

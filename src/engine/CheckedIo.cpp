@@ -24,7 +24,7 @@ int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned 
         got = file->Read(buffer, static_cast<unsigned>(count));
     } catch (const CFileException& e) {
         if (bytesRead) *bytesRead = 0;
-        AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(e).c_str()), MB_ICONSTOP);
+        ShowReadError(e);
         return 0;
     }
     if (bytesRead) *bytesRead = got;
@@ -77,4 +77,18 @@ int CKorvane::AddEndofHead(CFile* package) {
     const uint16_t crc = 0;
     return fWriteBuf(package, &type, sizeof type) && fWriteBuf(package, &second, sizeof second) &&
            fWriteBuf(package, &crc, sizeof crc);
+}
+
+void CKorvane::ShowReadError(const CFileException& error) {
+    AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);
+}
+
+unsigned char* CKorvane::BlockIn() {
+    if (!m_blockIn) m_blockIn = std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize);
+    return m_blockIn.get();
+}
+
+unsigned char* CKorvane::BlockOut() {
+    if (!m_blockOut) m_blockOut = std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize + 64);
+    return m_blockOut.get();
 }

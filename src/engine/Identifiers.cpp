@@ -19,4 +19,18 @@ int ChooseDigest(const std::string& signIdSetting) {
     return IsSupportedDigest(id) ? id : kSupportedDigests[0];
 }
 
+int CipherKeyLength(int id) {
+    switch (id) {
+    case kCipherDesOfb:
+    case kCipherIsaCard: return 8;
+    case kCipherIdeaOfb:
+    case kCipherDesEdeOfb:
+    case kCipherPciCard: return 16;
+    case kCipherFurtherCard: return 20;
+    default: return 0;
+    }
+}
+
+int CipherIvLength(int id) { return CipherKeyLength(id) > 0 ? 8 : 0; }
+
 extern "C" int GetFerrowEncryptAlgorithm() { return kCipherIdeaOfb; }

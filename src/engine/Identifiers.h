@@ -30,5 +30,9 @@ int ChooseCipher(int preferred);
 // supported, else the first supported digest.
 int ChooseDigest(const std::string& signIdSetting);
 
+// Key and IV bytes that key generation produces for a cipher; 0 for an unknown identifier.
+int CipherKeyLength(int id);
+int CipherIvLength(int id);
+
 // The configured default cipher of file encryption.
 extern "C" int GetFerrowEncryptAlgorithm();

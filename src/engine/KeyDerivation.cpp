@@ -36,25 +36,11 @@ std::string SeedText() {
 
 void CKorvane::Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, int* ivLength) {
     if (keyLength == nullptr || ivLength == nullptr) return;
-    switch (id) {
-        case kCipherDesOfb:
-        case kCipherIsaCard:
-            *keyLength = 8;
-            break;
-        case kCipherIdeaOfb:
-        case kCipherDesEdeOfb:
-        case kCipherPciCard:
-            *keyLength = 16;
-            break;
-        case kCipherFurtherCard:
-            *keyLength = 20;
-            break;
-        default:
-            break;  // the caller's lengths stand
+    // For an unknown identifier the caller's lengths stand.
+    if (CipherKeyLength(id) > 0) {
+        *keyLength = CipherKeyLength(id);
+        *ivLength = CipherIvLength(id);
     }
-    if (id == kCipherDesOfb || id == kCipherIdeaOfb || id == kCipherDesEdeOfb || id == kCipherPciCard ||
-        id == kCipherIsaCard || id == kCipherFurtherCard)
-        *ivLength = 8;
     // Lengths a caller set for an unknown id are only honoured within the documented rooms.
     if (*keyLength < 0 || *keyLength > kKeyRoom || *ivLength < 0 || *ivLength > kIvRoom) return;
     if ((*keyLength > 0 && key == nullptr) || (*ivLength > 0 && iv == nullptr)) return;

@@ -23,6 +23,9 @@ struct PackageRecord;
 struct PasswordRestore;
 class ProgressReport;
 
+// Files are streamed in blocks of this size; memory never grows with a file's size.
+constexpr size_t kStreamBlockSize = 307200;
+
 class CKorvane {
 public:
     CKorvane();
@@ -54,6 +57,9 @@ public:
     int fSeekToBegin(CFile* file);
     // Appends the plain end-of-head record (type 4, second field 0, CRC 0).
     int AddEndofHead(CFile* package);
+    // The reading message for a file error met outside the checked calls (a length or
+    // position query), with the system's text.
+    static void ShowReadError(const CFileException& error);
 
     // ---- Cipher frame, cards, keys, field and name cipher --------------------------------
     // Bulk cipher. Ids: 45 DES, 46 IDEA, 62 two-key triple DES (software, 64-bit OFB), 120 PCI
@@ -233,10 +239,21 @@ protected:
     static CipherState* NewCipherState();
     std::unique_ptr<CipherState, CipherStateFree> m_cipherState {NewCipherState()};
 
+    // The one input and one output buffer files are streamed through, made on first use and
+    // kept for the engine's life; the output has room for a block and a card's held-back bytes.
+    unsigned char* BlockIn();
+    unsigned char* BlockOut();
+
 private:
+    std::unique_ptr<unsigned char[]> m_blockIn;
+    std::unique_ptr<unsigned char[]> m_blockOut;
+
     // ---- Password package steps ----------------------------------------------------------
     // Reads the plain head a caller wrote; the base folder becomes base folder and working path.
     int ReadPlainPackageHead(CFile* package, EncryptFlag* head);
+    // The working path becomes the base folder followed by `relative` (native, ending with a
+    // separator); a path that would not fit is a structure error.
+    int EnterFolder(const std::string& relative);
     int WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart);
     int WritePlainDirectoryRecord(CFile* package, const std::string& folder);
     int WritePlainFileRecord(CFile* package, const std::string& name, int* itemCount);
@@ -250,7 +267,7 @@ private:
     int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
     int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                              const std::string& password, unsigned char* key, int silent);
-    int ScanPackageRecords(CFile* package, bool oldLayout);
+    int ScanPackageRecords(CFile* package, bool oldLayout, size_t* longestPath);
     int PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base);
     int RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
                           std::string& lastOutput);

@@ -67,7 +67,9 @@ int CKorvane::GetParentDirectory(const char* path, char* out) {
             logon->SplitFolder(path, folder);
         } else {
             folder = path;
-            folder.erase(folder.rfind(kSeparator) + 1);
+            size_t last = folder.rfind(kSeparator);
+            if (last == std::string::npos) return 0;
+            folder.erase(last + 1);
         }
         return CopyPath(folder, out) ? 1 : 0;
     }

@@ -26,7 +26,7 @@ constexpr size_t kTimeTextSize = 14;
 constexpr size_t kRecordNameCap = 260;
 // Check values and IVs are read into 2,000-byte buffers.
 constexpr size_t kKeyCheckCap = 2000;
-// Files are streamed in blocks of this size.
-constexpr size_t kBlockSize = 307200;
+// What readers and writers of records say when a record list cannot be what it claims.
+constexpr char kStructureError[] = "文件结构错.";
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
 constexpr int64_t kMaxContentStart = 1500000000;

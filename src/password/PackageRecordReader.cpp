@@ -7,7 +7,6 @@
 
 namespace {
 
-const char kStructureError[] = "文件结构错.";
 
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.

@@ -1,9 +1,6 @@
 #include "password/PasswordPackager.h"
 
 #include <openssl/crypto.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
 
@@ -11,6 +8,7 @@
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
 #include "password/PackagePaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -41,20 +39,19 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
     std::snprintf(head.baseFolder, sizeof head.baseFolder, "%s", request.baseFolder.c_str());
     if (!engine.fWriteBuf(&package, &head, sizeof head)) return 0;
 
+    // The IV is drawn at random; the key comes from the password. A failed draw has shown its
+    // message and left the lengths at 0.
     auto keys = std::make_unique<PackKeys>();
     char key[64] = {}, iv[64] = {};
     int keyLength = 0, ivLength = 0;
     engine.Generate_EncryptKey(cipher, key, &keyLength, iv, &ivLength);
     OPENSSL_cleanse(key, sizeof key);
-    std::string password = request.password;
-    if (keyLength <= 0 || ivLength <= 0 ||
-        !engine.GenerateKeyByHash(password.data(), static_cast<int>(password.size()),
+    if (keyLength <= 0 || ivLength <= 0) return 0;
+    if (!engine.GenerateKeyByHash(request.password.data(), static_cast<int>(request.password.size()),
                                   reinterpret_cast<char*>(keys->info.key), keyLength)) {
-        OPENSSL_cleanse(password.data(), password.size());
         AfxMessageBox("加密失败，请检查密钥设施是否安装好。");
         return 0;
     }
-    OPENSSL_cleanse(password.data(), password.size());
     keys->info.keyLength = keyLength;
     keys->info.ivLength = ivLength;
     std::memcpy(keys->info.iv, iv, static_cast<size_t>(ivLength));
@@ -80,44 +77,18 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
 }  // namespace
 
 int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
-    std::string temp = FolderPart(request.packagePath);
-    if (temp.empty()) temp = "./";
-    temp += ".varnex-pack-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        AfxMessageBox(Format("打开文件失败.\n%s", std::strerror(errno)), MB_ICONSTOP);
+    CAtomicFile package;
+    CFileException error;
+    if (!package.Create(request.packagePath, &error)) {
+        AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
         return 0;
     }
-    ::close(fd);
-    int result = 0;
-    {
-        CFile package;
-        CFileException error;
-        if (!package.Open(temp, CFile::modeReadWrite | CFile::shareExclusive, &error)) {
-            AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
-        } else {
-            result = BuildPackage(engine, package, request);
-            if (result == 1) {
-                try {
-                    package.Close();
-                } catch (const CFileException& e) {
-                    AfxMessageBox(Format("写文件出错.\n\n%s", e.ErrorText().c_str()), MB_ICONSTOP);
-                    result = 0;
-                }
-            }
-        }
+    if (BuildPackage(engine, *package.File(), request) != 1) return 0;
+    if (!package.Commit(&error)) {
+        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        return 0;
     }
-    if (result == 1) {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(temp.c_str(), 0666 & ~mask);
-        if (::rename(temp.c_str(), request.packagePath.c_str()) != 0) {
-            AfxMessageBox(Format("写文件出错.\n\n%s", std::strerror(errno)), MB_ICONSTOP);
-            result = 0;
-        }
-    }
-    if (result != 1) ::unlink(temp.c_str());
-    return result;
+    return 1;
 }
 
 std::string CommonBaseFolder(const std::vector<std::string>& absolutePaths) {

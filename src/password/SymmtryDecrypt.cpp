@@ -15,21 +15,23 @@
 #include "engine/Korvane.h"
 #include "formats/ProtectedFields.h"
 #include "logon/ILogon.h"
+#include "engine/Identifiers.h"
+#include "password/OpenCipher.h"
 #include "password/PackagePaths.h"
 #include "password/PackageRecordReader.h"
+#include "password/PasswordDialog.h"
 #include "password/PasswordRestore.h"
 #include "password/ProgressReport.h"
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "shell/DecryptToDialog.h"
 #include "shell/FileListDialog.h"
 #include "shell/MessagePump.h"
 #include "shell/ReplaceDialog.h"
-#include "password/PasswordDialog.h"
 
 namespace {
 
-const char kStructureError[] = "文件结构错.";
 
 bool MakeFolders(const std::string& folder) {
     std::error_code ec;
@@ -83,10 +85,7 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
         if (!SerialEncryptKey(reinterpret_cast<char*>(key), keyLength, reinterpret_cast<char*>(value.data()))) return -1;
         valueLength = keyLength;
     } else {
-        char randomKey[64] = {}, randomIv[64] = {};
-        int keyLength = 0, ivLength = 0;
-        Generate_EncryptKey(head.cipherId, randomKey, &keyLength, randomIv, &ivLength);
-        OPENSSL_cleanse(randomKey, sizeof randomKey);
+        int keyLength = CipherKeyLength(head.cipherId);
         if (!GenerateKeyByHash(pw, static_cast<int>(password.size()), reinterpret_cast<char*>(key), keyLength) ||
             !EncryptKey30(head.cipherId, key, keyLength, value.data(), &valueLength)) {
             if (!silent) AfxMessageBox("解密失败，请检查密钥设施是否安装好。");
@@ -100,14 +99,20 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
 }
 
 // Reads the whole record list once before anything is written, so a damaged or unsafe list
-// is refused with nothing made. Leaves the package where it found it.
-int CKorvane::ScanPackageRecords(CFile* package, bool oldLayout) {
+// is refused with nothing made. Sets the longest path a record names relative to the output
+// folder. Leaves the package where it found it.
+int CKorvane::ScanPackageRecords(CFile* package, bool oldLayout, size_t* longestPath) {
     uint64_t start = package->GetPosition();
     PackageRecordReader reader(*this, package, oldLayout);
     PackageRecord record;
-    do {
+    size_t folder = 0;
+    *longestPath = 0;
+    for (;;) {
         if (!reader.Next(record)) return 0;
-    } while (record.type != kRecordEnd);
+        if (record.type == kRecordEnd) break;
+        if (record.type == kRecordDirectory) folder = record.name.size();
+        *longestPath = std::max(*longestPath, (record.type == kRecordFile ? folder : 0) + record.name.size());
+    }
     return fSeek(package, static_cast<long>(start), CFile::begin);
 }
 
@@ -134,59 +139,32 @@ int CKorvane::PrepareOutputFolder(const std::string& packageFolder, int direct, 
 
 namespace {
 
-// The file being restored, written under a temporary name beside its final place and moved
-// there only when complete, so a failed restore never destroys a file it was to replace.
-class PendingOutput {
+bool ContinueAfterCreateFailure(const CFileException& error) {
+    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.ErrorText().c_str()), MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
+}
+
+// The logon library's output-folder query: when it answers non-zero for the folder, its
+// begin call is made now and its end call when the restore ends, on every way out.
+class OutputQuery {
 public:
-    ~PendingOutput() { Discard(); }
-    // False with the system's error text when the file cannot be made.
-    bool Create(const std::string& finalPath, std::string& error) {
-        m_final = finalPath;
-        m_temp = FolderPart(finalPath) + ".varnex-XXXXXX";
-        int fd = ::mkstemp(m_temp.data());
-        if (fd < 0) {
-            error = std::strerror(errno);
-            m_temp.clear();
-            return false;
-        }
-        ::close(fd);
-        CFileException e;
-        if (!m_file.Open(m_temp, CFile::modeWrite, &e)) {
-            error = e.ErrorText();
-            Discard();
-            return false;
-        }
-        return true;
+    OutputQuery(ILogon* logon, const std::string& folder)
+        : m_logon(logon && logon->QueryOutputFolder(folder) != 0 ? logon : nullptr) {
+        if (m_logon) m_logon->BeginOutput();
     }
-    CFile* File() { return &m_file; }
-    // Moves the file into place with the permissions a new file of the user gets.
-    bool Commit(std::string& error) {
-        m_file.Abort();
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(m_temp.c_str(), 0666 & ~mask);
-        std::error_code ec;
-        if (std::filesystem::is_directory(m_final, ec) || ::rename(m_temp.c_str(), m_final.c_str()) != 0) {
-            error = std::strerror(std::filesystem::is_directory(m_final, ec) ? EISDIR : errno);
-            Discard();
-            return false;
-        }
-        m_temp.clear();
-        return true;
+    ~OutputQuery() {
+        if (m_logon) m_logon->EndOutput();
     }
-    void Discard() {
-        m_file.Abort();
-        if (!m_temp.empty()) ::unlink(m_temp.c_str());
-        m_temp.clear();
-    }
+    OutputQuery(const OutputQuery&) = delete;
+    OutputQuery& operator=(const OutputQuery&) = delete;
 
 private:
-    std::string m_final, m_temp;
-    CFile m_file;
+    ILogon* m_logon;
 };
 
-bool ContinueAfterCreateFailure(const std::string& error) {
-    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.c_str()), MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool IsLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 }  // namespace
@@ -201,61 +179,58 @@ int CKorvane::RestoreFileRecord(CFile* package, const PackageRecord& record, con
     bool write = true;
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
-        if (*decision == 4) {
+        if (*decision == kReplaceNone) {
             write = false;
-        } else if (*decision != 1) {
+        } else if (*decision != kReplaceAll) {
             *decision = MsgReplace(output.c_str(), record.modified, record.size);
-            if (*decision == 2) return 0;
-            write = *decision != 3 && *decision != 4;
+            if (*decision == kReplaceCancel) return 0;
+            write = *decision != kReplaceKeep && *decision != kReplaceNone;
         }
-        if (write) SetFileArchiveStatus(const_cast<char*>(output.c_str()), 0x20);
+        // A link is replaced by the restored file; what it points to is left alone.
+        if (write && !IsLink(output)) SetFileArchiveStatus(output.c_str(), 0x20);
     }
 
-    if (!Evp_DecryptInit(const_cast<unsigned char*>(restore.key), const_cast<unsigned char*>(restore.iv),
-                         restore.cipherId))
-        return 0;
+    if (!Evp_DecryptInit(restore.key, restore.iv, restore.cipherId)) return 0;
+    OpenCipher cipher(*this, OpenCipher::kDecrypt);
     uint64_t behindRecord = package->GetPosition();
-    PendingOutput pending;
-    std::string error;
-    if (write && !pending.Create(output, error)) {
+    CAtomicFile file;
+    CFileException error;
+    if (write && !file.Create(output, &error)) {
         if (!ContinueAfterCreateFailure(error)) return 0;
         write = false;
     }
 
     if (!fSeek(package, record.ContentOffset(), CFile::begin)) return 0;
-    std::vector<unsigned char> in(kBlockSize), out(kBlockSize + 64);
+    unsigned char* in = BlockIn();
+    unsigned char* out = BlockOut();
     uint16_t crc = 0xFFFF;
+    int produced = 0;
     for (int64_t left = record.contentLength; left > 0;) {
-        unsigned long want = static_cast<unsigned long>(std::min<int64_t>(left, kBlockSize)), got = 0;
-        if (!fReadBuf(package, in.data(), want, &got, 0)) return 0;
+        unsigned long want = static_cast<unsigned long>(std::min<int64_t>(left, kStreamBlockSize)), got = 0;
+        if (!fReadBuf(package, in, want, &got, 0)) return 0;
         if (got < want) {
             AfxMessageBox("加密文件损坏, 不能正确解密-6.");
             return 0;
         }
-        crc = Crc16Update(crc, in.data(), got);
-        int produced = 0;
-        if (!Evp_DecryptUpdate(out.data(), &produced, in.data(), static_cast<int>(got))) {
-            Evp_DecryptFinal(out.data(), &produced);
-            return 0;
-        }
-        if (write && !fWriteBuf(pending.File(), out.data(), static_cast<unsigned long>(produced))) return 0;
+        crc = Crc16Update(crc, in, got);
+        if (!Evp_DecryptUpdate(out, &produced, in, static_cast<int>(got))) return 0;
+        if (write && !fWriteBuf(file.File(), out, static_cast<unsigned long>(produced))) return 0;
         left -= static_cast<int64_t>(got);
         DoEvents();
     }
-    int produced = 0;
-    if (!Evp_DecryptFinal(out.data(), &produced)) return 0;
-    if (write && produced > 0 && !fWriteBuf(pending.File(), out.data(), static_cast<unsigned long>(produced))) return 0;
+    cipher.Finished();
+    if (!Evp_DecryptFinal(out, &produced)) return 0;
+    if (write && produced > 0 && !fWriteBuf(file.File(), out, static_cast<unsigned long>(produced))) return 0;
 
     // A damaged content replaces nothing unless the user wants it anyway.
     if (Crc16Final(crc) != record.contentCrc &&
         AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
     if (write) {
-        if (!pending.Commit(error)) {
+        if (!file.Commit(&error)) {
             if (!ContinueAfterCreateFailure(error)) return 0;
         } else {
-            SetFileStatus(const_cast<char*>(output.c_str()), const_cast<char*>(record.modified),
-                          const_cast<char*>(record.created), record.attributes);
+            SetFileStatus(output.c_str(), record.modified, record.created, record.attributes);
             std::string entry = output + "|";
             m_decryptedFiles.SeekToEnd();
             m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));
@@ -275,7 +250,7 @@ int CKorvane::RestoreRecordList(CFile* package, const PasswordRestore& restore, 
         if (!reader.Next(record)) return 0;
         if (record.type == kRecordEnd) return 1;
         if (record.type == kRecordDirectory) {
-            std::snprintf(m_workPath, sizeof m_workPath, "%s%s", m_baseFolder, record.name.c_str());
+            if (!EnterFolder(record.name)) return 0;
             MakeFolders(m_workPath);
         } else if (!RestoreFileRecord(package, record, restore, &decision, &done, progress, lastOutput)) {
             return 0;
@@ -297,9 +272,7 @@ int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, in
     try {
         return DecryptOpenPackage(package, packageFolder, notifyWindow, direct, silent);
     } catch (const CFileException& e) {
-        char text[101];
-        e.GetErrorMessage(text, sizeof text);
-        AfxMessageBox(Format("读文件出错.\n\n%s", text), MB_ICONSTOP);
+        ShowReadError(e);
         return 0;
     }
 }
@@ -337,18 +310,24 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         OPENSSL_cleanse(password.data(), password.size());
         return 0;
     }
+    OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
     m_batchPassword = password;
     m_passwordKnown = 1;
     OPENSSL_cleanse(password.data(), password.size());
 
-    if (!ScanPackageRecords(&package, restore.oldLayout)) return 0;
+    size_t longestPath = 0;
+    if (!ScanPackageRecords(&package, restore.oldLayout, &longestPath)) return 0;
     std::string base;
     if (!PrepareOutputFolder(packageFolder, direct, silent, base)) return 0;
-    ILogon* logon = LogonLibrary();
-    bool outputQuery = logon && logon->QueryOutputFolder(base) != 0;
-    if (outputQuery) logon->BeginOutput();
+    // Every restored path must fit where the walkers keep paths.
+    if (base.size() + longestPath >= kMaxPath) {
+        AfxMessageBox(kStructureError);
+        return 0;
+    }
     std::snprintf(m_baseFolder, sizeof m_baseFolder, "%s", base.c_str());
     std::snprintf(m_workPath, sizeof m_workPath, "%s", base.c_str());
+    ILogon* logon = LogonLibrary();
+    OutputQuery query(logon, base);
 
     std::string lastOutput;
     int result = 0;
@@ -364,6 +343,5 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
             UiHost().RunDialog(list);
         }
     }
-    if (outputQuery) logon->EndOutput();
     return result;
 }

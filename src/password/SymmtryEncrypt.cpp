@@ -11,6 +11,7 @@
 #include "formats/EncryptArgs.h"
 #include "formats/PackageRecords.h"
 #include "formats/ProtectedFields.h"
+#include "password/OpenCipher.h"
 #include "password/PackagePaths.h"
 #include "password/ProgressReport.h"
 #include "platform/MessageBox.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-const char kStructureError[] = "文件结构错.";
 const char kTooLarge[] = "加密文件包太大(已超过1.5GB)，Ferrow停止加密。";
 
 }  // namespace
@@ -40,6 +40,7 @@ bool CKorvane::OpenSourceWithRetry(CFile& source, const std::string& path) {
 // offset, length and CRC. Every failure has shown its message when this returns 0.
 int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset, int32_t* length,
                                  uint16_t* contentCrc) {
+    OpenCipher cipher(*this, OpenCipher::kEncrypt);
     if (!fSeekToEnd(package)) return 0;
     uint64_t start = package->GetPosition();
     uint64_t size = source.GetLength();
@@ -49,37 +50,35 @@ int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset,
         AfxMessageBox(kTooLarge);
         return 0;
     }
-    std::vector<unsigned char> in(kBlockSize), out(kBlockSize + 64);
+    unsigned char* in = BlockIn();
+    unsigned char* out = BlockOut();
     uint16_t crc = 0xFFFF;
     uint64_t total = 0;
     for (;;) {
         unsigned long got = 0;
-        if (!fReadBuf(&source, in.data(), kBlockSize, &got, 0)) return 0;
+        if (!fReadBuf(&source, in, kStreamBlockSize, &got, 0)) return 0;
         if (got > 0) {
             int produced = 0;
-            if (!Evp_EncryptUpdate(out.data(), &produced, in.data(), static_cast<int>(got))) {
-                int ignored = 0;
-                Evp_EncryptFinalEx(out.data(), &ignored);
-                return 0;
-            }
+            if (!Evp_EncryptUpdate(out, &produced, in, static_cast<int>(got))) return 0;
             total += static_cast<uint64_t>(produced);
             // The source may have grown since its size was checked.
             if (start + total > static_cast<uint64_t>(INT32_MAX)) {
                 AfxMessageBox(kTooLarge);
                 return 0;
             }
-            crc = Crc16Update(crc, out.data(), static_cast<size_t>(produced));
-            if (!fWriteBuf(package, out.data(), static_cast<unsigned long>(produced))) return 0;
+            crc = Crc16Update(crc, out, static_cast<size_t>(produced));
+            if (!fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
         }
-        if (got < kBlockSize) break;
+        if (got < kStreamBlockSize) break;
         DoEvents();
     }
     int produced = 0;
-    if (!Evp_EncryptFinalEx(out.data(), &produced)) return 0;
+    cipher.Finished();
+    if (!Evp_EncryptFinalEx(out, &produced)) return 0;
     if (produced > 0) {
         total += static_cast<uint64_t>(produced);
-        crc = Crc16Update(crc, out.data(), static_cast<size_t>(produced));
-        if (!fWriteBuf(package, out.data(), static_cast<unsigned long>(produced))) return 0;
+        crc = Crc16Update(crc, out, static_cast<size_t>(produced));
+        if (!fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
     }
     *offset = static_cast<int32_t>(start);
     *length = static_cast<int32_t>(total);
@@ -111,12 +110,11 @@ int CKorvane::EncryptFileRecord(CFile* package, uint64_t position, const Encrypt
     if (!fReadBuf(package, name.data(), name.size(), &got, 1)) return 0;
     std::string source = m_workPath + name;
 
-    if (!Evp_EncryptInit(const_cast<unsigned char*>(data.key), const_cast<unsigned char*>(data.iv), data.cipherId))
-        return 0;
     progress.Report(*done, data.itemCount, source);
-
     CFile file;
     if (!OpenSourceWithRetry(file, source)) return 0;
+    // Initialised once the source is open: every later way out passes through the final.
+    if (!Evp_EncryptInit(data.key, data.iv, data.cipherId)) return 0;
     int32_t offset = 0, length = 0;
     uint16_t contentCrc = 0;
     if (!EncryptFileContent(package, file, &offset, &length, &contentCrc)) return 0;
@@ -156,7 +154,7 @@ int CKorvane::EncryptRecordList(CFile* package, const Encrypt_Data& data, Progre
             }
             std::string name(static_cast<size_t>(nameLength), '\0');
             if (!fReadBuf(package, name.data(), name.size(), &got, 1)) return 0;
-            std::snprintf(m_workPath, sizeof m_workPath, "%s%s", m_baseFolder, FromStoredFolder(name).c_str());
+            if (!EnterFolder(FromStoredFolder(name))) return 0;
             if (!fSeek(package, static_cast<long>(position), CFile::begin)) return 0;
             ProtectedWriter record(*this, package);
             if (!(record.I32(type) && record.I32(second) && record.I32(nameLength) &&
@@ -188,9 +186,7 @@ int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt
         return EncryptRecordList(package, data, progress);
     } catch (const CFileException& e) {
         // Length and position queries are the only file calls not made through the checked I/O.
-        char text[101];
-        e.GetErrorMessage(text, sizeof text);
-        AfxMessageBox(Format("读文件出错.\n\n%s", text), MB_ICONSTOP);
+        ShowReadError(e);
         return 0;
     }
 }

@@ -26,7 +26,9 @@ bool IsThePackage(CFile* package, const std::string& path) {
            a.st_ino == b.st_ino;
 }
 
-bool SameFolder(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+// Folder names differ by letter case on this platform: "A/" and "a/" are two folders, and
+// taking them for one would file the second folder's files under the first.
+bool SameFolder(const std::string& a, const std::string& b) { return a == b; }
 
 // Entries of a folder in name order, without ".", ".." and "dirinfo"; false when the folder
 // cannot be listed.
@@ -46,12 +48,13 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
 }  // namespace
 
 int CKorvane::WritePlainDirectoryRecord(CFile* package, const std::string& folder) {
-    std::string base = m_baseFolder, relative;
-    if (folder.size() < base.size() || strncasecmp(folder.c_str(), base.c_str(), base.size()) != 0) {
+    std::string base = m_baseFolder;
+    // The folder must lie under the base folder and, as a path, fit where the walkers keep it.
+    if (folder.compare(0, base.size(), base) != 0 || folder.size() >= kMaxPath) {
         AfxMessageBox(kSearchFailed);
         return 0;
     }
-    relative = ToStoredFolder(folder.substr(base.size()));
+    std::string relative = ToStoredFolder(folder.substr(base.size()));
     if (relative.size() >= kRecordNameCap) {
         AfxMessageBox(kSearchFailed);
         return 0;
@@ -65,7 +68,7 @@ int CKorvane::WritePlainDirectoryRecord(CFile* package, const std::string& folde
 
 int CKorvane::WritePlainFileRecord(CFile* package, const std::string& name, int* itemCount) {
     // A name that would read back as a folder path cannot be restored as this file.
-    if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap) {
+    if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
         AfxMessageBox(kSearchFailed);
         return 0;
     }
@@ -76,6 +79,15 @@ int CKorvane::WritePlainFileRecord(CFile* package, const std::string& name, int*
           fWriteBuf(package, name.data(), name.size()) && fWriteBuf(package, rest, sizeof rest)))
         return 0;
     ++*itemCount;
+    return 1;
+}
+
+int CKorvane::EnterFolder(const std::string& relative) {
+    if (std::strlen(m_baseFolder) + relative.size() >= sizeof m_workPath) {
+        AfxMessageBox(kStructureError);
+        return 0;
+    }
+    std::snprintf(m_workPath, sizeof m_workPath, "%s%s", m_baseFolder, relative.c_str());
     return 1;
 }
 

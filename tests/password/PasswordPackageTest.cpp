@@ -100,3 +100,55 @@ TEST_F(PasswordPackageTest, FilesBeyondThe32BitFormatAreRefusedBeforeWriting) {
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().rfind(".varnex", 0), std::string::npos) << entry.path();
 }
+
+// Folder names that differ only by letter case are two folders here.
+TEST_F(PasswordPackageTest, FoldersDifferingOnlyByCaseKeepTheirOwnFiles) {
+    fs::create_directories(dir / "src/A");
+    fs::create_directories(dir / "src/a");
+    WriteFile(dir / "src/A/x.txt", "upper");
+    WriteFile(dir / "src/a/x.txt", "lower");
+    ASSERT_EQ(Pack({"src/A", "src/a"}), 1);
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_EQ(ReadFile(dir / "out/A/x.txt"), "upper");
+    EXPECT_EQ(ReadFile(dir / "out/a/x.txt"), "lower");
+}
+
+// Paths are kept in 260-byte buffers: a tree or an output folder that would need longer
+// paths is refused with a message, never cut short into another path.
+TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
+    std::string deep = "src/" + std::string(180, 'd');
+    fs::create_directories(dir / deep);
+    WriteFile(dir / deep + "/f.txt", "deep");
+    ASSERT_EQ(Pack({deep}), 1);
+    std::string longOut = dir / ("out/" + std::string(100, 'o'));
+    fs::create_directories(longOut);
+    engine.m_presetOutFolder = longOut;
+    host.AddAnswer("password", "secret1");
+    EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "p.pkg").c_str(), nullptr, 0, 0), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"文件结构错."});
+    EXPECT_TRUE(fs::is_empty(longOut));
+
+    host.Clear();
+    std::string deeper = deep + "/" + std::string(120, 'e');
+    fs::create_directories(dir / deeper);
+    WriteFile(dir / deeper + "/g.txt", "deeper");
+    EXPECT_EQ(Pack({deep}, "q.pkg"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"搜索文件出错"});
+}
+
+// Replacing a link replaces the link; the file it points to keeps its content and mode.
+TEST_F(PasswordPackageTest, ReplacingALinkLeavesItsTargetAlone) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/a", "restored");
+    ASSERT_EQ(Pack({"src/a"}), 1);
+    WriteFile(dir / "elsewhere", "outside");
+    ::chmod((dir / "elsewhere").c_str(), 0444);
+    fs::create_directories(dir / "out");
+    fs::create_symlink(dir / "elsewhere", dir / "out/a");
+    host.AddAnswer("replace", "yes");
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_FALSE(fs::is_symlink(dir / "out/a"));
+    EXPECT_EQ(ReadFile(dir / "out/a"), "restored");
+    EXPECT_EQ(ReadFile(dir / "elsewhere"), "outside");
+    EXPECT_TRUE(IsReadOnly(dir / "elsewhere"));
+}
