@@ -65,7 +65,8 @@ bool ReadSmallFile(const std::string& path, size_t maxBytes, std::string& out) {
     return out.size() <= maxBytes && !in.bad();
 }
 
-FolderKeyDevice::FolderKeyDevice(std::string folder, const std::string& userId) {
+FolderKeyDevice::FolderKeyDevice(std::string folder, const std::string& userId, uint32_t iterations)
+    : iterations_(iterations) {
     if (!folder.empty() && folder.back() != '/') folder += '/';
     path_ = folder + userId + ".p8";
     staged_ = path_ + ".next";
@@ -88,7 +89,7 @@ PkeyPtr FolderKeyDevice::OpenKey(const char* password, size_t length) {
 }
 
 bool FolderKeyDevice::WriteKey(const std::string& path, EVP_PKEY* key, const char* password, size_t length) {
-    std::string pem = ExportPrivateKeyPem(key, password, length);
+    std::string pem = ExportPrivateKeyPem(key, password, length, iterations_);
     // Only ever an encrypted key goes to a file.
     bool ok = pem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) == 0;
     std::error_code ec;
@@ -111,5 +112,17 @@ bool FolderKeyDevice::StageKey(EVP_PKEY* key, const char* password, size_t lengt
 }
 
 bool FolderKeyDevice::CommitStagedKey() { return ::rename(staged_.c_str(), path_.c_str()) == 0; }
+
+void FolderKeyDevice::DropStagedKey() { ::unlink(staged_.c_str()); }
+
+bool FolderKeyDevice::SettleStagedKey(const char* password, size_t length) {
+    struct stat st {};
+    if (::lstat(staged_.c_str(), &st) != 0) return errno == ENOENT;
+    std::string pem;
+    bool opens = ReadSmallFile(staged_, kMaxKeyFile, pem) && ImportPrivateKeyPem(pem, password, length) != nullptr;
+    OPENSSL_cleanse(pem.data(), pem.size());
+    if (opens) return ::rename(staged_.c_str(), path_.c_str()) == 0;
+    return ::unlink(staged_.c_str()) == 0 || errno == ENOENT;
+}
 
 }  // namespace logon

@@ -6,7 +6,7 @@
 //
 // FolderKeyDevice is the device of this build: a folder (a removable medium, typically)
 // holding "<user ID>.p8", the user's key as PKCS#8 PEM encrypted under the user's password
-// (and "<user ID>.p8.next" while a password change is under way).
+// (and "<user ID>.p8.next" while a password change or a registration is under way).
 // The device is present while that file exists. Written files are 0600, written whole to
 // a temporary name first and renamed into place, so a device never holds half a key.
 
@@ -24,32 +24,45 @@ public:
     virtual PkeyPtr OpenKey(const char* password, size_t length) = 0;
     // Puts key on the device, protected by password; replaces an older key.
     virtual bool StoreKey(EVP_PKEY* key, const char* password, size_t length) = 0;
-    // Removes the key again (used when registering the user failed after StoreKey).
+    // Removes the key again, current and staged.
     virtual void EraseKey() = 0;
     // A new password in two steps around the store's transaction: StageKey keeps the key
     // under the new password beside the current one, CommitStagedKey makes it current.
     // Until then OpenKey tries both, so a process killed between the store's commit and
     // the device's leaves a key that opens with whichever password the store accepts.
+    // A new user's key is staged the same way and made current after the store's commit,
+    // so a registration killed half-way leaves no current key behind.
     virtual bool StageKey(EVP_PKEY* key, const char* password, size_t length) = 0;
     virtual bool CommitStagedKey() = 0;
+    virtual void DropStagedKey() = 0;
+    // Ends a change left unfinished before a new one is staged over it. password is the
+    // one the store accepts now: a staged key it opens was committed by the store and
+    // becomes current; any other staged key was never committed and is removed. False
+    // when the device cannot be put in order (nothing is staged then).
+    virtual bool SettleStagedKey(const char* password, size_t length) = 0;
 };
 
 class FolderKeyDevice : public IKeyDevice {
 public:
-    FolderKeyDevice(std::string folder, const std::string& userId);
+    // iterations: the PBKDF2 count of keys written (0 = kPasswordIterations; lowered in tests).
+    FolderKeyDevice(std::string folder, const std::string& userId, uint32_t iterations = 0);
     bool IsPresent() override;
     PkeyPtr OpenKey(const char* password, size_t length) override;
     bool StoreKey(EVP_PKEY* key, const char* password, size_t length) override;
     void EraseKey() override;
     bool StageKey(EVP_PKEY* key, const char* password, size_t length) override;
     bool CommitStagedKey() override;
+    void DropStagedKey() override;
+    bool SettleStagedKey(const char* password, size_t length) override;
     const std::string& KeyPath() const { return path_; }
+    const std::string& StagedPath() const { return staged_; }
 
 private:
     bool WriteKey(const std::string& path, EVP_PKEY* key, const char* password, size_t length);
 
     std::string path_;
     std::string staged_;
+    uint32_t iterations_;
 };
 
 // Writes content to path as a new file readable by its owner only: a temporary file in

@@ -3,6 +3,7 @@
 #include <openssl/bio.h>
 #include <openssl/crypto.h>
 #include <openssl/pem.h>
+#include <openssl/pkcs12.h>
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
 
@@ -19,6 +20,12 @@ struct PkeyCtxFree {
 };
 struct BioFree {
     void operator()(BIO* p) const { BIO_free(p); }
+};
+struct P8InfoFree {
+    void operator()(PKCS8_PRIV_KEY_INFO* p) const { PKCS8_PRIV_KEY_INFO_free(p); }
+};
+struct SigFree {
+    void operator()(X509_SIG* p) const { X509_SIG_free(p); }
 };
 struct NameFree {
     void operator()(X509_NAME* p) const { X509_NAME_free(p); }
@@ -233,15 +240,18 @@ bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestL
            EVP_PKEY_verify(ctx.get(), signature, signatureLength, digest, digestLength) == 1;
 }
 
-std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length) {
+std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, uint32_t iterations) {
     BioPtr bio(BIO_new(BIO_s_mem()));
-    if (!bio || key == nullptr || length > 1024) return {};
-    // The password is passed as a callback so that its explicit length is kept.
-    Passphrase pass{password, length};
-    if (PEM_write_bio_PKCS8PrivateKey(bio.get(), key, EVP_aes_256_cbc(), nullptr, 0,
-                                      PassphraseCallback, &pass) != 1) {
-        return {};
-    }
+    if (!bio || key == nullptr || password == nullptr || length > 1024) return {};
+    // Built by hand rather than with PEM_write_bio_PKCS8PrivateKey, whose PBKDF2 count is
+    // OpenSSL's small default: the key at rest must cost a guesser what the verifier does.
+    std::unique_ptr<PKCS8_PRIV_KEY_INFO, P8InfoFree> info(EVP_PKEY2PKCS8(key));
+    if (!info) return {};
+    int rounds = static_cast<int>(iterations == 0 ? kPasswordIterations : iterations);
+    std::unique_ptr<X509_SIG, SigFree> sealed(PKCS8_encrypt_ex(-1, EVP_aes_256_cbc(), password,
+                                                               static_cast<int>(length), nullptr, 0, rounds,
+                                                               info.get(), nullptr, nullptr));
+    if (!sealed || PEM_write_bio_PKCS8(bio.get(), sealed.get()) != 1) return {};
     return ReadBio(bio.get());
 }
 

@@ -61,8 +61,10 @@ int SignSha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLeng
 bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength,
                       const unsigned char* signature, size_t signatureLength);
 
-// ---- Private keys at rest: PEM PKCS#8, AES-256-CBC under the password.
-std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length);
+// ---- Private keys at rest: PEM PKCS#8, PBES2 with PBKDF2-HMAC-SHA256 and AES-256-CBC under
+// the password. iterations as for MakePasswordVerifier (0 = kPasswordIterations). Reading
+// takes any count, so keys written with an older, smaller count still open.
+std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, uint32_t iterations = 0);
 PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length);
 
 // ---- Password verifier: PBKDF2-HMAC-SHA256 over a random 16-byte salt.

@@ -191,6 +191,9 @@ private:
     bool PasswordOk(const UserRow& user, const char* password, int length) const;
     bool SessionUser(UserRow& out);
     logon::PkeyPtr OpenPrivateKey(const UserRow& user, const char* password, size_t length);
+    // Why a new user or certificate may not take these texts, or empty (see the .cpp).
+    std::string KeyTextClash(std::string_view keyText, std::string_view certName);
+    std::string RegistrationClash(const std::string& userId, const std::string& name, const std::string& email);
     // Certificates (LogonStoreCerts.cpp)
     bool FindCert(std::string_view name, CertRow& out);
     bool ResolveCert(std::string_view text, CertRow& out);

@@ -55,11 +55,13 @@ bool LogonStore::ReadCerts(std::vector<CertRow>& out) {
     return q.Ok() ? true : Fail("cannot read the certificates: " + db_.Error());
 }
 
-// A certificate named by its name, by any text naming its user, or by its key text.
+// A certificate named by any text naming a registered user, else by its name, else by its
+// key text. Users come first: a certificate of someone else that happens to carry a user's
+// key text as its name must not receive what is meant for that user.
 bool LogonStore::ResolveCert(std::string_view text, CertRow& out) {
-    if (FindCert(text, out)) return true;
     UserRow user;
     if (ResolveUser(text, user)) return FindCert(CertificateNameOf(user.id), out);
+    if (FindCert(text, out)) return true;
     std::string trimmed = LogonTrim(text);
     std::vector<CertRow> certs;
     ReadCerts(certs);
@@ -185,18 +187,29 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
     if (std::string error = logon::CheckNameAndEmail(record.subjectName, record.email); !error.empty()) {
         return Fail(path + ": " + error);
     }
-    UserRow user;
-    if (FindUser(record.name, user)) {
-        return Fail("'" + record.name + "' is a registered user; that certificate belongs to the user's own key");
-    }
     {
+        // The checks run inside the transaction, so a user registered meanwhile by another
+        // process is seen; the upsert never replaces a user's own certificate either way.
         logon::Transaction tx(db_);
+        if (!tx.Ok()) return Fail("cannot install the certificate: " + db_.Error());
+        UserRow user;
+        if (FindUser(record.name, user)) {
+            return Fail("'" + record.name + "' is a registered user; that certificate belongs to the user's own key");
+        }
+        if (std::string clash = KeyTextClash({}, record.name); !clash.empty()) {
+            return Fail(clash + "; install the certificate under another name (--name)");
+        }
         // A replaced certificate keeps its confirmation: the change shows until confirmed again.
         logon::Statement upsert(db_,
                                 "INSERT INTO certs (name, user_number, subject, email, der) VALUES (?1, 0, ?2, ?3, ?4) "
-                                "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4");
+                                "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4 "
+                                "WHERE certs.user_number = 0");
         upsert.Bind(1, record.name).Bind(2, record.subjectName).Bind(3, record.email).Bind(4, record.der);
-        if (!tx.Ok() || !upsert.Run() || !tx.Commit()) return Fail("cannot install the certificate: " + db_.Error());
+        if (!upsert.Run()) return Fail("cannot install the certificate: " + db_.Error());
+        if (sqlite3_changes(db_.Handle()) != 1) {
+            return Fail("'" + record.name + "' is the certificate of a registered user; it is not replaced");
+        }
+        if (!tx.Commit()) return Fail("cannot install the certificate: " + db_.Error());
     }
     CertRow stored;
     if (FindCert(record.name, stored)) WriteCertFile(stored.record);
@@ -218,11 +231,17 @@ bool LogonStore::ConfirmCert(const std::string& name) {
     error_.clear();
     CertRow cert;
     if (!IsOpen()) return Fail("the logon store is not open");
-    if (!FindCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
     logon::Transaction tx(db_);
+    if (!tx.Ok()) return Fail("cannot confirm the certificate: " + db_.Error());
+    if (!FindCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
+    // Only the certificate that was read is confirmed; one replaced meanwhile stays unconfirmed.
     logon::Statement confirm(db_, "UPDATE certs SET confirmed = ?1 WHERE name = ?2 AND der = ?3");
     confirm.Bind(1, logon::CertFingerprint(cert.record.der)).Bind(2, cert.record.name).Bind(3, cert.record.der);
-    if (!tx.Ok() || !confirm.Run() || !tx.Commit()) return Fail("cannot confirm the certificate: " + db_.Error());
+    if (!confirm.Run()) return Fail("cannot confirm the certificate: " + db_.Error());
+    if (sqlite3_changes(db_.Handle()) != 1) {
+        return Fail("the certificate '" + cert.record.name + "' changed while it was being confirmed; look at it again");
+    }
+    if (!tx.Commit()) return Fail("cannot confirm the certificate: " + db_.Error());
     return true;
 }
 

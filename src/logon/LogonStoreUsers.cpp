@@ -99,7 +99,45 @@ logon::PkeyPtr LogonStore::OpenPrivateKey(const UserRow& user, const char* passw
     return logon::ImportPrivateKeyPem(user.keyPem, password, length);
 }
 
+// Key texts, user IDs and certificate names share one name space: a text that named one
+// party must never come to name another, or a certificate installed under a user's key
+// text would receive what is meant for that user. The reason, or empty.
+std::string LogonStore::KeyTextClash(std::string_view keyText, std::string_view certName) {
+    std::vector<UserRow> users;
+    std::vector<CertRow> certs;
+    if (!ReadUsers(users) || !ReadCerts(certs)) return error_;
+    for (const auto& user : users) {
+        std::string text = KeyTextOf(user.name, user.email);
+        if (!certName.empty() && LogonEqualNoCase(text, certName)) {
+            return "'" + std::string(certName) + "' is the key text of user '" + user.id + "'";
+        }
+        if (!keyText.empty() && LogonEqualNoCase(text, keyText)) {
+            return "user '" + user.id + "' already has the key text '" + text + "'";
+        }
+    }
+    for (const auto& cert : certs) {
+        const Lumo_PubCert& r = cert.record;
+        if (!keyText.empty() && (LogonEqualNoCase(r.name, keyText) ||
+                                 (r.userNumber == 0 && LogonEqualNoCase(KeyTextOf(r.subjectName, r.email), keyText)))) {
+            return "the installed certificate '" + r.name + "' already answers to the key text '" +
+                   std::string(keyText) + "'";
+        }
+    }
+    return {};
+}
+
 // ---- Administration
+
+std::string LogonStore::RegistrationClash(const std::string& userId, const std::string& name,
+                                          const std::string& email) {
+    UserRow existing;
+    CertRow cert;
+    if (FindUser(userId, existing)) return "the user ID '" + existing.id + "' is taken";
+    if (FindCert(CertificateNameOf(userId), cert)) {
+        return "a certificate named '" + cert.record.name + "' is installed; choose another user ID";
+    }
+    return KeyTextClash(KeyTextOf(name, email), CertificateNameOf(userId));
+}
 
 int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, const std::string& email,
                             const std::string& password, const std::string& deviceFolder) {
@@ -109,12 +147,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
          {logon::CheckUserId(userId), logon::CheckNameAndEmail(name, email), logon::CheckPassword(password)}) {
         if (!error.empty()) return Fail(error);
     }
-    UserRow existing;
-    CertRow clash;
-    if (FindUser(userId, existing)) return Fail("the user ID '" + existing.id + "' is taken");
-    if (FindCert(CertificateNameOf(userId), clash)) {
-        return Fail("a certificate named '" + clash.record.name + "' is installed; choose another user ID");
-    }
+    if (std::string error = RegistrationClash(userId, name, email); !error.empty()) return Fail(error);
 
     logon::PkeyPtr key = logon::GenerateRsaKey();
     logon::X509Ptr cert = key ? logon::MakeSelfSignedCert(key.get(), name, email, NewSerial()) : nullptr;
@@ -124,7 +157,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     std::string keyPem, device;
     std::unique_ptr<logon::FolderKeyDevice> keyDevice;
     if (deviceFolder.empty()) {
-        keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size());
+        keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), iterations_);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             return Fail("cannot protect the private key");
         }
@@ -132,9 +165,17 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
         std::error_code ec;
         device = fs::absolute(deviceFolder, ec).lexically_normal().string();
         if (ec || !logon::MakeOwnerOnlyFolder(device)) return Fail("cannot use the key device folder " + deviceFolder);
-        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId);
-        if (keyDevice->IsPresent()) return Fail("the key device already holds a key for '" + userId + "'");
-        if (!keyDevice->StoreKey(key.get(), password.data(), password.size())) {
+        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId, iterations_);
+        // A key file there belongs to this user ID elsewhere, or to a registration or
+        // password change that was killed; only the owner of the medium can tell which.
+        for (const std::string& file : {keyDevice->KeyPath(), keyDevice->StagedPath()}) {
+            if (fs::exists(fs::symlink_status(file, ec))) {
+                return Fail("the key device already holds a key for '" + userId + "' in " + file +
+                            "; if no logon store uses it, remove that file and try again");
+            }
+        }
+        // Staged until the store has committed the user: see IKeyDevice::StageKey.
+        if (!keyDevice->StageKey(key.get(), password.data(), password.size())) {
             return Fail("cannot write the key to the key device " + device);
         }
     }
@@ -147,6 +188,8 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     bool ok = false;
     {
         logon::Transaction tx(db_);
+        // Checked again inside the transaction: another process may have registered since.
+        std::string clash = tx.Ok() ? RegistrationClash(userId, name, email) : std::string();
         logon::Statement addUser(db_,
                                  "INSERT INTO users (user_id, name, email, type, verifier, private_key, device) "
                                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
@@ -155,7 +198,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
         addUser.Bind(5, logon::EncodeVerifier(verifier));
         keyDevice ? addUser.BindNull(6) : addUser.Bind(6, keyPem);
         keyDevice ? addUser.Bind(7, device) : addUser.BindNull(7);
-        if (tx.Ok() && addUser.Run()) {
+        if (tx.Ok() && clash.empty() && addUser.Run()) {
             record.userNumber = static_cast<int32_t>(sqlite3_last_insert_rowid(db_.Handle()));
             logon::Statement addCert(db_,
                                      "INSERT INTO certs (name, user_number, subject, email, der, confirmed) "
@@ -164,13 +207,16 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
             addCert.Bind(3, name).Bind(4, email).Bind(5, record.der).Bind(6, logon::CertFingerprint(record.der));
             ok = addCert.Run() && tx.Commit();
         }
-        if (!ok) Fail("cannot register the user: " + db_.Error());
+        if (!ok) Fail(clash.empty() ? "cannot register the user: " + db_.Error() : clash);
     }
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
     if (!ok) {
-        if (keyDevice) keyDevice->EraseKey();
+        if (keyDevice) keyDevice->DropStagedKey();
         return 0;
     }
+    // Should the rename fail, the staged key still opens, and the next password change
+    // moves it into place (IKeyDevice::SettleStagedKey).
+    if (keyDevice) keyDevice->CommitStagedKey();
     WriteCertFile(record);  // a failure here heals when the file is next asked for
     return record.userNumber;
 }
@@ -209,33 +255,43 @@ bool LogonStore::ChangePassword(const std::string& userId, const std::string& ol
     if (!PasswordOk(user, oldPassword.data(), static_cast<int>(oldPassword.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
-    logon::FolderKeyDevice device(user.device, user.id);
-    if (user.type == kLogonKeyDevice && !device.IsPresent())
-        return Fail("the key device of '" + user.id + "' is not present");
+    logon::FolderKeyDevice device(user.device, user.id, iterations_);
+    bool onDevice = user.type == kLogonKeyDevice;
+    if (onDevice && !device.IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
     logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
     if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), iterations_);
+    if (verifier.hash.empty()) return Fail("cannot make the password verifier");
     std::string keyPem;
-    if (user.type == kLogonSoftwareKey) {
-        keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size());
+    if (!onDevice) {
+        keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), iterations_);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
+            OPENSSL_cleanse(keyPem.data(), keyPem.size());
             return Fail("cannot protect the private key");
         }
     }
     logon::Transaction tx(db_);
     logon::Statement update(db_, "UPDATE users SET verifier = ?1, private_key = ?2 WHERE number = ?3");
     update.Bind(1, logon::EncodeVerifier(verifier)).Bind(3, static_cast<int64_t>(user.number));
-    user.type == kLogonSoftwareKey ? update.Bind(2, keyPem) : update.BindNull(2);
-    bool ok = tx.Ok() && !verifier.hash.empty() && update.Run();
-    // A device key under the new password is staged before the commit and made current
-    // after it; the device opens either until then (see IKeyDevice::StageKey).
-    bool onDevice = user.type == kLogonKeyDevice;
-    if (ok && onDevice) ok = device.StageKey(key.get(), newPassword.data(), newPassword.size());
-    ok = ok && tx.Commit();
+    onDevice ? update.BindNull(2) : update.Bind(2, keyPem);
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
-    if (!ok) return Fail("cannot change the password: " + db_.Error());
+    if (!tx.Ok() || !update.Run()) return Fail("cannot change the password: " + db_.Error());
+    // A device key under the new password is staged before the commit and made current
+    // after it; the device opens either until then (see IKeyDevice::StageKey). A change
+    // left unfinished earlier is settled first, so that staging never replaces the only
+    // key that opens with the password the store holds.
+    if (onDevice && (!device.SettleStagedKey(oldPassword.data(), oldPassword.size()) ||
+                     !device.StageKey(key.get(), newPassword.data(), newPassword.size()))) {
+        return Fail("cannot write the key under the new password to the key device " + user.device +
+                    "; the password is unchanged");
+    }
+    // A staged key left by a failed commit is settled by the next change.
+    if (!tx.Commit()) return Fail("cannot change the password: " + db_.Error());
     if (onDevice && !device.CommitStagedKey()) return Fail("cannot finish writing the key device " + user.device);
-    if (LogonEqualNoCase(sessionUser_, user.id)) sessionPassword_ = newPassword;
+    if (LogonEqualNoCase(sessionUser_, user.id)) {
+        OPENSSL_cleanse(sessionPassword_.data(), sessionPassword_.size());
+        sessionPassword_ = newPassword;
+    }
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "logon/MemoryLogon.h"
 
+#include "logon/LogonStoreRules.h"
+
 #include <openssl/crypto.h>
 
 #include <filesystem>
@@ -41,7 +43,8 @@ int32_t MemoryLogon::AddUser(const std::string& userId, const std::string& name,
                              const std::string& email, const std::string& password, int type) {
     if (userId.empty() || userId.size() >= kLogonCertNameCap || FindUser(userId) ||
         FindCert(CertificateNameOf(userId)) || password.size() >= kLogonPasswordCap ||
-        KeyTextOf(name, email).size() >= kLogonKeyTextCap) {
+        KeyTextOf(name, email).size() >= kLogonKeyTextCap ||
+        KeyTextTaken(KeyTextOf(name, email), CertificateNameOf(userId))) {
         return 0;
     }
     logon::PkeyPtr key = logon::GenerateRsaKey();
@@ -53,7 +56,7 @@ int32_t MemoryLogon::AddUser(const std::string& userId, const std::string& name,
     user.number = static_cast<int32_t>(users_.size()) + 1;
     user.type = type == kLogonKeyDevice ? kLogonKeyDevice : kLogonSoftwareKey;
     user.verifier = logon::MakePasswordVerifier(password.data(), password.size(), iterations_);
-    user.keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size());
+    user.keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), iterations_);
     logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), name, email, user.number);
     if (!cert || user.keyPem.empty() || user.verifier.hash.empty()) return 0;
     if (user.type == kLogonKeyDevice) user.deviceKey = std::move(key);
@@ -71,6 +74,7 @@ int MemoryLogon::LogOn(const std::string& userId, const std::string& password) {
     const User* user = FindUser(userId);
     if (!user || !PasswordOk(*user, password.data(), static_cast<int>(password.size()))) return 0;
     session_ = user->id;
+    OPENSSL_cleanse(sessionPassword_.data(), sessionPassword_.size());
     sessionPassword_ = password;
     return 1;
 }
@@ -103,6 +107,9 @@ void MemoryLogon::GrantShare(const std::string& path, uint8_t type, int32_t id) 
 int MemoryLogon::InstallCert(const std::string& name, X509* cert, bool confirm) {
     std::vector<unsigned char> der = logon::CertToDer(cert);
     if (name.empty() || name.size() >= kLogonCertNameCap || der.empty()) return 0;
+    // A user ID names that user's own certificate (replaced here, as tests need); another
+    // user's key text must not become the name of someone else's certificate.
+    if (!FindUser(name) && KeyTextTaken({}, name)) return 0;
     Cert& entry = certs_[Fold(name)];
     if (entry.record.name.empty()) {
         entry.record.name = name;
@@ -164,10 +171,11 @@ const MemoryLogon::Cert* MemoryLogon::FindCert(std::string_view name) const {
     return it == certs_.end() ? nullptr : &it->second;
 }
 
-// A certificate named by its name, its key text, or any text naming its user.
+// A certificate named by any text naming a registered user, else by its name, else by its
+// key text: users come first, as in the logon store.
 const MemoryLogon::Cert* MemoryLogon::ResolveCert(std::string_view text) const {
-    if (const Cert* cert = FindCert(text)) return cert;
     if (const User* user = ResolveUser(text)) return FindCert(CertificateNameOf(user->id));
+    if (const Cert* cert = FindCert(text)) return cert;
     std::string trimmed = LogonTrim(text);
     for (const auto& [folded, cert] : certs_) {
         if (LogonEqualNoCase(KeyTextOf(cert.record.subjectName, cert.record.email), trimmed)) {
@@ -175,6 +183,28 @@ const MemoryLogon::Cert* MemoryLogon::ResolveCert(std::string_view text) const {
         }
     }
     return nullptr;
+}
+
+// The logon store's rule (LogonStore::KeyTextClash): a new user's key text must not be
+// another user's key text nor answer for an installed certificate, and a new certificate
+// name must not be a user's key text.
+bool MemoryLogon::KeyTextTaken(std::string_view keyText, std::string_view certName) const {
+    for (const auto& user : users_) {
+        std::string text = KeyTextOf(user.name, user.email);
+        if ((!certName.empty() && LogonEqualNoCase(text, certName)) ||
+            (!keyText.empty() && LogonEqualNoCase(text, keyText))) {
+            return true;
+        }
+    }
+    if (keyText.empty()) return false;
+    for (const auto& [folded, cert] : certs_) {
+        const Lumo_PubCert& r = cert.record;
+        if (LogonEqualNoCase(r.name, keyText) ||
+            (r.userNumber == 0 && LogonEqualNoCase(KeyTextOf(r.subjectName, r.email), keyText))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool MemoryLogon::PasswordOk(const User& user, const char* password, int length) const {
@@ -294,11 +324,13 @@ int MemoryLogon::GetSignerType(const std::string& signerId, int /*kind*/) {
     return user ? user->type : kLogonSoftwareKey;
 }
 
+// The device signs for the logged-on user only: it was unlocked with that user's password.
 int MemoryLogon::DeviceSign(const std::string& userId, const unsigned char* digest,
                             int digestLength, unsigned char* signature, int* signatureLength) {
-    const User* user = FindUser(userId);
-    if (!user || !user->deviceKey || !devicePresent_ || signature == nullptr ||
-        signatureLength == nullptr || digestLength != static_cast<int>(kLogonDigestLength)) {
+    const User* user = session_.empty() ? nullptr : FindUser(session_);
+    if (!user || !LogonEqualNoCase(user->id, LogonTrim(userId)) || !user->deviceKey || !devicePresent_ ||
+        digest == nullptr || signature == nullptr || signatureLength == nullptr ||
+        digestLength != static_cast<int>(kLogonDigestLength)) {
         return 0;
     }
     int n = logon::SignSha1Digest(user->deviceKey.get(), digest, kLogonDigestLength, signature,
@@ -385,11 +417,7 @@ int MemoryLogon::ReadCertFile(const std::string& path, LogonCertFileRecord& out)
 
 int MemoryLogon::IsMailAddressUsable(const std::string& email) {
     std::string trimmed = LogonTrim(email);
-    size_t at = trimmed.find('@');
-    bool wellFormed = at != std::string::npos && at > 0 && at + 1 < trimmed.size() &&
-                      trimmed.find('@', at + 1) == std::string::npos &&
-                      trimmed.find_first_of(" \t<>;") == std::string::npos;
-    return wellFormed && refusedMail_.count(trimmed) == 0 ? 1 : 0;
+    return logon::MailAddressWellFormed(trimmed) && refusedMail_.count(trimmed) == 0 ? 1 : 0;
 }
 
 int MemoryLogon::GetSignerName(const std::string& userId, std::string& out) {

@@ -25,7 +25,8 @@ public:
     // ---- Setting up (tests)
     // A new user with a fresh key pair and a self-signed certificate (name, e-mail),
     // installed and confirmed under the user's certificate name. type 0 software key,
-    // 1 key device. The user number (> 0), or 0 when the ID is taken or a text too long.
+    // 1 key device. The user number (> 0), or 0 when the ID or the key text is taken (as
+    // the logon store refuses them) or a text too long.
     int32_t AddUser(const std::string& userId, const std::string& name, const std::string& email,
                     const std::string& password, int type = kLogonSoftwareKey);
     void SetOption(const std::string& section, const std::string& key, const std::string& value);
@@ -33,7 +34,9 @@ public:
     void LogOff();
     int32_t AddGroup(const std::string& name, const std::vector<int32_t>& members);
     void GrantShare(const std::string& path, uint8_t type, int32_t id);
-    // Installs (or replaces) a certificate under name; confirm records it as checked.
+    // Installs (or replaces) a certificate under name; confirm records it as checked. A
+    // user ID as name replaces that user's own certificate; another user's key text as name
+    // is refused (0).
     int InstallCert(const std::string& name, X509* cert, bool confirm = true);
     int ConfirmCert(const std::string& name);
     void SetDevicePresent(bool present) { devicePresent_ = present; }
@@ -139,6 +142,7 @@ private:
     const User* ResolveUser(std::string_view text) const;
     const Cert* FindCert(std::string_view name) const;
     const Cert* ResolveCert(std::string_view text) const;
+    bool KeyTextTaken(std::string_view keyText, std::string_view certName) const;
     bool PasswordOk(const User& user, const char* password, int length) const;
     void FillRecords(const User& user, LogonKeyRecord& key, LogonUserRecord& rec) const;
     int Wrap(const Cert* cert, int length, const unsigned char* in, unsigned char* out) const;

@@ -211,7 +211,7 @@ TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
     WriteFile(dir_ / "cut.pem", pem.substr(0, pem.size() / 2));
     WriteFile(dir_ / "empty.pem", "");
     logon::PkeyPtr key = logon::GenerateRsaKey();
-    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1));
+    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1, kFastIterations));
     WriteFile(dir_ / "big.pem", std::string(200 * 1024, 'A'));
     for (const char* file : {"broken.pem", "cut.pem", "empty.pem", "key.pem", "big.pem", "missing.pem"}) {
         EXPECT_FALSE(store_.ImportCert(dir_ / file, "Fay", name)) << file;

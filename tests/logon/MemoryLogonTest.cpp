@@ -280,7 +280,7 @@ TEST(LogonKeysTest, PasswordVerifierSurvivesItsTextForm) {
 
 TEST(LogonKeysTest, EncryptedPrivateKeyOpensOnlyWithItsPassword) {
     logon::PkeyPtr key = logon::GenerateRsaKey();
-    std::string pem = logon::ExportPrivateKeyPem(key.get(), "pass\0word", 9);
+    std::string pem = logon::ExportPrivateKeyPem(key.get(), "pass\0word", 9, kFastIterations);
     ASSERT_NE(pem.find("ENCRYPTED PRIVATE KEY"), std::string::npos);
     EXPECT_FALSE(logon::ImportPrivateKeyPem(pem, "pass", 4));
     logon::PkeyPtr back = logon::ImportPrivateKeyPem(pem, "pass\0word", 9);

@@ -31,10 +31,22 @@ bool AskTerminal(const std::string& prompt, std::string& answer) {
         ::tcsetattr(fd, TCSAFLUSH, &quiet);
     }
     bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
-    answer.clear();
+    // Room for any password the store accepts up front; a longer answer grows by hand, so
+    // that no buffer holding part of it is ever freed unwiped.
+    WipePassword(answer);
+    answer.reserve(kLogonPasswordCap);
     char c = 0;
     ssize_t n = 0;
-    while (ok && (n = ::read(fd, &c, 1)) == 1 && c != '\n') answer += c;
+    while (ok && (n = ::read(fd, &c, 1)) == 1 && c != '\n') {
+        if (answer.size() == answer.capacity()) {
+            std::string larger;
+            larger.reserve(answer.capacity() * 2);
+            larger.append(answer);
+            WipePassword(answer);
+            answer.swap(larger);
+        }
+        answer += c;
+    }
     ok = ok && n == 1;
     if (restore) ::tcsetattr(fd, TCSAFLUSH, &saved);
     if (::write(fd, "\n", 1) != 1) ok = false;

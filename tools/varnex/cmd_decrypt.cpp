@@ -47,7 +47,9 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     int failed = 0;
     for (const std::string& package : parsed.Positionals()) {
         std::string path = fs::absolute(package).lexically_normal().string();
-        if (engine.SymmtryDecryptFiles(path.c_str(), nullptr, direct, 0) != 1) ++failed;
+        int result = engine.SymmtryDecryptFiles(path.c_str(), nullptr, direct, 0);
+        if (result == -1) return kExitStopped;  // stopped: the rest of the batch is left alone
+        if (result != 1) ++failed;
     }
     return failed == 0 ? kExitOk : kExitFailed;
 }
