@@ -27,7 +27,7 @@ constexpr size_t kBlock = 307200;
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 long PeakRssKiB() {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -100,7 +100,7 @@ Timing PackAndRestore(const fs::path& work, const fs::path& source, int cipher) 
 void BenchPack() {
     fs::path work = fs::temp_directory_path() / ("varnex-bench-" + std::to_string(::getpid()));
     fs::create_directories(work / "src");
-    const size_t kLarge = size_t {256} << 20, kSmall = size_t {16} << 20;
+    const size_t kLarge = size_t{256} << 20, kSmall = size_t{16} << 20;
 
     MakeFile(work / "src/small.bin", kSmall, 1);
     PackAndRestore(work, work / "src/small.bin", 46);
@@ -128,8 +128,8 @@ void BenchPack() {
         double treePack = treeBytes / tree.pack / 1e6, treeRestore = treeBytes / tree.restore / 1e6;
         PrintRatio("    2,000-file tree, pack", treePack, bound);
         PrintRatio("    2,000-file tree, restore", treeRestore, bound);
-        std::printf("    tree time per byte / large file time per byte: pack %.2f, restore %.2f\n",
-                    packMbps / treePack, restoreMbps / treeRestore);
+        std::printf("    tree time per byte / large file time per byte: pack %.2f, restore %.2f\n", packMbps / treePack,
+                    restoreMbps / treeRestore);
     }
     std::printf("  peak RSS after 256 MiB packages:  %ld KiB\n", PeakRssKiB());
     fs::remove_all(work);

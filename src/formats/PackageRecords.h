@@ -20,7 +20,6 @@ constexpr int32_t kRecordDirectory = 10;
 constexpr int32_t kRecordFile = 9;
 constexpr int32_t kRecordEnd = 4;
 
-
 constexpr size_t kTimeTextSize = 14;
 // Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.
 constexpr size_t kRecordNameCap = 260;

@@ -12,7 +12,9 @@ constexpr size_t kInlineField = 512;
 
 }  // namespace
 
-ProtectedWriter::ProtectedWriter(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) { m_engine.CRC_Init(); }
+ProtectedWriter::ProtectedWriter(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) {
+    m_engine.CRC_Init();
+}
 
 bool ProtectedWriter::Field(const void* data, size_t n) {
     if (!m_ok) return false;
@@ -37,7 +39,9 @@ bool ProtectedWriter::Finish() {
     return m_ok;
 }
 
-ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) { m_engine.CRC_Init(); }
+ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) {
+    m_engine.CRC_Init();
+}
 
 bool ProtectedReader::Field(void* out, size_t n) {
     if (!m_ok) return false;

@@ -12,8 +12,10 @@ public:
         if (!m_open) return;
         unsigned char rest[64];
         int length = 0;
-        if (m_direction == kEncrypt) m_engine.Evp_EncryptFinalEx(rest, &length);
-        else m_engine.Evp_DecryptFinal(rest, &length);
+        if (m_direction == kEncrypt)
+            m_engine.Evp_EncryptFinalEx(rest, &length);
+        else
+            m_engine.Evp_DecryptFinal(rest, &length);
     }
     OpenCipher(const OpenCipher&) = delete;
     OpenCipher& operator=(const OpenCipher&) = delete;

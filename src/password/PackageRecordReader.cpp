@@ -7,21 +7,24 @@
 
 namespace {
 
-
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.
 bool ReadName(ProtectedReader& reader, int32_t length, std::string& out) {
     switch (reader.String(length, kRecordNameCap, out)) {
-    case ProtectedReader::Text::kOk: return true;
-    case ProtectedReader::Text::kTooLong: AfxMessageBox(kStructureError); return false;
-    default: return false;
+        case ProtectedReader::Text::kOk:
+            return true;
+        case ProtectedReader::Text::kTooLong:
+            AfxMessageBox(kStructureError);
+            return false;
+        default:
+            return false;
     }
 }
 
 }  // namespace
 
 bool PackageRecordReader::Next(PackageRecord& record) {
-    record = PackageRecord {};
+    record = PackageRecord{};
     ProtectedReader reader(m_engine, m_package);
     if (!reader.I32(record.type) || !reader.I32(record.second)) return false;
     if (record.type & kRecordBitDirectory) return ReadDirectory(reader, record);

@@ -1,6 +1,7 @@
 #include "password/PasswordPackager.h"
 
 #include <openssl/crypto.h>
+
 #include <cstring>
 #include <filesystem>
 
@@ -16,8 +17,8 @@ namespace {
 
 // Key material of one pack, wiped when the pack ends.
 struct PackKeys {
-    Sysmetry_Decrypt_Info info {};
-    Encrypt_Data data {};
+    Sysmetry_Decrypt_Info info{};
+    Encrypt_Data data{};
     ~PackKeys() {
         OPENSSL_cleanse(&info, sizeof info);
         OPENSSL_cleanse(&data, sizeof data);
@@ -29,7 +30,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
     engine.ChooseIdentifiers(&cipher, &digest);
     if (request.cipherId != 0) cipher = request.cipherId;
 
-    EncryptFlag head {};
+    EncryptFlag head{};
     std::memcpy(head.magic, "KF", 2);
     engine.GetEncryptVer(head.version);
     head.kind = kKindPassword;

@@ -16,7 +16,7 @@ struct PasswordPackRequest {
     std::vector<std::string> paths;  // files and folders, absolute
     std::string baseFolder;          // absolute; every path lies under it
     std::string password;
-    int cipherId = 0;                // 0: the engine's choice for new files
+    int cipherId = 0;  // 0: the engine's choice for new files
     HWND notifyWindow = nullptr;
 };
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "shell/ProgressDialog.h"
 #include "shell/MessagePump.h"
+#include "shell/ProgressDialog.h"
 
 ProgressReport::ProgressReport(const std::string& title, const std::string& text, HWND notify, bool silent)
     : m_notify(notify), m_silent(silent) {
@@ -23,7 +23,7 @@ ProgressReport::~ProgressReport() {
 
 void ProgressReport::Report(int done, int total, const std::string& path) {
     if (m_silent) return;
-    ProgressPayload payload {};
+    ProgressPayload payload{};
     payload.percent = total > 0 ? static_cast<int32_t>(static_cast<double>(done) * 100.0 / total) : 0;
     std::snprintf(payload.path, sizeof payload.path, "%s", path.c_str());
     SendMessageTo(m_window.get(), WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&payload));

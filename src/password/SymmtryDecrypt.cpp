@@ -3,19 +3,16 @@
 
 #include <openssl/crypto.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <vector>
 
 #include "engine/Crc16.h"
+#include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "formats/ProtectedFields.h"
 #include "logon/ILogon.h"
-#include "engine/Identifiers.h"
 #include "password/OpenCipher.h"
 #include "password/PackagePaths.h"
 #include "password/PackageRecordReader.h"
@@ -31,7 +28,6 @@
 #include "shell/ReplaceDialog.h"
 
 namespace {
-
 
 bool MakeFolders(const std::string& folder) {
     std::error_code ec;
@@ -82,7 +78,8 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
             AfxMessageBox(kStructureError);
             return -1;
         }
-        if (!SerialEncryptKey(reinterpret_cast<char*>(key), keyLength, reinterpret_cast<char*>(value.data()))) return -1;
+        if (!SerialEncryptKey(reinterpret_cast<char*>(key), keyLength, reinterpret_cast<char*>(value.data())))
+            return -1;
         valueLength = keyLength;
     } else {
         int keyLength = CipherKeyLength(head.cipherId);
@@ -127,7 +124,8 @@ int CKorvane::PrepareOutputFolder(const std::string& packageFolder, int direct, 
     }
     base = WithSeparator(base);
     if (!IsExistingFolder(base)) {
-        if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) !=
+            IDYES)
             return 0;
         if (!MakeFolders(base)) {
             AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
@@ -140,8 +138,8 @@ int CKorvane::PrepareOutputFolder(const std::string& packageFolder, int direct, 
 namespace {
 
 bool ContinueAfterCreateFailure(const CFileException& error) {
-    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.ErrorText().c_str()), MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.ErrorText().c_str()),
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 // The logon library's output-folder query: when it answers non-zero for the folder, its

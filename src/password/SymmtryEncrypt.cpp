@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <cstring>
-#include <vector>
 
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
@@ -28,9 +27,9 @@ const char kTooLarge[] = "加密文件包太大(已超过1.5GB)，Ferrow停止�
 bool CKorvane::OpenSourceWithRetry(CFile& source, const std::string& path) {
     for (;;) {
         if (source.Open(path, CFile::modeRead | CFile::shareDenyNone)) return true;
-        int answer = AfxMessageBox(
-            Format("不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", path.c_str()),
-            MB_RETRYCANCEL | MB_ICONEXCLAMATION);
+        int answer =
+            AfxMessageBox(Format("不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", path.c_str()),
+                          MB_RETRYCANCEL | MB_ICONEXCLAMATION);
         if (answer != IDRETRY) return false;
         DoEvents();
     }
@@ -45,7 +44,7 @@ int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset,
     uint64_t start = package->GetPosition();
     uint64_t size = source.GetLength();
     // Offsets and lengths are 32-bit: a content that would end beyond them cannot be stored.
-    if (start > static_cast<uint64_t>(kMaxContentStart) || size >= (uint64_t {1} << 32) ||
+    if (start > static_cast<uint64_t>(kMaxContentStart) || size >= (uint64_t{1} << 32) ||
         start + size > static_cast<uint64_t>(INT32_MAX)) {
         AfxMessageBox(kTooLarge);
         return 0;

@@ -2,8 +2,8 @@
 // file outside the output folder, never a change to the sources.
 
 #include "PasswordPackageFixture.h"
-#include "formats/ProtectedFields.h"
 #include "formats/PackageRecords.h"
+#include "formats/ProtectedFields.h"
 
 namespace fs = std::filesystem;
 
@@ -58,9 +58,7 @@ protected:
     }
 
     // Rewrites the first directory record's name (same length) in a copy of the package.
-    std::string WithDirectoryName(const std::string& name) {
-        return WithRecordName(kRecordDirectory, name);
-    }
+    std::string WithDirectoryName(const std::string& name) { return WithRecordName(kRecordDirectory, name); }
     std::string WithRecordName(int32_t wantedType, const std::string& name) {
         WriteFile(dir / "edit.pkg", good);
         CFile f(dir / "edit.pkg", CFile::modeReadWrite);

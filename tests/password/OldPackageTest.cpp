@@ -38,7 +38,8 @@ void WriteOldPackage(CKorvane& e, const std::string& path, const std::string& ba
                         reinterpret_cast<const unsigned char*>(content.data()), static_cast<int>(content.size()));
     unsigned char tail[16];
     e.Evp_EncryptFinalEx(tail, &produced);
-    uint16_t crc = Crc16Final(Crc16Update(0xFFFF, reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size()));
+    uint16_t crc =
+        Crc16Final(Crc16Update(0xFFFF, reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size()));
     ProtectedWriter file(e, &f);
     ASSERT_TRUE(file.I32(9) && file.I32(offset) && file.I32(static_cast<int32_t>(name.size())) &&
                 file.Field(name.data(), name.size()) && file.I32(static_cast<int32_t>(cipher.size())) &&
@@ -55,7 +56,7 @@ TEST_F(PasswordPackageTest, VersionTenPackageRestoresWithItsOldKeyCheck) {
     std::string content = RandomBytes(1000, 11);
     WriteOldPackage(writer, dir / "old.pkg", dir.Path(), "old.bin", content, "secret1");
     EXPECT_EQ(RestoreWith(engine, "old.pkg", "wrong12"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"对不起，密码错!"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起，密码错!"});
     CKorvane again;
     ASSERT_EQ(RestoreWith(again, "old.pkg", "secret1"), 1) << ::testing::PrintToString(host.MessageTexts());
     EXPECT_EQ(ReadFile(dir / "out/old.bin"), content);

@@ -15,8 +15,8 @@
 class PasswordPackageTest : public HostTest {
 protected:
     // Packs `paths` (relative to dir) with `base` (relative to dir) into dir/name.
-    int Pack(const std::vector<std::string>& paths, const std::string& name = "p.pkg", const std::string& password = "secret1",
-             int cipher = 0, const std::string& base = "src") {
+    int Pack(const std::vector<std::string>& paths, const std::string& name = "p.pkg",
+             const std::string& password = "secret1", int cipher = 0, const std::string& base = "src") {
         CKorvane engine;
         PasswordPackRequest request;
         request.packagePath = dir / name;
@@ -47,6 +47,6 @@ protected:
         return (st.st_mode & S_IWUSR) == 0;
     }
     MemoryLogon logon;
-    ScopedLogonLibrary installedLogon {&logon};
+    ScopedLogonLibrary installedLogon{&logon};
     CKorvane engine;
 };

@@ -8,7 +8,9 @@ namespace fs = std::filesystem;
 namespace {
 
 void SetModified(const std::string& path, time_t when) {
-    struct utimbuf times {when, when};
+    struct utimbuf times {
+        when, when
+    };
     ::utime(path.c_str(), &times);
 }
 
@@ -44,7 +46,8 @@ TEST_F(PasswordPackageTest, TreeRoundTripsByteForByteWithTimesAndReadOnlyBit) {
     EXPECT_FALSE(fs::exists(dir / "out/tree/sub/dirinfo"));
     EXPECT_TRUE(host.Messages().empty());
     // The decrypted-files list names every restored file.
-    std::string list(reinterpret_cast<const char*>(engine.m_decryptedFiles.Data()), engine.m_decryptedFiles.GetLength());
+    std::string list(reinterpret_cast<const char*>(engine.m_decryptedFiles.Data()),
+                     engine.m_decryptedFiles.GetLength());
     EXPECT_NE(list.find("big.bin|"), std::string::npos);
 }
 
@@ -86,7 +89,7 @@ TEST_F(PasswordPackageTest, PackageNeverPacksItself) {
 TEST_F(PasswordPackageTest, FilesBeyondThe32BitFormatAreRefusedBeforeWriting) {
     fs::create_directories(dir / "src");
     WriteFile(dir / "p.pkg", "older package");
-    for (uint64_t size : {uint64_t {1} << 32, uint64_t {2147483400}}) {
+    for (uint64_t size : {uint64_t{1} << 32, uint64_t{2147483400}}) {
         {
             CFile sparse(dir / "src/huge", CFile::modeCreate | CFile::modeWrite);
             sparse.SetLength(size);
@@ -125,7 +128,7 @@ TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
     engine.m_presetOutFolder = longOut;
     host.AddAnswer("password", "secret1");
     EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "p.pkg").c_str(), nullptr, 0, 0), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"文件结构错."});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
     EXPECT_TRUE(fs::is_empty(longOut));
 
     host.Clear();
@@ -133,7 +136,7 @@ TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
     fs::create_directories(dir / deeper);
     WriteFile(dir / deeper + "/g.txt", "deeper");
     EXPECT_EQ(Pack({deep}, "q.pkg"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string> {"搜索文件出错"});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错"});
 }
 
 // Replacing a link replaces the link; the file it points to keeps its content and mode.

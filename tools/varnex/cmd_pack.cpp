@@ -51,9 +51,11 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
         request.paths.push_back(path.string());
     }
     std::string base = parsed.Value("--base");
-    request.baseFolder = base.empty() ? CommonBaseFolder(request.paths) : fs::absolute(base).lexically_normal().string();
+    request.baseFolder =
+        base.empty() ? CommonBaseFolder(request.paths) : fs::absolute(base).lexically_normal().string();
     for (const std::string& p : request.paths)
-        if (!Under(p, request.baseFolder)) return UsageError(self, p + " is not inside the base folder " + request.baseFolder);
+        if (!Under(p, request.baseFolder))
+            return UsageError(self, p + " is not inside the base folder " + request.baseFolder);
     if (request.baseFolder.size() >= kMaxPath - 1) return UsageError(self, "the base folder path is too long");
 
     if (std::string c = parsed.Value("--cipher"); !c.empty()) {

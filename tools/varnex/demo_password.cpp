@@ -14,9 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Write(const fs::path& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
+void Write(const fs::path& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
 
 bool PackAndRestore(DemoContext& demo) {
     fs::path src = fs::path(demo.folder) / "sample";
@@ -54,7 +52,8 @@ bool PackAndRestore(DemoContext& demo) {
     struct stat st {};
     ::stat((out / "sample/readme.txt").c_str(), &st);
     std::printf("  restored into %s: contents %s, empty folder %s, readme.txt %s\n", out.c_str(),
-                same ? "identical" : "DIFFERENT", fs::is_directory(out / "sample/reports/empty") ? "recreated" : "missing",
+                same ? "identical" : "DIFFERENT",
+                fs::is_directory(out / "sample/reports/empty") ? "recreated" : "missing",
                 (st.st_mode & S_IWUSR) ? "writable (WRONG)" : "read-only");
     return same && !(st.st_mode & S_IWUSR);
 }
