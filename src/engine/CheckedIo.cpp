@@ -83,6 +83,17 @@ void CKorvane::ShowReadError(const CFileException& error) {
     AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);
 }
 
+int CKorvane::OpenForReading(const char* path, CFile& file, int showErrors) {
+    CFileException error;
+    if (path != nullptr && file.Open(path, CFile::modeRead | CFile::shareDenyNone, &error)) return 1;
+    if (showErrors) {
+        char text[141];
+        error.GetErrorMessage(text, sizeof text);
+        AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
+    }
+    return 0;
+}
+
 unsigned char* CKorvane::BlockIn() {
     if (!m_blockIn) m_blockIn = std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize);
     return m_blockIn.get();

@@ -60,6 +60,9 @@ public:
     // The reading message for a file error met outside the checked calls (a length or
     // position query), with the system's text.
     static void ShowReadError(const CFileException& error);
+    // Opens a secured file for reading, sharing all access. On failure shows (when asked) the
+    // opening message with the system's text and returns 0.
+    static int OpenForReading(const char* path, CFile& file, int showErrors);
 
     // ---- Cipher frame, cards, keys, field and name cipher --------------------------------
     // Bulk cipher. Ids: 45 DES, 46 IDEA, 62 two-key triple DES (software, 64-bit OFB), 120 PCI

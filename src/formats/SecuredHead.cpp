@@ -97,16 +97,7 @@ int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* 
 
 int CKorvane::GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors) {
     CFile file;
-    CFileException error;
-    if (path == nullptr || head == nullptr) return 0;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone, &error)) {
-        if (showErrors) {
-            char text[141];
-            error.GetErrorMessage(text, sizeof text);
-            AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
-        }
-        return 0;
-    }
+    if (path == nullptr || head == nullptr || !OpenForReading(path, file, showErrors)) return 0;
     int ok = ReadEncryptedFileHead(&file, head, showErrors ? "CRC校验错,文件已损坏, 不能解密-123" : nullptr);
     file.Abort();
     return ok;

@@ -260,13 +260,7 @@ int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, in
     std::string packageFolder = FolderPart(packagePath);
     if (packageFolder.empty()) packageFolder = "./";
     CFile package;
-    CFileException openError;
-    if (!package.Open(packagePath, CFile::modeRead | CFile::shareDenyNone, &openError)) {
-        char text[141];
-        openError.GetErrorMessage(text, sizeof text);
-        AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
-        return 0;
-    }
+    if (!OpenForReading(packagePath, package, 1)) return 0;
     try {
         return DecryptOpenPackage(package, packageFolder, notifyWindow, direct, silent);
     } catch (const CFileException& e) {

@@ -1,5 +1,6 @@
 #include "shell/VerifyDialog.h"
 
+#include "engine/Korvane.h"
 #include "envelope/FileStatus.h"
 #include "platform/CFile.h"
 #include "platform/MessageBox.h"
@@ -31,14 +32,8 @@ CDlgVerify::CDlgVerify(const VerifyRecord& record, int verdict) {
     m_text += Format("文件大小: %u字节%s%s", static_cast<unsigned>(record.size), kBreak, kBreak);
 
     CFile file;
-    CFileException error;
     FileStatusInfo now;
-    if (!file.Open(record.filePath, CFile::modeRead | CFile::shareDenyNone, &error)) {
-        char reason[141];
-        error.GetErrorMessage(reason, sizeof reason);
-        AfxMessageBox(Format("打开文件失败.\n%s", reason), MB_ICONSTOP);
-        return;
-    }
+    if (!CKorvane::OpenForReading(record.filePath.c_str(), file, 1)) return;
     if (!ReadFileStatus(record.filePath, now)) return;
     m_text += Format("当前文件状态:%s", kBreak);
     m_text += StatusTimeLine("修改时间: %s年%s月%s日 %s:%s:%s %s", now.modifyTime, kBreak);
