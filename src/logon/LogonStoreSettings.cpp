@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "logon/LogonStore.h"
+#include "platform/FileSystem.h"
 
 extern char** environ;
 
@@ -64,32 +65,12 @@ bool LogonStore::SetOptions(const std::string& section,
 
 // ---- Paths
 
-int LogonStore::FileExists(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) ? 1 : 0;
-}
+int LogonStore::FileExists(const std::string& path) { return IsExistingFile(path) ? 1 : 0; }
 
-int LogonStore::FolderExists(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec) ? 1 : 0;
-}
-
-int LogonStore::MakeFolder(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
-    return fs::is_directory(path, ec) ? 1 : 0;
-}
-
-int LogonStore::RemoveFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) && fs::remove(path, ec) ? 1 : 0;
-}
-
-uint32_t LogonStore::GetFileSize(const std::string& path) {
-    std::error_code ec;
-    auto size = fs::file_size(path, ec);
-    return ec ? 0 : static_cast<uint32_t>(size);
-}
+int LogonStore::FolderExists(const std::string& path) { return IsExistingFolder(path) ? 1 : 0; }
+int LogonStore::MakeFolder(const std::string& path) { return MakeFolders(path) ? 1 : 0; }
+int LogonStore::RemoveFile(const std::string& path) { return RemoveRegularFile(path) ? 1 : 0; }
+uint32_t LogonStore::GetFileSize(const std::string& path) { return FileSize32(path); }
 
 void LogonStore::SplitName(const std::string& path, std::string& out) { out = LogonSplitName(path); }
 void LogonStore::SplitFolder(const std::string& path, std::string& out) { out = LogonSplitFolder(path); }

@@ -1,12 +1,13 @@
 #include "logon/MemoryLogon.h"
 
-#include "logon/LogonStoreRules.h"
-
 #include <openssl/crypto.h>
 
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "logon/LogonStoreRules.h"
+#include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -22,9 +23,7 @@ std::string Fold(std::string_view text) {
     return out;
 }
 
-std::string OptionKey(const std::string& section, const std::string& key) {
-    return Fold(section) + '\n' + Fold(key);
-}
+std::string OptionKey(const std::string& section, const std::string& key) { return Fold(section) + '\n' + Fold(key); }
 
 // Share paths compare without regard to case and to one trailing separator.
 std::string ShareKey(std::string_view path) {
@@ -39,8 +38,8 @@ MemoryLogon::MemoryLogon(uint32_t passwordIterations) : iterations_(passwordIter
 
 // ---- Setting up
 
-int32_t MemoryLogon::AddUser(const std::string& userId, const std::string& name,
-                             const std::string& email, const std::string& password, int type) {
+int32_t MemoryLogon::AddUser(const std::string& userId, const std::string& name, const std::string& email,
+                             const std::string& password, int type) {
     if (userId.empty() || userId.size() >= kLogonCertNameCap || FindUser(userId) ||
         FindCert(CertificateNameOf(userId)) || password.size() >= kLogonPasswordCap ||
         KeyTextOf(name, email).size() >= kLogonKeyTextCap ||
@@ -65,8 +64,7 @@ int32_t MemoryLogon::AddUser(const std::string& userId, const std::string& name,
     return users_.back().number;
 }
 
-void MemoryLogon::SetOption(const std::string& section, const std::string& key,
-                            const std::string& value) {
+void MemoryLogon::SetOption(const std::string& section, const std::string& key, const std::string& value) {
     options_[OptionKey(section, key)] = value;
 }
 
@@ -218,8 +216,7 @@ void MemoryLogon::FillRecords(const User& user, LogonKeyRecord& key, LogonUserRe
 
 // ---- Settings and paths
 
-std::string MemoryLogon::GetOption(const std::string& section, const std::string& key,
-                                   const std::string& dflt) {
+std::string MemoryLogon::GetOption(const std::string& section, const std::string& key, const std::string& dflt) {
     auto it = options_.find(OptionKey(section, key));
     return it == options_.end() ? dflt : it->second;
 }
@@ -229,36 +226,16 @@ int MemoryLogon::FileExists(const std::string& path) {
         std::string name = path.substr(kVirtualCertPrefix.size());
         return name.size() > 4 && FindCert(name.substr(0, name.size() - 4)) ? 1 : 0;
     }
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) ? 1 : 0;
+    return IsExistingFile(path) ? 1 : 0;
 }
 
-int MemoryLogon::FolderExists(const std::string& path) {
-    std::error_code ec;
-    return fs::is_directory(path, ec) ? 1 : 0;
-}
-
-int MemoryLogon::MakeFolder(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
-    return fs::is_directory(path, ec) ? 1 : 0;
-}
-
-int MemoryLogon::RemoveFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) && fs::remove(path, ec) ? 1 : 0;
-}
-
-uint32_t MemoryLogon::GetFileSize(const std::string& path) {
-    std::error_code ec;
-    auto size = fs::file_size(path, ec);
-    return ec ? 0 : static_cast<uint32_t>(size);
-}
+int MemoryLogon::FolderExists(const std::string& path) { return IsExistingFolder(path) ? 1 : 0; }
+int MemoryLogon::MakeFolder(const std::string& path) { return MakeFolders(path) ? 1 : 0; }
+int MemoryLogon::RemoveFile(const std::string& path) { return RemoveRegularFile(path) ? 1 : 0; }
+uint32_t MemoryLogon::GetFileSize(const std::string& path) { return FileSize32(path); }
 
 void MemoryLogon::SplitName(const std::string& path, std::string& out) { out = LogonSplitName(path); }
-void MemoryLogon::SplitFolder(const std::string& path, std::string& out) {
-    out = LogonSplitFolder(path);
-}
+void MemoryLogon::SplitFolder(const std::string& path, std::string& out) { out = LogonSplitFolder(path); }
 void MemoryLogon::SplitExt(const std::string& path, std::string& out) { out = LogonSplitExt(path); }
 
 // ---- Session
@@ -280,8 +257,7 @@ int MemoryLogon::GetLogonUser(std::string& userId, std::string& password, int& t
     return 1;
 }
 
-int MemoryLogon::CheckPassword(const std::string& userId, const char* password,
-                               int passwordLength, int /*kind*/) {
+int MemoryLogon::CheckPassword(const std::string& userId, const char* password, int passwordLength, int /*kind*/) {
     const User* user = FindUser(userId);
     return user && PasswordOk(*user, password, passwordLength) ? 1 : 0;
 }
@@ -290,8 +266,8 @@ int MemoryLogon::CheckIsaCardUser() { return isaCardState_; }
 
 // ---- Keys and signing
 
-int MemoryLogon::GetPrivateKey(EVP_PKEY** key, const std::string& userId, const char* password,
-                               int passwordLength, int& type) {
+int MemoryLogon::GetPrivateKey(EVP_PKEY** key, const std::string& userId, const char* password, int passwordLength,
+                               int& type) {
     if (key == nullptr) return kPrivateKeyUnreadable;
     *key = nullptr;
     const User* user = FindUser(userId);
@@ -299,15 +275,13 @@ int MemoryLogon::GetPrivateKey(EVP_PKEY** key, const std::string& userId, const 
     type = user->type;
     if (user->type == kLogonKeyDevice && !devicePresent_) return kPrivateKeyDeviceAbsent;
     if (!PasswordOk(*user, password, passwordLength)) return kPrivateKeyBadPassword;
-    logon::PkeyPtr opened =
-        logon::ImportPrivateKeyPem(user->keyPem, password, static_cast<size_t>(passwordLength));
+    logon::PkeyPtr opened = logon::ImportPrivateKeyPem(user->keyPem, password, static_cast<size_t>(passwordLength));
     if (!opened) return kPrivateKeyUnreadable;
     *key = opened.release();
     return kPrivateKeyOk;
 }
 
-int MemoryLogon::GetSignerCert(const std::string& signerId, int /*kind*/, EVP_PKEY** key,
-                               X509** cert) {
+int MemoryLogon::GetSignerCert(const std::string& signerId, int /*kind*/, EVP_PKEY** key, X509** cert) {
     const Cert* found = ResolveCert(signerId);
     if (!found || key == nullptr || cert == nullptr) return 0;
     logon::X509Ptr x509 = logon::CertFromDer(found->record.der);
@@ -325,24 +299,22 @@ int MemoryLogon::GetSignerType(const std::string& signerId, int /*kind*/) {
 }
 
 // The device signs for the logged-on user only: it was unlocked with that user's password.
-int MemoryLogon::DeviceSign(const std::string& userId, const unsigned char* digest,
-                            int digestLength, unsigned char* signature, int* signatureLength) {
+int MemoryLogon::DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength,
+                            unsigned char* signature, int* signatureLength) {
     const User* user = session_.empty() ? nullptr : FindUser(session_);
     if (!user || !LogonEqualNoCase(user->id, LogonTrim(userId)) || !user->deviceKey || !devicePresent_ ||
         digest == nullptr || signature == nullptr || signatureLength == nullptr ||
         digestLength != static_cast<int>(kLogonDigestLength)) {
         return 0;
     }
-    int n = logon::SignSha1Digest(user->deviceKey.get(), digest, kLogonDigestLength, signature,
-                                  kLogonSignatureCap);
+    int n = logon::SignSha1Digest(user->deviceKey.get(), digest, kLogonDigestLength, signature, kLogonSignatureCap);
     if (n <= 0) return 0;
     *signatureLength = n;
     return 1;
 }
 
-int MemoryLogon::DeviceVerify(const std::string& signerId, int /*kind*/,
-                              const unsigned char* signature, int signatureLength,
-                              const unsigned char* digest, int digestLength) {
+int MemoryLogon::DeviceVerify(const std::string& signerId, int /*kind*/, const unsigned char* signature,
+                              int signatureLength, const unsigned char* digest, int digestLength) {
     const Cert* cert = ResolveCert(signerId);
     if (!cert || signatureLength <= 0 || digestLength != static_cast<int>(kLogonDigestLength)) {
         return 0;
@@ -357,16 +329,14 @@ int MemoryLogon::DeviceVerify(const std::string& signerId, int /*kind*/,
 
 // ---- Users and certificates
 
-int MemoryLogon::GetUserRecords(LogonKeyRecord& key, LogonUserRecord& user,
-                                const std::string& userId) {
+int MemoryLogon::GetUserRecords(LogonKeyRecord& key, LogonUserRecord& user, const std::string& userId) {
     const User* found = FindUser(userId);
     if (!found) return 0;
     FillRecords(*found, key, user);
     return 1;
 }
 
-int MemoryLogon::GetUserRecordByNumber(LogonKeyRecord& key, LogonUserRecord& user,
-                                       int32_t number) {
+int MemoryLogon::GetUserRecordByNumber(LogonKeyRecord& key, LogonUserRecord& user, int32_t number) {
     const User* found = FindUser(number);
     if (!found) return 0;
     FillRecords(*found, key, user);
@@ -433,17 +403,14 @@ int MemoryLogon::GetOwnCertFile(std::string& path) {
 
 // ---- Session keys
 
-int MemoryLogon::Wrap(const Cert* cert, int length, const unsigned char* in,
-                      unsigned char* out) const {
+int MemoryLogon::Wrap(const Cert* cert, int length, const unsigned char* in, unsigned char* out) const {
     if (!cert || length <= 0 || in == nullptr || out == nullptr) return -1;
     logon::X509Ptr x509 = logon::CertFromDer(cert->record.der);
     logon::PkeyPtr pub = logon::PublicKeyOf(x509.get());
-    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out,
-                                    kLogonWrapOutCap);
+    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out, kLogonWrapOutCap);
 }
 
-int MemoryLogon::WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out,
-                                int32_t userNumber) {
+int MemoryLogon::WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out, int32_t userNumber) {
     const User* user = FindUser(userNumber);
     return Wrap(user ? FindCert(CertificateNameOf(user->id)) : nullptr, length, keyThenIv, out);
 }
@@ -453,9 +420,8 @@ int MemoryLogon::WrapSessionKey(int length, const unsigned char* keyThenIv, unsi
     return Wrap(FindCert(recipient.name), length, keyThenIv, out);
 }
 
-int MemoryLogon::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped,
-                                  unsigned char* out, const std::string& userId,
-                                  const std::string& recipientKeyText, int kind,
+int MemoryLogon::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
+                                  const std::string& userId, const std::string& recipientKeyText, int kind,
                                   const char* password, int passwordLength) {
     if (wrappedLength <= 0 || wrapped == nullptr || out == nullptr) return -1;
     if (!CheckRecipientAccess(userId, recipientKeyText, kind, password, passwordLength)) {
@@ -463,22 +429,17 @@ int MemoryLogon::UnwrapSessionKey(int wrappedLength, const unsigned char* wrappe
     }
     const User* user = FindUser(userId);
     if (user->type == kLogonKeyDevice && !devicePresent_) return -1;
-    logon::PkeyPtr key =
-        logon::ImportPrivateKeyPem(user->keyPem, password, static_cast<size_t>(passwordLength));
+    logon::PkeyPtr key = logon::ImportPrivateKeyPem(user->keyPem, password, static_cast<size_t>(passwordLength));
     if (!key) return -1;
-    return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength),
-                                       out, kLogonWrapOutCap);
+    return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutCap);
 }
 
-int MemoryLogon::CheckRecipientAccess(const std::string& userId,
-                                      const std::string& recipientText, int /*kind*/,
+int MemoryLogon::CheckRecipientAccess(const std::string& userId, const std::string& recipientText, int /*kind*/,
                                       const char* password, int passwordLength) {
     const User* user = FindUser(userId);
     const Cert* named = ResolveCert(recipientText);
-    return user && named && named->record.userNumber == user->number &&
-                   PasswordOk(*user, password, passwordLength)
-               ? 1
-               : 0;
+    return user && named && named->record.userNumber == user->number && PasswordOk(*user, password, passwordLength) ? 1
+                                                                                                                    : 0;
 }
 
 int MemoryLogon::GetPrivateKeyIndex(Lumo_PrivateKey& out, std::string& userName) {
@@ -539,8 +500,7 @@ int MemoryLogon::VerifyPubCert(const Lumo_PubCert& cert, const std::string& /*ow
     const Cert* found = FindCert(cert.name);
     if (!found) return kCertUnknown;
     if (found->confirmed.empty()) return kCertNeverConfirmed;
-    return found->confirmed == logon::CertFingerprint(found->record.der) ? kCertConfirmed
-                                                                          : kCertModified;
+    return found->confirmed == logon::CertFingerprint(found->record.der) ? kCertConfirmed : kCertModified;
 }
 
 int MemoryLogon::ReadGroup(int32_t groupId, Lumo_Group& out) {
@@ -554,8 +514,7 @@ int MemoryLogon::ReadGroup(int32_t groupId, Lumo_Group& out) {
 }
 
 // A shared folder's decryptors are the same whoever asks.
-int MemoryLogon::ReadDecryptMen(const std::string& /*ownerId*/, const std::string& sharePath,
-                                Insure_Decrypt_Men& out) {
+int MemoryLogon::ReadDecryptMen(const std::string& /*ownerId*/, const std::string& sharePath, Insure_Decrypt_Men& out) {
     for (const auto& share : shares_) {
         if (ShareKey(share.path) == ShareKey(sharePath)) {
             out = share;

@@ -27,16 +27,6 @@
 #include "shell/MessagePump.h"
 #include "shell/ReplaceDialog.h"
 
-namespace {
-
-bool MakeFolders(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    return IsExistingFolder(folder);
-}
-
-}  // namespace
-
 // The key-check block behind the head: check value and IV, each within the reader's room.
 int CKorvane::ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv) {
     ProtectedReader block(*this, package);
