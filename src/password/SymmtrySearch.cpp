@@ -21,8 +21,8 @@ const char kSearchFailed[] = "搜索文件出错";
 
 // True when `path` is the package being written: a package never packs itself.
 bool IsThePackage(CFile* package, const std::string& path) {
-    struct stat a {
-    }, b{};
+    struct stat a = {};
+    struct stat b = {};
     return ::stat(package->GetFilePath().c_str(), &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
 }
