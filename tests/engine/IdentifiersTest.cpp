@@ -44,13 +44,6 @@ TEST(Identifiers, SetEncryptAlogIdTouchesOnlyTheIdentifierFields) {
     EXPECT_EQ(0, std::memcmp(head.pad1, before.pad1, 3));
 }
 
-TEST(Identifiers, VersionIsTwoCharactersWithoutTerminator) {
-    char out[4] = {'x', 'x', 'x', 'x'};
-    CKorvane engine;
-    engine.GetEncryptVer(out);
-    EXPECT_EQ(std::string(out, 4), "30xx");
-}
-
 TEST(Identifiers, NewFilesTakeTheDigestFromTheSignIdSetting) {
     MemoryLogon logon;
     ScopedLogonLibrary installed(&logon);

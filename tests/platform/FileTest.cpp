@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
-#include "platform/Module.h"
 
 TEST(CFile, OpenFailureCarriesTheSystemText) {
     TempDir dir;
@@ -38,11 +37,4 @@ TEST(CMemFile, GrowsInStepsAndReadsBackWhatWasWritten) {
     EXPECT_EQ(mem.Read(back.data(), static_cast<unsigned>(back.size())), part.size());
     EXPECT_EQ(back, part);
     EXPECT_THROW(mem.Seek(-1, CFile::begin), CFileException);
-}
-
-TEST(CModule, MissingModuleLeavesTheHandleEmpty) {
-    CModule module;
-    EXPECT_FALSE(module.Load("no-such-varnex-module"));
-    EXPECT_FALSE(module.IsLoaded());
-    EXPECT_EQ(module.GetProcAddress("anything"), nullptr);
 }
