@@ -23,6 +23,7 @@ protected:
         request.baseFolder = dir / base;
         request.password = password;
         request.cipherId = cipher;
+        request.replace = true;
         return PackWithPassword(engine, request);
     }
     // Restores dir/name into dir/out with a fresh engine (a batch of one).
