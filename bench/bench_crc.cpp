@@ -5,7 +5,7 @@
 
 #include "Bench.h"
 #include "engine/Crc16.h"
-#include "logon/Crc1B.h"
+#include "drivers/Crc1B.h"
 
 namespace {
 

@@ -4,23 +4,14 @@
 #include <map>
 #include <mutex>
 
-namespace {
-
-std::string Fold(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-}  // namespace
+#include "platform/Text.h"
 
 logon::PkeyPtr TestRsaKey(const std::string& name) {
     static std::mutex lock;
     static std::map<std::string, logon::PkeyPtr> keys;
     std::lock_guard<std::mutex> hold(lock);
     // User IDs ignore case in the store, so "Alice" and "alice" share one key.
-    logon::PkeyPtr& key = keys[Fold(name)];
+    logon::PkeyPtr& key = keys[FoldAscii(name)];
     if (!key) key = logon::GenerateRsaKey();
     // A key pair is never changed once made, so every holder may share the one object.
     if (!key || EVP_PKEY_up_ref(key.get()) != 1) return nullptr;

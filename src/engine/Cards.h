@@ -9,8 +9,8 @@
 
 #include <cstdint>
 
-#include "logon/IsaCardDriver.h"
-#include "logon/Trv88Driver.h"
+#include "drivers/IsaCardDriver.h"
+#include "drivers/Trv88Driver.h"
 #include "platform/Module.h"
 
 class ILogon;

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "engine/Korvane.h"
-#include "logon/Crc1B.h"
+#include "drivers/Crc1B.h"
 
 namespace {
 

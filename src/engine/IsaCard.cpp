@@ -8,7 +8,7 @@
 
 #include "engine/Cards.h"
 #include "logon/ILogon.h"
-#include "logon/Mqk21.h"
+#include "drivers/Mqk21.h"
 #include "platform/MessageBox.h"
 
 IsaCard::~IsaCard() { Close(); }

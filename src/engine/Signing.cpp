@@ -11,8 +11,8 @@
 
 #include "engine/CipherState.h"
 #include "logon/ILogon.h"
-#include "logon/LogonKeys.h"
 #include "platform/MessageBox.h"
+#include "platform/SslHandles.h"
 
 namespace {
 
@@ -112,7 +112,7 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
         int keyType = 0;
         int got =
             logon->GetPrivateKey(&raw, user, password, password ? static_cast<int>(std::strlen(password)) : 0, keyType);
-        logon::PkeyPtr key(raw);
+        PkeyPtr key(raw);
         if (got != kPrivateKeyOk || !key) {
             AfxMessageBox("取用户RSA私钥失败。");
             return 0;
@@ -188,8 +188,8 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
         EVP_PKEY* rawKey = nullptr;
         X509* rawCert = nullptr;
         int found = logon ? logon->GetSignerCert(signer, signerKind, &rawKey, &rawCert) : 0;
-        logon::PkeyPtr key(rawKey);
-        logon::X509Ptr cert(rawCert);
+        PkeyPtr key(rawKey);
+        X509Ptr cert(rawCert);
         if (found == 0 || !key) {
             AfxMessageBox(kNoCertificate);
             return -1;

@@ -27,8 +27,7 @@ unsigned char AttributesOf(const std::string& path, const struct statx& st) {
     else
         attr |= kAttrArchive;
     if ((st.stx_mode & S_IWUSR) == 0) attr |= kAttrReadOnly;
-    size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = NameOfPath(path);
     if (name.size() > 1 && name[0] == '.' && name != "..") attr |= kAttrHidden;
     return attr;
 }

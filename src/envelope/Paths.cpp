@@ -8,19 +8,11 @@
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace {
 
 constexpr char kSeparator = '/';
-
-char Fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool StartsWithNoCase(const char* text, size_t textLength, const char* prefix, size_t prefixLength) {
-    if (prefixLength > textLength) return false;
-    for (size_t i = 0; i < prefixLength; ++i)
-        if (Fold(text[i]) != Fold(prefix[i])) return false;
-    return true;
-}
 
 // Copies text into a 260-byte buffer; false (and out untouched) when it does not fit.
 bool CopyPath(const std::string& text, char* out) {
@@ -34,7 +26,7 @@ bool CopyPath(const std::string& text, char* out) {
 int CKorvane::DirEqualNoCase(const char* a, const char* b) {
     if (a == nullptr || b == nullptr) return 0;
     size_t la = std::strlen(a), lb = std::strlen(b);
-    return la == lb && StartsWithNoCase(a, la, b, lb) ? 1 : 0;
+    return EqualNoCase({a, la}, {b, lb}) ? 1 : 0;
 }
 
 void CKorvane::AddDirSeg(char* path) {
@@ -54,7 +46,7 @@ int CKorvane::GetRelativePath(char* baseFolder, char* folder, char* out) {
     AddDirSeg(folder);
     lb = std::strlen(baseFolder);
     lf = std::strlen(folder);
-    if (!StartsWithNoCase(folder, lf, baseFolder, lb)) return 0;
+    if (!StartsWithNoCase({folder, lf}, {baseFolder, lb})) return 0;
     std::memmove(out, folder + lb, lf - lb + 1);
     return 1;
 }

@@ -254,15 +254,15 @@ ILogon* LogonLibrary();
 // Installs a library for one scope and puts the previous one back.
 class ScopedLogonLibrary {
 public:
-    explicit ScopedLogonLibrary(ILogon* logon) : previous_(LogonLibrary()) {
+    explicit ScopedLogonLibrary(ILogon* logon) : m_previous(LogonLibrary()) {
         InstallLogonLibrary(logon);
     }
-    ~ScopedLogonLibrary() { InstallLogonLibrary(previous_); }
+    ~ScopedLogonLibrary() { InstallLogonLibrary(m_previous); }
     ScopedLogonLibrary(const ScopedLogonLibrary&) = delete;
     ScopedLogonLibrary& operator=(const ScopedLogonLibrary&) = delete;
 
 private:
-    ILogon* previous_;
+    ILogon* m_previous;
 };
 
 // ---- Store classes. Small concrete classes the engine constructs on the stack; each
@@ -271,47 +271,47 @@ private:
 // store is unavailable; every other call on a store that is not open fails.
 class CPubCertFile {
 public:
-    explicit CPubCertFile(ILogon* logon = nullptr) : logon_(logon) {}
+    explicit CPubCertFile(ILogon* logon = nullptr) : m_logon(logon) {}
     int OpenFile();
     int ReadFirstRec(Lumo_PubCert& out);  // 0 = no certificate installed
     int ReadNextRec(Lumo_PubCert& out);   // 0 = no further certificate
     void CloseFile();
 
 private:
-    ILogon* logon_;
-    bool open_ = false;
-    std::vector<Lumo_PubCert> records_;
-    size_t next_ = 0;
+    ILogon* m_logon;
+    bool m_open = false;
+    std::vector<Lumo_PubCert> m_records;
+    size_t m_next = 0;
 };
 
 class CSignPubCert {
 public:
-    explicit CSignPubCert(ILogon* logon = nullptr) : logon_(logon) {}
+    explicit CSignPubCert(ILogon* logon = nullptr) : m_logon(logon) {}
     int OpenFile();
     // kCertModified (2) when the certificate changed since ownerId last confirmed it.
     int VerifyPubCert(Lumo_PubCert cert, const std::string& ownerId);
     void CloseFile();
 
 private:
-    ILogon* logon_;
-    bool open_ = false;
+    ILogon* m_logon;
+    bool m_open = false;
 };
 
 class CUserGroup {
 public:
-    explicit CUserGroup(ILogon* logon = nullptr) : logon_(logon) {}
+    explicit CUserGroup(ILogon* logon = nullptr) : m_logon(logon) {}
     int OpenFile();
     int ReadRecByID(int32_t groupId, Lumo_Group& out);  // 0 = no such group
     void CloseFile();
 
 private:
-    ILogon* logon_;
-    bool open_ = false;
+    ILogon* m_logon;
+    bool m_open = false;
 };
 
 class CInsureDecryptMen {
 public:
-    explicit CInsureDecryptMen(ILogon* logon = nullptr) : logon_(logon) {}
+    explicit CInsureDecryptMen(ILogon* logon = nullptr) : m_logon(logon) {}
     int OpenFile();
     // The authorised decryptors of sharePath; 0 = no record for the path.
     int GetRecOfPath(Insure_Decrypt_Men& out, const std::string& ownerId,
@@ -319,8 +319,8 @@ public:
     void CloseFile();
 
 private:
-    ILogon* logon_;
-    bool open_ = false;
+    ILogon* m_logon;
+    bool m_open = false;
 };
 
 // ---- Texts shared by every implementation (see the top of this file).

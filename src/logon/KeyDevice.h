@@ -54,20 +54,17 @@ public:
     bool CommitStagedKey() override;
     void DropStagedKey() override;
     bool SettleStagedKey(const char* password, size_t length) override;
-    const std::string& KeyPath() const { return path_; }
-    const std::string& StagedPath() const { return staged_; }
+    const std::string& KeyPath() const { return m_path; }
+    const std::string& StagedPath() const { return m_staged; }
 
 private:
     bool WriteKey(const std::string& path, EVP_PKEY* key, const char* password, size_t length);
 
-    std::string path_;
-    std::string staged_;
-    uint32_t iterations_;
+    std::string m_path;
+    std::string m_staged;
+    uint32_t m_iterations;
 };
 
-// Writes content to path as a new file readable by its owner only: a temporary file in
-// the same folder, synced, then renamed over path. False on any failure (nothing left).
-bool WriteOwnerOnlyFile(const std::string& path, const std::string& content);
 // Creates folder (and missing parents) with owner-only permissions; true when it exists.
 bool MakeOwnerOnlyFolder(const std::string& folder);
 // A file's contents, at most maxBytes; false when unreadable or larger.

@@ -67,10 +67,10 @@ int UserVersion(const Database& db) {
 bool Database::Open(const std::string& path) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    db_.reset(raw);
+    m_db.reset(raw);
     if (rc != SQLITE_OK) {
-        openError_ = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-        db_.reset();
+        m_openError = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+        m_db.reset();
         return false;
     }
     sqlite3_busy_timeout(raw, kStoreBusyTimeoutMs);
@@ -78,15 +78,15 @@ bool Database::Open(const std::string& path) {
     // Reading the journal mode also proves that the file is a database at all.
     Statement wal(*this, "PRAGMA journal_mode=WAL");
     if (!wal.Next() || !Exec("PRAGMA synchronous=FULL")) {
-        openError_ = Error();
-        db_.reset();
+        m_openError = Error();
+        m_db.reset();
         return false;
     }
     return true;
 }
 
 bool Database::Exec(const char* sql) {
-    return db_ && sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return m_db && sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 bool Database::EnsureSchema() {
@@ -106,86 +106,86 @@ bool Database::IntegrityOk() {
     return check.Next() && check.Text(0) == "ok";
 }
 
-std::string Database::Error() const { return db_ ? sqlite3_errmsg(db_.get()) : openError_; }
+std::string Database::Error() const { return m_db ? sqlite3_errmsg(m_db.get()) : m_openError; }
 
 // ---- Statement
 
 Statement::Statement(const Database& db, const char* sql) {
     sqlite3_stmt* raw = nullptr;
     if (db.Handle() != nullptr && sqlite3_prepare_v2(db.Handle(), sql, -1, &raw, nullptr) == SQLITE_OK) {
-        stmt_.reset(raw);
+        m_stmt.reset(raw);
     }
 }
 
 Statement& Statement::Bind(int index, std::string_view text) {
-    if (stmt_ && sqlite3_bind_text(stmt_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
+    if (m_stmt && sqlite3_bind_text(m_stmt.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
                      SQLITE_OK) {
-        failed_ = true;
+        m_failed = true;
     }
     return *this;
 }
 
 Statement& Statement::Bind(int index, int64_t value) {
-    if (stmt_ && sqlite3_bind_int64(stmt_.get(), index, value) != SQLITE_OK) failed_ = true;
+    if (m_stmt && sqlite3_bind_int64(m_stmt.get(), index, value) != SQLITE_OK) m_failed = true;
     return *this;
 }
 
 Statement& Statement::Bind(int index, const std::vector<unsigned char>& blob) {
-    if (stmt_ && sqlite3_bind_blob(stmt_.get(), index, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT) !=
+    if (m_stmt && sqlite3_bind_blob(m_stmt.get(), index, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT) !=
                      SQLITE_OK) {
-        failed_ = true;
+        m_failed = true;
     }
     return *this;
 }
 
 Statement& Statement::BindNull(int index) {
-    if (stmt_ && sqlite3_bind_null(stmt_.get(), index) != SQLITE_OK) failed_ = true;
+    if (m_stmt && sqlite3_bind_null(m_stmt.get(), index) != SQLITE_OK) m_failed = true;
     return *this;
 }
 
 bool Statement::Next() {
     if (!Ok()) return false;
-    int rc = sqlite3_step(stmt_.get());
+    int rc = sqlite3_step(m_stmt.get());
     if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) failed_ = true;
+    if (rc != SQLITE_DONE) m_failed = true;
     return false;
 }
 
 bool Statement::Run() {
     if (!Ok()) return false;
-    int rc = sqlite3_step(stmt_.get());
-    if (rc != SQLITE_DONE) failed_ = true;
+    int rc = sqlite3_step(m_stmt.get());
+    if (rc != SQLITE_DONE) m_failed = true;
     return rc == SQLITE_DONE;
 }
 
 std::string Statement::Text(int column) const {
-    const unsigned char* text = sqlite3_column_text(stmt_.get(), column);
-    int n = sqlite3_column_bytes(stmt_.get(), column);
+    const unsigned char* text = sqlite3_column_text(m_stmt.get(), column);
+    int n = sqlite3_column_bytes(m_stmt.get(), column);
     return text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(n)) : std::string();
 }
 
-int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_.get(), column); }
+int64_t Statement::Int(int column) const { return sqlite3_column_int64(m_stmt.get(), column); }
 
 std::vector<unsigned char> Statement::Blob(int column) const {
-    const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(stmt_.get(), column));
-    int n = sqlite3_column_bytes(stmt_.get(), column);
+    const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(m_stmt.get(), column));
+    int n = sqlite3_column_bytes(m_stmt.get(), column);
     return data ? std::vector<unsigned char>(data, data + n) : std::vector<unsigned char>();
 }
 
-bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_.get(), column) == SQLITE_NULL; }
+bool Statement::IsNull(int column) const { return sqlite3_column_type(m_stmt.get(), column) == SQLITE_NULL; }
 
 // ---- Transaction
 
-Transaction::Transaction(Database& db) : db_(db) { open_ = db_.Exec("BEGIN IMMEDIATE"); }
+Transaction::Transaction(Database& db) : m_db(db) { m_open = m_db.Exec("BEGIN IMMEDIATE"); }
 
 Transaction::~Transaction() {
-    if (open_) db_.Exec("ROLLBACK");
+    if (m_open) m_db.Exec("ROLLBACK");
 }
 
 bool Transaction::Commit() {
-    if (!open_) return false;
-    if (!db_.Exec("COMMIT")) return false;  // still open: the destructor rolls back
-    open_ = false;
+    if (!m_open) return false;
+    if (!m_db.Exec("COMMIT")) return false;  // still open: the destructor rolls back
+    m_open = false;
     return true;
 }
 

@@ -35,9 +35,9 @@ public:
     // Opens the database file at path; the file must already exist (the caller creates it
     // with owner-only permissions). Sets the busy timeout, WAL journal and full syncs.
     bool Open(const std::string& path);
-    void Close() { db_.reset(); }
-    bool IsOpen() const { return db_ != nullptr; }
-    sqlite3* Handle() const { return db_.get(); }
+    void Close() { m_db.reset(); }
+    bool IsOpen() const { return m_db != nullptr; }
+    sqlite3* Handle() const { return m_db.get(); }
     // Runs statements without results.
     bool Exec(const char* sql);
     // Creates the tables of a fresh store, or checks the version of an existing one.
@@ -47,14 +47,14 @@ public:
     std::string Error() const;
 
 private:
-    std::unique_ptr<sqlite3, SqliteClose> db_;
-    std::string openError_;
+    std::unique_ptr<sqlite3, SqliteClose> m_db;
+    std::string m_openError;
 };
 
 class Statement {
 public:
     Statement(const Database& db, const char* sql);
-    bool Ok() const { return stmt_ != nullptr && !failed_; }
+    bool Ok() const { return m_stmt != nullptr && !m_failed; }
 
     // Parameters are numbered from 1, as SQLite numbers them.
     Statement& Bind(int index, std::string_view text);
@@ -73,8 +73,8 @@ public:
     bool IsNull(int column) const;
 
 private:
-    std::unique_ptr<sqlite3_stmt, SqliteFinalize> stmt_;
-    bool failed_ = false;
+    std::unique_ptr<sqlite3_stmt, SqliteFinalize> m_stmt;
+    bool m_failed = false;
 };
 
 class Transaction {
@@ -83,12 +83,12 @@ public:
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
-    bool Ok() const { return open_; }
+    bool Ok() const { return m_open; }
     bool Commit();
 
 private:
-    Database& db_;
-    bool open_ = false;
+    Database& m_db;
+    bool m_open = false;
 };
 
 }  // namespace logon

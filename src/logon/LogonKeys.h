@@ -16,16 +16,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SslHandles.h"
+
 namespace logon {
 
-struct PkeyFree {
-    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-};
-struct X509Free {
-    void operator()(X509* p) const { X509_free(p); }
-};
-using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyFree>;
-using X509Ptr = std::unique_ptr<X509, X509Free>;
+using ::PkeyPtr;
+using ::X509Ptr;
 
 inline constexpr int kRsaBits = 2048;
 inline constexpr uint32_t kPasswordIterations = 200000;

@@ -5,15 +5,14 @@
 
 #include <atomic>
 
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
 namespace {
 
 std::atomic<ILogon*> g_logon{nullptr};
 
 constexpr std::string_view kSharedKeyPrefix = "share:";
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Opens one store on the given library, or on the installed one when none was given.
 ILogon* OpenOn(ILogon*& logon, LogonStoreKind kind) {
@@ -31,63 +30,63 @@ ILogon* LogonLibrary() { return g_logon.load(); }
 // ---- Store classes
 
 int CPubCertFile::OpenFile() {
-    records_.clear();
-    next_ = 0;
-    open_ = OpenOn(logon_, LogonStoreKind::PubCert) != nullptr &&
-            logon_->ReadPubCerts(records_) != 0;
-    return open_ ? 1 : 0;
+    m_records.clear();
+    m_next = 0;
+    m_open = OpenOn(m_logon, LogonStoreKind::PubCert) != nullptr &&
+            m_logon->ReadPubCerts(m_records) != 0;
+    return m_open ? 1 : 0;
 }
 
 int CPubCertFile::ReadFirstRec(Lumo_PubCert& out) {
-    next_ = 0;
+    m_next = 0;
     return ReadNextRec(out);
 }
 
 int CPubCertFile::ReadNextRec(Lumo_PubCert& out) {
-    if (!open_ || next_ >= records_.size()) return 0;
-    out = records_[next_++];
+    if (!m_open || m_next >= m_records.size()) return 0;
+    out = m_records[m_next++];
     return 1;
 }
 
 void CPubCertFile::CloseFile() {
-    open_ = false;
-    records_.clear();
-    next_ = 0;
+    m_open = false;
+    m_records.clear();
+    m_next = 0;
 }
 
 int CSignPubCert::OpenFile() {
-    open_ = OpenOn(logon_, LogonStoreKind::SignPubCert) != nullptr;
-    return open_ ? 1 : 0;
+    m_open = OpenOn(m_logon, LogonStoreKind::SignPubCert) != nullptr;
+    return m_open ? 1 : 0;
 }
 
 int CSignPubCert::VerifyPubCert(Lumo_PubCert cert, const std::string& ownerId) {
-    return open_ ? logon_->VerifyPubCert(cert, ownerId) : kCertUnknown;
+    return m_open ? m_logon->VerifyPubCert(cert, ownerId) : kCertUnknown;
 }
 
-void CSignPubCert::CloseFile() { open_ = false; }
+void CSignPubCert::CloseFile() { m_open = false; }
 
 int CUserGroup::OpenFile() {
-    open_ = OpenOn(logon_, LogonStoreKind::UserGroup) != nullptr;
-    return open_ ? 1 : 0;
+    m_open = OpenOn(m_logon, LogonStoreKind::UserGroup) != nullptr;
+    return m_open ? 1 : 0;
 }
 
 int CUserGroup::ReadRecByID(int32_t groupId, Lumo_Group& out) {
-    return open_ ? logon_->ReadGroup(groupId, out) : 0;
+    return m_open ? m_logon->ReadGroup(groupId, out) : 0;
 }
 
-void CUserGroup::CloseFile() { open_ = false; }
+void CUserGroup::CloseFile() { m_open = false; }
 
 int CInsureDecryptMen::OpenFile() {
-    open_ = OpenOn(logon_, LogonStoreKind::InsureDecryptMen) != nullptr;
-    return open_ ? 1 : 0;
+    m_open = OpenOn(m_logon, LogonStoreKind::InsureDecryptMen) != nullptr;
+    return m_open ? 1 : 0;
 }
 
 int CInsureDecryptMen::GetRecOfPath(Insure_Decrypt_Men& out, const std::string& ownerId,
                                     const std::string& sharePath) {
-    return open_ ? logon_->ReadDecryptMen(ownerId, sharePath, out) : 0;
+    return m_open ? m_logon->ReadDecryptMen(ownerId, sharePath, out) : 0;
 }
 
-void CInsureDecryptMen::CloseFile() { open_ = false; }
+void CInsureDecryptMen::CloseFile() { m_open = false; }
 
 // ---- Shared texts
 
@@ -144,13 +143,7 @@ std::string LogonTrim(std::string_view text) {
     return std::string(text.substr(b, e - b + 1));
 }
 
-bool LogonEqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
-}
+bool LogonEqualNoCase(std::string_view a, std::string_view b) { return EqualNoCase(a, b); }
 
 namespace {
 
@@ -192,21 +185,11 @@ bool LogonListItem(std::string_view list, int index, std::string& out) {
 
 // ---- Paths
 
-std::string LogonSplitName(std::string_view path) {
-    size_t slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
+std::string LogonSplitName(std::string_view path) { return NameOfPath(path); }
 
-std::string LogonSplitFolder(std::string_view path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
-}
+std::string LogonSplitFolder(std::string_view path) { return FolderOfPath(path); }
 
-std::string LogonSplitExt(std::string_view path) {
-    std::string name = LogonSplitName(path);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
+std::string LogonSplitExt(std::string_view path) { return ExtensionOfPath(path); }
 
 void FillLogonUserRecords(std::string_view userId, std::string_view name, std::string_view email, int32_t number,
                           int type, LogonKeyRecord& key, LogonUserRecord& user) {

@@ -38,18 +38,18 @@ bool CreateOwnerOnly(const std::string& path, std::string& error) {
 
 }  // namespace
 
-LogonStore::LogonStore(uint32_t passwordIterations) : iterations_(passwordIterations) {}
+LogonStore::LogonStore(uint32_t passwordIterations) : m_iterations(passwordIterations) {}
 
 LogonStore::~LogonStore() { Close(); }
 
 bool LogonStore::Fail(std::string text) {
-    error_ = std::move(text);
+    m_error = std::move(text);
     return false;
 }
 
 bool LogonStore::Open(const std::string& home) {
     Close();
-    error_.clear();
+    m_error.clear();
     if (home.empty()) return Fail("no suite folder given");
     std::error_code ec;
     std::string folder = fs::absolute(home, ec).lexically_normal().string();
@@ -64,37 +64,37 @@ bool LogonStore::Open(const std::string& home) {
         }
     }
     std::string path = folder + "/" + kDatabaseName;
-    if (!CreateOwnerOnly(path, error_)) return false;
-    if (!db_.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), db_.Error().c_str()));
-    if (!db_.EnsureSchema()) {
-        std::string why = db_.Error();
-        db_.Close();
+    if (!CreateOwnerOnly(path, m_error)) return false;
+    if (!m_db.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), m_db.Error().c_str()));
+    if (!m_db.EnsureSchema()) {
+        std::string why = m_db.Error();
+        m_db.Close();
         return Fail(Format("%s is not a logon store this program can use (%s)", path.c_str(), why.c_str()));
     }
-    home_ = folder;
+    m_home = folder;
     SetSuiteFolder(folder);  // the user's temporary folder lies below it
     return true;
 }
 
 void LogonStore::Close() {
     LogOff();
-    db_.Close();
-    home_.clear();
-    outputDepth_ = 0;
+    m_db.Close();
+    m_home.clear();
+    m_outputDepth = 0;
 }
 
-std::string LogonStore::DatabasePath() const { return home_ + "/" + kDatabaseName; }
+std::string LogonStore::DatabasePath() const { return m_home + "/" + kDatabaseName; }
 
-std::string LogonStore::CertFolder() const { return home_ + "/" + kCertFolderName + "/"; }
+std::string LogonStore::CertFolder() const { return m_home + "/" + kCertFolderName + "/"; }
 
 bool LogonStore::CheckIntegrity() {
     if (!IsOpen()) return Fail("the logon store is not open");
-    return db_.IntegrityOk() ? true : Fail("the logon store failed its integrity check: " + db_.Error());
+    return m_db.IntegrityOk() ? true : Fail("the logon store failed its integrity check: " + m_db.Error());
 }
 
 int LogonStore::GetMailFolder(std::string& folder) {
     if (!IsOpen()) return 0;
-    std::string path = home_ + "/" + kMailFolderName;
+    std::string path = m_home + "/" + kMailFolderName;
     if (!logon::MakeOwnerOnlyFolder(path)) return 0;
     folder = path + "/";
     return 1;

@@ -27,6 +27,7 @@
 #include "logon/KeyDevice.h"
 #include "logon/LogonDatabase.h"
 #include "logon/LogonStoreRules.h"
+#include "platform/Secret.h"
 
 // One registered user as the administration lists it.
 struct LogonUserInfo {
@@ -55,11 +56,11 @@ public:
     // when missing. Opening an open store closes it first.
     bool Open(const std::string& home);
     void Close();
-    bool IsOpen() const { return db_.IsOpen(); }
-    const std::string& Home() const { return home_; }
+    bool IsOpen() const { return m_db.IsOpen(); }
+    const std::string& Home() const { return m_home; }
     std::string DatabasePath() const;
     std::string CertFolder() const;
-    const std::string& LastError() const { return error_; }
+    const std::string& LastError() const { return m_error; }
     bool CheckIntegrity();
 
     // ---- Users
@@ -207,11 +208,11 @@ private:
     std::string CertFilePath(const std::string& name) const;
     int Wrap(const CertRow* cert, int length, const unsigned char* in, unsigned char* out);
 
-    uint32_t iterations_;
-    logon::Database db_;
-    std::string home_;
-    std::string error_;
-    std::string sessionUser_;  // logged-on user ID, empty when nobody
-    std::string sessionPassword_;
-    int outputDepth_ = 0;
+    uint32_t m_iterations;
+    logon::Database m_db;
+    std::string m_home;
+    std::string m_error;
+    std::string m_sessionUser;  // logged-on user ID, empty when nobody
+    SecretText m_sessionPassword;
+    int m_outputDepth = 0;
 };

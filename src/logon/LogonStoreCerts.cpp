@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "logon/LogonStore.h"
+#include "platform/AtomicFile.h"
 #include "platform/Text.h"
 
 namespace fs = std::filesystem;
@@ -37,7 +38,7 @@ int ConfirmationState(const std::vector<unsigned char>& der, const std::vector<u
 // ---- Look-ups
 
 bool LogonStore::FindCert(std::string_view name, CertRow& out) {
-    logon::Statement q(db_, (std::string(kCertColumns) + "WHERE name = ?1").c_str());
+    logon::Statement q(m_db, (std::string(kCertColumns) + "WHERE name = ?1").c_str());
     q.Bind(1, LogonTrim(name));
     if (!q.Next()) return false;
     ReadCertRow(q, out);
@@ -47,12 +48,12 @@ bool LogonStore::FindCert(std::string_view name, CertRow& out) {
 bool LogonStore::ReadCerts(std::vector<CertRow>& out) {
     out.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
-    logon::Statement q(db_, (std::string(kCertColumns) + "ORDER BY name COLLATE NOCASE").c_str());
+    logon::Statement q(m_db, (std::string(kCertColumns) + "ORDER BY name COLLATE NOCASE").c_str());
     while (q.Next()) {
         out.emplace_back();
         ReadCertRow(q, out.back());
     }
-    return q.Ok() ? true : Fail("cannot read the certificates: " + db_.Error());
+    return q.Ok() ? true : Fail("cannot read the certificates: " + m_db.Error());
 }
 
 // A certificate named by any text naming a registered user, else by its name, else by its
@@ -127,7 +128,7 @@ bool LogonStore::WriteCertFile(const Lumo_PubCert& cert) {
     logon::X509Ptr x509 = logon::CertFromDer(cert.der);
     std::string pem = logon::CertToPem(x509.get());
     return !pem.empty() && logon::MakeOwnerOnlyFolder(CertFolder()) &&
-           logon::WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
+           WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
 }
 
 // The database holds the certificate; its file is written again when missing or stale.
@@ -160,7 +161,7 @@ int LogonStore::GetOwnCertFile(std::string& path) {
 // ---- Certificates of other people
 
 bool LogonStore::ImportCert(const std::string& path, const std::string& name, std::string& installedName) {
-    error_.clear();
+    m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     std::error_code ec;
     auto size = fs::file_size(path, ec);
@@ -190,8 +191,8 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
     {
         // The checks run inside the transaction, so a user registered meanwhile by another
         // process is seen; the upsert never replaces a user's own certificate either way.
-        logon::Transaction tx(db_);
-        if (!tx.Ok()) return Fail("cannot install the certificate: " + db_.Error());
+        logon::Transaction tx(m_db);
+        if (!tx.Ok()) return Fail("cannot install the certificate: " + m_db.Error());
         UserRow user;
         if (FindUser(record.name, user)) {
             return Fail("'" + record.name + "' is a registered user; that certificate belongs to the user's own key");
@@ -200,16 +201,16 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
             return Fail(clash + "; install the certificate under another name (--name)");
         }
         // A replaced certificate keeps its confirmation: the change shows until confirmed again.
-        logon::Statement upsert(db_,
+        logon::Statement upsert(m_db,
                                 "INSERT INTO certs (name, user_number, subject, email, der) VALUES (?1, 0, ?2, ?3, ?4) "
                                 "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4 "
                                 "WHERE certs.user_number = 0");
         upsert.Bind(1, record.name).Bind(2, record.subjectName).Bind(3, record.email).Bind(4, record.der);
-        if (!upsert.Run()) return Fail("cannot install the certificate: " + db_.Error());
-        if (sqlite3_changes(db_.Handle()) != 1) {
+        if (!upsert.Run()) return Fail("cannot install the certificate: " + m_db.Error());
+        if (sqlite3_changes(m_db.Handle()) != 1) {
             return Fail("'" + record.name + "' is the certificate of a registered user; it is not replaced");
         }
-        if (!tx.Commit()) return Fail("cannot install the certificate: " + db_.Error());
+        if (!tx.Commit()) return Fail("cannot install the certificate: " + m_db.Error());
     }
     CertRow stored;
     if (FindCert(record.name, stored)) WriteCertFile(stored.record);
@@ -218,7 +219,7 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
 }
 
 bool LogonStore::ExportCert(const std::string& name, std::string& pem) {
-    error_.clear();
+    m_error.clear();
     CertRow cert;
     if (!IsOpen()) return Fail("the logon store is not open");
     if (!ResolveCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
@@ -228,20 +229,20 @@ bool LogonStore::ExportCert(const std::string& name, std::string& pem) {
 }
 
 bool LogonStore::ConfirmCert(const std::string& name) {
-    error_.clear();
+    m_error.clear();
     CertRow cert;
     if (!IsOpen()) return Fail("the logon store is not open");
-    logon::Transaction tx(db_);
-    if (!tx.Ok()) return Fail("cannot confirm the certificate: " + db_.Error());
+    logon::Transaction tx(m_db);
+    if (!tx.Ok()) return Fail("cannot confirm the certificate: " + m_db.Error());
     if (!FindCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
     // Only the certificate that was read is confirmed; one replaced meanwhile stays unconfirmed.
-    logon::Statement confirm(db_, "UPDATE certs SET confirmed = ?1 WHERE name = ?2 AND der = ?3");
+    logon::Statement confirm(m_db, "UPDATE certs SET confirmed = ?1 WHERE name = ?2 AND der = ?3");
     confirm.Bind(1, logon::CertFingerprint(cert.record.der)).Bind(2, cert.record.name).Bind(3, cert.record.der);
-    if (!confirm.Run()) return Fail("cannot confirm the certificate: " + db_.Error());
-    if (sqlite3_changes(db_.Handle()) != 1) {
+    if (!confirm.Run()) return Fail("cannot confirm the certificate: " + m_db.Error());
+    if (sqlite3_changes(m_db.Handle()) != 1) {
         return Fail("the certificate '" + cert.record.name + "' changed while it was being confirmed; look at it again");
     }
-    if (!tx.Commit()) return Fail("cannot confirm the certificate: " + db_.Error());
+    if (!tx.Commit()) return Fail("cannot confirm the certificate: " + m_db.Error());
     return true;
 }
 

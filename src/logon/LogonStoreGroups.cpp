@@ -6,25 +6,25 @@
 #include "platform/Text.h"
 
 int32_t LogonStore::AddGroup(const std::string& name) {
-    error_.clear();
+    m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     if (std::string error = logon::CheckGroupName(name); !error.empty()) return Fail(error);
     if (FindGroup(name) != 0) return Fail("a group named '" + name + "' exists");
-    logon::Transaction tx(db_);
-    logon::Statement add(db_, "INSERT INTO groups (name) VALUES (?1)");
-    if (!tx.Ok() || !add.Bind(1, name).Run()) return Fail("cannot add the group: " + db_.Error());
-    auto id = static_cast<int32_t>(sqlite3_last_insert_rowid(db_.Handle()));
-    return tx.Commit() ? id : Fail("cannot add the group: " + db_.Error());
+    logon::Transaction tx(m_db);
+    logon::Statement add(m_db, "INSERT INTO groups (name) VALUES (?1)");
+    if (!tx.Ok() || !add.Bind(1, name).Run()) return Fail("cannot add the group: " + m_db.Error());
+    auto id = static_cast<int32_t>(sqlite3_last_insert_rowid(m_db.Handle()));
+    return tx.Commit() ? id : Fail("cannot add the group: " + m_db.Error());
 }
 
 int32_t LogonStore::FindGroup(const std::string& name) {
-    logon::Statement q(db_, "SELECT id FROM groups WHERE name = ?1");
+    logon::Statement q(m_db, "SELECT id FROM groups WHERE name = ?1");
     q.Bind(1, LogonTrim(name));
     return q.Next() ? static_cast<int32_t>(q.Int(0)) : 0;
 }
 
 bool LogonStore::AddGroupMembers(const std::string& group, const std::vector<std::string>& userIds) {
-    error_.clear();
+    m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     int32_t id = FindGroup(group);
     if (id == 0) return Fail("no group named '" + group + "'");
@@ -34,25 +34,25 @@ bool LogonStore::AddGroupMembers(const std::string& group, const std::vector<std
         if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
         numbers.push_back(user.number);
     }
-    logon::Transaction tx(db_);
+    logon::Transaction tx(m_db);
     bool ok = tx.Ok();
     for (int32_t number : numbers) {
-        logon::Statement add(db_,
+        logon::Statement add(m_db,
                              "INSERT OR IGNORE INTO group_members (group_id, position, user_number) "
                              "VALUES (?1, (SELECT COALESCE(MAX(position), 0) + 1 FROM group_members "
                              "WHERE group_id = ?1), ?2)");
         ok = ok && add.Bind(1, static_cast<int64_t>(id)).Bind(2, static_cast<int64_t>(number)).Run();
     }
-    return ok && tx.Commit() ? true : Fail("cannot change the group: " + db_.Error());
+    return ok && tx.Commit() ? true : Fail("cannot change the group: " + m_db.Error());
 }
 
 int LogonStore::ReadGroup(int32_t groupId, Lumo_Group& out) {
-    logon::Statement group(db_, "SELECT id, name FROM groups WHERE id = ?1");
+    logon::Statement group(m_db, "SELECT id, name FROM groups WHERE id = ?1");
     if (!group.Bind(1, static_cast<int64_t>(groupId)).Next()) return 0;
     out.id = static_cast<int32_t>(group.Int(0));
     out.name = group.Text(1);
     out.members.clear();
-    logon::Statement members(db_, "SELECT user_number FROM group_members WHERE group_id = ?1 ORDER BY position");
+    logon::Statement members(m_db, "SELECT user_number FROM group_members WHERE group_id = ?1 ORDER BY position");
     members.Bind(1, static_cast<int64_t>(groupId));
     while (members.Next()) out.members.push_back(static_cast<int32_t>(members.Int(0)));
     return members.Ok() ? 1 : 0;
@@ -62,19 +62,19 @@ bool LogonStore::ListGroups(std::vector<Lumo_Group>& out) {
     out.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     std::vector<int32_t> ids;
-    logon::Statement q(db_, "SELECT id FROM groups ORDER BY id");
+    logon::Statement q(m_db, "SELECT id FROM groups ORDER BY id");
     while (q.Next()) ids.push_back(static_cast<int32_t>(q.Int(0)));
     for (int32_t id : ids) {
         out.emplace_back();
-        if (!ReadGroup(id, out.back())) return Fail("cannot read the groups: " + db_.Error());
+        if (!ReadGroup(id, out.back())) return Fail("cannot read the groups: " + m_db.Error());
     }
-    return q.Ok() ? true : Fail("cannot read the groups: " + db_.Error());
+    return q.Ok() ? true : Fail("cannot read the groups: " + m_db.Error());
 }
 
 // ---- Shares
 
 bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMan>& entries) {
-    error_.clear();
+    m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     if (std::string error = logon::CheckSharePath(path); !error.empty()) return Fail(error);
     if (entries.empty()) return Fail("name at least one user or group to grant");
@@ -90,29 +90,29 @@ bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMa
         if (entry.type != kDecryptManUser && entry.type != kDecryptManGroup) return Fail("unknown decryptor type");
     }
     const std::string key = logon::SharePathKey(path);
-    logon::Transaction tx(db_);
-    logon::Statement addShare(db_, "INSERT OR IGNORE INTO shares (path) VALUES (?1)");
-    logon::Statement findShare(db_, "SELECT id FROM shares WHERE path = ?1");
+    logon::Transaction tx(m_db);
+    logon::Statement addShare(m_db, "INSERT OR IGNORE INTO shares (path) VALUES (?1)");
+    logon::Statement findShare(m_db, "SELECT id FROM shares WHERE path = ?1");
     bool ok = tx.Ok() && addShare.Bind(1, key).Run() && findShare.Bind(1, key).Next();
     const int64_t share = ok ? findShare.Int(0) : 0;
     for (const DecryptMan& entry : entries) {
-        logon::Statement add(db_,
+        logon::Statement add(m_db,
                              "INSERT OR IGNORE INTO share_entries (share_id, position, type, id) "
                              "VALUES (?1, (SELECT COALESCE(MAX(position), 0) + 1 FROM share_entries "
                              "WHERE share_id = ?1), ?2, ?3)");
         ok = ok &&
              add.Bind(1, share).Bind(2, static_cast<int64_t>(entry.type)).Bind(3, static_cast<int64_t>(entry.id)).Run();
     }
-    return ok && tx.Commit() ? true : Fail("cannot grant the share: " + db_.Error());
+    return ok && tx.Commit() ? true : Fail("cannot grant the share: " + m_db.Error());
 }
 
 // A shared folder's decryptors are the same whoever asks.
 int LogonStore::ReadDecryptMen(const std::string& /*ownerId*/, const std::string& sharePath, Insure_Decrypt_Men& out) {
-    logon::Statement share(db_, "SELECT id, path FROM shares WHERE path = ?1");
+    logon::Statement share(m_db, "SELECT id, path FROM shares WHERE path = ?1");
     if (!share.Bind(1, logon::SharePathKey(sharePath)).Next()) return 0;
     out.path = share.Text(1);
     out.entries.clear();
-    logon::Statement entries(db_, "SELECT type, id FROM share_entries WHERE share_id = ?1 ORDER BY position");
+    logon::Statement entries(m_db, "SELECT type, id FROM share_entries WHERE share_id = ?1 ORDER BY position");
     entries.Bind(1, share.Int(0));
     while (entries.Next()) {
         out.entries.push_back({static_cast<uint8_t>(entries.Int(0)), static_cast<int32_t>(entries.Int(1))});
@@ -124,11 +124,11 @@ bool LogonStore::ListShares(std::vector<Insure_Decrypt_Men>& out) {
     out.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     std::vector<std::string> paths;
-    logon::Statement q(db_, "SELECT path FROM shares ORDER BY path COLLATE NOCASE");
+    logon::Statement q(m_db, "SELECT path FROM shares ORDER BY path COLLATE NOCASE");
     while (q.Next()) paths.push_back(q.Text(0));
     for (const std::string& path : paths) {
         out.emplace_back();
-        if (!ReadDecryptMen({}, path, out.back())) return Fail("cannot read the shares: " + db_.Error());
+        if (!ReadDecryptMen({}, path, out.back())) return Fail("cannot read the shares: " + m_db.Error());
     }
-    return q.Ok() ? true : Fail("cannot read the shares: " + db_.Error());
+    return q.Ok() ? true : Fail("cannot read the shares: " + m_db.Error());
 }

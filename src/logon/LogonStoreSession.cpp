@@ -1,8 +1,6 @@
 // The session of the logon store: who is logged on, with which password, and whether that
 // user's key device is present. The password is kept in memory only and wiped at log-off.
 
-#include <openssl/crypto.h>
-
 #include "logon/LogonStore.h"
 
 namespace {
@@ -19,18 +17,17 @@ bool LogonStore::LogOn(const std::string& userId, const std::string& password) {
     if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
-    sessionUser_ = user.id;
-    sessionPassword_ = password;
+    m_sessionUser = user.id;
+    m_sessionPassword = password;
     return true;
 }
 
 void LogonStore::LogOff() {
-    sessionUser_.clear();
-    OPENSSL_cleanse(sessionPassword_.data(), sessionPassword_.size());
-    sessionPassword_.clear();
+    m_sessionUser.clear();
+    m_sessionPassword.clear();
 }
 
-bool LogonStore::SessionUser(UserRow& out) { return !sessionUser_.empty() && FindUser(sessionUser_, out); }
+bool LogonStore::SessionUser(UserRow& out) { return !m_sessionUser.empty() && FindUser(m_sessionUser, out); }
 
 bool LogonStore::DefaultUser(std::string& userId) {
     std::vector<UserRow> users;
@@ -69,7 +66,7 @@ int LogonStore::GetLogonUser(std::string& userId, std::string& password, int& ty
     UserRow user;
     if (!SessionUser(user)) return 0;
     userId = user.id;
-    password = sessionPassword_;
+    password = m_sessionPassword.view();
     type = user.type;
     return 1;
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "logon/LogonStore.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 
 extern char** environ;
@@ -28,7 +29,7 @@ constexpr const char* kOptionSection = "Option";
 // ---- Settings
 
 std::string LogonStore::GetOption(const std::string& section, const std::string& key, const std::string& dflt) {
-    logon::Statement q(db_, "SELECT value FROM options WHERE section = ?1 AND key = ?2");
+    logon::Statement q(m_db, "SELECT value FROM options WHERE section = ?1 AND key = ?2");
     q.Bind(1, section).Bind(2, key);
     return q.Next() ? q.Text(0) : dflt;
 }
@@ -39,7 +40,7 @@ bool LogonStore::SetOption(const std::string& section, const std::string& key, c
 
 bool LogonStore::SetOptions(const std::string& section,
                             const std::vector<std::pair<std::string, std::string>>& values) {
-    error_.clear();
+    m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     if (section.empty()) return Fail("a section name must not be empty");
     if (std::string error = logon::CheckOptionText("the section name", section, kLogonOptionNameCap); !error.empty()) {
@@ -52,15 +53,15 @@ bool LogonStore::SetOptions(const std::string& section,
             if (!error.empty()) return Fail(error);
         }
     }
-    logon::Transaction tx(db_);
+    logon::Transaction tx(m_db);
     bool ok = tx.Ok();
     for (const auto& [key, value] : values) {
-        logon::Statement set(db_,
+        logon::Statement set(m_db,
                              "INSERT INTO options (section, key, value) VALUES (?1, ?2, ?3) "
                              "ON CONFLICT(section, key) DO UPDATE SET value = ?3");
         ok = ok && set.Bind(1, section).Bind(2, key).Bind(3, value).Run();
     }
-    return ok && tx.Commit() ? true : Fail("cannot change the settings: " + db_.Error());
+    return ok && tx.Commit() ? true : Fail("cannot change the settings: " + m_db.Error());
 }
 
 // ---- Paths
@@ -92,16 +93,16 @@ int LogonStore::GetListItem(const std::string& list, int index, std::string& out
 
 int LogonStore::QueryOutputFolder(const std::string& folder) {
     if (!IsOpen() || !LogonEqualNoCase(GetOption(kOptionSection, "MarkOutput", "FALSE"), "TRUE")) return 0;
-    if (outputDepth_ == 0) logon::WriteOwnerOnlyFile(home_ + "/writing", folder + "\n");
+    if (m_outputDepth == 0) WriteOwnerOnlyFile(m_home + "/writing", folder + "\n");
     return 1;
 }
 
-void LogonStore::BeginOutput() { ++outputDepth_; }
+void LogonStore::BeginOutput() { ++m_outputDepth; }
 
 void LogonStore::EndOutput() {
-    if (outputDepth_ > 0 && --outputDepth_ == 0) {
+    if (m_outputDepth > 0 && --m_outputDepth == 0) {
         std::error_code ec;
-        fs::remove(home_ + "/writing", ec);
+        fs::remove(m_home + "/writing", ec);
     }
 }
 

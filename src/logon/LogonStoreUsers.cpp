@@ -45,7 +45,7 @@ void ReadUserRow(const logon::Statement& q, Row& out) {
 }  // namespace
 
 bool LogonStore::FindUser(std::string_view userId, UserRow& out) {
-    logon::Statement q(db_, (std::string(kUserColumns) + "WHERE user_id = ?1").c_str());
+    logon::Statement q(m_db, (std::string(kUserColumns) + "WHERE user_id = ?1").c_str());
     q.Bind(1, LogonTrim(userId));
     if (!q.Next()) return false;
     ReadUserRow(q, out);
@@ -53,7 +53,7 @@ bool LogonStore::FindUser(std::string_view userId, UserRow& out) {
 }
 
 bool LogonStore::FindUser(int32_t number, UserRow& out) {
-    logon::Statement q(db_, (std::string(kUserColumns) + "WHERE number = ?1").c_str());
+    logon::Statement q(m_db, (std::string(kUserColumns) + "WHERE number = ?1").c_str());
     q.Bind(1, static_cast<int64_t>(number));
     if (!q.Next()) return false;
     ReadUserRow(q, out);
@@ -63,12 +63,12 @@ bool LogonStore::FindUser(int32_t number, UserRow& out) {
 bool LogonStore::ReadUsers(std::vector<UserRow>& out) {
     out.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
-    logon::Statement q(db_, (std::string(kUserColumns) + "ORDER BY number").c_str());
+    logon::Statement q(m_db, (std::string(kUserColumns) + "ORDER BY number").c_str());
     while (q.Next()) {
         out.emplace_back();
         ReadUserRow(q, out.back());
     }
-    return q.Ok() ? true : Fail("cannot read the users: " + db_.Error());
+    return q.Ok() ? true : Fail("cannot read the users: " + m_db.Error());
 }
 
 // A user named by user ID (= certificate name = identity text), shared key name or key text.
@@ -105,7 +105,7 @@ logon::PkeyPtr LogonStore::OpenPrivateKey(const UserRow& user, const char* passw
 std::string LogonStore::KeyTextClash(std::string_view keyText, std::string_view certName) {
     std::vector<UserRow> users;
     std::vector<CertRow> certs;
-    if (!ReadUsers(users) || !ReadCerts(certs)) return error_;
+    if (!ReadUsers(users) || !ReadCerts(certs)) return m_error;
     for (const auto& user : users) {
         std::string text = KeyTextOf(user.name, user.email);
         if (!certName.empty() && LogonEqualNoCase(text, certName)) {
@@ -143,7 +143,7 @@ logon::PkeyPtr LogonStore::NewKeyPair(const std::string& /*userId*/) { return lo
 
 int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, const std::string& email,
                             const std::string& password, const std::string& deviceFolder) {
-    error_.clear();
+    m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     for (const std::string& error :
          {logon::CheckUserId(userId), logon::CheckNameAndEmail(name, email), logon::CheckPassword(password)}) {
@@ -153,13 +153,13 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
 
     logon::PkeyPtr key = NewKeyPair(userId);
     logon::X509Ptr cert = key ? logon::MakeSelfSignedCert(key.get(), name, email, NewSerial()) : nullptr;
-    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), iterations_);
+    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), m_iterations);
     if (!cert || verifier.hash.empty()) return Fail("cannot make the key pair and certificate");
 
     std::string keyPem, device;
     std::unique_ptr<logon::FolderKeyDevice> keyDevice;
     if (deviceFolder.empty()) {
-        keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), iterations_);
+        keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), m_iterations);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             return Fail("cannot protect the private key");
         }
@@ -167,7 +167,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
         std::error_code ec;
         device = fs::absolute(deviceFolder, ec).lexically_normal().string();
         if (ec || !logon::MakeOwnerOnlyFolder(device)) return Fail("cannot use the key device folder " + deviceFolder);
-        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId, iterations_);
+        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId, m_iterations);
         // A key file there belongs to this user ID elsewhere, or to a registration or
         // password change that was killed; only the owner of the medium can tell which.
         for (const std::string& file : {keyDevice->KeyPath(), keyDevice->StagedPath()}) {
@@ -189,10 +189,10 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     record.der = logon::CertToDer(cert.get());
     bool ok = false;
     {
-        logon::Transaction tx(db_);
+        logon::Transaction tx(m_db);
         // Checked again inside the transaction: another process may have registered since.
         std::string clash = tx.Ok() ? RegistrationClash(userId, name, email) : std::string();
-        logon::Statement addUser(db_,
+        logon::Statement addUser(m_db,
                                  "INSERT INTO users (user_id, name, email, type, verifier, private_key, device) "
                                  "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         addUser.Bind(1, userId).Bind(2, name).Bind(3, email);
@@ -201,15 +201,15 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
         keyDevice ? addUser.BindNull(6) : addUser.Bind(6, keyPem);
         keyDevice ? addUser.Bind(7, device) : addUser.BindNull(7);
         if (tx.Ok() && clash.empty() && addUser.Run()) {
-            record.userNumber = static_cast<int32_t>(sqlite3_last_insert_rowid(db_.Handle()));
-            logon::Statement addCert(db_,
+            record.userNumber = static_cast<int32_t>(sqlite3_last_insert_rowid(m_db.Handle()));
+            logon::Statement addCert(m_db,
                                      "INSERT INTO certs (name, user_number, subject, email, der, confirmed) "
                                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
             addCert.Bind(1, record.name).Bind(2, static_cast<int64_t>(record.userNumber));
             addCert.Bind(3, name).Bind(4, email).Bind(5, record.der).Bind(6, logon::CertFingerprint(record.der));
             ok = addCert.Run() && tx.Commit();
         }
-        if (!ok) Fail(clash.empty() ? "cannot register the user: " + db_.Error() : clash);
+        if (!ok) Fail(clash.empty() ? "cannot register the user: " + m_db.Error() : clash);
     }
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
     if (!ok) {
@@ -224,32 +224,32 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
 }
 
 bool LogonStore::RemoveUser(const std::string& userId) {
-    error_.clear();
+    m_error.clear();
     UserRow user;
     if (!IsOpen()) return Fail("the logon store is not open");
     if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
     std::string certName = CertificateNameOf(user.id);
     {
-        logon::Transaction tx(db_);
+        logon::Transaction tx(m_db);
         const int64_t number = user.number;
-        logon::Statement delUser(db_, "DELETE FROM users WHERE number = ?1");
-        logon::Statement delCert(db_, "DELETE FROM certs WHERE name = ?1");
-        logon::Statement delMember(db_, "DELETE FROM group_members WHERE user_number = ?1");
-        logon::Statement delGrant(db_, "DELETE FROM share_entries WHERE type = ?2 AND id = ?1");
+        logon::Statement delUser(m_db, "DELETE FROM users WHERE number = ?1");
+        logon::Statement delCert(m_db, "DELETE FROM certs WHERE name = ?1");
+        logon::Statement delMember(m_db, "DELETE FROM group_members WHERE user_number = ?1");
+        logon::Statement delGrant(m_db, "DELETE FROM share_entries WHERE type = ?2 AND id = ?1");
         bool ok = tx.Ok() && delUser.Bind(1, number).Run() && delCert.Bind(1, certName).Run() &&
                   delMember.Bind(1, number).Run() &&
                   delGrant.Bind(1, number).Bind(2, static_cast<int64_t>(kDecryptManUser)).Run() && tx.Commit();
-        if (!ok) return Fail("cannot remove the user: " + db_.Error());
+        if (!ok) return Fail("cannot remove the user: " + m_db.Error());
     }
     std::error_code ec;
     fs::remove(CertFilePath(certName), ec);
-    if (LogonEqualNoCase(sessionUser_, user.id)) LogOff();
+    if (LogonEqualNoCase(m_sessionUser, user.id)) LogOff();
     return true;
 }
 
 bool LogonStore::ChangePassword(const std::string& userId, const std::string& oldPassword,
                                 const std::string& newPassword) {
-    error_.clear();
+    m_error.clear();
     UserRow user;
     if (!IsOpen()) return Fail("the logon store is not open");
     if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
@@ -257,27 +257,27 @@ bool LogonStore::ChangePassword(const std::string& userId, const std::string& ol
     if (!PasswordOk(user, oldPassword.data(), static_cast<int>(oldPassword.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
-    logon::FolderKeyDevice device(user.device, user.id, iterations_);
+    logon::FolderKeyDevice device(user.device, user.id, m_iterations);
     bool onDevice = user.type == kLogonKeyDevice;
     if (onDevice && !device.IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
     logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
     if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
-    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), iterations_);
+    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_iterations);
     if (verifier.hash.empty()) return Fail("cannot make the password verifier");
     std::string keyPem;
     if (!onDevice) {
-        keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), iterations_);
+        keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), m_iterations);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             OPENSSL_cleanse(keyPem.data(), keyPem.size());
             return Fail("cannot protect the private key");
         }
     }
-    logon::Transaction tx(db_);
-    logon::Statement update(db_, "UPDATE users SET verifier = ?1, private_key = ?2 WHERE number = ?3");
+    logon::Transaction tx(m_db);
+    logon::Statement update(m_db, "UPDATE users SET verifier = ?1, private_key = ?2 WHERE number = ?3");
     update.Bind(1, logon::EncodeVerifier(verifier)).Bind(3, static_cast<int64_t>(user.number));
     onDevice ? update.BindNull(2) : update.Bind(2, keyPem);
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
-    if (!tx.Ok() || !update.Run()) return Fail("cannot change the password: " + db_.Error());
+    if (!tx.Ok() || !update.Run()) return Fail("cannot change the password: " + m_db.Error());
     // A device key under the new password is staged before the commit and made current
     // after it; the device opens either until then (see IKeyDevice::StageKey). A change
     // left unfinished earlier is settled first, so that staging never replaces the only
@@ -288,11 +288,10 @@ bool LogonStore::ChangePassword(const std::string& userId, const std::string& ol
                     "; the password is unchanged");
     }
     // A staged key left by a failed commit is settled by the next change.
-    if (!tx.Commit()) return Fail("cannot change the password: " + db_.Error());
+    if (!tx.Commit()) return Fail("cannot change the password: " + m_db.Error());
     if (onDevice && !device.CommitStagedKey()) return Fail("cannot finish writing the key device " + user.device);
-    if (LogonEqualNoCase(sessionUser_, user.id)) {
-        OPENSSL_cleanse(sessionPassword_.data(), sessionPassword_.size());
-        sessionPassword_ = newPassword;
+    if (LogonEqualNoCase(m_sessionUser, user.id)) {
+        m_sessionPassword = newPassword;
     }
     return true;
 }
@@ -373,7 +372,7 @@ int LogonStore::DeviceSign(const std::string& userId, const unsigned char* diges
         digestLength != static_cast<int>(kLogonDigestLength)) {
         return 0;
     }
-    logon::PkeyPtr key = OpenPrivateKey(user, sessionPassword_.data(), sessionPassword_.size());
+    logon::PkeyPtr key = OpenPrivateKey(user, m_sessionPassword.data(), m_sessionPassword.size());
     int n = key ? logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureCap) : -1;
     if (n <= 0) return 0;
     *signatureLength = n;

@@ -1,14 +1,8 @@
 #include "password/PackagePaths.h"
 
-std::string FolderPart(const std::string& path) {
-    size_t slash = path.rfind(kSep);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+std::string FolderPart(const std::string& path) { return FolderOfPath(path); }
 
-std::string NamePart(const std::string& path) {
-    size_t slash = path.rfind(kSep);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+std::string NamePart(const std::string& path) { return NameOfPath(path); }
 
 std::string WithSeparator(std::string folder) {
     if (folder.empty() || folder.back() != kSep) folder += kSep;

@@ -113,7 +113,7 @@ bool CAtomicFile::Commit(CFileException* error) {
     if (replaces && !m_replace) return Fail(EEXIST, error);
     try {
         // A replaced file keeps its permission bits; a link is replaced as a new file.
-        if (replaces && S_ISREG(existing.st_mode)) ::fchmod(m_file.Fd(), existing.st_mode & 07777);
+        if (replaces && S_ISREG(existing.st_mode) && m_keepReplacedMode) ::fchmod(m_file.Fd(), existing.st_mode & 07777);
         // Replacing a file: the new content must be on disk before the old one goes.
         if (replaces) m_file.Flush();
         m_file.Close();
@@ -130,6 +130,21 @@ bool CAtomicFile::Commit(CFileException* error) {
     m_tempName.clear();
     Discard();
     return true;
+}
+
+bool WriteOwnerOnlyFile(const std::string& path, std::string_view content) {
+    CAtomicFile file;
+    if (!file.Create(path, nullptr, S_IRUSR | S_IWUSR)) return false;
+    file.SetReplace(true);
+    file.SetKeepReplacedMode(false);
+    try {
+        // The umask may have taken bits away, never added any: still owner-only.
+        file.File()->Write(content.data(), static_cast<unsigned>(content.size()));
+        file.File()->Flush();
+    } catch (const CFileException&) {
+        return false;
+    }
+    return file.Commit(nullptr);
 }
 
 void CAtomicFile::Discard() {

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/CFile.h"
 
@@ -36,6 +37,9 @@ public:
                   mode_t mode = kDefaultMode);
     // Whether the final move may replace an existing file (false until set).
     void SetReplace(bool replace) { m_replace = replace; }
+    // Whether a replacing file takes the replaced file's permission bits (true until set);
+    // false keeps the mode given to Create.
+    void SetKeepReplacedMode(bool keep) { m_keepReplacedMode = keep; }
     CFile* File() { return &m_file; }
     const std::string& TempName() const { return m_tempName; }
     // Closes the file (checked), makes it durable when it replaces an existing file and moves
@@ -54,8 +58,14 @@ private:
     std::string m_tempName;  // temporary name in the folder; empty when none exists
     int m_slot = -1;         // signal-cleanup registration
     bool m_replace = false;
+    bool m_keepReplacedMode = true;
     CFile m_file;
 };
+
+// Writes content to path as a file readable by its owner only (0600, whatever a replaced file
+// allowed), synced to disk, replacing what is there in one step. False on any failure; the
+// file at path is then as it was and no temporary file is left.
+bool WriteOwnerOnlyFile(const std::string& path, std::string_view content);
 
 // The temporary name for a file called `name`: ".NAME.varnex-XXXXXX", NAME shortened (at a
 // character boundary) so that the whole fits one file name.

@@ -5,6 +5,22 @@
 #include <filesystem>
 #include <string>
 
+std::string FolderOfPath(std::string_view path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string NameOfPath(std::string_view path) {
+    size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtensionOfPath(std::string_view path) {
+    std::string name = NameOfPath(path);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
 bool IsExistingFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -4,6 +4,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+// The parts of a native ("/") path: "dir/name.ext" gives the folder "dir/" (with its
+// separator; "" for a bare name), the name "name.ext" and the extension "ext" (without its
+// dot; "" when the name has none).
+std::string FolderOfPath(std::string_view path);
+std::string NameOfPath(std::string_view path);
+std::string ExtensionOfPath(std::string_view path);
 
 bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);

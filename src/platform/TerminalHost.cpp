@@ -9,6 +9,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/SignalCleanup.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -37,10 +38,7 @@ int Pick(const std::string& typed, const std::vector<std::string>& labels) {
     }
     for (size_t i = 0; i < labels.size(); ++i) {
         const std::string& l = labels[i];
-        if (l.size() >= typed.size() &&
-            std::equal(typed.begin(), typed.end(), l.begin(),
-                       [](char a, char b) { return std::tolower((unsigned char)a) == std::tolower((unsigned char)b); }))
-            return static_cast<int>(i);
+        if (StartsWithNoCase(l, typed)) return static_cast<int>(i);
     }
     return -1;
 }

@@ -1,9 +1,12 @@
 #pragma once
-// printf-style formatting into std::string, for the system's message templates.
+// printf-style formatting into std::string, for the system's message templates, and the one
+// case folding of the system: ASCII letters only, so that every other byte (each byte of a
+// multi-byte character included) compares as itself, whatever the locale.
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
@@ -22,4 +25,23 @@ inline std::string Format(const char* fmt, ...) {
     }
     va_end(args);
     return out;
+}
+
+inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+inline std::string FoldAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = FoldAscii(c);
+    return out;
+}
+
+inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (prefix.size() > text.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (FoldAscii(text[i]) != FoldAscii(prefix[i])) return false;
+    return true;
+}
+
+inline bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && StartsWithNoCase(a, b);
 }

@@ -6,7 +6,7 @@
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
-#include "logon/LogonKeys.h"
+#include "platform/SslHandles.h"
 
 namespace {
 
@@ -58,14 +58,14 @@ int TestRSAEncrypt(const char* user, const char* password, int rounds) {
     EVP_PKEY* rawPublic = nullptr;
     X509* rawCert = nullptr;
     int found = logon->GetSignerCert(CertificateNameOf(user), 4, &rawPublic, &rawCert);
-    logon::PkeyPtr publicKey(rawPublic);
-    logon::X509Ptr cert(rawCert);
+    PkeyPtr publicKey(rawPublic);
+    X509Ptr cert(rawCert);
     EVP_PKEY* rawPrivate = nullptr;
     int type = 0;
     int opened = found
                      ? logon->GetPrivateKey(&rawPrivate, user, password, static_cast<int>(std::strlen(password)), type)
                      : kPrivateKeyUnknownUser;
-    logon::PkeyPtr privateKey(rawPrivate);
+    PkeyPtr privateKey(rawPrivate);
     if (!found || !publicKey || opened != kPrivateKeyOk || !privateKey) return 1;
 
     CKorvane engine;

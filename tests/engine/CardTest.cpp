@@ -9,7 +9,7 @@
 
 #include "TestLogon.h"
 #include "engine/Korvane.h"
-#include "logon/Mqk21.h"
+#include "drivers/Mqk21.h"
 #include "platform/Module.h"
 
 namespace {

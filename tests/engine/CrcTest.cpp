@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
-#include "logon/Crc1B.h"
+#include "drivers/Crc1B.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "TestSupport.h"
 #include "engine/Korvane.h"
-#include "logon/Mqk21.h"
+#include "drivers/Mqk21.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "logon/Trv88Driver.h"
+#include "drivers/Trv88Driver.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "logon/Mqk21.h"
+#include "drivers/Mqk21.h"
 
 #include <openssl/evp.h>
 

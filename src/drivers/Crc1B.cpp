@@ -1,4 +1,4 @@
-#include "logon/Crc1B.h"
+#include "drivers/Crc1B.h"
 
 extern "C" uint16_t CRC1B(uint16_t crc, unsigned char byte) {
     crc ^= static_cast<uint16_t>(byte) << 8;
