@@ -282,4 +282,36 @@ private:
     int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
                           const RestoreFolder& folder, int* decision, int* done, ProgressReport& progress,
                           std::string& output);
+
+    // ---- Secure deletion (src/wipe/) -------------------------------------------------------
+public:
+    // Deletes every file and folder tree of a path list (NUL-terminated paths ended by an
+    // empty one). DelFileOrDir overwrites the first 10,240 bytes of every file with zeros,
+    // TrueDelFileOrDir every file completely with one block of at most 20,480 random bytes;
+    // the overwrite reaches the disk before the file is unlinked. Emptied folders are removed
+    // afterwards. A symbolic link, named or met in a tree, is removed and never followed; a
+    // path that names nothing is passed over. What cannot be removed is written with the
+    // system's reason into the delete log (wipe/DeleteLog.h); DelFileOrDir then offers the
+    // log to the logon library's open query. flag has no effect. 1 when everything named is
+    // gone, else 0.
+    int DelFileOrDir(char* pathList, int flag);
+    int TrueDelFileOrDir(char* pathList, int flag);
+
+private:
+    int DeletePathList(const char* pathList, bool randomFill);
+    // One file (or link, or special file): 1 when it is gone. log may be null.
+    int DelFile(const char* path, CFile* log, int flag);
+    int TrueDelFile(const char* path, CFile* log, int flag);
+    int DeleteOneFile(const char* path, CFile* log, bool randomFill);
+    // Deletes the files of a tree, leaving its folders. 0 when folder is not a folder or a
+    // file below it stays; an enumeration error ends that folder's walk with 0.
+    int DelFilesOfDirectory(const char* folder, CFile* log, int flag);
+    int TrueDelFilesOfDirectory(const char* folder, CFile* log, int flag);
+    int DeleteFilesBelow(const char* folder, CFile* log, bool randomFill);
+    // Removes a tree's folders that hold nothing; a folder on the path to something that
+    // stays is kept (and not logged). 1 when the folder and every folder below are gone.
+    int RemoveEmptyDir(const char* folder, CFile* log, int flag);
+    int RemoveSingleEmptyDir(const char* folder, CFile* log);
+    // Appends "<path>, 出错原因: <text>" for the system's error to the log (when given).
+    void WriteDeleteLogEntry(CFile* log, const char* path, int error);
 };
