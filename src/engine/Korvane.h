@@ -19,6 +19,7 @@
 
 struct Sysmetry_Decrypt_Info;
 struct Encrypt_Data;
+struct Search_Data;
 struct PackageRecord;
 struct PasswordRestore;
 struct RestoreFolder;
@@ -179,6 +180,21 @@ public:
     // the logon library's open query. `silent`: no dialogs but the password; a wrong password
     // clears the batch-success flag without a message. 1 when the end record was reached.
     int SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
+
+    // ---- Envelope packages and decryption dispatch -----------------------------------------
+    // Walk: the sender and recipient records behind the template head (first call), then one
+    // plain record per folder and file. `pathList` as for Symmtry_SearchFile.
+    int Envelop_SearchFile(const char* pathList, CFile* package, const Search_Data& data, int* recordStart,
+                           int* itemCount);
+    int Envelop_SearchSingleFile(const char* path, CFile* package, const Search_Data& data, int* recordStart,
+                                 int* itemCount);
+    // Encryption pass: protects the head, appends every file's ciphertext, signs the plaintext
+    // for data.userId, rewrites every record sealed and appends the signature trailer.
+    int EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data);
+    // Restores an envelope package for the logged-on user when the user is a recipient, and
+    // verifies the sender's signature. `direct` and `silent` as for SymmtryDecryptFiles. 1 when
+    // every file was restored and the signature verified.
+    int EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
 
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.

@@ -33,6 +33,8 @@ unsigned char AttributesOf(const std::string& path, const struct statx& st) {
     return attr;
 }
 
+}  // namespace
+
 // Applies what this platform can hold of an attribute byte: the read-only bit.
 bool ApplyAttributes(const char* path, unsigned char attributes) {
     struct stat st {};
@@ -44,6 +46,8 @@ bool ApplyAttributes(const char* path, unsigned char attributes) {
         mode |= S_IWUSR;
     return mode == (st.st_mode & 07777) || chmod(path, mode) == 0;
 }
+
+namespace {
 
 bool Digits(const char* text, size_t from, size_t count, int* out) {
     int v = 0;

@@ -14,8 +14,13 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "formats/EncryptFlag.h"  // the type bits readers test
+
+class CKorvane;
+class CFile;
 
 constexpr int32_t kRecordDirectory = 10;
 constexpr int32_t kRecordFile = 9;
@@ -38,3 +43,32 @@ constexpr int64_t kMaxContentStart = 1500000000;
 constexpr bool ContentFits(int64_t start, uint64_t size) {
     return start >= 0 && start <= kMaxContentStart && start <= INT32_MAX && size < (uint64_t{1} << 31);
 }
+
+// One record as the readers and the sealed rewriter hold it.
+struct PackageRecord {
+    int32_t type = 0;  // kRecordDirectory, kRecordFile or kRecordEnd
+    int32_t second = 0;
+    std::string name;  // as stored ('\\' separators) for the writers; readers give it native
+    int32_t contentLength = 0;
+    char modified[kTimeTextSize + 1] = {};
+    char created[kTimeTextSize + 1] = {};  // empty in version "10" packages
+    int32_t size = 0;
+    uint8_t attributes = 0;
+    uint16_t contentCrc = 0;
+    int32_t ContentOffset() const { return second; }
+};
+
+// ---- Plain writer (the collection walk): the record at the file's position, every field
+// but type, length and name zero. The name is the stored form.
+bool WritePlainDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
+bool WritePlainFileRecord(CKorvane& engine, CFile* package, std::string_view name);
+
+// ---- Plain re-reader (the encryption pass): type and second field, and for directory and
+// file records the stored name, leaving the file behind the name. A name length beyond its
+// room or a type with no known bit is a structure error, shown here.
+bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record);
+
+// ---- Sealed rewriter: the record in its final form at the file's position.
+bool SealDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
+bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& record);
+bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second);

@@ -3,17 +3,14 @@
 
 #include <cstring>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "envelope/FileStatus.h"
-#include "logon/MemoryLogon.h"
 
 namespace {
 
-class FileStatus : public HostTest {
+class FileStatus : public LogonHostTest {
 protected:
-    FileStatus() : installed(&logon) {}
-
     static time_t Mtime(const std::string& path) {
         struct stat st {};
         stat(path.c_str(), &st);
@@ -36,8 +33,6 @@ protected:
         return modified;
     }
 
-    MemoryLogon logon;
-    ScopedLogonLibrary installed;
     CKorvane engine;
 };
 

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
-#include "logon/MemoryLogon.h"
 #include "password/PasswordPackager.h"
 
-class PasswordPackageTest : public HostTest {
+class PasswordPackageTest : public LogonHostTest {
 protected:
     // Packs `paths` (relative to dir) with `base` (relative to dir) into dir/name.
     int Pack(const std::vector<std::string>& paths, const std::string& name = "p.pkg",
@@ -47,7 +46,5 @@ protected:
         ::stat(path.c_str(), &st);
         return (st.st_mode & S_IWUSR) == 0;
     }
-    MemoryLogon logon;
-    ScopedLogonLibrary installedLogon{&logon};
     CKorvane engine;
 };
