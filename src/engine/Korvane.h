@@ -194,6 +194,18 @@ public:
     // verifies the sender's signature. `direct` and `silent` as for SymmtryDecryptFiles. 1 when
     // every file was restored and the signature verified.
     int EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
+    // A batch of secured files (`fileList` as for Symmtry_SearchFile), each restored by the
+    // decryptor of its kind; each package restored completely is wiped (once its files are on
+    // the disk) unless "DkeptFile" or m_keepPackages keeps it. 1 when every file was restored.
+    // KeloDecryptFile adds a batch progress window and passes `direct` on; it answers -1 when
+    // it stopped the batch because the user logged off or the key device went away.
+    int DecryptFileA(const char* fileList, HWND notifyWindow);
+    int KeloDecryptFile(const char* fileList, HWND notifyWindow, int direct);
+
+private:
+    int DispatchDecryption(const char* fileList, HWND notifyWindow, int direct, bool kelo);
+
+public:
 
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
@@ -226,6 +238,7 @@ public:
     int m_digestOnly = 0;            // signing with a key device returns the bare SHA-1 digest
     std::string m_presetOutFolder;   // when it names an existing folder, decryption writes there
     int m_showProgressWindow = 1;    // the envelope pass shows its own progress window
+    bool m_keepPackages = false;     // the dispatcher keeps restored packages whatever "DkeptFile" says
 
     // Batch state of a run of decryptions; survives from one file to the next.
     int m_passwordKnown = 0;         // a password was accepted for a password package
