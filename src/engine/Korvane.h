@@ -22,6 +22,7 @@ struct Encrypt_Data;
 struct Search_Data;
 struct PackageRecord;
 struct PasswordRestore;
+struct RestoreFolder;
 class ProgressReport;
 
 // Files are streamed in blocks of this size; memory never grows with a file's size.
@@ -246,6 +247,10 @@ public:
     std::string m_batchPassword;     // the password accepted in the batch (wiped on release)
     CMemFile m_decryptedFiles {1024};  // decrypted paths, each followed by "|"
 
+    // Entries the last collection pass met inside a tree and left out: symbolic links (never
+    // followed there), pipes, devices and sockets. The caller names them in one notice.
+    std::vector<std::string> m_leftOutEntries;
+
 protected:
     uint16_t m_crc = 0;
 
@@ -301,10 +306,11 @@ private:
                              const std::string& password, unsigned char* key, int silent);
     int ScanPackageRecords(CFile* package, bool oldLayout, size_t* longestPath);
     int PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base);
-    int RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
-                          std::string& lastOutput);
-    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore, int* decision,
-                          int* done, ProgressReport& progress, std::string& output);
+    int RestoreRecordList(CFile* package, const PasswordRestore& restore, const std::string& base,
+                          ProgressReport& progress, std::string& lastOutput);
+    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
+                          const RestoreFolder& folder, int* decision, int* done, ProgressReport& progress,
+                          std::string& output);
 
     // ---- Secure deletion (src/wipe/) -------------------------------------------------------
 public:

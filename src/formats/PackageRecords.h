@@ -11,6 +11,7 @@
 // Plain form (after collection): type, name length and name as above, every other field 0,
 // CRC places zero. Final form: every field enciphered, CRC over the stored bytes.
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,14 @@ constexpr size_t kKeyCheckCap = 2000;
 constexpr char kStructureError[] = "文件结构错.";
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
 constexpr int64_t kMaxContentStart = 1500000000;
+
+// Whether a file of `size` bytes can be stored with its content starting at package offset
+// `start`: the start within the limit above and the 32-bit offset field, the file below 2^31
+// bytes (its enciphered length must also fit the length field; the writer checks that as it
+// goes).
+constexpr bool ContentFits(int64_t start, uint64_t size) {
+    return start >= 0 && start <= kMaxContentStart && start <= INT32_MAX && size < (uint64_t{1} << 31);
+}
 
 // One record as the readers and the sealed rewriter hold it.
 struct PackageRecord {
