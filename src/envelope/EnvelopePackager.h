@@ -19,6 +19,9 @@ struct EnvelopePackRequest {
     std::vector<std::string> recipients;  // user IDs; the logged-on user is always one
     int cipherId = 0;                     // 0: the engine's choice for new files
     HWND notifyWindow = nullptr;
+    // Whether an existing file at packagePath may be replaced. Without it, a file that is
+    // there, or appears while the package is made, is never replaced.
+    bool replace = false;
 };
 
 // 1 when the package is complete at packagePath; 0 after the failure's message (none when
