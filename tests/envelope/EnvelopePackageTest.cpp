@@ -126,3 +126,21 @@ TEST_F(EnvelopePackage, DamagedPackagesAreRefusedOrRestoreIntact) {
         attempt(bad, "byte " + std::to_string(i));
     }
 }
+
+// Without a preset folder, a direct restore of the user's own package goes back to the folder
+// its files came from; a package from somebody else never chooses where its files go.
+TEST_F(EnvelopePackage, OnlyTheUsersOwnPackageRestoresIntoItsBaseFolder) {
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "inbox");
+    WriteFile(dir / "src/note.txt", "original");
+    ASSERT_EQ(Pack({"src/note.txt"}, {"bob"}, "inbox/e.vrk"), 1);
+    fs::remove(dir / "src/note.txt");
+    for (const char* reader : {"bob", "alice"}) {
+        LogOn(reader);
+        CKorvane e;
+        host.Clear();
+        EXPECT_EQ(e.EnvelopDecryptFiles((dir / "inbox/e.vrk").c_str(), nullptr, 1, 0), 1) << reader;
+    }
+    EXPECT_EQ(ReadFile(dir / "inbox/note.txt"), "original") << "bob's copy lands beside the package";
+    EXPECT_EQ(ReadFile(dir / "src/note.txt"), "original") << "alice's own package goes back where it came from";
+}
