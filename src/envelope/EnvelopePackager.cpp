@@ -72,7 +72,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
         if (!FillRecipient(logon, id, search.recipients[search.recipientCount++])) return 0;
 
     EncryptFlag head;
-    engine.InitEncryptFlag(&head, kKindEnvelope);
+    engine.InitEncryptFlag(&head, request.kind);
     if (request.cipherId != 0) head.cipherId = request.cipherId;
     head.count = search.recipientCount;
     CopyText(head.baseFolder, sizeof head.baseFolder, request.baseFolder);
