@@ -19,8 +19,10 @@
 
 struct Sysmetry_Decrypt_Info;
 struct Encrypt_Data;
+struct Search_Data;
 struct PackageRecord;
 struct PasswordRestore;
+struct RestoreFolder;
 class ProgressReport;
 struct File_SignInfo;
 struct Decrypt_Info;
@@ -182,6 +184,21 @@ public:
     // clears the batch-success flag without a message. 1 when the end record was reached.
     int SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
 
+    // ---- Envelope packages and decryption dispatch -----------------------------------------
+    // Walk: the sender and recipient records behind the template head (first call), then one
+    // plain record per folder and file. `pathList` as for Symmtry_SearchFile.
+    int Envelop_SearchFile(const char* pathList, CFile* package, const Search_Data& data, int* recordStart,
+                           int* itemCount);
+    int Envelop_SearchSingleFile(const char* path, CFile* package, const Search_Data& data, int* recordStart,
+                                 int* itemCount);
+    // Encryption pass: protects the head, appends every file's ciphertext, signs the plaintext
+    // for data.userId, rewrites every record sealed and appends the signature trailer.
+    int EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data);
+    // Restores an envelope package for the logged-on user when the user is a recipient, and
+    // verifies the sender's signature. `direct` and `silent` as for SymmtryDecryptFiles. 1 when
+    // every file was restored and the signature verified.
+    int EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
+
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
     int GetFileStatus(CFile* file, char* modifyTime, char* createTime, unsigned long* size,
@@ -250,6 +267,10 @@ public:
     std::string m_batchPassword;     // the password accepted in the batch (wiped on release)
     CMemFile m_decryptedFiles {1024};  // decrypted paths, each followed by "|"
 
+    // Entries the last collection pass met inside a tree and left out: symbolic links (never
+    // followed there), pipes, devices and sockets. The caller names them in one notice.
+    std::vector<std::string> m_leftOutEntries;
+
 protected:
     uint16_t m_crc = 0;
 
@@ -305,8 +326,41 @@ private:
                              const std::string& password, unsigned char* key, int silent);
     int ScanPackageRecords(CFile* package, bool oldLayout, size_t* longestPath);
     int PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base);
-    int RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
-                          std::string& lastOutput);
-    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore, int* decision,
-                          int* done, ProgressReport& progress, std::string& output);
+    int RestoreRecordList(CFile* package, const PasswordRestore& restore, const std::string& base,
+                          ProgressReport& progress, std::string& lastOutput);
+    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
+                          const RestoreFolder& folder, int* decision, int* done, ProgressReport& progress,
+                          std::string& output);
+
+    // ---- Secure deletion (src/wipe/) -------------------------------------------------------
+public:
+    // Deletes every file and folder tree of a path list (NUL-terminated paths ended by an
+    // empty one). DelFileOrDir overwrites the first 10,240 bytes of every file with zeros,
+    // TrueDelFileOrDir every file completely with one block of at most 20,480 random bytes;
+    // the overwrite reaches the disk before the file is unlinked. Emptied folders are removed
+    // afterwards. A symbolic link, named or met in a tree, is removed and never followed; a
+    // path that names nothing is passed over. What cannot be removed is written with the
+    // system's reason into the delete log (wipe/DeleteLog.h); DelFileOrDir then offers the
+    // log to the logon library's open query. flag has no effect. 1 when everything named is
+    // gone, else 0.
+    int DelFileOrDir(char* pathList, int flag);
+    int TrueDelFileOrDir(char* pathList, int flag);
+
+private:
+    int DeletePathList(const char* pathList, bool randomFill);
+    // One file (or link, or special file): 1 when it is gone. log may be null.
+    int DelFile(const char* path, CFile* log, int flag);
+    int TrueDelFile(const char* path, CFile* log, int flag);
+    int DeleteOneFile(const char* path, CFile* log, bool randomFill);
+    // Deletes the files of a tree, leaving its folders. 0 when folder is not a folder or a
+    // file below it stays; an enumeration error ends that folder's walk with 0.
+    int DelFilesOfDirectory(const char* folder, CFile* log, int flag);
+    int TrueDelFilesOfDirectory(const char* folder, CFile* log, int flag);
+    int DeleteFilesBelow(const char* folder, CFile* log, bool randomFill);
+    // Removes a tree's folders that hold nothing; a folder on the path to something that
+    // stays is kept (and not logged). 1 when the folder and every folder below are gone.
+    int RemoveEmptyDir(const char* folder, CFile* log, int flag);
+    int RemoveSingleEmptyDir(const char* folder, CFile* log);
+    // Appends "<path>, 出错原因: <text>" for the system's error to the log (when given).
+    void WriteDeleteLogEntry(CFile* log, const char* path, int error);
 };

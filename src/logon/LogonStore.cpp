@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/TempFolder.h"
 #include "platform/Text.h"
 
 namespace fs = std::filesystem;
@@ -71,6 +72,7 @@ bool LogonStore::Open(const std::string& home) {
         return Fail(Format("%s is not a logon store this program can use (%s)", path.c_str(), why.c_str()));
     }
     home_ = folder;
+    SetSuiteFolder(folder);  // the user's temporary folder lies below it
     return true;
 }
 

@@ -1,0 +1,15 @@
+#pragma once
+// The suite's wipe module: one call destroys one file. The decryption dispatcher wipes a
+// package after a successful restore with it, and single-file encryption wipes the plain
+// file once its package is in place.
+//
+// What a call does: the file's whole content is overwritten with random bytes, the
+// overwrite is flushed to the disk, then the file is truncated and unlinked. A symbolic link
+// at path is removed, never followed: the file it points to is left untouched. A folder is
+// not wiped. This cannot reach copies the file system keeps on its own (journals,
+// copy-on-write snapshots, remapped flash blocks).
+//
+// Callers do not examine the result (the file is gone afterwards, or it could not be
+// reached); it is 1 when nothing is left at path.
+
+int ScrubFile(const char* path);

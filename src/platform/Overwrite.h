@@ -1,0 +1,44 @@
+#pragma once
+// Overwriting a file's content in place before it is removed, never through a symbolic link.
+// Used by secure deletion and by the wipe module: both must destroy the file that is named,
+// and only it. A name that is a symbolic link is classified as such and never opened.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// What lies at a path, asked without following a final symbolic link.
+enum class PathKind { Missing, File, Folder, Link, Other };
+PathKind KindOfPath(const std::string& path);
+
+// An open file descriptor, closed when released.
+class FileHandle {
+public:
+    FileHandle() = default;
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle() { Reset(); }
+    FileHandle(FileHandle&& other) noexcept : m_fd(other.Release()) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    int Get() const { return m_fd; }
+    bool IsOpen() const { return m_fd >= 0; }
+    int Release();
+    void Reset();
+
+private:
+    int m_fd = -1;
+};
+
+// Gives the owner write permission (so a read-only file can be overwritten) and opens the
+// regular file at path for writing. Never follows a final symbolic link: a link, a folder or
+// a special file (FIFO, socket, device) is not opened. An invalid handle with *error (errno)
+// when the file cannot be opened; *length receives the file's length.
+FileHandle OpenForOverwrite(const std::string& path, uint64_t* length, int* error);
+
+// Writes `block` repeatedly from offset 0 until exactly `length` bytes are written, the last
+// time only the rest, then flushes the data to the disk: an overwrite that only reached the
+// page cache would be dropped with the file. An empty file is not written. False with *error
+// on the first failure.
+bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, size_t blockLength, int* error);

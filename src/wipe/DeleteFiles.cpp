@@ -1,0 +1,193 @@
+// Deleting files and folder trees so that their content does not stay readable: every file
+// is overwritten (its beginning with zeros, or all of it with random bytes), the overwrite
+// is flushed to the disk, the file is unlinked, and the emptied folders are removed. Every
+// entry is attempted; what stays is listed in the delete log.
+
+#include <openssl/rand.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "engine/Korvane.h"
+#include "logon/ILogon.h"
+#include "platform/FolderList.h"
+#include "platform/Overwrite.h"
+#include "platform/Text.h"
+#include "wipe/DeleteLog.h"
+
+namespace {
+
+// Zero fill overwrites this much of every file's beginning: enough to destroy the head of
+// a secured file and the start of any other, at the same cost for every file size.
+constexpr size_t kZeroFillBlock = 10240;
+// Random fill writes this one block, drawn once per file, over the whole file.
+constexpr size_t kRandomFillBlock = 20480;
+
+// A file that holds a folder's own description; it is never deleted, so the folder that
+// holds it stays.
+constexpr const char* kFolderInfoName = "dirinfo";
+
+bool PassedOver(const std::string& name) { return name == kFolderInfoName; }
+
+// Seeds the random generator with the local time as decimal numbers without padding, as
+// every random fill does before drawing its block.
+void SeedFromClock() {
+    time_t now = time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    std::string seed = Format("%d%d%d%d%d%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                              local.tm_min, local.tm_sec);
+    RAND_seed(seed.data(), static_cast<int>(seed.size()));
+}
+
+std::string WithSeparator(const char* folder) {
+    std::string path(folder);
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+}  // namespace
+
+int CKorvane::DelFileOrDir(char* pathList, int flag) {
+    (void)flag;
+    return DeletePathList(pathList, false);
+}
+
+int CKorvane::TrueDelFileOrDir(char* pathList, int flag) {
+    (void)flag;
+    return DeletePathList(pathList, true);
+}
+
+int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
+    int result = 1;
+    DeleteLog log;
+    CFile* logFile = nullptr;
+    if (log.Create()) {
+        std::string heading = Format(kDeleteLogHeading, kDeleteLogLineEnd);
+        if (fWriteBuf(&log, heading.data(), heading.size())) logFile = &log;
+    }
+    for (const char* p = pathList; p != nullptr && *p != '\0'; p += std::strlen(p) + 1) {
+        std::string path(p);
+        // "link/" would name the link's target; the entry named is the link itself.
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        switch (KindOfPath(path)) {
+            case PathKind::File:
+            case PathKind::Link:
+                if (!DeleteOneFile(path.c_str(), logFile, randomFill)) result = 0;
+                break;
+            case PathKind::Folder: {
+                int files = DeleteFilesBelow(path.c_str(), logFile, randomFill);
+                int folders = RemoveEmptyDir(path.c_str(), logFile, 0);
+                if (!files || !folders) result = 0;
+                break;
+            }
+            case PathKind::Missing:
+            case PathKind::Other:
+                break;  // nothing this call deletes
+        }
+    }
+    bool logged = logFile != nullptr;
+    log.Abort();
+    if (!randomFill && result == 0 && logged) {
+        if (ILogon* logon = LogonLibrary()) logon->OpenResult(log.Path());
+    }
+    return result;
+}
+
+int CKorvane::DelFile(const char* path, CFile* log, int flag) {
+    (void)flag;
+    return DeleteOneFile(path, log, false);
+}
+
+int CKorvane::TrueDelFile(const char* path, CFile* log, int flag) {
+    (void)flag;
+    return DeleteOneFile(path, log, true);
+}
+
+int CKorvane::DeleteOneFile(const char* path, CFile* log, bool randomFill) {
+    // Only a regular file is opened; a link or a special file is unlinked as it is.
+    if (KindOfPath(path) == PathKind::File) {
+        uint64_t length = 0;
+        int error = 0;
+        FileHandle file = OpenForOverwrite(path, &length, &error);
+        // A file that cannot be opened is still deleted when the system allows it.
+        if (file.IsOpen()) {
+            if (randomFill) {
+                unsigned char block[kRandomFillBlock];
+                size_t blockLength = static_cast<size_t>(std::min<uint64_t>(length, kRandomFillBlock));
+                SeedFromClock();
+                RAND_bytes(block, static_cast<int>(blockLength));
+                OverwriteRepeating(file.Get(), length, block, blockLength, &error);
+            } else {
+                static const unsigned char kZeros[kZeroFillBlock] = {};
+                OverwriteRepeating(file.Get(), std::min<uint64_t>(length, kZeroFillBlock), kZeros, kZeroFillBlock,
+                                   &error);
+            }
+        }
+    }
+    if (::unlink(path) == 0) return 1;
+    WriteDeleteLogEntry(log, path, errno);
+    return 0;
+}
+
+int CKorvane::DelFilesOfDirectory(const char* folder, CFile* log, int flag) {
+    (void)flag;
+    return DeleteFilesBelow(folder, log, false);
+}
+
+int CKorvane::TrueDelFilesOfDirectory(const char* folder, CFile* log, int flag) {
+    (void)flag;
+    return DeleteFilesBelow(folder, log, true);
+}
+
+int CKorvane::DeleteFilesBelow(const char* folder, CFile* log, bool randomFill) {
+    if (KindOfPath(folder) != PathKind::Folder) return 0;
+    std::string base = WithSeparator(folder);
+    std::vector<std::string> names;
+    FolderListing listing = ListFolder(base, names);
+    // A folder that cannot be read is reported when its removal fails.
+    if (listing == FolderListing::CannotStart) return 1;
+    int result = listing == FolderListing::Complete ? 1 : 0;
+    for (const std::string& name : names) {
+        if (PassedOver(name)) continue;
+        std::string path = base + name;
+        int done = KindOfPath(path) == PathKind::Folder ? DeleteFilesBelow(path.c_str(), log, randomFill)
+                                                        : DeleteOneFile(path.c_str(), log, randomFill);
+        if (!done) result = 0;
+    }
+    return result;
+}
+
+int CKorvane::RemoveEmptyDir(const char* folder, CFile* log, int flag) {
+    if (KindOfPath(folder) != PathKind::Folder) return 0;
+    std::string base = WithSeparator(folder);
+    std::vector<std::string> names;
+    FolderListing listing = ListFolder(base, names);
+    if (listing == FolderListing::CannotStart) return RemoveSingleEmptyDir(base.c_str(), log);
+    int result = listing == FolderListing::Complete ? 1 : 0;
+    for (const std::string& name : names) {
+        if (PassedOver(name)) continue;
+        std::string path = base + name;
+        // Anything but a folder is a file that stayed; its folder stays too.
+        if (KindOfPath(path) != PathKind::Folder || !RemoveEmptyDir(path.c_str(), log, flag)) result = 0;
+    }
+    if (result == 1 && !RemoveSingleEmptyDir(base.c_str(), log)) result = 0;
+    return result;
+}
+
+int CKorvane::RemoveSingleEmptyDir(const char* folder, CFile* log) {
+    if (::rmdir(folder) == 0) return 1;
+    WriteDeleteLogEntry(log, folder, errno);
+    return 0;
+}
+
+void CKorvane::WriteDeleteLogEntry(CFile* log, const char* path, int error) {
+    if (log == nullptr) return;
+    std::string entry = DeleteLogEntryText(path, error);
+    fWriteBuf(log, entry.data(), entry.size());
+}
