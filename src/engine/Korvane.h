@@ -20,6 +20,9 @@
 struct Sysmetry_Decrypt_Info;
 struct Encrypt_Data;
 struct Search_Data;
+struct File_SignInfo;
+struct Decrypt_Info;
+struct Verify_IndexInfo;
 
 // Files are streamed in blocks of this size; memory never grows with a file's size.
 constexpr size_t kStreamBlockSize = 307200;
@@ -225,6 +228,36 @@ protected:
     // The folder relative to the base folder, with both buffers (260 characters) given a
     // trailing separator; 0 when the folder does not lie under the base folder.
     int GetRelativePath(char* baseFolder, char* folder, char* out);
+
+public:
+    // ---- Signature files, verification, security information (src/signature/) ----------
+    // Signs every file of a path list (NUL-terminated paths ended by an empty one) into a
+    // signature file "<path>.idi" beside it, at most 200 files; kind 16 and a mail of the
+    // signed files with their signature files when `mail` is non-zero, else kind 4.
+    // Always 1: the outcome per file is told by the messages and the files written.
+    int SignFiles(const char* fileList, const char* userId, const char* password, int reserved, int mail);
+    // The same walk, kind 16, nothing mailed. Always 1.
+    int SignFilesWithEmail(const char* fileList, const char* userId, const char* password, int reserved);
+    // Checks a signature file against the file it describes and shows the report: 1 when the
+    // report was shown (whatever its verdict), 0 when the check could not be carried out.
+    int Verify_One_File(const char* signaturePath);
+    // What a secured file says of its protection, without decrypting anything (see
+    // signature/SecureInfo.h for which outputs each kind fills). nameText (260) is always set.
+    int GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* recipients,
+                          File_SignInfo* signInfo, Verify_IndexInfo* sender, char* nameText);
+    // Shows "test".
+    void Test();
+
+private:
+    // Writes the signature file of one file; signaturePath (260) receives its path. 1 when the
+    // signature file is complete and in place; a failed signing leaves any earlier one as it was.
+    int Sign_One_File(const char* path, char* signaturePath, char kind, const char* userId, const char* password,
+                      int reserved);
+    // The signature files of a list, at most 200; their signed files and signature files.
+    int SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
+                 std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles);
+    // Finds the file a signature record describes; "" when the person cancels the search.
+    std::string FindSignedFile(const std::string& signaturePath, const std::string& storedPath);
 
 public:
     // ---- Dialogs and password entry --------------------------------------------------------------
