@@ -125,12 +125,15 @@ TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     EXPECT_EQ(host.Messages()[0].text, "nobody \n\n没有对应的公钥证书");
     EXPECT_TRUE(fs::is_empty(MailFolder())) << "neither the package nor its temporary file";
 
-    host.Clear();
-    EXPECT_EQ(Pack(kMailFlagEncrypt, "bob", {"f.txt", "missing.txt"}), "");
-    ASSERT_EQ(host.Messages().size(), 1u);
-    EXPECT_EQ(host.Messages()[0].text,
-              "不能打开文件\"" + dir / "missing.txt" + "\"，可能文件正在被使用或者您没有该文件的读权限.");
-    EXPECT_TRUE(fs::is_empty(MailFolder()));
+    // A source that cannot be opened, or whose path no index entry can name, stops it too.
+    for (const std::string name : {std::string("missing.txt"), std::string(270, 'x')}) {
+        host.Clear();
+        EXPECT_EQ(Pack(kMailFlagEncrypt, "bob", {"f.txt", name, "f.txt"}), "");
+        ASSERT_EQ(host.Messages().size(), 1u);
+        EXPECT_EQ(host.Messages()[0].text,
+                  "不能打开文件\"" + dir / name + "\"，可能文件正在被使用或者您没有该文件的读权限.");
+        EXPECT_TRUE(fs::is_empty(MailFolder()));
+    }
 }
 
 TEST_F(MailTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
