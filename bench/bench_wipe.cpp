@@ -5,6 +5,7 @@
 #include <openssl/rand.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -92,21 +93,32 @@ void BenchWipe() {
     fs::create_directories(work);
     ::setenv("TMPDIR", work.c_str(), 1);  // the delete log stays inside the work folder
 
-    MakeFile(work / "plain", kLarge);
-    double plain = kLarge / PlainRandomPass(work / "plain") / 1e6;
+    // The plain loop runs first and last and its better time is the bound, so writeback left
+    // over from making the files counts against neither side.
+    auto plainPass = [&] {
+        MakeFile(work / "plain", kLarge);
+        ::sync();
+        return kLarge / PlainRandomPass(work / "plain") / 1e6;
+    };
+    double plain = plainPass();
     MakeFile(work / "engine", kLarge);
+    ::sync();
     double engine = kLarge / EngineWipe(work / "engine", true) / 1e6;
     MakeFile(work / "module", kLarge);
+    ::sync();
     auto t0 = Clock::now();
     ScrubFile((work / "module").c_str());
     double module = kLarge / Seconds(t0) / 1e6;
+    plain = std::max(plain, plainPass());
     std::printf("  plain loop, one random pass + fdatasync         %9.1f MB/s\n", plain);
     PrintRatio("256 MiB file, random fill (varnex wipe)", engine, plain);
-    PrintRatio("256 MiB file, wipe module (fresh random)", module, plain);
+    PrintRatio("256 MiB file, wipe module (ScrubFile)", module, plain);
 
     MakeSmallFiles(work / "plain-tree");
+    ::sync();
     double plainFiles = kSmallFiles / PlainZeroPass(work / "plain-tree");
     MakeSmallFiles(work / "tree");
+    ::sync();
     double engineFiles = kSmallFiles / EngineWipe(work / "tree", false);
     std::printf("  2,000 files, plain zero pass + fdatasync        %9.1f files/s\n", plainFiles);
     std::printf(

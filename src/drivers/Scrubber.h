@@ -3,7 +3,7 @@
 // package after a successful restore with it, and single-file encryption wipes the plain
 // file once its package is in place.
 //
-// What a call does: the file's whole content is overwritten with fresh random bytes, the
+// What a call does: the file's whole content is overwritten with random bytes, the
 // overwrite is flushed to the disk, then the file is truncated and unlinked. A symbolic link
 // at path is removed, never followed: the file it points to is left untouched. A folder is
 // not wiped. This cannot reach copies the file system keeps on its own (journals,

@@ -29,6 +29,9 @@ struct FileStatusInfo {
 
 // The status of the file or folder at path; false when the system cannot report it.
 bool ReadFileStatus(const std::string& path, FileStatusInfo& out);
+// Gives the file or folder at path what this platform can hold of an attribute byte (the
+// read-only bit); the other bits are ignored. False when the system refuses.
+bool ApplyAttributes(const char* path, unsigned char attributes);
 
 // Writes t as the local-time text (room for 15); false when its year has no 4-digit form.
 bool FormatTimeText(time_t t, char* out);

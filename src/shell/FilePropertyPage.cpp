@@ -1,0 +1,69 @@
+#include "shell/FilePropertyPage.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <ctime>
+
+#include "envelope/FileStatus.h"
+#include "logon/ILogon.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/PlainFunctions.h"
+
+std::string ShellTypeName(const std::string& path, bool folder) {
+    if (folder) return "文件夹";
+    std::string name = LogonSplitName(path);
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot + 1 == name.size() || dot == 0) return "文件";
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext + " 文件";
+}
+
+std::string ShellTimeText(time_t t, bool withTime) {
+    struct tm local {};
+    if (localtime_r(&t, &local) == nullptr) return {};
+    if (!withTime) return Format("%d年%d月%d日", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return Format("%d年%d月%d日 %d:%d:%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec);
+}
+
+CPropertyFileProperty::CPropertyFileProperty(std::string path) : m_path(std::move(path)) {
+    std::string name = LogonSplitName(m_path);
+    std::string folder = LogonSplitFolder(m_path);
+    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    struct statx st {};
+    bool known = statx(AT_FDCWD, m_path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) == 0;
+    std::string size, created, modified, accessed;
+    if (known) {
+        std::string grouped, scaled;
+        FromatLargeNumber(static_cast<int64_t>(st.stx_size), &grouped, &scaled);
+        size = Format("%s 字节 (%s)", grouped.c_str(), scaled.c_str());
+        time_t birth = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
+        created = ShellTimeText(birth, true);
+        modified = ShellTimeText(st.stx_mtime.tv_sec, true);
+        accessed = ShellTimeText(st.stx_atime.tv_sec, false);
+    }
+    m_lines = {{"名称:", name},        {"类型:", ShellTypeName(m_path, false)},
+               {"位置:", folder},      {"大小:", size},
+               {"MS-DOS 名称:", name},  // no short names here: the name itself
+               {"创建时间:", created}, {"修改时间:", modified},
+               {"访问时间:", accessed}};
+    FileStatusInfo status;
+    unsigned char attributes = ReadFileStatus(m_path, status) ? status.attributes : 0;
+    AddBox(kReadOnlyBox, "只读", 'r', attributes & kAttrReadOnly, true);
+    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, true);
+    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, true);
+    bool system = attributes & kAttrSystem;
+    AddBox(kSystemBox, "系统", 's', system, system);
+}
+
+int CPropertyFileProperty::Apply() {
+    unsigned char attributes = (Checked(kReadOnlyBox) ? kAttrReadOnly : 0) | (Checked(kHiddenBox) ? kAttrHidden : 0) |
+                               (Checked(kArchiveBox) ? kAttrArchive : 0);
+    if (ApplyAttributes(m_path.c_str(), attributes)) return 1;
+    AfxMessageBox(AttributeFailureText(m_path));
+    return 0;
+}

@@ -1,0 +1,59 @@
+#include "shell/PropertySheets.h"
+
+#include <cstring>
+
+#include "logon/ILogon.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/FDPropertyPage.h"
+#include "shell/FilePropertyPage.h"
+#include "shell/PlainFunctions.h"
+
+namespace {
+
+bool ExistingFile(const std::string& path) {
+    ILogon* logon = LogonLibrary();
+    return logon ? logon->FileExists(path) != 0 : IsExistingFile(path);
+}
+
+}  // namespace
+
+std::unique_ptr<CPropertySheet> MakeFileSheet(const std::string& path) {
+    auto sheet = std::make_unique<CPropertySheet>(Format("%s 属性", LogonSplitName(path).c_str()));
+    sheet->AddPage(std::make_unique<CPropertyFileProperty>(path));
+    return sheet;
+}
+
+std::unique_ptr<CPropertySheet> MakeSelectionSheet(const char* list) {
+    size_t entries = 0, files = 0;
+    std::string only;
+    for (const char* p = list; p != nullptr && *p != '\0'; p += std::strlen(p) + 1) {
+        ++entries;
+        if (ExistingFile(p)) ++files;
+        only = p;
+    }
+    if (entries == 1 && files == 1) return MakeFileSheet(only);
+    auto page = std::make_unique<CDlgFDProperty>(list);
+    auto sheet = std::make_unique<CPropertySheet>(page->SheetTitle());
+    sheet->AddPage(std::move(page));
+    return sheet;
+}
+
+void DispFileProperty(const char* path) {
+    if (path == nullptr || !ExistingFile(path)) {
+        AfxMessageBox("文件不存在");
+        return;
+    }
+    UiHost().RunDialog(*MakeFileSheet(path));
+}
+
+void DisplayFDProperty(char* list, int* pModified) {
+    int ignored = 0;
+    if (!pModified) pModified = &ignored;
+    *pModified = 0;
+    std::unique_ptr<CPropertySheet> sheet = MakeSelectionSheet(list);
+    int result = UiHost().RunDialog(*sheet);
+    auto* page = dynamic_cast<CDlgFDProperty*>(sheet->Pages().front().get());
+    if (page != nullptr && result == IDOK) *pModified = page->AttributesChanged();
+}

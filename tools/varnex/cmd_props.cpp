@@ -1,0 +1,108 @@
+// varnex props: the property sheet of files, folders and drives, and attribute changes.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "Cli.h"
+#include "shell/PropertySheets.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+void PrintJson(const CPropertySheet& sheet) {
+    std::printf("{\"title\":%s,\"pages\":[", JsonString(sheet.Title()).c_str());
+    const char* pageSep = "";
+    for (const auto& page : sheet.Pages()) {
+        std::printf("%s{\"caption\":%s,\"template\":%d,\"lines\":[", pageSep, JsonString(page->Caption()).c_str(),
+                    page->TemplateId());
+        const char* sep = "";
+        for (const SheetLine& line : page->Lines()) {
+            std::printf("%s{\"label\":%s,\"value\":%s", sep, JsonString(line.label).c_str(),
+                        JsonString(line.value).c_str());
+            if (!line.extra.empty()) std::printf(",\"extra\":%s", JsonString(line.extra).c_str());
+            std::printf("}");
+            sep = ",";
+        }
+        std::printf("],\"attributes\":[");
+        sep = "";
+        for (const AttributeBox& box : page->Boxes()) {
+            std::printf("%s{\"caption\":%s,\"letter\":\"%c\",\"checked\":%s,\"enabled\":%s}", sep,
+                        JsonString(box.caption).c_str(), box.letter, box.checked ? "true" : "false",
+                        box.enabled ? "true" : "false");
+            sep = ",";
+        }
+        std::printf("]}");
+        pageSep = ",";
+    }
+    std::printf("]}\n");
+}
+
+void PrintText(const CPropertySheet& sheet) {
+    std::printf("%s\n", sheet.Title().c_str());
+    for (const std::string& line : sheet.Lines()) std::printf("  %s\n", line.c_str());
+}
+
+int RunProps(CliContext&, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("props");
+    ArgParser parsed(args, {"--json"}, {"--set"});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (parsed.Positionals().empty()) return UsageError(self, "no file, folder or drive named");
+
+    std::string list;
+    for (const std::string& p : parsed.Positionals()) {
+        std::error_code ec;
+        if (!fs::exists(p, ec)) {
+            std::fprintf(stderr, "varnex: %s: 文件不存在\n", p.c_str());
+            return kExitFailed;
+        }
+        std::string path = fs::absolute(p).lexically_normal().string();
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        list += path + '\0';
+    }
+    list += '\0';
+
+    int result = 1;
+    if (!parsed.Value("--set").empty()) {
+        std::unique_ptr<CPropertySheet> sheet = MakeSelectionSheet(list.c_str());
+        if (!sheet->ChangeAttributes(parsed.Value("--set")))
+            return UsageError(self, "--set takes +r, -r, +h, -h, +a or -a (the boxes this sheet lets you change)");
+        result = sheet->ApplyPages();
+    }
+    // The sheet as it reads now, after any change.
+    std::unique_ptr<CPropertySheet> sheet = MakeSelectionSheet(list.c_str());
+    if (parsed.Has("--json"))
+        PrintJson(*sheet);
+    else
+        PrintText(*sheet);
+    return ExitForResult(result);
+}
+
+}  // namespace
+
+VARNEX_COMMAND("props", "[--json] [--set +r|-r|+h|-h|+a|-a] PATH...",
+               "the property sheet of files, folders and drives (mount points): one file shows its own page, "
+               "anything else the page of the selection or the drive; --json prints it as one JSON document; "
+               "--set changes attributes as the page's OK does (words separated by commas or blanks; on this "
+               "system only read-only takes effect)",
+               RunProps);
