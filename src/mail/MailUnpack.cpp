@@ -251,10 +251,12 @@ int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, con
     const bool decrypt = (header.mailFlag & kMailFlagEncrypt) != 0;
     CAtomicFile file;
     CFileException error;
-    if (!file.Create(output, &error)) {
+    // What was sent was secret: a new file is its owner's alone; a replaced one keeps its mode.
+    if (!file.Create(output, &error, 0600)) {
         ShowCreateFailure(error.ErrorText());
         return 0;
     }
+    file.SetReplace(true);
     if (!fSeek(source, entry.dataOffset, CFile::begin)) return 0;
     if (decrypt && !Evp_DecryptInit(key->Key, key->IV, header.cipherId)) return 0;
     uint16_t crc = 0;
@@ -264,8 +266,6 @@ int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, con
         ShowCreateFailure(error.ErrorText());
         return 0;
     }
-    // What was sent was secret: the restored file is its owner's alone.
-    ::chmod(output, 0600);
     SetFileStatus(output, entry.modified, entry.created, entry.attributes);
     if (crc != entry.dataCrc) {
         AfxMessageBox(kMailContentCrc);

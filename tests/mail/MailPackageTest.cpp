@@ -126,7 +126,7 @@ TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     EXPECT_TRUE(fs::is_empty(MailFolder())) << "neither the package nor its temporary file";
 
     // A source that cannot be opened, or whose path no index entry can name, stops it too.
-    for (const std::string name : {std::string("missing.txt"), std::string(270, 'x')}) {
+    for (const std::string& name : {std::string("missing.txt"), std::string(270, 'x')}) {
         host.Clear();
         EXPECT_EQ(Pack(kMailFlagEncrypt, "bob", {"f.txt", name, "f.txt"}), "");
         ASSERT_EQ(host.Messages().size(), 1u);
