@@ -160,23 +160,7 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
         if (folder.back() != '/') folder += '/';
         m_written.clear();
         try {
-            MailHeader header;
-            if (fSeek(source, 0, CFile::begin) && ReadMailHeader(*this, source, header) &&
-                CheckMailHeader(header, source->GetLength())) {
-                pKey->nMailFlag = header.mailFlag;
-                pKey->nUserData = header.userData;
-                std::string signer;
-                const bool signedMail = (header.mailFlag & kMailFlagSign) != 0;
-                if ((!signedMail || ReadSignerBlock(*this, source, signer)) &&
-                    (header.mailType != kMailTypePublicKey || !(header.mailFlag & kMailFlagEncrypt) ||
-                     FindMailKey(source, header, pKey, user, secret))) {
-                    CopyText(pKey->szSigner, sizeof pKey->szSigner, signer);
-                    if (signedMail && !Evp_VerifyInit(header.digestId2, pKey->szSigner, kMailKind))
-                        AfxMessageBox(kMailVerifyInitFailed);
-                    else
-                        result = UnpackMailFiles(source, header, folder, szFiles, nCount, pKey);
-                }
-            }
+            result = UnpackMail(source, folder, szFiles, nCount, pKey, user, secret);
         } catch (const CFileException& e) {
             ShowReadError(e);
             result = 0;
@@ -187,6 +171,31 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
     DoEvents();
     DoEvents();
     return result;
+}
+
+// The header, the signer, the reader's key, then the files.
+int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*rows)[kMaxPath], int& nCount,
+                             DECRYPT_MAIL_KEY* key, const std::string& user, const std::string& secret) {
+    MailHeader header;
+    if (!fSeek(source, 0, CFile::begin) || !ReadMailHeader(*this, source, header) ||
+        !CheckMailHeader(header, source->GetLength()))
+        return 0;
+    key->nMailFlag = header.mailFlag;
+    key->nUserData = header.userData;
+    const bool signedMail = (header.mailFlag & kMailFlagSign) != 0;
+    if (signedMail) {
+        std::string signer;
+        if (!ReadSignerBlock(*this, source, signer)) return 0;
+        CopyText(key->szSigner, sizeof key->szSigner, signer);
+    }
+    if (header.mailType == kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
+        !FindMailKey(source, header, key, user, secret))
+        return 0;
+    if (signedMail && !Evp_VerifyInit(header.digestId2, key->szSigner, kMailKind)) {
+        AfxMessageBox(kMailVerifyInitFailed);
+        return 0;
+    }
+    return UnpackMailFiles(source, header, folder, rows, nCount, key);
 }
 
 // Walks the file index: each file is written to a row, and never more files than the header
