@@ -27,7 +27,7 @@ std::string WithHeader(const std::string& package, Edit edit) {
 
 }  // namespace
 
-TEST_F(MailTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
+TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
     WriteFile(dir / "a.txt", "alpha");
     WriteFile(dir / "b.bin", RandomBytes(2 * kStreamBlockSize + 77, 5));  // across block boundaries
     const time_t past = 1000000000;
@@ -75,7 +75,7 @@ TEST_F(MailTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(MailTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
+TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
     WriteFile(dir / "s.txt", "signed text");
     const std::string package = Pack(kMailFlagSign, "bob", {"s.txt"});
     ASSERT_FALSE(package.empty());
@@ -117,7 +117,7 @@ TEST_F(MailTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
     }
 }
 
-TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
+TEST_F(MailPackageTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     WriteFile(dir / "f.txt", "x");
     Register({"bob"});
     EXPECT_EQ(Pack(kMailFlagEncrypt | kMailFlagSign, "bob;nobody", {"f.txt"}), "");
@@ -136,7 +136,7 @@ TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     }
 }
 
-TEST_F(MailTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
+TEST_F(MailPackageTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
     fs::create_directories(dir / "x");
     fs::create_directories(dir / "y");
     WriteFile(dir / "x/same.txt", "one");
