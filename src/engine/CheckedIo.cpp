@@ -20,6 +20,10 @@ std::string ErrorText(const CFileException& e) {
 
 int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned long* bytesRead, int exact) {
     unsigned long got = 0;
+    if (file == nullptr || (buffer == nullptr && count > 0)) {
+        if (bytesRead) *bytesRead = 0;
+        return 0;
+    }
     try {
         got = file->Read(buffer, static_cast<unsigned>(count));
     } catch (const CFileException& e) {
@@ -36,6 +40,7 @@ int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned 
 }
 
 int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) {
+    if (file == nullptr || (buffer == nullptr && count > 0)) return 0;
     try {
         file->Write(buffer, static_cast<unsigned>(count));
     } catch (const CFileException& e) {
@@ -48,7 +53,8 @@ int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) {
 namespace {
 
 template <typename Fn>
-int CheckedSeek(Fn&& seek) {
+int CheckedSeek(CFile* file, Fn&& seek) {
+    if (file == nullptr) return 0;
     try {
         seek();
     } catch (const CFileException& e) {
@@ -61,15 +67,15 @@ int CheckedSeek(Fn&& seek) {
 }  // namespace
 
 int CKorvane::fSeek(CFile* file, long offset, unsigned origin) {
-    return CheckedSeek([&] { file->Seek(offset, origin); });
+    return CheckedSeek(file, [&] { file->Seek(offset, origin); });
 }
 
 int CKorvane::fSeekToEnd(CFile* file) {
-    return CheckedSeek([&] { file->SeekToEnd(); });
+    return CheckedSeek(file, [&] { file->SeekToEnd(); });
 }
 
 int CKorvane::fSeekToBegin(CFile* file) {
-    return CheckedSeek([&] { file->SeekToBegin(); });
+    return CheckedSeek(file, [&] { file->SeekToBegin(); });
 }
 
 int CKorvane::AddEndofHead(CFile* package) {

@@ -43,7 +43,7 @@ uint16_t Crc16Final(uint16_t reg) {
 void CKorvane::CRC_Init() { m_crc = 0xFFFF; }
 
 void CKorvane::CRC_Update(const unsigned char* data, int length) {
-    if (length > 0) m_crc = Crc16Update(m_crc, data, static_cast<size_t>(length));
+    if (data != nullptr && length > 0) m_crc = Crc16Update(m_crc, data, static_cast<size_t>(length));
 }
 
 uint16_t CKorvane::CRC_Final() {

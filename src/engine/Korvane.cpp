@@ -18,6 +18,7 @@ CKorvane::~CKorvane() {
 }
 
 void CKorvane::GetEncryptAlgorithmID(int* ciphers, int* cipherCount, int* digests, int* digestCount) {
+    if (!ciphers || !cipherCount || !digests || !digestCount) return;
     std::memcpy(ciphers, kSupportedCiphers, sizeof kSupportedCiphers);
     *cipherCount = static_cast<int>(std::size(kSupportedCiphers));
     std::memcpy(digests, kSupportedDigests, sizeof kSupportedDigests);
@@ -25,16 +26,19 @@ void CKorvane::GetEncryptAlgorithmID(int* ciphers, int* cipherCount, int* digest
 }
 
 void CKorvane::GetEncryptVer(char* out) {
+    if (out == nullptr) return;
     out[0] = '3';
     out[1] = '0';
 }
 
 void CKorvane::ChooseIdentifiers(int* cipher, int* digest) {
+    if (cipher == nullptr || digest == nullptr) return;
     *cipher = ChooseCipher(GetFerrowEncryptAlgorithm());
     *digest = ChooseDigest(ReadOption("Option", "SIgnID", "42"));
 }
 
 void CKorvane::SetEncryptAlogID(EncryptFlag* head) {
+    if (head == nullptr) return;
     int cipher = 0, digest = 0;
     ChooseIdentifiers(&cipher, &digest);
     head->cipherId = cipher;

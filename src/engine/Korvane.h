@@ -19,8 +19,10 @@
 
 struct Sysmetry_Decrypt_Info;
 struct Encrypt_Data;
+struct Search_Data;
 struct PackageRecord;
 struct PasswordRestore;
+struct RestoreFolder;
 class ProgressReport;
 
 // Files are streamed in blocks of this size; memory never grows with a file's size.
@@ -179,6 +181,21 @@ public:
     // clears the batch-success flag without a message. 1 when the end record was reached.
     int SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
 
+    // ---- Envelope packages and decryption dispatch -----------------------------------------
+    // Walk: the sender and recipient records behind the template head (first call), then one
+    // plain record per folder and file. `pathList` as for Symmtry_SearchFile.
+    int Envelop_SearchFile(const char* pathList, CFile* package, const Search_Data& data, int* recordStart,
+                           int* itemCount);
+    int Envelop_SearchSingleFile(const char* path, CFile* package, const Search_Data& data, int* recordStart,
+                                 int* itemCount);
+    // Encryption pass: protects the head, appends every file's ciphertext, signs the plaintext
+    // for data.userId, rewrites every record sealed and appends the signature trailer.
+    int EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data);
+    // Restores an envelope package for the logged-on user when the user is a recipient, and
+    // verifies the sender's signature. `direct` and `silent` as for SymmtryDecryptFiles. 1 when
+    // every file was restored and the signature verified.
+    int EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
+
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
     int GetFileStatus(CFile* file, char* modifyTime, char* createTime, unsigned long* size,
@@ -216,6 +233,10 @@ public:
     int m_batchSuccess = 0;          // cleared when a file is skipped for a wrong password (silent)
     std::string m_batchPassword;     // the password accepted in the batch (wiped on release)
     CMemFile m_decryptedFiles {1024};  // decrypted paths, each followed by "|"
+
+    // Entries the last collection pass met inside a tree and left out: symbolic links (never
+    // followed there), pipes, devices and sockets. The caller names them in one notice.
+    std::vector<std::string> m_leftOutEntries;
 
 protected:
     uint16_t m_crc = 0;
@@ -272,10 +293,11 @@ private:
                              const std::string& password, unsigned char* key, int silent);
     int ScanPackageRecords(CFile* package, bool oldLayout, size_t* longestPath);
     int PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base);
-    int RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
-                          std::string& lastOutput);
-    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore, int* decision,
-                          int* done, ProgressReport& progress, std::string& output);
+    int RestoreRecordList(CFile* package, const PasswordRestore& restore, const std::string& base,
+                          ProgressReport& progress, std::string& lastOutput);
+    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
+                          const RestoreFolder& folder, int* decision, int* done, ProgressReport& progress,
+                          std::string& output);
 
     // ---- Secure deletion (src/wipe/) -------------------------------------------------------
 public:

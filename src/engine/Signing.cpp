@@ -230,7 +230,7 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
 
 int CKorvane::Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key) {
     PkeyCtx ctx = RsaContext(key, EVP_PKEY_encrypt_init);
-    if (!ctx || length < 0 || (length > 0 && from == nullptr) || to == nullptr) return -1;
+    if (!ctx || key == nullptr || length < 0 || (length > 0 && from == nullptr) || to == nullptr) return -1;
     size_t out = static_cast<size_t>(EVP_PKEY_get_size(key));
     if (EVP_PKEY_encrypt(ctx.get(), to, &out, from, static_cast<size_t>(length)) != 1) return -1;
     return static_cast<int>(out);

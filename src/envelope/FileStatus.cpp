@@ -146,11 +146,13 @@ int CKorvane::SetFileStatus(const char* path, const char* modifyTime, const char
     // left unapplied, anything else is ignored as the format prescribes.
     (void)createTime;
     if (path == nullptr || !NamesFile(path)) return 0;
+    // A time text that is no real date leaves the times alone; the attributes still apply.
     time_t modified = 0;
-    if (!ParseTimeText(modifyTime, &modified)) return 0;
+    bool timed = ParseTimeText(modifyTime, &modified);
     struct timespec times[2] = {{0, UTIME_OMIT}, {modified, 0}};
-    if (utimensat(AT_FDCWD, path, times, 0) != 0) return 0;
-    return ApplyAttributes(path, attributes) ? 1 : 0;
+    if (timed && utimensat(AT_FDCWD, path, times, 0) != 0) timed = false;
+    bool applied = ApplyAttributes(path, attributes);
+    return timed && applied ? 1 : 0;
 }
 
 int CKorvane::SetFileArchiveStatus(const char* path, unsigned char attributes) {

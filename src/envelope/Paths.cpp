@@ -38,6 +38,7 @@ int CKorvane::DirEqualNoCase(const char* a, const char* b) {
 }
 
 void CKorvane::AddDirSeg(char* path) {
+    if (path == nullptr) return;
     size_t n = std::strlen(path);
     if (n == 0 || path[n - 1] != kSeparator) {
         path[n] = kSeparator;
@@ -59,7 +60,7 @@ int CKorvane::GetRelativePath(char* baseFolder, char* folder, char* out) {
 }
 
 int CKorvane::GetParentDirectory(const char* path, char* out) {
-    if (path == nullptr) return 0;
+    if (path == nullptr || out == nullptr || *path == '\0') return 0;
     ILogon* logon = LogonLibrary();
     if (logon ? logon->FileExists(path) != 0 : IsExistingFile(path)) {
         std::string folder;
@@ -82,6 +83,7 @@ int CKorvane::GetParentDirectory(const char* path, char* out) {
 }
 
 void CKorvane::SeperateUserInfo(const char* text, char* first, char* second) {
+    if (text == nullptr || first == nullptr || second == nullptr) return;
     const char* feed = std::strchr(text, '\n');
     if (feed == nullptr) {
         std::memmove(first, text, std::strlen(text) + 1);

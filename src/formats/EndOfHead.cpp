@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 
 int CKorvane::WriteSealedField(CFile* file, void* field, unsigned long length) {
+    if (file == nullptr || field == nullptr) return 0;
     auto* bytes = static_cast<char*>(field);
     if (!SerialEncrypt(bytes, static_cast<int>(length), bytes)) return 0;
     CRC_Update(reinterpret_cast<const unsigned char*>(bytes), static_cast<int>(length));
@@ -16,6 +17,7 @@ int CKorvane::WriteSealedField(CFile* file, void* field, unsigned long length) {
 }
 
 int CKorvane::ReadSealedField(CFile* file, void* field, unsigned long length) {
+    if (file == nullptr || field == nullptr) return 0;
     unsigned long got = 0;
     auto* bytes = static_cast<char*>(field);
     if (!fReadBuf(file, bytes, length, &got, 1)) return 0;
@@ -25,6 +27,7 @@ int CKorvane::ReadSealedField(CFile* file, void* field, unsigned long length) {
 
 int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) {
     int32_t type = kEndOfHeadType;
+    if (package == nullptr) return 0;
     CRC_Init();
     if (!WriteSealedField(package, &type, sizeof type) || !WriteSealedField(package, &secondField, sizeof secondField))
         return 0;
@@ -35,6 +38,7 @@ int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) {
 int CKorvane::ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage) {
     unsigned char stored[kEndOfHeadSize];
     unsigned long got = 0;
+    if (package == nullptr) return 0;
     if (!fReadBuf(package, stored, sizeof stored, &got, 1)) return 0;
     ByteCursor cursor(stored, sizeof stored);
     char type[4], second[4];

@@ -11,10 +11,16 @@
 // Plain form (after collection): type, name length and name as above, every other field 0,
 // CRC places zero. Final form: every field enciphered, CRC over the stored bytes.
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "formats/EncryptFlag.h"  // the type bits readers test
+
+class CKorvane;
+class CFile;
 
 constexpr int32_t kRecordDirectory = 10;
 constexpr int32_t kRecordFile = 9;
@@ -29,3 +35,40 @@ constexpr size_t kKeyCheckCap = 2000;
 constexpr char kStructureError[] = "文件结构错.";
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
 constexpr int64_t kMaxContentStart = 1500000000;
+
+// Whether a file of `size` bytes can be stored with its content starting at package offset
+// `start`: the start within the limit above and the 32-bit offset field, the file below 2^31
+// bytes (its enciphered length must also fit the length field; the writer checks that as it
+// goes).
+constexpr bool ContentFits(int64_t start, uint64_t size) {
+    return start >= 0 && start <= kMaxContentStart && start <= INT32_MAX && size < (uint64_t{1} << 31);
+}
+
+// One record as the readers and the sealed rewriter hold it.
+struct PackageRecord {
+    int32_t type = 0;  // kRecordDirectory, kRecordFile or kRecordEnd
+    int32_t second = 0;
+    std::string name;  // as stored ('\\' separators) for the writers; readers give it native
+    int32_t contentLength = 0;
+    char modified[kTimeTextSize + 1] = {};
+    char created[kTimeTextSize + 1] = {};  // empty in version "10" packages
+    int32_t size = 0;
+    uint8_t attributes = 0;
+    uint16_t contentCrc = 0;
+    int32_t ContentOffset() const { return second; }
+};
+
+// ---- Plain writer (the collection walk): the record at the file's position, every field
+// but type, length and name zero. The name is the stored form.
+bool WritePlainDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
+bool WritePlainFileRecord(CKorvane& engine, CFile* package, std::string_view name);
+
+// ---- Plain re-reader (the encryption pass): type and second field, and for directory and
+// file records the stored name, leaving the file behind the name. A name length beyond its
+// room or a type with no known bit is a structure error, shown here.
+bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record);
+
+// ---- Sealed rewriter: the record in its final form at the file's position.
+bool SealDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
+bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& record);
+bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second);

@@ -32,6 +32,14 @@ bool ProtectedWriter::Field(const void* data, size_t n) {
     return m_ok;
 }
 
+bool ProtectedWriter::Plain(const void* data, size_t n) {
+    if (!m_ok) return false;
+    if (n == 0) return true;
+    m_engine.CRC_Update(static_cast<const unsigned char*>(data), static_cast<int>(n));
+    m_ok = m_engine.fWriteBuf(m_file, data, n) == 1;
+    return m_ok;
+}
+
 bool ProtectedWriter::Finish() {
     if (!m_ok) return false;
     uint16_t crc = m_engine.CRC_Final();
@@ -39,14 +47,39 @@ bool ProtectedWriter::Finish() {
     return m_ok;
 }
 
-ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) {
+ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file, bool quiet)
+    : m_engine(engine), m_file(file), m_quiet(quiet) {
     m_engine.CRC_Init();
+}
+
+bool ProtectedReader::ReadExact(void* out, size_t n) {
+    if (!m_quiet) {
+        unsigned long got = 0;
+        return m_engine.fReadBuf(m_file, out, n, &got, 1) == 1;
+    }
+    try {
+        return m_file->Read(out, static_cast<unsigned>(n)) == n;
+    } catch (const CFileException&) {
+        return false;
+    }
 }
 
 bool ProtectedReader::Field(void* out, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
-    m_ok = m_engine.ReadSealedField(m_file, out, n) == 1;
+    auto* bytes = static_cast<unsigned char*>(out);
+    m_ok = ReadExact(bytes, n);
+    if (!m_ok) return false;
+    m_engine.CRC_Update(bytes, static_cast<int>(n));
+    m_ok = m_engine.SerialDecrypt(reinterpret_cast<char*>(bytes), static_cast<int>(n), reinterpret_cast<char*>(bytes)) == 1;
+    return m_ok;
+}
+
+bool ProtectedReader::Plain(void* out, size_t n) {
+    if (!m_ok) return false;
+    if (n == 0) return true;
+    m_ok = ReadExact(out, n);
+    if (m_ok) m_engine.CRC_Update(static_cast<const unsigned char*>(out), static_cast<int>(n));
     return m_ok;
 }
 
@@ -61,14 +94,20 @@ ProtectedReader::Text ProtectedReader::String(int32_t length, size_t cap, std::s
     return Field(out.data(), out.size()) ? Text::kOk : Text::kFailed;
 }
 
-bool ProtectedReader::CheckCrc(bool exact, bool* matches) {
+bool ProtectedReader::CheckCrc(bool exact, bool* matches, uint16_t* storedCrc) {
     *matches = false;
     if (!m_ok) return false;
     uint16_t stored = 0;
     unsigned long got = 0;
-    m_ok = m_engine.fReadBuf(m_file, &stored, sizeof stored, &got, exact ? 1 : 0) == 1;
+    if (m_quiet) {
+        m_ok = ReadExact(&stored, sizeof stored);
+        got = sizeof stored;
+    } else {
+        m_ok = m_engine.fReadBuf(m_file, &stored, sizeof stored, &got, exact ? 1 : 0) == 1;
+    }
     if (!m_ok) return false;
     uint16_t computed = m_engine.CRC_Final();
     *matches = got == sizeof stored && stored == computed;
+    if (storedCrc) *storedCrc = stored;
     return true;
 }

@@ -24,6 +24,8 @@ public:
     bool I32(int32_t value) { return Field(&value, sizeof value); }
     bool U16(uint16_t value) { return Field(&value, sizeof value); }
     bool U8(uint8_t value) { return Field(&value, sizeof value); }
+    // A field of a plain record (the signature trailer): fed to the CRC and written as it is.
+    bool Plain(const void* data, size_t n);
     // Writes the record CRC over every field so far.
     bool Finish();
     bool Ok() const { return m_ok; }
@@ -36,24 +38,33 @@ private:
 
 class ProtectedReader {
 public:
-    ProtectedReader(CKorvane& engine, CFile* file);
+    // A quiet reader shows nothing for a short read or a file error (the security information
+    // reads damaged files without a word); it fails the same way.
+    ProtectedReader(CKorvane& engine, CFile* file, bool quiet = false);
 
     // Reads exactly n stored bytes, feeds them to the CRC, deciphers them into out.
     bool Field(void* out, size_t n);
     bool I32(int32_t& value) { return Field(&value, sizeof value); }
     bool U16(uint16_t& value) { return Field(&value, sizeof value); }
     bool U8(uint8_t& value) { return Field(&value, sizeof value); }
+    // A field of a plain record: read exactly and fed to the CRC as it is.
+    bool Plain(void* out, size_t n);
     // A text field of `length` bytes whose length was read from the file: refused (false, no
     // message; the caller shows its structure message) unless 0 <= length < cap.
     enum class Text { kOk, kTooLong, kFailed };
     Text String(int32_t length, size_t cap, std::string& out);
     // Reads the stored record CRC and compares it with the CRC of the fields read. `exact`
-    // as in fReadBuf. Sets *matches; false only when the read itself failed.
-    bool CheckCrc(bool exact, bool* matches);
+    // as in fReadBuf. Sets *matches (and *stored, when given); false only when the read
+    // itself failed.
+    bool CheckCrc(bool exact, bool* matches, uint16_t* stored = nullptr);
     bool Ok() const { return m_ok; }
 
 private:
+    // Reads exactly n bytes, through the checked reader unless quiet.
+    bool ReadExact(void* out, size_t n);
+
     CKorvane& m_engine;
     CFile* m_file;
+    bool m_quiet;
     bool m_ok = true;
 };

@@ -38,6 +38,7 @@ void Show(const char* message) {
 }  // namespace
 
 void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) {
+    if (head == nullptr) return;
     std::memset(head, 0, sizeof *head);
     std::memcpy(head->magic, "KF", 2);
     GetEncryptVer(head->version);
@@ -53,6 +54,7 @@ void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) {
 }
 
 int CKorvane::SealEncryptFlag(EncryptFlag* head) {
+    if (head == nullptr) return 0;
     // Any field left plain would make a head no reader can open: stop at the first failure.
     for (const HeadField& f : kProtectedHeadFields) {
         char* field = FieldAt(head, f);
@@ -66,6 +68,7 @@ int CKorvane::SealEncryptFlag(EncryptFlag* head) {
 }
 
 int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) {
+    if (head == nullptr) return 0;
     CRC_Init();
     for (const HeadField& f : kProtectedHeadFields)
         CRC_Update(reinterpret_cast<const unsigned char*>(FieldAt(head, f)), static_cast<int>(f.size));
@@ -81,6 +84,7 @@ int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) {
 }
 
 int CKorvane::WriteEncryptedFileHead(CFile* file, const EncryptFlag* plainHead) {
+    if (file == nullptr || plainHead == nullptr) return 0;
     EncryptFlag sealed = *plainHead;
     if (!SealEncryptFlag(&sealed)) return 0;
     return fSeekToBegin(file) && fWriteBuf(file, &sealed, sizeof sealed);
@@ -89,6 +93,7 @@ int CKorvane::WriteEncryptedFileHead(CFile* file, const EncryptFlag* plainHead) 
 int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage) {
     EncryptFlag stored;
     unsigned long got = 0;
+    if (file == nullptr || head == nullptr) return 0;
     if (!fSeekToBegin(file) || !fReadBuf(file, &stored, sizeof stored, &got, 1)) return 0;
     if (!UnsealEncryptFlag(&stored, crcMessage)) return 0;
     *head = stored;

@@ -4,15 +4,15 @@
 //
 // Every subsystem reaches the library through LogonLibrary(); the embedding
 // application (or a test) installs one implementation with InstallLogonLibrary().
-// Two implementations exist: LogonStore (SQLite, the suite folder) and MemoryLogon
-// (everything in memory, for tests).
+// The implementation is LogonStore (SQLite, the suite folder); tests run it in a temporary
+// folder.
 //
 // Results follow the engine's habit: int, where the meaning of 0 is stated per
 // operation. Keys and certificates handed out (EVP_PKEY*, X509*) belong to the caller,
 // who releases them with EVP_PKEY_free / X509_free. No operation throws.
 //
 // Texts that writers store in packages and readers resolve again later. They are made
-// and parsed only by the functions below, so that both implementations agree:
+// and parsed only by the functions below, so that writers and readers agree:
 //   certificate name   the name under which a user's certificate is installed; for a
 //                      registered user it is the user ID (CertificateNameOf). Mail
 //                      recipients and kind-2 recipients are recognised by it.
@@ -343,7 +343,7 @@ bool LogonListItem(std::string_view list, int index, std::string& out);
 bool LogonEqualNoCase(std::string_view a, std::string_view b);
 std::string LogonTrim(std::string_view text);
 
-// Path helpers on native paths ("/"); both implementations answer with these.
+// Path helpers on native paths ("/"); the library answers with these.
 std::string LogonSplitName(std::string_view path);
 std::string LogonSplitFolder(std::string_view path);
 std::string LogonSplitExt(std::string_view path);

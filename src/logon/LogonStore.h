@@ -168,6 +168,11 @@ public:
     int ReadGroup(int32_t groupId, Lumo_Group& out) override;
     int ReadDecryptMen(const std::string& ownerId, const std::string& sharePath, Insure_Decrypt_Men& out) override;
 
+protected:
+    // The key pair of a new user: a fresh RSA key. A test store hands out keys made once per
+    // process instead, since generating one costs far more than anything else a test does.
+    virtual logon::PkeyPtr NewKeyPair(const std::string& userId);
+
 private:
     struct UserRow {
         int32_t number = 0;

@@ -139,6 +139,8 @@ std::string LogonStore::RegistrationClash(const std::string& userId, const std::
     return KeyTextClash(KeyTextOf(name, email), CertificateNameOf(userId));
 }
 
+logon::PkeyPtr LogonStore::NewKeyPair(const std::string& /*userId*/) { return logon::GenerateRsaKey(); }
+
 int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, const std::string& email,
                             const std::string& password, const std::string& deviceFolder) {
     error_.clear();
@@ -149,7 +151,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     }
     if (std::string error = RegistrationClash(userId, name, email); !error.empty()) return Fail(error);
 
-    logon::PkeyPtr key = logon::GenerateRsaKey();
+    logon::PkeyPtr key = NewKeyPair(userId);
     logon::X509Ptr cert = key ? logon::MakeSelfSignedCert(key.get(), name, email, NewSerial()) : nullptr;
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), iterations_);
     if (!cert || verifier.hash.empty()) return Fail("cannot make the key pair and certificate");

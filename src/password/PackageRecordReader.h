@@ -11,19 +11,6 @@
 class CKorvane;
 class CFile;
 
-struct PackageRecord {
-    int32_t type = 0;  // kRecordDirectory, kRecordFile or kRecordEnd
-    int32_t second = 0;
-    std::string name;  // directory: relative folder in native form, ending with '/'; file: name
-    int32_t contentLength = 0;
-    char modified[kTimeTextSize + 1] = {};
-    char created[kTimeTextSize + 1] = {};  // empty in version "10" packages
-    int32_t size = 0;
-    uint8_t attributes = 0;
-    uint16_t contentCrc = 0;
-    int32_t ContentOffset() const { return second; }
-};
-
 class PackageRecordReader {
 public:
     // `oldLayout`: version "10" file records have no second time.

@@ -75,10 +75,30 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
     return engine.SymmtryEncryptFiles(&package, recordStart, keys->data);
 }
 
+// Every path names a file or a folder, a link to one included.
+bool PathsArePackable(const std::vector<std::string>& paths) {
+    for (const std::string& p : paths) {
+        if (!IsExistingFile(p) && !IsExistingFolder(p)) {
+            AfxMessageBox(Format("\"%s\"不是文件或文件夹，不能加密。", p.c_str()));
+            return false;
+        }
+    }
+    return true;
+}
+
+void ShowLeftOut(const std::vector<std::string>& entries) {
+    if (entries.empty()) return;
+    std::string text = "以下链接或特殊文件没有加密:";
+    for (const std::string& e : entries) text += "\n" + e;
+    AfxMessageBox(text, MB_ICONINFORMATION);
+}
+
 }  // namespace
 
 int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
+    if (!PathsArePackable(request.paths)) return 0;
     CAtomicFile package;
+    package.SetReplace(request.replace);
     CFileException error;
     if (!package.Create(request.packagePath, &error)) {
         AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
@@ -89,6 +109,7 @@ int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
         AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
         return 0;
     }
+    ShowLeftOut(engine.m_leftOutEntries);
     return 1;
 }
 

@@ -18,9 +18,15 @@ struct PasswordPackRequest {
     std::string password;
     int cipherId = 0;  // 0: the engine's choice for new files
     HWND notifyWindow = nullptr;
+    // Whether an existing file at packagePath may be replaced. Without it, a file that is
+    // there, or appears while the package is made, is never replaced.
+    bool replace = false;
 };
 
-// 1 when the package is complete at packagePath; 0 after the failure's message.
+// 1 when the package is complete at packagePath; 0 after the failure's message. Every path
+// must be a file or a folder (a link to one is followed); anything else is refused by name
+// before anything is written. Links and special files met inside a folder are left out and
+// named in one notice when the package is complete.
 int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request);
 
 // The deepest folder holding every path (each path's own folder for files and folders alike).

@@ -19,3 +19,11 @@ struct PasswordRestore {
     PasswordRestore& operator=(const PasswordRestore&) = delete;
     ~PasswordRestore() { OPENSSL_cleanse(key, sizeof key); }
 };
+
+// The folder the file records being restored go into, reached without following links from
+// the output folder: an open descriptor, or the system's error when it could not be opened
+// or made (each file record then fails with that error's text).
+struct RestoreFolder {
+    int fd = -1;
+    int error = 0;
+};

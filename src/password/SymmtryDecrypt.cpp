@@ -21,6 +21,7 @@
 #include "password/ProgressReport.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
+#include "platform/OutputFolder.h"
 #include "platform/Text.h"
 #include "shell/DecryptToDialog.h"
 #include "shell/FileListDialog.h"
@@ -54,8 +55,8 @@ int CKorvane::ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& chec
 }
 
 // Derives the key from the password and compares its check value with the stored one.
-// Answers 1 (right, key set), 0 (wrong) or -1 (the check could not be computed; shown unless
-// silent).
+// Answers 1 (right, key set), 0 (wrong), -1 (the check could not be computed) or -2 (no key
+// could be made of the password: the package is refused). Messages only when not silent.
 int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                                    const std::string& password, unsigned char* key, int silent) {
     const bool oldLayout = std::memcmp(head.version, "10", 2) == 0;
@@ -65,8 +66,8 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
     if (oldLayout) {
         int keyLength = static_cast<int>(check.size());
         if (!GenerateKeyByHash(pw, static_cast<int>(password.size()), reinterpret_cast<char*>(key), keyLength)) {
-            AfxMessageBox(kStructureError);
-            return -1;
+            if (!silent) AfxMessageBox(kStructureError);
+            return -2;
         }
         if (!SerialEncryptKey(reinterpret_cast<char*>(key), keyLength, reinterpret_cast<char*>(value.data())))
             return -1;
@@ -117,7 +118,7 @@ int CKorvane::PrepareOutputFolder(const std::string& packageFolder, int direct, 
         if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) !=
             IDYES)
             return 0;
-        if (!MakeFolders(base)) {
+        if (!MakeFolders(base, kRestoredFolderMode)) {
             AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
             return 0;
         }
@@ -150,23 +151,21 @@ private:
     ILogon* m_logon;
 };
 
-bool IsLink(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
 }  // namespace
 
 // Restores one file record: asks before replacing, decrypts the content, checks its CRC and
 // gives the file its times and attributes. A kept file is still read through for its CRC.
+// The file is made in `folder` by name, owner-only when new; an existing file (or link) is
+// replaced atomically, and a file that appears meanwhile is never replaced unasked.
 int CKorvane::RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
-                                int* decision, int* done, ProgressReport& progress, std::string& output) {
+                                const RestoreFolder& folder, int* decision, int* done, ProgressReport& progress,
+                                std::string& output) {
     output = std::string(m_workPath) + record.name;
     progress.Report(*done, restore.itemCount, output);
 
     bool write = true;
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
+    mode_t existing = folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
+    if (existing != 0) {
         if (*decision == kReplaceNone) {
             write = false;
         } else if (*decision != kReplaceAll) {
@@ -175,15 +174,16 @@ int CKorvane::RestoreFileRecord(CFile* package, const PackageRecord& record, con
             write = *decision != kReplaceKeep && *decision != kReplaceNone;
         }
         // A link is replaced by the restored file; what it points to is left alone.
-        if (write && !IsLink(output)) SetFileArchiveStatus(output.c_str(), 0x20);
+        if (write && S_ISREG(existing)) SetFileArchiveStatus(output.c_str(), 0x20);
     }
 
     if (!Evp_DecryptInit(restore.key, restore.iv, restore.cipherId)) return 0;
     OpenCipher cipher(*this, OpenCipher::kDecrypt);
     uint64_t behindRecord = package->GetPosition();
     CAtomicFile file;
-    CFileException error;
-    if (write && !file.Create(output, &error)) {
+    file.SetReplace(existing != 0);
+    CFileException error = CFileException::FromErrno(folder.error, output);
+    if (write && (folder.fd < 0 || !file.CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
         if (!ContinueAfterCreateFailure(error)) return 0;
         write = false;
     }
@@ -229,8 +229,30 @@ int CKorvane::RestoreFileRecord(CFile* package, const PackageRecord& record, con
     return fSeek(package, static_cast<long>(behindRecord), CFile::begin);
 }
 
-int CKorvane::RestoreRecordList(CFile* package, const PasswordRestore& restore, ProgressReport& progress,
-                                std::string& lastOutput) {
+namespace {
+
+// Opens (making it when missing) the folder of a directory record below the output folder.
+// False when a link or a file stands where the folder is to be: nothing is written through it.
+bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, UniqueFd& fd, RestoreFolder& folder) {
+    folder.error = 0;
+    OutputFolder::Result result = output.OpenBelow(relative, fd, &folder.error);
+    if (result != OutputFolder::kOk) fd.Reset();
+    folder.fd = fd.Get();
+    return result != OutputFolder::kNotAFolder;
+}
+
+}  // namespace
+
+int CKorvane::RestoreRecordList(CFile* package, const PasswordRestore& restore, const std::string& base,
+                                ProgressReport& progress, std::string& lastOutput) {
+    OutputFolder output;
+    RestoreFolder folder;
+    UniqueFd folderFd;
+    if (!output.Open(base, &folder.error)) {
+        AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+        return 0;
+    }
+    if (!EnterOutputFolder(output, "", folderFd, folder)) return (AfxMessageBox(kStructureError), 0);
     PackageRecordReader reader(*this, package, restore.oldLayout);
     PackageRecord record;
     int decision = 0, done = 0;
@@ -239,14 +261,18 @@ int CKorvane::RestoreRecordList(CFile* package, const PasswordRestore& restore, 
         if (record.type == kRecordEnd) return 1;
         if (record.type == kRecordDirectory) {
             if (!EnterFolder(record.name)) return 0;
-            MakeFolders(m_workPath);
-        } else if (!RestoreFileRecord(package, record, restore, &decision, &done, progress, lastOutput)) {
+            if (!EnterOutputFolder(output, record.name, folderFd, folder)) {
+                AfxMessageBox(kStructureError);
+                return 0;
+            }
+        } else if (!RestoreFileRecord(package, record, restore, folder, &decision, &done, progress, lastOutput)) {
             return 0;
         }
     }
 }
 
 int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) {
+    if (packagePath == nullptr) packagePath = "";
     std::string packageFolder = FolderPart(packagePath);
     if (packageFolder.empty()) packageFolder = "./";
     CFile package;
@@ -284,7 +310,8 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     std::memcpy(restore.iv, iv.data(), std::min(iv.size(), sizeof restore.iv));
     int right = CheckPackagePassword(head, check, password, restore.key, silent);
     if (right != 1) {
-        if (silent) {
+        // Only a wrong password or a failed check marks the batch; a refused package does not.
+        if (silent && right != -2) {
             m_batchSuccess = 0;
         } else if (right == 0) {
             AfxMessageBox("对不起，密码错!");
@@ -315,7 +342,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     int result = 0;
     {
         ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
-        result = RestoreRecordList(&package, restore, progress, lastOutput);
+        result = RestoreRecordList(&package, restore, base, progress, lastOutput);
         package.Abort();
     }
     if (result == 1 && head.itemCount == 1 && direct && !lastOutput.empty() &&

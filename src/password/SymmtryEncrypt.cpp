@@ -43,9 +43,7 @@ int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset,
     if (!fSeekToEnd(package)) return 0;
     uint64_t start = package->GetPosition();
     uint64_t size = source.GetLength();
-    // Offsets and lengths are 32-bit: a content that would end beyond them cannot be stored.
-    if (start > static_cast<uint64_t>(kMaxContentStart) || size >= (uint64_t{1} << 32) ||
-        start + size > static_cast<uint64_t>(INT32_MAX)) {
+    if (!ContentFits(static_cast<int64_t>(start), size)) {
         AfxMessageBox(kTooLarge);
         return 0;
     }
@@ -61,7 +59,7 @@ int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset,
             if (!Evp_EncryptUpdate(out, &produced, in, static_cast<int>(got))) return 0;
             total += static_cast<uint64_t>(produced);
             // The source may have grown since its size was checked.
-            if (start + total > static_cast<uint64_t>(INT32_MAX)) {
+            if (total > static_cast<uint64_t>(INT32_MAX)) {
                 AfxMessageBox(kTooLarge);
                 return 0;
             }
@@ -76,6 +74,10 @@ int CKorvane::EncryptFileContent(CFile* package, CFile& source, int32_t* offset,
     if (!Evp_EncryptFinalEx(out, &produced)) return 0;
     if (produced > 0) {
         total += static_cast<uint64_t>(produced);
+        if (total > static_cast<uint64_t>(INT32_MAX)) {
+            AfxMessageBox(kTooLarge);
+            return 0;
+        }
         crc = Crc16Update(crc, out, static_cast<size_t>(produced));
         if (!fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
     }
@@ -174,6 +176,7 @@ int CKorvane::EncryptRecordList(CFile* package, const Encrypt_Data& data, Progre
 }
 
 int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) {
+    if (package == nullptr) return 0;
     try {
         if (!ProtectPackageHead(package, data.itemCount) || !fSeek(package, recordStart, CFile::begin)) {
             SendMessageTo(data.notifyWindow, WM_PROGRESS_END);

@@ -14,10 +14,20 @@
 #include "formats/ProtectedFields.h"
 #include "password/PackagePaths.h"
 #include "platform/MessageBox.h"
+#include "platform/Text.h"
 
 namespace {
 
 const char kSearchFailed[] = "搜索文件出错";
+
+// The stored separator has no escape: a name holding it would read back as a nested path.
+bool RefuseStoredSeparator(const std::string& name, const std::string& path) {
+    if (name.find(kStoredSep) == std::string::npos) return false;
+    AfxMessageBox(Format("\"%s\"的名称中含有字符\"\\\"，不能加密。", path.c_str()));
+    return true;
+}
+
+const char kNotFileOrFolder[] = "\"%s\"不是文件或文件夹，不能加密。";
 
 // True when `path` is the package being written: a package never packs itself.
 bool IsThePackage(CFile* package, const std::string& path) {
@@ -55,6 +65,7 @@ int CKorvane::WritePlainDirectoryRecord(CFile* package, const std::string& folde
         AfxMessageBox(kSearchFailed);
         return 0;
     }
+    if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
     if (relative.size() >= kRecordNameCap) {
         AfxMessageBox(kSearchFailed);
@@ -68,6 +79,7 @@ int CKorvane::WritePlainDirectoryRecord(CFile* package, const std::string& folde
 }
 
 int CKorvane::WritePlainFileRecord(CFile* package, const std::string& name, int* itemCount) {
+    if (RefuseStoredSeparator(name, m_workPath + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
     if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
         AfxMessageBox(kSearchFailed);
@@ -120,15 +132,18 @@ int CKorvane::WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& in
         return 0;
     try {
         *recordStart = static_cast<int>(package->GetPosition());
-    } catch (const CFileException&) {
-        return fSeekToEnd(package) && (*recordStart = static_cast<int>(package->GetPosition()), 1);
+    } catch (const CFileException& e) {
+        ShowReadError(e);
+        return 0;
     }
     return 1;
 }
 
 int CKorvane::Symmtry_SearchFile(const char* pathList, CFile* package, const Sysmetry_Decrypt_Info& info,
                                  int* recordStart, int* itemCount) {
+    if (pathList == nullptr || package == nullptr || recordStart == nullptr || itemCount == nullptr) return 0;
     *itemCount = 0;
+    m_leftOutEntries.clear();
     for (const char* p = pathList; *p; p += std::strlen(p) + 1) {
         char path[kMaxPath];
         if (std::strlen(p) >= sizeof path) {
@@ -143,6 +158,7 @@ int CKorvane::Symmtry_SearchFile(const char* pathList, CFile* package, const Sys
 
 int CKorvane::Symmtry_SearchSingleFile(const char* path, CFile* package, const Sysmetry_Decrypt_Info& info,
                                        int* recordStart, int* itemCount) {
+    if (path == nullptr || package == nullptr || recordStart == nullptr || itemCount == nullptr) return 0;
     uint64_t length = 0;
     try {
         length = package->GetLength();
@@ -164,13 +180,17 @@ int CKorvane::Symmtry_SearchSingleFile(const char* path, CFile* package, const S
         return WritePlainFileRecord(package, NamePart(target), itemCount);
     }
 
-    // A folder, or a path that names neither: the latter is collected as an empty folder.
+    // A path given here (a link to one is followed) is a file or a folder; anything else
+    // (a pipe, a device, a dangling link) has no content to pack and is refused by name.
+    if (!IsExistingFolder(target)) {
+        AfxMessageBox(Format(kNotFileOrFolder, target.c_str()));
+        return 0;
+    }
     std::string folder = WithSeparator(target);
     if (!SameFolder(folder, m_workPath) && !WritePlainDirectoryRecord(package, folder)) return 0;
     std::vector<std::string> names;
     if (!ListFolder(folder, names)) {
         // A folder that exists but cannot be listed would silently be left out of the package.
-        if (!IsExistingFolder(folder)) return 1;
         AfxMessageBox(kSearchFailed);
         return 0;
     }
@@ -178,15 +198,19 @@ int CKorvane::Symmtry_SearchSingleFile(const char* path, CFile* package, const S
         std::string entry = folder + name;
         struct stat link {};
         if (::lstat(entry.c_str(), &link) != 0) continue;
-        // Folders are followed only when they are real folders: a linked folder could lead
-        // back into the tree. Other special files (pipes, devices) have no content to pack.
+        // Inside a tree nothing is followed: a linked folder could lead back into the tree or
+        // out of it, a linked file could be anyone's. Links and special files are left out
+        // and named to the caller.
         if (S_ISDIR(link.st_mode)) {
             if (!WritePlainDirectoryRecord(package, WithSeparator(entry))) return 0;
             // The failure below has shown its message already.
             if (!Symmtry_SearchSingleFile(entry.c_str(), package, info, recordStart, itemCount)) return 0;
-        } else if (IsExistingFile(entry) && !IsThePackage(package, entry)) {
+        } else if (S_ISREG(link.st_mode)) {
+            if (IsThePackage(package, entry)) continue;
             if (!SameFolder(folder, m_workPath) && !WritePlainDirectoryRecord(package, folder)) return 0;
             if (!WritePlainFileRecord(package, name, itemCount)) return 0;
+        } else {
+            m_leftOutEntries.push_back(entry);
         }
     }
     return 1;

@@ -1,33 +1,119 @@
 #include "platform/AtomicFile.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <openssl/rand.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-bool CAtomicFile::Create(const std::string& finalPath, CFileException* error) {
-    Discard();
-    m_final = finalPath;
-    size_t slash = finalPath.rfind('/');
-    std::string temp = (slash == std::string::npos ? std::string() : finalPath.substr(0, slash + 1)) + ".varnex-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        if (error) *error = CFileException::FromErrno(errno, finalPath);
-        return false;
+#include "platform/SignalCleanup.h"
+
+namespace {
+
+constexpr size_t kMaxNameBytes = 255;
+const char kTempSuffix[] = ".varnex-";
+constexpr size_t kRandomChars = 6;
+
+std::string RandomChars() {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[kRandomChars] = {};
+    if (RAND_bytes(bytes, sizeof bytes) != 1) {
+        // Uniqueness, not secrecy, is what counts here; O_EXCL catches a collision.
+        for (size_t i = 0; i < kRandomChars; ++i) bytes[i] = static_cast<unsigned char>(::random());
     }
-    ::close(fd);
-    m_temp = temp;
-    if (!m_file.Open(m_temp, CFile::modeReadWrite, error)) {
-        Discard();
-        return false;
+    std::string out;
+    for (unsigned char b : bytes) out += kAlphabet[b % (sizeof kAlphabet - 1)];
+    return out;
+}
+
+}  // namespace
+
+std::string TempNameFor(const std::string& name) {
+    size_t room = kMaxNameBytes - 1 - (sizeof kTempSuffix - 1) - kRandomChars;
+    std::string kept = name;
+    if (kept.size() > room) {
+        size_t cut = room;
+        // Never end inside a UTF-8 character.
+        while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80) --cut;
+        kept.resize(cut);
     }
+    return "." + kept + kTempSuffix;
+}
+
+bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to) {
+#ifdef SYS_renameat2
+    if (::syscall(SYS_renameat2, folderFd, from.c_str(), folderFd, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // A file system without the no-replace rename: a hard link never replaces either.
+    if (::linkat(folderFd, from.c_str(), folderFd, to.c_str(), 0) != 0) return false;
+    ::unlinkat(folderFd, from.c_str(), 0);
     return true;
 }
 
+bool CAtomicFile::Fail(int err, CFileException* error) {
+    if (error) *error = CFileException::FromErrno(err, m_final);
+    Discard();
+    return false;
+}
+
+bool CAtomicFile::Create(const std::string& finalPath, CFileException* error, mode_t mode) {
+    Discard();
+    m_final = finalPath;
+    size_t slash = finalPath.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : finalPath.substr(0, slash);
+    m_name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
+    if (m_name.empty()) return Fail(EISDIR, error);
+    m_ownedFolder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_ownedFolder < 0) return Fail(errno, error);
+    m_folder = m_ownedFolder;
+    return CreateInFolder(error, mode);
+}
+
+bool CAtomicFile::CreateIn(int folderFd, const std::string& name, const std::string& finalPath, CFileException* error,
+                           mode_t mode) {
+    Discard();
+    m_final = finalPath;
+    m_name = name;
+    m_folder = folderFd;
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") return Fail(EINVAL, error);
+    return CreateInFolder(error, mode);
+}
+
+bool CAtomicFile::CreateInFolder(CFileException* error, mode_t mode) {
+    std::string prefix = TempNameFor(m_name);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = prefix + RandomChars();
+        // Registered before it exists: a signal between the two finds nothing to remove.
+        int slot = RegisterTempFile(m_folder, temp.c_str());
+        int fd = ::openat(m_folder, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) {
+            int err = errno;
+            ForgetTempFile(slot);
+            if (err == EEXIST) continue;
+            return Fail(err, error);
+        }
+        m_tempName = temp;
+        m_slot = slot;
+        m_file.Attach(fd, m_final);
+        return true;
+    }
+    return Fail(EEXIST, error);
+}
+
 bool CAtomicFile::Commit(CFileException* error) {
+    if (m_tempName.empty()) return Fail(EBADF, error);
     struct stat existing {};
-    bool replaces = ::lstat(m_final.c_str(), &existing) == 0;
+    bool replaces = ::fstatat(m_folder, m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (replaces && S_ISDIR(existing.st_mode)) return Fail(EISDIR, error);
+    if (replaces && !m_replace) return Fail(EEXIST, error);
     try {
+        // A replaced file keeps its permission bits; a link is replaced as a new file.
+        if (replaces && S_ISREG(existing.st_mode)) ::fchmod(m_file.Fd(), existing.st_mode & 07777);
         // Replacing a file: the new content must be on disk before the old one goes.
         if (replaces) m_file.Flush();
         m_file.Close();
@@ -36,25 +122,23 @@ bool CAtomicFile::Commit(CFileException* error) {
         Discard();
         return false;
     }
-    if (replaces && S_ISDIR(existing.st_mode)) {
-        if (error) *error = CFileException::FromErrno(EISDIR, m_final);
-        Discard();
-        return false;
-    }
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(m_temp.c_str(), 0666 & ~mask);
-    if (::rename(m_temp.c_str(), m_final.c_str()) != 0) {
-        if (error) *error = CFileException::FromErrno(errno, m_final);
-        Discard();
-        return false;
-    }
-    m_temp.clear();
+    bool moved = m_replace ? ::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) == 0
+                           : RenameNoReplace(m_folder, m_tempName, m_name);
+    if (!moved) return Fail(errno, error);
+    ForgetTempFile(m_slot);
+    m_slot = -1;
+    m_tempName.clear();
+    Discard();
     return true;
 }
 
 void CAtomicFile::Discard() {
     m_file.Abort();
-    if (!m_temp.empty()) ::unlink(m_temp.c_str());
-    m_temp.clear();
+    if (!m_tempName.empty()) ::unlinkat(m_folder, m_tempName.c_str(), 0);
+    ForgetTempFile(m_slot);
+    m_slot = -1;
+    m_tempName.clear();
+    if (m_ownedFolder >= 0) ::close(m_ownedFolder);
+    m_ownedFolder = -1;
+    m_folder = -1;
 }

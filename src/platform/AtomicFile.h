@@ -1,7 +1,15 @@
 #pragma once
 // A file written under a temporary name beside its final place and moved there only when it
 // is complete: a failed or abandoned write never destroys the file it was to replace and
-// leaves nothing behind. The temporary name starts with ".varnex-".
+// leaves nothing behind. The temporary file is named after what it becomes
+// (".NAME.varnex-XXXXXX"), so a leftover after a hard kill can be recognised, and it is
+// registered for removal should SIGINT, SIGTERM or SIGHUP end the process.
+//
+// Without SetReplace(true) the final move never replaces anything: a file that appeared at
+// the final place meanwhile makes Commit fail with "File exists". With it, the replacement
+// is atomic and the new file keeps the replaced file's permission bits.
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -9,23 +17,49 @@
 
 class CAtomicFile {
 public:
+    // The permission bits of a new file when the caller names none (the umask applies).
+    static constexpr mode_t kDefaultMode = 0666;
+
     CAtomicFile() = default;
     // Discards the temporary file unless it was committed.
     ~CAtomicFile() { Discard(); }
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
 
-    // Creates the temporary file, open for reading and writing; false with *error filled.
-    bool Create(const std::string& finalPath, CFileException* error);
+    // Creates the temporary file beside finalPath, open for reading and writing; false with
+    // *error filled. The folder of finalPath is opened by its path.
+    bool Create(const std::string& finalPath, CFileException* error, mode_t mode = kDefaultMode);
+    // The same inside an open folder (not owned; it must stay open until Commit or Discard):
+    // `name` is a single name and nothing is reached through a link. finalPath is for
+    // messages.
+    bool CreateIn(int folderFd, const std::string& name, const std::string& finalPath, CFileException* error,
+                  mode_t mode = kDefaultMode);
+    // Whether the final move may replace an existing file (false until set).
+    void SetReplace(bool replace) { m_replace = replace; }
     CFile* File() { return &m_file; }
-    // Closes the file (checked), makes it durable when it replaces an existing file, gives it
-    // the permissions a new file of the user gets and moves it into place. False with *error
-    // filled; the temporary file is then gone.
+    const std::string& TempName() const { return m_tempName; }
+    // Closes the file (checked), makes it durable when it replaces an existing file and moves
+    // it into place. False with *error filled; the temporary file is then gone.
     bool Commit(CFileException* error);
     void Discard();
 
 private:
-    std::string m_final;
-    std::string m_temp;
+    bool CreateInFolder(CFileException* error, mode_t mode);
+    bool Fail(int err, CFileException* error);
+
+    int m_folder = -1;       // the folder both names are in
+    int m_ownedFolder = -1;  // the folder when this object opened it
+    std::string m_name;      // final name in the folder
+    std::string m_final;     // final path, for messages
+    std::string m_tempName;  // temporary name in the folder; empty when none exists
+    int m_slot = -1;         // signal-cleanup registration
+    bool m_replace = false;
     CFile m_file;
 };
+
+// The temporary name for a file called `name`: ".NAME.varnex-XXXXXX", NAME shortened (at a
+// character boundary) so that the whole fits one file name.
+std::string TempNameFor(const std::string& name);
+// Moves `from` to `to` in one folder without ever replacing an existing `to`; false with
+// errno set (EEXIST when `to` exists).
+bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to);

@@ -55,6 +55,12 @@ public:
 
     // Returns false and fills *error (when given) instead of throwing.
     virtual bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+    // Takes an open descriptor as this file (closed with it from now on); `path` names it.
+    void Attach(int fd, const std::string& path) {
+        Abort();
+        m_fd = fd;
+        m_path = path;
+    }
     virtual unsigned Read(void* buffer, unsigned count);
     virtual void Write(const void* buffer, unsigned count);
     virtual uint64_t Seek(int64_t offset, unsigned from);
@@ -69,6 +75,7 @@ public:
     virtual void Abort();
     virtual bool IsOpen() const { return m_fd >= 0; }
     const std::string& GetFilePath() const { return m_path; }
+    int Fd() const { return m_fd; }
 
 protected:
     [[noreturn]] void Throw(int err) const;

@@ -39,6 +39,12 @@ void CMemFile::SetLength(uint64_t length) {
     if (m_pos > m_size) m_pos = m_size;
 }
 
+void CMemFile::Attach(std::vector<unsigned char> bytes) {
+    m_data = std::move(bytes);
+    m_size = m_data.size();
+    m_pos = 0;
+}
+
 void CMemFile::Close() {
     m_data.clear();
     m_data.shrink_to_fit();

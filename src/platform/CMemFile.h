@@ -22,6 +22,9 @@ public:
     void Abort() override { Close(); }
     bool IsOpen() const override { return true; }
 
+    // Takes over `bytes` as the whole file, positioned at its start, without copying them.
+    void Attach(std::vector<unsigned char> bytes);
+
     // Bytes held, valid until the next write.
     const unsigned char* Data() const { return m_data.data(); }
     // Capacity in use; grows in whole steps of the growth size.

@@ -7,8 +7,9 @@
 
 bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);
-// Creates the folder and any missing parents; true when it exists afterwards.
-bool MakeFolders(const std::string& path);
+// Creates the folder and any missing parents (each with `mode`, the umask applied); true when
+// it exists afterwards.
+bool MakeFolders(const std::string& path, unsigned mode = 0777);
 // Removes a regular file; false for anything else or on failure.
 bool RemoveRegularFile(const std::string& path);
 // The size of a file as the 32-bit size fields hold it; 0 when unknown.

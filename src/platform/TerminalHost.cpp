@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/MessageBox.h"
+#include "platform/SignalCleanup.h"
 
 namespace {
 
@@ -138,25 +140,22 @@ TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgr
 
 bool TerminalHost::ReadLine(std::string& line, bool masked) {
     line.clear();
-    termios saved {};
-    bool restore = masked && tcgetattr(fileno(m_in), &saved) == 0;
-    if (restore) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(fileno(m_in), TCSAFLUSH, &quiet);
-    }
+    // Ctrl-C while the user is asked stops the operation; echo comes back on every way out.
+    InterruptibleWait wait;
+    std::unique_ptr<EchoOff> quiet;
+    if (masked) quiet = std::make_unique<EchoOff>(fileno(m_in));
     int c;
     bool any = false;
-    while ((c = std::fgetc(m_in)) != EOF) {
+    while (!InterruptSeen() && (c = std::fgetc(m_in)) != EOF) {
         any = true;
         if (c == '\n') break;
         if (c != '\r') line += static_cast<char>(c);
     }
-    if (restore) {
-        tcsetattr(fileno(m_in), TCSAFLUSH, &saved);
+    if (quiet && quiet->Active()) {
+        quiet.reset();
         std::fprintf(m_out, "\n");
     }
-    return any;
+    return any && !InterruptSeen();
 }
 
 int TerminalHost::MessageBox(const std::string& text, unsigned type) {

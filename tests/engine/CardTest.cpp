@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
-#include "logon/MemoryLogon.h"
 #include "logon/Mqk21.h"
 #include "platform/Module.h"
 
@@ -24,9 +23,9 @@ Bytes Data(size_t n, unsigned seed) {
 
 // Installs simulated driver modules under their real names in a folder of their own and points
 // the module path at it for the test's duration.
-class CardTest : public HostTest {
+class CardTest : public LogonHostTest {
 protected:
-    CardTest() : installed(&logon) {
+    CardTest() {
         const char* old = std::getenv("VARNEX_MODULE_PATH");
         if (old) oldPath = old;
         setenv("VARNEX_MODULE_PATH", modules.Path().c_str(), 1);
@@ -52,8 +51,6 @@ protected:
         return fn;
     }
 
-    MemoryLogon logon{1000};
-    ScopedLogonLibrary installed;
     TempDir modules;
     std::string oldPath;
     CModule control;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "TestLogon.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
-#include "logon/MemoryLogon.h"
 
 TEST(Identifiers, SignIdSettingFallsBackToMd5UnlessSupported) {
     EXPECT_EQ(ChooseDigest("42"), 42);
@@ -45,11 +45,11 @@ TEST(Identifiers, SetEncryptAlogIdTouchesOnlyTheIdentifierFields) {
 }
 
 TEST(Identifiers, NewFilesTakeTheDigestFromTheSignIdSetting) {
-    MemoryLogon logon;
+    TestLogon logon;
     ScopedLogonLibrary installed(&logon);
     CKorvane engine;
     int cipher = 0, digest = 0;
-    for (auto [setting, expected] : {std::pair {"8", 8}, {"42", 42}, {"abc", 8}, {"43", 8}}) {
+    for (auto [setting, expected] : {std::pair{"8", 8}, {"42", 42}, {"abc", 8}, {"43", 8}}) {
         logon.SetOption("Option", "SIgnID", setting);
         engine.ChooseIdentifiers(&cipher, &digest);
         EXPECT_EQ(digest, expected) << setting;

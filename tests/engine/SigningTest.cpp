@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
-#include "logon/MemoryLogon.h"
 
 namespace {
 
@@ -21,16 +20,15 @@ const char* const kNoCertificate =
     "请从文件或邮件签名人那里索要他（她）的公钥证书.以便验证数字签名。";
 
 // One logon library with a software-key user "alice" and a key-device user "bob".
-class Signing : public HostTest {
+class Signing : public LogonHostTest {
 protected:
-    Signing() : installed(&logon) {
+    Signing() {
         logon.AddUser("alice", "Alice", "alice@example.org", "pw-alice");
         logon.AddUser("bob", "Bob", "bob@example.org", "pw-bob", kLogonKeyDevice);
-        logon.SetDevicePresent(true);
     }
 
     Bytes Sign(const std::string& user, const std::string& password, int digestId, const std::string& data) {
-        EXPECT_EQ(logon.LogOn(user, password), 1);
+        EXPECT_TRUE(logon.LogOn(user, password));
         EXPECT_EQ(engine.Evp_SignInit(digestId), 1);
         // Fed in two pieces: a digest must not depend on how its input arrives.
         size_t half = data.size() / 2;
@@ -53,8 +51,6 @@ protected:
                                       static_cast<char>(kKind), digestCompare);
     }
 
-    MemoryLogon logon{1000};
-    ScopedLogonLibrary installed;
     CKorvane engine;
 };
 
@@ -123,7 +119,7 @@ TEST_F(Signing, SigningFailuresAreShownOnce) {
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"Ferrow 已退出登录。"});
     host.Clear();
 
-    ASSERT_EQ(logon.LogOn("alice", "pw-alice"), 1);
+    ASSERT_TRUE(logon.LogOn("alice", "pw-alice"));
     ASSERT_EQ(engine.Evp_SignInit(42), 1);
     EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "not her password"), 0);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"取用户RSA私钥失败。"});

@@ -3,17 +3,14 @@
 
 #include <cstring>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "envelope/FileStatus.h"
-#include "logon/MemoryLogon.h"
 
 namespace {
 
-class FileStatus : public HostTest {
+class FileStatus : public LogonHostTest {
 protected:
-    FileStatus() : installed(&logon) {}
-
     static time_t Mtime(const std::string& path) {
         struct stat st {};
         stat(path.c_str(), &st);
@@ -36,8 +33,6 @@ protected:
         return modified;
     }
 
-    MemoryLogon logon;
-    ScopedLogonLibrary installed;
     CKorvane engine;
 };
 
@@ -67,19 +62,23 @@ TEST_F(FileStatus, TakenStatusGivenBackRestoresTimeToTheSecondAndReadOnly) {
     EXPECT_EQ(attr, 0x20);
 }
 
-TEST_F(FileStatus, BadTimeTextsAndMissingFilesGiveZeroAndChangeNothing) {
+// A time text that is no real date (31 February, hour 24, ...) leaves the times alone but the
+// attributes still apply; the answer is 0 because the status was not wholly applied.
+TEST_F(FileStatus, BadTimeTextsLeaveTheTimesButApplyTheAttributes) {
     std::string path = dir / "f";
     WriteFile(path, "x");
     ASSERT_EQ(engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20), 1);
     time_t before = Mtime(path);
     for (const char* text :
-         {"", "2003010509070", "200301050907031", "2003010509070x", "20031305090703", "20030230090703",
+         {"", "2003010509070", "200301050907031", "2003010509070x", "20031305090703", "20030231090703",
           "20030105240703", "20030105096003", "2003-1-5 9:7:3", "-0030105090703"}) {
+        ASSERT_EQ(engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20), 1);
         EXPECT_EQ(engine.SetFileStatus(path.c_str(), text, "", 0x21), 0) << text;
+        EXPECT_EQ(Mode(path) & S_IWUSR, 0u) << text << ": the read-only attribute applies anyway";
     }
-    EXPECT_EQ(engine.SetFileStatus(path.c_str(), nullptr, nullptr, 0x21), 0);
+    EXPECT_EQ(engine.SetFileStatus(path.c_str(), nullptr, nullptr, 0x20), 0);
     EXPECT_EQ(Mtime(path), before);
-    EXPECT_NE(Mode(path) & S_IWUSR, 0u) << "a refused status leaves the attributes alone";
+    EXPECT_NE(Mode(path) & S_IWUSR, 0u);
     EXPECT_EQ(engine.SetFileStatus("20040229000000", "20040229000000", "", 0x20), 0);
     EXPECT_EQ(engine.SetFileStatus((dir / "none").c_str(), "20030105090703", "", 0x20), 0);
     EXPECT_EQ(engine.SetFileStatus(dir.Path().c_str(), "20030105090703", "", 0x20), 0) << "a folder";

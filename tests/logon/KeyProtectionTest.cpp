@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "logon/KeyDevice.h"
 #include "logon/LogonDatabase.h"
 #include "logon/LogonKeys.h"
@@ -20,13 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t kFastIterations = 1000;
-
 // The PBKDF2 iteration count of an encrypted PKCS#8 PEM, read from its PBES2 parameters;
 // -1 when the PEM is not PBES2 with PBKDF2.
 long PemIterations(const std::string& pem) {
-    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())),
-                                                  BIO_free);
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
     std::unique_ptr<X509_SIG, decltype(&X509_SIG_free)> sig(PEM_read_bio_PKCS8(bio.get(), nullptr, nullptr, nullptr),
                                                             X509_SIG_free);
     if (!sig) return -1;
@@ -34,8 +31,7 @@ long PemIterations(const std::string& pem) {
     X509_SIG_get0(sig.get(), &alg, nullptr);
     if (OBJ_obj2nid(alg->algorithm) != NID_pbes2) return -1;
     std::unique_ptr<PBE2PARAM, decltype(&PBE2PARAM_free)> pbe2(
-        static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), alg->parameter)),
-        PBE2PARAM_free);
+        static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), alg->parameter)), PBE2PARAM_free);
     if (!pbe2 || OBJ_obj2nid(pbe2->keyfunc->algorithm) != NID_id_pbkdf2) return -1;
     std::unique_ptr<PBKDF2PARAM, decltype(&PBKDF2PARAM_free)> kdf(
         static_cast<PBKDF2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBKDF2PARAM), pbe2->keyfunc->parameter)),
@@ -66,14 +62,15 @@ protected:
     TempDir dir_;
     std::string home_ = dir_ / "suite";
     std::string device_ = dir_ / "token";
-    LogonStore store_{kFastIterations};
+    TestLogon store_{home_};
 };
 
 TEST(LogonKeysTest, PrivateKeyPemCostsWhatTheVerifierCostsAndOldKeysStillOpen) {
-    logon::PkeyPtr key = logon::GenerateRsaKey();
-    EXPECT_EQ(PemIterations(logon::ExportPrivateKeyPem(key.get(), "pw", 2)), static_cast<long>(logon::kPasswordIterations));
-    std::string fast = logon::ExportPrivateKeyPem(key.get(), "pw", 2, kFastIterations);
-    EXPECT_EQ(PemIterations(fast), static_cast<long>(kFastIterations));
+    logon::PkeyPtr key = TestRsaKey("kim");
+    EXPECT_EQ(PemIterations(logon::ExportPrivateKeyPem(key.get(), "pw", 2)),
+              static_cast<long>(logon::kPasswordIterations));
+    std::string fast = logon::ExportPrivateKeyPem(key.get(), "pw", 2, kTestIterations);
+    EXPECT_EQ(PemIterations(fast), static_cast<long>(kTestIterations));
     logon::PkeyPtr back = logon::ImportPrivateKeyPem(fast, "pw", 2);
     ASSERT_TRUE(back);
     EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
@@ -85,7 +82,7 @@ TEST(LogonKeysTest, PrivateKeyPemCostsWhatTheVerifierCostsAndOldKeysStillOpen) {
     char* data = nullptr;
     long n = BIO_get_mem_data(bio.get(), &data);
     std::string old(data, static_cast<size_t>(n));
-    EXPECT_NE(PemIterations(old), static_cast<long>(kFastIterations));
+    EXPECT_NE(PemIterations(old), static_cast<long>(kTestIterations));
     EXPECT_TRUE(logon::ImportPrivateKeyPem(old, "pw", 2));
 }
 
@@ -93,15 +90,15 @@ TEST_F(KeyProtectionTest, StoredAndDeviceKeysUseTheStoresIterationCount) {
     ASSERT_GT(store_.AddUser("ann", "Ann", "", "pa"), 0) << store_.LastError();
     ASSERT_GT(store_.AddUser("gil", "Gil", "", "pg", device_), 0) << store_.LastError();
     store_.Close();  // the store's own connection is not needed to read the column
-    EXPECT_EQ(PemIterations(StoredKeyPem(dir_ / "suite/logon.db", "ann")), static_cast<long>(kFastIterations));
-    EXPECT_EQ(PemIterations(ReadFile(device_ + "/gil.p8")), static_cast<long>(kFastIterations));
+    EXPECT_EQ(PemIterations(StoredKeyPem(dir_ / "suite/logon.db", "ann")), static_cast<long>(kTestIterations));
+    EXPECT_EQ(PemIterations(ReadFile(device_ + "/gil.p8")), static_cast<long>(kTestIterations));
 
     ASSERT_TRUE(store_.Open(home_));
     ASSERT_TRUE(store_.ChangePassword("ann", "pa", "pa2")) << store_.LastError();
     ASSERT_TRUE(store_.ChangePassword("gil", "pg", "pg2")) << store_.LastError();
     store_.Close();
-    EXPECT_EQ(PemIterations(StoredKeyPem(dir_ / "suite/logon.db", "ann")), static_cast<long>(kFastIterations));
-    EXPECT_EQ(PemIterations(ReadFile(device_ + "/gil.p8")), static_cast<long>(kFastIterations));
+    EXPECT_EQ(PemIterations(StoredKeyPem(dir_ / "suite/logon.db", "ann")), static_cast<long>(kTestIterations));
+    EXPECT_EQ(PemIterations(ReadFile(device_ + "/gil.p8")), static_cast<long>(kTestIterations));
 }
 
 // A change A->B whose store commit went through but whose device step did not leaves
@@ -109,8 +106,8 @@ TEST_F(KeyProtectionTest, StoredAndDeviceKeysUseTheStoresIterationCount) {
 // after staging must still leave a key that opens with B, the store's password.
 TEST(KeyDeviceTest, StagingSettlesAnUnfinishedChangeFirst) {
     TempDir dir;
-    logon::FolderKeyDevice device(dir.Path(), "kim", kFastIterations);
-    logon::PkeyPtr key = logon::GenerateRsaKey();
+    logon::FolderKeyDevice device(dir.Path(), "kim", kTestIterations);
+    logon::PkeyPtr key = TestRsaKey("kim");
     ASSERT_TRUE(device.StoreKey(key.get(), "A", 1));
     ASSERT_TRUE(device.StageKey(key.get(), "B", 1));  // first change, device step unfinished
 
@@ -134,7 +131,7 @@ TEST_F(KeyProtectionTest, PasswordChangeAfterAnUnfinishedOneKeepsTheKey) {
     ASSERT_TRUE(store_.ChangePassword("gil", "A", "B")) << store_.LastError();
     // Put the device back as the first change would have left it had it been killed
     // between the store's commit and the device's rename.
-    logon::FolderKeyDevice device(device_, "gil", kFastIterations);
+    logon::FolderKeyDevice device(device_, "gil", kTestIterations);
     logon::PkeyPtr key = device.OpenKey("B", 1);
     ASSERT_TRUE(key);
     ASSERT_TRUE(device.StoreKey(key.get(), "A", 1));
@@ -166,8 +163,8 @@ TEST_F(KeyProtectionTest, RegistrationOnADeviceLeavesNoKeyUntilCommittedAndNames
 
     // A registration killed before its commit leaves only a staged key; the next attempt
     // says which file stands in the way.
-    logon::PkeyPtr key = logon::GenerateRsaKey();
-    logon::FolderKeyDevice orphan(device_, "hal", kFastIterations);
+    logon::PkeyPtr key = TestRsaKey("hal");
+    logon::FolderKeyDevice orphan(device_, "hal", kTestIterations);
     ASSERT_TRUE(orphan.StageKey(key.get(), "ph", 2));
     EXPECT_EQ(store_.AddUser("hal", "Hal", "", "ph", device_), 0);
     EXPECT_NE(store_.LastError().find(orphan.StagedPath()), std::string::npos) << store_.LastError();

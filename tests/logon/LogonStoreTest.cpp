@@ -11,23 +11,21 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "logon/KeyDevice.h"
 #include "logon/LogonKeys.h"
 #include "logon/LogonStore.h"
 
 namespace {
 
-constexpr uint32_t kFastIterations = 1000;
-
 unsigned Mode(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 
-// A certificate of someone outside the store, written as PEM.
+// A certificate of someone outside the store, written as PEM; each file name has its own key.
 std::string WriteForeignCert(const std::string& path, const std::string& name, const std::string& email) {
-    logon::PkeyPtr key = logon::GenerateRsaKey();
+    logon::PkeyPtr key = TestRsaKey("foreign " + std::filesystem::path(path).filename().string());
     logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), name, email);
     WriteFile(path, logon::CertToPem(cert.get()));
     return path;
@@ -45,7 +43,7 @@ protected:
 
     TempDir dir_;
     std::string home_ = dir_ / "suite";
-    LogonStore store_{kFastIterations};
+    TestLogon store_{home_};
 };
 
 TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
@@ -67,7 +65,7 @@ TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
 
     // A second process: a fresh store object on the same folder.
     store_.Close();
-    LogonStore reader(kFastIterations);
+    LogonStore reader(kTestIterations);
     ASSERT_TRUE(reader.Open(home_));
     unsigned char out[kLogonWrapOutCap];
     ASSERT_EQ(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secret"), 24);
@@ -210,8 +208,8 @@ TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
     WriteFile(dir_ / "broken.pem", broken);
     WriteFile(dir_ / "cut.pem", pem.substr(0, pem.size() / 2));
     WriteFile(dir_ / "empty.pem", "");
-    logon::PkeyPtr key = logon::GenerateRsaKey();
-    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1, kFastIterations));
+    logon::PkeyPtr key = TestRsaKey("fay");
+    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1, kTestIterations));
     WriteFile(dir_ / "big.pem", std::string(200 * 1024, 'A'));
     for (const char* file : {"broken.pem", "cut.pem", "empty.pem", "key.pem", "big.pem", "missing.pem"}) {
         EXPECT_FALSE(store_.ImportCert(dir_ / file, "Fay", name)) << file;
@@ -237,7 +235,7 @@ TEST_F(LogonStoreTest, SettingsRoundTripWithDefaults) {
     ASSERT_TRUE(store_.SetOption("option", "signid", "45"));  // the same setting
     ASSERT_TRUE(store_.SetOption("MAIL", "MAPI", ""));
     store_.Close();
-    LogonStore again(kFastIterations);
+    LogonStore again(kTestIterations);
     ASSERT_TRUE(again.Open(home_));
     EXPECT_EQ(again.GetOption("OPTION", "SignId", "42"), "45");
     EXPECT_EQ(again.GetOption("MAIL", "MAPI", "1"), "");  // set but empty is not unset
@@ -373,7 +371,7 @@ TEST_F(LogonStoreTest, OutputAndOpenQueriesAnswerOnlyWhenConfigured) {
 TEST(KeyDeviceTest, KeyOpensWithEitherPasswordWhileAChangeIsUnfinished) {
     TempDir dir;
     logon::FolderKeyDevice device(dir.Path(), "kim");
-    logon::PkeyPtr key = logon::GenerateRsaKey();
+    logon::PkeyPtr key = TestRsaKey("kim");
     ASSERT_TRUE(device.StoreKey(key.get(), "old", 3));
     // A process killed after the store committed the new password, before the device did.
     ASSERT_TRUE(device.StageKey(key.get(), "new", 3));
@@ -416,7 +414,7 @@ TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
 TEST_F(LogonStoreTest, ForeignFileIsNotTakenForAStore) {
     TempDir other;
     WriteFile(other / "logon.db", std::string(4096, 'x'));
-    LogonStore store(kFastIterations);
+    LogonStore store(kTestIterations);
     EXPECT_FALSE(store.Open(other.Path()));
     EXPECT_NE(store.LastError().find("logon store"), std::string::npos) << store.LastError();
     WriteFile(other / "file", "x");
@@ -443,7 +441,7 @@ TEST_F(LogonStoreTest, KilledWriterLeavesStoreBeforeOrAfterItsChange) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::close(ready[0]);
-        LogonStore writer(kFastIterations);
+        LogonStore writer(kTestIterations);
         if (!writer.Open(home_)) ::_exit(2);
         for (int round = 1;; ++round) {
             if (!WriteRound(writer, "Kill", round)) ::_exit(3);
@@ -460,7 +458,7 @@ TEST_F(LogonStoreTest, KilledWriterLeavesStoreBeforeOrAfterItsChange) {
     ::close(ready[0]);
     ASSERT_TRUE(WIFSIGNALED(status));
 
-    LogonStore after(kFastIterations);
+    LogonStore after(kTestIterations);
     ASSERT_TRUE(after.Open(home_)) << after.LastError();
     EXPECT_TRUE(after.CheckIntegrity()) << after.LastError();
     std::string round = after.GetOption("Kill", "k0", "");
@@ -477,7 +475,7 @@ TEST_F(LogonStoreTest, TwoWritersWaitForEachOther) {
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            LogonStore writer(kFastIterations);
+            LogonStore writer(kTestIterations);
             if (!writer.Open(home_)) ::_exit(2);
             for (int i = 0; i < kRounds; ++i) {
                 if (!writer.SetOption(section, "k" + std::to_string(i), std::to_string(i))) ::_exit(3);

@@ -61,3 +61,29 @@ TEST_F(PasswordPackageTest, VersionTenPackageRestoresWithItsOldKeyCheck) {
     ASSERT_EQ(RestoreWith(again, "old.pkg", "secret1"), 1) << ::testing::PrintToString(host.MessageTexts());
     EXPECT_EQ(ReadFile(dir / "out/old.bin"), content);
 }
+
+// A version-"10" package whose key cannot be made of the password (its check value is longer
+// than any key) is refused; in silent mode without a message, and the batch stays successful:
+// only a wrong password or a failed check marks it.
+TEST_F(PasswordPackageTest, VersionTenPackageWithoutAKeyIsRefusedQuietlyInSilentMode) {
+    CKorvane e;
+    {
+        CFile f(dir / "nokey.pkg", CFile::modeCreate | CFile::modeReadWrite);
+        EncryptFlag head;
+        e.InitEncryptFlag(&head, kKindPassword);
+        std::memcpy(head.version, "10", 2);
+        head.cipherId = 46;
+        ASSERT_EQ(e.WriteEncryptedFileHead(&f, &head), 1);
+        const unsigned char check[100] = {}, iv[8] = {};
+        ProtectedWriter block(e, &f);
+        ASSERT_TRUE(block.I32(100) && block.Field(check, 100) && block.I32(8) && block.Field(iv, 8) && block.Finish());
+        ASSERT_EQ(e.WriteEndofHead(&f, 0), 1);
+    }
+    engine.m_batchSuccess = 1;
+    EXPECT_EQ(RestoreWith(engine, "nokey.pkg", "secret1", 1), 0);
+    EXPECT_TRUE(host.Messages().empty()) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_EQ(engine.m_batchSuccess, 1);
+    CKorvane shown;
+    EXPECT_EQ(RestoreWith(shown, "nokey.pkg", "secret1"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
+}

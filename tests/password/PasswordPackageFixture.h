@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
-#include "logon/MemoryLogon.h"
 #include "password/PasswordPackager.h"
 
-class PasswordPackageTest : public HostTest {
+class PasswordPackageTest : public LogonHostTest {
 protected:
     // Packs `paths` (relative to dir) with `base` (relative to dir) into dir/name.
     int Pack(const std::vector<std::string>& paths, const std::string& name = "p.pkg",
@@ -24,6 +23,7 @@ protected:
         request.baseFolder = dir / base;
         request.password = password;
         request.cipherId = cipher;
+        request.replace = true;
         return PackWithPassword(engine, request);
     }
     // Restores dir/name into dir/out with a fresh engine (a batch of one).
@@ -46,7 +46,5 @@ protected:
         ::stat(path.c_str(), &st);
         return (st.st_mode & S_IWUSR) == 0;
     }
-    MemoryLogon logon;
-    ScopedLogonLibrary installedLogon{&logon};
     CKorvane engine;
 };

@@ -4,17 +4,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "TestSupport.h"
-#include "logon/MemoryLogon.h"
+#include "TestLogon.h"
 #include "shell/SelfTests.h"
 
 namespace {
 
-class SelfTests : public HostTest {
+class SelfTests : public LogonHostTest {
 protected:
-    SelfTests() : installed(&logon) { logon.AddUser("alice", "Alice", "alice@example.org", "pw-alice"); }
-    MemoryLogon logon{1000};
-    ScopedLogonLibrary installed;
+    SelfTests() { logon.AddUser("alice", "Alice", "alice@example.org", "pw-alice"); }
 };
 
 int Cli(const std::string& args) {

@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+
+#include "platform/SignalCleanup.h"
 
 namespace {
 
@@ -23,13 +26,9 @@ bool Refuse(const std::string& text) {
 bool AskTerminal(const std::string& prompt, std::string& answer) {
     int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
-    termios saved{};
-    bool restore = ::tcgetattr(fd, &saved) == 0;
-    if (restore) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(fd, TCSAFLUSH, &quiet);
-    }
+    // Ctrl-C at the prompt stops the command; echo comes back on every way out.
+    InterruptibleWait wait;
+    auto quiet = std::make_unique<EchoOff>(fd);
     bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
     // Room for any password the store accepts up front; a longer answer grows by hand, so
     // that no buffer holding part of it is ever freed unwiped.
@@ -47,8 +46,8 @@ bool AskTerminal(const std::string& prompt, std::string& answer) {
         }
         answer += c;
     }
-    ok = ok && n == 1;
-    if (restore) ::tcsetattr(fd, TCSAFLUSH, &saved);
+    ok = ok && n == 1 && !InterruptSeen();
+    quiet.reset();
     if (::write(fd, "\n", 1) != 1) ok = false;
     ::close(fd);
     OPENSSL_cleanse(&c, 1);
@@ -82,6 +81,7 @@ bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::st
         return true;
     }
     if (AskTerminal("Password for " + userId + ": ", password)) return true;
+    if (InterruptSeen()) return false;
     return Refuse("no password for '" + userId + "': give --password-file F or set VARNEX_PASSWORD");
 }
 
@@ -89,6 +89,7 @@ bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string
     if (!cli.options.newPasswordFile.empty()) return ReadPasswordFile(cli.options.newPasswordFile, password);
     std::string again;
     if (!AskTerminal("New password for " + what + ": ", password) || !AskTerminal("Repeat it: ", again)) {
+        if (InterruptSeen()) return false;
         return Refuse("no new password for " + what + ": give --new-password-file F");
     }
     bool same = password == again;

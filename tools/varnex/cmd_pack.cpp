@@ -85,6 +85,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
         request.password = password;
         OPENSSL_cleanse(password, sizeof password);
     }
+    request.replace = parsed.Has("--force");
     int result = PackWithPassword(engine, request);
     WipePassword(request.password);
     if (result == 1) std::printf("%s\n", output.c_str());

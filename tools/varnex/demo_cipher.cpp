@@ -8,7 +8,7 @@
 
 #include "Demo.h"
 #include "engine/Korvane.h"
-#include "logon/MemoryLogon.h"
+#include "logon/LogonStore.h"
 #include "platform/ScriptedHost.h"
 #include "shell/SelfTests.h"
 
@@ -44,11 +44,15 @@ bool ShowBlockRoundTrip(DemoContext&) {
     return ok;
 }
 
-bool ShowCardsAbsent(DemoContext&) {
+// PBKDF2 count of the demo's own stores: quick, since their passwords are printed anyway.
+constexpr uint32_t kDemoIterations = 1000;
+
+bool ShowCardsAbsent(DemoContext& demo) {
     ScriptedHost host;
     ScopedUiHost installed(host);
-    MemoryLogon logon(1000);
-    logon.SetIsaCardState(1);
+    LogonStore logon(kDemoIterations);
+    // A store of its own that permits the ISA card, so every card is asked for.
+    if (!logon.Open(demo.folder + "/cards") || !logon.SetOption("Option", "IsaCard", "1")) return false;
     ScopedLogonLibrary library(&logon);
     CKorvane engine;
     unsigned char key[16] = {}, iv[8] = {};
@@ -63,13 +67,16 @@ bool ShowCardsAbsent(DemoContext&) {
     return true;
 }
 
-bool ShowSignature(DemoContext&) {
+bool ShowSignature(DemoContext& demo) {
     ScriptedHost host;
     ScopedUiHost installed(host);
-    MemoryLogon logon(1000);
+    LogonStore logon(kDemoIterations);
     ScopedLogonLibrary library(&logon);
-    logon.AddUser("demo", "Demo User", "demo@example.org", "demo-password");
-    logon.LogOn("demo", "demo-password");
+    if (!logon.Open(demo.folder + "/signer") ||
+        !logon.AddUser("demo", "Demo User", "demo@example.org", "demo-password") ||
+        !logon.LogOn("demo", "demo-password")) {
+        return false;
+    }
     CKorvane engine;
     const std::string text = "The quarterly figures, as agreed.";
     auto* data = reinterpret_cast<const unsigned char*>(text.data());

@@ -10,7 +10,7 @@
 
 #include "Demo.h"
 #include "engine/Korvane.h"
-#include "logon/MemoryLogon.h"
+#include "logon/LogonStore.h"
 #include "platform/ScriptedHost.h"
 #include "shell/MessagePump.h"
 #include "shell/ProgressDialog.h"
@@ -44,7 +44,8 @@ bool ShowReplaceQuestion(DemoContext& demo) {
         CFile out(path, CFile::modeCreate | CFile::modeWrite);
         out.Write(std::string(1023, 'x').data(), 1023);
     }
-    MemoryLogon logon;
+    LogonStore logon;
+    if (!logon.Open(demo.home)) return false;
     ScopedLogonLibrary installed(&logon);
     CKorvane engine;
     engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20);

@@ -9,6 +9,7 @@
 
 #include "Cli.h"
 #include "platform/ScriptedHost.h"
+#include "platform/SignalCleanup.h"
 #include "platform/TerminalHost.h"
 
 namespace {
@@ -114,5 +115,8 @@ int main(int argc, char** argv) {
     }
     ScopedUiHost installed(*host);
     ctx.host = host;
-    return command->run(ctx, rest);
+    InstallSignalCleanup();
+    int status = command->run(ctx, rest);
+    // Ctrl-C at a prompt stops the operation rather than failing it.
+    return InterruptSeen() ? kExitStopped : status;
 }

@@ -1,0 +1,211 @@
+// Restoring an envelope package: head, sender record, the reader's own recipient record among
+// all of them, the unwrapped session key, the output folder, then every folder and file with the
+// sender's signature verified over all plaintext.
+
+#include <openssl/crypto.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/Korvane.h"
+#include "formats/EnvelopeRecords.h"
+#include "formats/PackageRecords.h"
+#include "logon/ILogon.h"
+#include "package/RestorePass.h"
+#include "password/PackagePaths.h"
+#include "password/ProgressReport.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+// What the reader knows of itself: the logon user and the private-key index information.
+struct Reader {
+    std::string userId;
+    std::string password;
+    std::string indexName;  // the user name GetPrivateKeyIndex answers
+    std::string indexKey;   // the certificate name of the index information
+    ~Reader() { OPENSSL_cleanse(password.data(), password.size()); }
+};
+
+bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const Reader& reader) {
+    if (head.kind == kKindShared)
+        return LogonEqualNoCase(logon.MapRecipientKeyText(record.keyText, 1), reader.indexKey);
+    std::string_view text(record.text);
+    return LogonEqualNoCase(text.substr(0, text.find('\n')), reader.indexName);
+}
+
+// Unwraps the session key and IV of the reader's own record into key.
+int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
+           const Reader& reader, ContentKey& key) {
+    std::vector<unsigned char> out(kLogonWrapOutCap);
+    struct Wipe {
+        std::vector<unsigned char>& v;
+        ~Wipe() { OPENSSL_cleanse(v.data(), v.size()); }
+    } wipe{out};
+    auto unwrap = [&](int length, const unsigned char* wrapped) {
+        return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
+                                      reader.password.c_str(), static_cast<int>(reader.password.size()));
+    };
+    key.cipherId = head.cipherId;
+    if (!IsVersion10(head)) {
+        int r = unwrap(record.wrappedLength, record.wrapped);
+        // The IV is the block's tail: a block shorter than the IV, or a key beyond any cipher's
+        // key, cannot be what the sender wrapped.
+        const int keyLength = r - record.ivLength;
+        if (r <= 0 || keyLength <= 0 || static_cast<size_t>(keyLength) > sizeof key.key ||
+            static_cast<size_t>(record.ivLength) > sizeof key.iv) {
+            AfxMessageBox("解密对称密钥出错（1003）.");
+            return 0;
+        }
+        std::memcpy(key.key, out.data(), static_cast<size_t>(keyLength));
+        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(record.ivLength));
+        return 1;
+    }
+    int r = unwrap(record.wrappedLength, record.wrapped);
+    if (r <= 0 || static_cast<size_t>(r) > sizeof key.key) {
+        AfxMessageBox("解密对称密钥出错（1001）.");
+        return 0;
+    }
+    std::memcpy(key.key, out.data(), static_cast<size_t>(r));
+    if (record.ivLength > 0) {
+        r = unwrap(record.ivLength, record.wrappedIv);
+        if (r <= 0 || static_cast<size_t>(r) > sizeof key.iv) {
+            AfxMessageBox("解密对称密钥出错（1002）.");
+            return 0;
+        }
+        std::memcpy(key.iv, out.data(), static_cast<size_t>(r));
+    }
+    return 1;
+}
+
+// The folder a package is restored into without asking: for a package the reader made, the
+// folder its files came from; for anybody else's, the package's own folder. A package from
+// someone else never chooses where its files go.
+std::string DefaultOutputFolder(const EncryptFlag& head, const Verify_IndexInfo& sender, const Reader& reader,
+                                const std::string& packageFolder) {
+    std::string base(head.baseFolder, strnlen(head.baseFolder, sizeof head.baseFolder));
+    bool own = LogonEqualNoCase(UserIdOfIdentity(sender.identity), reader.userId);
+    if (head.kind != kKindEnvelope || !own || base.empty() || base[0] != kSep || !IsSafeStoredFolder(base.substr(1)))
+        return packageFolder;
+    return base;
+}
+
+struct Envelope {
+    CKorvane& engine;
+    char* baseFolder;
+    char* workPath;
+    HWND notifyWindow;
+    int direct;
+    int silent;
+
+    int Decrypt(CFile& package, const std::string& packageFolder, ILogon& logon, Reader& reader) {
+        EncryptFlag head;
+        if (!engine.ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1") ||
+            !engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules))
+            return 0;
+        const bool oldLayout = IsVersion10(head);
+        auto sender = std::make_unique<Verify_IndexInfo>();
+        if (!ReadSenderRecord(engine, &package, *sender)) return 0;
+        Lumo_PrivateKey index;
+        if (!logon.GetPrivateKeyIndex(index, reader.indexName)) {
+            AfxMessageBox("取私钥索引信息错");
+            return 0;
+        }
+        reader.indexKey = index.name;
+        if (head.count < 0 || static_cast<size_t>(head.count) > kMaxRecipients) {
+            AfxMessageBox(kStructureError);
+            return 0;
+        }
+        // Every record is read and checked, also behind the reader's own.
+        auto record = std::make_unique<Decrypt_Info>();
+        auto own = std::make_unique<Decrypt_Info>();
+        bool found = false;
+        for (int32_t i = 0; i < head.count; ++i) {
+            if (!ReadRecipientRecord(engine, &package, oldLayout, *record)) return 0;
+            if (!found && Matches(logon, head, *record, reader)) {
+                *own = *record;
+                found = true;
+            }
+        }
+        if (!found) {
+            if (silent)
+                engine.m_batchSuccess = 0;
+            else
+                AfxMessageBox("对不起,您没有解密此文件的权限.");
+            return 0;
+        }
+        std::string keyText = head.kind == kKindShared ? logon.MapRecipientKeyText(own->keyText, 1) : own->keyText;
+        ContentKey key;
+        if (!Unwrap(logon, head, *own, keyText, reader, key)) return 0;
+
+        RestoreSpec spec;
+        spec.key = &key;
+        spec.itemCount = head.itemCount;
+        spec.oldLayout = oldLayout;
+        spec.digest = ContentStream::Digest::kVerify;
+        RestorePass pass(engine, baseFolder, workPath, spec);
+        size_t longestPath = 0;
+        if (!pass.Scan(&package, &longestPath)) return 0;
+        std::string base;
+        if (!PrepareOutputFolder(engine, packageFolder, DefaultOutputFolder(head, *sender, reader, packageFolder),
+                                 direct, silent, base))
+            return 0;
+        // Every restored path must fit where the walkers keep paths.
+        if (base.size() + longestPath >= kMaxPath) {
+            AfxMessageBox(kStructureError);
+            return 0;
+        }
+        std::snprintf(baseFolder, kMaxPath, "%s", base.c_str());
+        std::snprintf(workPath, kMaxPath, "%s", base.c_str());
+        OutputQuery query(&logon, base);
+
+        if (!engine.Evp_VerifyInit(head.digestId2, sender->keyName, head.kind)) {
+            AfxMessageBox("初始化验证数字签名出错.");
+            return 0;
+        }
+        std::string lastOutput;
+        int result = 0;
+        {
+            ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
+            int32_t trailerOffset = 0;
+            result = pass.Run(&package, progress, lastOutput, &trailerOffset) &&
+                     Verify(package, head, *sender, trailerOffset);
+            package.Abort();
+        }
+        if (result == 1 && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
+        return result;
+    }
+
+    int Verify(CFile& package, const EncryptFlag& head, const Verify_IndexInfo& sender, int32_t trailerOffset) {
+        auto trailer = std::make_unique<SignatureTrailer>();
+        if (trailerOffset < 0 || !engine.fSeek(&package, trailerOffset, CFile::begin) ||
+            !ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer))
+            return 0;
+        return engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
+                                      sender.keyName, static_cast<char>(head.kind),
+                                      static_cast<unsigned>(trailer->digestOnly)) == 1
+                   ? 1
+                   : 0;
+    }
+};
+
+}  // namespace
+
+int CKorvane::EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) {
+    std::string packageFolder = FolderPart(packagePath);
+    if (packageFolder.empty()) packageFolder = "./";
+    ILogon* logon = LogonLibrary();
+    Reader reader;
+    int type = 0;
+    if (!logon || !logon->GetLogonUser(reader.userId, reader.password, type)) return 0;
+    CFile package;
+    if (!OpenForReading(packagePath, package, 1)) return 0;
+    Envelope envelope{*this, m_baseFolder, m_workPath, notifyWindow, direct, silent};
+    try {
+        return envelope.Decrypt(package, packageFolder, *logon, reader);
+    } catch (const CFileException& e) {
+        ShowReadError(e);
+        return 0;
+    }
+}

@@ -1,0 +1,140 @@
+#include "envelope/EnvelopePackager.h"
+
+#include <openssl/crypto.h>
+
+#include <cstring>
+#include <memory>
+
+#include "engine/Korvane.h"
+#include "formats/EncryptArgs.h"
+#include "formats/EnvelopeRecords.h"
+#include "logon/ILogon.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+
+namespace {
+
+// Key material and recipients of one pack, wiped when the pack ends.
+struct EnvelopeKeys {
+    Search_Data search{};
+    Encrypt_Data data{};
+    ~EnvelopeKeys() {
+        OPENSSL_cleanse(&search, sizeof search);
+        OPENSSL_cleanse(&data, sizeof data);
+    }
+};
+
+void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+
+// The recipient entry of a registered user: display text "ID\nname<e-mail>", the key text of
+// the user's key record, the number that names the key that wraps for the user.
+bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& entry) {
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    std::string certPath;
+    if (!logon.GetUserRecords(key, user, userId) || !logon.GetCertFilePath(user.certName, certPath) ||
+        !IsExistingFile(certPath)) {
+        AfxMessageBox("公钥不存在，不能加密.");
+        return false;
+    }
+    std::string display = user.email.empty()
+                              ? Format("%s\n%s", userId.c_str(), user.name.c_str())
+                              : Format("%s\n%s<%s>", userId.c_str(), user.name.c_str(), user.email.c_str());
+    if (display.size() >= sizeof entry.displayText || display.size() >= kRecipientTextRoom)
+        display = Format("%s\n%s", userId.c_str(), user.name.c_str());
+    CopyText(entry.displayText, std::min(sizeof entry.displayText, kRecipientTextRoom), display);
+    entry.userNumber = user.number;
+    CopyText(entry.certName, sizeof entry.certName, user.certName);
+    entry.keyNumber = key.keyNumber;
+    CopyText(entry.keyText, sizeof entry.keyText, key.keyText);
+    entry.flag = 1;
+    return true;
+}
+
+int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& request, ILogon& logon,
+                 const std::string& userId, const std::string& password) {
+    auto keys = std::make_unique<EnvelopeKeys>();
+    Search_Data& search = keys->search;
+    std::vector<std::string> ids{userId};
+    for (const std::string& id : request.recipients) {
+        bool known = false;
+        for (const std::string& have : ids) known = known || LogonEqualNoCase(have, id);
+        if (!known) ids.push_back(id);
+    }
+    if (ids.size() > kMaxRecipients) {
+        AfxMessageBox("参数错");
+        return 0;
+    }
+    for (const std::string& id : ids)
+        if (!FillRecipient(logon, id, search.recipients[search.recipientCount++])) return 0;
+
+    EncryptFlag head;
+    engine.InitEncryptFlag(&head, kKindEnvelope);
+    if (request.cipherId != 0) head.cipherId = request.cipherId;
+    head.count = search.recipientCount;
+    CopyText(head.baseFolder, sizeof head.baseFolder, request.baseFolder);
+    if (!engine.fWriteBuf(&package, &head, sizeof head)) return 0;
+
+    char key[64] = {}, iv[64] = {};
+    int keyLength = 0, ivLength = 0;
+    engine.Generate_EncryptKey(head.cipherId, key, &keyLength, iv, &ivLength);
+    if (keyLength <= 0 || ivLength <= 0) {
+        OPENSSL_cleanse(key, sizeof key);
+        return 0;
+    }
+    std::memcpy(search.key, key, static_cast<size_t>(keyLength));
+    std::memcpy(search.iv, iv, static_cast<size_t>(ivLength));
+    OPENSSL_cleanse(key, sizeof key);
+    search.keyLength = keyLength;
+    search.ivLength = ivLength;
+    CopyText(search.userId, sizeof search.userId, userId);
+
+    std::string list;
+    for (const std::string& p : request.paths) list.append(p).push_back('\0');
+    list.push_back('\0');
+    int recordStart = 0, itemCount = 0;
+    if (!engine.Envelop_SearchFile(list.c_str(), &package, search, &recordStart, &itemCount)) return 0;
+    if (!engine.AddEndofHead(&package)) return 0;
+
+    Encrypt_Data& data = keys->data;
+    CopyText(data.userId, sizeof data.userId, userId);
+    CopyText(data.password, sizeof data.password, password);
+    data.passwordLength = static_cast<int>(std::strlen(data.password));
+    std::memcpy(data.key, search.key, static_cast<size_t>(keyLength));
+    data.keyLength = keyLength;
+    std::memcpy(data.iv, search.iv, static_cast<size_t>(ivLength));
+    data.ivLength = ivLength;
+    data.digestId = head.digestId2;
+    data.cipherId = head.cipherId;
+    data.notifyWindow = request.notifyWindow;
+    data.itemCount = itemCount;
+    return engine.EnvelopEncryptFiles(&package, recordStart, data);
+}
+
+}  // namespace
+
+int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request) {
+    ILogon* logon = LogonLibrary();
+    std::string userId, password;
+    int type = 0;
+    if (!logon || !logon->GetLogonUser(userId, password, type)) return 0;
+    struct Wipe {
+        std::string& s;
+        ~Wipe() { OPENSSL_cleanse(s.data(), s.size()); }
+    } wipe{password};
+
+    CAtomicFile package;
+    CFileException error;
+    if (!package.Create(request.packagePath, &error)) {
+        AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        return 0;
+    }
+    if (BuildPackage(engine, *package.File(), request, *logon, userId, password) != 1) return 0;
+    if (!package.Commit(&error)) {
+        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        return 0;
+    }
+    return 1;
+}

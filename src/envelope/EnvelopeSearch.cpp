@@ -1,0 +1,113 @@
+// The walk and the encryption pass of an envelope package: behind the template head the
+// sender record and one recipient record per recipient, then the package records; the pass
+// appends the contents, signs their plaintext and closes the package with the signature
+// trailer.
+
+#include <openssl/crypto.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/Korvane.h"
+#include "formats/EncryptArgs.h"
+#include "formats/EnvelopeRecords.h"
+#include "logon/ILogon.h"
+#include "package/PackageWalker.h"
+#include "package/SealPass.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+constexpr char kBadArgument[] = "参数错";
+
+// Sender and recipient records, written on the walk's first call.
+int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head, const Search_Data& data) {
+    ILogon* logon = LogonLibrary();
+    if (!logon) return 0;
+    const std::string userId(data.userId, strnlen(data.userId, sizeof data.userId));
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    if (!logon->GetUserRecords(key, user, userId)) return 0;
+    std::string keyName;
+    if (head.kind == kKindEnvelope) {
+        keyName = user.certName;
+    } else if (head.kind == kKindShared) {
+        keyName = user.sharedKeyName;
+    } else {
+        AfxMessageBox(kBadArgument);
+        return 0;
+    }
+    if (!WriteSenderRecord(engine, package, logon->GetSenderIdentity(userId, static_cast<char>(head.kind)), keyName))
+        return 0;
+
+    // Key then IV in one block, wrapped for every recipient.
+    if (data.recipientCount < 1 || data.recipientCount > static_cast<int32_t>(kMaxRecipients) || data.keyLength <= 0 ||
+        data.ivLength < 0 || data.keyLength + data.ivLength > static_cast<int32_t>(sizeof data.key)) {
+        AfxMessageBox(kBadArgument);
+        return 0;
+    }
+    std::vector<unsigned char> block(data.key, data.key + data.keyLength);
+    block.insert(block.end(), data.iv, data.iv + data.ivLength);
+    std::vector<unsigned char> wrapped(kLogonWrapOutCap);
+    int result = 1;
+    for (int32_t i = 0; i < data.recipientCount && result; ++i) {
+        const Decrypt_UserInfo& r = data.recipients[i];
+        int w = logon->WrapSessionKey(static_cast<int>(block.size()), block.data(), wrapped.data(), r.userNumber);
+        if (w <= 0 || static_cast<size_t>(w) > kWrappedKeyRoom) {
+            AfxMessageBox("公钥加密失败!");
+            result = 0;
+            break;
+        }
+        result = WriteRecipientRecord(
+                     engine, package, std::string_view(r.displayText, strnlen(r.displayText, sizeof r.displayText)),
+                     std::string_view(r.keyText, strnlen(r.keyText, sizeof r.keyText)),
+                     std::span<const unsigned char>(wrapped.data(), static_cast<size_t>(w)), data.ivLength)
+                     ? 1
+                     : 0;
+    }
+    OPENSSL_cleanse(block.data(), block.size());
+    return result;
+}
+
+}  // namespace
+
+int CKorvane::Envelop_SearchFile(const char* pathList, CFile* package, const Search_Data& data, int* recordStart,
+                                 int* itemCount) {
+    PackageWalker walker(*this, m_baseFolder, m_workPath,
+                         [&](CFile* p, const EncryptFlag& head) { return WriteEnvelopeBlock(*this, p, head, data); });
+    return walker.WalkList(pathList, package, recordStart, itemCount);
+}
+
+int CKorvane::Envelop_SearchSingleFile(const char* path, CFile* package, const Search_Data& data, int* recordStart,
+                                       int* itemCount) {
+    PackageWalker walker(*this, m_baseFolder, m_workPath,
+                         [&](CFile* p, const EncryptFlag& head) { return WriteEnvelopeBlock(*this, p, head, data); });
+    return walker.Walk(path, package, recordStart, itemCount);
+}
+
+int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) {
+    if (!Evp_SignInit(data.digestId)) {
+        AfxMessageBox("初始化签名出错!");
+        return 0;
+    }
+    ContentKey key;
+    std::memcpy(key.key, data.key, sizeof key.key);
+    std::memcpy(key.iv, data.iv, sizeof key.iv);
+    key.cipherId = data.cipherId;
+    SealSpec spec;
+    spec.key = &key;
+    spec.itemCount = data.itemCount;
+    spec.notifyWindow = data.notifyWindow;
+    spec.showProgress = m_showProgressWindow != 0;
+    spec.digest = ContentStream::Digest::kSign;
+    spec.finish = [&](CFile* p, int32_t* trailerOffset) {
+        *trailerOffset = static_cast<int32_t>(p->GetLength());
+        std::vector<unsigned char> signature(kSignatureRoom);
+        unsigned int length = 0;
+        if (!Evp_SignFinal(signature.data(), &length, data.userId, data.password)) return 0;
+        return WriteSignatureTrailer(*this, p, m_digestOnly, std::span<const unsigned char>(signature.data(), length))
+                   ? 1
+                   : 0;
+    };
+    return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, spec);
+}

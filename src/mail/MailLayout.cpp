@@ -1,0 +1,225 @@
+// The one writer and the one reader of the mail package layout (see MailLayout.h).
+
+#include "mail/MailLayout.h"
+
+#include <cstring>
+
+#include "engine/Korvane.h"
+#include "formats/ByteCursor.h"
+#include "formats/ProtectedFields.h"
+#include "mail/MailMessages.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+
+namespace {
+
+bool Refuse(const char* message) {
+    AfxMessageBox(message);
+    return false;
+}
+
+// Reads a length field's text of `length` bytes when it fits its cap; a longer one is a damaged
+// block, refused with the block's message before anything is read into it.
+bool ReadCapped(ProtectedReader& reader, int32_t length, size_t cap, std::string& out, const char* damaged) {
+    switch (reader.String(length, cap + 1, out)) {
+        case ProtectedReader::Text::kOk:
+            return true;
+        case ProtectedReader::Text::kTooLong:
+            return Refuse(damaged);
+        default:
+            return false;
+    }
+}
+
+bool CheckCrc(ProtectedReader& reader, bool exact, const char* damaged) {
+    bool matches = false;
+    if (!reader.CheckCrc(exact, &matches)) return false;
+    return matches || Refuse(damaged);
+}
+
+}  // namespace
+
+bool IsMailFileName(const std::string& name) {
+    return !name.empty() && name.size() <= kMailFileNameMax && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+// ---- Writers
+
+bool WriteMailHeader(CKorvane& engine, CFile* file, const MailHeader& plain) {
+    MailHeader stored = plain;
+    if (!engine.SerialEncrypt(reinterpret_cast<const char*>(&stored), kMailHeaderSealed,
+                              reinterpret_cast<char*>(&stored)))
+        return false;
+    engine.CRC_Init();
+    engine.CRC_Update(reinterpret_cast<const unsigned char*>(&stored), kMailHeaderSealed);
+    stored.crc = engine.CRC_Final();
+    stored.zero = 0;
+    return engine.fWriteBuf(file, &stored, kMailHeaderSize) == 1;
+}
+
+bool WriteSignerBlock(CKorvane& engine, CFile* file, const std::string& signer) {
+    if (signer.size() > kMailSignerNameMax) return Refuse(kStructureError);
+    ProtectedWriter block(engine, file);
+    return block.U8(kMailBlockKind) && block.I32(static_cast<int32_t>(signer.size())) &&
+           block.Field(signer.data(), signer.size()) && block.Finish();
+}
+
+bool WriteRecipientRecord(CKorvane& engine, CFile* file, const MailRecipient& recipient) {
+    if (recipient.name.size() > kMailRecipientNameMax || recipient.wrapped.size() > kMailWrappedKeyMax)
+        return Refuse(kStructureError);
+    ProtectedWriter record(engine, file);
+    return record.U8(kMailBlockKind) && record.I32(static_cast<int32_t>(recipient.name.size())) &&
+           record.Field(recipient.name.data(), recipient.name.size()) &&
+           record.I32(static_cast<int32_t>(recipient.wrapped.size())) && record.I32(recipient.ivLength) &&
+           record.Field(recipient.wrapped.data(), recipient.wrapped.size()) && record.Finish();
+}
+
+bool WritePlainFileEntry(CKorvane& engine, CFile* file, const std::string& name) {
+    if (!IsMailFileName(name)) return Refuse(kStructureError);
+    const int32_t head[3] = {kMailEntryFile, 0, static_cast<int32_t>(name.size())};
+    const unsigned char zeros[kMailFileEntryFixed - sizeof head] = {};
+    return engine.fWriteBuf(file, head, sizeof head) && engine.fWriteBuf(file, name.data(), name.size()) &&
+           engine.fWriteBuf(file, zeros, sizeof zeros);
+}
+
+bool WritePlainEndEntry(CKorvane& engine, CFile* file) {
+    const unsigned char entry[kMailEndEntrySize] = {kMailEntryEnd};
+    return engine.fWriteBuf(file, entry, sizeof entry) == 1;
+}
+
+bool WriteFileEntry(CKorvane& engine, CFile* file, const MailFileEntry& e) {
+    if (!IsMailFileName(e.name)) return Refuse(kStructureError);
+    ProtectedWriter entry(engine, file);
+    return entry.I32(kMailEntryFile) && entry.I32(e.dataOffset) && entry.I32(static_cast<int32_t>(e.name.size())) &&
+           entry.Field(e.name.data(), e.name.size()) && entry.I32(e.storedLength) &&
+           entry.Field(e.modified, kTimeTextSize) && entry.Field(e.created, kTimeTextSize) && entry.I32(e.size) &&
+           entry.U8(e.attributes) && entry.U16(e.dataCrc) && entry.Finish();
+}
+
+bool WriteEndEntry(CKorvane& engine, CFile* file, int32_t signatureOffset) {
+    ProtectedWriter entry(engine, file);
+    return entry.I32(kMailEntryEnd) && entry.I32(signatureOffset) && entry.Finish();
+}
+
+bool WriteSignatureBlock(CKorvane& engine, CFile* file, const unsigned char* signature, size_t length) {
+    if (length > kMailSignatureMax) return Refuse(kStructureError);
+    const uint32_t zero = 0, size = static_cast<uint32_t>(length);
+    engine.CRC_Init();
+    engine.CRC_Update(reinterpret_cast<const unsigned char*>(&zero), 4);
+    engine.CRC_Update(reinterpret_cast<const unsigned char*>(&size), 4);
+    engine.CRC_Update(signature, static_cast<int>(length));
+    const uint16_t crc = engine.CRC_Final();
+    return engine.fWriteBuf(file, &zero, 4) && engine.fWriteBuf(file, &size, 4) &&
+           engine.fWriteBuf(file, signature, length) && engine.fWriteBuf(file, &crc, 2);
+}
+
+// ---- Readers
+
+bool DecodeMailHeader(CKorvane& engine, const unsigned char* stored, MailHeader& out, bool* crcMatches) {
+    engine.CRC_Init();
+    engine.CRC_Update(stored, kMailHeaderSealed);
+    ByteCursor crcField(stored + kMailHeaderSealed, 2);
+    *crcMatches = crcField.u16le() == engine.CRC_Final();
+    if (!*crcMatches) return false;
+    unsigned char plain[kMailHeaderSize];
+    std::memcpy(plain, stored, sizeof plain);
+    if (!engine.SerialDecrypt(reinterpret_cast<const char*>(plain), kMailHeaderSealed, reinterpret_cast<char*>(plain)))
+        return false;
+    ByteCursor in(plain, sizeof plain);
+    in.copy(out.magic, 2);
+    in.copy(out.version, 2);
+    out.mailType = in.i32le();
+    out.mailFlag = in.i32le();
+    out.cipherId = in.i32le();
+    out.digestId = in.i32le();
+    out.digestId2 = in.i32le();
+    out.one = in.i32le();
+    out.recipientCount = in.i32le();
+    out.fileCount = in.i32le();
+    out.userData = in.i32le();
+    out.crc = in.u16le();
+    out.zero = in.u16le();
+    return in.ok();
+}
+
+bool ReadMailHeader(CKorvane& engine, CFile* file, MailHeader& out) {
+    unsigned char stored[kMailHeaderSize];
+    unsigned long got = 0;
+    if (!engine.fReadBuf(file, stored, sizeof stored, &got, 1)) return false;
+    bool crcMatches = false;
+    if (DecodeMailHeader(engine, stored, out, &crcMatches)) return true;
+    return crcMatches ? false : Refuse(kMailHeaderCrc);
+}
+
+bool ReadSignerBlock(CKorvane& engine, CFile* file, std::string& signer) {
+    ProtectedReader block(engine, file);
+    uint8_t kind = 0;
+    int32_t length = 0;
+    if (!block.U8(kind)) return false;
+    if (kind != kMailBlockKind) return Refuse(kMailBadKind);
+    return block.I32(length) && ReadCapped(block, length, kMailSignerNameMax, signer, kMailSignerCrc) &&
+           CheckCrc(block, true, kMailSignerCrc);
+}
+
+bool ReadRecipientRecord(CKorvane& engine, CFile* file, MailRecipient& out) {
+    ProtectedReader record(engine, file);
+    uint8_t kind = 0;
+    int32_t nameLength = 0, wrappedLength = 0;
+    if (!record.U8(kind)) return false;
+    if (kind != kMailBlockKind) return Refuse(kMailBadKind);
+    if (!record.I32(nameLength) ||
+        !ReadCapped(record, nameLength, kMailRecipientNameMax, out.name, kMailRecipientCrc) ||
+        !record.I32(wrappedLength) || !record.I32(out.ivLength))
+        return false;
+    if (wrappedLength < 0 || static_cast<size_t>(wrappedLength) > kMailWrappedKeyMax) return Refuse(kMailRecipientCrc);
+    out.wrapped.resize(static_cast<size_t>(wrappedLength));
+    return record.Field(out.wrapped.data(), out.wrapped.size()) && CheckCrc(record, true, kMailRecipientCrc);
+}
+
+bool ReadIndexEntry(CKorvane& engine, CFile* file, MailIndexEntry& out) {
+    ProtectedReader entry(engine, file);
+    int32_t second = 0;
+    if (!entry.I32(out.flag) || !entry.I32(second)) return false;
+    if (out.flag & kMailEntryFile) {
+        MailFileEntry& f = out.file;
+        f.dataOffset = second;
+        int32_t nameLength = 0;
+        if (!entry.I32(nameLength) || !ReadCapped(entry, nameLength, kMailFileNameMax, f.name, kMailEntryCrc) ||
+            !entry.I32(f.storedLength) || !entry.Field(f.modified, kTimeTextSize) ||
+            !entry.Field(f.created, kTimeTextSize) || !entry.I32(f.size) || !entry.U8(f.attributes) ||
+            !entry.U16(f.dataCrc))
+            return false;
+        f.modified[kTimeTextSize] = f.created[kTimeTextSize] = '\0';
+        // The entry CRC is read without an exact length: a short read is a mismatch.
+        if (!CheckCrc(entry, false, kMailEntryCrc)) return false;
+        // Past its CRC the entry is what the writer wrote, or a forgery: a name that is not one
+        // file name, or a negative place, is refused before anything is written.
+        if (!IsMailFileName(f.name) || f.dataOffset < 0 || f.storedLength < 0) return Refuse(kMailEntryCrc);
+        return true;
+    }
+    if (out.flag & kMailEntryEnd) {
+        out.signatureOffset = second;
+        return CheckCrc(entry, true, kMailEndCrc);
+    }
+    AfxMessageBox(Format(kMailBadEntry, out.flag));
+    return false;
+}
+
+bool ReadSignatureBlock(CKorvane& engine, CFile* file, std::vector<unsigned char>& signature, uint32_t* zeroField) {
+    unsigned char fields[8];
+    unsigned long got = 0;
+    if (!engine.fReadBuf(file, fields, sizeof fields, &got, 1)) return false;
+    ByteCursor in(fields, sizeof fields);
+    *zeroField = in.u32le();
+    uint32_t length = in.u32le();
+    if (length > kMailSignatureMax) return Refuse(kMailSignatureCrc);
+    signature.resize(length);
+    uint16_t stored = 0;
+    if (!engine.fReadBuf(file, signature.data(), length, &got, 1) || !engine.fReadBuf(file, &stored, 2, &got, 1))
+        return false;
+    engine.CRC_Init();
+    engine.CRC_Update(fields, sizeof fields);
+    engine.CRC_Update(signature.data(), static_cast<int>(length));
+    return stored == engine.CRC_Final() || Refuse(kMailSignatureCrc);
+}

@@ -1,0 +1,300 @@
+// Unpacking a mail package, read from a file or from memory, into the mail working folder:
+// header checks, the signer, the reader's own recipient record and session key, then every file
+// of the index, and last the signature.
+
+#include <openssl/crypto.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/Identifiers.h"
+#include "envelope/FileStatus.h"
+#include "logon/ILogon.h"
+#include "mail/MailEncrypt.h"
+#include "mail/MailMessages.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/MessagePump.h"
+
+namespace {
+
+// The kind the logon library is told when it resolves mail signers and recipients.
+constexpr int kMailKind = 8;
+constexpr int kMailNotVerified = 2;
+
+void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+
+void ShowCreateFailure(const std::string& text) {
+    AfxMessageBox(Format(kMailCreateFileFailed, text.substr(0, 140).c_str()));
+}
+
+}  // namespace
+
+int CMailEncrypt::fReadBuf2(CFile* pFile, CMemFile* pMemFile, void* buffer, unsigned long count, unsigned long* pRead,
+                            int bExact) {
+    return fReadBuf(pFile ? pFile : pMemFile, buffer, count, pRead, bExact);
+}
+
+int CMailEncrypt::fSeek2(CFile* pFile, CMemFile* pMemFile, long offset, unsigned origin) {
+    return fSeek(pFile ? pFile : pMemFile, offset, origin);
+}
+
+int CMailEncrypt::MailFileCount(CFile* pFile, CMemFile* pMemFile) {
+    CFile* source = pFile ? pFile : pMemFile;
+    if (source == nullptr) return -1;
+    unsigned char stored[kMailHeaderSize];
+    MailHeader header;
+    bool crcMatches = false;
+    try {
+        source->SeekToBegin();
+        if (source->Read(stored, sizeof stored) != sizeof stored) return -1;
+        source->SeekToBegin();
+    } catch (const CFileException&) {
+        return -1;
+    }
+    if (!DecodeMailHeader(*this, stored, header, &crcMatches) || std::memcmp(header.magic, m_magic, 2) != 0 ||
+        header.fileCount < 0)
+        return -1;
+    return header.fileCount;
+}
+
+// The header's own checks, in the order readers have always made them, and the counts it
+// claims against what the package's length can hold.
+int CMailEncrypt::CheckMailHeader(const MailHeader& header, uint64_t packageLength) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (std::memcmp(header.magic, m_magic, 2) != 0 || !digit(header.version[0]) || !digit(header.version[1])) {
+        AfxMessageBox(kMailNotMail);
+        return 0;
+    }
+    double version = (header.version[0] - '0') + (header.version[1] - '0') / 10.0;
+    double own = (m_version[0] - '0') + (m_version[1] - '0') / 10.0;
+    if (version > own) {
+        AfxMessageBox(Format(kMailTooNew, version));
+        return 0;
+    }
+    if ((header.mailFlag & (kMailFlagEncrypt | kMailFlagSign)) == 0) {
+        AfxMessageBox(kMailNeitherFlag);
+        return 0;
+    }
+    if (!IsSupportedCipher(header.cipherId)) {
+        AfxMessageBox(kMailBadCipher);
+        return 0;
+    }
+    if (!IsSupportedDigest(header.digestId2)) {
+        AfxMessageBox(kMailBadDigest);
+        return 0;
+    }
+    if (header.one != 1) {
+        AfxMessageBox(kMailBadOne);
+        return 0;
+    }
+    // Every file needs an entry of at least 54 bytes behind the header: a count beyond that is
+    // a forged header, and callers size their rows from it.
+    const uint64_t room = packageLength > kMailHeaderSize ? packageLength - kMailHeaderSize : 0;
+    if (header.fileCount < 0 || header.recipientCount < 0 ||
+        static_cast<uint64_t>(header.fileCount) > room / (kMailFileEntryFixed + 1)) {
+        AfxMessageBox(kMailNotMail);
+        return 0;
+    }
+    return 1;
+}
+
+// Reads every recipient record and unwraps the session key of the logged-on user's own.
+int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_MAIL_KEY* key, const std::string& user,
+                              const std::string& secret) {
+    ILogon* logon = LogonLibrary();
+    Lumo_PrivateKey index;
+    std::string indexUser;
+    if (!logon->GetPrivateKeyIndex(index, indexUser)) {
+        AfxMessageBox(kMailNoKeyIndex);
+        return 0;
+    }
+    MailRecipient own;
+    bool found = false;
+    for (int32_t i = 0; i < header.recipientCount; ++i) {
+        MailRecipient record;
+        if (!ReadRecipientRecord(*this, source, record)) return 0;
+        if (!found && LogonEqualNoCase(record.name, index.name)) {
+            own = std::move(record);
+            found = true;
+        }
+    }
+    if (!found) {
+        if (!key->bSilent) AfxMessageBox(kMailNotRecipient);
+        return 0;
+    }
+    unsigned char plain[kLogonWrapOutCap];
+    int length = logon->UnwrapSessionKey(static_cast<int>(own.wrapped.size()), own.wrapped.data(), plain, user,
+                                         own.name, kMailKind, secret.c_str(), static_cast<int>(secret.size()));
+    // The IV lies inside the unwrapped data, behind the key.
+    bool ok =
+        length > 0 && own.ivLength >= 0 && own.ivLength <= length && static_cast<size_t>(length) <= sizeof key->Key;
+    if (ok) {
+        key->nIVLen = own.ivLength;
+        key->nKeyLen = length - own.ivLength;
+        std::memcpy(key->Key, plain, static_cast<size_t>(length));
+        std::memcpy(key->IV, plain + key->nKeyLen, static_cast<size_t>(key->nIVLen));
+    } else {
+        AfxMessageBox(kMailUnwrapFailed);
+    }
+    OPENSSL_cleanse(plain, sizeof plain);
+    return ok ? 1 : 0;
+}
+
+int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[kMaxPath], int& nCount,
+                              DECRYPT_MAIL_KEY* pKey) {
+    if (pKey == nullptr) return 0;
+    pKey->nMailFlag = pKey->nUserData = 0;
+    pKey->nVerify = kMailNotVerified;
+    pKey->szSecondFile[0] = pKey->szSigner[0] = pKey->szDamagedFile[0] = '\0';
+    CFile* source = pFile ? pFile : pMemFile;
+    ILogon* logon = LogonLibrary();
+    std::string user, secret, folder;
+    int userType = 0;
+    if (source == nullptr || szFiles == nullptr || logon == nullptr || !logon->GetLogonUser(user, secret, userType))
+        return 0;
+    int result = 0;
+    if (logon->GetMailFolder(folder) && !folder.empty()) {
+        if (folder.back() != '/') folder += '/';
+        m_written.clear();
+        try {
+            MailHeader header;
+            if (fSeek(source, 0, CFile::begin) && ReadMailHeader(*this, source, header) &&
+                CheckMailHeader(header, source->GetLength())) {
+                pKey->nMailFlag = header.mailFlag;
+                pKey->nUserData = header.userData;
+                std::string signer;
+                const bool signedMail = (header.mailFlag & kMailFlagSign) != 0;
+                if ((!signedMail || ReadSignerBlock(*this, source, signer)) &&
+                    (header.mailType != kMailTypePublicKey || !(header.mailFlag & kMailFlagEncrypt) ||
+                     FindMailKey(source, header, pKey, user, secret))) {
+                    CopyText(pKey->szSigner, sizeof pKey->szSigner, signer);
+                    if (signedMail && !Evp_VerifyInit(header.digestId2, pKey->szSigner, kMailKind))
+                        AfxMessageBox(kMailVerifyInitFailed);
+                    else
+                        result = UnpackMailFiles(source, header, folder, szFiles, nCount, pKey);
+                }
+            }
+        } catch (const CFileException& e) {
+            ShowReadError(e);
+            result = 0;
+        }
+        m_written.clear();
+    }
+    OPENSSL_cleanse(secret.data(), secret.size());
+    DoEvents();
+    DoEvents();
+    return result;
+}
+
+// Walks the file index: each file is written to a row, and never more files than the header
+// announced; the end entry leads to the signature.
+int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const std::string& folder,
+                                  char (*rows)[kMaxPath], int& nCount, DECRYPT_MAIL_KEY* key) {
+    int written = 0;
+    MailIndexEntry entry;
+    for (;;) {
+        if (!ReadIndexEntry(*this, source, entry)) return 0;
+        if (!(entry.flag & kMailEntryFile)) break;
+        if (written >= header.fileCount) {
+            AfxMessageBox(Format(kMailBadEntry, entry.flag));
+            return 0;
+        }
+        const uint64_t behind = source->GetPosition();
+        const std::string path = folder + entry.file.name;
+        if (path.size() >= static_cast<size_t>(kMaxPath)) {
+            ShowCreateFailure(std::strerror(ENAMETOOLONG));
+            return 0;
+        }
+        char* row = rows[nCount];
+        CopyText(row, kMaxPath, path);
+        DoEvents();
+        Generate_RaneFileName(row, row);
+        if (m_written.count(row) != 0) {
+            ShowCreateFailure(std::strerror(EEXIST));
+            return 0;
+        }
+        bool damaged = false;
+        if (!RestoreMailFile(source, entry.file, header, row, key, &damaged) && !damaged) return 0;
+        m_written.insert(row);
+        ++nCount;
+        if (++written == 2 && header.mailType == kMailTypePublicKey) CopyText(key->szSecondFile, kMaxPath, row);
+        if (damaged) {
+            CopyText(key->szDamagedFile, kMaxPath, row);
+            return 0;
+        }
+        DoEvents();
+        if (!fSeek(source, static_cast<long>(behind), CFile::begin)) return 0;
+    }
+    if (!(header.mailFlag & kMailFlagSign)) return 1;
+    std::vector<unsigned char> signature;
+    uint32_t zeroField = 0;
+    if (!fSeek(source, entry.signatureOffset, CFile::begin) ||
+        !ReadSignatureBlock(*this, source, signature, &zeroField))
+        return 0;
+    if (key->bSilent) return 1;
+    key->nVerify = Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), key->szSigner,
+                                   static_cast<char>(kMailKind), zeroField);
+    // Only a signature that does not match fails the mail; a signer without an installed
+    // certificate has been told so and the files stand.
+    return key->nVerify == 0 ? 0 : 1;
+}
+
+// Writes one file beside its place, moves it there when its data is through, and gives it its
+// times and attributes. A content CRC that fails leaves the file written and sets *damaged.
+int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, const MailHeader& header,
+                                  const char* output, DECRYPT_MAIL_KEY* key, bool* damaged) {
+    struct stat st {};
+    if (::lstat(output, &st) == 0 && S_ISREG(st.st_mode)) SetFileArchiveStatus(output, kAttrArchive);
+    const bool decrypt = (header.mailFlag & kMailFlagEncrypt) != 0;
+    CAtomicFile file;
+    CFileException error;
+    if (!file.Create(output, &error)) {
+        ShowCreateFailure(error.ErrorText());
+        return 0;
+    }
+    if (!fSeek(source, entry.dataOffset, CFile::begin)) return 0;
+    if (decrypt && !Evp_DecryptInit(key->Key, key->IV, header.cipherId)) return 0;
+    uint16_t crc = 0;
+    if (!UnpackContent(source, file.File(), entry.storedLength, decrypt, (header.mailFlag & kMailFlagSign) != 0, &crc))
+        return 0;
+    if (!file.Commit(&error)) {
+        ShowCreateFailure(error.ErrorText());
+        return 0;
+    }
+    // What was sent was secret: the restored file is its owner's alone.
+    ::chmod(output, 0600);
+    SetFileStatus(output, entry.modified, entry.created, entry.attributes);
+    if (crc != entry.dataCrc) {
+        AfxMessageBox(kMailContentCrc);
+        *damaged = true;
+        return 0;
+    }
+    return 1;
+}
+
+// Takes the path when its file may be written; otherwise the first free numbered name beside
+// it. A path already written by this call, a folder or any other non-file is not taken.
+void CMailEncrypt::Generate_RaneFileName(char* path, char* out) {
+    auto usable = [this](const std::string& candidate) {
+        if (candidate.size() >= static_cast<size_t>(kMaxPath) || m_written.count(candidate) != 0) return false;
+        struct stat st {};
+        if (::lstat(candidate.c_str(), &st) != 0) return errno == ENOENT;
+        return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+    };
+    const std::string original = path;
+    if (usable(original)) {
+        if (out != path) CopyText(out, kMaxPath, original);
+        return;
+    }
+    const std::string folder = LogonSplitFolder(original), name = LogonSplitName(original),
+                      ext = LogonSplitExt(original);
+    std::string candidate;
+    for (int i = 0; i < 10000; ++i) {
+        candidate = Format("%s%s%d.%s", folder.c_str(), name.c_str(), i, ext.c_str());
+        if (usable(candidate)) break;
+    }
+    CopyText(out, kMaxPath, candidate);
+}

@@ -1,0 +1,168 @@
+#include "package/RestorePass.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/Korvane.h"
+#include "formats/PackageRecords.h"
+#include "logon/ILogon.h"
+#include "password/PackagePaths.h"
+#include "password/PackageRecordReader.h"
+#include "password/ProgressReport.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/DecryptToDialog.h"
+#include "shell/FileListDialog.h"
+#include "shell/ReplaceDialog.h"
+
+namespace {
+
+bool ContinueAfterCreateFailure(const CFileException& error) {
+    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.ErrorText().c_str()),
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool IsLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+}  // namespace
+
+RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestoreSpec& spec)
+    : m_engine(engine), m_baseFolder(baseFolder), m_workPath(workPath), m_spec(spec), m_stream(engine, spec.digest) {}
+
+int RestorePass::Scan(CFile* package, size_t* longestPath) {
+    const uint64_t start = package->GetPosition();
+    PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
+    PackageRecord record;
+    size_t folder = 0;
+    *longestPath = 0;
+    for (;;) {
+        if (!reader.Next(record)) return 0;
+        if (record.type == kRecordEnd) break;
+        if (record.type == kRecordDirectory) folder = record.name.size();
+        *longestPath = std::max(*longestPath, (record.type == kRecordFile ? folder : 0) + record.name.size());
+    }
+    return m_engine.fSeek(package, static_cast<long>(start), CFile::begin);
+}
+
+// Restores one file record: asks before replacing, decrypts the content, checks its CRC and
+// gives the file its times and attributes. A kept file is still read through for its CRC and
+// the verification digest.
+int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, ProgressReport& progress,
+                             std::string& output) {
+    output = std::string(m_workPath) + record.name;
+    progress.Report(m_done, m_spec.itemCount, output);
+
+    bool write = true;
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
+        if (m_decision == kReplaceNone) {
+            write = false;
+        } else if (m_decision != kReplaceAll) {
+            m_decision = MsgReplace(output.c_str(), record.modified, record.size);
+            if (m_decision == kReplaceCancel) return 0;
+            write = m_decision != kReplaceKeep && m_decision != kReplaceNone;
+        }
+        // A link is replaced by the restored file; what it points to is left alone.
+        if (write && !IsLink(output)) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
+    }
+
+    const uint64_t behindRecord = package->GetPosition();
+    CAtomicFile file;
+    CFileException error;
+    if (write && !file.Create(output, &error)) {
+        if (!ContinueAfterCreateFailure(error)) return 0;
+        write = false;
+    }
+    ContentPlace place;
+    place.offset = record.ContentOffset();
+    place.length = record.contentLength;
+    uint16_t crc = 0;
+    if (!m_stream.Decrypt(*m_spec.key, package, place, write ? file.File() : nullptr, &crc)) return 0;
+
+    // A damaged content replaces nothing unless the user wants it anyway.
+    if (crc != record.contentCrc && AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return 0;
+    if (write) {
+        if (!file.Commit(&error)) {
+            if (!ContinueAfterCreateFailure(error)) return 0;
+        } else {
+            m_engine.SetFileStatus(output.c_str(), record.modified, record.created, record.attributes);
+            std::string entry = output + "|";
+            m_engine.m_decryptedFiles.SeekToEnd();
+            m_engine.m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));
+        }
+    }
+    ++m_done;
+    progress.Report(m_done, m_spec.itemCount, output);
+    return m_engine.fSeek(package, static_cast<long>(behindRecord), CFile::begin);
+}
+
+int RestorePass::Run(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
+    PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
+    PackageRecord record;
+    for (;;) {
+        if (!reader.Next(record)) return 0;
+        switch (record.type) {
+            case kRecordEnd:
+                *endSecond = record.second;
+                return 1;
+            case kRecordDirectory:
+                if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
+                    AfxMessageBox(kStructureError);
+                    return 0;
+                }
+                std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
+                MakeFolders(m_workPath);
+                break;
+            default:
+                if (!RestoreFile(package, record, progress, lastOutput)) return 0;
+        }
+    }
+}
+
+int PrepareOutputFolder(CKorvane& engine, const std::string& packageFolder, const std::string& fallback, int direct,
+                        int silent, std::string& base) {
+    if (!direct && !silent && !IsExistingFolder(engine.m_presetOutFolder)) {
+        CDlgDecryptTo dialog(packageFolder);
+        if (UiHost().RunDialog(dialog) != CDlgDecryptTo::kIdDecrypt) return 0;
+        base = dialog.Folder();
+    } else {
+        base = IsExistingFolder(engine.m_presetOutFolder) ? engine.m_presetOutFolder : fallback;
+    }
+    base = WithSeparator(base);
+    if (!IsExistingFolder(base)) {
+        if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) !=
+            IDYES)
+            return 0;
+        if (!MakeFolders(base)) {
+            AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+            return 0;
+        }
+    }
+    return base.size() < kMaxPath ? 1 : (AfxMessageBox(kStructureError), 0);
+}
+
+OutputQuery::OutputQuery(ILogon* logon, const std::string& folder)
+    : m_logon(logon && logon->QueryOutputFolder(folder) != 0 ? logon : nullptr) {
+    if (m_logon) m_logon->BeginOutput();
+}
+
+OutputQuery::~OutputQuery() {
+    if (m_logon) m_logon->EndOutput();
+}
+
+void OfferLoneResult(CKorvane& engine, ILogon* logon, const std::string& lastOutput) {
+    if (lastOutput.empty() || strcasecmp(std::filesystem::path(lastOutput).extension().c_str(), ".vrk") == 0) return;
+    if ((!logon || logon->OpenResult(lastOutput) == 0) && engine.m_decryptedFiles.GetLength() >= 4) {
+        CDlgFileList list(engine.m_decryptedFiles);
+        UiHost().RunDialog(list);
+    }
+}

@@ -1,0 +1,75 @@
+#pragma once
+// Restoring the record list of a password or envelope package once its content key is known:
+// every folder and file below an output folder, with times and attributes, asking before an
+// existing file is replaced. Shared steps around it: choosing and preparing the output folder,
+// the logon library's output-folder query, and offering a lone restored file to its open query.
+
+#include <cstddef>
+#include <string>
+
+#include "package/ContentStream.h"
+#include "platform/CFile.h"
+
+class CKorvane;
+class ILogon;
+class ProgressReport;
+
+struct RestoreSpec {
+    const ContentKey* key = nullptr;
+    int itemCount = 0;       // the 100 % mark of progress
+    bool oldLayout = false;  // version "10": one time per file record
+    // kVerify feeds every file's plaintext, kept files included, to the verification digest.
+    ContentStream::Digest digest = ContentStream::Digest::kNone;
+};
+
+class RestorePass {
+public:
+    // The base folder and working path are the engine's (kMaxPath characters each).
+    RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestoreSpec& spec);
+
+    // Reads the whole record list once before anything is written, so that a damaged or unsafe
+    // list is refused with nothing made; every record CRC, the end record's included, is
+    // checked. Sets the longest path a record names below the output folder. Leaves the package
+    // where it found it.
+    int Scan(CFile* package, size_t* longestPath);
+
+    // Restores the record list from the package's position into the base folder. At the end
+    // record: 1, *endSecond its second field, the package behind it. lastOutput: the path of
+    // the last file met.
+    int Run(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond);
+
+private:
+    int RestoreFile(CFile* package, const struct PackageRecord& record, ProgressReport& progress, std::string& output);
+
+    CKorvane& m_engine;
+    char* m_baseFolder;
+    char* m_workPath;
+    const RestoreSpec& m_spec;
+    ContentStream m_stream;
+    int m_decision = 0;  // the replace question's lasting answer (replace all, keep all)
+    int m_done = 0;
+};
+
+// Chooses the folder a package is restored into and makes sure it exists (base: with a
+// trailing separator). Without direct or silent flag and without a preset output folder the
+// folder dialog asks, proposing the package's folder; otherwise the preset output folder when
+// it exists, else `fallback`.
+int PrepareOutputFolder(CKorvane& engine, const std::string& packageFolder, const std::string& fallback, int direct,
+                        int silent, std::string& base);
+
+// The logon library's output-folder query: when it answers non-zero for the folder, its begin
+// call is made now and its end call when this goes out of scope.
+class OutputQuery {
+public:
+    OutputQuery(ILogon* logon, const std::string& folder);
+    ~OutputQuery();
+    OutputQuery(const OutputQuery&) = delete;
+    OutputQuery& operator=(const OutputQuery&) = delete;
+
+private:
+    ILogon* m_logon;
+};
+
+// After a successful direct restore of a lone file (not itself an envelope package): offers
+// it to the logon library's open query, and shows the decrypted-files list when nobody took it.
+void OfferLoneResult(CKorvane& engine, ILogon* logon, const std::string& lastOutput);

@@ -1,0 +1,149 @@
+#include "package/SealPass.h"
+
+#include <cstring>
+#include <string>
+
+#include "engine/Korvane.h"
+#include "formats/PackageRecords.h"
+#include "package/PackageWalker.h"
+#include "password/PackagePaths.h"
+#include "password/ProgressReport.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/MessagePump.h"
+
+namespace {
+
+class Sealer {
+public:
+    Sealer(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, const SealSpec& spec)
+        : m_engine(engine),
+          m_baseFolder(baseFolder),
+          m_workPath(workPath),
+          m_package(package),
+          m_spec(spec),
+          m_stream(engine, spec.digest) {}
+
+    int ProtectHead() {
+        EncryptFlag head;
+        if (!PackageWalker::ReadPlainHead(m_engine, m_package, &head, m_baseFolder, m_workPath)) return 0;
+        head.listLength = static_cast<int32_t>(m_package->GetLength() - kHeadSize);
+        head.itemCount = m_spec.itemCount;
+        return m_engine.WriteEncryptedFileHead(m_package, &head);
+    }
+
+    // Walks the record list from the current position to the end record.
+    int SealRecords(ProgressReport* progress) {
+        m_progress = progress;
+        for (;;) {
+            const uint64_t position = m_package->GetPosition();
+            PackageRecord record;
+            if (!ReadPlainRecord(m_engine, m_package, record)) return 0;
+            switch (record.type) {
+                case kRecordDirectory:
+                    if (!EnterFolder(record.name) ||
+                        !m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) ||
+                        !SealDirectoryRecord(m_engine, m_package, record.name))
+                        return 0;
+                    break;
+                case kRecordFile:
+                    if (!SealFile(record, position)) return 0;
+                    break;
+                default:
+                    return SealEnd(position);
+            }
+            DoEvents();
+        }
+    }
+
+private:
+    int EnterFolder(const std::string& stored) {
+        std::string relative = FromStoredFolder(stored);
+        if (std::strlen(m_baseFolder) + relative.size() >= kMaxPath) {
+            AfxMessageBox(kStructureError);
+            return 0;
+        }
+        std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, relative.c_str());
+        return 1;
+    }
+
+    void Report(const std::string& path) {
+        if (m_progress) m_progress->Report(m_done, m_spec.itemCount, path);
+    }
+
+    // Opens the source of a file record, asking to retry while it cannot be opened.
+    static bool OpenSource(CFile& source, const std::string& path) {
+        for (;;) {
+            if (source.Open(path, CFile::modeRead | CFile::shareDenyNone)) return true;
+            int answer =
+                AfxMessageBox(Format("不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", path.c_str()),
+                              MB_RETRYCANCEL | MB_ICONEXCLAMATION);
+            if (answer != IDRETRY) return false;
+            DoEvents();
+        }
+    }
+
+    int SealFile(PackageRecord& record, uint64_t position) {
+        std::string source = std::string(m_workPath) + record.name;
+        Report(source);
+        CFile file;
+        if (!OpenSource(file, source)) return 0;
+        ContentPlace place;
+        if (!m_stream.Encrypt(*m_spec.key, file, m_package, &place)) return 0;
+        unsigned long size = 0;
+        if (!m_engine.GetFileStatus(&file, record.modified, record.created, &size, &record.attributes)) return 0;
+        file.Abort();
+        record.second = place.offset;
+        record.contentLength = place.length;
+        record.contentCrc = place.crc;
+        record.size = static_cast<int32_t>(size);
+        if (!m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) ||
+            !SealFileRecord(m_engine, m_package, record))
+            return 0;
+        ++m_done;
+        Report(source);
+        return 1;
+    }
+
+    int SealEnd(uint64_t position) {
+        int32_t second = 0;
+        if (m_spec.finish) {
+            if (!m_engine.fSeekToEnd(m_package) || !m_spec.finish(m_package, &second)) return 0;
+        }
+        return m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) &&
+                       SealEndRecord(m_engine, m_package, second)
+                   ? 1
+                   : 0;
+    }
+
+    CKorvane& m_engine;
+    char* m_baseFolder;
+    char* m_workPath;
+    CFile* m_package;
+    const SealSpec& m_spec;
+    ContentStream m_stream;
+    ProgressReport* m_progress = nullptr;
+    int m_done = 0;
+};
+
+}  // namespace
+
+int SealPackage(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, int recordStart,
+                const SealSpec& spec) {
+    try {
+        Sealer sealer(engine, baseFolder, workPath, package, spec);
+        if (!sealer.ProtectHead() || !engine.fSeek(package, recordStart, CFile::begin)) {
+            SendMessageTo(spec.notifyWindow, WM_PROGRESS_END);
+            DoEvents();
+            DoEvents();
+            return 0;
+        }
+        if (!spec.showProgress) return sealer.SealRecords(nullptr);
+        ProgressReport progress("加密文件", "正在加密文件...", spec.notifyWindow, false);
+        return sealer.SealRecords(&progress);
+    } catch (const CFileException& e) {
+        // Length and position queries are the only file calls not made through the checked I/O.
+        CKorvane::ShowReadError(e);
+        return 0;
+    }
+}

@@ -1,0 +1,114 @@
+#include "platform/SignalCleanup.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr int kSlots = 64;
+constexpr size_t kNameRoom = 256;
+enum SlotState : int { kFree = 0, kFilling = 1, kLive = 2 };
+
+struct TempSlot {
+    std::atomic<int> state{kFree};
+    int folderFd = -1;
+    char name[kNameRoom] = {};
+};
+
+TempSlot g_slots[kSlots];
+
+// The terminal to put back; `g_terminalFd` is -1 when none is registered.
+std::atomic<int> g_terminalFd{-1};
+termios g_terminalSaved{};
+
+std::atomic<int> g_waiting{0};
+volatile sig_atomic_t g_interrupted = 0;
+
+const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void CleanUpNow() {
+    for (TempSlot& slot : g_slots)
+        if (slot.state.load() == kLive) ::unlinkat(slot.folderFd, slot.name, 0);
+    int fd = g_terminalFd.load();
+    if (fd >= 0) ::tcsetattr(fd, TCSANOW, &g_terminalSaved);
+}
+
+void OnSignal(int signal) {
+    if (signal == SIGINT && g_waiting.load() > 0) {
+        g_interrupted = 1;
+        return;
+    }
+    int saved = errno;
+    CleanUpNow();
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    ::sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    // Delivered when the handler returns (the signal is blocked inside it).
+    ::raise(signal);
+    errno = saved;
+}
+
+}  // namespace
+
+void InstallSignalCleanup() {
+    for (int signal : kSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        struct sigaction ours {};
+        ours.sa_handler = OnSignal;
+        ::sigemptyset(&ours.sa_mask);
+        for (int other : kSignals) ::sigaddset(&ours.sa_mask, other);
+        ours.sa_flags = 0;  // no restart: an interrupted prompt must see EINTR
+        ::sigaction(signal, &ours, nullptr);
+    }
+}
+
+int RegisterTempFile(int folderFd, const char* name) {
+    InstallSignalCleanup();
+    if (name == nullptr || std::strlen(name) >= kNameRoom) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = kFree;
+        if (!g_slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+        g_slots[i].folderFd = folderFd;
+        std::strcpy(g_slots[i].name, name);
+        g_slots[i].state.store(kLive);
+        return i;
+    }
+    return -1;
+}
+
+void ForgetTempFile(int slot) {
+    if (slot >= 0 && slot < kSlots) g_slots[slot].state.store(kFree);
+}
+
+EchoOff::EchoOff(int fd) : m_fd(fd) {
+    InstallSignalCleanup();
+    if (::tcgetattr(fd, &m_saved) != 0) return;
+    g_terminalSaved = m_saved;
+    g_terminalFd.store(fd);
+    termios quiet = m_saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    m_active = ::tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
+    if (!m_active) g_terminalFd.store(-1);
+}
+
+EchoOff::~EchoOff() {
+    if (!m_active) return;
+    ::tcsetattr(m_fd, TCSAFLUSH, &m_saved);
+    g_terminalFd.store(-1);
+}
+
+InterruptibleWait::InterruptibleWait() {
+    InstallSignalCleanup();
+    g_waiting.fetch_add(1);
+}
+
+InterruptibleWait::~InterruptibleWait() { g_waiting.fetch_sub(1); }
+
+bool InterruptSeen() { return g_interrupted != 0; }

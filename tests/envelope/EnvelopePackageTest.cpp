@@ -1,0 +1,128 @@
+// Envelope packages made for some users: each recipient restores them and verifies the
+// sender's signature; everybody else is refused; damage is caught by the record CRCs, the
+// content CRC and the signature.
+
+#include <utime.h>
+
+#include <algorithm>
+
+#include "EnvelopeFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kNoPermission[] = "对不起,您没有解密此文件的权限.";
+
+std::vector<std::string> Listing(const std::string& root) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(root)) out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+class EnvelopePackage : public EnvelopeTest {
+protected:
+    void MakeTree() {
+        fs::create_directories(dir / "src/tree/sub/empty");
+        WriteFile(dir / "src/tree/a.txt", "alpha");
+        WriteFile(dir / "src/tree/sub/big.bin", RandomBytes(kStreamBlockSize + 1000, 3));
+        WriteFile(dir / "src/tree/sub/ro.txt", "read only");
+        struct utimbuf times {
+            1500000000, 1500000000
+        };
+        ::utime((dir / "src/tree/a.txt").c_str(), &times);
+        fs::permissions(dir / "src/tree/sub/ro.txt",
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+    }
+};
+
+TEST_F(EnvelopePackage, OpensForEachRecipientAndRefusesEverybodyElse) {
+    MakeTree();
+    ASSERT_EQ(Pack({"src/tree"}), 1);
+    for (const char* reader : {"bob", "alice"}) {
+        fs::remove_all(dir / "out");
+        host.Clear();
+        ASSERT_EQ(Restore(reader), 1) << reader << ": restored and the signature verified";
+        EXPECT_TRUE(host.Messages().empty()) << host.MessageTexts()[0];
+        EXPECT_EQ(ReadFile(dir / "out/tree/a.txt"), "alpha");
+        EXPECT_EQ(ReadFile(dir / "out/tree/sub/big.bin"), RandomBytes(kStreamBlockSize + 1000, 3));
+        EXPECT_TRUE(fs::is_directory(dir / "out/tree/sub/empty"));
+        EXPECT_EQ(ModifiedAt(dir / "out/tree/a.txt"), 1500000000);
+        EXPECT_EQ(fs::status(dir / "out/tree/sub/ro.txt").permissions() & fs::perms::owner_write, fs::perms::none);
+    }
+
+    fs::remove_all(dir / "out");
+    host.Clear();
+    EXPECT_EQ(Restore("carol"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoPermission});
+    EXPECT_FALSE(fs::exists(dir / "out/tree"));
+
+    // In a batch the refusal is silent: the batch's summary reports it once.
+    host.Clear();
+    EXPECT_EQ(Restore("carol", "e.vrk", 1), 0);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(batchSuccess, 0);
+}
+
+TEST_F(EnvelopePackage, ChangedContentAsksThenFailsTheSignatureAndChangedRecordFailsItsCrc) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/note.txt", "a note of some length");
+    ASSERT_EQ(Pack({"src/note.txt"}), 1);
+    const std::string good = ReadFile(dir / "e.vrk");
+
+    // The trailer (flag, length, a 256-byte signature, CRC) closes the package; the byte in
+    // front of it is the file's last ciphertext byte.
+    std::string bad = good;
+    bad[good.size() - (4 + 4 + 256 + 2) - 1] ^= 0x20;
+    WriteFile(dir / "e.vrk", bad);
+    host.AddAnswer("yes-no", "yes");
+    EXPECT_EQ(Restore("bob"), 0);
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"文件内容CRC校验错, 是否继续? ", "数字签名验证不正确。"}));
+
+    bad = good;
+    bad[kHeadSize + 6] ^= 0x01;  // inside the sender's identity text
+    WriteFile(dir / "e.vrk", bad);
+    host.Clear();
+    EXPECT_EQ(Restore("bob"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"CRC校验错, 文件被损坏, 不能解密文件-2. "});
+}
+
+// Every truncation and every single-byte change of a small package for two recipients is
+// refused with one message, or restores intact; nothing is ever written outside the output
+// folder and nothing crashes.
+TEST_F(EnvelopePackage, DamagedPackagesAreRefusedOrRestoreIntact) {
+    fs::create_directories(dir / "src/d");
+    WriteFile(dir / "src/d/f", "tiny");
+    ASSERT_EQ(Pack({"src/d"}), 1);
+    const std::string good = ReadFile(dir / "e.vrk");
+    LogOn("bob");
+    auto attempt = [&](const std::string& bytes, const std::string& what) {
+        WriteFile(dir / "bad.vrk", bytes);
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        auto before = Listing(dir.Path());
+        host.Clear();
+        host.AddAnswer("yes-no", "no");
+        CKorvane e;
+        e.m_presetOutFolder = dir / "out";
+        int result = e.EnvelopDecryptFiles((dir / "bad.vrk").c_str(), nullptr, 0, 0);
+        if (result == 1)
+            EXPECT_EQ(ReadFile(dir / "out/d/f"), "tiny") << what;
+        else
+            EXPECT_FALSE(host.Messages().empty()) << what << ": a refusal without a message";
+        for (const std::string& p : Listing(dir.Path())) {
+            bool known = std::find(before.begin(), before.end(), p) != before.end();
+            EXPECT_TRUE(known || p.rfind(dir / "out", 0) == 0) << what << " wrote " << p;
+        }
+    };
+    for (size_t n = 0; n < good.size(); ++n) attempt(good.substr(0, n), "cut at " + std::to_string(n));
+    for (size_t i = 0; i < good.size(); ++i) {
+        std::string bad = good;
+        bad[i] = static_cast<char>(bad[i] ^ 0x41);
+        attempt(bad, "byte " + std::to_string(i));
+    }
+}

@@ -1,0 +1,77 @@
+// The texts every logon library makes and parses alike, the store classes without a library,
+// and the key work beneath the store.
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <string>
+
+#include "TestLogon.h"
+#include "logon/ILogon.h"
+#include "logon/LogonKeys.h"
+
+namespace {
+
+TEST(LogonStoreClassesTest, StoreClassesFailWithoutInstalledLibrary) {
+    ScopedLogonLibrary none(nullptr);
+    CPubCertFile certs;
+    CSignPubCert sign;
+    CInsureDecryptMen men;
+    EXPECT_EQ(certs.OpenFile(), 0);
+    EXPECT_EQ(sign.OpenFile(), 0);
+    EXPECT_EQ(men.OpenFile(), 0);
+    Lumo_PubCert rec;
+    EXPECT_EQ(certs.ReadFirstRec(rec), 0);
+}
+
+TEST(LogonTextsTest, ListItemsAreSemicolonSeparated) {
+    EXPECT_EQ(CountLogonListItems(" alice ; bob;;carol; "), 3);
+    EXPECT_EQ(CountLogonListItems(""), 0);
+    std::string item;
+    ASSERT_TRUE(LogonListItem(" alice ; bob;;carol; ", 2, item));
+    EXPECT_EQ(item, "bob");
+    ASSERT_TRUE(LogonListItem(" alice ; bob;;carol; ", 3, item));
+    EXPECT_EQ(item, "carol");
+    EXPECT_FALSE(LogonListItem("alice;bob", 3, item));
+    EXPECT_FALSE(LogonListItem("alice;bob", 0, item));
+}
+
+TEST(LogonTextsTest, KeyTextsAndPathsSplitBack) {
+    std::string name, email;
+    SplitKeyText(KeyTextOf("Ann Lee", "ann@x.org"), name, email);
+    EXPECT_EQ(name, "Ann Lee");
+    EXPECT_EQ(email, "ann@x.org");
+    SplitKeyText(KeyTextOf("Ann", ""), name, email);
+    EXPECT_EQ(name, "Ann");
+    EXPECT_EQ(email, "");
+    std::string id;
+    EXPECT_TRUE(UserIdOfSharedKeyName(SharedKeyNameOf("ann"), id));
+    EXPECT_EQ(id, "ann");
+    EXPECT_FALSE(UserIdOfSharedKeyName("ann", id));
+    EXPECT_EQ(LogonSplitFolder("/a/b/c.tar.gz"), "/a/b/");
+    EXPECT_EQ(LogonSplitName("/a/b/c.tar.gz"), "c.tar.gz");
+    EXPECT_EQ(LogonSplitExt("/a/b.d/c"), "");
+    EXPECT_EQ(LogonSplitExt("/a/b/c.tar.gz"), "gz");
+}
+
+TEST(LogonKeysTest, PasswordVerifierSurvivesItsTextForm) {
+    logon::PasswordVerifier v = logon::MakePasswordVerifier("pw", 2, kTestIterations);
+    logon::PasswordVerifier back;
+    ASSERT_TRUE(logon::DecodeVerifier(logon::EncodeVerifier(v), back));
+    EXPECT_TRUE(logon::CheckPasswordVerifier(back, "pw", 2));
+    EXPECT_FALSE(logon::CheckPasswordVerifier(back, "pW", 2));
+    EXPECT_FALSE(logon::DecodeVerifier("pbkdf2-sha256$0$00$00", back));
+    EXPECT_FALSE(logon::DecodeVerifier("pbkdf2-sha256$10$zz$00", back));
+}
+
+TEST(LogonKeysTest, EncryptedPrivateKeyOpensOnlyWithItsPassword) {
+    logon::PkeyPtr key = TestRsaKey("kim");
+    std::string pem = logon::ExportPrivateKeyPem(key.get(), "pass\0word", 9, kTestIterations);
+    ASSERT_NE(pem.find("ENCRYPTED PRIVATE KEY"), std::string::npos);
+    EXPECT_FALSE(logon::ImportPrivateKeyPem(pem, "pass", 4));
+    logon::PkeyPtr back = logon::ImportPrivateKeyPem(pem, "pass\0word", 9);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+// Packages that were damaged or made by a forger: refused with one message, never a row past the
+// header's count, never a file outside the mail folder, never a write through a link.
+
+#include <unistd.h>
+
+#include "MailFixture.h"
+#include "formats/ProtectedFields.h"
+#include "mail/MailLayout.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A signed-only package whose index holds `names` (each file's content "x"), its header
+// announcing `announced` files, with an empty signature. Entries are sealed by hand, as a forger
+// would, so that names the writer refuses can be stored.
+std::string Forge(const std::vector<std::string>& names, int32_t announced) {
+    CKorvane e;
+    CMemFile f;
+    MailHeader h{};
+    std::memcpy(h.magic, "QL", 2);
+    std::memcpy(h.version, "30", 2);
+    h.mailType = kMailTypePublicKey, h.mailFlag = kMailFlagSign, h.cipherId = 46, h.digestId = h.digestId2 = 42;
+    h.one = 1, h.fileCount = announced;
+    EXPECT_TRUE(WriteMailHeader(e, &f, h) && WriteSignerBlock(e, &f, "alice"));
+    int32_t data = static_cast<int32_t>(f.GetPosition() + kMailEndEntrySize);
+    for (const std::string& n : names) data += static_cast<int32_t>(kMailFileEntryFixed + n.size());
+    e.CRC_Init();
+    e.CRC_Update(reinterpret_cast<const unsigned char*>("x"), 1);
+    const uint16_t crc = e.CRC_Final();
+    for (size_t i = 0; i < names.size(); ++i) {
+        ProtectedWriter w(e, &f);
+        EXPECT_TRUE(w.I32(1) && w.I32(data + static_cast<int32_t>(i)) && w.I32(static_cast<int32_t>(names[i].size())) &&
+                    w.Field(names[i].data(), names[i].size()) && w.I32(1) && w.Field("20200101000000", 14) &&
+                    w.Field("20200101000000", 14) && w.I32(1) && w.U8(0x20) && w.U16(crc) && w.Finish());
+    }
+    const int32_t signature = data + static_cast<int32_t>(names.size());
+    EXPECT_TRUE(WriteEndEntry(e, &f, signature));
+    for (size_t i = 0; i < names.size(); ++i) f.Write("x", 1);
+    EXPECT_TRUE(WriteSignatureBlock(e, &f, nullptr, 0));
+    return std::string(reinterpret_cast<const char*>(f.Data()), f.GetLength());
+}
+
+}  // namespace
+
+TEST_F(MailTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeTheExtraRow) {
+    EXPECT_EQ(Unpack("bob", Forge({"a", "b"}, 2), false, 1).result, 1);
+    fs::remove_all(MailFolder());
+    host.Clear();
+    Unpacked got = Unpack("bob", Forge({"a", "b"}, 1), false, 1);
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(got.files.size(), 1u);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text, "邮件结构错.fileIndex.nFlag = 1");
+}
+
+TEST_F(MailTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIsWritten) {
+    for (const std::string name : {"../evil", "a/b", "a\\b", ".", "..", "/etc", ""}) {
+        fs::remove_all(MailFolder());
+        host.Clear();
+        Unpacked got = Unpack("bob", Forge({"fine", name}, 2), true, 1);
+        EXPECT_EQ(got.result, 0) << name;
+        EXPECT_EQ(got.files.size(), 1u) << name << ": only the entry before it";
+        ASSERT_EQ(host.Messages().size(), 1u) << name;
+        EXPECT_EQ(host.Messages()[0].text, "CRC校验错, 邮件被损坏, 不能解密邮件(215-03).") << name;
+        EXPECT_EQ(Restored(), std::vector<std::string>{MailFolder() + "/fine"}) << name;
+        EXPECT_FALSE(fs::exists(*s_home / "evil"));
+    }
+}
+
+TEST_F(MailTest, OutputNeverGoesThroughASymbolicLink) {
+    WriteFile(dir / "outside.txt", "keep");
+    fs::create_directories(MailFolder());
+    fs::create_symlink(dir / "outside.txt", MailFolder() + "/a");
+    Unpacked got = Unpack("bob", Forge({"a"}, 1), false, 1);
+    ASSERT_EQ(got.result, 1);
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), "keep");
+    EXPECT_FALSE(fs::is_symlink(MailFolder() + "/a"));
+    EXPECT_EQ(ReadFile(MailFolder() + "/a"), "x");
+}
+
+// Every truncation and every changed byte of a small encrypted and signed package, from a file
+// and from memory: one message or a correct restore, never a row past the count (the fixture
+// checks its guard row), never a file outside the mail folder.
+TEST_F(MailTest, EveryTruncationAndChangedByteEndsInOneMessageOrACorrectRestore) {
+    WriteFile(dir / "m.txt", "mail body");
+    Register({"bob"});
+    const std::string good = ReadFile(Pack(kMailFlagEncrypt | kMailFlagSign, "bob", {"m.txt"}));
+    ASSERT_FALSE(good.empty());
+    const std::vector<std::string> beforeDir = [&] {
+        std::vector<std::string> v;
+        for (const auto& e : fs::recursive_directory_iterator(s_home->Path())) v.push_back(e.path().string());
+        return v;
+    }();
+    auto check = [&](const std::string& bytes, const std::string& what) {
+        for (bool memory : {false, true}) {
+            fs::remove_all(MailFolder());
+            fs::create_directories(MailFolder());
+            host.Clear();
+            Unpacked got = Unpack("bob", bytes, memory);
+            if (got.result == 1) {
+                EXPECT_EQ(ReadFile(MailFolder() + "/m.txt"), "mail body") << what;
+            } else {
+                EXPECT_EQ(host.Messages().size(), 1u) << what << (memory ? " (memory)" : "");
+            }
+            for (const auto& e : fs::recursive_directory_iterator(s_home->Path())) {
+                const std::string p = e.path().string();
+                bool known = std::find(beforeDir.begin(), beforeDir.end(), p) != beforeDir.end();
+                EXPECT_TRUE(known || p.rfind(MailFolder(), 0) == 0) << what << " wrote " << p;
+            }
+        }
+    };
+    for (size_t length = 0; length < good.size(); ++length)
+        check(good.substr(0, length), "cut at " + std::to_string(length));
+    for (size_t i = 0; i < good.size(); ++i) {
+        std::string bad = good;
+        bad[i] = static_cast<char>(bad[i] ^ 0x5A);
+        check(bad, "byte " + std::to_string(i));
+    }
+}

@@ -1,0 +1,155 @@
+// Mail packages from the sender's files to each recipient's mail folder.
+
+#include <fcntl.h>
+
+#include "MailFixture.h"
+#include "formats/ProtectedFields.h"
+#include "mail/MailLayout.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kNotRecipient[] = "对不起,您没有解密此邮件的权限.";
+
+// A copy of a package with its header changed by `edit` and sealed again.
+template <typename Edit>
+std::string WithHeader(const std::string& package, Edit edit) {
+    CKorvane engine;
+    MailHeader header;
+    bool crcOk = false;
+    EXPECT_TRUE(DecodeMailHeader(engine, reinterpret_cast<const unsigned char*>(package.data()), header, &crcOk));
+    edit(header);
+    CMemFile out;
+    EXPECT_TRUE(WriteMailHeader(engine, &out, header));
+    return std::string(reinterpret_cast<const char*>(out.Data()), kMailHeaderSize) + package.substr(kMailHeaderSize);
+}
+
+}  // namespace
+
+TEST_F(MailTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
+    WriteFile(dir / "a.txt", "alpha");
+    WriteFile(dir / "b.bin", RandomBytes(2 * kStreamBlockSize + 77, 5));  // across block boundaries
+    const time_t past = 1000000000;
+    struct timespec times[2] = {{past, 0}, {past, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "a.txt").c_str(), times, 0), 0);
+    ::chmod((dir / "b.bin").c_str(), 0400);
+
+    Register({"bob", "carol"});
+    const std::string package = Pack(kMailFlagEncrypt | kMailFlagSign, "bob; CAROL", {"a.txt", "b.bin"});
+    ASSERT_FALSE(package.empty());
+    EXPECT_EQ(fs::path(package).parent_path(), fs::path(MailFolder()));
+    EXPECT_EQ(fs::path(package).filename().string().rfind("Quillet附件_", 0), 0u);
+    const std::string bytes = ReadFile(package);
+    EXPECT_EQ(bytes.find("alpha"), std::string::npos);
+
+    std::string signer;
+    Store().GetSignerName("alice", signer);
+    for (const std::string reader : {"bob", "carol"}) {
+        Unpacked got = Unpack(reader, bytes, reader == "carol");
+        ASSERT_EQ(got.result, 1) << reader;
+        ASSERT_EQ(got.files.size(), 2u);
+        EXPECT_EQ(got.files[0], MailFolder() + "/a.txt");
+        EXPECT_EQ(ReadFile(got.files[0]), "alpha");
+        EXPECT_EQ(ModifiedAt(got.files[0]), past);
+        EXPECT_EQ(ReadFile(got.files[1]), ReadFile(dir / "b.bin"));
+        struct stat st {};
+        ::stat(got.files[1].c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0222, 0u) << "the read-only attribute travels";
+        EXPECT_EQ(got.key->nVerify, 1);
+        EXPECT_EQ(got.key->nUserData, 77);
+        EXPECT_STREQ(got.key->szSigner, signer.c_str());
+        EXPECT_EQ(got.key->szSecondFile, got.files[1]);
+        EXPECT_TRUE(host.Messages().empty()) << host.Messages()[0].text;
+        fs::remove(got.files[1]);
+    }
+
+    fs::remove(MailFolder() + "/a.txt");
+    Unpacked refused = Unpack("dave", bytes);
+    EXPECT_EQ(refused.result, 0);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text, kNotRecipient);
+    EXPECT_TRUE(Restored().empty());
+    host.Clear();
+    EXPECT_EQ(Unpack("dave", bytes, true, 1).result, 0);
+    EXPECT_TRUE(host.Messages().empty());
+}
+
+TEST_F(MailTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
+    WriteFile(dir / "s.txt", "signed text");
+    const std::string package = Pack(kMailFlagSign, "bob", {"s.txt"});
+    ASSERT_FALSE(package.empty());
+    const std::string bytes = ReadFile(package);
+    EXPECT_NE(bytes.find("signed text"), std::string::npos) << "stored as it is";
+    Unpacked got = Unpack("dave", bytes);  // anyone may read a mail that is only signed
+    ASSERT_EQ(got.result, 1);
+    EXPECT_EQ(ReadFile(got.files.at(0)), "signed text");
+    EXPECT_EQ(got.key->nVerify, 1);
+    EXPECT_STREQ(got.key->szSecondFile, "") << "one file only";
+
+    // A changed plain byte is caught by its CRC, after the file was written; it is listed.
+    std::string changed = bytes;
+    changed[changed.find("signed text")] = 'S';
+    host.Clear();
+    got = Unpack("dave", changed);
+    EXPECT_EQ(got.result, 0);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text, "文件内容CRC校验错. ");
+    EXPECT_EQ(got.files.size(), 1u);
+    EXPECT_EQ(got.key->szDamagedFile, got.files.at(0));
+
+    const struct {
+        std::string bytes;
+        const char* message;
+    } refused[] = {
+        {ReadFile(Pack(0, "bob", {"s.txt"})), "这不是一封加密或签名邮件."},
+        {WithHeader(bytes, [](MailHeader& h) { std::memcpy(h.version, "31", 2); }),
+         "请使用本软件的高版本(加密版本为: 3.10)解密此文件."},
+        {WithHeader(bytes, [](MailHeader& h) { h.fileCount = 1000; }), "这不是一个加密邮件, 或者邮件已被破坏."},
+    };
+    for (const auto& c : refused) {
+        fs::remove_all(MailFolder() + "/s.txt");
+        host.Clear();
+        EXPECT_EQ(Unpack("bob", c.bytes).result, 0) << c.message;
+        ASSERT_EQ(host.Messages().size(), 1u) << c.message;
+        EXPECT_EQ(host.Messages()[0].text, c.message);
+        EXPECT_TRUE(Restored().empty());
+    }
+}
+
+TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
+    WriteFile(dir / "f.txt", "x");
+    Register({"bob"});
+    EXPECT_EQ(Pack(kMailFlagEncrypt | kMailFlagSign, "bob;nobody", {"f.txt"}), "");
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text, "nobody \n\n没有对应的公钥证书");
+    EXPECT_TRUE(fs::is_empty(MailFolder())) << "neither the package nor its temporary file";
+
+    host.Clear();
+    EXPECT_EQ(Pack(kMailFlagEncrypt, "bob", {"f.txt", "missing.txt"}), "");
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text,
+              "不能打开文件\"" + dir / "missing.txt" + "\"，可能文件正在被使用或者您没有该文件的读权限.");
+    EXPECT_TRUE(fs::is_empty(MailFolder()));
+}
+
+TEST_F(MailTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    WriteFile(dir / "x/same.txt", "one");
+    WriteFile(dir / "y/same.txt", "two");
+    Register({"bob"});
+    const std::string package = Pack(kMailFlagEncrypt, "bob", {"x/same.txt", "y/same.txt"});
+    ASSERT_FALSE(package.empty());
+    // An earlier mail's file of that name is replaced; the second of this mail is not.
+    WriteFile(MailFolder() + "/same.txt", "old");
+    Unpacked got = Unpack("bob", ReadFile(package));
+    ASSERT_EQ(got.result, 1);
+    ASSERT_EQ(got.files.size(), 2u);
+    EXPECT_EQ(got.files[0], MailFolder() + "/same.txt");
+    EXPECT_EQ(got.files[1], MailFolder() + "/same.txt0.txt");
+    EXPECT_EQ(ReadFile(got.files[0]), "one");
+    EXPECT_EQ(ReadFile(got.files[1]), "two");
+    EXPECT_EQ(got.key->szSecondFile, got.files[1]);
+    EXPECT_EQ(got.key->nVerify, 2) << "nothing to verify";
+}

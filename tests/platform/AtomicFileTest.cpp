@@ -1,0 +1,84 @@
+// The atomic writer: temporary files named after what they become, a final move that never
+// replaces a file that appeared meanwhile unless asked, and temporary files removed when a
+// signal ends the process.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "platform/AtomicFile.h"
+#include "platform/SignalCleanup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Write(CAtomicFile& file, const std::string& text) {
+    file.File()->Write(text.data(), static_cast<unsigned>(text.size()));
+    return true;
+}
+
+size_t EntriesIn(const std::string& folder) {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder)) ++n;
+    return n;
+}
+
+}  // namespace
+
+// Two writers of one name started together: the second never replaces the first's file
+// without being allowed to, and fails with "File exists"; allowed, it replaces atomically.
+TEST(AtomicFile, NeverReplacesAFileThatAppearedMeanwhileUnlessAllowed) {
+    TempDir dir;
+    std::string target = dir / "same.pkg";
+    CAtomicFile first, second;
+    CFileException error;
+    ASSERT_TRUE(first.Create(target, &error));
+    ASSERT_TRUE(second.Create(target, &error));
+    EXPECT_EQ(first.TempName().rfind(".same.pkg.varnex-", 0), 0u) << first.TempName();
+    Write(first, "first");
+    Write(second, "second");
+    ASSERT_TRUE(first.Commit(&error));
+    EXPECT_FALSE(second.Commit(&error));
+    EXPECT_EQ(error.ErrorText(), "File exists");
+    EXPECT_EQ(ReadFile(target), "first");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u) << "the loser's temporary file is gone";
+
+    ::chmod(target.c_str(), 0640);
+    CAtomicFile third;
+    third.SetReplace(true);
+    ASSERT_TRUE(third.Create(target, &error));
+    Write(third, "third");
+    ASSERT_TRUE(third.Commit(&error));
+    EXPECT_EQ(ReadFile(target), "third");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640)) << "a replaced file keeps its mode";
+
+    // A very long name still gives a temporary name that fits one file name.
+    EXPECT_LE(TempNameFor(std::string(300, 'n')).size() + 6, 255u);
+}
+
+// SIGTERM, SIGINT or SIGHUP while a temporary file is open: it is removed and the process
+// ends by that signal.
+TEST(AtomicFile, TemporaryFilesAreRemovedWhenASignalEndsTheProcess) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        TempDir dir;
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::signal(signal, SIG_DFL);
+            CAtomicFile file;
+            CFileException error;
+            if (!file.Create(dir / "big.out", &error)) ::_exit(10);
+            ::raise(signal);
+            ::_exit(11);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_EQ(EntriesIn(dir.Path()), 0u) << "signal " << signal;
+    }
+}

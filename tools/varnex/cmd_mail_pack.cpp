@@ -1,0 +1,86 @@
+// varnex mail-pack: files packed into one mail package for recipients, encrypted, signed or
+// both; prints the package's path.
+
+#include <openssl/crypto.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "Cli.h"
+#include "Session.h"
+#include "mail/MailEncrypt.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// "a,b" -> "a;b": the logon library's list form.
+std::string RecipientList(const std::string& commaList) {
+    std::string list = commaList;
+    for (char& c : list)
+        if (c == ',') c = ';';
+    return list;
+}
+
+int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("mail-pack");
+    ArgParser parsed(args, {"--encrypt", "--sign", "--send"}, {"--to"});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    const bool encrypt = parsed.Has("--encrypt"), sign = parsed.Has("--sign");
+    if (!encrypt && !sign) return UsageError(self, "choose --encrypt, --sign or both");
+    const std::string to = parsed.Value("--to");
+    if (to.empty()) return UsageError(self, "the recipients are missing (--to NAME[,NAME...])");
+    if (parsed.Positionals().empty()) return UsageError(self, "no file to pack");
+
+    std::string files;
+    for (const std::string& p : parsed.Positionals()) {
+        std::string path = fs::absolute(p).lexically_normal().string();
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            std::fprintf(stderr, "varnex: %s: not a file (mail packages carry files, not folders)\n", p.c_str());
+            return kExitFailed;
+        }
+        if (path.size() >= static_cast<size_t>(kMaxPath)) {
+            std::fprintf(stderr, "varnex: %s: path longer than %d bytes\n", p.c_str(), kMaxPath - 1);
+            return kExitFailed;
+        }
+        if (!IsMailFileName(fs::path(path).filename().string())) {
+            std::fprintf(stderr, "varnex: %s: a name holding '\\' cannot travel in a mail package\n", p.c_str());
+            return kExitFailed;
+        }
+        files += path;
+        files += '\0';
+    }
+    files += '\0';
+
+    CliSession session(cli);
+    if (!session.LogOn()) return kExitFailed;
+    std::string signer;
+    session.Store().GetSignerName(session.UserId(), signer);
+    std::string recipients = RecipientList(to);
+
+    auto arg = std::make_unique<ENCRYPT_MAIL_ARG>();
+    std::memset(arg.get(), 0, sizeof *arg);
+    arg->nMailType = kMailTypePublicKey;
+    arg->nMailFlag = (encrypt ? kMailFlagEncrypt : 0) | (sign ? kMailFlagSign : 0);
+    arg->pszFiles = files.data();
+    arg->pszRecipients = recipients.data();
+    std::snprintf(arg->szSigner, sizeof arg->szSigner, "%s", signer.c_str());
+    CMailEncrypt engine;
+    int result = engine.EncryptMail(arg.get());
+    OPENSSL_cleanse(arg->Key, sizeof arg->Key);
+    OPENSSL_cleanse(arg->IV, sizeof arg->IV);
+    if (result != 1) return ExitForResult(result);
+    std::printf("%s\n", arg->szMailFile);
+    return kExitOk;
+}
+
+}  // namespace
+
+VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] FILE...",
+               "pack files into a mail package in the mail folder: --encrypt for the recipients (names of "
+               "installed certificates), --sign by the logged-on user; prints the package's path",
+               RunMailPack);

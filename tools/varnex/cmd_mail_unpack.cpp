@@ -1,0 +1,132 @@
+// varnex mail-unpack: a mail package, from a file or from standard input ("-", read in memory),
+// unpacked into the mail folder; lists the files written and the signer's verdict.
+
+#include <openssl/crypto.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "Cli.h"
+#include "Session.h"
+#include "mail/MailEncrypt.h"
+
+namespace {
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+bool ReadStandardInput(std::vector<unsigned char>& bytes) {
+    unsigned char block[65536];
+    for (;;) {
+        ssize_t n = ::read(STDIN_FILENO, block, sizeof block);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.insert(bytes.end(), block, block + n);
+    }
+}
+
+// What became of the signature; null when the unpacking stopped before it.
+const char* Verdict(const DECRYPT_MAIL_KEY& key, int result) {
+    if (!(key.nMailFlag & kMailFlagSign)) return result == 1 ? "not signed" : nullptr;
+    switch (key.nVerify) {
+        case 1:
+            return "valid";
+        case 0:
+            return "NOT valid";
+        case -1:
+            return "no certificate installed to check it";
+        default:
+            return result == 1 ? "not checked" : nullptr;
+    }
+}
+
+int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("mail-unpack");
+    ArgParser parsed(args, {"--json"}, {});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (parsed.Positionals().size() != 1) return UsageError(self, "name one package (or - for standard input)");
+    const std::string name = parsed.Positionals()[0];
+
+    CFile file;
+    CMemFile memory;
+    CFile* pFile = nullptr;
+    CMemFile* pMemFile = nullptr;
+    if (name == "-") {
+        std::vector<unsigned char> bytes;
+        if (!ReadStandardInput(bytes)) return CliFail(std::string("standard input: ") + std::strerror(errno));
+        memory.Attach(std::move(bytes));
+        pMemFile = &memory;
+    } else {
+        CFileException error;
+        if (!file.Open(name, CFile::modeRead | CFile::shareDenyNone, &error))
+            return CliFail(name + ": " + error.ErrorText());
+        pFile = &file;
+    }
+
+    CliSession session(cli);
+    if (!session.LogOn()) return kExitFailed;
+    CMailEncrypt engine;
+    // One row per file the package announces; the engine never writes more.
+    const int announced = engine.MailFileCount(pFile, pMemFile);
+    std::vector<char> rows(static_cast<size_t>(std::max(announced, 1)) * kMaxPath, '\0');
+    auto key = std::make_unique<DECRYPT_MAIL_KEY>();
+    std::memset(key.get(), 0, sizeof *key);
+    int count = 0;
+    int result =
+        engine.DecryptMail(pFile, pMemFile, reinterpret_cast<char(*)[kMaxPath]>(rows.data()), count, key.get());
+    OPENSSL_cleanse(key->Key, sizeof key->Key);
+    OPENSSL_cleanse(key->IV, sizeof key->IV);
+
+    const std::string damaged = key->szDamagedFile;
+    const bool json = parsed.Has("--json");
+    if (json) std::printf("{\"result\": %d, \"files\": [", result);
+    for (int i = 0; i < count; ++i) {
+        const std::string path = &rows[static_cast<size_t>(i) * kMaxPath];
+        const bool bad = path == damaged;
+        if (json)
+            std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonText(path).c_str(),
+                        bad ? "true" : "false");
+        else
+            std::printf("%s%s\n", path.c_str(), bad ? " (damaged: its content CRC failed)" : "");
+    }
+    const char* verdict = Verdict(*key, result);
+    if (json) {
+        std::printf("], \"signer\": %s, \"signature\": %s}\n", JsonText(key->szSigner).c_str(),
+                    verdict ? JsonText(verdict).c_str() : "null");
+    } else if (!cli.options.quiet && verdict != nullptr) {
+        if (key->nMailFlag & kMailFlagSign)
+            std::printf("signed by %s: %s\n", key->szSigner, verdict);
+        else
+            std::printf("%s\n", verdict);
+    }
+    return ExitForResult(result);
+}
+
+}  // namespace
+
+VARNEX_COMMAND("mail-unpack", "[--json] PACKAGE|-",
+               "unpack a mail package (- reads its bytes from standard input) into the mail folder; lists the "
+               "files written and the signer's verdict",
+               RunMailUnpack);
