@@ -341,7 +341,6 @@ private:
     // One file (or link, or special file): 1 when it is gone. log may be null.
     int DelFile(const char* path, CFile* log, int flag);
     int TrueDelFile(const char* path, CFile* log, int flag);
-    int DeleteOneFile(const char* path, CFile* log, bool randomFill);
     // Deletes the files of a tree, leaving its folders. 0 when folder is not a folder or a
     // file below it stays; an enumeration error ends that folder's walk with 0.
     int DelFilesOfDirectory(const char* folder, CFile* log, int flag);
@@ -351,6 +350,12 @@ private:
     // stays is kept (and not logged). 1 when the folder and every folder below are gone.
     int RemoveEmptyDir(const char* folder, CFile* log, int flag);
     int RemoveSingleEmptyDir(const char* folder, CFile* log);
+    // The walk's steps work on entries of a folder held open (folderFd; AT_FDCWD for a named
+    // path), so a folder swapped for a link while the walk runs never leads it out of the
+    // tree. path is the entry's full path, for the log.
+    int DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill);
+    int DeleteFilesIn(int folderFd, const std::string& folderPath, CFile* log, bool randomFill);
+    int RemoveFoldersIn(int folderFd, const std::string& folderPath, CFile* log);
     // Appends "<path>, 出错原因: <text>" for the system's error to the log (when given).
     void WriteDeleteLogEntry(CFile* log, const char* path, int error);
 };
