@@ -18,7 +18,7 @@ std::string StatusTimeLine(const char* format, const std::string& time, const ch
 
 }  // namespace
 
-CDlgVerify::CDlgVerify(const VerifyRecord& record, int verdict) {
+CDlgVerify::CDlgVerify(const VerifyRecord& record, int verdict) : m_record(record), m_verdict(verdict) {
     m_result = verdict == 1 ? "验证结果：验证数字签名正确" : "验证结果：验证数字签名不正确";
     m_signer = Format("签名人: %s", record.signerName.c_str());
     TimeTextParts t = SplitTimeText(record.signTime);

@@ -14,6 +14,7 @@ struct VerifyRecord {
     std::string signTime;    // 14-digit time text
     std::string modifyTime;  // the file's modification time when signed, 14 digits
     uint32_t size = 0;       // the file's size when signed
+    std::string userId{};    // the signer's user ID as the record holds it
 };
 
 class CDlgVerify : public DialogModel {
@@ -32,6 +33,8 @@ public:
     int Press(int) override { return 1; }
     int Close() override { return 2; }
 
+    int Verdict() const { return m_verdict; }
+    const VerifyRecord& Record() const { return m_record; }
     const std::string& ResultLine() const { return m_result; }
     const std::string& SignerLine() const { return m_signer; }
     const std::string& TimeLine() const { return m_time; }
@@ -39,5 +42,7 @@ public:
     const std::string& Text() const { return m_text; }
 
 private:
+    VerifyRecord m_record;
+    int m_verdict;
     std::string m_result, m_signer, m_time, m_text;
 };

@@ -1,0 +1,231 @@
+#include "mail/MailComposer.h"
+
+#include <fcntl.h>
+#include <gmime/gmime.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct GObjectUnref {
+    void operator()(void* object) const {
+        if (object) g_object_unref(object);
+    }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+void InitGMime() {
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+std::string FileNameOf(const MailDraft::Attachment& a) {
+    if (!a.name.empty()) return a.name;
+    return fs::path(a.path).filename().string();
+}
+
+// Adds every address of `text` ("Name <a@b>", "a@b", a list) to `list`; a text that holds no
+// address (a bare name) is added as a mailbox without an address.
+void AddAddresses(InternetAddressList* list, const std::string& text) {
+    if (text.empty()) return;
+    GPtr<InternetAddressList> parsed(internet_address_list_parse(nullptr, text.c_str()));
+    if (parsed && internet_address_list_length(parsed.get()) > 0) {
+        internet_address_list_append(list, parsed.get());
+        return;
+    }
+    GPtr<InternetAddress> mailbox(internet_address_mailbox_new(text.c_str(), ""));
+    internet_address_list_add(list, mailbox.get());
+}
+
+GMimeObject* AttachmentPart(const MailDraft::Attachment& a, std::string* error) {
+    GError* gerror = nullptr;
+    GPtr<GMimeStream> stream(g_mime_stream_fs_open(a.path.c_str(), O_RDONLY, 0, &gerror));
+    if (!stream) {
+        *error = a.path + ": " + (gerror ? gerror->message : std::strerror(errno));
+        if (gerror) g_error_free(gerror);
+        return nullptr;
+    }
+    GPtr<GMimeDataWrapper> content(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    GMimePart* part = g_mime_part_new_with_type("application", "octet-stream");
+    g_mime_part_set_content(part, content.get());
+    g_mime_part_set_filename(part, FileNameOf(a).c_str());
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    return GMIME_OBJECT(part);
+}
+
+GMimeMessage* BuildMessage(const MailDraft& draft, std::string* error) {
+    GMimeMessage* message = g_mime_message_new(TRUE);
+    GPtr<GMimeMessage> owned(message);
+    AddAddresses(g_mime_message_get_from(message), draft.from);
+    for (const std::string& to : draft.to) AddAddresses(g_mime_message_get_to(message), to);
+    for (const std::string& cc : draft.cc) AddAddresses(g_mime_message_get_cc(message), cc);
+    g_mime_message_set_subject(message, draft.subject.c_str(), "utf-8");
+    GDateTime* now = g_date_time_new_now_local();
+    g_mime_message_set_date(message, now);
+    g_date_time_unref(now);
+    char* id = g_mime_utils_generate_message_id("varnex.localhost");
+    g_mime_message_set_message_id(message, id);
+    g_free(id);
+
+    GPtr<GMimeTextPart> body(g_mime_text_part_new_with_subtype("plain"));
+    g_mime_text_part_set_text(body.get(), draft.text.c_str());
+    if (draft.attachments.empty()) {
+        g_mime_message_set_mime_part(message, GMIME_OBJECT(body.get()));
+        return owned.release();
+    }
+    GPtr<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
+    g_mime_multipart_add(mixed.get(), GMIME_OBJECT(body.get()));
+    for (const MailDraft::Attachment& a : draft.attachments) {
+        GPtr<GMimeObject> part(AttachmentPart(a, error));
+        if (!part) return nullptr;
+        g_mime_multipart_add(mixed.get(), part.get());
+    }
+    g_mime_message_set_mime_part(message, GMIME_OBJECT(mixed.get()));
+    return owned.release();
+}
+
+bool MakeOwnerFolder(const std::string& folder, std::string* error) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return true;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        *error = folder + ": " + ec.message();
+        return false;
+    }
+    ::chmod(folder.c_str(), 0700);
+    return true;
+}
+
+std::string StampNow() {
+    char stamp[32] = {};
+    time_t now = std::time(nullptr);
+    struct tm local {};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return stamp;
+}
+
+int RunProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string paths = path ? path : "";
+    size_t start = 0;
+    while (start <= paths.size()) {
+        size_t colon = paths.find(':', start);
+        std::string dir = paths.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    return false;
+}
+
+bool HasDesktopSession() {
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+
+// The mail program reads its attachments when it sends, maybe long after the hand-off: it
+// gets copies that stay in the outbox beside the message, never the caller's files.
+bool CopyAttachments(const MailDraft& draft, const std::string& emlPath, std::vector<std::string>& copies) {
+    std::string folder = emlPath.substr(0, emlPath.size() - 4) + ".files";
+    std::string error;
+    for (size_t i = 0; i < draft.attachments.size(); ++i) {
+        std::string dir = folder + "/" + std::to_string(i);
+        if (!MakeOwnerFolder(dir, &error)) return false;
+        std::string copy = dir + "/" + fs::path(FileNameOf(draft.attachments[i])).filename().string();
+        std::error_code ec;
+        if (!fs::copy_file(draft.attachments[i].path, copy, ec) || ec) return false;
+        copies.push_back(copy);
+    }
+    return true;
+}
+
+bool HandToMailProgram(const MailDraft& draft, const std::string& emlPath) {
+    std::vector<std::string> copies;
+    if (!CopyAttachments(draft, emlPath, copies)) return false;
+    std::vector<std::string> args = {"xdg-email", "--utf8", "--subject", draft.subject, "--body", draft.text};
+    for (const std::string& cc : draft.cc) args.insert(args.end(), {"--cc", cc});
+    for (const std::string& copy : copies) args.insert(args.end(), {"--attach", copy});
+    args.insert(args.end(), draft.to.begin(), draft.to.end());
+    return RunProgram(args) == 0;
+}
+
+}  // namespace
+
+bool ComposeMail(const MailDraft& draft, const std::string& outboxFolder, std::string* emlPath, std::string* error) {
+    InitGMime();
+    std::string ignored;
+    if (error == nullptr) error = &ignored;
+    std::string folder = outboxFolder;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    if (!MakeOwnerFolder(folder, error)) return false;
+
+    GPtr<GMimeMessage> message(BuildMessage(draft, error));
+    if (!message) return false;
+
+    std::string temp = folder + ".mail-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        *error = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    GPtr<GMimeStream> out(g_mime_stream_fs_new(fd));  // owns fd from here
+    bool written = g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), nullptr, out.get()) >= 0 &&
+                   g_mime_stream_flush(out.get()) == 0 && ::fsync(fd) == 0;
+    int savedErrno = errno;
+    out.reset();
+    if (!written) {
+        *error = temp + ": " + std::strerror(savedErrno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // A name of its own, never replacing a message already in the outbox.
+    std::string suffix = temp.substr(temp.size() - 6);
+    std::string final = folder + StampNow() + "-" + suffix + ".eml";
+    for (int attempt = 0; ::link(temp.c_str(), final.c_str()) != 0; ++attempt) {
+        if (errno != EEXIST || attempt > 100) {
+            *error = final + ": " + std::strerror(errno);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        final = folder + StampNow() + "-" + suffix + "-" + std::to_string(attempt) + ".eml";
+    }
+    ::unlink(temp.c_str());
+    if (emlPath) *emlPath = final;
+    return true;
+}
+
+MailHandOff HandOffMail(const MailDraft& draft, const std::string& emlPath, const std::string& opener) {
+    if (HasDesktopSession() && OnPath("xdg-email") && HandToMailProgram(draft, emlPath))
+        return MailHandOff::kMailProgram;
+    if (!opener.empty() && RunProgram({opener, emlPath}) == 0) return MailHandOff::kOpener;
+    return MailHandOff::kOutbox;
+}

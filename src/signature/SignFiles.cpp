@@ -1,0 +1,162 @@
+// Signing files into signature files (".idi") and mailing signed files with their signatures.
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "engine/Korvane.h"
+#include "envelope/FileStatus.h"
+#include "logon/ILogon.h"
+#include "mail/MailStart.h"
+#include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "signature/SignatureRecord.h"
+
+namespace {
+
+constexpr size_t kMaxSignedFiles = 200;
+constexpr const char* kMailSubject = "发送签名文件";
+
+void ShowOpenFailure(const CFileException& error) {
+    char text[141];
+    error.GetErrorMessage(text, sizeof text);
+    AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
+}
+
+bool FileExists(const std::string& path) {
+    ILogon* logon = LogonLibrary();
+    return logon != nullptr && logon->FileExists(path) != 0;
+}
+
+// Copies a text into a record field; false when it does not fit its room with a terminator.
+bool SetText(char* field, size_t room, int32_t* length, const std::string& text) {
+    if (text.size() >= room) return false;
+    std::memcpy(field, text.data(), text.size());
+    *length = static_cast<int32_t>(text.size());
+    return true;
+}
+
+}  // namespace
+
+int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, const char* userId, const char* password,
+                            int /*reserved*/) {
+    char signTime[kTimeTextLength + 1] = {};
+    FormatTimeText(std::time(nullptr), signTime);
+    if (path == nullptr || signaturePath == nullptr || !FileExists(path)) return 0;
+
+    const std::string target = std::string(path) + ".idi";
+    if (target.size() >= static_cast<size_t>(kMaxPath)) {
+        ShowOpenFailure(CFileException::FromErrno(ENAMETOOLONG, target));
+        return 0;
+    }
+    std::memcpy(signaturePath, target.c_str(), target.size() + 1);
+    if (FileExists(target) &&
+        AfxMessageBox(Format("签名文件%s已存在, 是否覆盖原文件?", target.c_str()), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return 0;
+
+    CFile source;
+    while (!OpenForReading(path, source, 0)) {
+        if (AfxMessageBox(Format("不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", path),
+                          MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
+            return 0;
+    }
+    // Written beside its place and moved there only when complete: a signing that fails
+    // half-way leaves no partial signature file and never destroys an earlier one.
+    CAtomicFile output;
+    CFileException error;
+    if (!fSeekToBegin(&source)) return 0;
+    if (!output.Create(target, &error)) {
+        ShowOpenFailure(error);
+        return 0;
+    }
+
+    EncryptFlag head;
+    InitEncryptFlag(&head, static_cast<uint8_t>(kind));
+    if (!WriteEncryptedFileHead(output.File(), &head)) return 0;
+
+    auto record = std::make_unique<File_SignInfo>();
+    File_SignInfo& r = *record;
+    std::memset(&r, 0, sizeof r);
+    SetText(r.fileName, kSignPathRoom, &r.fileNameLength, path);
+    unsigned long size = 0;
+    if (!GetFileStatus(&source, r.modifyTime, nullptr, &size, &r.attributes)) return 0;
+    r.fileSize = static_cast<uint32_t>(size);
+    std::memcpy(r.signTime, signTime, kTimeTextLength);
+
+    ILogon* logon = LogonLibrary();
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    std::string signer;
+    const std::string id = userId ? userId : "";
+    if (logon == nullptr || !logon->GetUserRecords(key, user, id) || !logon->GetSignerName(id, signer)) return 0;
+    if (!SetText(r.userId, kSignUserIdRoom, &r.userIdLength, id) ||
+        !SetText(r.certName, kSignCertNameRoom, &r.certNameLength, key.keyText) ||
+        !SetText(r.signerName, kSignSignerNameRoom, &r.signerNameLength, signer))
+        return 0;
+
+    if (!Evp_SignInit(head.digestId2)) {
+        AfxMessageBox("初始化签名出错!");
+        return 0;
+    }
+    unsigned char* block = BlockIn();
+    for (;;) {
+        unsigned long got = 0;
+        if (!fReadBuf(&source, block, kStreamBlockSize, &got, 0)) return 0;
+        if (got > 0) Evp_SignUpdate(block, static_cast<unsigned>(got));
+        if (got < kStreamBlockSize) break;
+    }
+    unsigned int signatureLength = 0;
+    if (!Evp_SignFinal(r.signature, &signatureLength, userId, password)) return 0;
+    r.signatureLength = static_cast<int32_t>(signatureLength);
+
+    if (!WriteSignatureRecord(*this, output.File(), r)) return 0;
+    source.Abort();
+    if (!output.Commit(&error)) {
+        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        return 0;
+    }
+    return 1;
+}
+
+int CKorvane::SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
+                       std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles) {
+    for (const char* entry = fileList; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+        char signaturePath[kMaxPath] = {};
+        if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved)) continue;
+        signedFiles.emplace_back(entry);
+        signatureFiles.emplace_back(signaturePath);
+        if (signedFiles.size() == kMaxSignedFiles) break;
+    }
+    return static_cast<int>(signedFiles.size());
+}
+
+int CKorvane::SignFilesWithEmail(const char* fileList, const char* userId, const char* password, int reserved) {
+    std::vector<std::string> signedFiles, signatureFiles;
+    SignList(fileList, kKindSignMail, userId, password, reserved, signedFiles, signatureFiles);
+    return 1;
+}
+
+int CKorvane::SignFiles(const char* fileList, const char* userId, const char* password, int reserved, int mail) {
+    std::vector<std::string> signedFiles, signatureFiles;
+    SignList(fileList, mail ? kKindSignMail : kKindSignUser, userId, password, reserved, signedFiles, signatureFiles);
+    if (signedFiles.empty() || mail == 0) return 1;
+
+    ILogon* logon = LogonLibrary();
+    std::string certificate;
+    if (logon && LogonEqualNoCase(logon->GetOption("Option", "AutoSendPubCert", "TRUE"), "TRUE"))
+        logon->GetOwnCertFile(certificate);
+    CMailStart launcher;
+    launcher.SetSubject(kMailSubject);
+    for (size_t i = 0; i < signedFiles.size(); ++i) {
+        int index = static_cast<int>(2 * i);
+        launcher.AddAttachFile(signedFiles[i].c_str());
+        launcher.SetNoDeleteFileFlag(index);
+        launcher.AddAttachFile(signatureFiles[i].c_str());
+        launcher.SetDeleteFileFlag(index + 1);
+    }
+    if (!certificate.empty() && FileExists(certificate)) launcher.AddAttachFile(certificate.c_str());
+    launcher.Sendmail();
+    return 1;
+}

@@ -1,0 +1,114 @@
+// Verification of a signature file against the file it describes, and the search for that file.
+
+#include <cstring>
+#include <memory>
+
+#include "engine/Korvane.h"
+#include "logon/ILogon.h"
+#include "platform/MessageBox.h"
+#include "platform/UiHost.h"
+#include "shell/FileOpenDialog.h"
+#include "shell/VerifyDialog.h"
+#include "signature/SignatureRecord.h"
+
+namespace {
+
+// A stored path made on any system: its separators are "\" or "/".
+size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
+
+std::string NamePart(const std::string& path) {
+    size_t cut = LastSeparator(path);
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// The folder part with its trailing separator, native; empty when the path names no folder.
+std::string FolderPart(const std::string& path) {
+    size_t cut = LastSeparator(path);
+    if (cut == std::string::npos) return {};
+    std::string folder = path.substr(0, cut + 1);
+    for (char& c : folder)
+        if (c == '\\') c = '/';
+    return folder;
+}
+
+bool IsFile(const std::string& path) {
+    ILogon* logon = LogonLibrary();
+    return logon != nullptr && logon->FileExists(path) != 0;
+}
+
+bool IsFolder(const std::string& path) {
+    ILogon* logon = LogonLibrary();
+    return logon != nullptr && !path.empty() && logon->FolderExists(path) != 0;
+}
+
+VerifyRecord ReportRecord(const File_SignInfo& r, const std::string& checkedPath) {
+    VerifyRecord out;
+    out.filePath = checkedPath;
+    out.signerName = r.signerName;
+    out.userId = r.userId;
+    out.signTime.assign(r.signTime, strnlen(r.signTime, sizeof r.signTime));
+    out.modifyTime.assign(r.modifyTime, strnlen(r.modifyTime, sizeof r.modifyTime));
+    out.size = r.fileSize;
+    return out;
+}
+
+}  // namespace
+
+std::string CKorvane::FindSignedFile(const std::string& signaturePath, const std::string& storedPath) {
+    // Only the stored file name is joined to the signature file's folder: a stored text can
+    // never lead the search out of that folder.
+    const std::string name = NamePart(storedPath);
+    const std::string ownFolder = FolderPart(signaturePath);
+    const bool plainName = !name.empty() && name != "." && name != "..";
+    if (plainName && IsFile(ownFolder + name)) return ownFolder + name;
+
+    std::string storedFolder = FolderPart(storedPath);
+    std::string initial = IsFolder(storedFolder) ? storedFolder : ownFolder;
+    if (initial.empty()) initial = "./";
+    CFileDialog dialog("所有文件(*.*)|*.*||", initial, plainName ? name : std::string(), true);
+    if (UiHost().RunDialog(dialog) != IDOK) return {};
+    return dialog.PathName();
+}
+
+int CKorvane::Verify_One_File(const char* signaturePath) {
+    if (signaturePath == nullptr || !IsFile(signaturePath)) return 0;
+    CFile signatureFile;
+    if (!OpenForReading(signaturePath, signatureFile, 1)) return 0;
+    EncryptFlag head;
+    if (!ReadEncryptedFileHead(&signatureFile, &head, kSignRecordDamaged) ||
+        !CheckEncryptedFileHead(head, kSignatureHeadRules))
+        return 0;
+    auto record = std::make_unique<File_SignInfo>();
+    if (!ReadSignatureRecord(*this, &signatureFile, record.get())) return 0;
+    signatureFile.Abort();
+
+    std::string certName = record->certName;
+    if (head.kind == kKindSignMail) {
+        ILogon* logon = LogonLibrary();
+        certName = logon ? logon->MapRecipientKeyText(record->signerName, 1) : std::string();
+    }
+    if (!Evp_VerifyInit(head.digestId2, certName.c_str(), head.kind)) {
+        AfxMessageBox("初始化验证数字签名出错.");
+        return 0;
+    }
+
+    const std::string checked = FindSignedFile(signaturePath, record->fileName);
+    if (checked.empty()) return 0;
+    CFile signedFile;
+    if (!OpenForReading(checked.c_str(), signedFile, 1) || !fSeekToBegin(&signedFile)) return 0;
+    unsigned char* block = BlockIn();
+    for (;;) {
+        unsigned long got = 0;
+        if (!fReadBuf(&signedFile, block, kStreamBlockSize, &got, 0)) return 0;
+        if (got > 0) Evp_VerifyUpdate(block, static_cast<unsigned>(got));
+        if (got < kStreamBlockSize) break;
+    }
+    signedFile.Abort();
+
+    int verdict = Evp_VerifyFinal(record->signature, static_cast<unsigned>(record->signatureLength), certName.c_str(),
+                                  static_cast<char>(head.kind), 0);
+    if (verdict < 0) return 0;
+    CDlgVerify report(ReportRecord(*record, checked), verdict == 1 ? 1 : 0);
+    UiHost().RunDialog(report);
+    return 1;
+}

@@ -1,0 +1,202 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "formats/ProtectedFields.h"
+#include "signature/SignatureFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kNoCertificate =
+    "公钥证书库没有安装用于验证数字签名的公钥证书，不能验证签名文件或签名邮件来源的可靠性和内容的完整性，"
+    "请从文件或邮件签名人那里索要他（她）的公钥证书.以便验证数字签名。";
+
+class VerifyTest : public SignatureTest {
+protected:
+    int Verify(const std::string& signature) { return engine.Verify_One_File(signature.c_str()); }
+    // The lines of the last report shown, or none.
+    std::vector<std::string> Report() const {
+        for (auto it = host.Dialogs().rbegin(); it != host.Dialogs().rend(); ++it)
+            if (it->kind == "verify") return it->lines;
+        return {};
+    }
+    bool Shows(const std::string& text) const {
+        for (const std::string& line : Report())
+            if (line.find(text) != std::string::npos) return true;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_F(VerifyTest, SignedFileVerifiesAndOneChangedByteIsReportedAsChanged) {
+    const std::string content = RandomBytes(700000, 3);  // more than two stream blocks
+    std::string signature = Signed("report.bin", content);
+    ASSERT_EQ(Verify(signature), 1);
+    ASSERT_FALSE(Report().empty());
+    EXPECT_EQ(Report()[0], "验证结果：验证数字签名正确");
+    EXPECT_EQ(Report()[1], "签名人: Alice<alice@example.org>");
+    EXPECT_TRUE(Shows("自签名后内容未被改动."));
+    EXPECT_TRUE(Shows("文件大小: 700000字节"));
+    EXPECT_TRUE(host.Messages().empty());
+
+    std::string changed = content;
+    changed[400000] ^= 0x20;
+    WriteFile(dir / "report.bin", changed);
+    host.Clear();
+    EXPECT_EQ(Verify(signature), 1) << "an incorrect signature is still a completed check";
+    EXPECT_EQ(Report()[0], "验证结果：验证数字签名不正确");
+    EXPECT_TRUE(Shows(dir / "report.bin"));
+    EXPECT_TRUE(Shows("自签名后内容已改动."));
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"数字签名验证不正确。"});
+}
+
+TEST_F(VerifyTest, SignedFileIsFoundBesideTheSignatureElseTheDialogProposesItsName) {
+    std::string signature = Signed("a.txt");
+    fs::create_directories(dir / "moved");
+    fs::rename(dir / "a.txt", dir / "moved/a.txt");
+    fs::rename(signature, dir / "moved/a.txt.idi");
+    EXPECT_EQ(Verify(dir / "moved/a.txt.idi"), 1);
+    EXPECT_EQ(Report()[0], "验证结果：验证数字签名正确");
+    EXPECT_EQ(host.Dialogs().size(), 1u) << "no file dialog when the file moved along";
+
+    // Moved alone: the dialog proposes the stored name; cancelling ends without a message.
+    fs::create_directories(dir / "alone");
+    fs::rename(dir / "moved/a.txt.idi", dir / "alone/a.txt.idi");
+    host.Clear();
+    EXPECT_EQ(Verify(dir / "alone/a.txt.idi"), 0);
+    ASSERT_EQ(host.Dialogs().size(), 1u);
+    EXPECT_EQ(host.Dialogs()[0].kind, "file");
+    EXPECT_TRUE(host.Messages().empty());
+    host.Clear();
+    host.AddAnswer("file", dir / "moved/a.txt");
+    EXPECT_EQ(Verify(dir / "alone/a.txt.idi"), 1);
+    EXPECT_EQ(Report()[0], "验证结果：验证数字签名正确");
+}
+
+TEST_F(VerifyTest, OnlyTheStoredFileNameIsJoinedToTheSignatureFolder) {
+    std::string signature = Signed("b.txt");
+    // Made on another system: the name part follows the last "\".
+    Rewrite(signature, [](EncryptFlag&, File_SignInfo& r) {
+        r.fileNameLength = std::snprintf(r.fileName, sizeof r.fileName, "C:\\Docs\\b.txt");
+    });
+    EXPECT_EQ(Verify(signature), 1);
+    EXPECT_EQ(host.Dialogs().size(), 1u);
+    EXPECT_EQ(Report()[0], "验证结果：验证数字签名正确");
+
+    // A stored path that climbs out of the folder cannot lead the search there.
+    WriteFile(dir / "outside.txt", "signed content\n");
+    fs::create_directories(dir / "inner");
+    fs::rename(signature, dir / "inner/b.txt.idi");
+    Rewrite(dir / "inner/b.txt.idi", [](EncryptFlag&, File_SignInfo& r) {
+        r.fileNameLength = std::snprintf(r.fileName, sizeof r.fileName, "../outside.txt");
+    });
+    host.Clear();
+    EXPECT_EQ(Verify(dir / "inner/b.txt.idi"), 0);
+    ASSERT_EQ(host.Dialogs().size(), 1u);
+    EXPECT_EQ(host.Dialogs()[0].kind, "file") << "outside.txt is not beside the signature file";
+}
+
+TEST_F(VerifyTest, HeadChecksRefuseInTheirOrder) {
+    std::string signature = Signed("c.txt");
+    Rewrite(signature, [](EncryptFlag& h, File_SignInfo&) { std::memcpy(h.version, "20", 2); });
+    EXPECT_EQ(Verify(signature), 1) << "older versions are read";
+    host.Clear();
+
+    Rewrite(signature, [](EncryptFlag& h, File_SignInfo&) { std::memcpy(h.version, "40", 2); });
+    EXPECT_EQ(Verify(signature), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"请使用本软件的高版本(加密版本为: 4.00)验证签名."});
+    host.Clear();
+
+    Rewrite(signature, [](EncryptFlag& h, File_SignInfo&) {
+        h.kind = kKindEnvelope;
+        h.digestId2 = 41;  // the kind is refused before the version and the digest
+    });
+    EXPECT_EQ(Verify(signature), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"这不是一个数字签名文件"});
+    host.Clear();
+
+    Rewrite(signature, [](EncryptFlag& h, File_SignInfo&) {
+        h.kind = kKindSignUser;
+        std::memcpy(h.version, "30", 2);
+        h.digestId2 = 41;
+    });
+    EXPECT_EQ(Verify(signature), 0);
+    EXPECT_EQ(host.MessageTexts(),
+              std::vector<std::string>{"对不起，本版本不支持签名文件所使用的签名算法，请与软件供应商联系。"});
+}
+
+TEST_F(VerifyTest, EveryChangedByteAndEveryTruncationIsCaughtBeforeAnyCertificate) {
+    std::string signature = Signed("d.txt");
+    const std::string original = ReadFile(signature);
+    for (size_t i = 0; i < original.size(); ++i) {
+        if (i == 5 || i == 6 || i == 7 || i == 298 || i == 299) continue;  // head padding, not protected
+        std::string damaged = original;
+        damaged[i] ^= 0x01;
+        WriteFile(signature, damaged);
+        host.Clear();
+        ASSERT_EQ(Verify(signature), 0) << i;
+        ASSERT_EQ(host.MessageTexts(), std::vector<std::string>{kSignRecordDamaged}) << i;
+        ASSERT_TRUE(host.Dialogs().empty()) << i;
+    }
+    for (size_t size = 0; size < original.size(); ++size) {
+        WriteFile(signature, original.substr(0, size));
+        host.Clear();
+        ASSERT_EQ(Verify(signature), 0) << size;
+        ASSERT_EQ(host.MessageTexts().size(), 1u) << size;
+        ASSERT_TRUE(host.Dialogs().empty()) << size;
+    }
+}
+
+TEST_F(VerifyTest, StoredLengthsBeyondTheirRoomsAreRefusedAsDamage) {
+    // A record written field by field with lengths of our choosing and a correct CRC.
+    auto write = [&](int32_t nameLength, int32_t signatureLength) {
+        CKorvane e;
+        CFile file;
+        ASSERT_TRUE(file.Open(dir / "x.idi", CFile::modeCreate | CFile::modeReadWrite));
+        EncryptFlag head;
+        e.InitEncryptFlag(&head, kKindSignUser);
+        ASSERT_EQ(e.WriteEncryptedFileHead(&file, &head), 1);
+        ProtectedWriter w(e, &file);
+        std::string name(static_cast<size_t>(std::max(nameLength, 0)), 'n');
+        std::string signatureBytes(static_cast<size_t>(signatureLength), 's');
+        uint32_t size = 0;
+        w.I32(nameLength) && w.Field(name.data(), name.size()) && w.Field("20260101120000", 14) && w.Field(&size, 4) &&
+            w.U8(0x20) && w.Field("20260101120000", 14) && w.I32(signatureLength) &&
+            w.Field(signatureBytes.data(), signatureBytes.size()) && w.I32(5) && w.Field("alice", 5) && w.I32(1) &&
+            w.Field("c", 1) && w.I32(1) && w.Field("s", 1) && w.Finish();
+        ASSERT_TRUE(w.Ok());
+    };
+    for (auto [nameLength, signatureLength, intact] :
+         {std::tuple{259, 10240, true}, {260, 16, false}, {10, 10241, false}, {-1, 16, false}}) {
+        write(nameLength, signatureLength);
+        host.Clear();
+        char kind = 0, name[260];
+        auto info = std::make_unique<File_SignInfo>();
+        EXPECT_EQ(engine.GetFileSecureInfo((dir / "x.idi").c_str(), &kind, nullptr, nullptr, info.get(), nullptr, name),
+                  intact ? 1 : 0)
+            << nameLength << " " << signatureLength;
+        EXPECT_EQ(host.MessageTexts(),
+                  intact ? std::vector<std::string>{} : std::vector<std::string>{kSignRecordDamaged});
+        if (intact) {
+            EXPECT_EQ(info->signatureLength, 10240);
+        }
+    }
+}
+
+TEST_F(VerifyTest, MailSignaturesResolveTheSignerNameAndAMissingCertificateShowsNoReport) {
+    WriteFile(dir / "m.txt", "for mail");
+    ASSERT_EQ(engine.SignFilesWithEmail(PathList({dir / "m.txt"}).c_str(), "alice", kPassword, 0), 1);
+    // The certificate name in the record is not what a mail signature is checked with.
+    Rewrite(dir / "m.txt.idi", [](EncryptFlag&, File_SignInfo& r) { r.certNameLength = 0; });
+    EXPECT_EQ(Verify(dir / "m.txt.idi"), 1);
+    EXPECT_EQ(Report()[0], "验证结果：验证数字签名正确");
+
+    ASSERT_TRUE(store.RemoveUser("alice"));
+    host.Clear();
+    EXPECT_EQ(Verify(dir / "m.txt.idi"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoCertificate});
+    EXPECT_TRUE(Report().empty());
+}

@@ -1,0 +1,77 @@
+// varnex info: the security information of secured files, as the security page shows it.
+
+#include <cstdio>
+
+#include "Cli.h"
+#include "JsonText.h"
+#include "Session.h"
+#include "engine/Korvane.h"
+#include "shell/SecurityPage.h"
+
+namespace {
+
+std::string InfoJson(const std::string& path, const FileSecurity& info) {
+    JsonObject o;
+    o.Text("file", path).Bool("readable", info.result == 1);
+    if (info.result == 1) {
+        o.Number("kind", static_cast<unsigned char>(info.kind)).Text("name", info.nameText);
+        switch (static_cast<uint8_t>(info.kind)) {
+            case kKindEnvelope:
+            case kKindShared: {
+                std::vector<std::string> recipients;
+                for (int i = 0; i < info.recipientCount && i < static_cast<int>(kMaxSecureInfoRecipients); ++i)
+                    recipients.push_back(info.kind == kKindEnvelope
+                                             ? info.recipients[static_cast<size_t>(i)].recipientText
+                                             : info.recipients[static_cast<size_t>(i)].keyText);
+                o.Text("sender", info.sender->identity)
+                    .Number("recipientCount", info.recipientCount)
+                    .Texts("recipients", recipients);
+                break;
+            }
+            case kKindSignUser:
+            case kKindSignMail:
+                o.Text("signer", info.signInfo->signerName)
+                    .Text("userId", info.signInfo->userId)
+                    .Text("signedFile", info.signInfo->fileName)
+                    .Text("signTime", info.signInfo->signTime)
+                    .Text("modifyTime", info.signInfo->modifyTime)
+                    .Number("size", info.signInfo->fileSize);
+                break;
+            default:
+                break;
+        }
+    }
+    return o.Texts("lines", SecurityPageLines(info)).Str();
+}
+
+int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("info");
+    ArgParser parsed(args, {"--json"}, {});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (parsed.Positionals().empty()) return UsageError(self, "no file to describe");
+    CliSession session(cli);
+    if (!session.Open()) return kExitFailed;
+    CKorvane engine;
+    bool json = parsed.Has("--json");
+    bool allRead = true;
+    std::vector<std::string> documents;
+    for (const std::string& path : parsed.Positionals()) {
+        FileSecurity info = ReadFileSecurity(engine, path);
+        allRead = allRead && info.result == 1;
+        if (json) {
+            documents.push_back(InfoJson(path, info));
+            continue;
+        }
+        if (parsed.Positionals().size() > 1) std::printf("%s:\n", path.c_str());
+        for (const std::string& line : SecurityPageLines(info)) std::printf("%s\n", line.c_str());
+    }
+    if (json) PrintJsonArray(documents);
+    return allRead ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+VARNEX_COMMAND("info", "[--json] FILE...",
+               "the security information of secured files, as the security page shows it (--json: one object per "
+               "file)",
+               RunInfo);

@@ -1,0 +1,93 @@
+// varnex verify: checks signature files against their files and prints each report.
+
+#include <cstdio>
+#include <memory>
+
+#include "Cli.h"
+#include "JsonText.h"
+#include "Session.h"
+#include "engine/Korvane.h"
+#include "shell/SecurityPage.h"
+#include "shell/VerifyDialog.h"
+
+namespace {
+
+// Passes everything to the run's host but the signature report, which it keeps for printing.
+class ReportKeeper : public IUiHost {
+public:
+    explicit ReportKeeper(IUiHost& inner) : m_inner(inner) {}
+    int MessageBox(const std::string& text, unsigned type) override { return m_inner.MessageBox(text, type); }
+    int RunDialog(DialogModel& dialog) override {
+        auto* report = dynamic_cast<CDlgVerify*>(&dialog);
+        if (report == nullptr) return m_inner.RunDialog(dialog);
+        m_report = std::make_unique<CDlgVerify>(*report);
+        return report->Press(1);
+    }
+    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override {
+        return m_inner.CreateProgressView(title, text);
+    }
+    void PumpEvents() override { m_inner.PumpEvents(); }
+
+    std::unique_ptr<CDlgVerify> Take() { return std::move(m_report); }
+
+private:
+    IUiHost& m_inner;
+    std::unique_ptr<CDlgVerify> m_report;
+};
+
+std::string ReportJson(const std::string& path, int result, const CDlgVerify* report, char kind) {
+    JsonObject o;
+    o.Text("file", path).Number("result", result);
+    if (report == nullptr) return o.Bool("correct", false).Str();
+    const VerifyRecord& r = report->Record();
+    o.Number("kind", static_cast<unsigned char>(kind))
+        .Bool("correct", report->Verdict() == 1)
+        .Text("verdict", report->ResultLine())
+        .Text("signer", r.signerName)
+        .Text("userId", r.userId)
+        .Text("signedFile", r.filePath)
+        .Text("signTime", r.signTime)
+        .Text("modifyTime", r.modifyTime)
+        .Number("size", r.size)
+        .Texts("report", report->Lines());
+    return o.Str();
+}
+
+int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("verify");
+    ArgParser parsed(args, {"--json"}, {});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (parsed.Positionals().empty()) return UsageError(self, "no signature file to verify");
+    CliSession session(cli);
+    if (!session.Open()) return kExitFailed;
+
+    ReportKeeper keeper(UiHost());
+    ScopedUiHost installed(keeper);
+    CKorvane engine;
+    bool json = parsed.Has("--json");
+    bool allCorrect = true;
+    std::vector<std::string> documents;
+    for (const std::string& path : parsed.Positionals()) {
+        int result = engine.Verify_One_File(path.c_str());
+        std::unique_ptr<CDlgVerify> report = keeper.Take();
+        allCorrect = allCorrect && result == 1 && report && report->Verdict() == 1;
+        if (json) {
+            char kind = report ? ReadFileSecurity(engine, path).kind : 0;
+            documents.push_back(ReportJson(path, result, report.get(), kind));
+        } else if (report) {
+            if (parsed.Positionals().size() > 1) std::printf("%s:\n", path.c_str());
+            for (const std::string& line : report->Lines()) std::printf("%s\n", line.c_str());
+        } else {
+            std::fprintf(stderr, "varnex: %s: not verified\n", path.c_str());
+        }
+    }
+    if (json) PrintJsonArray(documents);
+    return allCorrect ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+VARNEX_COMMAND("verify", "[--json] FILE.idi...",
+               "check signature files against their files and print each report (--json: one object per file); "
+               "exit 0 only when every signature is correct",
+               RunVerify);
