@@ -31,7 +31,7 @@ struct Reader {
 bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const Reader& reader) {
     if (head.kind == kKindShared)
         return LogonEqualNoCase(logon.MapRecipientKeyText(record.keyText, 1), reader.indexKey);
-    std::string_view text(record.text);
+    std::string_view text(record.recipientText);
     return LogonEqualNoCase(text.substr(0, text.find('\n')), reader.indexName);
 }
 
@@ -52,14 +52,14 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
         int r = unwrap(record.wrappedLength, record.wrapped);
         // The IV is the block's tail: a block shorter than the IV, or a key beyond any cipher's
         // key, cannot be what the sender wrapped.
-        const int keyLength = r - record.ivLength;
+        const int keyLength = r - record.vectorLength;
         if (r <= 0 || keyLength <= 0 || static_cast<size_t>(keyLength) > sizeof key.key ||
-            static_cast<size_t>(record.ivLength) > sizeof key.iv) {
+            static_cast<size_t>(record.vectorLength) > sizeof key.iv) {
             AfxMessageBox("解密对称密钥出错（1003）.");
             return 0;
         }
         std::memcpy(key.key, out.data(), static_cast<size_t>(keyLength));
-        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(record.ivLength));
+        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(record.vectorLength));
         return 1;
     }
     int r = unwrap(record.wrappedLength, record.wrapped);
@@ -68,8 +68,8 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
         return 0;
     }
     std::memcpy(key.key, out.data(), static_cast<size_t>(r));
-    if (record.ivLength > 0) {
-        r = unwrap(record.ivLength, record.wrappedIv);
+    if (record.vectorLength > 0) {
+        r = unwrap(record.vectorLength, record.vector);
         if (r <= 0 || static_cast<size_t>(r) > sizeof key.iv) {
             AfxMessageBox("解密对称密钥出错（1002）.");
             return 0;
@@ -158,7 +158,7 @@ struct Envelope {
         }
         OutputQuery query(&logon, base);
 
-        if (!engine.Evp_VerifyInit(head.digestId2, sender->keyName, head.kind)) {
+        if (!engine.Evp_VerifyInit(head.digestId2, sender->senderKeyName, head.kind)) {
             AfxMessageBox("初始化验证数字签名出错.");
             return 0;
         }
@@ -181,7 +181,7 @@ struct Envelope {
             !ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer))
             return 0;
         return engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
-                                      sender.keyName, static_cast<char>(head.kind),
+                                      sender.senderKeyName, static_cast<char>(head.kind),
                                       static_cast<unsigned>(trailer->digestOnly)) == 1
                    ? 1
                    : 0;

@@ -102,7 +102,7 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
     spec.digest = ContentStream::Digest::kSign;
     spec.finish = [&](CFile* p, int32_t* trailerOffset) {
         *trailerOffset = static_cast<int32_t>(p->GetLength());
-        std::vector<unsigned char> signature(kSignatureRoom);
+        std::vector<unsigned char> signature(kTrailerSignatureRoom);
         unsigned int length = 0;
         if (!Evp_SignFinal(signature.data(), &length, data.userId, data.password)) return 0;
         return WriteSignatureTrailer(*this, p, m_digestOnly, std::span<const unsigned char>(signature.data(), length))

@@ -77,7 +77,7 @@ bool WriteRecipientRecord(CKorvane& engine, CFile* file, std::string_view text, 
 
 bool WriteSignatureTrailer(CKorvane& engine, CFile* file, int32_t digestOnly,
                            std::span<const unsigned char> signature) {
-    if (signature.size() > kSignatureRoom) return Refuse();
+    if (signature.size() > kTrailerSignatureRoom) return Refuse();
     const int32_t length = static_cast<int32_t>(signature.size());
     ProtectedWriter record(engine, file);
     return record.Plain(&digestOnly, sizeof digestOnly) && record.Plain(&length, sizeof length) &&
@@ -89,7 +89,7 @@ bool ReadSenderRecord(CKorvane& engine, CFile* file, Verify_IndexInfo& out, bool
     ProtectedReader reader(engine, file, quiet);
     bool fits = true;
     if (!ReadText(reader, out.identityLength, out.identity, sizeof out.identity, &fits) ||
-        !ReadText(reader, out.keyNameLength, out.keyName, sizeof out.keyName, &fits))
+        !ReadText(reader, out.senderKeyNameLength, out.senderKeyName, sizeof out.senderKeyName, &fits))
         return fits ? false : Damaged(quiet, kSenderCrcMessage);
     return CheckRecordCrc(reader, &out.crc, quiet, kSenderCrcMessage);
 }
@@ -98,16 +98,17 @@ bool ReadRecipientRecord(CKorvane& engine, CFile* file, bool oldLayout, Decrypt_
     std::memset(&out, 0, sizeof out);
     ProtectedReader reader(engine, file, quiet);
     bool fits = true;
-    if (!ReadText(reader, out.textLength, out.text, sizeof out.text, &fits) ||
+    if (!ReadText(reader, out.recipientTextLength, out.recipientText, sizeof out.recipientText, &fits) ||
         !ReadText(reader, out.keyTextLength, out.keyText, sizeof out.keyText, &fits) || !reader.I32(out.wrappedLength))
         return fits ? false : Damaged(quiet, kRecipientCrcMessage);
     bool read = false;
     if (oldLayout) {
         read = ReadBytes(reader, out.wrappedLength, out.wrapped, sizeof out.wrapped, &fits) &&
-               reader.I32(out.ivLength) && ReadBytes(reader, out.ivLength, out.wrappedIv, sizeof out.wrappedIv, &fits);
-    } else if (reader.I32(out.ivLength)) {
+               reader.I32(out.vectorLength) &&
+               ReadBytes(reader, out.vectorLength, out.vector, sizeof out.vector, &fits);
+    } else if (reader.I32(out.vectorLength)) {
         // The IV lies inside the wrapped block: it can be no longer than the block.
-        fits = out.ivLength >= 0 && out.ivLength <= out.wrappedLength;
+        fits = out.vectorLength >= 0 && out.vectorLength <= out.wrappedLength;
         read = fits && ReadBytes(reader, out.wrappedLength, out.wrapped, sizeof out.wrapped, &fits);
     }
     if (!read) return fits ? false : Damaged(quiet, kRecipientCrcMessage);

@@ -25,13 +25,13 @@
 class CKorvane;
 class CFile;
 
-constexpr size_t kSenderIdentityRoom = 132;   // characters, terminator included
-constexpr size_t kSenderKeyNameRoom = 160;    // characters, terminator included
-constexpr size_t kRecipientTextRoom = 184;    // characters, terminator included
-constexpr size_t kRecipientKeyTextRoom = 60;  // characters, terminator included
-constexpr size_t kWrappedKeyRoom = 1000;      // bytes: wrapped key, and the old layout's wrapped IV
-constexpr size_t kSignatureRoom = 10240;      // bytes
-constexpr size_t kMaxRecipients = 200;        // recipient records of one package
+constexpr size_t kSenderIdentityRoom = 132;      // characters, terminator included
+constexpr size_t kSenderKeyNameRoom = 160;       // characters, terminator included
+constexpr size_t kRecipientTextRoom = 184;       // characters, terminator included
+constexpr size_t kRecipientKeyTextRoom = 60;     // characters, terminator included
+constexpr size_t kWrappedKeyRoom = 1000;         // bytes: wrapped key, and the old layout's wrapped IV
+constexpr size_t kTrailerSignatureRoom = 10240;  // bytes
+constexpr size_t kMaxRecipients = 200;           // recipient records of one package
 
 // What the envelope readers show for a damaged record, in file order.
 constexpr char kSenderCrcMessage[] = "CRC校验错, 文件被损坏, 不能解密文件-2. ";
@@ -42,23 +42,23 @@ constexpr char kTrailerCrcMessage[] = "CRC校验错, 文件被损坏, 不能解�
 struct Verify_IndexInfo {
     int32_t identityLength;
     char identity[kSenderIdentityRoom];
-    int32_t keyNameLength;
-    char keyName[kSenderKeyNameRoom];
+    int32_t senderKeyNameLength;
+    char senderKeyName[kSenderKeyNameRoom];
     uint16_t crc;
 };
 
-// One recipient record as read. In the version-30 layout ivLength is the length of the IV
-// inside the wrapped block and wrappedIv stays empty; in the version-10 layout the IV is
-// wrapped on its own into wrappedIv.
+// One recipient record as read. In the version-30 layout vectorLength is the length of the
+// IV inside the wrapped block and vector stays empty; in the version-10 layout the IV is
+// wrapped on its own into vector.
 struct Decrypt_Info {
-    int32_t textLength;
-    char text[kRecipientTextRoom];
+    int32_t recipientTextLength;
+    char recipientText[kRecipientTextRoom];
     int32_t keyTextLength;
     char keyText[kRecipientKeyTextRoom];
     int32_t wrappedLength;
     unsigned char wrapped[kWrappedKeyRoom];
-    int32_t ivLength;
-    unsigned char wrappedIv[kWrappedKeyRoom];
+    int32_t vectorLength;
+    unsigned char vector[kWrappedKeyRoom];
     uint16_t crc;
 };
 
@@ -66,7 +66,7 @@ struct Decrypt_Info {
 struct SignatureTrailer {
     int32_t digestOnly;
     int32_t signatureLength;
-    unsigned char signature[kSignatureRoom];
+    unsigned char signature[kTrailerSignatureRoom];
     uint16_t crc;
 };
 

@@ -14,29 +14,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/EnvelopeRecords.h"
 #include "signature/SignatureRecord.h"
 
 constexpr size_t kMaxSecureInfoRecipients = 200;
 constexpr const char* kMixedFilesText = "混合文件";
 
-// One recipient record of an envelope package.
-struct Decrypt_Info {
-    int32_t recipientTextLength;
-    char recipientText[184];
-    int32_t keyTextLength;
-    char keyText[60];
-    int32_t wrappedLength;
-    unsigned char wrapped[1000];
-    int32_t vectorLength;
-    unsigned char vector[1000];  // filled only for packages of version "10"
-    uint16_t crc;
-};
-
-// The sender record of an envelope package.
-struct Verify_IndexInfo {
-    int32_t identityLength;
-    char identity[132];
-    int32_t senderKeyNameLength;
-    char senderKeyName[160];
-    uint16_t crc;
-};
+// Decrypt_Info (one recipient record) and Verify_IndexInfo (the sender record) are the
+// envelope reader's forms, beside the envelope record layout.

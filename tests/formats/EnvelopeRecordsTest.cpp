@@ -50,13 +50,13 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWritten) {
     EnvelopeBlocks blocks;
     ASSERT_TRUE(ReadEnvelopeBlocks(engine, &f, false, 2, blocks));
     EXPECT_STREQ(blocks.sender.identity, "alice");
-    EXPECT_STREQ(blocks.sender.keyName, "alice-cert");
+    EXPECT_STREQ(blocks.sender.senderKeyName, "alice-cert");
     ASSERT_EQ(blocks.recipients.size(), 2u);
-    EXPECT_STREQ(blocks.recipients[0].text, "Alice\nalice@example.org");
+    EXPECT_STREQ(blocks.recipients[0].recipientText, "Alice\nalice@example.org");
     EXPECT_STREQ(blocks.recipients[0].keyText, "Alice<alice@example.org>");
-    EXPECT_EQ(blocks.recipients[0].ivLength, 8);
+    EXPECT_EQ(blocks.recipients[0].vectorLength, 8);
     EXPECT_EQ(Bytes(blocks.recipients[0].wrapped, blocks.recipients[0].wrapped + 256), wrapped);
-    EXPECT_STREQ(blocks.recipients[1].text, "Bob");
+    EXPECT_STREQ(blocks.recipients[1].recipientText, "Bob");
     auto trailer = std::make_unique<SignatureTrailer>();
     ASSERT_TRUE(ReadSignatureTrailer(engine, &f, false, *trailer));
     EXPECT_EQ(Bytes(trailer->signature, trailer->signature + trailer->signatureLength), signature);
@@ -75,8 +75,8 @@ TEST_F(EnvelopeRecords, OldLayoutRecipientWithSeparateIvAndTrailerWithoutFlagRea
     Decrypt_Info r;
     ASSERT_TRUE(ReadRecipientRecord(engine, &f, true, r));
     EXPECT_EQ(r.wrappedLength, 100);
-    EXPECT_EQ(r.ivLength, 64);
-    EXPECT_EQ(r.wrappedIv[63], 2);
+    EXPECT_EQ(r.vectorLength, 64);
+    EXPECT_EQ(r.vector[63], 2);
     auto trailer = std::make_unique<SignatureTrailer>();
     ASSERT_TRUE(ReadSignatureTrailer(engine, &f, true, *trailer));
     EXPECT_EQ(trailer->digestOnly, 0);
@@ -130,7 +130,7 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
          [&](CKorvane& e, CFile* f, size_t n) { return forgeRecipient(e, f, "t", text(n), 16); }, readRecipient},
         {"wrapped key", kWrappedKeyRoom, kRecipientCrcMessage,
          [&](CKorvane& e, CFile* f, size_t n) { return forgeRecipient(e, f, "t", "k", n); }, readRecipient},
-        {"signature", kSignatureRoom, kTrailerCrcMessage,
+        {"signature", kTrailerSignatureRoom, kTrailerCrcMessage,
          [&](CKorvane& e, CFile* f, size_t n) {
              ProtectedWriter w(e, f);
              int32_t flag = 0, length = static_cast<int32_t>(n);
@@ -163,7 +163,7 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
     EXPECT_FALSE(WriteSenderRecord(engine, &f, text(kSenderIdentityRoom), "k"));
     EXPECT_FALSE(WriteRecipientRecord(engine, &f, "t", text(kRecipientKeyTextRoom), Bytes(16), 8));
     EXPECT_FALSE(WriteRecipientRecord(engine, &f, "t", "k", Bytes(kWrappedKeyRoom + 1), 8));
-    EXPECT_FALSE(WriteSignatureTrailer(engine, &f, 0, Bytes(kSignatureRoom + 1)));
+    EXPECT_FALSE(WriteSignatureTrailer(engine, &f, 0, Bytes(kTrailerSignatureRoom + 1)));
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>(4, "参数错"));
     EXPECT_EQ(f.GetLength(), 0u);
 }
