@@ -5,27 +5,27 @@
 #include "password/PackagePaths.h"
 #include "platform/MessageBox.h"
 
-namespace {
+bool PackageRecordReader::Fail(const char* message) const {
+    if (!m_quiet) AfxMessageBox(message);
+    return false;
+}
 
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.
-bool ReadName(ProtectedReader& reader, int32_t length, std::string& out) {
+bool PackageRecordReader::ReadName(ProtectedReader& reader, int32_t length, std::string& out) {
     switch (reader.String(length, kRecordNameCap, out)) {
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:
-            AfxMessageBox(kStructureError);
-            return false;
+            return Fail(kStructureError);
         default:
             return false;
     }
 }
 
-}  // namespace
-
 bool PackageRecordReader::Next(PackageRecord& record) {
     record = PackageRecord{};
-    ProtectedReader reader(m_engine, m_package);
+    ProtectedReader reader(m_engine, m_package, m_quiet);
     if (!reader.I32(record.type) || !reader.I32(record.second)) return false;
     if (record.type & kRecordBitDirectory) return ReadDirectory(reader, record);
     if (record.type & kRecordBitFile) return ReadFile(reader, record);
@@ -33,8 +33,7 @@ bool PackageRecordReader::Next(PackageRecord& record) {
         record.type = kRecordEnd;
         return true;
     }
-    AfxMessageBox(kStructureError);
-    return false;
+    return Fail(kStructureError);
 }
 
 bool PackageRecordReader::ReadDirectory(ProtectedReader& reader, PackageRecord& record) {
@@ -42,15 +41,9 @@ bool PackageRecordReader::ReadDirectory(ProtectedReader& reader, PackageRecord& 
     if (!reader.I32(length) || !ReadName(reader, length, record.name)) return false;
     bool matches = false;
     if (!reader.CheckCrc(true, &matches)) return false;
-    if (!matches) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件 -4. ");
-        return false;
-    }
+    if (!matches) return Fail("CRC校验错, 文件被损坏, 不能解密文件 -4. ");
     // A folder that would resolve outside the output folder is refused before anything is made.
-    if (!IsSafeStoredFolder(record.name)) {
-        AfxMessageBox(kStructureError);
-        return false;
-    }
+    if (!IsSafeStoredFolder(record.name)) return Fail(kStructureError);
     record.type = kRecordDirectory;
     record.name = FromStoredFolder(record.name);
     if (!record.name.empty()) record.name = WithSeparator(record.name);
@@ -65,14 +58,8 @@ bool PackageRecordReader::ReadFile(ProtectedReader& reader, PackageRecord& recor
     if (!reader.I32(record.size) || !reader.U8(record.attributes) || !reader.U16(record.contentCrc)) return false;
     bool matches = false;
     if (!reader.CheckCrc(false, &matches)) return false;
-    if (!matches) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件-5. ");
-        return false;
-    }
-    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0) {
-        AfxMessageBox(kStructureError);
-        return false;
-    }
+    if (!matches) return Fail("CRC校验错, 文件被损坏, 不能解密文件-5. ");
+    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0) return Fail(kStructureError);
     record.type = kRecordFile;
     return true;
 }

@@ -14,29 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/EnvelopeRecords.h"  // Decrypt_Info, Verify_IndexInfo
 #include "signature/SignatureRecord.h"
 
-constexpr size_t kMaxSecureInfoRecipients = 200;
+constexpr size_t kMaxSecureInfoRecipients = kMaxRecipients;
 constexpr const char* kMixedFilesText = "混合文件";
-
-// One recipient record of an envelope package.
-struct Decrypt_Info {
-    int32_t recipientTextLength;
-    char recipientText[184];
-    int32_t keyTextLength;
-    char keyText[60];
-    int32_t wrappedLength;
-    unsigned char wrapped[1000];
-    int32_t vectorLength;
-    unsigned char vector[1000];  // filled only for packages of version "10"
-    uint16_t crc;
-};
-
-// The sender record of an envelope package.
-struct Verify_IndexInfo {
-    int32_t identityLength;
-    char identity[132];
-    int32_t senderKeyNameLength;
-    char senderKeyName[160];
-    uint16_t crc;
-};
