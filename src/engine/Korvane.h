@@ -20,10 +20,6 @@
 struct Sysmetry_Decrypt_Info;
 struct Encrypt_Data;
 struct Search_Data;
-struct PackageRecord;
-struct PasswordRestore;
-struct RestoreFolder;
-class ProgressReport;
 struct File_SignInfo;
 struct Decrypt_Info;
 struct Verify_IndexInfo;
@@ -198,6 +194,18 @@ public:
     // verifies the sender's signature. `direct` and `silent` as for SymmtryDecryptFiles. 1 when
     // every file was restored and the signature verified.
     int EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
+    // A batch of secured files (`fileList` as for Symmtry_SearchFile), each restored by the
+    // decryptor of its kind; each package restored completely is wiped (once its files are on
+    // the disk) unless "DkeptFile" or m_keepPackages keeps it. 1 when every file was restored.
+    // KeloDecryptFile adds a batch progress window and passes `direct` on; it answers -1 when
+    // it stopped the batch because the user logged off or the key device went away.
+    int DecryptFileA(const char* fileList, HWND notifyWindow);
+    int KeloDecryptFile(const char* fileList, HWND notifyWindow, int direct);
+
+private:
+    int DispatchDecryption(const char* fileList, HWND notifyWindow, int direct, bool kelo);
+
+public:
 
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
@@ -260,6 +268,7 @@ public:
     int m_digestOnly = 0;            // signing with a key device returns the bare SHA-1 digest
     std::string m_presetOutFolder;   // when it names an existing folder, decryption writes there
     int m_showProgressWindow = 1;    // the envelope pass shows its own progress window
+    bool m_keepPackages = false;     // the dispatcher keeps restored packages whatever "DkeptFile" says
 
     // Batch state of a run of decryptions; survives from one file to the next.
     int m_passwordKnown = 0;         // a password was accepted for a password package
@@ -296,8 +305,9 @@ protected:
     static CipherState* NewCipherState();
     std::unique_ptr<CipherState, CipherStateFree> m_cipherState {NewCipherState()};
 
-    // The one input and one output buffer files are streamed through, made on first use and
+    // The one input and one output buffer the mail streams go through, made on first use and
     // kept for the engine's life; the output has room for a block and a card's held-back bytes.
+    // (Packages stream through the package layer's ContentStream.)
     unsigned char* BlockIn();
     unsigned char* BlockOut();
 
@@ -305,32 +315,12 @@ private:
     std::unique_ptr<unsigned char[]> m_blockIn;
     std::unique_ptr<unsigned char[]> m_blockOut;
 
-    // ---- Password package steps ----------------------------------------------------------
-    // Reads the plain head a caller wrote; the base folder becomes base folder and working path.
-    int ReadPlainPackageHead(CFile* package, EncryptFlag* head);
-    // The working path becomes the base folder followed by `relative` (native, ending with a
-    // separator); a path that would not fit is a structure error.
-    int EnterFolder(const std::string& relative);
-    int WriteKeyCheckBlock(CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart);
-    int WritePlainDirectoryRecord(CFile* package, const std::string& folder);
-    int WritePlainFileRecord(CFile* package, const std::string& name, int* itemCount);
-    int ProtectPackageHead(CFile* package, int itemCount);
-    int EncryptRecordList(CFile* package, const Encrypt_Data& data, ProgressReport& progress);
-    int EncryptFileRecord(CFile* package, uint64_t position, const Encrypt_Data& data, int* done,
-                          ProgressReport& progress);
-    int EncryptFileContent(CFile* package, CFile& source, int32_t* offset, int32_t* length, uint16_t* contentCrc);
-    bool OpenSourceWithRetry(CFile& source, const std::string& path);
+    // ---- Password package steps (the rest is the package layer's, src/package/) ------------
+    int WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info);
     int DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct, int silent);
     int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
     int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                              const std::string& password, unsigned char* key, int silent);
-    int ScanPackageRecords(CFile* package, bool oldLayout, size_t* longestPath);
-    int PrepareOutputFolder(const std::string& packageFolder, int direct, int silent, std::string& base);
-    int RestoreRecordList(CFile* package, const PasswordRestore& restore, const std::string& base,
-                          ProgressReport& progress, std::string& lastOutput);
-    int RestoreFileRecord(CFile* package, const PackageRecord& record, const PasswordRestore& restore,
-                          const RestoreFolder& folder, int* decision, int* done, ProgressReport& progress,
-                          std::string& output);
 
     // ---- Secure deletion (src/wipe/) -------------------------------------------------------
 public:
@@ -351,7 +341,6 @@ private:
     // One file (or link, or special file): 1 when it is gone. log may be null.
     int DelFile(const char* path, CFile* log, int flag);
     int TrueDelFile(const char* path, CFile* log, int flag);
-    int DeleteOneFile(const char* path, CFile* log, bool randomFill);
     // Deletes the files of a tree, leaving its folders. 0 when folder is not a folder or a
     // file below it stays; an enumeration error ends that folder's walk with 0.
     int DelFilesOfDirectory(const char* folder, CFile* log, int flag);
@@ -361,6 +350,12 @@ private:
     // stays is kept (and not logged). 1 when the folder and every folder below are gone.
     int RemoveEmptyDir(const char* folder, CFile* log, int flag);
     int RemoveSingleEmptyDir(const char* folder, CFile* log);
+    // The walk's steps work on entries of a folder held open (folderFd; AT_FDCWD for a named
+    // path), so a folder swapped for a link while the walk runs never leads it out of the
+    // tree. path is the entry's full path, for the log.
+    int DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill);
+    int DeleteFilesIn(int folderFd, const std::string& folderPath, CFile* log, bool randomFill);
+    int RemoveFoldersIn(int folderFd, const std::string& folderPath, CFile* log);
     // Appends "<path>, 出错原因: <text>" for the system's error to the log (when given).
     void WriteDeleteLogEntry(CFile* log, const char* path, int error);
 };

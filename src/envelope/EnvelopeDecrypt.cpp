@@ -10,11 +10,11 @@
 
 #include "engine/Korvane.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
+#include "package/ProgressReport.h"
 #include "package/RestorePass.h"
-#include "password/PackagePaths.h"
-#include "password/ProgressReport.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -156,8 +156,6 @@ struct Envelope {
             AfxMessageBox(kStructureError);
             return 0;
         }
-        std::snprintf(baseFolder, kMaxPath, "%s", base.c_str());
-        std::snprintf(workPath, kMaxPath, "%s", base.c_str());
         OutputQuery query(&logon, base);
 
         if (!engine.Evp_VerifyInit(head.digestId2, sender->keyName, head.kind)) {
@@ -169,7 +167,7 @@ struct Envelope {
         {
             ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
             int32_t trailerOffset = 0;
-            result = pass.Run(&package, progress, lastOutput, &trailerOffset) &&
+            result = pass.Run(&package, base, progress, lastOutput, &trailerOffset) &&
                      Verify(package, head, *sender, trailerOffset);
             package.Abort();
         }

@@ -9,6 +9,7 @@
 #include "formats/EncryptArgs.h"
 #include "formats/EnvelopeRecords.h"
 #include "logon/ILogon.h"
+#include "package/PackageWalker.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -71,7 +72,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
         if (!FillRecipient(logon, id, search.recipients[search.recipientCount++])) return 0;
 
     EncryptFlag head;
-    engine.InitEncryptFlag(&head, kKindEnvelope);
+    engine.InitEncryptFlag(&head, request.kind);
     if (request.cipherId != 0) head.cipherId = request.cipherId;
     head.count = search.recipientCount;
     CopyText(head.baseFolder, sizeof head.baseFolder, request.baseFolder);
@@ -126,6 +127,7 @@ int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request) {
     } wipe{password};
 
     CAtomicFile package;
+    package.SetReplace(request.replace);
     CFileException error;
     if (!package.Create(request.packagePath, &error)) {
         AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
@@ -136,5 +138,6 @@ int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request) {
         AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
         return 0;
     }
+    PackageWalker::ShowLeftOut(engine);
     return 1;
 }

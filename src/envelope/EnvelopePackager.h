@@ -5,6 +5,7 @@
 // encryption pass. Written under a temporary name beside its final place and moved there only
 // when complete, so a failed pack leaves no package behind and never destroys an existing file.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,11 @@ struct EnvelopePackRequest {
     std::string baseFolder;               // absolute; every path lies under it
     std::vector<std::string> recipients;  // user IDs; the logged-on user is always one
     int cipherId = 0;                     // 0: the engine's choice for new files
+    uint8_t kind = 2;                     // 2, or 8 for a shared package (recipients by key text)
     HWND notifyWindow = nullptr;
+    // Whether an existing file at packagePath may be replaced. Without it, a file that is
+    // there, or appears while the package is made, is never replaced.
+    bool replace = false;
 };
 
 // 1 when the package is complete at packagePath; 0 after the failure's message (none when

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "engine/Korvane.h"
-#include "formats/ByteCursor.h"
+#include "formats/PackageRecordReader.h"
+#include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 
 int CKorvane::WriteSealedField(CFile* file, void* field, unsigned long length) {
@@ -26,38 +27,11 @@ int CKorvane::ReadSealedField(CFile* file, void* field, unsigned long length) {
 }
 
 int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) {
-    int32_t type = kEndOfHeadType;
     if (package == nullptr) return 0;
-    CRC_Init();
-    if (!WriteSealedField(package, &type, sizeof type) || !WriteSealedField(package, &secondField, sizeof secondField))
-        return 0;
-    uint16_t crc = CRC_Final();
-    return fWriteBuf(package, &crc, sizeof crc);
+    return SealEndRecord(*this, package, secondField) ? 1 : 0;
 }
 
 int CKorvane::ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage) {
-    unsigned char stored[kEndOfHeadSize];
-    unsigned long got = 0;
     if (package == nullptr) return 0;
-    if (!fReadBuf(package, stored, sizeof stored, &got, 1)) return 0;
-    ByteCursor cursor(stored, sizeof stored);
-    char type[4], second[4];
-    cursor.copy(type, 4);
-    cursor.copy(second, 4);
-    uint16_t crc = cursor.u16le();
-    CRC_Init();
-    CRC_Update(stored, 8);
-    if (!cursor.ok() || CRC_Final() != crc) {
-        if (crcMessage) AfxMessageBox(crcMessage);
-        return 0;
-    }
-    if (!SerialDecrypt(type, 4, type) || !SerialDecrypt(second, 4, second)) return 0;
-    int32_t typeValue = 0;
-    std::memcpy(&typeValue, type, 4);
-    if ((typeValue & (kRecordBitDirectory | kRecordBitFile)) != 0 || (typeValue & kRecordBitEndOfHead) == 0) {
-        AfxMessageBox("文件结构错.");
-        return 0;
-    }
-    if (secondField) std::memcpy(secondField, second, 4);
-    return 1;
+    return PackageRecordReader(*this, package, false).ReadEnd(secondField, crcMessage) ? 1 : 0;
 }

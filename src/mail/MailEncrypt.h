@@ -88,6 +88,8 @@ private:
                      ENCRYPT_MAIL_ARG* arg);
 
     // ---- Unpacking steps (MailUnpack.cpp)
+    int UnpackMail(CFile* source, const std::string& folder, char (*rows)[kMaxPath], int& nCount, DECRYPT_MAIL_KEY* key,
+                   const std::string& user, const std::string& secret);
     int CheckMailHeader(const MailHeader& header, uint64_t packageLength);
     int FindMailKey(CFile* source, const MailHeader& header, DECRYPT_MAIL_KEY* key, const std::string& user,
                     const std::string& secret);

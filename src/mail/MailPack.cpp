@@ -112,9 +112,16 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
             return 0;
         }
     }
+    // Every entry must be a path the index can name: none is left out silently.
     int count = 0;
-    char path[kMaxPath];
-    while (GetFileNameFromAllFiles(arg->pszFiles, count, path)) ++count;
+    for (const char* entry = arg->pszFiles; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+        if (std::strlen(entry) >= static_cast<size_t>(kMaxPath)) {
+            AfxMessageBox(Format(kMailCannotOpen, entry));
+            arg->szMailFile[0] = '\0';
+            return 0;
+        }
+        ++count;
+    }
     header.recipientCount =
         arg->nMailType == kMailTypePublicKey ? logon->CountListItems(arg->pszRecipients ? arg->pszRecipients : "") : 0;
     header.fileCount = count;

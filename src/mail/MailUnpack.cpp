@@ -160,23 +160,7 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
         if (folder.back() != '/') folder += '/';
         m_written.clear();
         try {
-            MailHeader header;
-            if (fSeek(source, 0, CFile::begin) && ReadMailHeader(*this, source, header) &&
-                CheckMailHeader(header, source->GetLength())) {
-                pKey->nMailFlag = header.mailFlag;
-                pKey->nUserData = header.userData;
-                std::string signer;
-                const bool signedMail = (header.mailFlag & kMailFlagSign) != 0;
-                if ((!signedMail || ReadSignerBlock(*this, source, signer)) &&
-                    (header.mailType != kMailTypePublicKey || !(header.mailFlag & kMailFlagEncrypt) ||
-                     FindMailKey(source, header, pKey, user, secret))) {
-                    CopyText(pKey->szSigner, sizeof pKey->szSigner, signer);
-                    if (signedMail && !Evp_VerifyInit(header.digestId2, pKey->szSigner, kMailKind))
-                        AfxMessageBox(kMailVerifyInitFailed);
-                    else
-                        result = UnpackMailFiles(source, header, folder, szFiles, nCount, pKey);
-                }
-            }
+            result = UnpackMail(source, folder, szFiles, nCount, pKey, user, secret);
         } catch (const CFileException& e) {
             ShowReadError(e);
             result = 0;
@@ -187,6 +171,31 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
     DoEvents();
     DoEvents();
     return result;
+}
+
+// The header, the signer, the reader's key, then the files.
+int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*rows)[kMaxPath], int& nCount,
+                             DECRYPT_MAIL_KEY* key, const std::string& user, const std::string& secret) {
+    MailHeader header;
+    if (!fSeek(source, 0, CFile::begin) || !ReadMailHeader(*this, source, header) ||
+        !CheckMailHeader(header, source->GetLength()))
+        return 0;
+    key->nMailFlag = header.mailFlag;
+    key->nUserData = header.userData;
+    const bool signedMail = (header.mailFlag & kMailFlagSign) != 0;
+    if (signedMail) {
+        std::string signer;
+        if (!ReadSignerBlock(*this, source, signer)) return 0;
+        CopyText(key->szSigner, sizeof key->szSigner, signer);
+    }
+    if (header.mailType == kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
+        !FindMailKey(source, header, key, user, secret))
+        return 0;
+    if (signedMail && !Evp_VerifyInit(header.digestId2, key->szSigner, kMailKind)) {
+        AfxMessageBox(kMailVerifyInitFailed);
+        return 0;
+    }
+    return UnpackMailFiles(source, header, folder, rows, nCount, key);
 }
 
 // Walks the file index: each file is written to a row, and never more files than the header
@@ -251,10 +260,12 @@ int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, con
     const bool decrypt = (header.mailFlag & kMailFlagEncrypt) != 0;
     CAtomicFile file;
     CFileException error;
-    if (!file.Create(output, &error)) {
+    // What was sent was secret: a new file is its owner's alone; a replaced one keeps its mode.
+    if (!file.Create(output, &error, 0600)) {
         ShowCreateFailure(error.ErrorText());
         return 0;
     }
+    file.SetReplace(true);
     if (!fSeek(source, entry.dataOffset, CFile::begin)) return 0;
     if (decrypt && !Evp_DecryptInit(key->Key, key->IV, header.cipherId)) return 0;
     uint16_t crc = 0;
@@ -264,8 +275,6 @@ int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, con
         ShowCreateFailure(error.ErrorText());
         return 0;
     }
-    // What was sent was secret: the restored file is its owner's alone.
-    ::chmod(output, 0600);
     SetFileStatus(output, entry.modified, entry.created, entry.attributes);
     if (crc != entry.dataCrc) {
         AfxMessageBox(kMailContentCrc);

@@ -6,7 +6,7 @@
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/PackageRecords.h"
-#include "password/OpenCipher.h"
+#include "package/OpenCipher.h"
 #include "platform/MessageBox.h"
 #include "shell/MessagePump.h"
 
@@ -40,9 +40,7 @@ int ContentStream::Encrypt(const ContentKey& key, CFile& source, CFile* package,
     if (!m_engine.fSeekToEnd(package)) return 0;
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
-    // Offsets and lengths are 32-bit: a content that would end beyond them cannot be stored.
-    if (start > static_cast<uint64_t>(kMaxContentStart) || size >= (uint64_t{1} << 32) ||
-        start + size > static_cast<uint64_t>(INT32_MAX)) {
+    if (!ContentFits(static_cast<int64_t>(start), size)) {
         AfxMessageBox(kTooLarge);
         return 0;
     }
@@ -61,7 +59,7 @@ int ContentStream::Encrypt(const ContentKey& key, CFile& source, CFile* package,
             if (!m_engine.Evp_EncryptUpdate(out, &produced, in, static_cast<int>(got))) return 0;
             total += static_cast<uint64_t>(produced);
             // The source may have grown since its size was checked.
-            if (start + total > static_cast<uint64_t>(INT32_MAX)) {
+            if (total > static_cast<uint64_t>(INT32_MAX)) {
                 AfxMessageBox(kTooLarge);
                 return 0;
             }
@@ -76,6 +74,10 @@ int ContentStream::Encrypt(const ContentKey& key, CFile& source, CFile* package,
     if (!m_engine.Evp_EncryptFinalEx(out, &produced)) return 0;
     if (produced > 0) {
         total += static_cast<uint64_t>(produced);
+        if (total > static_cast<uint64_t>(INT32_MAX)) {
+            AfxMessageBox(kTooLarge);
+            return 0;
+        }
         crc = Crc16Update(crc, out, static_cast<size_t>(produced));
         if (!m_engine.fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
     }

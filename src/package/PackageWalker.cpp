@@ -9,13 +9,22 @@
 #include <vector>
 
 #include "engine/Korvane.h"
+#include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
-#include "password/PackagePaths.h"
 #include "platform/MessageBox.h"
+#include "platform/Text.h"
 
 namespace {
 
 const char kSearchFailed[] = "搜索文件出错";
+const char kNotFileOrFolder[] = "\"%s\"不是文件或文件夹，不能加密。";
+
+// The stored separator has no escape: a name holding it would read back as a nested path.
+bool RefuseStoredSeparator(const std::string& name, const std::string& path) {
+    if (name.find(kStoredSep) == std::string::npos) return false;
+    AfxMessageBox(Format("\"%s\"的名称中含有字符\"\\\"，不能加密。", path.c_str()));
+    return true;
+}
 
 // True when `path` is the package being written: a package never packs itself.
 bool IsThePackage(CFile* package, const std::string& path) {
@@ -57,6 +66,13 @@ int PackageWalker::ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* 
     return 1;
 }
 
+void PackageWalker::ShowLeftOut(const CKorvane& engine) {
+    if (engine.m_leftOutEntries.empty()) return;
+    std::string text = "以下链接或特殊文件没有加密:";
+    for (const std::string& e : engine.m_leftOutEntries) text += "\n" + e;
+    AfxMessageBox(text, MB_ICONINFORMATION);
+}
+
 int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
     std::string base = m_baseFolder;
     // The folder must lie under the base folder and, as a path, fit where the walkers keep it.
@@ -64,6 +80,7 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
         AfxMessageBox(kSearchFailed);
         return 0;
     }
+    if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
     if (relative.size() >= kRecordNameCap) {
         AfxMessageBox(kSearchFailed);
@@ -75,6 +92,7 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
 
 int PackageWalker::AddFile(CFile* package, const std::string& folder, const std::string& name, int* itemCount) {
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
+    if (RefuseStoredSeparator(name, folder + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
     if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
         AfxMessageBox(kSearchFailed);
@@ -87,6 +105,7 @@ int PackageWalker::AddFile(CFile* package, const std::string& folder, const std:
 
 int PackageWalker::WalkList(const char* pathList, CFile* package, int* recordStart, int* itemCount) {
     *itemCount = 0;
+    m_engine.m_leftOutEntries.clear();
     for (const char* p = pathList; *p; p += std::strlen(p) + 1) {
         if (std::strlen(p) >= kMaxPath) {
             AfxMessageBox(kSearchFailed);
@@ -128,13 +147,17 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
         return AddFile(package, FolderPart(target), NamePart(target), itemCount);
     }
 
-    // A folder, or a path that names neither: the latter is collected as an empty folder.
+    // A path given here (a link to one is followed) is a file or a folder; anything else
+    // (a pipe, a device, a dangling link) has no content to pack and is refused by name.
+    if (!IsExistingFolder(target)) {
+        AfxMessageBox(Format(kNotFileOrFolder, target.c_str()));
+        return 0;
+    }
     std::string folder = WithSeparator(target);
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
     std::vector<std::string> names;
     if (!ListFolder(folder, names)) {
         // A folder that exists but cannot be listed would silently be left out of the package.
-        if (!IsExistingFolder(folder)) return 1;
         AfxMessageBox(kSearchFailed);
         return 0;
     }
@@ -142,14 +165,18 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
         std::string entry = folder + name;
         struct stat link {};
         if (::lstat(entry.c_str(), &link) != 0) continue;
-        // Folders are followed only when they are real folders: a linked folder could lead
-        // back into the tree. Other special files (pipes, devices) have no content to pack.
+        // Inside a tree nothing is followed: a linked folder could lead back into the tree or
+        // out of it, a linked file could be anyone's. Links and special files are left out
+        // and named to the caller.
         if (S_ISDIR(link.st_mode)) {
             if (!AddDirectory(package, WithSeparator(entry))) return 0;
             // The failure below has shown its message already.
             if (!Walk(entry.c_str(), package, recordStart, itemCount)) return 0;
-        } else if (IsExistingFile(entry) && !IsThePackage(package, entry)) {
+        } else if (S_ISREG(link.st_mode)) {
+            if (IsThePackage(package, entry)) continue;
             if (!AddFile(package, folder, name, itemCount)) return 0;
+        } else {
+            m_engine.m_leftOutEntries.push_back(entry);
         }
     }
     return 1;

@@ -9,6 +9,7 @@
 // next, as the walk of a path list is a series of calls.
 
 #include <functional>
+#include <string>
 
 #include "formats/EncryptFlag.h"
 #include "platform/CFile.h"
@@ -34,6 +35,10 @@ public:
     // Reads the plain head a caller wrote; its base folder becomes the base folder and the
     // working path (with a separator).
     static int ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* head, char* baseFolder, char* workPath);
+
+    // Names, in one notice, the links and special files the last walk met inside a tree and
+    // left out (CKorvane::m_leftOutEntries); nothing when there were none.
+    static void ShowLeftOut(const CKorvane& engine);
 
 private:
     int AddDirectory(CFile* package, const std::string& folder);

@@ -8,13 +8,14 @@
 #include <filesystem>
 
 #include "engine/Korvane.h"
+#include "formats/PackagePaths.h"
+#include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
-#include "password/PackagePaths.h"
-#include "password/PackageRecordReader.h"
-#include "password/ProgressReport.h"
+#include "package/ProgressReport.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
+#include "platform/OutputFolder.h"
 #include "platform/Text.h"
 #include "shell/DecryptToDialog.h"
 #include "shell/FileListDialog.h"
@@ -27,9 +28,14 @@ bool ContinueAfterCreateFailure(const CFileException& error) {
                          MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-bool IsLink(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+// Opens (making it when missing) the folder of a directory record below the output folder.
+// False when a link or a file stands where the folder is to be: nothing is written through it.
+bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, UniqueFd& fd, RestoreFolder& folder) {
+    folder.error = 0;
+    OutputFolder::Result result = output.OpenBelow(relative, fd, &folder.error);
+    if (result != OutputFolder::kOk) fd.Reset();
+    folder.fd = fd.Get();
+    return result != OutputFolder::kNotAFolder;
 }
 
 }  // namespace
@@ -54,15 +60,17 @@ int RestorePass::Scan(CFile* package, size_t* longestPath) {
 
 // Restores one file record: asks before replacing, decrypts the content, checks its CRC and
 // gives the file its times and attributes. A kept file is still read through for its CRC and
-// the verification digest.
-int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, ProgressReport& progress,
-                             std::string& output) {
+// the verification digest. The file is made in `folder` by name, owner-only when new; an
+// existing file (or link) is replaced atomically, and a file that appears meanwhile is never
+// replaced unasked.
+int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const RestoreFolder& folder,
+                             ProgressReport& progress, std::string& output) {
     output = std::string(m_workPath) + record.name;
     progress.Report(m_done, m_spec.itemCount, output);
 
     bool write = true;
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(output, ec))) {
+    const mode_t existing = folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
+    if (existing != 0) {
         if (m_decision == kReplaceNone) {
             write = false;
         } else if (m_decision != kReplaceAll) {
@@ -71,13 +79,14 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, Progre
             write = m_decision != kReplaceKeep && m_decision != kReplaceNone;
         }
         // A link is replaced by the restored file; what it points to is left alone.
-        if (write && !IsLink(output)) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
+        if (write && S_ISREG(existing)) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
     }
 
     const uint64_t behindRecord = package->GetPosition();
     CAtomicFile file;
-    CFileException error;
-    if (write && !file.Create(output, &error)) {
+    file.SetReplace(existing != 0);
+    CFileException error = CFileException::FromErrno(folder.error, output);
+    if (write && (folder.fd < 0 || !file.CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
         if (!ContinueAfterCreateFailure(error)) return 0;
         write = false;
     }
@@ -105,7 +114,18 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, Progre
     return m_engine.fSeek(package, static_cast<long>(behindRecord), CFile::begin);
 }
 
-int RestorePass::Run(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
+int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& progress, std::string& lastOutput,
+                     int32_t* endSecond) {
+    std::snprintf(m_baseFolder, kMaxPath, "%s", base.c_str());
+    std::snprintf(m_workPath, kMaxPath, "%s", base.c_str());
+    OutputFolder output;
+    RestoreFolder folder;
+    UniqueFd folderFd;
+    if (!output.Open(base, &folder.error)) {
+        AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+        return 0;
+    }
+    if (!EnterOutputFolder(output, "", folderFd, folder)) return (AfxMessageBox(kStructureError), 0);
     PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
     PackageRecord record;
     for (;;) {
@@ -120,10 +140,13 @@ int RestorePass::Run(CFile* package, ProgressReport& progress, std::string& last
                     return 0;
                 }
                 std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
-                MakeFolders(m_workPath);
+                if (!EnterOutputFolder(output, record.name, folderFd, folder)) {
+                    AfxMessageBox(kStructureError);
+                    return 0;
+                }
                 break;
             default:
-                if (!RestoreFile(package, record, progress, lastOutput)) return 0;
+                if (!RestoreFile(package, record, folder, progress, lastOutput)) return 0;
         }
     }
 }
@@ -142,7 +165,7 @@ int PrepareOutputFolder(CKorvane& engine, const std::string& packageFolder, cons
         if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) !=
             IDYES)
             return 0;
-        if (!MakeFolders(base)) {
+        if (!MakeFolders(base, kRestoredFolderMode)) {
             AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
             return 0;
         }

@@ -14,6 +14,14 @@ class CKorvane;
 class ILogon;
 class ProgressReport;
 
+// The folder the file records being restored go into, reached without following links from
+// the output folder: an open descriptor, or the system's error when it could not be opened
+// or made (each file record then fails with that error's text).
+struct RestoreFolder {
+    int fd = -1;
+    int error = 0;
+};
+
 struct RestoreSpec {
     const ContentKey* key = nullptr;
     int itemCount = 0;       // the 100 % mark of progress
@@ -33,13 +41,17 @@ public:
     // where it found it.
     int Scan(CFile* package, size_t* longestPath);
 
-    // Restores the record list from the package's position into the base folder. At the end
-    // record: 1, *endSecond its second field, the package behind it. lastOutput: the path of
-    // the last file met.
-    int Run(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond);
+    // Restores the record list from the package's position into `base` (the output folder,
+    // with a separator; it becomes the base folder). Folders below it are reached name by name
+    // without following links; files are made owner-only, an existing one replaced atomically.
+    // At the end record: 1, *endSecond its second field, the package behind it. lastOutput:
+    // the path of the last file met.
+    int Run(CFile* package, const std::string& base, ProgressReport& progress, std::string& lastOutput,
+            int32_t* endSecond);
 
 private:
-    int RestoreFile(CFile* package, const struct PackageRecord& record, ProgressReport& progress, std::string& output);
+    int RestoreFile(CFile* package, const struct PackageRecord& record, const RestoreFolder& folder,
+                    ProgressReport& progress, std::string& output);
 
     CKorvane& m_engine;
     char* m_baseFolder;

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "engine/Korvane.h"
+#include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "package/PackageWalker.h"
-#include "password/PackagePaths.h"
-#include "password/ProgressReport.h"
+#include "package/ProgressReport.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "shell/MessagePump.h"

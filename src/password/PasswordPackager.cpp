@@ -8,7 +8,8 @@
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
-#include "password/PackagePaths.h"
+#include "formats/PackagePaths.h"
+#include "package/PackageWalker.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -26,17 +27,10 @@ struct PackKeys {
 };
 
 int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& request) {
-    int cipher = 0, digest = 0;
-    engine.ChooseIdentifiers(&cipher, &digest);
-    if (request.cipherId != 0) cipher = request.cipherId;
-
-    EncryptFlag head{};
-    std::memcpy(head.magic, "KF", 2);
-    engine.GetEncryptVer(head.version);
-    head.kind = kKindPassword;
-    head.cipherId = cipher;
-    head.digestId = head.digestId2 = digest;
-    head.one = 1;
+    EncryptFlag head;
+    engine.InitEncryptFlag(&head, kKindPassword);
+    if (request.cipherId != 0) head.cipherId = request.cipherId;
+    const int cipher = head.cipherId;
     std::snprintf(head.baseFolder, sizeof head.baseFolder, "%s", request.baseFolder.c_str());
     if (!engine.fWriteBuf(&package, &head, sizeof head)) return 0;
 
@@ -69,7 +63,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
     std::memcpy(keys->data.iv, keys->info.iv, static_cast<size_t>(ivLength));
     keys->data.ivLength = ivLength;
     keys->data.cipherId = cipher;
-    keys->data.digestId = digest;
+    keys->data.digestId = head.digestId;
     keys->data.notifyWindow = request.notifyWindow;
     keys->data.itemCount = itemCount;
     return engine.SymmtryEncryptFiles(&package, recordStart, keys->data);
@@ -84,13 +78,6 @@ bool PathsArePackable(const std::vector<std::string>& paths) {
         }
     }
     return true;
-}
-
-void ShowLeftOut(const std::vector<std::string>& entries) {
-    if (entries.empty()) return;
-    std::string text = "以下链接或特殊文件没有加密:";
-    for (const std::string& e : entries) text += "\n" + e;
-    AfxMessageBox(text, MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -109,7 +96,7 @@ int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
         AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
         return 0;
     }
-    ShowLeftOut(engine.m_leftOutEntries);
+    PackageWalker::ShowLeftOut(engine);
     return 1;
 }
 

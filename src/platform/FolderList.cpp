@@ -20,6 +20,16 @@ FolderListing ListFolder(const std::string& folder, std::vector<std::string>& na
     names.clear();
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return FolderListing::CannotStart;
+    FolderListing listing = ListOpenFolder(fd, names);
+    ::close(fd);
+    return listing;
+}
+
+FolderListing ListOpenFolder(int folder, std::vector<std::string>& names) {
+    names.clear();
+    // The listing reads through its own handle, so the caller's stays open and unmoved.
+    int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FolderListing::CannotStart;
     std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
     if (!dir) {
         ::close(fd);

@@ -13,3 +13,5 @@ enum class FolderListing {
 };
 
 FolderListing ListFolder(const std::string& folder, std::vector<std::string>& names);
+// The entries of a folder the caller holds open (see OpenFolderAt); the handle stays open.
+FolderListing ListOpenFolder(int folder, std::vector<std::string>& names);

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 
-PathKind KindOfPath(const std::string& path) {
+PathKind KindOfPath(const std::string& path) { return KindAt(AT_FDCWD, path.c_str()); }
+
+PathKind KindAt(int folder, const char* name) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return PathKind::Missing;
     if (S_ISLNK(st.st_mode)) return PathKind::Link;
     if (S_ISREG(st.st_mode)) return PathKind::File;
     if (S_ISDIR(st.st_mode)) return PathKind::Folder;
@@ -35,19 +37,28 @@ void FileHandle::Reset() {
     m_fd = -1;
 }
 
+FileHandle OpenFolderAt(int folder, const char* name) {
+    return FileHandle(::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
 FileHandle OpenForOverwrite(const std::string& path, uint64_t* length, int* error) {
+    return OpenForOverwriteAt(AT_FDCWD, path.c_str(), length, error);
+}
+
+FileHandle OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int* error) {
     *length = 0;
     *error = 0;
     // O_NONBLOCK: a FIFO that replaced the file between the caller's look and this open must
     // not hang the walk; it is refused below like every other non-regular file.
-    FileHandle file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    FileHandle file(::openat(folder, name, kFlags));
     if (!file.IsOpen() && errno == EACCES) {
         // A read-only file: give the owner write permission without following a link
         // (fchmodat refuses a link with this flag), then try again.
         struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::fchmodat(AT_FDCWD, path.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) == 0)
-            file = FileHandle(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            ::fchmodat(folder, name, (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) == 0)
+            file = FileHandle(::openat(folder, name, kFlags));
     }
     if (!file.IsOpen()) {
         *error = errno;

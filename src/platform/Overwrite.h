@@ -37,6 +37,14 @@ private:
 // when the file cannot be opened; *length receives the file's length.
 FileHandle OpenForOverwrite(const std::string& path, uint64_t* length, int* error);
 
+// The same questions relative to an open folder (AT_FDCWD: the current one), for walks that
+// hold each folder open while they work in it: every name is then one entry of that folder,
+// so a folder swapped for a link during the walk cannot lead it out of its tree.
+PathKind KindAt(int folder, const char* name);
+// Opens a folder for walking; never through a final symbolic link. Invalid on failure.
+FileHandle OpenFolderAt(int folder, const char* name);
+FileHandle OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int* error);
+
 // Writes `block` repeatedly from offset 0 until exactly `length` bytes are written, the last
 // time only the rest, then flushes the data to the disk: an overwrite that only reached the
 // page cache would be dropped with the file. An empty file is not written. False with *error

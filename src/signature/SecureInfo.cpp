@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "engine/Korvane.h"
+#include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
-#include "password/PackageRecordReader.h"
 #include "platform/MessageBox.h"
 
 int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* recipients,

@@ -3,6 +3,7 @@
 // is flushed to the disk, the file is unlinked, and the emptied folders are removed. Every
 // entry is attempted; what stays is listed in the delete log.
 
+#include <fcntl.h>
 #include <openssl/rand.h>
 #include <unistd.h>
 
@@ -78,7 +79,7 @@ int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
         switch (KindOfPath(path)) {
             case PathKind::File:
             case PathKind::Link:
-                if (!DeleteOneFile(path.c_str(), logFile, randomFill)) result = 0;
+                if (!DeleteEntryAt(AT_FDCWD, path.c_str(), path, logFile, randomFill)) result = 0;
                 break;
             case PathKind::Folder: {
                 int files = DeleteFilesBelow(path.c_str(), logFile, randomFill);
@@ -101,24 +102,25 @@ int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
 
 int CKorvane::DelFile(const char* path, CFile* log, int flag) {
     (void)flag;
-    return DeleteOneFile(path, log, false);
+    return DeleteEntryAt(AT_FDCWD, path, path, log, false);
 }
 
 int CKorvane::TrueDelFile(const char* path, CFile* log, int flag) {
     (void)flag;
-    return DeleteOneFile(path, log, true);
+    return DeleteEntryAt(AT_FDCWD, path, path, log, true);
 }
 
-int CKorvane::DeleteOneFile(const char* path, CFile* log, bool randomFill) {
+int CKorvane::DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill) {
     // Only a regular file is opened; a link or a special file is unlinked as it is.
-    if (KindOfPath(path) == PathKind::File) {
+    if (KindAt(folderFd, name) == PathKind::File) {
         uint64_t length = 0;
         int error = 0;
-        FileHandle file = OpenForOverwrite(path, &length, &error);
+        FileHandle file = OpenForOverwriteAt(folderFd, name, &length, &error);
         // A file that cannot be opened is still deleted when the system allows it.
         if (file.IsOpen()) {
             if (randomFill) {
-                unsigned char block[kRandomFillBlock];
+                // Zeroed first: should the generator fail, no stale memory reaches the disk.
+                unsigned char block[kRandomFillBlock] = {};
                 size_t blockLength = static_cast<size_t>(std::min<uint64_t>(length, kRandomFillBlock));
                 SeedFromClock();
                 RAND_bytes(block, static_cast<int>(blockLength));
@@ -130,8 +132,8 @@ int CKorvane::DeleteOneFile(const char* path, CFile* log, bool randomFill) {
             }
         }
     }
-    if (::unlink(path) == 0) return 1;
-    WriteDeleteLogEntry(log, path, errno);
+    if (::unlinkat(folderFd, name, 0) == 0) return 1;
+    WriteDeleteLogEntry(log, path.c_str(), errno);
     return 0;
 }
 
@@ -147,36 +149,65 @@ int CKorvane::TrueDelFilesOfDirectory(const char* folder, CFile* log, int flag) 
 
 int CKorvane::DeleteFilesBelow(const char* folder, CFile* log, bool randomFill) {
     if (KindOfPath(folder) != PathKind::Folder) return 0;
-    std::string base = WithSeparator(folder);
-    std::vector<std::string> names;
-    FolderListing listing = ListFolder(base, names);
+    FileHandle handle = OpenFolderAt(AT_FDCWD, folder);
     // A folder that cannot be read is reported when its removal fails.
+    if (!handle.IsOpen()) return 1;
+    return DeleteFilesIn(handle.Get(), WithSeparator(folder), log, randomFill);
+}
+
+int CKorvane::DeleteFilesIn(int folderFd, const std::string& folderPath, CFile* log, bool randomFill) {
+    std::vector<std::string> names;
+    FolderListing listing = ListOpenFolder(folderFd, names);
     if (listing == FolderListing::CannotStart) return 1;
     int result = listing == FolderListing::Complete ? 1 : 0;
     for (const std::string& name : names) {
         if (PassedOver(name)) continue;
-        std::string path = base + name;
-        int done = KindOfPath(path) == PathKind::Folder ? DeleteFilesBelow(path.c_str(), log, randomFill)
-                                                        : DeleteOneFile(path.c_str(), log, randomFill);
+        std::string path = folderPath + name;
+        int done = 1;
+        if (KindAt(folderFd, name.c_str()) == PathKind::Folder) {
+            FileHandle sub = OpenFolderAt(folderFd, name.c_str());
+            if (sub.IsOpen()) done = DeleteFilesIn(sub.Get(), path + '/', log, randomFill);
+        } else {
+            done = DeleteEntryAt(folderFd, name.c_str(), path, log, randomFill);
+        }
         if (!done) result = 0;
     }
     return result;
 }
 
 int CKorvane::RemoveEmptyDir(const char* folder, CFile* log, int flag) {
+    (void)flag;
     if (KindOfPath(folder) != PathKind::Folder) return 0;
     std::string base = WithSeparator(folder);
+    FileHandle handle = OpenFolderAt(AT_FDCWD, folder);
+    if (!handle.IsOpen()) return RemoveSingleEmptyDir(base.c_str(), log);
+    int result = RemoveFoldersIn(handle.Get(), base, log);
+    handle.Reset();
+    if (result == 1 && !RemoveSingleEmptyDir(base.c_str(), log)) result = 0;
+    return result;
+}
+
+int CKorvane::RemoveFoldersIn(int folderFd, const std::string& folderPath, CFile* log) {
     std::vector<std::string> names;
-    FolderListing listing = ListFolder(base, names);
-    if (listing == FolderListing::CannotStart) return RemoveSingleEmptyDir(base.c_str(), log);
-    int result = listing == FolderListing::Complete ? 1 : 0;
+    int result = ListOpenFolder(folderFd, names) == FolderListing::Complete ? 1 : 0;
     for (const std::string& name : names) {
         if (PassedOver(name)) continue;
-        std::string path = base + name;
         // Anything but a folder is a file that stayed; its folder stays too.
-        if (KindOfPath(path) != PathKind::Folder || !RemoveEmptyDir(path.c_str(), log, flag)) result = 0;
+        if (KindAt(folderFd, name.c_str()) != PathKind::Folder) {
+            result = 0;
+            continue;
+        }
+        std::string path = folderPath + name + '/';
+        FileHandle sub = OpenFolderAt(folderFd, name.c_str());
+        int emptied = sub.IsOpen() ? RemoveFoldersIn(sub.Get(), path, log) : 1;
+        sub.Reset();
+        if (!emptied) {
+            result = 0;
+        } else if (::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) != 0) {
+            WriteDeleteLogEntry(log, path.c_str(), errno);
+            result = 0;
+        }
     }
-    if (result == 1 && !RemoveSingleEmptyDir(base.c_str(), log)) result = 0;
     return result;
 }
 

@@ -36,7 +36,7 @@ protected:
 
     // alice (or `sender`) packs `paths` (relative to dir) for herself and `to` into dir/name.
     int Pack(const std::vector<std::string>& paths, const std::vector<std::string>& to = {"bob"},
-             const std::string& name = "e.vrk", const std::string& sender = "alice") {
+             const std::string& name = "e.vrk", const std::string& sender = "alice", uint8_t kind = 2) {
         LogOn(sender);
         CKorvane e;
         EnvelopePackRequest request;
@@ -44,6 +44,7 @@ protected:
         for (const std::string& p : paths) request.paths.push_back(dir / p);
         request.baseFolder = dir / "src";
         request.recipients = to;
+        request.kind = kind;
         return PackEnvelope(e, request);
     }
     // `reader` restores dir/name into dir/out with a fresh engine.

@@ -126,3 +126,47 @@ TEST_F(EnvelopePackage, DamagedPackagesAreRefusedOrRestoreIntact) {
         attempt(bad, "byte " + std::to_string(i));
     }
 }
+
+// Without a preset folder, a direct restore of the user's own package goes back to the folder
+// its files came from; a package from somebody else never chooses where its files go.
+TEST_F(EnvelopePackage, OnlyTheUsersOwnPackageRestoresIntoItsBaseFolder) {
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "inbox");
+    WriteFile(dir / "src/note.txt", "original");
+    ASSERT_EQ(Pack({"src/note.txt"}, {"bob"}, "inbox/e.vrk"), 1);
+    fs::remove(dir / "src/note.txt");
+    for (const char* reader : {"bob", "alice"}) {
+        LogOn(reader);
+        CKorvane e;
+        host.Clear();
+        EXPECT_EQ(e.EnvelopDecryptFiles((dir / "inbox/e.vrk").c_str(), nullptr, 1, 0), 1) << reader;
+    }
+    EXPECT_EQ(ReadFile(dir / "inbox/note.txt"), "original") << "bob's copy lands beside the package";
+    EXPECT_EQ(ReadFile(dir / "src/note.txt"), "original") << "alice's own package goes back where it came from";
+}
+
+TEST_F(EnvelopePackage, SharedPackageMatchesRecipientsByKeyTextAndRestoresBesideItself) {
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "inbox");
+    WriteFile(dir / "src/plan.txt", "shared plan");
+    ASSERT_EQ(Pack({"src/plan.txt"}, {"bob"}, "inbox/s.vrk", "alice", kKindShared), 1);
+    LogOn("bob");
+    CKorvane e;
+    EXPECT_EQ(e.EnvelopDecryptFiles((dir / "inbox/s.vrk").c_str(), nullptr, 1, 0), 1);
+    EXPECT_EQ(ReadFile(dir / "inbox/plan.txt"), "shared plan");
+    host.Clear();
+    EXPECT_EQ(Restore("carol", "inbox/s.vrk"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起,您没有解密此文件的权限."});
+}
+
+// A pack that fails half-way leaves nothing behind and never touches a file already at the
+// package's path.
+TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/a.txt", "a");
+    WriteFile(dir / "e.vrk", "precious");
+    EXPECT_EQ(Pack({"src/a.txt"}, {"nobody"}), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"公钥不存在，不能加密."});
+    EXPECT_EQ(ReadFile(dir / "e.vrk"), "precious");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 2) << "no temporary file";
+}

@@ -43,7 +43,7 @@ std::string Forge(const std::vector<std::string>& names, int32_t announced) {
 
 }  // namespace
 
-TEST_F(MailTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeTheExtraRow) {
+TEST_F(MailPackageTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeTheExtraRow) {
     EXPECT_EQ(Unpack("bob", Forge({"a", "b"}, 2), false, 1).result, 1);
     fs::remove_all(MailFolder());
     host.Clear();
@@ -54,7 +54,7 @@ TEST_F(MailTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeTheExtra
     EXPECT_EQ(host.Messages()[0].text, "邮件结构错.fileIndex.nFlag = 1");
 }
 
-TEST_F(MailTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIsWritten) {
+TEST_F(MailPackageTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIsWritten) {
     for (const std::string name : {"../evil", "a/b", "a\\b", ".", "..", "/etc", ""}) {
         fs::remove_all(MailFolder());
         host.Clear();
@@ -68,7 +68,7 @@ TEST_F(MailTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIsWritten
     }
 }
 
-TEST_F(MailTest, OutputNeverGoesThroughASymbolicLink) {
+TEST_F(MailPackageTest, OutputNeverGoesThroughASymbolicLink) {
     WriteFile(dir / "outside.txt", "keep");
     fs::create_directories(MailFolder());
     fs::create_symlink(dir / "outside.txt", MailFolder() + "/a");
@@ -82,7 +82,7 @@ TEST_F(MailTest, OutputNeverGoesThroughASymbolicLink) {
 // Every truncation and every changed byte of a small encrypted and signed package, from a file
 // and from memory: one message or a correct restore, never a row past the count (the fixture
 // checks its guard row), never a file outside the mail folder.
-TEST_F(MailTest, EveryTruncationAndChangedByteEndsInOneMessageOrACorrectRestore) {
+TEST_F(MailPackageTest, EveryTruncationAndChangedByteEndsInOneMessageOrACorrectRestore) {
     WriteFile(dir / "m.txt", "mail body");
     Register({"bob"});
     const std::string good = ReadFile(Pack(kMailFlagEncrypt | kMailFlagSign, "bob", {"m.txt"}));

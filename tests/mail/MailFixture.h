@@ -16,7 +16,7 @@
 #include "logon/LogonStore.h"
 #include "mail/MailEncrypt.h"
 
-class MailTest : public HostTest {
+class MailPackageTest : public HostTest {
 protected:
     struct Unpacked {
         int result = 0;

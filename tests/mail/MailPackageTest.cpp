@@ -27,7 +27,7 @@ std::string WithHeader(const std::string& package, Edit edit) {
 
 }  // namespace
 
-TEST_F(MailTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
+TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
     WriteFile(dir / "a.txt", "alpha");
     WriteFile(dir / "b.bin", RandomBytes(2 * kStreamBlockSize + 77, 5));  // across block boundaries
     const time_t past = 1000000000;
@@ -75,7 +75,7 @@ TEST_F(MailTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(MailTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
+TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
     WriteFile(dir / "s.txt", "signed text");
     const std::string package = Pack(kMailFlagSign, "bob", {"s.txt"});
     ASSERT_FALSE(package.empty());
@@ -117,7 +117,7 @@ TEST_F(MailTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
     }
 }
 
-TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
+TEST_F(MailPackageTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     WriteFile(dir / "f.txt", "x");
     Register({"bob"});
     EXPECT_EQ(Pack(kMailFlagEncrypt | kMailFlagSign, "bob;nobody", {"f.txt"}), "");
@@ -125,15 +125,18 @@ TEST_F(MailTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     EXPECT_EQ(host.Messages()[0].text, "nobody \n\n没有对应的公钥证书");
     EXPECT_TRUE(fs::is_empty(MailFolder())) << "neither the package nor its temporary file";
 
-    host.Clear();
-    EXPECT_EQ(Pack(kMailFlagEncrypt, "bob", {"f.txt", "missing.txt"}), "");
-    ASSERT_EQ(host.Messages().size(), 1u);
-    EXPECT_EQ(host.Messages()[0].text,
-              "不能打开文件\"" + dir / "missing.txt" + "\"，可能文件正在被使用或者您没有该文件的读权限.");
-    EXPECT_TRUE(fs::is_empty(MailFolder()));
+    // A source that cannot be opened, or whose path no index entry can name, stops it too.
+    for (const std::string& name : {std::string("missing.txt"), std::string(270, 'x')}) {
+        host.Clear();
+        EXPECT_EQ(Pack(kMailFlagEncrypt, "bob", {"f.txt", name, "f.txt"}), "");
+        ASSERT_EQ(host.Messages().size(), 1u);
+        EXPECT_EQ(host.Messages()[0].text,
+                  "不能打开文件\"" + dir / name + "\"，可能文件正在被使用或者您没有该文件的读权限.");
+        EXPECT_TRUE(fs::is_empty(MailFolder()));
+    }
 }
 
-TEST_F(MailTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
+TEST_F(MailPackageTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
     fs::create_directories(dir / "x");
     fs::create_directories(dir / "y");
     WriteFile(dir / "x/same.txt", "one");

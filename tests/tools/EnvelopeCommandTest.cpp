@@ -1,4 +1,4 @@
-// varnex envelope as a script runs it.
+// varnex envelope and varnex decrypt of envelope packages as a script runs them.
 
 #include <filesystem>
 
@@ -7,7 +7,7 @@
 
 namespace fs = std::filesystem;
 
-TEST(EnvelopeCommand, PacksForListedUsersAndReportsFailuresByExitCode) {
+TEST(EnvelopeCommand, PacksForListedUsersOpensForThemAndReportsFailuresByExitCode) {
     TempDir dir;
     const std::string home = dir / "suite";
     {
@@ -15,8 +15,11 @@ TEST(EnvelopeCommand, PacksForListedUsersAndReportsFailuresByExitCode) {
         ASSERT_TRUE(store.Open(home));
         ASSERT_NE(store.AddUser("alice", "Alice", "alice@example.org", "pw-alice"), 0);
         ASSERT_NE(store.AddUser("bob", "Bob", "bob@example.org", "pw-bob"), 0);
+        ASSERT_NE(store.AddUser("carol", "Carol", "carol@example.org", "pw-carol"), 0);
     }
     WriteFile(dir / "pa", "pw-alice\n");
+    WriteFile(dir / "pb", "pw-bob\n");
+    WriteFile(dir / "pc", "pw-carol\n");
     fs::create_directories(dir / "data/docs");
     WriteFile(dir / "data/docs/a.txt", "alpha");
     const std::string as = "--user alice --password-file " + dir / "pa" + " ";
@@ -33,4 +36,19 @@ TEST(EnvelopeCommand, PacksForListedUsersAndReportsFailuresByExitCode) {
     EXPECT_NE(unknown.err.find("nobody"), std::string::npos) << unknown.err;
     EXPECT_FALSE(fs::exists(dir / "n.vrk"));
     EXPECT_EQ(RunVarnex(dir, home, as + "envelope --to bob " + dir / "data").exit, 2);
+
+    auto refused = RunVarnex(
+        dir, home, "--user carol --password-file " + dir / "pc" + " decrypt --to " + dir / "c " + dir / "e.vrk");
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_NE(refused.err.find("对不起,您没有解密此文件的权限."), std::string::npos) << refused.err;
+    const std::string bob = "--user bob --password-file " + dir / "pb" + " decrypt --to " + dir / "out ";
+    auto kept = RunVarnex(dir, home, bob + "--keep " + dir / "e.vrk");
+    ASSERT_EQ(kept.exit, 0) << kept.err;
+    EXPECT_EQ(ReadFile(dir / "out/data/docs/a.txt"), "alpha");
+    EXPECT_TRUE(fs::exists(dir / "e.vrk"));
+    fs::remove_all(dir / "out");
+    auto opened = RunVarnex(dir, home, bob + dir / "e.vrk");
+    EXPECT_EQ(opened.exit, 0) << opened.err;
+    EXPECT_FALSE(fs::exists(dir / "e.vrk")) << "a restored package is wiped by default";
+    EXPECT_NE(opened.err.find("wiped"), std::string::npos) << opened.err;
 }

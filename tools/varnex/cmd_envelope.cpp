@@ -77,6 +77,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
         if (!session.Store().GetUserRecords(key, user, id)) return CliFail(id + ": no such user");
     }
     CKorvane engine;
+    request.replace = parsed.Has("--force");
     int result = PackEnvelope(engine, request);
     if (result == 1 && !cli.options.quiet) std::printf("%s\n", output.c_str());
     return ExitForResult(result);

@@ -1,8 +1,8 @@
-#include "password/PackageRecordReader.h"
+#include "formats/PackageRecordReader.h"
 
 #include "engine/Korvane.h"
+#include "formats/PackagePaths.h"
 #include "formats/ProtectedFields.h"
-#include "password/PackagePaths.h"
 #include "platform/MessageBox.h"
 
 bool PackageRecordReader::Fail(const char* message) const {
@@ -31,9 +31,28 @@ bool PackageRecordReader::Next(PackageRecord& record) {
     if (record.type & kRecordBitFile) return ReadFile(reader, record);
     if (record.type & kRecordBitEndOfHead) {
         record.type = kRecordEnd;
-        return true;
+        return FinishEnd(reader, "CRC校验错, 文件被损坏, 不能解密文件-7. ");
     }
     return Fail(kStructureError);
+}
+
+bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
+    ProtectedReader reader(m_engine, m_package, m_quiet);
+    int32_t type = 0, value = 0;
+    if (!reader.I32(type) || !reader.I32(value)) return false;
+    if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEndOfHead) == 0) {
+        return Fail(kStructureError);
+    }
+    if (!FinishEnd(reader, crcMessage)) return false;
+    if (second) *second = value;
+    return true;
+}
+
+bool PackageRecordReader::FinishEnd(ProtectedReader& reader, const char* crcMessage) {
+    bool matches = false;
+    if (!reader.CheckCrc(true, &matches)) return false;
+    if (!matches && crcMessage && !m_quiet) AfxMessageBox(crcMessage);
+    return matches;
 }
 
 bool PackageRecordReader::ReadDirectory(ProtectedReader& reader, PackageRecord& record) {

@@ -1,4 +1,4 @@
-#include "password/ProgressReport.h"
+#include "package/ProgressReport.h"
 
 #include <cstdio>
 

@@ -1,7 +1,8 @@
 #pragma once
-// Reads the records of a password package's record list, one at a time, checking each
-// record's CRC, every length against the room it fills, and every name against leaving the
-// output folder. Each failure has shown its one message when Next() returns false.
+// Reads the sealed records of a password or envelope package's record list, one at a time,
+// checking each record's CRC (the end record's included), every length against the room it
+// fills, and every name against leaving the output folder. Each failure has shown its one
+// message when Next() returns false.
 
 #include <cstdint>
 #include <string>
@@ -17,11 +18,15 @@ public:
     // nothing (the security information reads damaged files without a word).
     PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout, bool quiet = false)
         : m_engine(engine), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
-    // Reads the record at the package's position. An end record stops the list (its CRC is not
-    // checked); a type with none of the known bits is a structure error.
+    // Reads the record at the package's position. A type with none of the known bits is a
+    // structure error.
     bool Next(PackageRecord& record);
+    // Reads an end record at the package's position: any other type is a structure error, a
+    // CRC mismatch shows crcMessage (when not null).
+    bool ReadEnd(int32_t* second, const char* crcMessage);
 
 private:
+    bool FinishEnd(class ProtectedReader& reader, const char* crcMessage);
     bool ReadDirectory(class ProtectedReader& reader, PackageRecord& record);
     bool ReadFile(class ProtectedReader& reader, PackageRecord& record);
     bool ReadName(class ProtectedReader& reader, int32_t length, std::string& out);

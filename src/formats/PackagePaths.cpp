@@ -1,4 +1,4 @@
-#include "password/PackagePaths.h"
+#include "formats/PackagePaths.h"
 
 std::string FolderPart(const std::string& path) {
     size_t slash = path.rfind(kSep);

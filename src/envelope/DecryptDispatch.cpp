@@ -1,0 +1,158 @@
+// Decryption of a batch of secured files of any kind: each file goes to the decryptor of its
+// kind; a package restored successfully is wiped unless the settings (or the caller) keep it;
+// the batch ends with one summary of what was skipped and, when configured, the list of what
+// was restored.
+
+#include <fcntl.h>
+#include <openssl/crypto.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "drivers/Scrubber.h"
+#include "engine/Korvane.h"
+#include "engine/Options.h"
+#include "logon/ILogon.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "shell/FileListDialog.h"
+#include "shell/MessagePump.h"
+#include "shell/ProgressDialog.h"
+#include "shell/ReplaceDialog.h"
+
+namespace {
+
+constexpr char kSkipped[] =
+    "一些文件未被解密，可能是您没有解密这些文件的权利，或者您输入的密码不正确，请逐个解密这些文件。";
+
+std::vector<std::string> SplitList(const char* list) {
+    std::vector<std::string> paths;
+    for (const char* p = list; p && *p; p += std::strlen(p) + 1) paths.emplace_back(p);
+    return paths;
+}
+
+// Paths of the decrypted-files list ("path|path|..."), from byte `from` on.
+std::vector<std::string> RestoredSince(const CMemFile& list, uint64_t from) {
+    std::string text(reinterpret_cast<const char*>(list.Data()) + from, list.GetLength() - from);
+    std::vector<std::string> paths;
+    for (size_t start = 0, bar; (bar = text.find('|', start)) != std::string::npos; start = bar + 1)
+        paths.push_back(text.substr(start, bar - start));
+    return paths;
+}
+
+// Makes every restored file durable before its package is wiped, so that a crash right after
+// the wipe loses nothing: one flush of each file system the files landed on (their data and
+// the renames that put them in place).
+void FlushRestored(const std::vector<std::string>& paths) {
+    std::set<dev_t> flushed;
+    for (const std::string& path : paths) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || flushed.count(st.st_dev)) continue;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        ::syncfs(fd);
+        ::close(fd);
+        flushed.insert(st.st_dev);
+    }
+}
+
+size_t CountRestored(const CMemFile& list) { return RestoredSince(list, 0).size(); }
+
+}  // namespace
+
+int CKorvane::DecryptFileA(const char* fileList, HWND notifyWindow) {
+    return DispatchDecryption(fileList, notifyWindow, 0, false);
+}
+
+int CKorvane::KeloDecryptFile(const char* fileList, HWND notifyWindow, int direct) {
+    return DispatchDecryption(fileList, notifyWindow, direct, true);
+}
+
+int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int direct, bool kelo) {
+    const bool wipe = !m_keepPackages && LogonEqualNoCase(ReadOption("Option", "DkeptFile", "FALSE"), "FALSE");
+    const bool showList = OptionIsTrue("Option", "DispDecryptResult", "FALSE");
+    (void)std::atoi(ReadOption("Option", "WriteTimes", "3").c_str());  // read, not applied
+    const std::vector<std::string> paths = SplitList(fileList);
+    const bool several = paths.size() > 1;
+
+    m_passwordKnown = 0;
+    m_batchSuccess = 1;
+    OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
+    m_batchPassword.clear();
+    int result = 1;
+    bool stopped = false;
+
+    std::unique_ptr<CDlgProgress> window;
+    if (kelo && several) window = std::make_unique<CDlgProgress>("解密文件", "正在解密文件...");
+    auto report = [&](size_t i) {
+        if (!window) return;
+        ProgressPayload payload{};
+        payload.percent = static_cast<int32_t>(static_cast<double>(i) * 100.0 / static_cast<double>(paths.size()));
+        std::snprintf(payload.path, sizeof payload.path, "%s", paths[std::min(i, paths.size() - 1)].c_str());
+        SendMessageTo(window.get(), WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&payload));
+        SendMessageTo(notifyWindow, WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&payload));
+        DoEvents();
+    };
+
+    for (size_t i = 0; i < paths.size(); ++i) {
+        report(i);
+        const std::string& path = paths[i];
+        if (path.size() >= kMaxPath) {
+            AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
+            result = 0;
+            report(i + 1);
+            continue;
+        }
+        EncryptFlag head;
+        const uint64_t listBefore = m_decryptedFiles.GetLength();
+        int done = 0;
+        bool envelope = false;
+        if (!GetEncryptedFileHead(path.c_str(), &head, 1)) {
+            done = 0;
+        } else if (head.kind == kKindPassword) {
+            done = SymmtryDecryptFiles(path.c_str(), notifyWindow, kelo ? direct : 0, several ? 1 : 0);
+        } else if (head.kind == kKindEnvelope || head.kind == kKindShared) {
+            envelope = true;
+            done = EnvelopDecryptFiles(path.c_str(), notifyWindow, kelo ? direct : 0, several ? 1 : 0);
+        } else {
+            AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
+        }
+        // Only a complete restore counts: a stopped one must never cost the package.
+        const bool success = done == 1;
+        if (!success) {
+            result = 0;
+        } else if (wipe) {
+            FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
+            ScrubFile(path.c_str());
+        }
+        report(i + 1);
+        if (kelo && envelope && !success) {
+            ILogon* logon = LogonLibrary();
+            if (!logon || !logon->IsLoggedOn() ||
+                (logon->GetUserType() == kLogonKeyDevice && !logon->IsDevicePresent())) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+    if (window) {
+        SendMessageTo(window.get(), WM_PROGRESS_CLOSE);
+        window.reset();
+        SendMessageTo(notifyWindow, WM_PROGRESS_END);
+    }
+    if (m_batchSuccess == 0 && several) AfxMessageBox(kSkipped);
+    const size_t restored = CountRestored(m_decryptedFiles);
+    const size_t least = kelo ? (direct ? 2 : 1) : 0;
+    if (showList && (kelo ? restored >= least : m_decryptedFiles.GetLength() >= 4)) {
+        CDlgFileList list(m_decryptedFiles);
+        UiHost().RunDialog(list);
+    }
+    m_decryptedFiles.SetLength(0);
+    return stopped ? -1 : result;
+}
