@@ -5,27 +5,27 @@
 #include "formats/ProtectedFields.h"
 #include "platform/MessageBox.h"
 
-namespace {
+bool PackageRecordReader::Fail(const char* message) const {
+    if (!m_quiet) AfxMessageBox(message);
+    return false;
+}
 
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.
-bool ReadName(ProtectedReader& reader, int32_t length, std::string& out) {
+bool PackageRecordReader::ReadName(ProtectedReader& reader, int32_t length, std::string& out) {
     switch (reader.String(length, kRecordNameCap, out)) {
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:
-            AfxMessageBox(kStructureError);
-            return false;
+            return Fail(kStructureError);
         default:
             return false;
     }
 }
 
-}  // namespace
-
 bool PackageRecordReader::Next(PackageRecord& record) {
     record = PackageRecord{};
-    ProtectedReader reader(m_engine, m_package);
+    ProtectedReader reader(m_engine, m_package, m_quiet);
     if (!reader.I32(record.type) || !reader.I32(record.second)) return false;
     if (record.type & kRecordBitDirectory) return ReadDirectory(reader, record);
     if (record.type & kRecordBitFile) return ReadFile(reader, record);
@@ -33,17 +33,15 @@ bool PackageRecordReader::Next(PackageRecord& record) {
         record.type = kRecordEnd;
         return FinishEnd(reader, "CRC校验错, 文件被损坏, 不能解密文件-7. ");
     }
-    AfxMessageBox(kStructureError);
-    return false;
+    return Fail(kStructureError);
 }
 
 bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
-    ProtectedReader reader(m_engine, m_package);
+    ProtectedReader reader(m_engine, m_package, m_quiet);
     int32_t type = 0, value = 0;
     if (!reader.I32(type) || !reader.I32(value)) return false;
     if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEndOfHead) == 0) {
-        AfxMessageBox(kStructureError);
-        return false;
+        return Fail(kStructureError);
     }
     if (!FinishEnd(reader, crcMessage)) return false;
     if (second) *second = value;
@@ -53,7 +51,7 @@ bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
 bool PackageRecordReader::FinishEnd(ProtectedReader& reader, const char* crcMessage) {
     bool matches = false;
     if (!reader.CheckCrc(true, &matches)) return false;
-    if (!matches && crcMessage) AfxMessageBox(crcMessage);
+    if (!matches && crcMessage && !m_quiet) AfxMessageBox(crcMessage);
     return matches;
 }
 
@@ -62,15 +60,9 @@ bool PackageRecordReader::ReadDirectory(ProtectedReader& reader, PackageRecord& 
     if (!reader.I32(length) || !ReadName(reader, length, record.name)) return false;
     bool matches = false;
     if (!reader.CheckCrc(true, &matches)) return false;
-    if (!matches) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件 -4. ");
-        return false;
-    }
+    if (!matches) return Fail("CRC校验错, 文件被损坏, 不能解密文件 -4. ");
     // A folder that would resolve outside the output folder is refused before anything is made.
-    if (!IsSafeStoredFolder(record.name)) {
-        AfxMessageBox(kStructureError);
-        return false;
-    }
+    if (!IsSafeStoredFolder(record.name)) return Fail(kStructureError);
     record.type = kRecordDirectory;
     record.name = FromStoredFolder(record.name);
     if (!record.name.empty()) record.name = WithSeparator(record.name);
@@ -85,14 +77,8 @@ bool PackageRecordReader::ReadFile(ProtectedReader& reader, PackageRecord& recor
     if (!reader.I32(record.size) || !reader.U8(record.attributes) || !reader.U16(record.contentCrc)) return false;
     bool matches = false;
     if (!reader.CheckCrc(false, &matches)) return false;
-    if (!matches) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件-5. ");
-        return false;
-    }
-    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0) {
-        AfxMessageBox(kStructureError);
-        return false;
-    }
+    if (!matches) return Fail("CRC校验错, 文件被损坏, 不能解密文件-5. ");
+    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0) return Fail(kStructureError);
     record.type = kRecordFile;
     return true;
 }

@@ -14,9 +14,10 @@ class CFile;
 
 class PackageRecordReader {
 public:
-    // `oldLayout`: version "10" file records have no second time.
-    PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout)
-        : m_engine(engine), m_package(package), m_oldLayout(oldLayout) {}
+    // `oldLayout`: version "10" file records have no second time. A `quiet` reader shows
+    // nothing (the security information reads damaged files without a word).
+    PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout, bool quiet = false)
+        : m_engine(engine), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
     // Reads the record at the package's position. A type with none of the known bits is a
     // structure error.
     bool Next(PackageRecord& record);
@@ -28,8 +29,11 @@ private:
     bool FinishEnd(class ProtectedReader& reader, const char* crcMessage);
     bool ReadDirectory(class ProtectedReader& reader, PackageRecord& record);
     bool ReadFile(class ProtectedReader& reader, PackageRecord& record);
+    bool ReadName(class ProtectedReader& reader, int32_t length, std::string& out);
+    bool Fail(const char* message) const;
 
     CKorvane& m_engine;
     CFile* m_package;
     bool m_oldLayout;
+    bool m_quiet;
 };

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "engine/Korvane.h"
+#include "formats/PackageRecordReader.h"
+#include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 
-int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* /*recipients*/,
-                                File_SignInfo* signInfo, Verify_IndexInfo* /*sender*/, char* nameText) {
+int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* recipients,
+                                File_SignInfo* signInfo, Verify_IndexInfo* sender, char* nameText) {
     if (nameText) nameText[0] = '\0';
     CFile file;
     if (path == nullptr || !OpenForReading(path, file, 0)) return 0;
@@ -22,7 +25,8 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
         return 0;
     if (head.itemCount > 1 && nameText) std::strcpy(nameText, kMixedFilesText);
     if (kind) *kind = static_cast<char>(head.kind);
-    if (recipientCount) *recipientCount = std::clamp<int32_t>(head.count, 0, kMaxSecureInfoRecipients);
+    const int32_t count = std::clamp<int32_t>(head.count, 0, kMaxSecureInfoRecipients);
+    if (recipientCount) *recipientCount = count;
 
     switch (head.kind) {
         case kKindPassword:
@@ -32,6 +36,22 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
             auto record = std::make_unique<File_SignInfo>();
             if (!ReadSignatureRecord(*this, &file, record.get())) return 0;
             if (signInfo) *signInfo = *record;
+            return 1;
+        }
+        case kKindEnvelope:
+        case kKindShared: {
+            // Who sent it and for whom; a package of one file also tells that file's name.
+            const bool oldLayout = IsVersion10(head);
+            auto blocks = std::make_unique<EnvelopeBlocks>();
+            if (!ReadEnvelopeBlocks(*this, &file, oldLayout, static_cast<size_t>(count), *blocks, true)) return 0;
+            PackageRecord first;
+            if (head.itemCount <= 1) {
+                PackageRecordReader reader(*this, &file, oldLayout, true);
+                if (!reader.Next(first) || first.type != kRecordFile || first.name.size() >= kMaxPath) return 0;
+            }
+            if (sender) *sender = blocks->sender;
+            if (recipients) std::copy(blocks->recipients.begin(), blocks->recipients.end(), recipients);
+            if (nameText && head.itemCount <= 1) std::memcpy(nameText, first.name.c_str(), first.name.size() + 1);
             return 1;
         }
         default:

@@ -14,11 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "formats/EnvelopeRecords.h"
+#include "formats/EnvelopeRecords.h"  // Decrypt_Info, Verify_IndexInfo
 #include "signature/SignatureRecord.h"
 
-constexpr size_t kMaxSecureInfoRecipients = 200;
+constexpr size_t kMaxSecureInfoRecipients = kMaxRecipients;
 constexpr const char* kMixedFilesText = "混合文件";
-
-// Decrypt_Info (one recipient record) and Verify_IndexInfo (the sender record) are the
-// envelope reader's forms, beside the envelope record layout.

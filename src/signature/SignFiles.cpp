@@ -52,7 +52,8 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
         return 0;
     }
     std::memcpy(signaturePath, target.c_str(), target.size() + 1);
-    if (FileExists(target) &&
+    const bool replacing = FileExists(target);
+    if (replacing &&
         AfxMessageBox(Format("签名文件%s已存在, 是否覆盖原文件?", target.c_str()), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
 
@@ -71,6 +72,7 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
         ShowOpenFailure(error);
         return 0;
     }
+    output.SetReplace(replacing);  // the person agreed to replace it
 
     EncryptFlag head;
     InitEncryptFlag(&head, static_cast<uint8_t>(kind));

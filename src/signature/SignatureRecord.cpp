@@ -66,7 +66,7 @@ private:
 }  // namespace
 
 int WriteSignatureRecord(CKorvane& engine, CFile* file, const File_SignInfo& r) {
-    if (!Fits(r.fileNameLength, kSignPathRoom - 1) || !Fits(r.signatureLength, kSignatureRoom) ||
+    if (!Fits(r.fileNameLength, kSignPathRoom - 1) || !Fits(r.signatureLength, kSignRecordSignatureRoom) ||
         !Fits(r.userIdLength, kSignUserIdRoom - 1) || !Fits(r.certNameLength, kSignCertNameRoom - 1) ||
         !Fits(r.signerNameLength, kSignSignerNameRoom - 1))
         return 0;
@@ -93,7 +93,7 @@ int ReadSignatureRecord(CKorvane& engine, CFile* file, File_SignInfo* record) {
     SealedFieldCursor c(engine, stored.get(), got);
     c.Sized(r->fileNameLength, r->fileName, kSignPathRoom - 1) && c.Field(r->modifyTime, kSignTimeLength) &&
         c.Value(r->fileSize) && c.Value(r->attributes) && c.Field(r->signTime, kSignTimeLength) &&
-        c.Sized(r->signatureLength, r->signature, kSignatureRoom) &&
+        c.Sized(r->signatureLength, r->signature, kSignRecordSignatureRoom) &&
         c.Sized(r->userIdLength, r->userId, kSignUserIdRoom - 1) &&
         c.Sized(r->certNameLength, r->certName, kSignCertNameRoom - 1) &&
         c.Sized(r->signerNameLength, r->signerName, kSignSignerNameRoom - 1);

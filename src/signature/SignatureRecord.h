@@ -32,7 +32,7 @@ class CFile;
 
 constexpr size_t kSignPathRoom = 260;  // path, NUL-terminated when read back
 constexpr size_t kSignTimeLength = 14;
-constexpr size_t kSignatureRoom = 10240;  // raw bytes, no terminator
+constexpr size_t kSignRecordSignatureRoom = 10240;  // raw bytes, no terminator
 constexpr size_t kSignUserIdRoom = 132;
 constexpr size_t kSignCertNameRoom = 60;
 constexpr size_t kSignSignerNameRoom = 200;
@@ -45,7 +45,7 @@ struct File_SignInfo {
     uint8_t attributes;
     char signTime[15];
     int32_t signatureLength;
-    unsigned char signature[kSignatureRoom];
+    unsigned char signature[kSignRecordSignatureRoom];
     int32_t userIdLength;
     char userId[kSignUserIdRoom];
     int32_t certNameLength;
@@ -57,8 +57,8 @@ struct File_SignInfo {
 
 // The longest record a file can hold: every length at its room (texts one short of it).
 constexpr size_t kSignRecordMaxSize = 4 + (kSignPathRoom - 1) + kSignTimeLength + 4 + 1 + kSignTimeLength + 4 +
-                                      kSignatureRoom + 4 + (kSignUserIdRoom - 1) + 4 + (kSignCertNameRoom - 1) + 4 +
-                                      (kSignSignerNameRoom - 1) + 2;
+                                      kSignRecordSignatureRoom + 4 + (kSignUserIdRoom - 1) + 4 +
+                                      (kSignCertNameRoom - 1) + 4 + (kSignSignerNameRoom - 1) + 2;
 
 // The message a damaged signature record is shown with, by every reader.
 inline constexpr const char* kSignRecordDamaged = "CRC校验错,文件已损坏, 不能验证签名";

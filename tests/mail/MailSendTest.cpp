@@ -16,9 +16,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // A store in a temporary folder and the mail module of the test's choice installed as "mapi".
-class MailTest : public HostTest {
+class MailSendTest : public HostTest {
 protected:
-    MailTest() {
+    MailSendTest() {
         EXPECT_TRUE(store.Open(dir / "suite")) << store.LastError();
         fs::create_directories(dir / "modules");
         const char* old = getenv("VARNEX_MODULE_PATH");
@@ -27,7 +27,7 @@ protected:
         setenv("VARNEX_MAPI_RECORD", (dir / "record").c_str(), 1);
         CIMapi().FreeLibarary();
     }
-    ~MailTest() override {
+    ~MailSendTest() override {
         CIMapi().FreeLibarary();
         CIMapi::m_isMailAvail = -1;
         unsetenv("VARNEX_MAPI_SEND_RESULT");
@@ -56,7 +56,7 @@ protected:
 
 }  // namespace
 
-TEST_F(MailTest, MessageReachesTheModuleWithOneSpacePerAttachment) {
+TEST_F(MailSendTest, MessageReachesTheModuleWithOneSpacePerAttachment) {
     InstallModule("mapi_recorder");
     WriteFile(dir / "a.pkg", "A");
     std::string a = dir / "a.pkg", b = dir / "b.pkg";
@@ -88,7 +88,7 @@ TEST_F(MailTest, MessageReachesTheModuleWithOneSpacePerAttachment) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(MailTest, SendResultsMapAsTheMailProgramAnswers) {
+TEST_F(MailSendTest, SendResultsMapAsTheMailProgramAnswers) {
     InstallModule("mapi_recorder");
     for (auto [logon, send, result, shown] :
          {std::tuple{"0", "1", 1, false}, {"0", "3", 1, false}, {"0", "2", 0, true}, {"3", "0", 0, false}}) {
@@ -102,7 +102,7 @@ TEST_F(MailTest, SendResultsMapAsTheMailProgramAnswers) {
     }
 }
 
-TEST_F(MailTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
+TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
     CIMapi mail;
     EXPECT_EQ(mail.LoadLibraryA(), 0);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"未找到MAPI动态库MAPI32.DLL"});
@@ -121,7 +121,7 @@ TEST_F(MailTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
     EXPECT_EQ(CIMapi::HasEmail(), 1);
 }
 
-TEST_F(MailTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
+TEST_F(MailSendTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
     InstallModule("mapi");
     WriteFile(dir / "report.pdf", RandomBytes(5000, 7));
     std::string path = dir / "report.pdf";
@@ -154,7 +154,7 @@ TEST_F(MailTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
     EXPECT_TRUE(opened == Outbox()[0] + "\n" || opened == Outbox()[1] + "\n");
 }
 
-TEST_F(MailTest, LauncherDeletesOnlyFlaggedAttachmentsOnceTheMessageHoldsThem) {
+TEST_F(MailSendTest, LauncherDeletesOnlyFlaggedAttachmentsOnceTheMessageHoldsThem) {
     for (const char* name : {"keep", "drop", "plain"}) WriteFile(dir / name, name);
     CMailStart launcher;
     launcher.SetSubject("files");
