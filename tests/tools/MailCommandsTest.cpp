@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "TestSupport.h"
@@ -21,10 +22,11 @@ protected:
             ASSERT_NE(store.AddUser(user, user, std::string(user) + "@example.org", "pw-" + std::string(user)), 0);
     }
     // Runs varnex as `user`; `input` (a file) becomes standard input when given.
-    CliOutcome As(const std::string& user, const std::string& args, const std::string& input = "/dev/null") {
-        std::string cmd = "env -u VARNEX_HOME VARNEX_PASSWORD=pw-" + user + " '" VARNEX_CLI_PATH "' --home '" + home_ +
-                          "' --user " + user + " " + args + " <'" + input + "' >'" + dir_ / "out" + "' 2>'" +
-                          dir_ / "err" + "'";
+    CliOutcome As(const std::string& user, const std::string& args, const std::string& input = "/dev/null",
+                  const std::string& env = {}) {
+        std::string cmd = "env -u VARNEX_HOME VARNEX_PASSWORD=pw-" + user + " " + env +
+                          " '" VARNEX_CLI_PATH "' --home '" + home_ + "' --user " + user + " " + args + " <'" + input +
+                          "' >'" + dir_ / "out" + "' 2>'" + dir_ / "err" + "'";
         int status = std::system(cmd.c_str());
         CliOutcome o;
         o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -60,6 +62,19 @@ TEST_F(MailCommandsTest, PackedForTwoUnpackedByEachRefusedForAThird) {
     EXPECT_EQ(dave.exit, 1);
     EXPECT_EQ(dave.err, "varnex: 对不起,您没有解密此邮件的权限.\n");
     EXPECT_EQ(dave.out, "");
+
+    // Sent: the package goes to the mail module as the one attachment, the recipients as To.
+    std::filesystem::create_directories(dir_ / "modules");
+    std::filesystem::create_symlink(std::string(VARNEX_TEST_MODULE_DIR) + "/mapi_recorder.so",
+                                    dir_ / "modules/mapi.so");
+    CliOutcome sent = As("alice", "mail-pack --sign --to bob,carol --send '" + dir_ / "note.txt" + "'", "/dev/null",
+                         "VARNEX_MODULE_PATH='" + dir_ / "modules" + "' VARNEX_MAPI_RECORD='" + dir_ / "record" + "'");
+    ASSERT_EQ(sent.exit, 0) << sent.err;
+    const std::string second = sent.out.substr(0, sent.out.find('\n'));
+    const std::string record = ReadFile(dir_ / "record");
+    EXPECT_NE(record.find("to=bob@example.org\nto=carol@example.org\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("|" + second + "|" + std::filesystem::path(second).filename().string()), std::string::npos)
+        << record;
 
     CliOutcome nobody = As("alice", "mail-pack --encrypt --to nobody '" + dir_ / "note.txt" + "'");
     EXPECT_EQ(nobody.exit, 1);

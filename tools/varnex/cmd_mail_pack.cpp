@@ -8,9 +8,12 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "Cli.h"
 #include "Session.h"
+#include "logon/ILogon.h"
+#include "mail/IMapi.h"
 #include "mail/MailEncrypt.h"
 
 namespace {
@@ -23,6 +26,34 @@ std::string RecipientList(const std::string& commaList) {
     for (char& c : list)
         if (c == ',') c = ';';
     return list;
+}
+
+// Hands the package to the mail program, the recipients as To: the e-mail address their
+// installed certificate holds, else their name.
+int SendPackage(const std::string& package, const std::string& recipients) {
+    std::vector<std::string> to;
+    CPubCertFile certs;
+    certs.OpenFile();
+    for (int i = 1; i <= CountLogonListItems(recipients); ++i) {
+        std::string name;
+        LogonListItem(recipients, i, name);
+        Lumo_PubCert cert;
+        for (int more = certs.ReadFirstRec(cert); more; more = certs.ReadNextRec(cert)) {
+            if (LogonEqualNoCase(cert.name, name)) {
+                if (!cert.email.empty()) name = cert.email;
+                break;
+            }
+        }
+        to.push_back(name);
+    }
+    certs.CloseFile();
+    CIMapi mail;
+    if (!mail.LoadLibraryA()) return kExitFailed;  // the reason has been shown
+    const std::string name = fs::path(package).filename().string();
+    mail.Subject(name.c_str());
+    for (const std::string& address : to) mail.To(address.c_str());
+    mail.Attach(package.c_str(), name.c_str());
+    return ExitForResult(mail.Send());
 }
 
 int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
@@ -75,12 +106,14 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     OPENSSL_cleanse(arg->IV, sizeof arg->IV);
     if (result != 1) return ExitForResult(result);
     std::printf("%s\n", arg->szMailFile);
-    return kExitOk;
+    std::fflush(stdout);
+    return parsed.Has("--send") ? SendPackage(arg->szMailFile, recipients) : kExitOk;
 }
 
 }  // namespace
 
-VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] FILE...",
+VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] [--send] FILE...",
                "pack files into a mail package in the mail folder: --encrypt for the recipients (names of "
-               "installed certificates), --sign by the logged-on user; prints the package's path",
+               "installed certificates), --sign by the logged-on user; prints the package's path; --send hands it "
+               "to the mail program through the mail module, the recipients as To",
                RunMailPack);

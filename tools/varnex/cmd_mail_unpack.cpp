@@ -12,27 +12,11 @@
 #include <vector>
 
 #include "Cli.h"
+#include "JsonText.h"
 #include "Session.h"
 #include "mail/MailEncrypt.h"
 
 namespace {
-
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 bool ReadStandardInput(std::vector<unsigned char>& bytes) {
     unsigned char block[65536];
@@ -106,15 +90,15 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
         const std::string path = &rows[static_cast<size_t>(i) * kMaxPath];
         const bool bad = path == damaged;
         if (json)
-            std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonText(path).c_str(),
+            std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonQuote(path).c_str(),
                         bad ? "true" : "false");
         else
             std::printf("%s%s\n", path.c_str(), bad ? " (damaged: its content CRC failed)" : "");
     }
     const char* verdict = Verdict(*key, result);
     if (json) {
-        std::printf("], \"signer\": %s, \"signature\": %s}\n", JsonText(key->szSigner).c_str(),
-                    verdict ? JsonText(verdict).c_str() : "null");
+        std::printf("], \"signer\": %s, \"signature\": %s}\n", JsonQuote(key->szSigner).c_str(),
+                    verdict ? JsonQuote(verdict).c_str() : "null");
     } else if (!cli.options.quiet && verdict != nullptr) {
         if (key->nMailFlag & kMailFlagSign)
             std::printf("signed by %s: %s\n", key->szSigner, verdict);
