@@ -9,6 +9,7 @@
 #include "shell/FDPropertyPage.h"
 #include "shell/FilePropertyPage.h"
 #include "shell/PlainFunctions.h"
+#include "shell/SecurePage.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ bool ExistingFile(const std::string& path) {
 std::unique_ptr<CPropertySheet> MakeFileSheet(const std::string& path) {
     auto sheet = std::make_unique<CPropertySheet>(Format("%s 属性", LogonSplitName(path).c_str()));
     sheet->AddPage(std::make_unique<CPropertyFileProperty>(path));
+    if (HasSecurityPage(path)) sheet->AddPage(std::make_unique<CDlgSecure>(path));
     return sheet;
 }
 

@@ -7,7 +7,7 @@
 
 #include "shell/PropertySheet.h"
 
-// "%s 属性" with the general page of one file.
+// "%s 属性" with the general page of one file, and the security page for ".vrk" and ".idi".
 std::unique_ptr<CPropertySheet> MakeFileSheet(const std::string& path);
 // The sheet DisplayFDProperty shows for a list: the file sheet for exactly one entry that is
 // an existing file, else the drive and multiple-item page.

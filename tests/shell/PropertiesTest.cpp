@@ -143,10 +143,20 @@ TEST_F(Properties, ApplyChangesEveryEntryAndReportsEachRefusal) {
 }
 
 TEST_F(Properties, CommandShowsAndChangesTheSheet) {
-    WriteFile(dir / "p.vrk", "x");
+    // A secured name carries the security page: a package's lines, or why there are none.
+    WriteFile(dir / "pw", "package password\n");
+    WriteFile(dir / "doc.txt", "content");
+    std::string pack = "--new-password-file " + dir / "pw" + " pack -o " + dir / "p.vrk " + dir / "doc.txt";
+    ASSERT_EQ(RunVarnex(dir, dir / "home", pack).exit, 0);
     CliOutcome shown = RunVarnex(dir, dir / "home", "props --json " + dir / "p.vrk");
     EXPECT_EQ(shown.exit, 0) << shown.err;
     EXPECT_NE(shown.out.find("\"title\":\"p.vrk 属性\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"caption\":\"安全\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("安全类型: 密码加密"), std::string::npos) << shown.out;
+    WriteFile(dir / "plain.IDI", "not secured");
+    EXPECT_NE(RunVarnex(dir, dir / "home", "props " + dir / "plain.IDI").out.find("不能读取文件安全信息"),
+              std::string::npos);
+
     CliOutcome set = RunVarnex(dir, dir / "home", "props --set +r " + dir / "p.vrk");
     EXPECT_EQ(set.exit, 0) << set.err;
     EXPECT_TRUE(ReadOnly(dir / "p.vrk"));

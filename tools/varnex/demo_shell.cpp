@@ -23,8 +23,10 @@ void Print(const CPropertySheet& sheet) {
 }
 
 bool ShowPropertySheets(DemoContext& demo) {
-    // The package of the password step when it ran, else a file of our own.
-    fs::path file = fs::path(demo.folder) / "sample.pkg";
+    // The envelope package of an earlier step (with its security page) when it is still
+    // there, else the password package, else a file of our own.
+    fs::path file = fs::path(demo.folder) / "letters.vrk";
+    if (!fs::exists(file)) file = fs::path(demo.folder) / "sample.pkg";
     if (!fs::exists(file)) Write(file = fs::path(demo.folder) / "notes.txt", std::string(1234, 'n'));
     std::string list = file.string() + '\0' + '\0';
     Print(*MakeSelectionSheet(list.c_str()));
@@ -68,5 +70,6 @@ bool ShowWipe(DemoContext& demo) {
 
 }  // namespace
 
-VARNEX_DEMO_STEP(80, "Property sheets of a file and of a drive (mount point)", ShowPropertySheets);
+VARNEX_DEMO_STEP(80, "Property sheets of a package (with its security page) and of a drive (mount point)",
+                 ShowPropertySheets);
 VARNEX_DEMO_STEP(90, "Secure deletion: random and zero fill, links left alone, the delete log", ShowWipe);
