@@ -46,7 +46,7 @@ std::vector<std::string> SecurityPageLines(const FileSecurity& info) {
                 Format("可解密此文件的用户(共%d个):", info.recipientCount)};
             for (int i = 0; i < shown; ++i) {
                 const Decrypt_Info& r = info.recipients[static_cast<size_t>(i)];
-                lines.push_back(OneLine(info.kind == kKindEnvelope ? r.text : r.keyText));
+                lines.push_back(OneLine(info.kind == kKindEnvelope ? r.recipientText : r.keyText));
             }
             return lines;
         }

@@ -92,7 +92,7 @@ TEST_F(SecureInfoTest, SignatureFilesTellTheirSigner) {
     EXPECT_EQ(SecurityPageLines(info),
               (std::vector<std::string>{"安全类型: 数字签名文件", "签名人: Alice<alice@example.org>", kSignatureList[0],
                                         kSignatureList[1]}));
-    EXPECT_EQ(info.recipients[0].textLength, 0) << "recipients are left as they were";
+    EXPECT_EQ(info.recipients[0].recipientTextLength, 0) << "recipients are left as they were";
 }
 
 TEST_F(SecureInfoTest, SenderTextBeyondItsRoomIsUnreadableWithoutAMessage) {
