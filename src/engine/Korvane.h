@@ -276,6 +276,10 @@ public:
     std::string m_batchPassword;     // the password accepted in the batch (wiped on release)
     CMemFile m_decryptedFiles {1024};  // decrypted paths, each followed by "|"
 
+    // Password-package restores only check: the password, every record and content CRC, and
+    // that nothing follows the last content; no folder is asked for, nothing is written.
+    int m_testOnly = 0;
+
     // Entries the last collection pass met inside a tree and left out: symbolic links (never
     // followed there), pipes, devices and sockets. The caller names them in one notice.
     std::vector<std::string> m_leftOutEntries;

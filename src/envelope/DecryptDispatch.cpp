@@ -83,6 +83,8 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
 
     m_passwordKnown = 0;
     m_batchSuccess = 1;
+    // The list holds this batch's files only; it stays readable after the batch (summaries).
+    m_decryptedFiles.SetLength(0);
     OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
     m_batchPassword.clear();
     int result = 1;
@@ -123,6 +125,12 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         } else {
             AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
         }
+        // Cancelled at the replace question: the rest of the batch is left alone.
+        if (done == -1) {
+            result = 0;
+            stopped = true;
+            break;
+        }
         // Only a complete restore counts: a stopped one must never cost the package.
         const bool success = done == 1;
         if (!success) {
@@ -153,6 +161,5 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         CDlgFileList list(m_decryptedFiles);
         UiHost().RunDialog(list);
     }
-    m_decryptedFiles.SetLength(0);
     return stopped ? -1 : result;
 }

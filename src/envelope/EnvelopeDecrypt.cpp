@@ -167,8 +167,8 @@ struct Envelope {
         {
             ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
             int32_t trailerOffset = 0;
-            result = pass.Run(&package, base, progress, lastOutput, &trailerOffset) &&
-                     Verify(package, head, *sender, trailerOffset);
+            result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
+            if (result == 1 && !Verify(package, head, *sender, trailerOffset)) result = 0;
             package.Abort();
         }
         if (result == 1 && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);

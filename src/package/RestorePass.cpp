@@ -68,14 +68,14 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     output = std::string(m_workPath) + record.name;
     progress.Report(m_done, m_spec.itemCount, output);
 
-    bool write = true;
-    const mode_t existing = folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
+    bool write = !m_spec.testOnly;
+    const mode_t existing = write && folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
     if (existing != 0) {
         if (m_decision == kReplaceNone) {
             write = false;
         } else if (m_decision != kReplaceAll) {
             m_decision = MsgReplace(output.c_str(), record.modified, record.size);
-            if (m_decision == kReplaceCancel) return 0;
+            if (m_decision == kReplaceCancel) return -1;  // the user stopped the restore
             write = m_decision != kReplaceKeep && m_decision != kReplaceNone;
         }
         // A link is replaced by the restored file; what it points to is left alone.
@@ -96,6 +96,11 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     uint16_t crc = 0;
     if (!m_stream.Decrypt(*m_spec.key, package, place, write ? file.File() : nullptr, &crc)) return 0;
 
+    // A check fails on the first damaged content; a restore asks whether to go on.
+    if (crc != record.contentCrc && m_spec.testOnly) {
+        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+        return 0;
+    }
     // A damaged content replaces nothing unless the user wants it anyway.
     if (crc != record.contentCrc && AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
@@ -118,6 +123,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                      int32_t* endSecond) {
     std::snprintf(m_baseFolder, kMaxPath, "%s", base.c_str());
     std::snprintf(m_workPath, kMaxPath, "%s", base.c_str());
+    if (m_spec.testOnly) return Check(package, progress, lastOutput, endSecond);
     OutputFolder output;
     RestoreFolder folder;
     UniqueFd folderFd;
@@ -146,9 +152,40 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                 }
                 break;
             default:
-                if (!RestoreFile(package, record, folder, progress, lastOutput)) return 0;
+                if (int done = RestoreFile(package, record, folder, progress, lastOutput); done != 1) return done;
         }
     }
+}
+
+// The record list read through as Run reads it, with no folder opened and nothing written. A
+// package with bytes beyond its last content (or its end record) is damaged.
+int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
+    PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
+    PackageRecord record;
+    const RestoreFolder none;
+    uint64_t end = 0;
+    for (;;) {
+        if (!reader.Next(record)) return 0;
+        if (record.type == kRecordEnd) break;
+        if (record.type == kRecordDirectory) {
+            if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
+                AfxMessageBox(kStructureError);
+                return 0;
+            }
+            std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
+            continue;
+        }
+        if (int done = RestoreFile(package, record, none, progress, lastOutput); done != 1) return done;
+        end =
+            std::max(end, static_cast<uint64_t>(record.ContentOffset()) + static_cast<uint64_t>(record.contentLength));
+    }
+    *endSecond = record.second;
+    end = std::max(end, static_cast<uint64_t>(package->GetPosition()));
+    if (package->GetLength() != end) {
+        AfxMessageBox(kStructureError);
+        return 0;
+    }
+    return 1;
 }
 
 int PrepareOutputFolder(CKorvane& engine, const std::string& packageFolder, const std::string& fallback, int direct,

@@ -28,6 +28,9 @@ struct RestoreSpec {
     bool oldLayout = false;  // version "10": one time per file record
     // kVerify feeds every file's plaintext, kept files included, to the verification digest.
     ContentStream::Digest digest = ContentStream::Digest::kNone;
+    // Reads and checks everything as a restore does, writing nothing and asking nothing; bytes
+    // beyond the last content count as damage.
+    bool testOnly = false;
 };
 
 class RestorePass {
@@ -44,12 +47,14 @@ public:
     // Restores the record list from the package's position into `base` (the output folder,
     // with a separator; it becomes the base folder). Folders below it are reached name by name
     // without following links; files are made owner-only, an existing one replaced atomically.
-    // At the end record: 1, *endSecond its second field, the package behind it. lastOutput:
+    // At the end record: 1, *endSecond its second field, the package behind it; -1 when the user
+    // cancelled at the replace question; 0 after a failure's message. lastOutput:
     // the path of the last file met.
     int Run(CFile* package, const std::string& base, ProgressReport& progress, std::string& lastOutput,
             int32_t* endSecond);
 
 private:
+    int Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond);
     int RestoreFile(CFile* package, const struct PackageRecord& record, const RestoreFolder& folder,
                     ProgressReport& progress, std::string& output);
 

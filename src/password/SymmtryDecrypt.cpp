@@ -76,6 +76,7 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
     return right ? 1 : 0;
 }
 
+// -1 when the user cancelled at the replace question (the dispatcher stops its batch).
 int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) {
     if (packagePath == nullptr) packagePath = "";
     std::string packageFolder = FolderPart(packagePath);
@@ -131,18 +132,22 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     spec.key = &key;
     spec.itemCount = head.itemCount;
     spec.oldLayout = IsVersion10(head);
+    spec.testOnly = m_testOnly != 0;
     RestorePass pass(*this, m_baseFolder, m_workPath, spec);
     size_t longestPath = 0;
     if (!pass.Scan(&package, &longestPath)) return 0;
     std::string base;
-    if (!PrepareOutputFolder(*this, packageFolder, packageFolder, direct, silent, base)) return 0;
+    if (spec.testOnly)
+        base = "./";  // only names the files in messages
+    else if (!PrepareOutputFolder(*this, packageFolder, packageFolder, direct, silent, base))
+        return 0;
     // Every restored path must fit where the walkers keep paths.
     if (base.size() + longestPath >= kMaxPath) {
         AfxMessageBox(kStructureError);
         return 0;
     }
     ILogon* logon = LogonLibrary();
-    OutputQuery query(logon, base);
+    OutputQuery query(spec.testOnly ? nullptr : logon, base);
 
     std::string lastOutput;
     int result = 0;
@@ -152,6 +157,6 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         result = pass.Run(&package, base, progress, lastOutput, &endSecond);
         package.Abort();
     }
-    if (result == 1 && head.itemCount == 1 && direct) OfferLoneResult(*this, logon, lastOutput);
+    if (result == 1 && !spec.testOnly && head.itemCount == 1 && direct) OfferLoneResult(*this, logon, lastOutput);
     return result;
 }

@@ -65,7 +65,7 @@ TEST_F(PasswordPackageTest, ReplacingAReadOnlyFileWorksAndCancelStopsTheRestore)
     WriteFile(dir / "out/a", "old a");
     ::chmod((dir / "out/a").c_str(), 0444);
     host.AddAnswer("replace", "cancel");
-    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(Restore(), -1) << "stopped, not failed";
     EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
     CKorvane again;
     host.AddAnswer("replace", "yes");
