@@ -10,37 +10,53 @@ namespace {
 
 std::vector<int> ButtonsOf(unsigned type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
+        case MB_OKCANCEL:
+            return {IDOK, IDCANCEL};
+        case MB_ABORTRETRYIGNORE:
+            return {IDABORT, IDRETRY, IDIGNORE};
+        case MB_YESNOCANCEL:
+            return {IDYES, IDNO, IDCANCEL};
+        case MB_YESNO:
+            return {IDYES, IDNO};
+        case MB_RETRYCANCEL:
+            return {IDRETRY, IDCANCEL};
+        default:
+            return {IDOK};
     }
 }
 
 // The button a script word presses on a box of this type; 0 when the box has no such button.
 // "yes" and "no" also press OK and Cancel where a box asks with those.
 int MessageAnswer(const std::string& word, unsigned type) {
-    auto has = [buttons = ButtonsOf(type)](int id) { return std::find(buttons.begin(), buttons.end(), id) != buttons.end(); };
+    auto has = [buttons = ButtonsOf(type)](int id) {
+        return std::find(buttons.begin(), buttons.end(), id) != buttons.end();
+    };
     int id = 0;
-    if (word == "ok" || word == "yes") id = has(IDYES) || word == "ok" ? (word == "ok" ? IDOK : IDYES) : IDOK;
-    else if (word == "no") id = has(IDNO) ? IDNO : IDCANCEL;
-    else if (word == "cancel") id = IDCANCEL;
-    else if (word == "abort") id = IDABORT;
-    else if (word == "retry") id = IDRETRY;
-    else if (word == "ignore") id = IDIGNORE;
+    if (word == "ok" || word == "yes")
+        id = has(IDYES) || word == "ok" ? (word == "ok" ? IDOK : IDYES) : IDOK;
+    else if (word == "no")
+        id = has(IDNO) ? IDNO : IDCANCEL;
+    else if (word == "cancel")
+        id = IDCANCEL;
+    else if (word == "abort")
+        id = IDABORT;
+    else if (word == "retry")
+        id = IDRETRY;
+    else if (word == "ignore")
+        id = IDIGNORE;
     return has(id) ? id : 0;
 }
-
 
 // The script kind that answers a message box of this type; empty for a plain OK box.
 std::string MessageKind(unsigned type) {
     switch (type & MB_TYPEMASK) {
-    case MB_ABORTRETRYIGNORE:
-    case MB_RETRYCANCEL: return "retry";
-    case MB_OK: return {};
-    default: return "yes-no";
+        case MB_ABORTRETRYIGNORE:
+        case MB_RETRYCANCEL:
+            return "retry";
+        case MB_OK:
+            return {};
+        default:
+            return "yes-no";
     }
 }
 
@@ -49,7 +65,9 @@ std::string MessageKind(unsigned type) {
 class ScriptedHost::RecordingProgress : public IProgressView {
 public:
     RecordingProgress(ScriptedHost& host, std::string title) : m_host(host), m_title(std::move(title)) {}
-    void Update(int percent, const std::string& path) override { m_host.m_progress.push_back({m_title, percent, path}); }
+    void Update(int percent, const std::string& path) override {
+        m_host.m_progress.push_back({m_title, percent, path});
+    }
     void Finish() override {}
 
 private:
@@ -90,19 +108,32 @@ bool ScriptedHost::NextAnswer(const std::string& kind, std::string& value) {
 }
 
 int ScriptedHost::MessageBox(const std::string& text, unsigned type) {
-    if (m_echo) std::fprintf(m_echo, "%s\n", OneLineMessage(text).c_str());
+    if (m_echo) std::fprintf(m_echo, "%s\n", OneLineMessage(text, Subject()).c_str());
     int answer = CancellingAnswer(type);
     std::string kind = MessageKind(type), word;
-    if (!kind.empty() && NextAnswer(kind, word) && MessageAnswer(word, type) != 0) answer = MessageAnswer(word, type);
+    if (!kind.empty() && NextAnswer(kind, word) && MessageAnswer(word, type) != 0) {
+        answer = MessageAnswer(word, type);
+    } else if (!kind.empty() && m_echo) {
+        std::fprintf(m_echo, "varnex: no answer for this question (give --answers %s=...)\n", kind.c_str());
+    }
     m_messages.push_back({text, type, answer});
     return answer;
 }
 
 int ScriptedHost::RunDialog(DialogModel& dialog) {
-    Dialog record {dialog.Kind(), dialog.Title(), dialog.Lines(), 0};
+    Dialog record{dialog.Kind(), dialog.Title(), dialog.Lines(), 0};
     std::string word;
     bool answered = NextAnswer(dialog.Kind(), word);
-    if (!answered) word = dialog.CancellingAnswer();
+    if (!answered) {
+        word = dialog.CancellingAnswer();
+        if (m_echo) {
+            // Say what was asked and which answer was missing.
+            std::string question = dialog.Title() + (record.lines.empty() ? "" : ": " + record.lines[0]);
+            std::fprintf(m_echo, "%s\n", OneLineMessage(question, Subject()).c_str());
+            std::fprintf(m_echo, "varnex: no answer for this question (give --answers %s=...)\n",
+                         dialog.Kind().c_str());
+        }
+    }
     int result = 0;
     bool done = false;
     for (const DialogButton& b : dialog.Buttons()) {
@@ -131,7 +162,7 @@ std::unique_ptr<IProgressView> ScriptedHost::CreateProgressView(const std::strin
 }
 
 LRESULT ScriptedHost::RecordingWindow::SendMessage(unsigned msg, WPARAM wParam, LPARAM lParam) {
-    WindowMessage m {msg, wParam, -1, {}};
+    WindowMessage m{msg, wParam, -1, {}};
     if (msg == WM_PROGRESS_FILE && lParam != 0) {
         const auto* payload = reinterpret_cast<const ProgressPayload*>(lParam);
         m.percent = payload->percent;

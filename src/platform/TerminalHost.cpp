@@ -20,12 +20,18 @@ struct Choice {
 
 std::vector<Choice> ChoicesFor(unsigned type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
-    case MB_ABORTRETRYIGNORE: return {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
-    case MB_YESNOCANCEL: return {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
-    case MB_YESNO: return {{"Yes", IDYES}, {"No", IDNO}};
-    case MB_RETRYCANCEL: return {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
-    default: return {{"OK", IDOK}};
+        case MB_OKCANCEL:
+            return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
+        case MB_ABORTRETRYIGNORE:
+            return {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
+        case MB_YESNOCANCEL:
+            return {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
+        case MB_YESNO:
+            return {{"Yes", IDYES}, {"No", IDNO}};
+        case MB_RETRYCANCEL:
+            return {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
+        default:
+            return {{"OK", IDOK}};
     }
 }
 
@@ -73,7 +79,7 @@ std::string TailWithin(const std::string& text, int room) {
 }
 
 int TerminalWidth(FILE* out) {
-    winsize ws {};
+    winsize ws{};
     if (ioctl(fileno(out), TIOCGWINSZ, &ws) == 0 && ws.ws_col >= 20) return ws.ws_col;
     return 80;
 }
@@ -121,17 +127,19 @@ public:
 
 }  // namespace
 
-std::string OneLineMessage(const std::string& text) {
+std::string OneLineMessage(const std::string& text, const std::string& subject) {
     std::string out = "varnex: ";
+    if (!subject.empty()) out += subject + ": ";
     for (char c : text) {
-        if (c == '\n') out += "\\n";
-        else if (c != '\r') out += c;
+        if (c == '\n')
+            out += "\\n";
+        else if (c != '\r')
+            out += c;
     }
     return out;
 }
 
-TerminalHost::TerminalHost()
-    : TerminalHost(stdin, stderr, isatty(fileno(stdin)) != 0, isatty(fileno(stderr)) != 0) {}
+TerminalHost::TerminalHost() : TerminalHost(stdin, stderr, isatty(fileno(stdin)) != 0, isatty(fileno(stderr)) != 0) {}
 
 TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgress)
     : m_in(in), m_out(out), m_interactive(interactive), m_showProgress(showProgress) {}
@@ -158,7 +166,7 @@ bool TerminalHost::ReadLine(std::string& line, bool masked) {
 
 int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     if (!m_interactive) {
-        std::fprintf(m_out, "%s\n", OneLineMessage(text).c_str());
+        std::fprintf(m_out, "%s\n", OneLineMessage(text, Subject()).c_str());
         return CancellingAnswer(type);
     }
     std::fprintf(m_out, "%s\n", text.c_str());
@@ -167,7 +175,8 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     std::vector<std::string> labels;
     for (const Choice& c : choices) labels.push_back(c.label);
     for (;;) {
-        for (size_t i = 0; i < labels.size(); ++i) std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
+        for (size_t i = 0; i < labels.size(); ++i)
+            std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
         std::fprintf(m_out, ": ");
         std::fflush(m_out);
         std::string line;
@@ -203,7 +212,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
     if (!m_interactive) {
         // Nobody can answer: say what was asked, in one line, and take the cancelling answer.
         std::vector<std::string> lines = dialog.Lines();
-        std::fprintf(m_out, "%s\n", OneLineMessage(dialog.Title() + (lines.empty() ? "" : ": " + lines[0])).c_str());
+        std::fprintf(m_out, "%s\n",
+                     OneLineMessage(dialog.Title() + (lines.empty() ? "" : ": " + lines[0]), Subject()).c_str());
         std::string word = dialog.CancellingAnswer();
         for (const DialogButton& b : dialog.Buttons())
             if (!word.empty() && b.answer == word && dialog.CanPress(b.id)) return dialog.Press(b.id);
@@ -232,7 +242,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
         words.push_back(b.answer);
     }
     for (;;) {
-        for (size_t i = 0; i < labels.size(); ++i) std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
+        for (size_t i = 0; i < labels.size(); ++i)
+            std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
         std::fprintf(m_out, ": ");
         std::fflush(m_out);
         std::string line;
@@ -243,7 +254,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
             if (!line.empty() && words[w] == line) i = static_cast<int>(w);
         if (i < 0) i = Pick(line, labels);
         if (i < 0) i = Pick(line, words);
-        if (i >= 0 && dialog.CanPress(buttons[static_cast<size_t>(i)].id)) return dialog.Press(buttons[static_cast<size_t>(i)].id);
+        if (i >= 0 && dialog.CanPress(buttons[static_cast<size_t>(i)].id))
+            return dialog.Press(buttons[static_cast<size_t>(i)].id);
     }
 }
 

@@ -29,5 +29,6 @@ private:
     bool m_showProgress;
 };
 
-// "varnex: TEXT" with line breaks written as \n, for logs and non-interactive runs.
-std::string OneLineMessage(const std::string& text);
+// "varnex: TEXT" (or "varnex: SUBJECT: TEXT") with line breaks written as \n, for logs and
+// non-interactive runs.
+std::string OneLineMessage(const std::string& text, const std::string& subject = {});

@@ -65,6 +65,14 @@ public:
                                                               const std::string& text) = 0;
     // Gives the host a chance to process its own events while the engine works.
     virtual void PumpEvents() {}
+
+    // The file a batch is working on: a host that prints messages as lines names it in each
+    // ("varnex: FILE: TEXT"); empty when there is none. The engine's texts stay as they are.
+    void SetSubject(std::string file) { m_subject = std::move(file); }
+    const std::string& Subject() const { return m_subject; }
+
+private:
+    std::string m_subject;
 };
 
 // The installed host; never null (a terminal host is installed until another one is).
