@@ -30,10 +30,10 @@ TEST(PackCommand, PacksAndRestoresWithPasswordFilesAndReportsFailuresByExitCode)
     auto wrong = RunVarnex(
         dir, home, "--package-password-file " + dir / "wrong" + " decrypt --to " + dir / "out " + dir / "d.pkg");
     EXPECT_EQ(wrong.exit, 1);
-    EXPECT_NE(wrong.err.find("varnex: 对不起，密码错!"), std::string::npos) << wrong.err;
+    EXPECT_NE(wrong.err.find("d.pkg: 对不起，密码错!"), std::string::npos) << wrong.err;
 
-    auto restored = RunVarnex(dir, home,
-                              "--package-password-file " + dir / "pw" + " decrypt --keep --to " + dir / "out " + dir / "d.pkg");
+    auto restored = RunVarnex(
+        dir, home, "--package-password-file " + dir / "pw" + " decrypt --keep --to " + dir / "out " + dir / "d.pkg");
     ASSERT_EQ(restored.exit, 0) << restored.err;
     EXPECT_EQ(ReadFile(dir / "out/docs/a.txt"), "alpha");
     EXPECT_TRUE(fs::is_directory(dir / "out/docs/empty"));

@@ -97,6 +97,13 @@ TEST_F(LogonCommandsTest, GroupsSharesAndCertificatesFromTheCommandLine) {
 
     Outcome exported = Varnex("cert export cat '" + dir_ / "cat.pem" + "'");
     ASSERT_EQ(exported.exit, 0) << exported.err;
+    // An existing file is not overwritten without --force.
+    WriteFile(dir_ / "other.txt", "unrelated");
+    Outcome refused = Varnex("cert export cat '" + dir_ / "other.txt" + "'");
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_EQ(ReadFile(dir_ / "other.txt"), "unrelated");
+    EXPECT_EQ(Varnex("cert export cat '" + dir_ / "other.txt" + "' --force").exit, 0);
+    EXPECT_EQ(ReadFile(dir_ / "other.txt"), ReadFile(dir_ / "cat.pem"));
     WriteFile(dir_ / "junk.pem", "-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n");
     Outcome junk = Varnex("cert import '" + dir_ / "junk.pem" + "' --name junk");
     EXPECT_EQ(junk.exit, 1);

@@ -3,11 +3,26 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 int ExitForResult(int result) {
     if (result == 1) return kExitOk;
     if (result == -1) return kExitStopped;
     return kExitFailed;
+}
+
+std::string ByteCount(uint64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
 }
 
 std::string CliContext::HomeFolder() const {
@@ -17,27 +32,45 @@ std::string CliContext::HomeFolder() const {
     return std::string(home && *home ? home : ".") + "/.varnex";
 }
 
-ArgParser::ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued) {
+ArgParser::ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued,
+                     Mode mode) {
     auto known = [](const std::vector<std::string>& list, const std::string& s) {
         return std::find(list.begin(), list.end(), s) != list.end();
+    };
+    auto store = [&](const std::string& option, const std::string& value) {
+        if (m_values.count(option)) {
+            m_error = "option " + option + " given twice";
+        } else if (value.empty()) {
+            m_error = "option " + option + " needs a value that is not empty";
+        } else {
+            m_values[option] = value;
+        }
+        return m_error.empty();
     };
     bool onlyPositionals = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (onlyPositionals || a.size() < 2 || a[0] != '-') {
+            if (mode == kStopAtPositional) {
+                m_positionals.insert(m_positionals.end(), args.begin() + static_cast<long>(i), args.end());
+                return;
+            }
             m_positionals.push_back(a);
         } else if (a == "--") {
+            if (mode != kStrict) m_positionals.push_back(a);
             onlyPositionals = true;
         } else if (known(flags, a)) {
             m_flags[a] = true;
         } else if (size_t eq = a.find('='); eq != std::string::npos && known(valued, a.substr(0, eq))) {
-            m_values[a.substr(0, eq)] = a.substr(eq + 1);
+            if (!store(a.substr(0, eq), a.substr(eq + 1))) return;
         } else if (known(valued, a)) {
             if (i + 1 >= args.size()) {
                 m_error = "option " + a + " needs a value";
                 return;
             }
-            m_values[a] = args[++i];
+            if (!store(a, args[++i])) return;
+        } else if (mode == kPassUnknown) {
+            m_positionals.push_back(a);
         } else {
             m_error = "unknown option " + a;
             return;
@@ -61,7 +94,10 @@ std::vector<Command>& Table() {
 
 const std::vector<Command>& Commands() { return Table(); }
 
-CommandRegistrar::CommandRegistrar(Command command) {
+CommandRegistrar::CommandRegistrar(std::string name, std::string usage, std::string summary,
+                                   std::function<int(CliContext&, const std::vector<std::string>&)> run,
+                                   std::string help) {
+    Command command{std::move(name), std::move(usage), std::move(summary), std::move(run), std::move(help)};
     auto& table = Table();
     auto at = std::lower_bound(table.begin(), table.end(), command.name,
                                [](const Command& c, const std::string& n) { return c.name < n; });
@@ -75,6 +111,7 @@ const Command* FindCommand(const std::string& name) {
 }
 
 int UsageError(const Command& command, const std::string& text) {
-    std::fprintf(stderr, "varnex: %s\nusage: varnex %s %s\n", text.c_str(), command.name.c_str(), command.usage.c_str());
+    std::fprintf(stderr, "varnex: %s\nusage: varnex %s %s\n", text.c_str(), command.name.c_str(),
+                 command.usage.c_str());
     return kExitUsage;
 }

@@ -15,6 +15,9 @@
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitStopped = 3 };
 int ExitForResult(int result);
 
+// "512 bytes", "1.5 KiB", "12.0 MiB", "3.2 GiB".
+std::string ByteCount(uint64_t bytes);
+
 struct GlobalOptions {
     std::string home;                 // --home, $VARNEX_HOME, ~/.varnex
     std::string user;                 // --user
@@ -23,6 +26,7 @@ struct GlobalOptions {
     std::string packagePasswordFile;  // --package-password-file
     std::string answers;              // --answers
     bool quiet = false;               // --quiet
+    bool verbose = false;             // --verbose
 };
 
 class CliContext {
@@ -37,10 +41,17 @@ public:
     std::string HomeFolder() const;
 };
 
-// Command-specific arguments: flags, options with a value, and positionals, in any order.
+// Arguments: flags, options with a value, and positionals, in any order. A valued option
+// given twice, or given an empty value, is a usage error. "--" ends the options.
 class ArgParser {
 public:
-    ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued);
+    // kStrict: an unknown option is an error. kStopAtPositional: the first positional and
+    // everything behind it are left in Positionals() untouched (the program's global options
+    // before the command). kPassUnknown: unknown options are kept in Positionals() in their
+    // order (global options found among a command's arguments).
+    enum Mode { kStrict, kStopAtPositional, kPassUnknown };
+    ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued,
+              Mode mode = kStrict);
     // False with an error text when an unknown option or a missing value was seen.
     bool Ok() const { return m_error.empty(); }
     const std::string& Error() const { return m_error; }
@@ -60,11 +71,13 @@ struct Command {
     std::string usage;    // arguments, as shown by --help
     std::string summary;  // one line
     std::function<int(CliContext&, const std::vector<std::string>&)> run;
+    std::string help;  // what each option does, shown by COMMAND --help (lines ending in \n)
 };
 
 const std::vector<Command>& Commands();
 struct CommandRegistrar {
-    explicit CommandRegistrar(Command command);
+    CommandRegistrar(std::string name, std::string usage, std::string summary,
+                     std::function<int(CliContext&, const std::vector<std::string>&)> run, std::string help = {});
 };
 
 // Prints "varnex: TEXT" and the command's usage to stderr; returns kExitUsage.
@@ -73,4 +86,4 @@ const Command* FindCommand(const std::string& name);
 
 #define VARNEX_CONCAT2(a, b) a##b
 #define VARNEX_CONCAT(a, b) VARNEX_CONCAT2(a, b)
-#define VARNEX_COMMAND(...) static const CommandRegistrar VARNEX_CONCAT(kRegistrar, __LINE__)(Command {__VA_ARGS__})
+#define VARNEX_COMMAND(...) static const CommandRegistrar VARNEX_CONCAT(kRegistrar, __LINE__)(__VA_ARGS__)

@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <openssl/crypto.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <memory>
 
 #include "platform/SignalCleanup.h"
@@ -67,9 +69,18 @@ void WipePassword(std::string& password) {
 }
 
 bool ReadPasswordFile(const std::string& path, std::string& password) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Refuse("cannot read the password file " + path);
-    std::getline(in, password);
+    // "-" is standard input; a file of that name is "./-".
+    if (path == "-") {
+        std::getline(std::cin, password);
+        if (!std::cin && password.empty()) return Refuse("no password on standard input");
+    } else {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+            return Refuse("cannot read the password file " + path + (S_ISDIR(st.st_mode) ? " (a folder)" : ""));
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return Refuse("cannot read the password file " + path);
+        std::getline(in, password);
+    }
     if (!password.empty() && password.back() == '\r') password.pop_back();
     return true;
 }

@@ -1,12 +1,14 @@
 // varnex cert import|export|list|confirm: installed certificates.
 
+#include <cerrno>
 #include <cstdio>
 
 #include "Session.h"
+#include "platform/AtomicFile.h"
 
 namespace {
 
-constexpr const char* kUsage = "import FILE [--name NAME] | export NAME [FILE] | list | confirm NAME";
+constexpr const char* kUsage = "import FILE [--name NAME] | export NAME [FILE] [--force] | list | confirm NAME";
 
 int Usage(const std::string& text) { return UsageError(*FindCommand("cert"), text); }
 
@@ -24,7 +26,7 @@ const char* StateText(int state) {
 }
 
 int RunCert(CliContext& cli, const std::vector<std::string>& args) {
-    ArgParser parsed(args, {}, {"--name"});
+    ArgParser parsed(args, {"--force"}, {"--name"});
     if (!parsed.Ok()) return Usage(parsed.Error());
     const auto& pos = parsed.Positionals();
     if (pos.empty()) return Usage("cert needs import, export, list or confirm");
@@ -36,7 +38,7 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
         std::string name;
         if (!session.Open()) return kExitFailed;
         if (!store.ImportCert(pos[1], parsed.Value("--name"), name)) return CliFail(store.LastError());
-        std::printf("certificate installed as %s (confirm it with: varnex cert confirm %s)\n", name.c_str(),
+        std::printf("certificate installed as %s (confirm it with: varnex cert confirm '%s')\n", name.c_str(),
                     name.c_str());
         return kExitOk;
     }
@@ -49,10 +51,26 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
             std::fwrite(pem.data(), 1, pem.size(), stdout);
             return kExitOk;
         }
-        FILE* out = std::fopen(pos[2].c_str(), "wb");
-        bool ok = out != nullptr && std::fwrite(pem.data(), 1, pem.size(), out) == pem.size();
-        if (out != nullptr && std::fclose(out) != 0) ok = false;
-        return ok ? kExitOk : CliFail("cannot write " + pos[2]);
+        // An existing file is replaced only with --force, atomically; never by surprise.
+        CAtomicFile out;
+        out.SetReplace(parsed.Has("--force"));
+        CFileException error;
+        bool ok = out.Create(pos[2], &error);
+        if (ok) {
+            try {
+                out.File()->Write(pem.data(), static_cast<unsigned>(pem.size()));
+            } catch (const CFileException& e) {
+                error = e;
+                ok = false;
+            }
+        }
+        if (!ok || !out.Commit(&error)) {
+            bool exists = error.m_lOsError == EEXIST;
+            return CliFail(pos[2] + ": " + error.ErrorText() + (exists ? " (use --force to replace it)" : ""));
+        }
+        if (!cli.options.quiet)
+            std::fprintf(stderr, "varnex: certificate %s written to %s\n", pos[1].c_str(), pos[2].c_str());
+        return kExitOk;
     }
     if (sub == "list") {
         if (pos.size() != 1) return Usage("cert list takes no arguments");

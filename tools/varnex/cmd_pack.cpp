@@ -3,6 +3,8 @@
 #include <openssl/crypto.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -10,6 +12,7 @@
 #include "Session.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "password/PackageListing.h"
 #include "password/PasswordDialog.h"
 #include "password/PasswordPackager.h"
 
@@ -26,10 +29,33 @@ bool Under(const fs::path& path, const fs::path& folder) {
     return true;
 }
 
+// One line for the finished package (files, bytes, time) and, with --verbose, each packed
+// path; both to standard error, read back from the package itself.
+void PrintSummary(const CliContext& cli, CKorvane& engine, const std::string& package,
+                  std::chrono::steady_clock::time_point started) {
+    if (cli.options.quiet && !cli.options.verbose) return;
+    std::vector<PackageEntry> entries;
+    if (!ListPasswordPackage(engine, package, entries)) return;
+    size_t files = 0;
+    uint64_t bytes = 0;
+    for (const PackageEntry& e : entries) {
+        if (cli.options.verbose) std::fprintf(stderr, "%s\n", e.path.c_str());
+        if (e.folder) continue;
+        ++files;
+        bytes += static_cast<uint64_t>(e.size);
+    }
+    if (cli.options.quiet) return;
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::fprintf(stderr, "varnex: %zu file%s packed, %s in %.1f s\n", files, files == 1 ? "" : "s",
+                 ByteCount(bytes).c_str(), seconds);
+}
+
 int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("pack");
     ArgParser parsed(args, {"--force"}, {"-o", "--output", "--base", "--cipher"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (!parsed.Value("-o").empty() && !parsed.Value("--output").empty())
+        return UsageError(self, "the package is named twice (-o and --output)");
     std::string output = parsed.Value("-o", parsed.Value("--output"));
     if (output.empty()) return UsageError(self, "the package to write is missing (-o PACKAGE)");
     if (parsed.Positionals().empty()) return UsageError(self, "nothing to pack");
@@ -48,7 +74,9 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
             std::fprintf(stderr, "varnex: %s: path longer than %d bytes\n", p.c_str(), kMaxPath - 1);
             return kExitFailed;
         }
-        request.paths.push_back(path.string());
+        // The same path named twice is packed once.
+        if (std::find(request.paths.begin(), request.paths.end(), path.string()) == request.paths.end())
+            request.paths.push_back(path.string());
     }
     std::string base = parsed.Value("--base");
     request.baseFolder =
@@ -86,13 +114,29 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
         OPENSSL_cleanse(password, sizeof password);
     }
     request.replace = parsed.Has("--force");
+    auto started = std::chrono::steady_clock::now();
+    cli.host->SetSubject(output);
     int result = PackWithPassword(engine, request);
     WipePassword(request.password);
-    if (result == 1) std::printf("%s\n", output.c_str());
+    if (result == 1) {
+        std::printf("%s\n", output.c_str());
+        PrintSummary(cli, engine, request.packagePath, started);
+    }
+    cli.host->SetSubject({});
     return ExitForResult(result);
 }
 
 }  // namespace
 
 VARNEX_COMMAND("pack", "-o PACKAGE [--base DIR] [--cipher ID] [--force] PATH...",
-               "a password package of files and folder trees", RunPack);
+               "a password package of files and folder trees", RunPack,
+               "Each PATH is a file or a folder (a link named here is followed). Inside folders, links,\n"
+               "pipes and devices are left out and named in a notice at the end.\n\n"
+               "  -o, --output PACKAGE  the package to write; an existing file is replaced only with --force\n"
+               "  --base DIR            the folder the stored names are relative to (default: the\n"
+               "                        deepest folder holding every PATH); every PATH must lie below it\n"
+               "  --cipher ID           the bulk cipher: 45 DES, 46 IDEA, 62 two-key triple DES,\n"
+               "                        120 PCI card, 121 ISA card (default: the suite's choice)\n"
+               "  --force               replace an existing PACKAGE (atomically)\n\n"
+               "The password comes from --new-password-file (its first line, spaces included) or is\n"
+               "asked twice on the terminal; it needs at least 6 characters.\n");

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,89 +16,157 @@
 
 namespace {
 
-const char* const kGlobalValued[] = {"--home", "--user", "--password-file", "--new-password-file",
-                                     "--package-password-file", "--answers"};
+const char* const kGlobalValued[] = {
+    "--home", "--user", "--password-file", "--new-password-file", "--package-password-file", "--answers"};
 
 void PrintHelp() {
     std::printf(
         "usage: varnex [global options] COMMAND [arguments]\n\n"
         "Protects files and folder trees with passwords and digital envelopes, signs and\n"
         "verifies files, builds secured mail packages and wipes files.\n\n"
-        "Global options:\n"
+        "Global options (before or after the command):\n"
         "  --home DIR                   suite folder (default $VARNEX_HOME, else ~/.varnex)\n"
         "  --user ID                    user to log on as\n"
         "  --password-file F            logon password (first line of F; also $VARNEX_PASSWORD)\n"
         "  --new-password-file F        password for a new package or a new user\n"
-        "  --package-password-file F    password that opens password packages\n"
+        "  --package-password-file F    password that opens password packages ('-': standard input)\n"
+        "                               A password file's first line is the password, spaces included.\n"
         "  --answers LIST               answer every question from LIST (kind=value,...):\n"
         "                               replace=yes|all|no|none|cancel, yes-no=yes|no,\n"
         "                               retry=retry|cancel|abort|ignore, folder=DIR, file=PATH\n"
-        "  --quiet                      no progress bar\n"
+        "  --quiet                      no progress bar, no summary lines\n"
+        "  --verbose                    one line per file as it is done\n"
         "  --help, --version\n\n"
         "Commands:\n");
     for (const Command& c : Commands()) {
         std::string head = c.name + (c.usage.empty() ? "" : " " + c.usage);
-        std::printf("  %-40s %s\n", head.c_str(), c.summary.c_str());
+        // A long usage line gets a line of its own: it never runs into its description.
+        if (head.size() > 40)
+            std::printf("  %s\n  %-40s %s\n", head.c_str(), "", c.summary.c_str());
+        else
+            std::printf("  %-40s %s\n", head.c_str(), c.summary.c_str());
     }
-    std::printf("\nExit status: 0 done, 1 failed, 2 usage error, 3 stopped.\n"
-                "'varnex COMMAND --help' shows one command's arguments.\n");
+    std::printf(
+        "\nExit status: 0 done, 1 failed, 2 usage error, 3 stopped.\n"
+        "'varnex COMMAND --help' explains one command's arguments.\n");
+}
+
+// A command's help: its usage, summary and the explanation of each of its options.
+void PrintCommandHelp(const Command& command, const std::vector<std::string>& args) {
+    std::printf("usage: varnex %s %s\n\n%s\n", command.name.c_str(), command.usage.c_str(), command.summary.c_str());
+    if (!command.help.empty()) std::printf("\n%s", command.help.c_str());
+    if (command.help.empty() || command.help.back() != '\n') std::printf("\n");
+    (void)args;
+}
+
+}  // namespace
+
+namespace {
+
+const std::vector<std::string> kGlobalFlags = {"--quiet", "--verbose"};
+
+// Takes the global options out of `parsed` into `options`.
+void TakeGlobals(const ArgParser& parsed, GlobalOptions& options) {
+    auto take = [&](const char* name, std::string& into) {
+        if (std::string v = parsed.Value(name); !v.empty()) into = v;
+    };
+    take("--home", options.home);
+    take("--user", options.user);
+    take("--password-file", options.passwordFile);
+    take("--new-password-file", options.newPasswordFile);
+    take("--package-password-file", options.packagePasswordFile);
+    take("--answers", options.answers);
+    options.quiet = options.quiet || parsed.Has("--quiet");
+    options.verbose = options.verbose || parsed.Has("--verbose");
+}
+
+// The reason an --answers list is not valid, or "" when it is: every kind must be one a
+// question asks with, every word one that kind's question takes.
+std::string CheckAnswers(const std::string& list) {
+    static const std::map<std::string, std::vector<std::string>> kWords = {
+        {"replace", {"yes", "all", "no", "none", "cancel"}},
+        {"yes-no", {"yes", "no"}},
+        {"retry", {"retry", "cancel", "abort", "ignore"}},
+        {"folder", {}},
+        {"file", {}},
+    };
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        size_t eq = item.find('=');
+        if (eq == std::string::npos || eq == 0) return "'" + item + "' is not kind=value";
+        std::string kind = item.substr(0, eq), word = item.substr(eq + 1);
+        auto it = kWords.find(kind);
+        if (it == kWords.end()) return "unknown kind '" + kind + "' (replace, yes-no, retry, folder, file)";
+        if (word.empty()) return "no value for '" + kind + "'";
+        const auto& words = it->second;
+        if (!words.empty() && std::find(words.begin(), words.end(), word) == words.end()) {
+            std::string allowed;
+            for (const std::string& w : words) allowed += (allowed.empty() ? "" : "|") + w;
+            return "'" + word + "' does not answer '" + kind + "' (" + allowed + ")";
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return {};
+}
+
+void PrintShortUsage(FILE* out) {
+    std::fprintf(out,
+                 "usage: varnex [global options] COMMAND [arguments]\n"
+                 "'varnex --help' lists the commands and global options.\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     CliContext ctx;
-    std::vector<std::string> rest;
-    std::string commandName;
-    bool help = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        bool matched = false;
-        for (const char* opt : kGlobalValued) {
-            size_t n = std::strlen(opt);
-            if (a == opt || (a.compare(0, n, opt) == 0 && a.size() > n && a[n] == '=')) {
-                std::string value;
-                if (a == opt) {
-                    if (i + 1 >= argc) {
-                        std::fprintf(stderr, "varnex: option %s needs a value\n", opt);
-                        return kExitUsage;
-                    }
-                    value = argv[++i];
-                } else {
-                    value = a.substr(n + 1);
-                }
-                std::string key = opt;
-                if (key == "--home") ctx.options.home = value;
-                else if (key == "--user") ctx.options.user = value;
-                else if (key == "--password-file") ctx.options.passwordFile = value;
-                else if (key == "--new-password-file") ctx.options.newPasswordFile = value;
-                else if (key == "--package-password-file") ctx.options.packagePasswordFile = value;
-                else ctx.options.answers = value;
-                matched = true;
-                break;
-            }
-        }
-        if (matched) continue;
-        if (a == "--quiet") ctx.options.quiet = true;
-        else if (a == "--version" && commandName.empty()) {
-            std::printf("varnex %s\n", VARNEX_VERSION);
-            return kExitOk;
-        } else if ((a == "--help" || a == "-h") && commandName.empty()) help = true;
-        else if (commandName.empty() && !a.empty() && a[0] != '-') commandName = a;
-        else rest.push_back(a);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> valued(std::begin(kGlobalValued), std::end(kGlobalValued));
+
+    // Global options before the command, by the parser every command uses.
+    std::vector<std::string> beforeFlags = kGlobalFlags;
+    beforeFlags.insert(beforeFlags.end(), {"--help", "-h", "--version"});
+    ArgParser before(args, beforeFlags, valued, ArgParser::kStopAtPositional);
+    if (!before.Ok()) {
+        std::fprintf(stderr, "varnex: %s\n", before.Error().c_str());
+        PrintShortUsage(stderr);
+        return kExitUsage;
     }
-    if (help || commandName.empty() || commandName == "help") {
+    TakeGlobals(before, ctx.options);
+    if (before.Has("--version")) {
+        std::printf("varnex %s\n", VARNEX_VERSION);
+        return kExitOk;
+    }
+    std::vector<std::string> tail = before.Positionals();
+    std::string commandName = tail.empty() ? std::string() : tail.front();
+    if (before.Has("--help") || before.Has("-h") || commandName == "help") {
         PrintHelp();
-        return help || commandName == "help" ? kExitOk : kExitUsage;
+        return kExitOk;
+    }
+    if (commandName.empty()) {
+        PrintShortUsage(stderr);
+        return kExitUsage;
     }
     const Command* command = FindCommand(commandName);
     if (!command) {
         std::fprintf(stderr, "varnex: unknown command '%s' (see varnex --help)\n", commandName.c_str());
         return kExitUsage;
     }
+    // Global options may also follow the command; the rest is the command's own.
+    tail.erase(tail.begin());
+    ArgParser after(tail, kGlobalFlags, valued, ArgParser::kPassUnknown);
+    if (!after.Ok()) return UsageError(*command, after.Error());
+    for (const char* name : kGlobalValued)
+        if (!before.Value(name).empty() && !after.Value(name).empty())
+            return UsageError(*command, std::string("option ") + name + " given twice");
+    TakeGlobals(after, ctx.options);
+    std::vector<std::string> rest = after.Positionals();
     for (const std::string& a : rest) {
+        if (a == "--") break;
         if (a == "--help" || a == "-h") {
-            std::printf("usage: varnex %s %s\n  %s\n", command->name.c_str(), command->usage.c_str(), command->summary.c_str());
+            PrintCommandHelp(*command, rest);
             return kExitOk;
         }
     }
@@ -106,8 +176,10 @@ int main(int argc, char** argv) {
     ScriptedHost scripted;
     IUiHost* host = &terminal;
     if (!ctx.options.answers.empty()) {
-        if (!scripted.AddAnswers(ctx.options.answers)) {
-            std::fprintf(stderr, "varnex: --answers takes kind=value pairs separated by commas\n");
+        std::string wrong = CheckAnswers(ctx.options.answers);
+        if (!wrong.empty() || !scripted.AddAnswers(ctx.options.answers)) {
+            std::fprintf(stderr, "varnex: --answers: %s\n",
+                         wrong.empty() ? "takes kind=value pairs separated by commas" : wrong.c_str());
             return kExitUsage;
         }
         scripted.EchoMessagesTo(stderr);

@@ -1,0 +1,69 @@
+#include "password/PackageListing.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
+#include "formats/PackageRecordReader.h"
+#include "formats/ProtectedFields.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+// Steps over the key-check block (check value and IV, each within the reader's room).
+bool SkipKeyCheckBlock(CKorvane& engine, CFile* package) {
+    ProtectedReader block(engine, package);
+    std::vector<unsigned char> field;
+    for (int i = 0; i < 2; ++i) {
+        int32_t length = 0;
+        if (!block.I32(length)) return false;
+        if (length < 0 || static_cast<size_t>(length) > kKeyCheckCap) {
+            AfxMessageBox(kStructureError);
+            return false;
+        }
+        field.resize(static_cast<size_t>(length));
+        if (!block.Field(field.data(), field.size())) return false;
+    }
+    bool matches = false;
+    if (!block.CheckCrc(true, &matches)) return false;
+    if (!matches) AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+    return matches;
+}
+
+}  // namespace
+
+int ListPasswordPackage(CKorvane& engine, const std::string& path, std::vector<PackageEntry>& entries) {
+    entries.clear();
+    CFile package;
+    if (!CKorvane::OpenForReading(path.c_str(), package, 1)) return 0;
+    try {
+        EncryptFlag head;
+        if (!engine.ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1") ||
+            !engine.CheckEncryptedFileHead(head, kPasswordHeadRules) || !SkipKeyCheckBlock(engine, &package))
+            return 0;
+        PackageRecordReader reader(engine, &package, IsVersion10(head));
+        PackageRecord record;
+        std::string folder;
+        for (;;) {
+            if (!reader.Next(record)) return 0;
+            if (record.type == kRecordEnd) return 1;
+            PackageEntry entry;
+            if (record.type == kRecordDirectory) {
+                folder = record.name;
+                if (folder.empty()) continue;
+                entry.folder = true;
+                entry.path = folder;
+            } else {
+                entry.path = folder + record.name;
+                entry.size = record.size;
+                entry.modified = record.modified;
+                entry.attributes = record.attributes;
+            }
+            entries.push_back(std::move(entry));
+        }
+    } catch (const CFileException& e) {
+        CKorvane::ShowReadError(e);
+        return 0;
+    }
+}

@@ -1,0 +1,270 @@
+// The command line as a careful user and an attacker try it: concurrent packs, signals in the
+// middle of the work, Ctrl-C at the password prompt, answers that cannot answer, listing and
+// testing packages, and the small usage rules.
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CommandLine : public ::testing::Test {
+protected:
+    CommandLine() {
+        fs::create_directories(dir / "data/docs");
+        WriteFile(dir / "data/docs/a.txt", "alpha");
+        WriteFile(dir / "pw", "secret12\n");
+    }
+    CliOutcome Varnex(const std::string& args) { return RunVarnex(dir, home, args); }
+    CliOutcome Pack(const std::string& package, const std::string& paths, const std::string& more = {}) {
+        return Varnex("--new-password-file " + dir / "pw" + " pack " + more + " -o " + package + " " + paths);
+    }
+    CliOutcome Decrypt(const std::string& args) {
+        return Varnex("--package-password-file " + dir / "pw" + " decrypt " + args);
+    }
+    bool AnyTempFile(const std::string& folder) {
+        for (const auto& e : fs::recursive_directory_iterator(folder))
+            if (e.path().filename().string().find(".varnex-") != std::string::npos) return true;
+        return false;
+    }
+    // Starts varnex with `args` (no terminal, output discarded); answers its process id.
+    pid_t Start(const std::vector<std::string>& args) {
+        pid_t child = ::fork();
+        if (child == 0) {
+            std::freopen("/dev/null", "r", stdin);
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+            std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& a : all) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(VARNEX_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        return child;
+    }
+    // Waits until a temporary file shows in `folder` (true) or the process ended (false).
+    bool WaitForTempFile(pid_t child, const std::string& folder) {
+        for (int i = 0; i < 3000; ++i) {
+            if (AnyTempFile(folder)) return true;
+            int status = 0;
+            if (::waitpid(child, &status, WNOHANG) == child) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    TempDir dir;
+    std::string home = dir / "suite";
+};
+
+}  // namespace
+
+// Two packs of one name without --force, started together: one wins, the other fails with a
+// message, and the package is whole (it restores to one of the two trees).
+TEST_F(CommandLine, ConcurrentPacksWithoutForceLoseNothing) {
+    fs::create_directories(dir / "one");
+    fs::create_directories(dir / "two");
+    WriteFile(dir / "one/f", RandomBytes(4 << 20, 1));
+    WriteFile(dir / "two/f", RandomBytes(4 << 20, 2));
+    std::string pw = dir / "pw", pkg = dir / "same.pkg";
+    pid_t a = Start({"--new-password-file", pw, "pack", "-o", pkg, dir / "one"});
+    pid_t b = Start({"--new-password-file", pw, "pack", "-o", pkg, dir / "two"});
+    int sa = 0, sb = 0;
+    ::waitpid(a, &sa, 0);
+    ::waitpid(b, &sb, 0);
+    ASSERT_TRUE(WIFEXITED(sa) && WIFEXITED(sb));
+    EXPECT_EQ(WEXITSTATUS(sa) + WEXITSTATUS(sb), 1) << "exactly one fails";
+    auto restored = Decrypt("--to " + dir / "out " + pkg);
+    ASSERT_EQ(restored.exit, 0) << restored.err;
+    std::string got = fs::exists(dir / "out/one/f") ? ReadFile(dir / "out/one/f") : ReadFile(dir / "out/two/f");
+    EXPECT_TRUE(got == RandomBytes(4 << 20, 1) || got == RandomBytes(4 << 20, 2));
+    EXPECT_FALSE(AnyTempFile(dir.Path()));
+}
+
+// SIGTERM in the middle of a 256 MiB pack, and of a restore: the temporary file is gone
+// and the process ends by the signal.
+TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackAndRestore) {
+    fs::create_directories(dir / "big");
+    {
+        std::ofstream sparse(dir / "big/f", std::ios::binary);
+        sparse.seekp((256 << 20) - 1);
+        sparse.put('x');
+    }
+    pid_t pack = Start({"--new-password-file", dir / "pw", "pack", "-o", dir / "big.pkg", dir / "big"});
+    ASSERT_TRUE(WaitForTempFile(pack, dir.Path()));
+    ::kill(pack, SIGTERM);
+    int status = 0;
+    ::waitpid(pack, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_FALSE(AnyTempFile(dir.Path()));
+    EXPECT_FALSE(fs::exists(dir / "big.pkg"));
+
+    // The restore: a smaller package keeps the suite's time down; the kill comes as early.
+    {
+        std::ofstream sparse(dir / "big/f", std::ios::binary | std::ios::trunc);
+        sparse.seekp((32 << 20) - 1);
+        sparse.put('x');
+    }
+    ASSERT_EQ(Pack(dir / "big.pkg", dir / "big").exit, 0);
+    fs::create_directories(dir / "out");
+    pid_t restore = Start({"--package-password-file", dir / "pw", "decrypt", "--to", dir / "out", dir / "big.pkg"});
+    ASSERT_TRUE(WaitForTempFile(restore, dir / "out"));
+    ::kill(restore, SIGTERM);
+    ::waitpid(restore, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_FALSE(AnyTempFile(dir / "out"));
+}
+
+// Ctrl-C at the password prompt on a terminal: the command stops (exit 3) and the terminal
+// has its echo back.
+TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {
+    int master = -1;
+    pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::string cli = VARNEX_CLI_PATH;
+        ::execl(cli.c_str(), cli.c_str(), "--home", home.c_str(), "pack", "-o", (dir / "x.pkg").c_str(),
+                (dir / "data").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Read up to the password prompt (its line ends in ": "), never waiting long for output.
+    std::string seen;
+    char buffer[256];
+    for (int i = 0; i < 100 && (seen.size() < 2 || seen.compare(seen.size() - 2, 2, ": ") != 0); ++i) {
+        pollfd ready{master, POLLIN, 0};
+        if (::poll(&ready, 1, 100) <= 0) continue;
+        ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) break;
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    if (seen.size() < 2 || seen.compare(seen.size() - 2, 2, ": ") != 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(master);
+        FAIL() << "no password prompt: " << seen;
+    }
+    termios during{};
+    ASSERT_EQ(::tcgetattr(master, &during), 0);
+    EXPECT_EQ(during.c_lflag & ECHO, 0u) << "echo is off while the password is typed";
+    ASSERT_EQ(::write(master, "\x03", 1), 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    termios after{};
+    ASSERT_EQ(::tcgetattr(master, &after), 0);
+    ::close(master);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_NE(after.c_lflag & ECHO, 0u) << "echo is back";
+    EXPECT_FALSE(fs::exists(dir / "x.pkg"));
+}
+
+// --answers: a kind or word no question takes is a usage error; cancel at the replace
+// question stops the batch (exit 3); a question nobody answered is printed with the answer
+// that was missing.
+TEST_F(CommandLine, AnswersAreValidatedAndCancelStops) {
+    ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
+    auto unknownKind = Decrypt("--to " + dir / "out " + dir / "d.pkg --answers replce=yes");
+    EXPECT_EQ(unknownKind.exit, 2);
+    EXPECT_NE(unknownKind.err.find("replce"), std::string::npos) << unknownKind.err;
+    EXPECT_EQ(Decrypt("--answers replace=maybe --to " + dir / "out " + dir / "d.pkg").exit, 2);
+    EXPECT_FALSE(fs::exists(dir / "out"));
+
+    ASSERT_EQ(Decrypt("--keep --to " + dir / "out " + dir / "d.pkg").exit, 0);
+    auto cancelled = Decrypt("--answers replace=cancel --to " + dir / "out " + dir / "d.pkg");
+    EXPECT_EQ(cancelled.exit, 3) << cancelled.err;
+    auto unanswered = Decrypt("--answers yes-no=yes --to " + dir / "out " + dir / "d.pkg");
+    EXPECT_NE(unanswered.err.find("--answers replace="), std::string::npos) << unanswered.err;
+    EXPECT_NE(unanswered.err.find("varnex: " + dir / "d.pkg: "), std::string::npos) << "messages name the package";
+}
+
+// A failed decrypt leaves no empty --to behind; without --to and without a terminal a
+// package is restored beside itself; a read-only --to says why.
+TEST_F(CommandLine, DecryptLeavesNoEmptyFolderAndRestoresBesideThePackageInScripts) {
+    ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
+    WriteFile(dir / "wrong", "secret13\n");
+    auto wrong = Varnex("--package-password-file " + dir / "wrong" + " decrypt --to " + dir / "o1 " + dir / "d.pkg");
+    EXPECT_EQ(wrong.exit, 1);
+    EXPECT_NE(wrong.err.find("d.pkg: 对不起，密码错!"), std::string::npos) << wrong.err;
+    EXPECT_EQ(Decrypt("--to " + dir / "o2 " + dir / "missing.pkg").exit, 1);
+    EXPECT_EQ(Decrypt("--to " + dir / "o3 " + dir / "pw").exit, 1);
+    for (const char* o : {"o1", "o2", "o3"}) EXPECT_FALSE(fs::exists(dir / o)) << o;
+
+    fs::create_directories(dir / "away");
+    fs::rename(dir / "d.pkg", dir / "away/d.pkg");
+    auto beside = Decrypt("--keep " + dir / "away/d.pkg");
+    ASSERT_EQ(beside.exit, 0) << beside.err;
+    EXPECT_EQ(ReadFile(dir / "away/docs/a.txt"), "alpha");
+
+    if (::geteuid() != 0) {
+        fs::create_directories(dir / "ro");
+        fs::permissions(dir / "ro", fs::perms(0500));
+        auto denied = Decrypt("--to " + dir / "ro " + dir / "away/d.pkg");
+        EXPECT_NE(denied.err.find("Permission denied"), std::string::npos) << denied.err;
+    }
+}
+
+// list shows names, sizes and times without the password (also as JSON); decrypt --test
+// checks every CRC and the password and writes nothing; flipped content bytes and trailing
+// bytes are reported as damage.
+TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
+    fs::create_directories(dir / "data/docs/sub");
+    WriteFile(dir / "data/docs/sub/b.bin", RandomBytes(1000, 3));
+    ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
+    auto listed = Varnex("list " + dir / "d.pkg");
+    ASSERT_EQ(listed.exit, 0) << listed.err;
+    EXPECT_NE(listed.out.find("docs/a.txt"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("1000"), std::string::npos) << listed.out;
+    auto json = Varnex("list --json " + dir / "d.pkg");
+    ASSERT_EQ(json.exit, 0);
+    EXPECT_NE(json.out.find("\"path\": \"docs/sub/b.bin\", \"size\": 1000"), std::string::npos) << json.out;
+
+    auto sound = Decrypt("--test " + dir / "d.pkg");
+    EXPECT_EQ(sound.exit, 0) << sound.err;
+    EXPECT_FALSE(fs::exists(dir / "docs"));
+    WriteFile(dir / "wrong", "secret13\n");
+    EXPECT_EQ(Varnex("--package-password-file " + dir / "wrong" + " decrypt --test " + dir / "d.pkg").exit, 1);
+
+    std::string bytes = ReadFile(dir / "d.pkg");
+    WriteFile(dir / "trailing.pkg", bytes + "x");
+    auto trailing = Decrypt("--test " + dir / "trailing.pkg");
+    EXPECT_EQ(trailing.exit, 1);
+    EXPECT_NE(trailing.err.find("文件结构错."), std::string::npos) << trailing.err;
+    bytes[bytes.size() - 3] ^= 0x40;  // inside the last content
+    WriteFile(dir / "flipped.pkg", bytes);
+    auto flipped = Decrypt("--test " + dir / "flipped.pkg");
+    EXPECT_EQ(flipped.exit, 1);
+    EXPECT_NE(flipped.err.find("CRC"), std::string::npos) << flipped.err;
+    EXPECT_EQ(Varnex("list " + dir / "pw").exit, 1);
+}
+
+// The small usage rules: an empty --home, a package named twice, a password file that is a
+// folder, varnex without a command, every command's --help.
+TEST_F(CommandLine, SmallUsageRules) {
+    auto bare = RunVarnex(dir, home, "");
+    EXPECT_EQ(bare.exit, 2);
+    EXPECT_NE(bare.err.find("usage:"), std::string::npos);
+    EXPECT_TRUE(bare.out.empty());
+    EXPECT_EQ(Varnex("--home '' init").exit, 2);
+    EXPECT_EQ(Pack(dir / "a.pkg", dir / "data", "-o " + dir / "b.pkg").exit, 2);
+    auto folder = Varnex("--package-password-file " + dir / "data" + " decrypt " + dir / "x.pkg");
+    EXPECT_EQ(folder.exit, 1);
+    EXPECT_NE(folder.err.find("cannot read"), std::string::npos) << folder.err;
+    auto help = Varnex("pack --help");
+    EXPECT_EQ(help.exit, 0);
+    for (const char* option : {"--base", "--force", "--cipher", "46", "6 characters"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    EXPECT_NE(Varnex("decrypt --help").out.find("--direct"), std::string::npos);
+}

@@ -1,0 +1,103 @@
+// varnex list: the folders and files a package holds, read without its password.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "Session.h"
+#include "engine/Korvane.h"
+#include "envelope/FileStatus.h"
+#include "password/PackageListing.h"
+
+namespace {
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// "20030105090703" -> "2003-01-05 09:07:03"; anything else as it stands.
+std::string ShownTime(const std::string& t, char between) {
+    if (t.size() != 14) return t;
+    return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + between + t.substr(8, 2) + ":" +
+           t.substr(10, 2) + ":" + t.substr(12, 2);
+}
+
+void PrintText(const std::string& package, const std::vector<PackageEntry>& entries, bool named) {
+    if (named) std::printf("%s:\n", package.c_str());
+    for (const PackageEntry& e : entries) {
+        if (e.folder)
+            std::printf("%12s  %-19s  %s\n", "-", "-", e.path.c_str());
+        else
+            std::printf("%12lld  %-19s  %s%s\n", static_cast<long long>(e.size), ShownTime(e.modified, ' ').c_str(),
+                        e.path.c_str(), (e.attributes & kAttrReadOnly) ? "  (read-only)" : "");
+    }
+}
+
+void PrintJson(const std::string& package, const std::vector<PackageEntry>& entries, bool first) {
+    std::printf("%s\n  {\"package\": %s, \"entries\": [", first ? "" : ",", JsonString(package).c_str());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const PackageEntry& e = entries[i];
+        std::printf("%s\n    {\"type\": \"%s\", \"path\": %s", i ? "," : "", e.folder ? "folder" : "file",
+                    JsonString(e.path).c_str());
+        if (!e.folder)
+            std::printf(", \"size\": %lld, \"modified\": %s, \"readOnly\": %s", static_cast<long long>(e.size),
+                        JsonString(ShownTime(e.modified, 'T')).c_str(),
+                        (e.attributes & kAttrReadOnly) ? "true" : "false");
+        std::printf("}");
+    }
+    std::printf("%s]}", entries.empty() ? "" : "\n  ");
+}
+
+int RunList(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("list");
+    ArgParser parsed(args, {"--json"}, {});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (parsed.Positionals().empty()) return UsageError(self, "no package to list");
+    bool json = parsed.Has("--json");
+    const auto& packages = parsed.Positionals();
+
+    CKorvane engine;
+    int failed = 0;
+    bool first = true;
+    if (json) std::printf("{\"packages\": [");
+    for (const std::string& package : packages) {
+        cli.host->SetSubject(package);
+        std::vector<PackageEntry> entries;
+        if (!ListPasswordPackage(engine, package, entries)) {
+            ++failed;
+            continue;
+        }
+        if (json)
+            PrintJson(package, entries, first);
+        else
+            PrintText(package, entries, packages.size() > 1);
+        first = false;
+    }
+    cli.host->SetSubject({});
+    if (json) std::printf("%s]}\n", first ? "" : "\n");
+    return failed == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+VARNEX_COMMAND("list", "[--json] PACKAGE...", "the folders and files a package holds, without its password", RunList,
+               "Prints each folder and file of the package: size in bytes, modification time and path.\n"
+               "The names, sizes and times of a package are readable without the password; only the\n"
+               "contents need it.\n\n"
+               "  --json    one JSON document on standard output:\n"
+               "            {\"packages\": [{\"package\", \"entries\": [{\"type\", \"path\", \"size\",\n"
+               "            \"modified\", \"readOnly\"}]}]}\n");
