@@ -19,7 +19,7 @@ struct BenchRegistrar {
 
 #define VARNEX_BENCH_CONCAT2(a, b) a##b
 #define VARNEX_BENCH_CONCAT(a, b) VARNEX_BENCH_CONCAT2(a, b)
-#define VARNEX_BENCH(name, fn) static const BenchRegistrar VARNEX_BENCH_CONCAT(kBench, __LINE__)(BenchCase {name, fn})
+#define VARNEX_BENCH(name, fn) static const BenchRegistrar VARNEX_BENCH_CONCAT(kBench, __LINE__)(BenchCase{name, fn})
 
 // Runs `fn` (which processes `bytesPerCall` bytes) repeatedly for at least `minSeconds` and
 // returns MB/s (10^6 bytes per second).

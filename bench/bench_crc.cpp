@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "Bench.h"
-#include "engine/Crc16.h"
 #include "drivers/Crc1B.h"
+#include "engine/Crc16.h"
 
 namespace {
 

@@ -18,7 +18,8 @@ TempDir::~TempDir() {
     // Read-only files and folders made by tests must not stop the clean-up.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
     std::filesystem::remove_all(m_path, ec);
 }
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "engine/Korvane.h"
 #include "drivers/Crc1B.h"
+#include "engine/Korvane.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ namespace {
 using Tables = std::array<std::array<uint16_t, 256>, 8>;
 
 Tables MakeTables() {
-    Tables t {};
+    Tables t{};
     for (int b = 0; b < 256; ++b) t[0][b] = CRC1B(0, static_cast<unsigned char>(b));
     for (int k = 1; k < 8; ++k)
         for (int b = 0; b < 256; ++b) t[k][b] = static_cast<uint16_t>((t[k - 1][b] << 8) ^ t[0][t[k - 1][b] >> 8]);

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/Korvane.h"
 #include "drivers/Mqk21.h"
+#include "engine/Korvane.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -26,7 +26,7 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
     struct Wipe {
         std::vector<unsigned char>& v;
         ~Wipe() { OPENSSL_cleanse(v.data(), v.size()); }
-    } wipe {scratch};
+    } wipe{scratch};
     intptr_t handle = 0;
     int rc = encrypt ? Mqk21EncryptInit(alg, mode, key, 16, &handle) : Mqk21DecryptInit(alg, mode, key, 16, &handle);
     if (rc != 0) {

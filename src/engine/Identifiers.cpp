@@ -21,13 +21,17 @@ int ChooseDigest(const std::string& signIdSetting) {
 
 int CipherKeyLength(int id) {
     switch (id) {
-    case kCipherDesOfb:
-    case kCipherIsaCard: return 8;
-    case kCipherIdeaOfb:
-    case kCipherDesEdeOfb:
-    case kCipherPciCard: return 16;
-    case kCipherFurtherCard: return 20;
-    default: return 0;
+        case kCipherDesOfb:
+        case kCipherIsaCard:
+            return 8;
+        case kCipherIdeaOfb:
+        case kCipherDesEdeOfb:
+        case kCipherPciCard:
+            return 16;
+        case kCipherFurtherCard:
+            return 20;
+        default:
+            return 0;
     }
 }
 

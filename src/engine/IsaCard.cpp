@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "drivers/Mqk21.h"
 #include "engine/Cards.h"
 #include "logon/ILogon.h"
-#include "drivers/Mqk21.h"
 #include "platform/MessageBox.h"
 
 IsaCard::~IsaCard() { Close(); }

@@ -131,7 +131,6 @@ protected:
     int LoadKeloMMwCardFunc();
 
 public:
-
     // ---- Secured-file head ------------------------------------------------------------------
     // A fresh plain head: zeroed, magic "KF", the engine's version, kind and the identifiers of
     // a new file. Packages get cipher, digests and one = 1; signature files (kinds 4 and 16)
@@ -170,8 +169,8 @@ public:
     // record per folder and file. `pathList`: NUL-terminated paths ended by an empty one.
     int Symmtry_SearchFile(const char* pathList, CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart,
                            int* itemCount);
-    int Symmtry_SearchSingleFile(const char* path, CFile* package, const Sysmetry_Decrypt_Info& info,
-                                 int* recordStart, int* itemCount);
+    int Symmtry_SearchSingleFile(const char* path, CFile* package, const Sysmetry_Decrypt_Info& info, int* recordStart,
+                                 int* itemCount);
     // Encryption pass: protects the head, appends every file's ciphertext and rewrites every
     // record enciphered. 1 when the end record was reached and rewritten.
     int SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data);
@@ -206,11 +205,9 @@ private:
     int DispatchDecryption(const char* fileList, HWND notifyWindow, int direct, bool kelo);
 
 public:
-
     // ---- File status and paths ----------------------------------------------------------------
     // Times as 14-digit local-time texts (buffers of 15), size in bytes, attribute byte.
-    int GetFileStatus(CFile* file, char* modifyTime, char* createTime, unsigned long* size,
-                      unsigned char* attributes);
+    int GetFileStatus(CFile* file, char* modifyTime, char* createTime, unsigned long* size, unsigned char* attributes);
     // Gives an existing file its modification time and attribute byte. 0 when the path names
     // no file, a time text is not a valid 14-digit time, or the system refuses.
     int SetFileStatus(const char* path, const char* modifyTime, const char* createTime, unsigned char attributes);
@@ -265,16 +262,16 @@ public:
     int GetPasswd(char* password);
 
     // ---- Public state, set by callers -----------------------------------------------------
-    int m_digestOnly = 0;            // signing with a key device returns the bare SHA-1 digest
-    std::string m_presetOutFolder;   // when it names an existing folder, decryption writes there
-    int m_showProgressWindow = 1;    // the envelope pass shows its own progress window
-    bool m_keepPackages = false;     // the dispatcher keeps restored packages whatever "DkeptFile" says
+    int m_digestOnly = 0;           // signing with a key device returns the bare SHA-1 digest
+    std::string m_presetOutFolder;  // when it names an existing folder, decryption writes there
+    int m_showProgressWindow = 1;   // the envelope pass shows its own progress window
+    bool m_keepPackages = false;    // the dispatcher keeps restored packages whatever "DkeptFile" says
 
     // Batch state of a run of decryptions; survives from one file to the next.
-    int m_passwordKnown = 0;         // a password was accepted for a password package
-    int m_batchSuccess = 0;          // cleared when a file is skipped for a wrong password (silent)
-    std::string m_batchPassword;     // the password accepted in the batch (wiped on release)
-    CMemFile m_decryptedFiles {1024};  // decrypted paths, each followed by "|"
+    int m_passwordKnown = 0;          // a password was accepted for a password package
+    int m_batchSuccess = 0;           // cleared when a file is skipped for a wrong password (silent)
+    std::string m_batchPassword;      // the password accepted in the batch (wiped on release)
+    CMemFile m_decryptedFiles{1024};  // decrypted paths, each followed by "|"
 
     // Password-package restores only check: the password, every record and content CRC, and
     // that nothing follows the last content; no folder is asked for, nothing is written.
@@ -293,11 +290,11 @@ protected:
     unsigned char m_fieldKey[16];  // fixed: files are readable only by engines with this key
 
     // Folder that package item names are relative to, and the path being processed.
-    char m_baseFolder[kMaxPath] {};
-    char m_workPath[kMaxPath] {};
+    char m_baseFolder[kMaxPath]{};
+    char m_workPath[kMaxPath]{};
 
     // ---- Cipher frame and card state ------------------------------------------------------
-    int m_cipherMode = 0;   // 1 software, 3 PCI card, 4 ISA card; set by every init
+    int m_cipherMode = 0;  // 1 software, 3 PCI card, 4 ISA card; set by every init
     int m_verifierType = 0;
     int m_lastCardResult = 0;
     // Software contexts, digest contexts, the card driver modules and card sessions. Releasing
@@ -307,7 +304,7 @@ protected:
         void operator()(CipherState* state) const;
     };
     static CipherState* NewCipherState();
-    std::unique_ptr<CipherState, CipherStateFree> m_cipherState {NewCipherState()};
+    std::unique_ptr<CipherState, CipherStateFree> m_cipherState{NewCipherState()};
 
     // The one input and one output buffer the mail streams go through, made on first use and
     // kept for the engine's life; the output has room for a block and a card's held-back bytes.

@@ -139,12 +139,12 @@ struct Envelope {
         ContentKey key;
         if (!Unwrap(logon, head, *own, keyText, reader, key)) return 0;
 
-        RestoreSpec spec;
-        spec.key = &key;
-        spec.itemCount = head.itemCount;
-        spec.oldLayout = oldLayout;
-        spec.digest = ContentStream::Digest::kVerify;
-        RestorePass pass(engine, baseFolder, workPath, spec);
+        RestorePlan plan;
+        plan.key = &key;
+        plan.itemCount = head.itemCount;
+        plan.oldLayout = oldLayout;
+        plan.digest = ContentStream::Digest::kVerify;
+        RestorePass pass(engine, baseFolder, workPath, plan);
         size_t longestPath = 0;
         if (!pass.Scan(&package, &longestPath)) return 0;
         std::string base;

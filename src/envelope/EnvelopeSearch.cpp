@@ -94,13 +94,13 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
     std::memcpy(key.key, data.key, sizeof key.key);
     std::memcpy(key.iv, data.iv, sizeof key.iv);
     key.cipherId = data.cipherId;
-    SealSpec spec;
-    spec.key = &key;
-    spec.itemCount = data.itemCount;
-    spec.notifyWindow = data.notifyWindow;
-    spec.showProgress = m_showProgressWindow != 0;
-    spec.digest = ContentStream::Digest::kSign;
-    spec.finish = [&](CFile* p, int32_t* trailerOffset) {
+    SealPlan plan;
+    plan.key = &key;
+    plan.itemCount = data.itemCount;
+    plan.notifyWindow = data.notifyWindow;
+    plan.showProgress = m_showProgressWindow != 0;
+    plan.digest = ContentStream::Digest::kSign;
+    plan.finish = [&](CFile* p, int32_t* trailerOffset) {
         *trailerOffset = static_cast<int32_t>(p->GetLength());
         std::vector<unsigned char> signature(kTrailerSignatureRoom);
         unsigned int length = 0;
@@ -109,5 +109,5 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
                    ? 1
                    : 0;
     };
-    return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, spec);
+    return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, plan);
 }

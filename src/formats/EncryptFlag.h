@@ -8,31 +8,31 @@
 #include <cstring>
 
 enum FileKind : uint8_t {
-    kKindPassword = 1,      // password package
-    kKindEnvelope = 2,      // envelope package
-    kKindSignUser = 4,      // signature file signed for a user
-    kKindShared = 8,        // shared envelope package
-    kKindSignMail = 16,     // signature file signed for mail
+    kKindPassword = 1,   // password package
+    kKindEnvelope = 2,   // envelope package
+    kKindSignUser = 4,   // signature file signed for a user
+    kKindShared = 8,     // shared envelope package
+    kKindSignMail = 16,  // signature file signed for mail
 };
 
 constexpr size_t kHeadSize = 300;
 constexpr size_t kBaseFolderSize = 260;
 
 struct EncryptFlag {
-    char magic[2];        // "KF"
-    char version[2];      // two digits, major then minor: "30"
-    uint8_t kind;         // FileKind
-    uint8_t pad1[3];      // not enciphered, not covered by the CRC
+    char magic[2];    // "KF"
+    char version[2];  // two digits, major then minor: "30"
+    uint8_t kind;     // FileKind
+    uint8_t pad1[3];  // not enciphered, not covered by the CRC
     int32_t cipherId;
     int32_t digestId;
-    int32_t digestId2;    // written equal to digestId
-    int32_t one;          // 1 in packages, 0 in signature files
-    int32_t count;        // owned by the envelope writers
+    int32_t digestId2;  // written equal to digestId
+    int32_t one;        // 1 in packages, 0 in signature files
+    int32_t count;      // owned by the envelope writers
     char baseFolder[kBaseFolderSize];
-    int32_t itemCount;    // file records in the package
-    int32_t listLength;   // package length minus the head when encryption starts
-    uint16_t headCrc;     // CRC over the eleven enciphered fields
-    uint8_t pad2[2];      // not enciphered, not covered by the CRC
+    int32_t itemCount;   // file records in the package
+    int32_t listLength;  // package length minus the head when encryption starts
+    uint16_t headCrc;    // CRC over the eleven enciphered fields
+    uint8_t pad2[2];     // not enciphered, not covered by the CRC
 };
 
 static_assert(sizeof(EncryptFlag) == kHeadSize);
@@ -84,40 +84,52 @@ inline bool IsVersion10(const EncryptFlag& head) { return std::memcmp(head.versi
 // Every reader checks through CKorvane::CheckEncryptedFileHead with its own rules, so the order
 // of the checks and the version arithmetic live in one place. A null message refuses silently.
 struct HeadRules {
-    uint8_t kinds;               // accepted kinds, OR-ed FileKind values; 0 accepts any kind
-    bool kindBeforeVersion;      // signature files are told apart by kind before their version
-    bool checkCipher;            // the cipher id must be a supported cipher
-    bool checkDigestAndOne;      // envelopes: digest id 2 must be supported and "one" must be 1
-    bool checkDigestOnly;        // signatures: digest id 2 must be supported (cipher id is 0)
-    const char* notSecured;      // magic is not "KF"
-    const char* tooNew;          // printf text with one %4.2f: the file's version
+    uint8_t kinds;           // accepted kinds, OR-ed FileKind values; 0 accepts any kind
+    bool kindBeforeVersion;  // signature files are told apart by kind before their version
+    bool checkCipher;        // the cipher id must be a supported cipher
+    bool checkDigestAndOne;  // envelopes: digest id 2 must be supported and "one" must be 1
+    bool checkDigestOnly;    // signatures: digest id 2 must be supported (cipher id is 0)
+    const char* notSecured;  // magic is not "KF"
+    const char* tooNew;      // printf text with one %4.2f: the file's version
     const char* wrongKind;
-    const char* badAlgorithm;    // an unsupported cipher or digest, or "one" not 1
+    const char* badAlgorithm;  // an unsupported cipher or digest, or "one" not 1
 };
 
-inline constexpr HeadRules kPasswordHeadRules {
-    kKindPassword, false, true, false, false,
+inline constexpr HeadRules kPasswordHeadRules{
+    kKindPassword,
+    false,
+    true,
+    false,
+    false,
     "这不是一个加密文件, 或者文件已被破坏.",
     "请使用本软件的高版本(加密版本为: %4.2f)解密此文件.",
     "这不是一个密码加密文件",
     "不支持的加密算法",
 };
-inline constexpr HeadRules kEnvelopeHeadRules {
-    kKindEnvelope | kKindShared, false, true, true, false,
+inline constexpr HeadRules kEnvelopeHeadRules{
+    kKindEnvelope | kKindShared,
+    false,
+    true,
+    true,
+    false,
     "这不是一个加密文件, 或者文件已被破坏.",
     "请使用本软件的高版本(加密版本为: %4.2f)解密此文件.",
     "这不是一个数字信封加密文件",
     "不支持的加密算法",
 };
-inline constexpr HeadRules kSignatureHeadRules {
-    kKindSignUser | kKindSignMail, true, false, false, true,
+inline constexpr HeadRules kSignatureHeadRules{
+    kKindSignUser | kKindSignMail,
+    true,
+    false,
+    false,
+    true,
     "这不是一个签名文件, 或者文件已被破坏.",
     "请使用本软件的高版本(加密版本为: %4.2f)验证签名.",
     "这不是一个数字签名文件",
     "对不起，本版本不支持签名文件所使用的签名算法，请与软件供应商联系。",
 };
 // Security information: any kind, magic and version only, nothing shown.
-inline constexpr HeadRules kAnyHeadRules {0, false, false, false, false, nullptr, nullptr, nullptr, nullptr};
+inline constexpr HeadRules kAnyHeadRules{0, false, false, false, false, nullptr, nullptr, nullptr, nullptr};
 
 // The end-of-head record that closes the record list of password and envelope packages:
 // type 4 and a second field (0 in password packages, the signature trailer's offset in envelope

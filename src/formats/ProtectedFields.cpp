@@ -71,7 +71,8 @@ bool ProtectedReader::Field(void* out, size_t n) {
     m_ok = ReadExact(bytes, n);
     if (!m_ok) return false;
     m_engine.CRC_Update(bytes, static_cast<int>(n));
-    m_ok = m_engine.SerialDecrypt(reinterpret_cast<char*>(bytes), static_cast<int>(n), reinterpret_cast<char*>(bytes)) == 1;
+    m_ok = m_engine.SerialDecrypt(reinterpret_cast<char*>(bytes), static_cast<int>(n),
+                                  reinterpret_cast<char*>(bytes)) == 1;
     return m_ok;
 }
 

@@ -87,7 +87,7 @@ struct LogonUserRecord {
     std::string certName;       // CertificateNameOf(userId), < kLogonCertNameCap
     std::string sharedKeyName;  // SharedKeyNameOf(userId)
     std::string userId;
-    std::string name;           // display name, the name held in the certificate
+    std::string name;  // display name, the name held in the certificate
     std::string email;
     int type = kLogonSoftwareKey;
 };
@@ -100,10 +100,10 @@ struct Lumo_PrivateKey {
 
 // One installed public-key certificate.
 struct Lumo_PubCert {
-    int32_t userNumber = 0;  // the registered user it belongs to, 0 for other people
-    std::string name;        // certificate name, < kLogonCertNameCap
-    std::string subjectName; // the name held in the certificate
-    std::string email;       // the e-mail address held in the certificate, may be empty
+    int32_t userNumber = 0;          // the registered user it belongs to, 0 for other people
+    std::string name;                // certificate name, < kLogonCertNameCap
+    std::string subjectName;         // the name held in the certificate
+    std::string email;               // the e-mail address held in the certificate, may be empty
     std::vector<unsigned char> der;  // the certificate as installed
 };
 
@@ -141,12 +141,11 @@ public:
 
     // ---- Settings and path helpers
     // The value of key in section, or dflt when unset. Section and key ignore case.
-    virtual std::string GetOption(const std::string& section, const std::string& key,
-                                  const std::string& dflt) = 0;
-    virtual int FileExists(const std::string& path) = 0;    // non-zero: an existing file
-    virtual int FolderExists(const std::string& path) = 0;  // non-zero: an existing folder
-    virtual int MakeFolder(const std::string& path) = 0;    // non-zero: exists afterwards
-    virtual int RemoveFile(const std::string& path) = 0;    // non-zero: removed
+    virtual std::string GetOption(const std::string& section, const std::string& key, const std::string& dflt) = 0;
+    virtual int FileExists(const std::string& path) = 0;        // non-zero: an existing file
+    virtual int FolderExists(const std::string& path) = 0;      // non-zero: an existing folder
+    virtual int MakeFolder(const std::string& path) = 0;        // non-zero: exists afterwards
+    virtual int RemoveFile(const std::string& path) = 0;        // non-zero: removed
     virtual uint32_t GetFileSize(const std::string& path) = 0;  // low 32 bits, 0 if none
     // "name.ext" / the folder with its trailing separator / the extension without dot.
     virtual void SplitName(const std::string& path, std::string& out) = 0;
@@ -160,28 +159,24 @@ public:
     // The current user's ID, password and key type; 0 = nobody logged on.
     virtual int GetLogonUser(std::string& userId, std::string& password, int& type) = 0;
     // Non-zero when password opens userId's key. kind is the caller's package kind.
-    virtual int CheckPassword(const std::string& userId, const char* password,
-                              int passwordLength, int kind) = 0;
+    virtual int CheckPassword(const std::string& userId, const char* password, int passwordLength, int kind) = 0;
     virtual int CheckIsaCardUser() = 0;  // 1 or 2 permits the ISA card
 
     // ---- Keys, signing
     // The user's private key into *key (caller frees); type receives the user's key
     // type. 0 = success, else one of the kPrivateKey* reasons.
-    virtual int GetPrivateKey(EVP_PKEY** key, const std::string& userId, const char* password,
-                              int passwordLength, int& type) = 0;
+    virtual int GetPrivateKey(EVP_PKEY** key, const std::string& userId, const char* password, int passwordLength,
+                              int& type) = 0;
     // The signer's public key and certificate (caller frees both); 0 = none installed.
     // signerId is a certificate name, shared key name or signer name; kind is the
     // secured file's kind (2, 4, 8, 16).
-    virtual int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key,
-                              X509** cert) = 0;
+    virtual int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key, X509** cert) = 0;
     virtual int GetSignerType(const std::string& signerId, int kind) = 0;  // 0 software, 1 device
     // RSA PKCS#1 v1.5 signature over a SHA-1 DigestInfo by the user's key device.
     // signature has room for kLogonSignatureCap bytes. 0 = failure.
-    virtual int DeviceSign(const std::string& userId, const unsigned char* digest,
-                           int digestLength, unsigned char* signature,
-                           int* signatureLength) = 0;
-    virtual int DeviceVerify(const std::string& signerId, int kind,
-                             const unsigned char* signature, int signatureLength,
+    virtual int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength,
+                           unsigned char* signature, int* signatureLength) = 0;
+    virtual int DeviceVerify(const std::string& signerId, int kind, const unsigned char* signature, int signatureLength,
                              const unsigned char* digest, int digestLength) = 0;  // non-zero valid
 
     // ---- Users and certificates
@@ -195,15 +190,14 @@ public:
     virtual int GetCertFilePath(const std::string& certName, std::string& path) = 0;
     // The name and e-mail held in a certificate file; 0 = unreadable.
     virtual int ReadCertFile(const std::string& path, LogonCertFileRecord& out) = 0;
-    virtual int IsMailAddressUsable(const std::string& email) = 0;  // 0 = refused
+    virtual int IsMailAddressUsable(const std::string& email) = 0;               // 0 = refused
     virtual int GetSignerName(const std::string& userId, std::string& out) = 0;  // 0 = unknown
-    virtual int GetOwnCertFile(std::string& path) = 0;  // the current user's; 0 = none
+    virtual int GetOwnCertFile(std::string& path) = 0;                           // the current user's; 0 = none
 
     // ---- Session keys
     // Encrypts length bytes (session key then IV) for the user with this number into
     // out (room kLogonWrapOutCap). The wrapped length; <= 0 failure.
-    virtual int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out,
-                               int32_t userNumber) = 0;
+    virtual int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out, int32_t userNumber) = 0;
     // The same for the holder of an installed certificate (mail recipients).
     virtual int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out,
                                const Lumo_PubCert& recipient) = 0;
@@ -211,13 +205,12 @@ public:
     // recipientKeyText (key text, mapped key text or certificate name of the recipient
     // record) must stand for that user. out has room kLogonWrapOutCap. The plain length;
     // <= 0 failure.
-    virtual int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped,
-                                 unsigned char* out, const std::string& userId,
-                                 const std::string& recipientKeyText, int kind,
+    virtual int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
+                                 const std::string& userId, const std::string& recipientKeyText, int kind,
                                  const char* password, int passwordLength) = 0;
     // Non-zero when userId, proven by password, is the recipient named by recipientText.
-    virtual int CheckRecipientAccess(const std::string& userId, const std::string& recipientText,
-                                     int kind, const char* password, int passwordLength) = 0;
+    virtual int CheckRecipientAccess(const std::string& userId, const std::string& recipientText, int kind,
+                                     const char* password, int passwordLength) = 0;
     // The current user's index information and user ID; 0 = failure.
     virtual int GetPrivateKeyIndex(Lumo_PrivateKey& out, std::string& userName) = 0;
     // The certificate name a stored text stands for (see the top of this file); the text
@@ -254,9 +247,7 @@ ILogon* LogonLibrary();
 // Installs a library for one scope and puts the previous one back.
 class ScopedLogonLibrary {
 public:
-    explicit ScopedLogonLibrary(ILogon* logon) : m_previous(LogonLibrary()) {
-        InstallLogonLibrary(logon);
-    }
+    explicit ScopedLogonLibrary(ILogon* logon) : m_previous(LogonLibrary()) { InstallLogonLibrary(logon); }
     ~ScopedLogonLibrary() { InstallLogonLibrary(m_previous); }
     ScopedLogonLibrary(const ScopedLogonLibrary&) = delete;
     ScopedLogonLibrary& operator=(const ScopedLogonLibrary&) = delete;
@@ -314,8 +305,7 @@ public:
     explicit CInsureDecryptMen(ILogon* logon = nullptr) : m_logon(logon) {}
     int OpenFile();
     // The authorised decryptors of sharePath; 0 = no record for the path.
-    int GetRecOfPath(Insure_Decrypt_Men& out, const std::string& ownerId,
-                     const std::string& sharePath);
+    int GetRecOfPath(Insure_Decrypt_Men& out, const std::string& ownerId, const std::string& sharePath);
     void CloseFile();
 
 private:

@@ -118,8 +118,8 @@ Statement::Statement(const Database& db, const char* sql) {
 }
 
 Statement& Statement::Bind(int index, std::string_view text) {
-    if (m_stmt && sqlite3_bind_text(m_stmt.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) !=
-                     SQLITE_OK) {
+    if (m_stmt && sqlite3_bind_text(m_stmt.get(), index, text.data(), static_cast<int>(text.size()),
+                                    SQLITE_TRANSIENT) != SQLITE_OK) {
         m_failed = true;
     }
     return *this;
@@ -131,8 +131,8 @@ Statement& Statement::Bind(int index, int64_t value) {
 }
 
 Statement& Statement::Bind(int index, const std::vector<unsigned char>& blob) {
-    if (m_stmt && sqlite3_bind_blob(m_stmt.get(), index, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT) !=
-                     SQLITE_OK) {
+    if (m_stmt && sqlite3_bind_blob(m_stmt.get(), index, blob.data(), static_cast<int>(blob.size()),
+                                    SQLITE_TRANSIENT) != SQLITE_OK) {
         m_failed = true;
     }
     return *this;

@@ -72,12 +72,10 @@ int PassphraseCallback(char* buf, int size, int /*rwflag*/, void* u) {
 
 // Runs an EVP_PKEY encrypt/decrypt-style operation with OAEP padding set up.
 template <typename Init, typename Op>
-int RunOaep(EVP_PKEY* key, Init init, Op op, const unsigned char* in, size_t length,
-            unsigned char* out, size_t room) {
+int RunOaep(EVP_PKEY* key, Init init, Op op, const unsigned char* in, size_t length, unsigned char* out, size_t room) {
     if (key == nullptr || in == nullptr || out == nullptr) return -1;
     PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
-    if (!ctx || init(ctx.get()) <= 0 ||
-        EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_OAEP_PADDING) <= 0 ||
+    if (!ctx || init(ctx.get()) <= 0 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_OAEP_PADDING) <= 0 ||
         EVP_PKEY_CTX_set_rsa_oaep_md(ctx.get(), EVP_sha256()) <= 0 ||
         EVP_PKEY_CTX_set_rsa_mgf1_md(ctx.get(), EVP_sha256()) <= 0) {
         return -1;
@@ -123,12 +121,9 @@ bool Unhex(std::string_view text, std::vector<unsigned char>& out) {
 
 }  // namespace
 
-PkeyPtr GenerateRsaKey(int bits) {
-    return PkeyPtr(EVP_RSA_gen(static_cast<unsigned int>(bits)));
-}
+PkeyPtr GenerateRsaKey(int bits) { return PkeyPtr(EVP_RSA_gen(static_cast<unsigned int>(bits))); }
 
-X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email,
-                           long serial) {
+X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email, long serial) {
     X509Ptr cert(X509_new());
     std::unique_ptr<X509_NAME, NameFree> subject(X509_NAME_new());
     if (!cert || !subject || key == nullptr) return nullptr;
@@ -137,25 +132,20 @@ X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::st
               ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial) == 1 &&
               X509_gmtime_adj(X509_getm_notBefore(cert.get()), 0) != nullptr &&
               X509_gmtime_adj(X509_getm_notAfter(cert.get()), kValidSeconds) != nullptr &&
-              X509_NAME_add_entry_by_NID(subject.get(), NID_commonName, MBSTRING_UTF8,
-                                         text(name), -1, -1, 0) == 1;
+              X509_NAME_add_entry_by_NID(subject.get(), NID_commonName, MBSTRING_UTF8, text(name), -1, -1, 0) == 1;
     if (ok && !email.empty()) {
-        ok = X509_NAME_add_entry_by_NID(subject.get(), NID_pkcs9_emailAddress, MBSTRING_ASC,
-                                        text(email), -1, -1, 0) == 1;
+        ok = X509_NAME_add_entry_by_NID(subject.get(), NID_pkcs9_emailAddress, MBSTRING_ASC, text(email), -1, -1, 0) ==
+             1;
     }
     ok = ok && X509_set_subject_name(cert.get(), subject.get()) == 1 &&
-         X509_set_issuer_name(cert.get(), subject.get()) == 1 &&
-         X509_set_pubkey(cert.get(), key) == 1 && X509_sign(cert.get(), key, EVP_sha256()) > 0;
+         X509_set_issuer_name(cert.get(), subject.get()) == 1 && X509_set_pubkey(cert.get(), key) == 1 &&
+         X509_sign(cert.get(), key, EVP_sha256()) > 0;
     return ok ? std::move(cert) : nullptr;
 }
 
-std::string CertSubjectName(const X509* cert) {
-    return cert ? NameEntry(cert, NID_commonName) : std::string();
-}
+std::string CertSubjectName(const X509* cert) { return cert ? NameEntry(cert, NID_commonName) : std::string(); }
 
-std::string CertEmail(const X509* cert) {
-    return cert ? NameEntry(cert, NID_pkcs9_emailAddress) : std::string();
-}
+std::string CertEmail(const X509* cert) { return cert ? NameEntry(cert, NID_pkcs9_emailAddress) : std::string(); }
 
 std::vector<unsigned char> CertToDer(const X509* cert) {
     if (cert == nullptr) return {};
@@ -181,8 +171,7 @@ std::string CertToPem(const X509* cert) {
 X509Ptr ReadCertificateFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return nullptr;
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.empty()) return nullptr;
     BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
     if (!bio) return nullptr;
@@ -198,27 +187,22 @@ std::vector<unsigned char> CertFingerprint(const std::vector<unsigned char>& der
     return out;
 }
 
-PkeyPtr PublicKeyOf(const X509* cert) {
-    return PkeyPtr(cert ? X509_get_pubkey(const_cast<X509*>(cert)) : nullptr);
-}
+PkeyPtr PublicKeyOf(const X509* cert) { return PkeyPtr(cert ? X509_get_pubkey(const_cast<X509*>(cert)) : nullptr); }
 
-int WrapWithPublicKey(EVP_PKEY* key, const unsigned char* in, size_t length, unsigned char* out,
-                      size_t room) {
+int WrapWithPublicKey(EVP_PKEY* key, const unsigned char* in, size_t length, unsigned char* out, size_t room) {
     return RunOaep(key, EVP_PKEY_encrypt_init, EVP_PKEY_encrypt, in, length, out, room);
 }
 
-int UnwrapWithPrivateKey(EVP_PKEY* key, const unsigned char* in, size_t length,
-                         unsigned char* out, size_t room) {
+int UnwrapWithPrivateKey(EVP_PKEY* key, const unsigned char* in, size_t length, unsigned char* out, size_t room) {
     return RunOaep(key, EVP_PKEY_decrypt_init, EVP_PKEY_decrypt, in, length, out, room);
 }
 
-int SignSha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength,
-                   unsigned char* signature, size_t room) {
+int SignSha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength, unsigned char* signature,
+                   size_t room) {
     if (key == nullptr || digest == nullptr || digestLength != 20) return -1;
     PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
     size_t needed = 0;
-    if (!ctx || EVP_PKEY_sign_init(ctx.get()) <= 0 ||
-        EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
+    if (!ctx || EVP_PKEY_sign_init(ctx.get()) <= 0 || EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING) <= 0 ||
         EVP_PKEY_CTX_set_signature_md(ctx.get(), EVP_sha1()) <= 0 ||
         EVP_PKEY_sign(ctx.get(), nullptr, &needed, digest, digestLength) <= 0 || needed > room) {
         return -1;
@@ -228,8 +212,8 @@ int SignSha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLeng
     return static_cast<int>(got);
 }
 
-bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength,
-                      const unsigned char* signature, size_t signatureLength) {
+bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength, const unsigned char* signature,
+                      size_t signatureLength) {
     if (key == nullptr || digest == nullptr || signature == nullptr || digestLength != 20) {
         return false;
     }
@@ -248,9 +232,8 @@ std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t leng
     std::unique_ptr<PKCS8_PRIV_KEY_INFO, P8InfoFree> info(EVP_PKEY2PKCS8(key));
     if (!info) return {};
     int rounds = static_cast<int>(iterations == 0 ? kPasswordIterations : iterations);
-    std::unique_ptr<X509_SIG, SigFree> sealed(PKCS8_encrypt_ex(-1, EVP_aes_256_cbc(), password,
-                                                               static_cast<int>(length), nullptr, 0, rounds,
-                                                               info.get(), nullptr, nullptr));
+    std::unique_ptr<X509_SIG, SigFree> sealed(PKCS8_encrypt_ex(
+        -1, EVP_aes_256_cbc(), password, static_cast<int>(length), nullptr, 0, rounds, info.get(), nullptr, nullptr));
     if (!sealed || PEM_write_bio_PKCS8(bio.get(), sealed.get()) != 1) return {};
     return ReadBio(bio.get());
 }
@@ -268,33 +251,29 @@ PasswordVerifier MakePasswordVerifier(const char* password, size_t length, uint3
     v.salt.resize(kSaltLength);
     v.hash.resize(kHashLength);
     if (RAND_bytes(v.salt.data(), static_cast<int>(v.salt.size())) != 1 ||
-        PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), v.salt.data(),
-                          static_cast<int>(v.salt.size()), static_cast<int>(v.iterations),
-                          EVP_sha256(), static_cast<int>(v.hash.size()), v.hash.data()) != 1) {
+        PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), v.salt.data(), static_cast<int>(v.salt.size()),
+                          static_cast<int>(v.iterations), EVP_sha256(), static_cast<int>(v.hash.size()),
+                          v.hash.data()) != 1) {
         return {};
     }
     return v;
 }
 
-bool CheckPasswordVerifier(const PasswordVerifier& verifier, const char* password,
-                           size_t length) {
-    if (verifier.iterations == 0 || verifier.hash.size() != kHashLength ||
-        verifier.salt.empty()) {
+bool CheckPasswordVerifier(const PasswordVerifier& verifier, const char* password, size_t length) {
+    if (verifier.iterations == 0 || verifier.hash.size() != kHashLength || verifier.salt.empty()) {
         return false;
     }
     unsigned char derived[kHashLength];
     bool ok = PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), verifier.salt.data(),
-                                static_cast<int>(verifier.salt.size()),
-                                static_cast<int>(verifier.iterations), EVP_sha256(),
-                                static_cast<int>(kHashLength), derived) == 1 &&
+                                static_cast<int>(verifier.salt.size()), static_cast<int>(verifier.iterations),
+                                EVP_sha256(), static_cast<int>(kHashLength), derived) == 1 &&
               CRYPTO_memcmp(derived, verifier.hash.data(), kHashLength) == 0;
     OPENSSL_cleanse(derived, sizeof derived);
     return ok;
 }
 
 std::string EncodeVerifier(const PasswordVerifier& verifier) {
-    return "pbkdf2-sha256$" + std::to_string(verifier.iterations) + "$" + Hex(verifier.salt) +
-           "$" + Hex(verifier.hash);
+    return "pbkdf2-sha256$" + std::to_string(verifier.iterations) + "$" + Hex(verifier.salt) + "$" + Hex(verifier.hash);
 }
 
 bool DecodeVerifier(std::string_view text, PasswordVerifier& out) {
@@ -307,8 +286,8 @@ bool DecodeVerifier(std::string_view text, PasswordVerifier& out) {
     PasswordVerifier v;
     auto r = std::from_chars(text.data(), text.data() + a, v.iterations);
     if (r.ec != std::errc() || r.ptr != text.data() + a || v.iterations == 0) return false;
-    if (!Unhex(text.substr(a + 1, b - a - 1), v.salt) || !Unhex(text.substr(b + 1), v.hash) ||
-        v.salt.empty() || v.hash.size() != kHashLength) {
+    if (!Unhex(text.substr(a + 1, b - a - 1), v.salt) || !Unhex(text.substr(b + 1), v.hash) || v.salt.empty() ||
+        v.hash.size() != kHashLength) {
         return false;
     }
     out = std::move(v);

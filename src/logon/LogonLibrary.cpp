@@ -1,10 +1,9 @@
 // The installation point of the logon library, the store classes that delegate to it,
 // and the texts and helpers that every implementation shares.
 
-#include "logon/ILogon.h"
-
 #include <atomic>
 
+#include "logon/ILogon.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 
@@ -32,8 +31,7 @@ ILogon* LogonLibrary() { return g_logon.load(); }
 int CPubCertFile::OpenFile() {
     m_records.clear();
     m_next = 0;
-    m_open = OpenOn(m_logon, LogonStoreKind::PubCert) != nullptr &&
-            m_logon->ReadPubCerts(m_records) != 0;
+    m_open = OpenOn(m_logon, LogonStoreKind::PubCert) != nullptr && m_logon->ReadPubCerts(m_records) != 0;
     return m_open ? 1 : 0;
 }
 
@@ -70,9 +68,7 @@ int CUserGroup::OpenFile() {
     return m_open ? 1 : 0;
 }
 
-int CUserGroup::ReadRecByID(int32_t groupId, Lumo_Group& out) {
-    return m_open ? m_logon->ReadGroup(groupId, out) : 0;
-}
+int CUserGroup::ReadRecByID(int32_t groupId, Lumo_Group& out) { return m_open ? m_logon->ReadGroup(groupId, out) : 0; }
 
 void CUserGroup::CloseFile() { m_open = false; }
 
@@ -81,8 +77,7 @@ int CInsureDecryptMen::OpenFile() {
     return m_open ? 1 : 0;
 }
 
-int CInsureDecryptMen::GetRecOfPath(Insure_Decrypt_Men& out, const std::string& ownerId,
-                                    const std::string& sharePath) {
+int CInsureDecryptMen::GetRecOfPath(Insure_Decrypt_Men& out, const std::string& ownerId, const std::string& sharePath) {
     return m_open ? m_logon->ReadDecryptMen(ownerId, sharePath, out) : 0;
 }
 
@@ -92,9 +87,7 @@ void CInsureDecryptMen::CloseFile() { m_open = false; }
 
 std::string CertificateNameOf(std::string_view userId) { return std::string(userId); }
 
-std::string SharedKeyNameOf(std::string_view userId) {
-    return std::string(kSharedKeyPrefix) + std::string(userId);
-}
+std::string SharedKeyNameOf(std::string_view userId) { return std::string(kSharedKeyPrefix) + std::string(userId); }
 
 bool UserIdOfSharedKeyName(std::string_view text, std::string& userId) {
     if (text.size() <= kSharedKeyPrefix.size() ||

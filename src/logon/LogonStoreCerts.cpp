@@ -127,8 +127,7 @@ std::string LogonStore::CertFilePath(const std::string& name) const { return Cer
 bool LogonStore::WriteCertFile(const Lumo_PubCert& cert) {
     logon::X509Ptr x509 = logon::CertFromDer(cert.der);
     std::string pem = logon::CertToPem(x509.get());
-    return !pem.empty() && logon::MakeOwnerOnlyFolder(CertFolder()) &&
-           WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
+    return !pem.empty() && logon::MakeOwnerOnlyFolder(CertFolder()) && WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
 }
 
 // The database holds the certificate; its file is written again when missing or stale.
@@ -240,7 +239,8 @@ bool LogonStore::ConfirmCert(const std::string& name) {
     confirm.Bind(1, logon::CertFingerprint(cert.record.der)).Bind(2, cert.record.name).Bind(3, cert.record.der);
     if (!confirm.Run()) return Fail("cannot confirm the certificate: " + m_db.Error());
     if (sqlite3_changes(m_db.Handle()) != 1) {
-        return Fail("the certificate '" + cert.record.name + "' changed while it was being confirmed; look at it again");
+        return Fail("the certificate '" + cert.record.name +
+                    "' changed while it was being confirmed; look at it again");
     }
     if (!tx.Commit()) return Fail("cannot confirm the certificate: " + m_db.Error());
     return true;

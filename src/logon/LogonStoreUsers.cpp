@@ -262,7 +262,8 @@ bool LogonStore::ChangePassword(const std::string& userId, const std::string& ol
     if (onDevice && !device.IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
     logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
     if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
-    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_iterations);
+    logon::PasswordVerifier verifier =
+        logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_iterations);
     if (verifier.hash.empty()) return Fail("cannot make the password verifier");
     std::string keyPem;
     if (!onDevice) {

@@ -40,12 +40,12 @@ bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, 
 
 }  // namespace
 
-RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestoreSpec& spec)
-    : m_engine(engine), m_baseFolder(baseFolder), m_workPath(workPath), m_spec(spec), m_stream(engine, spec.digest) {}
+RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestorePlan& plan)
+    : m_engine(engine), m_baseFolder(baseFolder), m_workPath(workPath), m_plan(plan), m_stream(engine, plan.digest) {}
 
 int RestorePass::Scan(CFile* package, size_t* longestPath) {
     const uint64_t start = package->GetPosition();
-    PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
+    PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
     size_t folder = 0;
     *longestPath = 0;
@@ -66,9 +66,9 @@ int RestorePass::Scan(CFile* package, size_t* longestPath) {
 int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const RestoreFolder& folder,
                              ProgressReport& progress, std::string& output) {
     output = std::string(m_workPath) + record.name;
-    progress.Report(m_done, m_spec.itemCount, output);
+    progress.Report(m_done, m_plan.itemCount, output);
 
-    bool write = !m_spec.testOnly;
+    bool write = !m_plan.testOnly;
     const mode_t existing = write && folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
     if (existing != 0) {
         if (m_decision == kReplaceNone) {
@@ -94,10 +94,10 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     place.offset = record.ContentOffset();
     place.length = record.contentLength;
     uint16_t crc = 0;
-    if (!m_stream.Decrypt(*m_spec.key, package, place, write ? file.File() : nullptr, &crc)) return 0;
+    if (!m_stream.Decrypt(*m_plan.key, package, place, write ? file.File() : nullptr, &crc)) return 0;
 
     // A check fails on the first damaged content; a restore asks whether to go on.
-    if (crc != record.contentCrc && m_spec.testOnly) {
+    if (crc != record.contentCrc && m_plan.testOnly) {
         AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
         return 0;
     }
@@ -115,7 +115,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         }
     }
     ++m_done;
-    progress.Report(m_done, m_spec.itemCount, output);
+    progress.Report(m_done, m_plan.itemCount, output);
     return m_engine.fSeek(package, static_cast<long>(behindRecord), CFile::begin);
 }
 
@@ -123,7 +123,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                      int32_t* endSecond) {
     std::snprintf(m_baseFolder, kMaxPath, "%s", base.c_str());
     std::snprintf(m_workPath, kMaxPath, "%s", base.c_str());
-    if (m_spec.testOnly) return Check(package, progress, lastOutput, endSecond);
+    if (m_plan.testOnly) return Check(package, progress, lastOutput, endSecond);
     OutputFolder output;
     RestoreFolder folder;
     UniqueFd folderFd;
@@ -132,7 +132,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
         return 0;
     }
     if (!EnterOutputFolder(output, "", folderFd, folder)) return (AfxMessageBox(kStructureError), 0);
-    PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
+    PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
     for (;;) {
         if (!reader.Next(record)) return 0;
@@ -160,7 +160,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
 // The record list read through as Run reads it, with no folder opened and nothing written. A
 // package with bytes beyond its last content (or its end record) is damaged.
 int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
-    PackageRecordReader reader(m_engine, package, m_spec.oldLayout);
+    PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
     const RestoreFolder none;
     uint64_t end = 0;

@@ -22,7 +22,7 @@ struct RestoreFolder {
     int error = 0;
 };
 
-struct RestoreSpec {
+struct RestorePlan {
     const ContentKey* key = nullptr;
     int itemCount = 0;       // the 100 % mark of progress
     bool oldLayout = false;  // version "10": one time per file record
@@ -36,7 +36,7 @@ struct RestoreSpec {
 class RestorePass {
 public:
     // The base folder and working path are the engine's (kMaxPath characters each).
-    RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestoreSpec& spec);
+    RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestorePlan& plan);
 
     // Reads the whole record list once before anything is written, so that a damaged or unsafe
     // list is refused with nothing made; every record CRC, the end record's included, is
@@ -61,7 +61,7 @@ private:
     CKorvane& m_engine;
     char* m_baseFolder;
     char* m_workPath;
-    const RestoreSpec& m_spec;
+    const RestorePlan& m_plan;
     ContentStream m_stream;
     int m_decision = 0;  // the replace question's lasting answer (replace all, keep all)
     int m_done = 0;

@@ -16,19 +16,19 @@ namespace {
 
 class Sealer {
 public:
-    Sealer(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, const SealSpec& spec)
+    Sealer(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, const SealPlan& plan)
         : m_engine(engine),
           m_baseFolder(baseFolder),
           m_workPath(workPath),
           m_package(package),
-          m_spec(spec),
-          m_stream(engine, spec.digest) {}
+          m_plan(plan),
+          m_stream(engine, plan.digest) {}
 
     int ProtectHead() {
         EncryptFlag head;
         if (!PackageWalker::ReadPlainHead(m_engine, m_package, &head, m_baseFolder, m_workPath)) return 0;
         head.listLength = static_cast<int32_t>(m_package->GetLength() - kHeadSize);
-        head.itemCount = m_spec.itemCount;
+        head.itemCount = m_plan.itemCount;
         return m_engine.WriteEncryptedFileHead(m_package, &head);
     }
 
@@ -68,7 +68,7 @@ private:
     }
 
     void Report(const std::string& path) {
-        if (m_progress) m_progress->Report(m_done, m_spec.itemCount, path);
+        if (m_progress) m_progress->Report(m_done, m_plan.itemCount, path);
     }
 
     // Opens the source of a file record, asking to retry while it cannot be opened.
@@ -89,7 +89,7 @@ private:
         CFile file;
         if (!OpenSource(file, source)) return 0;
         ContentPlace place;
-        if (!m_stream.Encrypt(*m_spec.key, file, m_package, &place)) return 0;
+        if (!m_stream.Encrypt(*m_plan.key, file, m_package, &place)) return 0;
         unsigned long size = 0;
         if (!m_engine.GetFileStatus(&file, record.modified, record.created, &size, &record.attributes)) return 0;
         file.Abort();
@@ -107,8 +107,8 @@ private:
 
     int SealEnd(uint64_t position) {
         int32_t second = 0;
-        if (m_spec.finish) {
-            if (!m_engine.fSeekToEnd(m_package) || !m_spec.finish(m_package, &second)) return 0;
+        if (m_plan.finish) {
+            if (!m_engine.fSeekToEnd(m_package) || !m_plan.finish(m_package, &second)) return 0;
         }
         return m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) &&
                        SealEndRecord(m_engine, m_package, second)
@@ -120,7 +120,7 @@ private:
     char* m_baseFolder;
     char* m_workPath;
     CFile* m_package;
-    const SealSpec& m_spec;
+    const SealPlan& m_plan;
     ContentStream m_stream;
     ProgressReport* m_progress = nullptr;
     int m_done = 0;
@@ -129,17 +129,17 @@ private:
 }  // namespace
 
 int SealPackage(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, int recordStart,
-                const SealSpec& spec) {
+                const SealPlan& plan) {
     try {
-        Sealer sealer(engine, baseFolder, workPath, package, spec);
+        Sealer sealer(engine, baseFolder, workPath, package, plan);
         if (!sealer.ProtectHead() || !engine.fSeek(package, recordStart, CFile::begin)) {
-            SendMessageTo(spec.notifyWindow, WM_PROGRESS_END);
+            SendMessageTo(plan.notifyWindow, WM_PROGRESS_END);
             DoEvents();
             DoEvents();
             return 0;
         }
-        if (!spec.showProgress) return sealer.SealRecords(nullptr);
-        ProgressReport progress("加密文件", "正在加密文件...", spec.notifyWindow, false);
+        if (!plan.showProgress) return sealer.SealRecords(nullptr);
+        ProgressReport progress("加密文件", "正在加密文件...", plan.notifyWindow, false);
         return sealer.SealRecords(&progress);
     } catch (const CFileException& e) {
         // Length and position queries are the only file calls not made through the checked I/O.

@@ -11,7 +11,7 @@
 
 class CKorvane;
 
-struct SealSpec {
+struct SealPlan {
     const ContentKey* key = nullptr;
     int itemCount = 0;  // file records: the 100 % mark of progress and the head's item count
     HWND notifyWindow = nullptr;
@@ -25,4 +25,4 @@ struct SealSpec {
 
 // 1 when the end record was reached and sealed; 0 after the failure's message.
 int SealPackage(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, int recordStart,
-                const SealSpec& spec);
+                const SealPlan& plan);

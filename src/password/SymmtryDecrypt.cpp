@@ -128,16 +128,16 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     m_passwordKnown = 1;
     OPENSSL_cleanse(password.data(), password.size());
 
-    RestoreSpec spec;
-    spec.key = &key;
-    spec.itemCount = head.itemCount;
-    spec.oldLayout = IsVersion10(head);
-    spec.testOnly = m_testOnly != 0;
-    RestorePass pass(*this, m_baseFolder, m_workPath, spec);
+    RestorePlan plan;
+    plan.key = &key;
+    plan.itemCount = head.itemCount;
+    plan.oldLayout = IsVersion10(head);
+    plan.testOnly = m_testOnly != 0;
+    RestorePass pass(*this, m_baseFolder, m_workPath, plan);
     size_t longestPath = 0;
     if (!pass.Scan(&package, &longestPath)) return 0;
     std::string base;
-    if (spec.testOnly)
+    if (plan.testOnly)
         base = "./";  // only names the files in messages
     else if (!PrepareOutputFolder(*this, packageFolder, packageFolder, direct, silent, base))
         return 0;
@@ -147,7 +147,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         return 0;
     }
     ILogon* logon = LogonLibrary();
-    OutputQuery query(spec.testOnly ? nullptr : logon, base);
+    OutputQuery query(plan.testOnly ? nullptr : logon, base);
 
     std::string lastOutput;
     int result = 0;
@@ -157,6 +157,6 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         result = pass.Run(&package, base, progress, lastOutput, &endSecond);
         package.Abort();
     }
-    if (result == 1 && !spec.testOnly && head.itemCount == 1 && direct) OfferLoneResult(*this, logon, lastOutput);
+    if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(*this, logon, lastOutput);
     return result;
 }

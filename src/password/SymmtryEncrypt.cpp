@@ -13,9 +13,9 @@ int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt
     std::memcpy(key.key, data.key, sizeof key.key);
     std::memcpy(key.iv, data.iv, sizeof key.iv);
     key.cipherId = data.cipherId;
-    SealSpec spec;
-    spec.key = &key;
-    spec.itemCount = data.itemCount;
-    spec.notifyWindow = data.notifyWindow;
-    return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, spec);
+    SealPlan plan;
+    plan.key = &key;
+    plan.itemCount = data.itemCount;
+    plan.notifyWindow = data.notifyWindow;
+    return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, plan);
 }

@@ -1,29 +1,37 @@
 #include "platform/CFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 CFileException::Cause CauseOf(int err) {
     switch (err) {
-    case ENOENT: return CFileException::fileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case EINVAL: return CFileException::badPath;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR: return CFileException::accessDenied;
-    case ESPIPE: return CFileException::badSeek;
-    case EIO: return CFileException::hardIO;
-    case ENOSPC:
-    case EDQUOT: return CFileException::diskFull;
-    default: return CFileException::generic;
+        case ENOENT:
+            return CFileException::fileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case EINVAL:
+            return CFileException::badPath;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+            return CFileException::accessDenied;
+        case ESPIPE:
+            return CFileException::badSeek;
+        case EIO:
+            return CFileException::hardIO;
+        case ENOSPC:
+        case EDQUOT:
+            return CFileException::diskFull;
+        default:
+            return CFileException::generic;
     }
 }
 
@@ -36,10 +44,14 @@ CFileException CFileException::FromErrno(int err, const std::string& path) {
 std::string CFileException::ErrorText() const {
     if (m_lOsError != 0) return std::strerror(m_lOsError);
     switch (m_cause) {
-    case none: return {};
-    case endOfFile: return "End of file";
-    case badSeek: return "Invalid seek";
-    default: return "File error";
+        case none:
+            return {};
+        case endOfFile:
+            return "End of file";
+        case badSeek:
+            return "Invalid seek";
+        default:
+            return "File error";
     }
 }
 
@@ -63,9 +75,15 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     Abort();
     int oflags = O_CLOEXEC;
     switch (flags & 3) {
-    case modeWrite: oflags |= O_WRONLY; break;
-    case modeReadWrite: oflags |= O_RDWR; break;
-    default: oflags |= O_RDONLY; break;
+        case modeWrite:
+            oflags |= O_WRONLY;
+            break;
+        case modeReadWrite:
+            oflags |= O_RDWR;
+            break;
+        default:
+            oflags |= O_RDONLY;
+            break;
     }
     if (flags & modeCreate) {
         oflags |= O_CREAT;

@@ -9,7 +9,7 @@
 namespace {
 
 std::string OwnFolder() {
-    Dl_info info {};
+    Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) == 0 || info.dli_fname == nullptr) return {};
     return std::filesystem::path(info.dli_fname).parent_path().string();
 }

@@ -51,8 +51,7 @@ public:
 
     int MessageBox(const std::string& text, unsigned type) override;
     int RunDialog(DialogModel& dialog) override;
-    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title,
-                                                      const std::string& text) override;
+    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override;
 
     // A window that records what it is sent (for the engine's notification window).
     HWND Window() { return &m_window; }
@@ -84,6 +83,6 @@ private:
     std::vector<Dialog> m_dialogs;
     std::vector<WindowMessage> m_windowMessages;
     std::vector<ProgressUpdate> m_progress;
-    RecordingWindow m_window {*this};
+    RecordingWindow m_window{*this};
     FILE* m_echo = nullptr;
 };

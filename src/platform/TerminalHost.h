@@ -15,8 +15,7 @@ public:
 
     int MessageBox(const std::string& text, unsigned type) override;
     int RunDialog(DialogModel& dialog) override;
-    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title,
-                                                      const std::string& text) override;
+    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override;
 
     void SetShowProgress(bool show) { m_showProgress = show; }
 

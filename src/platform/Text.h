@@ -11,7 +11,8 @@
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-inline std::string Format(const char* fmt, ...) {
+inline std::string
+Format(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
     va_list copy;

@@ -32,11 +32,15 @@ int AfxMessageBox(const std::string& text, unsigned type) { return UiHost().Mess
 
 int CancellingAnswer(unsigned type) {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL:
-    case MB_YESNOCANCEL:
-    case MB_RETRYCANCEL: return IDCANCEL;
-    case MB_YESNO: return IDNO;
-    case MB_ABORTRETRYIGNORE: return IDABORT;
-    default: return IDOK;
+        case MB_OKCANCEL:
+        case MB_YESNOCANCEL:
+        case MB_RETRYCANCEL:
+            return IDCANCEL;
+        case MB_YESNO:
+            return IDNO;
+        case MB_ABORTRETRYIGNORE:
+            return IDABORT;
+        default:
+            return IDOK;
     }
 }

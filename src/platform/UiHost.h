@@ -61,8 +61,7 @@ public:
     // Shows a message box (MB_* type: buttons | icon) and returns the ID* of the answer.
     virtual int MessageBox(const std::string& text, unsigned type) = 0;
     virtual int RunDialog(DialogModel& dialog) = 0;
-    virtual std::unique_ptr<IProgressView> CreateProgressView(const std::string& title,
-                                                              const std::string& text) = 0;
+    virtual std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) = 0;
     // Gives the host a chance to process its own events while the engine works.
     virtual void PumpEvents() {}
 

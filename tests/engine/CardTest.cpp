@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestLogon.h"
-#include "engine/Korvane.h"
 #include "drivers/Mqk21.h"
+#include "engine/Korvane.h"
 #include "platform/Module.h"
 
 namespace {

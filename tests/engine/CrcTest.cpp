@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "TestSupport.h"
+#include "drivers/Crc1B.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
-#include "drivers/Crc1B.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST(Crc, BlockUpdateAgreesWithOneByteStepAcrossSplits) {
     std::string data = RandomBytes(307200 + 13, 7);
     uint16_t expected = 0xFFFF;
     for (unsigned char c : data) expected = CRC1B(expected, c);
-    for (size_t split : {size_t {0}, size_t {1}, size_t {7}, size_t {8}, size_t {9}, size_t {307200}, data.size()}) {
+    for (size_t split : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{307200}, data.size()}) {
         CKorvane engine;
         engine.CRC_Init();
         const auto* p = reinterpret_cast<const unsigned char*>(data.data());

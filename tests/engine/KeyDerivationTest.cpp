@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "engine/Korvane.h"
 #include "drivers/Mqk21.h"
+#include "engine/Korvane.h"
 
 namespace {
 

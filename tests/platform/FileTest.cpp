@@ -20,7 +20,7 @@ TEST(CFile, OpenFailureCarriesTheSystemText) {
 TEST(CFile, WritesBeyondFourGigabyteOffsetsAreNotTruncated) {
     TempDir dir;
     CFile file(dir / "sparse", CFile::modeCreate | CFile::modeReadWrite);
-    const int64_t far = (int64_t {1} << 32) + 5;
+    const int64_t far = (int64_t{1} << 32) + 5;
     EXPECT_EQ(file.Seek(far, CFile::begin), static_cast<uint64_t>(far));
     file.Write("z", 1);
     EXPECT_EQ(file.GetLength(), static_cast<uint64_t>(far + 1));

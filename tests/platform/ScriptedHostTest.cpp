@@ -39,7 +39,7 @@ TEST(ScriptedHost, AnswersInOrderRepeatsTheLastAndCancelsWhatIsNotCovered) {
     EXPECT_EQ(host.MessageBox("c", MB_OKCANCEL), IDCANCEL);
     EXPECT_EQ(host.MessageBox("plain", MB_ICONSTOP), IDOK);
     ASSERT_EQ(host.Messages().size(), 6u);
-    EXPECT_EQ(host.Messages()[5].type, unsigned {MB_ICONSTOP});
+    EXPECT_EQ(host.Messages()[5].type, unsigned{MB_ICONSTOP});
     EXPECT_FALSE(host.AddAnswers("novalue"));
 }
 
@@ -67,7 +67,7 @@ TEST(ScriptedHost, DialogAnswerIsAButtonWordOrTheEntryText) {
 TEST(ScriptedHost, RecordsProgressMessagesSentToItsWindowAndPostedOnesArriveOnDoEvents) {
     ScriptedHost host;
     ScopedUiHost installed(host);
-    ProgressPayload payload {};
+    ProgressPayload payload{};
     payload.percent = 100;
     std::strcpy(payload.path, "/data/a.txt");
     SendMessageTo(host.Window(), WM_PROGRESS_START);
@@ -78,6 +78,6 @@ TEST(ScriptedHost, RecordsProgressMessagesSentToItsWindowAndPostedOnesArriveOnDo
     ASSERT_EQ(host.WindowMessages().size(), 3u);
     EXPECT_EQ(host.WindowMessages()[1].percent, 100);
     EXPECT_EQ(host.WindowMessages()[1].path, "/data/a.txt");
-    EXPECT_EQ(host.WindowMessages()[2].msg, unsigned {WM_PROGRESS_END});
+    EXPECT_EQ(host.WindowMessages()[2].msg, unsigned{WM_PROGRESS_END});
     EXPECT_EQ(SendMessageTo(nullptr, WM_PROGRESS_END), 0);
 }

@@ -24,4 +24,4 @@ struct DemoStepRegistrar {
     explicit DemoStepRegistrar(DemoStep step);
 };
 
-#define VARNEX_DEMO_STEP(...) static const DemoStepRegistrar VARNEX_CONCAT(kDemoStep, __LINE__)(DemoStep {__VA_ARGS__})
+#define VARNEX_DEMO_STEP(...) static const DemoStepRegistrar VARNEX_CONCAT(kDemoStep, __LINE__)(DemoStep{__VA_ARGS__})

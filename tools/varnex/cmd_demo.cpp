@@ -20,10 +20,11 @@ int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
         std::perror("varnex: cannot make a temporary folder");
         return kExitFailed;
     }
-    DemoContext demo {cli, tmpl, tmpl + "/suite"};
+    DemoContext demo{cli, tmpl, tmpl + "/suite"};
     std::printf("Varnex demo in %s\n", demo.folder.c_str());
     auto steps = Steps();
-    std::stable_sort(steps.begin(), steps.end(), [](const DemoStep& a, const DemoStep& b) { return a.order < b.order; });
+    std::stable_sort(steps.begin(), steps.end(),
+                     [](const DemoStep& a, const DemoStep& b) { return a.order < b.order; });
     bool ok = true;
     for (size_t i = 0; i < steps.size() && ok; ++i) {
         std::printf("\n[%zu/%zu] %s\n", i + 1, steps.size(), steps[i].title.c_str());

@@ -20,8 +20,9 @@ std::string InfoJson(const std::string& path, const FileSecurity& info) {
             case kKindShared: {
                 std::vector<std::string> recipients;
                 for (int i = 0; i < info.recipientCount && i < static_cast<int>(kMaxSecureInfoRecipients); ++i)
-                    recipients.push_back(info.kind == kKindEnvelope ? info.recipients[static_cast<size_t>(i)].recipientText
-                                                                    : info.recipients[static_cast<size_t>(i)].keyText);
+                    recipients.push_back(info.kind == kKindEnvelope
+                                             ? info.recipients[static_cast<size_t>(i)].recipientText
+                                             : info.recipients[static_cast<size_t>(i)].keyText);
                 o.Text("sender", info.sender->identity)
                     .Number("recipientCount", info.recipientCount)
                     .Texts("recipients", recipients);
