@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Bench.h"
+#include "BenchFiles.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
@@ -23,42 +24,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 constexpr size_t kBlock = 307200;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-double FusedBound() {
-    gcry_cipher_hd_t hd = nullptr;
-    gcry_cipher_open(&hd, GCRY_CIPHER_IDEA, GCRY_CIPHER_MODE_OFB, 0);
-    std::vector<unsigned char> key(16, 0x42), iv(8, 0x24), block(kBlock, 0x11), out(kBlock);
-    gcry_cipher_setkey(hd, key.data(), key.size());
-    gcry_cipher_setiv(hd, iv.data(), iv.size());
-    Sha0 digest;
-    volatile uint16_t sink = 0;
-    double mbps = MeasureMBps(
-        [&] {
-            digest.Update(block.data(), block.size());
-            gcry_cipher_encrypt(hd, out.data(), out.size(), block.data(), block.size());
-            sink = Crc16Update(0xFFFF, out.data(), out.size());
-        },
-        kBlock);
-    gcry_cipher_close(hd);
-    return mbps;
-}
-
-void MakeFile(const fs::path& path, size_t size) {
-    std::mt19937 rng(7);
-    std::vector<char> block(kBlock);
-    std::ofstream out(path, std::ios::binary);
-    for (size_t done = 0; done < size;) {
-        for (auto& c : block) c = static_cast<char>(rng());
-        size_t n = std::min(kBlock, size - done);
-        out.write(block.data(), static_cast<std::streamsize>(n));
-        done += n;
-    }
-}
 
 void BenchEnvelope() {
     fs::path work = fs::temp_directory_path() / ("varnex-bench-env-" + std::to_string(::getpid()));
@@ -73,7 +41,7 @@ void BenchEnvelope() {
     }
     ScopedLogonLibrary installed(&store);
     const size_t kLarge = size_t{256} << 20;
-    MakeFile(work / "src/large.bin", kLarge);
+    MakeFile(work / "src/large.bin", kLarge, 7);
     const double bound = FusedBound();
     std::printf("  fused bound (IDEA-OFB + CRC + SHA-0): %.1f MB/s\n", bound);
 

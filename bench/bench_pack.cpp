@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Bench.h"
+#include "BenchFiles.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "password/PasswordPackager.h"
@@ -20,17 +21,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 constexpr size_t kBlock = 307200;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-long PeakRssKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 // MB/s of the raw library cipher in 64-bit OFB plus the CRC over 307,200-byte blocks.
 double RawBound(int cipherId) {
@@ -50,18 +43,6 @@ double RawBound(int cipherId) {
         kBlock);
     gcry_cipher_close(hd);
     return mbps;
-}
-
-void MakeFile(const fs::path& path, size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<char> block(kBlock);
-    std::ofstream out(path, std::ios::binary);
-    for (size_t done = 0; done < size;) {
-        for (auto& c : block) c = static_cast<char>(rng());
-        size_t n = std::min(kBlock, size - done);
-        out.write(block.data(), static_cast<std::streamsize>(n));
-        done += n;
-    }
 }
 
 struct Timing {

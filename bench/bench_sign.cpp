@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Bench.h"
+#include "BenchFiles.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
 #include "logon/LogonKeys.h"
@@ -21,24 +22,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 constexpr size_t kBlock = 307200;
 constexpr const char* kPassword = "bench-password";
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-void MakeFile(const fs::path& path, size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::vector<char> block(kBlock);
-    std::ofstream out(path, std::ios::binary);
-    for (size_t done = 0; done < size;) {
-        for (auto& c : block) c = static_cast<char>(rng());
-        size_t n = std::min(kBlock, size - done);
-        out.write(block.data(), static_cast<std::streamsize>(n));
-        done += n;
-    }
-}
 
 std::string PathList(const std::vector<std::string>& paths) {
     std::string list;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Bench.h"
+#include "BenchFiles.h"
 #include "drivers/Scrubber.h"
 #include "engine/Korvane.h"
 #include "platform/ScriptedHost.h"
@@ -19,13 +20,11 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = BenchClock;
 
 constexpr size_t kLarge = size_t{256} << 20;
 constexpr size_t kSmallFiles = 2000;
 constexpr size_t kSmallSize = 16384;
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
 // A file of `size` bytes already on the disk, so a wipe measures overwriting, not allocation.
 void MakeFile(const fs::path& path, size_t size) {

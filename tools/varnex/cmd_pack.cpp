@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "Cli.h"
+#include "PackageSources.h"
 #include "Session.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
@@ -19,15 +20,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-bool Under(const fs::path& path, const fs::path& folder) {
-    auto p = path.begin();
-    for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
-        if (f->empty()) continue;  // a trailing separator
-        if (p == path.end() || *p != *f) return false;
-    }
-    return true;
-}
 
 // One line for the finished package (files, bytes, time) and, with --verbose, each packed
 // path; both to standard error, read back from the package itself.
@@ -61,41 +53,12 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     if (parsed.Positionals().empty()) return UsageError(self, "nothing to pack");
 
     PasswordPackRequest request;
-    request.packagePath = fs::absolute(output).lexically_normal().string();
-    for (const std::string& p : parsed.Positionals()) {
-        fs::path path = fs::absolute(p).lexically_normal();
-        if (path.has_filename() == false && path != path.root_path()) path = path.parent_path();
-        std::error_code ec;
-        if (!fs::exists(fs::symlink_status(path, ec))) {
-            std::fprintf(stderr, "varnex: %s: no such file or folder\n", p.c_str());
-            return kExitFailed;
-        }
-        if (path.string().size() >= kMaxPath) {
-            std::fprintf(stderr, "varnex: %s: path longer than %d bytes\n", p.c_str(), kMaxPath - 1);
-            return kExitFailed;
-        }
-        // The same path named twice is packed once.
-        if (std::find(request.paths.begin(), request.paths.end(), path.string()) == request.paths.end())
-            request.paths.push_back(path.string());
-    }
-    std::string base = parsed.Value("--base");
-    request.baseFolder =
-        base.empty() ? CommonBaseFolder(request.paths) : fs::absolute(base).lexically_normal().string();
-    for (const std::string& p : request.paths)
-        if (!Under(p, request.baseFolder))
-            return UsageError(self, p + " is not inside the base folder " + request.baseFolder);
-    if (request.baseFolder.size() >= kMaxPath - 1) return UsageError(self, "the base folder path is too long");
-
-    if (std::string c = parsed.Value("--cipher"); !c.empty()) {
-        request.cipherId = std::atoi(c.c_str());
-        if (!IsSupportedCipher(request.cipherId))
-            return UsageError(self, "unknown cipher " + c + " (45, 46, 62, 120, 121)");
-    }
-    std::error_code ec;
-    if (fs::exists(request.packagePath, ec) && !parsed.Has("--force")) {
-        std::fprintf(stderr, "varnex: %s exists (use --force to replace it)\n", output.c_str());
-        return kExitFailed;
-    }
+    PackageSources sources;
+    if (int exit = ReadPackageSources(self, parsed, output, sources); exit >= 0) return exit;
+    request.packagePath = sources.packagePath;
+    request.paths = sources.paths;
+    request.baseFolder = sources.baseFolder;
+    request.cipherId = sources.cipherId;
 
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;

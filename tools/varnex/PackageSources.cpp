@@ -1,0 +1,64 @@
+#include "PackageSources.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/Identifiers.h"
+#include "password/PasswordPackager.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Under(const fs::path& path, const fs::path& folder) {
+    auto p = path.begin();
+    for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
+        if (f->empty()) continue;  // a trailing separator
+        if (p == path.end() || *p != *f) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::string& output,
+                       PackageSources& sources) {
+    sources.packagePath = fs::absolute(output).lexically_normal().string();
+    for (const std::string& p : parsed.Positionals()) {
+        fs::path path = fs::absolute(p).lexically_normal();
+        if (!path.has_filename() && path != path.root_path()) path = path.parent_path();
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(path, ec))) {
+            std::fprintf(stderr, "varnex: %s: no such file or folder\n", p.c_str());
+            return kExitFailed;
+        }
+        if (path.string().size() >= kMaxPath) {
+            std::fprintf(stderr, "varnex: %s: path longer than %d bytes\n", p.c_str(), kMaxPath - 1);
+            return kExitFailed;
+        }
+        // The same path named twice is packed once.
+        if (std::find(sources.paths.begin(), sources.paths.end(), path.string()) == sources.paths.end())
+            sources.paths.push_back(path.string());
+    }
+    const std::string base = parsed.Value("--base");
+    sources.baseFolder =
+        base.empty() ? CommonBaseFolder(sources.paths) : fs::absolute(base).lexically_normal().string();
+    for (const std::string& p : sources.paths)
+        if (!Under(p, sources.baseFolder))
+            return UsageError(self, p + " is not inside the base folder " + sources.baseFolder);
+    if (sources.baseFolder.size() >= kMaxPath - 1) return UsageError(self, "the base folder path is too long");
+
+    if (std::string c = parsed.Value("--cipher"); !c.empty()) {
+        sources.cipherId = std::atoi(c.c_str());
+        if (!IsSupportedCipher(sources.cipherId))
+            return UsageError(self, "unknown cipher " + c + " (45, 46, 62, 120, 121)");
+    }
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(sources.packagePath, ec)) && !parsed.Has("--force")) {
+        std::fprintf(stderr, "varnex: %s exists (use --force to replace it)\n", output.c_str());
+        return kExitFailed;
+    }
+    return -1;
+}
