@@ -1,10 +1,12 @@
 #include "password/PackageListing.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
+#include "formats/EnvelopeRecords.h"
 #include "formats/PackageRecordReader.h"
 #include "formats/ProtectedFields.h"
 #include "platform/MessageBox.h"
@@ -33,15 +35,26 @@ bool SkipKeyCheckBlock(CKorvane& engine, CFile* package) {
 
 }  // namespace
 
-int ListPasswordPackage(CKorvane& engine, const std::string& path, std::vector<PackageEntry>& entries) {
+int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEntry>& entries) {
     entries.clear();
     CFile package;
     if (!CKorvane::OpenForReading(path.c_str(), package, 1)) return 0;
     try {
         EncryptFlag head;
-        if (!engine.ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1") ||
-            !engine.CheckEncryptedFileHead(head, kPasswordHeadRules) || !SkipKeyCheckBlock(engine, &package))
+        if (!engine.ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1")) return 0;
+        if (head.kind == kKindEnvelope || head.kind == kKindShared) {
+            // The sender and recipient records stand between the head and the package records.
+            if (!engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules)) return 0;
+            if (head.count < 0 || static_cast<size_t>(head.count) > kMaxRecipients) {
+                AfxMessageBox(kStructureError);
+                return 0;
+            }
+            auto blocks = std::make_unique<EnvelopeBlocks>();
+            if (!ReadEnvelopeBlocks(engine, &package, IsVersion10(head), static_cast<size_t>(head.count), *blocks))
+                return 0;
+        } else if (!engine.CheckEncryptedFileHead(head, kPasswordHeadRules) || !SkipKeyCheckBlock(engine, &package)) {
             return 0;
+        }
         PackageRecordReader reader(engine, &package, IsVersion10(head));
         PackageRecord record;
         std::string folder;

@@ -1,7 +1,7 @@
 #pragma once
-// What a password package holds, read without its password: the folder and file names,
-// sizes, times and attributes are protected by the field cipher only, so anyone holding the
-// engine can read them; the contents need the password.
+// What a password or envelope package holds, read without its password or key: the folder
+// and file names, sizes, times and attributes are protected by the field cipher only, so
+// anyone holding the engine can read them; the contents need the password or the key.
 
 #include <cstdint>
 #include <string>
@@ -17,6 +17,7 @@ struct PackageEntry {
     uint8_t attributes = 0;
 };
 
-// Reads the head and the record list of the password package at `path` through the package
-// record reader. 1 with `entries` in package order; 0 after the failure's one message.
-int ListPasswordPackage(CKorvane& engine, const std::string& path, std::vector<PackageEntry>& entries);
+// Reads the head and the record list of the password or envelope package at `path` through
+// the package record reader. 1 with `entries` in package order; 0 after the failure's one
+// message.
+int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEntry>& entries);

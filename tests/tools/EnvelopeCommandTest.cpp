@@ -30,6 +30,9 @@ TEST(EnvelopeCommand, PacksForListedUsersOpensForThemAndReportsFailuresByExitCod
     EXPECT_EQ(RunVarnex(dir, home, as + "envelope -o " + dir / "e.vrk --to bob " + dir / "data").exit, 1)
         << "an existing package is not replaced without --force";
     EXPECT_EQ(RunVarnex(dir, home, as + "envelope --force -o " + dir / "e.vrk --to bob " + dir / "data").exit, 0);
+    auto listed = RunVarnex(dir, home, "list " + dir / "e.vrk");
+    EXPECT_EQ(listed.exit, 0) << listed.err;
+    EXPECT_NE(listed.out.find("docs/a.txt"), std::string::npos) << "names are listed without a key: " << listed.out;
 
     auto unknown = RunVarnex(dir, home, as + "envelope -o " + dir / "n.vrk --to nobody " + dir / "data");
     EXPECT_EQ(unknown.exit, 1);

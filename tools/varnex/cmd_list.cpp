@@ -77,7 +77,7 @@ int RunList(CliContext& cli, const std::vector<std::string>& args) {
     for (const std::string& package : packages) {
         cli.host->SetSubject(package);
         std::vector<PackageEntry> entries;
-        if (!ListPasswordPackage(engine, package, entries)) {
+        if (!ListPackage(engine, package, entries)) {
             ++failed;
             continue;
         }
@@ -94,10 +94,11 @@ int RunList(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("list", "[--json] PACKAGE...", "the folders and files a package holds, without its password", RunList,
+VARNEX_COMMAND("list", "[--json] PACKAGE...",
+               "the folders and files a password or envelope package holds, without opening it", RunList,
                "Prints each folder and file of the package: size in bytes, modification time and path.\n"
-               "The names, sizes and times of a package are readable without the password; only the\n"
-               "contents need it.\n\n"
+               "The names, sizes and times of a package are readable without the password or key; only\n"
+               "the contents need them.\n\n"
                "  --json    one JSON document on standard output:\n"
                "            {\"packages\": [{\"package\", \"entries\": [{\"type\", \"path\", \"size\",\n"
                "            \"modified\", \"readOnly\"}]}]}\n");

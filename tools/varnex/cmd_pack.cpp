@@ -27,7 +27,7 @@ void PrintSummary(const CliContext& cli, CKorvane& engine, const std::string& pa
                   std::chrono::steady_clock::time_point started) {
     if (cli.options.quiet && !cli.options.verbose) return;
     std::vector<PackageEntry> entries;
-    if (!ListPasswordPackage(engine, package, entries)) return;
+    if (!ListPackage(engine, package, entries)) return;
     size_t files = 0;
     uint64_t bytes = 0;
     for (const PackageEntry& e : entries) {
