@@ -5,29 +5,13 @@
 #include <vector>
 
 #include "Cli.h"
+#include "JsonText.h"
 #include "Session.h"
 #include "engine/Korvane.h"
 #include "envelope/FileStatus.h"
 #include "password/PackageListing.h"
 
 namespace {
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 // "20030105090703" -> "2003-01-05 09:07:03"; anything else as it stands.
 std::string ShownTime(const std::string& t, char between) {
@@ -48,14 +32,14 @@ void PrintText(const std::string& package, const std::vector<PackageEntry>& entr
 }
 
 void PrintJson(const std::string& package, const std::vector<PackageEntry>& entries, bool first) {
-    std::printf("%s\n  {\"package\": %s, \"entries\": [", first ? "" : ",", JsonString(package).c_str());
+    std::printf("%s\n  {\"package\": %s, \"entries\": [", first ? "" : ",", JsonQuote(package).c_str());
     for (size_t i = 0; i < entries.size(); ++i) {
         const PackageEntry& e = entries[i];
         std::printf("%s\n    {\"type\": \"%s\", \"path\": %s", i ? "," : "", e.folder ? "folder" : "file",
-                    JsonString(e.path).c_str());
+                    JsonQuote(e.path).c_str());
         if (!e.folder)
             std::printf(", \"size\": %lld, \"modified\": %s, \"readOnly\": %s", static_cast<long long>(e.size),
-                        JsonString(ShownTime(e.modified, 'T')).c_str(),
+                        JsonQuote(ShownTime(e.modified, 'T')).c_str(),
                         (e.attributes & kAttrReadOnly) ? "true" : "false");
         std::printf("}");
     }

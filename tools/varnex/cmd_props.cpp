@@ -5,42 +5,24 @@
 #include <string>
 
 #include "Cli.h"
+#include "JsonText.h"
 #include "shell/PropertySheets.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 void PrintJson(const CPropertySheet& sheet) {
-    std::printf("{\"title\":%s,\"pages\":[", JsonString(sheet.Title()).c_str());
+    std::printf("{\"title\":%s,\"pages\":[", JsonQuote(sheet.Title()).c_str());
     const char* pageSep = "";
     for (const auto& page : sheet.Pages()) {
-        std::printf("%s{\"caption\":%s,\"template\":%d,\"lines\":[", pageSep, JsonString(page->Caption()).c_str(),
+        std::printf("%s{\"caption\":%s,\"template\":%d,\"lines\":[", pageSep, JsonQuote(page->Caption()).c_str(),
                     page->TemplateId());
         const char* sep = "";
         for (const SheetLine& line : page->Lines()) {
-            std::printf("%s{\"label\":%s,\"value\":%s", sep, JsonString(line.label).c_str(),
-                        JsonString(line.value).c_str());
-            if (!line.extra.empty()) std::printf(",\"extra\":%s", JsonString(line.extra).c_str());
+            std::printf("%s{\"label\":%s,\"value\":%s", sep, JsonQuote(line.label).c_str(),
+                        JsonQuote(line.value).c_str());
+            if (!line.extra.empty()) std::printf(",\"extra\":%s", JsonQuote(line.extra).c_str());
             std::printf("}");
             sep = ",";
         }
@@ -48,7 +30,7 @@ void PrintJson(const CPropertySheet& sheet) {
         sep = "";
         for (const AttributeBox& box : page->Boxes()) {
             std::printf("%s{\"caption\":%s,\"letter\":\"%c\",\"checked\":%s,\"enabled\":%s}", sep,
-                        JsonString(box.caption).c_str(), box.letter, box.checked ? "true" : "false",
+                        JsonQuote(box.caption).c_str(), box.letter, box.checked ? "true" : "false",
                         box.enabled ? "true" : "false");
             sep = ",";
         }
