@@ -90,10 +90,7 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
         AfxMessageBox("初始化签名出错!");
         return 0;
     }
-    ContentKey key;
-    std::memcpy(key.key, data.key, sizeof key.key);
-    std::memcpy(key.iv, data.iv, sizeof key.iv);
-    key.cipherId = data.cipherId;
+    ContentKey key(data);
     SealPlan plan;
     plan.key = &key;
     plan.itemCount = data.itemCount;

@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptArgs.h"
 #include "formats/PackageRecords.h"
 #include "package/OpenCipher.h"
 #include "platform/MessageBox.h"
 #include "shell/MessagePump.h"
+
+ContentKey::ContentKey(const Encrypt_Data& data) : cipherId(data.cipherId) {
+    std::memcpy(key, data.key, sizeof key);
+    std::memcpy(iv, data.iv, sizeof iv);
+}
 
 namespace {
 

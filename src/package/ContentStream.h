@@ -14,12 +14,16 @@ class CFile;
 
 // The key and IV every file of a package is enciphered from, and the cipher. Rooms are larger
 // than any cipher's key or IV and zero beyond what was set; wiped when released.
+struct Encrypt_Data;
+
 struct ContentKey {
     unsigned char key[128] = {};
     unsigned char iv[1000] = {};
     int cipherId = 0;
 
     ContentKey() = default;
+    // The key, IV and cipher of an encryption pass's arguments.
+    explicit ContentKey(const Encrypt_Data& data);
     ContentKey(const ContentKey&) = delete;
     ContentKey& operator=(const ContentKey&) = delete;
     ~ContentKey() {

@@ -9,10 +9,7 @@
 
 int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) {
     if (package == nullptr) return 0;
-    ContentKey key;
-    std::memcpy(key.key, data.key, sizeof key.key);
-    std::memcpy(key.iv, data.iv, sizeof key.iv);
-    key.cipherId = data.cipherId;
+    ContentKey key(data);
     SealPlan plan;
     plan.key = &key;
     plan.itemCount = data.itemCount;
