@@ -77,8 +77,8 @@ private:
     // "<path>.vrk". out has room for 260 characters.
     void Generate_EncryptFileName(const char* path, char* out);
     // The template head (kind 2, one recipient) and the recipient entry of userId.
-    int SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count,
-                                       const char* folder, const char* userId);
+    int SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count, const char* folder,
+                                       const char* userId);
     // The template head (kind 8) and the recipients of a shared batch: the owner first, then
     // every authorised decryptor of sharePath once. recipients has room for 200.
     int SetShareEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count, const char* userId,

@@ -186,7 +186,6 @@ int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, 
         AfxMessageBox("对不起，密码错!");
         return 1;
     }
-    RunBatch(files, notifyWindow,
-             [&](const char* path) { return EnvelopEncryptSingleFile(path, userId, password); });
+    RunBatch(files, notifyWindow, [&](const char* path) { return EnvelopEncryptSingleFile(path, userId, password); });
     return 1;
 }

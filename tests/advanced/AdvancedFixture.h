@@ -17,7 +17,9 @@ protected:
                 << logon.LastError();
         LogOn("alice");
     }
-    static std::string Name(const std::string& id) { return std::string(1, static_cast<char>(id[0] - 32)) + id.substr(1); }
+    static std::string Name(const std::string& id) {
+        return std::string(1, static_cast<char>(id[0] - 32)) + id.substr(1);
+    }
     static std::string Password(const std::string& id) { return "pw-" + id; }
     void LogOn(const std::string& id) { ASSERT_TRUE(logon.LogOn(id, Password(id))); }
     int32_t Number(const std::string& id) {

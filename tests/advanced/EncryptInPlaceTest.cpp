@@ -16,11 +16,12 @@ TEST_F(AdvancedTest, PackagesGetGeneratedNamesBesideTheirFilesAndOpenToTheOrigin
     WriteFile(dir / "a/README", "no extension");
     WriteFile(dir / "a/one.txt", "one");
     WriteFile(dir / "a/two.txt", "two");
-    for (const char* skipped : {"x.VRK", "x.vrk$", "x.idi", "~$x.doc"}) WriteFile(dir / (std::string("a/") + skipped), "keep");
-    ASSERT_EQ(Encrypt({"a/report.doc", "a/README", "a/one.txt", "a/two.txt", "a/x.VRK", "a/x.vrk$", "a/x.idi",
-                       "a/~$x.doc"},
-                      host.Window()),
-              1);
+    for (const char* skipped : {"x.VRK", "x.vrk$", "x.idi", "~$x.doc"})
+        WriteFile(dir / (std::string("a/") + skipped), "keep");
+    ASSERT_EQ(
+        Encrypt({"a/report.doc", "a/README", "a/one.txt", "a/two.txt", "a/x.VRK", "a/x.vrk$", "a/x.idi", "a/~$x.doc"},
+                host.Window()),
+        1);
     EXPECT_TRUE(host.Messages().empty()) << host.MessageTexts()[0];
     ASSERT_EQ(engine.m_outcomes.size(), 8u);
     for (const auto& o : engine.m_outcomes) EXPECT_EQ(o.result, 1) << o.source;
@@ -83,7 +84,8 @@ TEST_F(AdvancedTest, AbortStopsAfterTheFileIgnoreGoesOnAndAnEmptyListAsksNothing
     host.AddAnswer("retry", "ignore");
     ASSERT_EQ(Encrypt({"missing", "a.txt"}), 1);
     ASSERT_EQ(host.MessageTexts().size(), 1u);
-    EXPECT_EQ(host.MessageTexts()[0], "不能打开文件\"" + dir / "missing" + "\"，可能文件正在被使用或者您没有该文件的读权限.");
+    EXPECT_EQ(host.MessageTexts()[0],
+              "不能打开文件\"" + dir / "missing" + "\"，可能文件正在被使用或者您没有该文件的读权限.");
     EXPECT_NE(PackageOf("a.txt"), "");
 
     host.Clear();

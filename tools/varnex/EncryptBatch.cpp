@@ -37,7 +37,8 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
 }
 
 LRESULT SubjectWindow::SendMessage(unsigned msg, WPARAM, LPARAM lParam) {
-    if (msg == WM_PROGRESS_FILE && lParam != 0) m_host.SetSubject(reinterpret_cast<const ProgressPayload*>(lParam)->path);
+    if (msg == WM_PROGRESS_FILE && lParam != 0)
+        m_host.SetSubject(reinterpret_cast<const ProgressPayload*>(lParam)->path);
     return 0;
 }
 

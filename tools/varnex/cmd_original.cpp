@@ -14,8 +14,8 @@ namespace {
 // "20030105090703" -> "2003-01-05 09:07:03"; anything else as it stands.
 std::string ShownTime(const std::string& t) {
     if (t.size() != 14) return t;
-    return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(8, 2) + ":" +
-           t.substr(10, 2) + ":" + t.substr(12, 2);
+    return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(8, 2) + ":" + t.substr(10, 2) +
+           ":" + t.substr(12, 2);
 }
 
 int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
@@ -67,8 +67,7 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("original", "[--json] PACKAGE...",
-               "the original name, modification time and size of the file a generated-name package holds",
-               RunOriginal,
+               "the original name, modification time and size of the file a generated-name package holds", RunOriginal,
                "Only a recipient of the package (the logged-on user) is told; nothing is decrypted or\n"
                "written. A package of several items is named \"混合文件\".\n\n"
                "  --json    print a JSON array instead: package, name, modified, size\n");

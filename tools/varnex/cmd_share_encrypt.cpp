@@ -32,8 +32,8 @@ int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
     int result = 0;
     {
         SubjectWindow subjects(*cli.host);
-        result = engine.ShareEncryptMuchFiles(list.c_str(), sharePath.c_str(), userId.c_str(), password.c_str(),
-                                              &subjects);
+        result =
+            engine.ShareEncryptMuchFiles(list.c_str(), sharePath.c_str(), userId.c_str(), password.c_str(), &subjects);
     }
     OPENSSL_cleanse(password.data(), password.size());
     return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
