@@ -29,9 +29,9 @@ std::vector<std::string> RecipientsOf(const std::string& package, char* kind) {
 TEST_F(AdvancedTest, ShareGivesEachPersonOneRecordOwnerFirstAndOnlyThemOpenIt) {
     int32_t team = logon.AddGroup("team");
     ASSERT_TRUE(logon.AddGroupMembers("team", {"carol", "bob", "alice"}));
-    ASSERT_TRUE(logon.GrantShare(dir / "share", {{kDecryptManUser, Number("bob")},
-                                                 {kDecryptManGroup, team},
-                                                 {kDecryptManUser, Number("alice")}}));
+    ASSERT_TRUE(logon.GrantShare(
+        dir / "share",
+        {{kDecryptManUser, Number("bob")}, {kDecryptManGroup, team}, {kDecryptManUser, Number("alice")}}));
     WriteFile(dir / "s.txt", "shared");
     WriteFile(dir / "t.txt", "owner only");
     ASSERT_EQ(ShareEncrypt({"s.txt"}, "share"), 1);
@@ -71,7 +71,8 @@ TEST_F(AdvancedTest, ChangedCertificateIsNamedOnceAndNeverReceivesTheKeyHoweverI
 
     WriteFile(dir / "s.txt", "shared");
     ASSERT_EQ(ShareEncrypt({"s.txt"}, "share"), 1);
-    const std::string warning = "警告：公钥证书\"%s\"自上次签名确认后已被修改，不能使用，如果您要继续使用，请在Ondrel中再次签名";
+    const std::string warning =
+        "警告：公钥证书\"%s\"自上次签名确认后已被修改，不能使用，如果您要继续使用，请在Ondrel中再次签名";
     auto named = [&](const char* who) {
         std::string text = warning;
         return text.replace(text.find("%s"), 2, who);

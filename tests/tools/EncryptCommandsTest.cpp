@@ -50,7 +50,8 @@ TEST(EncryptCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
     auto shared = RunVarnex(dir, home, as + "share-encrypt --json --share " + dir / "shared " + dir / "s.txt");
     ASSERT_EQ(shared.exit, 0) << shared.err;
     ASSERT_TRUE(std::regex_search(shared.out, m, std::regex("\"package\": \"([^\"]*)\""))) << shared.out;
-    auto bob = RunVarnex(dir, home, "--user bob --password-file " + dir / "pb" + " decrypt --to " + dir / "b " + m[1].str());
+    auto bob =
+        RunVarnex(dir, home, "--user bob --password-file " + dir / "pb" + " decrypt --to " + dir / "b " + m[1].str());
     EXPECT_EQ(bob.exit, 0) << bob.err;
     EXPECT_EQ(ReadFile(dir / "b/s.txt"), "shared");
 
