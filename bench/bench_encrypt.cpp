@@ -116,13 +116,13 @@ void BenchEncrypt() {
         ::fsync(dir);
         ::close(dir);
     });
-    double wipe =
-        MsPerCall(200, [&](int i) { ScrubFile((work / "alone" / std::to_string(i)).string().c_str()); });
+    double wipe = MsPerCall(200, [&](int i) { ScrubFile((work / "alone" / std::to_string(i)).string().c_str()); });
     const std::string pem = logon::ExportPrivateKeyPem(key.get(), "pw", 2, logon::kPasswordIterations);
     double unlock = MsPerCall(3, [&](int) { logon::ImportPrivateKeyPem(pem, "pw", 2); });
-    std::printf("  alone: RSA-2048 signature %.2f ms, RSA wrap %.3f ms, fsync of file and folder %.2f ms, wipe of "
-                "32 KiB %.2f ms\n",
-                sign, wrap, fsyncs, wipe);
+    std::printf(
+        "  alone: RSA-2048 signature %.2f ms, RSA wrap %.3f ms, fsync of file and folder %.2f ms, wipe of "
+        "32 KiB %.2f ms\n",
+        sign, wrap, fsyncs, wipe);
     std::printf("  fixed cost / (signature + fsync): %.2fx (goal: within 3x)\n", fixedMs / (sign + fsyncs));
     std::printf("  key unlock at the program's PBKDF2 count (%u): %.1f ms, paid once per file by the signature\n",
                 logon::kPasswordIterations, unlock);
