@@ -36,7 +36,8 @@ public:
                               HWND notifyWindow);
 
     // A free name in `folder` (a separator is appended in place; room for 260 characters):
-    // 10 random letters or digits, then ".ext" when `ext` is not empty, then ".vrk".
+    // 10 random letters or digits, then ".ext" when `ext` is not empty, then ".vrk". out is
+    // empty when that path would not fit 260 characters.
     void Generate_RandomEncryptFileName(char* folder, const char* ext, char* out);
 
     // Appends to *buffer (heap, owned by the caller, released with std::free; starts null
@@ -74,7 +75,7 @@ protected:
 private:
     // The package name of a source file: a random one (Generate_RandomEncryptFileName's form
     // with 8 characters) unless "RandFileName" is set to something else than TRUE, then
-    // "<path>.vrk". out has room for 260 characters.
+    // "<path>.vrk". out has room for 260 characters; it is empty when the name would not fit.
     void Generate_EncryptFileName(const char* path, char* out);
     // The template head (kind 2, one recipient) and the recipient entry of userId.
     int SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count, const char* folder,

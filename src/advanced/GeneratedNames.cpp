@@ -77,7 +77,15 @@ std::string FreeName(const std::string& folder, const std::string& ext, size_t c
     return candidate;
 }
 
-void CopyOut(char* out, const std::string& text) { std::snprintf(out, kMaxPath, "%s", text.c_str()); }
+// A name that does not fit a path buffer is never cut short (a cut "x.vrk" could name the source
+// itself): out is left empty instead.
+void CopyOut(char* out, const std::string& text) {
+    if (text.size() >= static_cast<size_t>(kMaxPath)) {
+        out[0] = '\0';
+        return;
+    }
+    std::memcpy(out, text.c_str(), text.size() + 1);
+}
 
 bool IsPackageName(const std::string& path) { return LogonEqualNoCase(ExtensionOfPath(path), "vrk"); }
 

@@ -109,6 +109,10 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
                                     int count, const char* failedMessage, int failedResult) {
     char output[kMaxPath] = {};
     Generate_EncryptFileName(path, output);
+    if (output[0] == '\0') {
+        AfxMessageBox(failedMessage);
+        return failedResult;
+    }
 
     EnvelopePackRequest request;
     request.packagePath = output;

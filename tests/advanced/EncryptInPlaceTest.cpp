@@ -75,6 +75,16 @@ TEST_F(AdvancedTest, FixedNamesReplaceAnExistingPackageOnlyWithACompleteOne) {
     EXPECT_EQ(ReadFile(dir / "out/alice/report.doc"), "new report");
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << "no temporary file stays";
+
+    // A path whose ".vrk" name would not fit is refused, never cut back to the source's own name.
+    const std::string deep = std::string(200, 'd') + "/";
+    fs::create_directories(dir / deep);
+    const std::string name = deep + std::string(kMaxPath - 1 - (dir / deep).size(), 'f');
+    WriteFile(dir / name, "long");
+    host.Clear();
+    ASSERT_EQ(Encrypt({name}), 1);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"加密失败!"});
+    EXPECT_EQ(ReadFile(dir / name), "long");
 }
 
 TEST_F(AdvancedTest, AbortStopsAfterTheFileIgnoreGoesOnAndAnEmptyListAsksNothing) {
