@@ -83,6 +83,28 @@ TEST_F(AdvancedTest, ChangedCertificateIsNamedOnceAndNeverReceivesTheKeyHoweverI
     EXPECT_EQ(Restore("dave", PackageOf("s.txt")), 0) << "the swapped-in key received nothing";
 }
 
+TEST_F(AdvancedTest, KeyDeviceOwnerSignsWithTheDeviceOnlyWhenAutoSignFileSaysSo) {
+    ASSERT_NE(logon.AddUser("kim", "Kim", "kim@example.org", "pw-kim", kLogonKeyDevice), 0) << logon.LastError();
+    ASSERT_TRUE(logon.GrantShare(dir / "share", {{kDecryptManUser, Number("bob")}}));
+    WriteFile(dir / "a.txt", "digest only");
+    WriteFile(dir / "b.txt", "signed by the device");
+    auto share = [&](const std::string& name) {
+        LogOn("kim");
+        std::string list = dir / name;
+        list.append(2, '\0');
+        EXPECT_EQ(engine.ShareEncryptMuchFiles(list.c_str(), (dir / "share").c_str(), "kim", "pw-kim", nullptr), 1);
+        return PackageOf(name);
+    };
+    const std::string bare = share("a.txt");
+    EXPECT_EQ(engine.m_digestOnly, 1);
+    EXPECT_EQ(Restore("bob", bare), 1);
+    ASSERT_TRUE(logon.SetOption("Option", "AutoSignFile", "true"));
+    const std::string signedByDevice = share("b.txt");
+    EXPECT_EQ(engine.m_digestOnly, 0);
+    EXPECT_EQ(Restore("bob", signedByDevice), 1);
+    EXPECT_EQ(ReadFile(dir / "out/bob/b.txt"), "signed by the device");
+}
+
 namespace {
 
 // A store whose crowd of users ("m1", "m2", ...) shares one key pair, so two hundred users are
