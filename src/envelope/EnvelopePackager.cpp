@@ -27,7 +27,9 @@ struct EnvelopeKeys {
     }
 };
 
-void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+void CopyText(char* out, size_t room, std::string_view text) {
+    std::snprintf(out, room, "%.*s", static_cast<int>(std::min(text.size(), room)), text.data());
+}
 
 // The recipient entry of a registered user: display text "ID\nname<e-mail>", the key text of
 // the user's key record, the number that names the key that wraps for the user.
@@ -55,7 +57,7 @@ bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& e
 }
 
 int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& request, ILogon& logon,
-                 const std::string& userId, const std::string& password) {
+                 const std::string& userId, const SecretText& password) {
     auto keys = std::make_unique<EnvelopeKeys>();
     Search_Data& search = keys->search;
     std::vector<std::string> ids{userId};
@@ -101,7 +103,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
 
     Encrypt_Data& data = keys->data;
     CopyText(data.userId, sizeof data.userId, userId);
-    CopyText(data.password, sizeof data.password, password);
+    CopyText(data.password, sizeof data.password, password.view());
     data.passwordLength = static_cast<int>(std::strlen(data.password));
     std::memcpy(data.key, search.key, static_cast<size_t>(keyLength));
     data.keyLength = keyLength;
@@ -118,13 +120,10 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
 
 int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request) {
     ILogon* logon = LogonLibrary();
-    std::string userId, password;
+    std::string userId;
+    SecretText password;
     int type = 0;
     if (!logon || !logon->GetLogonUser(userId, password, type)) return 0;
-    struct Wipe {
-        std::string& s;
-        ~Wipe() { OPENSSL_cleanse(s.data(), s.size()); }
-    } wipe{password};
 
     CAtomicFile package;
     package.SetReplace(request.replace);
