@@ -27,7 +27,9 @@ struct EnvelopeKeys {
     }
 };
 
-void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+void CopyText(char* out, size_t room, std::string_view text) {
+    std::snprintf(out, room, "%.*s", static_cast<int>(std::min(text.size(), room)), text.data());
+}
 
 }  // namespace
 
@@ -85,7 +87,7 @@ bool FillRecipients(ILogon& logon, const std::string& userId, const std::vector<
 }
 
 int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& request, ILogon& logon,
-                 const std::string& userId, const std::string& password, EnvelopePackFailure& failure) {
+                 const std::string& userId, const SecretText& password, EnvelopePackFailure& failure) {
     auto keys = std::make_unique<EnvelopeKeys>();
     Search_Data& search = keys->search;
     failure = EnvelopePackFailure::kRecipients;
@@ -125,7 +127,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
 
     Encrypt_Data& data = keys->data;
     CopyText(data.userId, sizeof data.userId, userId);
-    CopyText(data.password, sizeof data.password, password);
+    CopyText(data.password, sizeof data.password, password.view());
     data.passwordLength = static_cast<int>(std::strlen(data.password));
     std::memcpy(data.key, search.key, static_cast<size_t>(keyLength));
     data.keyLength = keyLength;
@@ -145,14 +147,11 @@ int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopeP
     EnvelopePackFailure& failed = failure ? *failure : ignored;
     failed = EnvelopePackFailure::kNotLoggedOn;
     ILogon* logon = LogonLibrary();
-    std::string userId, password;
+    std::string userId;
+    SecretText password;
     int type = 0;
     if (!logon || !logon->GetLogonUser(userId, password, type)) return 0;
     failed = EnvelopePackFailure::kOutput;
-    struct Wipe {
-        std::string& s;
-        ~Wipe() { OPENSSL_cleanse(s.data(), s.size()); }
-    } wipe{password};
 
     CAtomicFile package;
     package.SetReplace(request.replace);

@@ -138,10 +138,10 @@ bool CliSession::LogOn() {
     bool ok = store_.LogOn(userId, password);
     WipePassword(password);
     if (!ok) return Refuse(store_.LastError());
-    std::string id, ignored;
+    std::string id;
+    SecretText ignored;
     int type = 0;
     store_.GetLogonUser(id, ignored, type);
-    WipePassword(ignored);
     userId_ = id;
     if (!LogonEqualNoCase(store_.GetOption("Option", "LastUser", ""), id)) store_.SetOption("Option", "LastUser", id);
     return true;
