@@ -144,12 +144,15 @@ TerminalHost::TerminalHost() : TerminalHost(stdin, stderr, isatty(fileno(stdin))
 TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgress)
     : m_in(in), m_out(out), m_interactive(interactive), m_showProgress(showProgress) {}
 
-bool TerminalHost::ReadLine(std::string& line, bool masked) {
+bool TerminalHost::ReadLine(const std::string& prompt, std::string& line, bool masked) {
     line.clear();
     // Ctrl-C while the user is asked stops the operation; echo comes back on every way out.
     InterruptibleWait wait;
     std::unique_ptr<EchoOff> quiet;
     if (masked) quiet = std::make_unique<EchoOff>(fileno(m_in));
+    // The prompt only once echo is off: what is typed right after it is never shown.
+    std::fprintf(m_out, "%s", prompt.c_str());
+    std::fflush(m_out);
     int c;
     bool any = false;
     while (!InterruptSeen() && (c = std::fgetc(m_in)) != EOF) {
@@ -175,12 +178,11 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     std::vector<std::string> labels;
     for (const Choice& c : choices) labels.push_back(c.label);
     for (;;) {
+        std::string prompt;
         for (size_t i = 0; i < labels.size(); ++i)
-            std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
-        std::fprintf(m_out, ": ");
-        std::fflush(m_out);
+            prompt += (i ? "  [" : "[") + std::to_string(i + 1) + "] " + labels[i];
         std::string line;
-        if (!ReadLine(line, false)) return CancellingAnswer(type);
+        if (!ReadLine(prompt + ": ", line, false)) return CancellingAnswer(type);
         int i = Pick(line, labels);
         if (i >= 0) return choices[static_cast<size_t>(i)].answer;
     }
@@ -223,10 +225,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
     for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", line.c_str());
     if (dialog.HasInput()) {
         for (;;) {
-            std::fprintf(m_out, "%s", EntryPrompt(dialog).c_str());
-            std::fflush(m_out);
             std::string line;
-            if (!ReadLine(line, dialog.MaskInput())) return dialog.Close();
+            if (!ReadLine(EntryPrompt(dialog), line, dialog.MaskInput())) return dialog.Close();
             // Enter on a proposed, visible entry takes the proposal.
             if (!(line.empty() && !dialog.MaskInput() && !dialog.Input().empty())) dialog.SetInput(line);
             int ok = dialog.DefaultButton();
@@ -242,12 +242,11 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
         words.push_back(b.answer);
     }
     for (;;) {
+        std::string prompt;
         for (size_t i = 0; i < labels.size(); ++i)
-            std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
-        std::fprintf(m_out, ": ");
-        std::fflush(m_out);
+            prompt += (i ? "  [" : "[") + std::to_string(i + 1) + "] " + labels[i];
         std::string line;
-        if (!ReadLine(line, false)) return dialog.Close();
+        if (!ReadLine(prompt + ": ", line, false)) return dialog.Close();
         // A script word ("yes", "none", ...) answers as it does in a script.
         int i = -1;
         for (size_t w = 0; w < words.size() && i < 0; ++w)

@@ -20,7 +20,8 @@ public:
     void SetShowProgress(bool show) { m_showProgress = show; }
 
 private:
-    bool ReadLine(std::string& line, bool masked);
+    // Shows `prompt` and reads one line; masked: without echo, the prompt shown once echo is off.
+    bool ReadLine(const std::string& prompt, std::string& line, bool masked);
 
     FILE* m_in;
     FILE* m_out;
