@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "Cli.h"
@@ -21,15 +22,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Answers the password dialog of password packages from --package-password-file; everything
-// else goes to the host of the run.
-class PackagePasswordHost : public IUiHost {
+// The host of a decrypt run: answers the password dialog of password packages from
+// --package-password-file (when given), names each message's package as the command line named
+// it, and passes everything else to the host of the run.
+class DecryptHost : public IUiHost {
 public:
-    PackagePasswordHost(IUiHost& inner, std::string password) : m_inner(inner), m_password(std::move(password)) {}
-    ~PackagePasswordHost() override { WipePassword(m_password); }
-    int MessageBox(const std::string& text, unsigned type) override { return m_inner.MessageBox(text, type); }
+    DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
+    ~DecryptHost() override { WipePassword(m_password); }
+    void SetPassword(std::string& password) {
+        m_password.swap(password);
+        m_hasPassword = true;
+    }
+    int MessageBox(const std::string& text, unsigned type) override {
+        PassSubject();
+        return m_inner.MessageBox(text, type);
+    }
     int RunDialog(DialogModel& dialog) override {
-        if (dialog.Kind() != "password") return m_inner.RunDialog(dialog);
+        PassSubject();
+        if (!m_hasPassword || dialog.Kind() != "password") return m_inner.RunDialog(dialog);
         dialog.SetInput(m_password);
         return dialog.Press(dialog.DefaultButton());
     }
@@ -39,8 +49,15 @@ public:
     void PumpEvents() override { m_inner.PumpEvents(); }
 
 private:
+    void PassSubject() {
+        auto it = m_names.find(Subject());
+        m_inner.SetSubject(it == m_names.end() ? Subject() : it->second);
+    }
+
     IUiHost& m_inner;
+    std::map<std::string, std::string> m_names;  // the engine's path -> the name given
     std::string m_password;
+    bool m_hasPassword = false;
 };
 
 // The paths of the engine's decrypted-files list ("path|path|...").
@@ -53,8 +70,8 @@ std::vector<std::string> RestoredPaths(const CKorvane& engine) {
     return paths;
 }
 
-// decrypt --test: each password package read through and checked, nothing written, nothing
-// wiped (the dispatcher is not involved). Other kinds are refused by name.
+// decrypt --test: each package read through and checked as its restore reads it, nothing
+// written, nothing wiped (the dispatcher is not involved). Other kinds are refused by name.
 int TestPackages(CliContext& cli, CKorvane& engine, const std::vector<std::string>& packages,
                  const std::vector<std::string>& named) {
     engine.m_testOnly = 1;
@@ -62,25 +79,25 @@ int TestPackages(CliContext& cli, CKorvane& engine, const std::vector<std::strin
     engine.m_batchSuccess = 1;
     int failed = 0;
     for (size_t i = 0; i < packages.size(); ++i) {
-        const std::string& package = packages[i];
+        const char* package = packages[i].c_str();
         EncryptFlag head;
-        cli.host->SetSubject(named[i]);
-        if (!engine.GetEncryptedFileHead(package.c_str(), &head, 1)) {  // said why
-            ++failed;
-            continue;
-        }
-        if (head.kind != kKindPassword) {
-            std::fprintf(stderr, "varnex: %s: --test checks password packages only\n", named[i].c_str());
-            ++failed;
-            continue;
-        }
-        if (engine.SymmtryDecryptFiles(package.c_str(), nullptr, 1, 0) == 1) {
-            if (!cli.options.quiet) std::fprintf(stderr, "varnex: %s: sound\n", named[i].c_str());
+        UiHost().SetSubject(packages[i]);
+        int result = 0;
+        if (!engine.GetEncryptedFileHead(package, &head, 1)) {  // said why
+            result = 0;
+        } else if (head.kind == kKindPassword) {
+            result = engine.SymmtryDecryptFiles(package, nullptr, 1, 0);
+        } else if (head.kind == kKindEnvelope || head.kind == kKindShared) {
+            result = engine.EnvelopDecryptFiles(package, nullptr, 1, 0);
         } else {
-            ++failed;
+            std::fprintf(stderr, "varnex: %s: --test checks password and envelope packages only\n", named[i].c_str());
         }
+        if (result != 1)
+            ++failed;
+        else if (!cli.options.quiet)
+            std::fprintf(stderr, "varnex: %s: sound\n", named[i].c_str());
     }
-    cli.host->SetSubject({});
+    UiHost().SetSubject({});
     return failed == 0 ? kExitOk : kExitFailed;
 }
 
@@ -103,22 +120,22 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         envelopes = envelopes || (engine.GetEncryptedFileHead(package.c_str(), &head, 0) &&
                                   (head.kind == kKindEnvelope || head.kind == kKindShared));
     }
-    if (!(envelopes && !test ? session.LogOn() : session.Open())) return kExitFailed;
-    std::unique_ptr<PackagePasswordHost> passwordHost;
+    if (!(envelopes ? session.LogOn() : session.Open())) return kExitFailed;
+    std::vector<std::string> packages;
+    std::map<std::string, std::string> names;
+    for (const std::string& package : parsed.Positionals()) {
+        packages.push_back(fs::absolute(package).lexically_normal().string());
+        names[packages.back()] = package;
+    }
+    DecryptHost host(*cli.host, names);
     if (!cli.options.packagePasswordFile.empty()) {
         std::string line;
         if (!ReadPasswordFile(cli.options.packagePasswordFile, line)) return kExitFailed;
-        passwordHost = std::make_unique<PackagePasswordHost>(UiHost(), line);
+        host.SetPassword(line);
         WipePassword(line);
     }
-    std::vector<std::string> packages;
-    for (const std::string& package : parsed.Positionals())
-        packages.push_back(fs::absolute(package).lexically_normal().string());
-    if (test) {
-        std::unique_ptr<ScopedUiHost> installed;
-        if (passwordHost) installed = std::make_unique<ScopedUiHost>(*passwordHost);
-        return TestPackages(cli, engine, packages, parsed.Positionals());
-    }
+    ScopedUiHost installed(host);
+    if (test) return TestPackages(cli, engine, packages, parsed.Positionals());
 
     // A --to folder made here and left empty by a failed batch is removed again.
     bool madeTo = false;
@@ -142,15 +159,8 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::string list;
     for (const std::string& package : packages) list.append(package).push_back('\0');
     list.push_back('\0');
-    if (packages.size() == 1) cli.host->SetSubject(parsed.Positionals().front());
     const auto started = std::chrono::steady_clock::now();
-    int result = 0;
-    {
-        std::unique_ptr<ScopedUiHost> installed;
-        if (passwordHost) installed = std::make_unique<ScopedUiHost>(*passwordHost);
-        result = engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
-    }
-    cli.host->SetSubject({});
+    const int result = engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
     if (madeTo) {
         std::error_code ec;
         if (fs::is_empty(to, ec)) fs::remove(to, ec);
@@ -187,5 +197,5 @@ VARNEX_COMMAND("decrypt", "[--to DIR] [--direct] [--keep] [--test] FILE...",
                "  --direct    no folder question; a lone restored file is offered to be opened\n"
                "  --keep      keep the packages after their restore (by default, and unless the\n"
                "              setting DkeptFile says otherwise, a package restored completely is wiped)\n"
-               "  --test      check the password and every CRC of each password package; nothing is\n"
-               "              written and no package is wiped\n");
+               "  --test      check each package as its restore would (password or key, every CRC, the\n"
+               "              sender's signature of envelopes); nothing is written and no package is wiped\n");
