@@ -17,6 +17,7 @@
 #include "engine/Korvane.h"
 #include "formats/PackagePaths.h"
 #include "platform/FileSystem.h"
+#include "platform/TerminalHost.h"
 
 namespace {
 
@@ -25,6 +26,9 @@ namespace fs = std::filesystem;
 // The host of a decrypt run: answers the password dialog of password packages from
 // --package-password-file (when given), names each message's package as the command line named
 // it, and passes everything else to the host of the run.
+// The password package decryptor's own text for a wrong password.
+constexpr const char* kWrongPassword = "对不起，密码错!";
+
 class DecryptHost : public IUiHost {
 public:
     DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
@@ -35,8 +39,13 @@ public:
     }
     int MessageBox(const std::string& text, unsigned type) override {
         PassSubject();
+        if (text == kWrongPassword) ++m_wrongPasswords;
         return m_inner.MessageBox(text, type);
     }
+    // Whether the package password is asked (not read from a file).
+    bool AsksPassword() const { return !m_hasPassword; }
+    // How often a package password was refused so far.
+    int WrongPasswords() const { return m_wrongPasswords; }
     int RunDialog(DialogModel& dialog) override {
         PassSubject();
         if (!m_hasPassword || dialog.Kind() != "password") return m_inner.RunDialog(dialog);
@@ -47,6 +56,7 @@ public:
         return m_inner.CreateProgressView(title, text);
     }
     void PumpEvents() override { m_inner.PumpEvents(); }
+    void WorkDone(uint64_t bytes) override { m_inner.WorkDone(bytes); }
 
 private:
     void PassSubject() {
@@ -58,7 +68,18 @@ private:
     std::map<std::string, std::string> m_names;  // the engine's path -> the name given
     std::string m_password;
     bool m_hasPassword = false;
+    int m_wrongPasswords = 0;
 };
+
+// Runs one decryption, again after a wrong password typed at the terminal (three tries in all).
+template <typename Decrypt>
+int WithRetries(const DecryptHost& host, bool typed, Decrypt decrypt) {
+    for (int tries = 1;; ++tries) {
+        const int wrong = host.WrongPasswords();
+        const int result = decrypt();
+        if (result == 1 || !typed || host.WrongPasswords() == wrong || tries == kPasswordTries) return result;
+    }
+}
 
 // The paths of the engine's decrypted-files list ("path|path|...").
 std::vector<std::string> RestoredPaths(const CKorvane& engine) {
@@ -72,8 +93,8 @@ std::vector<std::string> RestoredPaths(const CKorvane& engine) {
 
 // decrypt --test: each package read through and checked as its restore reads it, nothing
 // written, nothing wiped (the dispatcher is not involved). Other kinds are refused by name.
-int TestPackages(CliContext& cli, CKorvane& engine, const std::vector<std::string>& packages,
-                 const std::vector<std::string>& named) {
+int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, bool typed,
+                 const std::vector<std::string>& packages, const std::vector<std::string>& named) {
     engine.m_testOnly = 1;
     engine.m_passwordKnown = 0;
     engine.m_batchSuccess = 1;
@@ -86,7 +107,7 @@ int TestPackages(CliContext& cli, CKorvane& engine, const std::vector<std::strin
         if (!engine.GetEncryptedFileHead(package, &head, 1)) {  // said why
             result = 0;
         } else if (head.kind == kKindPassword) {
-            result = engine.SymmtryDecryptFiles(package, nullptr, 1, 0);
+            result = WithRetries(host, typed, [&] { return engine.SymmtryDecryptFiles(package, nullptr, 1, 0); });
         } else if (head.kind == kKindEnvelope || head.kind == kKindShared) {
             result = engine.EnvelopDecryptFiles(package, nullptr, 1, 0);
         } else {
@@ -135,7 +156,16 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         WipePassword(line);
     }
     ScopedUiHost installed(host);
-    if (test) return TestPackages(cli, engine, packages, parsed.Positionals());
+    // The packages' sizes stand for the job: their contents are nearly all of them.
+    uint64_t jobBytes = 0;
+    for (const std::string& package : packages) {
+        std::error_code ec;
+        if (uint64_t size = fs::file_size(package, ec); !ec) jobBytes += size;
+    }
+    cli.terminal->SetJobBytes(jobBytes);
+    // A package password typed at the terminal may be typed again after a mistake.
+    const bool typed = host.AsksPassword() && cli.options.answers.empty() && isatty(STDIN_FILENO);
+    if (test) return TestPackages(cli, engine, host, typed, packages, parsed.Positionals());
 
     // A --to folder made here and left empty by a failed batch is removed again.
     bool madeTo = false;
@@ -159,8 +189,15 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::string list;
     for (const std::string& package : packages) list.append(package).push_back('\0');
     list.push_back('\0');
+    std::vector<bool> existed;
+    for (const std::string& package : packages) {
+        std::error_code ec;
+        existed.push_back(fs::exists(fs::symlink_status(package, ec)));
+    }
     const auto started = std::chrono::steady_clock::now();
-    const int result = engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
+    const int result = WithRetries(host, typed && packages.size() == 1, [&] {
+        return engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
+    });
     if (madeTo) {
         std::error_code ec;
         if (fs::is_empty(to, ec)) fs::remove(to, ec);
@@ -175,11 +212,14 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         ++files;
         if (cli.options.verbose) std::fprintf(stderr, "%s\n", restored.c_str());
     }
-    // A package restored completely is wiped unless kept: say so for each one.
-    std::error_code ec;
-    for (const std::string& package : packages)
-        if (!fs::exists(fs::symlink_status(package, ec)))
-            std::fprintf(stderr, "varnex: %s: restored; the package was wiped (--keep keeps it)\n", package.c_str());
+    // A package restored completely is wiped unless kept: say so for each one (one that was not
+    // there in the first place was not restored).
+    for (size_t i = 0; i < packages.size(); ++i) {
+        std::error_code ec;
+        if (existed[i] && !fs::exists(fs::symlink_status(packages[i], ec)))
+            std::fprintf(stderr, "varnex: %s: restored; the package was wiped (--keep keeps it)\n",
+                         parsed.Positionals()[i].c_str());
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "varnex: %zu file%s restored, %s in %.1f s\n", files, files == 1 ? "" : "s",
                  ByteCount(bytes).c_str(), seconds);
