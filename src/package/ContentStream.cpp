@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "dialogs/MessagePump.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
@@ -11,7 +12,6 @@
 #include "package/OpenCipher.h"
 #include "platform/MessageBox.h"
 #include "platform/UiHost.h"
-#include "shell/MessagePump.h"
 
 ContentKey::ContentKey(const Encrypt_Data& data) : cipherId(data.cipherId) {
     std::memcpy(key, data.key, sizeof key);

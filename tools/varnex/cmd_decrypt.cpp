@@ -15,6 +15,7 @@
 #include "Cli.h"
 #include "Session.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
 #include "platform/FileSystem.h"
 #include "platform/TerminalHost.h"
