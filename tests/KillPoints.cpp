@@ -79,7 +79,8 @@ int KillAtPoints(const KillPlan& plan, const std::function<void()>& prepare, con
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << plan.what << ": the unkilled run fails: " << status;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
 
-    auto span = std::chrono::microseconds(static_cast<int64_t>(static_cast<double>(measured.count()) * plan.spanFactor));
+    auto span =
+        std::chrono::microseconds(static_cast<int64_t>(static_cast<double>(measured.count()) * plan.spanFactor));
     std::mt19937 rng(plan.seed);
     std::uniform_int_distribution<int64_t> draw(0, span.count());
     int killed = 0;
