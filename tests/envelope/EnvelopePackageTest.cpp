@@ -5,6 +5,7 @@
 #include <utime.h>
 
 #include "EnvelopeFixture.h"
+#include "formats/EncryptFlag.h"
 
 namespace fs = std::filesystem;
 
