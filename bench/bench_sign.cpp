@@ -15,6 +15,7 @@
 #include "BenchFiles.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
+#include "formats/EncryptFlag.h"
 #include "logon/LogonKeys.h"
 #include "logon/LogonStore.h"
 #include "platform/ScriptedHost.h"

@@ -36,15 +36,3 @@ void CKorvane::ChooseIdentifiers(int* cipher, int* digest) {
     *cipher = ChooseCipher(GetFerrowEncryptAlgorithm());
     *digest = ChooseDigest(ReadOption("Option", "SIgnID", "42"));
 }
-
-void CKorvane::SetEncryptAlogID(EncryptFlag* head) {
-    if (head == nullptr) return;
-    int cipher = 0, digest = 0;
-    ChooseIdentifiers(&cipher, &digest);
-    head->cipherId = cipher;
-    head->digestId = digest;
-    head->digestId2 = digest;
-    head->one = 1;
-    std::memcpy(head->magic, "KP", 2);
-    std::memcpy(head->version, "10", 2);
-}

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "formats/EncryptFlag.h"
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
 #include "platform/Window.h"
 
+struct EncryptFlag;  // the secured-file head (formats/EncryptFlag.h)
+struct HeadRules;
 struct Sysmetry_Decrypt_Info;
 struct Encrypt_Data;
 struct Search_Data;

@@ -15,16 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/FileListDialog.h"
+#include "dialogs/MessagePump.h"
+#include "dialogs/ProgressDialog.h"
+#include "dialogs/ReplaceDialog.h"
 #include "drivers/Scrubber.h"
 #include "engine/Korvane.h"
 #include "engine/Options.h"
+#include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "shell/FileListDialog.h"
-#include "shell/MessagePump.h"
-#include "shell/ProgressDialog.h"
-#include "shell/ReplaceDialog.h"
 
 namespace {
 

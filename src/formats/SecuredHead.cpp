@@ -8,6 +8,7 @@
 
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -36,6 +37,18 @@ void Show(const char* message) {
 }
 
 }  // namespace
+
+void CKorvane::SetEncryptAlogID(EncryptFlag* head) {
+    if (head == nullptr) return;
+    int cipher = 0, digest = 0;
+    ChooseIdentifiers(&cipher, &digest);
+    head->cipherId = cipher;
+    head->digestId = digest;
+    head->digestId2 = digest;
+    head->one = 1;
+    std::memcpy(head->magic, "KP", 2);
+    std::memcpy(head->version, "10", 2);
+}
 
 void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) {
     if (head == nullptr) return;

@@ -120,27 +120,27 @@ bool DecodeMailHeader(CKorvane& engine, const unsigned char* stored, MailHeader&
     engine.CRC_Init();
     engine.CRC_Update(stored, kMailHeaderSealed);
     ByteCursor crcField(stored + kMailHeaderSealed, 2);
-    *crcMatches = crcField.u16le() == engine.CRC_Final();
+    *crcMatches = crcField.U16le() == engine.CRC_Final();
     if (!*crcMatches) return false;
     unsigned char plain[kMailHeaderSize];
     std::memcpy(plain, stored, sizeof plain);
     if (!engine.SerialDecrypt(reinterpret_cast<const char*>(plain), kMailHeaderSealed, reinterpret_cast<char*>(plain)))
         return false;
     ByteCursor in(plain, sizeof plain);
-    in.copy(out.magic, 2);
-    in.copy(out.version, 2);
-    out.mailType = in.i32le();
-    out.mailFlag = in.i32le();
-    out.cipherId = in.i32le();
-    out.digestId = in.i32le();
-    out.digestId2 = in.i32le();
-    out.one = in.i32le();
-    out.recipientCount = in.i32le();
-    out.fileCount = in.i32le();
-    out.userData = in.i32le();
-    out.crc = in.u16le();
-    out.zero = in.u16le();
-    return in.ok();
+    in.Copy(out.magic, 2);
+    in.Copy(out.version, 2);
+    out.mailType = in.I32le();
+    out.mailFlag = in.I32le();
+    out.cipherId = in.I32le();
+    out.digestId = in.I32le();
+    out.digestId2 = in.I32le();
+    out.one = in.I32le();
+    out.recipientCount = in.I32le();
+    out.fileCount = in.I32le();
+    out.userData = in.I32le();
+    out.crc = in.U16le();
+    out.zero = in.U16le();
+    return in.Ok();
 }
 
 bool ReadMailHeader(CKorvane& engine, CFile* file, MailHeader& out) {
@@ -211,8 +211,8 @@ bool ReadSignatureBlock(CKorvane& engine, CFile* file, std::vector<unsigned char
     unsigned long got = 0;
     if (!engine.fReadBuf(file, fields, sizeof fields, &got, 1)) return false;
     ByteCursor in(fields, sizeof fields);
-    *zeroField = in.u32le();
-    uint32_t length = in.u32le();
+    *zeroField = in.U32le();
+    uint32_t length = in.U32le();
     if (length > kMailSignatureMax) return Refuse(kMailSignatureCrc);
     signature.resize(length);
     uint16_t stored = 0;

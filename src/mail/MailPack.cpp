@@ -13,14 +13,14 @@
 #include <ctime>
 #include <vector>
 
-#include "envelope/FileStatus.h"
+#include "dialogs/MessagePump.h"
 #include "logon/ILogon.h"
 #include "mail/MailEncrypt.h"
 #include "mail/MailMessages.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "shell/MessagePump.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 
 #include <climits>
 
+#include "dialogs/MessagePump.h"
 #include "engine/Crc16.h"
 #include "formats/PackageRecords.h"
 #include "mail/MailEncrypt.h"
 #include "mail/MailMessages.h"
 #include "platform/MessageBox.h"
-#include "shell/MessagePump.h"
 
 namespace {
 

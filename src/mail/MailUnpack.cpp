@@ -8,15 +8,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "dialogs/MessagePump.h"
 #include "engine/Identifiers.h"
-#include "envelope/FileStatus.h"
 #include "logon/ILogon.h"
 #include "mail/MailEncrypt.h"
 #include "mail/MailMessages.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "shell/MessagePump.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <climits>
 #include <cstring>
 
+#include "dialogs/MessagePump.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
 #include "formats/PackageRecords.h"
 #include "package/OpenCipher.h"
 #include "platform/MessageBox.h"
-#include "shell/MessagePump.h"
 
 ContentKey::ContentKey(const Encrypt_Data& data) : cipherId(data.cipherId) {
     std::memcpy(key, data.key, sizeof key);

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "shell/MessagePump.h"
-#include "shell/ProgressDialog.h"
+#include "dialogs/MessagePump.h"
+#include "dialogs/ProgressDialog.h"
 
 ProgressReport::ProgressReport(const std::string& title, const std::string& text, HWND notify, bool silent)
     : m_notify(notify), m_silent(silent) {

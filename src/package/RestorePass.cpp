@@ -7,6 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "dialogs/DecryptToDialog.h"
+#include "dialogs/FileListDialog.h"
+#include "dialogs/ReplaceDialog.h"
 #include "engine/Korvane.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecordReader.h"
@@ -17,9 +20,6 @@
 #include "platform/MessageBox.h"
 #include "platform/OutputFolder.h"
 #include "platform/Text.h"
-#include "shell/DecryptToDialog.h"
-#include "shell/FileListDialog.h"
-#include "shell/ReplaceDialog.h"
 
 namespace {
 

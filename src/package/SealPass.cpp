@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "dialogs/MessagePump.h"
 #include "engine/Korvane.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
@@ -10,7 +11,6 @@
 #include "package/ProgressReport.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
-#include "shell/MessagePump.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "envelope/FileStatus.h"
 #include "logon/ILogon.h"
 #include "platform/Drives.h"
+#include "platform/FileStatus.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"

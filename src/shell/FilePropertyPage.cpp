@@ -6,8 +6,8 @@
 #include <cctype>
 #include <ctime>
 
-#include "envelope/FileStatus.h"
 #include "logon/ILogon.h"
+#include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "shell/PlainFunctions.h"

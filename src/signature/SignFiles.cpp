@@ -6,10 +6,11 @@
 #include <memory>
 
 #include "engine/Korvane.h"
-#include "envelope/FileStatus.h"
+#include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "mail/MailStart.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "signature/SignatureRecord.h"

@@ -24,8 +24,8 @@ public:
 
     bool Field(void* out, size_t n) {
         if (!Ok()) return false;
-        std::span<const uint8_t> bytes = m_cursor.take(n);
-        if (!m_cursor.ok()) return false;
+        std::span<const uint8_t> bytes = m_cursor.Take(n);
+        if (!m_cursor.Ok()) return false;
         if (n == 0) return true;
         std::memcpy(out, bytes.data(), n);
         m_engine.CRC_Update(bytes.data(), static_cast<int>(n));
@@ -48,10 +48,10 @@ public:
     }
     bool CrcMatches() {
         uint16_t computed = m_engine.CRC_Final();
-        m_storedCrc = m_cursor.u16le();
-        return m_cursor.ok() && m_storedCrc == computed;
+        m_storedCrc = m_cursor.U16le();
+        return m_cursor.Ok() && m_storedCrc == computed;
     }
-    bool Ok() const { return m_cursor.ok() && !m_tooLong && !m_cipherFailed; }
+    bool Ok() const { return m_cursor.Ok() && !m_tooLong && !m_cipherFailed; }
     bool CipherFailed() const { return m_cipherFailed; }
     uint16_t StoredCrc() const { return m_storedCrc; }
 

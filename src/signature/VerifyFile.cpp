@@ -3,12 +3,13 @@
 #include <cstring>
 #include <memory>
 
+#include "dialogs/FileOpenDialog.h"
+#include "dialogs/VerifyDialog.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
 #include "platform/UiHost.h"
-#include "shell/FileOpenDialog.h"
-#include "shell/VerifyDialog.h"
 #include "signature/SignatureRecord.h"
 
 namespace {

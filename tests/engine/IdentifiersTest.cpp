@@ -5,6 +5,7 @@
 #include "TestLogon.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 
 TEST(Identifiers, SignIdSettingFallsBackToMd5UnlessSupported) {
     EXPECT_EQ(ChooseDigest("42"), 42);

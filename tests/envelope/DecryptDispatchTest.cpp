@@ -1,6 +1,7 @@
 // Batches of secured files of every kind through the decryption dispatcher.
 
 #include "EnvelopeFixture.h"
+#include "formats/EncryptFlag.h"
 #include "password/PasswordPackager.h"
 
 namespace fs = std::filesystem;

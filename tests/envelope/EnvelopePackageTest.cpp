@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "EnvelopeFixture.h"
+#include "formats/EncryptFlag.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 
 #include "TestLogon.h"
 #include "engine/Korvane.h"
-#include "envelope/FileStatus.h"
+#include "platform/FileStatus.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
+#include "formats/EncryptFlag.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -206,15 +207,15 @@ TEST_F(SecuredHead, EndOfHeadRecordRoundTripsAndAnyDamageIsRefused) {
 TEST(ByteCursor, ReadsLittleEndianAndStaysFailedOnceBytesRunShort) {
     const uint8_t bytes[] = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0xAA, 0xBB};
     ByteCursor c(bytes, sizeof bytes);
-    EXPECT_EQ(c.u8(), 0x01);
-    EXPECT_EQ(c.u16le(), 0x1234);
-    EXPECT_EQ(c.u32le(), 0x12345678u);
-    EXPECT_TRUE(c.take(3).empty());
-    EXPECT_EQ(c.u8(), 0) << "the two bytes that remained are not handed out after a failure";
-    EXPECT_FALSE(c.ok());
+    EXPECT_EQ(c.U8(), 0x01);
+    EXPECT_EQ(c.U16le(), 0x1234);
+    EXPECT_EQ(c.U32le(), 0x12345678u);
+    EXPECT_TRUE(c.Take(3).empty());
+    EXPECT_EQ(c.U8(), 0) << "the two bytes that remained are not handed out after a failure";
+    EXPECT_FALSE(c.Ok());
     ByteCursor huge(bytes, sizeof bytes);
-    huge.u8();
-    EXPECT_TRUE(huge.take(SIZE_MAX).empty()) << "no overflow in the bounds check";
+    huge.U8();
+    EXPECT_TRUE(huge.Take(SIZE_MAX).empty()) << "no overflow in the bounds check";
 }
 
 }  // namespace

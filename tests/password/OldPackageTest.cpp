@@ -4,6 +4,7 @@
 
 #include "PasswordPackageFixture.h"
 #include "engine/Crc16.h"
+#include "formats/EncryptFlag.h"
 #include "formats/ProtectedFields.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "TestSupport.h"
+#include "dialogs/MessagePump.h"
 #include "platform/MessageBox.h"
 #include "platform/ScriptedHost.h"
-#include "shell/MessagePump.h"
 
 namespace {
 

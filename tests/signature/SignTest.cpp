@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/EncryptFlag.h"
 #include "signature/SignatureFixture.h"
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "logon/LogonStore.h"
 #include "signature/SignatureRecord.h"
 

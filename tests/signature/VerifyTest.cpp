@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/EncryptFlag.h"
 #include "formats/ProtectedFields.h"
 #include "signature/SignatureFixture.h"
 

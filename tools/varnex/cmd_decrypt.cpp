@@ -14,6 +14,7 @@
 #include "Cli.h"
 #include "Session.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
 #include "platform/FileSystem.h"
 

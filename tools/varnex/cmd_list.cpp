@@ -8,8 +8,8 @@
 #include "JsonText.h"
 #include "Session.h"
 #include "engine/Korvane.h"
-#include "envelope/FileStatus.h"
 #include "password/PackageListing.h"
+#include "platform/FileStatus.h"
 
 namespace {
 

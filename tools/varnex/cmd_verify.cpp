@@ -6,9 +6,9 @@
 #include "Cli.h"
 #include "JsonText.h"
 #include "Session.h"
+#include "dialogs/VerifyDialog.h"
 #include "engine/Korvane.h"
 #include "shell/SecurityPage.h"
-#include "shell/VerifyDialog.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "Demo.h"
+#include "dialogs/MessagePump.h"
+#include "dialogs/ProgressDialog.h"
+#include "dialogs/ReplaceDialog.h"
 #include "engine/Korvane.h"
 #include "logon/LogonStore.h"
 #include "platform/ScriptedHost.h"
-#include "shell/MessagePump.h"
-#include "shell/ProgressDialog.h"
-#include "shell/ReplaceDialog.h"
 
 namespace {
 

@@ -7,15 +7,15 @@
 #include <functional>
 
 #include "TestSupport.h"
+#include "dialogs/DecryptToDialog.h"
+#include "dialogs/FileListDialog.h"
+#include "dialogs/MessagePump.h"
+#include "dialogs/ProgressDialog.h"
+#include "dialogs/ReplaceDialog.h"
+#include "dialogs/VerifyDialog.h"
 #include "password/PasswordDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/TerminalHost.h"
-#include "shell/DecryptToDialog.h"
-#include "shell/FileListDialog.h"
-#include "shell/MessagePump.h"
-#include "shell/ProgressDialog.h"
-#include "shell/ReplaceDialog.h"
-#include "shell/VerifyDialog.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/MessagePump.h"
+#include "dialogs/MessagePump.h"
 
 #include "platform/UiHost.h"
 #include "platform/Window.h"

@@ -1,4 +1,4 @@
-#include "shell/ProgressDialog.h"
+#include "dialogs/ProgressDialog.h"
 
 #include <algorithm>
 #include <cstring>

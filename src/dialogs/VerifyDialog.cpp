@@ -1,8 +1,8 @@
-#include "shell/VerifyDialog.h"
+#include "dialogs/VerifyDialog.h"
 
 #include "engine/Korvane.h"
-#include "envelope/FileStatus.h"
 #include "platform/CFile.h"
+#include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 

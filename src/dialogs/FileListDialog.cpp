@@ -1,4 +1,4 @@
-#include "shell/FileListDialog.h"
+#include "dialogs/FileListDialog.h"
 
 #include "platform/Text.h"
 

@@ -1,4 +1,4 @@
-#include "shell/FileOpenDialog.h"
+#include "dialogs/FileOpenDialog.h"
 
 #include <algorithm>
 #include <filesystem>

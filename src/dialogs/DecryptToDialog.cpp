@@ -1,4 +1,4 @@
-#include "shell/DecryptToDialog.h"
+#include "dialogs/DecryptToDialog.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,11 +1,11 @@
 // The replace question: which file is there, and the times and sizes of both files.
 
-#include "shell/ReplaceDialog.h"
+#include "dialogs/ReplaceDialog.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "envelope/FileStatus.h"
+#include "platform/FileStatus.h"
 #include "platform/Text.h"
 #include "platform/Window.h"
 
