@@ -16,6 +16,7 @@
 #include "FuzzSupport.h"
 #include "engine/Korvane.h"
 #include "envelope/EnvelopePackager.h"
+#include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "logon/LogonKeys.h"
 #include "mail/MailEncrypt.h"

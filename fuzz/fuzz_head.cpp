@@ -5,6 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "password/PackageListing.h"
 #include "shell/PlainFunctions.h"
 
