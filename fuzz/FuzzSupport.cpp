@@ -91,19 +91,38 @@ World::World() {
     }
     if (!OpenHome(store, m_home.Path())) Fail("no store");
     InstallLogonLibrary(&store);
+    m_homeNames = {"mail", "tmp", "logon.db-wal", "logon.db-shm", "logon.db-journal"};
+    for (const auto& entry : fs::directory_iterator(m_home.Path(), ec)) m_homeNames.insert(entry.path().filename());
 }
 
 std::string World::Begin(const uint8_t* data, size_t size, const std::string& name) {
     host.Clear();
     EmptyFolder(m_scratch.Path());
     std::error_code ec;
-    fs::create_directory(OutFolder(), ec);
+    fs::create_directories(OutFolder(), ec);
+    m_input = name;
     std::string path = m_scratch / name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     out.close();
     if (!out) Fail("cannot write " + path);
     return path;
+}
+
+void World::CheckContained() {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(m_scratch.Path(), ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().lexically_relative(m_scratch.Path()).string();
+        if (name == m_input || name == kSignedName || name == "box" || name == "box/out" ||
+            name.rfind("box/out/", 0) == 0)
+            continue;
+        Fail("written outside the output folder: " + it->path().string());
+    }
+    for (const auto& entry : fs::directory_iterator(m_home.Path(), ec)) {
+        if (!m_homeNames.count(entry.path().filename()))
+            Fail("written into the suite folder: " + entry.path().string());
+    }
 }
 
 void World::LogOn(const std::string& userId) {

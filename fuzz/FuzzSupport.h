@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "logon/LogonStore.h"
@@ -58,11 +59,16 @@ public:
     // cannot reach its reader must not report a clean run.
     static World& Get();
 
-    // Empties the scratch folder (making the output folder "out" in it again), drops what the
-    // host recorded, and writes data as the file `name` there. The file's path.
+    // Empties the scratch folder (making the output folder again), drops what the host
+    // recorded, and writes data as the file `name` there. The file's path.
     std::string Begin(const uint8_t* data, size_t size, const std::string& name);
-    // The folder restores write into, inside the scratch folder.
-    std::string OutFolder() const { return m_scratch / "out"; }
+    // Aborts when the input left anything in the scratch folder but the input, the signed file
+    // and what lies below the output folder, or anything new at the top of the suite folder
+    // (mail is unpacked below its mail folder): a reader wrote outside the folder it was given.
+    void CheckContained();
+    // The folder restores write into, two levels below the scratch folder so that a name that
+    // climbs out of it still lands where CheckContained looks.
+    std::string OutFolder() const { return m_scratch / "box/out"; }
     std::string Scratch() const { return m_scratch.Path(); }
     // Logs userId on unless already logged on.
     void LogOn(const std::string& userId);
@@ -81,6 +87,8 @@ public:
 private:
     World();
     std::string m_loggedOn;
+    std::string m_input;                // the name Begin wrote the input under
+    std::set<std::string> m_homeNames;  // the suite folder's top level when the store was opened
 };
 
 }  // namespace fuzz

@@ -35,6 +35,7 @@ void UnpackMail(const uint8_t* data, size_t size, bool fromMemory) {
     if (count < 0 || static_cast<size_t>(count) > rows ||
         !std::all_of(table.end() - kMaxPath, table.end(), [](char c) { return c == '#'; }))
         std::abort();
+    world.CheckContained();
 }
 
 }  // namespace fuzz

@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string installed;
     world.store.ImportCert(path, "fuzzed", installed);
     world.store.ImportCert(path, "", installed);
+    world.CheckContained();
     return 0;
 }

@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     engine.m_presetOutFolder = world.OutFolder();
     engine.m_batchSuccess = 1;
     engine.EnvelopDecryptFiles(path.c_str(), world.host.Window(), 0, 0);
+    world.CheckContained();
     return 0;
 }

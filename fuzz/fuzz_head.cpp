@@ -21,5 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<PackageEntry> entries;
     ListPackage(engine, path, entries);
+    world.CheckContained();
     return 0;
 }

@@ -10,5 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CKorvane engine;
     engine.m_presetOutFolder = world.OutFolder();
     engine.SymmtryDecryptFiles(path.c_str(), world.host.Window(), 0, 0);
+    world.CheckContained();
     return 0;
 }

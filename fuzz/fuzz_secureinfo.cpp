@@ -9,5 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = world.Begin(data, size, "in.vrk");
     CKorvane engine;
     SecurityPageLines(ReadFileSecurity(engine, path));
+    world.CheckContained();
     return 0;
 }

@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream(world.Scratch() + "/" + fuzz::kSignedName) << fuzz::kSignedContent;
     CKorvane engine;
     engine.Verify_One_File(path.c_str());
+    world.CheckContained();
     return 0;
 }
