@@ -255,6 +255,9 @@ private:
     // The signature files of a list, at most 200; their signed files and signature files.
     int SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                  std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles);
+    // Between HoldSigningKey(true) and HoldSigningKey(false) the signer's private key is unlocked
+    // once, at its first signature, and kept for the next ones; releasing it wipes it.
+    void HoldSigningKey(bool hold);
     // Finds the file a signature record describes; "" when the person cancels the search.
     std::string FindSignedFile(const std::string& signaturePath, const std::string& storedPath);
 
@@ -265,6 +268,7 @@ public:
 
     // ---- Public state, set by callers -----------------------------------------------------
     int m_digestOnly = 0;           // signing with a key device returns the bare SHA-1 digest
+    size_t m_signedCount = 0;       // the files the last SignFiles or SignFilesWithEmail signed
     std::string m_presetOutFolder;  // when it names an existing folder, decryption writes there
     int m_showProgressWindow = 1;   // the envelope pass shows its own progress window
     bool m_keepPackages = false;    // the dispatcher keeps restored packages whatever "DkeptFile" says

@@ -101,9 +101,12 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         DoEvents();
     };
 
+    // Messages about one file of the batch name it, where a host prints messages as lines.
+    const std::string subject = UiHost().Subject();
     for (size_t i = 0; i < paths.size(); ++i) {
         report(i);
         const std::string& path = paths[i];
+        UiHost().SetSubject(path);
         if (path.size() >= kMaxPath) {
             AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
             result = 0;
@@ -148,6 +151,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
             }
         }
     }
+    UiHost().SetSubject(subject);
     if (window) {
         SendMessageTo(window.get(), WM_PROGRESS_CLOSE);
         window.reset();

@@ -137,19 +137,22 @@ struct Envelope {
         plan.itemCount = head.itemCount;
         plan.oldLayout = oldLayout;
         plan.digest = ContentStream::Digest::kVerify;
+        plan.testOnly = engine.m_testOnly != 0;
         RestorePass pass(engine, baseFolder, workPath, plan);
         size_t longestPath = 0;
         if (!pass.Scan(&package, &longestPath)) return 0;
         std::string base;
-        if (!PrepareOutputFolder(engine, packageFolder, DefaultOutputFolder(head, *sender, reader, packageFolder),
-                                 direct, silent, base))
+        if (plan.testOnly)
+            base = "./";  // only names the files in messages
+        else if (!PrepareOutputFolder(engine, packageFolder, DefaultOutputFolder(head, *sender, reader, packageFolder),
+                                      direct, silent, base))
             return 0;
         // Every restored path must fit where the walkers keep paths.
         if (base.size() + longestPath >= kMaxPath) {
             AfxMessageBox(kStructureError);
             return 0;
         }
-        OutputQuery query(&logon, base);
+        OutputQuery query(plan.testOnly ? nullptr : &logon, base);
 
         if (!engine.Evp_VerifyInit(head.digestId2, sender->senderKeyName, head.kind)) {
             AfxMessageBox("初始化验证数字签名出错.");
@@ -162,9 +165,14 @@ struct Envelope {
             int32_t trailerOffset = 0;
             result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
             if (result == 1 && !Verify(package, head, *sender, trailerOffset)) result = 0;
+            // A check also refuses bytes hidden behind the signature.
+            if (result == 1 && plan.testOnly && package.GetPosition() != package.GetLength()) {
+                AfxMessageBox(kStructureError);
+                result = 0;
+            }
             package.Abort();
         }
-        if (result == 1 && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
+        if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
         return result;
     }
 
