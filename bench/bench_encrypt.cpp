@@ -124,7 +124,7 @@ void BenchEncrypt() {
         "32 KiB %.2f ms\n",
         sign, wrap, fsyncs, wipe);
     std::printf("  fixed cost / (signature + fsync): %.2fx (goal: within 3x)\n", fixedMs / (sign + fsyncs));
-    std::printf("  key unlock at the program's PBKDF2 count (%u): %.1f ms, paid once per file by the signature\n",
+    std::printf("  key unlock at the program's PBKDF2 count (%u): %.1f ms, paid once per batch\n",
                 logon::kPasswordIterations, unlock);
     fs::remove_all(work);
 }

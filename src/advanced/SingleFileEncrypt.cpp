@@ -159,9 +159,15 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
                                const std::function<int(const char* path)>& encryptOne) {
     m_outcomes.clear();
     if (files.empty()) return;
-    // The batch has the one progress window; the packages' own passes show none.
+    // The batch has the one progress window; the packages' own passes show none. The signing
+    // key is unlocked once for the batch, not once per file, and wiped when the batch ends.
     const int showWindow = m_showProgressWindow;
     m_showProgressWindow = 0;
+    struct Hold {
+        CAdvanceEmcrypt& engine;
+        explicit Hold(CAdvanceEmcrypt& e) : engine(e) { engine.HoldSigningKey(true); }
+        ~Hold() { engine.HoldSigningKey(false); }
+    } hold(*this);
     {
         ProgressReport progress("加密文件", "正在加密文件...", notifyWindow, false);
         const int total = static_cast<int>(files.size());

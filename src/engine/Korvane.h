@@ -247,6 +247,11 @@ public:
     // Shows "test".
     void Test();
 
+protected:
+    // Between HoldSigningKey(true) and HoldSigningKey(false) the signer's private key is unlocked
+    // once, at its first signature, and kept for the next ones; releasing it wipes it.
+    void HoldSigningKey(bool hold);
+
 private:
     // Writes the signature file of one file; signaturePath (260) receives its path. 1 when the
     // signature file is complete and in place; a failed signing leaves any earlier one as it was.
@@ -255,9 +260,6 @@ private:
     // The signature files of a list, at most 200; their signed files and signature files.
     int SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                  std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles);
-    // Between HoldSigningKey(true) and HoldSigningKey(false) the signer's private key is unlocked
-    // once, at its first signature, and kept for the next ones; releasing it wipes it.
-    void HoldSigningKey(bool hold);
     // Finds the file a signature record describes; "" when the person cancels the search.
     std::string FindSignedFile(const std::string& signaturePath, const std::string& storedPath);
 
