@@ -1,8 +1,6 @@
 // varnex share-encrypt: one shared envelope package per file for the logged-on user and every
 // authorised decryptor of a share path, each under a generated name; originals wiped.
 
-#include <openssl/crypto.h>
-
 #include <filesystem>
 
 #include "EncryptBatch.h"
@@ -26,7 +24,8 @@ int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::error_code ec;
     std::string sharePath = std::filesystem::absolute(share, ec).lexically_normal().string();
     if (ec) sharePath = share;
-    std::string userId, password;
+    std::string userId;
+    SecretText password;
     int type = 0;
     if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
     int result = 0;
@@ -35,7 +34,6 @@ int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
         result =
             engine.ShareEncryptMuchFiles(list.c_str(), sharePath.c_str(), userId.c_str(), password.c_str(), &subjects);
     }
-    OPENSSL_cleanse(password.data(), password.size());
     return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
 }
 
