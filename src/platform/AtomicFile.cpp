@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 
 #include "platform/SignalCleanup.h"
@@ -31,6 +32,15 @@ std::string RandomChars() {
 }
 
 }  // namespace
+
+bool IsTempName(const std::string& name) {
+    const size_t tail = sizeof kTempSuffix - 1 + kRandomChars;
+    if (name.size() <= tail + 1 || name[0] != '.') return false;
+    if (name.compare(name.size() - tail, sizeof kTempSuffix - 1, kTempSuffix) != 0) return false;
+    for (size_t i = name.size() - kRandomChars; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
 
 std::string TempNameFor(const std::string& name) {
     size_t room = kMaxNameBytes - 1 - (sizeof kTempSuffix - 1) - kRandomChars;

@@ -70,6 +70,9 @@ bool WriteOwnerOnlyFile(const std::string& path, std::string_view content);
 // The temporary name for a file called `name`: ".NAME.varnex-XXXXXX", NAME shortened (at a
 // character boundary) so that the whole fits one file name.
 std::string TempNameFor(const std::string& name);
+// True for a name TempNameFor makes: a file another run is writing (or left by a hard kill).
+// Walkers pass such files over: they are never the user's data.
+bool IsTempName(const std::string& name);
 // Moves `from` to `to` in one folder without ever replacing an existing `to`; false with
 // errno set (EEXIST when `to` exists).
 bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to);
