@@ -68,7 +68,9 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
     bool allCorrect = true;
     std::vector<std::string> documents;
     for (const std::string& path : parsed.Positionals()) {
+        cli.host->SetSubject(path);  // messages name the signature file they are about
         int result = engine.Verify_One_File(path.c_str());
+        cli.host->SetSubject({});
         std::unique_ptr<CDlgVerify> report = keeper.Take();
         allCorrect = allCorrect && result == 1 && report && report->Verdict() == 1;
         if (json) {
