@@ -14,6 +14,7 @@
 
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
+#include "platform/Secret.h"
 #include "platform/Window.h"
 
 struct EncryptFlag;  // the secured-file head (formats/EncryptFlag.h)
@@ -275,7 +276,7 @@ public:
     // Batch state of a run of decryptions; survives from one file to the next.
     int m_passwordKnown = 0;          // a password was accepted for a password package
     int m_batchSuccess = 0;           // cleared when a file is skipped for a wrong password (silent)
-    std::string m_batchPassword;      // the password accepted in the batch (wiped on release)
+    SecretText m_batchPassword;       // the password accepted in the batch
     CMemFile m_decryptedFiles{1024};  // decrypted paths, each followed by "|"
 
     // Password-package restores only check: the password, every record and content CRC, and
@@ -326,7 +327,7 @@ private:
     int DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct, int silent);
     int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
     int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
-                             const std::string& password, unsigned char* key, int silent);
+                             const SecretText& password, unsigned char* key, int silent);
 
     // ---- Secure deletion (src/wipe/) -------------------------------------------------------
 public:

@@ -4,7 +4,6 @@
 // was restored.
 
 #include <fcntl.h>
-#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,7 +85,6 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
     m_batchSuccess = 1;
     // The list holds this batch's files only; it stays readable after the batch (summaries).
     m_decryptedFiles.SetLength(0);
-    OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
     m_batchPassword.clear();
     int result = 1;
     bool stopped = false;

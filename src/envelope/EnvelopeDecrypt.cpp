@@ -2,8 +2,6 @@
 // all of them, the unwrapped session key, the output folder, then every folder and file with the
 // sender's signature verified over all plaintext.
 
-#include <openssl/crypto.h>
-
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -22,10 +20,9 @@ namespace {
 // What the reader knows of itself: the logon user and the private-key index information.
 struct Reader {
     std::string userId;
-    std::string password;
+    SecretText password;
     std::string indexName;  // the user name GetPrivateKeyIndex answers
     std::string indexKey;   // the certificate name of the index information
-    ~Reader() { OPENSSL_cleanse(password.data(), password.size()); }
 };
 
 bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const Reader& reader) {
@@ -38,11 +35,7 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
 // Unwraps the session key and IV of the reader's own record into key.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
-    std::vector<unsigned char> out(kLogonWrapOutCap);
-    struct Wipe {
-        std::vector<unsigned char>& v;
-        ~Wipe() { OPENSSL_cleanse(v.data(), v.size()); }
-    } wipe{out};
+    SecretBytes out(kLogonWrapOutCap);
     auto unwrap = [&](int length, const unsigned char* wrapped) {
         return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
                                       reader.password.c_str(), static_cast<int>(reader.password.size()));

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <thread>
 
+#include "KillPoints.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -34,28 +35,8 @@ protected:
     CliOutcome Decrypt(const std::string& args) {
         return Varnex("--package-password-file " + dir / "pw" + " decrypt " + args);
     }
-    bool AnyTempFile(const std::string& folder) {
-        for (const auto& e : fs::recursive_directory_iterator(folder))
-            if (e.path().filename().string().find(".varnex-") != std::string::npos) return true;
-        return false;
-    }
-    // Starts varnex with `args` (no terminal, output discarded); answers its process id.
-    pid_t Start(const std::vector<std::string>& args) {
-        pid_t child = ::fork();
-        if (child == 0) {
-            std::freopen("/dev/null", "r", stdin);
-            std::freopen("/dev/null", "w", stdout);
-            std::freopen("/dev/null", "w", stderr);
-            std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
-            all.insert(all.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (std::string& a : all) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(VARNEX_CLI_PATH, argv.data());
-            ::_exit(127);
-        }
-        return child;
-    }
+    bool AnyTempFile(const std::string& folder) { return !TempFilesBelow(folder).empty(); }
+    pid_t Start(const std::vector<std::string>& args) { return StartVarnex(home, args); }
     // Waits until a temporary file shows in `folder` (true) or the process ended (false).
     bool WaitForTempFile(pid_t child, const std::string& folder) {
         for (int i = 0; i < 3000; ++i) {
@@ -113,9 +94,7 @@ TEST_F(CommandLine, ConcurrentPacksWithoutForceLoseNothing) {
     std::string pw = dir / "pw", pkg = dir / "same.pkg";
     pid_t a = Start({"--new-password-file", pw, "pack", "-o", pkg, dir / "one"});
     pid_t b = Start({"--new-password-file", pw, "pack", "-o", pkg, dir / "two"});
-    int sa = 0, sb = 0;
-    ::waitpid(a, &sa, 0);
-    ::waitpid(b, &sb, 0);
+    int sa = WaitChild(a), sb = WaitChild(b);
     ASSERT_TRUE(WIFEXITED(sa) && WIFEXITED(sb));
     EXPECT_EQ(WEXITSTATUS(sa) + WEXITSTATUS(sb), 1) << "exactly one fails";
     auto restored = Decrypt("--to " + dir / "out " + pkg);
@@ -137,9 +116,8 @@ TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackAndRestore) {
     pid_t pack = Start({"--new-password-file", dir / "pw", "pack", "-o", dir / "big.pkg", dir / "big"});
     ASSERT_TRUE(WaitForTempFile(pack, dir.Path()));
     ::kill(pack, SIGTERM);
-    int status = 0;
-    ::waitpid(pack, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    int status = WaitChild(pack);
+    EXPECT_TRUE(EndedBy(status, SIGTERM)) << status;
     EXPECT_FALSE(AnyTempFile(dir.Path()));
     EXPECT_FALSE(fs::exists(dir / "big.pkg"));
 
@@ -154,8 +132,8 @@ TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackAndRestore) {
     pid_t restore = Start({"--package-password-file", dir / "pw", "decrypt", "--to", dir / "out", dir / "big.pkg"});
     ASSERT_TRUE(WaitForTempFile(restore, dir / "out"));
     ::kill(restore, SIGTERM);
-    ::waitpid(restore, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    status = WaitChild(restore);
+    EXPECT_TRUE(EndedBy(status, SIGTERM)) << status;
     EXPECT_FALSE(AnyTempFile(dir / "out"));
 }
 

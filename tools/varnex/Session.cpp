@@ -147,10 +147,10 @@ bool CliSession::LogOn() {
         if (!typed || tries == kPasswordTries || !store_.GetUserRecords(key, user, userId)) return Refuse(why);
         CliFail(why);
     }
-    std::string id, ignored;
+    std::string id;
+    SecretText ignored;
     int type = 0;
     store_.GetLogonUser(id, ignored, type);
-    WipePassword(ignored);
     userId_ = id;
     if (!LogonEqualNoCase(store_.GetOption("Option", "LastUser", ""), id)) store_.SetOption("Option", "LastUser", id);
     return true;

@@ -37,7 +37,8 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
-    std::string userId, password;
+    std::string userId;
+    SecretText password;
     int type = 0;
     session.Store().GetLogonUser(userId, password, type);
     CKorvane engine;
@@ -46,7 +47,6 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
         engine.SignFilesWithEmail(list.c_str(), userId.c_str(), password.c_str(), 0);
     else
         engine.SignFiles(list.c_str(), userId.c_str(), password.c_str(), 0, mail ? 1 : 0);
-    WipePassword(password);
 
     // Mailed signature files were deleted once the message held them: nothing to list.
     if (mail) return engine.m_signedCount == parsed.Positionals().size() ? kExitOk : kExitFailed;
