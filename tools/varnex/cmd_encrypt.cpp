@@ -19,7 +19,8 @@ int RunEncrypt(CliContext& cli, const std::vector<std::string>& args) {
     CAdvanceEmcrypt engine;
     std::string list;
     if (int exit = CollectEncryptSources(engine, parsed.Positionals(), list); exit >= 0) return exit;
-    std::string userId, password;
+    std::string userId;
+    SecretText password;  // wiped when it goes
     int type = 0;
     if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
     int result = 0;
@@ -27,7 +28,6 @@ int RunEncrypt(CliContext& cli, const std::vector<std::string>& args) {
         SubjectWindow subjects(*cli.host);
         result = engine.EncryptMuchFiles(list.c_str(), userId.c_str(), password.c_str(), &subjects);
     }
-    OPENSSL_cleanse(password.data(), password.size());
     return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
 }
 

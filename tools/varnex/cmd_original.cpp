@@ -27,7 +27,8 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
-    std::string userId, password, indexName;
+    std::string userId, indexName;
+    SecretText password;  // wiped when it goes
     int type = 0;
     Lumo_PrivateKey index;
     if (!session.Store().GetLogonUser(userId, password, type) || !session.Store().GetPrivateKeyIndex(index, indexName))
@@ -59,7 +60,6 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
         else
             std::printf("%s: %s  %s  %d bytes\n", package.c_str(), name, ShownTime(time).c_str(), size);
     }
-    OPENSSL_cleanse(password.data(), password.size());
     if (json) PrintJsonArray(items);
     return failed == 0 ? kExitOk : kExitFailed;
 }

@@ -26,7 +26,8 @@ int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::error_code ec;
     std::string sharePath = std::filesystem::absolute(share, ec).lexically_normal().string();
     if (ec) sharePath = share;
-    std::string userId, password;
+    std::string userId;
+    SecretText password;  // wiped when it goes
     int type = 0;
     if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
     int result = 0;
@@ -35,7 +36,6 @@ int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
         result =
             engine.ShareEncryptMuchFiles(list.c_str(), sharePath.c_str(), userId.c_str(), password.c_str(), &subjects);
     }
-    OPENSSL_cleanse(password.data(), password.size());
     return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
 }
 
