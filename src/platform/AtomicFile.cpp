@@ -125,6 +125,7 @@ bool CAtomicFile::Commit(CFileException* error) {
         // A replaced file keeps its permission bits; a link is replaced as a new file.
         if (replaces && S_ISREG(existing.st_mode) && m_keepReplacedMode)
             ::fchmod(m_file.Fd(), existing.st_mode & 07777);
+        if (m_finish) m_finish(m_file.Fd());
         // Replacing a file: the new content must be on disk before the old one goes.
         if (replaces) m_file.Flush();
         m_file.Close();

@@ -11,6 +11,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ public:
     // Whether a replacing file takes the replaced file's permission bits (true until set);
     // false keeps the mode given to Create.
     void SetKeepReplacedMode(bool keep) { m_keepReplacedMode = keep; }
+    // Called by Commit with the file's descriptor once its content and permission bits are
+    // final, just before it is moved into place: what it sets (times, attributes) belongs to
+    // the file that lands there, never to whatever the final name leads to by then.
+    void SetFinish(std::function<void(int fd)> finish) { m_finish = std::move(finish); }
     CFile* File() { return &m_file; }
     const std::string& TempName() const { return m_tempName; }
     // Closes the file (checked), makes it durable when it replaces an existing file and moves
@@ -58,6 +63,7 @@ private:
     std::string m_tempName;  // temporary name in the folder; empty when none exists
     int m_slot = -1;         // signal-cleanup registration
     bool m_replace = false;
+    std::function<void(int fd)> m_finish;
     bool m_keepReplacedMode = true;
     CFile m_file;
 };
