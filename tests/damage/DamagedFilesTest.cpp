@@ -47,7 +47,8 @@ const std::string kAlgorithm = "不支持的加密算法";
 class DamagedFiles : public LogonHostTest {
 protected:
     DamagedFiles() {
-        for (const char* id : {"alice", "bob"}) EXPECT_NE(logon.AddUser(id, id, std::string(id) + "@example.org", "pw-" + std::string(id)), 0);
+        for (const char* id : {"alice", "bob"})
+            EXPECT_NE(logon.AddUser(id, id, std::string(id) + "@example.org", "pw-" + std::string(id)), 0);
         fs::create_directories(dir / "src/zz");
         WriteFile(dir / "src/zz/ab", "first file");
         WriteFile(dir / "src/zz/cd", kContent);
@@ -103,7 +104,9 @@ protected:
         m_user = id;
     }
     std::string m_user;
-    std::string Out(SecuredKind kind) const { return kind == SecuredKind::kMail ? logon.Home() + "/mail" : dir / "out"; }
+    std::string Out(SecuredKind kind) const {
+        return kind == SecuredKind::kMail ? logon.Home() + "/mail" : dir / "out";
+    }
 
     // Opens `bytes` as its kind's reader does (bob reads, a declining host), from memory when
     // asked (mail). 1 when the reader gave back what was secured.
@@ -205,7 +208,8 @@ protected:
         ASSERT_EQ(cutMessages.size(), file.Records().size());
         for (size_t i = 0; i < cutMessages.size(); ++i) {
             const RecordSpan& r = file.Records()[i];
-            faults.push_back({"cut before " + r.name + " at " + std::to_string(r.begin), file.Cut(r.begin), cutMessages[i]});
+            faults.push_back(
+                {"cut before " + r.name + " at " + std::to_string(r.begin), file.Cut(r.begin), cutMessages[i]});
         }
         for (const Fault& f : faults) ExpectRefused(kind, f);
         std::printf("[  faults  ] %zu, each with its one message\n", faults.size());
@@ -252,7 +256,8 @@ TEST_F(DamagedFiles, PasswordPackage) {
 
 TEST_F(DamagedFiles, EnvelopePackage) {
     DamagedFile p(SecuredKind::kEnvelope, Make(SecuredKind::kEnvelope));
-    const RecordSpan &sender = p.Record("sender"), &recipient = p.Record("recipient", 1), &trailer = p.Record("trailer");
+    const RecordSpan &sender = p.Record("sender"), &recipient = p.Record("recipient", 1),
+                     &trailer = p.Record("trailer");
     const RecordSpan &folder = p.Record("directory"), &file = p.Record("file", 1);
     const size_t text = static_cast<size_t>(p.I32(recipient, 0));
     const size_t wrapped = 4 + text + 4 + static_cast<size_t>(p.I32(recipient, 4 + text));
@@ -353,8 +358,7 @@ TEST_F(DamagedFiles, MailPackage) {
             {"signature at cap + 1", p.SetI32(signature, 4, kMailSignatureMax + 1, false), kMailSignatureCrc},
             {"not a mail package", p.WithMailHeader([](MailHeader& h) { h.magic[0] = 'K'; }), kMailNotMail},
             {"newer version", p.WithMailHeader([](MailHeader& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
-            {"neither encrypted nor signed", p.WithMailHeader([](MailHeader& h) { h.mailFlag = 0; }),
-             kMailNeitherFlag},
+            {"neither encrypted nor signed", p.WithMailHeader([](MailHeader& h) { h.mailFlag = 0; }), kMailNeitherFlag},
             {"unknown cipher", p.WithMailHeader([](MailHeader& h) { h.cipherId = 47; }), kMailBadCipher},
             {"unknown digest", p.WithMailHeader([](MailHeader& h) { h.digestId2 = 41; }), kMailBadDigest},
             {"more files than the package holds", p.WithMailHeader([](MailHeader& h) { h.fileCount = 1000; }),
