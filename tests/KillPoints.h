@@ -45,9 +45,9 @@ struct KillPlan {
     // 0: delays spread evenly over (0, span]; otherwise drawn uniformly from a generator
     // seeded with this value, so a failing point can be run again.
     unsigned seed = 0;
-    // The span covered, as a fraction of the measured duration (a little beyond the end
-    // checks a finished run as well).
-    double spanFactor = 1.1;
+    // The span covered, as a fraction of the measured duration (a run slower than the measured
+    // one is still killed at its end; a faster one is checked finished).
+    double spanFactor = 1.0;
 };
 
 // One crash test: `prepare` sets up the files before every run (the measured one included),
