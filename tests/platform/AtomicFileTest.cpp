@@ -3,11 +3,11 @@
 // signal ends the process.
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "KillPoints.h"
 #include "TestSupport.h"
 #include "platform/AtomicFile.h"
 #include "platform/SignalCleanup.h"
@@ -65,20 +65,15 @@ TEST(AtomicFile, NeverReplacesAFileThatAppearedMeanwhileUnlessAllowed) {
 TEST(AtomicFile, TemporaryFilesAreRemovedWhenASignalEndsTheProcess) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+        int status = WaitChild(StartChild([&] {
             ::signal(signal, SIG_DFL);
             CAtomicFile file;
             CFileException error;
-            if (!file.Create(dir / "big.out", &error)) ::_exit(10);
+            if (!file.Create(dir / "big.out", &error)) return 10;
             ::raise(signal);
-            ::_exit(11);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status)) << status;
-        EXPECT_EQ(WTERMSIG(status), signal);
+            return 11;
+        }));
+        EXPECT_TRUE(EndedBy(status, signal)) << status;
         EXPECT_EQ(EntriesIn(dir.Path()), 0u) << "signal " << signal;
     }
 }

@@ -1,0 +1,109 @@
+#include "KillPoints.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+pid_t StartVarnex(const std::string& home, const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        std::freopen("/dev/null", "r", stdin);
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        ::unsetenv("VARNEX_PASSWORD");
+        ::unsetenv("VARNEX_HOME");
+        for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+        std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(VARNEX_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+pid_t StartChild(const std::function<int()>& body) {
+    std::fflush(nullptr);  // nothing buffered is written twice
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(body());
+    return child;
+}
+
+int WaitChild(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+bool EndedBy(int status, int signal) { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
+
+bool IsTempName(const std::string& name) {
+    // ".NAME.varnex-XXXXXX": mkstemp's six letters or digits after the marker.
+    size_t at = name.rfind(".varnex-");
+    if (name.size() < 2 || name[0] != '.' || at == std::string::npos || at == 0 || name.size() != at + 14) return false;
+    for (size_t i = at + 8; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+std::vector<std::string> TempFilesBelow(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->path().filename().string().find(".varnex-") != std::string::npos) found.push_back(it->path().string());
+    return found;
+}
+
+int KillAtPoints(const KillPlan& plan, const std::function<void()>& prepare, const std::function<pid_t()>& start,
+                 const std::function<void(const KillPoint&)>& check) {
+    prepare();
+    Clock::time_point began = Clock::now();
+    int status = WaitChild(start());
+    auto measured = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << plan.what << ": the unkilled run fails: " << status;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
+
+    auto span =
+        std::chrono::microseconds(static_cast<int64_t>(static_cast<double>(measured.count()) * plan.spanFactor));
+    std::mt19937 rng(plan.seed);
+    std::uniform_int_distribution<int64_t> draw(0, span.count());
+    int killed = 0;
+    for (int i = 0; i < plan.count; ++i) {
+        KillPoint point;
+        point.index = i;
+        point.delay = plan.seed ? std::chrono::microseconds(draw(rng)) : span * (i + 1) / plan.count;
+        prepare();
+        Clock::time_point at = Clock::now();
+        pid_t child = start();
+        std::this_thread::sleep_until(at + point.delay);
+        ::kill(child, SIGKILL);
+        point.status = WaitChild(child);
+        point.killed = EndedBy(point.status, SIGKILL);
+        killed += point.killed;
+        EXPECT_TRUE(point.killed || (WIFEXITED(point.status) && WEXITSTATUS(point.status) == 0))
+            << plan.what << ": a run the signal missed failed: " << point.status;
+        SCOPED_TRACE(plan.what + ": kill point " + std::to_string(i) + " at " + std::to_string(point.delay.count()) +
+                     " us" + (point.killed ? "" : " (finished)"));
+        check(point);
+        if (::testing::Test::HasFatalFailure()) break;
+    }
+    std::printf("[  kills   ] %s: %d points over %lld ms, %d killed mid-run\n", plan.what.c_str(), plan.count,
+                static_cast<long long>(span.count() / 1000), killed);
+    return killed;
+}

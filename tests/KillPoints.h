@@ -1,0 +1,58 @@
+#pragma once
+// Child processes for the tests: the built varnex program or a function run in a forked child,
+// and the crash harness that kills such a child with SIGKILL at many points of its work and
+// hands each outcome back, so that a test can check what the files look like after a crash.
+//
+// Kill points are delays after the child's start, spread over the duration of one unkilled run
+// measured first (or drawn from a fixed seed); a point past the end of the work finds the child
+// finished, which the outcome says. Nothing here depends on timing for its verdict: every point
+// is checked the same way, killed or not.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Starts the built varnex program with the suite folder `home` and `args`, as a script runs
+// it: no terminal, output discarded, VARNEX_PASSWORD and VARNEX_HOME unset, `env` ("VAR=value"
+// each) set. Answers the child's process id.
+pid_t StartVarnex(const std::string& home, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env = {});
+// Runs `body` in a forked child that ends with _exit(body()), never returning into the test.
+pid_t StartChild(const std::function<int()>& body);
+// Waits for the child; answers its waitpid status.
+int WaitChild(pid_t child);
+// Whether the status says the process ended by `signal`.
+bool EndedBy(int status, int signal);
+
+// The temporary files of the engine (".NAME.varnex-XXXXXX") anywhere below `folder`.
+std::vector<std::string> TempFilesBelow(const std::string& folder);
+// Whether `name` (a single file name) has the shape of an engine temporary name.
+bool IsTempName(const std::string& name);
+
+struct KillPoint {
+    int index = 0;                      // 0 .. count - 1
+    std::chrono::microseconds delay{};  // after the start of the child
+    bool killed = false;                // false: the child had ended before the signal came
+    int status = 0;                     // waitpid status
+};
+
+struct KillPlan {
+    std::string what;  // names the work in the summary line printed at the end
+    int count = 10;
+    // 0: delays spread evenly over (0, span]; otherwise drawn uniformly from a generator
+    // seeded with this value, so a failing point can be run again.
+    unsigned seed = 0;
+    // The span covered, as a fraction of the measured duration (a little beyond the end
+    // checks a finished run as well).
+    double spanFactor = 1.1;
+};
+
+// One crash test: `prepare` sets up the files before every run (the measured one included),
+// `start` begins the work and answers the child, `check` asserts on the files after each kill.
+// The measured run must succeed (exit status 0). Prints one summary line and answers how many
+// points killed the child in the middle of its work.
+int KillAtPoints(const KillPlan& plan, const std::function<void()>& prepare, const std::function<pid_t()>& start,
+                 const std::function<void(const KillPoint&)>& check);
