@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"  // IsTempName
+
 // Starts the built varnex program with the suite folder `home` and `args`, as a script runs
 // it: no terminal, output discarded, VARNEX_PASSWORD and VARNEX_HOME unset, `env` ("VAR=value"
 // each) set. Answers the child's process id.
@@ -29,8 +31,6 @@ bool EndedBy(int status, int signal);
 
 // The temporary files of the engine (".NAME.varnex-XXXXXX") anywhere below `folder`.
 std::vector<std::string> TempFilesBelow(const std::string& folder);
-// Whether `name` (a single file name) has the shape of an engine temporary name.
-bool IsTempName(const std::string& name);
 
 struct KillPoint {
     int index = 0;                      // 0 .. count - 1
@@ -45,9 +45,9 @@ struct KillPlan {
     // 0: delays spread evenly over (0, span]; otherwise drawn uniformly from a generator
     // seeded with this value, so a failing point can be run again.
     unsigned seed = 0;
-    // The span covered, as a fraction of the measured duration (a little beyond the end
-    // checks a finished run as well).
-    double spanFactor = 1.1;
+    // The span covered, as a fraction of the measured duration (a run slower than the measured
+    // one is still killed at its end; a faster one is checked finished).
+    double spanFactor = 1.0;
 };
 
 // One crash test: `prepare` sets up the files before every run (the measured one included),

@@ -8,7 +8,6 @@
 #include "formats/PackageRecordReader.h"
 #include "formats/ProtectedFields.h"
 #include "platform/CMemFile.h"
-#include "signature/SignatureRecord.h"
 
 namespace {
 

@@ -12,19 +12,6 @@ namespace {
 
 const char kNotRecipient[] = "对不起,您没有解密此邮件的权限.";
 
-// A copy of a package with its header changed by `edit` and sealed again.
-template <typename Edit>
-std::string WithHeader(const std::string& package, Edit edit) {
-    CKorvane engine;
-    MailHeader header;
-    bool crcOk = false;
-    EXPECT_TRUE(DecodeMailHeader(engine, reinterpret_cast<const unsigned char*>(package.data()), header, &crcOk));
-    edit(header);
-    CMemFile out;
-    EXPECT_TRUE(WriteMailHeader(engine, &out, header));
-    return std::string(reinterpret_cast<const char*>(out.Data()), kMailHeaderSize) + package.substr(kMailHeaderSize);
-}
-
 }  // namespace
 
 TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse) {
@@ -75,7 +62,7 @@ TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse)
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
+TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndAChangedByteIsListedAsDamaged) {
     WriteFile(dir / "s.txt", "signed text");
     const std::string package = Pack(kMailFlagSign, "bob", {"s.txt"});
     ASSERT_FALSE(package.empty());
@@ -97,24 +84,6 @@ TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndOtherHeadersAreRefused) {
     EXPECT_EQ(host.Messages()[0].text, "文件内容CRC校验错. ");
     EXPECT_EQ(got.files.size(), 1u);
     EXPECT_EQ(got.key->szDamagedFile, got.files.at(0));
-
-    const struct {
-        std::string bytes;
-        const char* message;
-    } refused[] = {
-        {ReadFile(Pack(0, "bob", {"s.txt"})), "这不是一封加密或签名邮件."},
-        {WithHeader(bytes, [](MailHeader& h) { std::memcpy(h.version, "31", 2); }),
-         "请使用本软件的高版本(加密版本为: 3.10)解密此文件."},
-        {WithHeader(bytes, [](MailHeader& h) { h.fileCount = 1000; }), "这不是一个加密邮件, 或者邮件已被破坏."},
-    };
-    for (const auto& c : refused) {
-        fs::remove_all(MailFolder() + "/s.txt");
-        host.Clear();
-        EXPECT_EQ(Unpack("bob", c.bytes).result, 0) << c.message;
-        ASSERT_EQ(host.Messages().size(), 1u) << c.message;
-        EXPECT_EQ(host.Messages()[0].text, c.message);
-        EXPECT_TRUE(Restored().empty());
-    }
 }
 
 TEST_F(MailPackageTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {

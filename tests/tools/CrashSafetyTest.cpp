@@ -52,8 +52,39 @@ protected:
             EXPECT_TRUE(IsTempName(fs::path(t).filename().string())) << "unclear leftover " << t;
     }
 
-    void RemoveTemporaries(const std::string& folder) {
-        for (const std::string& t : TempFilesBelow(folder)) fs::remove(t);
+    // One writer, varnex `args` run as `user`, killed at every point; `finals` are the files it
+    // writes, by their final names (a folder: every file in it), removed before each run; each
+    // that stands afterwards must pass `check` (varnex arguments, the file appended, run as
+    // `checker`).
+    void KillWriter(const std::string& what, const std::string& user, const std::vector<std::string>& args,
+                    const std::vector<std::string>& finals, const std::string& checker, const std::string& check) {
+        if (!user.empty()) AddUsers();
+        auto as = [&](const std::string& id) { return id.empty() ? "" : "--user " + id + " "; };
+        std::vector<std::string> all = args;
+        if (!user.empty()) all.insert(all.begin(), {"--user", user});
+        KillAtPoints(
+            {what, kPoints},
+            [&] {
+                for (const std::string& f : finals) fs::remove_all(f);
+            },
+            [&] { return StartVarnex(home, all, {"VARNEX_PASSWORD=pw-" + user}); },
+            [&](const KillPoint&) {
+                ExpectSourcesIntactAndTemporariesNamed(dir.Path());
+                for (const std::string& f : finals) {
+                    std::vector<std::string> standing;
+                    if (fs::is_directory(f))
+                        for (const auto& [name, content] : Snapshot(f)) standing.push_back(f + "/" + name);
+                    else if (fs::exists(f))
+                        standing.push_back(f);
+                    for (const std::string& file : standing) {
+                        fs::remove_all(dir / "out");
+                        auto checked =
+                            RunVarnex(dir, home, as(checker) + check + " " + file, "VARNEX_PASSWORD=pw-" + checker);
+                        EXPECT_EQ(checked.exit, 0)
+                            << file << " stands under its final name but is not whole: " << checked.err;
+                    }
+                }
+            });
     }
 
     TempDir dir;
@@ -66,22 +97,11 @@ protected:
 // A package killed while written is absent or whole; the next pack beside the leftovers works.
 TEST_F(CrashSafety, KilledPackLeavesNoPackageOrAWholeOne) {
     const std::string package = dir / "d.pkg";
-    KillAtPoints(
-        {"pack", kPoints}, [&] { fs::remove(package); },
-        [&] {
-            return StartVarnex(home, {"--new-password-file", dir / "pw", "pack", "-o", package, dir / "data"});
-        },
-        [&](const KillPoint&) {
-            ExpectSourcesIntactAndTemporariesNamed(dir.Path());
-            if (fs::exists(package)) {
-                auto tested =
-                    RunVarnex(dir, home, "--package-password-file " + dir / "pw" + " decrypt --test " + package);
-                EXPECT_EQ(tested.exit, 0) << "a package under its final name is whole: " << tested.err;
-            }
-        });
-    fs::remove(package);
+    KillWriter("pack", "", {"--new-password-file", dir / "pw", "pack", "-o", package, dir / "data"}, {package}, "",
+               "--package-password-file " + dir / "pw" + " decrypt --test");
     // The leftovers of the killed runs stay where they are (nothing can tell them from the
     // files of a pack still running); they stand in no one's way.
+    fs::remove(package);
     auto again = RunVarnex(dir, home, "--new-password-file " + dir / "pw" + " pack -o " + package + " " + dir / "data");
     EXPECT_EQ(again.exit, 0) << again.err;
 }
@@ -122,79 +142,25 @@ TEST_F(CrashSafety, KilledRestoreOverExistingFilesLeavesOldOrNewFilesAndThePacka
         });
 }
 
-// An envelope package killed while written is absent or opens for its recipient.
+// Envelope, signing and mail packing killed anywhere: what stands under a final name opens,
+// verifies or unpacks.
 TEST_F(CrashSafety, KilledEnvelopeLeavesNoPackageOrOneTheRecipientOpens) {
-    AddUsers();
     const std::string package = dir / "e.vrk";
-    KillAtPoints(
-        {"envelope", kPoints},
-        [&] {
-            fs::remove(package);
-            RemoveTemporaries(dir.Path());
-        },
-        [&] {
-            return StartVarnex(home, {"--user", "alice", "envelope", "-o", package, "--to", "bob", dir / "data"},
-                               {"VARNEX_PASSWORD=pw-alice"});
-        },
-        [&](const KillPoint&) {
-            ExpectSourcesIntactAndTemporariesNamed(dir.Path());
-            if (fs::exists(package)) {
-                fs::remove_all(dir / "out");
-                auto opened = RunVarnex(dir, home, "--user bob decrypt --keep --to " + dir / "out " + package,
-                                        "VARNEX_PASSWORD=pw-bob");
-                EXPECT_EQ(opened.exit, 0) << "a package under its final name is whole: " << opened.err;
-                EXPECT_EQ(Snapshot(dir / "out/data"), originals);
-            }
-        });
+    KillWriter("envelope", "alice", {"envelope", "-o", package, "--to", "bob", dir / "data"}, {package}, "bob",
+               "decrypt --keep --to " + dir / "out");
 }
 
-// Signing a batch killed anywhere: every signature file that stands verifies.
 TEST_F(CrashSafety, KilledSigningLeavesOnlySignatureFilesThatVerify) {
-    AddUsers();
     const std::vector<std::string> files = {dir / "data/big.bin", dir / "data/docs/a.txt", dir / "data/docs/sub/f0"};
-    KillAtPoints(
-        {"sign", kPoints},
-        [&] {
-            for (const std::string& f : files) fs::remove(f + ".idi");
-            RemoveTemporaries(dir / "data");
-        },
-        [&] {
-            std::vector<std::string> args = {"--user", "alice", "sign"};
-            args.insert(args.end(), files.begin(), files.end());
-            return StartVarnex(home, args, {"VARNEX_PASSWORD=pw-alice"});
-        },
-        [&](const KillPoint&) {
-            ExpectSourcesIntactAndTemporariesNamed(dir / "data");
-            for (const std::string& f : files) {
-                if (!fs::exists(f + ".idi")) continue;
-                auto verified = RunVarnex(dir, home, "verify " + f + ".idi");
-                EXPECT_EQ(verified.exit, 0) << f << ".idi stands but does not verify: " << verified.err;
-            }
-        });
+    std::vector<std::string> args = {"sign"}, signatures;
+    for (const std::string& f : files) args.push_back(f), signatures.push_back(f + ".idi");
+    KillWriter("sign", "alice", args, signatures, "", "verify");
 }
 
-// A mail package killed while written is absent from the mail folder or unpacks for its
-// recipient.
 TEST_F(CrashSafety, KilledMailPackLeavesOnlyPackagesTheRecipientUnpacks) {
-    AddUsers();
-    const std::string mail = home + "/mail";
-    KillAtPoints(
-        {"mail-pack", kPoints}, [&] { fs::remove_all(mail); },
-        [&] {
-            return StartVarnex(home,
-                               {"--user", "alice", "mail-pack", "--encrypt", "--sign", "--to", "bob",
-                                dir / "data/big.bin", dir / "data/docs/a.txt"},
-                               {"VARNEX_PASSWORD=pw-alice"});
-        },
-        [&](const KillPoint&) {
-            ExpectSourcesIntactAndTemporariesNamed(mail);
-            if (!fs::exists(mail)) return;
-            for (const auto& [name, content] : Snapshot(mail)) {
-                auto unpacked =
-                    RunVarnex(dir, home, "--user bob mail-unpack " + mail + "/" + name, "VARNEX_PASSWORD=pw-bob");
-                EXPECT_EQ(unpacked.exit, 0) << name << " stands but does not unpack: " << unpacked.err;
-            }
-        });
+    KillWriter("mail-pack", "alice",
+               {"mail-pack", "--encrypt", "--sign", "--to", "bob", dir / "data/big.bin", dir / "data/docs/a.txt"},
+               {home + "/mail"}, "bob", "mail-unpack");
 }
 
 // Store changes killed anywhere (a user added, a certificate imported, a share granted, in one
