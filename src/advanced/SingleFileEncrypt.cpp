@@ -21,7 +21,6 @@
 #include "package/ProgressReport.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
-#include "platform/Overwrite.h"
 #include "platform/Text.h"
 
 namespace {
@@ -94,8 +93,6 @@ std::vector<std::string> CAdvanceEmcrypt::ListEntries(const char* fileList) {
 int CAdvanceEmcrypt::ReadySource(const char* path, int* verdict) {
     *verdict = 1;
     if (SkippedByRule(path)) return 0;
-    // Gone since it was collected: another run has packaged and wiped it.
-    if (KindOfPath(path) == PathKind::Missing) return 0;
     SetFileArchiveStatus(path, 0x20);
     for (;;) {
         // Only a regular file is opened: opening a pipe or a device could wait for ever.
