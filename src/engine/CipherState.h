@@ -2,10 +2,12 @@
 // What the cipher frame keeps between calls. Internal to the frame's own files.
 
 #include <memory>
+#include <string>
 
 #include "engine/Cards.h"
 #include "engine/CipherTable.h"
 #include "engine/Korvane.h"
+#include "platform/SslHandles.h"
 
 struct CKorvane::CipherState {
     std::unique_ptr<SoftCipher> encrypt, decrypt;
@@ -15,6 +17,12 @@ struct CKorvane::CipherState {
     const DigestEntry* signEntry = nullptr;
     const DigestEntry* verifyEntry = nullptr;
     int signType = -1;  // the user's key type at sign-init; -1 before
+
+    // A batch of signatures unlocks the signer's private key once: held from its first use to
+    // the end of the batch, for that user only. Freeing the key clears its private numbers.
+    bool holdSignKey = false;
+    PkeyPtr heldSignKey;
+    std::string heldSignUser;
 
     PciCard pci;
     IsaCard isa;

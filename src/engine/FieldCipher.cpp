@@ -21,12 +21,8 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
         AfxMessageBox(message);
         return 0;
     }
-    std::vector<unsigned char> scratch(in, in + length);
     // The input may be key material (the check value of old packages is keyed by its input).
-    struct Wipe {
-        std::vector<unsigned char>& v;
-        ~Wipe() { OPENSSL_cleanse(v.data(), v.size()); }
-    } wipe{scratch};
+    SecretBytes scratch(in, in + length);
     intptr_t handle = 0;
     int rc = encrypt ? Mqk21EncryptInit(alg, mode, key, 16, &handle) : Mqk21DecryptInit(alg, mode, key, 16, &handle);
     if (rc != 0) {

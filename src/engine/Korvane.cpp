@@ -1,7 +1,5 @@
 #include "engine/Korvane.h"
 
-#include <openssl/crypto.h>
-
 #include <cstring>
 
 #include "engine/Identifiers.h"
@@ -13,9 +11,7 @@ CKorvane::CKorvane() {
     for (size_t i = 0; i < sizeof m_fieldKey; ++i) m_fieldKey[i] = kFieldKey[i];
 }
 
-CKorvane::~CKorvane() {
-    if (!m_batchPassword.empty()) OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
-}
+CKorvane::~CKorvane() {}
 
 void CKorvane::GetEncryptAlgorithmID(int* ciphers, int* cipherCount, int* digests, int* digestCount) {
     if (!ciphers || !cipherCount || !digests || !digestCount) return;

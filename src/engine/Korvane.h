@@ -14,6 +14,7 @@
 
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
+#include "platform/Secret.h"
 #include "platform/Window.h"
 
 struct EncryptFlag;  // the secured-file head (formats/EncryptFlag.h)
@@ -254,6 +255,9 @@ private:
     // The signature files of a list, at most 200; their signed files and signature files.
     int SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                  std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles);
+    // Between HoldSigningKey(true) and HoldSigningKey(false) the signer's private key is unlocked
+    // once, at its first signature, and kept for the next ones; releasing it wipes it.
+    void HoldSigningKey(bool hold);
     // Finds the file a signature record describes; "" when the person cancels the search.
     std::string FindSignedFile(const std::string& signaturePath, const std::string& storedPath);
 
@@ -264,6 +268,7 @@ public:
 
     // ---- Public state, set by callers -----------------------------------------------------
     int m_digestOnly = 0;           // signing with a key device returns the bare SHA-1 digest
+    size_t m_signedCount = 0;       // the files the last SignFiles or SignFilesWithEmail signed
     std::string m_presetOutFolder;  // when it names an existing folder, decryption writes there
     int m_showProgressWindow = 1;   // the envelope pass shows its own progress window
     bool m_keepPackages = false;    // the dispatcher keeps restored packages whatever "DkeptFile" says
@@ -271,7 +276,7 @@ public:
     // Batch state of a run of decryptions; survives from one file to the next.
     int m_passwordKnown = 0;          // a password was accepted for a password package
     int m_batchSuccess = 0;           // cleared when a file is skipped for a wrong password (silent)
-    std::string m_batchPassword;      // the password accepted in the batch (wiped on release)
+    SecretText m_batchPassword;       // the password accepted in the batch
     CMemFile m_decryptedFiles{1024};  // decrypted paths, each followed by "|"
 
     // Password-package restores only check: the password, every record and content CRC, and
@@ -322,7 +327,7 @@ private:
     int DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct, int silent);
     int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
     int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
-                             const std::string& password, unsigned char* key, int silent);
+                             const SecretText& password, unsigned char* key, int silent);
 
     // ---- Secure deletion (src/wipe/) -------------------------------------------------------
 public:

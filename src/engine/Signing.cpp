@@ -108,19 +108,29 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
             AfxMessageBox("Ferrow 已退出登录。");
             return 0;
         }
-        EVP_PKEY* raw = nullptr;
-        int keyType = 0;
-        int got =
-            logon->GetPrivateKey(&raw, user, password, password ? static_cast<int>(std::strlen(password)) : 0, keyType);
-        PkeyPtr key(raw);
-        if (got != kPrivateKeyOk || !key) {
-            AfxMessageBox("取用户RSA私钥失败。");
-            return 0;
+        PkeyPtr opened;
+        EVP_PKEY* key = s.heldSignKey && s.heldSignUser == user ? s.heldSignKey.get() : nullptr;
+        if (key == nullptr) {
+            EVP_PKEY* raw = nullptr;
+            int keyType = 0;
+            int got = logon->GetPrivateKey(&raw, user, password, password ? static_cast<int>(std::strlen(password)) : 0,
+                                           keyType);
+            opened.reset(raw);
+            if (got != kPrivateKeyOk || !opened) {
+                AfxMessageBox("取用户RSA私钥失败。");
+                return 0;
+            }
+            key = opened.get();
+            if (s.holdSignKey) {
+                s.heldSignKey = std::move(opened);
+                s.heldSignUser = user;
+            }
         }
         unsigned char md[kMaxDigest];
         size_t length = 0;
         if (entry && signature && signatureLength && FinishDigest(std::move(digest), md, entry->length))
-            length = SignDigestInfo(key.get(), *entry, md, signature);
+            length = SignDigestInfo(key, *entry, md, signature);
+        OPENSSL_cleanse(md, sizeof md);
         if (length == 0) {
             AfxMessageBox("RSA数字签名失败。");
             return 0;
@@ -149,6 +159,14 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
     }
     AfxMessageBox("不能识别用户类型。");
     return 0;
+}
+
+void CKorvane::HoldSigningKey(bool hold) {
+    CipherState& s = *m_cipherState;
+    s.holdSignKey = hold;
+    if (hold) return;
+    s.heldSignKey.reset();
+    s.heldSignUser.clear();
 }
 
 int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind) {

@@ -4,7 +4,6 @@
 // was restored.
 
 #include <fcntl.h>
-#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,7 +85,6 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
     m_batchSuccess = 1;
     // The list holds this batch's files only; it stays readable after the batch (summaries).
     m_decryptedFiles.SetLength(0);
-    OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
     m_batchPassword.clear();
     int result = 1;
     bool stopped = false;
@@ -103,9 +101,12 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         DoEvents();
     };
 
+    // Messages about one file of the batch name it, where a host prints messages as lines.
+    const std::string subject = UiHost().Subject();
     for (size_t i = 0; i < paths.size(); ++i) {
         report(i);
         const std::string& path = paths[i];
+        UiHost().SetSubject(path);
         if (path.size() >= kMaxPath) {
             AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
             result = 0;
@@ -150,6 +151,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
             }
         }
     }
+    UiHost().SetSubject(subject);
     if (window) {
         SendMessageTo(window.get(), WM_PROGRESS_CLOSE);
         window.reset();

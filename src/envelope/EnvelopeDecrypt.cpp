@@ -2,8 +2,6 @@
 // all of them, the unwrapped session key, the output folder, then every folder and file with the
 // sender's signature verified over all plaintext.
 
-#include <openssl/crypto.h>
-
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -22,10 +20,9 @@ namespace {
 // What the reader knows of itself: the logon user and the private-key index information.
 struct Reader {
     std::string userId;
-    std::string password;
+    SecretText password;
     std::string indexName;  // the user name GetPrivateKeyIndex answers
     std::string indexKey;   // the certificate name of the index information
-    ~Reader() { OPENSSL_cleanse(password.data(), password.size()); }
 };
 
 bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const Reader& reader) {
@@ -38,11 +35,7 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
 // Unwraps the session key and IV of the reader's own record into key.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
-    std::vector<unsigned char> out(kLogonWrapOutCap);
-    struct Wipe {
-        std::vector<unsigned char>& v;
-        ~Wipe() { OPENSSL_cleanse(v.data(), v.size()); }
-    } wipe{out};
+    SecretBytes out(kLogonWrapOutCap);
     auto unwrap = [&](int length, const unsigned char* wrapped) {
         return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
                                       reader.password.c_str(), static_cast<int>(reader.password.size()));
@@ -144,19 +137,22 @@ struct Envelope {
         plan.itemCount = head.itemCount;
         plan.oldLayout = oldLayout;
         plan.digest = ContentStream::Digest::kVerify;
+        plan.testOnly = engine.m_testOnly != 0;
         RestorePass pass(engine, baseFolder, workPath, plan);
         size_t longestPath = 0;
         if (!pass.Scan(&package, &longestPath)) return 0;
         std::string base;
-        if (!PrepareOutputFolder(engine, packageFolder, DefaultOutputFolder(head, *sender, reader, packageFolder),
-                                 direct, silent, base))
+        if (plan.testOnly)
+            base = "./";  // only names the files in messages
+        else if (!PrepareOutputFolder(engine, packageFolder, DefaultOutputFolder(head, *sender, reader, packageFolder),
+                                      direct, silent, base))
             return 0;
         // Every restored path must fit where the walkers keep paths.
         if (base.size() + longestPath >= kMaxPath) {
             AfxMessageBox(kStructureError);
             return 0;
         }
-        OutputQuery query(&logon, base);
+        OutputQuery query(plan.testOnly ? nullptr : &logon, base);
 
         if (!engine.Evp_VerifyInit(head.digestId2, sender->senderKeyName, head.kind)) {
             AfxMessageBox("初始化验证数字签名出错.");
@@ -169,9 +165,14 @@ struct Envelope {
             int32_t trailerOffset = 0;
             result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
             if (result == 1 && !Verify(package, head, *sender, trailerOffset)) result = 0;
+            // A check also refuses bytes hidden behind the signature.
+            if (result == 1 && plan.testOnly && package.GetPosition() != package.GetLength()) {
+                AfxMessageBox(kStructureError);
+                result = 0;
+            }
             package.Abort();
         }
-        if (result == 1 && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
+        if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
         return result;
     }
 

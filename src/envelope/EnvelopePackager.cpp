@@ -27,10 +27,12 @@ struct EnvelopeKeys {
     }
 };
 
-void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+void CopyText(char* out, size_t room, std::string_view text) {
+    std::snprintf(out, room, "%.*s", static_cast<int>(std::min(text.size(), room)), text.data());
+}
 
-// The recipient entry of a registered user: display text "ID\nname<e-mail>", the key text of
-// the user's key record, the number that names the key that wraps for the user.
+}  // namespace
+
 bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& entry) {
     LogonKeyRecord key;
     LogonUserRecord user;
@@ -54,22 +56,44 @@ bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& e
     return true;
 }
 
-int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& request, ILogon& logon,
-                 const std::string& userId, const std::string& password) {
-    auto keys = std::make_unique<EnvelopeKeys>();
-    Search_Data& search = keys->search;
+namespace {
+
+// The caller's own entries, as they stand.
+bool TakeEntries(const std::vector<Decrypt_UserInfo>& entries, Search_Data& search) {
+    if (entries.size() > kMaxRecipients) {
+        AfxMessageBox("参数错");
+        return false;
+    }
+    for (const Decrypt_UserInfo& entry : entries) search.recipients[search.recipientCount++] = entry;
+    return true;
+}
+
+// The logged-on user first, then every further recipient once.
+bool FillRecipients(ILogon& logon, const std::string& userId, const std::vector<std::string>& recipients,
+                    Search_Data& search) {
     std::vector<std::string> ids{userId};
-    for (const std::string& id : request.recipients) {
+    for (const std::string& id : recipients) {
         bool known = false;
         for (const std::string& have : ids) known = known || LogonEqualNoCase(have, id);
         if (!known) ids.push_back(id);
     }
     if (ids.size() > kMaxRecipients) {
         AfxMessageBox("参数错");
-        return 0;
+        return false;
     }
     for (const std::string& id : ids)
-        if (!FillRecipient(logon, id, search.recipients[search.recipientCount++])) return 0;
+        if (!FillRecipient(logon, id, search.recipients[search.recipientCount++])) return false;
+    return true;
+}
+
+int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& request, ILogon& logon,
+                 const std::string& userId, const SecretText& password, EnvelopePackFailure& failure) {
+    auto keys = std::make_unique<EnvelopeKeys>();
+    Search_Data& search = keys->search;
+    failure = EnvelopePackFailure::kRecipients;
+    if (!request.entries.empty() ? !TakeEntries(request.entries, search)
+                                 : !FillRecipients(logon, userId, request.recipients, search))
+        return 0;
 
     EncryptFlag head;
     engine.InitEncryptFlag(&head, request.kind);
@@ -96,12 +120,14 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
     for (const std::string& p : request.paths) list.append(p).push_back('\0');
     list.push_back('\0');
     int recordStart = 0, itemCount = 0;
+    failure = EnvelopePackFailure::kWalk;
     if (!engine.Envelop_SearchFile(list.c_str(), &package, search, &recordStart, &itemCount)) return 0;
     if (!engine.AddEndofHead(&package)) return 0;
+    failure = EnvelopePackFailure::kEncryption;
 
     Encrypt_Data& data = keys->data;
     CopyText(data.userId, sizeof data.userId, userId);
-    CopyText(data.password, sizeof data.password, password);
+    CopyText(data.password, sizeof data.password, password.view());
     data.passwordLength = static_cast<int>(std::strlen(data.password));
     std::memcpy(data.key, search.key, static_cast<size_t>(keyLength));
     data.keyLength = keyLength;
@@ -116,15 +142,16 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
 
 }  // namespace
 
-int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request) {
+int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopePackFailure* failure) {
+    EnvelopePackFailure ignored;
+    EnvelopePackFailure& failed = failure ? *failure : ignored;
+    failed = EnvelopePackFailure::kNotLoggedOn;
     ILogon* logon = LogonLibrary();
-    std::string userId, password;
+    std::string userId;
+    SecretText password;
     int type = 0;
     if (!logon || !logon->GetLogonUser(userId, password, type)) return 0;
-    struct Wipe {
-        std::string& s;
-        ~Wipe() { OPENSSL_cleanse(s.data(), s.size()); }
-    } wipe{password};
+    failed = EnvelopePackFailure::kOutput;
 
     CAtomicFile package;
     package.SetReplace(request.replace);
@@ -133,11 +160,13 @@ int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request) {
         AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
         return 0;
     }
-    if (BuildPackage(engine, *package.File(), request, *logon, userId, password) != 1) return 0;
+    if (BuildPackage(engine, *package.File(), request, *logon, userId, password, failed) != 1) return 0;
+    failed = EnvelopePackFailure::kCommit;
     if (!package.Commit(&error)) {
         AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
         return 0;
     }
+    failed = EnvelopePackFailure::kNone;
     PackageWalker::ShowLeftOut(engine);
     return 1;
 }

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "formats/EncryptArgs.h"
 #include "platform/Window.h"
 
 class CKorvane;
+class ILogon;
 
 struct EnvelopePackRequest {
     std::string packagePath;
@@ -24,8 +26,19 @@ struct EnvelopePackRequest {
     // Whether an existing file at packagePath may be replaced. Without it, a file that is
     // there, or appears while the package is made, is never replaced.
     bool replace = false;
+    // Recipient entries made by the caller (shared encryption): when not empty they are the
+    // package's recipients as they stand, and `recipients` is not read.
+    std::vector<Decrypt_UserInfo> entries;
 };
 
+// Where a pack that answered 0 stopped, for callers that treat the steps differently.
+enum class EnvelopePackFailure { kNone, kNotLoggedOn, kOutput, kRecipients, kWalk, kEncryption, kCommit };
+
 // 1 when the package is complete at packagePath; 0 after the failure's message (none when
-// nobody is logged on).
-int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request);
+// nobody is logged on). *failure (when given) tells the step that failed.
+int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopePackFailure* failure = nullptr);
+
+// The recipient entry of a registered user as envelope packages of kind 2 store it: display
+// text "ID\nname<e-mail>", the key text of the user's key record, the user number. Shows
+// "公钥不存在，不能加密." and answers false when the user has no installed certificate.
+bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& entry);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/Crc16.h"
 #include "engine/Korvane.h"
 
 namespace {
@@ -108,7 +109,7 @@ bool ProtectedReader::CheckCrc(bool exact, bool* matches, uint16_t* storedCrc) {
     }
     if (!m_ok) return false;
     uint16_t computed = m_engine.CRC_Final();
-    *matches = got == sizeof stored && stored == computed;
+    *matches = got == sizeof stored && StoredCrcMatches(stored, computed);
     if (storedCrc) *storedCrc = stored;
     return true;
 }

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "engine/Crc16.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
@@ -85,7 +86,7 @@ int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) {
     CRC_Init();
     for (const HeadField& f : kProtectedHeadFields)
         CRC_Update(reinterpret_cast<const unsigned char*>(FieldAt(head, f)), static_cast<int>(f.size));
-    if (CRC_Final() != head->headCrc) {
+    if (!StoredCrcMatches(head->headCrc, CRC_Final())) {
         Show(crcMessage);
         return 0;
     }

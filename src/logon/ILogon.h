@@ -38,6 +38,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Secret.h"
+
 // ---- Capacities of the texts the engine copies into its fixed-size fields. A store
 // never hands out a longer text, so the engine's copies never truncate. Counts include
 // the terminating NUL where the engine keeps a char buffer.
@@ -157,7 +159,7 @@ public:
     virtual int IsDevicePresent() = 0;  // 0 = no key device
     virtual int GetUserType() = 0;      // the current user's kLogonSoftwareKey / kLogonKeyDevice
     // The current user's ID, password and key type; 0 = nobody logged on.
-    virtual int GetLogonUser(std::string& userId, std::string& password, int& type) = 0;
+    virtual int GetLogonUser(std::string& userId, SecretText& password, int& type) = 0;
     // Non-zero when password opens userId's key. kind is the caller's package kind.
     virtual int CheckPassword(const std::string& userId, const char* password, int passwordLength, int kind) = 0;
     virtual int CheckIsaCardUser() = 0;  // 1 or 2 permits the ISA card

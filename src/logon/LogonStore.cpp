@@ -63,6 +63,11 @@ bool LogonStore::Open(const std::string& home) {
             return Fail(Format("cannot create the folder %s: %s", f.c_str(), std::strerror(errno)));
         }
     }
+    // The folder holds the store and the private keys: one left open to others (a copy, a
+    // umask, a hand-made folder) is tightened to its owner, when that is this user.
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        ::chmod(folder.c_str(), st.st_mode & S_IRWXU);
     std::string path = folder + "/" + kDatabaseName;
     if (!CreateOwnerOnly(path, m_error)) return false;
     if (!m_db.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), m_db.Error().c_str()));

@@ -121,7 +121,7 @@ public:
     int IsLoggedOn() override;
     int IsDevicePresent() override;
     int GetUserType() override;
-    int GetLogonUser(std::string& userId, std::string& password, int& type) override;
+    int GetLogonUser(std::string& userId, SecretText& password, int& type) override;
     int CheckPassword(const std::string& userId, const char* password, int passwordLength, int kind) override;
     int CheckIsaCardUser() override;
 

@@ -62,11 +62,11 @@ int LogonStore::GetUserType() {
     return SessionUser(user) ? user.type : kLogonSoftwareKey;
 }
 
-int LogonStore::GetLogonUser(std::string& userId, std::string& password, int& type) {
+int LogonStore::GetLogonUser(std::string& userId, SecretText& password, int& type) {
     UserRow user;
     if (!SessionUser(user)) return 0;
     userId = user.id;
-    password = m_sessionPassword.view();
+    password = m_sessionPassword;
     type = user.type;
     return 1;
 }

@@ -82,17 +82,17 @@ private:
 
     // ---- Packing steps (MailPack.cpp)
     int WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const MailHeader& header, int count,
-                         const std::string& user, const std::string& secret);
+                         const std::string& user, const SecretText& secret);
     int WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int count, const std::string& user);
     int PackMailFile(CFile* package, const char* path, uint64_t entryPosition, const MailHeader& header,
                      ENCRYPT_MAIL_ARG* arg);
 
     // ---- Unpacking steps (MailUnpack.cpp)
     int UnpackMail(CFile* source, const std::string& folder, char (*rows)[kMaxPath], int& nCount, DECRYPT_MAIL_KEY* key,
-                   const std::string& user, const std::string& secret);
+                   const std::string& user, const SecretText& secret);
     int CheckMailHeader(const MailHeader& header, uint64_t packageLength);
     int FindMailKey(CFile* source, const MailHeader& header, DECRYPT_MAIL_KEY* key, const std::string& user,
-                    const std::string& secret);
+                    const SecretText& secret);
     int UnpackMailFiles(CFile* source, const MailHeader& header, const std::string& folder, char (*rows)[kMaxPath],
                         int& nCount, DECRYPT_MAIL_KEY* key);
     int RestoreMailFile(CFile* source, const MailFileEntry& entry, const MailHeader& header, const char* output,

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
 #include "formats/ProtectedFields.h"
@@ -120,7 +121,7 @@ bool DecodeMailHeader(CKorvane& engine, const unsigned char* stored, MailHeader&
     engine.CRC_Init();
     engine.CRC_Update(stored, kMailHeaderSealed);
     ByteCursor crcField(stored + kMailHeaderSealed, 2);
-    *crcMatches = crcField.U16le() == engine.CRC_Final();
+    *crcMatches = StoredCrcMatches(crcField.U16le(), engine.CRC_Final());
     if (!*crcMatches) return false;
     unsigned char plain[kMailHeaderSize];
     std::memcpy(plain, stored, sizeof plain);
@@ -221,5 +222,5 @@ bool ReadSignatureBlock(CKorvane& engine, CFile* file, std::vector<unsigned char
     engine.CRC_Init();
     engine.CRC_Update(fields, sizeof fields);
     engine.CRC_Update(signature.data(), static_cast<int>(length));
-    return stored == engine.CRC_Final() || Refuse(kMailSignatureCrc);
+    return StoredCrcMatches(stored, engine.CRC_Final()) || Refuse(kMailSignatureCrc);
 }

@@ -32,12 +32,6 @@ bool NameTaken(const char* path) {
     return ::lstat(path, &st) == 0 || (logon != nullptr && logon->FileExists(path) != 0);
 }
 
-// Wipes a secret held in a string when the scope ends.
-struct WipeOnExit {
-    std::string& text;
-    ~WipeOnExit() { OPENSSL_cleanse(text.data(), text.size()); }
-};
-
 }  // namespace
 
 CMailEncrypt::CMailEncrypt() {
@@ -85,8 +79,8 @@ int CMailEncrypt::GetFileNameFromAllFiles(char* list, int index, char* out) {
 
 int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
     ILogon* logon = LogonLibrary();
-    std::string user, secret, folder;
-    WipeOnExit wipe{secret};
+    std::string user, folder;
+    SecretText secret;
     int userType = 0;
     if (arg == nullptr || logon == nullptr || !logon->GetLogonUser(user, secret, userType)) return 0;
     if (!logon->GetMailFolder(folder) || folder.empty() || folder.size() >= static_cast<size_t>(kMaxPath) - 20)
@@ -156,7 +150,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
 }
 
 int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const MailHeader& header, int count,
-                                   const std::string& user, const std::string& secret) {
+                                   const std::string& user, const SecretText& secret) {
     ILogon* logon = LogonLibrary();
     const bool sign = (header.mailFlag & kMailFlagSign) != 0;
     if (!WriteMailHeader(*this, package, header)) return 0;

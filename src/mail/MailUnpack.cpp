@@ -103,7 +103,7 @@ int CMailEncrypt::CheckMailHeader(const MailHeader& header, uint64_t packageLeng
 
 // Reads every recipient record and unwraps the session key of the logged-on user's own.
 int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_MAIL_KEY* key, const std::string& user,
-                              const std::string& secret) {
+                              const SecretText& secret) {
     ILogon* logon = LogonLibrary();
     Lumo_PrivateKey index;
     std::string indexUser;
@@ -151,7 +151,8 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
     pKey->szSecondFile[0] = pKey->szSigner[0] = pKey->szDamagedFile[0] = '\0';
     CFile* source = pFile ? pFile : pMemFile;
     ILogon* logon = LogonLibrary();
-    std::string user, secret, folder;
+    std::string user, folder;
+    SecretText secret;
     int userType = 0;
     if (source == nullptr || szFiles == nullptr || logon == nullptr || !logon->GetLogonUser(user, secret, userType))
         return 0;
@@ -167,7 +168,6 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
         }
         m_written.clear();
     }
-    OPENSSL_cleanse(secret.data(), secret.size());
     DoEvents();
     DoEvents();
     return result;
@@ -175,7 +175,7 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
 
 // The header, the signer, the reader's key, then the files.
 int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*rows)[kMaxPath], int& nCount,
-                             DECRYPT_MAIL_KEY* key, const std::string& user, const std::string& secret) {
+                             DECRYPT_MAIL_KEY* key, const std::string& user, const SecretText& secret) {
     MailHeader header;
     if (!fSeek(source, 0, CFile::begin) || !ReadMailHeader(*this, source, header) ||
         !CheckMailHeader(header, source->GetLength()))

@@ -11,6 +11,7 @@
 #include "formats/PackageRecords.h"
 #include "package/OpenCipher.h"
 #include "platform/MessageBox.h"
+#include "platform/UiHost.h"
 
 ContentKey::ContentKey(const Encrypt_Data& data) : cipherId(data.cipherId) {
     std::memcpy(key, data.key, sizeof key);
@@ -73,6 +74,7 @@ int ContentStream::Encrypt(const ContentKey& key, CFile& source, CFile* package,
             crc = Crc16Update(crc, out, static_cast<size_t>(produced));
             if (!m_engine.fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
         }
+        UiHost().WorkDone(got);
         if (got < kStreamBlockSize) break;
         DoEvents();
     }
@@ -115,6 +117,7 @@ int ContentStream::Decrypt(const ContentKey& key, CFile* package, const ContentP
         Feed(out, produced);
         if (output && !m_engine.fWriteBuf(output, out, static_cast<unsigned long>(produced))) return 0;
         left -= static_cast<int64_t>(got);
+        UiHost().WorkDone(got);
         DoEvents();
     }
     cipher.Finished();

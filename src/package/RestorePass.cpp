@@ -158,7 +158,8 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
 }
 
 // The record list read through as Run reads it, with no folder opened and nothing written. A
-// package with bytes beyond its last content (or its end record) is damaged.
+// package with bytes beyond its last content (or its end record) is damaged; a signed package's
+// signature trailer must follow right behind.
 int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
     PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
@@ -181,7 +182,9 @@ int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& la
     }
     *endSecond = record.second;
     end = std::max(end, static_cast<uint64_t>(package->GetPosition()));
-    if (package->GetLength() != end) {
+    // A signed package's trailer starts where the content ends (its reader checks the rest).
+    const bool trailer = m_plan.digest == ContentStream::Digest::kVerify;
+    if (trailer ? static_cast<uint64_t>(std::max(record.second, 0)) != end : package->GetLength() != end) {
         AfxMessageBox(kStructureError);
         return 0;
     }

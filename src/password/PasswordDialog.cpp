@@ -2,19 +2,12 @@
 
 #include "password/PasswordDialog.h"
 
-#include <openssl/crypto.h>
-
 #include <cstring>
 
 #include "engine/Korvane.h"
 #include "platform/MessageBox.h"
 
 namespace {
-
-void Wipe(std::string& secret) {
-    if (!secret.empty()) OPENSSL_cleanse(secret.data(), secret.size());
-    secret.clear();
-}
 
 // The longest prefix of text within max bytes that does not cut a UTF-8 character.
 size_t CutAtCharacter(const std::string& text, size_t max) {
@@ -26,19 +19,18 @@ size_t CutAtCharacter(const std::string& text, size_t max) {
 
 }  // namespace
 
-size_t CharacterCount(const std::string& text) {
+size_t CharacterCount(std::string_view text) {
     size_t n = 0;
     for (unsigned char c : text)
         if ((c & 0xC0) != 0x80) ++n;
     return n;
 }
 
-CDlgPassword::~CDlgPassword() { Wipe(m_password); }
+CDlgPassword::~CDlgPassword() = default;
 
 void CDlgPassword::Store(const std::string& text) {
-    Wipe(m_password);
-    m_password.assign(text, 0, CutAtCharacter(text, kMaxPasswordBytes));
-    m_confirmEnabled = CharacterCount(m_password) >= kMinPasswordChars;
+    m_password.assign(std::string_view(text).substr(0, CutAtCharacter(text, kMaxPasswordBytes)));
+    m_confirmEnabled = CharacterCount(m_password.view()) >= kMinPasswordChars;
 }
 
 void CDlgPassword::SetPassword(const std::string& password) { Store(password); }
@@ -50,14 +42,13 @@ int CKorvane::GetPasswd(char* password) {
     CDlgPassword dialog;
     dialog.SetPrompt("请输入加密密钥:");
     if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return 0;
-    std::string first = dialog.Password();
+    SecretText first = dialog.Password();
 
     dialog.SetPassword("");
     dialog.SetPrompt("请重输加密密钥:");
     int second = UiHost().RunDialog(dialog);
-    bool same = second == CDlgPassword::kIdConfirm && first == dialog.Password();
+    bool same = second == CDlgPassword::kIdConfirm && first == dialog.Password().view();
     if (second == CDlgPassword::kIdConfirm && !same) AfxMessageBox("对不起，两次输入的密钥不一致.");
     if (same) std::memcpy(password, first.c_str(), first.size() + 1);
-    Wipe(first);
     return same ? 1 : 0;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/Secret.h"
 #include "platform/UiHost.h"
 
 constexpr size_t kMinPasswordChars = 6;
@@ -23,7 +24,7 @@ public:
     // Sets the entry as a program does before running the dialog (not an edit by the person).
     void SetPassword(const std::string& password);
     // The entry after kIdConfirm.
-    const std::string& Password() const { return m_password; }
+    const SecretText& Password() const { return m_password; }
 
     std::string Kind() const override { return "password"; }
     int TemplateId() const override { return 6004; }
@@ -36,7 +37,7 @@ public:
     bool HasInput() const override { return true; }
     bool MaskInput() const override { return true; }
     std::string InputLabel() const override { return m_prompt; }
-    std::string Input() const override { return m_password; }
+    std::string Input() const override { return std::string(m_password.view()); }
     // An edit by the person: the confirm button follows the entry's length.
     void SetInput(const std::string& text) override;
     std::string CancellingAnswer() const override { return "cancel"; }
@@ -50,11 +51,11 @@ private:
     void Store(const std::string& text);
 
     std::string m_prompt;
-    std::string m_password;
+    SecretText m_password;
     // Follows the entry from the start, not only after the first edit: a short password that
     // was set but never typed must not be confirmable either.
     bool m_confirmEnabled = false;
 };
 
 // Characters (not bytes) of a UTF-8 text.
-size_t CharacterCount(const std::string& text);
+size_t CharacterCount(std::string_view text);

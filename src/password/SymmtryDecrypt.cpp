@@ -48,7 +48,7 @@ int CKorvane::ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& chec
 // Answers 1 (right, key set), 0 (wrong), -1 (the check could not be computed) or -2 (no key
 // could be made of the password: the package is refused). Messages only when not silent.
 int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
-                                   const std::string& password, unsigned char* key, int silent) {
+                                   const SecretText& password, unsigned char* key, int silent) {
     const bool oldLayout = IsVersion10(head);
     std::vector<unsigned char> value(kKeyCheckCap + 64);
     int valueLength = 0;
@@ -100,7 +100,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     std::vector<unsigned char> check, iv;
     if (!ReadKeyCheckBlock(&package, check, iv)) return 0;
 
-    std::string password;
+    SecretText password;
     if (m_passwordKnown) {
         password = m_batchPassword;
     } else {
@@ -120,13 +120,10 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         } else if (right == 0) {
             AfxMessageBox("对不起，密码错!");
         }
-        OPENSSL_cleanse(password.data(), password.size());
         return 0;
     }
-    OPENSSL_cleanse(m_batchPassword.data(), m_batchPassword.size());
     m_batchPassword = password;
     m_passwordKnown = 1;
-    OPENSSL_cleanse(password.data(), password.size());
 
     RestorePlan plan;
     plan.key = &key;

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <iterator>
 #include <memory>
 
 #include "platform/MessageBox.h"
@@ -84,15 +86,59 @@ int TerminalWidth(FILE* out) {
     return 80;
 }
 
-// One line redrawn in place: "TITLE [#####.....]  42% PATH", kept within the terminal's width
-// so that the carriage return always lands on the line's own start.
-class TerminalProgress : public IProgressView {
+// "512 B", "1.5 KiB", "12.0 MiB", "3.2 GiB".
+std::string Amount(double bytes) {
+    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    size_t unit = 0;
+    while (bytes >= 1024 && unit + 1 < std::size(units)) {
+        bytes /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+    return text;
+}
+
+}  // namespace
+
+// One line redrawn in place: "TITLE [#####.....]  42% 12.0 MiB/256.0 MiB 85.3 MiB/s PATH",
+// kept within the terminal's width so that the carriage return always lands on the line's own
+// start. The bar moves per file and, between files, with the bytes the block loops report: of
+// the whole job when its size is known, else of the files done.
+class TerminalHost::Progress : public IProgressView {
 public:
-    TerminalProgress(FILE* out, std::string title) : m_out(out), m_title(std::move(title)) {}
-    ~TerminalProgress() override { Finish(); }
+    Progress(TerminalHost& host, std::string title)
+        : m_host(host), m_title(std::move(title)), m_outer(host.m_progress) {
+        m_host.m_progress = this;
+    }
+    ~Progress() override {
+        Finish();
+        if (m_host.m_progress == this) m_host.m_progress = m_outer;
+    }
 
     void Update(int percent, const std::string& path) override {
-        percent = std::clamp(percent, 0, 100);
+        m_percent = std::clamp(percent, 0, 100);
+        m_path = path;
+        Draw();
+    }
+    // Bytes moved: redrawn at most five times a second.
+    void Tick() {
+        auto now = std::chrono::steady_clock::now();
+        if (m_drawn && now - m_drawnAt < std::chrono::milliseconds(200)) return;
+        Draw();
+    }
+    void Finish() override {
+        if (m_drawn) {
+            std::fprintf(m_host.m_out, "\n");
+            std::fflush(m_host.m_out);
+        }
+        m_drawn = false;
+    }
+
+private:
+    void Draw() {
+        const uint64_t done = m_host.m_bytesDone, total = m_host.m_jobBytes;
+        int percent = total > 0 ? static_cast<int>(std::min<uint64_t>(done, total) * 100 / total) : m_percent;
         constexpr int kWidth = 24;
         int filled = percent * kWidth / 100;
         std::string bar(static_cast<size_t>(filled), '#');
@@ -100,24 +146,29 @@ public:
         char shown[8];
         std::snprintf(shown, sizeof shown, "%3d%%", percent);
         std::string head = m_title + " [" + bar + "] " + shown + " ";
-        int room = TerminalWidth(m_out) - 1 - Columns(head);
-        std::fprintf(m_out, "\r\033[K%s%s", head.c_str(), TailWithin(path, room).c_str());
-        std::fflush(m_out);
-        m_drawn = true;
-    }
-    void Finish() override {
-        if (m_drawn) {
-            std::fprintf(m_out, "\n");
-            std::fflush(m_out);
+        if (done > 0) {
+            head += Amount(static_cast<double>(done)) + (total > 0 ? "/" + Amount(static_cast<double>(total)) : "");
+            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_host.m_started).count();
+            if (seconds >= 0.5) head += " " + Amount(static_cast<double>(done) / seconds) + "/s";
+            head += " ";
         }
-        m_drawn = false;
+        int room = TerminalWidth(m_host.m_out) - 1 - Columns(head);
+        std::fprintf(m_host.m_out, "\r\033[K%s%s", head.c_str(), TailWithin(m_path, room).c_str());
+        std::fflush(m_host.m_out);
+        m_drawn = true;
+        m_drawnAt = std::chrono::steady_clock::now();
     }
 
-private:
-    FILE* m_out;
+    TerminalHost& m_host;
     std::string m_title;
+    Progress* m_outer;  // the view this one stands in front of, drawn again once it is gone
+    int m_percent = 0;
+    std::string m_path;
     bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_drawnAt;
 };
+
+namespace {
 
 class SilentProgress : public IProgressView {
 public:
@@ -144,12 +195,15 @@ TerminalHost::TerminalHost() : TerminalHost(stdin, stderr, isatty(fileno(stdin))
 TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgress)
     : m_in(in), m_out(out), m_interactive(interactive), m_showProgress(showProgress) {}
 
-bool TerminalHost::ReadLine(std::string& line, bool masked) {
+bool TerminalHost::ReadLine(const std::string& prompt, std::string& line, bool masked) {
     line.clear();
     // Ctrl-C while the user is asked stops the operation; echo comes back on every way out.
     InterruptibleWait wait;
     std::unique_ptr<EchoOff> quiet;
     if (masked) quiet = std::make_unique<EchoOff>(fileno(m_in));
+    // The prompt only once echo is off: what is typed right after it is never shown.
+    std::fprintf(m_out, "%s", prompt.c_str());
+    std::fflush(m_out);
     int c;
     bool any = false;
     while (!InterruptSeen() && (c = std::fgetc(m_in)) != EOF) {
@@ -175,12 +229,11 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     std::vector<std::string> labels;
     for (const Choice& c : choices) labels.push_back(c.label);
     for (;;) {
+        std::string prompt;
         for (size_t i = 0; i < labels.size(); ++i)
-            std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
-        std::fprintf(m_out, ": ");
-        std::fflush(m_out);
+            prompt += (i ? "  [" : "[") + std::to_string(i + 1) + "] " + labels[i];
         std::string line;
-        if (!ReadLine(line, false)) return CancellingAnswer(type);
+        if (!ReadLine(prompt + ": ", line, false)) return CancellingAnswer(type);
         int i = Pick(line, labels);
         if (i >= 0) return choices[static_cast<size_t>(i)].answer;
     }
@@ -223,10 +276,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
     for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", line.c_str());
     if (dialog.HasInput()) {
         for (;;) {
-            std::fprintf(m_out, "%s", EntryPrompt(dialog).c_str());
-            std::fflush(m_out);
             std::string line;
-            if (!ReadLine(line, dialog.MaskInput())) return dialog.Close();
+            if (!ReadLine(EntryPrompt(dialog), line, dialog.MaskInput())) return dialog.Close();
             // Enter on a proposed, visible entry takes the proposal.
             if (!(line.empty() && !dialog.MaskInput() && !dialog.Input().empty())) dialog.SetInput(line);
             int ok = dialog.DefaultButton();
@@ -242,12 +293,11 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
         words.push_back(b.answer);
     }
     for (;;) {
+        std::string prompt;
         for (size_t i = 0; i < labels.size(); ++i)
-            std::fprintf(m_out, "%s[%zu] %s", i ? "  " : "", i + 1, labels[i].c_str());
-        std::fprintf(m_out, ": ");
-        std::fflush(m_out);
+            prompt += (i ? "  [" : "[") + std::to_string(i + 1) + "] " + labels[i];
         std::string line;
-        if (!ReadLine(line, false)) return dialog.Close();
+        if (!ReadLine(prompt + ": ", line, false)) return dialog.Close();
         // A script word ("yes", "none", ...) answers as it does in a script.
         int i = -1;
         for (size_t w = 0; w < words.size() && i < 0; ++w)
@@ -261,5 +311,11 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
 
 std::unique_ptr<IProgressView> TerminalHost::CreateProgressView(const std::string& title, const std::string&) {
     if (!m_showProgress) return std::make_unique<SilentProgress>();
-    return std::make_unique<TerminalProgress>(m_out, title);
+    if (m_progress == nullptr && m_bytesDone == 0) m_started = std::chrono::steady_clock::now();
+    return std::make_unique<Progress>(*this, title);
+}
+
+void TerminalHost::WorkDone(uint64_t bytes) {
+    m_bytesDone += bytes;
+    if (m_progress) m_progress->Tick();
 }

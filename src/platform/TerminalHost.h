@@ -4,6 +4,8 @@
 // terminal nobody can answer: every message box is printed as one line "varnex: TEXT" and
 // takes its cancelling answer, and dialogs are closed.
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/UiHost.h"
@@ -17,15 +19,26 @@ public:
     int RunDialog(DialogModel& dialog) override;
     std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override;
 
+    void WorkDone(uint64_t bytes) override;
+
     void SetShowProgress(bool show) { m_showProgress = show; }
+    // The bytes the whole job moves, when known beforehand: the bar then stands for them.
+    void SetJobBytes(uint64_t bytes) { m_jobBytes = bytes; }
 
 private:
-    bool ReadLine(std::string& line, bool masked);
+    class Progress;
+
+    // Shows `prompt` and reads one line; masked: without echo, the prompt shown once echo is off.
+    bool ReadLine(const std::string& prompt, std::string& line, bool masked);
 
     FILE* m_in;
     FILE* m_out;
     bool m_interactive;
     bool m_showProgress;
+    Progress* m_progress = nullptr;  // the innermost progress line shown, if any
+    uint64_t m_bytesDone = 0;
+    uint64_t m_jobBytes = 0;
+    std::chrono::steady_clock::time_point m_started;
 };
 
 // "varnex: TEXT" (or "varnex: SUBJECT: TEXT") with line breaks written as \n, for logs and

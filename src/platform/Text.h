@@ -36,6 +36,15 @@ inline std::string FoldAscii(std::string_view text) {
     return out;
 }
 
+// Upper case for ASCII letters only: bytes of UTF-8 characters are never touched, whatever
+// the process's locale.
+inline std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
 inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (prefix.size() > text.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)

@@ -4,6 +4,7 @@
 // installs its host (a terminal, a script, a window system). Dialog logic and texts live in
 // dialog models; a host only presents a model and reports which button ended it.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,9 @@ public:
     virtual std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) = 0;
     // Gives the host a chance to process its own events while the engine works.
     virtual void PumpEvents() {}
+    // The bytes a block loop has just moved (read, enciphered, written); a host may show the
+    // progress within a long file with it.
+    virtual void WorkDone(uint64_t) {}
 
     // The file a batch is working on: a host that prints messages as lines names it in each
     // ("varnex: FILE: TEXT"); empty when there is none. The engine's texts stay as they are.

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cctype>
 #include <ctime>
 
 #include "logon/ILogon.h"
@@ -17,9 +16,7 @@ std::string ShellTypeName(const std::string& path, bool folder) {
     std::string name = LogonSplitName(path);
     size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot + 1 == name.size() || dot == 0) return "文件";
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext + " 文件";
+    return UpperAscii(std::string_view(name).substr(dot + 1)) + " 文件";
 }
 
 std::string ShellTimeText(time_t t, bool withTime) {

@@ -125,6 +125,13 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
 
 int CKorvane::SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                        std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles) {
+    // The private key is unlocked once for the whole list (key derivation costs far more than a
+    // signature) and wiped when the list is done, however it ends.
+    struct Hold {
+        CKorvane& engine;
+        explicit Hold(CKorvane& e) : engine(e) { engine.HoldSigningKey(true); }
+        ~Hold() { engine.HoldSigningKey(false); }
+    } hold(*this);
     for (const char* entry = fileList; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         char signaturePath[kMaxPath] = {};
         if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved)) continue;
@@ -132,6 +139,7 @@ int CKorvane::SignList(const char* fileList, char kind, const char* userId, cons
         signatureFiles.emplace_back(signaturePath);
         if (signedFiles.size() == kMaxSignedFiles) break;
     }
+    m_signedCount = signedFiles.size();
     return static_cast<int>(signedFiles.size());
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
 #include "formats/ProtectedFields.h"
@@ -49,7 +50,7 @@ public:
     bool CrcMatches() {
         uint16_t computed = m_engine.CRC_Final();
         m_storedCrc = m_cursor.U16le();
-        return m_cursor.Ok() && m_storedCrc == computed;
+        return m_cursor.Ok() && StoredCrcMatches(m_storedCrc, computed);
     }
     bool Ok() const { return m_cursor.Ok() && !m_tooLong && !m_cipherFailed; }
     bool CipherFailed() const { return m_cipherFailed; }

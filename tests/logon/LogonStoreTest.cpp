@@ -401,10 +401,11 @@ TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
     EXPECT_EQ(user, "ben");
 
     ASSERT_TRUE(store_.LogOn("ben", "p2"));
-    std::string id, password;
+    std::string id;
+    SecretText password;
     int type = -1;
     ASSERT_EQ(store_.GetLogonUser(id, password, type), 1);
-    EXPECT_EQ(password, "p2");
+    EXPECT_EQ(password.view(), "p2");
     Lumo_PrivateKey index;
     ASSERT_EQ(store_.GetPrivateKeyIndex(index, id), 1);
     EXPECT_EQ(index.name, "ben");

@@ -59,11 +59,15 @@ TEST_F(SignTest, FailedOrDeclinedSigningKeepsTheEarlierSignatureFileAndLeavesNot
     EXPECT_EQ(Sign({dir / "doc.txt"}), 1);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"签名文件" + signature + "已存在, 是否覆盖原文件?"});
 
+    // One "yes" for each overwrite question: the failed attempt asks too. The key unlocked by
+    // the earlier batch is not kept: the wrong password is refused.
     host.Clear();
+    host.AddAnswer("yes-no", "yes");
     host.AddAnswer("yes-no", "yes");
     WriteFile(dir / "doc.txt", "changed");
     EXPECT_EQ(engine.SignFiles(PathList({dir / "doc.txt"}).c_str(), "alice", "wrong password", 0, 0), 1);
-    EXPECT_EQ(host.MessageTexts().back(), "取用户RSA私钥失败。");
+    EXPECT_EQ(host.MessageTexts(),
+              (std::vector<std::string>{"签名文件" + signature + "已存在, 是否覆盖原文件?", "取用户RSA私钥失败。"}));
     EXPECT_EQ(ReadFile(signature), earlier);
     EXPECT_EQ(FilesIn(dir.Path()).size(), 3u) << "suite, doc.txt, doc.txt.idi: no temporary file";
 

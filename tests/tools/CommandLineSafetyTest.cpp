@@ -47,6 +47,37 @@ protected:
         }
         return false;
     }
+    // varnex with `args` on a new pseudo-terminal; answers its process id and the terminal's
+    // other side in `master`.
+    pid_t StartOnTerminal(const std::vector<std::string>& args, int& master) {
+        pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& a : all) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(VARNEX_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        return child;
+    }
+    // Reads the terminal until what it shows next ends in `end` (true), or until it closes or a
+    // minute has passed (false; the minute only bounds a program that never asks, as a sanitized
+    // build on a busy machine can take seconds to start). An empty `end` reads until it closes.
+    static bool ReadUntil(int master, const std::string& end, std::string& seen) {
+        const size_t from = seen.size();
+        char buffer[256];
+        for (int i = 0; i < 600; ++i) {
+            pollfd ready{master, POLLIN, 0};
+            if (::poll(&ready, 1, 100) <= 0) continue;
+            ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) return end.empty();
+            seen.append(buffer, static_cast<size_t>(n));
+            if (!end.empty() && seen.size() > from && seen.ends_with(end)) return true;
+        }
+        return false;
+    }
     TempDir dir;
     std::string home = dir / "suite";
 };
@@ -106,45 +137,24 @@ TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackAndRestore) {
     EXPECT_FALSE(AnyTempFile(dir / "out"));
 }
 
-// Ctrl-C at the password prompt on a terminal: the command stops (exit 3) and the terminal
-// has its echo back.
+// Ctrl-C at the password prompt on a terminal: echo is off before the prompt shows; the
+// command stops (exit 3) and the terminal has its echo back.
 TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {
     int master = -1;
-    pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+    pid_t child = StartOnTerminal({"pack", "-o", dir / "x.pkg", dir / "data"}, master);
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::string cli = VARNEX_CLI_PATH;
-        ::execl(cli.c_str(), cli.c_str(), "--home", home.c_str(), "pack", "-o", (dir / "x.pkg").c_str(),
-                (dir / "data").c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    // Read up to the password prompt (its line ends in ": "); a minute is only the limit after
-    // which a program that never asks counts as a failure (a sanitized build on a busy machine
-    // can take seconds to start).
     std::string seen;
-    char buffer[256];
-    for (int i = 0; i < 600 && (seen.size() < 2 || seen.compare(seen.size() - 2, 2, ": ") != 0); ++i) {
-        pollfd ready{master, POLLIN, 0};
-        if (::poll(&ready, 1, 100) <= 0) continue;
-        ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0) break;
-        seen.append(buffer, static_cast<size_t>(n));
-    }
-    if (seen.size() < 2 || seen.compare(seen.size() - 2, 2, ": ") != 0) {
+    if (!ReadUntil(master, ": ", seen)) {
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         ::close(master);
         FAIL() << "no password prompt: " << seen;
     }
-    // The prompt is written just before the entry starts reading: wait for echo to go off,
-    // which also means Ctrl-C is now taken by the entry.
+    // The prompt is written only once echo is off: a fast typist is never echoed, and Ctrl-C
+    // is now taken by the entry.
     termios during{};
-    for (int i = 0; i < 600; ++i) {
-        ASSERT_EQ(::tcgetattr(master, &during), 0);
-        if ((during.c_lflag & ECHO) == 0) break;
-        ::poll(nullptr, 0, 100);
-    }
-    EXPECT_EQ(during.c_lflag & ECHO, 0u) << "echo is off while the password is typed";
+    ASSERT_EQ(::tcgetattr(master, &during), 0);
+    EXPECT_EQ(during.c_lflag & ECHO, 0u) << "echo is off when the prompt shows";
     ASSERT_EQ(::write(master, "\x03", 1), 1);
     int status = 0;
     ::waitpid(child, &status, 0);
@@ -157,9 +167,38 @@ TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {
     EXPECT_FALSE(fs::exists(dir / "x.pkg"));
 }
 
+// At a terminal a wrong package password may be typed again, three tries in all, and the
+// progress line shows the bytes of the job; without a terminal there is no progress line.
+TEST_F(CommandLine, WrongPasswordAtTheTerminalMayBeTypedAgainAndProgressShowsBytes) {
+    WriteFile(dir / "data/docs/big.bin", RandomBytes(2 << 20, 4));
+    auto packed = Pack(dir / "d.pkg", dir / "data/docs");
+    ASSERT_EQ(packed.exit, 0) << packed.err;
+    EXPECT_EQ(packed.err.find('\r'), std::string::npos) << packed.err;
+    int master = -1;
+    pid_t child = StartOnTerminal({"decrypt", "--keep", "--to", dir / "out", dir / "d.pkg"}, master);
+    ASSERT_GE(child, 0);
+    std::string seen;
+    for (const std::string typed : {"wrong-one\n", "wrong-two\n", "secret12\n"}) {
+        if (!ReadUntil(master, ": ", seen)) break;
+        ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    }
+    ReadUntil(master, "", seen);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(master);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << seen;
+    size_t wrong = 0;
+    for (size_t at = seen.find("对不起，密码错!"); at != std::string::npos; at = seen.find("对不起，密码错!", at + 1))
+        ++wrong;
+    EXPECT_EQ(wrong, 2u) << seen;
+    EXPECT_NE(seen.find("2.0 MiB/"), std::string::npos) << "bytes done of the job: " << seen;
+    EXPECT_EQ(ReadFile(dir / "out/docs/big.bin"), RandomBytes(2 << 20, 4));
+}
+
 // --answers: a kind or word no question takes is a usage error; cancel at the replace
 // question stops the batch (exit 3); a question nobody answered is printed with the answer
-// that was missing.
+// that was missing; a relative folder answer is taken from the current folder.
 TEST_F(CommandLine, AnswersAreValidatedAndCancelStops) {
     ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
     auto unknownKind = Decrypt("--to " + dir / "out " + dir / "d.pkg --answers replce=yes");
@@ -174,6 +213,13 @@ TEST_F(CommandLine, AnswersAreValidatedAndCancelStops) {
     auto unanswered = Decrypt("--answers yes-no=yes --to " + dir / "out " + dir / "d.pkg");
     EXPECT_NE(unanswered.err.find("--answers replace="), std::string::npos) << unanswered.err;
     EXPECT_NE(unanswered.err.find("varnex: " + dir / "d.pkg: "), std::string::npos) << "messages name the package";
+
+    // A relative folder answer is a folder from the current one, not from the package's.
+    const std::string relative = fs::relative(dir / "rel", fs::current_path()).string();
+    ASSERT_EQ(Pack(dir / "e.pkg", dir / "data/docs").exit, 0);
+    auto chosen = Decrypt("--keep --answers folder=" + relative + ",yes-no=yes " + dir / "e.pkg");
+    EXPECT_EQ(chosen.exit, 0) << chosen.err;
+    EXPECT_EQ(ReadFile(dir / "rel/docs/a.txt"), "alpha");
 }
 
 // A failed decrypt leaves no empty --to behind; without --to and without a terminal a
@@ -237,7 +283,8 @@ TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
 }
 
 // The small usage rules: an empty --home, a package named twice, a password file that is a
-// folder, varnex without a command, every command's --help.
+// folder, varnex without a command, every command's and sub-command's --help, a package
+// written to standard output, a suite folder open to others tightened when it is opened.
 TEST_F(CommandLine, SmallUsageRules) {
     auto bare = RunVarnex(dir, home, "");
     EXPECT_EQ(bare.exit, 2);
@@ -253,4 +300,22 @@ TEST_F(CommandLine, SmallUsageRules) {
     for (const char* option : {"--base", "--force", "--cipher", "46", "6 characters"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_NE(Varnex("decrypt --help").out.find("--direct"), std::string::npos);
+    auto sub = Varnex("user add --help");
+    EXPECT_EQ(sub.exit, 0);
+    EXPECT_EQ(sub.out.rfind("usage: varnex user add ID", 0), 0u) << sub.out;
+    EXPECT_NE(sub.out.find("--device DIR"), std::string::npos) << sub.out;
+    EXPECT_NE(Varnex("cert --help").out.find("cert export NAME [FILE] [--force]"), std::string::npos);
+
+    auto piped = Pack("-", dir / "data/docs");
+    ASSERT_EQ(piped.exit, 0) << piped.err;
+    WriteFile(dir / "piped.pkg", piped.out);
+    EXPECT_EQ(Decrypt("--test " + dir / "piped.pkg").exit, 0);
+    const std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : home + "/tmp";
+    for (const auto& e : fs::directory_iterator(tmp))
+        EXPECT_EQ(e.path().filename().string().find(".stdout-"), std::string::npos) << "the package on its way is gone";
+
+    fs::create_directories(dir / "loose");
+    fs::permissions(dir / "loose", fs::perms(0755));
+    ASSERT_EQ(RunVarnex(dir, dir / "loose", "init").exit, 0);
+    EXPECT_EQ(fs::status(dir / "loose").permissions(), fs::perms(0700));
 }

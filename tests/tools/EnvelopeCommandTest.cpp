@@ -44,6 +44,25 @@ TEST(EnvelopeCommand, PacksForListedUsersOpensForThemAndReportsFailuresByExitCod
         dir, home, "--user carol --password-file " + dir / "pc" + " decrypt --to " + dir / "c " + dir / "e.vrk");
     EXPECT_EQ(refused.exit, 1);
     EXPECT_NE(refused.err.find("对不起,您没有解密此文件的权限."), std::string::npos) << refused.err;
+    // --test checks an envelope as its restore reads it: nothing written, nothing wiped; bytes
+    // behind the signature are damage; with several packages each message names its package.
+    const std::string bobTests = "--user bob --password-file " + dir / "pb" + " decrypt --test ";
+    auto sound = RunVarnex(dir, home, bobTests + dir / "e.vrk");
+    EXPECT_EQ(sound.exit, 0) << sound.err;
+    EXPECT_TRUE(fs::exists(dir / "e.vrk"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 8) << "nothing written";
+    WriteFile(dir / "tail.vrk", ReadFile(dir / "e.vrk") + "x");
+    auto tail = RunVarnex(dir, home, bobTests + dir / "tail.vrk " + dir / "e.vrk");
+    EXPECT_EQ(tail.exit, 1);
+    EXPECT_NE(tail.err.find(dir / "tail.vrk: 文件结构错."), std::string::npos) << tail.err;
+    WriteFile(dir / "cut.vrk", ReadFile(dir / "e.vrk").substr(0, 400));
+    auto two = RunVarnex(dir, home,
+                         "--user bob --password-file " + dir / "pb" + " decrypt --to " + dir / "c " + dir / "cut.vrk " +
+                             dir / "tail.vrk");
+    EXPECT_EQ(two.exit, 1);
+    EXPECT_NE(two.err.find("varnex: " + dir / "cut.vrk: "), std::string::npos) << two.err;
+    fs::remove(dir / "cut.vrk");
+    fs::remove(dir / "tail.vrk");
     const std::string bob = "--user bob --password-file " + dir / "pb" + " decrypt --to " + dir / "out ";
     auto kept = RunVarnex(dir, home, bob + "--keep " + dir / "e.vrk");
     ASSERT_EQ(kept.exit, 0) << kept.err;

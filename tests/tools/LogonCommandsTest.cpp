@@ -90,7 +90,9 @@ TEST_F(LogonCommandsTest, GroupsSharesAndCertificatesFromTheCommandLine) {
     WriteFile(dir_ / "pw", "pw");
     ASSERT_EQ(Varnex("user add cat --name Cat --email cat@x.org --new-password-file '" + dir_ / "pw" + "'").exit, 0);
     ASSERT_EQ(Varnex("group add team").exit, 0);
-    ASSERT_EQ(Varnex("group member team cat").exit, 0);
+    Outcome member = Varnex("group member team cat");
+    ASSERT_EQ(member.exit, 0);
+    EXPECT_EQ(member.err, "varnex: group team: added cat\n") << "a silent command says what it did";
     EXPECT_EQ(Varnex("group member team dog").exit, 1);
     ASSERT_EQ(Varnex("share grant '" + dir_ / "shared/" + "' cat @team").exit, 0);
     EXPECT_EQ(Varnex("share grant '" + dir_ / "shared" + "' @nobody").exit, 1);

@@ -21,6 +21,7 @@ TEST(SignCommandsTest, SignVerifyChangeAndDescribeFromTheCommandLine) {
     CliOutcome signedOut = RunVarnex(dir, home, "sign '" + dir / "a.txt" + "'", env);
     ASSERT_EQ(signedOut.exit, 0) << signedOut.err;
     EXPECT_EQ(signedOut.out, dir / "a.txt.idi\n");
+    EXPECT_EQ(RunVarnex(dir, home, "sign --mail '" + dir / "missing.txt" + "'", env).exit, 1) << "nothing signed";
 
     CliOutcome verified = RunVarnex(dir, home, "verify '" + dir / "a.txt.idi" + "'");
     EXPECT_EQ(verified.exit, 0) << verified.err;

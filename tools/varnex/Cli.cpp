@@ -96,8 +96,9 @@ const std::vector<Command>& Commands() { return Table(); }
 
 CommandRegistrar::CommandRegistrar(std::string name, std::string usage, std::string summary,
                                    std::function<int(CliContext&, const std::vector<std::string>&)> run,
-                                   std::string help) {
-    Command command{std::move(name), std::move(usage), std::move(summary), std::move(run), std::move(help)};
+                                   std::string help, std::vector<SubCommand> subcommands) {
+    Command command{std::move(name), std::move(usage), std::move(summary),
+                    std::move(run),  std::move(help),  std::move(subcommands)};
     auto& table = Table();
     auto at = std::lower_bound(table.begin(), table.end(), command.name,
                                [](const Command& c, const std::string& n) { return c.name < n; });

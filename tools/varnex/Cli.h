@@ -11,6 +11,8 @@
 
 #include "platform/UiHost.h"
 
+class TerminalHost;
+
 // Exit codes: the operation's result 1 -> 0, 0 -> 1, -1 (stopped) -> 3; usage errors -> 2.
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitStopped = 3 };
 int ExitForResult(int result);
@@ -36,6 +38,8 @@ public:
     std::string program = "varnex";
     // The host every dialog of this run goes through.
     IUiHost* host = nullptr;
+    // The terminal's host (progress line, prompts), also when scripted answers stand in front.
+    TerminalHost* terminal = nullptr;
 
     // The suite folder this run works in.
     std::string HomeFolder() const;
@@ -66,18 +70,29 @@ private:
     std::string m_error;
 };
 
+// A sub-command of a command with several (user add, cert export, ...): shown by
+// `varnex COMMAND SUB --help`, and listed by `varnex COMMAND --help`.
+struct SubCommand {
+    std::string name;
+    std::string usage;    // its arguments
+    std::string summary;  // one line
+    std::string help;     // what each of its options does (lines ending in \n); may be empty
+};
+
 struct Command {
     std::string name;
     std::string usage;    // arguments, as shown by --help
     std::string summary;  // one line
     std::function<int(CliContext&, const std::vector<std::string>&)> run;
     std::string help;  // what each option does, shown by COMMAND --help (lines ending in \n)
+    std::vector<SubCommand> subcommands;
 };
 
 const std::vector<Command>& Commands();
 struct CommandRegistrar {
     CommandRegistrar(std::string name, std::string usage, std::string summary,
-                     std::function<int(CliContext&, const std::vector<std::string>&)> run, std::string help = {});
+                     std::function<int(CliContext&, const std::vector<std::string>&)> run, std::string help = {},
+                     std::vector<SubCommand> subcommands = {});
 };
 
 // Prints "varnex: TEXT" and the command's usage to stderr; returns kExitUsage.

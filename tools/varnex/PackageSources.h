@@ -2,6 +2,7 @@
 // What the package-writing commands (pack, envelope) read from their arguments alike: the
 // package path, the paths to pack, the base folder and the cipher, checked the same way.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,3 +21,7 @@ struct PackageSources {
 // every path, an existing package without --force).
 int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::string& output,
                        PackageSources& sources);
+
+// The bytes of the files the paths name, folders walked without following the links met inside
+// (as the package walker does): the size of the job, for the progress line.
+uint64_t SourceBytes(const std::vector<std::string>& paths);

@@ -133,15 +133,24 @@ bool CliSession::LogOn() {
     if (!Open()) return false;
     std::string userId = cli_.options.user;
     if (userId.empty() && !store_.DefaultUser(userId)) return Refuse(store_.LastError());
-    std::string password;
-    if (!ReadLogonPassword(cli_, userId, password)) return false;
-    bool ok = store_.LogOn(userId, password);
-    WipePassword(password);
-    if (!ok) return Refuse(store_.LastError());
-    std::string id, ignored;
+    // A password typed at the terminal may be typed again after a mistake: three tries in all.
+    const bool typed = cli_.options.passwordFile.empty() && std::getenv("VARNEX_PASSWORD") == nullptr;
+    for (int tries = 1;; ++tries) {
+        std::string password;
+        if (!ReadLogonPassword(cli_, userId, password)) return false;
+        bool ok = store_.LogOn(userId, password);
+        WipePassword(password);
+        if (ok) break;
+        std::string why = store_.LastError();
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (!typed || tries == kPasswordTries || !store_.GetUserRecords(key, user, userId)) return Refuse(why);
+        CliFail(why);
+    }
+    std::string id;
+    SecretText ignored;
     int type = 0;
     store_.GetLogonUser(id, ignored, type);
-    WipePassword(ignored);
     userId_ = id;
     if (!LogonEqualNoCase(store_.GetOption("Option", "LastUser", ""), id)) store_.SetOption("Option", "LastUser", id);
     return true;

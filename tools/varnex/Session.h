@@ -41,6 +41,9 @@ private:
     std::string userId_;
 };
 
+// How often a password typed at the terminal may be tried.
+constexpr int kPasswordTries = 3;
+
 // The logon password of userId: --password-file, else $VARNEX_PASSWORD, else asked on
 // the terminal without echo. False after printing why.
 bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password);

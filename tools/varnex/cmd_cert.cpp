@@ -97,4 +97,12 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("cert", kUsage, "installed certificates of other people and their confirmation", RunCert);
+VARNEX_COMMAND("cert", kUsage, "installed certificates of other people and their confirmation", RunCert, {},
+               {{"import", "FILE [--name NAME]", "install another person's certificate (PEM or DER)",
+                 "  --name NAME  the name to install it under (default: the certificate's own name, CN)\n\n"
+                 "Compare its fingerprint (cert list) with its holder, then record it with cert confirm.\n"},
+                {"export", "NAME [FILE] [--force]", "write a certificate as PEM to FILE, or to standard output",
+                 "  --force  replace FILE if it exists (atomically); without it an existing FILE is refused\n"},
+                {"list", "", "installed certificates: name, holder, owner, confirmation, fingerprint", ""},
+                {"confirm", "NAME", "record a certificate as checked with its holder",
+                 "A confirmed certificate that changes afterwards is listed as CHANGED.\n"}});

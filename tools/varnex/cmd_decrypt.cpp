@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "Cli.h"
@@ -17,20 +18,38 @@
 #include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
 #include "platform/FileSystem.h"
+#include "platform/TerminalHost.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Answers the password dialog of password packages from --package-password-file; everything
-// else goes to the host of the run.
-class PackagePasswordHost : public IUiHost {
+// The host of a decrypt run: answers the password dialog of password packages from
+// --package-password-file (when given), names each message's package as the command line named
+// it, and passes everything else to the host of the run.
+// The password package decryptor's own text for a wrong password.
+constexpr const char* kWrongPassword = "对不起，密码错!";
+
+class DecryptHost : public IUiHost {
 public:
-    PackagePasswordHost(IUiHost& inner, std::string password) : m_inner(inner), m_password(std::move(password)) {}
-    ~PackagePasswordHost() override { WipePassword(m_password); }
-    int MessageBox(const std::string& text, unsigned type) override { return m_inner.MessageBox(text, type); }
+    DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
+    ~DecryptHost() override { WipePassword(m_password); }
+    void SetPassword(std::string& password) {
+        m_password.swap(password);
+        m_hasPassword = true;
+    }
+    int MessageBox(const std::string& text, unsigned type) override {
+        PassSubject();
+        if (text == kWrongPassword) ++m_wrongPasswords;
+        return m_inner.MessageBox(text, type);
+    }
+    // Whether the package password is asked (not read from a file).
+    bool AsksPassword() const { return !m_hasPassword; }
+    // How often a package password was refused so far.
+    int WrongPasswords() const { return m_wrongPasswords; }
     int RunDialog(DialogModel& dialog) override {
-        if (dialog.Kind() != "password") return m_inner.RunDialog(dialog);
+        PassSubject();
+        if (!m_hasPassword || dialog.Kind() != "password") return m_inner.RunDialog(dialog);
         dialog.SetInput(m_password);
         return dialog.Press(dialog.DefaultButton());
     }
@@ -38,11 +57,30 @@ public:
         return m_inner.CreateProgressView(title, text);
     }
     void PumpEvents() override { m_inner.PumpEvents(); }
+    void WorkDone(uint64_t bytes) override { m_inner.WorkDone(bytes); }
 
 private:
+    void PassSubject() {
+        auto it = m_names.find(Subject());
+        m_inner.SetSubject(it == m_names.end() ? Subject() : it->second);
+    }
+
     IUiHost& m_inner;
+    std::map<std::string, std::string> m_names;  // the engine's path -> the name given
     std::string m_password;
+    bool m_hasPassword = false;
+    int m_wrongPasswords = 0;
 };
+
+// Runs one decryption, again after a wrong password typed at the terminal (three tries in all).
+template <typename Decrypt>
+int WithRetries(const DecryptHost& host, bool typed, Decrypt decrypt) {
+    for (int tries = 1;; ++tries) {
+        const int wrong = host.WrongPasswords();
+        const int result = decrypt();
+        if (result == 1 || !typed || host.WrongPasswords() == wrong || tries == kPasswordTries) return result;
+    }
+}
 
 // The paths of the engine's decrypted-files list ("path|path|...").
 std::vector<std::string> RestoredPaths(const CKorvane& engine) {
@@ -54,34 +92,34 @@ std::vector<std::string> RestoredPaths(const CKorvane& engine) {
     return paths;
 }
 
-// decrypt --test: each password package read through and checked, nothing written, nothing
-// wiped (the dispatcher is not involved). Other kinds are refused by name.
-int TestPackages(CliContext& cli, CKorvane& engine, const std::vector<std::string>& packages,
-                 const std::vector<std::string>& named) {
+// decrypt --test: each package read through and checked as its restore reads it, nothing
+// written, nothing wiped (the dispatcher is not involved). Other kinds are refused by name.
+int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, bool typed,
+                 const std::vector<std::string>& packages, const std::vector<std::string>& named) {
     engine.m_testOnly = 1;
     engine.m_passwordKnown = 0;
     engine.m_batchSuccess = 1;
     int failed = 0;
     for (size_t i = 0; i < packages.size(); ++i) {
-        const std::string& package = packages[i];
+        const char* package = packages[i].c_str();
         EncryptFlag head;
-        cli.host->SetSubject(named[i]);
-        if (!engine.GetEncryptedFileHead(package.c_str(), &head, 1)) {  // said why
-            ++failed;
-            continue;
-        }
-        if (head.kind != kKindPassword) {
-            std::fprintf(stderr, "varnex: %s: --test checks password packages only\n", named[i].c_str());
-            ++failed;
-            continue;
-        }
-        if (engine.SymmtryDecryptFiles(package.c_str(), nullptr, 1, 0) == 1) {
-            if (!cli.options.quiet) std::fprintf(stderr, "varnex: %s: sound\n", named[i].c_str());
+        UiHost().SetSubject(packages[i]);
+        int result = 0;
+        if (!engine.GetEncryptedFileHead(package, &head, 1)) {  // said why
+            result = 0;
+        } else if (head.kind == kKindPassword) {
+            result = WithRetries(host, typed, [&] { return engine.SymmtryDecryptFiles(package, nullptr, 1, 0); });
+        } else if (head.kind == kKindEnvelope || head.kind == kKindShared) {
+            result = engine.EnvelopDecryptFiles(package, nullptr, 1, 0);
         } else {
-            ++failed;
+            std::fprintf(stderr, "varnex: %s: --test checks password and envelope packages only\n", named[i].c_str());
         }
+        if (result != 1)
+            ++failed;
+        else if (!cli.options.quiet)
+            std::fprintf(stderr, "varnex: %s: sound\n", named[i].c_str());
     }
-    cli.host->SetSubject({});
+    UiHost().SetSubject({});
     return failed == 0 ? kExitOk : kExitFailed;
 }
 
@@ -104,22 +142,31 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         envelopes = envelopes || (engine.GetEncryptedFileHead(package.c_str(), &head, 0) &&
                                   (head.kind == kKindEnvelope || head.kind == kKindShared));
     }
-    if (!(envelopes && !test ? session.LogOn() : session.Open())) return kExitFailed;
-    std::unique_ptr<PackagePasswordHost> passwordHost;
+    if (!(envelopes ? session.LogOn() : session.Open())) return kExitFailed;
+    std::vector<std::string> packages;
+    std::map<std::string, std::string> names;
+    for (const std::string& package : parsed.Positionals()) {
+        packages.push_back(fs::absolute(package).lexically_normal().string());
+        names[packages.back()] = package;
+    }
+    DecryptHost host(*cli.host, names);
     if (!cli.options.packagePasswordFile.empty()) {
         std::string line;
         if (!ReadPasswordFile(cli.options.packagePasswordFile, line)) return kExitFailed;
-        passwordHost = std::make_unique<PackagePasswordHost>(UiHost(), line);
+        host.SetPassword(line);
         WipePassword(line);
     }
-    std::vector<std::string> packages;
-    for (const std::string& package : parsed.Positionals())
-        packages.push_back(fs::absolute(package).lexically_normal().string());
-    if (test) {
-        std::unique_ptr<ScopedUiHost> installed;
-        if (passwordHost) installed = std::make_unique<ScopedUiHost>(*passwordHost);
-        return TestPackages(cli, engine, packages, parsed.Positionals());
+    ScopedUiHost installed(host);
+    // The packages' sizes stand for the job: their contents are nearly all of them.
+    uint64_t jobBytes = 0;
+    for (const std::string& package : packages) {
+        std::error_code ec;
+        if (uint64_t size = fs::file_size(package, ec); !ec) jobBytes += size;
     }
+    cli.terminal->SetJobBytes(jobBytes);
+    // A package password typed at the terminal may be typed again after a mistake.
+    const bool typed = host.AsksPassword() && cli.options.answers.empty() && isatty(STDIN_FILENO);
+    if (test) return TestPackages(cli, engine, host, typed, packages, parsed.Positionals());
 
     // A --to folder made here and left empty by a failed batch is removed again.
     bool madeTo = false;
@@ -143,15 +190,15 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::string list;
     for (const std::string& package : packages) list.append(package).push_back('\0');
     list.push_back('\0');
-    if (packages.size() == 1) cli.host->SetSubject(parsed.Positionals().front());
-    const auto started = std::chrono::steady_clock::now();
-    int result = 0;
-    {
-        std::unique_ptr<ScopedUiHost> installed;
-        if (passwordHost) installed = std::make_unique<ScopedUiHost>(*passwordHost);
-        result = engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
+    std::vector<bool> existed;
+    for (const std::string& package : packages) {
+        std::error_code ec;
+        existed.push_back(fs::exists(fs::symlink_status(package, ec)));
     }
-    cli.host->SetSubject({});
+    const auto started = std::chrono::steady_clock::now();
+    const int result = WithRetries(host, typed && packages.size() == 1, [&] {
+        return engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
+    });
     if (madeTo) {
         std::error_code ec;
         if (fs::is_empty(to, ec)) fs::remove(to, ec);
@@ -166,11 +213,14 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         ++files;
         if (cli.options.verbose) std::fprintf(stderr, "%s\n", restored.c_str());
     }
-    // A package restored completely is wiped unless kept: say so for each one.
-    std::error_code ec;
-    for (const std::string& package : packages)
-        if (!fs::exists(fs::symlink_status(package, ec)))
-            std::fprintf(stderr, "varnex: %s: restored; the package was wiped (--keep keeps it)\n", package.c_str());
+    // A package restored completely is wiped unless kept: say so for each one (one that was not
+    // there in the first place was not restored).
+    for (size_t i = 0; i < packages.size(); ++i) {
+        std::error_code ec;
+        if (existed[i] && !fs::exists(fs::symlink_status(packages[i], ec)))
+            std::fprintf(stderr, "varnex: %s: restored; the package was wiped (--keep keeps it)\n",
+                         parsed.Positionals()[i].c_str());
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "varnex: %zu file%s restored, %s in %.1f s\n", files, files == 1 ? "" : "s",
                  ByteCount(bytes).c_str(), seconds);
@@ -188,5 +238,5 @@ VARNEX_COMMAND("decrypt", "[--to DIR] [--direct] [--keep] [--test] FILE...",
                "  --direct    no folder question; a lone restored file is offered to be opened\n"
                "  --keep      keep the packages after their restore (by default, and unless the\n"
                "              setting DkeptFile says otherwise, a package restored completely is wiped)\n"
-               "  --test      check the password and every CRC of each password package; nothing is\n"
-               "              written and no package is wiped\n");
+               "  --test      check each package as its restore would (password or key, every CRC, the\n"
+               "              sender's signature of envelopes); nothing is written and no package is wiped\n");

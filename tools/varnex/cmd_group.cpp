@@ -27,6 +27,11 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
         if (pos.size() < 3) return Usage("group member takes a group name and at least one user ID");
         if (!session.Open()) return kExitFailed;
         if (!store.AddGroupMembers(pos[1], {pos.begin() + 2, pos.end()})) return CliFail(store.LastError());
+        if (!cli.options.quiet) {
+            std::string users;
+            for (size_t i = 2; i < pos.size(); ++i) users += " " + pos[i];
+            std::fprintf(stderr, "varnex: group %s: added%s\n", pos[1].c_str(), users.c_str());
+        }
         return kExitOk;
     }
     if (pos[0] == "list") {
@@ -50,4 +55,8 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("group", "add NAME | member NAME USER... | list", "user groups", RunGroup);
+VARNEX_COMMAND("group", "add NAME | member NAME USER... | list", "user groups", RunGroup, {},
+               {{"add", "NAME", "make an empty group (a name without '@', ';' or blanks at its ends)", ""},
+                {"member", "NAME USER...", "add registered users to a group",
+                 "Each USER is a user ID of this store; a user already in the group stays once.\n"},
+                {"list", "", "the groups with their members", ""}});

@@ -27,11 +27,20 @@ int RunOption(CliContext& cli, const std::vector<std::string>& args) {
     if (!pos.empty() && pos[0] == "set") {
         if (pos.size() != 4) return Usage("option set takes a section, a key and a value");
         if (!session.Open()) return kExitFailed;
-        return store.SetOption(pos[1], pos[2], pos[3]) ? kExitOk : CliFail(store.LastError());
+        if (!store.SetOption(pos[1], pos[2], pos[3])) return CliFail(store.LastError());
+        if (!cli.options.quiet)
+            std::fprintf(stderr, "varnex: option %s of section %s set to '%s'\n", pos[2].c_str(), pos[1].c_str(),
+                         pos[3].c_str());
+        return kExitOk;
     }
     return Usage(pos.empty() ? "option needs get or set" : "unknown option command '" + pos[0] + "'");
 }
 
 }  // namespace
 
-VARNEX_COMMAND("option", "get SECTION KEY | set SECTION KEY VALUE", "settings of the suite", RunOption);
+VARNEX_COMMAND("option", "get SECTION KEY | set SECTION KEY VALUE", "settings of the suite", RunOption, {},
+               {{"get", "SECTION KEY", "print a setting (exit 1 when it is not set)", ""},
+                {"set", "SECTION KEY VALUE", "change a setting",
+                 "Section Option: SIgnID (signature digest, 8 or 42), RandFileName, AutoSignFile,\n"
+                 "AutoSendPubCert, DkeptFile, DispDecryptResult (TRUE or FALSE, any case), WriteTimes.\n"
+                 "Section MAIL: MAPI (1: mail through the mapi module), Opener (the mail program).\n"}});

@@ -1,12 +1,16 @@
 // varnex pack: a password package of files and folder trees.
 
+#include <fcntl.h>
 #include <openssl/crypto.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "Cli.h"
 #include "PackageSources.h"
@@ -16,6 +20,9 @@
 #include "password/PackageListing.h"
 #include "password/PasswordDialog.h"
 #include "password/PasswordPackager.h"
+#include "platform/OutputFolder.h"
+#include "platform/TempFolder.h"
+#include "platform/TerminalHost.h"
 
 namespace {
 
@@ -42,6 +49,27 @@ void PrintSummary(const CliContext& cli, CKorvane& engine, const std::string& pa
                  ByteCount(bytes).c_str(), seconds);
 }
 
+// Copies the finished package to standard output and removes it; its name is gone before the
+// first byte is copied, so an interruption leaves nothing behind.
+int CopyToStdout(const std::string& package) {
+    UniqueFd in(::open(package.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    ::unlink(package.c_str());
+    if (in.Get() < 0) return CliFail(package + ": " + std::strerror(errno));
+    std::vector<char> block(kStreamBlockSize);
+    for (;;) {
+        ssize_t got = ::read(in.Get(), block.data(), block.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return CliFail(package + ": " + std::strerror(errno));
+        if (got == 0) return kExitOk;
+        for (ssize_t put = 0; put < got;) {
+            ssize_t n = ::write(STDOUT_FILENO, block.data() + put, static_cast<size_t>(got - put));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return CliFail(std::string("standard output: ") + std::strerror(errno));
+            put += n;
+        }
+    }
+}
+
 int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("pack");
     ArgParser parsed(args, {"--force"}, {"-o", "--output", "--base", "--cipher"});
@@ -51,6 +79,18 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     std::string output = parsed.Value("-o", parsed.Value("--output"));
     if (output.empty()) return UsageError(self, "the package to write is missing (-o PACKAGE)");
     if (parsed.Positionals().empty()) return UsageError(self, "nothing to pack");
+    // "-": the package goes to standard output, made first in the user's own temporary folder.
+    const bool toStdout = output == "-";
+    if (toStdout && isatty(STDOUT_FILENO))
+        return UsageError(self, "standard output is a terminal: redirect it, or name a file with -o");
+
+    CliSession session(cli);
+    std::string tmp;
+    if (toStdout) {
+        if (!session.Open()) return kExitFailed;
+        if (!UserTempFolder(tmp)) return CliFail(std::string("no temporary folder: ") + std::strerror(errno));
+        output = tmp + ".stdout-" + std::to_string(::getpid()) + ".pkg";
+    }
 
     PasswordPackRequest request;
     PackageSources sources;
@@ -60,7 +100,6 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     request.baseFolder = sources.baseFolder;
     request.cipherId = sources.cipherId;
 
-    CliSession session(cli);
     if (!session.Open()) return kExitFailed;
     CKorvane engine;
     if (!cli.options.newPasswordFile.empty()) {
@@ -77,15 +116,17 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
         OPENSSL_cleanse(password, sizeof password);
     }
     request.replace = parsed.Has("--force");
+    cli.terminal->SetJobBytes(SourceBytes(request.paths));
     auto started = std::chrono::steady_clock::now();
-    cli.host->SetSubject(output);
+    cli.host->SetSubject(toStdout ? "(standard output)" : output);
     int result = PackWithPassword(engine, request);
     WipePassword(request.password);
     if (result == 1) {
-        std::printf("%s\n", output.c_str());
+        if (!toStdout) std::printf("%s\n", output.c_str());
         PrintSummary(cli, engine, request.packagePath, started);
     }
     cli.host->SetSubject({});
+    if (result == 1 && toStdout) return CopyToStdout(request.packagePath);
     return ExitForResult(result);
 }
 
@@ -95,7 +136,8 @@ VARNEX_COMMAND("pack", "-o PACKAGE [--base DIR] [--cipher ID] [--force] PATH..."
                "a password package of files and folder trees", RunPack,
                "Each PATH is a file or a folder (a link named here is followed). Inside folders, links,\n"
                "pipes and devices are left out and named in a notice at the end.\n\n"
-               "  -o, --output PACKAGE  the package to write; an existing file is replaced only with --force\n"
+               "  -o, --output PACKAGE  the package to write; an existing file is replaced only with --force;\n"
+               "                        '-' writes it to standard output (never to a terminal; ./- names a file)\n"
                "  --base DIR            the folder the stored names are relative to (default: the\n"
                "                        deepest folder holding every PATH); every PATH must lie below it\n"
                "  --cipher ID           the bulk cipher: 45 DES, 46 IDEA, 62 two-key triple DES,\n"

@@ -30,11 +30,11 @@ int RunSelftest(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
-    std::string user, password;
+    std::string user;
+    SecretText password;
     int type = 0;
     session.Store().GetLogonUser(user, password, type);
     int rsa = TestRSAEncrypt(user.c_str(), password.c_str(), static_cast<int>(rounds));
-    WipePassword(password);
     const char* verdict = rsa == 0 ? "passed" : rsa == 1 ? "keys not available" : "FAILED";
     std::printf("RSA key pair of %s: %s\n", user.empty() ? "(no user)" : user.c_str(), verdict);
     return rsa == 0 ? kExitOk : kExitFailed;

@@ -54,6 +54,11 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
             }
         }
         if (!store.GrantShare(AbsoluteFolder(pos[1]), entries)) return CliFail(store.LastError());
+        if (!cli.options.quiet) {
+            std::string who;
+            for (size_t i = 2; i < pos.size(); ++i) who += " " + pos[i];
+            std::fprintf(stderr, "varnex: %s: granted to%s\n", AbsoluteFolder(pos[1]).c_str(), who.c_str());
+        }
         return kExitOk;
     }
     if (pos[0] == "list") {
@@ -78,4 +83,8 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("share", "grant PATH (USER|@GROUP)... | list [PATH]", "authorised decryptors of shared folders",
-               RunShare);
+               RunShare, {},
+               {{"grant", "PATH (USER|@GROUP)...", "let users and groups decrypt what is shared-encrypted for PATH",
+                 "PATH is kept absolute. Each USER is a user ID, each @GROUP a group name; share-encrypt\n"
+                 "--share PATH makes packages every one of them can open.\n"},
+                {"list", "[PATH]", "the authorised decryptors of PATH, or of every shared folder", ""}});

@@ -37,7 +37,8 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
-    std::string userId, password;
+    std::string userId;
+    SecretText password;
     int type = 0;
     session.Store().GetLogonUser(userId, password, type);
     CKorvane engine;
@@ -46,10 +47,9 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
         engine.SignFilesWithEmail(list.c_str(), userId.c_str(), password.c_str(), 0);
     else
         engine.SignFiles(list.c_str(), userId.c_str(), password.c_str(), 0, mail ? 1 : 0);
-    WipePassword(password);
 
     // Mailed signature files were deleted once the message held them: nothing to list.
-    if (mail) return kExitOk;
+    if (mail) return engine.m_signedCount == parsed.Positionals().size() ? kExitOk : kExitFailed;
     int missing = 0;
     for (size_t i = 0; i < parsed.Positionals().size(); ++i) {
         std::string signature = parsed.Positionals()[i] + ".idi";
@@ -67,4 +67,12 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
 VARNEX_COMMAND("sign", "[--mail] [--for-mail] FILE...",
                "sign files into signature files FILE.idi (--for-mail: for mail; --mail: and mail them with their "
                "signatures)",
-               RunSign);
+               RunSign,
+               "Each FILE gets a signature file FILE.idi beside it (at most 200 files per run), signed\n"
+               "with the logged-on user's private key over the file's whole content; each one written\n"
+               "is printed. An existing FILE.idi is replaced only when the question is answered yes.\n\n"
+               "  --for-mail  sign for mail (kind 16: verified through the signer's name)\n"
+               "  --mail      sign for mail and mail the files with their signature files (and the\n"
+               "              user's certificate when the setting AutoSendPubCert is TRUE); the\n"
+               "              signature files are deleted once the message holds them\n\n"
+               "Exit status 0 only when every FILE was signed.\n");

@@ -92,4 +92,21 @@ int RunUser(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("user", kUsage, "registered users: key pairs, certificates, passwords", RunUser);
+VARNEX_COMMAND("user", kUsage, "registered users: key pairs, certificates, passwords", RunUser, {},
+               {{"add", "ID [--name NAME] [--email ADDR] [--device DIR]",
+                 "register a user with a new RSA key pair and a certificate",
+                 "The password comes from --new-password-file (its first line, spaces included) or is\n"
+                 "asked twice on the terminal; the private key is stored encrypted under it.\n\n"
+                 "  --name NAME   the holder's name in the certificate (default: ID)\n"
+                 "  --email ADDR  the holder's mail address in the certificate\n"
+                 "  --device DIR  keep the private key in the key-device folder DIR instead of the store;\n"
+                 "                the user can then sign and decrypt only while DIR is present\n"},
+                {"list", "", "the registered users: number, ID, name<mail>, where the private key is kept", ""},
+                {"remove", "ID [--force]", "remove a user with its private key and certificate",
+                 "Packages made for the user can no longer be opened afterwards. The user's password is\n"
+                 "asked (or read from --password-file, $VARNEX_PASSWORD) to confirm.\n\n"
+                 "  --force  remove without the password\n"},
+                {"passwd", "[ID]", "change a user's password",
+                 "ID defaults to --user, else the store's only user. The old password comes from\n"
+                 "--password-file ($VARNEX_PASSWORD) or the terminal, the new one from --new-password-file\n"
+                 "or is asked twice; the private key is encrypted again under the new one.\n"}});

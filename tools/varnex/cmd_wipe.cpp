@@ -20,6 +20,7 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
     // Devices, FIFOs and sockets are refused by name; a missing path is passed over, as the
     // engine does, with a notice.
     std::string list;
+    size_t named = 0;
     bool refused = false;
     for (const std::string& p : parsed.Positionals()) {
         struct stat st {};
@@ -35,6 +36,7 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
         }
         list += p;
         list += '\0';
+        ++named;
     }
     list += '\0';
 
@@ -42,7 +44,10 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
     if (!session.Open()) return kExitFailed;
     CKorvane engine;
     int result = parsed.Has("--zero") ? engine.DelFileOrDir(list.data(), 0) : engine.TrueDelFileOrDir(list.data(), 0);
-    if (result != 1) std::fprintf(stderr, "varnex: not everything was deleted; see %s\n", DeleteLogPath().c_str());
+    if (result != 1)
+        std::fprintf(stderr, "varnex: not everything was deleted; see %s\n", DeleteLogPath().c_str());
+    else if (!cli.options.quiet && named > 0)
+        std::fprintf(stderr, "varnex: %zu path%s wiped\n", named, named == 1 ? "" : "s");
     return ExitForResult(refused ? 0 : result);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -51,12 +52,33 @@ void PrintHelp() {
         "'varnex COMMAND --help' explains one command's arguments.\n");
 }
 
-// A command's help: its usage, summary and the explanation of each of its options.
+void PrintHelpText(const std::string& usage, const std::string& summary, const std::string& help) {
+    std::printf("usage: varnex %s\n\n%s\n", usage.c_str(), summary.c_str());
+    if (!help.empty()) std::printf("\n%s", help.c_str());
+    if (!help.empty() && help.back() != '\n') std::printf("\n");
+}
+
+// A command's help: its usage, summary and the explanation of each of its options; for a
+// command with sub-commands, the one named among the arguments, else the list of them.
 void PrintCommandHelp(const Command& command, const std::vector<std::string>& args) {
-    std::printf("usage: varnex %s %s\n\n%s\n", command.name.c_str(), command.usage.c_str(), command.summary.c_str());
-    if (!command.help.empty()) std::printf("\n%s", command.help.c_str());
-    if (command.help.empty() || command.help.back() != '\n') std::printf("\n");
-    (void)args;
+    auto named = std::find_if(args.begin(), args.end(), [](const std::string& a) { return a.empty() || a[0] != '-'; });
+    for (const SubCommand& sub : command.subcommands) {
+        if (named == args.end() || *named != sub.name) continue;
+        PrintHelpText(command.name + " " + sub.name + (sub.usage.empty() ? "" : " " + sub.usage), sub.summary,
+                      sub.help);
+        return;
+    }
+    PrintHelpText(command.name + " " + command.usage, command.summary, command.help);
+    if (command.subcommands.empty()) return;
+    std::printf("\nCommands:\n");
+    for (const SubCommand& sub : command.subcommands) {
+        std::string head = command.name + " " + sub.name + (sub.usage.empty() ? "" : " " + sub.usage);
+        if (head.size() > 40)
+            std::printf("  %s\n  %-40s %s\n", head.c_str(), "", sub.summary.c_str());
+        else
+            std::printf("  %-40s %s\n", head.c_str(), sub.summary.c_str());
+    }
+    std::printf("\n'varnex %s COMMAND --help' explains one of them.\n", command.name.c_str());
 }
 
 }  // namespace
@@ -110,6 +132,27 @@ std::string CheckAnswers(const std::string& list) {
         start = comma + 1;
     }
     return {};
+}
+
+// The list with every relative folder= and file= answer made absolute: a path typed in a
+// script means a path from the current folder, not from the package's.
+std::string AbsoluteAnswers(const std::string& list) {
+    std::string out;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = list.find(',', start);
+        std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        size_t eq = item.find('=');
+        std::string kind = item.substr(0, eq), value = item.substr(eq + 1);
+        if ((kind == "folder" || kind == "file") && !value.empty() && value[0] != '/') {
+            std::error_code ec;
+            std::string absolute = std::filesystem::absolute(value, ec).lexically_normal().string();
+            if (!ec) item = kind + "=" + absolute;
+        }
+        out += (out.empty() ? "" : ",") + item;
+        if (comma == std::string::npos) return out;
+        start = comma + 1;
+    }
 }
 
 void PrintShortUsage(FILE* out) {
@@ -172,12 +215,15 @@ int main(int argc, char** argv) {
     }
 
     TerminalHost terminal;
-    terminal.SetShowProgress(!ctx.options.quiet && isatty(fileno(stderr)));
+    // Progress only on a terminal, and never beside machine-readable output.
+    const bool json = std::find(rest.begin(), rest.end(), "--json") != rest.end();
+    terminal.SetShowProgress(!ctx.options.quiet && !json && isatty(fileno(stderr)));
+    ctx.terminal = &terminal;
     ScriptedHost scripted;
     IUiHost* host = &terminal;
     if (!ctx.options.answers.empty()) {
         std::string wrong = CheckAnswers(ctx.options.answers);
-        if (!wrong.empty() || !scripted.AddAnswers(ctx.options.answers)) {
+        if (!wrong.empty() || !scripted.AddAnswers(AbsoluteAnswers(ctx.options.answers))) {
             std::fprintf(stderr, "varnex: --answers: %s\n",
                          wrong.empty() ? "takes kind=value pairs separated by commas" : wrong.c_str());
             return kExitUsage;

@@ -1,0 +1,105 @@
+#pragma once
+// CAdvanceEmcrypt: files encrypted one by one, each into its own envelope package under a
+// generated name beside it, after which the original is wiped; for the logged-on user alone
+// (kind 2) or for everyone a share path names (kind 8, at most 200 people); and what such a
+// package holds, read without decrypting it.
+//
+// Nothing is lost if the process or the machine stops at any moment: a package is written
+// under a temporary name, moved to its final name only when complete, and flushed to the disk
+// together with its folder entry before the original is wiped. A package name that exists is
+// never chosen, and with "RandFileName" FALSE an existing "x.vrk" is replaced only by that
+// final move.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Korvane.h"
+#include "formats/EncryptArgs.h"
+#include "formats/EncryptFlag.h"
+#include "logon/ILogon.h"
+
+class CAdvanceEmcrypt : public CKorvane {
+public:
+    CAdvanceEmcrypt();
+    ~CAdvanceEmcrypt() override;
+
+    // Encrypts every file of `fileList` (NUL-terminated paths ended by an empty one) for
+    // userId, one package per file, with a progress window; an empty list does nothing.
+    // Stops after the current file when a file answers -1. Always 1.
+    int EncryptMuchFiles(const char* fileList, const char* userId, const char* password, HWND notifyWindow);
+
+    // The same for the owner and every authorised decryptor of sharePath (kind 8). 0 when the
+    // password is refused or the recipient list cannot be built (nothing is touched then).
+    int ShareEncryptMuchFiles(const char* fileList, const char* sharePath, const char* userId, const char* password,
+                              HWND notifyWindow);
+
+    // A free name in `folder` (a separator is appended in place; room for 260 characters):
+    // 10 random letters or digits, then ".ext" when `ext` is not empty, then ".vrk". out is
+    // empty when that path would not fit 260 characters.
+    void Generate_RandomEncryptFileName(char* folder, const char* ext, char* out);
+
+    // Appends to *buffer (heap, owned by the caller, released with std::free; starts null
+    // with *used 0) the files under `path` that still need encryption: a file unless it is a
+    // ".vrk" package, a folder's files recursively without "dirinfo" entries, ".vrk" packages
+    // and "my documents/desktop.ini". Links and special files met inside a folder are left
+    // out (m_leftOutEntries). 0 when `path` is neither a file nor a folder, or memory ran out.
+    int Collect_EncryptFileName(const char* path, char** buffer, int* used);
+
+    // The original name (nameText, 260) and modification time (timeText, 260) of the single
+    // file in an envelope package, for the user it was encrypted for. Reads and decrypts
+    // nothing else; shows nothing. nameText is "混合文件" for a package of several items. 1 on
+    // success (also for a password package, with nameText empty), else 0. *size (when given)
+    // receives the file's size as stored.
+    int GetFileOriInfo(const char* path, const char* userId, const char* password, Lumo_PrivateKey privateKey,
+                       char* nameText, char* timeText, int32_t* size = nullptr);
+
+    // Non-zero: a source file that cannot be opened is passed over without asking.
+    int m_quiet = 0;
+
+    // What the last batch did with each file it reached, in order (files behind a stop are not
+    // listed): the file's result and the package made (empty when none was).
+    struct FileOutcome {
+        std::string source;
+        std::string package;
+        int result = 0;
+    };
+    std::vector<FileOutcome> m_outcomes;
+
+protected:
+    // One file for userId: 1 encrypted or skipped by rule, 0 this file failed, -1 stop the
+    // batch (cancelled, logged off, key device gone).
+    int EnvelopEncryptSingleFile(const char* path, const char* userId, const char* password);
+
+private:
+    // The package name of a source file: a random one (Generate_RandomEncryptFileName's form
+    // with 8 characters) unless "RandFileName" is set to something else than TRUE, then
+    // "<path>.vrk". out has room for 260 characters; it is empty when the name would not fit.
+    void Generate_EncryptFileName(const char* path, char* out);
+    // The template head (kind 2, one recipient) and the recipient entry of userId.
+    int SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count, const char* folder,
+                                       const char* userId);
+    // The template head (kind 8) and the recipients of a shared batch: the owner first, then
+    // every authorised decryptor of sharePath once. recipients has room for 200.
+    int SetShareEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count, const char* userId,
+                                     const char* sharePath);
+    int ShareEncryptSingleFile(const char* path, const char* userId, const char* password, EncryptFlag head,
+                               Decrypt_UserInfo* recipients, int count);
+
+    // What the single-file and shared encryption share from the source checks to the wipe.
+    // failedMessage is shown when the package records cannot be written; failedResult is
+    // what that failure answers.
+    int EncryptInPlace(const char* path, const EncryptFlag& head, const Decrypt_UserInfo* recipients, int count,
+                       const char* failedMessage, int failedResult);
+    // The entries of a path list up to its first empty one.
+    static std::vector<std::string> ListEntries(const char* fileList);
+
+    std::string m_lastPackage;  // the package EncryptInPlace made for the file at hand
+    // The batch frame of both drivers: progress window, per-file messages, stop on -1.
+    void RunBatch(const std::vector<std::string>& files, HWND notifyWindow,
+                  const std::function<int(const char* path)>& encryptOne);
+    // The source checks before a package is made: 1 go on; else *verdict is the file's
+    // result (1 skipped by rule, 0 failed, -1 stop).
+    int ReadySource(const char* path, int* verdict);
+};

@@ -1,0 +1,178 @@
+// Package names of in-place encryption and the collection of the files still to encrypt.
+//
+// A generated name is drawn from the process's random generator; the time text only seeds it
+// (with the attempt number, so that every attempt feeds it something new). A name is taken
+// only when nothing (not even a dangling link) is at that place, and it is always a single
+// name inside the source's own folder: the extension comes from the source's name, which holds
+// no separator.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <openssl/rand.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+#include "advanced/AdvanceEmcrypt.h"
+#include "engine/Options.h"
+#include "formats/PackagePaths.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr long kMaxNameAttempts = 99999999;
+
+// Whether something is at path. Only a successful look counts: a place that cannot be looked
+// at (a name too long, a folder that cannot be searched) ends the search, and the package's
+// creation then reports why.
+bool Taken(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// `count` letters or digits: random bytes that are neither become the digit of their value
+// modulo 10.
+std::string RandomChars(const std::string& seed, size_t count) {
+    RAND_seed(seed.data(), static_cast<int>(seed.size()));
+    unsigned char bytes[16] = {};
+    if (RAND_bytes(bytes, static_cast<int>(count)) != 1) {
+        std::random_device device;
+        for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<unsigned char>(device());
+    }
+    std::string out;
+    for (size_t i = 0; i < count; ++i) {
+        unsigned char b = bytes[i];
+        bool alnum = (b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
+        out += alnum ? static_cast<char>(b) : static_cast<char>('0' + b % 10);
+    }
+    return out;
+}
+
+std::string TimeSeed() {
+    std::time_t now = std::time(nullptr);
+    std::tm gmt{};
+    gmtime_r(&now, &gmt);
+    char text[64] = {};
+    std::strftime(text, sizeof text, "%m/%d/%y %H:%M:%S GMT", &gmt);
+    return text;
+}
+
+// The first free name folder + chars [+ "." + ext] + ".vrk" (folder ends with a separator).
+std::string FreeName(const std::string& folder, const std::string& ext, size_t chars, long step) {
+    const std::string seed = TimeSeed();
+    std::string candidate;
+    for (long n = 0; n < kMaxNameAttempts; n += step) {
+        std::string name = RandomChars(seed + std::to_string(n), chars);
+        candidate = folder + name + (ext.empty() ? "" : "." + ext) + ".vrk";
+        if (!Taken(candidate)) break;
+    }
+    return candidate;
+}
+
+// A name that does not fit a path buffer is never cut short (a cut "x.vrk" could name the source
+// itself): out is left empty instead.
+void CopyOut(char* out, const std::string& text) {
+    if (text.size() >= static_cast<size_t>(kMaxPath)) {
+        out[0] = '\0';
+        return;
+    }
+    std::memcpy(out, text.c_str(), text.size() + 1);
+}
+
+bool IsPackageName(const std::string& path) { return LogonEqualNoCase(ExtensionOfPath(path), "vrk"); }
+
+// Appends path and its NUL to the caller's heap buffer. Shows the memory message and answers
+// false when it cannot grow.
+bool Append(const std::string& path, char** buffer, int* used) {
+    const size_t grow = path.size() + 1;
+    if (*used < 0 || static_cast<size_t>(*used) > static_cast<size_t>(INT_MAX) - grow) {
+        AfxMessageBox("内存不足，建议分批解密目录保险箱中的文件。");
+        return false;
+    }
+    char* grown = static_cast<char*>(std::realloc(*buffer, static_cast<size_t>(*used) + grow));
+    if (grown == nullptr) {
+        AfxMessageBox("内存不足，建议分批解密目录保险箱中的文件。");
+        return false;
+    }
+    std::memcpy(grown + *used, path.c_str(), grow);
+    *buffer = grown;
+    *used += static_cast<int>(grow);
+    return true;
+}
+
+// The entries of a folder in name order, without ".", ".." and "dirinfo". The folder is
+// opened through a link only when `follow` (a folder named by the caller); a folder that
+// cannot be read contributes nothing.
+std::vector<std::string> Entries(const std::string& folder, bool follow) {
+    std::vector<std::string> names;
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+    if (fd < 0) return names;
+    DIR* d = ::fdopendir(fd);
+    if (d == nullptr) {
+        ::close(fd);
+        return names;
+    }
+    while (dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name != "." && name != ".." && name != "dirinfo") names.push_back(std::move(name));
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+void CAdvanceEmcrypt::Generate_EncryptFileName(const char* path, char* out) {
+    if (!OptionIsTrue("Option", "RandFileName", "TRUE")) {
+        CopyOut(out, Format("%s.vrk", path));
+        return;
+    }
+    CopyOut(out, FreeName(FolderOfPath(path), ExtensionOfPath(path), 8, 1));
+}
+
+void CAdvanceEmcrypt::Generate_RandomEncryptFileName(char* folder, const char* ext, char* out) {
+    AddDirSeg(folder);
+    CopyOut(out, FreeName(folder, ext ? ext : "", 10, 17));
+}
+
+int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, int* used) {
+    if (path == nullptr || buffer == nullptr || used == nullptr) return 0;
+    const std::string target = path;
+    if (IsExistingFile(target)) return IsPackageName(target) || Append(target, buffer, used) ? 1 : 0;
+    if (!IsExistingFolder(target)) return 0;
+
+    // Below the named folder nothing is followed: links and special files are left out and
+    // named to the caller.
+    struct Walk {
+        CAdvanceEmcrypt& engine;
+        char** buffer;
+        int* used;
+        bool Folder(const std::string& folder, bool follow) {
+            for (const std::string& name : Entries(folder, follow)) {
+                const std::string entry = folder + name;
+                struct stat st {};
+                if (::lstat(entry.c_str(), &st) != 0) continue;
+                if (S_ISDIR(st.st_mode)) {
+                    if (!Folder(WithSeparator(entry), false)) return false;
+                } else if (S_ISREG(st.st_mode)) {
+                    if (IsPackageName(entry) || FoldAscii(entry).find("/my documents/desktop.ini") != std::string::npos)
+                        continue;
+                    if (!Append(entry, buffer, used)) return false;
+                } else {
+                    engine.m_leftOutEntries.push_back(entry);
+                }
+            }
+            return true;
+        }
+    } walk{*this, buffer, used};
+    return walk.Folder(WithSeparator(target), true) ? 1 : 0;
+}

@@ -1,0 +1,191 @@
+// Shared encryption: one package per file (kind 8) for the owner and every person a share
+// path's authorised decryptors name, directly or through a group. The recipient list is built
+// once per batch, before any file is touched.
+
+#include <openssl/crypto.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "advanced/AdvanceEmcrypt.h"
+#include "engine/Options.h"
+#include "formats/EnvelopeRecords.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr char kTooMany[] = "共享加密人不能超过200人。";
+constexpr char kModifiedWarning[] =
+    "警告：公钥证书\"%s\"自上次签名确认后已被修改，不能使用，如果您要继续使用，请在Ondrel中再次签名";
+constexpr char kNoPublicKey[] = "公钥不存在，不能加密.";
+
+void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+
+// The recipient list of one batch as it grows: who is in it, who was refused.
+class RecipientList {
+public:
+    RecipientList(ILogon& logon, Decrypt_UserInfo* entries) : m_logon(logon), m_entries(entries) {}
+
+    // The owner's entry; false (the reason shown where the Part has one) when the owner
+    // cannot share-encrypt.
+    bool AddOwner(const std::string& userId) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (!m_logon.GetUserRecords(key, user, userId)) return false;
+        std::string keyText;
+        switch (KeyTextOf(user, keyText)) {
+            case Usable::kNoCertificate:
+                AfxMessageBox(kNoPublicKey);
+                return false;
+            case Usable::kNo:
+                return false;
+            case Usable::kYes:
+                break;
+        }
+        Fill(m_entries[0], user, key.keyNumber, keyText, 1);
+        m_count = 1;
+        m_seen.push_back(user.number);
+        return true;
+    }
+
+    // A further person by user number. Passed over when seen already, unknown, without a
+    // usable certificate and e-mail address, or (with `confirm`) holding a certificate that
+    // changed since its confirmation, which is said once. False only at the 201st person.
+    bool AddPerson(int32_t number, CSignPubCert& confirmations, const std::string& ownerId) {
+        if (Contains(m_seen, number) || Contains(m_refused, number)) return true;
+        Lumo_PubCert cert;
+        if (!m_logon.GetCertRecordByNumber(number, cert)) return true;
+        if (confirmations.VerifyPubCert(cert, ownerId) == kCertModified) {
+            AfxMessageBox(Format(kModifiedWarning, cert.name.c_str()));
+            m_refused.push_back(number);
+            return true;
+        }
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        std::string keyText;
+        if (!m_logon.GetUserRecordByNumber(key, user, number) || KeyTextOf(user, keyText) != Usable::kYes) return true;
+        if (static_cast<size_t>(m_count) >= kMaxRecipients) {
+            AfxMessageBox(kTooMany);
+            return false;
+        }
+        Fill(m_entries[m_count++], user, -1, keyText, 0);
+        m_seen.push_back(number);
+        return true;
+    }
+
+    int Count() const { return m_count; }
+
+private:
+    enum class Usable { kYes, kNo, kNoCertificate };
+
+    static bool Contains(const std::vector<int32_t>& list, int32_t number) {
+        return std::find(list.begin(), list.end(), number) != list.end();
+    }
+
+    // "name<e-mail>" of the user's installed certificate file, when it names a usable address
+    // and fits a recipient record.
+    Usable KeyTextOf(const LogonUserRecord& user, std::string& keyText) {
+        std::string path;
+        if (!m_logon.GetCertFilePath(user.certName, path)) return Usable::kNo;
+        if (!IsExistingFile(path)) return Usable::kNoCertificate;
+        LogonCertFileRecord cert;
+        if (!m_logon.ReadCertFile(path, cert)) return Usable::kNo;
+        const std::string email = LogonTrim(cert.email);
+        if (email.empty() || !m_logon.IsMailAddressUsable(email)) return Usable::kNo;
+        keyText = Format("%s<%s>", cert.name.c_str(), email.c_str());
+        return keyText.size() < kRecipientKeyTextRoom ? Usable::kYes : Usable::kNo;
+    }
+
+    static void Fill(Decrypt_UserInfo& entry, const LogonUserRecord& user, int32_t keyNumber,
+                     const std::string& keyText, int32_t flag) {
+        std::memset(&entry, 0, sizeof entry);
+        entry.userNumber = user.number;
+        CopyText(entry.certName, sizeof entry.certName, user.certName);
+        entry.keyNumber = keyNumber;
+        CopyText(entry.keyText, sizeof entry.keyText, keyText);
+        entry.flag = flag;
+    }
+
+    ILogon& m_logon;
+    Decrypt_UserInfo* m_entries;
+    int m_count = 0;
+    std::vector<int32_t> m_seen;
+    std::vector<int32_t> m_refused;
+};
+
+}  // namespace
+
+int CAdvanceEmcrypt::SetShareEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count,
+                                                  const char* userId, const char* sharePath) {
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr || userId == nullptr || sharePath == nullptr) return 0;
+    RecipientList list(*logon, recipients);
+    if (!list.AddOwner(userId)) return 0;
+
+    CSignPubCert confirmations;
+    if (!confirmations.OpenFile()) return 0;
+    CInsureDecryptMen decryptors;
+    CUserGroup groups;
+    Insure_Decrypt_Men record;
+    // Without the stores, or without a record for the path, the owner is the only recipient.
+    bool shared = decryptors.OpenFile() && groups.OpenFile() && decryptors.GetRecOfPath(record, userId, sharePath);
+    for (size_t i = 0; shared && i < record.entries.size(); ++i) {
+        const DecryptMan& man = record.entries[i];
+        bool ok = true;
+        if (man.type == kDecryptManUser) {
+            ok = list.AddPerson(man.id, confirmations, userId);
+        } else if (Lumo_Group group; man.type == kDecryptManGroup && groups.ReadRecByID(man.id, group)) {
+            // Members reached through a group are checked like anyone else: a changed
+            // certificate must not receive the session key whichever way its holder is named.
+            for (size_t m = 0; ok && m < group.members.size(); ++m)
+                ok = list.AddPerson(group.members[m], confirmations, userId);
+        }
+        if (!ok) return 0;
+    }
+    *count = list.Count();
+    InitEncryptFlag(head, kKindShared);
+    head->count = list.Count();
+    return 1;
+}
+
+int CAdvanceEmcrypt::ShareEncryptSingleFile(const char* path, const char* userId, const char* password,
+                                            EncryptFlag head, Decrypt_UserInfo* recipients, int count) {
+    (void)userId;
+    (void)password;
+    int verdict = 0;
+    if (!ReadySource(path, &verdict)) return verdict;
+    CopyText(head.baseFolder, sizeof head.baseFolder, FolderOfPath(path));
+    return EncryptInPlace(path, head, recipients, count, "由于某种原因造成文件加密失败，Ferrow停止加密。", -1);
+}
+
+int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sharePath, const char* userId,
+                                           const char* password, HWND notifyWindow) {
+    // Nothing to encrypt: nothing is asked or checked either.
+    m_outcomes.clear();
+    const std::vector<std::string> files = ListEntries(fileList);
+    if (files.empty()) return 1;
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr || userId == nullptr || password == nullptr) return 0;
+    // A key-device owner signs with the device only when the settings ask for it; otherwise the
+    // package carries the bare digest.
+    if (logon->GetUserType() == kLogonKeyDevice) m_digestOnly = OptionIsTrue("Option", "AutoSignFile", "FALSE") ? 0 : 1;
+    if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), kKindShared)) {
+        AfxMessageBox("对不起，密码错!");
+        return 0;
+    }
+    EncryptFlag head;
+    auto recipients = std::make_unique<Decrypt_UserInfo[]>(kMaxRecipients);
+    int count = 0;
+    struct Wipe {
+        Decrypt_UserInfo* entries;
+        ~Wipe() { OPENSSL_cleanse(entries, sizeof(Decrypt_UserInfo) * kMaxRecipients); }
+    } wipe{recipients.get()};
+    if (!SetShareEncryptFileFixedHead(&head, recipients.get(), &count, userId, sharePath)) return 0;
+    RunBatch(files, notifyWindow, [&](const char* path) {
+        return ShareEncryptSingleFile(path, userId, password, head, recipients.get(), count);
+    });
+    return 1;
+}

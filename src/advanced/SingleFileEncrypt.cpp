@@ -1,0 +1,195 @@
+// One envelope package per file under a generated name, for the logged-on user: the source
+// checks, the package (made by the envelope packager, which writes it under a temporary name
+// and moves it to its final name only when complete), the flush that makes package and folder
+// entry durable, and only then the wipe of the original.
+
+#include <fcntl.h>
+#include <openssl/crypto.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "advanced/AdvanceEmcrypt.h"
+#include "drivers/Scrubber.h"
+#include "engine/Options.h"
+#include "envelope/EnvelopePackager.h"
+#include "formats/PackagePaths.h"
+#include "package/ProgressReport.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr char kCannotOpen[] = "不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.";
+
+// Flushes a file's content and metadata, then its folder's entries, to the disk. 0 when both
+// are flushed, else the system's error.
+int FlushFileAndFolder(const std::string& path) {
+    int error = 0;
+    for (const std::string& target : {path, FolderOfPath(path)}) {
+        int fd = ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 || ::fsync(fd) != 0) error = error ? error : errno;
+        if (fd >= 0) ::close(fd);
+    }
+    return error;
+}
+
+bool SkippedByRule(const std::string& path) {
+    const std::string ext = ExtensionOfPath(path);
+    return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$") || LogonEqualNoCase(ext, "idi") ||
+           NameOfPath(path).rfind("~$", 0) == 0;
+}
+
+void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
+
+}  // namespace
+
+CAdvanceEmcrypt::CAdvanceEmcrypt() = default;
+CAdvanceEmcrypt::~CAdvanceEmcrypt() = default;
+
+std::vector<std::string> CAdvanceEmcrypt::ListEntries(const char* fileList) {
+    std::vector<std::string> files;
+    // Absolute, so that every package's base folder is the folder its file is in.
+    for (const char* p = fileList; p && *p; p += std::strlen(p) + 1) {
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::absolute(p, ec);
+        files.push_back(ec ? std::string(p) : absolute.lexically_normal().string());
+    }
+    return files;
+}
+
+int CAdvanceEmcrypt::ReadySource(const char* path, int* verdict) {
+    *verdict = 1;
+    if (SkippedByRule(path)) return 0;
+    SetFileArchiveStatus(path, 0x20);
+    for (;;) {
+        // Only a regular file is opened: opening a pipe or a device could wait for ever.
+        CFile file;
+        if (IsExistingFile(path) && file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 1;
+        if (m_quiet) break;
+        int answer = AfxMessageBox(Format(kCannotOpen, path), MB_ABORTRETRYIGNORE | MB_ICONQUESTION);
+        if (answer == IDABORT) {
+            *verdict = -1;
+            return 0;
+        }
+        if (answer != IDRETRY) break;
+    }
+    *verdict = 0;
+    return 0;
+}
+
+int CAdvanceEmcrypt::SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count,
+                                                    const char* folder, const char* userId) {
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr || userId == nullptr) return 0;
+    std::memset(&recipients[0], 0, sizeof recipients[0]);
+    if (!FillRecipient(*logon, userId, recipients[0])) return 0;
+    *count = 1;
+    InitEncryptFlag(head, kKindEnvelope);
+    head->count = 1;
+    CopyText(head->baseFolder, sizeof head->baseFolder, folder);
+    return 1;
+}
+
+int CAdvanceEmcrypt::EnvelopEncryptSingleFile(const char* path, const char* userId, const char* password) {
+    (void)password;  // proven once for the whole batch; the signature opens the key with it again
+    int verdict = 0;
+    if (!ReadySource(path, &verdict)) return verdict;
+    EncryptFlag head;
+    Decrypt_UserInfo entry;
+    int count = 0;
+    if (!SetEnvelopEncryptFileFixedHead(&head, &entry, &count, FolderOfPath(path).c_str(), userId)) return 0;
+    return EncryptInPlace(path, head, &entry, count, "加密失败!", 0);
+}
+
+int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, const Decrypt_UserInfo* recipients,
+                                    int count, const char* failedMessage, int failedResult) {
+    char output[kMaxPath] = {};
+    Generate_EncryptFileName(path, output);
+    if (output[0] == '\0') {
+        AfxMessageBox(failedMessage);
+        return failedResult;
+    }
+
+    EnvelopePackRequest request;
+    request.packagePath = output;
+    request.paths = {path};
+    request.baseFolder = std::string(head.baseFolder, strnlen(head.baseFolder, sizeof head.baseFolder));
+    request.cipherId = head.cipherId;
+    request.kind = head.kind;
+    request.entries.assign(recipients, recipients + count);
+    // A generated name was free when it was drawn and is never taken from a file that appeared
+    // since; "<name>.vrk" replaces the file of that name, but only by the final move of the
+    // complete package.
+    request.replace = !OptionIsTrue("Option", "RandFileName", "TRUE");
+    EnvelopePackFailure failure = EnvelopePackFailure::kNone;
+    int packed = PackEnvelope(*this, request, &failure);
+    for (Decrypt_UserInfo& entry : request.entries) OPENSSL_cleanse(&entry, sizeof entry);
+    if (packed != 1) {
+        ILogon* logon = LogonLibrary();
+        switch (failure) {
+            case EnvelopePackFailure::kNotLoggedOn:
+                return -1;
+            case EnvelopePackFailure::kWalk:
+                AfxMessageBox(failedMessage);
+                return failedResult;
+            case EnvelopePackFailure::kEncryption:
+                if (logon == nullptr || logon->IsLoggedOn() == 0) return -1;
+                if (logon->GetUserType() == kLogonKeyDevice && logon->IsDevicePresent() == 0) return -1;
+                return 0;
+            default:
+                return 0;
+        }
+    }
+    SetFileArchiveStatus(output, 0x21);
+    // The original goes only once its package is on the disk under its final name.
+    if (int error = FlushFileAndFolder(output); error != 0) {
+        AfxMessageBox(Format("写文件出错.\n\n%s", std::strerror(error)), MB_ICONSTOP);
+        return 0;
+    }
+    ScrubFile(path);
+    m_lastPackage = output;
+    return 1;
+}
+
+void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notifyWindow,
+                               const std::function<int(const char* path)>& encryptOne) {
+    m_outcomes.clear();
+    if (files.empty()) return;
+    // The batch has the one progress window; the packages' own passes show none.
+    const int showWindow = m_showProgressWindow;
+    m_showProgressWindow = 0;
+    {
+        ProgressReport progress("加密文件", "正在加密文件...", notifyWindow, false);
+        const int total = static_cast<int>(files.size());
+        for (int done = 0; done < total; ++done) {
+            const std::string& path = files[static_cast<size_t>(done)];
+            progress.Report(done, total, path);
+            m_lastPackage.clear();
+            const int result = encryptOne(path.c_str());
+            m_outcomes.push_back({path, m_lastPackage, result});
+            if (result == -1) break;
+            progress.Report(done + 1, total, path);
+        }
+    }
+    m_showProgressWindow = showWindow;
+}
+
+int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, const char* password,
+                                      HWND notifyWindow) {
+    m_outcomes.clear();
+    const std::vector<std::string> files = ListEntries(fileList);
+    if (files.empty() || userId == nullptr || password == nullptr) return 1;
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr) return 1;
+    // The password is proven once for the batch, not once per file.
+    if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), 2)) {
+        AfxMessageBox("对不起，密码错!");
+        return 1;
+    }
+    RunBatch(files, notifyWindow, [&](const char* path) { return EnvelopEncryptSingleFile(path, userId, password); });
+    return 1;
+}

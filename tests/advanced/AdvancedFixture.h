@@ -1,0 +1,63 @@
+#pragma once
+// In-place encryption between registered users of a real test store: alice encrypts, bob and
+// carol may share, dave is nobody's recipient. Each test works in its own temporary folder.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestLogon.h"
+#include "advanced/AdvanceEmcrypt.h"
+
+class AdvancedTest : public LogonHostTest {
+protected:
+    void SetUp() override {
+        for (const char* id : {"alice", "bob", "carol", "dave"})
+            ASSERT_NE(logon.AddUser(id, Name(id), std::string(id) + "@example.org", Password(id)), 0)
+                << logon.LastError();
+        LogOn("alice");
+    }
+    static std::string Name(const std::string& id) {
+        return std::string(1, static_cast<char>(id[0] - 32)) + id.substr(1);
+    }
+    static std::string Password(const std::string& id) { return "pw-" + id; }
+    void LogOn(const std::string& id) { ASSERT_TRUE(logon.LogOn(id, Password(id))); }
+    int32_t Number(const std::string& id) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        return logon.GetUserRecords(key, user, id) ? user.number : 0;
+    }
+
+    // The list form of the batch drivers: each path (relative to dir) and its NUL, then a NUL.
+    std::string List(const std::vector<std::string>& names) {
+        std::string list;
+        for (const std::string& n : names) list.append(dir / n).push_back('\0');
+        return list + '\0';
+    }
+    int Encrypt(const std::vector<std::string>& names, HWND notify = nullptr) {
+        return engine.EncryptMuchFiles(List(names).c_str(), "alice", "pw-alice", notify);
+    }
+    int ShareEncrypt(const std::vector<std::string>& names, const std::string& share) {
+        return engine.ShareEncryptMuchFiles(List(names).c_str(), (dir / share).c_str(), "alice", "pw-alice", nullptr);
+    }
+    // `reader` restores a package into dir/out/<reader>; 1 when it could.
+    int Restore(const std::string& reader, const std::string& package) {
+        LogOn(reader);
+        std::string out = dir / ("out/" + reader);
+        std::filesystem::create_directories(out);
+        CKorvane e;
+        e.m_presetOutFolder = out;
+        e.m_batchSuccess = 1;
+        int result = e.EnvelopDecryptFiles(package.c_str(), nullptr, 0, 1);
+        LogOn("alice");
+        return result;
+    }
+    // The package the last batch made of dir/name, "" when none.
+    std::string PackageOf(const std::string& name) const {
+        for (const auto& o : engine.m_outcomes)
+            if (o.source == dir / name) return o.package;
+        return {};
+    }
+
+    CAdvanceEmcrypt engine;
+};

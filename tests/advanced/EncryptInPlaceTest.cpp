@@ -1,0 +1,138 @@
+// Encryption in place for the logged-on user: generated names, skips, the questions, progress,
+// and packages that open to what was encrypted.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "AdvancedFixture.h"
+
+namespace fs = std::filesystem;
+
+TEST_F(AdvancedTest, PackagesGetGeneratedNamesBesideTheirFilesAndOpenToTheOriginals) {
+    fs::create_directories(dir / "a");
+    WriteFile(dir / "a/report.doc", "the report");
+    WriteFile(dir / "a/README", "no extension");
+    WriteFile(dir / "a/one.txt", "one");
+    WriteFile(dir / "a/two.txt", "two");
+    for (const char* skipped : {"x.VRK", "x.vrk$", "x.idi", "~$x.doc"})
+        WriteFile(dir / (std::string("a/") + skipped), "keep");
+    ASSERT_EQ(
+        Encrypt({"a/report.doc", "a/README", "a/one.txt", "a/two.txt", "a/x.VRK", "a/x.vrk$", "a/x.idi", "a/~$x.doc"},
+                host.Window()),
+        1);
+    EXPECT_TRUE(host.Messages().empty()) << host.MessageTexts()[0];
+    ASSERT_EQ(engine.m_outcomes.size(), 8u);
+    for (const auto& o : engine.m_outcomes) EXPECT_EQ(o.result, 1) << o.source;
+
+    const std::string folder = dir / "a/";
+    const std::regex withExt(folder + "[0-9A-Za-z]{8}\\.doc\\.vrk"), bare(folder + "[0-9A-Za-z]{8}\\.vrk");
+    EXPECT_TRUE(std::regex_match(PackageOf("a/report.doc"), withExt)) << PackageOf("a/report.doc");
+    EXPECT_TRUE(std::regex_match(PackageOf("a/README"), bare)) << PackageOf("a/README");
+    EXPECT_NE(PackageOf("a/one.txt"), PackageOf("a/two.txt")) << "two names drawn within one second differ";
+    for (const char* skipped : {"x.VRK", "x.vrk$", "x.idi", "~$x.doc"}) {
+        EXPECT_EQ(ReadFile(dir / (std::string("a/") + skipped)), "keep");
+        EXPECT_EQ(PackageOf(std::string("a/") + skipped), "");
+    }
+    for (const char* name : {"report.doc", "README", "one.txt", "two.txt"}) {
+        EXPECT_FALSE(fs::exists(dir / (std::string("a/") + name))) << name << " is wiped";
+        struct stat st {};
+        ASSERT_EQ(::stat(PackageOf(std::string("a/") + name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0222, 0u) << "packages are read-only";
+    }
+
+    // Progress: the per-file payloads climb to 100 only with the last file.
+    std::vector<int> percents;
+    for (const auto& m : host.WindowMessages())
+        if (m.msg == WM_PROGRESS_FILE) percents.push_back(m.percent);
+    ASSERT_EQ(percents.size(), 16u);
+    EXPECT_EQ(percents.front(), 0);
+    EXPECT_EQ(percents.back(), 100);
+    EXPECT_EQ(std::count(percents.begin(), percents.end(), 100), 1);
+
+    ASSERT_EQ(Restore("alice", PackageOf("a/report.doc")), 1);
+    EXPECT_EQ(ReadFile(dir / "out/alice/report.doc"), "the report");
+    EXPECT_EQ(Restore("bob", PackageOf("a/README")), 0) << "a package of kind 2 is for its owner alone";
+}
+
+TEST_F(AdvancedTest, FixedNamesReplaceAnExistingPackageOnlyWithACompleteOne) {
+    ASSERT_TRUE(logon.SetOption("Option", "RandFileName", "false"));
+    WriteFile(dir / "report.doc", "new report");
+    WriteFile(dir / "report.doc.vrk", "an older package");
+    // Logged off between the password check and the package: the batch stops, nothing is lost.
+    logon.LogOff();
+    ASSERT_EQ(Encrypt({"report.doc"}), 1);
+    ASSERT_EQ(engine.m_outcomes.size(), 1u);
+    EXPECT_EQ(engine.m_outcomes[0].result, -1);
+    EXPECT_EQ(ReadFile(dir / "report.doc.vrk"), "an older package");
+    EXPECT_EQ(ReadFile(dir / "report.doc"), "new report");
+
+    LogOn("alice");
+    ASSERT_EQ(Encrypt({"report.doc"}), 1);
+    EXPECT_EQ(PackageOf("report.doc"), dir / "report.doc.vrk");
+    ASSERT_EQ(Restore("alice", dir / "report.doc.vrk"), 1);
+    EXPECT_EQ(ReadFile(dir / "out/alice/report.doc"), "new report");
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << "no temporary file stays";
+
+    // A path whose ".vrk" name would not fit is refused, never cut back to the source's own name.
+    const std::string deep = std::string(200, 'd') + "/";
+    fs::create_directories(dir / deep);
+    const std::string name = deep + std::string(kMaxPath - 1 - (dir / deep).size(), 'f');
+    WriteFile(dir / name, "long");
+    host.Clear();
+    ASSERT_EQ(Encrypt({name}), 1);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"加密失败!"});
+    EXPECT_EQ(ReadFile(dir / name), "long");
+}
+
+TEST_F(AdvancedTest, AbortStopsAfterTheFileIgnoreGoesOnAndAnEmptyListAsksNothing) {
+    WriteFile(dir / "a.txt", "a");
+    WriteFile(dir / "b.txt", "b");
+    WriteFile(dir / "c.txt", "c");
+    host.AddAnswer("retry", "ignore");
+    ASSERT_EQ(Encrypt({"missing", "a.txt"}), 1);
+    ASSERT_EQ(host.MessageTexts().size(), 1u);
+    EXPECT_EQ(host.MessageTexts()[0],
+              "不能打开文件\"" + dir / "missing" + "\"，可能文件正在被使用或者您没有该文件的读权限.");
+    EXPECT_NE(PackageOf("a.txt"), "");
+
+    host.Clear();
+    host.AddAnswer("retry", "abort");
+    ASSERT_EQ(Encrypt({"b.txt", "missing", "c.txt"}), 1);
+    EXPECT_EQ(engine.m_outcomes.size(), 2u);
+    EXPECT_NE(PackageOf("b.txt"), "");
+    EXPECT_EQ(ReadFile(dir / "c.txt"), "c") << "nothing after the stop is touched";
+
+    host.Clear();
+    engine.m_quiet = 1;  // a quiet batch passes over what cannot be opened
+    ASSERT_EQ(Encrypt({"missing"}), 1);
+    EXPECT_TRUE(host.Messages().empty());
+
+    host.Clear();
+    ASSERT_EQ(engine.EncryptMuchFiles("\0", "alice", "wrong", host.Window()), 1);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_TRUE(host.WindowMessages().empty());
+    EXPECT_TRUE(host.Progress().empty());
+    EXPECT_TRUE(engine.m_outcomes.empty());
+}
+
+TEST_F(AdvancedTest, CollectionLeavesOutPackagesDirinfoDesktopIniAndLinks) {
+    fs::create_directories(dir / "t/My Documents/sub");
+    fs::create_directories(dir / "t/dirinfo");
+    for (const char* f : {"t/a.txt", "t/b.VRK", "t/My Documents/Desktop.ini", "t/My Documents/sub/c.txt",
+                          "t/dirinfo/d.txt", "outside.txt"})
+        WriteFile(dir / f, "x");
+    fs::create_symlink(dir / "outside.txt", dir / "t/link.txt");
+    char* buffer = nullptr;
+    int used = 0;
+    ASSERT_EQ(engine.Collect_EncryptFileName((dir / "t").c_str(), &buffer, &used), 1);
+    ASSERT_EQ(engine.Collect_EncryptFileName((dir / "outside.txt").c_str(), &buffer, &used), 1);
+    EXPECT_EQ(engine.Collect_EncryptFileName((dir / "missing").c_str(), &buffer, &used), 0);
+    std::vector<std::string> got;
+    for (int at = 0; at < used; at += static_cast<int>(std::strlen(buffer + at)) + 1) got.emplace_back(buffer + at);
+    std::free(buffer);
+    EXPECT_EQ(got, (std::vector<std::string>{dir / "t/My Documents/sub/c.txt", dir / "t/a.txt", dir / "outside.txt"}));
+    EXPECT_EQ(engine.m_leftOutEntries, std::vector<std::string>{dir / "t/link.txt"});
+}

@@ -1,0 +1,62 @@
+// varnex encrypt, share-encrypt and original as a script runs them.
+
+#include <filesystem>
+#include <regex>
+
+#include "TestSupport.h"
+#include "logon/LogonStore.h"
+
+namespace fs = std::filesystem;
+
+TEST(EncryptCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
+    TempDir dir;
+    const std::string home = dir / "suite";
+    {
+        LogonStore store(1000);
+        ASSERT_TRUE(store.Open(home));
+        ASSERT_NE(store.AddUser("alice", "Alice", "alice@example.org", "pw-alice"), 0);
+        ASSERT_NE(store.AddUser("bob", "Bob", "bob@example.org", "pw-bob"), 0);
+        ASSERT_NE(store.AddGroup("team"), 0);
+        ASSERT_TRUE(store.AddGroupMembers("team", {"bob"}));
+    }
+    WriteFile(dir / "pa", "pw-alice\n");
+    WriteFile(dir / "pb", "pw-bob\n");
+    fs::create_directories(dir / "docs/sub");
+    WriteFile(dir / "docs/report.doc", "report");
+    WriteFile(dir / "docs/sub/note.txt", "note");
+    const std::string as = "--user alice --password-file " + dir / "pa" + " ";
+
+    auto encrypted = RunVarnex(dir, home, as + "encrypt " + dir / "docs");
+    ASSERT_EQ(encrypted.exit, 0) << encrypted.err;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(encrypted.out, m, std::regex("report\\.doc -> (.*[0-9A-Za-z]{8}\\.doc\\.vrk)\n")))
+        << encrypted.out;
+    const std::string package = m[1];
+    EXPECT_NE(encrypted.err.find("2 files encrypted, 0 skipped, 0 failed"), std::string::npos) << encrypted.err;
+    EXPECT_FALSE(fs::exists(dir / "docs/report.doc"));
+
+    auto told = RunVarnex(dir, home, as + "original --json " + package);
+    ASSERT_EQ(told.exit, 0) << told.err;
+    EXPECT_NE(told.out.find("\"name\": \"report.doc\""), std::string::npos) << told.out;
+    EXPECT_NE(told.out.find("\"size\": 6"), std::string::npos) << told.out;
+    EXPECT_EQ(RunVarnex(dir, home, "--user bob --password-file " + dir / "pb" + " original " + package).exit, 1);
+
+    auto restored = RunVarnex(dir, home, as + "decrypt --to " + dir / "out " + package);
+    ASSERT_EQ(restored.exit, 0) << restored.err;
+    EXPECT_EQ(ReadFile(dir / "out/report.doc"), "report");
+
+    ASSERT_EQ(RunVarnex(dir, home, "share grant " + dir / "shared @team").exit, 0);
+    WriteFile(dir / "s.txt", "shared");
+    auto shared = RunVarnex(dir, home, as + "share-encrypt --json --share " + dir / "shared " + dir / "s.txt");
+    ASSERT_EQ(shared.exit, 0) << shared.err;
+    ASSERT_TRUE(std::regex_search(shared.out, m, std::regex("\"package\": \"([^\"]*)\""))) << shared.out;
+    auto bob =
+        RunVarnex(dir, home, "--user bob --password-file " + dir / "pb" + " decrypt --to " + dir / "b " + m[1].str());
+    EXPECT_EQ(bob.exit, 0) << bob.err;
+    EXPECT_EQ(ReadFile(dir / "b/s.txt"), "shared");
+
+    EXPECT_EQ(RunVarnex(dir, home, as + "share-encrypt " + dir / "s.txt").exit, 2) << "--share is required";
+    auto missing = RunVarnex(dir, home, as + "encrypt " + dir / "nothing-here");
+    EXPECT_EQ(missing.exit, 1);
+    EXPECT_NE(missing.err.find("nothing-here: no such file or folder"), std::string::npos) << missing.err;
+}

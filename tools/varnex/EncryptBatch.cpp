@@ -1,0 +1,75 @@
+#include "EncryptBatch.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "JsonText.h"
+#include "package/PackageWalker.h"
+
+int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths, std::string& list) {
+    engine.m_leftOutEntries.clear();
+    char* buffer = nullptr;
+    int used = 0;
+    struct Free {
+        char*& buffer;
+        ~Free() { std::free(buffer); }
+    } release{buffer};
+    for (const std::string& p : paths) {
+        std::error_code ec;
+        std::string path = std::filesystem::absolute(p, ec).lexically_normal().string();
+        if (ec || !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
+            std::fprintf(stderr, "varnex: %s: no such file or folder\n", p.c_str());
+            return kExitFailed;
+        }
+        if (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (!engine.Collect_EncryptFileName(path.c_str(), &buffer, &used)) {
+            // A path that is neither file nor folder; a full memory has said so itself.
+            if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_directory(path, ec))
+                std::fprintf(stderr, "varnex: %s: not a file or folder\n", p.c_str());
+            return kExitFailed;
+        }
+    }
+    list.assign(buffer ? buffer : "", static_cast<size_t>(used));
+    list.push_back('\0');
+    PackageWalker::ShowLeftOut(engine);
+    return -1;
+}
+
+LRESULT SubjectWindow::SendMessage(unsigned msg, WPARAM, LPARAM lParam) {
+    if (msg == WM_PROGRESS_FILE && lParam != 0)
+        m_host.SetSubject(reinterpret_cast<const ProgressPayload*>(lParam)->path);
+    return 0;
+}
+
+int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, bool json, int result) {
+    std::vector<std::string> made, skipped, failed;
+    bool stopped = false;
+    for (const CAdvanceEmcrypt::FileOutcome& o : engine.m_outcomes) {
+        if (!o.package.empty())
+            made.push_back(JsonObject().Text("source", o.source).Text("package", o.package).Str());
+        else if (o.result == 1)
+            skipped.push_back(o.source);
+        else
+            failed.push_back(o.source);
+        stopped = stopped || o.result == -1;
+        if (!o.package.empty() && !json && !cli.options.quiet)
+            std::printf("%s -> %s\n", o.source.c_str(), o.package.c_str());
+    }
+    if (json) {
+        std::string list;
+        for (const std::string& m : made) list += (list.empty() ? "" : ", ") + m;
+        std::printf("%s\n", JsonObject()
+                                .Raw("encrypted", "[" + list + "]")
+                                .Texts("skipped", skipped)
+                                .Texts("failed", failed)
+                                .Bool("stopped", stopped)
+                                .Str()
+                                .c_str());
+    } else if (!cli.options.quiet) {
+        std::fprintf(stderr, "varnex: %zu file%s encrypted, %zu skipped, %zu failed%s\n", made.size(),
+                     made.size() == 1 ? "" : "s", skipped.size(), failed.size(), stopped ? ", stopped" : "");
+    }
+    if (result != 1 || (!failed.empty() && !stopped)) return kExitFailed;
+    return stopped ? kExitStopped : kExitOk;
+}

@@ -1,0 +1,71 @@
+// varnex original: the name, time and size of the file a generated-name package holds, read for
+// the logged-on user without decrypting anything.
+
+#include <cstdio>
+
+#include "JsonText.h"
+#include "Session.h"
+#include "advanced/AdvanceEmcrypt.h"
+
+namespace {
+
+// "20030105090703" -> "2003-01-05 09:07:03"; anything else as it stands.
+std::string ShownTime(const std::string& t) {
+    if (t.size() != 14) return t;
+    return t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(8, 2) + ":" + t.substr(10, 2) +
+           ":" + t.substr(12, 2);
+}
+
+int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("original");
+    ArgParser parsed(args, {"--json"}, {});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    if (parsed.Positionals().empty()) return UsageError(self, "no package named");
+    const bool json = parsed.Has("--json");
+
+    CliSession session(cli);
+    if (!session.LogOn()) return kExitFailed;
+    std::string userId, indexName;
+    SecretText password;
+    int type = 0;
+    Lumo_PrivateKey index;
+    if (!session.Store().GetLogonUser(userId, password, type) || !session.Store().GetPrivateKeyIndex(index, indexName))
+        return CliFail("nobody is logged on");
+    CAdvanceEmcrypt engine;
+    std::vector<std::string> items;
+    int failed = 0;
+    for (const std::string& package : parsed.Positionals()) {
+        char name[kMaxPath] = {}, time[kMaxPath] = {};
+        int32_t size = 0;
+        if (!engine.GetFileOriInfo(package.c_str(), userId.c_str(), password.c_str(), index, name, time, &size)) {
+            std::fprintf(stderr, "varnex: %s: not an envelope package of one file for %s, or damaged\n",
+                         package.c_str(), userId.c_str());
+            ++failed;
+            continue;
+        }
+        if (name[0] == '\0') {  // a password package: its names are varnex list's
+            std::fprintf(stderr, "varnex: %s: a password package; `varnex list` shows what it holds\n",
+                         package.c_str());
+            continue;
+        }
+        if (json)
+            items.push_back(JsonObject()
+                                .Text("package", package)
+                                .Text("name", name)
+                                .Text("modified", ShownTime(time))
+                                .Number("size", size)
+                                .Str());
+        else
+            std::printf("%s: %s  %s  %d bytes\n", package.c_str(), name, ShownTime(time).c_str(), size);
+    }
+    if (json) PrintJsonArray(items);
+    return failed == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+VARNEX_COMMAND("original", "[--json] PACKAGE...",
+               "the original name, modification time and size of the file a generated-name package holds", RunOriginal,
+               "Only a recipient of the package (the logged-on user) is told; nothing is decrypted or\n"
+               "written. A package of several items is named \"混合文件\".\n\n"
+               "  --json    print a JSON array instead: package, name, modified, size\n");

@@ -1,0 +1,52 @@
+// varnex share-encrypt: one shared envelope package per file for the logged-on user and every
+// authorised decryptor of a share path, each under a generated name; originals wiped.
+
+#include <filesystem>
+
+#include "EncryptBatch.h"
+#include "Session.h"
+
+namespace {
+
+int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
+    const Command& self = *FindCommand("share-encrypt");
+    ArgParser parsed(args, {"--json"}, {"--share"});
+    if (!parsed.Ok()) return UsageError(self, parsed.Error());
+    const std::string share = parsed.Value("--share");
+    if (share.empty()) return UsageError(self, "the share path is missing (--share PATH)");
+    if (parsed.Positionals().empty()) return UsageError(self, "nothing to encrypt");
+
+    CliSession session(cli);
+    if (!session.LogOn()) return kExitFailed;
+    CAdvanceEmcrypt engine;
+    std::string list;
+    if (int exit = CollectEncryptSources(engine, parsed.Positionals(), list); exit >= 0) return exit;
+    std::error_code ec;
+    std::string sharePath = std::filesystem::absolute(share, ec).lexically_normal().string();
+    if (ec) sharePath = share;
+    std::string userId;
+    SecretText password;
+    int type = 0;
+    if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
+    int result = 0;
+    {
+        SubjectWindow subjects(*cli.host);
+        result =
+            engine.ShareEncryptMuchFiles(list.c_str(), sharePath.c_str(), userId.c_str(), password.c_str(), &subjects);
+    }
+    return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
+}
+
+}  // namespace
+
+VARNEX_COMMAND("share-encrypt", "--share PATH [--json] FILE...",
+               "encrypt files in place for everyone a share path names: one shared package per file under a "
+               "generated name, the original wiped",
+               RunShareEncrypt,
+               "The recipients are the logged-on user and every user and group member that `varnex share\n"
+               "grant` authorised for PATH, each once, at most 200 people; without a grant for PATH the\n"
+               "packages are for the logged-on user alone. A recipient whose certificate changed since it\n"
+               "was confirmed is named and left out. Names, skips and the wipe as for `varnex encrypt`.\n\n"
+               "  --share PATH   the shared folder whose authorised decryptors receive the packages\n"
+               "  --json         print one JSON document instead: encrypted (source, package), skipped,\n"
+               "                 failed, stopped\n");
