@@ -52,15 +52,6 @@ int WaitChild(pid_t child) {
 
 bool EndedBy(int status, int signal) { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
 
-bool IsTempName(const std::string& name) {
-    // ".NAME.varnex-XXXXXX": mkstemp's six letters or digits after the marker.
-    size_t at = name.rfind(".varnex-");
-    if (name.size() < 2 || name[0] != '.' || at == std::string::npos || at == 0 || name.size() != at + 14) return false;
-    for (size_t i = at + 8; i < name.size(); ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
-    return true;
-}
-
 std::vector<std::string> TempFilesBelow(const std::string& folder) {
     std::vector<std::string> found;
     std::error_code ec;

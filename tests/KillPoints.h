@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/AtomicFile.h"  // IsTempName
+
 // Starts the built varnex program with the suite folder `home` and `args`, as a script runs
 // it: no terminal, output discarded, VARNEX_PASSWORD and VARNEX_HOME unset, `env` ("VAR=value"
 // each) set. Answers the child's process id.
@@ -29,8 +31,6 @@ bool EndedBy(int status, int signal);
 
 // The temporary files of the engine (".NAME.varnex-XXXXXX") anywhere below `folder`.
 std::vector<std::string> TempFilesBelow(const std::string& folder);
-// Whether `name` (a single file name) has the shape of an engine temporary name.
-bool IsTempName(const std::string& name);
 
 struct KillPoint {
     int index = 0;                      // 0 .. count - 1

@@ -22,6 +22,7 @@
 #include "advanced/AdvanceEmcrypt.h"
 #include "engine/Options.h"
 #include "formats/PackagePaths.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -164,7 +165,8 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
                 if (S_ISDIR(st.st_mode)) {
                     if (!Folder(WithSeparator(entry), false)) return false;
                 } else if (S_ISREG(st.st_mode)) {
-                    if (IsPackageName(entry) || FoldAscii(entry).find("/my documents/desktop.ini") != std::string::npos)
+                    if (IsPackageName(entry) || IsTempName(name) ||
+                        FoldAscii(entry).find("/my documents/desktop.ini") != std::string::npos)
                         continue;
                     if (!Append(entry, buffer, used)) return false;
                 } else {

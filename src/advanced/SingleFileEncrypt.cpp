@@ -5,6 +5,8 @@
 
 #include <fcntl.h>
 #include <openssl/crypto.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +44,33 @@ bool SkippedByRule(const std::string& path) {
     return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$") || LogonEqualNoCase(ext, "idi") ||
            NameOfPath(path).rfind("~$", 0) == 0;
 }
+
+// Two runs over one folder must not both package a file. The source is held under an exclusive
+// lock from before its package is written until it is wiped; a run that waited for the lock
+// and then finds the file gone (packaged and wiped by the other run) passes over it.
+class SourceLock {
+public:
+    SourceLock() = default;
+    SourceLock(const SourceLock&) = delete;
+    SourceLock& operator=(const SourceLock&) = delete;
+    ~SourceLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+
+    // False only when the file went while this run waited: another run has packaged it. A file
+    // that cannot be opened here is left to the packager, which reports it.
+    bool Take(const char* path) {
+        m_fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (m_fd < 0) return true;
+        while (::flock(m_fd, LOCK_EX) != 0)
+            if (errno != EINTR) return true;
+        struct stat st {};
+        return ::fstat(m_fd, &st) != 0 || st.st_nlink > 0;
+    }
+
+private:
+    int m_fd = -1;
+};
 
 void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
 
@@ -107,6 +136,8 @@ int CAdvanceEmcrypt::EnvelopEncryptSingleFile(const char* path, const char* user
 
 int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, const Decrypt_UserInfo* recipients,
                                     int count, const char* failedMessage, int failedResult) {
+    SourceLock lock;
+    if (!lock.Take(path)) return 1;
     char output[kMaxPath] = {};
     Generate_EncryptFileName(path, output);
     if (output[0] == '\0') {

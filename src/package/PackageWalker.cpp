@@ -11,6 +11,7 @@
 #include "engine/Korvane.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
+#include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -173,7 +174,7 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
             // The failure below has shown its message already.
             if (!Walk(entry.c_str(), package, recordStart, itemCount)) return 0;
         } else if (S_ISREG(link.st_mode)) {
-            if (IsThePackage(package, entry)) continue;
+            if (IsThePackage(package, entry) || IsTempName(name)) continue;
             if (!AddFile(package, folder, name, itemCount)) return 0;
         } else {
             m_engine.m_leftOutEntries.push_back(entry);

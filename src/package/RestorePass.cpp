@@ -17,6 +17,7 @@
 #include "logon/ILogon.h"
 #include "package/ProgressReport.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/OutputFolder.h"
 #include "platform/Text.h"
@@ -105,10 +106,11 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     if (crc != record.contentCrc && AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
     if (write) {
+        // Times and attributes go to the restored file itself, before its name is given.
+        file.SetFinish([&record](int fd) { ApplyFileStatus(fd, record.modified, record.attributes); });
         if (!file.Commit(&error)) {
             if (!ContinueAfterCreateFailure(error)) return 0;
         } else {
-            m_engine.SetFileStatus(output.c_str(), record.modified, record.created, record.attributes);
             std::string entry = output + "|";
             m_engine.m_decryptedFiles.SeekToEnd();
             m_engine.m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));

@@ -111,7 +111,8 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     }
     ContentKey key;
     key.cipherId = head.cipherId;
-    std::memcpy(key.iv, iv.data(), std::min(iv.size(), sizeof key.iv));
+    // A package may store no IV at all (its content then ran under a zero IV).
+    if (!iv.empty()) std::memcpy(key.iv, iv.data(), std::min(iv.size(), sizeof key.iv));
     int right = CheckPackagePassword(head, check, password, key.key, silent);
     if (right != 1) {
         // Only a wrong password or a failed check marks the batch; a refused package does not.

@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 
 #include "platform/SignalCleanup.h"
@@ -31,6 +32,15 @@ std::string RandomChars() {
 }
 
 }  // namespace
+
+bool IsTempName(const std::string& name) {
+    const size_t tail = sizeof kTempSuffix - 1 + kRandomChars;
+    if (name.size() <= tail + 1 || name[0] != '.') return false;
+    if (name.compare(name.size() - tail, sizeof kTempSuffix - 1, kTempSuffix) != 0) return false;
+    for (size_t i = name.size() - kRandomChars; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
 
 std::string TempNameFor(const std::string& name) {
     size_t room = kMaxNameBytes - 1 - (sizeof kTempSuffix - 1) - kRandomChars;
@@ -115,6 +125,7 @@ bool CAtomicFile::Commit(CFileException* error) {
         // A replaced file keeps its permission bits; a link is replaced as a new file.
         if (replaces && S_ISREG(existing.st_mode) && m_keepReplacedMode)
             ::fchmod(m_file.Fd(), existing.st_mode & 07777);
+        if (m_finish) m_finish(m_file.Fd());
         // Replacing a file: the new content must be on disk before the old one goes.
         if (replaces) m_file.Flush();
         m_file.Close();

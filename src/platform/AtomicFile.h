@@ -11,6 +11,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,10 @@ public:
     // Whether a replacing file takes the replaced file's permission bits (true until set);
     // false keeps the mode given to Create.
     void SetKeepReplacedMode(bool keep) { m_keepReplacedMode = keep; }
+    // Called by Commit with the file's descriptor once its content and permission bits are
+    // final, just before it is moved into place: what it sets (times, attributes) belongs to
+    // the file that lands there, never to whatever the final name leads to by then.
+    void SetFinish(std::function<void(int fd)> finish) { m_finish = std::move(finish); }
     CFile* File() { return &m_file; }
     const std::string& TempName() const { return m_tempName; }
     // Closes the file (checked), makes it durable when it replaces an existing file and moves
@@ -58,6 +63,7 @@ private:
     std::string m_tempName;  // temporary name in the folder; empty when none exists
     int m_slot = -1;         // signal-cleanup registration
     bool m_replace = false;
+    std::function<void(int fd)> m_finish;
     bool m_keepReplacedMode = true;
     CFile m_file;
 };
@@ -70,6 +76,9 @@ bool WriteOwnerOnlyFile(const std::string& path, std::string_view content);
 // The temporary name for a file called `name`: ".NAME.varnex-XXXXXX", NAME shortened (at a
 // character boundary) so that the whole fits one file name.
 std::string TempNameFor(const std::string& name);
+// True for a name TempNameFor makes: a file another run is writing (or left by a hard kill).
+// Walkers pass such files over: they are never the user's data.
+bool IsTempName(const std::string& name);
 // Moves `from` to `to` in one folder without ever replacing an existing `to`; false with
 // errno set (EEXIST when `to` exists).
 bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to);

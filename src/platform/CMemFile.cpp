@@ -10,8 +10,8 @@ void CMemFile::Reserve(uint64_t size) {
 }
 
 unsigned CMemFile::Read(void* buffer, unsigned count) {
-    // A reader may ask for nothing into an empty buffer (a zero length read from a file).
-    if (count == 0 || m_pos >= m_size) return 0;
+    // A read of nothing may come with no buffer (an empty field's storage).
+    if (m_pos >= m_size || count == 0) return 0;
     uint64_t n = std::min<uint64_t>(count, m_size - m_pos);
     std::memcpy(buffer, m_data.data() + m_pos, n);
     m_pos += n;

@@ -32,16 +32,37 @@ unsigned char AttributesOf(const std::string& path, const struct statx& st) {
 
 }  // namespace
 
+namespace {
+
+// The permission bits `mode` becomes under an attribute byte: only the read-only bit counts.
+mode_t AttributedMode(mode_t mode, unsigned char attributes) {
+    mode &= 07777;
+    if (attributes & kAttrReadOnly) return mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    return mode | S_IWUSR;
+}
+
+}  // namespace
+
 // Applies what this platform can hold of an attribute byte: the read-only bit.
 bool ApplyAttributes(const char* path, unsigned char attributes) {
     struct stat st {};
     if (stat(path, &st) != 0) return false;
-    mode_t mode = st.st_mode & 07777;
-    if (attributes & kAttrReadOnly)
-        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-    else
-        mode |= S_IWUSR;
+    mode_t mode = AttributedMode(st.st_mode, attributes);
     return mode == (st.st_mode & 07777) || chmod(path, mode) == 0;
+}
+
+bool ApplyFileStatus(int fd, const char* modifyTime, unsigned char attributes) {
+    time_t modified = 0;
+    bool timed = modifyTime != nullptr && ParseTimeText(modifyTime, &modified);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {modified, 0}};
+    if (timed && ::futimens(fd, times) != 0) timed = false;
+    struct stat st {};
+    bool applied = ::fstat(fd, &st) == 0;
+    if (applied) {
+        mode_t mode = AttributedMode(st.st_mode, attributes);
+        applied = mode == (st.st_mode & 07777) || ::fchmod(fd, mode) == 0;
+    }
+    return timed && applied;
 }
 
 namespace {

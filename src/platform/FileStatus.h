@@ -32,6 +32,10 @@ bool ReadFileStatus(const std::string& path, FileStatusInfo& out);
 // Gives the file or folder at path what this platform can hold of an attribute byte (the
 // read-only bit); the other bits are ignored. False when the system refuses.
 bool ApplyAttributes(const char* path, unsigned char attributes);
+// The same with the modification time of a time text, through an open file: the status sticks
+// to that file whatever its name leads to. A text that is no real date leaves the times alone
+// (the attributes still apply); false then, or when the system refuses.
+bool ApplyFileStatus(int fd, const char* modifyTime, unsigned char attributes);
 
 // Writes t as the local-time text (room for 15); false when its year has no 4-digit form.
 bool FormatTimeText(time_t t, char* out);

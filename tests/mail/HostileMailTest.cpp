@@ -44,8 +44,11 @@ std::string Forge(const std::vector<std::string>& names, int32_t announced) {
 }  // namespace
 
 TEST_F(MailPackageTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeTheExtraRow) {
-    EXPECT_EQ(Unpack("bob", Forge({"a", "b"}, 2), false, 1).result, 1);
-    fs::remove_all(MailFolder());
+    // From memory too: its empty signature is a read of nothing into no buffer.
+    for (bool fromMemory : {false, true}) {
+        EXPECT_EQ(Unpack("bob", Forge({"a", "b"}, 2), fromMemory, 1).result, 1);
+        fs::remove_all(MailFolder());
+    }
     host.Clear();
     Unpacked got = Unpack("bob", Forge({"a", "b"}, 1), false, 1);
     EXPECT_EQ(got.result, 0);

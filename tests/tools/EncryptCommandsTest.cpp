@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "TestSupport.h"
 #include "logon/LogonStore.h"
@@ -59,4 +60,33 @@ TEST(EncryptCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
     auto missing = RunVarnex(dir, home, as + "encrypt " + dir / "nothing-here");
     EXPECT_EQ(missing.exit, 1);
     EXPECT_NE(missing.err.find("nothing-here: no such file or folder"), std::string::npos) << missing.err;
+}
+
+TEST(EncryptCommands, TwoRunsOverOneFolderPackageEveryFileOnce) {
+    TempDir dir, first, second;
+    const std::string home = dir / "suite";
+    {
+        LogonStore store(1000);
+        ASSERT_TRUE(store.Open(home));
+        ASSERT_NE(store.AddUser("alice", "Alice", "alice@example.org", "pw-alice"), 0);
+    }
+    WriteFile(dir / "pa", "pw-alice\n");
+    fs::create_directories(dir / "docs");
+    const int files = 30;
+    for (int i = 0; i < files; ++i) WriteFile(dir / ("docs/f" + std::to_string(i) + ".txt"), std::to_string(i));
+    const std::string args = "--user alice --password-file " + dir / "pa" + " encrypt " + dir / "docs";
+
+    CliOutcome a, b;
+    std::thread other([&] { a = RunVarnex(first, home, args); });
+    b = RunVarnex(second, home, args);
+    other.join();
+    // The run that falls behind may find a file already gone and stop there; the one ahead
+    // finishes the folder.
+    EXPECT_TRUE(a.exit == 0 || b.exit == 0) << a.err << b.err;
+    int packages = 0;
+    for (const auto& entry : fs::directory_iterator(dir / "docs")) {
+        EXPECT_EQ(entry.path().extension(), ".vrk") << entry.path() << " was left behind";
+        ++packages;
+    }
+    EXPECT_EQ(packages, files) << "a file was packaged by both runs\n" << a.err << b.err;
 }

@@ -32,7 +32,7 @@ TEST(SignCommandsTest, SignVerifyChangeAndDescribeFromTheCommandLine) {
     CliOutcome changed = RunVarnex(dir, home, "verify --json '" + dir / "a.txt.idi" + "'");
     EXPECT_EQ(changed.exit, 1);
     EXPECT_NE(changed.out.find("\"correct\": false"), std::string::npos) << changed.out;
-    EXPECT_EQ(changed.err, "varnex: 数字签名验证不正确。\n");
+    EXPECT_EQ(changed.err, "varnex: " + dir / "a.txt.idi: 数字签名验证不正确。\n");
 
     CliOutcome info = RunVarnex(dir, home, "info --json '" + dir / "a.txt.idi" + "' '" + dir / "a.txt" + "'");
     EXPECT_EQ(info.exit, 1) << "a.txt is not secured";

@@ -47,7 +47,7 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
         std::string pem;
         if (!session.Open()) return kExitFailed;
         if (!store.ExportCert(pos[1], pem)) return CliFail(store.LastError());
-        if (pos.size() == 2) {
+        if (pos.size() == 2 || pos[2] == "-") {  // "-" is standard output; "./-" a file
             std::fwrite(pem.data(), 1, pem.size(), stdout);
             return kExitOk;
         }
@@ -101,7 +101,7 @@ VARNEX_COMMAND("cert", kUsage, "installed certificates of other people and their
                {{"import", "FILE [--name NAME]", "install another person's certificate (PEM or DER)",
                  "  --name NAME  the name to install it under (default: the certificate's own name, CN)\n\n"
                  "Compare its fingerprint (cert list) with its holder, then record it with cert confirm.\n"},
-                {"export", "NAME [FILE] [--force]", "write a certificate as PEM to FILE, or to standard output",
+                {"export", "NAME [FILE] [--force]", "write a certificate as PEM to FILE, or to standard output ('-')",
                  "  --force  replace FILE if it exists (atomically); without it an existing FILE is refused\n"},
                 {"list", "", "installed certificates: name, holder, owner, confirmation, fingerprint", ""},
                 {"confirm", "NAME", "record a certificate as checked with its holder",

@@ -163,7 +163,7 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         std::error_code ec;
         if (uint64_t size = fs::file_size(package, ec); !ec) jobBytes += size;
     }
-    cli.terminal->SetJobBytes(jobBytes);
+    if (cli.terminal) cli.terminal->SetJobBytes(jobBytes);
     // A package password typed at the terminal may be typed again after a mistake.
     const bool typed = host.AsksPassword() && cli.options.answers.empty() && isatty(STDIN_FILENO);
     if (test) return TestPackages(cli, engine, host, typed, packages, parsed.Positionals());

@@ -44,4 +44,5 @@ int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
 
 DemoStepRegistrar::DemoStepRegistrar(DemoStep step) { Steps().push_back(std::move(step)); }
 
-VARNEX_COMMAND("demo", "[--keep]", "a guided tour on a fresh suite folder in a temporary folder", RunDemo);
+VARNEX_COMMAND("demo", "[--keep]", "a guided tour on a fresh suite folder in a temporary folder", RunDemo,
+               "  --keep  leave the temporary folder in place afterwards\n");

@@ -3,6 +3,7 @@
 
 #include "EncryptBatch.h"
 #include "Session.h"
+#include "platform/Secret.h"
 
 namespace {
 

@@ -63,12 +63,12 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("envelope",
-               "-o PACKAGE --to ID[,ID...] [--base DIR] [--cipher ID] [--force] PATH...\n"
+VARNEX_COMMAND("envelope", "-o PACKAGE --to ID[,ID...] [--base DIR] [--cipher ID] [--force] PATH...",
+               "an envelope package of files and folder trees for several recipients", RunEnvelope,
                "  -o PACKAGE     the envelope package to write (replaced only with --force)\n"
                "  --to IDS       further recipients, registered user IDs separated by commas; the\n"
                "                 logged-on user is always a recipient and signs the package\n"
                "  --base DIR     the folder stored paths are relative to (default: the deepest folder\n"
                "                 holding every PATH)\n"
-               "  --cipher ID    bulk cipher: 46 IDEA (default), 62 triple DES, 45 DES, 120/121 cards",
-               "an envelope package of files and folder trees for several recipients", RunEnvelope);
+               "  --cipher ID    bulk cipher: 46 IDEA (default), 62 triple DES, 45 DES, 120/121 cards\n"
+               "  --force        replace an existing PACKAGE (atomically)\n");

@@ -71,7 +71,8 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("info", "[--json] FILE...",
-               "the security information of secured files, as the security page shows it (--json: one object per "
-               "file)",
-               RunInfo);
+VARNEX_COMMAND("info", "[--json] FILE...", "who made a secured file and who may open it, as the security page shows it",
+               RunInfo,
+               "Reads password and envelope packages and signature files without decrypting anything;\n"
+               "exit 1 when a FILE is not secured or cannot be read.\n\n"
+               "  --json  one JSON array, an object per FILE: kind, signer or sender, times, recipients\n");

@@ -113,7 +113,8 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] [--send] FILE...",
-               "pack files into a mail package in the mail folder: --encrypt for the recipients (names of "
-               "installed certificates), --sign by the logged-on user; prints the package's path; --send hands it "
-               "to the mail program through the mail module, the recipients as To",
-               RunMailPack);
+               "pack files into a mail package in the suite's mail folder and print its path", RunMailPack,
+               "  --to NAME,...  the recipients: names of installed certificates\n"
+               "  --encrypt      encrypt the package for the recipients\n"
+               "  --sign         sign it with the logged-on user's private key\n"
+               "  --send         hand it to the mail program through the mail module, the recipients as To\n");

@@ -111,6 +111,7 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("mail-unpack", "[--json] PACKAGE|-",
-               "unpack a mail package (- reads its bytes from standard input) into the mail folder; lists the "
-               "files written and the signer's verdict",
-               RunMailUnpack);
+               "unpack a mail package into the mail folder; lists the files written and the signer's verdict",
+               RunMailUnpack,
+               "PACKAGE '-' reads the package's bytes from standard input (in memory); './-' names a file.\n\n"
+               "  --json  print the result as one JSON document\n");

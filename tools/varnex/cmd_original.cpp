@@ -6,6 +6,7 @@
 #include "JsonText.h"
 #include "Session.h"
 #include "advanced/AdvanceEmcrypt.h"
+#include "platform/Secret.h"
 
 namespace {
 

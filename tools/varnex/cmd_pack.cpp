@@ -116,7 +116,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
         OPENSSL_cleanse(password, sizeof password);
     }
     request.replace = parsed.Has("--force");
-    cli.terminal->SetJobBytes(SourceBytes(request.paths));
+    if (cli.terminal) cli.terminal->SetJobBytes(SourceBytes(request.paths));
     auto started = std::chrono::steady_clock::now();
     cli.host->SetSubject(toStdout ? "(standard output)" : output);
     int result = PackWithPassword(engine, request);

@@ -83,8 +83,8 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("props", "[--json] [--set +r|-r|+h|-h|+a|-a] PATH...",
-               "the property sheet of files, folders and drives (mount points): one file shows its own page, "
-               "anything else the page of the selection or the drive; --json prints it as one JSON document; "
-               "--set changes attributes as the page's OK does (words separated by commas or blanks; on this "
-               "system only read-only takes effect)",
-               RunProps);
+               "the property sheet of files, folders and drives (mount points)", RunProps,
+               "One file shows its own page; anything else the page of the selection, or of the drive.\n\n"
+               "  --json      print the sheet as one JSON document\n"
+               "  --set LIST  change attributes as the page's OK does: +r/-r read-only, +h/-h hidden,\n"
+               "              +a/-a archive, separated by commas or blanks (here only read-only takes effect)\n");

@@ -42,5 +42,6 @@ int RunSelftest(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("selftest", "[--rounds N] [--rsa]", "run the cipher self-tests (--rsa: also the user's RSA keys)",
-               RunSelftest);
+VARNEX_COMMAND("selftest", "[--rounds N] [--rsa]", "run the cipher self-tests", RunSelftest,
+               "  --rounds N  repeat each test N times (1 to 1000000; default 1)\n"
+               "  --rsa       also test the logged-on user's RSA key pair (asks for the password)\n");

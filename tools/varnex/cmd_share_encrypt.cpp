@@ -5,6 +5,7 @@
 
 #include "EncryptBatch.h"
 #include "Session.h"
+#include "platform/Secret.h"
 
 namespace {
 

@@ -64,10 +64,7 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("sign", "[--mail] [--for-mail] FILE...",
-               "sign files into signature files FILE.idi (--for-mail: for mail; --mail: and mail them with their "
-               "signatures)",
-               RunSign,
+VARNEX_COMMAND("sign", "[--mail] [--for-mail] FILE...", "sign files into signature files FILE.idi beside them", RunSign,
                "Each FILE gets a signature file FILE.idi beside it (at most 200 files per run), signed\n"
                "with the logged-on user's private key over the file's whole content; each one written\n"
                "is printed. An existing FILE.idi is replaced only when the question is answered yes.\n\n"

@@ -68,7 +68,9 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
     bool allCorrect = true;
     std::vector<std::string> documents;
     for (const std::string& path : parsed.Positionals()) {
+        cli.host->SetSubject(path);  // messages name the signature file they are about
         int result = engine.Verify_One_File(path.c_str());
+        cli.host->SetSubject({});
         std::unique_ptr<CDlgVerify> report = keeper.Take();
         allCorrect = allCorrect && result == 1 && report && report->Verdict() == 1;
         if (json) {
@@ -87,7 +89,8 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("verify", "[--json] FILE.idi...",
-               "check signature files against their files and print each report (--json: one object per file); "
-               "exit 0 only when every signature is correct",
-               RunVerify);
+VARNEX_COMMAND("verify", "[--json] FILE.idi...", "check signature files against their files and print each report",
+               RunVerify,
+               "A signature file away from its file looks for the file's name beside itself, else asks\n"
+               "for it (--answers file=PATH in scripts). Exit 0 only when every signature is correct.\n\n"
+               "  --json  one JSON array, an object per signature file: kind, verdict, signer, times\n");

@@ -53,8 +53,7 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("wipe", "[--zero] PATH...",
-               "delete files and folder trees beyond recovery: each file is overwritten with random bytes (or with "
-               "--zero, its first 10,240 bytes with zeros) and flushed to the disk before it is removed; links are "
-               "removed, never followed; what stays is listed in the delete log LumoLog.txt",
-               RunWipe);
+VARNEX_COMMAND("wipe", "[--zero] PATH...", "delete files and folder trees beyond recovery", RunWipe,
+               "Each file is overwritten with random bytes and flushed to the disk before it is removed;\n"
+               "links are removed, never followed; what stays is listed in the delete log LumoLog.txt.\n\n"
+               "  --zero  overwrite only each file's first 10,240 bytes, with zeros\n");
