@@ -148,6 +148,13 @@ void CAdvanceEmcrypt::Generate_RandomEncryptFileName(char* folder, const char* e
 int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, int* used) {
     if (path == nullptr || buffer == nullptr || used == nullptr) return 0;
     const std::string target = path;
+    struct stat named {};
+    if (::lstat(target.c_str(), &named) == 0 && S_ISLNK(named.st_mode) && IsExistingFile(target)) {
+        // A link to a file is not encrypted in place: its package would stand beside the link
+        // and the wipe would remove the link, leaving the file it names readable as before.
+        m_leftOutEntries.push_back(target);
+        return 1;
+    }
     if (IsExistingFile(target)) return IsPackageName(target) || Append(target, buffer, used) ? 1 : 0;
     if (!IsExistingFolder(target)) return 0;
 

@@ -129,10 +129,12 @@ TEST_F(AdvancedTest, CollectionLeavesOutPackagesDirinfoDesktopIniAndLinks) {
     int used = 0;
     ASSERT_EQ(engine.Collect_EncryptFileName((dir / "t").c_str(), &buffer, &used), 1);
     ASSERT_EQ(engine.Collect_EncryptFileName((dir / "outside.txt").c_str(), &buffer, &used), 1);
+    // Named directly, a link to a file is left out too: wiping the link would leave its file plain.
+    ASSERT_EQ(engine.Collect_EncryptFileName((dir / "t/link.txt").c_str(), &buffer, &used), 1);
     EXPECT_EQ(engine.Collect_EncryptFileName((dir / "missing").c_str(), &buffer, &used), 0);
     std::vector<std::string> got;
     for (int at = 0; at < used; at += static_cast<int>(std::strlen(buffer + at)) + 1) got.emplace_back(buffer + at);
     std::free(buffer);
     EXPECT_EQ(got, (std::vector<std::string>{dir / "t/My Documents/sub/c.txt", dir / "t/a.txt", dir / "outside.txt"}));
-    EXPECT_EQ(engine.m_leftOutEntries, std::vector<std::string>{dir / "t/link.txt"});
+    EXPECT_EQ(engine.m_leftOutEntries, (std::vector<std::string>{dir / "t/link.txt", dir / "t/link.txt"}));
 }
