@@ -25,15 +25,19 @@ pid_t StartVarnex(const std::string& home, const std::vector<std::string>& args,
         ::unsetenv("VARNEX_PASSWORD");
         ::unsetenv("VARNEX_HOME");
         for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(VARNEX_CLI_PATH, argv.data());
-        ::_exit(127);
+        ExecVarnex(home, args);
     }
     return child;
+}
+
+void ExecVarnex(const std::string& home, const std::vector<std::string>& args) {
+    std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(VARNEX_CLI_PATH, argv.data());
+    ::_exit(127);
 }
 
 pid_t StartChild(const std::function<int()>& body) {

@@ -22,6 +22,8 @@
 // each) set. Answers the child's process id.
 pid_t StartVarnex(const std::string& home, const std::vector<std::string>& args,
                   const std::vector<std::string>& env = {});
+// In a child process: becomes the built varnex program with `home` and `args`; never returns.
+[[noreturn]] void ExecVarnex(const std::string& home, const std::vector<std::string>& args);
 // Runs `body` in a forked child that ends with _exit(body()), never returning into the test.
 pid_t StartChild(const std::function<int()>& body);
 // Waits for the child; answers its waitpid status.

@@ -51,15 +51,7 @@ protected:
     // other side in `master`.
     pid_t StartOnTerminal(const std::vector<std::string>& args, int& master) {
         pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
-        if (child == 0) {
-            std::vector<std::string> all = {VARNEX_CLI_PATH, "--home", home};
-            all.insert(all.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (std::string& a : all) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(VARNEX_CLI_PATH, argv.data());
-            ::_exit(127);
-        }
+        if (child == 0) ExecVarnex(home, args);
         return child;
     }
     // Reads the terminal until what it shows next ends in `end` (true), or until it closes or a

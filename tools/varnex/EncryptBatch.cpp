@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "JsonText.h"
+#include "Session.h"
 #include "package/PackageWalker.h"
+#include "platform/Secret.h"
 
 int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths, std::string& list) {
     engine.m_leftOutEntries.clear();
@@ -34,6 +36,24 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
     list.push_back('\0');
     PackageWalker::ShowLeftOut(engine);
     return -1;
+}
+
+int RunEncryptBatch(CliContext& cli, const std::vector<std::string>& paths, bool json, const EncryptCall& encrypt) {
+    CliSession session(cli);
+    if (!session.LogOn()) return kExitFailed;
+    CAdvanceEmcrypt engine;
+    std::string list;
+    if (int exit = CollectEncryptSources(engine, paths, list); exit >= 0) return exit;
+    std::string userId;
+    SecretText password;
+    int type = 0;
+    if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
+    int result = 0;
+    {
+        SubjectWindow subjects(*cli.host);
+        result = encrypt(engine, list.c_str(), userId.c_str(), password.c_str(), &subjects);
+    }
+    return ReportEncryptBatch(cli, engine, json, result);
 }
 
 LRESULT SubjectWindow::SendMessage(unsigned msg, WPARAM, LPARAM lParam) {

@@ -2,11 +2,19 @@
 // What encrypt and share-encrypt share: their paths collected into the engine's file list,
 // each message naming the file it is about, and the report of what the batch did.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "Cli.h"
 #include "advanced/AdvanceEmcrypt.h"
+
+// One encryption-in-place batch as both commands run it: logs on, collects `paths`, runs
+// `encrypt` (the engine's batch call: the file list, user ID, password and notification
+// window) and reports. Answers the exit code.
+using EncryptCall = std::function<int(CAdvanceEmcrypt& engine, const char* list, const char* userId,
+                                      const char* password, HWND notifyWindow)>;
+int RunEncryptBatch(CliContext& cli, const std::vector<std::string>& paths, bool json, const EncryptCall& encrypt);
 
 // Collects the files under `paths` (files and folders; links met inside a folder are left out
 // and named in one notice) into a NUL-separated list ended by an empty entry. -1 when the

@@ -2,8 +2,6 @@
 // name beside its file; every original is wiped once its package is complete and on the disk.
 
 #include "EncryptBatch.h"
-#include "Session.h"
-#include "platform/Secret.h"
 
 namespace {
 
@@ -13,21 +11,10 @@ int RunEncrypt(CliContext& cli, const std::vector<std::string>& args) {
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     if (parsed.Positionals().empty()) return UsageError(self, "nothing to encrypt");
 
-    CliSession session(cli);
-    if (!session.LogOn()) return kExitFailed;
-    CAdvanceEmcrypt engine;
-    std::string list;
-    if (int exit = CollectEncryptSources(engine, parsed.Positionals(), list); exit >= 0) return exit;
-    std::string userId;
-    SecretText password;
-    int type = 0;
-    if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
-    int result = 0;
-    {
-        SubjectWindow subjects(*cli.host);
-        result = engine.EncryptMuchFiles(list.c_str(), userId.c_str(), password.c_str(), &subjects);
-    }
-    return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
+    return RunEncryptBatch(cli, parsed.Positionals(), parsed.Has("--json"),
+                           [](CAdvanceEmcrypt& engine, const char* list, const char* user, const char* pw, HWND w) {
+                               return engine.EncryptMuchFiles(list, user, pw, w);
+                           });
 }
 
 }  // namespace

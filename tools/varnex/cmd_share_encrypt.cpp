@@ -4,8 +4,6 @@
 #include <filesystem>
 
 #include "EncryptBatch.h"
-#include "Session.h"
-#include "platform/Secret.h"
 
 namespace {
 
@@ -17,25 +15,13 @@ int RunShareEncrypt(CliContext& cli, const std::vector<std::string>& args) {
     if (share.empty()) return UsageError(self, "the share path is missing (--share PATH)");
     if (parsed.Positionals().empty()) return UsageError(self, "nothing to encrypt");
 
-    CliSession session(cli);
-    if (!session.LogOn()) return kExitFailed;
-    CAdvanceEmcrypt engine;
-    std::string list;
-    if (int exit = CollectEncryptSources(engine, parsed.Positionals(), list); exit >= 0) return exit;
     std::error_code ec;
     std::string sharePath = std::filesystem::absolute(share, ec).lexically_normal().string();
     if (ec) sharePath = share;
-    std::string userId;
-    SecretText password;
-    int type = 0;
-    if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
-    int result = 0;
-    {
-        SubjectWindow subjects(*cli.host);
-        result =
-            engine.ShareEncryptMuchFiles(list.c_str(), sharePath.c_str(), userId.c_str(), password.c_str(), &subjects);
-    }
-    return ReportEncryptBatch(cli, engine, parsed.Has("--json"), result);
+    return RunEncryptBatch(cli, parsed.Positionals(), parsed.Has("--json"),
+                           [&](CAdvanceEmcrypt& engine, const char* list, const char* user, const char* pw, HWND w) {
+                               return engine.ShareEncryptMuchFiles(list, sharePath.c_str(), user, pw, w);
+                           });
 }
 
 }  // namespace
