@@ -22,8 +22,6 @@ constexpr char kModifiedWarning[] =
     "警告：公钥证书\"%s\"自上次签名确认后已被修改，不能使用，如果您要继续使用，请在Ondrel中再次签名";
 constexpr char kNoPublicKey[] = "公钥不存在，不能加密.";
 
-void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
-
 // The recipient list of one batch as it grows: who is in it, who was refused.
 class RecipientList {
 public:

@@ -72,8 +72,6 @@ private:
     int m_fd = -1;
 };
 
-void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
-
 }  // namespace
 
 CAdvanceEmcrypt::CAdvanceEmcrypt() = default;

@@ -27,10 +27,6 @@ struct EnvelopeKeys {
     }
 };
 
-void CopyText(char* out, size_t room, std::string_view text) {
-    std::snprintf(out, room, "%.*s", static_cast<int>(std::min(text.size(), room)), text.data());
-}
-
 }  // namespace
 
 bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& entry) {

@@ -24,8 +24,6 @@ namespace {
 constexpr int kMailKind = 8;
 constexpr int kMailNotVerified = 2;
 
-void CopyText(char* out, size_t room, const std::string& text) { std::snprintf(out, room, "%s", text.c_str()); }
-
 void ShowCreateFailure(const std::string& text) {
     AfxMessageBox(Format(kMailCreateFileFailed, text.substr(0, 140).c_str()));
 }

@@ -3,8 +3,10 @@
 // case folding of the system: ASCII letters only, so that every other byte (each byte of a
 // multi-byte character included) compares as itself, whatever the locale.
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,14 @@ Format(const char* fmt, ...) {
     }
     va_end(args);
     return out;
+}
+
+// Copies text into a fixed field of `room` bytes, cut to fit and always ended by a NUL.
+inline void CopyText(char* out, size_t room, std::string_view text) {
+    if (out == nullptr || room == 0) return;
+    const size_t n = std::min(text.size(), room - 1);
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
 }
 
 inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

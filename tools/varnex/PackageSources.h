@@ -22,6 +22,16 @@ struct PackageSources {
 int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::string& output,
                        PackageSources& sources);
 
+// Copies what the sources say into a packager's request (password or envelope: both carry
+// these four fields).
+template <typename Request>
+void TakeSources(const PackageSources& sources, Request& request) {
+    request.packagePath = sources.packagePath;
+    request.paths = sources.paths;
+    request.baseFolder = sources.baseFolder;
+    request.cipherId = sources.cipherId;
+}
+
 // The bytes of the files the paths name, folders walked without following the links met inside
 // (as the package walker does): the size of the job, for the progress line.
 uint64_t SourceBytes(const std::vector<std::string>& paths);

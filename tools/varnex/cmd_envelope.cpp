@@ -42,10 +42,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     request.recipients = SplitIds(parsed.Value("--to"));
     PackageSources sources;
     if (int exit = ReadPackageSources(self, parsed, output, sources); exit >= 0) return exit;
-    request.packagePath = sources.packagePath;
-    request.paths = sources.paths;
-    request.baseFolder = sources.baseFolder;
-    request.cipherId = sources.cipherId;
+    TakeSources(sources, request);
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;

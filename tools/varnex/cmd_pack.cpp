@@ -95,10 +95,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     PasswordPackRequest request;
     PackageSources sources;
     if (int exit = ReadPackageSources(self, parsed, output, sources); exit >= 0) return exit;
-    request.packagePath = sources.packagePath;
-    request.paths = sources.paths;
-    request.baseFolder = sources.baseFolder;
-    request.cipherId = sources.cipherId;
+    TakeSources(sources, request);
 
     if (!session.Open()) return kExitFailed;
     CKorvane engine;
