@@ -20,9 +20,11 @@ struct CKorvane::CipherState {
 
     // A batch of signatures unlocks the signer's private key once: held from its first use to
     // the end of the batch, for that user only. Freeing the key clears its private numbers.
+    // The user's key type is asked once per batch too.
     bool holdSignKey = false;
     PkeyPtr heldSignKey;
     std::string heldSignUser;
+    int heldSignType = -1;
 
     PciCard pci;
     IsaCard isa;

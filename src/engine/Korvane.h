@@ -253,10 +253,12 @@ protected:
     void HoldSigningKey(bool hold);
 
 private:
+    // What the files of one signing batch share, looked up once (src/signature/SignFiles.cpp).
+    struct SignBatch;
     // Writes the signature file of one file; signaturePath (260) receives its path. 1 when the
     // signature file is complete and in place; a failed signing leaves any earlier one as it was.
     int Sign_One_File(const char* path, char* signaturePath, char kind, const char* userId, const char* password,
-                      int reserved);
+                      int reserved, SignBatch& batch);
     // The signature files of a list, at most 200; their signed files and signature files.
     int SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                  std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles);

@@ -75,7 +75,8 @@ int CKorvane::Evp_SignInit(int digestId) {
     s.signType = -1;
     ILogon* logon = LogonLibrary();
     if (logon == nullptr) return 0;
-    int type = logon->GetUserType();
+    int type = s.holdSignKey && s.heldSignType >= 0 ? s.heldSignType : logon->GetUserType();
+    if (s.holdSignKey) s.heldSignType = type;
     if (type == kLogonSoftwareKey) {
         s.signEntry = FindDigest(digestId);
         if (s.signEntry == nullptr) return 0;
@@ -104,12 +105,13 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
     const std::string user = userId ? userId : "";
 
     if (type == kLogonSoftwareKey) {
-        if (logon == nullptr || logon->IsLoggedOn() == 0) {
+        // A key held for this batch was opened while the user was logged on.
+        PkeyPtr opened;
+        EVP_PKEY* key = s.heldSignKey && s.heldSignUser == user ? s.heldSignKey.get() : nullptr;
+        if (key == nullptr && (logon == nullptr || logon->IsLoggedOn() == 0)) {
             AfxMessageBox("Ferrow 已退出登录。");
             return 0;
         }
-        PkeyPtr opened;
-        EVP_PKEY* key = s.heldSignKey && s.heldSignUser == user ? s.heldSignKey.get() : nullptr;
         if (key == nullptr) {
             EVP_PKEY* raw = nullptr;
             int keyType = 0;
@@ -167,6 +169,7 @@ void CKorvane::HoldSigningKey(bool hold) {
     if (hold) return;
     s.heldSignKey.reset();
     s.heldSignUser.clear();
+    s.heldSignType = -1;
 }
 
 int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind) {

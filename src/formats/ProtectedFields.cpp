@@ -6,30 +6,22 @@
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 
-namespace {
-
-// Fields are small (at most a 260-byte name or a 2,000-byte key check); larger ones go to the heap.
-constexpr size_t kInlineField = 512;
-
-}  // namespace
-
 ProtectedWriter::ProtectedWriter(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) {
     m_engine.CRC_Init();
 }
 
+ProtectedWriter::~ProtectedWriter() = default;
+
 bool ProtectedWriter::Field(const void* data, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
-    // The caller's value stays plain: the field is sealed in a copy.
-    unsigned char inline_[kInlineField];
-    std::vector<unsigned char> heap;
-    unsigned char* buf = inline_;
-    if (n > kInlineField) {
-        heap.resize(n);
-        buf = heap.data();
-    }
-    std::memcpy(buf, data, n);
-    m_ok = m_engine.WriteSealedField(m_file, buf, n) == 1;
+    // The caller's value stays plain: the field is sealed where it is gathered.
+    const size_t at = m_record.size();
+    m_record.insert(m_record.end(), static_cast<const unsigned char*>(data),
+                    static_cast<const unsigned char*>(data) + n);
+    char* field = reinterpret_cast<char*>(m_record.data() + at);
+    m_ok = m_engine.SerialEncrypt(field, static_cast<int>(n), field) == 1;
+    if (m_ok) m_engine.CRC_Update(m_record.data() + at, static_cast<int>(n));
     return m_ok;
 }
 
@@ -37,14 +29,17 @@ bool ProtectedWriter::Plain(const void* data, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
     m_engine.CRC_Update(static_cast<const unsigned char*>(data), static_cast<int>(n));
-    m_ok = m_engine.fWriteBuf(m_file, data, n) == 1;
-    return m_ok;
+    m_record.insert(m_record.end(), static_cast<const unsigned char*>(data),
+                    static_cast<const unsigned char*>(data) + n);
+    return true;
 }
 
 bool ProtectedWriter::Finish() {
     if (!m_ok) return false;
-    uint16_t crc = m_engine.CRC_Final();
-    m_ok = m_engine.fWriteBuf(m_file, &crc, sizeof crc);
+    const uint16_t crc = m_engine.CRC_Final();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&crc);
+    m_record.insert(m_record.end(), bytes, bytes + sizeof crc);
+    m_ok = m_engine.fWriteBuf(m_file, m_record.data(), m_record.size()) == 1;
     return m_ok;
 }
 

@@ -6,11 +6,15 @@
 // plain and refusing lengths read from a file that exceed the room they fill.
 //
 // Both use the engine's CRC register and checked I/O: a failure has shown its message when a
-// call returns false, and a writer or reader that has failed stays failed.
+// call returns false, and a writer or reader that has failed stays failed. The writer gathers
+// a record's stored bytes and writes them with its CRC in one write at Finish (a record of
+// many small fields costs one system call, and a failed record leaves nothing in the file).
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/Secret.h"
 
 class CKorvane;
 class CFile;
@@ -18,21 +22,25 @@ class CFile;
 class ProtectedWriter {
 public:
     ProtectedWriter(CKorvane& engine, CFile* file);
+    ~ProtectedWriter();
+    ProtectedWriter(const ProtectedWriter&) = delete;
+    ProtectedWriter& operator=(const ProtectedWriter&) = delete;
 
-    // Enciphers a copy of the n bytes, feeds it to the CRC and writes it.
+    // Enciphers a copy of the n bytes, feeds it to the CRC and gathers it.
     bool Field(const void* data, size_t n);
     bool I32(int32_t value) { return Field(&value, sizeof value); }
     bool U16(uint16_t value) { return Field(&value, sizeof value); }
     bool U8(uint8_t value) { return Field(&value, sizeof value); }
-    // A field of a plain record (the signature trailer): fed to the CRC and written as it is.
+    // A field of a plain record (the signature trailer): fed to the CRC and gathered as it is.
     bool Plain(const void* data, size_t n);
-    // Writes the record CRC over every field so far.
+    // Writes the gathered fields and the record CRC over them.
     bool Finish();
     bool Ok() const { return m_ok; }
 
 private:
     CKorvane& m_engine;
     CFile* m_file;
+    SecretBytes m_record;  // wiped when released, also as it grows
     bool m_ok = true;
 };
 

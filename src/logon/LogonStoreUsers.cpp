@@ -357,9 +357,18 @@ int LogonStore::GetPrivateKey(EVP_PKEY** key, const std::string& userId, const c
     if (user.type == kLogonKeyDevice && !logon::FolderKeyDevice(user.device, user.id).IsPresent()) {
         return kPrivateKeyDeviceAbsent;
     }
-    if (!PasswordOk(user, password, passwordLength)) return kPrivateKeyBadPassword;
+    // A key kept here encrypted under the password proves the password by opening (the key and
+    // the verifier change in one transaction): the verifier, a second key derivation as costly,
+    // then only tells why the key did not open. A device may hold a key staged under a newer
+    // password, so its users are checked against the verifier first.
+    const bool provesPassword =
+        user.type != kLogonKeyDevice && user.keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) == 0;
+    if (!provesPassword && !PasswordOk(user, password, passwordLength)) return kPrivateKeyBadPassword;
+    if (password == nullptr || passwordLength < 0) return kPrivateKeyBadPassword;
     logon::PkeyPtr opened = OpenPrivateKey(user, password, static_cast<size_t>(passwordLength));
-    if (!opened) return kPrivateKeyUnreadable;
+    if (!opened)
+        return provesPassword && !PasswordOk(user, password, passwordLength) ? kPrivateKeyBadPassword
+                                                                             : kPrivateKeyUnreadable;
     *key = opened.release();
     return kPrivateKeyOk;
 }

@@ -41,8 +41,21 @@ bool SetText(char* field, size_t room, int32_t* length, const std::string& text)
 
 }  // namespace
 
+// What every file of one signing batch shares, each looked up at its first use and kept for
+// the next files: the head (it holds nothing of the file, so every signature file of a batch
+// begins with the same 300 bytes, sealed once) and the signer's texts from the logon library.
+// A lookup that fails is not kept: the next file tries again, as a lone signing would.
+struct CKorvane::SignBatch {
+    bool haveHead = false;
+    EncryptFlag plainHead{};
+    EncryptFlag sealedHead{};
+    bool haveSigner = false;
+    std::string keyText;
+    std::string signer;
+};
+
 int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, const char* userId, const char* password,
-                            int /*reserved*/) {
+                            int /*reserved*/, SignBatch& batch) {
     char signTime[kTimeTextLength + 1] = {};
     FormatTimeText(std::time(nullptr), signTime);
     if (path == nullptr || signaturePath == nullptr || !FileExists(path)) return 0;
@@ -75,9 +88,14 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
     }
     output.SetReplace(replacing);  // the person agreed to replace it
 
-    EncryptFlag head;
-    InitEncryptFlag(&head, static_cast<uint8_t>(kind));
-    if (!WriteEncryptedFileHead(output.File(), &head)) return 0;
+    if (!batch.haveHead) {
+        InitEncryptFlag(&batch.plainHead, static_cast<uint8_t>(kind));
+        batch.sealedHead = batch.plainHead;
+        if (!SealEncryptFlag(&batch.sealedHead)) return 0;
+        batch.haveHead = true;
+    }
+    const EncryptFlag& head = batch.plainHead;
+    if (!fWriteBuf(output.File(), &batch.sealedHead, sizeof batch.sealedHead)) return 0;
 
     auto record = std::make_unique<File_SignInfo>();
     File_SignInfo& r = *record;
@@ -88,15 +106,19 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
     r.fileSize = static_cast<uint32_t>(size);
     std::memcpy(r.signTime, signTime, kTimeTextLength);
 
-    ILogon* logon = LogonLibrary();
-    LogonKeyRecord key;
-    LogonUserRecord user;
-    std::string signer;
     const std::string id = userId ? userId : "";
-    if (logon == nullptr || !logon->GetUserRecords(key, user, id) || !logon->GetSignerName(id, signer)) return 0;
+    if (!batch.haveSigner) {
+        ILogon* logon = LogonLibrary();
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (logon == nullptr || !logon->GetUserRecords(key, user, id) || !logon->GetSignerName(id, batch.signer))
+            return 0;
+        batch.keyText = key.keyText;
+        batch.haveSigner = true;
+    }
     if (!SetText(r.userId, kSignUserIdRoom, &r.userIdLength, id) ||
-        !SetText(r.certName, kSignCertNameRoom, &r.certNameLength, key.keyText) ||
-        !SetText(r.signerName, kSignSignerNameRoom, &r.signerNameLength, signer))
+        !SetText(r.certName, kSignCertNameRoom, &r.certNameLength, batch.keyText) ||
+        !SetText(r.signerName, kSignSignerNameRoom, &r.signerNameLength, batch.signer))
         return 0;
 
     if (!Evp_SignInit(head.digestId2)) {
@@ -126,15 +148,17 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
 int CKorvane::SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                        std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles) {
     // The private key is unlocked once for the whole list (key derivation costs far more than a
-    // signature) and wiped when the list is done, however it ends.
+    // signature) and wiped when the list is done, however it ends; the head and the signer's
+    // texts are looked up once too.
     struct Hold {
         CKorvane& engine;
         explicit Hold(CKorvane& e) : engine(e) { engine.HoldSigningKey(true); }
         ~Hold() { engine.HoldSigningKey(false); }
     } hold(*this);
+    SignBatch batch;
     for (const char* entry = fileList; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         char signaturePath[kMaxPath] = {};
-        if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved)) continue;
+        if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved, batch)) continue;
         signedFiles.emplace_back(entry);
         signatureFiles.emplace_back(signaturePath);
         if (signedFiles.size() == kMaxSignedFiles) break;
