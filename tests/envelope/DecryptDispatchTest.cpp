@@ -37,7 +37,11 @@ protected:
         host.Clear();
     }
     void SetKept(const std::string& value) { ASSERT_TRUE(s_store->SetOption("Option", "DkeptFile", value)); }
-    void TearDown() override { SetKept("FALSE"); }
+    void TearDown() override {
+        SetKept("FALSE");
+        ASSERT_TRUE(s_store->SetOption("Option", "DispDecryptResult", "FALSE"));
+        ASSERT_TRUE(s_store->SetOption("Option", "OpenWith", ""));
+    }
 
     CKorvane engine;
 };
@@ -88,4 +92,37 @@ TEST_F(DecryptDispatch, RefusedPackagesAreSummarisedOnceAndNeverWiped) {
     host.Clear();
     EXPECT_EQ(engine.KeloDecryptFile(List({dir / "carol-only.vrk", kind4}).c_str(), nullptr, 0), -1);
     EXPECT_TRUE(host.Messages().empty()) << host.MessageTexts()[0];
+}
+
+// "DispDecryptResult" TRUE lists a batch's restored files at its end: the plain dispatcher
+// whenever anything was restored, KeloDecryptFile from one restored file, or from two when
+// direct (a lone file was offered to the open query first, and is listed only when nobody took
+// it). FALSE, or nothing restored, lists nothing.
+TEST_F(DecryptDispatch, DecryptedFilesAreListedAtTheEndOnlyWhenConfigured) {
+    LogOn("bob");
+    SetKept("TRUE");
+    auto lists = [&](const std::vector<std::string>& paths, int kelo, int direct) {
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        host.Clear();
+        host.AddAnswer("password", "secret1");
+        const std::string list = List(paths);
+        kelo ? engine.KeloDecryptFile(list.c_str(), nullptr, direct) : engine.DecryptFileA(list.c_str(), nullptr);
+        std::vector<std::vector<std::string>> shown;
+        for (const auto& d : host.Dialogs())
+            if (d.kind == "filelist") shown.push_back(d.lines);
+        return shown;
+    };
+    const std::string both[] = {dir / "p.pkg", dir / "e.vrk"};
+    EXPECT_TRUE(lists({both[0], both[1]}, 0, 0).empty()) << "not configured";
+
+    ASSERT_TRUE(s_store->SetOption("Option", "DispDecryptResult", "true"));
+    EXPECT_EQ(lists({both[0], both[1]}, 0, 0),
+              (std::vector<std::vector<std::string>>{{dir / "out/pw.txt", dir / "out/env.txt", "共解密文件 2 个"}}));
+    EXPECT_EQ(lists({both[1]}, 1, 0).size(), 1u);
+    EXPECT_EQ(lists({both[1]}, 1, 1).size(), 1u) << "the lone file's own list, none at the end";
+    ASSERT_TRUE(s_store->SetOption("Option", "OpenWith", "true"));
+    EXPECT_TRUE(lists({both[1]}, 1, 1).empty()) << "the open query took the lone file";
+    EXPECT_EQ(lists({both[0], both[1]}, 1, 1).size(), 1u);
+    EXPECT_TRUE(lists({dir / "carol-only.vrk"}, 1, 0).empty()) << "nothing restored";
 }

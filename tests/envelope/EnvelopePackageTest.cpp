@@ -4,8 +4,14 @@
 
 #include <utime.h>
 
+#include <cstring>
+
 #include "EnvelopeFixture.h"
+#include "engine/Crc16.h"
 #include "formats/EncryptFlag.h"
+#include "formats/EnvelopeRecords.h"
+#include "formats/ProtectedFields.h"
+#include "logon/ILogon.h"
 
 namespace fs = std::filesystem;
 
@@ -29,6 +35,73 @@ protected:
         fs::permissions(dir / "src/tree/sub/ro.txt",
                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove);
+    }
+
+    // A package from alice to bob holding one file, as engines of format version "10" wrote
+    // it: the IV wrapped on its own, a file record with one time, no digest-only flag.
+    void WriteOldPackage(const std::string& name, const std::string& content) {
+        LogOn("alice");
+        CKorvane e;
+        CFile f(dir / name, CFile::modeCreate | CFile::modeReadWrite);
+        EncryptFlag head;
+        e.InitEncryptFlag(&head, kKindEnvelope);
+        std::memcpy(head.version, "10", 2);
+        head.cipherId = 46;
+        head.count = 1;
+        head.itemCount = 1;
+        ASSERT_EQ(e.WriteEncryptedFileHead(&f, &head), 1);
+        LogonKeyRecord keyRecord;
+        LogonUserRecord alice;
+        ASSERT_TRUE(s_store->GetUserRecords(keyRecord, alice, "alice"));
+        ASSERT_TRUE(WriteSenderRecord(e, &f, s_store->GetSenderIdentity("alice", kKindEnvelope), alice.certName));
+
+        Decrypt_UserInfo bob{};
+        ASSERT_TRUE(FillRecipient(*s_store, "bob", bob));
+        const unsigned char key[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6},
+                            iv[8] = {1, 3, 5, 7, 9, 11, 13, 15};
+        unsigned char wrappedKey[kLogonWrapOutCap], wrappedIv[kLogonWrapOutCap];
+        const int w = s_store->WrapSessionKey(16, key, wrappedKey, bob.userNumber);
+        const int v = s_store->WrapSessionKey(8, iv, wrappedIv, bob.userNumber);
+        ASSERT_GT(w, 0);
+        ASSERT_GT(v, 0);
+        ProtectedWriter recipient(e, &f);
+        ASSERT_TRUE(recipient.I32(static_cast<int32_t>(std::strlen(bob.displayText))) &&
+                    recipient.Field(bob.displayText, std::strlen(bob.displayText)) &&
+                    recipient.I32(static_cast<int32_t>(std::strlen(bob.keyText))) &&
+                    recipient.Field(bob.keyText, std::strlen(bob.keyText)) && recipient.I32(w) &&
+                    recipient.Field(wrappedKey, static_cast<size_t>(w)) && recipient.I32(v) &&
+                    recipient.Field(wrappedIv, static_cast<size_t>(v)) && recipient.Finish());
+
+        std::string cipher(content.size(), '\0');
+        int produced = 0;
+        ASSERT_EQ(e.Evp_EncryptInit(key, iv, 46), 1);
+        e.Evp_EncryptUpdate(reinterpret_cast<unsigned char*>(cipher.data()), &produced,
+                            reinterpret_cast<const unsigned char*>(content.data()), static_cast<int>(content.size()));
+        unsigned char tail[16];
+        e.Evp_EncryptFinalEx(tail, &produced);
+        const uint16_t crc =
+            Crc16Final(Crc16Update(0xFFFF, reinterpret_cast<const unsigned char*>(cipher.data()), cipher.size()));
+        const std::string file = "old.bin";
+        const int32_t offset = static_cast<int32_t>(f.GetPosition()) + (4 + 4 + 4 + 2) +
+                               (4 + 4 + 4 + static_cast<int32_t>(file.size()) + 4 + 14 + 4 + 1 + 2 + 2) + 10;
+        ProtectedWriter folder(e, &f);
+        ASSERT_TRUE(folder.I32(10) && folder.I32(0) && folder.I32(0) && folder.Finish());
+        ProtectedWriter record(e, &f);
+        ASSERT_TRUE(record.I32(9) && record.I32(offset) && record.I32(static_cast<int32_t>(file.size())) &&
+                    record.Field(file.data(), file.size()) && record.I32(static_cast<int32_t>(cipher.size())) &&
+                    record.Field("20030105090703", 14) && record.I32(static_cast<int32_t>(content.size())) &&
+                    record.U8(0x20) && record.U16(crc) && record.Finish());
+        ASSERT_EQ(e.WriteEndofHead(&f, offset + static_cast<int32_t>(cipher.size())), 1);
+        ASSERT_EQ(static_cast<int32_t>(f.GetPosition()), offset);
+        f.Write(cipher.data(), static_cast<unsigned>(cipher.size()));
+
+        ASSERT_EQ(e.Evp_SignInit(head.digestId2), 1);
+        e.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(content.data()), static_cast<unsigned>(content.size()));
+        unsigned char signature[1024];
+        unsigned int length = 0;
+        ASSERT_EQ(e.Evp_SignFinal(signature, &length, "alice", Password("alice").c_str()), 1);
+        ProtectedWriter trailer(e, &f);
+        ASSERT_TRUE(trailer.Plain(&length, 4) && trailer.Plain(signature, length) && trailer.Finish());
     }
 };
 
@@ -118,4 +191,19 @@ TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"公钥不存在，不能加密."});
     EXPECT_EQ(ReadFile(dir / "e.vrk"), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 2) << "no temporary file";
+}
+
+TEST_F(EnvelopePackage, VersionTenPackageRestoresAndItsSignatureVerifies) {
+    const std::string content = RandomBytes(kStreamBlockSize + 500, 21);
+    WriteOldPackage("old.vrk", content);
+    ASSERT_EQ(Restore("bob", "old.vrk"), 1) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(ReadFile(dir / "out/old.bin"), content);
+    struct tm local = {};
+    local.tm_year = 103, local.tm_mon = 0, local.tm_mday = 5, local.tm_hour = 9, local.tm_min = 7, local.tm_sec = 3;
+    local.tm_isdst = -1;
+    EXPECT_EQ(ModifiedAt(dir / "out/old.bin"), std::mktime(&local));
+    host.Clear();
+    EXPECT_EQ(Restore("carol", "old.vrk"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoPermission});
 }
