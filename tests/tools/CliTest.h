@@ -29,9 +29,9 @@ protected:
     // varnex as user `id` (its password from the environment), `input` as standard input.
     CliOutcome As(const std::string& id, const std::string& args, const std::string& input = "/dev/null",
                   const std::string& env = {}) {
-        std::string cmd = "env -u VARNEX_HOME VARNEX_PASSWORD=pw-" + id + " " + env + " '" VARNEX_CLI_PATH "' --home '" +
-                          home + "' --user " + id + " " + args + " <'" + input + "' >'" + dir / "cli.out" + "' 2>'" +
-                          dir / "cli.err" + "'";
+        std::string cmd = "env -u VARNEX_HOME VARNEX_PASSWORD=pw-" + id + " " + env +
+                          " '" VARNEX_CLI_PATH "' --home '" + home + "' --user " + id + " " + args + " <'" + input +
+                          "' >'" + dir / "cli.out" + "' 2>'" + dir / "cli.err" + "'";
         int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "cli.out"), ReadFile(dir / "cli.err")};
     }
