@@ -96,6 +96,20 @@ bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::st
     return Refuse("no password for '" + userId + "': give --password-file F or set VARNEX_PASSWORD");
 }
 
+bool TryLogonPassword(const CliContext& cli, const std::string& userId,
+                      const std::function<PasswordVerdict(const std::string& password, std::string& why)>& offer) {
+    const bool typed = cli.options.passwordFile.empty() && std::getenv("VARNEX_PASSWORD") == nullptr;
+    for (int tries = 1;; ++tries) {
+        std::string password, why;
+        if (!ReadLogonPassword(cli, userId, password)) return false;
+        PasswordVerdict verdict = offer(password, why);
+        WipePassword(password);
+        if (verdict == PasswordVerdict::kAccepted) return true;
+        if (!typed || tries == kPasswordTries || verdict == PasswordVerdict::kRefused) return Refuse(why);
+        CliFail(why);
+    }
+}
+
 bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password) {
     if (!cli.options.newPasswordFile.empty()) return ReadPasswordFile(cli.options.newPasswordFile, password);
     std::string again;
@@ -133,20 +147,14 @@ bool CliSession::LogOn() {
     if (!Open()) return false;
     std::string userId = cli_.options.user;
     if (userId.empty() && !store_.DefaultUser(userId)) return Refuse(store_.LastError());
-    // A password typed at the terminal may be typed again after a mistake: three tries in all.
-    const bool typed = cli_.options.passwordFile.empty() && std::getenv("VARNEX_PASSWORD") == nullptr;
-    for (int tries = 1;; ++tries) {
-        std::string password;
-        if (!ReadLogonPassword(cli_, userId, password)) return false;
-        bool ok = store_.LogOn(userId, password);
-        WipePassword(password);
-        if (ok) break;
-        std::string why = store_.LastError();
+    bool logged = TryLogonPassword(cli_, userId, [&](const std::string& password, std::string& why) {
+        if (store_.LogOn(userId, password)) return PasswordVerdict::kAccepted;
+        why = store_.LastError();
         LogonKeyRecord key;
         LogonUserRecord user;
-        if (!typed || tries == kPasswordTries || !store_.GetUserRecords(key, user, userId)) return Refuse(why);
-        CliFail(why);
-    }
+        return store_.GetUserRecords(key, user, userId) ? PasswordVerdict::kWrong : PasswordVerdict::kRefused;
+    });
+    if (!logged) return false;
     std::string id;
     SecretText ignored;
     int type = 0;

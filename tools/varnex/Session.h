@@ -9,6 +9,7 @@
 //     ... engine calls; LogonLibrary() is session.Store() ...
 // Failures print one line "varnex: ..." to standard error.
 
+#include <functional>
 #include <string>
 
 #include "Cli.h"
@@ -47,6 +48,15 @@ constexpr int kPasswordTries = 3;
 // The logon password of userId: --password-file, else $VARNEX_PASSWORD, else asked on
 // the terminal without echo. False after printing why.
 bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password);
+// How a password offered to TryLogonPassword was taken.
+enum class PasswordVerdict { kAccepted, kWrong, kRefused };
+// Reads userId's logon password (as ReadLogonPassword) and offers it to `offer`: a wrong one
+// typed at the terminal may be typed again, three tries in all; from a file or the
+// environment there is one try. `offer` fills `why` with the reason a password was not taken,
+// printed here. kRefused (no such user, a store failure) is never asked again. False after
+// printing why.
+bool TryLogonPassword(const CliContext& cli, const std::string& userId,
+                      const std::function<PasswordVerdict(const std::string& password, std::string& why)>& offer);
 // A new password: --new-password-file, else asked twice on the terminal. False after
 // printing why.
 bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password);

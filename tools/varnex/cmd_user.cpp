@@ -26,6 +26,25 @@ int AddUser(CliContext& cli, const ArgParser& parsed) {
     return kExitOk;
 }
 
+// The user's password, tried as at logon (three tries at the terminal); kept in `proven`
+// when given. False after printing why.
+bool ProvePassword(CliContext& cli, CliSession& session, const std::string& userId, std::string* proven = nullptr) {
+    return TryLogonPassword(cli, userId, [&](const std::string& password, std::string& why) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (!session.Store().GetUserRecords(key, user, userId)) {
+            why = "no user '" + userId + "' in this store";
+            return PasswordVerdict::kRefused;
+        }
+        if (!session.Store().CheckPassword(userId, password.data(), static_cast<int>(password.size()), 0)) {
+            why = "wrong password for user '" + userId + "'";
+            return PasswordVerdict::kWrong;
+        }
+        if (proven) *proven = password;
+        return PasswordVerdict::kAccepted;
+    });
+}
+
 int ListUsers(CliContext& cli) {
     CliSession session(cli);
     std::vector<LogonUserInfo> users;
@@ -50,13 +69,7 @@ int RemoveUser(CliContext& cli, const ArgParser& parsed) {
     LogonKeyRecord key;
     LogonUserRecord user;
     if (!session.Store().GetUserRecords(key, user, id)) return CliFail("no user '" + id + "' in this store");
-    if (!parsed.Has("--force")) {
-        std::string password;
-        if (!ReadLogonPassword(cli, user.userId, password)) return kExitFailed;
-        int ok = session.Store().CheckPassword(user.userId, password.data(), static_cast<int>(password.size()), 0);
-        WipePassword(password);
-        if (!ok) return CliFail("wrong password for user '" + user.userId + "'");
-    }
+    if (!parsed.Has("--force") && !ProvePassword(cli, session, user.userId)) return kExitFailed;
     if (!session.Store().RemoveUser(id)) return CliFail(session.Store().LastError());
     std::printf("user %s removed\n", user.userId.c_str());
     return kExitOk;
@@ -68,8 +81,9 @@ int ChangePassword(CliContext& cli, const ArgParser& parsed) {
     if (!session.Open()) return kExitFailed;
     std::string id = parsed.Positionals().size() == 2 ? parsed.Positionals()[1] : cli.options.user;
     if (id.empty() && !session.Store().DefaultUser(id)) return CliFail(session.Store().LastError());
+    // The old password is proven before a new one is asked for.
     std::string oldPassword, newPassword;
-    bool ok = ReadLogonPassword(cli, id, oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
+    bool ok = ProvePassword(cli, session, id, &oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
               session.Store().ChangePassword(id, oldPassword, newPassword);
     WipePassword(oldPassword);
     WipePassword(newPassword);
