@@ -20,7 +20,7 @@ public:
     int DefaultButton() const override { return 10; }
     bool HasInput() const override { return true; }
     std::string Input() const override { return input; }
-    void SetInput(const std::string& s) override { input = s; }
+    void SetInput(std::string_view s) override { input = s; }
     bool CanPress(int id) const override { return id != 10 || input.size() >= 3; }
     int Press(int id) override { return id; }
     int Close() override { return -1; }

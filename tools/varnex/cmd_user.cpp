@@ -16,11 +16,10 @@ int AddUser(CliContext& cli, const ArgParser& parsed) {
     const std::string& id = parsed.Positionals()[1];
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;
-    std::string password;
+    SecretText password;
     if (!ReadNewPassword(cli, "'" + id + "'", password)) return kExitFailed;
-    int32_t number = session.Store().AddUser(id, parsed.Value("--name", id), parsed.Value("--email"), password,
+    int32_t number = session.Store().AddUser(id, parsed.Value("--name", id), parsed.Value("--email"), password.view(),
                                              parsed.Value("--device"));
-    WipePassword(password);
     if (number == 0) return CliFail(session.Store().LastError());
     std::printf("user %s added as number %d\n", id.c_str(), number);
     return kExitOk;
@@ -28,8 +27,8 @@ int AddUser(CliContext& cli, const ArgParser& parsed) {
 
 // The user's password, tried as at logon (three tries at the terminal); kept in `proven`
 // when given. False after printing why.
-bool ProvePassword(CliContext& cli, CliSession& session, const std::string& userId, std::string* proven = nullptr) {
-    return TryLogonPassword(cli, userId, [&](const std::string& password, std::string& why) {
+bool ProvePassword(CliContext& cli, CliSession& session, const std::string& userId, SecretText* proven = nullptr) {
+    return TryLogonPassword(cli, userId, [&](const SecretText& password, std::string& why) {
         LogonKeyRecord key;
         LogonUserRecord user;
         if (!session.Store().GetUserRecords(key, user, userId)) {
@@ -82,11 +81,9 @@ int ChangePassword(CliContext& cli, const ArgParser& parsed) {
     std::string id = parsed.Positionals().size() == 2 ? parsed.Positionals()[1] : cli.options.user;
     if (id.empty() && !session.Store().DefaultUser(id)) return CliFail(session.Store().LastError());
     // The old password is proven before a new one is asked for.
-    std::string oldPassword, newPassword;
+    SecretText oldPassword, newPassword;
     bool ok = ProvePassword(cli, session, id, &oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
-              session.Store().ChangePassword(id, oldPassword, newPassword);
-    WipePassword(oldPassword);
-    WipePassword(newPassword);
+              session.Store().ChangePassword(id, oldPassword.view(), newPassword.view());
     if (!ok) return session.Store().LastError().empty() ? kExitFailed : CliFail(session.Store().LastError());
     std::printf("password of %s changed\n", id.c_str());
     return kExitOk;
