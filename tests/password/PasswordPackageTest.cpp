@@ -1,8 +1,14 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 #include "PasswordPackageFixture.h"
 #include "formats/PackageRecords.h"
+#include "package/ContentStream.h"
 
 namespace fs = std::filesystem;
 
@@ -105,6 +111,78 @@ TEST_F(PasswordPackageTest, FilesBeyondThe32BitFormatAreRefusedBeforeWriting) {
     }
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << entry.path();
+}
+
+namespace {
+
+// A source whose disk fails after its first blocks.
+class FailingSource : public CFile {
+public:
+    unsigned Read(void* buffer, unsigned count) override {
+        if (m_given >= 2 * kStreamBlockSize) throw CFileException::FromErrno(EIO, "failing");
+        std::memset(buffer, 7, count);
+        m_given += count;
+        return count;
+    }
+    uint64_t GetLength() const override { return 8 * kStreamBlockSize; }
+
+private:
+    size_t m_given = 0;
+};
+
+// Files of this process may not grow beyond `bytes` while it lives (a full disk).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_signal(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_signal)(int);
+};
+
+}  // namespace
+
+// A read or write error in the middle of a large file stops the pack or restore with one
+// message, and leaves neither a package nor a restored file nor a temporary file.
+TEST_F(PasswordPackageTest, FileErrorInTheMiddleOfALargeFileShowsOneMessageAndLeavesNothing) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/big.bin", RandomBytes(8 * kStreamBlockSize, 4));
+    {
+        FileSizeLimit full(3 * kStreamBlockSize);
+        EXPECT_EQ(Pack({"src/big.bin"}), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"写文件出错.\n\nFile too large"});
+    EXPECT_FALSE(fs::exists(dir / "p.pkg"));
+
+    ASSERT_EQ(Pack({"src/big.bin"}), 1);
+    host.Clear();
+    {
+        FileSizeLimit full(3 * kStreamBlockSize);
+        EXPECT_EQ(Restore(), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"写文件出错.\n\nFile too large"});
+    EXPECT_FALSE(fs::exists(dir / "out/big.bin"));
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << entry.path();
+
+    host.Clear();
+    FailingSource source;
+    CFile package(dir / "raw", CFile::modeCreate | CFile::modeReadWrite);
+    ContentKey key;
+    key.cipherId = 46;
+    ContentPlace place;
+    ContentStream stream(engine, ContentStream::Digest::kNone);
+    EXPECT_EQ(stream.Encrypt(key, source, &package, &place), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"读文件出错.\n\nInput/output error"});
 }
 
 // Folder names that differ only by letter case are two folders here.
