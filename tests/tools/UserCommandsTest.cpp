@@ -197,8 +197,7 @@ TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     const std::string second = sent.out.substr(0, sent.out.find('\n'));
     const std::string record = ReadFile(dir / "record");
     EXPECT_NE(record.find("to=bob@example.org\nto=carol@example.org\n"), std::string::npos) << record;
-    EXPECT_NE(record.find("|" + second + "|" + fs::path(second).filename().string()), std::string::npos)
-        << record;
+    EXPECT_NE(record.find("|" + second + "|" + fs::path(second).filename().string()), std::string::npos) << record;
 
     CliOutcome nobody = As("alice", "mail-pack --encrypt --to nobody '" + dir / "note.txt" + "'");
     EXPECT_EQ(nobody.exit, 1);
