@@ -63,6 +63,8 @@ public:
     // The reading message for a file error met outside the checked calls (a length or
     // position query), with the system's text.
     static void ShowReadError(const CFileException& error);
+    // The writing message of the same kind, as fWriteBuf shows it.
+    static void ShowWriteError(const CFileException& error);
     // Opens a secured file for reading, sharing all access. On failure shows (when asked) the
     // opening message with the system's text and returns 0.
     static int OpenForReading(const char* path, CFile& file, int showErrors);
@@ -327,7 +329,6 @@ private:
     // ---- Password package steps (the rest is the package layer's, src/package/) ------------
     int WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info);
     int DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct, int silent);
-    int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
     int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                              const SecretText& password, unsigned char* key, int silent);
 
