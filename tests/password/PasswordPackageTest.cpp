@@ -36,26 +36,174 @@ TEST_F(PasswordPackageTest, TreeRoundTripsByteForByteWithTimesReadOnlyBitAndCase
     WriteFile(dir / "src/tree/ro.txt", "read only");
     SetModified(dir / "src/tree/sub/big.bin", 1041757623);  // 2003-01-05, a fixed past time
     ::chmod((dir / "src/tree/ro.txt").c_str(), 0444);
-    // Paths are kept in 260-byte buffers: a tree or an output folder that would need longer
-    // paths is refused with a message, never cut short into another path.
-    TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
-        std::string deep = "src/" + std::string(180, 'd');
-        fs::create_directories(dir / deep);
-        WriteFile(dir / deep + "/f.txt", "deep");
-        ASSERT_EQ(Pack({deep}), 1);
-        std::string longOut = dir / ("out/" + std::string(100, 'o'));
-        fs::create_directories(longOut);
-        engine.m_presetOutFolder = longOut;
-        host.AddAnswer("password", "secret1");
-        EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "p.pkg").c_str(), nullptr, 0, 0), 0);
-        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
-        EXPECT_TRUE(fs::is_empty(longOut));
+    // Folder names that differ only by letter case are two folders here.
+    fs::create_directories(dir / "src/tree/A");
+    fs::create_directories(dir / "src/tree/a");
+    WriteFile(dir / "src/tree/A/x.txt", "upper");
+    WriteFile(dir / "src/tree/a/x.txt", "lower");
 
-        host.Clear();
-        std::string deeper = deep + "/" + std::string(120, 'e');
-        fs::create_directories(dir / deeper);
-        WriteFile(dir / deeper + "/g.txt", "deeper");
-        EXPECT_EQ(Pack({deep}, "q.pkg"), 0);
-        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错\n" + dir / deeper + "/"})
-            << "names the path";
+    // The package is written inside the tree it packs, and never packs itself.
+    ASSERT_EQ(Pack({"src/tree"}, "src/tree/self.pkg"), 1);
+    ASSERT_EQ(Restore("src/tree/self.pkg"), 1) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_FALSE(fs::exists(dir / "out/tree/self.pkg"));
+    EXPECT_EQ(ReadFile(dir / "out/tree/A/x.txt"), "upper");
+    EXPECT_EQ(ReadFile(dir / "out/tree/a/x.txt"), "lower");
+    EXPECT_TRUE(fs::is_directory(dir / "out/tree/empty"));
+    EXPECT_EQ(ReadFile(dir / "out/tree/sub/big.bin"), big);
+    EXPECT_EQ(ReadFile(dir / "out/tree/sub/deeper/a.txt"), "alpha");
+    EXPECT_TRUE(fs::exists(dir / "out/tree/zero"));
+    EXPECT_EQ(fs::file_size(dir / "out/tree/zero"), 0u);
+    EXPECT_EQ(ReadFile(dir / "out/tree/ro.txt"), "read only");
+    EXPECT_TRUE(IsReadOnly(dir / "out/tree/ro.txt"));
+    EXPECT_FALSE(IsReadOnly(dir / "out/tree/sub/deeper/a.txt"));
+    EXPECT_EQ(ModifiedAt(dir / "out/tree/sub/big.bin"), 1041757623);
+    EXPECT_EQ(ModifiedAt(dir / "out/tree/ro.txt"), ModifiedAt(dir / "src/tree/ro.txt"));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/dirinfo"));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/sub/dirinfo"));
+    EXPECT_TRUE(host.Messages().empty());
+    // The decrypted-files list names every restored file.
+    std::string list(reinterpret_cast<const char*>(engine.m_decryptedFiles.Data()),
+                     engine.m_decryptedFiles.GetLength());
+    EXPECT_NE(list.find("big.bin|"), std::string::npos);
+}
+
+TEST_F(PasswordPackageTest, EveryBulkCipherRoundTrips) {
+    fs::create_directories(dir / "src");
+    std::string content = RandomBytes(307200 + 9, 5);
+    WriteFile(dir / "src/f.bin", content);
+    for (int cipher : {45, 46, 62}) {
+        std::string name = "c" + std::to_string(cipher) + ".pkg";
+        ASSERT_EQ(Pack({"src/f.bin"}, name, "secret1", cipher), 1) << cipher;
+        CKorvane e;
+        fs::remove_all(dir / "out");
+        ASSERT_EQ(RestoreWith(e, name, "secret1"), 1) << cipher;
+        EXPECT_EQ(ReadFile(dir / "out/f.bin"), content) << cipher;
     }
+}
+
+// Exactly what the format cannot hold is refused: a start beyond 1,500,000,000, a start the
+// 32-bit offset field cannot hold, a file of 2^31 bytes or more. A large file that starts
+// early is fine even when its content ends beyond 2^31 - 1 bytes of package.
+TEST(PackageSizeRule, RefusesExactlyWhatCannotBeStored) {
+    EXPECT_TRUE(ContentFits(1500000000, 0));
+    EXPECT_FALSE(ContentFits(1500000001, 0));
+    EXPECT_TRUE(ContentFits(1499999999, (uint64_t{1} << 31) - 1));
+    EXPECT_FALSE(ContentFits(0, uint64_t{1} << 31));
+    EXPECT_FALSE(ContentFits(-1, 0));
+}
+
+// A sparse file of 2^31 bytes or more fails the pack before its content is written; the
+// failed pack leaves no package (and no temporary file) behind and keeps the file it was to
+// replace.
+TEST_F(PasswordPackageTest, FilesBeyondThe32BitFormatAreRefusedBeforeWriting) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "p.pkg", "older package");
+    for (uint64_t size : {uint64_t{1} << 32, uint64_t{1} << 31}) {
+        {
+            CFile sparse(dir / "src/huge", CFile::modeCreate | CFile::modeWrite);
+            sparse.SetLength(size);
+        }
+        host.Clear();
+        EXPECT_EQ(Pack({"src/huge"}), 0) << size;
+        ASSERT_EQ(host.Messages().size(), 1u);
+        EXPECT_EQ(host.Messages()[0].text, "加密文件包太大(已超过1.5GB)，Ferrow停止加密。");
+        EXPECT_EQ(ReadFile(dir / "p.pkg"), "older package");
+    }
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << entry.path();
+}
+
+namespace {
+
+// A source whose disk fails after its first blocks.
+class FailingSource : public CFile {
+public:
+    unsigned Read(void* buffer, unsigned count) override {
+        if (m_given >= 2 * kStreamBlockSize) throw CFileException::FromErrno(EIO, "failing");
+        std::memset(buffer, 7, count);
+        m_given += count;
+        return count;
+    }
+    uint64_t GetLength() const override { return 8 * kStreamBlockSize; }
+
+private:
+    size_t m_given = 0;
+};
+
+// Files of this process may not grow beyond `bytes` while it lives (a full disk).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_signal(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_signal)(int);
+};
+
+}  // namespace
+
+// A read or write error in the middle of a large file stops the pack or restore with one
+// message, and leaves neither a package nor a restored file nor a temporary file.
+TEST_F(PasswordPackageTest, FileErrorInTheMiddleOfALargeFileShowsOneMessageAndLeavesNothing) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/big.bin", RandomBytes(8 * kStreamBlockSize, 4));
+    {
+        FileSizeLimit full(3 * kStreamBlockSize);
+        EXPECT_EQ(Pack({"src/big.bin"}), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"写文件出错.\n\nFile too large"});
+    EXPECT_FALSE(fs::exists(dir / "p.pkg"));
+
+    ASSERT_EQ(Pack({"src/big.bin"}), 1);
+    host.Clear();
+    {
+        FileSizeLimit full(3 * kStreamBlockSize);
+        EXPECT_EQ(Restore(), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"写文件出错.\n\nFile too large"});
+    EXPECT_FALSE(fs::exists(dir / "out/big.bin"));
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << entry.path();
+
+    host.Clear();
+    FailingSource source;
+    CFile package(dir / "raw", CFile::modeCreate | CFile::modeReadWrite);
+    ContentKey key;
+    key.cipherId = 46;
+    ContentPlace place;
+    ContentStream stream(engine, ContentStream::Digest::kNone);
+    EXPECT_EQ(stream.Encrypt(key, source, &package, &place), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"读文件出错.\n\nInput/output error"});
+}
+
+// Paths are kept in 260-byte buffers: a tree or an output folder that would need longer
+// paths is refused with a message, never cut short into another path.
+TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
+    std::string deep = "src/" + std::string(180, 'd');
+    fs::create_directories(dir / deep);
+    WriteFile(dir / deep + "/f.txt", "deep");
+    ASSERT_EQ(Pack({deep}), 1);
+    std::string longOut = dir / ("out/" + std::string(100, 'o'));
+    fs::create_directories(longOut);
+    engine.m_presetOutFolder = longOut;
+    host.AddAnswer("password", "secret1");
+    EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "p.pkg").c_str(), nullptr, 0, 0), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
+    EXPECT_TRUE(fs::is_empty(longOut));
+
+    host.Clear();
+    std::string deeper = deep + "/" + std::string(120, 'e');
+    fs::create_directories(dir / deeper);
+    WriteFile(dir / deeper + "/g.txt", "deeper");
+    EXPECT_EQ(Pack({deep}, "q.pkg"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错\n" + dir / deeper + "/"}) << "names the path";
+}
