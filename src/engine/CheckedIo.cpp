@@ -44,7 +44,7 @@ int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) {
     try {
         file->Write(buffer, static_cast<unsigned>(count));
     } catch (const CFileException& e) {
-        AfxMessageBox(Format("写文件出错.\n\n%s", ErrorText(e).c_str()), MB_ICONSTOP);
+        ShowWriteError(e);
         return 0;
     }
     return 1;
@@ -87,6 +87,10 @@ int CKorvane::AddEndofHead(CFile* package) {
 
 void CKorvane::ShowReadError(const CFileException& error) {
     AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);
+}
+
+void CKorvane::ShowWriteError(const CFileException& error) {
+    AfxMessageBox(Format("写文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);
 }
 
 int CKorvane::OpenForReading(const char* path, CFile& file, int showErrors) {

@@ -15,6 +15,7 @@
 
 #include "engine/Korvane.h"
 #include "mail/MailLayout.h"
+#include "package/ContentStream.h"
 
 // Caller-owned arguments of EncryptMail.
 struct ENCRYPT_MAIL_ARG {
@@ -84,8 +85,8 @@ private:
     int WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const MailHeader& header, int count,
                          const std::string& user, const SecretText& secret);
     int WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int count, const std::string& user);
-    int PackMailFile(CFile* package, const char* path, uint64_t entryPosition, const MailHeader& header,
-                     ENCRYPT_MAIL_ARG* arg);
+    int PackMailFile(ContentStream& stream, const ContentKey* key, CFile* package, const char* path,
+                     uint64_t entryPosition);
 
     // ---- Unpacking steps (MailUnpack.cpp)
     int UnpackMail(CFile* source, const std::string& folder, char (*rows)[kMaxPath], int& nCount, DECRYPT_MAIL_KEY* key,
@@ -95,13 +96,12 @@ private:
                     const SecretText& secret);
     int UnpackMailFiles(CFile* source, const MailHeader& header, const std::string& folder, char (*rows)[kMaxPath],
                         int& nCount, DECRYPT_MAIL_KEY* key);
-    int RestoreMailFile(CFile* source, const MailFileEntry& entry, const MailHeader& header, const char* output,
-                        DECRYPT_MAIL_KEY* key, bool* damaged);
+    int RestoreMailFile(ContentStream& stream, const ContentKey* key, CFile* source, const MailFileEntry& entry,
+                        const char* output, bool* damaged);
 
-    // ---- The content loops (MailStream.cpp): one file's bytes through cipher, CRC and digest
-    // in blocks of kStreamBlockSize. Every failure has been shown when they return 0.
-    int PackContent(CFile* package, CFile& source, bool encrypt, bool sign, int64_t* storedLength, uint16_t* crc);
-    int UnpackContent(CFile* source, CFile* output, int64_t storedLength, bool decrypt, bool verify, uint16_t* crc);
+    // The package layer's content stream for one package, with the mail layout's texts and its
+    // 32-bit offsets (MailStream.cpp). A null key stores or restores the bytes as they are.
+    ContentStream MailContentStream(ContentStream::Digest digest);
 
     char m_version[3];  // "30"
     char m_magic[2];    // "QL"

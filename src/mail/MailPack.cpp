@@ -178,10 +178,13 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
         AfxMessageBox(kMailSignInitFailed);
         return 0;
     }
+    ContentStream stream = MailContentStream(sign ? ContentStream::Digest::kSign : ContentStream::Digest::kNone);
+    const ContentKey key(arg->Key, sizeof arg->Key, arg->IV, sizeof arg->IV, header.cipherId);
+    const ContentKey* cipher = (header.mailFlag & kMailFlagEncrypt) ? &key : nullptr;
     for (int k = 0; k < count; ++k) {
         if (!GetFileNameFromAllFiles(arg->pszFiles, k, path)) return 0;
         DoEvents();
-        if (!PackMailFile(package, path, entries[static_cast<size_t>(k)], header, arg)) return 0;
+        if (!PackMailFile(stream, cipher, package, path, entries[static_cast<size_t>(k)])) return 0;
         DoEvents();
     }
     if (!fSeekToEnd(package)) return 0;
@@ -252,34 +255,26 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
 }
 
 // Appends one file's data behind the package and rewrites its index entry at entryPosition.
-int CMailEncrypt::PackMailFile(CFile* package, const char* path, uint64_t entryPosition, const MailHeader& header,
-                               ENCRYPT_MAIL_ARG* arg) {
-    const bool encrypt = (header.mailFlag & kMailFlagEncrypt) != 0;
+int CMailEncrypt::PackMailFile(ContentStream& stream, const ContentKey* key, CFile* package, const char* path,
+                               uint64_t entryPosition) {
     CFile source;
     if (!source.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
         AfxMessageBox(Format(kMailCannotOpen, path));
         return 0;
     }
-    if (!fSeekToEnd(package)) return 0;
-    const uint64_t offset = package->GetPosition();
-    if (offset > static_cast<uint64_t>(kMaxContentStart)) {
-        AfxMessageBox(kMailTooLarge);
-        return 0;
-    }
-    if (encrypt && !Evp_EncryptInit(arg->Key, arg->IV, header.cipherId)) return 0;
+    ContentPlace place;
+    if (!stream.Encrypt(key, source, package, &place)) return 0;
     MailFileEntry entry;
-    int64_t stored = 0;
-    if (!PackContent(package, source, encrypt, (header.mailFlag & kMailFlagSign) != 0, &stored, &entry.dataCrc))
-        return 0;
     unsigned long size = 0;
     if (!GetFileStatus(&source, entry.modified, entry.created, &size, &entry.attributes)) {
         AfxMessageBox(Format(kMailCannotOpen, path));
         return 0;
     }
     source.Abort();
-    entry.dataOffset = static_cast<int32_t>(offset);
+    entry.dataOffset = place.offset;
     entry.name = LogonSplitName(path);
-    entry.storedLength = static_cast<int32_t>(stored);
+    entry.storedLength = place.length;
+    entry.dataCrc = place.crc;
     entry.size = static_cast<int32_t>(size);
     return fSeek(package, static_cast<long>(entryPosition), CFile::begin) && WriteFileEntry(*this, package, entry) ? 1
                                                                                                                    : 0;

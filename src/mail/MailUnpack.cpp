@@ -202,6 +202,10 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
                                   char (*rows)[kMaxPath], int& nCount, DECRYPT_MAIL_KEY* key) {
     int written = 0;
     MailIndexEntry entry;
+    ContentStream stream = MailContentStream((header.mailFlag & kMailFlagSign) ? ContentStream::Digest::kVerify
+                                                                               : ContentStream::Digest::kNone);
+    const ContentKey content(key->Key, sizeof key->Key, key->IV, sizeof key->IV, header.cipherId);
+    const ContentKey* cipher = (header.mailFlag & kMailFlagEncrypt) ? &content : nullptr;
     for (;;) {
         if (!ReadIndexEntry(*this, source, entry)) return 0;
         if (!(entry.flag & kMailEntryFile)) break;
@@ -224,7 +228,7 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
             return 0;
         }
         bool damaged = false;
-        if (!RestoreMailFile(source, entry.file, header, row, key, &damaged) && !damaged) return 0;
+        if (!RestoreMailFile(stream, cipher, source, entry.file, row, &damaged) && !damaged) return 0;
         m_written.insert(row);
         ++nCount;
         if (++written == 2 && header.mailType == kMailTypePublicKey) CopyText(key->szSecondFile, kMaxPath, row);
@@ -251,11 +255,10 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
 
 // Writes one file beside its place, moves it there when its data is through, and gives it its
 // times and attributes. A content CRC that fails leaves the file written and sets *damaged.
-int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, const MailHeader& header,
-                                  const char* output, DECRYPT_MAIL_KEY* key, bool* damaged) {
+int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, CFile* source,
+                                  const MailFileEntry& entry, const char* output, bool* damaged) {
     struct stat st {};
     if (::lstat(output, &st) == 0 && S_ISREG(st.st_mode)) SetFileArchiveStatus(output, kAttrArchive);
-    const bool decrypt = (header.mailFlag & kMailFlagEncrypt) != 0;
     CAtomicFile file;
     CFileException error;
     // What was sent was secret: a new file is its owner's alone; a replaced one keeps its mode.
@@ -264,11 +267,11 @@ int CMailEncrypt::RestoreMailFile(CFile* source, const MailFileEntry& entry, con
         return 0;
     }
     file.SetReplace(true);
-    if (!fSeek(source, entry.dataOffset, CFile::begin)) return 0;
-    if (decrypt && !Evp_DecryptInit(key->Key, key->IV, header.cipherId)) return 0;
+    ContentPlace place;
+    place.offset = entry.dataOffset;
+    place.length = entry.storedLength;
     uint16_t crc = 0;
-    if (!UnpackContent(source, file.File(), entry.storedLength, decrypt, (header.mailFlag & kMailFlagSign) != 0, &crc))
-        return 0;
+    if (!stream.Decrypt(key, source, place, file.File(), &crc)) return 0;
     if (!file.Commit(&error)) {
         ShowCreateFailure(error.ErrorText());
         return 0;

@@ -9,6 +9,7 @@
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
 #include "formats/PackageRecords.h"
+#include "package/BlockPipe.h"
 #include "package/OpenCipher.h"
 #include "platform/MessageBox.h"
 #include "platform/UiHost.h"
@@ -18,24 +19,34 @@ ContentKey::ContentKey(const Encrypt_Data& data) : cipherId(data.cipherId) {
     std::memcpy(iv, data.iv, sizeof iv);
 }
 
+ContentKey::ContentKey(const unsigned char* keyBytes, size_t keyLength, const unsigned char* ivBytes, size_t ivLength,
+                       int cipher)
+    : cipherId(cipher) {
+    std::memcpy(key, keyBytes, std::min(keyLength, sizeof key));
+    std::memcpy(iv, ivBytes, std::min(ivLength, sizeof iv));
+}
+
 namespace {
 
-const char kTooLarge[] = "加密文件包太大(已超过1.5GB)，Ferrow停止加密。";
-// A card may release a block held back from the previous update.
-constexpr size_t kOutSlack = 64;
+// Room for what a cipher's final releases: a card's held-back block.
+constexpr size_t kFinalRoom = 64;
+
+int ShowPipeFailure(const BlockPipe& pipe) {
+    pipe.ShowFailure();
+    return 0;
+}
 
 }  // namespace
 
-ContentStream::ContentStream(CKorvane& engine, Digest digest)
+ContentStream::ContentStream(CKorvane& engine, Digest digest, const ContentRules& rules)
     : m_engine(engine),
       m_digest(digest),
-      m_in(std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize)),
-      m_out(std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize + kOutSlack)) {}
+      m_rules(rules),
+      m_ring(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {}
 
 ContentStream::~ContentStream() {
-    // Plaintext passed through both buffers.
-    OPENSSL_cleanse(m_in.get(), kStreamBlockSize);
-    OPENSSL_cleanse(m_out.get(), kStreamBlockSize + kOutSlack);
+    // Plaintext passed through the ring.
+    OPENSSL_cleanse(m_ring.get(), kRingBlocks * kRingBlockRoom);
 }
 
 void ContentStream::Feed(const unsigned char* plain, int length) {
@@ -44,51 +55,66 @@ void ContentStream::Feed(const unsigned char* plain, int length) {
     if (m_digest == Digest::kVerify) m_engine.Evp_VerifyUpdate(plain, static_cast<unsigned>(length));
 }
 
-int ContentStream::Encrypt(const ContentKey& key, CFile& source, CFile* package, ContentPlace* place) {
+// Lengths are 32-bit fields; some layouts keep their offsets in 32 bits too.
+bool ContentStream::Fits(uint64_t start, uint64_t total) const {
+    return total <= static_cast<uint64_t>(INT32_MAX) &&
+           (!m_rules.endIsOffset || start + total <= static_cast<uint64_t>(INT32_MAX));
+}
+
+int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place) {
     if (!m_engine.fSeekToEnd(package)) return 0;
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
-    if (!ContentFits(static_cast<int64_t>(start), size)) {
-        AfxMessageBox(kTooLarge);
+    if (!ContentFits(static_cast<int64_t>(start), size) || !Fits(start, size)) {
+        AfxMessageBox(m_rules.tooLarge);
         return 0;
     }
-    if (!m_engine.Evp_EncryptInit(key.key, key.iv, key.cipherId)) return 0;
+    if (key != nullptr && !m_engine.Evp_EncryptInit(key->key, key->iv, key->cipherId)) return 0;
     OpenCipher cipher(m_engine, OpenCipher::kEncrypt);
-    unsigned char* in = m_in.get();
-    unsigned char* out = m_out.get();
+    if (key == nullptr) cipher.Finished();
+    BlockPipe pipe(m_ring.get(), source, size, false, package);
     uint16_t crc = 0xFFFF;
     uint64_t total = 0;
     for (;;) {
-        unsigned long got = 0;
-        if (!m_engine.fReadBuf(&source, in, kStreamBlockSize, &got, 0)) return 0;
+        PipeBlock block;
+        if (!pipe.Next(block)) return ShowPipeFailure(pipe);
+        const auto got = static_cast<int>(block.length);
+        int produced = got;
+        const unsigned char* stored = block.in;
         if (got > 0) {
-            Feed(in, static_cast<int>(got));
-            int produced = 0;
-            if (!m_engine.Evp_EncryptUpdate(out, &produced, in, static_cast<int>(got))) return 0;
+            Feed(block.in, got);
+            if (key != nullptr) {
+                if (!m_engine.Evp_EncryptUpdate(block.out, &produced, block.in, got)) return 0;
+                stored = block.out;
+            }
             total += static_cast<uint64_t>(produced);
             // The source may have grown since its size was checked.
-            if (total > static_cast<uint64_t>(INT32_MAX)) {
-                AfxMessageBox(kTooLarge);
+            if (!Fits(start, total)) {
+                AfxMessageBox(m_rules.tooLarge);
                 return 0;
             }
-            crc = Crc16Update(crc, out, static_cast<size_t>(produced));
-            if (!m_engine.fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
+            crc = Crc16Update(crc, stored, static_cast<size_t>(produced));
         }
-        UiHost().WorkDone(got);
-        if (got < kStreamBlockSize) break;
+        if (!pipe.Put(block, stored, static_cast<unsigned long>(produced))) return ShowPipeFailure(pipe);
+        UiHost().WorkDone(block.length);
+        if (block.length < kStreamBlockSize) break;
         DoEvents();
     }
-    int produced = 0;
-    cipher.Finished();
-    if (!m_engine.Evp_EncryptFinalEx(out, &produced)) return 0;
-    if (produced > 0) {
-        total += static_cast<uint64_t>(produced);
-        if (total > static_cast<uint64_t>(INT32_MAX)) {
-            AfxMessageBox(kTooLarge);
-            return 0;
+    if (!pipe.Finish()) return ShowPipeFailure(pipe);
+    if (key != nullptr) {
+        unsigned char rest[kFinalRoom];
+        int produced = 0;
+        cipher.Finished();
+        if (!m_engine.Evp_EncryptFinalEx(rest, &produced)) return 0;
+        if (produced > 0) {
+            total += static_cast<uint64_t>(produced);
+            if (!Fits(start, total)) {
+                AfxMessageBox(m_rules.tooLarge);
+                return 0;
+            }
+            crc = Crc16Update(crc, rest, static_cast<size_t>(produced));
+            if (!m_engine.fWriteBuf(package, rest, static_cast<unsigned long>(produced))) return 0;
         }
-        crc = Crc16Update(crc, out, static_cast<size_t>(produced));
-        if (!m_engine.fWriteBuf(package, out, static_cast<unsigned long>(produced))) return 0;
     }
     place->offset = static_cast<int32_t>(start);
     place->length = static_cast<int32_t>(total);
@@ -96,34 +122,57 @@ int ContentStream::Encrypt(const ContentKey& key, CFile& source, CFile* package,
     return 1;
 }
 
-int ContentStream::Decrypt(const ContentKey& key, CFile* package, const ContentPlace& place, CFile* output,
+namespace {
+
+// The plaintext a cipher's final releases, wiped however the call ends.
+struct FinalBlock {
+    unsigned char bytes[kFinalRoom];
+    ~FinalBlock() { OPENSSL_cleanse(bytes, sizeof bytes); }
+};
+
+}  // namespace
+
+int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentPlace& place, CFile* output,
                            uint16_t* crcOut) {
-    if (!m_engine.Evp_DecryptInit(key.key, key.iv, key.cipherId)) return 0;
+    if (key != nullptr && !m_engine.Evp_DecryptInit(key->key, key->iv, key->cipherId)) return 0;
     OpenCipher cipher(m_engine, OpenCipher::kDecrypt);
+    if (key == nullptr) cipher.Finished();
     if (!m_engine.fSeek(package, place.offset, CFile::begin)) return 0;
-    unsigned char* in = m_in.get();
-    unsigned char* out = m_out.get();
+    const uint64_t length = place.length > 0 ? static_cast<uint64_t>(place.length) : 0;
+    BlockPipe pipe(m_ring.get(), *package, length, true, output);
     uint16_t crc = 0xFFFF;
-    int produced = 0;
-    for (int64_t left = place.length; left > 0;) {
-        unsigned long want = static_cast<unsigned long>(std::min<int64_t>(left, kStreamBlockSize)), got = 0;
-        if (!m_engine.fReadBuf(package, in, want, &got, 0)) return 0;
-        if (got < want) {
-            AfxMessageBox("加密文件损坏, 不能正确解密-6.");
+    for (uint64_t left = length; left > 0;) {
+        const auto want = static_cast<unsigned long>(std::min<uint64_t>(left, kStreamBlockSize));
+        PipeBlock block;
+        if (!pipe.Next(block)) return ShowPipeFailure(pipe);
+        if (block.length < want) {
+            AfxMessageBox(m_rules.dataShort);
             return 0;
         }
-        crc = Crc16Update(crc, in, got);
-        if (!m_engine.Evp_DecryptUpdate(out, &produced, in, static_cast<int>(got))) return 0;
-        Feed(out, produced);
-        if (output && !m_engine.fWriteBuf(output, out, static_cast<unsigned long>(produced))) return 0;
-        left -= static_cast<int64_t>(got);
-        UiHost().WorkDone(got);
+        const auto got = static_cast<int>(block.length);
+        crc = Crc16Update(crc, block.in, block.length);
+        int produced = got;
+        const unsigned char* plain = block.in;
+        if (key != nullptr) {
+            if (!m_engine.Evp_DecryptUpdate(block.out, &produced, block.in, got)) return 0;
+            plain = block.out;
+        }
+        Feed(plain, produced);
+        if (!pipe.Put(block, plain, static_cast<unsigned long>(produced))) return ShowPipeFailure(pipe);
+        left -= block.length;
+        UiHost().WorkDone(block.length);
         DoEvents();
     }
-    cipher.Finished();
-    if (!m_engine.Evp_DecryptFinal(out, &produced)) return 0;
-    Feed(out, produced);
-    if (output && produced > 0 && !m_engine.fWriteBuf(output, out, static_cast<unsigned long>(produced))) return 0;
+    if (!pipe.Finish()) return ShowPipeFailure(pipe);
+    if (key != nullptr) {
+        FinalBlock rest;
+        int produced = 0;
+        cipher.Finished();
+        if (!m_engine.Evp_DecryptFinal(rest.bytes, &produced)) return 0;
+        Feed(rest.bytes, produced);
+        if (output && produced > 0 && !m_engine.fWriteBuf(output, rest.bytes, static_cast<unsigned long>(produced)))
+            return 0;
+    }
     *crcOut = Crc16Final(crc);
     return 1;
 }

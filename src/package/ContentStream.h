@@ -1,11 +1,14 @@
 #pragma once
 // The contents of a package's files, streamed through the engine's bulk cipher in blocks of
-// kStreamBlockSize through one input and one output buffer: a file's CRC over its ciphertext,
-// and (envelopes) the signature's or verification's digest over its plaintext. Memory does not
-// grow with a file's size. One stream serves one pass; its buffers are made once.
+// kStreamBlockSize: a file's CRC over what is stored, and (signed packages) the signature's or
+// verification's digest over its plaintext. The files are read ahead and written behind on a
+// second thread (package/BlockPipe.h) while the cipher, the CRC, the digest, every message and
+// the progress stay on the caller's thread; each call is synchronous. Memory does not grow with
+// a file's size. One stream serves one pass; its ring of block buffers is made once.
 
 #include <openssl/crypto.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -24,6 +27,9 @@ struct ContentKey {
     ContentKey() = default;
     // The key, IV and cipher of an encryption pass's arguments.
     explicit ContentKey(const Encrypt_Data& data);
+    // A key and IV of the given lengths (what exceeds the rooms is not taken).
+    ContentKey(const unsigned char* keyBytes, size_t keyLength, const unsigned char* ivBytes, size_t ivLength,
+               int cipher);
     ContentKey(const ContentKey&) = delete;
     ContentKey& operator=(const ContentKey&) = delete;
     ~ContentKey() {
@@ -39,31 +45,49 @@ struct ContentPlace {
     uint16_t crc = 0;
 };
 
+// What a layout says when a content does not fit or is cut short, and how far its offsets
+// reach. The defaults are the secured packages'.
+struct ContentRules {
+    const char* tooLarge = "加密文件包太大(已超过1.5GB)，Ferrow停止加密。";
+    const char* dataShort = "加密文件损坏, 不能正确解密-6.";
+    // Whether a content's end, besides its start and length, must be a 32-bit offset.
+    bool endIsOffset = false;
+};
+
 class ContentStream {
 public:
     // What is done with the plaintext besides enciphering it: nothing, the engine's signature
     // digest (Evp_SignUpdate), or its verification digest (Evp_VerifyUpdate).
     enum class Digest { kNone, kSign, kVerify };
 
-    ContentStream(CKorvane& engine, Digest digest);
+    ContentStream(CKorvane& engine, Digest digest, const ContentRules& rules = {});
     ~ContentStream();
     ContentStream(const ContentStream&) = delete;
     ContentStream& operator=(const ContentStream&) = delete;
 
-    // Appends the source's ciphertext at the package's end. Refuses ("加密文件包太大...") a
-    // content that would start beyond 1,500,000,000 bytes or end beyond 32-bit offsets.
-    int Encrypt(const ContentKey& key, CFile& source, CFile* package, ContentPlace* place);
+    // Appends the source's ciphertext (null key: the source as it is) at the package's end.
+    // Refuses (rules.tooLarge) a content that would start beyond 1,500,000,000 bytes or not fit
+    // 32-bit lengths (and offsets, when the rules say so).
+    int Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place);
+    int Encrypt(const ContentKey& key, CFile& source, CFile* package, ContentPlace* place) {
+        return Encrypt(&key, source, package, place);
+    }
 
-    // Deciphers the content at place into output (null: read through only, for the CRC and the
-    // digest). *crc is the CRC of the ciphertext read; the caller compares it. A short package
-    // shows "加密文件损坏, 不能正确解密-6.".
-    int Decrypt(const ContentKey& key, CFile* package, const ContentPlace& place, CFile* output, uint16_t* crc);
+    // Deciphers (null key: copies) the content at place into output (null: read through only,
+    // for the CRC and the digest). *crc is the CRC of the bytes read; the caller compares it.
+    // A short package shows rules.dataShort. A package held in memory is read in place.
+    int Decrypt(const ContentKey* key, CFile* package, const ContentPlace& place, CFile* output, uint16_t* crc);
+    int Decrypt(const ContentKey& key, CFile* package, const ContentPlace& place, CFile* output, uint16_t* crc) {
+        return Decrypt(&key, package, place, output, crc);
+    }
 
 private:
     void Feed(const unsigned char* plain, int length);
+    bool Fits(uint64_t start, uint64_t total) const;
 
     CKorvane& m_engine;
     Digest m_digest;
-    std::unique_ptr<unsigned char[]> m_in;
-    std::unique_ptr<unsigned char[]> m_out;
+    ContentRules m_rules;
+    std::unique_ptr<unsigned char[]> m_ring;
+    size_t m_ringUsed = 0;  // buffers of the ring that have held bytes, wiped at the end
 };

@@ -9,12 +9,11 @@
 #include <filesystem>
 
 #include "DamagedFile.h"
-#include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "envelope/EnvelopePackager.h"
 #include "formats/EnvelopeRecords.h"
 #include "formats/PackageRecords.h"
-#include "mail/MailEncrypt.h"
+#include "mail/MailFixture.h"
 #include "mail/MailMessages.h"
 #include "password/PasswordPackager.h"
 #include "signature/SignatureRecord.h"
@@ -33,7 +32,6 @@ const std::string kContent = RandomBytes(64, 9);
 
 // What the readers show for damage, in the system's words.
 const std::string kRead = "文件可能被修改，读文件错,";  // a field cut short
-const std::string kStructure = kStructureError;
 const std::string kHeadCrc = "CRC校验错,文件已损坏, 不能解密-1";
 const std::string kCheckCrc = "CRC校验错, 文件被损坏, 不能解密文件.-3 ";
 const std::string kDirectoryCrc = "CRC校验错, 文件被损坏, 不能解密文件 -4. ";
@@ -47,8 +45,7 @@ const std::string kAlgorithm = "不支持的加密算法";
 class DamagedFiles : public LogonHostTest {
 protected:
     DamagedFiles() {
-        for (const char* id : {"alice", "bob"})
-            EXPECT_NE(logon.AddUser(id, id, std::string(id) + "@example.org", "pw-" + std::string(id)), 0);
+        AddUsers({"alice", "bob"});
         fs::create_directories(dir / "src/zz");
         WriteFile(dir / "src/zz/ab", "first file");
         WriteFile(dir / "src/zz/cd", kContent);
@@ -57,6 +54,7 @@ protected:
     // Makes the valid file of `kind`; its path.
     std::string Make(SecuredKind kind) {
         CKorvane e;
+        if (kind != SecuredKind::kPassword) LogOn("alice");
         switch (kind) {
             case SecuredKind::kPassword: {
                 PasswordPackRequest r;
@@ -66,44 +64,22 @@ protected:
                 return r.packagePath;
             }
             case SecuredKind::kEnvelope: {
-                LogOn("alice");
                 EnvelopePackRequest r;
                 r.packagePath = dir / "e.vrk", r.paths = {dir / "src/zz"}, r.baseFolder = dir / "src";
                 r.recipients = {"bob"};
                 EXPECT_EQ(PackEnvelope(e, r), 1);
                 return r.packagePath;
             }
-            case SecuredKind::kSignature: {
-                LogOn("alice");
-                std::string list = dir / "src/zz/cd" + '\0' + '\0';
-                EXPECT_EQ(e.SignFiles(list.c_str(), "alice", "pw-alice", 0, 0), 1);
+            case SecuredKind::kSignature:
+                EXPECT_EQ(e.SignFiles(PathList({dir / "src/zz/cd"}).c_str(), "alice", "pw-alice", 0, 0), 1);
                 return dir / "src/zz/cd.idi";
-            }
             case SecuredKind::kMail:
                 break;
         }
-        LogOn("alice");
-        std::string files = dir / "src/zz/cd" + '\0' + '\0', to = "bob", signer;
+        std::string signer;
         logon.GetSignerName("alice", signer);
-        auto arg = std::make_unique<ENCRYPT_MAIL_ARG>();
-        std::memset(arg.get(), 0, sizeof *arg);
-        arg->nMailType = kMailTypePublicKey;
-        arg->nMailFlag = kMailFlagEncrypt | kMailFlagSign;
-        arg->pszFiles = files.data();
-        arg->pszRecipients = to.data();
-        std::snprintf(arg->szSigner, sizeof arg->szSigner, "%s", signer.c_str());
-        CMailEncrypt mail;
-        EXPECT_EQ(mail.EncryptMail(arg.get()), 1);
-        return arg->szMailFile;
+        return PackMail(kMailFlagEncrypt | kMailFlagSign, "bob", {dir / "src/zz/cd"}, signer);
     }
-
-    // Logging on writes the store, so a user stays logged on until another one is needed.
-    void LogOn(const std::string& id) {
-        if (id == m_user) return;
-        ASSERT_TRUE(logon.LogOn(id, "pw-" + id));
-        m_user = id;
-    }
-    std::string m_user;
 
     std::string Out(SecuredKind kind) const {
         return kind == SecuredKind::kMail ? logon.Home() + "/mail" : dir / "out";
@@ -120,40 +96,20 @@ protected:
         host.AddAnswer("yes-no", "no");
         CKorvane e;
         e.m_presetOutFolder = Out(kind);
+        LogOn(kind == SecuredKind::kSignature ? "alice" : "bob");
         switch (kind) {
             case SecuredKind::kPassword:
                 e.m_batchPassword = "secret1";
                 e.m_passwordKnown = 1;
                 return e.SymmtryDecryptFiles(path.c_str(), nullptr, 0, 0);
             case SecuredKind::kEnvelope:
-                LogOn("bob");
                 return e.EnvelopDecryptFiles(path.c_str(), nullptr, 0, 0);
             case SecuredKind::kSignature:
-                LogOn("alice");
                 return e.Verify_One_File(path.c_str());
             case SecuredKind::kMail:
                 break;
         }
-        LogOn("bob");
-        CMailEncrypt mail;
-        CMemFile inMemory;
-        CFile file;
-        if (memory)
-            inMemory.Attach(std::vector<unsigned char>(bytes.begin(), bytes.end()));
-        else
-            file.Open(path, CFile::modeRead);
-        CFile* pFile = memory ? nullptr : &file;
-        CMemFile* pMem = memory ? &inMemory : nullptr;
-        const int rows = std::max(mail.MailFileCount(pFile, pMem), 0);
-        std::vector<char> table(static_cast<size_t>(rows + 1) * kMaxPath, '#');
-        int count = 0;
-        auto key = std::make_unique<DECRYPT_MAIL_KEY>();
-        std::memset(key.get(), 0, sizeof *key);
-        int result = mail.DecryptMail(pFile, pMem, reinterpret_cast<char(*)[kMaxPath]>(table.data()), count, key.get());
-        EXPECT_LE(count, rows);
-        EXPECT_TRUE(std::all_of(table.end() - kMaxPath, table.end(), [](char c) { return c == '#'; }))
-            << "a row past the announced count";
-        return result;
+        return UnpackMail(bytes, memory ? std::string() : path).result;
     }
 
     // What a reader that succeeded must have given back.
@@ -234,23 +190,23 @@ TEST_F(DamagedFiles, PasswordPackage) {
             {"end CRC", p.FlipCrc(p.Record("end")), kEndCrc},
             {"content CRC", p.FlipByte(p.Valid().size() - 1), kContentCrc},
             {"check length at cap", p.SetI32(check, 0, kKeyCheckCap), kRead},
-            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckCap + 1), kStructure},
-            {"negative check length", p.SetI32(check, 0, -1), kStructure},
+            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckCap + 1), kStructureError},
+            {"negative check length", p.SetI32(check, 0, -1), kStructureError},
             {"name length at cap", p.SetI32(folder, 8, kRecordNameCap - 1), kRead},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructure},
-            {"negative name length", p.SetI32(folder, 8, -1), kStructure},
-            {"negative content length", p.SetI32(file, 12 + 2, -1), kStructure},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructureError},
+            {"negative name length", p.SetI32(folder, 8, -1), kStructureError},
+            {"negative content length", p.SetI32(file, 12 + 2, -1), kStructureError},
             {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }), "这不是一个密码加密文件"},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
             {"unknown cipher", p.WithHead([](EncryptFlag& h) { h.cipherId = 47; }), kAlgorithm},
-            {"record type with no known bit", p.SetI32(folder, 0, 0x40), kStructure},
+            {"record type with no known bit", p.SetI32(folder, 0, 0x40), kStructureError},
             {"data offset past the end", p.SetI32(file, 4, size + 100), kDataShort},
-            {"negative data offset", p.SetI32(file, 4, -1), kStructure},
+            {"negative data offset", p.SetI32(file, 4, -1), kStructureError},
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
-            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructure},
-            {"directory from the root", p.SetField(folder, 12, 3, "/z\\"), kStructure},
-            {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructure},
-            {"file name ..", p.SetField(file, 12, 2, ".."), kStructure},
+            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
+            {"directory from the root", p.SetField(folder, 12, 3, "/z\\"), kStructureError},
+            {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructureError},
+            {"file name ..", p.SetField(file, 12, 2, ".."), kStructureError},
         },
         std::vector<std::string>(p.Records().size(), kRead));
     Sweep(SecuredKind::kPassword, p);
@@ -285,18 +241,19 @@ TEST_F(DamagedFiles, EnvelopePackage) {
             {"negative wrapped key", p.SetI32(recipient, wrapped, -1), kRecipientCrcMessage},
             {"signature at cap", p.SetI32(trailer, 4, kTrailerSignatureRoom, false), kRead},
             {"signature at cap + 1", p.SetI32(trailer, 4, kTrailerSignatureRoom + 1, false), kTrailerCrcMessage},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructure},
-            {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }), kStructure},
-            {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructure},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructureError},
+            {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }),
+             kStructureError},
+            {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructureError},
             {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindPassword; }), "这不是一个数字信封加密文件"},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
             {"unknown cipher", p.WithHead([](EncryptFlag& h) { h.cipherId = 47; }), kAlgorithm},
             {"unknown digest", p.WithHead([](EncryptFlag& h) { h.digestId2 = 41; }), kAlgorithm},
-            {"record type with no known bit", p.SetI32(file, 0, 0x40), kStructure},
+            {"record type with no known bit", p.SetI32(file, 0, 0x40), kStructureError},
             {"data offset past the end", p.SetI32(file, 4, size + 100), kDataShort},
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
             {"trailer offset past the end", p.SetI32(p.Record("end"), 4, size), kRead},
-            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructure},
+            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
         },
         std::vector<std::string>(p.Records().size(), kRead));
     Sweep(SecuredKind::kEnvelope, p);

@@ -1,8 +1,14 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 #include "PasswordPackageFixture.h"
 #include "formats/PackageRecords.h"
+#include "package/ContentStream.h"
 
 namespace fs = std::filesystem;
 
@@ -17,7 +23,7 @@ void SetModified(const std::string& path, time_t when) {
 
 }  // namespace
 
-TEST_F(PasswordPackageTest, TreeRoundTripsByteForByteWithTimesAndReadOnlyBit) {
+TEST_F(PasswordPackageTest, TreeRoundTripsByteForByteWithTimesReadOnlyBitAndCaseOfNames) {
     fs::create_directories(dir / "src/tree/empty");
     fs::create_directories(dir / "src/tree/sub/deeper");
     fs::create_directories(dir / "src/tree/dirinfo");
@@ -30,9 +36,18 @@ TEST_F(PasswordPackageTest, TreeRoundTripsByteForByteWithTimesAndReadOnlyBit) {
     WriteFile(dir / "src/tree/ro.txt", "read only");
     SetModified(dir / "src/tree/sub/big.bin", 1041757623);  // 2003-01-05, a fixed past time
     ::chmod((dir / "src/tree/ro.txt").c_str(), 0444);
+    // Folder names that differ only by letter case are two folders here.
+    fs::create_directories(dir / "src/tree/A");
+    fs::create_directories(dir / "src/tree/a");
+    WriteFile(dir / "src/tree/A/x.txt", "upper");
+    WriteFile(dir / "src/tree/a/x.txt", "lower");
 
-    ASSERT_EQ(Pack({"src/tree"}), 1);
-    ASSERT_EQ(Restore(), 1) << ::testing::PrintToString(host.MessageTexts());
+    // The package is written inside the tree it packs, and never packs itself.
+    ASSERT_EQ(Pack({"src/tree"}, "src/tree/self.pkg"), 1);
+    ASSERT_EQ(Restore("src/tree/self.pkg"), 1) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_FALSE(fs::exists(dir / "out/tree/self.pkg"));
+    EXPECT_EQ(ReadFile(dir / "out/tree/A/x.txt"), "upper");
+    EXPECT_EQ(ReadFile(dir / "out/tree/a/x.txt"), "lower");
     EXPECT_TRUE(fs::is_directory(dir / "out/tree/empty"));
     EXPECT_EQ(ReadFile(dir / "out/tree/sub/big.bin"), big);
     EXPECT_EQ(ReadFile(dir / "out/tree/sub/deeper/a.txt"), "alpha");
@@ -64,15 +79,6 @@ TEST_F(PasswordPackageTest, EveryBulkCipherRoundTrips) {
         ASSERT_EQ(RestoreWith(e, name, "secret1"), 1) << cipher;
         EXPECT_EQ(ReadFile(dir / "out/f.bin"), content) << cipher;
     }
-}
-
-TEST_F(PasswordPackageTest, PackageNeverPacksItself) {
-    fs::create_directories(dir / "src/tree");
-    WriteFile(dir / "src/tree/a", "a");
-    ASSERT_EQ(Pack({"src/tree"}, "src/tree/self.pkg"), 1);
-    ASSERT_EQ(Restore("src/tree/self.pkg"), 1);
-    EXPECT_EQ(ReadFile(dir / "out/tree/a"), "a");
-    EXPECT_FALSE(fs::exists(dir / "out/tree/self.pkg"));
 }
 
 // Exactly what the format cannot hold is refused: a start beyond 1,500,000,000, a start the
@@ -107,16 +113,76 @@ TEST_F(PasswordPackageTest, FilesBeyondThe32BitFormatAreRefusedBeforeWriting) {
         EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << entry.path();
 }
 
-// Folder names that differ only by letter case are two folders here.
-TEST_F(PasswordPackageTest, FoldersDifferingOnlyByCaseKeepTheirOwnFiles) {
-    fs::create_directories(dir / "src/A");
-    fs::create_directories(dir / "src/a");
-    WriteFile(dir / "src/A/x.txt", "upper");
-    WriteFile(dir / "src/a/x.txt", "lower");
-    ASSERT_EQ(Pack({"src/A", "src/a"}), 1);
-    ASSERT_EQ(Restore(), 1);
-    EXPECT_EQ(ReadFile(dir / "out/A/x.txt"), "upper");
-    EXPECT_EQ(ReadFile(dir / "out/a/x.txt"), "lower");
+namespace {
+
+// A source whose disk fails after its first blocks.
+class FailingSource : public CFile {
+public:
+    unsigned Read(void* buffer, unsigned count) override {
+        if (m_given >= 2 * kStreamBlockSize) throw CFileException::FromErrno(EIO, "failing");
+        std::memset(buffer, 7, count);
+        m_given += count;
+        return count;
+    }
+    uint64_t GetLength() const override { return 8 * kStreamBlockSize; }
+
+private:
+    size_t m_given = 0;
+};
+
+// Files of this process may not grow beyond `bytes` while it lives (a full disk).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_signal(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_signal);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_signal)(int);
+};
+
+}  // namespace
+
+// A read or write error in the middle of a large file stops the pack or restore with one
+// message, and leaves neither a package nor a restored file nor a temporary file.
+TEST_F(PasswordPackageTest, FileErrorInTheMiddleOfALargeFileShowsOneMessageAndLeavesNothing) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/big.bin", RandomBytes(8 * kStreamBlockSize, 4));
+    {
+        FileSizeLimit full(3 * kStreamBlockSize);
+        EXPECT_EQ(Pack({"src/big.bin"}), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"写文件出错.\n\nFile too large"});
+    EXPECT_FALSE(fs::exists(dir / "p.pkg"));
+
+    ASSERT_EQ(Pack({"src/big.bin"}), 1);
+    host.Clear();
+    {
+        FileSizeLimit full(3 * kStreamBlockSize);
+        EXPECT_EQ(Restore(), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"写文件出错.\n\nFile too large"});
+    EXPECT_FALSE(fs::exists(dir / "out/big.bin"));
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << entry.path();
+
+    host.Clear();
+    FailingSource source;
+    CFile package(dir / "raw", CFile::modeCreate | CFile::modeReadWrite);
+    ContentKey key;
+    key.cipherId = 46;
+    ContentPlace place;
+    ContentStream stream(engine, ContentStream::Digest::kNone);
+    EXPECT_EQ(stream.Encrypt(key, source, &package, &place), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"读文件出错.\n\nInput/output error"});
 }
 
 // Paths are kept in 260-byte buffers: a tree or an output folder that would need longer
@@ -139,22 +205,5 @@ TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
     fs::create_directories(dir / deeper);
     WriteFile(dir / deeper + "/g.txt", "deeper");
     EXPECT_EQ(Pack({deep}, "q.pkg"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错"});
-}
-
-// Replacing a link replaces the link; the file it points to keeps its content and mode.
-TEST_F(PasswordPackageTest, ReplacingALinkLeavesItsTargetAlone) {
-    fs::create_directories(dir / "src");
-    WriteFile(dir / "src/a", "restored");
-    ASSERT_EQ(Pack({"src/a"}), 1);
-    WriteFile(dir / "elsewhere", "outside");
-    ::chmod((dir / "elsewhere").c_str(), 0444);
-    fs::create_directories(dir / "out");
-    fs::create_symlink(dir / "elsewhere", dir / "out/a");
-    host.AddAnswer("replace", "yes");
-    ASSERT_EQ(Restore(), 1);
-    EXPECT_FALSE(fs::is_symlink(dir / "out/a"));
-    EXPECT_EQ(ReadFile(dir / "out/a"), "restored");
-    EXPECT_EQ(ReadFile(dir / "elsewhere"), "outside");
-    EXPECT_TRUE(IsReadOnly(dir / "elsewhere"));
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错\n" + dir / deeper + "/"}) << "names the path";
 }
