@@ -68,12 +68,12 @@ void BenchTree() {
     fs::permissions(work / "gpg", fs::perms::owner_all);
     const std::string gpg = "gpg --homedir " + Quoted(work / "gpg") +
                             " --batch --yes --quiet --pinentry-mode loopback --passphrase " + kPassword;
-    const double tarPack = TimeShell("tar -C " + Quoted(work / "src") + " -cf - tree | " + gpg +
-                                     " --symmetric --cipher-algo IDEA --compress-algo none -o " +
-                                     Quoted(work / "tree.gpg"));
+    const double tarPack =
+        TimeShell("tar -C " + Quoted(work / "src") + " -cf - tree | " + gpg +
+                  " --symmetric --cipher-algo IDEA --compress-algo none -o " + Quoted(work / "tree.gpg"));
     Fresh(work / "out");
-    const double tarRestore =
-        TimeShell(gpg + " -d " + Quoted(work / "tree.gpg") + " 2>/dev/null | tar -C " + Quoted(work / "out") + " -xf -");
+    const double tarRestore = TimeShell(gpg + " -d " + Quoted(work / "tree.gpg") + " 2>/dev/null | tar -C " +
+                                        Quoted(work / "out") + " -xf -");
     // The tool's agent keeps sockets in its home folder: it goes before the folder does.
     std::system(("gpgconf --homedir " + Quoted(work / "gpg") + " --kill all").c_str());
     if (tarPack < 0 || tarRestore < 0) std::printf("  the tar | gpg pipe failed\n");
