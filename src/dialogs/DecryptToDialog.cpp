@@ -12,7 +12,7 @@ constexpr size_t kListedFolders = 24;  // enough to pick from, short enough for 
 CDlgDecryptTo::CDlgDecryptTo(std::string proposedFolder)
     : m_proposed(std::move(proposedFolder)), m_folder(m_proposed) {}
 
-void CDlgDecryptTo::SetInput(const std::string& text) {
+void CDlgDecryptTo::SetInput(std::string_view text) {
     if (text.empty() || text[0] == '/' || m_proposed.empty()) {
         m_folder = text;
         return;

@@ -25,7 +25,7 @@ public:
     bool HasInput() const override { return true; }
     std::string InputLabel() const override { return "解密到文件夹"; }
     std::string Input() const override { return m_folder; }
-    void SetInput(const std::string& text) override;
+    void SetInput(std::string_view text) override;
     std::string CancellingAnswer() const override { return "cancel"; }
     bool CanPress(int id) const override { return id != kIdDecrypt || !m_folder.empty(); }
     int Press(int id) override { return id == kIdDecrypt ? kIdDecrypt : kIdCancel; }

@@ -27,7 +27,7 @@ public:
     bool HasInput() const override { return true; }
     std::string InputLabel() const override { return "文件名"; }
     std::string Input() const override { return m_entry; }
-    void SetInput(const std::string& text) override { m_entry = text; }
+    void SetInput(std::string_view text) override { m_entry = text; }
     std::string CancellingAnswer() const override { return "cancel"; }
     bool CanPress(int id) const override;
     // IDOK after OK, IDCANCEL otherwise.

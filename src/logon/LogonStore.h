@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -68,18 +69,18 @@ public:
     // confirmed under the user's certificate name. A non-empty deviceFolder makes a
     // key-device user whose key is written to that folder. The user number, or 0.
     int32_t AddUser(const std::string& userId, const std::string& name, const std::string& email,
-                    const std::string& password, const std::string& deviceFolder = {});
+                    std::string_view password, const std::string& deviceFolder = {});
     // Removes the user, the certificate and every group membership and share grant of
     // the user. A key device keeps its key file: it is the user's medium.
     bool RemoveUser(const std::string& userId);
-    bool ChangePassword(const std::string& userId, const std::string& oldPassword, const std::string& newPassword);
+    bool ChangePassword(const std::string& userId, std::string_view oldPassword, std::string_view newPassword);
     bool ListUsers(std::vector<LogonUserInfo>& out);
     // The user to log on as when none is named: the only user, else the setting
     // "LastUser" of section "Option" when it names a user.
     bool DefaultUser(std::string& userId);
 
     // ---- Session
-    bool LogOn(const std::string& userId, const std::string& password);
+    bool LogOn(const std::string& userId, std::string_view password);
     void LogOff();
 
     // ---- Certificates of other people

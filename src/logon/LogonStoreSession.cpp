@@ -10,7 +10,7 @@ constexpr const char* kLastUserKey = "LastUser";
 
 }  // namespace
 
-bool LogonStore::LogOn(const std::string& userId, const std::string& password) {
+bool LogonStore::LogOn(const std::string& userId, std::string_view password) {
     LogOff();
     UserRow user;
     if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");

@@ -142,7 +142,7 @@ std::string LogonStore::RegistrationClash(const std::string& userId, const std::
 logon::PkeyPtr LogonStore::NewKeyPair(const std::string& /*userId*/) { return logon::GenerateRsaKey(); }
 
 int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, const std::string& email,
-                            const std::string& password, const std::string& deviceFolder) {
+                            std::string_view password, const std::string& deviceFolder) {
     m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     for (const std::string& error :
@@ -247,8 +247,7 @@ bool LogonStore::RemoveUser(const std::string& userId) {
     return true;
 }
 
-bool LogonStore::ChangePassword(const std::string& userId, const std::string& oldPassword,
-                                const std::string& newPassword) {
+bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldPassword, std::string_view newPassword) {
     m_error.clear();
     UserRow user;
     if (!IsOpen()) return Fail("the logon store is not open");

@@ -18,6 +18,10 @@
 namespace {
 
 const char kSearchFailed[] = "搜索文件出错";
+
+// The walk's failure, naming the path it stopped at (a path beyond the rooms the walkers
+// keep paths in, or a folder that cannot be listed), so the user knows which one to move.
+void SearchFailed(const std::string& path) { AfxMessageBox(std::string(kSearchFailed) + "\n" + path); }
 const char kNotFileOrFolder[] = "\"%s\"不是文件或文件夹，不能加密。";
 
 // The stored separator has no escape: a name holding it would read back as a nested path.
@@ -78,13 +82,13 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
     std::string base = m_baseFolder;
     // The folder must lie under the base folder and, as a path, fit where the walkers keep it.
     if (folder.compare(0, base.size(), base) != 0 || folder.size() >= kMaxPath) {
-        AfxMessageBox(kSearchFailed);
+        SearchFailed(folder);
         return 0;
     }
     if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
     if (relative.size() >= kRecordNameCap) {
-        AfxMessageBox(kSearchFailed);
+        SearchFailed(folder);
         return 0;
     }
     std::snprintf(m_workPath, kMaxPath, "%s", folder.c_str());
@@ -96,7 +100,7 @@ int PackageWalker::AddFile(CFile* package, const std::string& folder, const std:
     if (RefuseStoredSeparator(name, folder + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
     if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
-        AfxMessageBox(kSearchFailed);
+        SearchFailed(folder + name);
         return 0;
     }
     if (!WritePlainFileRecord(m_engine, package, name)) return 0;
@@ -109,7 +113,7 @@ int PackageWalker::WalkList(const char* pathList, CFile* package, int* recordSta
     m_engine.m_leftOutEntries.clear();
     for (const char* p = pathList; *p; p += std::strlen(p) + 1) {
         if (std::strlen(p) >= kMaxPath) {
-            AfxMessageBox(kSearchFailed);
+            SearchFailed(p);
             return 0;
         }
         if (!Walk(p, package, recordStart, itemCount)) return 0;
@@ -159,7 +163,7 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
     std::vector<std::string> names;
     if (!ListFolder(folder, names)) {
         // A folder that exists but cannot be listed would silently be left out of the package.
-        AfxMessageBox(kSearchFailed);
+        SearchFailed(folder);
         return 0;
     }
     for (const std::string& name : names) {

@@ -10,7 +10,7 @@
 namespace {
 
 // The longest prefix of text within max bytes that does not cut a UTF-8 character.
-size_t CutAtCharacter(const std::string& text, size_t max) {
+size_t CutAtCharacter(std::string_view text, size_t max) {
     if (text.size() <= max) return text.size();
     size_t n = max;
     while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
@@ -28,14 +28,14 @@ size_t CharacterCount(std::string_view text) {
 
 CDlgPassword::~CDlgPassword() = default;
 
-void CDlgPassword::Store(const std::string& text) {
-    m_password.assign(std::string_view(text).substr(0, CutAtCharacter(text, kMaxPasswordBytes)));
+void CDlgPassword::Store(std::string_view text) {
+    m_password.assign(text.substr(0, CutAtCharacter(text, kMaxPasswordBytes)));
     m_confirmEnabled = CharacterCount(m_password.view()) >= kMinPasswordChars;
 }
 
 void CDlgPassword::SetPassword(const std::string& password) { Store(password); }
 
-void CDlgPassword::SetInput(const std::string& text) { Store(text); }
+void CDlgPassword::SetInput(std::string_view text) { Store(text); }
 
 int CKorvane::GetPasswd(char* password) {
     if (password == nullptr) return 0;

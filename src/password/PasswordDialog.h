@@ -39,7 +39,7 @@ public:
     std::string InputLabel() const override { return m_prompt; }
     std::string Input() const override { return std::string(m_password.view()); }
     // An edit by the person: the confirm button follows the entry's length.
-    void SetInput(const std::string& text) override;
+    void SetInput(std::string_view text) override;
     std::string CancellingAnswer() const override { return "cancel"; }
     bool CanPress(int id) const override { return id != kIdConfirm || m_confirmEnabled; }
     int Press(int id) override { return id == kIdConfirm && m_confirmEnabled ? kIdConfirm : kIdCancel; }
@@ -48,7 +48,7 @@ public:
     bool ConfirmEnabled() const { return m_confirmEnabled; }
 
 private:
-    void Store(const std::string& text);
+    void Store(std::string_view text);
 
     std::string m_prompt;
     SecretText m_password;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Secret.h"
 #include "platform/Window.h"
 
 class CKorvane;
@@ -15,7 +16,7 @@ struct PasswordPackRequest {
     std::string packagePath;
     std::vector<std::string> paths;  // files and folders, absolute
     std::string baseFolder;          // absolute; every path lies under it
-    std::string password;
+    SecretText password;
     int cipherId = 0;  // 0: the engine's choice for new files
     HWND notifyWindow = nullptr;
     // Whether an existing file at packagePath may be replaced. Without it, a file that is

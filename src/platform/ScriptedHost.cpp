@@ -47,19 +47,6 @@ int MessageAnswer(const std::string& word, unsigned type) {
     return has(id) ? id : 0;
 }
 
-// The script kind that answers a message box of this type; empty for a plain OK box.
-std::string MessageKind(unsigned type) {
-    switch (type & MB_TYPEMASK) {
-        case MB_ABORTRETRYIGNORE:
-        case MB_RETRYCANCEL:
-            return "retry";
-        case MB_OK:
-            return {};
-        default:
-            return "yes-no";
-    }
-}
-
 }  // namespace
 
 class ScriptedHost::RecordingProgress : public IProgressView {
@@ -110,11 +97,11 @@ bool ScriptedHost::NextAnswer(const std::string& kind, std::string& value) {
 int ScriptedHost::MessageBox(const std::string& text, unsigned type) {
     if (m_echo) std::fprintf(m_echo, "%s\n", OneLineMessage(text, Subject()).c_str());
     int answer = CancellingAnswer(type);
-    std::string kind = MessageKind(type), word;
+    std::string kind = AnswerKindOf(type), word;
     if (!kind.empty() && NextAnswer(kind, word) && MessageAnswer(word, type) != 0) {
         answer = MessageAnswer(word, type);
     } else if (!kind.empty() && m_echo) {
-        std::fprintf(m_echo, "varnex: no answer for this question (give --answers %s=...)\n", kind.c_str());
+        std::fprintf(m_echo, "%s\n", NoAnswerLine(kind).c_str());
     }
     m_messages.push_back({text, type, answer});
     return answer;
@@ -130,8 +117,8 @@ int ScriptedHost::RunDialog(DialogModel& dialog) {
             // Say what was asked and which answer was missing.
             std::string question = dialog.Title() + (record.lines.empty() ? "" : ": " + record.lines[0]);
             std::fprintf(m_echo, "%s\n", OneLineMessage(question, Subject()).c_str());
-            std::fprintf(m_echo, "varnex: no answer for this question (give --answers %s=...)\n",
-                         dialog.Kind().c_str());
+            std::string hint = NoAnswerLine(dialog.Kind());
+            if (!hint.empty()) std::fprintf(m_echo, "%s\n", hint.c_str());
         }
     }
     int result = 0;

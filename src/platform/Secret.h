@@ -58,6 +58,11 @@ public:
         OPENSSL_cleanse(m_bytes.data(), m_bytes.size());
         m_bytes.assign(1, '\0');
     }
+    // Appends one character; a buffer outgrown is wiped as it is given back.
+    void push_back(char c) {
+        m_bytes.back() = c;
+        m_bytes.push_back('\0');
+    }
     const char* c_str() const { return m_bytes.data(); }
     const char* data() const { return m_bytes.data(); }
     size_t size() const { return m_bytes.size() - 1; }

@@ -190,6 +190,25 @@ std::string OneLineMessage(const std::string& text, const std::string& subject) 
     return out;
 }
 
+std::string AnswerKindOf(unsigned type) {
+    switch (type & MB_TYPEMASK) {
+        case MB_ABORTRETRYIGNORE:
+        case MB_RETRYCANCEL:
+            return "retry";
+        case MB_OK:
+            return {};
+        default:
+            return "yes-no";
+    }
+}
+
+std::string NoAnswerLine(const std::string& kind) {
+    static const char* const kScriptable[] = {"replace", "yes-no", "retry", "folder", "file"};
+    for (const char* k : kScriptable)
+        if (kind == k) return "varnex: no answer for this question (give --answers " + kind + "=...)";
+    return {};
+}
+
 TerminalHost::TerminalHost() : TerminalHost(stdin, stderr, isatty(fileno(stdin)) != 0, isatty(fileno(stderr)) != 0) {}
 
 TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgress)
@@ -221,6 +240,8 @@ bool TerminalHost::ReadLine(const std::string& prompt, std::string& line, bool m
 int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     if (!m_interactive) {
         std::fprintf(m_out, "%s\n", OneLineMessage(text, Subject()).c_str());
+        std::string hint = NoAnswerLine(AnswerKindOf(type));
+        if (!hint.empty()) std::fprintf(m_out, "%s\n", hint.c_str());
         return CancellingAnswer(type);
     }
     std::fprintf(m_out, "%s\n", text.c_str());
@@ -267,6 +288,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
         std::vector<std::string> lines = dialog.Lines();
         std::fprintf(m_out, "%s\n",
                      OneLineMessage(dialog.Title() + (lines.empty() ? "" : ": " + lines[0]), Subject()).c_str());
+        std::string hint = NoAnswerLine(dialog.Kind());
+        if (!hint.empty()) std::fprintf(m_out, "%s\n", hint.c_str());
         std::string word = dialog.CancellingAnswer();
         for (const DialogButton& b : dialog.Buttons())
             if (!word.empty() && b.answer == word && dialog.CanPress(b.id)) return dialog.Press(b.id);

@@ -44,3 +44,8 @@ private:
 // "varnex: TEXT" (or "varnex: SUBJECT: TEXT") with line breaks written as \n, for logs and
 // non-interactive runs.
 std::string OneLineMessage(const std::string& text, const std::string& subject = {});
+// The --answers kind that answers a message box of this type; empty for a plain OK box.
+std::string AnswerKindOf(unsigned type);
+// The line that tells a script how to answer a question of this kind nobody answered; empty
+// for a kind --answers cannot give (a password comes from a password file instead).
+std::string NoAnswerLine(const std::string& kind);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A button of a dialog: its control id, its caption, and the word that answers it in a script
@@ -37,7 +38,7 @@ public:
     virtual bool MaskInput() const { return false; }
     virtual std::string InputLabel() const { return {}; }
     virtual std::string Input() const { return {}; }
-    virtual void SetInput(const std::string&) {}
+    virtual void SetInput(std::string_view) {}
 
     // The script word of the answer a dialog takes when nobody answers it; empty: Close().
     virtual std::string CancellingAnswer() const { return {}; }

@@ -90,10 +90,10 @@ bool CPropertySheet::ChangeAttributes(const std::string& words) {
     return true;
 }
 
-void CPropertySheet::SetInput(const std::string& text) {
+void CPropertySheet::SetInput(std::string_view text) {
     m_input = text;
     std::vector<std::pair<char, bool>> changes;
-    m_inputValid = ParseWords(text, changes);
+    m_inputValid = ParseWords(m_input, changes);
 }
 
 int CPropertySheet::ApplyPages() {

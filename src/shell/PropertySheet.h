@@ -78,7 +78,7 @@ public:
     bool HasInput() const override;
     std::string InputLabel() const override { return "属性 (+r -r +h -h +a -a)"; }
     std::string Input() const override { return m_input; }
-    void SetInput(const std::string& text) override;
+    void SetInput(std::string_view text) override;
     std::string CancellingAnswer() const override { return "cancel"; }
     bool CanPress(int id) const override { return id != IDOK || m_inputValid; }
     int Press(int id) override;

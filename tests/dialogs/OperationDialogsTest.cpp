@@ -216,6 +216,20 @@ TEST_F(OperationDialogs, TerminalAnswersDialogsByWordNumberOrEntry) {
     EXPECT_EQ(shown.find("abc"), std::string::npos) << "a masked entry is never shown";
     answer(password, "abcdefg\n", &result);
     EXPECT_EQ(result, CDlgPassword::kIdConfirm);
+
+    // Without a terminal nobody answers: the question is printed with how a script answers it,
+    // and the cancelling answer is taken.
+    int box = 0;
+    std::string unanswered =
+        OnTerminal(false, false, "", [&](TerminalHost& t) { box = t.MessageBox("覆盖?", MB_YESNO); });
+    EXPECT_EQ(box, IDNO);
+    EXPECT_EQ(unanswered, "varnex: 覆盖?\nvarnex: no answer for this question (give --answers yes-no=...)\n");
+    EXPECT_NE(OnTerminal(false, false, "", [&](TerminalHost& t) { result = t.RunDialog(replace); })
+                  .find("(give --answers replace=...)"),
+              std::string::npos);
+    EXPECT_EQ(OnTerminal(false, false, "", [&](TerminalHost& t) { t.RunDialog(password); }).find("give --answers"),
+              std::string::npos)
+        << "a password never comes from --answers";
 }
 
 }  // namespace

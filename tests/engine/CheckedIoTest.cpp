@@ -59,15 +59,3 @@ TEST_F(CheckedIo, FailedSeekShowsTheWritingTextWithOneLineBreak) {
     EXPECT_EQ(engine.fSeekToBegin(&file), 0);
     EXPECT_EQ(host.Messages().size(), 2u);
 }
-
-TEST_F(CheckedIo, EndOfHeadRecordIsTenBytesAtTheCurrentPosition) {
-    {
-        CFile file(dir / "p", CFile::modeCreate | CFile::modeWrite);
-        file.Write("HEAD", 4);
-        EXPECT_EQ(engine.AddEndofHead(&file), 1);
-    }
-    EXPECT_EQ(ReadFile(dir / "p"), std::string("HEAD\x04\0\0\0\0\0\0\0\0\0", 14));
-    CFile readOnly(dir / "p", CFile::modeRead);
-    EXPECT_EQ(engine.AddEndofHead(&readOnly), 0);
-    EXPECT_EQ(host.Messages().size(), 1u) << "a failed write stops the record with one message";
-}

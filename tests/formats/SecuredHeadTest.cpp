@@ -91,7 +91,16 @@ TEST_F(SecuredHead, EveryProtectedByteIsCoveredByTheCrcAndNoPaddingByteIs) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(SecuredHead, ShortFilesAreRefusedByTheExactReadAndNoLengthReadsPastTheHead) {
+TEST_F(SecuredHead, MissingAndShortFilesAreRefusedAndNoLengthReadsPastTheHead) {
+    EncryptFlag missing;
+    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &missing, 0), 0);
+    EXPECT_TRUE(host.Messages().empty()) << "the open error is shown only when asked";
+    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &missing, 1), 0);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].text.rfind("打开文件失败.\n", 0), 0u);
+    EXPECT_GT(host.Messages()[0].text.size(), std::strlen("打开文件失败.\n"));
+    EXPECT_EQ(host.Messages()[0].type & MB_ICONMASK, unsigned{MB_ICONSTOP});
+
     std::string stored = StoredHead(PlainHead());
     for (size_t length : {size_t{0}, size_t{1}, size_t{150}, size_t{299}}) {
         WriteFile(dir / "short", stored.substr(0, length));
@@ -111,17 +120,6 @@ TEST_F(SecuredHead, ShortFilesAreRefusedByTheExactReadAndNoLengthReadsPastTheHea
         EncryptFlag head;
         EXPECT_EQ(engine.GetEncryptedFileHead((dir / "any").c_str(), &head, 0), valid ? 1 : 0) << length;
     }
-}
-
-TEST_F(SecuredHead, MissingFileShowsTheOpenErrorOnlyWhenAsked) {
-    EncryptFlag head;
-    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &head, 0), 0);
-    EXPECT_TRUE(host.Messages().empty());
-    EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &head, 1), 0);
-    ASSERT_EQ(host.Messages().size(), 1u);
-    EXPECT_EQ(host.Messages()[0].text.rfind("打开文件失败.\n", 0), 0u);
-    EXPECT_GT(host.Messages()[0].text.size(), std::strlen("打开文件失败.\n"));
-    EXPECT_EQ(host.Messages()[0].type & MB_ICONMASK, unsigned{MB_ICONSTOP});
 }
 
 TEST_F(SecuredHead, VersionIsComparedAsANumberAndNewerFilesAreRefusedWithTheirVersion) {
@@ -202,6 +200,11 @@ TEST_F(SecuredHead, EndOfHeadRecordRoundTripsAndAnyDamageIsRefused) {
     host.Clear();
     EXPECT_EQ(readAt(stored.substr(0, 15), &second), 0);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kShortRead});
+
+    host.Clear();
+    CFile readOnly(path, CFile::modeRead);
+    EXPECT_EQ(engine.AddEndofHead(&readOnly), 0);
+    EXPECT_EQ(host.Messages().size(), 1u) << "a failed write stops the record with one message";
 }
 
 TEST(ByteCursor, ReadsLittleEndianAndStaysFailedOnceBytesRunShort) {

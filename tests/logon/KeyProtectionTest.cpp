@@ -49,8 +49,6 @@ std::string StoredKeyPem(const std::string& database, const std::string& userId)
 
 class KeyProtectionTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(store_.Open(home_)) << store_.LastError(); }
-
     bool KeyOpens(const std::string& userId, const std::string& password) {
         EVP_PKEY* key = nullptr;
         int type = -1;
@@ -65,16 +63,17 @@ protected:
     TestLogon store_{home_};
 };
 
-TEST(LogonKeysTest, PrivateKeyPemCostsWhatTheVerifierCostsAndOldKeysStillOpen) {
+TEST(LogonKeysTest, PrivateKeyPemCostsWhatTheVerifierCostsOpensOnlyWithItsPasswordAndOldKeysStillOpen) {
     logon::PkeyPtr key = TestRsaKey("kim");
     EXPECT_EQ(PemIterations(logon::ExportPrivateKeyPem(key.get(), "pw", 2)),
               static_cast<long>(logon::kPasswordIterations));
-    std::string fast = logon::ExportPrivateKeyPem(key.get(), "pw", 2, kTestIterations);
+    std::string fast = logon::ExportPrivateKeyPem(key.get(), "pass\0word", 9, kTestIterations);
     EXPECT_EQ(PemIterations(fast), static_cast<long>(kTestIterations));
-    logon::PkeyPtr back = logon::ImportPrivateKeyPem(fast, "pw", 2);
+    logon::PkeyPtr back = logon::ImportPrivateKeyPem(fast, "pass\0word", 9);
     ASSERT_TRUE(back);
     EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
-    EXPECT_FALSE(logon::ImportPrivateKeyPem(fast, "px", 2));
+    EXPECT_FALSE(logon::ImportPrivateKeyPem(fast, "pass\0worD", 9));
+    EXPECT_FALSE(logon::ImportPrivateKeyPem(fast, "pass", 4)) << "a password is not cut at a zero byte";
 
     // A key written the way older versions wrote it (the library's default count).
     std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
@@ -86,30 +85,38 @@ TEST(LogonKeysTest, PrivateKeyPemCostsWhatTheVerifierCostsAndOldKeysStillOpen) {
     EXPECT_TRUE(logon::ImportPrivateKeyPem(old, "pw", 2));
 }
 
-TEST_F(KeyProtectionTest, StoredAndDeviceKeysUseTheStoresIterationCount) {
+TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStoresCost) {
     ASSERT_GT(store_.AddUser("ann", "Ann", "", "pa"), 0) << store_.LastError();
     ASSERT_GT(store_.AddUser("gil", "Gil", "", "pg", device_), 0) << store_.LastError();
-    store_.Close();  // the store's own connection is not needed to read the column
-    EXPECT_EQ(PemIterations(StoredKeyPem(dir_ / "suite/logon.db", "ann")), static_cast<long>(kTestIterations));
-    EXPECT_EQ(PemIterations(ReadFile(device_ + "/gil.p8")), static_cast<long>(kTestIterations));
-
-    ASSERT_TRUE(store_.Open(home_));
+    EXPECT_FALSE(store_.ChangePassword("ann", "wrong", "pa2"));
     ASSERT_TRUE(store_.ChangePassword("ann", "pa", "pa2")) << store_.LastError();
     ASSERT_TRUE(store_.ChangePassword("gil", "pg", "pg2")) << store_.LastError();
-    store_.Close();
+    for (const std::string id : {"ann", "gil"}) {
+        const std::string old = id == "ann" ? "pa" : "pg";
+        EXPECT_FALSE(KeyOpens(id, old)) << id;
+        EXPECT_TRUE(KeyOpens(id, old + "2")) << id;
+        EXPECT_FALSE(store_.LogOn(id, old)) << id;
+        EXPECT_TRUE(store_.LogOn(id, old + "2")) << id;
+    }
+    EXPECT_FALSE(fs::exists(device_ + "/gil.p8.next"));
+    store_.Close();  // the store's own connection is not needed to read the column
     EXPECT_EQ(PemIterations(StoredKeyPem(dir_ / "suite/logon.db", "ann")), static_cast<long>(kTestIterations));
     EXPECT_EQ(PemIterations(ReadFile(device_ + "/gil.p8")), static_cast<long>(kTestIterations));
 }
 
 // A change A->B whose store commit went through but whose device step did not leaves
-// "<id>.p8" under A and "<id>.p8.next" under B. A second change B->C that is interrupted
-// after staging must still leave a key that opens with B, the store's password.
-TEST(KeyDeviceTest, StagingSettlesAnUnfinishedChangeFirst) {
+// "<id>.p8" under A and "<id>.p8.next" under B: the key opens with either. A second change B->C
+// that is interrupted after staging must still leave a key that opens with B, the store's
+// password; a staged key the store never committed is dropped.
+TEST(KeyDeviceTest, UnfinishedChangesSettleToTheStoresPassword) {
     TempDir dir;
     logon::FolderKeyDevice device(dir.Path(), "kim", kTestIterations);
     logon::PkeyPtr key = TestRsaKey("kim");
     ASSERT_TRUE(device.StoreKey(key.get(), "A", 1));
     ASSERT_TRUE(device.StageKey(key.get(), "B", 1));  // first change, device step unfinished
+    EXPECT_TRUE(device.OpenKey("A", 1));
+    EXPECT_TRUE(device.OpenKey("B", 1));
+    EXPECT_FALSE(device.OpenKey("X", 1));
 
     // The second change, as the store runs it, killed before its commit.
     ASSERT_TRUE(device.SettleStagedKey("B", 1));
@@ -117,13 +124,19 @@ TEST(KeyDeviceTest, StagingSettlesAnUnfinishedChangeFirst) {
     EXPECT_TRUE(device.OpenKey("B", 1)) << "the store's password no longer opens the key";
     EXPECT_FALSE(device.OpenKey("A", 1));
 
-    // A staged key the store never committed is dropped, and the current one kept.
     ASSERT_TRUE(device.SettleStagedKey("B", 1));
     EXPECT_FALSE(fs::exists(device.StagedPath()));
     EXPECT_FALSE(device.OpenKey("C", 1));
-    logon::PkeyPtr back = device.OpenKey("B", 1);
+
+    // A change carried through: only the new password opens the same key.
+    ASSERT_TRUE(device.StageKey(key.get(), "D", 1));
+    ASSERT_TRUE(device.CommitStagedKey());
+    EXPECT_FALSE(device.OpenKey("B", 1));
+    logon::PkeyPtr back = device.OpenKey("D", 1);
     ASSERT_TRUE(back);
     EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
+    device.EraseKey();
+    EXPECT_FALSE(device.IsPresent());
 }
 
 TEST_F(KeyProtectionTest, PasswordChangeAfterAnUnfinishedOneKeepsTheKey) {

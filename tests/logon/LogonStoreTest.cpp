@@ -13,7 +13,7 @@
 
 #include "KillPoints.h"
 #include "TestLogon.h"
-#include "logon/KeyDevice.h"
+#include "logon/LogonDatabase.h"
 #include "logon/LogonKeys.h"
 #include "logon/LogonStore.h"
 
@@ -24,17 +24,37 @@ unsigned Mode(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 
-// A certificate of someone outside the store, written as PEM; each file name has its own key.
-std::string WriteForeignCert(const std::string& path, const std::string& name, const std::string& email) {
+// A certificate of someone outside the store, written as PEM to `path`; each file name has its
+// own key.
+logon::X509Ptr WriteForeignCert(const std::string& path, const std::string& name, const std::string& email = "") {
     logon::PkeyPtr key = TestRsaKey("foreign " + std::filesystem::path(path).filename().string());
     logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), name, email);
     WriteFile(path, logon::CertToPem(cert.get()));
-    return path;
+    return cert;
+}
+
+// The DER of the certificate a text resolves to as a signer, empty when none.
+std::vector<unsigned char> SignerDer(ILogon& logon, const std::string& text) {
+    EVP_PKEY* pub = nullptr;
+    X509* cert = nullptr;
+    if (logon.GetSignerCert(text, 8, &pub, &cert) != 1) return {};
+    std::vector<unsigned char> der = logon::CertToDer(cert);
+    EVP_PKEY_free(pub);
+    X509_free(cert);
+    return der;
 }
 
 class LogonStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(store_.Open(home_)) << store_.LastError(); }
+    // Puts a certificate row straight into the database, as a store that took it before such
+    // rows were refused (or a registration racing the import) left it.
+    void PutCertRow(const std::string& name, int32_t userNumber, const std::string& subject, X509* cert) {
+        logon::Database db;
+        ASSERT_TRUE(db.Open(store_.DatabasePath()));
+        logon::Statement put(db,
+                             "INSERT INTO certs (name, user_number, subject, email, der) VALUES (?1, ?2, ?3, '', ?4)");
+        ASSERT_TRUE(put.Bind(1, name).Bind(2, userNumber).Bind(3, subject).Bind(4, logon::CertToDer(cert)).Run());
+    }
 
     int Unwrap(LogonStore& store, const std::vector<unsigned char>& wrapped, unsigned char* out,
                const std::string& user, const std::string& recipientText, const std::string& password) {
@@ -162,8 +182,9 @@ TEST_F(LogonStoreTest, GroupAndSharePathResolveToUserNumbers) {
 }
 
 TEST_F(LogonStoreTest, CertificateChangedAfterConfirmationAnswersTwo) {
-    std::string first = WriteForeignCert(dir_ / "dan1.pem", "Dan", "dan@example.org");
-    std::string second = WriteForeignCert(dir_ / "dan2.pem", "Dan", "dan@example.org");
+    const std::string first = dir_ / "dan1.pem", second = dir_ / "dan2.pem";
+    WriteForeignCert(first, "Dan", "dan@example.org");
+    WriteForeignCert(second, "Dan", "dan@example.org");
     std::string name;
     ASSERT_TRUE(store_.ImportCert(first, "", name)) << store_.LastError();
     EXPECT_EQ(name, "Dan");
@@ -196,7 +217,8 @@ TEST_F(LogonStoreTest, CertificateChangedAfterConfirmationAnswersTwo) {
 }
 
 TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
-    std::string good = WriteForeignCert(dir_ / "fay.pem", "Fay", "fay@example.org");
+    const std::string good = dir_ / "fay.pem";
+    WriteForeignCert(good, "Fay", "fay@example.org");
     std::string name;
     ASSERT_TRUE(store_.ImportCert(good, "", name));
     ASSERT_TRUE(store_.ConfirmCert("Fay"));
@@ -273,52 +295,36 @@ TEST_F(LogonStoreTest, OverlongOrMalformedTextsAreRefused) {
     EXPECT_FALSE(store_.GrantShare("  ", {{kDecryptManUser, number}}));
 }
 
-TEST_F(LogonStoreTest, PasswordChangeReprotectsTheKey) {
-    ASSERT_GT(store_.AddUser("hal", "Hal", "", "old-pw"), 0);
-    EXPECT_FALSE(store_.ChangePassword("hal", "wrong", "new-pw"));
-    ASSERT_TRUE(store_.ChangePassword("hal", "old-pw", "new-pw")) << store_.LastError();
-    EVP_PKEY* key = nullptr;
-    int type = -1;
-    EXPECT_EQ(store_.GetPrivateKey(&key, "hal", "old-pw", 6, type), kPrivateKeyBadPassword);
-    ASSERT_EQ(store_.GetPrivateKey(&key, "hal", "new-pw", 6, type), kPrivateKeyOk);
-    EXPECT_EQ(EVP_PKEY_get_bits(key), 2048);
-    EVP_PKEY_free(key);
-    EXPECT_FALSE(store_.LogOn("hal", "old-pw"));
-    EXPECT_TRUE(store_.LogOn("hal", "new-pw"));
-}
-
-TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsWhilePresent) {
+TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsOnlyForTheLoggedOnUserWhilePresent) {
     std::string device = dir_ / "token";
     ASSERT_GT(store_.AddUser("gil", "Gil", "gil@example.org", "pg", device), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("hal", "Hal", "", "ph", device), 0) << store_.LastError();
     ASSERT_TRUE(std::filesystem::exists(device + "/gil.p8"));
     EXPECT_EQ(Mode(device + "/gil.p8"), 0600u);
     EXPECT_NE(ReadFile(device + "/gil.p8").find("ENCRYPTED PRIVATE KEY"), std::string::npos);
-    ASSERT_TRUE(store_.LogOn("gil", "pg"));
-    EXPECT_EQ(store_.GetUserType(), kLogonKeyDevice);
-    EXPECT_EQ(store_.IsDevicePresent(), 1);
-    EXPECT_EQ(store_.GetSignerType("Gil<gil@example.org>", 16), kLogonKeyDevice);
 
     unsigned char digest[kLogonDigestLength];
     for (size_t i = 0; i < sizeof digest; ++i) digest[i] = static_cast<unsigned char>(i * 5);
     std::vector<unsigned char> sig(kLogonSignatureCap);
     int len = 0;
-    ASSERT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 1);
+    EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0) << "nobody is logged on";
+    ASSERT_TRUE(store_.LogOn("hal", "ph"));
+    EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0) << "another user is logged on";
+    ASSERT_TRUE(store_.LogOn("gil", "pg"));
+    EXPECT_EQ(store_.GetUserType(), kLogonKeyDevice);
+    EXPECT_EQ(store_.IsDevicePresent(), 1);
+    EXPECT_EQ(store_.GetSignerType("Gil<gil@example.org>", 16), kLogonKeyDevice);
+    ASSERT_EQ(store_.DeviceSign(" GIL ", digest, 20, sig.data(), &len), 1);
     EXPECT_EQ(len, 256);
     EXPECT_NE(store_.DeviceVerify("gil", 4, sig.data(), len, digest, 20), 0);
     digest[3] ^= 1;
     EXPECT_EQ(store_.DeviceVerify("gil", 4, sig.data(), len, digest, 20), 0);
 
-    // A password change goes through to the device.
-    ASSERT_TRUE(store_.ChangePassword("gil", "pg", "pg2")) << store_.LastError();
-    EVP_PKEY* key = nullptr;
-    int type = -1;
-    ASSERT_EQ(store_.GetPrivateKey(&key, "gil", "pg2", 3, type), kPrivateKeyOk);
-    EVP_PKEY_free(key);
-    EXPECT_FALSE(std::filesystem::exists(device + "/gil.p8.next"));
-
     std::filesystem::rename(device, dir_ / "elsewhere");  // the device is pulled out
     EXPECT_EQ(store_.IsDevicePresent(), 0);
-    EXPECT_EQ(store_.GetPrivateKey(&key, "gil", "pg2", 3, type), kPrivateKeyDeviceAbsent);
+    EVP_PKEY* key = nullptr;
+    int type = -1;
+    EXPECT_EQ(store_.GetPrivateKey(&key, "gil", "pg", 2, type), kPrivateKeyDeviceAbsent);
     EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0);
 }
 
@@ -369,25 +375,6 @@ TEST_F(LogonStoreTest, OutputAndOpenQueriesAnswerOnlyWhenConfigured) {
     EXPECT_EQ(store_.OpenResult(dir_ / "x"), 0);
 }
 
-TEST(KeyDeviceTest, KeyOpensWithEitherPasswordWhileAChangeIsUnfinished) {
-    TempDir dir;
-    logon::FolderKeyDevice device(dir.Path(), "kim");
-    logon::PkeyPtr key = TestRsaKey("kim");
-    ASSERT_TRUE(device.StoreKey(key.get(), "old", 3));
-    // A process killed after the store committed the new password, before the device did.
-    ASSERT_TRUE(device.StageKey(key.get(), "new", 3));
-    EXPECT_TRUE(device.OpenKey("old", 3));
-    EXPECT_TRUE(device.OpenKey("new", 3));
-    EXPECT_FALSE(device.OpenKey("neither", 7));
-    ASSERT_TRUE(device.CommitStagedKey());
-    EXPECT_FALSE(device.OpenKey("old", 3));
-    logon::PkeyPtr back = device.OpenKey("new", 3);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(EVP_PKEY_eq(key.get(), back.get()), 1);
-    device.EraseKey();
-    EXPECT_FALSE(device.IsPresent());
-}
-
 TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
     std::string user;
     EXPECT_FALSE(store_.DefaultUser(user));
@@ -411,6 +398,66 @@ TEST_F(LogonStoreTest, DefaultUserIsTheOnlyOneElseTheLastUser) {
     EXPECT_EQ(index.name, "ben");
     EXPECT_FALSE(store_.LogOn("ann", "p2"));
     EXPECT_EQ(store_.IsLoggedOn(), 0);  // a failed log-on ends the previous session
+}
+
+// Texts that name a party (user IDs, key texts, certificate names) keep naming that party: no
+// foreign certificate or new user can take a text already in use.
+TEST_F(LogonStoreTest, ForeignCertificateCannotTakeAUsersKeyText) {
+    ASSERT_GT(store_.AddUser("u1", "Alice", "", "pa"), 0) << store_.LastError();
+    Lumo_PubCert own;
+    ASSERT_EQ(store_.GetCertRecordByNumber(1, own), 1);
+    const std::string file = dir_ / "m.pem";
+    logon::X509Ptr mallory = WriteForeignCert(file, "Mallory");
+    std::string installed;
+    EXPECT_FALSE(store_.ImportCert(file, "alice", installed));
+    EXPECT_NE(store_.LastError().find("u1"), std::string::npos) << store_.LastError();
+    EXPECT_FALSE(store_.ImportCert(file, "U1", installed));
+    ASSERT_TRUE(store_.ImportCert(file, "mallory", installed)) << store_.LastError();
+
+    // A store that took such a certificate before it was refused: the user still wins.
+    PutCertRow("Alice", 0, "Mallory", mallory.get());
+    EXPECT_EQ(store_.MapRecipientKeyText("Alice", 1), "u1");
+    EXPECT_EQ(SignerDer(store_, "Alice"), own.der);
+    EXPECT_EQ(store_.CheckRecipientAccess("u1", "Alice", 2, "pa", 2), 1);
+}
+
+TEST_F(LogonStoreTest, NewUserCannotTakeAKeyTextInUse) {
+    ASSERT_GT(store_.AddUser("u1", "Alice", "", "pa"), 0) << store_.LastError();
+    std::string installed;
+    WriteForeignCert(dir_ / "d.pem", "Dave");
+    WriteForeignCert(dir_ / "e.pem", "Eve", "eve@example.org");
+    ASSERT_TRUE(store_.ImportCert(dir_ / "d.pem", "dave", installed));
+    ASSERT_TRUE(store_.ImportCert(dir_ / "e.pem", "evecert", installed));
+
+    struct Case {
+        const char *id, *name, *email;
+    };
+    for (const Case& c : {Case{"u2", "ALICE", ""},               // another user's key text
+                          Case{"u3", "Dave", ""},                // an installed certificate's name
+                          Case{"u4", "Eve", "eve@example.org"},  // an installed certificate's key text
+                          Case{"u5", "u1", ""},                  // another user's ID
+                          Case{"alice", "Zed", ""}}) {           // the new ID is a user's key text
+        EXPECT_EQ(store_.AddUser(c.id, c.name, c.email, "px"), 0) << c.id;
+        EXPECT_FALSE(store_.LastError().empty()) << c.id;
+    }
+    std::vector<LogonUserInfo> users;
+    ASSERT_TRUE(store_.ListUsers(users));
+    EXPECT_EQ(users.size(), 1u);
+    EXPECT_GT(store_.AddUser("u6", "Alice", "alice@example.org", "px"), 0) << store_.LastError();
+}
+
+// The upsert itself never replaces a user's certificate, even when the user it belongs to is
+// not found (a registration by another process racing the import: a user's row without its user).
+TEST_F(LogonStoreTest, ImportNeverReplacesAUsersCertificate) {
+    logon::X509Ptr user = WriteForeignCert(dir_ / "ghost.pem", "Ghost");
+    PutCertRow("ghost", 77, "Ghost", user.get());
+    WriteForeignCert(dir_ / "g.pem", "Ghost");
+    std::string installed;
+    EXPECT_FALSE(store_.ImportCert(dir_ / "g.pem", "ghost", installed));
+    std::vector<LogonCertInfo> certs;
+    ASSERT_TRUE(store_.ListCerts(certs));
+    ASSERT_EQ(certs.size(), 1u);
+    EXPECT_EQ(certs[0].record.der, logon::CertToDer(user.get()));
 }
 
 TEST_F(LogonStoreTest, ForeignFileIsNotTakenForAStore) {

@@ -25,7 +25,9 @@ TEST_F(BatchTest, SecondPackageOfTheBatchAsksNoPasswordAndAnotherPasswordIsRefus
     EXPECT_EQ(host.Messages()[0].text, "对不起，密码错!");
 }
 
-TEST_F(BatchTest, WrongPasswordInSilentModeShowsNothingAndClearsBatchSuccess) {
+TEST_F(BatchTest, CancelledDialogOrWrongPasswordInSilentModeRestoresNothingAndShowsNothing) {
+    CKorvane cancelled;  // no answer yet: the password dialog is cancelled
+    EXPECT_EQ(RestoreWith(cancelled, "a.pkg", ""), 0);
     engine.m_batchSuccess = 1;
     EXPECT_EQ(RestoreWith(engine, "a.pkg", "wrong!!", 1), 0);
     EXPECT_TRUE(host.Messages().empty());
@@ -33,20 +35,16 @@ TEST_F(BatchTest, WrongPasswordInSilentModeShowsNothingAndClearsBatchSuccess) {
     EXPECT_FALSE(fs::exists(dir / "out/one"));
 }
 
-TEST_F(BatchTest, CancelledPasswordDialogRestoresNothing) {
-    fs::create_directories(dir / "out");
-    engine.m_presetOutFolder = dir / "out";
-    EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "a.pkg").c_str(), nullptr, 0, 0), 0);
-    EXPECT_FALSE(fs::exists(dir / "out/one"));
-}
-
-TEST_F(PasswordPackageTest, ReplaceNoneKeepsEveryExistingFileAndStillWritesNewOnes) {
+// Replace "none" keeps every existing file (one question) and still writes new ones; cancel
+// stops the restore; a read-only file is replaced when asked.
+TEST_F(PasswordPackageTest, ReplaceAnswersKeepStopOrReplace) {
     fs::create_directories(dir / "src");
     for (const char* n : {"a", "b", "c"}) WriteFile(dir / "src" + std::string("/") + n, std::string("new ") + n);
     ASSERT_EQ(Pack({"src/a", "src/b", "src/c"}), 1);
     fs::create_directories(dir / "out");
     WriteFile(dir / "out/a", "old a");
     WriteFile(dir / "out/c", "old c");
+    ::chmod((dir / "out/a").c_str(), 0444);
     host.AddAnswer("replace", "none");
     ASSERT_EQ(Restore(), 1);
     EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
@@ -55,19 +53,11 @@ TEST_F(PasswordPackageTest, ReplaceNoneKeepsEveryExistingFileAndStillWritesNewOn
     int replaceDialogs = 0;
     for (const auto& d : host.Dialogs()) replaceDialogs += d.kind == "replace";
     EXPECT_EQ(replaceDialogs, 1);
-}
 
-TEST_F(PasswordPackageTest, ReplacingAReadOnlyFileWorksAndCancelStopsTheRestore) {
-    fs::create_directories(dir / "src");
-    WriteFile(dir / "src/a", "new a");
-    ASSERT_EQ(Pack({"src/a"}), 1);
-    fs::create_directories(dir / "out");
-    WriteFile(dir / "out/a", "old a");
-    ::chmod((dir / "out/a").c_str(), 0444);
+    CKorvane cancelled, again;
     host.AddAnswer("replace", "cancel");
-    EXPECT_EQ(Restore(), -1) << "stopped, not failed";
+    EXPECT_EQ(RestoreWith(cancelled, "p.pkg", "secret1"), -1) << "stopped, not failed";
     EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
-    CKorvane again;
     host.AddAnswer("replace", "yes");
     EXPECT_EQ(RestoreWith(again, "p.pkg", "secret1"), 1);
     EXPECT_EQ(ReadFile(dir / "out/a"), "new a");

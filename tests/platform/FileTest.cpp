@@ -2,7 +2,6 @@
 
 #include "TestSupport.h"
 #include "platform/CFile.h"
-#include "platform/CMemFile.h"
 
 TEST(CFile, OpenFailureCarriesTheSystemText) {
     TempDir dir;
@@ -24,17 +23,4 @@ TEST(CFile, WritesBeyondFourGigabyteOffsetsAreNotTruncated) {
     EXPECT_EQ(file.Seek(far, CFile::begin), static_cast<uint64_t>(far));
     file.Write("z", 1);
     EXPECT_EQ(file.GetLength(), static_cast<uint64_t>(far + 1));
-}
-
-TEST(CMemFile, GrowsInStepsAndReadsBackWhatWasWritten) {
-    CMemFile mem(1024);
-    std::string part = "/tmp/a.txt|";
-    for (int i = 0; i < 100; ++i) mem.Write(part.data(), static_cast<unsigned>(part.size()));
-    EXPECT_EQ(mem.GetLength(), 100 * part.size());
-    EXPECT_EQ(mem.Capacity() % 1024, 0u);
-    mem.SeekToBegin();
-    std::string back(part.size(), '\0');
-    EXPECT_EQ(mem.Read(back.data(), static_cast<unsigned>(back.size())), part.size());
-    EXPECT_EQ(back, part);
-    EXPECT_THROW(mem.Seek(-1, CFile::begin), CFileException);
 }

@@ -20,7 +20,7 @@ public:
     int DefaultButton() const override { return 10; }
     bool HasInput() const override { return true; }
     std::string Input() const override { return input; }
-    void SetInput(const std::string& s) override { input = s; }
+    void SetInput(std::string_view s) override { input = s; }
     bool CanPress(int id) const override { return id != 10 || input.size() >= 3; }
     int Press(int id) override { return id; }
     int Close() override { return -1; }
@@ -45,23 +45,15 @@ TEST(ScriptedHost, AnswersInOrderRepeatsTheLastAndCancelsWhatIsNotCovered) {
 
 TEST(ScriptedHost, DialogAnswerIsAButtonWordOrTheEntryText) {
     ScriptedHost host;
-    AskDialog byWord;
-    host.AddAnswer("ask", "stop");
+    AskDialog byWord, byText, refused;
+    for (const char* answer : {"stop", "hello", "hi"}) host.AddAnswer("ask", answer);
     EXPECT_EQ(host.RunDialog(byWord), 11);
-
-    ScriptedHost host2;
-    AskDialog byText;
-    host2.AddAnswer("ask", "hello");
-    EXPECT_EQ(host2.RunDialog(byText), 10);
+    EXPECT_EQ(host.RunDialog(byText), 10);
     EXPECT_EQ(byText.input, "hello");
-
     // An entry the dialog will not accept leaves the dialog to be closed.
-    ScriptedHost host3;
-    AskDialog refused;
-    host3.AddAnswer("ask", "hi");
-    EXPECT_EQ(host3.RunDialog(refused), -1);
-    ASSERT_EQ(host3.Dialogs().size(), 1u);
-    EXPECT_EQ(host3.Dialogs()[0].result, -1);
+    EXPECT_EQ(host.RunDialog(refused), -1);
+    ASSERT_EQ(host.Dialogs().size(), 3u);
+    EXPECT_EQ(host.Dialogs()[2].result, -1);
 }
 
 TEST(ScriptedHost, RecordsProgressMessagesSentToItsWindowAndPostedOnesArriveOnDoEvents) {

@@ -14,21 +14,20 @@
 #include <fstream>
 #include <thread>
 
+#include "CliTest.h"
 #include "KillPoints.h"
-#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class CommandLine : public ::testing::Test {
+class CommandLine : public CliTest {
 protected:
     CommandLine() {
-        fs::create_directories(dir / "data/docs");
+        fs::create_directories(dir / "data/docs/empty");
         WriteFile(dir / "data/docs/a.txt", "alpha");
         WriteFile(dir / "pw", "secret12\n");
     }
-    CliOutcome Varnex(const std::string& args) { return RunVarnex(dir, home, args); }
     CliOutcome Pack(const std::string& package, const std::string& paths, const std::string& more = {}) {
         return Varnex("--new-password-file " + dir / "pw" + " pack " + more + " -o " + package + " " + paths);
     }
@@ -70,8 +69,6 @@ protected:
         }
         return false;
     }
-    TempDir dir;
-    std::string home = dir / "suite";
 };
 
 }  // namespace
@@ -188,9 +185,10 @@ TEST_F(CommandLine, WrongPasswordAtTheTerminalMayBeTypedAgainAndProgressShowsByt
     EXPECT_EQ(ReadFile(dir / "out/docs/big.bin"), RandomBytes(2 << 20, 4));
 }
 
-// --answers: a kind or word no question takes is a usage error; cancel at the replace
-// question stops the batch (exit 3); a question nobody answered is printed with the answer
-// that was missing; a relative folder answer is taken from the current folder.
+// --answers: a kind or word no question takes is a usage error; without answers an existing
+// file is kept and the question still shown; cancel at the replace question stops the batch
+// (exit 3); a question nobody answered is printed with the answer that was missing; a relative
+// folder answer is taken from the current folder.
 TEST_F(CommandLine, AnswersAreValidatedAndCancelStops) {
     ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
     auto unknownKind = Decrypt("--to " + dir / "out " + dir / "d.pkg --answers replce=yes");
@@ -200,6 +198,13 @@ TEST_F(CommandLine, AnswersAreValidatedAndCancelStops) {
     EXPECT_FALSE(fs::exists(dir / "out"));
 
     ASSERT_EQ(Decrypt("--keep --to " + dir / "out " + dir / "d.pkg").exit, 0);
+    EXPECT_EQ(ReadFile(dir / "out/docs/a.txt"), "alpha");
+    EXPECT_TRUE(fs::is_directory(dir / "out/docs/empty"));
+    WriteFile(dir / "out/docs/a.txt", "kept");
+    auto kept = Decrypt("--keep --to " + dir / "out " + dir / "d.pkg");
+    EXPECT_EQ(kept.exit, 0);
+    EXPECT_EQ(ReadFile(dir / "out/docs/a.txt"), "kept");
+    EXPECT_NE(kept.err.find("已存在"), std::string::npos) << kept.err;
     auto cancelled = Decrypt("--answers replace=cancel --to " + dir / "out " + dir / "d.pkg");
     EXPECT_EQ(cancelled.exit, 3) << cancelled.err;
     auto unanswered = Decrypt("--answers yes-no=yes --to " + dir / "out " + dir / "d.pkg");
@@ -274,16 +279,21 @@ TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
     EXPECT_EQ(Varnex("list " + dir / "pw").exit, 1);
 }
 
-// The small usage rules: an empty --home, a package named twice, a password file that is a
-// folder, varnex without a command, every command's and sub-command's --help, a package
-// written to standard output, a suite folder open to others tightened when it is opened.
+// The small usage rules: an empty --home, a package named twice, an unknown cipher, a password
+// too short, a password file that is a folder, varnex without a command, every command's and
+// sub-command's --help, a package written to standard output and not replaced without --force,
+// a suite folder open to others tightened when it is opened.
 TEST_F(CommandLine, SmallUsageRules) {
-    auto bare = RunVarnex(dir, home, "");
+    auto bare = Varnex("");
     EXPECT_EQ(bare.exit, 2);
     EXPECT_NE(bare.err.find("usage:"), std::string::npos);
     EXPECT_TRUE(bare.out.empty());
     EXPECT_EQ(Varnex("--home '' init").exit, 2);
     EXPECT_EQ(Pack(dir / "a.pkg", dir / "data", "-o " + dir / "b.pkg").exit, 2);
+    EXPECT_EQ(Varnex("pack -o " + dir / "x.pkg --cipher 7 " + dir / "data").exit, 2);
+    WriteFile(dir / "short", "abc\n");
+    EXPECT_EQ(Varnex("--new-password-file " + dir / "short" + " pack -o " + dir / "s.pkg " + dir / "data").exit, 1);
+    EXPECT_FALSE(fs::exists(dir / "s.pkg"));
     auto folder = Varnex("--package-password-file " + dir / "data" + " decrypt " + dir / "x.pkg");
     EXPECT_EQ(folder.exit, 1);
     EXPECT_NE(folder.err.find("cannot read"), std::string::npos) << folder.err;
@@ -302,6 +312,7 @@ TEST_F(CommandLine, SmallUsageRules) {
     ASSERT_EQ(piped.exit, 0) << piped.err;
     WriteFile(dir / "piped.pkg", piped.out);
     EXPECT_EQ(Decrypt("--test " + dir / "piped.pkg").exit, 0);
+    EXPECT_EQ(Pack(dir / "piped.pkg", dir / "data").exit, 1) << "an existing package is not replaced without --force";
     const std::string tmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : home + "/tmp";
     for (const auto& e : fs::directory_iterator(tmp))
         EXPECT_EQ(e.path().filename().string().find(".stdout-"), std::string::npos) << "the package on its way is gone";

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <map>
 
+#include "CliTest.h"
 #include "KillPoints.h"
-#include "TestLogon.h"
 #include "logon/LogonKeys.h"
 #include "logon/LogonStore.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kPoints = 12;
 
-class CrashSafety : public ::testing::Test {
+class CrashSafety : public CliTest {
 protected:
     CrashSafety() {
         fs::create_directories(dir / "data/docs/sub");
@@ -25,13 +25,6 @@ protected:
         for (int i = 0; i < 8; ++i) WriteFile(dir / ("data/docs/sub/f" + std::to_string(i)), RandomBytes(9000, 10 + i));
         originals = Snapshot(dir / "data");
         WriteFile(dir / "pw", "secret12\n");
-    }
-
-    // Registers alice and bob in the suite folder (envelope, signing and mail need them).
-    void AddUsers() {
-        TestLogon store(home);
-        for (const char* id : {"alice", "bob"})
-            ASSERT_NE(store.AddUser(id, id, std::string(id) + "@example.org", "pw-" + std::string(id)), 0);
     }
 
     // The content of every file below `folder` by its path relative to it, temporaries aside.
@@ -58,7 +51,7 @@ protected:
     // `checker`).
     void KillWriter(const std::string& what, const std::string& user, const std::vector<std::string>& args,
                     const std::vector<std::string>& finals, const std::string& checker, const std::string& check) {
-        if (!user.empty()) AddUsers();
+        if (!user.empty()) AddUsers({"alice", "bob"});
         auto as = [&](const std::string& id) { return id.empty() ? "" : "--user " + id + " "; };
         std::vector<std::string> all = args;
         if (!user.empty()) all.insert(all.begin(), {"--user", user});
@@ -78,8 +71,7 @@ protected:
                         standing.push_back(f);
                     for (const std::string& file : standing) {
                         fs::remove_all(dir / "out");
-                        auto checked =
-                            RunVarnex(dir, home, as(checker) + check + " " + file, "VARNEX_PASSWORD=pw-" + checker);
+                        auto checked = Varnex(as(checker) + check + " " + file, "VARNEX_PASSWORD=pw-" + checker);
                         EXPECT_EQ(checked.exit, 0)
                             << file << " stands under its final name but is not whole: " << checked.err;
                     }
@@ -87,8 +79,6 @@ protected:
             });
     }
 
-    TempDir dir;
-    std::string home = dir / "suite";
     std::map<std::string, std::string> originals;
 };
 
@@ -102,16 +92,14 @@ TEST_F(CrashSafety, KilledPackLeavesNoPackageOrAWholeOne) {
     // The leftovers of the killed runs stay where they are (nothing can tell them from the
     // files of a pack still running); they stand in no one's way.
     fs::remove(package);
-    auto again = RunVarnex(dir, home, "--new-password-file " + dir / "pw" + " pack -o " + package + " " + dir / "data");
+    auto again = Varnex("--new-password-file " + dir / "pw" + " pack -o " + package + " " + dir / "data");
     EXPECT_EQ(again.exit, 0) << again.err;
 }
 
 // A restore over older files killed anywhere: every file is its old or its new content, never
 // a mixture, and the package is wiped only once everything is in place.
 TEST_F(CrashSafety, KilledRestoreOverExistingFilesLeavesOldOrNewFilesAndThePackage) {
-    ASSERT_EQ(
-        RunVarnex(dir, home, "--new-password-file " + dir / "pw" + " pack -o " + dir / "d.pkg " + dir / "data").exit,
-        0);
+    ASSERT_EQ(Varnex("--new-password-file " + dir / "pw" + " pack -o " + dir / "d.pkg " + dir / "data").exit, 0);
     const std::string package = dir / "r.pkg", out = dir / "out";
     const std::string packed = ReadFile(dir / "d.pkg");
     std::map<std::string, std::string> old;
@@ -167,7 +155,7 @@ TEST_F(CrashSafety, KilledMailPackLeavesOnlyPackagesTheRecipientUnpacks) {
 // process): the store opens whole, each change is all there or not at all, and the next run
 // makes the missing ones.
 TEST_F(CrashSafety, KilledStoreChangesAreWholeOrAbsentAndCanBeMadeAgain) {
-    AddUsers();
+    AddUsers({"alice", "bob"});
     const std::string pristine = dir / "pristine", certFile = dir / "dora.pem";
     fs::copy(home, pristine, fs::copy_options::recursive);
     WriteFile(certFile,

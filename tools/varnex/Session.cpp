@@ -8,8 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <memory>
 
 #include "platform/SignalCleanup.h"
@@ -22,37 +20,39 @@ bool Refuse(const std::string& text) {
     return false;
 }
 
-// The first line of a password file, without its line end.
+// Reads one line from fd into `line`, a byte at a time so that no buffer but the wiping one
+// ever holds it; the line end ("\n", "\r\n") is not kept. False when nothing at all could
+// be read (end of input first, or an error).
+bool ReadSecretLine(int fd, SecretText& line) {
+    line.clear();
+    char c = 0;
+    ssize_t n = 0;
+    bool any = false;
+    while ((n = ::read(fd, &c, 1)) == 1) {
+        any = true;
+        if (c == '\n') break;
+        line.push_back(c);
+    }
+    OPENSSL_cleanse(&c, 1);
+    if (!line.empty() && line.view().back() == '\r') {
+        SecretText cut(line.view().substr(0, line.size() - 1));
+        line = cut;
+    }
+    return any;
+}
 
 // Asks on the controlling terminal with echo off; false when there is no terminal.
-bool AskTerminal(const std::string& prompt, std::string& answer) {
+bool AskTerminal(const std::string& prompt, SecretText& answer) {
     int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     // Ctrl-C at the prompt stops the command; echo comes back on every way out.
     InterruptibleWait wait;
     auto quiet = std::make_unique<EchoOff>(fd);
     bool ok = ::write(fd, prompt.data(), prompt.size()) == static_cast<ssize_t>(prompt.size());
-    // Room for any password the store accepts up front; a longer answer grows by hand, so
-    // that no buffer holding part of it is ever freed unwiped.
-    WipePassword(answer);
-    answer.reserve(kLogonPasswordCap);
-    char c = 0;
-    ssize_t n = 0;
-    while (ok && (n = ::read(fd, &c, 1)) == 1 && c != '\n') {
-        if (answer.size() == answer.capacity()) {
-            std::string larger;
-            larger.reserve(answer.capacity() * 2);
-            larger.append(answer);
-            WipePassword(answer);
-            answer.swap(larger);
-        }
-        answer += c;
-    }
-    ok = ok && n == 1 && !InterruptSeen();
+    ok = ok && ReadSecretLine(fd, answer) && !InterruptSeen();
     quiet.reset();
     if (::write(fd, "\n", 1) != 1) ok = false;
     ::close(fd);
-    OPENSSL_cleanse(&c, 1);
     return ok;
 }
 
@@ -63,29 +63,23 @@ int CliFail(const std::string& text) {
     return kExitFailed;
 }
 
-void WipePassword(std::string& password) {
-    OPENSSL_cleanse(password.data(), password.size());
-    password.clear();
-}
-
-bool ReadPasswordFile(const std::string& path, std::string& password) {
+bool ReadPasswordFile(const std::string& path, SecretText& password) {
     // "-" is standard input; a file of that name is "./-".
     if (path == "-") {
-        std::getline(std::cin, password);
-        if (!std::cin && password.empty()) return Refuse("no password on standard input");
-    } else {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-            return Refuse("cannot read the password file " + path + (S_ISDIR(st.st_mode) ? " (a folder)" : ""));
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return Refuse("cannot read the password file " + path);
-        std::getline(in, password);
+        if (!ReadSecretLine(STDIN_FILENO, password)) return Refuse("no password on standard input");
+        return true;
     }
-    if (!password.empty() && password.back() == '\r') password.pop_back();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return Refuse("cannot read the password file " + path + (S_ISDIR(st.st_mode) ? " (a folder)" : ""));
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Refuse("cannot read the password file " + path);
+    ReadSecretLine(fd, password);  // an empty file is an empty password, refused where it matters
+    ::close(fd);
     return true;
 }
 
-bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password) {
+bool ReadLogonPassword(const CliContext& cli, const std::string& userId, SecretText& password) {
     if (!cli.options.passwordFile.empty()) return ReadPasswordFile(cli.options.passwordFile, password);
     if (const char* env = std::getenv("VARNEX_PASSWORD"); env != nullptr) {
         password = env;
@@ -96,17 +90,29 @@ bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::st
     return Refuse("no password for '" + userId + "': give --password-file F or set VARNEX_PASSWORD");
 }
 
-bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password) {
+bool TryLogonPassword(const CliContext& cli, const std::string& userId,
+                      const std::function<PasswordVerdict(const SecretText& password, std::string& why)>& offer) {
+    const bool typed = cli.options.passwordFile.empty() && std::getenv("VARNEX_PASSWORD") == nullptr;
+    for (int tries = 1;; ++tries) {
+        SecretText password;
+        std::string why;
+        if (!ReadLogonPassword(cli, userId, password)) return false;
+        PasswordVerdict verdict = offer(password, why);
+        if (verdict == PasswordVerdict::kAccepted) return true;
+        if (!typed || tries == kPasswordTries || verdict == PasswordVerdict::kRefused) return Refuse(why);
+        CliFail(why);
+    }
+}
+
+bool ReadNewPassword(const CliContext& cli, const std::string& what, SecretText& password) {
     if (!cli.options.newPasswordFile.empty()) return ReadPasswordFile(cli.options.newPasswordFile, password);
-    std::string again;
+    SecretText again;
     if (!AskTerminal("New password for " + what + ": ", password) || !AskTerminal("Repeat it: ", again)) {
         if (InterruptSeen()) return false;
         return Refuse("no new password for " + what + ": give --new-password-file F");
     }
-    bool same = password == again;
-    WipePassword(again);
-    if (!same) {
-        WipePassword(password);
+    if (!(password == again.view())) {
+        password.clear();
         return Refuse("the two passwords differ");
     }
     return true;
@@ -133,20 +139,14 @@ bool CliSession::LogOn() {
     if (!Open()) return false;
     std::string userId = cli_.options.user;
     if (userId.empty() && !store_.DefaultUser(userId)) return Refuse(store_.LastError());
-    // A password typed at the terminal may be typed again after a mistake: three tries in all.
-    const bool typed = cli_.options.passwordFile.empty() && std::getenv("VARNEX_PASSWORD") == nullptr;
-    for (int tries = 1;; ++tries) {
-        std::string password;
-        if (!ReadLogonPassword(cli_, userId, password)) return false;
-        bool ok = store_.LogOn(userId, password);
-        WipePassword(password);
-        if (ok) break;
-        std::string why = store_.LastError();
+    bool logged = TryLogonPassword(cli_, userId, [&](const SecretText& password, std::string& why) {
+        if (store_.LogOn(userId, password.view())) return PasswordVerdict::kAccepted;
+        why = store_.LastError();
         LogonKeyRecord key;
         LogonUserRecord user;
-        if (!typed || tries == kPasswordTries || !store_.GetUserRecords(key, user, userId)) return Refuse(why);
-        CliFail(why);
-    }
+        return store_.GetUserRecords(key, user, userId) ? PasswordVerdict::kWrong : PasswordVerdict::kRefused;
+    });
+    if (!logged) return false;
     std::string id;
     SecretText ignored;
     int type = 0;

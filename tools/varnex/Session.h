@@ -9,10 +9,12 @@
 //     ... engine calls; LogonLibrary() is session.Store() ...
 // Failures print one line "varnex: ..." to standard error.
 
+#include <functional>
 #include <string>
 
 #include "Cli.h"
 #include "logon/LogonStore.h"
+#include "platform/Secret.h"
 
 // Prints "varnex: text" and answers kExitFailed.
 int CliFail(const std::string& text);
@@ -46,11 +48,18 @@ constexpr int kPasswordTries = 3;
 
 // The logon password of userId: --password-file, else $VARNEX_PASSWORD, else asked on
 // the terminal without echo. False after printing why.
-bool ReadLogonPassword(const CliContext& cli, const std::string& userId, std::string& password);
+bool ReadLogonPassword(const CliContext& cli, const std::string& userId, SecretText& password);
+// How a password offered to TryLogonPassword was taken.
+enum class PasswordVerdict { kAccepted, kWrong, kRefused };
+// Reads userId's logon password (as ReadLogonPassword) and offers it to `offer`: a wrong one
+// typed at the terminal may be typed again, three tries in all; from a file or the
+// environment there is one try. `offer` fills `why` with the reason a password was not taken,
+// printed here. kRefused (no such user, a store failure) is never asked again. False after
+// printing why.
+bool TryLogonPassword(const CliContext& cli, const std::string& userId,
+                      const std::function<PasswordVerdict(const SecretText& password, std::string& why)>& offer);
 // A new password: --new-password-file, else asked twice on the terminal. False after
 // printing why.
-bool ReadNewPassword(const CliContext& cli, const std::string& what, std::string& password);
+bool ReadNewPassword(const CliContext& cli, const std::string& what, SecretText& password);
 // The first line of a password file. False after printing why.
-bool ReadPasswordFile(const std::string& path, std::string& password);
-// Wipes a password held in a string.
-void WipePassword(std::string& password);
+bool ReadPasswordFile(const std::string& path, SecretText& password);

@@ -33,9 +33,8 @@ constexpr const char* kWrongPassword = "对不起，密码错!";
 class DecryptHost : public IUiHost {
 public:
     DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
-    ~DecryptHost() override { WipePassword(m_password); }
-    void SetPassword(std::string& password) {
-        m_password.swap(password);
+    void SetPassword(const SecretText& password) {
+        m_password = password;
         m_hasPassword = true;
     }
     int MessageBox(const std::string& text, unsigned type) override {
@@ -50,7 +49,7 @@ public:
     int RunDialog(DialogModel& dialog) override {
         PassSubject();
         if (!m_hasPassword || dialog.Kind() != "password") return m_inner.RunDialog(dialog);
-        dialog.SetInput(m_password);
+        dialog.SetInput(m_password.view());
         return dialog.Press(dialog.DefaultButton());
     }
     std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override {
@@ -67,7 +66,7 @@ private:
 
     IUiHost& m_inner;
     std::map<std::string, std::string> m_names;  // the engine's path -> the name given
-    std::string m_password;
+    SecretText m_password;
     bool m_hasPassword = false;
     int m_wrongPasswords = 0;
 };
@@ -151,10 +150,9 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     }
     DecryptHost host(*cli.host, names);
     if (!cli.options.packagePasswordFile.empty()) {
-        std::string line;
+        SecretText line;
         if (!ReadPasswordFile(cli.options.packagePasswordFile, line)) return kExitFailed;
         host.SetPassword(line);
-        WipePassword(line);
     }
     ScopedUiHost installed(host);
     // The packages' sizes stand for the job: their contents are nearly all of them.

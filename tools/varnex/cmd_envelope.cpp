@@ -53,7 +53,9 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     }
     CKorvane engine;
     request.replace = parsed.Has("--force");
+    cli.host->SetSubject(output);  // messages name the package they are about
     int result = PackEnvelope(engine, request);
+    cli.host->SetSubject({});
     if (result == 1 && !cli.options.quiet) std::printf("%s\n", output.c_str());
     return ExitForResult(result);
 }

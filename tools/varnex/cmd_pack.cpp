@@ -109,7 +109,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
         }
         char password[996] = {};
         if (!engine.GetPasswd(password)) return kExitFailed;
-        request.password = password;
+        request.password = std::string_view(password);
         OPENSSL_cleanse(password, sizeof password);
     }
     request.replace = parsed.Has("--force");
@@ -117,7 +117,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     auto started = std::chrono::steady_clock::now();
     cli.host->SetSubject(toStdout ? "(standard output)" : output);
     int result = PackWithPassword(engine, request);
-    WipePassword(request.password);
+    request.password.clear();
     if (result == 1) {
         if (!toStdout) std::printf("%s\n", output.c_str());
         PrintSummary(cli, engine, request.packagePath, started);

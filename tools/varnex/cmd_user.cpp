@@ -16,14 +16,32 @@ int AddUser(CliContext& cli, const ArgParser& parsed) {
     const std::string& id = parsed.Positionals()[1];
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;
-    std::string password;
+    SecretText password;
     if (!ReadNewPassword(cli, "'" + id + "'", password)) return kExitFailed;
-    int32_t number = session.Store().AddUser(id, parsed.Value("--name", id), parsed.Value("--email"), password,
+    int32_t number = session.Store().AddUser(id, parsed.Value("--name", id), parsed.Value("--email"), password.view(),
                                              parsed.Value("--device"));
-    WipePassword(password);
     if (number == 0) return CliFail(session.Store().LastError());
     std::printf("user %s added as number %d\n", id.c_str(), number);
     return kExitOk;
+}
+
+// The user's password, tried as at logon (three tries at the terminal); kept in `proven`
+// when given. False after printing why.
+bool ProvePassword(CliContext& cli, CliSession& session, const std::string& userId, SecretText* proven = nullptr) {
+    return TryLogonPassword(cli, userId, [&](const SecretText& password, std::string& why) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (!session.Store().GetUserRecords(key, user, userId)) {
+            why = "no user '" + userId + "' in this store";
+            return PasswordVerdict::kRefused;
+        }
+        if (!session.Store().CheckPassword(userId, password.data(), static_cast<int>(password.size()), 0)) {
+            why = "wrong password for user '" + userId + "'";
+            return PasswordVerdict::kWrong;
+        }
+        if (proven) *proven = password;
+        return PasswordVerdict::kAccepted;
+    });
 }
 
 int ListUsers(CliContext& cli) {
@@ -50,13 +68,7 @@ int RemoveUser(CliContext& cli, const ArgParser& parsed) {
     LogonKeyRecord key;
     LogonUserRecord user;
     if (!session.Store().GetUserRecords(key, user, id)) return CliFail("no user '" + id + "' in this store");
-    if (!parsed.Has("--force")) {
-        std::string password;
-        if (!ReadLogonPassword(cli, user.userId, password)) return kExitFailed;
-        int ok = session.Store().CheckPassword(user.userId, password.data(), static_cast<int>(password.size()), 0);
-        WipePassword(password);
-        if (!ok) return CliFail("wrong password for user '" + user.userId + "'");
-    }
+    if (!parsed.Has("--force") && !ProvePassword(cli, session, user.userId)) return kExitFailed;
     if (!session.Store().RemoveUser(id)) return CliFail(session.Store().LastError());
     std::printf("user %s removed\n", user.userId.c_str());
     return kExitOk;
@@ -68,11 +80,10 @@ int ChangePassword(CliContext& cli, const ArgParser& parsed) {
     if (!session.Open()) return kExitFailed;
     std::string id = parsed.Positionals().size() == 2 ? parsed.Positionals()[1] : cli.options.user;
     if (id.empty() && !session.Store().DefaultUser(id)) return CliFail(session.Store().LastError());
-    std::string oldPassword, newPassword;
-    bool ok = ReadLogonPassword(cli, id, oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
-              session.Store().ChangePassword(id, oldPassword, newPassword);
-    WipePassword(oldPassword);
-    WipePassword(newPassword);
+    // The old password is proven before a new one is asked for.
+    SecretText oldPassword, newPassword;
+    bool ok = ProvePassword(cli, session, id, &oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
+              session.Store().ChangePassword(id, oldPassword.view(), newPassword.view());
     if (!ok) return session.Store().LastError().empty() ? kExitFailed : CliFail(session.Store().LastError());
     std::printf("password of %s changed\n", id.c_str());
     return kExitOk;
