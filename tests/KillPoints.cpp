@@ -70,12 +70,10 @@ int KillAtPoints(const KillPlan& plan, const std::function<void()>& prepare, con
     prepare();
     Clock::time_point began = Clock::now();
     int status = WaitChild(start());
-    auto measured = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began);
+    auto span = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << plan.what << ": the unkilled run fails: " << status;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
 
-    auto span =
-        std::chrono::microseconds(static_cast<int64_t>(static_cast<double>(measured.count()) * plan.spanFactor));
     std::mt19937 rng(plan.seed);
     std::uniform_int_distribution<int64_t> draw(0, span.count());
     int killed = 0;

@@ -44,12 +44,9 @@ struct KillPoint {
 struct KillPlan {
     std::string what;  // names the work in the summary line printed at the end
     int count = 10;
-    // 0: delays spread evenly over (0, span]; otherwise drawn uniformly from a generator
+    // 0: delays spread evenly over (0, measured duration]; otherwise drawn uniformly from a generator
     // seeded with this value, so a failing point can be run again.
     unsigned seed = 0;
-    // The span covered, as a fraction of the measured duration (a run slower than the measured
-    // one is still killed at its end; a faster one is checked finished).
-    double spanFactor = 1.0;
 };
 
 // One crash test: `prepare` sets up the files before every run (the measured one included),

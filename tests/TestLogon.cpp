@@ -1,5 +1,6 @@
 #include "TestLogon.h"
 
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -32,14 +33,6 @@ int32_t TestLogon::AddUser(const std::string& userId, const std::string& name, c
     return LogonStore::AddUser(userId, name, email, password, type == kLogonKeyDevice ? DeviceFolder() : "");
 }
 
-int TestLogon::InstallCert(const std::string& name, X509* cert, bool confirm) {
-    std::string file = m_folder / "import.pem", installed;
-    WriteFile(file, logon::CertToPem(cert));
-    bool ok = ImportCert(file, name, installed) && (!confirm || ConfirmCert(installed));
-    std::filesystem::remove(file);
-    return ok ? 1 : 0;
-}
-
 void TestLogon::SetDevicePresent(bool present) {
     std::string away = m_folder / "device.away";
     std::error_code ec;
@@ -50,34 +43,19 @@ void TestLogon::SetDevicePresent(bool present) {
 
 void TestLogon::SetIsaCardState(int state) { SetOption("Option", "IsaCard", std::to_string(state)); }
 
-void TestLogon::SetOutputFolderAnswer(int answer) { SetOption("Option", "MarkOutput", answer ? "TRUE" : "FALSE"); }
-
-void TestLogon::SetStoreAvailable(LogonStoreKind kind, bool available) {
-    if (available)
-        m_unavailable.erase(kind);
-    else
-        m_unavailable.insert(kind);
-}
-
-int TestLogon::OpenResult(const std::string& path) {
-    m_opened.push_back(path);
-    return m_openResultAnswer >= 0 ? m_openResultAnswer : LogonStore::OpenResult(path);
-}
-
-int TestLogon::IsMailAddressUsable(const std::string& email) {
-    return m_refusedMail.count(email) ? 0 : LogonStore::IsMailAddressUsable(email);
-}
-
-int TestLogon::OpenStore(LogonStoreKind kind) { return m_unavailable.count(kind) ? 0 : LogonStore::OpenStore(kind); }
-
-void TestLogon::BeginOutput() {
-    ++m_beginOutputs;
-    LogonStore::BeginOutput();
-}
-
-void TestLogon::EndOutput() {
-    ++m_endOutputs;
-    LogonStore::EndOutput();
-}
-
 logon::PkeyPtr TestLogon::NewKeyPair(const std::string& userId) { return TestRsaKey(userId); }
+
+void LogonHostTest::AddUsers(const std::vector<std::string>& ids) {
+    for (const std::string& id : ids) {
+        const std::string name = static_cast<char>(std::toupper(static_cast<unsigned char>(id[0]))) + id.substr(1);
+        ASSERT_NE(logon.AddUser(id, name, id + "@example.org", Password(id)), 0) << id << ": " << logon.LastError();
+    }
+}
+
+void LogonHostTest::LogOn(const std::string& id) {
+    std::string current;
+    SecretText password;
+    int type = 0;
+    if (logon.GetLogonUser(current, password, type) && current == id) return;
+    ASSERT_TRUE(logon.LogOn(id, Password(id))) << id << ": " << logon.LastError();
+}

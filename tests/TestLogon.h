@@ -1,15 +1,13 @@
 #pragma once
 // The logon library of the tests: the real LogonStore in a temporary folder, with the test
-// PBKDF2 count and RSA keys made once per process, plus the few answers a test must force
-// (a store class that is unavailable, a refused mail address, the open query) and a record
-// of what the engine asked (results opened, output begun and ended).
+// PBKDF2 count and RSA keys made once per process, and the few settings and devices a test
+// must arrange (a key device taken away, the ISA card permitted).
 //
 // Everything else is the store itself: settings, users, certificates, groups, shares, the
 // session and the key device behave as they do for the program.
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -42,50 +40,29 @@ public:
                     const std::string& password, const std::string& deviceFolder) {
         return LogonStore::AddUser(userId, name, email, password, deviceFolder);
     }
-    // Installs the certificate under name through the store's own import; confirm records it
-    // as checked. 1 when installed, 0 when the store refuses it.
-    int InstallCert(const std::string& name, X509* cert, bool confirm = true);
     // Takes the key device away (its folder is moved aside) or brings it back.
     void SetDevicePresent(bool present);
     std::string DeviceFolder() const { return m_folder / "device"; }
     // The "IsaCard" setting: 1 or 2 permits the ISA card.
     void SetIsaCardState(int state);
-    // The "MarkOutput" setting: non-zero makes the output-folder query answer 1.
-    void SetOutputFolderAnswer(int answer);
-
-    // ---- Forced answers
-    // The open query answers this instead of running the "OpenWith" program.
-    void SetOpenResultAnswer(int answer) { m_openResultAnswer = answer; }
-    void RefuseMailAddress(const std::string& email) { m_refusedMail.insert(email); }
-    void SetStoreAvailable(LogonStoreKind kind, bool available);
-
-    // ---- What callers did
-    const std::vector<std::string>& OpenedResults() const { return m_opened; }
-    int BeginOutputCalls() const { return m_beginOutputs; }
-    int EndOutputCalls() const { return m_endOutputs; }
-
-    int OpenResult(const std::string& path) override;
-    int IsMailAddressUsable(const std::string& email) override;
-    int OpenStore(LogonStoreKind kind) override;
-    void BeginOutput() override;
-    void EndOutput() override;
 
 protected:
     logon::PkeyPtr NewKeyPair(const std::string& userId) override;
 
 private:
     TempDir m_folder;
-    std::set<std::string> m_refusedMail;
-    std::set<LogonStoreKind> m_unavailable;
-    std::vector<std::string> m_opened;
-    int m_openResultAnswer = -1;  // -1: not forced
-    int m_beginOutputs = 0;
-    int m_endOutputs = 0;
 };
 
-// A test with a scripted host and a fresh test store installed as the logon library.
+// A test with a scripted host and a fresh test store installed as the logon library. Users
+// added here are named after their id ("alice": "Alice", alice@example.org) and log on with
+// Password(id).
 class LogonHostTest : public HostTest {
 protected:
+    static std::string Password(const std::string& id) { return "pw-" + id; }
+    void AddUsers(const std::vector<std::string>& ids);
+    // Logs `id` on unless that user is logged on already: logging on writes the store.
+    void LogOn(const std::string& id);
+
     TestLogon logon;
 
 private:

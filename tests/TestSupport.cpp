@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -40,6 +41,18 @@ std::string RandomBytes(size_t size, unsigned seed) {
     std::string out(size, '\0');
     for (auto& c : out) c = static_cast<char>(rng());
     return out;
+}
+
+std::string PathList(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& p : paths) list.append(p).push_back('\0');
+    list.push_back('\0');
+    return list;
+}
+
+time_t ModifiedAt(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
 }
 
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {

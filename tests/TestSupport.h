@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/ScriptedHost.h"
 
@@ -26,6 +28,10 @@ void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 // `size` deterministic pseudo-random bytes.
 std::string RandomBytes(size_t size, unsigned seed = 1);
+// The list form of the engine's batch calls: each path and its NUL, then one more NUL.
+std::string PathList(const std::vector<std::string>& paths);
+// The file's modification time in whole seconds (0 when it cannot be read).
+time_t ModifiedAt(const std::string& path);
 
 // The built varnex program run as a script runs it: no terminal, the suite folder `home`,
 // `env` (VAR=value ...) before the program, output captured in files of `scratch`.

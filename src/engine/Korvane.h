@@ -326,7 +326,6 @@ private:
     // ---- Password package steps (the rest is the package layer's, src/package/) ------------
     int WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info);
     int DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct, int silent);
-    int ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);
     int CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                              const SecretText& password, unsigned char* key, int silent);
 

@@ -73,3 +73,22 @@ bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second) {
     ProtectedWriter w(engine, package);
     return w.I32(kEndOfHeadType) && w.I32(second) && w.Finish();
 }
+
+bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned char>& check,
+                       std::vector<unsigned char>& iv) {
+    ProtectedReader block(engine, package);
+    for (std::vector<unsigned char>* field : {&check, &iv}) {
+        int32_t length = 0;
+        if (!block.I32(length)) return false;
+        if (length < 0 || static_cast<size_t>(length) > kKeyCheckCap) {
+            AfxMessageBox(kStructureError);
+            return false;
+        }
+        field->resize(static_cast<size_t>(length));
+        if (!block.Field(field->data(), field->size())) return false;
+    }
+    bool matches = false;
+    if (!block.CheckCrc(true, &matches)) return false;
+    if (!matches) AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+    return matches;
+}

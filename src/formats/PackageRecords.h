@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/EncryptFlag.h"  // the type bits readers test
 
@@ -72,3 +73,11 @@ bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record);
 bool SealDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
 bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& record);
 bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second);
+
+// ---- Key-check block of password packages, right behind the head:
+//   check value length | check value | IV length | IV | CRC, every field but the CRC sealed.
+// Reads it into `check` and `iv`; a length beyond kKeyCheckCap is a structure error and a CRC
+// that does not match shows the content CRC message, both shown here. Every reader of
+// password packages (restore, listing) goes through it.
+bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned char>& check,
+                       std::vector<unsigned char>& iv);

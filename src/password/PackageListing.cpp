@@ -8,32 +8,8 @@
 #include "formats/EncryptFlag.h"
 #include "formats/EnvelopeRecords.h"
 #include "formats/PackageRecordReader.h"
-#include "formats/ProtectedFields.h"
+#include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
-
-namespace {
-
-// Steps over the key-check block (check value and IV, each within the reader's room).
-bool SkipKeyCheckBlock(CKorvane& engine, CFile* package) {
-    ProtectedReader block(engine, package);
-    std::vector<unsigned char> field;
-    for (int i = 0; i < 2; ++i) {
-        int32_t length = 0;
-        if (!block.I32(length)) return false;
-        if (length < 0 || static_cast<size_t>(length) > kKeyCheckCap) {
-            AfxMessageBox(kStructureError);
-            return false;
-        }
-        field.resize(static_cast<size_t>(length));
-        if (!block.Field(field.data(), field.size())) return false;
-    }
-    bool matches = false;
-    if (!block.CheckCrc(true, &matches)) return false;
-    if (!matches) AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
-    return matches;
-}
-
-}  // namespace
 
 int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEntry>& entries) {
     entries.clear();
@@ -52,8 +28,11 @@ int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEn
             auto blocks = std::make_unique<EnvelopeBlocks>();
             if (!ReadEnvelopeBlocks(engine, &package, IsVersion10(head), static_cast<size_t>(head.count), *blocks))
                 return 0;
-        } else if (!engine.CheckEncryptedFileHead(head, kPasswordHeadRules) || !SkipKeyCheckBlock(engine, &package)) {
-            return 0;
+        } else {
+            std::vector<unsigned char> check, iv;
+            if (!engine.CheckEncryptedFileHead(head, kPasswordHeadRules) ||
+                !ReadKeyCheckBlock(engine, &package, check, iv))
+                return 0;
         }
         PackageRecordReader reader(engine, &package, IsVersion10(head));
         PackageRecord record;

@@ -11,38 +11,11 @@
 #include "engine/Korvane.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
-#include "formats/ProtectedFields.h"
 #include "logon/ILogon.h"
 #include "package/ProgressReport.h"
 #include "package/RestorePass.h"
 #include "password/PasswordDialog.h"
 #include "platform/MessageBox.h"
-
-// The key-check block behind the head: check value and IV, each within the reader's room.
-int CKorvane::ReadKeyCheckBlock(CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv) {
-    ProtectedReader block(*this, package);
-    int32_t checkLength = 0, ivLength = 0;
-    if (!block.I32(checkLength)) return 0;
-    if (checkLength < 0 || static_cast<size_t>(checkLength) > kKeyCheckCap) {
-        AfxMessageBox(kStructureError);
-        return 0;
-    }
-    check.resize(static_cast<size_t>(checkLength));
-    if (!block.Field(check.data(), check.size()) || !block.I32(ivLength)) return 0;
-    if (ivLength < 0 || static_cast<size_t>(ivLength) > kKeyCheckCap) {
-        AfxMessageBox(kStructureError);
-        return 0;
-    }
-    iv.resize(static_cast<size_t>(ivLength));
-    if (!block.Field(iv.data(), iv.size())) return 0;
-    bool matches = false;
-    if (!block.CheckCrc(true, &matches)) return 0;
-    if (!matches) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
-        return 0;
-    }
-    return 1;
-}
 
 // Derives the key from the password and compares its check value with the stored one.
 // Answers 1 (right, key set), 0 (wrong), -1 (the check could not be computed) or -2 (no key
@@ -98,7 +71,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         !CheckEncryptedFileHead(head, kPasswordHeadRules))
         return 0;
     std::vector<unsigned char> check, iv;
-    if (!ReadKeyCheckBlock(&package, check, iv)) return 0;
+    if (!ReadKeyCheckBlock(*this, &package, check, iv)) return 0;
 
     SecretText password;
     if (m_passwordKnown) {

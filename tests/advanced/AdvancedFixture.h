@@ -12,16 +12,9 @@
 class AdvancedTest : public LogonHostTest {
 protected:
     void SetUp() override {
-        for (const char* id : {"alice", "bob", "carol", "dave"})
-            ASSERT_NE(logon.AddUser(id, Name(id), std::string(id) + "@example.org", Password(id)), 0)
-                << logon.LastError();
+        AddUsers({"alice", "bob", "carol", "dave"});
         LogOn("alice");
     }
-    static std::string Name(const std::string& id) {
-        return std::string(1, static_cast<char>(id[0] - 32)) + id.substr(1);
-    }
-    static std::string Password(const std::string& id) { return "pw-" + id; }
-    void LogOn(const std::string& id) { ASSERT_TRUE(logon.LogOn(id, Password(id))); }
     int32_t Number(const std::string& id) {
         LogonKeyRecord key;
         LogonUserRecord user;
@@ -30,9 +23,9 @@ protected:
 
     // The list form of the batch drivers: each path (relative to dir) and its NUL, then a NUL.
     std::string List(const std::vector<std::string>& names) {
-        std::string list;
-        for (const std::string& n : names) list.append(dir / n).push_back('\0');
-        return list + '\0';
+        std::vector<std::string> paths;
+        for (const std::string& n : names) paths.push_back(dir / n);
+        return PathList(paths);
     }
     int Encrypt(const std::vector<std::string>& names, HWND notify = nullptr) {
         return engine.EncryptMuchFiles(List(names).c_str(), "alice", "pw-alice", notify);

@@ -30,6 +30,8 @@ class DamagedFile {
 public:
     // Reads the records of `valid` (a file of `kind`, at `path`) with the readers of its kind.
     DamagedFile(SecuredKind kind, const std::string& path);
+    // One block as a layout's writer made it, its CRC last.
+    explicit DamagedFile(const std::string& block) : m_valid(block), m_records{{"block", 0, block.size() - 2}} {}
 
     const std::string& Valid() const { return m_valid; }
     const std::vector<RecordSpan>& Records() const { return m_records; }

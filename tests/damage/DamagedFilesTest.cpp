@@ -9,12 +9,11 @@
 #include <filesystem>
 
 #include "DamagedFile.h"
-#include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "envelope/EnvelopePackager.h"
 #include "formats/EnvelopeRecords.h"
 #include "formats/PackageRecords.h"
-#include "mail/MailEncrypt.h"
+#include "mail/MailFixture.h"
 #include "mail/MailMessages.h"
 #include "password/PasswordPackager.h"
 #include "signature/SignatureRecord.h"
@@ -47,8 +46,7 @@ const std::string kAlgorithm = "不支持的加密算法";
 class DamagedFiles : public LogonHostTest {
 protected:
     DamagedFiles() {
-        for (const char* id : {"alice", "bob"})
-            EXPECT_NE(logon.AddUser(id, id, std::string(id) + "@example.org", "pw-" + std::string(id)), 0);
+        AddUsers({"alice", "bob"});
         fs::create_directories(dir / "src/zz");
         WriteFile(dir / "src/zz/ab", "first file");
         WriteFile(dir / "src/zz/cd", kContent);
@@ -57,6 +55,7 @@ protected:
     // Makes the valid file of `kind`; its path.
     std::string Make(SecuredKind kind) {
         CKorvane e;
+        if (kind != SecuredKind::kPassword) LogOn("alice");
         switch (kind) {
             case SecuredKind::kPassword: {
                 PasswordPackRequest r;
@@ -66,44 +65,22 @@ protected:
                 return r.packagePath;
             }
             case SecuredKind::kEnvelope: {
-                LogOn("alice");
                 EnvelopePackRequest r;
                 r.packagePath = dir / "e.vrk", r.paths = {dir / "src/zz"}, r.baseFolder = dir / "src";
                 r.recipients = {"bob"};
                 EXPECT_EQ(PackEnvelope(e, r), 1);
                 return r.packagePath;
             }
-            case SecuredKind::kSignature: {
-                LogOn("alice");
-                std::string list = dir / "src/zz/cd" + '\0' + '\0';
-                EXPECT_EQ(e.SignFiles(list.c_str(), "alice", "pw-alice", 0, 0), 1);
+            case SecuredKind::kSignature:
+                EXPECT_EQ(e.SignFiles(PathList({dir / "src/zz/cd"}).c_str(), "alice", "pw-alice", 0, 0), 1);
                 return dir / "src/zz/cd.idi";
-            }
             case SecuredKind::kMail:
                 break;
         }
-        LogOn("alice");
-        std::string files = dir / "src/zz/cd" + '\0' + '\0', to = "bob", signer;
+        std::string signer;
         logon.GetSignerName("alice", signer);
-        auto arg = std::make_unique<ENCRYPT_MAIL_ARG>();
-        std::memset(arg.get(), 0, sizeof *arg);
-        arg->nMailType = kMailTypePublicKey;
-        arg->nMailFlag = kMailFlagEncrypt | kMailFlagSign;
-        arg->pszFiles = files.data();
-        arg->pszRecipients = to.data();
-        std::snprintf(arg->szSigner, sizeof arg->szSigner, "%s", signer.c_str());
-        CMailEncrypt mail;
-        EXPECT_EQ(mail.EncryptMail(arg.get()), 1);
-        return arg->szMailFile;
+        return PackMail(kMailFlagEncrypt | kMailFlagSign, "bob", {dir / "src/zz/cd"}, signer);
     }
-
-    // Logging on writes the store, so a user stays logged on until another one is needed.
-    void LogOn(const std::string& id) {
-        if (id == m_user) return;
-        ASSERT_TRUE(logon.LogOn(id, "pw-" + id));
-        m_user = id;
-    }
-    std::string m_user;
 
     std::string Out(SecuredKind kind) const {
         return kind == SecuredKind::kMail ? logon.Home() + "/mail" : dir / "out";
@@ -120,40 +97,20 @@ protected:
         host.AddAnswer("yes-no", "no");
         CKorvane e;
         e.m_presetOutFolder = Out(kind);
+        LogOn(kind == SecuredKind::kSignature ? "alice" : "bob");
         switch (kind) {
             case SecuredKind::kPassword:
                 e.m_batchPassword = "secret1";
                 e.m_passwordKnown = 1;
                 return e.SymmtryDecryptFiles(path.c_str(), nullptr, 0, 0);
             case SecuredKind::kEnvelope:
-                LogOn("bob");
                 return e.EnvelopDecryptFiles(path.c_str(), nullptr, 0, 0);
             case SecuredKind::kSignature:
-                LogOn("alice");
                 return e.Verify_One_File(path.c_str());
             case SecuredKind::kMail:
                 break;
         }
-        LogOn("bob");
-        CMailEncrypt mail;
-        CMemFile inMemory;
-        CFile file;
-        if (memory)
-            inMemory.Attach(std::vector<unsigned char>(bytes.begin(), bytes.end()));
-        else
-            file.Open(path, CFile::modeRead);
-        CFile* pFile = memory ? nullptr : &file;
-        CMemFile* pMem = memory ? &inMemory : nullptr;
-        const int rows = std::max(mail.MailFileCount(pFile, pMem), 0);
-        std::vector<char> table(static_cast<size_t>(rows + 1) * kMaxPath, '#');
-        int count = 0;
-        auto key = std::make_unique<DECRYPT_MAIL_KEY>();
-        std::memset(key.get(), 0, sizeof *key);
-        int result = mail.DecryptMail(pFile, pMem, reinterpret_cast<char(*)[kMaxPath]>(table.data()), count, key.get());
-        EXPECT_LE(count, rows);
-        EXPECT_TRUE(std::all_of(table.end() - kMaxPath, table.end(), [](char c) { return c == '#'; }))
-            << "a row past the announced count";
-        return result;
+        return UnpackMail(bytes, memory ? std::string() : path).result;
     }
 
     // What a reader that succeeded must have given back.

@@ -27,7 +27,7 @@ protected:
     }
 };
 
-TEST_F(OperationDialogs, ReplaceQuestionShowsBothFilesAndItsSizesAtEachUnitBoundary) {
+TEST_F(OperationDialogs, ReplaceQuestionShowsBothFilesAndSizesAndEveryButtonHasItsAnswer) {
     std::string path = dir / "old.txt";
     WriteFile(path, std::string(1023, 'x'));
     struct timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
@@ -51,17 +51,13 @@ TEST_F(OperationDialogs, ReplaceQuestionShowsBothFilesAndItsSizesAtEachUnitBound
     MsgReplace(path.c_str(), "2024", -1);
     EXPECT_TRUE(Shows("4096.00MB")) << "sizes are unsigned";
     EXPECT_TRUE(Shows("修改时间: 2024年月日 ::")) << "a short time stamp is not read past";
-}
 
-TEST_F(OperationDialogs, EveryReplaceButtonHasItsAnswerAndClosingCancels) {
-    std::string path = dir / "f";
-    WriteFile(path, "x");
     for (const char* word : {"yes", "all", "no", "none", "cancel"}) host.AddAnswer("replace", word);
     std::vector<int> answers;
     for (int i = 0; i < 5; ++i) answers.push_back(MsgReplace(path.c_str(), "20030105090703", 1));
     EXPECT_EQ(answers, (std::vector<int>{0, 1, 3, 4, 2}));
     CDlgReplace dialog(path.c_str(), "20030105090703", 1);
-    EXPECT_EQ(dialog.Close(), 2);
+    EXPECT_EQ(dialog.Close(), 2) << "closing cancels";
     EXPECT_EQ(MsgReplace(nullptr, nullptr, 0), 2) << "the last answer repeats; no crash on null";
 }
 

@@ -9,7 +9,6 @@ TEST_F(HostTest, EveryEntryPointRefusesNullAndEmptyArguments) {
     CKorvane e;
     unsigned long got = 0;
     char text[300] = {};
-    int n = 0;
     EXPECT_NO_THROW({
         e.GetEncryptAlgorithmID(nullptr, nullptr, nullptr, nullptr);
         e.GetEncryptVer(nullptr);
@@ -73,5 +72,4 @@ TEST_F(HostTest, EveryEntryPointRefusesNullAndEmptyArguments) {
         e.SeperateUserInfo(nullptr, nullptr, nullptr);
         EXPECT_EQ(e.GetPasswd(nullptr), 0);
     });
-    (void)n;
 }

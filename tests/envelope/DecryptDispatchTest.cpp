@@ -6,17 +6,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string List(const std::vector<std::string>& paths) {
-    std::string list;
-    for (const std::string& p : paths) list.append(p).push_back('\0');
-    list.push_back('\0');
-    return list;
-}
-
-}  // namespace
-
 class DecryptDispatch : public EnvelopeTest {
 protected:
     void SetUp() override {
@@ -36,8 +25,7 @@ protected:
         engine.m_presetOutFolder = dir / "out";
         host.Clear();
     }
-    void SetKept(const std::string& value) { ASSERT_TRUE(s_store->SetOption("Option", "DkeptFile", value)); }
-    void TearDown() override { SetKept("FALSE"); }
+    void SetKept(const std::string& value) { ASSERT_TRUE(logon.SetOption("Option", "DkeptFile", value)); }
 
     CKorvane engine;
 };
@@ -45,7 +33,7 @@ protected:
 TEST_F(DecryptDispatch, MixedBatchRestoresBothAndWipesThemUnlessKept) {
     LogOn("bob");
     host.AddAnswer("password", "secret1");
-    const std::string list = List({dir / "p.pkg", dir / "e.vrk"});
+    const std::string list = PathList({dir / "p.pkg", dir / "e.vrk"});
     SetKept("true");
     EXPECT_EQ(engine.DecryptFileA(list.c_str(), nullptr), 1);
     EXPECT_TRUE(fs::exists(dir / "p.pkg") && fs::exists(dir / "e.vrk")) << "any text but FALSE keeps the packages";
@@ -71,7 +59,7 @@ TEST_F(DecryptDispatch, RefusedPackagesAreSummarisedOnceAndNeverWiped) {
         engine.InitEncryptFlag(&head, kKindSignUser);
         ASSERT_EQ(engine.WriteEncryptedFileHead(&f, &head), 1);
     }
-    const std::string list = List({dir / "carol-only.vrk", dir / "e.vrk", kind4});
+    const std::string list = PathList({dir / "carol-only.vrk", dir / "e.vrk", kind4});
     EXPECT_EQ(engine.KeloDecryptFile(list.c_str(), host.Window(), 0), 0);
     EXPECT_EQ(host.MessageTexts(),
               (std::vector<std::string>{
@@ -84,8 +72,8 @@ TEST_F(DecryptDispatch, RefusedPackagesAreSummarisedOnceAndNeverWiped) {
     EXPECT_EQ(percents, (std::vector<int>{0, 33, 33, 66, 66, 100}));
 
     // A user who is gone stops the batch at the first envelope that fails.
-    s_store->LogOff();
+    logon.LogOff();
     host.Clear();
-    EXPECT_EQ(engine.KeloDecryptFile(List({dir / "carol-only.vrk", kind4}).c_str(), nullptr, 0), -1);
+    EXPECT_EQ(engine.KeloDecryptFile(PathList({dir / "carol-only.vrk", kind4}).c_str(), nullptr, 0), -1);
     EXPECT_TRUE(host.Messages().empty()) << host.MessageTexts()[0];
 }

@@ -5,6 +5,7 @@
 #include <utime.h>
 
 #include "EnvelopeFixture.h"
+#include "damage/DamagedFile.h"
 #include "formats/EncryptFlag.h"
 
 namespace fs = std::filesystem;
@@ -64,48 +65,36 @@ TEST_F(EnvelopePackage, ChangedContentKeptOnRequestStillFailsTheSignature) {
     fs::create_directories(dir / "src");
     WriteFile(dir / "src/note.txt", "a note of some length");
     ASSERT_EQ(Pack({"src/note.txt"}), 1);
-    const std::string good = ReadFile(dir / "e.vrk");
-
-    // The trailer (flag, length, a 256-byte signature, CRC) closes the package; the byte in
-    // front of it is the file's last ciphertext byte.
-    std::string bad = good;
-    bad[good.size() - (4 + 4 + 256 + 2) - 1] ^= 0x20;
-    WriteFile(dir / "e.vrk", bad);
+    // The byte in front of the signature trailer is the file's last ciphertext byte.
+    DamagedFile package(SecuredKind::kEnvelope, dir / "e.vrk");
+    WriteFile(dir / "e.vrk", package.FlipByte(package.Record("trailer").begin - 1));
     host.AddAnswer("yes-no", "yes");
     EXPECT_EQ(Restore("bob"), 0);
     EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"文件内容CRC校验错, 是否继续? ", "数字签名验证不正确。"}));
 }
 
-// Without a preset folder, a direct restore of the user's own package goes back to the folder
-// its files came from; a package from somebody else never chooses where its files go.
-TEST_F(EnvelopePackage, OnlyTheUsersOwnPackageRestoresIntoItsBaseFolder) {
+// Without a preset folder a package from somebody else restores beside itself (a shared one
+// found by the reader's key text); only the user's own package goes back to the folder its
+// files came from.
+TEST_F(EnvelopePackage, DirectRestoreGoesBesideThePackageUnlessItIsTheUsersOwn) {
     fs::create_directories(dir / "src");
     fs::create_directories(dir / "inbox");
     WriteFile(dir / "src/note.txt", "original");
+    WriteFile(dir / "src/plan.txt", "shared plan");
     ASSERT_EQ(Pack({"src/note.txt"}, {"bob"}, "inbox/e.vrk"), 1);
+    ASSERT_EQ(Pack({"src/plan.txt"}, {"bob"}, "inbox/s.vrk", "alice", kKindShared), 1);
     fs::remove(dir / "src/note.txt");
-    for (const char* reader : {"bob", "alice"}) {
+    for (auto [reader, package] : {std::pair{"bob", "inbox/e.vrk"}, {"bob", "inbox/s.vrk"}, {"alice", "inbox/e.vrk"}}) {
         LogOn(reader);
         CKorvane e;
-        host.Clear();
-        EXPECT_EQ(e.EnvelopDecryptFiles((dir / "inbox/e.vrk").c_str(), nullptr, 1, 0), 1) << reader;
+        EXPECT_EQ(e.EnvelopDecryptFiles((dir / package).c_str(), nullptr, 1, 0), 1) << reader << " " << package;
     }
     EXPECT_EQ(ReadFile(dir / "inbox/note.txt"), "original") << "bob's copy lands beside the package";
-    EXPECT_EQ(ReadFile(dir / "src/note.txt"), "original") << "alice's own package goes back where it came from";
-}
-
-TEST_F(EnvelopePackage, SharedPackageMatchesRecipientsByKeyTextAndRestoresBesideItself) {
-    fs::create_directories(dir / "src");
-    fs::create_directories(dir / "inbox");
-    WriteFile(dir / "src/plan.txt", "shared plan");
-    ASSERT_EQ(Pack({"src/plan.txt"}, {"bob"}, "inbox/s.vrk", "alice", kKindShared), 1);
-    LogOn("bob");
-    CKorvane e;
-    EXPECT_EQ(e.EnvelopDecryptFiles((dir / "inbox/s.vrk").c_str(), nullptr, 1, 0), 1);
     EXPECT_EQ(ReadFile(dir / "inbox/plan.txt"), "shared plan");
-    host.Clear();
+    EXPECT_EQ(ReadFile(dir / "src/note.txt"), "original") << "alice's own package goes back where it came from";
+    EXPECT_TRUE(host.Messages().empty());
     EXPECT_EQ(Restore("carol", "inbox/s.vrk"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起,您没有解密此文件的权限."});
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoPermission});
 }
 
 // A pack that fails half-way leaves nothing behind and never touches a file already at the

@@ -33,7 +33,7 @@ void WriteOldRecipient(CKorvane& engine, CFile* file, const std::string& text, c
 
 }  // namespace
 
-TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWritten) {
+TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWrittenInTheNewAndTheOldLayout) {
     const Bytes wrapped(256, 0xA5), signature(128, 0x3C);
     {
         CFile f = Create();
@@ -60,27 +60,25 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWritten) {
     auto trailer = std::make_unique<SignatureTrailer>();
     ASSERT_TRUE(ReadSignatureTrailer(engine, &f, false, *trailer));
     EXPECT_EQ(Bytes(trailer->signature, trailer->signature + trailer->signatureLength), signature);
-    EXPECT_TRUE(host.Messages().empty());
-}
 
-TEST_F(EnvelopeRecords, OldLayoutRecipientWithSeparateIvAndTrailerWithoutFlagRead) {
+    // The old layout: a recipient with a separate IV, a trailer without the digest-only flag.
     {
-        CFile f = Create();
-        WriteOldRecipient(engine, &f, "Carol", "Carol", Bytes(100, 1), Bytes(64, 2));
+        CFile old = Create();
+        WriteOldRecipient(engine, &old, "Carol", "Carol", Bytes(100, 1), Bytes(64, 2));
         int32_t length = 3;
-        ProtectedWriter w(engine, &f);  // version-10 trailer: no digest-only flag
+        ProtectedWriter w(engine, &old);
         ASSERT_TRUE(w.Plain(&length, 4) && w.Plain("sig", 3) && w.Finish());
     }
-    CFile f = Open();
+    CFile old = Open();
     Decrypt_Info r;
-    ASSERT_TRUE(ReadRecipientRecord(engine, &f, true, r));
+    ASSERT_TRUE(ReadRecipientRecord(engine, &old, true, r));
     EXPECT_EQ(r.wrappedLength, 100);
     EXPECT_EQ(r.vectorLength, 64);
     EXPECT_EQ(r.vector[63], 2);
-    auto trailer = std::make_unique<SignatureTrailer>();
-    ASSERT_TRUE(ReadSignatureTrailer(engine, &f, true, *trailer));
+    ASSERT_TRUE(ReadSignatureTrailer(engine, &old, true, *trailer));
     EXPECT_EQ(trailer->digestOnly, 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(trailer->signature), 3), "sig");
+    EXPECT_TRUE(host.Messages().empty());
 }
 
 // Every variable field at its room's cap is read; at cap + 1 the writer refuses it ("参数错")

@@ -41,7 +41,7 @@ protected:
     CKorvane engine;
 };
 
-TEST_F(SecuredHead, WrittenHeadIsEncipheredAndReadsBackField4ForField) {
+TEST_F(SecuredHead, WrittenHeadIsEncipheredAndReadsBackFieldForField) {
     EncryptFlag plain = PlainHead();
     std::string stored = StoredHead(plain);
     ASSERT_EQ(stored.size(), kHeadSize);
@@ -50,16 +50,7 @@ TEST_F(SecuredHead, WrittenHeadIsEncipheredAndReadsBackField4ForField) {
 
     EncryptFlag read;
     ASSERT_EQ(engine.GetEncryptedFileHead((dir / "h.bin").c_str(), &read, 1), 1);
-    EXPECT_EQ(std::memcmp(read.magic, "KF", 2), 0);
-    EXPECT_EQ(std::memcmp(read.version, "30", 2), 0);
-    EXPECT_EQ(read.kind, kKindEnvelope);
-    EXPECT_EQ(read.cipherId, plain.cipherId);
-    EXPECT_EQ(read.digestId2, plain.digestId);
-    EXPECT_EQ(read.one, 1);
-    EXPECT_EQ(read.count, 3);
-    EXPECT_STREQ(read.baseFolder, "/home/user/数据/");
-    EXPECT_EQ(read.itemCount, 7);
-    EXPECT_EQ(read.listLength, 1234);
+    EXPECT_EQ(std::memcmp(&read, &plain, offsetof(EncryptFlag, headCrc)), 0) << "every field as written";
     EXPECT_TRUE(host.Messages().empty());
 }
 
@@ -91,7 +82,7 @@ TEST_F(SecuredHead, EveryProtectedByteIsCoveredByTheCrcAndNoPaddingByteIs) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(SecuredHead, MissingAndShortFilesAreRefusedAndNoLengthReadsPastTheHead) {
+TEST_F(SecuredHead, MissingFileShowsTheOpenErrorWhenAskedAndNoLengthReadsPastTheHead) {
     EncryptFlag missing;
     EXPECT_EQ(engine.GetEncryptedFileHead((dir / "none").c_str(), &missing, 0), 0);
     EXPECT_TRUE(host.Messages().empty()) << "the open error is shown only when asked";
@@ -101,16 +92,10 @@ TEST_F(SecuredHead, MissingAndShortFilesAreRefusedAndNoLengthReadsPastTheHead) {
     EXPECT_GT(host.Messages()[0].text.size(), std::strlen("打开文件失败.\n"));
     EXPECT_EQ(host.Messages()[0].type & MB_ICONMASK, unsigned{MB_ICONSTOP});
 
+    // Every cut of a head is refused with one message by the damage table; here random files of
+    // many lengths, some starting with a valid head: never more than the head is read, and only
+    // a file that begins with an intact head is accepted.
     std::string stored = StoredHead(PlainHead());
-    for (size_t length : {size_t{0}, size_t{1}, size_t{150}, size_t{299}}) {
-        WriteFile(dir / "short", stored.substr(0, length));
-        EncryptFlag head;
-        host.Clear();
-        EXPECT_EQ(engine.GetEncryptedFileHead((dir / "short").c_str(), &head, 1), 0);
-        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kShortRead}) << length;
-    }
-    // Random files of many lengths, some starting with a valid head: never more than the head
-    // is read, and only a file that begins with an intact head is accepted.
     for (unsigned seed = 0; seed < 60; ++seed) {
         size_t length = seed * 11;
         std::string content = RandomBytes(length, seed);

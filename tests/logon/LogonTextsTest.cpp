@@ -23,7 +23,7 @@ TEST(LogonStoreClassesTest, StoreClassesFailWithoutInstalledLibrary) {
     EXPECT_EQ(certs.ReadFirstRec(rec), 0);
 }
 
-TEST(LogonTextsTest, ListItemsAreSemicolonSeparated) {
+TEST(LogonTextsTest, ListItemsKeyTextsAndPathsSplitBack) {
     EXPECT_EQ(CountLogonListItems(" alice ; bob;;carol; "), 3);
     EXPECT_EQ(CountLogonListItems(""), 0);
     std::string item;
@@ -33,9 +33,7 @@ TEST(LogonTextsTest, ListItemsAreSemicolonSeparated) {
     EXPECT_EQ(item, "carol");
     EXPECT_FALSE(LogonListItem("alice;bob", 3, item));
     EXPECT_FALSE(LogonListItem("alice;bob", 0, item));
-}
 
-TEST(LogonTextsTest, KeyTextsAndPathsSplitBack) {
     std::string name, email;
     SplitKeyText(KeyTextOf("Ann Lee", "ann@x.org"), name, email);
     EXPECT_EQ(name, "Ann Lee");

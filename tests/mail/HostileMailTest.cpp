@@ -67,7 +67,7 @@ TEST_F(MailPackageTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIs
         ASSERT_EQ(host.Messages().size(), 1u) << name;
         EXPECT_EQ(host.Messages()[0].text, "CRC校验错, 邮件被损坏, 不能解密邮件(215-03).") << name;
         EXPECT_EQ(Restored(), std::vector<std::string>{MailFolder() + "/fine"}) << name;
-        EXPECT_FALSE(fs::exists(*s_home / "evil"));
+        EXPECT_FALSE(fs::exists(logon.Home() + "/evil"));
     }
 }
 

@@ -22,7 +22,7 @@ TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse)
     ASSERT_EQ(utimensat(AT_FDCWD, (dir / "a.txt").c_str(), times, 0), 0);
     ::chmod((dir / "b.bin").c_str(), 0400);
 
-    Register({"bob", "carol"});
+    AddUsers({"carol", "dave"});
     const std::string package = Pack(kMailFlagEncrypt | kMailFlagSign, "bob; CAROL", {"a.txt", "b.bin"});
     ASSERT_FALSE(package.empty());
     EXPECT_EQ(fs::path(package).parent_path(), fs::path(MailFolder()));
@@ -31,7 +31,7 @@ TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse)
     EXPECT_EQ(bytes.find("alpha"), std::string::npos);
 
     std::string signer;
-    Store().GetSignerName("alice", signer);
+    logon.GetSignerName("alice", signer);
     for (const std::string reader : {"bob", "carol"}) {
         Unpacked got = Unpack(reader, bytes, reader == "carol");
         ASSERT_EQ(got.result, 1) << reader;
@@ -64,6 +64,7 @@ TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse)
 
 TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndAChangedByteIsListedAsDamaged) {
     WriteFile(dir / "s.txt", "signed text");
+    AddUsers({"dave"});
     const std::string package = Pack(kMailFlagSign, "bob", {"s.txt"});
     ASSERT_FALSE(package.empty());
     const std::string bytes = ReadFile(package);
@@ -88,7 +89,6 @@ TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndAChangedByteIsListedAsDamaged) {
 
 TEST_F(MailPackageTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     WriteFile(dir / "f.txt", "x");
-    Register({"bob"});
     EXPECT_EQ(Pack(kMailFlagEncrypt | kMailFlagSign, "bob;nobody", {"f.txt"}), "");
     ASSERT_EQ(host.Messages().size(), 1u);
     EXPECT_EQ(host.Messages()[0].text, "nobody \n\n没有对应的公钥证书");
@@ -110,7 +110,6 @@ TEST_F(MailPackageTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
     fs::create_directories(dir / "y");
     WriteFile(dir / "x/same.txt", "one");
     WriteFile(dir / "y/same.txt", "two");
-    Register({"bob"});
     const std::string package = Pack(kMailFlagEncrypt, "bob", {"x/same.txt", "y/same.txt"});
     ASSERT_FALSE(package.empty());
     // An earlier mail's file of that name is replaced; the second of this mail is not.

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
-#include "logon/LogonStore.h"
+#include "TestLogon.h"
 #include "mail/IMapi.h"
 #include "mail/MailStart.h"
 #include "platform/Module.h"
@@ -15,11 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A store in a temporary folder and the mail module of the test's choice installed as "mapi".
-class MailSendTest : public HostTest {
+// A test store and the mail module of the test's choice installed as "mapi".
+class MailSendTest : public LogonHostTest {
 protected:
     MailSendTest() {
-        EXPECT_TRUE(store.Open(dir / "suite")) << store.LastError();
         fs::create_directories(dir / "modules");
         const char* old = getenv("VARNEX_MODULE_PATH");
         oldPath = old ? old : "";
@@ -43,14 +41,12 @@ protected:
     std::vector<std::string> Outbox() const {
         std::vector<std::string> out;
         std::error_code ec;
-        for (auto it = fs::directory_iterator(dir / "suite/mail/outbox", ec); !ec && it != fs::directory_iterator();
+        for (auto it = fs::directory_iterator(logon.Home() + "/mail/outbox", ec); !ec && it != fs::directory_iterator();
              it.increment(ec))
             if (it->path().extension() == ".eml") out.push_back(it->path());
         return out;
     }
 
-    LogonStore store{1000};
-    ScopedLogonLibrary installed{&store};
     std::string oldPath;
 };
 
@@ -117,7 +113,7 @@ TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
 
     EXPECT_EQ(CIMapi::HasEmail(), 0) << "\"MAPI\" of \"MAIL\" is not set";
     CIMapi::m_isMailAvail = -1;
-    ASSERT_TRUE(store.SetOption("MAIL", "MAPI", "1"));
+    ASSERT_TRUE(logon.SetOption("MAIL", "MAPI", "1"));
     EXPECT_EQ(CIMapi::HasEmail(), 1);
 }
 
@@ -142,7 +138,7 @@ TEST_F(MailSendTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
     // An opener configured in the store is given the message.
     WriteFile(dir / "opener", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/opened\"\n");
     fs::permissions(dir / "opener", fs::perms::owner_all);
-    ASSERT_TRUE(store.SetOption("MAIL", "Opener", dir / "opener"));
+    ASSERT_TRUE(logon.SetOption("MAIL", "Opener", dir / "opener"));
     host.Clear();
     CIMapi second;
     ASSERT_EQ(second.LoadLibraryA(), 1);

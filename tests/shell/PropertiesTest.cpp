@@ -13,12 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string List(std::initializer_list<std::string> paths) {
-    std::string list;
-    for (const std::string& p : paths) list += p + '\0';
-    return list + '\0';
-}
-
 bool HasLine(const CPropertySheet& sheet, const std::string& line) {
     for (const std::string& l : sheet.Lines())
         if (l == line) return true;
@@ -65,7 +59,7 @@ TEST(PlainFunctions, CollectCountsTheSelectionWithoutFollowingLinks) {
     WriteFile(dir / "top/dirinfo", std::string(1000, 'd'));
     fs::create_directory_symlink(dir / "top", dir / "top/empty/loop");  // never followed
     int64_t size = -1, files = -1, folders = -1;
-    EXPECT_EQ(Collect_FDs_Info(List({dir / "top"}).data(), &size, &files, &folders), 1);
+    EXPECT_EQ(Collect_FDs_Info(PathList({dir / "top"}).data(), &size, &files, &folders), 1);
     EXPECT_EQ(files, 1);
     EXPECT_EQ(folders, 2);
     EXPECT_EQ(size, 5);
@@ -76,7 +70,8 @@ TEST(PlainFunctions, CollectCountsTheSelectionWithoutFollowingLinks) {
         ASSERT_EQ(::ftruncate(fd, int64_t{5} << 30), 0);
         ::close(fd);
     }
-    EXPECT_EQ(Collect_FDs_Info(List({dir / "big", dir / "missing", dir / "top"}).data(), &size, &files, &folders), 0);
+    EXPECT_EQ(Collect_FDs_Info(PathList({dir / "big", dir / "missing", dir / "top"}).data(), &size, &files, &folders),
+              0);
     EXPECT_EQ(size, int64_t{5} << 30);
     EXPECT_EQ(files, 1);
     EXPECT_EQ(folders, 0);
@@ -89,13 +84,13 @@ TEST_F(Properties, PagesShowTheSelectionAndItsAttributes) {
     fs::create_directories(dir / "folder/sub");
     WriteFile(dir / "folder/sub/a", "abc");
 
-    std::unique_ptr<CPropertySheet> file = MakeSelectionSheet(List({dir / "doc.txt"}).c_str());
+    std::unique_ptr<CPropertySheet> file = MakeSelectionSheet(PathList({dir / "doc.txt"}).c_str());
     EXPECT_EQ(file->Title(), "doc.txt 属性");
     EXPECT_TRUE(HasLine(*file, "大小: 1,234 字节 (1.21 KB)"));
     EXPECT_TRUE(HasLine(*file, "类型: TXT 文件"));
     EXPECT_TRUE(HasLine(*file, "[ ] 系统 (s) 不可用"));
 
-    std::unique_ptr<CPropertySheet> mixed = MakeSelectionSheet(List({dir / "folder", dir / "doc.txt"}).c_str());
+    std::unique_ptr<CPropertySheet> mixed = MakeSelectionSheet(PathList({dir / "folder", dir / "doc.txt"}).c_str());
     EXPECT_EQ(mixed->Title(), "folder, ... 属性");
     EXPECT_TRUE(HasLine(*mixed, "包含: 2 个文件, 2 个文件夹"));
     EXPECT_TRUE(HasLine(*mixed, "类型: 多种类型"));
@@ -103,7 +98,7 @@ TEST_F(Properties, PagesShowTheSelectionAndItsAttributes) {
 
     EXPECT_EQ(IsLogicDrive("/"), 1);
     EXPECT_EQ(IsLogicDrive(dir.Path().c_str()), 0);
-    CDlgFDProperty drive(List({"/"}).c_str());
+    CDlgFDProperty drive(PathList({"/"}).c_str());
     EXPECT_TRUE(drive.DriveMode());
     int64_t freeToCaller = 0, total = 0, totalFree = 0;
     EXPECT_NE(GetDriveAmount("/", &freeToCaller, &total, &totalFree), 0);
@@ -118,7 +113,7 @@ TEST_F(Properties, ApplyChangesEveryEntryAndReportsEachRefusal) {
     WriteFile(dir / "a", "x");
     WriteFile(dir / "b", "x");
     WriteFile(dir / "c", "x");
-    std::string list = List({dir / "a", dir / "b", dir / "c"});
+    std::string list = PathList({dir / "a", dir / "b", dir / "c"});
 
     // Answered "+r" and closed with OK: every entry becomes read-only, the flag says so.
     host.AddAnswer("properties", "+r");

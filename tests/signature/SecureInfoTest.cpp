@@ -16,7 +16,7 @@ const std::vector<std::string> kSignatureList = {"可验证签名的用户:", "�
 
 class SecureInfoTest : public SignatureTest {
 protected:
-    SecureInfoTest() { EXPECT_GT(store.AddUser("bob", "Bob", "bob@example.org", "bob-secret"), 0); }
+    SecureInfoTest() { AddUsers({"bob"}); }
     FileSecurity Info(const std::string& path) { return ReadFileSecurity(engine, path); }
     int Envelope(const std::string& package, const std::vector<std::string>& paths) {
         EnvelopePackRequest request;

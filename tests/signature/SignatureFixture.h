@@ -1,32 +1,24 @@
 #pragma once
-// A suite store in a temporary folder with the user "alice" logged on, a scripted host, and
-// helpers to sign files and to rewrite a signature file through its own layout.
+// A test store with the user "alice" logged on, a scripted host, and helpers to sign files and
+// to rewrite a signature file through its own layout.
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
-#include "logon/LogonStore.h"
 #include "signature/SignatureRecord.h"
 
-class SignatureTest : public HostTest {
+class SignatureTest : public LogonHostTest {
 protected:
     SignatureTest() {
-        EXPECT_TRUE(store.Open(dir / "suite")) << store.LastError();
-        EXPECT_GT(store.AddUser("alice", "Alice", "alice@example.org", kPassword), 0) << store.LastError();
-        EXPECT_TRUE(store.LogOn("alice", kPassword));
+        AddUsers({"alice"});
+        LogOn("alice");
     }
 
-    // A path list of the files (NUL-terminated, ended by an empty entry).
-    static std::string PathList(const std::vector<std::string>& paths) {
-        std::string list;
-        for (const std::string& p : paths) list += p + '\0';
-        return list + '\0';
-    }
     int Sign(const std::vector<std::string>& paths, int mail = 0) {
         return engine.SignFiles(PathList(paths).c_str(), "alice", kPassword, 0, mail);
     }
@@ -58,8 +50,6 @@ protected:
         return names;
     }
 
-    static constexpr const char* kPassword = "alice-secret";
-    LogonStore store{1000};
-    ScopedLogonLibrary installed{&store};
+    static constexpr const char* kPassword = "pw-alice";
     CKorvane engine;
 };

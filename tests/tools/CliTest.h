@@ -39,3 +39,9 @@ protected:
     TempDir dir;
     std::string home = dir / "suite";
 };
+
+// Whether varnex ended with `exit` and said `text` on its standard error.
+inline ::testing::AssertionResult Ends(const CliOutcome& o, int exit, const std::string& text) {
+    if (o.exit == exit && o.err.find(text) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "exit " << o.exit << ", standard error: " << o.err;
+}

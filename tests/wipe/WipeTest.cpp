@@ -7,10 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "TestSupport.h"
+#include "TestLogon.h"
 #include "drivers/Scrubber.h"
 #include "engine/Korvane.h"
-#include "logon/LogonStore.h"
 #include "wipe/DeleteLog.h"
 
 namespace {
@@ -42,13 +41,12 @@ private:
     bool m_ok = false;
 };
 
-class Wipe : public HostTest {
+class Wipe : public LogonHostTest {
 protected:
     Wipe() {
         if (const char* t = std::getenv("TMPDIR")) m_savedTmp = t, m_hadTmp = true;
         fs::create_directory(dir / "tmp");
         ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-        EXPECT_TRUE(store.Open(dir / "home"));
     }
     ~Wipe() override {
         if (m_hadTmp)
@@ -56,13 +54,8 @@ protected:
         else
             ::unsetenv("TMPDIR");
     }
-    static std::string List(std::initializer_list<std::string> paths) {
-        std::string list;
-        for (const std::string& p : paths) list += p + '\0';
-        return list + '\0';
-    }
-    int Zero(std::initializer_list<std::string> paths) { return engine.DelFileOrDir(List(paths).data(), 0); }
-    int Random(std::initializer_list<std::string> paths) { return engine.TrueDelFileOrDir(List(paths).data(), 0); }
+    int Zero(const std::vector<std::string>& paths) { return engine.DelFileOrDir(PathList(paths).data(), 0); }
+    int Random(const std::vector<std::string>& paths) { return engine.TrueDelFileOrDir(PathList(paths).data(), 0); }
     // A second name for a file's content, so what an overwrite left can be read after the
     // wiped name is gone.
     std::string Witness(const std::string& path) {
@@ -72,8 +65,6 @@ protected:
     }
     std::string Log() { return ReadFile(dir / "tmp/LumoLog.txt"); }
 
-    LogonStore store{1000};
-    ScopedLogonLibrary installed{&store};
     CKorvane engine;
 
 private:
@@ -157,7 +148,7 @@ TEST_F(Wipe, WhatStaysKeepsTheFoldersOnItsPathAndIsLoggedWithTheReason) {
     std::string opener = dir / "opener.sh";
     WriteFile(opener, "#!/bin/sh\ncp \"$1\" " + opened + "\n");
     ::chmod(opener.c_str(), 0700);
-    ASSERT_TRUE(store.SetOption("Option", "OpenWith", opener));
+    ASSERT_TRUE(logon.SetOption("Option", "OpenWith", opener));
 
     EXPECT_EQ(Random({dir / "root"}), 0);
     EXPECT_TRUE(fs::exists(dir / "root/kept/dirinfo"));
@@ -185,14 +176,15 @@ TEST_F(Wipe, DeleteLogIsOwnerOnlyAndNeverWrittenThroughALink) {
     WriteFile(dir / "f", "x");
     EXPECT_EQ(Random({dir / "f"}), 1);
     struct stat st {};
-    ASSERT_EQ(::stat((dir / "home/tmp").c_str(), &st), 0);
+    const std::string tmp = logon.Home() + "/tmp";
+    ASSERT_EQ(::stat(tmp.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(ReadFile(dir / "home/tmp/LumoLog.txt"), "以下文件或目录未被删除:\r\n");
+    EXPECT_EQ(ReadFile(tmp + "/LumoLog.txt"), "以下文件或目录未被删除:\r\n");
 
     // A link planted in its place is refused; deletion goes on without a log.
-    fs::remove(dir / "home/tmp/LumoLog.txt");
+    fs::remove(tmp + "/LumoLog.txt");
     WriteFile(dir / "victim", "not yours");
-    fs::create_symlink(dir / "victim", dir / "home/tmp/LumoLog.txt");
+    fs::create_symlink(dir / "victim", tmp + "/LumoLog.txt");
     fs::create_directories(dir / "d");
     WriteFile(dir / "d/dirinfo", "x");
     EXPECT_EQ(Random({dir / "d"}), 0);
@@ -203,7 +195,7 @@ TEST_F(Wipe, CommandExitsByResult) {
     WriteFile(dir / "a", "x");
     fs::create_directories(dir / "d");
     WriteFile(dir / "d/dirinfo", "x");
-    std::string home = dir / "home";
+    const std::string home = logon.Home();
     CliOutcome ok = RunVarnex(dir, home, "wipe " + dir / "a" + " " + dir / "nothing", "TMPDIR=" + dir / "tmp");
     EXPECT_EQ(ok.exit, 0) << ok.err;
     EXPECT_FALSE(fs::exists(dir / "a"));

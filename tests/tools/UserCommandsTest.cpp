@@ -1,0 +1,205 @@
+// The commands a user runs on their own files, as a script runs them: encrypt, share-encrypt
+// and original; envelope and its decrypt; sign, verify and info; mail-pack and mail-unpack.
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "CliTest.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The text between `before` and the next `end` in `text`; empty when `before` is not there.
+std::string Between(const std::string& text, const std::string& before, char end) {
+    size_t at = text.find(before);
+    if (at == std::string::npos) return {};
+    at += before.size();
+    return text.substr(at, text.find(end, at) - at);
+}
+
+using UserCommands = CliTest;
+
+}  // namespace
+
+TEST_F(UserCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
+    AddUsers({"alice", "bob"});
+    {
+        TestLogon store(home);
+        ASSERT_NE(store.AddGroup("team"), 0);
+        ASSERT_TRUE(store.AddGroupMembers("team", {"bob"}));
+    }
+    fs::create_directories(dir / "docs/sub");
+    WriteFile(dir / "docs/report.doc", "report");
+    WriteFile(dir / "docs/sub/note.txt", "note");
+
+    auto encrypted = As("alice", "encrypt " + dir / "docs");
+    ASSERT_EQ(encrypted.exit, 0) << encrypted.err;
+    const std::string package = Between(encrypted.out, "report.doc -> ", '\n');
+    ASSERT_TRUE(package.size() > 16 && package.ends_with(".doc.vrk")) << encrypted.out;
+    EXPECT_NE(encrypted.err.find("2 files encrypted, 0 skipped, 0 failed"), std::string::npos) << encrypted.err;
+    EXPECT_FALSE(fs::exists(dir / "docs/report.doc"));
+
+    auto told = As("alice", "original --json " + package);
+    ASSERT_EQ(told.exit, 0) << told.err;
+    EXPECT_NE(told.out.find("\"name\": \"report.doc\""), std::string::npos) << told.out;
+    EXPECT_NE(told.out.find("\"size\": 6"), std::string::npos) << told.out;
+    EXPECT_EQ(As("bob", "original " + package).exit, 1);
+
+    auto restored = As("alice", "decrypt --to " + dir / "out " + package);
+    ASSERT_EQ(restored.exit, 0) << restored.err;
+    EXPECT_EQ(ReadFile(dir / "out/report.doc"), "report");
+
+    ASSERT_EQ(Varnex("share grant " + dir / "shared @team").exit, 0);
+    WriteFile(dir / "s.txt", "shared");
+    auto shared = As("alice", "share-encrypt --json --share " + dir / "shared " + dir / "s.txt");
+    ASSERT_EQ(shared.exit, 0) << shared.err;
+    const std::string sharedPackage = Between(shared.out, "\"package\": \"", '"');
+    ASSERT_FALSE(sharedPackage.empty()) << shared.out;
+    auto bob = As("bob", "decrypt --to " + dir / "b " + sharedPackage);
+    EXPECT_EQ(bob.exit, 0) << bob.err;
+    EXPECT_EQ(ReadFile(dir / "b/s.txt"), "shared");
+
+    EXPECT_EQ(As("alice", "share-encrypt " + dir / "s.txt").exit, 2) << "--share is required";
+    EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "nothing-here"), 1, "nothing-here: no such file or folder"));
+}
+
+TEST_F(UserCommands, TwoEncryptRunsOverOneFolderPackageEveryFileOnce) {
+    AddUsers({"alice"});
+    TempDir first, second;
+    fs::create_directories(dir / "docs");
+    const int files = 30;
+    for (int i = 0; i < files; ++i) WriteFile(dir / ("docs/f" + std::to_string(i) + ".txt"), std::to_string(i));
+    const std::string args = "--user alice encrypt " + dir / "docs";
+
+    CliOutcome a, b;
+    std::thread other([&] { a = RunVarnex(first, home, args, "VARNEX_PASSWORD=pw-alice"); });
+    b = RunVarnex(second, home, args, "VARNEX_PASSWORD=pw-alice");
+    other.join();
+    // The run that falls behind may find a file already gone and stop there; the one ahead
+    // finishes the folder.
+    EXPECT_TRUE(a.exit == 0 || b.exit == 0) << a.err << b.err;
+    int packages = 0;
+    for (const auto& entry : fs::directory_iterator(dir / "docs")) {
+        EXPECT_EQ(entry.path().extension(), ".vrk") << entry.path() << " was left behind";
+        ++packages;
+    }
+    EXPECT_EQ(packages, files) << "a file was packaged by both runs\n" << a.err << b.err;
+}
+
+TEST_F(UserCommands, EnvelopePacksForListedUsersOpensForThemAndReportsFailuresByExitCode) {
+    AddUsers({"alice", "bob", "carol"});
+    fs::create_directories(dir / "data/docs");
+    WriteFile(dir / "data/docs/a.txt", "alpha");
+
+    auto packed = As("alice", "envelope -o " + dir / "e.vrk --to bob " + dir / "data/docs");
+    ASSERT_EQ(packed.exit, 0) << packed.err;
+    EXPECT_TRUE(fs::exists(dir / "e.vrk"));
+    EXPECT_EQ(As("alice", "envelope -o " + dir / "e.vrk --to bob " + dir / "data").exit, 1)
+        << "an existing package is not replaced without --force";
+    EXPECT_EQ(As("alice", "envelope --force -o " + dir / "e.vrk --to bob " + dir / "data").exit, 0);
+    auto listed = Varnex("list " + dir / "e.vrk");
+    EXPECT_EQ(listed.exit, 0) << listed.err;
+    EXPECT_NE(listed.out.find("docs/a.txt"), std::string::npos) << "names are listed without a key: " << listed.out;
+
+    EXPECT_TRUE(Ends(As("alice", "envelope -o " + dir / "n.vrk --to nobody " + dir / "data"), 1, "nobody"));
+    EXPECT_FALSE(fs::exists(dir / "n.vrk"));
+    EXPECT_EQ(As("alice", "envelope --to bob " + dir / "data").exit, 2);
+
+    EXPECT_TRUE(Ends(As("carol", "decrypt --to " + dir / "c " + dir / "e.vrk"), 1, "对不起,您没有解密此文件的权限."));
+    // --test checks an envelope as its restore reads it: nothing written, nothing wiped; bytes
+    // behind the signature are damage; with several packages each message names its package.
+    auto sound = As("bob", "decrypt --test " + dir / "e.vrk");
+    EXPECT_EQ(sound.exit, 0) << sound.err;
+    EXPECT_TRUE(fs::exists(dir / "e.vrk"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 5) << "nothing written";
+    WriteFile(dir / "tail.vrk", ReadFile(dir / "e.vrk") + "x");
+    auto tail = As("bob", "decrypt --test " + dir / "tail.vrk " + dir / "e.vrk");
+    EXPECT_EQ(tail.exit, 1);
+    EXPECT_NE(tail.err.find(dir / "tail.vrk: 文件结构错."), std::string::npos) << tail.err;
+    WriteFile(dir / "cut.vrk", ReadFile(dir / "e.vrk").substr(0, 400));
+    EXPECT_TRUE(Ends(As("bob", "decrypt --to " + dir / "c " + dir / "cut.vrk " + dir / "tail.vrk"), 1,
+                     "varnex: " + dir / "cut.vrk: "));
+    fs::remove(dir / "cut.vrk");
+    fs::remove(dir / "tail.vrk");
+    auto kept = As("bob", "decrypt --to " + dir / "out --keep " + dir / "e.vrk");
+    ASSERT_EQ(kept.exit, 0) << kept.err;
+    EXPECT_EQ(ReadFile(dir / "out/data/docs/a.txt"), "alpha");
+    EXPECT_TRUE(fs::exists(dir / "e.vrk"));
+    fs::remove_all(dir / "out");
+    auto opened = As("bob", "decrypt --to " + dir / "out " + dir / "e.vrk");
+    EXPECT_EQ(opened.exit, 0) << opened.err;
+    EXPECT_FALSE(fs::exists(dir / "e.vrk")) << "a restored package is wiped by default";
+    EXPECT_NE(opened.err.find("wiped"), std::string::npos) << opened.err;
+}
+
+TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
+    AddUsers({"alice"});
+    WriteFile(dir / "a.txt", "agreed");
+    CliOutcome signedOut = As("alice", "sign '" + dir / "a.txt" + "'");
+    ASSERT_EQ(signedOut.exit, 0) << signedOut.err;
+    EXPECT_EQ(signedOut.out, dir / "a.txt.idi\n");
+    EXPECT_EQ(As("alice", "sign --mail '" + dir / "missing.txt" + "'").exit, 1) << "nothing signed";
+
+    CliOutcome verified = Varnex("verify '" + dir / "a.txt.idi" + "'");
+    EXPECT_EQ(verified.exit, 0) << verified.err;
+    EXPECT_EQ(verified.out.rfind("验证结果：验证数字签名正确\n签名人: Alice<alice@example.org>\n", 0), 0u)
+        << verified.out;
+
+    WriteFile(dir / "a.txt", "agreeD");
+    CliOutcome changed = Varnex("verify --json '" + dir / "a.txt.idi" + "'");
+    EXPECT_EQ(changed.exit, 1);
+    EXPECT_NE(changed.out.find("\"correct\": false"), std::string::npos) << changed.out;
+    EXPECT_EQ(changed.err, "varnex: " + dir / "a.txt.idi: 数字签名验证不正确。\n");
+
+    CliOutcome info = Varnex("info --json '" + dir / "a.txt.idi" + "' '" + dir / "a.txt" + "'");
+    EXPECT_EQ(info.exit, 1) << "a.txt is not secured";
+    EXPECT_NE(info.out.find("\"kind\": 4"), std::string::npos);
+    WriteFile(dir / "info.json", info.out);
+    if (std::system("command -v python3 >/dev/null") == 0) {
+        std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + dir / "info.json" + "'";
+        EXPECT_EQ(std::system(check.c_str()), 0) << info.out;
+    }
+}
+
+// Mail packed for two recipients, unpacked by each (from a file and from standard input),
+// refused for a third, and sent through the mail module.
+TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
+    AddUsers({"alice", "bob", "carol", "dave"});
+    WriteFile(dir / "note.txt", "for bob and carol");
+    CliOutcome packed = As("alice", "mail-pack --encrypt --sign --to bob,carol '" + dir / "note.txt" + "'");
+    ASSERT_EQ(packed.exit, 0) << packed.err;
+    const std::string package = packed.out.substr(0, packed.out.find('\n'));
+    ASSERT_EQ(package.rfind(home + "/mail/", 0), 0u) << package;
+
+    CliOutcome bob = As("bob", "mail-unpack '" + package + "'");
+    ASSERT_EQ(bob.exit, 0) << bob.err;
+    EXPECT_EQ(bob.out, home + "/mail/note.txt\nsigned by Alice<alice@example.org>: valid\n");
+    EXPECT_EQ(ReadFile(home + "/mail/note.txt"), "for bob and carol");
+
+    CliOutcome carol = As("carol", "mail-unpack --json -", package);
+    ASSERT_EQ(carol.exit, 0) << carol.err;
+    EXPECT_NE(carol.out.find("\"damaged\": false"), std::string::npos) << carol.out;
+    EXPECT_NE(carol.out.find("\"signature\": \"valid\""), std::string::npos) << carol.out;
+
+    CliOutcome dave = As("dave", "mail-unpack -", package);
+    EXPECT_EQ(dave.exit, 1);
+    EXPECT_EQ(dave.err, "varnex: 对不起,您没有解密此邮件的权限.\n");
+    EXPECT_EQ(dave.out, "");
+
+    // Sent: the package goes to the mail module as the one attachment, the recipients as To.
+    fs::create_directories(dir / "modules");
+    fs::create_symlink(std::string(VARNEX_TEST_MODULE_DIR) + "/mapi_recorder.so", dir / "modules/mapi.so");
+    CliOutcome sent = As("alice", "mail-pack --sign --to bob,carol --send '" + dir / "note.txt" + "'", "/dev/null",
+                         "VARNEX_MODULE_PATH='" + dir / "modules" + "' VARNEX_MAPI_RECORD='" + dir / "record" + "'");
+    ASSERT_EQ(sent.exit, 0) << sent.err;
+    const std::string second = sent.out.substr(0, sent.out.find('\n'));
+    const std::string record = ReadFile(dir / "record");
+    EXPECT_NE(record.find("to=bob@example.org\nto=carol@example.org\n"), std::string::npos) << record;
+    EXPECT_NE(record.find("|" + second + "|" + fs::path(second).filename().string()), std::string::npos) << record;
+
+    CliOutcome nobody = As("alice", "mail-pack --encrypt --to nobody '" + dir / "note.txt" + "'");
+    EXPECT_EQ(nobody.exit, 1);
+    EXPECT_EQ(nobody.out, "");
+}
