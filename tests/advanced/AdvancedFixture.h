@@ -30,8 +30,12 @@ protected:
     int Encrypt(const std::vector<std::string>& names, HWND notify = nullptr) {
         return engine.EncryptMuchFiles(List(names).c_str(), "alice", "pw-alice", notify);
     }
-    int ShareEncrypt(const std::vector<std::string>& names, const std::string& share) {
-        return engine.ShareEncryptMuchFiles(List(names).c_str(), (dir / share).c_str(), "alice", "pw-alice", nullptr);
+    // `sender` (logged on) share-encrypts `names` under the share path dir/share.
+    int ShareEncrypt(const std::vector<std::string>& names, const std::string& share,
+                     const std::string& sender = "alice") {
+        LogOn(sender);
+        return engine.ShareEncryptMuchFiles(List(names).c_str(), (dir / share).c_str(), sender.c_str(),
+                                            Password(sender).c_str(), nullptr);
     }
     // `reader` restores a package into dir/out/<reader>; 1 when it could.
     int Restore(const std::string& reader, const std::string& package) {

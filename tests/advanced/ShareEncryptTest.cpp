@@ -88,20 +88,13 @@ TEST_F(AdvancedTest, KeyDeviceOwnerSignsWithTheDeviceOnlyWhenAutoSignFileSaysSo)
     ASSERT_TRUE(logon.GrantShare(dir / "share", {{kDecryptManUser, Number("bob")}}));
     WriteFile(dir / "a.txt", "digest only");
     WriteFile(dir / "b.txt", "signed by the device");
-    auto share = [&](const std::string& name) {
-        LogOn("kim");
-        std::string list = dir / name;
-        list.append(2, '\0');
-        EXPECT_EQ(engine.ShareEncryptMuchFiles(list.c_str(), (dir / "share").c_str(), "kim", "pw-kim", nullptr), 1);
-        return PackageOf(name);
-    };
-    const std::string bare = share("a.txt");
+    ASSERT_EQ(ShareEncrypt({"a.txt"}, "share", "kim"), 1);
     EXPECT_EQ(engine.m_digestOnly, 1);
-    EXPECT_EQ(Restore("bob", bare), 1);
+    EXPECT_EQ(Restore("bob", PackageOf("a.txt")), 1);
     ASSERT_TRUE(logon.SetOption("Option", "AutoSignFile", "true"));
-    const std::string signedByDevice = share("b.txt");
+    ASSERT_EQ(ShareEncrypt({"b.txt"}, "share", "kim"), 1);
     EXPECT_EQ(engine.m_digestOnly, 0);
-    EXPECT_EQ(Restore("bob", signedByDevice), 1);
+    EXPECT_EQ(Restore("bob", PackageOf("b.txt")), 1);
     EXPECT_EQ(ReadFile(dir / "out/bob/b.txt"), "signed by the device");
 }
 

@@ -6,7 +6,7 @@
 #include "engine/Korvane.h"
 #include "formats/EnvelopeRecords.h"
 #include "formats/PackageRecordReader.h"
-#include "formats/ProtectedFields.h"
+#include "formats/PackageRecords.h"
 #include "platform/CMemFile.h"
 
 namespace {
@@ -56,17 +56,9 @@ void DamagedFile::Find(SecuredKind kind, const std::string& path) {
 
 int32_t DamagedFile::FindPackageRecords(CKorvane& e, CFile& f, bool keyCheck) {
     if (keyCheck) {
-        // Check value and IV, each behind its length.
         size_t begin = At(f);
-        ProtectedReader block(e, &f);
-        for (int i = 0; i < 2; ++i) {
-            int32_t length = 0;
-            std::string value;
-            EXPECT_TRUE(block.I32(length));
-            EXPECT_EQ(block.String(length, kKeyCheckCap + 1, value), ProtectedReader::Text::kOk);
-        }
-        bool matches = false;
-        EXPECT_TRUE(block.CheckCrc(true, &matches) && matches);
+        std::vector<unsigned char> check, iv;
+        EXPECT_TRUE(ReadKeyCheckBlock(e, &f, check, iv));
         Add("key check", begin, At(f));
     }
     PackageRecordReader reader(e, &f, false);

@@ -32,7 +32,6 @@ const std::string kContent = RandomBytes(64, 9);
 
 // What the readers show for damage, in the system's words.
 const std::string kRead = "文件可能被修改，读文件错,";  // a field cut short
-const std::string kStructure = kStructureError;
 const std::string kHeadCrc = "CRC校验错,文件已损坏, 不能解密-1";
 const std::string kCheckCrc = "CRC校验错, 文件被损坏, 不能解密文件.-3 ";
 const std::string kDirectoryCrc = "CRC校验错, 文件被损坏, 不能解密文件 -4. ";
@@ -191,23 +190,23 @@ TEST_F(DamagedFiles, PasswordPackage) {
             {"end CRC", p.FlipCrc(p.Record("end")), kEndCrc},
             {"content CRC", p.FlipByte(p.Valid().size() - 1), kContentCrc},
             {"check length at cap", p.SetI32(check, 0, kKeyCheckCap), kRead},
-            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckCap + 1), kStructure},
-            {"negative check length", p.SetI32(check, 0, -1), kStructure},
+            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckCap + 1), kStructureError},
+            {"negative check length", p.SetI32(check, 0, -1), kStructureError},
             {"name length at cap", p.SetI32(folder, 8, kRecordNameCap - 1), kRead},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructure},
-            {"negative name length", p.SetI32(folder, 8, -1), kStructure},
-            {"negative content length", p.SetI32(file, 12 + 2, -1), kStructure},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructureError},
+            {"negative name length", p.SetI32(folder, 8, -1), kStructureError},
+            {"negative content length", p.SetI32(file, 12 + 2, -1), kStructureError},
             {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }), "这不是一个密码加密文件"},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
             {"unknown cipher", p.WithHead([](EncryptFlag& h) { h.cipherId = 47; }), kAlgorithm},
-            {"record type with no known bit", p.SetI32(folder, 0, 0x40), kStructure},
+            {"record type with no known bit", p.SetI32(folder, 0, 0x40), kStructureError},
             {"data offset past the end", p.SetI32(file, 4, size + 100), kDataShort},
-            {"negative data offset", p.SetI32(file, 4, -1), kStructure},
+            {"negative data offset", p.SetI32(file, 4, -1), kStructureError},
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
-            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructure},
-            {"directory from the root", p.SetField(folder, 12, 3, "/z\\"), kStructure},
-            {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructure},
-            {"file name ..", p.SetField(file, 12, 2, ".."), kStructure},
+            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
+            {"directory from the root", p.SetField(folder, 12, 3, "/z\\"), kStructureError},
+            {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructureError},
+            {"file name ..", p.SetField(file, 12, 2, ".."), kStructureError},
         },
         std::vector<std::string>(p.Records().size(), kRead));
     Sweep(SecuredKind::kPassword, p);
@@ -242,18 +241,19 @@ TEST_F(DamagedFiles, EnvelopePackage) {
             {"negative wrapped key", p.SetI32(recipient, wrapped, -1), kRecipientCrcMessage},
             {"signature at cap", p.SetI32(trailer, 4, kTrailerSignatureRoom, false), kRead},
             {"signature at cap + 1", p.SetI32(trailer, 4, kTrailerSignatureRoom + 1, false), kTrailerCrcMessage},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructure},
-            {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }), kStructure},
-            {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructure},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructureError},
+            {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }),
+             kStructureError},
+            {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructureError},
             {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindPassword; }), "这不是一个数字信封加密文件"},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
             {"unknown cipher", p.WithHead([](EncryptFlag& h) { h.cipherId = 47; }), kAlgorithm},
             {"unknown digest", p.WithHead([](EncryptFlag& h) { h.digestId2 = 41; }), kAlgorithm},
-            {"record type with no known bit", p.SetI32(file, 0, 0x40), kStructure},
+            {"record type with no known bit", p.SetI32(file, 0, 0x40), kStructureError},
             {"data offset past the end", p.SetI32(file, 4, size + 100), kDataShort},
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
             {"trailer offset past the end", p.SetI32(p.Record("end"), 4, size), kRead},
-            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructure},
+            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
         },
         std::vector<std::string>(p.Records().size(), kRead));
     Sweep(SecuredKind::kEnvelope, p);
