@@ -108,8 +108,3 @@ unsigned char* CKorvane::BlockIn() {
     if (!m_blockIn) m_blockIn = std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize);
     return m_blockIn.get();
 }
-
-unsigned char* CKorvane::BlockOut() {
-    if (!m_blockOut) m_blockOut = std::make_unique_for_overwrite<unsigned char[]>(kStreamBlockSize + 64);
-    return m_blockOut.get();
-}

@@ -318,15 +318,12 @@ protected:
     static CipherState* NewCipherState();
     std::unique_ptr<CipherState, CipherStateFree> m_cipherState{NewCipherState()};
 
-    // The one input and one output buffer the mail streams go through, made on first use and
-    // kept for the engine's life; the output has room for a block and a card's held-back bytes.
-    // (Packages stream through the package layer's ContentStream.)
+    // One block buffer for reading files through, made on first use and kept for the engine's
+    // life. (Package and mail contents stream through the package layer's ContentStream.)
     unsigned char* BlockIn();
-    unsigned char* BlockOut();
 
 private:
     std::unique_ptr<unsigned char[]> m_blockIn;
-    std::unique_ptr<unsigned char[]> m_blockOut;
 
     // ---- Password package steps (the rest is the package layer's, src/package/) ------------
     int WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info);
