@@ -55,17 +55,18 @@ void ContentStream::Feed(const unsigned char* plain, int length) {
     if (m_digest == Digest::kVerify) m_engine.Evp_VerifyUpdate(plain, static_cast<unsigned>(length));
 }
 
-// Lengths are 32-bit fields; some layouts keep their offsets in 32 bits too.
+// Secured packages keep a content's start within 1,500,000,000 bytes and its length in 31 bits;
+// mail packages only need its end to be a 32-bit offset.
 bool ContentStream::Fits(uint64_t start, uint64_t total) const {
-    return total <= static_cast<uint64_t>(INT32_MAX) &&
-           (!m_rules.endIsOffset || start + total <= static_cast<uint64_t>(INT32_MAX));
+    if (m_rules.endIsOffset) return start <= static_cast<uint64_t>(INT32_MAX) && total <= INT32_MAX - start;
+    return ContentFits(static_cast<int64_t>(start), total);
 }
 
 int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place) {
     if (!m_engine.fSeekToEnd(package)) return 0;
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
-    if (!ContentFits(static_cast<int64_t>(start), size) || !Fits(start, size)) {
+    if (!Fits(start, size)) {
         AfxMessageBox(m_rules.tooLarge);
         return 0;
     }
