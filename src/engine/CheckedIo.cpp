@@ -33,7 +33,7 @@ int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned 
     }
     if (bytesRead) *bytesRead = got;
     if (exact && got != count) {
-        AfxMessageBox("文件可能被修改，读文件错,");
+        ShowShortRead();
         return 0;
     }
     return 1;
@@ -84,6 +84,8 @@ int CKorvane::AddEndofHead(CFile* package) {
     return fWriteBuf(package, &type, sizeof type) && fWriteBuf(package, &second, sizeof second) &&
            fWriteBuf(package, &crc, sizeof crc);
 }
+
+void CKorvane::ShowShortRead() { AfxMessageBox("文件可能被修改，读文件错,"); }
 
 void CKorvane::ShowReadError(const CFileException& error) {
     AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);

@@ -63,6 +63,8 @@ public:
     // The reading message for a file error met outside the checked calls (a length or
     // position query), with the system's text.
     static void ShowReadError(const CFileException& error);
+    // The message of an exact read that came back short, as fReadBuf shows it.
+    static void ShowShortRead();
     // The writing message of the same kind, as fWriteBuf shows it.
     static void ShowWriteError(const CFileException& error);
     // Opens a secured file for reading, sharing all access. On failure shows (when asked) the

@@ -83,7 +83,6 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         if (write && S_ISREG(existing)) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
     }
 
-    const uint64_t behindRecord = package->GetPosition();
     CAtomicFile file;
     file.SetReplace(existing != 0);
     CFileException error = CFileException::FromErrno(folder.error, output);
@@ -118,7 +117,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     }
     ++m_done;
     progress.Report(m_done, m_plan.itemCount, output);
-    return m_engine.fSeek(package, static_cast<long>(behindRecord), CFile::begin);
+    return 1;
 }
 
 int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& progress, std::string& lastOutput,
