@@ -1,12 +1,14 @@
 #include "platform/SignalCleanup.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -30,6 +32,11 @@ std::atomic<int> g_waiting{0};
 volatile sig_atomic_t g_interrupted = 0;
 
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Whether this process has installed the handler. A forked child starts over: it may set its
+// own dispositions before its first temporary file.
+std::atomic<bool> g_installed{false};
+std::once_flag g_forkHook;
 
 void CleanUpNow() {
     for (TempSlot& slot : g_slots)
@@ -57,6 +64,7 @@ void OnSignal(int signal) {
 }  // namespace
 
 void InstallSignalCleanup() {
+    std::call_once(g_forkHook, [] { ::pthread_atfork(nullptr, nullptr, [] { g_installed.store(false); }); });
     for (int signal : kSignals) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
@@ -67,10 +75,11 @@ void InstallSignalCleanup() {
         ours.sa_flags = 0;  // no restart: an interrupted prompt must see EINTR
         ::sigaction(signal, &ours, nullptr);
     }
+    g_installed.store(true);
 }
 
 int RegisterTempFile(int folderFd, const char* name) {
-    InstallSignalCleanup();
+    if (!g_installed.load()) InstallSignalCleanup();
     if (name == nullptr || std::strlen(name) >= kNameRoom) return -1;
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;

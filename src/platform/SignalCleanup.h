@@ -11,13 +11,14 @@
 #include <termios.h>
 
 // Installs the handler for each of the three signals whose disposition is the default (a
-// host's own handler, or an ignored signal, is left alone). Called by every registration, so
-// that a handler reset by someone else is put back.
+// host's own handler, or an ignored signal, is left alone). The first registration of a
+// process does it (a forked child's too); whoever resets a signal's disposition afterwards
+// calls this again to put the handler back.
 void InstallSignalCleanup();
 
 // A temporary file `name` in the open folder `folderFd` (which must stay open while the file
 // is registered). Answers a slot for ForgetTempFile, or -1 when every slot is taken (the file
-// is then not removed by a signal).
+// is then not removed by a signal). Costs no system call once the handler is installed.
 int RegisterTempFile(int folderFd, const char* name);
 void ForgetTempFile(int slot);
 

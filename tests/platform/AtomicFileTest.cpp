@@ -46,6 +46,12 @@ TEST(AtomicFile, NeverReplacesAFileThatAppearedMeanwhileUnlessAllowed) {
     EXPECT_EQ(error.ErrorText(), "File exists");
     EXPECT_EQ(ReadFile(target), "first");
     EXPECT_EQ(EntriesIn(dir.Path()), 1u) << "the loser's temporary file is gone";
+    CAtomicFile intoFolder;
+    ASSERT_TRUE(intoFolder.Create(dir / "folder", &error));
+    fs::create_directory(dir / "folder");
+    EXPECT_FALSE(intoFolder.Commit(&error));
+    EXPECT_EQ(error.ErrorText(), "Is a directory");
+    fs::remove(dir / "folder");
 
     ::chmod(target.c_str(), 0640);
     CAtomicFile third;
@@ -60,16 +66,17 @@ TEST(AtomicFile, NeverReplacesAFileThatAppearedMeanwhileUnlessAllowed) {
     EXPECT_LE(TempNameFor(std::string(300, 'n')).size() + 6, 255u);
 }
 
-// SIGTERM, SIGINT or SIGHUP while a temporary file is open: it is removed and the process
-// ends by that signal.
+// SIGTERM, SIGINT or SIGHUP while temporary files are open: they are removed (the second as
+// well, registered after the handler went in with the first) and the process ends by that
+// signal.
 TEST(AtomicFile, TemporaryFilesAreRemovedWhenASignalEndsTheProcess) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
         int status = WaitChild(StartChild([&] {
             ::signal(signal, SIG_DFL);
-            CAtomicFile file;
+            CAtomicFile first, file;
             CFileException error;
-            if (!file.Create(dir / "big.out", &error)) return 10;
+            if (!first.Create(dir / "first.out", &error) || !file.Create(dir / "big.out", &error)) return 10;
             ::raise(signal);
             return 11;
         }));
