@@ -117,10 +117,12 @@ bool CAtomicFile::CreateInFolder(CFileException* error, mode_t mode) {
 
 bool CAtomicFile::Commit(CFileException* error) {
     if (m_tempName.empty()) return Fail(EBADF, error);
+    // Only a replacing move needs to know what it replaces (a folder is refused, a file's mode
+    // kept, the new content made durable first); the no-replace move refuses any existing name
+    // by itself.
     struct stat existing {};
-    bool replaces = ::fstatat(m_folder, m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool replaces = m_replace && ::fstatat(m_folder, m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (replaces && S_ISDIR(existing.st_mode)) return Fail(EISDIR, error);
-    if (replaces && !m_replace) return Fail(EEXIST, error);
     try {
         // A replaced file keeps its permission bits; a link is replaced as a new file.
         if (replaces && S_ISREG(existing.st_mode) && m_keepReplacedMode)
@@ -136,7 +138,14 @@ bool CAtomicFile::Commit(CFileException* error) {
     }
     bool moved = m_replace ? ::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) == 0
                            : RenameNoReplace(m_folder, m_tempName, m_name);
-    if (!moved) return Fail(errno, error);
+    if (!moved) {
+        int err = errno;
+        // A folder in the way is named as such, as when replacing.
+        if (err == EEXIST && ::fstatat(m_folder, m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISDIR(existing.st_mode))
+            err = EISDIR;
+        return Fail(err, error);
+    }
     ForgetTempFile(m_slot);
     m_slot = -1;
     m_tempName.clear();
