@@ -25,34 +25,44 @@ void Sha0::Reset() {
     m_used = 0;
 }
 
+namespace {
+
+// One step of the compression with the five words' roles rotated by the caller instead of
+// moved: `e` takes the new first word, `b` its rotation.
+template <uint32_t (*F)(uint32_t, uint32_t, uint32_t), uint32_t K>
+inline void Step(uint32_t a, uint32_t& b, uint32_t c, uint32_t d, uint32_t& e, uint32_t w) {
+    e += Rotl(a, 5) + F(b, c, d) + K + w;
+    b = Rotl(b, 30);
+}
+
+inline uint32_t Choose(uint32_t b, uint32_t c, uint32_t d) { return d ^ (b & (c ^ d)); }
+inline uint32_t Parity(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
+inline uint32_t Majority(uint32_t b, uint32_t c, uint32_t d) { return (b & c) | (d & (b | c)); }
+
+// Twenty steps of one function, five at a time so that the roles come back to where they were.
+template <uint32_t (*F)(uint32_t, uint32_t, uint32_t), uint32_t K>
+inline void Twenty(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e, const uint32_t* w) {
+    for (int i = 0; i < 20; i += 5) {
+        Step<F, K>(a, b, c, d, e, w[i]);
+        Step<F, K>(e, a, b, c, d, w[i + 1]);
+        Step<F, K>(d, e, a, b, c, w[i + 2]);
+        Step<F, K>(c, d, e, a, b, w[i + 3]);
+        Step<F, K>(b, c, d, e, a, w[i + 4]);
+    }
+}
+
+}  // namespace
+
 void Sha0::Compress(const unsigned char block[64]) {
     uint32_t w[80];
     for (int i = 0; i < 16; ++i) w[i] = LoadBe32(block + 4 * i);
     // The only difference from SHA-1: the schedule is not rotated.
     for (int i = 16; i < 80; ++i) w[i] = w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16];
     uint32_t a = m_h[0], b = m_h[1], c = m_h[2], d = m_h[3], e = m_h[4];
-    for (int i = 0; i < 80; ++i) {
-        uint32_t f, k;
-        if (i < 20) {
-            f = (b & c) | (~b & d);
-            k = 0x5A827999;
-        } else if (i < 40) {
-            f = b ^ c ^ d;
-            k = 0x6ED9EBA1;
-        } else if (i < 60) {
-            f = (b & c) | (b & d) | (c & d);
-            k = 0x8F1BBCDC;
-        } else {
-            f = b ^ c ^ d;
-            k = 0xCA62C1D6;
-        }
-        uint32_t t = Rotl(a, 5) + f + e + k + w[i];
-        e = d;
-        d = c;
-        c = Rotl(b, 30);
-        b = a;
-        a = t;
-    }
+    Twenty<Choose, 0x5A827999>(a, b, c, d, e, w);
+    Twenty<Parity, 0x6ED9EBA1>(a, b, c, d, e, w + 20);
+    Twenty<Majority, 0x8F1BBCDC>(a, b, c, d, e, w + 40);
+    Twenty<Parity, 0xCA62C1D6>(a, b, c, d, e, w + 60);
     m_h[0] += a;
     m_h[1] += b;
     m_h[2] += c;
