@@ -8,19 +8,13 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "engine/EngineBytes.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
 constexpr int kSoftwareIds[] = {45, 46, 62};
-
-Bytes Data(size_t n, unsigned seed) {
-    std::string s = RandomBytes(n, seed);
-    return Bytes(s.begin(), s.end());
-}
 
 // Runs the frame over `in` in updates of the given sizes; every update must give back exactly
 // what it took and the final nothing.
@@ -91,16 +85,6 @@ Bytes OpenSslOfb(const char* name, const Bytes& key, const Bytes& iv, const Byte
     EVP_CIPHER_free(cipher);
     out.resize(static_cast<size_t>(n + m));
     return out;
-}
-
-std::string Hex(const unsigned char* p, size_t n) {
-    std::string s;
-    char b[3];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, "%02x", p[i]);
-        s += b;
-    }
-    return s;
 }
 
 std::string Sha0Hex(const std::string& text, size_t step) {

@@ -6,26 +6,10 @@
 
 #include "TestSupport.h"
 #include "drivers/Mqk21.h"
+#include "engine/EngineBytes.h"
 #include "engine/Korvane.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes Data(size_t n, unsigned seed) {
-    std::string s = RandomBytes(n, seed);
-    return Bytes(s.begin(), s.end());
-}
-
-std::string Hex(const char* p, size_t n) {
-    std::string s;
-    char b[3];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, "%02x", static_cast<unsigned char>(p[i]));
-        s += b;
-    }
-    return s;
-}
 
 // Reaches the engine's protected key operations.
 class Engine : public CKorvane {
