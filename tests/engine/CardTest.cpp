@@ -59,34 +59,9 @@ protected:
         return steps + std::to_string(encrypt ? engine.Evp_EncryptFinalEx(buf.data(), &n)
                                               : engine.Evp_DecryptFinal(buf.data(), &n));
     }
-    // Encrypts (or decrypts) `in` through cipher `id` in updates of the given sizes, each in
-    // place when asked; the output and each update's produced length.
     Bytes Through(CKorvane& engine, bool encrypt, int id, const Bytes& in, const std::vector<size_t>& pieces,
                   std::vector<int>* produced = nullptr, bool inPlace = false) {
-        Bytes out(in.size() + 16);
-        EXPECT_EQ(encrypt ? engine.Evp_EncryptInit(key.data(), iv.data(), id)
-                          : engine.Evp_DecryptInit(key.data(), iv.data(), id),
-                  1);
-        size_t at = 0, written = 0;
-        for (size_t piece : pieces) {
-            int n = -1;
-            unsigned char* to = out.data() + written;
-            if (inPlace) std::copy_n(in.data() + at, piece, to);
-            const unsigned char* from = inPlace ? to : in.data() + at;
-            EXPECT_EQ(encrypt ? engine.Evp_EncryptUpdate(to, &n, from, static_cast<int>(piece))
-                              : engine.Evp_DecryptUpdate(to, &n, from, static_cast<int>(piece)),
-                      1);
-            if (produced) produced->push_back(n);
-            at += piece;
-            written += static_cast<size_t>(n);
-        }
-        int n = -1;
-        EXPECT_EQ(encrypt ? engine.Evp_EncryptFinalEx(out.data() + written, &n)
-                          : engine.Evp_DecryptFinal(out.data() + written, &n),
-                  1);
-        if (produced) produced->push_back(n);
-        out.resize(written + static_cast<size_t>(n));
-        return out;
+        return RunFrame(engine, encrypt, id, key, iv, in, pieces, produced, inPlace);
     }
     // A status forced on one entry point of a card, the direction run and what it must give.
     struct Failure {
