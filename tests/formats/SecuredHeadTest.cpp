@@ -96,8 +96,6 @@ TEST_F(SecuredHead, VersionIsComparedAsANumberAndNewerFilesAreRefusedWithTheirVe
     EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("30"), kPasswordHeadRules), 1);
     EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("29"), kPasswordHeadRules), 1);
     EXPECT_TRUE(host.Messages().empty());
-    EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("40", kKindSignUser), kSignatureHeadRules), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"请使用本软件的高版本(加密版本为: 4.00)验证签名."});
 }
 
 TEST_F(SecuredHead, EachReaderAcceptsItsOwnKindsAndIdentifiersInOrder) {
