@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "drivers/Crc1B.h"
+#include "engine/Crc16.h"
 #include "engine/EngineBytes.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
@@ -78,6 +80,13 @@ std::string Sha0Hex(const std::string& text, size_t step) {
     unsigned char d[20];
     sha.Final(d);
     return Hex(d, sizeof d);
+}
+
+uint16_t EngineCrc(const std::string& data) {
+    CKorvane engine;
+    engine.CRC_Init();
+    engine.CRC_Update(reinterpret_cast<const unsigned char*>(data.data()), static_cast<int>(data.size()));
+    return engine.CRC_Final();
 }
 
 class CipherFrame : public HostTest {
@@ -202,4 +211,36 @@ TEST(Sha0Digest, PublishedVectorsInAnyChunking) {
     EXPECT_EQ(Sha0Hex(std::string(1000000, 'a'), 4096), "3232affa48628a26653b5aaa44541fd90d690603");
     // Padding boundaries: 55, 56 and 64 bytes differ from their neighbours and are reproducible.
     for (size_t n : {55, 56, 63, 64, 65}) EXPECT_EQ(Sha0Hex(std::string(n, 'x'), 1), Sha0Hex(std::string(n, 'x'), 64));
+}
+
+// CRC-16/CCITT with register 0xFFFF gives 0x29B1 over "123456789"; the stored value is its
+// complement 0xD64E with the bytes exchanged, so the file holds D6 4E: high byte first. Nothing
+// fed (or only lengths of zero and below) gives 0.
+TEST(Crc, CheckValueIsTheComplementedRegisterHighByteFirst) {
+    uint16_t stored = EngineCrc("123456789");
+    EXPECT_EQ(stored, 0x4ED6);
+    unsigned char bytes[2];
+    std::memcpy(bytes, &stored, 2);
+    EXPECT_EQ(bytes[0], 0xD6);
+    EXPECT_EQ(bytes[1], 0x4E);
+
+    CKorvane engine;
+    engine.CRC_Init();
+    engine.CRC_Update(bytes, 0);
+    engine.CRC_Update(bytes, -5);
+    EXPECT_EQ(engine.CRC_Final(), 0x0000);
+}
+
+TEST(Crc, BlockUpdateAgreesWithOneByteStepAcrossSplits) {
+    std::string data = RandomBytes(307200 + 13, 7);
+    uint16_t expected = 0xFFFF;
+    for (unsigned char c : data) expected = CRC1B(expected, c);
+    for (size_t split : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{9}, size_t{307200}, data.size()}) {
+        CKorvane engine;
+        engine.CRC_Init();
+        const auto* p = reinterpret_cast<const unsigned char*>(data.data());
+        engine.CRC_Update(p, static_cast<int>(split));
+        engine.CRC_Update(p + split, static_cast<int>(data.size() - split));
+        EXPECT_EQ(engine.CRC_Final(), Crc16Final(expected)) << "split at " << split;
+    }
 }
