@@ -58,10 +58,15 @@ bool FolderKeyDevice::IsPresent() {
 }
 
 PkeyPtr FolderKeyDevice::OpenKey(const char* password, size_t length) {
+    KeptKey none;
+    return OpenKey(password, length, none, false);
+}
+
+PkeyPtr FolderKeyDevice::OpenKey(const char* password, size_t length, KeptKey& kept, bool keep) {
     for (const std::string& path : {m_path, m_staged}) {
         std::string pem;
         if (!ReadSmallFile(path, kMaxKeyFile, pem)) continue;
-        PkeyPtr key = ImportPrivateKeyPem(pem, password, length);
+        PkeyPtr key = kept.Open(pem, password, length, keep);
         OPENSSL_cleanse(pem.data(), pem.size());
         if (key) return key;
     }

@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "logon/KeptKey.h"
 #include "logon/LogonKeys.h"
 
 namespace logon {
@@ -48,6 +49,8 @@ public:
     FolderKeyDevice(std::string folder, const std::string& userId, uint32_t iterations = 0);
     bool IsPresent() override;
     PkeyPtr OpenKey(const char* password, size_t length) override;
+    // The same, answering from (and filling) kept when keep is set: see KeptKey.
+    PkeyPtr OpenKey(const char* password, size_t length, KeptKey& kept, bool keep);
     bool StoreKey(EVP_PKEY* key, const char* password, size_t length) override;
     void EraseKey() override;
     bool StageKey(EVP_PKEY* key, const char* password, size_t length) override;

@@ -215,5 +215,6 @@ private:
     std::string m_error;
     std::string m_sessionUser;  // logged-on user ID, empty when nobody
     SecretText m_sessionPassword;
+    logon::KeptKey m_keptKey;  // the session user's key, opened once (see KeptKey.h)
     int m_outputDepth = 0;
 };

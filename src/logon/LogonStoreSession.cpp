@@ -25,6 +25,7 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password) {
 void LogonStore::LogOff() {
     m_sessionUser.clear();
     m_sessionPassword.clear();
+    m_keptKey.Forget();
 }
 
 bool LogonStore::SessionUser(UserRow& out) { return !m_sessionUser.empty() && FindUser(m_sessionUser, out); }

@@ -95,8 +95,13 @@ bool LogonStore::PasswordOk(const UserRow& user, const char* password, int lengt
 }
 
 logon::PkeyPtr LogonStore::OpenPrivateKey(const UserRow& user, const char* password, size_t length) {
-    if (user.type == kLogonKeyDevice) return logon::FolderKeyDevice(user.device, user.id).OpenKey(password, length);
-    return logon::ImportPrivateKeyPem(user.keyPem, password, length);
+    // Only the logged-on user's key opened with the session's own password is kept.
+    const bool keep = !m_sessionUser.empty() && user.id == m_sessionUser && password != nullptr &&
+                      length == m_sessionPassword.size() &&
+                      CRYPTO_memcmp(password, m_sessionPassword.data(), length) == 0;
+    if (user.type == kLogonKeyDevice)
+        return logon::FolderKeyDevice(user.device, user.id).OpenKey(password, length, m_keptKey, keep);
+    return m_keptKey.Open(user.keyPem, password, length, keep);
 }
 
 // Key texts, user IDs and certificate names share one name space: a text that named one

@@ -88,6 +88,10 @@ TEST(LogonKeysTest, PrivateKeyPemCostsWhatTheVerifierCostsOpensOnlyWithItsPasswo
 TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStoresCost) {
     ASSERT_GT(store_.AddUser("ann", "Ann", "", "pa"), 0) << store_.LastError();
     ASSERT_GT(store_.AddUser("gil", "Gil", "", "pg", device_), 0) << store_.LastError();
+    // The key kept open for ann's session answers only her password, and not after the change below.
+    ASSERT_TRUE(store_.LogOn("ann", "pa"));
+    EXPECT_TRUE(KeyOpens("ann", "pa"));
+    EXPECT_FALSE(KeyOpens("ann", "pA"));
     EXPECT_FALSE(store_.ChangePassword("ann", "wrong", "pa2"));
     ASSERT_TRUE(store_.ChangePassword("ann", "pa", "pa2")) << store_.LastError();
     ASSERT_TRUE(store_.ChangePassword("gil", "pg", "pg2")) << store_.LastError();
