@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PackageKinds : public LogonHostTest, public ::testing::WithParamInterface<uint8_t> {
+class PackageKinds : public LogonHostTest, public ::testing::WithParamInterface<int> {
 protected:
     PackageKinds() { AddUsers({"alice", "bob", "carol"}); }
 
@@ -33,7 +33,7 @@ protected:
         LogOn("alice");
         EnvelopePackRequest r;
         r.packagePath = dir / name, r.paths = absolute, r.baseFolder = dir / "src";
-        r.recipients = {"bob"}, r.kind = GetParam(), r.replace = true;
+        r.recipients = {"bob"}, r.kind = static_cast<uint8_t>(GetParam()), r.replace = true;
         return PackEnvelope(e, r);
     }
     // `reader` restores dir/name into dir/out with a fresh engine (a batch of one).
@@ -216,8 +216,8 @@ TEST_P(PackageKinds, BackslashInAFolderOrFileNameIsRefusedByName) {
     EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(, PackageKinds, ::testing::Values(kKindPassword, kKindEnvelope, kKindShared),
-                         [](const ::testing::TestParamInfo<uint8_t>& kind) {
+INSTANTIATE_TEST_SUITE_P(, PackageKinds, ::testing::Values(int{kKindPassword}, int{kKindEnvelope}, int{kKindShared}),
+                         [](const ::testing::TestParamInfo<int>& kind) {
                              return kind.param == kKindPassword   ? "Password"
                                     : kind.param == kKindEnvelope ? "Envelope"
                                                                   : "Shared";
