@@ -68,7 +68,7 @@ void BenchSign() {
     fs::create_directories(work / "small");
     ScriptedHost host;
     ScopedUiHost installedHost(host);
-    LogonStore store;  // the production key protection: every signature opens the key once
+    LogonStore store;  // the production key protection: the session opens the key once, then keeps it
     if (!store.Open((work / "suite").string()) ||
         store.AddUser("bench", "Bench", "bench@example.org", kPassword) == 0 || !store.LogOn("bench", kPassword)) {
         std::printf("  cannot set up a store: %s\n", store.LastError().c_str());

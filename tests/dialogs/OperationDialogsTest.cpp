@@ -8,7 +8,6 @@
 
 #include "TestSupport.h"
 #include "dialogs/DecryptToDialog.h"
-#include "dialogs/FileListDialog.h"
 #include "dialogs/MessagePump.h"
 #include "dialogs/ProgressDialog.h"
 #include "dialogs/ReplaceDialog.h"
@@ -80,6 +79,7 @@ TEST_F(OperationDialogs, ProgressWindowFollowsPayloadsUntilItIsClosed) {
 
     SendMessageTo(&progress, WM_PROGRESS_CLOSE);
     EXPECT_FALSE(progress.IsOpen());
+    EXPECT_EQ(SendMessageTo(nullptr, WM_PROGRESS_END), 0);
     p.percent = 70;
     SendMessageTo(&progress, WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&p));
     ASSERT_EQ(host.Progress().size(), 2u);
@@ -113,16 +113,6 @@ TEST_F(OperationDialogs, FolderChoiceTakesTypedAbsoluteOrRelativeFoldersOrCancel
     EXPECT_FALSE(empty.CanPress(CDlgDecryptTo::kIdDecrypt));
 }
 
-TEST_F(OperationDialogs, FileListCountsThePathsOfTheList) {
-    CMemFile list;
-    for (const char* p : {"/o/a.txt|", "/o/数据.doc|", "/o/c|"}) list.Write(p, static_cast<unsigned>(std::strlen(p)));
-    CDlgFileList dialog(list);
-    host.RunDialog(dialog);
-    EXPECT_EQ(host.Dialogs().back().lines,
-              (std::vector<std::string>{"/o/a.txt", "/o/数据.doc", "/o/c", "共解密文件 3 个"}));
-    EXPECT_EQ(CDlgFileList(std::string_view("")).Lines(), std::vector<std::string>{"共解密文件 0 个"});
-}
-
 TEST_F(OperationDialogs, VerifyReportShowsVerdictSignerTimesAndBothFileStates) {
     std::string path = dir / "signed.txt";
     WriteFile(path, "12345");
@@ -137,11 +127,7 @@ TEST_F(OperationDialogs, VerifyReportShowsVerdictSignerTimesAndBothFileStates) {
     EXPECT_EQ(changed.Text().substr(0, expectedStart.size()), expectedStart);
     EXPECT_NE(changed.Text().find("文件大小: 5字节\r\n"), std::string::npos);
 
-    CDlgVerify intact(record, 1);
-    EXPECT_EQ(intact.ResultLine(), "验证结果：验证数字签名正确");
-    EXPECT_NE(intact.Text().find("自签名后内容未被改动."), std::string::npos);
     EXPECT_TRUE(host.Messages().empty());
-
     record.filePath = dir / "gone.txt";
     CDlgVerify missing(record, 1);
     EXPECT_EQ(missing.Text().find("当前文件状态"), std::string::npos);

@@ -1,33 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "TestLogon.h"
-#include "engine/Identifiers.h"
 #include "engine/Korvane.h"
-#include "formats/EncryptFlag.h"
-
-TEST(Identifiers, DefaultCipherOutsideTheListFallsBackToIdea) {
-    EXPECT_EQ(ChooseCipher(46), 46);
-    EXPECT_EQ(ChooseCipher(62), 62);
-    EXPECT_EQ(ChooseCipher(122), 46);
-    EXPECT_EQ(ChooseCipher(0), 46);
-    EXPECT_EQ(GetFerrowEncryptAlgorithm(), 46);
-}
-
-TEST(Identifiers, SetEncryptAlogIdTouchesOnlyTheIdentifierFields) {
-    EncryptFlag head;
-    std::memset(&head, 0xAB, sizeof head);
-    EncryptFlag expected = head;
-    std::memcpy(expected.magic, "KP", 2);
-    std::memcpy(expected.version, "10", 2);
-    expected.cipherId = 46;
-    expected.digestId = expected.digestId2 = 42;
-    expected.one = 1;
-    CKorvane engine;
-    engine.SetEncryptAlogID(&head);
-    EXPECT_EQ(std::memcmp(&head, &expected, sizeof head), 0);
-}
 
 TEST(Identifiers, NewFilesTakeTheDigestFromTheSignIdSetting) {
     TestLogon logon;

@@ -92,9 +92,6 @@ TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
     ASSERT_EQ(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secret"), 24);
     EXPECT_EQ(std::memcmp(out, keyThenIv, 24), 0);
     EXPECT_EQ(Unwrap(reader, wrapped, out, "Alice", user.certName, "a-secret"), 24);
-    EXPECT_EQ(
-        Unwrap(reader, wrapped, out, "alice", reader.MapRecipientKeyText(" alice<ALICE@example.org>", 1), "a-secret"),
-        24);
 
     EXPECT_LE(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secreT"), 0);
     EXPECT_LE(Unwrap(reader, wrapped, out, "bob", key.keyText, "b-secret"), 0);

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "TestSupport.h"
-#include "dialogs/MessagePump.h"
 #include "platform/MessageBox.h"
 #include "platform/ScriptedHost.h"
 
@@ -54,22 +51,4 @@ TEST(ScriptedHost, DialogAnswerIsAButtonWordOrTheEntryText) {
     EXPECT_EQ(host.RunDialog(refused), -1);
     ASSERT_EQ(host.Dialogs().size(), 3u);
     EXPECT_EQ(host.Dialogs()[2].result, -1);
-}
-
-TEST(ScriptedHost, RecordsProgressMessagesSentToItsWindowAndPostedOnesArriveOnDoEvents) {
-    ScriptedHost host;
-    ScopedUiHost installed(host);
-    ProgressPayload payload{};
-    payload.percent = 100;
-    std::strcpy(payload.path, "/data/a.txt");
-    SendMessageTo(host.Window(), WM_PROGRESS_START);
-    SendMessageTo(host.Window(), WM_PROGRESS_FILE, 0, reinterpret_cast<LPARAM>(&payload));
-    PostMessage(host.Window(), WM_PROGRESS_END);
-    EXPECT_EQ(host.WindowMessages().size(), 2u);
-    DoEvents();
-    ASSERT_EQ(host.WindowMessages().size(), 3u);
-    EXPECT_EQ(host.WindowMessages()[1].percent, 100);
-    EXPECT_EQ(host.WindowMessages()[1].path, "/data/a.txt");
-    EXPECT_EQ(host.WindowMessages()[2].msg, unsigned{WM_PROGRESS_END});
-    EXPECT_EQ(SendMessageTo(nullptr, WM_PROGRESS_END), 0);
 }
