@@ -56,15 +56,6 @@ int WaitChild(pid_t child) {
 
 bool EndedBy(int status, int signal) { return WIFSIGNALED(status) && WTERMSIG(status) == signal; }
 
-std::vector<std::string> TempFilesBelow(const std::string& folder) {
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        if (it->path().filename().string().find(".varnex-") != std::string::npos) found.push_back(it->path().string());
-    return found;
-}
-
 int KillAtPoints(const KillPlan& plan, const std::function<void()>& prepare, const std::function<pid_t()>& start,
                  const std::function<void(const KillPoint&)>& check) {
     prepare();

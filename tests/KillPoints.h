@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"          // TempFilesBelow
 #include "platform/AtomicFile.h"  // IsTempName
 
 // Starts the built varnex program with the suite folder `home` and `args`, as a script runs
@@ -30,9 +31,6 @@ pid_t StartChild(const std::function<int()>& body);
 int WaitChild(pid_t child);
 // Whether the status says the process ended by `signal`.
 bool EndedBy(int status, int signal);
-
-// The temporary files of the engine (".NAME.varnex-XXXXXX") anywhere below `folder`.
-std::vector<std::string> TempFilesBelow(const std::string& folder);
 
 struct KillPoint {
     int index = 0;                      // 0 .. count - 1

@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -53,6 +55,62 @@ std::string PathList(const std::vector<std::string>& paths) {
 time_t ModifiedAt(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+std::vector<std::string> TempFilesBelow(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+        if (it->path().filename().string().find(".varnex-") != std::string::npos) found.push_back(it->path().string());
+    return found;
+}
+
+void MakeTree(const std::string& root, const std::vector<TreeEntry>& entries) {
+    for (const TreeEntry& e : entries) {
+        const std::string path = root + "/" + e.path;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        if (e.path.back() == '/') continue;
+        WriteFile(path, RandomBytes(e.size, static_cast<unsigned>(e.size)));
+        if (e.modified) {
+            const struct timespec times[2] = {{e.modified, 0}, {e.modified, 0}};
+            ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        }
+        if (e.readOnly) ::chmod(path.c_str(), 0444);
+    }
+}
+
+void ExpectSameTree(const std::string& expected, const std::string& actual, const std::vector<std::string>& leftOut) {
+    namespace fs = std::filesystem;
+    auto list = [&](const std::string& root) {
+        std::vector<std::string> found;
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec)) {
+            const std::string relative = it->path().lexically_relative(root).string();
+            if (std::find(leftOut.begin(), leftOut.end(), relative) != leftOut.end())
+                it.disable_recursion_pending();
+            else
+                found.push_back(relative + (it->is_directory() ? "/" : ""));
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::string> want = list(expected);
+    EXPECT_FALSE(want.empty()) << expected;
+    EXPECT_EQ(list(actual), want);
+    for (const std::string& relative : want) {
+        if (relative.back() == '/') continue;
+        const std::string from = expected + "/" + relative, to = actual + "/" + relative;
+        EXPECT_TRUE(ReadFile(to) == ReadFile(from)) << relative << ": other bytes";
+        EXPECT_EQ(ModifiedAt(to), ModifiedAt(from)) << relative;
+        EXPECT_EQ(ModeOf(to) & S_IWUSR, ModeOf(from) & S_IWUSR) << relative << ": write bit";
+    }
 }
 
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {

@@ -3,6 +3,7 @@
 // and writes, and a fixture that installs a scripted UI host.
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <ctime>
 #include <filesystem>
@@ -32,6 +33,26 @@ std::string RandomBytes(size_t size, unsigned seed = 1);
 std::string PathList(const std::vector<std::string>& paths);
 // The file's modification time in whole seconds (0 when it cannot be read).
 time_t ModifiedAt(const std::string& path);
+// The permission bits of the path itself (a link is not followed).
+mode_t ModeOf(const std::string& path);
+// The temporary files of the engine (".NAME.varnex-XXXXXX") anywhere below `folder`.
+std::vector<std::string> TempFilesBelow(const std::string& folder);
+
+// One entry of a test tree, by its path below the tree's root: a folder when the path ends in
+// '/', else a file of `size` bytes (RandomBytes seeded by the size), read-only when asked, and
+// modified at `modified` (seconds) unless that is 0.
+struct TreeEntry {
+    std::string path;
+    size_t size = 0;
+    bool readOnly = false;
+    time_t modified = 0;
+};
+void MakeTree(const std::string& root, const std::vector<TreeEntry>& entries);
+// Expects `actual` to hold what `expected` holds, but for the paths below it named in `leftOut`
+// (and what lies below them): the same folders, and files with the same bytes, modification
+// second and owner write bit.
+void ExpectSameTree(const std::string& expected, const std::string& actual,
+                    const std::vector<std::string>& leftOut = {});
 
 // The built varnex program run as a script runs it: no terminal, the suite folder `home`,
 // `env` (VAR=value ...) before the program, output captured in files of `scratch`.

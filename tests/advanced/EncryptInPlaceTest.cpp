@@ -1,8 +1,6 @@
 // Encryption in place for the logged-on user: generated names, skips, the questions, progress,
 // and packages that open to what was encrypted.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -44,9 +42,9 @@ TEST_F(AdvancedTest, PackagesGetGeneratedNamesBesideTheirFilesAndOpenToTheOrigin
     }
     for (const char* name : {"report.doc", "README", "one.txt", "two.txt"}) {
         EXPECT_FALSE(fs::exists(dir / (std::string("a/") + name))) << name << " is wiped";
-        struct stat st {};
-        ASSERT_EQ(::stat(PackageOf(std::string("a/") + name).c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 0222, 0u) << "packages are read-only";
+        const std::string package = PackageOf(std::string("a/") + name);
+        EXPECT_TRUE(fs::exists(package));
+        EXPECT_EQ(ModeOf(package) & 0222, 0u) << "packages are read-only";
     }
 
     // Progress: the per-file payloads climb to 100 only with the last file.
@@ -80,8 +78,7 @@ TEST_F(AdvancedTest, FixedNamesReplaceAnExistingPackageOnlyWithACompleteOne) {
     EXPECT_EQ(PackageOf("report.doc"), dir / "report.doc.vrk");
     ASSERT_EQ(Restore("alice", dir / "report.doc.vrk"), 1);
     EXPECT_EQ(ReadFile(dir / "out/alice/report.doc"), "new report");
-    for (const auto& entry : fs::directory_iterator(dir.Path()))
-        EXPECT_EQ(entry.path().filename().string().find(".varnex-"), std::string::npos) << "no temporary file stays";
+    EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
 
     // A path whose ".vrk" name would not fit is refused, never cut back to the source's own name.
     const std::string deep = std::string(200, 'd') + "/";

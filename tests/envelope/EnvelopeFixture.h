@@ -28,16 +28,11 @@ protected:
         return PackEnvelope(e, request);
     }
     // `reader` restores dir/name into dir/out with a fresh engine.
-    int Restore(const std::string& reader, const std::string& name = "e.vrk", int silent = 0) {
+    int Restore(const std::string& reader, const std::string& name = "e.vrk") {
         LogOn(reader);
         std::filesystem::create_directories(dir / "out");
         CKorvane e;
         e.m_presetOutFolder = dir / "out";
-        e.m_batchSuccess = 1;
-        int result = e.EnvelopDecryptFiles((dir / name).c_str(), nullptr, 0, silent);
-        batchSuccess = e.m_batchSuccess;
-        return result;
+        return e.EnvelopDecryptFiles((dir / name).c_str(), nullptr, 0, 0);
     }
-
-    int batchSuccess = 1;
 };

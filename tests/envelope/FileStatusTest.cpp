@@ -11,11 +11,6 @@ namespace {
 
 class FileStatus : public LogonHostTest {
 protected:
-    static mode_t Mode(const std::string& path) {
-        struct stat st {};
-        stat(path.c_str(), &st);
-        return st.st_mode & 0777;
-    }
     std::string Status(const std::string& path, unsigned char* attr = nullptr, unsigned long* size = nullptr) {
         CFile file(path, CFile::modeRead);
         char modified[15] = {}, created[15] = {};
@@ -46,10 +41,10 @@ TEST_F(FileStatus, TakenStatusGivenBackRestoresTimeToTheSecondReadOnlyAndHidden)
     // Change both, then give the taken status back.
     ASSERT_EQ(engine.SetFileStatus(path.c_str(), "20240229235959", "20240229235959", 0x20), 1);
     EXPECT_NE(ModifiedAt(path), before);
-    EXPECT_NE(Mode(path) & S_IWUSR, 0u);
+    EXPECT_NE(ModeOf(path) & S_IWUSR, 0u);
     ASSERT_EQ(engine.SetFileStatus(path.c_str(), modified.c_str(), "2003010509070", attr), 1);
     EXPECT_EQ(ModifiedAt(path), before);
-    EXPECT_EQ(Mode(path) & 0222, 0u);
+    EXPECT_EQ(ModeOf(path) & 0222, 0u);
 
     // A read-only file given the archive byte becomes writable and still takes the time.
     ASSERT_EQ(engine.SetFileStatus(path.c_str(), "19991231235958", nullptr, 0x20), 1);
@@ -77,18 +72,18 @@ TEST_F(FileStatus, BadTimeTextsLeaveTheTimesButApplyTheAttributes) {
           "20030105240703", "20030105096003", "2003-1-5 9:7:3", "-0030105090703"}) {
         ASSERT_EQ(engine.SetFileStatus(path.c_str(), "20030105090703", "", 0x20), 1);
         EXPECT_EQ(engine.SetFileStatus(path.c_str(), text, "", 0x21), 0) << text;
-        EXPECT_EQ(Mode(path) & S_IWUSR, 0u) << text << ": the read-only attribute applies anyway";
+        EXPECT_EQ(ModeOf(path) & S_IWUSR, 0u) << text << ": the read-only attribute applies anyway";
     }
     EXPECT_EQ(engine.SetFileStatus(path.c_str(), nullptr, nullptr, 0x20), 0);
     EXPECT_EQ(ModifiedAt(path), before);
-    EXPECT_NE(Mode(path) & S_IWUSR, 0u);
+    EXPECT_NE(ModeOf(path) & S_IWUSR, 0u);
     EXPECT_EQ(engine.SetFileStatus("20040229000000", "20040229000000", "", 0x20), 0);
     EXPECT_EQ(engine.SetFileStatus((dir / "none").c_str(), "20030105090703", "", 0x20), 0);
     EXPECT_EQ(engine.SetFileStatus(dir.Path().c_str(), "20030105090703", "", 0x20), 0) << "a folder";
     EXPECT_EQ(engine.SetFileArchiveStatus(dir.Path().c_str(), 0x21), 0);
     EXPECT_EQ(engine.SetFileArchiveStatus((dir / "none").c_str(), 0x21), 0);
     EXPECT_EQ(engine.SetFileArchiveStatus(path.c_str(), 0x21), 1);
-    EXPECT_EQ(Mode(path) & 0222, 0u);
+    EXPECT_EQ(ModeOf(path) & 0222, 0u);
     EXPECT_TRUE(host.Messages().empty());
 
     // Without a logon library the file system is asked directly.

@@ -1,8 +1,6 @@
 #pragma once
 // Packing and restoring password packages in a temporary folder, with a scripted host.
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,25 +24,13 @@ protected:
         request.replace = true;
         return PackWithPassword(engine, request);
     }
-    // Restores dir/name into dir/out with a fresh engine (a batch of one).
-    int Restore(const std::string& name = "p.pkg", const std::string& password = "secret1", int silent = 0) {
-        return RestoreWith(engine, name, password, silent);
-    }
+    // Restores dir/name into dir/out with `e`, answering the password dialog with `password`
+    // unless the batch knows one already ("": the dialog is cancelled).
     int RestoreWith(CKorvane& e, const std::string& name, const std::string& password, int silent = 0) {
         std::filesystem::create_directories(dir / "out");
         e.m_presetOutFolder = dir / "out";
         if (!password.empty() && !e.m_passwordKnown) host.AddAnswer("password", password);
         return e.SymmtryDecryptFiles((dir / name).c_str(), nullptr, 0, silent);
-    }
-    static time_t ModifiedAt(const std::string& path) {
-        struct stat st {};
-        ::stat(path.c_str(), &st);
-        return st.st_mtime;
-    }
-    static bool IsReadOnly(const std::string& path) {
-        struct stat st {};
-        ::stat(path.c_str(), &st);
-        return (st.st_mode & S_IWUSR) == 0;
     }
     CKorvane engine;
 };

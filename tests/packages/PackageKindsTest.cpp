@@ -1,0 +1,226 @@
+// Password packages, envelopes and shared envelopes are made by one walker and restored by one
+// restore pass: what they all do is written here once and run for every kind. alice packs for
+// bob (a password package: with "secret1"); carol is nobody the package was made for (for a
+// password package: she knows another password).
+
+#include "TestLogon.h"
+#include "engine/Korvane.h"
+#include "envelope/EnvelopePackager.h"
+#include "formats/EncryptFlag.h"
+#include "package/ContentStream.h"
+#include "password/PasswordPackager.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PackageKinds : public LogonHostTest, public ::testing::WithParamInterface<int> {
+protected:
+    PackageKinds() { AddUsers({"alice", "bob", "carol"}); }
+
+    bool IsPassword() const { return GetParam() == kKindPassword; }
+    // Packs `paths` (relative to dir, below dir/src) into dir/name, replacing a file there.
+    int Pack(const std::vector<std::string>& paths, const std::string& name = "p.pkg") {
+        CKorvane e;
+        std::vector<std::string> absolute;
+        for (const std::string& p : paths) absolute.push_back(dir / p);
+        if (IsPassword()) {
+            PasswordPackRequest r;
+            r.packagePath = dir / name, r.paths = absolute, r.baseFolder = dir / "src";
+            r.password = "secret1", r.replace = true;
+            return PackWithPassword(e, r);
+        }
+        LogOn("alice");
+        EnvelopePackRequest r;
+        r.packagePath = dir / name, r.paths = absolute, r.baseFolder = dir / "src";
+        r.recipients = {"bob"}, r.kind = static_cast<uint8_t>(GetParam()), r.replace = true;
+        return PackEnvelope(e, r);
+    }
+    // `reader` restores dir/name into dir/out with a fresh engine (a batch of one).
+    int Restore(const std::string& reader = "bob", const std::string& name = "p.pkg", int silent = 0) {
+        fs::create_directories(dir / "out");
+        CKorvane e;
+        e.m_presetOutFolder = dir / "out";
+        e.m_batchSuccess = 1;
+        int result = 0;
+        if (IsPassword()) {
+            host.AddAnswer("password", reader == "carol" ? "other22" : "secret1");
+            result = e.SymmtryDecryptFiles((dir / name).c_str(), nullptr, 0, silent);
+        } else {
+            LogOn(reader);
+            result = e.EnvelopDecryptFiles((dir / name).c_str(), nullptr, 0, silent);
+        }
+        batchSuccess = e.m_batchSuccess;
+        return result;
+    }
+
+    int batchSuccess = 1;
+};
+
+// Every reader the package was made for gets the tree back: bytes, times, read-only bits, empty
+// folders, names that differ only by letter case. The package written inside the tree it packs
+// never packs itself, nor are "dirinfo" entries packed. The format carries no permission bits
+// and the content was secret: new files and folders come back owner-only.
+TEST_P(PackageKinds, TreeRoundTripsByteForByteWithTimesReadOnlyBitsAndCaseOfNames) {
+    MakeTree(dir / "src/tree", {{"empty/"},
+                                {"zero"},
+                                {"sub/big.bin", 2 * kStreamBlockSize + 17, false, 1041757623},
+                                {"sub/deeper/a.txt", 5},
+                                {"ro.txt", 9, true},
+                                {"A/x.txt", 5},
+                                {"a/x.txt", 6},
+                                {"dirinfo/x", 3},
+                                {"sub/dirinfo", 4}});
+    ASSERT_EQ(Pack({"src/tree"}, "src/tree/self.pkg"), 1);
+    std::vector<std::string> readers = {"bob"};
+    if (!IsPassword()) readers.push_back("alice");
+    for (const std::string& reader : readers) {
+        SCOPED_TRACE(reader);
+        fs::remove_all(dir / "out");
+        host.Clear();
+        ASSERT_EQ(Restore(reader, "src/tree/self.pkg"), 1) << ::testing::PrintToString(host.MessageTexts());
+        EXPECT_TRUE(host.Messages().empty());
+        ExpectSameTree(dir / "src/tree", dir / "out/tree", {"self.pkg", "dirinfo", "sub/dirinfo"});
+        EXPECT_EQ(ModeOf(dir / "out/tree/sub/deeper/a.txt"), 0600u);
+        EXPECT_EQ(ModeOf(dir / "out/tree/ro.txt"), 0400u);
+        EXPECT_EQ(ModeOf(dir / "out/tree/sub"), 0700u);
+    }
+}
+
+// Refused with its one message; in a batch without a word, the batch marked as failed.
+TEST_P(PackageKinds, OthersAreRefusedWithOneMessageOrQuietlyInABatch) {
+    MakeTree(dir / "src", {{"f.txt", 10}});
+    ASSERT_EQ(Pack({"src/f.txt"}), 1);
+    EXPECT_EQ(Restore("carol"), 0);
+    EXPECT_EQ(host.MessageTexts(),
+              std::vector<std::string>{IsPassword() ? "对不起，密码错!" : "对不起,您没有解密此文件的权限."});
+    host.Clear();
+    EXPECT_EQ(Restore("carol", "p.pkg", 1), 0);
+    EXPECT_TRUE(host.Messages().empty());
+    EXPECT_EQ(batchSuccess, 0);
+    EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+// Replace "none" keeps every existing file (one question) and still writes new ones; cancel
+// stops the restore; a read-only file is replaced when asked, and a replaced file keeps its mode.
+TEST_P(PackageKinds, ReplaceAnswersKeepStopOrReplace) {
+    fs::create_directories(dir / "src");
+    for (const std::string n : {"a", "b", "c"}) WriteFile(dir / "src/" + n, "new " + n);
+    ASSERT_EQ(Pack({"src/a", "src/b", "src/c"}), 1);
+    fs::create_directories(dir / "out");
+    WriteFile(dir / "out/a", "old a");
+    WriteFile(dir / "out/c", "old c");
+    ::chmod((dir / "out/a").c_str(), 0444);
+    ::chmod((dir / "out/c").c_str(), 0640);
+    host.AddAnswer("replace", "none");
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
+    EXPECT_EQ(ReadFile(dir / "out/b"), "new b");
+    EXPECT_EQ(ReadFile(dir / "out/c"), "old c");
+    int replaceDialogs = 0;
+    for (const auto& d : host.Dialogs()) replaceDialogs += d.kind == "replace";
+    EXPECT_EQ(replaceDialogs, 1);
+
+    host.AddAnswer("replace", "cancel");
+    EXPECT_EQ(Restore(), -1) << "stopped, not failed";
+    EXPECT_EQ(ReadFile(dir / "out/a"), "old a");
+    host.AddAnswer("replace", "yes");
+    EXPECT_EQ(Restore(), 1);
+    EXPECT_EQ(ReadFile(dir / "out/a"), "new a");
+    EXPECT_EQ(ReadFile(dir / "out/c"), "new c");
+    EXPECT_EQ(ModeOf(dir / "out/c"), 0640u);
+    EXPECT_TRUE(TempFilesBelow(dir / "out").empty());
+}
+
+// A folder link already at the destination is refused with the structure message, and nothing
+// lands where it points; a file link is replaced by the restored file, and the file it pointed
+// to keeps its content and mode.
+TEST_P(PackageKinds, RestoreNeverWritesThroughALinkBelowTheOutputFolder) {
+    fs::create_directories(dir / "src/t");
+    WriteFile(dir / "src/t/f.txt", "packed");
+    ASSERT_EQ(Pack({"src/t"}), 1);
+
+    fs::create_directories(dir / "victim");
+    fs::create_directories(dir / "out");
+    fs::create_directory_symlink("../victim", dir / "out/t");
+    EXPECT_EQ(Restore(), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
+    EXPECT_TRUE(fs::is_empty(dir / "victim"));
+
+    fs::remove(dir / "out/t");
+    fs::create_directories(dir / "out/t");
+    WriteFile(dir / "victim/f.txt", "someone else's");
+    ::chmod((dir / "victim/f.txt").c_str(), 0444);
+    fs::create_symlink("../../victim/f.txt", dir / "out/t/f.txt");
+    host.Clear();
+    host.AddAnswer("replace", "yes");
+    ASSERT_EQ(Restore(), 1) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_FALSE(fs::is_symlink(dir / "out/t/f.txt"));
+    EXPECT_EQ(ReadFile(dir / "out/t/f.txt"), "packed");
+    EXPECT_EQ(ReadFile(dir / "victim/f.txt"), "someone else's");
+    EXPECT_EQ(ModeOf(dir / "victim/f.txt"), 0444u) << "the link's target keeps its mode";
+    EXPECT_EQ(ModeOf(dir / "out/t/f.txt"), 0600u);
+}
+
+// A link named as a path is followed; links met inside a tree (to files and to folders) and
+// special files are left out and named in one notice at the end; a path that is not a file or
+// a folder is refused by name before any package exists, and the file at the package's path
+// stays as it was.
+TEST_P(PackageKinds, LinksInsideATreeAreLeftOutAndNamedAndOddPathsRefused) {
+    fs::create_directories(dir / "src/tree/real");
+    fs::create_directories(dir / "outside");
+    WriteFile(dir / "outside/secret", "not to be packed");
+    WriteFile(dir / "src/tree/real/a", "a");
+    fs::create_symlink(dir / "outside/secret", dir / "src/tree/filelink");
+    fs::create_directory_symlink(dir / "outside", dir / "src/tree/dirlink");
+    ASSERT_EQ(::mkfifo((dir / "src/tree/fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir / "outside/secret", dir / "src/named");
+
+    ASSERT_EQ(Pack({"src/tree", "src/named"}), 1);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    std::string notice = host.Messages()[0].text;
+    for (const char* name : {"src/tree/filelink", "src/tree/dirlink", "src/tree/fifo"})
+        EXPECT_NE(notice.find(dir / name), std::string::npos) << name << " in " << notice;
+    EXPECT_EQ(notice.find("named"), std::string::npos);
+    host.Clear();
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_EQ(ReadFile(dir / "out/tree/real/a"), "a");
+    EXPECT_EQ(ReadFile(dir / "out/named"), "not to be packed") << "a link named as a path is followed";
+    EXPECT_FALSE(fs::exists(dir / "out/tree/filelink"));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/dirlink"));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/fifo"));
+
+    fs::create_symlink(dir / "nowhere", dir / "src/dangling");
+    WriteFile(dir / "odd.pkg", "older package");
+    for (const char* odd : {"src/tree/fifo", "src/dangling", "src/ghost"}) {
+        host.Clear();
+        EXPECT_EQ(Pack({"src/tree/real", odd}, "odd.pkg"), 0) << odd;
+        ASSERT_EQ(host.Messages().size(), 1u) << odd;
+        EXPECT_NE(host.Messages()[0].text.find(dir / odd), std::string::npos) << host.Messages()[0].text;
+        EXPECT_EQ(ReadFile(dir / "odd.pkg"), "older package");
+    }
+    EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
+}
+
+// '\' is the stored separator and has no escape: a folder or file name holding it is refused
+// by name, and no package is made (otherwise "a\b/g" and "a/b/g" would be one path).
+TEST_P(PackageKinds, BackslashInAFolderOrFileNameIsRefusedByName) {
+    MakeTree(dir / "src", {{"top/a\\b/g.txt", 1}, {"top/a/b/g.txt", 2}, {"files/x\\y.txt", 3}});
+    for (auto [tree, name] : {std::pair{"src/top", "a\\b"}, {"src/files", "x\\y.txt"}}) {
+        host.Clear();
+        EXPECT_EQ(Pack({tree}), 0) << tree;
+        ASSERT_EQ(host.Messages().size(), 1u) << tree;
+        EXPECT_NE(host.Messages()[0].text.find(name), std::string::npos) << host.Messages()[0].text;
+        EXPECT_FALSE(fs::exists(dir / "p.pkg"));
+    }
+    EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(, PackageKinds, ::testing::Values(int{kKindPassword}, int{kKindEnvelope}, int{kKindShared}),
+                         [](const ::testing::TestParamInfo<int>& kind) {
+                             return kind.param == kKindPassword   ? "Password"
+                                    : kind.param == kKindEnvelope ? "Envelope"
+                                                                  : "Shared";
+                         });
+
+}  // namespace
