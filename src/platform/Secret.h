@@ -48,10 +48,14 @@ public:
     }
     ~SecretText() { clear(); }
 
+    // The new text goes into a buffer of its own size; the old one is wiped as it is given back.
     void assign(std::string_view text) {
+        std::vector<char, WipingAllocator<char>> bytes;
+        bytes.reserve(text.size() + 1);
+        bytes.assign(text.begin(), text.end());
+        bytes.push_back('\0');
         clear();
-        m_bytes.reserve(text.size() + 1);
-        m_bytes.insert(m_bytes.begin(), text.begin(), text.end());
+        m_bytes.swap(bytes);
     }
     // Wipes the text; the buffer stays allocated (and is wiped again when released).
     void clear() {

@@ -62,15 +62,18 @@ protected:
 // never packs itself, nor are "dirinfo" entries packed. The format carries no permission bits
 // and the content was secret: new files and folders come back owner-only.
 TEST_P(PackageKinds, TreeRoundTripsByteForByteWithTimesReadOnlyBitsAndCaseOfNames) {
-    MakeTree(dir / "src/tree", {{"empty/"},
-                                {"zero"},
-                                {"sub/big.bin", 2 * kStreamBlockSize + 17, false, 1041757623},
-                                {"sub/deeper/a.txt", 5},
-                                {"ro.txt", 9, true},
-                                {"A/x.txt", 5},
-                                {"a/x.txt", 6},
-                                {"dirinfo/x", 3},
-                                {"sub/dirinfo", 4}});
+    std::vector<TreeEntry> tree = {{"empty/"},
+                                   {"zero"},
+                                   {"sub/big.bin", 2 * kStreamBlockSize + 17, false, 1041757623},
+                                   {"sub/deeper/a.txt", 5},
+                                   {"ro.txt", 9, true},
+                                   {"A/x.txt", 5},
+                                   {"a/x.txt", 6},
+                                   {"dirinfo/x", 3},
+                                   {"sub/dirinfo", 4}};
+    // A record list longer than the record reader's window: records straddle its edge.
+    for (int i = 0; i < 450; ++i) tree.push_back({"many/" + std::string(150, 'n') + std::to_string(i), 1});
+    MakeTree(dir / "src/tree", tree);
     ASSERT_EQ(Pack({"src/tree"}, "src/tree/self.pkg"), 1);
     std::vector<std::string> readers = {"bob"};
     if (!IsPassword()) readers.push_back("alice");
