@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
 #include "formats/PackagePaths.h"
+#include "formats/ProtectedFields.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -16,70 +16,6 @@ constexpr size_t kLargestRecord = 4 + 4 + 4 + (kRecordNameCap - 1) + 4 + 2 * kTi
 static_assert(kLargestRecord <= kRecordWindow);
 
 }  // namespace
-
-// The fields of one record taken in order from the bytes read: each is fed to the record's CRC
-// as stored, then deciphered on its own. A field cut short by the package's end fails as the
-// checked reader fails a short read; a reader that has failed stays failed.
-class PackageRecordReader::Fields {
-public:
-    Fields(CKorvane& engine, ByteCursor& cursor, bool quiet) : m_engine(engine), m_cursor(cursor), m_quiet(quiet) {
-        m_engine.CRC_Init();
-    }
-
-    bool Field(void* out, size_t n) {
-        if (!m_ok) return false;
-        if (n == 0) return true;
-        if (!m_cursor.Copy(out, n)) return Short();
-        auto* bytes = static_cast<char*>(out);
-        m_engine.CRC_Update(reinterpret_cast<const unsigned char*>(bytes), static_cast<int>(n));
-        m_ok = m_engine.SerialDecrypt(bytes, static_cast<int>(n), bytes) == 1;
-        return m_ok;
-    }
-    bool I32(int32_t& value) { return Field(&value, sizeof value); }
-    bool U16(uint16_t& value) { return Field(&value, sizeof value); }
-    bool U8(uint8_t& value) { return Field(&value, sizeof value); }
-
-    // A text field whose length was just read: kTooLong (nothing taken, no message) unless
-    // 0 <= length < cap.
-    enum class Text { kOk, kTooLong, kFailed };
-    Text String(int32_t length, size_t cap, std::string& out) {
-        out.clear();
-        if (!m_ok) return Text::kFailed;
-        if (length < 0 || static_cast<size_t>(length) >= cap) {
-            m_ok = false;
-            return Text::kTooLong;
-        }
-        out.resize(static_cast<size_t>(length));
-        return Field(out.data(), out.size()) ? Text::kOk : Text::kFailed;
-    }
-
-    // Takes the stored CRC and compares it with the CRC of the fields taken. An `exact` CRC
-    // cut short fails as a short read; otherwise (file records) a short one does not match.
-    // False only when taking it failed.
-    bool CheckCrc(bool exact, bool* matches) {
-        *matches = false;
-        if (!m_ok) return false;
-        const size_t have = std::min(m_cursor.Remaining(), sizeof(uint16_t));
-        if (have < sizeof(uint16_t) && (exact || m_quiet)) return Short();
-        uint16_t stored = 0;
-        m_cursor.Copy(&stored, have);
-        const uint16_t computed = m_engine.CRC_Final();
-        *matches = have == sizeof stored && StoredCrcMatches(stored, computed);
-        return true;
-    }
-
-private:
-    bool Short() {
-        m_ok = false;
-        if (!m_quiet) CKorvane::ShowShortRead();
-        return false;
-    }
-
-    CKorvane& m_engine;
-    ByteCursor& m_cursor;
-    bool m_quiet;
-    bool m_ok = true;
-};
 
 PackageRecordReader::PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout, bool quiet)
     : m_engine(engine), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
@@ -150,11 +86,11 @@ bool PackageRecordReader::Behind(size_t used) {
 
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.
-bool PackageRecordReader::ReadName(Fields& fields, int32_t length, std::string& out) {
+bool PackageRecordReader::ReadName(ProtectedReader& fields, int32_t length, std::string& out) {
     switch (fields.String(length, kRecordNameCap, out)) {
-        case Fields::Text::kOk:
+        case ProtectedReader::Text::kOk:
             return true;
-        case Fields::Text::kTooLong:
+        case ProtectedReader::Text::kTooLong:
             return Fail(kStructureError);
         default:
             return false;
@@ -165,7 +101,7 @@ bool PackageRecordReader::Next(PackageRecord& record) {
     record = PackageRecord{};
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
-    Fields fields(m_engine, cursor, m_quiet);
+    ProtectedReader fields(m_engine, cursor, m_quiet);
     if (!fields.I32(record.type) || !fields.I32(record.second)) return false;
     bool ok = false;
     if (record.type & kRecordBitDirectory) {
@@ -184,7 +120,7 @@ bool PackageRecordReader::Next(PackageRecord& record) {
 bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
-    Fields fields(m_engine, cursor, m_quiet);
+    ProtectedReader fields(m_engine, cursor, m_quiet);
     int32_t type = 0, value = 0;
     if (!fields.I32(type) || !fields.I32(value)) return false;
     if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEndOfHead) == 0) {
@@ -195,14 +131,14 @@ bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
     return true;
 }
 
-bool PackageRecordReader::FinishEnd(Fields& fields, const char* crcMessage) {
+bool PackageRecordReader::FinishEnd(ProtectedReader& fields, const char* crcMessage) {
     bool matches = false;
     if (!fields.CheckCrc(true, &matches)) return false;
     if (!matches && crcMessage && !m_quiet) AfxMessageBox(crcMessage);
     return matches;
 }
 
-bool PackageRecordReader::ReadDirectory(Fields& fields, PackageRecord& record) {
+bool PackageRecordReader::ReadDirectory(ProtectedReader& fields, PackageRecord& record) {
     int32_t length = 0;
     if (!fields.I32(length) || !ReadName(fields, length, record.name)) return false;
     bool matches = false;
@@ -216,7 +152,7 @@ bool PackageRecordReader::ReadDirectory(Fields& fields, PackageRecord& record) {
     return true;
 }
 
-bool PackageRecordReader::ReadFile(Fields& fields, PackageRecord& record) {
+bool PackageRecordReader::ReadFile(ProtectedReader& fields, PackageRecord& record) {
     int32_t length = 0;
     if (!fields.I32(length) || !ReadName(fields, length, record.name)) return false;
     if (!fields.I32(record.contentLength) || !fields.Field(record.modified, kTimeTextSize)) return false;

@@ -20,6 +20,7 @@
 class CKorvane;
 class CFile;
 class ByteCursor;
+class ProtectedReader;
 
 // Bytes of the record list read at once.
 constexpr size_t kRecordWindow = 64 * 1024;
@@ -41,14 +42,13 @@ public:
     bool ReadEnd(int32_t* second, const char* crcMessage);
 
 private:
-    class Fields;
     bool Start(ByteCursor& cursor);
     bool Fill(uint64_t offset);
     bool Behind(size_t used);
-    bool FinishEnd(Fields& fields, const char* crcMessage);
-    bool ReadDirectory(Fields& fields, PackageRecord& record);
-    bool ReadFile(Fields& fields, PackageRecord& record);
-    bool ReadName(Fields& fields, int32_t length, std::string& out);
+    bool FinishEnd(ProtectedReader& fields, const char* crcMessage);
+    bool ReadDirectory(ProtectedReader& fields, PackageRecord& record);
+    bool ReadFile(ProtectedReader& fields, PackageRecord& record);
+    bool ReadName(ProtectedReader& fields, int32_t length, std::string& out);
     bool Fail(const char* message) const;
 
     CKorvane& m_engine;

@@ -1,5 +1,6 @@
 #include "formats/ProtectedFields.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -48,7 +49,18 @@ ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file, bool quiet)
     m_engine.CRC_Init();
 }
 
+ProtectedReader::ProtectedReader(CKorvane& engine, ByteCursor& cursor, bool quiet)
+    : m_engine(engine), m_cursor(&cursor), m_quiet(quiet) {
+    m_engine.CRC_Init();
+}
+
+bool ProtectedReader::Short() {
+    if (!m_quiet) CKorvane::ShowShortRead();
+    return false;
+}
+
 bool ProtectedReader::ReadExact(void* out, size_t n) {
+    if (m_cursor) return m_cursor->Copy(out, n) || Short();
     if (!m_quiet) {
         unsigned long got = 0;
         return m_engine.fReadBuf(m_file, out, n, &got, 1) == 1;
@@ -96,7 +108,13 @@ bool ProtectedReader::CheckCrc(bool exact, bool* matches, uint16_t* storedCrc) {
     if (!m_ok) return false;
     uint16_t stored = 0;
     unsigned long got = 0;
-    if (m_quiet) {
+    if (m_cursor) {
+        // A CRC cut short by the end is a short read when exact (or quiet); otherwise it
+        // simply does not match, as with the file.
+        got = std::min(m_cursor->Remaining(), sizeof stored);
+        if (got < sizeof stored && (exact || m_quiet)) m_ok = Short();
+        if (m_ok) m_cursor->Copy(&stored, got);
+    } else if (m_quiet) {
         m_ok = ReadExact(&stored, sizeof stored);
         got = sizeof stored;
     } else {

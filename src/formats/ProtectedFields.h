@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/ByteCursor.h"
 #include "platform/Secret.h"
 
 class CKorvane;
@@ -49,6 +50,9 @@ public:
     // A quiet reader shows nothing for a short read or a file error (the security information
     // reads damaged files without a word); it fails the same way.
     ProtectedReader(CKorvane& engine, CFile* file, bool quiet = false);
+    // The same fields taken from bytes already read (a record read with one read); running
+    // out of bytes fails as a short read of the file would.
+    ProtectedReader(CKorvane& engine, ByteCursor& cursor, bool quiet = false);
 
     // Reads exactly n stored bytes, feeds them to the CRC, deciphers them into out.
     bool Field(void* out, size_t n);
@@ -71,8 +75,12 @@ private:
     // Reads exactly n bytes, through the checked reader unless quiet.
     bool ReadExact(void* out, size_t n);
 
+    // Fails as a short exact read fails (its message unless quiet).
+    bool Short();
+
     CKorvane& m_engine;
-    CFile* m_file;
+    CFile* m_file = nullptr;
+    ByteCursor* m_cursor = nullptr;
     bool m_quiet;
     bool m_ok = true;
 };
