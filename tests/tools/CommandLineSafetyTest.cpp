@@ -226,6 +226,8 @@ TEST_F(CommandLine, DecryptLeavesNoEmptyFolderAndRestoresBesideThePackageInScrip
         Ends(Varnex("--package-password-file " + dir / "wrong" + " decrypt --to " + dir / "o1 " + dir / "d.pkg"), 1,
              "d.pkg: 对不起，密码错!"));
     EXPECT_EQ(Decrypt("--to " + dir / "o2 " + dir / "missing.pkg").exit, 1);
+    EXPECT_TRUE(Ends(Varnex("decrypt --to " + dir / "o1 " + dir / "d.pkg"), 1,
+                     "no terminal to ask for the package password (use --package-password-file)"));
     EXPECT_EQ(Decrypt("--to " + dir / "o3 " + dir / "pw").exit, 1);
     for (const char* o : {"o1", "o2", "o3"}) EXPECT_FALSE(fs::exists(dir / o)) << o;
 

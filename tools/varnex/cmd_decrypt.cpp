@@ -134,12 +134,18 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     CKorvane engine;
-    // Envelope packages need the logged-on user; password packages only the store.
-    bool envelopes = false;
+    // Envelope packages need the logged-on user; password packages only the store, and their
+    // password from a file or the terminal.
+    bool envelopes = false, passwords = false;
     for (const std::string& package : parsed.Positionals()) {
         EncryptFlag head;
-        envelopes = envelopes || (engine.GetEncryptedFileHead(package.c_str(), &head, 0) &&
-                                  (head.kind == kKindEnvelope || head.kind == kKindShared));
+        if (!engine.GetEncryptedFileHead(package.c_str(), &head, 0)) continue;
+        envelopes = envelopes || head.kind == kKindEnvelope || head.kind == kKindShared;
+        passwords = passwords || head.kind == kKindPassword;
+    }
+    if (passwords && cli.options.packagePasswordFile.empty() && !isatty(STDIN_FILENO) && cli.options.answers.empty()) {
+        std::fprintf(stderr, "varnex: no terminal to ask for the package password (use --package-password-file)\n");
+        return kExitFailed;
     }
     if (!(envelopes ? session.LogOn() : session.Open())) return kExitFailed;
     std::vector<std::string> packages;
