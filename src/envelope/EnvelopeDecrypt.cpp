@@ -2,6 +2,8 @@
 // all of them, the unwrapped session key, the output folder, then every folder and file with the
 // sender's signature verified over all plaintext.
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -13,7 +15,9 @@
 #include "logon/ILogon.h"
 #include "package/ProgressReport.h"
 #include "package/RestorePass.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/UiHost.h"
 
 namespace {
 
@@ -72,16 +76,23 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
     return 1;
 }
 
-// The folder a package is restored into without asking: for a package the reader made, the
-// folder its files came from; for anybody else's, the package's own folder. A package from
-// someone else never chooses where its files go.
-std::string DefaultOutputFolder(const EncryptFlag& head, const Verify_IndexInfo& sender, const Reader& reader,
-                                const std::string& packageFolder) {
+constexpr char kKeepUnverified[] = "数字签名验证未通过，解密出的文件可能已被篡改。是否仍然保留这些文件?";
+
+// The folder a package that says it is the reader's own would go back to: the folder its files
+// came from, as its head stores it (absolute, without "."/".." steps), or empty. Only a kind 2
+// package whose sender text is the reader's user ID says so; what it says proves nothing yet.
+std::string ClaimedOwnFolder(const EncryptFlag& head, const Verify_IndexInfo& sender, const Reader& reader) {
     std::string base(head.baseFolder, strnlen(head.baseFolder, sizeof head.baseFolder));
     bool own = LogonEqualNoCase(UserIdOfIdentity(sender.identity), reader.userId);
     if (head.kind != kKindEnvelope || !own || base.empty() || base[0] != kSep || !IsSafeStoredFolder(base.substr(1)))
-        return packageFolder;
+        return {};
     return base;
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    struct stat x {
+    }, y{};
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
 struct Envelope {
@@ -138,14 +149,26 @@ struct Envelope {
         plan.oldLayout = oldLayout;
         plan.digest = ContentStream::Digest::kVerify;
         plan.testOnly = engine.m_testOnly != 0;
+        plan.holdUntilVerdict = true;
         RestorePass pass(engine, baseFolder, workPath, plan);
         size_t longestPath = 0;
         if (!pass.Scan(&package, &longestPath)) return 0;
+        // Without a folder asked for, a package goes beside itself; only the reader's own goes
+        // back to the folder its files came from, and only once its signature has proven it
+        // the reader's own. A package never chooses where its files go.
+        std::string fallback = packageFolder;
+        bool proven = false;
+        if (!plan.testOnly && (direct || silent) && !IsExistingFolder(engine.m_presetOutFolder)) {
+            const std::string own = ClaimedOwnFolder(head, *sender, reader);
+            if (!own.empty() && !SameFolder(own, packageFolder)) {
+                if (!ProvenOwn(package, head, key, reader, &proven)) return 0;
+                if (proven) fallback = own;
+            }
+        }
         std::string base;
         if (plan.testOnly)
             base = "./";  // only names the files in messages
-        else if (!PrepareOutputFolder(engine, packageFolder, DefaultOutputFolder(head, *sender, reader, packageFolder),
-                                      direct, silent, base))
+        else if (!PrepareOutputFolder(engine, packageFolder, fallback, direct, silent, base))
             return 0;
         // Every restored path must fit where the walkers keep paths.
         if (base.size() + longestPath >= kMaxPath) {
@@ -154,17 +177,22 @@ struct Envelope {
         }
         OutputQuery query(plan.testOnly ? nullptr : &logon, base);
 
-        if (!engine.Evp_VerifyInit(head.digestId2, sender->senderKeyName, head.kind)) {
+        // A proven package is checked against the reader's own certificate again: the files
+        // read now are the ones that go to its folder.
+        const char* signer = proven ? reader.indexKey.c_str() : sender->senderKeyName;
+        if (!engine.Evp_VerifyInit(head.digestId2, signer, head.kind)) {
             AfxMessageBox("初始化验证数字签名出错.");
             return 0;
         }
         std::string lastOutput;
         int result = 0;
+        int verdict = 0;
         {
             ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
             int32_t trailerOffset = 0;
             result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
-            if (result == 1 && !Verify(package, head, *sender, trailerOffset)) result = 0;
+            if (result == 1) verdict = Verify(package, head, signer, proven, trailerOffset);
+            if (result == 1 && plan.testOnly && verdict != 1) result = 0;
             // A check also refuses bytes hidden behind the signature.
             if (result == 1 && plan.testOnly && package.GetPosition() != package.GetLength()) {
                 AfxMessageBox(kStructureError);
@@ -172,20 +200,66 @@ struct Envelope {
             }
             package.Abort();
         }
+        if (result == 1 && !plan.testOnly) result = Conclude(pass, verdict, proven);
+        pass.DiscardHeld();
         if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
         return result;
     }
 
-    int Verify(CFile& package, const EncryptFlag& head, const Verify_IndexInfo& sender, int32_t trailerOffset) {
+    // Reads the package through as a check does, with no message and nothing written, and
+    // answers in *proven whether its signature verifies with the reader's own certificate (a
+    // bare digest proves nothing). False only when the package could not be put back where it
+    // was. The restore that follows reports whatever is wrong with the package.
+    bool ProvenOwn(CFile& package, const EncryptFlag& head, const ContentKey& key, const Reader& reader, bool* proven) {
+        const uint64_t start = package.GetPosition();
+        {
+            QuietHost quiet;
+            ScopedUiHost installed(quiet);
+            RestorePlan plan;
+            plan.key = &key;
+            plan.itemCount = head.itemCount;
+            plan.oldLayout = IsVersion10(head);
+            plan.digest = ContentStream::Digest::kVerify;
+            plan.testOnly = true;
+            RestorePass pass(engine, baseFolder, workPath, plan);
+            ProgressReport progress({}, {}, nullptr, true);
+            std::string last;
+            int32_t trailerOffset = 0;
+            auto trailer = std::make_unique<SignatureTrailer>();
+            *proven = engine.Evp_VerifyInit(head.digestId2, reader.indexKey.c_str(), head.kind) &&
+                      pass.Run(&package, "./", progress, last, &trailerOffset) == 1 && trailerOffset >= 0 &&
+                      engine.fSeek(&package, trailerOffset, CFile::begin) &&
+                      ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer) && trailer->digestOnly == 0 &&
+                      engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
+                                             reader.indexKey.c_str(), static_cast<char>(head.kind), 0) == 1;
+        }
+        return engine.fSeek(&package, static_cast<long>(start), CFile::begin) != 0;
+    }
+
+    // 1 verified; 0 the signature does not verify (or cannot be checked); -1 the trailer
+    // could not be read (said why).
+    int Verify(CFile& package, const EncryptFlag& head, const char* signer, bool proven, int32_t trailerOffset) {
         auto trailer = std::make_unique<SignatureTrailer>();
         if (trailerOffset < 0 || !engine.fSeek(&package, trailerOffset, CFile::begin) ||
             !ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer))
-            return 0;
-        return engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
-                                      sender.senderKeyName, static_cast<char>(head.kind),
-                                      static_cast<unsigned>(trailer->digestOnly)) == 1
+            return -1;
+        const unsigned digestOnly = proven ? 0 : static_cast<unsigned>(trailer->digestOnly);
+        return engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength), signer,
+                                      static_cast<char>(head.kind), digestOnly) == 1
                    ? 1
                    : 0;
+    }
+
+    // The verdict decides what becomes of the files held under temporary names: those of a
+    // verified package take their names; after a signature that does not verify only when the
+    // user wants them anyway (the call still fails), and never in the folder of a package
+    // proven the reader's own whose second reading failed. A damaged trailer keeps nothing.
+    static int Conclude(RestorePass& pass, int verdict, bool proven) {
+        if (verdict == 1) return pass.CommitHeld();
+        if (verdict == 0 && !proven && pass.HeldCount() > 0 &&
+            AfxMessageBox(kKeepUnverified, MB_YESNO | MB_ICONQUESTION) == IDYES)
+            pass.CommitHeld();
+        return 0;
     }
 };
 

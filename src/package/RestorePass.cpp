@@ -1,6 +1,7 @@
 #include "package/RestorePass.h"
 
 #include <strings.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -31,18 +32,62 @@ bool ContinueAfterCreateFailure(const CFileException& error) {
 
 // Opens (making it when missing) the folder of a directory record below the output folder.
 // False when a link or a file stands where the folder is to be: nothing is written through it.
-bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, UniqueFd& fd, RestoreFolder& folder) {
+bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, RestoreFolder& folder) {
     folder.error = 0;
-    OutputFolder::Result result = output.OpenBelow(relative, fd, &folder.error);
-    if (result != OutputFolder::kOk) fd.Reset();
-    folder.fd = fd.Get();
+    auto fd = std::make_shared<UniqueFd>();
+    OutputFolder::Result result = output.OpenBelow(relative, *fd, &folder.error);
+    if (result != OutputFolder::kOk) fd->Reset();
+    folder.owner = fd;
+    folder.fd = fd->Get();
     return result != OutputFolder::kNotAFolder;
+}
+
+// Files held for a verdict keep their folders open, one descriptor per folder of the package:
+// a tree of many folders needs more than the usual soft limit of descriptors, and the hard
+// limit is the process's to take.
+void AllowManyOpenFolders() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 }  // namespace
 
 RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestorePlan& plan)
-    : m_engine(engine), m_baseFolder(baseFolder), m_workPath(workPath), m_plan(plan), m_stream(engine, plan.digest) {}
+    : m_engine(engine), m_baseFolder(baseFolder), m_workPath(workPath), m_plan(plan), m_stream(engine, plan.digest) {
+    if (plan.holdUntilVerdict && !plan.testOnly) AllowManyOpenFolders();
+}
+
+void RestorePass::ListRestored(const std::string& output) {
+    std::string entry = output + "|";
+    m_engine.m_decryptedFiles.SeekToEnd();
+    m_engine.m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));
+}
+
+int RestorePass::CommitHeld() {
+    int result = 1;
+    for (HeldFile& held : m_held) {
+        if (!held.file) continue;
+        CFileException error;
+        if (result == 1) {
+            if (held.file->Commit(&error)) {
+                ListRestored(held.output);
+                continue;
+            }
+            if (!ContinueAfterCreateFailure(error)) result = 0;
+        }
+        held.file->Discard();
+    }
+    DiscardHeld();
+    return result;
+}
+
+void RestorePass::DiscardHeld() {
+    m_heldNames.clear();
+    m_held.clear();
+}
 
 int RestorePass::Scan(CFile* package, size_t* longestPath) {
     const uint64_t start = package->GetPosition();
@@ -71,7 +116,10 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
 
     bool write = !m_plan.testOnly;
     const mode_t existing = write && folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
-    if (existing != 0) {
+    // A file of this package held under its temporary name counts as existing: the package
+    // names the path twice.
+    const auto held = write ? m_heldNames.find(output) : m_heldNames.end();
+    if (existing != 0 || held != m_heldNames.end()) {
         if (m_decision == kReplaceNone) {
             write = false;
         } else if (m_decision != kReplaceAll) {
@@ -79,14 +127,20 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
             if (m_decision == kReplaceCancel) return -1;  // the user stopped the restore
             write = m_decision != kReplaceKeep && m_decision != kReplaceNone;
         }
-        // A link is replaced by the restored file; what it points to is left alone.
-        if (write && S_ISREG(existing)) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
+        // A link is replaced by the restored file; what it points to is left alone. A file
+        // held for the verdict is never touched before it: the final move replaces it whatever
+        // its mode.
+        if (write && S_ISREG(existing) && !m_plan.holdUntilVerdict) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
+    }
+    if (write && held != m_heldNames.end()) {
+        m_held[held->second].file.reset();  // this one replaces it
+        m_heldNames.erase(held);
     }
 
-    CAtomicFile file;
-    file.SetReplace(existing != 0);
+    auto file = std::make_unique<CAtomicFile>();
+    file->SetReplace(existing != 0);
     CFileException error = CFileException::FromErrno(folder.error, output);
-    if (write && (folder.fd < 0 || !file.CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
+    if (write && (folder.fd < 0 || !file->CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
         if (!ContinueAfterCreateFailure(error)) return 0;
         write = false;
     }
@@ -94,7 +148,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     place.offset = record.ContentOffset();
     place.length = record.contentLength;
     uint16_t crc = 0;
-    if (!m_stream.Decrypt(*m_plan.key, package, place, write ? file.File() : nullptr, &crc)) return 0;
+    if (!m_stream.Decrypt(*m_plan.key, package, place, write ? file->File() : nullptr, &crc)) return 0;
 
     // A check fails on the first damaged content; a restore asks whether to go on.
     if (crc != record.contentCrc && m_plan.testOnly) {
@@ -106,13 +160,18 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         return 0;
     if (write) {
         // Times and attributes go to the restored file itself, before its name is given.
-        file.SetFinish([&record](int fd) { ApplyFileStatus(fd, record.modified, record.attributes); });
-        if (!file.Commit(&error)) {
+        file->SetFinish([&record](int fd) { ApplyFileStatus(fd, record.modified, record.attributes); });
+        if (m_plan.holdUntilVerdict) {
+            if (!file->Close(&error)) {
+                if (!ContinueAfterCreateFailure(error)) return 0;
+            } else {
+                m_heldNames[output] = m_held.size();
+                m_held.push_back({folder.owner, std::move(file), output});
+            }
+        } else if (!file->Commit(&error)) {
             if (!ContinueAfterCreateFailure(error)) return 0;
         } else {
-            std::string entry = output + "|";
-            m_engine.m_decryptedFiles.SeekToEnd();
-            m_engine.m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));
+            ListRestored(output);
         }
     }
     ++m_done;
@@ -127,12 +186,11 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
     if (m_plan.testOnly) return Check(package, progress, lastOutput, endSecond);
     OutputFolder output;
     RestoreFolder folder;
-    UniqueFd folderFd;
     if (!output.Open(base, &folder.error)) {
         AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
         return 0;
     }
-    if (!EnterOutputFolder(output, "", folderFd, folder)) return (AfxMessageBox(kStructureError), 0);
+    if (!EnterOutputFolder(output, "", folder)) return (AfxMessageBox(kStructureError), 0);
     PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
     for (;;) {
@@ -147,7 +205,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                     return 0;
                 }
                 std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
-                if (!EnterOutputFolder(output, record.name, folderFd, folder)) {
+                if (!EnterOutputFolder(output, record.name, folder)) {
                     AfxMessageBox(kStructureError);
                     return 0;
                 }

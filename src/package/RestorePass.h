@@ -5,19 +5,26 @@
 // the logon library's output-folder query, and offering a lone restored file to its open query.
 
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "package/ContentStream.h"
+#include "platform/AtomicFile.h"
 #include "platform/CFile.h"
+#include "platform/OutputFolder.h"
 
 class CKorvane;
 class ILogon;
 class ProgressReport;
 
 // The folder the file records being restored go into, reached without following links from
-// the output folder: an open descriptor, or the system's error when it could not be opened
-// or made (each file record then fails with that error's text).
+// the output folder: an open descriptor (shared with the files held in it), or the system's
+// error when it could not be opened or made (each file record then fails with that error's
+// text).
 struct RestoreFolder {
+    std::shared_ptr<UniqueFd> owner;
     int fd = -1;
     int error = 0;
 };
@@ -31,6 +38,10 @@ struct RestorePlan {
     // Reads and checks everything as a restore does, writing nothing and asking nothing; bytes
     // beyond the last content count as damage.
     bool testOnly = false;
+    // Signed packages: every restored file stays under its temporary name until the caller
+    // has the signature's verdict and commits (or discards) them all. The questions are still
+    // asked as each file is met.
+    bool holdUntilVerdict = false;
 };
 
 class RestorePass {
@@ -53,10 +64,26 @@ public:
     int Run(CFile* package, const std::string& base, ProgressReport& progress, std::string& lastOutput,
             int32_t* endSecond);
 
+    // The files held for the verdict (holdUntilVerdict), moved to their names in the order
+    // they were met and added to the decrypted-files list: 1, or 0 when one could not take its
+    // name and the user chose not to go on (the rest are removed). A held file is never moved
+    // before this call; DiscardHeld (or the pass's end) removes them all.
+    int CommitHeld();
+    void DiscardHeld();
+    size_t HeldCount() const { return m_heldNames.size(); }
+
 private:
+    // A restored file under its temporary name, with the folder it lies in kept open.
+    struct HeldFile {
+        std::shared_ptr<UniqueFd> folder;
+        std::unique_ptr<CAtomicFile> file;
+        std::string output;
+    };
+
     int Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond);
     int RestoreFile(CFile* package, const struct PackageRecord& record, const RestoreFolder& folder,
                     ProgressReport& progress, std::string& output);
+    void ListRestored(const std::string& output);
 
     CKorvane& m_engine;
     char* m_baseFolder;
@@ -65,6 +92,8 @@ private:
     ContentStream m_stream;
     int m_decision = 0;  // the replace question's lasting answer (replace all, keep all)
     int m_done = 0;
+    std::vector<HeldFile> m_held;
+    std::map<std::string, size_t> m_heldNames;  // output path -> its entry in m_held
 };
 
 // Chooses the folder a package is restored into and makes sure it exists (base: with a

@@ -115,8 +115,9 @@ bool CAtomicFile::CreateInFolder(CFileException* error, mode_t mode) {
     return Fail(EEXIST, error);
 }
 
-bool CAtomicFile::Commit(CFileException* error) {
+bool CAtomicFile::Close(CFileException* error) {
     if (m_tempName.empty()) return Fail(EBADF, error);
+    if (m_closed) return true;
     // Only a replacing move needs to know what it replaces (a folder is refused, a file's mode
     // kept, the new content made durable first); the no-replace move refuses any existing name
     // by itself.
@@ -136,6 +137,13 @@ bool CAtomicFile::Commit(CFileException* error) {
         Discard();
         return false;
     }
+    m_closed = true;
+    return true;
+}
+
+bool CAtomicFile::Commit(CFileException* error) {
+    if (!Close(error)) return false;
+    struct stat existing {};
     bool moved = m_replace ? ::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) == 0
                            : RenameNoReplace(m_folder, m_tempName, m_name);
     if (!moved) {
@@ -174,6 +182,7 @@ void CAtomicFile::Discard() {
     ForgetTempFile(m_slot);
     m_slot = -1;
     m_tempName.clear();
+    m_closed = false;
     if (m_ownedFolder >= 0) ::close(m_ownedFolder);
     m_ownedFolder = -1;
     m_folder = -1;

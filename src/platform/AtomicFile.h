@@ -47,8 +47,12 @@ public:
     void SetFinish(std::function<void(int fd)> finish) { m_finish = std::move(finish); }
     CFile* File() { return &m_file; }
     const std::string& TempName() const { return m_tempName; }
-    // Closes the file (checked), makes it durable when it replaces an existing file and moves
-    // it into place. False with *error filled; the temporary file is then gone.
+    // Closes the file (checked) and makes it durable when it replaces an existing file, leaving
+    // it under its temporary name until Commit or Discard. False with *error filled; the
+    // temporary file is then gone.
+    bool Close(CFileException* error);
+    // Closes the file as Close does (unless it was closed already) and moves it into place.
+    // False with *error filled; the temporary file is then gone.
     bool Commit(CFileException* error);
     void Discard();
 
@@ -63,6 +67,7 @@ private:
     std::string m_tempName;  // temporary name in the folder; empty when none exists
     int m_slot = -1;         // signal-cleanup registration
     bool m_replace = false;
+    bool m_closed = false;
     std::function<void(int fd)> m_finish;
     bool m_keepReplacedMode = true;
     CFile m_file;

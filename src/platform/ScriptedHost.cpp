@@ -96,6 +96,7 @@ bool ScriptedHost::NextAnswer(const std::string& kind, std::string& value) {
 
 int ScriptedHost::MessageBox(const std::string& text, unsigned type) {
     if (m_echo) std::fprintf(m_echo, "%s\n", OneLineMessage(text, Subject()).c_str());
+    if (m_onMessage) m_onMessage(text);
     int answer = CancellingAnswer(type);
     std::string kind = AnswerKindOf(type), word;
     if (!kind.empty() && NextAnswer(kind, word) && MessageAnswer(word, type) != 0) {

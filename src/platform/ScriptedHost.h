@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <map>
 
 #include "platform/UiHost.h"
@@ -46,6 +47,9 @@ public:
     // Parses "kind=value,kind=value"; false on a malformed entry.
     bool AddAnswers(const std::string& list);
     void AddAnswer(const std::string& kind, const std::string& value);
+    // Called with each message box's text before it is answered: a test looks at the world as
+    // it stands while the question waits.
+    void OnMessage(std::function<void(const std::string& text)> hook) { m_onMessage = std::move(hook); }
     // Also print every message box as one "varnex: TEXT" line to `echo`.
     void EchoMessagesTo(FILE* echo) { m_echo = echo; }
 
@@ -85,4 +89,5 @@ private:
     std::vector<ProgressUpdate> m_progress;
     RecordingWindow m_window{*this};
     FILE* m_echo = nullptr;
+    std::function<void(const std::string&)> m_onMessage;
 };

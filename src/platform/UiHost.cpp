@@ -44,3 +44,13 @@ int CancellingAnswer(unsigned type) {
             return IDOK;
     }
 }
+
+int QuietHost::MessageBox(const std::string&, unsigned type) { return CancellingAnswer(type); }
+
+std::unique_ptr<IProgressView> QuietHost::CreateProgressView(const std::string&, const std::string&) {
+    struct NoView : IProgressView {
+        void Update(int, const std::string&) override {}
+        void Finish() override {}
+    };
+    return std::make_unique<NoView>();
+}

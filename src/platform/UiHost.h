@@ -85,6 +85,16 @@ IUiHost& UiHost();
 // replaces. Passing null restores the default terminal host.
 IUiHost* InstallUiHost(IUiHost* host);
 
+// A host that shows nothing: every message box takes its cancelling answer, every dialog is
+// closed, no progress is drawn. For a pass whose outcome alone counts, when the pass that
+// follows reports whatever is wrong to the user.
+class QuietHost : public IUiHost {
+public:
+    int MessageBox(const std::string& text, unsigned type) override;
+    int RunDialog(DialogModel& dialog) override { return dialog.Close(); }
+    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override;
+};
+
 // Installs a host for the lifetime of a scope and restores the previous one.
 class ScopedUiHost {
 public:

@@ -60,16 +60,55 @@ protected:
     }
 };
 
-TEST_F(EnvelopePackage, ChangedContentKeptOnRequestStillFailsTheSignature) {
+// Files of a signed package stay under temporary names until the signature's verdict; after a
+// failed one they take their names (over an existing file too) only when the user says so,
+// and the call fails either way.
+TEST_F(EnvelopePackage, FilesWaitForTheVerdictAndAreKeptAfterAFailedOneOnlyOnRequest) {
     fs::create_directories(dir / "src");
     WriteFile(dir / "src/note.txt", "a note of some length");
     ASSERT_EQ(Pack({"src/note.txt"}), 1);
     // The byte in front of the signature trailer is the file's last ciphertext byte.
     DamagedFile package(SecuredKind::kEnvelope, dir / "e.vrk");
-    WriteFile(dir / "e.vrk", package.FlipByte(package.Record("trailer").begin - 1));
-    host.AddAnswer("yes-no", "yes");
-    EXPECT_EQ(Restore("bob"), 0);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"文件内容CRC校验错, 是否继续? ", "数字签名验证不正确。"}));
+    const std::string changed = package.FlipByte(package.Record("trailer").begin - 1);
+    fs::create_directories(dir / "out");
+    const std::string keep = "数字签名验证未通过，解密出的文件可能已被篡改。是否仍然保留这些文件?";
+    std::vector<std::string> seen;
+    host.OnMessage([&](const std::string& text) {
+        if (text == keep)
+            seen.push_back(ReadFile(dir / "out/note.txt") + "|" + std::to_string(TempFilesBelow(dir / "out").size()));
+    });
+    for (const char* answer : {"no", "yes"}) {
+        host.Clear();
+        WriteFile(dir / "out/note.txt", "bob's own note");
+        WriteFile(dir / "e.vrk", changed);
+        host.AddAnswer("replace", "yes");
+        host.AddAnswer("yes-no", "yes");  // go on after the content CRC
+        host.AddAnswer("yes-no", answer);
+        EXPECT_EQ(Restore("bob"), 0);
+        EXPECT_EQ(host.MessageTexts(),
+                  (std::vector<std::string>{"文件内容CRC校验错, 是否继续? ", "数字签名验证不正确。", keep}));
+        EXPECT_EQ(ReadFile(dir / "out/note.txt") != "bob's own note", std::string(answer) == "yes") << answer;
+        EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"bob's own note|1", "bob's own note|1"})) << "nothing committed before";
+}
+
+// A package that says it is the reader's own but was signed by somebody else never writes
+// into the folder its head names: its files go beside the package, as anybody else's do.
+TEST_F(EnvelopePackage, PackageClaimingToBeTheReadersOwnGoesNowhereItNamesUnproven) {
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "inbox");
+    WriteFile(dir / "src/authorized_keys", "carol's key");
+    ASSERT_EQ(Pack({"src/authorized_keys"}, {"alice"}, "inbox/e.vrk", "carol"), 1);
+    fs::remove(dir / "src/authorized_keys");
+    DamagedFile package(SecuredKind::kEnvelope, dir / "inbox/e.vrk");
+    WriteFile(dir / "inbox/e.vrk", package.SetField(package.Record("sender"), 4, 5, "alice"));
+    LogOn("alice");
+    CKorvane e;
+    e.EnvelopDecryptFiles((dir / "inbox/e.vrk").c_str(), nullptr, 1, 0);
+    EXPECT_TRUE(fs::is_empty(dir / "src")) << "nothing in the folder the package named";
+    EXPECT_EQ(ReadFile(dir / "inbox/authorized_keys"), "carol's key");
+    EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
 }
 
 // Without a preset folder a package from somebody else restores beside itself (a shared one
