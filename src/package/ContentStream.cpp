@@ -42,7 +42,16 @@ ContentStream::ContentStream(CKorvane& engine, Digest digest, const ContentRules
     : m_engine(engine),
       m_digest(digest),
       m_rules(rules),
-      m_ring(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {}
+      m_ring(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {
+    if (m_digest == Digest::kSign)
+        m_digestThread = std::make_unique<DigestThread>([this](const unsigned char* data, size_t length) {
+            m_engine.Evp_SignUpdate(data, static_cast<unsigned>(length));
+        });
+    if (m_digest == Digest::kVerify)
+        m_digestThread = std::make_unique<DigestThread>([this](const unsigned char* data, size_t length) {
+            m_engine.Evp_VerifyUpdate(data, static_cast<unsigned>(length));
+        });
+}
 
 ContentStream::~ContentStream() {
     // Plaintext passed through the ring.
@@ -50,10 +59,20 @@ ContentStream::~ContentStream() {
 }
 
 void ContentStream::Feed(const unsigned char* plain, int length) {
-    if (length <= 0) return;
-    if (m_digest == Digest::kSign) m_engine.Evp_SignUpdate(plain, static_cast<unsigned>(length));
-    if (m_digest == Digest::kVerify) m_engine.Evp_VerifyUpdate(plain, static_cast<unsigned>(length));
+    if (length > 0 && m_digestThread) m_digestThread->Feed(plain, static_cast<size_t>(length));
 }
+
+namespace {
+
+// Every way out of a content call leaves the digest complete and the engine's to read.
+struct DigestDone {
+    DigestThread* thread;
+    ~DigestDone() {
+        if (thread) thread->Wait();
+    }
+};
+
+}  // namespace
 
 // Secured packages keep a content's start within 1,500,000,000 bytes and its length in 31 bits;
 // mail packages only need its end to be a 32-bit offset.
@@ -74,6 +93,7 @@ bool ContentStream::Transform(bool encrypt, unsigned char* out, int* produced, c
 }
 
 int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place) {
+    DigestDone digestDone{m_digestThread.get()};
     if (!m_engine.fSeekToEnd(package)) return 0;
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
@@ -147,6 +167,7 @@ struct FinalBlock {
 
 int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentPlace& place, CFile* output,
                            uint16_t* crcOut) {
+    DigestDone digestDone{m_digestThread.get()};
     const uint64_t length = place.length > 0 ? static_cast<uint64_t>(place.length) : 0;
     m_streamed = key != nullptr && m_keyStream.Start(*key, length);
     if (key != nullptr && !m_streamed && !m_engine.Evp_DecryptInit(key->key, key->iv, key->cipherId)) return 0;

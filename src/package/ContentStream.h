@@ -2,8 +2,9 @@
 // The contents of a package's files, streamed through the engine's bulk cipher in blocks of
 // kStreamBlockSize: a file's CRC over what is stored, and (signed packages) the signature's or
 // verification's digest over its plaintext. The files are read ahead and written behind on a
-// second thread (package/BlockPipe.h) while the cipher, the CRC, the digest, every message and
-// the progress stay on the caller's thread; each call is synchronous. Memory does not grow with
+// second thread (package/BlockPipe.h) and the digest runs on a third (package/DigestThread.h),
+// while the cipher, the CRC, every message and the progress stay on the caller's thread; each
+// call is synchronous: when it returns, every byte is written and digested. Memory does not grow with
 // a file's size. One stream serves one pass; its ring of block buffers is made once, and so is
 // the key stream its files share (package/KeyStream.h).
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "package/DigestThread.h"
 #include "package/KeyStream.h"
 
 class CKorvane;
@@ -98,5 +100,6 @@ private:
     std::unique_ptr<unsigned char[]> m_ring;
     size_t m_ringUsed = 0;  // buffers of the ring that have held bytes, wiped at the end
     KeyStream m_keyStream;
-    bool m_streamed = false;  // the current file goes through m_keyStream
+    std::unique_ptr<DigestThread> m_digestThread;  // signed and verified passes only
+    bool m_streamed = false;                       // the current file goes through m_keyStream
 };

@@ -42,9 +42,9 @@ private:
 
     std::unique_ptr<unsigned char[]> m_keyCopy;  // key, IV and cipher id the stream is made from
     int m_cipherId = 0;
-    std::unique_ptr<unsigned char[]> m_stream;   // kKeyStreamKept bytes of room
-    size_t m_made = 0;                           // stream bytes in m_stream
-    std::unique_ptr<SoftCipher> m_maker;         // positioned at m_made
-    std::unique_ptr<SoftCipher> m_beyond;        // the current file's own cipher past what is kept
-    uint64_t m_position = 0;                     // in the current file
+    std::unique_ptr<unsigned char[]> m_stream;  // kKeyStreamKept bytes of room
+    size_t m_made = 0;                          // stream bytes in m_stream
+    std::unique_ptr<SoftCipher> m_maker;        // positioned at m_made
+    std::unique_ptr<SoftCipher> m_beyond;       // the current file's own cipher past what is kept
+    uint64_t m_position = 0;                    // in the current file
 };

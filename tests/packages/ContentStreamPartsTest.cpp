@@ -2,6 +2,7 @@
 
 #include "engine/EngineBytes.h"
 #include "package/ContentStream.h"
+#include "package/DigestThread.h"
 #include "package/KeyStream.h"
 
 namespace {
@@ -37,14 +38,12 @@ TEST(KeyStream, EveryFileAgreesByteForByteWithTheCipherFrame) {
         ContentKey second(other.data(), other.size(), iv.data(), iv.size(), id);
         KeyStream stream;
         const Bytes small = Data(4099, 1), tree = Data(3u << 20, 2);
-        EXPECT_EQ(ThroughStream(stream, first, small, small.size(), {1, 4000, 98}),
-                  ThroughFrame(id, key, iv, small));
+        EXPECT_EQ(ThroughStream(stream, first, small, small.size(), {1, 4000, 98}), ThroughFrame(id, key, iv, small));
         EXPECT_EQ(ThroughStream(stream, first, tree, tree.size(), {307200, 7, tree.size() - 307207}),
                   ThroughFrame(id, key, iv, tree));
         EXPECT_EQ(ThroughStream(stream, second, small, small.size(), {small.size()}),
                   ThroughFrame(id, other, iv, small));
-        EXPECT_EQ(ThroughStream(stream, first, small, small.size(), {small.size()}),
-                  ThroughFrame(id, key, iv, small));
+        EXPECT_EQ(ThroughStream(stream, first, small, small.size(), {small.size()}), ThroughFrame(id, key, iv, small));
     }
 }
 
@@ -55,9 +54,27 @@ TEST(KeyStream, GrowingFilesGoOnAndLargeFilesAndCardsAreNotServed) {
     ContentKey idea(key.data(), key.size(), iv.data(), iv.size(), 46);
     const Bytes grown = Data(kKeyStreamKept + 5000, 5);
     KeyStream stream;
-    EXPECT_EQ(ThroughStream(stream, idea, grown, 10, {kKeyStreamKept - 3, 4, 4999}),
-              ThroughFrame(46, key, iv, grown));
+    EXPECT_EQ(ThroughStream(stream, idea, grown, 10, {kKeyStreamKept - 3, 4, 4999}), ThroughFrame(46, key, iv, grown));
     EXPECT_FALSE(stream.Start(idea, kKeyStreamKept + 1));
     ContentKey card(key.data(), key.size(), iv.data(), iv.size(), 120);
     EXPECT_FALSE(stream.Start(card, 10));
+}
+
+// The digest sees every byte once and in order, whether a piece is handed to its thread, split
+// across its two buffers, or small enough to be digested inline after what is still queued.
+TEST(DigestThread, DigestsEveryPieceInOrder) {
+    const Bytes data = Data(2u << 20, 6);
+    Bytes seen;
+    {
+        DigestThread thread([&](const unsigned char* p, size_t n) { seen.insert(seen.end(), p, p + n); });
+        size_t at = 0;
+        for (size_t piece : {size_t{100}, size_t{307200}, size_t{700000}, size_t{5}, size_t{16384}, size_t{307200}}) {
+            thread.Feed(data.data() + at, piece);
+            at += piece;
+        }
+        thread.Wait();
+        EXPECT_EQ(seen, Bytes(data.begin(), data.begin() + static_cast<long>(at)));
+        thread.Feed(data.data() + at, data.size() - at);
+    }
+    EXPECT_EQ(seen, data);
 }
