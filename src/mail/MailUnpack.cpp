@@ -191,6 +191,13 @@ int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*ro
     if (header.mailType == kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
         !FindMailKey(source, header, key, user, secret))
         return 0;
+    // Any other type is enciphered under the key its caller holds: without one, the content
+    // could only be "opened" with a key of zeros.
+    if (header.mailType != kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
+        (key->nKeyLen <= 0 || static_cast<size_t>(key->nKeyLen) > sizeof key->Key)) {
+        AfxMessageBox(kMailUnwrapFailed);
+        return 0;
+    }
     if (signedMail && !Evp_VerifyInit(header.digestId2, key->szSigner, kMailKind)) {
         AfxMessageBox(kMailVerifyInitFailed);
         return 0;
