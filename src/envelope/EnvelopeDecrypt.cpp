@@ -8,7 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "engine/SignerProof.h"
 #include "formats/EnvelopeRecords.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
@@ -20,6 +22,10 @@
 #include "platform/UiHost.h"
 
 namespace {
+
+// Shown when the signature checks out but the package names another sender than the holder of
+// the certificate that checked it.
+constexpr const char* kSenderNotCertificate = "加密文件中的加密用户与验证数字签名的公钥证书不符, 文件来源不能确认.";
 
 // What the reader knows of itself: the logon user and the private-key index information.
 struct Reader {
@@ -36,7 +42,9 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
     return LogonEqualNoCase(text.substr(0, text.find('\n')), reader.indexName);
 }
 
-// Unwraps the session key and IV of the reader's own record into key.
+// Unwraps the session key and IV of the reader's own record into key. Both must have exactly
+// the lengths of the head's cipher: a shorter key would leave the rest of the cipher's key as
+// zeros and restore garbage before the signature could tell.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
     SecretBytes out(kLogonWrapOutCap);
@@ -44,35 +52,32 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
         return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
                                       reader.password.c_str(), static_cast<int>(reader.password.size()));
     };
+    const int keyLength = CipherKeyLength(head.cipherId), ivLength = CipherIvLength(head.cipherId);
+    static_assert(sizeof key.key >= 20 && sizeof key.iv >= 8, "room for every cipher's key and IV");
     key.cipherId = head.cipherId;
     if (!IsVersion10(head)) {
+        // The IV is the block's tail.
         int r = unwrap(record.wrappedLength, record.wrapped);
-        // The IV is the block's tail: a block shorter than the IV, or a key beyond any cipher's
-        // key, cannot be what the sender wrapped.
-        const int keyLength = r - record.vectorLength;
-        if (r <= 0 || keyLength <= 0 || static_cast<size_t>(keyLength) > sizeof key.key ||
-            static_cast<size_t>(record.vectorLength) > sizeof key.iv) {
+        if (r <= 0 || keyLength <= 0 || record.vectorLength != ivLength || r != keyLength + ivLength) {
             AfxMessageBox("解密对称密钥出错（1003）.");
             return 0;
         }
         std::memcpy(key.key, out.data(), static_cast<size_t>(keyLength));
-        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(record.vectorLength));
+        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(ivLength));
         return 1;
     }
     int r = unwrap(record.wrappedLength, record.wrapped);
-    if (r <= 0 || static_cast<size_t>(r) > sizeof key.key) {
+    if (r <= 0 || keyLength <= 0 || r != keyLength) {
         AfxMessageBox("解密对称密钥出错（1001）.");
         return 0;
     }
     std::memcpy(key.key, out.data(), static_cast<size_t>(r));
-    if (record.vectorLength > 0) {
-        r = unwrap(record.vectorLength, record.vector);
-        if (r <= 0 || static_cast<size_t>(r) > sizeof key.iv) {
-            AfxMessageBox("解密对称密钥出错（1002）.");
-            return 0;
-        }
-        std::memcpy(key.iv, out.data(), static_cast<size_t>(r));
+    r = record.vectorLength > 0 ? unwrap(record.vectorLength, record.vector) : 0;
+    if (r != ivLength) {
+        AfxMessageBox("解密对称密钥出错（1002）.");
+        return 0;
     }
+    std::memcpy(key.iv, out.data(), static_cast<size_t>(r));
     return 1;
 }
 
@@ -191,7 +196,7 @@ struct Envelope {
             ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
             int32_t trailerOffset = 0;
             result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
-            if (result == 1) verdict = Verify(package, head, signer, proven, trailerOffset);
+            if (result == 1) verdict = Verify(package, head, *sender, signer, proven, trailerOffset);
             if (result == 1 && plan.testOnly && verdict != 1) result = 0;
             // A check also refuses bytes hidden behind the signature.
             if (result == 1 && plan.testOnly && package.GetPosition() != package.GetLength()) {
@@ -236,18 +241,27 @@ struct Envelope {
         return engine.fSeek(&package, static_cast<long>(start), CFile::begin) != 0;
     }
 
-    // 1 verified; 0 the signature does not verify (or cannot be checked); -1 the trailer
-    // could not be read (said why).
-    int Verify(CFile& package, const EncryptFlag& head, const char* signer, bool proven, int32_t trailerOffset) {
+    // 1 verified; 0 the signature does not verify, cannot be checked, or was made by someone
+    // other than the sender the package names; -1 the trailer could not be read (said why).
+    // The sender is the user whose certificate checked the signature (a bare digest proves
+    // nobody, and never counts for a package proven to be the reader's own).
+    int Verify(CFile& package, const EncryptFlag& head, const Verify_IndexInfo& sender, const char* signer, bool proven,
+               int32_t trailerOffset) {
         auto trailer = std::make_unique<SignatureTrailer>();
         if (trailerOffset < 0 || !engine.fSeek(&package, trailerOffset, CFile::begin) ||
             !ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer))
             return -1;
         const unsigned digestOnly = proven ? 0 : static_cast<unsigned>(trailer->digestOnly);
-        return engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength), signer,
-                                      static_cast<char>(head.kind), digestOnly) == 1
-                   ? 1
-                   : 0;
+        if (engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength), signer,
+                                   static_cast<char>(head.kind), digestOnly) != 1)
+            return 0;
+        const SignerProof& proof = engine.SignerProved();
+        ILogon* logon = LogonLibrary();
+        if (proof.Proven() && (logon == nullptr || !TextNamesProvenSigner(*logon, sender.identity, head.kind, proof))) {
+            AfxMessageBox(kSenderNotCertificate);
+            return 0;
+        }
+        return 1;
     }
 
     // The verdict decides what becomes of the files held under temporary names: those of a
@@ -275,10 +289,14 @@ int CKorvane::EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, in
     CFile package;
     if (!OpenForReading(packagePath, package, 1)) return 0;
     Envelope envelope{*this, m_baseFolder, m_workPath, notifyWindow, direct, silent};
+    m_signerProof = {};
+    int result = 0;
     try {
-        return envelope.Decrypt(package, packageFolder, *logon, reader);
+        result = envelope.Decrypt(package, packageFolder, *logon, reader);
     } catch (const CFileException& e) {
         ShowReadError(e);
         return 0;
     }
+    if (result == 1) m_packageSenders.push_back({packagePath, m_signerProof});
+    return result;
 }
