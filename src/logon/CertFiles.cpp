@@ -66,7 +66,8 @@ std::vector<X509Ptr> ReadCertificates(const std::vector<unsigned char>& bytes) {
         while (X509* cert = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) out.emplace_back(cert);
     }
     if (out.empty()) {
-        if (BioPtr bio = MemoryBio(bytes)) TakeBundle(Pkcs7Ptr(PEM_read_bio_PKCS7(bio.get(), nullptr, nullptr, nullptr)).get(), out);
+        if (BioPtr bio = MemoryBio(bytes))
+            TakeBundle(Pkcs7Ptr(PEM_read_bio_PKCS7(bio.get(), nullptr, nullptr, nullptr)).get(), out);
     }
     // DER: one certificate that fills the bytes, else a PKCS#7 bundle.
     if (out.empty() && !bytes.empty()) {

@@ -194,7 +194,9 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
         if (logon::IsCaCert(candidate.get())) continue;
         if (people++ == 0 && X509_up_ref(candidate.get()) == 1) cert.reset(candidate.get());
     }
-    if (people == 0) {
+    // A lone certificate is taken as it is: people make their own with CA:TRUE.
+    if (people == 0 && certs.size() == 1) std::swap(cert, certs[0]);
+    if (people == 0 && !cert) {
         return Fail(path + " holds only CA certificates (CA:TRUE); install the certificate of the person instead");
     }
     if (people > 1) {

@@ -7,8 +7,8 @@
 
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -108,9 +108,10 @@ TEST_F(StoreMigrationTest, FirstVersionStoreOpensMigratedWithEveryRecordKept) {
     std::vector<LogonCertInfo> certs;
     ASSERT_TRUE(store.ListCerts(certs));
     for (const LogonCertInfo& cert : certs) states[cert.record.name] = cert.state;
-    EXPECT_EQ(states, (std::map<std::string, int>{
-                          {"alice", kCertConfirmed}, {"bob", kCertConfirmed}, {"Dora", kCertConfirmed},
-                          {"Erin", kCertModified}}));
+    EXPECT_EQ(
+        states,
+        (std::map<std::string, int>{
+            {"alice", kCertConfirmed}, {"bob", kCertConfirmed}, {"Dora", kCertConfirmed}, {"Erin", kCertModified}}));
     Lumo_Group team;
     ASSERT_EQ(store.ReadGroup(1, team), 1);
     EXPECT_EQ(team.members, (std::vector<int32_t>{1, 2}));
