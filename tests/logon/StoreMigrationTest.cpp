@@ -79,6 +79,10 @@ protected:
         std::unique_ptr<sqlite3, logon::SqliteClose> db(raw);
         const std::string dump = ReadFile(VARNEX_TEST_SOURCE_DIR "/logon/store-v1.sql");
         ASSERT_EQ(sqlite3_exec(raw, dump.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+        // The store is its owner's alone, as that program made it.
+        namespace fs = std::filesystem;
+        fs::permissions(home, fs::perms::owner_all);
+        fs::permissions(home + "/logon.db", fs::perms::owner_read | fs::perms::owner_write);
     }
 
     TempDir dir;

@@ -10,6 +10,7 @@
 #include "logon/CertProfile.h"
 #include "logon/LogonKeys.h"
 #include "platform/AtomicFile.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -65,8 +66,8 @@ void PrintSummary(const std::vector<unsigned char>& der) {
     logon::CertSummary s = logon::SummarizeCert(cert.get());
     const char* state = s.validity < 0 ? " (not yet valid)" : s.validity > 0 ? " (EXPIRED)" : "";
     std::printf("  subject:  %s\n  e-mail:   %s\n  issuer:   %s\n  valid:    %s to %s%s\n  SHA-256:  %s\n",
-                s.subject.c_str(), s.email.empty() ? "(none)" : s.email.c_str(), s.issuer.c_str(), s.notBefore.c_str(),
-                s.notAfter.c_str(), state, s.fingerprint.c_str());
+                EscapeText(s.subject).c_str(), s.email.empty() ? "(none)" : EscapeText(s.email).c_str(),
+                EscapeText(s.issuer).c_str(), s.notBefore.c_str(), s.notAfter.c_str(), state, s.fingerprint.c_str());
 }
 
 int Import(CliSession& session, const std::vector<std::string>& pos, const ArgParser& parsed) {
@@ -75,10 +76,10 @@ int Import(CliSession& session, const std::vector<std::string>& pos, const ArgPa
     std::string name, der;
     if (!session.Open()) return kExitFailed;
     if (!store.ImportCert(pos[1], parsed.Value("--name"), name)) return CliFail(store.LastError());
-    std::printf("certificate installed as %s\n", name.c_str());
+    std::printf("certificate installed as %s\n", EscapeText(name).c_str());
     if (store.ExportCert(name, der, true)) PrintSummary({der.begin(), der.end()});
     std::printf("Compare the fingerprint with its holder, then confirm it with: varnex cert confirm '%s'\n",
-                name.c_str());
+                EscapeText(name).c_str());
     return kExitOk;
 }
 
@@ -143,8 +144,8 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
         if (!store.ListCerts(certs)) return CliFail(store.LastError());
         for (const LogonCertInfo& cert : certs) {
             std::string owner = cert.record.userNumber ? "user " + std::to_string(cert.record.userNumber) : "other";
-            std::printf("%-20s %-40s %-8s %-24s %.16s\n", cert.record.name.c_str(),
-                        KeyTextOf(cert.record.subjectName, cert.record.email).c_str(), owner.c_str(),
+            std::printf("%-20s %-40s %-8s %-24s %.16s\n", EscapeText(cert.record.name).c_str(),
+                        EscapeText(KeyTextOf(cert.record.subjectName, cert.record.email)).c_str(), owner.c_str(),
                         StateText(cert.state), cert.fingerprint.c_str());
         }
         return kExitOk;
