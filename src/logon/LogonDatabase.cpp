@@ -1,5 +1,7 @@
 #include "logon/LogonDatabase.h"
 
+#include <iterator>
+
 namespace logon {
 
 namespace {
@@ -24,7 +26,8 @@ CREATE TABLE IF NOT EXISTS certs (
     subject     TEXT NOT NULL,
     email       TEXT NOT NULL,
     der         BLOB NOT NULL,
-    confirmed   BLOB
+    confirmed   BLOB,
+    chain       BLOB
 );
 CREATE TABLE IF NOT EXISTS groups (
     id   INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -55,10 +58,15 @@ CREATE TABLE IF NOT EXISTS options (
 );
 )sql";
 
-int UserVersion(const Database& db) {
-    Statement version(db, "PRAGMA user_version");
-    return version.Next() ? static_cast<int>(version.Int(0)) : -1;
-}
+// The steps that bring an older store up to date: kMigrations[i] turns version i + 1 into
+// version i + 2, and kSchema above is what all of them together make of a version-1 store.
+// Steps only add: what a store holds stays as it is (a certificate is never issued again,
+// since peers confirmed its fingerprint).
+constexpr const char* kMigrations[] = {
+    // 1 -> 2: the issuers' certificates (DER, one after another) that came with a certificate.
+    "ALTER TABLE certs ADD COLUMN chain BLOB;",
+};
+static_assert(std::size(kMigrations) == kStoreSchemaVersion - 1, "one step per version");
 
 }  // namespace
 
@@ -89,16 +97,31 @@ bool Database::Exec(const char* sql) {
     return m_db && sqlite3_exec(m_db.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+int Database::SchemaVersion() const {
+    Statement version(*this, "PRAGMA user_version");
+    return version.Next() ? static_cast<int>(version.Int(0)) : -1;
+}
+
 bool Database::EnsureSchema() {
-    int version = UserVersion(*this);
+    m_schemaError.clear();
+    int version = SchemaVersion();
     if (version == kStoreSchemaVersion) return true;
-    if (version < 0 || version > kStoreSchemaVersion) return false;
-    // Two processes may create a fresh store at once: the second finds the version set.
+    // Two processes may create or bring up one store at once: the second, once it has the
+    // write lock, finds the version set.
     Transaction tx(*this);
-    if (!tx.Ok()) return false;
-    version = UserVersion(*this);
+    if (tx.Ok()) version = SchemaVersion();
+    if (!tx.Ok() || version < 0) return false;
     if (version == kStoreSchemaVersion) return true;
-    return version == 0 && Exec(kSchema) && Exec("PRAGMA user_version=1") && tx.Commit();
+    if (version > kStoreSchemaVersion) {
+        m_schemaError = "it was made by a newer version of this program (store version " + std::to_string(version) +
+                        ", this program knows up to " + std::to_string(kStoreSchemaVersion) + ")";
+        return false;
+    }
+    if (version == 0 && !Exec(kSchema)) return false;
+    for (int from = version; from != 0 && from < kStoreSchemaVersion; ++from) {
+        if (!Exec(kMigrations[from - 1])) return false;
+    }
+    return Exec(("PRAGMA user_version=" + std::to_string(kStoreSchemaVersion)).c_str()) && tx.Commit();
 }
 
 bool Database::IntegrityOk() {
@@ -106,7 +129,10 @@ bool Database::IntegrityOk() {
     return check.Next() && check.Text(0) == "ok";
 }
 
-std::string Database::Error() const { return m_db ? sqlite3_errmsg(m_db.get()) : m_openError; }
+std::string Database::Error() const {
+    if (!m_schemaError.empty()) return m_schemaError;
+    return m_db ? sqlite3_errmsg(m_db.get()) : m_openError;
+}
 
 // ---- Statement
 

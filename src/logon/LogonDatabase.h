@@ -25,8 +25,11 @@ struct SqliteFinalize {
     void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 };
 
-// Schema version kept in PRAGMA user_version; a store with a higher one is refused.
-inline constexpr int kStoreSchemaVersion = 1;
+// Schema version kept in PRAGMA user_version; a store with a higher one is refused, one
+// with a lower one is brought up to this version when it opens (see EnsureSchema).
+//   1  users, certificates with confirmations, groups, shares, settings
+//   2  certificates keep the chain of issuers that came with them (certs.chain)
+inline constexpr int kStoreSchemaVersion = 2;
 // How long one process waits for another's transaction before giving up.
 inline constexpr int kStoreBusyTimeoutMs = 30000;
 
@@ -40,8 +43,13 @@ public:
     sqlite3* Handle() const { return m_db.get(); }
     // Runs statements without results.
     bool Exec(const char* sql);
-    // Creates the tables of a fresh store, or checks the version of an existing one.
+    // Creates the tables of a fresh store, or brings an older one up to kStoreSchemaVersion:
+    // every step from its version on runs in one transaction with the new version number,
+    // so a process killed meanwhile leaves the old store or the new one, never a mixture.
+    // A store of a newer version is refused; Error() says why.
     bool EnsureSchema();
+    // The schema version the store has (PRAGMA user_version), -1 when it cannot be read.
+    int SchemaVersion() const;
     // PRAGMA integrity_check answers "ok".
     bool IntegrityOk();
     std::string Error() const;
@@ -49,6 +57,7 @@ public:
 private:
     std::unique_ptr<sqlite3, SqliteClose> m_db;
     std::string m_openError;
+    std::string m_schemaError;
 };
 
 class Statement {

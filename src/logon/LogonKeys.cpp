@@ -6,11 +6,14 @@
 #include <openssl/pkcs12.h>
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
+#include <openssl/x509v3.h>
 
 #include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include "logon/CertProfile.h"
 
 namespace logon {
 namespace {
@@ -29,6 +32,9 @@ struct SigFree {
 };
 struct NameFree {
     void operator()(X509_NAME* p) const { X509_NAME_free(p); }
+};
+struct NamesFree {
+    void operator()(GENERAL_NAMES* p) const { GENERAL_NAMES_free(p); }
 };
 using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree>;
 using BioPtr = std::unique_ptr<BIO, BioFree>;
@@ -139,13 +145,31 @@ X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::st
     }
     ok = ok && X509_set_subject_name(cert.get(), subject.get()) == 1 &&
          X509_set_issuer_name(cert.get(), subject.get()) == 1 && X509_set_pubkey(cert.get(), key) == 1 &&
-         X509_sign(cert.get(), key, EVP_sha256()) > 0;
+         AddUserCertExtensions(cert.get(), email) && X509_sign(cert.get(), key, EVP_sha256()) > 0;
     return ok ? std::move(cert) : nullptr;
 }
 
 std::string CertSubjectName(const X509* cert) { return cert ? NameEntry(cert, NID_commonName) : std::string(); }
 
-std::string CertEmail(const X509* cert) { return cert ? NameEntry(cert, NID_pkcs9_emailAddress) : std::string(); }
+std::string CertEmail(const X509* cert) {
+    if (cert == nullptr) return {};
+    if (std::string email = NameEntry(cert, NID_pkcs9_emailAddress); !email.empty()) return email;
+    // Certificates from CAs often carry the address only as the subject's alternative name.
+    std::unique_ptr<GENERAL_NAMES, NamesFree> names(
+        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
+    for (int i = 0; names && i < sk_GENERAL_NAME_num(names.get()); ++i) {
+        int type = 0;
+        const auto* text =
+            static_cast<const ASN1_IA5STRING*>(GENERAL_NAME_get0_value(sk_GENERAL_NAME_value(names.get(), i), &type));
+        if (type == GEN_EMAIL && text != nullptr && ASN1_STRING_length(text) > 0) {
+            std::string email(reinterpret_cast<const char*>(ASN1_STRING_get0_data(text)),
+                              static_cast<size_t>(ASN1_STRING_length(text)));
+            // An address with a NUL inside is no address.
+            if (email.find('\0') == std::string::npos) return email;
+        }
+    }
+    return {};
+}
 
 std::vector<unsigned char> CertToDer(const X509* cert) {
     if (cert == nullptr) return {};

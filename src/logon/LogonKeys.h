@@ -29,10 +29,12 @@ inline constexpr uint32_t kPasswordIterations = 200000;
 // ---- Keys and certificates
 PkeyPtr GenerateRsaKey(int bits = kRsaBits);
 // A self-signed certificate for key: subject CN = name and, when not empty,
-// emailAddress = email; valid for ten years from now; signed with SHA-256.
+// emailAddress = email; valid for ten years from now; signed with SHA-256; the extensions
+// of a user's certificate (CertProfile.h).
 X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email, long serial = 1);
 std::string CertSubjectName(const X509* cert);  // the CN, empty when absent
-std::string CertEmail(const X509* cert);        // the subject's e-mail, empty when absent
+// The subject's e-mail address, else the first one among its alternative names; empty when absent.
+std::string CertEmail(const X509* cert);
 std::vector<unsigned char> CertToDer(const X509* cert);
 X509Ptr CertFromDer(const std::vector<unsigned char>& der);
 std::string CertToPem(const X509* cert);

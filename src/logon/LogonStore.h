@@ -79,16 +79,34 @@ public:
     // "LastUser" of section "Option" when it names a user.
     bool DefaultUser(std::string& userId);
 
+    // ---- A user's certificate and key from elsewhere (LogonStoreOwnCerts.cpp)
+    // A PKCS#10 request (PEM) for the user's key and the subject of the user's certificate,
+    // asking for the extensions of a user's certificate; the key is opened with password.
+    bool RequestCert(const std::string& userId, std::string_view password, std::string& pem);
+    // Makes the certificate a CA issued for the user's key (the file: PEM, DER or PKCS#7) the
+    // user's certificate, confirmed, with the issuers that came with it. Refused when the file
+    // holds no certificate of the user's key, or that certificate is unfit for a user
+    // (CertProfile.h) or names another e-mail address than the user's.
+    bool InstallUserCert(const std::string& userId, const std::string& path);
+    // A new software-key user from a PKCS#12 file (opened with filePassword): its key, stored
+    // under password as the store stores the keys it makes, and its end-entity certificate,
+    // which names the user (CN) and the address. The user number, or 0.
+    int32_t ImportUser(const std::string& userId, const std::string& path, std::string_view filePassword,
+                       std::string_view password);
+
     // ---- Session
     bool LogOn(const std::string& userId, std::string_view password);
     void LogOff();
 
     // ---- Certificates of other people
-    // Installs the certificate file at path (PEM or DER) under name, or under the name it
-    // holds when name is empty. Replacing a certificate keeps its old confirmation, so
-    // the change is reported until it is confirmed again.
+    // Installs the certificate file at path under name, or under the name it holds when
+    // name is empty. The file is PEM, DER or a PKCS#7 bundle; of several certificates the one
+    // person's (not a CA's) is taken, with the issuers that came with it. Replacing a
+    // certificate keeps its old confirmation, so the change is reported until it is
+    // confirmed again.
     bool ImportCert(const std::string& path, const std::string& name, std::string& installedName);
-    bool ExportCert(const std::string& name, std::string& pem);
+    // The certificate a text names, as PEM, or as DER when der is set.
+    bool ExportCert(const std::string& name, std::string& out, bool der = false);
     bool ConfirmCert(const std::string& name);
     bool ListCerts(std::vector<LogonCertInfo>& out);
 
@@ -187,6 +205,7 @@ private:
     struct CertRow {
         Lumo_PubCert record;
         std::vector<unsigned char> confirmed;  // fingerprint when last confirmed, empty if never
+        std::vector<unsigned char> chain;      // the issuers' certificates, DER one after another
     };
 
     bool Fail(std::string text);
@@ -201,11 +220,22 @@ private:
     // Why a new user or certificate may not take these texts, or empty (see the .cpp).
     std::string KeyTextClash(std::string_view keyText, std::string_view certName);
     std::string RegistrationClash(const std::string& userId, const std::string& name, const std::string& email);
+    // Stores a new user with its key pair and certificate, made here or brought from
+    // elsewhere, in one transaction; the key protected as every key of the store (on the key
+    // device when deviceFolder is given); the certificate and its issuers' chain installed and
+    // confirmed. The user number, or 0.
+    int32_t StoreNewUser(const std::string& userId, const std::string& name, const std::string& email,
+                         std::string_view password, EVP_PKEY* key, X509* cert, const std::vector<unsigned char>& chain,
+                         const std::string& deviceFolder);
     // Certificates (LogonStoreCerts.cpp)
     bool FindCert(std::string_view name, CertRow& out);
     bool ResolveCert(std::string_view text, CertRow& out);
     bool ReadCerts(std::vector<CertRow>& out);
-    bool WriteCertFile(const Lumo_PubCert& cert);
+    // The certificate's file in certs/: the certificate, then its issuers.
+    bool WriteCertFile(const Lumo_PubCert& cert, const std::vector<unsigned char>& chain = {});
+    // The bytes of a certificate, request or PKCS#12 file; false (with the reason) when it
+    // cannot be read or is larger than cap.
+    bool ReadInputFile(const std::string& path, size_t cap, std::vector<unsigned char>& bytes);
     std::string CertFilePath(const std::string& name) const;
     int Wrap(const CertRow* cert, int length, const unsigned char* in, unsigned char* out);
 

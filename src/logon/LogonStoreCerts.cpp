@@ -5,7 +5,11 @@
 #include <openssl/x509v3.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
+#include "logon/CertFiles.h"
+#include "logon/CertProfile.h"
 #include "logon/LogonStore.h"
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"
@@ -14,8 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCertColumns = "SELECT name, user_number, subject, email, der, confirmed FROM certs ";
-// A certificate file larger than this is not a certificate.
+constexpr const char* kCertColumns = "SELECT name, user_number, subject, email, der, confirmed, chain FROM certs ";
+// A certificate file larger than this is not a certificate (with its chain).
 constexpr size_t kMaxCertFile = 64 * 1024;
 
 template <typename Row>
@@ -26,6 +30,7 @@ void ReadCertRow(const logon::Statement& q, Row& out) {
     out.record.email = q.Text(3);
     out.record.der = q.Blob(4);
     out.confirmed = q.IsNull(5) ? std::vector<unsigned char>() : q.Blob(5);
+    out.chain = q.IsNull(6) ? std::vector<unsigned char>() : q.Blob(6);
 }
 
 int ConfirmationState(const std::vector<unsigned char>& der, const std::vector<unsigned char>& confirmed) {
@@ -124,10 +129,23 @@ int LogonStore::DeviceVerify(const std::string& signerId, int /*kind*/, const un
 
 std::string LogonStore::CertFilePath(const std::string& name) const { return CertFolder() + name + ".pem"; }
 
-bool LogonStore::WriteCertFile(const Lumo_PubCert& cert) {
+bool LogonStore::WriteCertFile(const Lumo_PubCert& cert, const std::vector<unsigned char>& chain) {
     logon::X509Ptr x509 = logon::CertFromDer(cert.der);
     std::string pem = logon::CertToPem(x509.get());
-    return !pem.empty() && logon::MakeOwnerOnlyFolder(CertFolder()) && WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
+    if (pem.empty()) return false;
+    for (const X509Ptr& issuer : logon::ChainFromDer(chain)) pem += logon::CertToPem(issuer.get());
+    return logon::MakeOwnerOnlyFolder(CertFolder()) && WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
+}
+
+bool LogonStore::ReadInputFile(const std::string& path, size_t cap, std::vector<unsigned char>& bytes) {
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    if (ec) return Fail("cannot read " + path + ": " + ec.message());
+    if (size > cap) return Fail(path + " is too large (" + std::to_string(size) + " bytes) for what it should hold");
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) return Fail("cannot read " + path);
+    return true;
 }
 
 // The database holds the certificate; its file is written again when missing or stale.
@@ -136,7 +154,9 @@ int LogonStore::GetCertFilePath(const std::string& certName, std::string& path) 
     if (!FindCert(certName, cert)) return 0;
     std::string file = CertFilePath(cert.record.name);
     logon::X509Ptr onDisk = logon::ReadCertificateFile(file);
-    if ((!onDisk || logon::CertToDer(onDisk.get()) != cert.record.der) && !WriteCertFile(cert.record)) return 0;
+    if ((!onDisk || logon::CertToDer(onDisk.get()) != cert.record.der) && !WriteCertFile(cert.record, cert.chain)) {
+        return 0;
+    }
     path = file;
     return 1;
 }
@@ -162,19 +182,37 @@ int LogonStore::GetOwnCertFile(std::string& path) {
 bool LogonStore::ImportCert(const std::string& path, const std::string& name, std::string& installedName) {
     m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
-    std::error_code ec;
-    auto size = fs::file_size(path, ec);
-    if (ec) return Fail("cannot read " + path + ": " + ec.message());
-    logon::X509Ptr cert = size <= kMaxCertFile ? logon::ReadCertificateFile(path) : nullptr;
-    if (!cert) return Fail(path + " holds no readable X.509 certificate (PEM or DER)");
+    std::vector<unsigned char> bytes;
+    if (!ReadInputFile(path, kMaxCertFile, bytes)) return false;
+    std::vector<X509Ptr> certs = logon::ReadCertificates(bytes);
+    if (certs.empty()) return Fail(path + " holds no readable X.509 certificate (PEM, DER or PKCS#7)");
+    // A bundle holds a person's certificate with its issuers; the person's is the one that
+    // is no CA's.
+    X509Ptr cert;
+    size_t people = 0;
+    for (X509Ptr& candidate : certs) {
+        if (logon::IsCaCert(candidate.get())) continue;
+        if (people++ == 0 && X509_up_ref(candidate.get()) == 1) cert.reset(candidate.get());
+    }
+    // A lone certificate is taken as it is: people make their own with CA:TRUE.
+    if (people == 0 && certs.size() == 1) std::swap(cert, certs[0]);
+    if (people == 0 && !cert) {
+        return Fail(path + " holds only CA certificates (CA:TRUE); install the certificate of the person instead");
+    }
+    if (people > 1) {
+        return Fail(path + " holds the certificates of " + std::to_string(people) +
+                    " people; install them one file at a time");
+    }
+    if (!cert) return Fail("cannot read the certificate of " + path);
     logon::PkeyPtr pub = logon::PublicKeyOf(cert.get());
     if (!pub || EVP_PKEY_get_base_id(pub.get()) != EVP_PKEY_RSA) {
         return Fail(path + ": the certificate holds no RSA public key, so nothing can be encrypted for it");
     }
     // A damaged certificate may still parse; a self-signed one proves itself by its signature.
-    if (X509_check_issued(cert.get(), cert.get()) == X509_V_OK && X509_verify(cert.get(), pub.get()) != 1) {
+    if (logon::SelfIssued(cert.get()) && X509_verify(cert.get(), pub.get()) != 1) {
         return Fail(path + ": the certificate is damaged (its signature does not match its contents)");
     }
+    const std::vector<unsigned char> chain = logon::ChainToDer(logon::IssuerChain(cert.get(), certs));
     Lumo_PubCert record;
     record.subjectName = logon::CertSubjectName(cert.get());
     record.email = logon::CertEmail(cert.get());
@@ -201,10 +239,12 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
         }
         // A replaced certificate keeps its confirmation: the change shows until confirmed again.
         logon::Statement upsert(m_db,
-                                "INSERT INTO certs (name, user_number, subject, email, der) VALUES (?1, 0, ?2, ?3, ?4) "
-                                "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4 "
+                                "INSERT INTO certs (name, user_number, subject, email, der, chain) "
+                                "VALUES (?1, 0, ?2, ?3, ?4, ?5) "
+                                "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4, chain = ?5 "
                                 "WHERE certs.user_number = 0");
         upsert.Bind(1, record.name).Bind(2, record.subjectName).Bind(3, record.email).Bind(4, record.der);
+        chain.empty() ? upsert.BindNull(5) : upsert.Bind(5, chain);
         if (!upsert.Run()) return Fail("cannot install the certificate: " + m_db.Error());
         if (sqlite3_changes(m_db.Handle()) != 1) {
             return Fail("'" + record.name + "' is the certificate of a registered user; it is not replaced");
@@ -212,19 +252,19 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
         if (!tx.Commit()) return Fail("cannot install the certificate: " + m_db.Error());
     }
     CertRow stored;
-    if (FindCert(record.name, stored)) WriteCertFile(stored.record);
+    if (FindCert(record.name, stored)) WriteCertFile(stored.record, stored.chain);
     installedName = stored.record.name.empty() ? record.name : stored.record.name;
     return true;
 }
 
-bool LogonStore::ExportCert(const std::string& name, std::string& pem) {
+bool LogonStore::ExportCert(const std::string& name, std::string& out, bool der) {
     m_error.clear();
     CertRow cert;
     if (!IsOpen()) return Fail("the logon store is not open");
     if (!ResolveCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
     logon::X509Ptr x509 = logon::CertFromDer(cert.record.der);
-    pem = logon::CertToPem(x509.get());
-    return pem.empty() ? Fail("the certificate '" + cert.record.name + "' cannot be read") : true;
+    out = der ? std::string(cert.record.der.begin(), cert.record.der.end()) : logon::CertToPem(x509.get());
+    return !x509 || out.empty() ? Fail("the certificate '" + cert.record.name + "' cannot be read") : true;
 }
 
 bool LogonStore::ConfirmCert(const std::string& name) {

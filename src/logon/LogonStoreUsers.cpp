@@ -158,13 +158,20 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
 
     logon::PkeyPtr key = NewKeyPair(userId);
     logon::X509Ptr cert = key ? logon::MakeSelfSignedCert(key.get(), name, email, NewSerial()) : nullptr;
+    if (!cert) return Fail("cannot make the key pair and certificate");
+    return StoreNewUser(userId, name, email, password, key.get(), cert.get(), {}, deviceFolder);
+}
+
+int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& name, const std::string& email,
+                                 std::string_view password, EVP_PKEY* key, X509* cert,
+                                 const std::vector<unsigned char>& chain, const std::string& deviceFolder) {
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), m_iterations);
-    if (!cert || verifier.hash.empty()) return Fail("cannot make the key pair and certificate");
+    if (verifier.hash.empty()) return Fail("cannot make the password verifier");
 
     std::string keyPem, device;
     std::unique_ptr<logon::FolderKeyDevice> keyDevice;
     if (deviceFolder.empty()) {
-        keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), m_iterations);
+        keyPem = logon::ExportPrivateKeyPem(key, password.data(), password.size(), m_iterations);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             return Fail("cannot protect the private key");
         }
@@ -182,7 +189,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
             }
         }
         // Staged until the store has committed the user: see IKeyDevice::StageKey.
-        if (!keyDevice->StageKey(key.get(), password.data(), password.size())) {
+        if (!keyDevice->StageKey(key, password.data(), password.size())) {
             return Fail("cannot write the key to the key device " + device);
         }
     }
@@ -191,7 +198,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     record.name = CertificateNameOf(userId);
     record.subjectName = name;
     record.email = email;
-    record.der = logon::CertToDer(cert.get());
+    record.der = logon::CertToDer(cert);
     bool ok = false;
     {
         logon::Transaction tx(m_db);
@@ -208,10 +215,11 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
         if (tx.Ok() && clash.empty() && addUser.Run()) {
             record.userNumber = static_cast<int32_t>(sqlite3_last_insert_rowid(m_db.Handle()));
             logon::Statement addCert(m_db,
-                                     "INSERT INTO certs (name, user_number, subject, email, der, confirmed) "
-                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+                                     "INSERT INTO certs (name, user_number, subject, email, der, confirmed, chain) "
+                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
             addCert.Bind(1, record.name).Bind(2, static_cast<int64_t>(record.userNumber));
             addCert.Bind(3, name).Bind(4, email).Bind(5, record.der).Bind(6, logon::CertFingerprint(record.der));
+            chain.empty() ? addCert.BindNull(7) : addCert.Bind(7, chain);
             ok = addCert.Run() && tx.Commit();
         }
         if (!ok) Fail(clash.empty() ? "cannot register the user: " + m_db.Error() : clash);
@@ -224,7 +232,7 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     // Should the rename fail, the staged key still opens, and the next password change
     // moves it into place (IKeyDevice::SettleStagedKey).
     if (keyDevice) keyDevice->CommitStagedKey();
-    WriteCertFile(record);  // a failure here heals when the file is next asked for
+    WriteCertFile(record, chain);  // a failure here heals when the file is next asked for
     return record.userNumber;
 }
 

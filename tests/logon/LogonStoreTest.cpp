@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -44,6 +45,36 @@ std::vector<unsigned char> SignerDer(ILogon& logon, const std::string& text) {
     EVP_PKEY_free(pub);
     X509_free(cert);
     return der;
+}
+
+// A certificate of `key` issued by a test CA: subject CN `name` and `email`, valid from
+// `fromDays` to `toDays` days from now, with extensions in OpenSSL's text form.
+logon::X509Ptr IssueCert(EVP_PKEY* key, const std::string& name, const std::string& email, long fromDays, long toDays,
+                         const std::vector<std::pair<int, std::string>>& extensions) {
+    logon::PkeyPtr caKey = TestRsaKey("test ca");
+    logon::X509Ptr ca = logon::MakeSelfSignedCert(caKey.get(), "Test CA", "");
+    logon::X509Ptr cert(X509_new());
+    X509_NAME* subject = X509_get_subject_name(cert.get());
+    X509_set_version(cert.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 5);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), fromDays * 86400);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), toDays * 86400);
+    auto text = [](const std::string& s) { return reinterpret_cast<const unsigned char*>(s.c_str()); };
+    X509_NAME_add_entry_by_NID(subject, NID_commonName, MBSTRING_UTF8, text(name), -1, -1, 0);
+    X509_NAME_add_entry_by_NID(subject, NID_pkcs9_emailAddress, MBSTRING_ASC, text(email), -1, -1, 0);
+    X509_set_issuer_name(cert.get(), X509_get_subject_name(ca.get()));
+    X509_set_pubkey(cert.get(), key);
+    X509V3_CTX ctx;
+    X509V3_set_ctx_nodb(&ctx);
+    X509V3_set_ctx(&ctx, ca.get(), cert.get(), nullptr, nullptr, 0);
+    for (const auto& [nid, value] : extensions) {
+        X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value.c_str());
+        EXPECT_NE(ext, nullptr) << value;
+        X509_add_ext(cert.get(), ext, -1);
+        X509_EXTENSION_free(ext);
+    }
+    EXPECT_GT(X509_sign(cert.get(), caKey.get(), EVP_sha256()), 0);
+    return cert;
 }
 
 class LogonStoreTest : public ::testing::Test {
@@ -249,6 +280,70 @@ TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
     ASSERT_GT(store_.AddUser("gus", "Gus", "gus@example.org", "pg"), 0);
     EXPECT_FALSE(store_.ImportCert(good, "GUS", name));
     EXPECT_EQ(store_.AddUser("fay", "Fay", "fay@example.org", "pf"), 0);  // name held by a certificate
+}
+
+// A certificate for the user's own key is installed only when it fits a user's certificate;
+// each refusal names its reason and leaves the user's certificate as it was.
+TEST_F(LogonStoreTest, CertificateForTheUsersKeyInstallsOnlyWhenFitForTheUser) {
+    ASSERT_GT(store_.AddUser("alice", "Alice", "alice@example.org", "pa"), 0);
+    std::string before;
+    ASSERT_TRUE(store_.ExportCert("alice", before));
+    logon::PkeyPtr own = TestRsaKey("alice"), other = TestRsaKey("mallory");
+    const std::vector<std::pair<int, std::string>> person = {{NID_basic_constraints, "critical,CA:FALSE"},
+                                                             {NID_key_usage, "digitalSignature,keyEncipherment"},
+                                                             {NID_ext_key_usage, "emailProtection,clientAuth"}};
+    struct Case {
+        const char* what;
+        EVP_PKEY* key;
+        std::string email;
+        long from, to;
+        std::vector<std::pair<int, std::string>> extensions;
+        std::string refusal;  // empty: installs
+    } cases[] = {
+        {"another key", other.get(), "alice@example.org", 0, 30, person, "is for another key"},
+        {"expired", own.get(), "alice@example.org", -30, -1, person, "expired on"},
+        {"not yet valid", own.get(), "alice@example.org", 1, 30, person, "is not valid before"},
+        {"for servers",
+         own.get(),
+         "alice@example.org",
+         0,
+         30,
+         {{NID_ext_key_usage, "serverAuth"}},
+         "leaves out e-mail protection"},
+        {"a CA", own.get(), "alice@example.org", 0, 30, {{NID_basic_constraints, "CA:TRUE"}}, "CA certificate"},
+        {"signing only",
+         own.get(),
+         "alice@example.org",
+         0,
+         30,
+         {{NID_key_usage, "digitalSignature"}},
+         "key usage does not allow"},
+        {"another address", own.get(), "mallory@example.org", 0, 30, person, "for the address 'mallory@example.org'"},
+        {"no extensions", own.get(), "ALICE@example.org", 0, 30, {}, ""},
+        {"fit", own.get(), "alice@example.org", 0, 30, person, ""},
+    };
+    for (const Case& c : cases) {
+        logon::X509Ptr cert = IssueCert(c.key, "Alice Smith", c.email, c.from, c.to, c.extensions);
+        const std::string file = dir_ / "issued.pem";
+        WriteFile(file, logon::CertToPem(cert.get()));
+        const bool installed = store_.InstallUserCert("alice", file);
+        const std::string why = store_.LastError();
+        std::string now;
+        ASSERT_TRUE(store_.ExportCert("alice", now));
+        if (!c.refusal.empty()) {
+            EXPECT_FALSE(installed) << c.what;
+            EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
+            EXPECT_EQ(now, before) << c.what;
+            continue;
+        }
+        EXPECT_TRUE(installed) << c.what << ": " << why;
+        EXPECT_EQ(now, logon::CertToPem(cert.get())) << c.what;
+        std::vector<LogonCertInfo> certs;
+        ASSERT_TRUE(store_.ListCerts(certs));
+        EXPECT_EQ(certs[0].state, kCertConfirmed) << c.what;
+        EXPECT_EQ(certs[0].record.subjectName, "Alice Smith");
+    }
+    EXPECT_FALSE(store_.InstallUserCert("nobody", dir_ / "issued.pem"));
 }
 
 TEST_F(LogonStoreTest, SettingsRoundTripWithDefaults) {

@@ -301,7 +301,7 @@ TEST_F(CommandLine, SmallUsageRules) {
     EXPECT_EQ(sub.exit, 0);
     EXPECT_EQ(sub.out.rfind("usage: varnex user add ID", 0), 0u) << sub.out;
     EXPECT_NE(sub.out.find("--device DIR"), std::string::npos) << sub.out;
-    EXPECT_NE(Varnex("cert --help").out.find("cert export NAME [FILE] [--force]"), std::string::npos);
+    EXPECT_NE(Varnex("cert --help").out.find("cert export NAME [FILE] [--der] [--force]"), std::string::npos);
 
     auto piped = Pack("-", dir / "data/docs");
     ASSERT_EQ(piped.exit, 0) << piped.err;

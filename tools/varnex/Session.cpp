@@ -104,6 +104,30 @@ bool TryLogonPassword(const CliContext& cli, const std::string& userId,
     }
 }
 
+bool ReadFilePassword(const CliContext& cli, const std::string& file, SecretText& password) {
+    if (!cli.options.passwordFile.empty()) return ReadPasswordFile(cli.options.passwordFile, password);
+    if (AskTerminal("Password of " + file + ": ", password)) return true;
+    if (InterruptSeen()) return false;
+    return Refuse("no password for " + file + ": give --password-file F");
+}
+
+bool ProveUserPassword(const CliContext& cli, LogonStore& store, const std::string& userId, SecretText* proven) {
+    return TryLogonPassword(cli, userId, [&](const SecretText& password, std::string& why) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (!store.GetUserRecords(key, user, userId)) {
+            why = "no user '" + userId + "' in this store";
+            return PasswordVerdict::kRefused;
+        }
+        if (!store.CheckPassword(userId, password.data(), static_cast<int>(password.size()), 0)) {
+            why = "wrong password for user '" + userId + "'";
+            return PasswordVerdict::kWrong;
+        }
+        if (proven) *proven = password;
+        return PasswordVerdict::kAccepted;
+    });
+}
+
 bool ReadNewPassword(const CliContext& cli, const std::string& what, SecretText& password) {
     if (!cli.options.newPasswordFile.empty()) return ReadPasswordFile(cli.options.newPasswordFile, password);
     SecretText again;

@@ -58,8 +58,15 @@ enum class PasswordVerdict { kAccepted, kWrong, kRefused };
 // printing why.
 bool TryLogonPassword(const CliContext& cli, const std::string& userId,
                       const std::function<PasswordVerdict(const SecretText& password, std::string& why)>& offer);
+// userId's password, tried as at logon (TryLogonPassword) against the store without logging
+// on; kept in `proven` when given. False after printing why.
+bool ProveUserPassword(const CliContext& cli, LogonStore& store, const std::string& userId,
+                       SecretText* proven = nullptr);
 // A new password: --new-password-file, else asked twice on the terminal. False after
 // printing why.
 bool ReadNewPassword(const CliContext& cli, const std::string& what, SecretText& password);
+// The password that opens a file from elsewhere (a PKCS#12 file): --password-file, else asked
+// on the terminal. False after printing why.
+bool ReadFilePassword(const CliContext& cli, const std::string& file, SecretText& password);
 // The first line of a password file. False after printing why.
 bool ReadPasswordFile(const std::string& path, SecretText& password);

@@ -7,7 +7,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "add ID [--name NAME] [--email ADDR] [--device DIR] | list | remove ID [--force] | passwd [ID]";
+    "add ID [--name NAME] [--email ADDR] [--device DIR] | import ID FILE.p12 | list | remove ID [--force] | "
+    "passwd [ID]";
 
 int Usage(const std::string& text) { return UsageError(*FindCommand("user"), text); }
 
@@ -25,23 +26,24 @@ int AddUser(CliContext& cli, const ArgParser& parsed) {
     return kExitOk;
 }
 
-// The user's password, tried as at logon (three tries at the terminal); kept in `proven`
-// when given. False after printing why.
-bool ProvePassword(CliContext& cli, CliSession& session, const std::string& userId, SecretText* proven = nullptr) {
-    return TryLogonPassword(cli, userId, [&](const SecretText& password, std::string& why) {
-        LogonKeyRecord key;
-        LogonUserRecord user;
-        if (!session.Store().GetUserRecords(key, user, userId)) {
-            why = "no user '" + userId + "' in this store";
-            return PasswordVerdict::kRefused;
-        }
-        if (!session.Store().CheckPassword(userId, password.data(), static_cast<int>(password.size()), 0)) {
-            why = "wrong password for user '" + userId + "'";
-            return PasswordVerdict::kWrong;
-        }
-        if (proven) *proven = password;
-        return PasswordVerdict::kAccepted;
-    });
+// A user whose key and certificate were made elsewhere: the file's password first, then the
+// new logon password.
+int ImportUser(CliContext& cli, const ArgParser& parsed) {
+    if (parsed.Positionals().size() != 3) return Usage("user import takes a user ID and a PKCS#12 file");
+    for (const char* option : {"--name", "--email", "--device"}) {
+        if (!parsed.Value(option).empty()) return Usage(std::string(option) + " is not for user import");
+    }
+    const std::string& id = parsed.Positionals()[1];
+    const std::string& file = parsed.Positionals()[2];
+    CliSession session(cli);
+    if (!session.Open()) return kExitFailed;
+    SecretText filePassword, password;
+    if (!ReadFilePassword(cli, file, filePassword) || !ReadNewPassword(cli, "'" + id + "'", password))
+        return kExitFailed;
+    int32_t number = session.Store().ImportUser(id, file, filePassword.view(), password.view());
+    if (number == 0) return CliFail(session.Store().LastError());
+    std::printf("user %s imported as number %d\n", id.c_str(), number);
+    return kExitOk;
 }
 
 int ListUsers(CliContext& cli) {
@@ -68,7 +70,7 @@ int RemoveUser(CliContext& cli, const ArgParser& parsed) {
     LogonKeyRecord key;
     LogonUserRecord user;
     if (!session.Store().GetUserRecords(key, user, id)) return CliFail("no user '" + id + "' in this store");
-    if (!parsed.Has("--force") && !ProvePassword(cli, session, user.userId)) return kExitFailed;
+    if (!parsed.Has("--force") && !ProveUserPassword(cli, session.Store(), user.userId)) return kExitFailed;
     if (!session.Store().RemoveUser(id)) return CliFail(session.Store().LastError());
     std::printf("user %s removed\n", user.userId.c_str());
     return kExitOk;
@@ -82,7 +84,8 @@ int ChangePassword(CliContext& cli, const ArgParser& parsed) {
     if (id.empty() && !session.Store().DefaultUser(id)) return CliFail(session.Store().LastError());
     // The old password is proven before a new one is asked for.
     SecretText oldPassword, newPassword;
-    bool ok = ProvePassword(cli, session, id, &oldPassword) && ReadNewPassword(cli, "'" + id + "'", newPassword) &&
+    bool ok = ProveUserPassword(cli, session.Store(), id, &oldPassword) &&
+              ReadNewPassword(cli, "'" + id + "'", newPassword) &&
               session.Store().ChangePassword(id, oldPassword.view(), newPassword.view());
     if (!ok) return session.Store().LastError().empty() ? kExitFailed : CliFail(session.Store().LastError());
     std::printf("password of %s changed\n", id.c_str());
@@ -92,9 +95,10 @@ int ChangePassword(CliContext& cli, const ArgParser& parsed) {
 int RunUser(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--force"}, {"--name", "--email", "--device"});
     if (!parsed.Ok()) return Usage(parsed.Error());
-    if (parsed.Positionals().empty()) return Usage("user needs add, list, remove or passwd");
+    if (parsed.Positionals().empty()) return Usage("user needs add, import, list, remove or passwd");
     const std::string& sub = parsed.Positionals()[0];
     if (sub == "add") return AddUser(cli, parsed);
+    if (sub == "import") return ImportUser(cli, parsed);
     if (sub == "list") return parsed.Positionals().size() == 1 ? ListUsers(cli) : Usage("user list takes no arguments");
     if (sub == "remove") return RemoveUser(cli, parsed);
     if (sub == "passwd") return ChangePassword(cli, parsed);
@@ -112,6 +116,11 @@ VARNEX_COMMAND("user", kUsage, "registered users: key pairs, certificates, passw
                  "  --email ADDR  the holder's mail address in the certificate\n"
                  "  --device DIR  keep the private key in the key-device folder DIR instead of the store;\n"
                  "                the user can then sign and decrypt only while DIR is present\n"},
+                {"import", "ID FILE.p12", "register a user with a key and certificate made elsewhere (PKCS#12)",
+                 "The file's password comes from --password-file or is asked; the new logon password from\n"
+                 "--new-password-file or is asked twice. The key is stored encrypted under the new password,\n"
+                 "as the keys of added users are. The user's name and address are the certificate's (CN,\n"
+                 "e-mail); a CA certificate, one not valid now or one not for e-mail protection is refused.\n"},
                 {"list", "", "the registered users: number, ID, name<mail>, where the private key is kept", ""},
                 {"remove", "ID [--force]", "remove a user with its private key and certificate",
                  "Packages made for the user can no longer be opened afterwards. The user's password is\n"

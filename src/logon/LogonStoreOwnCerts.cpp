@@ -1,0 +1,142 @@
+// A user's certificate and key from elsewhere: requests for a CA, the certificate it issued,
+// and users whose key and certificate come in a PKCS#12 file.
+
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include "logon/CertFiles.h"
+#include "logon/CertProfile.h"
+#include "logon/LogonStore.h"
+
+namespace {
+
+// Larger files than these are not what they should be (a certificate with its chain; a key
+// with its certificates).
+constexpr size_t kMaxCertFile = 64 * 1024;
+constexpr size_t kMaxPkcs12File = 256 * 1024;
+
+}  // namespace
+
+bool LogonStore::RequestCert(const std::string& userId, std::string_view password, std::string& pem) {
+    m_error.clear();
+    UserRow user;
+    CertRow cert;
+    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!FindUser(userId, user) || !FindCert(CertificateNameOf(user.id), cert)) {
+        return Fail("no user '" + userId + "' in this store");
+    }
+    if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
+        return Fail("wrong password for user '" + user.id + "'");
+    }
+    if (user.type == kLogonKeyDevice && !logon::FolderKeyDevice(user.device, user.id).IsPresent()) {
+        return Fail("the key device of '" + user.id + "' is not present");
+    }
+    logon::PkeyPtr key = OpenPrivateKey(user, password.data(), password.size());
+    if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
+    logon::X509Ptr current = logon::CertFromDer(cert.record.der);
+    pem = logon::MakeCertRequestPem(key.get(), current.get());
+    return pem.empty() ? Fail("cannot make the certificate request") : true;
+}
+
+bool LogonStore::InstallUserCert(const std::string& userId, const std::string& path) {
+    m_error.clear();
+    UserRow user;
+    CertRow current;
+    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!FindUser(userId, user) || !FindCert(CertificateNameOf(user.id), current)) {
+        return Fail("no user '" + userId + "' in this store");
+    }
+    std::vector<unsigned char> bytes;
+    if (!ReadInputFile(path, kMaxCertFile, bytes)) return false;
+    std::vector<X509Ptr> certs = logon::ReadCertificates(bytes);
+    if (certs.empty()) return Fail(path + " holds no readable X.509 certificate (PEM, DER or PKCS#7)");
+
+    // The certificate is the one of the user's key; whatever else came is its chain.
+    logon::X509Ptr own = logon::CertFromDer(current.record.der);
+    logon::PkeyPtr key = logon::PublicKeyOf(own.get());
+    const X509* issued = nullptr;
+    for (const X509Ptr& cert : certs) {
+        logon::PkeyPtr pub = logon::PublicKeyOf(cert.get());
+        if (key && pub && EVP_PKEY_eq(key.get(), pub.get()) == 1) {
+            issued = cert.get();
+            break;
+        }
+    }
+    if (issued == nullptr) {
+        return Fail(path + ": the certificate is for another key, not for the key of '" + user.id + "'");
+    }
+    if (std::string problem = logon::UserCertProblem(issued); !problem.empty()) {
+        return Fail(path + ": the certificate cannot be the certificate of '" + user.id + "': " + problem);
+    }
+    Lumo_PubCert record = current.record;
+    record.subjectName = logon::CertSubjectName(issued);
+    if (record.subjectName.empty()) record.subjectName = user.name;
+    record.email = logon::CertEmail(issued);
+    record.der = logon::CertToDer(issued);
+    // Mail for the user goes to the address the store holds: a certificate for another one
+    // would send people's mail elsewhere.
+    if (!user.email.empty() && !LogonEqualNoCase(record.email, user.email)) {
+        return Fail(path + ": the certificate is for the address '" + record.email + "', not for '" + user.email +
+                    "' of user '" + user.id + "'");
+    }
+    if (std::string error = logon::CheckNameAndEmail(record.subjectName, record.email); !error.empty()) {
+        return Fail(path + ": " + error);
+    }
+    const std::vector<unsigned char> chain = logon::ChainToDer(logon::IssuerChain(issued, certs));
+    {
+        logon::Transaction tx(m_db);
+        // The user's own certificate, installed by the user: confirmed as it is.
+        logon::Statement update(m_db,
+                                "UPDATE certs SET subject = ?1, email = ?2, der = ?3, chain = ?4, confirmed = ?5 "
+                                "WHERE name = ?6 AND user_number = ?7");
+        update.Bind(1, record.subjectName).Bind(2, record.email).Bind(3, record.der);
+        chain.empty() ? update.BindNull(4) : update.Bind(4, chain);
+        update.Bind(5, logon::CertFingerprint(record.der)).Bind(6, record.name);
+        update.Bind(7, static_cast<int64_t>(user.number));
+        if (!tx.Ok() || !update.Run()) return Fail("cannot install the certificate: " + m_db.Error());
+        if (sqlite3_changes(m_db.Handle()) != 1) return Fail("user '" + user.id + "' was removed meanwhile");
+        if (!tx.Commit()) return Fail("cannot install the certificate: " + m_db.Error());
+    }
+    WriteCertFile(record, chain);  // a failure here heals when the file is next asked for
+    return true;
+}
+
+int32_t LogonStore::ImportUser(const std::string& userId, const std::string& path, std::string_view filePassword,
+                               std::string_view password) {
+    m_error.clear();
+    if (!IsOpen()) return Fail("the logon store is not open");
+    for (const std::string& error : {logon::CheckUserId(userId), logon::CheckPassword(password)}) {
+        if (!error.empty()) return Fail(error);
+    }
+    std::vector<unsigned char> bytes;
+    if (!ReadInputFile(path, kMaxPkcs12File, bytes)) return 0;
+    logon::Pkcs12Contents p12;
+    switch (logon::ReadPkcs12(bytes, filePassword, p12)) {
+        case logon::Pkcs12Result::kOk:
+            break;
+        case logon::Pkcs12Result::kNotPkcs12:
+            return Fail(path + " is not a PKCS#12 file");
+        case logon::Pkcs12Result::kWrongPassword:
+            return Fail("wrong password for " + path);
+        case logon::Pkcs12Result::kUnreadable:
+            return Fail(path + ": its contents cannot be read (damaged, or protected with an unknown cipher)");
+        case logon::Pkcs12Result::kNoKey:
+            return Fail(path + " holds no private key");
+    }
+    if (!p12.cert || X509_check_private_key(p12.cert.get(), p12.key.get()) != 1) {
+        return Fail(path + " holds no certificate of its private key");
+    }
+    if (std::string problem = logon::UserCertProblem(p12.cert.get()); !problem.empty()) {
+        return Fail(path + ": the certificate cannot be a user's certificate: " + problem);
+    }
+    if (EVP_PKEY_get_base_id(p12.key.get()) != EVP_PKEY_RSA) {
+        return Fail(path + ": the key is not an RSA key; users sign and receive session keys with RSA");
+    }
+    std::string name = logon::CertSubjectName(p12.cert.get());
+    if (name.empty()) name = userId;
+    const std::string email = logon::CertEmail(p12.cert.get());
+    if (std::string error = logon::CheckNameAndEmail(name, email); !error.empty()) return Fail(path + ": " + error);
+    if (std::string error = RegistrationClash(userId, name, email); !error.empty()) return Fail(error);
+    const std::vector<unsigned char> chain = logon::ChainToDer(logon::IssuerChain(p12.cert.get(), p12.others));
+    return StoreNewUser(userId, name, email, password, p12.key.get(), p12.cert.get(), chain, {});
+}
