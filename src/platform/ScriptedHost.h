@@ -46,7 +46,7 @@ public:
     // Parses "kind=value,kind=value"; false on a malformed entry.
     bool AddAnswers(const std::string& list);
     void AddAnswer(const std::string& kind, const std::string& value);
-    // Also print every message box as one "varnex: TEXT" line to `echo`.
+    // Also print every message box to `echo` as PrintedMessage writes it.
     void EchoMessagesTo(FILE* echo) { m_echo = echo; }
 
     int MessageBox(const std::string& text, unsigned type) override;
