@@ -111,7 +111,7 @@ TEST_F(EnvelopePackage, HeadStoresTheBaseFolderEndingWithASeparator) {
 }
 
 // A pack that fails half-way leaves nothing behind and never touches a file already at the
-// package's path.
+// package's path: it was written under a temporary name (deliberately, docs/differences.md).
 TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
     fs::create_directories(dir / "src");
     WriteFile(dir / "src/a.txt", "a");
