@@ -113,9 +113,21 @@ void ExpectSameTree(const std::string& expected, const std::string& actual, cons
     }
 }
 
+NoDesktopSession::NoDesktopSession() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (const char* value = std::getenv(name)) m_saved.emplace_back(name, value);
+        ::unsetenv(name);
+    }
+}
+
+NoDesktopSession::~NoDesktopSession() {
+    for (const auto& [name, value] : m_saved) ::setenv(name.c_str(), value.c_str(), 1);
+}
+
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {
-    std::string cmd = "env -u VARNEX_PASSWORD -u VARNEX_HOME " + env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " +
-                      args + " </dev/null >'" + scratch / "cli.out" + "' 2>'" + scratch / "cli.err" + "'";
+    std::string cmd = "env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
+                      env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " + args + " </dev/null >'" +
+                      scratch / "cli.out" + "' 2>'" + scratch / "cli.err" + "'";
     int status = std::system(cmd.c_str());
     CliOutcome o;
     o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

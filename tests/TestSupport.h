@@ -54,8 +54,22 @@ void MakeTree(const std::string& root, const std::vector<TreeEntry>& entries);
 void ExpectSameTree(const std::string& expected, const std::string& actual,
                     const std::vector<std::string>& leftOut = {});
 
-// The built varnex program run as a script runs it: no terminal, the suite folder `home`,
-// `env` (VAR=value ...) before the program, output captured in files of `scratch`.
+// Composed mail goes to a desktop's mail program when DISPLAY or WAYLAND_DISPLAY is set: tests
+// that send mail clear both while they run (and restore them), so no real mail program starts.
+class NoDesktopSession {
+public:
+    NoDesktopSession();
+    ~NoDesktopSession();
+    NoDesktopSession(const NoDesktopSession&) = delete;
+    NoDesktopSession& operator=(const NoDesktopSession&) = delete;
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_saved;
+};
+
+// The built varnex program run as a script runs it: no terminal, no desktop session, the modules
+// it ships with, the suite folder `home`, `env` (VAR=value ...) before the program, output
+// captured in files of `scratch`.
 struct CliOutcome {
     int exit = -1;
     std::string out, err;

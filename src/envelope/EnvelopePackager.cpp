@@ -8,6 +8,7 @@
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/PackagePaths.h"
 #include "logon/ILogon.h"
 #include "package/PackageWalker.h"
 #include "platform/AtomicFile.h"
@@ -95,7 +96,9 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
     engine.InitEncryptFlag(&head, request.kind);
     if (request.cipherId != 0) head.cipherId = request.cipherId;
     head.count = search.recipientCount;
-    CopyText(head.baseFolder, sizeof head.baseFolder, request.baseFolder);
+    // The head's base folder ends with a separator, as every envelope writer stores it.
+    CopyText(head.baseFolder, sizeof head.baseFolder,
+             request.baseFolder.empty() ? "" : WithSeparator(request.baseFolder));
     if (!engine.fWriteBuf(&package, &head, sizeof head)) return 0;
 
     char key[64] = {}, iv[64] = {};

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dialogs/MessagePump.h"
+#include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
 #include "mail/MailEncrypt.h"
 #include "mail/MailMessages.h"
@@ -30,6 +31,23 @@ bool NameTaken(const char* path) {
     struct stat st {};
     ILogon* logon = LogonLibrary();
     return ::lstat(path, &st) == 0 || (logon != nullptr && logon->FileExists(path) != 0);
+}
+
+// Whether every file of the list can be stored when the data begins at `dataStart`: no content
+// may start beyond the packages' limit, and none may be 2 GiB or more. Asked of the files'
+// sizes before any of them is read, so that a set that cannot fit is refused at once; a file
+// that cannot be looked at is left to the packing, which says why it cannot be opened. The
+// content stream checks each file again as it goes (a file may grow meanwhile).
+bool MailSetFits(const char* list, uint64_t dataStart) {
+    uint64_t start = dataStart;
+    for (const char* entry = list; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+        struct stat st {};
+        if (::stat(entry, &st) != 0) continue;
+        const auto size = static_cast<uint64_t>(st.st_size);
+        if (!ContentFits(static_cast<int64_t>(start), size)) return false;
+        start += size;
+    }
+    return true;
 }
 
 }  // namespace
@@ -173,6 +191,10 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
     }
     const uint64_t endEntry = package->GetPosition();
     if (!WritePlainEndEntry(*this, package)) return 0;
+    if (!MailSetFits(arg->pszFiles, package->GetPosition())) {
+        AfxMessageBox(kMailTooLarge);
+        return 0;
+    }
 
     if (sign && !Evp_SignInit(header.digestId)) {
         AfxMessageBox(kMailSignInitFailed);

@@ -1,6 +1,6 @@
 // Mail packages stream their files' contents through the package layer's content stream: the
 // same read-ahead, cipher, CRC and digest as secured packages, with the mail layout's texts.
-// Mail offsets are 32-bit fields up to a content's end.
+// A content starts within the packages' limit, as everywhere; its end is a 32-bit offset too.
 
 #include "mail/MailEncrypt.h"
 #include "mail/MailMessages.h"

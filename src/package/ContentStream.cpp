@@ -74,11 +74,11 @@ struct DigestDone {
 
 }  // namespace
 
-// Secured packages keep a content's start within 1,500,000,000 bytes and its length in 31 bits;
-// mail packages only need its end to be a 32-bit offset.
+// Every package keeps a content's start within 1,500,000,000 bytes and its length in 31 bits;
+// in mail packages its end must be a 32-bit offset too.
 bool ContentStream::Fits(uint64_t start, uint64_t total) const {
-    if (m_rules.endIsOffset) return start <= static_cast<uint64_t>(INT32_MAX) && total <= INT32_MAX - start;
-    return ContentFits(static_cast<int64_t>(start), total);
+    if (!ContentFits(static_cast<int64_t>(start), total)) return false;
+    return !m_rules.endIsOffset || total <= INT32_MAX - start;
 }
 
 bool ContentStream::Transform(bool encrypt, unsigned char* out, int* produced, const unsigned char* in, int length) {

@@ -55,8 +55,8 @@ struct ContentPlace {
 struct ContentRules {
     const char* tooLarge = "加密文件包太大(已超过1.5GB)，Ferrow停止加密。";
     const char* dataShort = "加密文件损坏, 不能正确解密-6.";
-    // Whether the only limit is a content's end as a 32-bit offset (mail), instead of the
-    // secured packages' start and length limits.
+    // Whether a content's end must also be a 32-bit offset (mail: the offset of the next
+    // content or of the signature block is stored behind it).
     bool endIsOffset = false;
 };
 
@@ -73,7 +73,7 @@ public:
 
     // Appends the source's ciphertext (null key: the source as it is) at the package's end.
     // Refuses (rules.tooLarge) a content that would start beyond 1,500,000,000 bytes or not fit
-    // 31-bit lengths; under rules.endIsOffset only one whose end is beyond a 32-bit offset.
+    // 31-bit lengths, and under rules.endIsOffset one whose end is beyond a 32-bit offset.
     int Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place);
     int Encrypt(const ContentKey& key, CFile& source, CFile* package, ContentPlace* place) {
         return Encrypt(&key, source, package, place);

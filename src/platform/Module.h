@@ -1,8 +1,10 @@
 #pragma once
 // Run-time loading of outside modules (card drivers, mail transport). A module named "trv88"
 // is the file "trv88.so", looked up in each folder of $VARNEX_MODULE_PATH (':'-separated),
-// then in the folder of the engine library itself. A module that is not found leaves the
-// handle empty; callers then take their "not installed" path.
+// then where the modules shipped with the engine lie, relative to the program or shared library
+// that holds the engine: "modules" beside it (the build folder), the installed modules folder
+// (LIBDIR/varnex/modules, reached from BINDIR or from LIBDIR), and its own folder. A module that
+// is not found leaves the handle empty; callers then take their "not installed" path.
 
 #include <memory>
 #include <string>

@@ -95,7 +95,7 @@ bool ScriptedHost::NextAnswer(const std::string& kind, std::string& value) {
 }
 
 int ScriptedHost::MessageBox(const std::string& text, unsigned type) {
-    if (m_echo) std::fprintf(m_echo, "%s\n", OneLineMessage(text, Subject()).c_str());
+    if (m_echo) std::fprintf(m_echo, "%s\n", PrintedMessage(text, Subject()).c_str());
     if (m_onMessage) m_onMessage(text);
     int answer = CancellingAnswer(type);
     std::string kind = AnswerKindOf(type), word;
@@ -117,7 +117,7 @@ int ScriptedHost::RunDialog(DialogModel& dialog) {
         if (m_echo) {
             // Say what was asked and which answer was missing.
             std::string question = dialog.Title() + (record.lines.empty() ? "" : ": " + record.lines[0]);
-            std::fprintf(m_echo, "%s\n", OneLineMessage(question, Subject()).c_str());
+            std::fprintf(m_echo, "%s\n", PrintedMessage(question, Subject()).c_str());
             std::string hint = NoAnswerLine(dialog.Kind());
             if (!hint.empty()) std::fprintf(m_echo, "%s\n", hint.c_str());
         }

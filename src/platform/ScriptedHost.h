@@ -50,7 +50,7 @@ public:
     // Called with each message box's text before it is answered: a test looks at the world as
     // it stands while the question waits.
     void OnMessage(std::function<void(const std::string& text)> hook) { m_onMessage = std::move(hook); }
-    // Also print every message box as one "varnex: TEXT" line to `echo`.
+    // Also print every message box to `echo` as PrintedMessage writes it.
     void EchoMessagesTo(FILE* echo) { m_echo = echo; }
 
     int MessageBox(const std::string& text, unsigned type) override;

@@ -179,15 +179,26 @@ public:
 
 }  // namespace
 
-std::string OneLineMessage(const std::string& text, const std::string& subject) {
-    // The text's own carriage returns go; every control (its line feeds too) shows escaped,
-    // so that names a file supplied cannot forge lines or drive the terminal.
-    std::string plain;
-    for (char c : text)
-        if (c != '\r') plain += c;
+std::string PrintedMessage(const std::string& text, const std::string& subject) {
+    // Each line of the text is printed escaped (carriage returns dropped): names a file supplied
+    // cannot drive the terminal, and a line break inside them only starts another indented line,
+    // never a line of its own.
     std::string out = "varnex: ";
     if (!subject.empty()) out += EscapeText(subject) + ": ";
-    return out + EscapeText(plain);
+    bool first = true;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line;
+        for (size_t i = start; i < end; ++i)
+            if (text[i] != '\r') line += text[i];
+        start = end + 1;
+        if (line.empty()) continue;
+        out += (first ? "" : "\n  ") + EscapeText(line);
+        first = false;
+    }
+    return out;
 }
 
 std::string AnswerKindOf(unsigned type) {
@@ -239,7 +250,7 @@ bool TerminalHost::ReadLine(const std::string& prompt, std::string& line, bool m
 
 int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     if (!m_interactive) {
-        std::fprintf(m_out, "%s\n", OneLineMessage(text, Subject()).c_str());
+        std::fprintf(m_out, "%s\n", PrintedMessage(text, Subject()).c_str());
         std::string hint = NoAnswerLine(AnswerKindOf(type));
         if (!hint.empty()) std::fprintf(m_out, "%s\n", hint.c_str());
         return CancellingAnswer(type);
@@ -284,10 +295,10 @@ std::string EntryPrompt(const DialogModel& dialog) {
 
 int TerminalHost::RunDialog(DialogModel& dialog) {
     if (!m_interactive) {
-        // Nobody can answer: say what was asked, in one line, and take the cancelling answer.
+        // Nobody can answer: say what was asked and take the cancelling answer.
         std::vector<std::string> lines = dialog.Lines();
         std::fprintf(m_out, "%s\n",
-                     OneLineMessage(dialog.Title() + (lines.empty() ? "" : ": " + lines[0]), Subject()).c_str());
+                     PrintedMessage(dialog.Title() + (lines.empty() ? "" : ": " + lines[0]), Subject()).c_str());
         std::string hint = NoAnswerLine(dialog.Kind());
         if (!hint.empty()) std::fprintf(m_out, "%s\n", hint.c_str());
         std::string word = dialog.CancellingAnswer();

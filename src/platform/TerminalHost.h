@@ -1,8 +1,8 @@
 #pragma once
 // The UI host of a terminal: questions are asked on the terminal, passwords are typed without
 // echo, progress is a bar on standard error redrawn in place. When standard input is not a
-// terminal nobody can answer: every message box is printed as one line "varnex: TEXT" and
-// takes its cancelling answer, and dialogs are closed.
+// terminal nobody can answer: every message box is printed as "varnex: TEXT" (see
+// PrintedMessage) and takes its cancelling answer, and dialogs are closed.
 
 #include <chrono>
 #include <cstdint>
@@ -41,9 +41,11 @@ private:
     std::chrono::steady_clock::time_point m_started;
 };
 
-// "varnex: TEXT" (or "varnex: SUBJECT: TEXT") with line breaks written as \n, for logs and
-// non-interactive runs.
-std::string OneLineMessage(const std::string& text, const std::string& subject = {});
+// "varnex: TEXT" (or "varnex: SUBJECT: TEXT"), for logs and non-interactive runs: the text's
+// first line on that line, each further line on a line of its own indented by two spaces, blank
+// lines left out, so that every line that does not start with two spaces starts a message. No
+// final line break.
+std::string PrintedMessage(const std::string& text, const std::string& subject = {});
 // The --answers kind that answers a message box of this type; empty for a plain OK box.
 std::string AnswerKindOf(unsigned type);
 // The line that tells a script how to answer a question of this kind nobody answered; empty

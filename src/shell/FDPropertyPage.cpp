@@ -47,8 +47,9 @@ CDlgFDProperty::CDlgFDProperty(const char* list) {
         if (driveRoot.empty() && IsLogicDrive(entry.c_str())) driveRoot = entry;
     }
     AddBox(kReadOnlyBox, "只读", 'r', attributes & kAttrReadOnly, true);
-    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, true);
-    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, true);
+    // Hidden is a name beginning with "." and archive is every file's: shown, not changeable.
+    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, false);
+    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, false);
     AddBox(kSystemBox, "系统", 's', false, false);
     m_driveMode = !driveRoot.empty();
     if (m_driveMode)

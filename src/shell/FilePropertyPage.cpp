@@ -51,8 +51,9 @@ CPropertyFileProperty::CPropertyFileProperty(std::string path) : m_path(std::mov
     FileStatusInfo status;
     unsigned char attributes = ReadFileStatus(m_path, status) ? status.attributes : 0;
     AddBox(kReadOnlyBox, "只读", 'r', attributes & kAttrReadOnly, true);
-    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, true);
-    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, true);
+    // Hidden is a name beginning with "." and archive is every file's: shown, not changeable.
+    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, false);
+    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, false);
     bool system = attributes & kAttrSystem;
     AddBox(kSystemBox, "系统", 's', system, system);
 }

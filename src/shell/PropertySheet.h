@@ -7,7 +7,8 @@
 // (隐藏), "+a" / "-a" (存档), "+s" / "-s" (系统), separated by blanks or commas. A word
 // that sets a box to the state it has changes nothing; a word for a disabled or missing box
 // makes the entry invalid (OK cannot be pressed). Each change is a click on the box of the
-// first page that has one.
+// first page that has one. On this system only 只读 is ever enabled: 隐藏 follows the name,
+// 存档 is every file's and 系统 is no file's.
 
 #include <memory>
 #include <string>
@@ -76,7 +77,7 @@ public:
     std::vector<DialogButton> Buttons() const override { return {{IDOK, "确定", "ok"}, {IDCANCEL, "取消", "cancel"}}; }
     int DefaultButton() const override { return IDOK; }
     bool HasInput() const override;
-    std::string InputLabel() const override { return "属性 (+r -r +h -h +a -a)"; }
+    std::string InputLabel() const override { return "属性 (+r -r)"; }
     std::string Input() const override { return m_input; }
     void SetInput(std::string_view text) override;
     std::string CancellingAnswer() const override { return "cancel"; }

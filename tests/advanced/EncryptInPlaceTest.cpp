@@ -1,13 +1,74 @@
 // Encryption in place for the logged-on user: generated names, skips, the questions, progress,
 // and packages that open to what was encrypted.
 
+// The generated-name test scripts the random generator through its method table, an interface
+// the crypto library keeps for this purpose though it marks it as old.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/rand.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 
 #include "AdvancedFixture.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// While installed, the random generator gives these draws in order (each one the name a draw
+// maps to, as letters and digits stay as they are), then 'z's.
+class ScriptedRandom {
+public:
+    explicit ScriptedRandom(std::deque<std::string> draws) : m_saved(RAND_get_rand_method()) {
+        Draws() = std::move(draws);
+        RAND_set_rand_method(&kMethod);
+    }
+    ~ScriptedRandom() { RAND_set_rand_method(m_saved); }
+    ScriptedRandom(const ScriptedRandom&) = delete;
+    ScriptedRandom& operator=(const ScriptedRandom&) = delete;
+
+private:
+    static std::deque<std::string>& Draws() {
+        static std::deque<std::string> draws;
+        return draws;
+    }
+    static int Bytes(unsigned char* out, int n) {
+        std::string next(static_cast<size_t>(n), 'z');
+        if (!Draws().empty()) {
+            next = Draws().front();
+            Draws().pop_front();
+        }
+        std::memset(out, 'z', static_cast<size_t>(n));
+        std::memcpy(out, next.data(), std::min(next.size(), static_cast<size_t>(n)));
+        return 1;
+    }
+    static int Seed(const void*, int) { return 1; }
+    static int Status() { return 1; }
+    static constexpr RAND_METHOD kMethod = {Seed, Bytes, nullptr, nullptr, Bytes, Status};
+
+    const RAND_METHOD* m_saved;
+};
+
+}  // namespace
+
+// A drawn name that is taken, by a file or by a link that leads nowhere, is drawn again.
+TEST(GeneratedNames, TakenNamesAreDrawnAgain) {
+    TempDir dir;
+    WriteFile(dir / "AAAAAAAAAA.doc.vrk", "an earlier package");
+    fs::create_symlink(dir / "gone", dir / "BBBBBBBBBB.doc.vrk");
+    CAdvanceEmcrypt engine;
+    char folder[kMaxPath] = {}, out[kMaxPath] = {};
+    std::snprintf(folder, sizeof folder, "%s", dir.Path().c_str());
+    {
+        ScriptedRandom random({"AAAAAAAAAA", "BBBBBBBBBB", "CCCCCCCCCC"});
+        engine.Generate_RandomEncryptFileName(folder, "doc", out);
+    }
+    EXPECT_EQ(std::string(out), dir / "CCCCCCCCCC.doc.vrk");
+    EXPECT_EQ(ReadFile(dir / "AAAAAAAAAA.doc.vrk"), "an earlier package");
+}
 
 TEST_F(AdvancedTest, PackagesGetGeneratedNamesBesideTheirFilesAndOpenToTheOriginals) {
     fs::create_directories(dir / "a");

@@ -201,11 +201,17 @@ TEST_F(OperationDialogs, TerminalAnswersDialogsByWordNumberOrEntry) {
 
     // Without a terminal nobody answers: the question is printed with how a script answers it,
     // and the cancelling answer is taken.
+    // Each further line of a text is a line of its own, indented under the first.
     int box = 0;
-    std::string unanswered =
-        OnTerminal(false, false, "", [&](TerminalHost& t) { box = t.MessageBox("覆盖?", MB_YESNO); });
+    std::string unanswered = OnTerminal(false, false, "", [&](TerminalHost& t) {
+        t.SetSubject("/d/a.txt");
+        box = t.MessageBox("创建文件失败.Is a directory.\r\n\n是否继续?", MB_YESNO);
+        t.SetSubject({});
+    });
     EXPECT_EQ(box, IDNO);
-    EXPECT_EQ(unanswered, "varnex: 覆盖?\nvarnex: no answer for this question (give --answers yes-no=...)\n");
+    EXPECT_EQ(unanswered,
+              "varnex: /d/a.txt: 创建文件失败.Is a directory.\n  是否继续?\n"
+              "varnex: no answer for this question (give --answers yes-no=...)\n");
     EXPECT_NE(OnTerminal(false, false, "", [&](TerminalHost& t) { result = t.RunDialog(replace); })
                   .find("(give --answers replace=...)"),
               std::string::npos);

@@ -50,6 +50,7 @@ TEST_F(DecryptDispatch, MixedBatchRestoresBothAndWipesThemUnlessKept) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
+// Only a complete restore costs a package its copy: deliberate (docs/differences.md).
 TEST_F(DecryptDispatch, RefusedPackagesAreSummarisedOnceAndNeverWiped) {
     LogOn("bob");
     const std::string kind4 = dir / "sig.idi";

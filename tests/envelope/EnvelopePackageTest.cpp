@@ -136,8 +136,24 @@ TEST_F(EnvelopePackage, DirectRestoreGoesBesideThePackageUnlessItIsTheUsersOwn) 
     EXPECT_TRUE(host.Messages().empty());
 }
 
+// The head's base folder ends with a separator, as the one-file-per-package writers store it.
+TEST_F(EnvelopePackage, HeadStoresTheBaseFolderEndingWithASeparator) {
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src/a.txt", "a");
+    for (uint8_t kind : {kKindEnvelope, kKindShared}) {
+        ASSERT_EQ(Pack({"src/a.txt"}, {"bob"}, "e.vrk", "alice", kind), 1);
+        CKorvane e;
+        CFile package(dir / "e.vrk", CFile::modeRead);
+        EncryptFlag head;
+        ASSERT_EQ(e.ReadEncryptedFileHead(&package, &head, nullptr), 1);
+        EXPECT_EQ(std::string(head.baseFolder), dir / "src/") << int{kind};
+        package.Close();
+        fs::remove(dir / "e.vrk");
+    }
+}
+
 // A pack that fails half-way leaves nothing behind and never touches a file already at the
-// package's path.
+// package's path: it was written under a temporary name (deliberately, docs/differences.md).
 TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
     fs::create_directories(dir / "src");
     WriteFile(dir / "src/a.txt", "a");

@@ -95,7 +95,8 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWrittenInTheNewAndTh
 }
 
 // Every variable field at its room's cap is read; at cap + 1 the writer refuses it ("参数错")
-// and a forged record is refused by the reader with the record's message, before reading it.
+// and a forged record is refused by the reader with the record's message, before reading it
+// (deliberately, docs/differences.md).
 TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
     struct Case {
         const char* what;

@@ -121,6 +121,39 @@ TEST_F(MailPackageTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackag
     }
 }
 
+namespace {
+
+// A scripted host that also counts the bytes the block loops report.
+class CountingHost : public ScriptedHost {
+public:
+    void WorkDone(uint64_t bytes) override { done += bytes; }
+    uint64_t done = 0;
+};
+
+}  // namespace
+
+// Mail sets follow the packages' rule: no content may start beyond 1,500,000,000 bytes (the
+// second set's third file would start at about 1.6e9, still within 32-bit offsets), none may be
+// 2 GiB. The set is refused from the files' sizes, before any byte of them is read.
+TEST_F(MailPackageTest, SetBeyondThePackageLimitIsRefusedBeforeAnyFileIsRead) {
+    for (auto [name, size] :
+         {std::pair{"half", int64_t{1000000000}}, {"more", int64_t{600000000}}, {"whole", int64_t{1} << 31}}) {
+        int fd = ::open((dir / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    }
+    WriteFile(dir / "small", "x");
+    for (const std::vector<std::string>& set : {std::vector<std::string>{"whole"}, {"half", "more", "small"}}) {
+        CountingHost counting;
+        ScopedUiHost installed(counting);
+        EXPECT_EQ(Pack(kMailFlagSign, "bob", set), "") << set.size();
+        EXPECT_EQ(counting.MessageTexts(), std::vector<std::string>{"加密文件包太大(已超过1.5GB)，Quillet停止加密。"});
+        EXPECT_EQ(counting.done, 0u) << "nothing was read";
+        EXPECT_TRUE(fs::is_empty(MailFolder()));
+    }
+}
+
 TEST_F(MailPackageTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
     fs::create_directories(dir / "x");
     fs::create_directories(dir / "y");

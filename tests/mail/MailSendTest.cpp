@@ -48,6 +48,7 @@ protected:
     }
 
     std::string oldPath;
+    NoDesktopSession noDesktop;  // the shipped module never reaches a real mail program
 };
 
 }  // namespace
@@ -94,13 +95,17 @@ TEST_F(MailSendTest, MessageReachesTheModuleWithOneSpacePerAttachmentAndOnlyAFai
     }
 }
 
+// A module that cannot be loaded (a file found before the shipped one that is no module) counts
+// as missing.
 TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
+    WriteFile(dir / "modules/mapi.so", "not a module");
     CIMapi mail;
     EXPECT_EQ(mail.LoadLibraryA(), 0);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"未找到MAPI动态库MAPI32.DLL"});
     EXPECT_EQ(mail.Error(), 1u);
     EXPECT_EQ(mail.Error(), 0u) << "Error() resets";
 
+    fs::remove(dir / "modules/mapi.so");
     InstallModule("mapi_partial");
     host.Clear();
     EXPECT_EQ(mail.LoadLibraryA(), 0);
@@ -114,6 +119,10 @@ TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
 }
 
 TEST_F(MailSendTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
+    // Without the variable the module is found where the build puts it, beside the program.
+    unsetenv("VARNEX_MODULE_PATH");
+    EXPECT_EQ(CModule::FindModule("mapi"), fs::canonical(std::string(VARNEX_TEST_MODULE_DIR) + "/mapi.so").string());
+    setenv("VARNEX_MODULE_PATH", (dir / "modules").c_str(), 1);
     InstallModule("mapi");
     WriteFile(dir / "report.pdf", RandomBytes(5000, 7));
     std::string path = dir / "report.pdf";

@@ -60,7 +60,8 @@ protected:
 // Every reader the package was made for gets the tree back: bytes, times, read-only bits, empty
 // folders, names that differ only by letter case. The package written inside the tree it packs
 // never packs itself, nor are "dirinfo" entries packed. The format carries no permission bits
-// and the content was secret: new files and folders come back owner-only.
+// and the content was secret: new files and folders come back owner-only (deliberately, see
+// docs/differences.md).
 TEST_P(PackageKinds, TreeRoundTripsByteForByteWithTimesReadOnlyBitsAndCaseOfNames) {
     std::vector<TreeEntry> tree = {{"empty/"},
                                    {"zero"},
@@ -168,7 +169,7 @@ TEST_P(PackageKinds, RestoreNeverWritesThroughALinkBelowTheOutputFolder) {
 // A link named as a path is followed; links met inside a tree (to files and to folders) and
 // special files are left out and named in one notice at the end; a path that is not a file or
 // a folder is refused by name before any package exists, and the file at the package's path
-// stays as it was.
+// stays as it was. Leaving links inside a tree out is deliberate (docs/differences.md).
 TEST_P(PackageKinds, LinksInsideATreeAreLeftOutAndNamedAndOddPathsRefused) {
     fs::create_directories(dir / "src/tree/real");
     fs::create_directories(dir / "outside");

@@ -77,5 +77,7 @@ TEST(PrintableText, ControlsMarksAndStrayBytesAreEscapedInEachForm) {
         EXPECT_EQ(EscapeText(c.text, TextEscape::kLines), c.lines) << c.text;
         EXPECT_EQ(EscapeText(c.text, TextEscape::kJson), c.json) << c.text;
     }
-    EXPECT_EQ(OneLineMessage("打开文件失败.\n\x1b[2J", "pkg\n"), "varnex: pkg\\n: 打开文件失败.\\n\\x1b[2J");
+    // A message's further lines are indented: a line break in file text cannot start a line of
+    // its own.
+    EXPECT_EQ(PrintedMessage("打开文件失败.\n\x1b[2J", "pkg\n"), "varnex: pkg\\n: 打开文件失败.\n  \\x1b[2J");
 }

@@ -88,6 +88,10 @@ TEST_F(Properties, PagesShowTheSelectionAndItsAttributes) {
     EXPECT_EQ(file->Title(), "doc.txt 属性");
     EXPECT_TRUE(HasLine(*file, "大小: 1,234 字节 (1.21 KB)"));
     EXPECT_TRUE(HasLine(*file, "类型: TXT 文件"));
+    // Only read-only can be changed on this system: the other boxes show their state, disabled.
+    EXPECT_TRUE(HasLine(*file, "[ ] 只读 (r)"));
+    EXPECT_TRUE(HasLine(*file, "[ ] 隐藏 (h) 不可用"));
+    EXPECT_TRUE(HasLine(*file, "[x] 存档 (a) 不可用"));
     EXPECT_TRUE(HasLine(*file, "[ ] 系统 (s) 不可用"));
 
     std::unique_ptr<CPropertySheet> mixed = MakeSelectionSheet(PathList({dir / "folder", dir / "doc.txt"}).c_str());
@@ -125,8 +129,9 @@ TEST_F(Properties, ApplyChangesEveryEntryAndReportsEachRefusal) {
     // An entry that went away is reported and the others are still changed.
     std::unique_ptr<CPropertySheet> sheet = MakeSelectionSheet(list.c_str());
     fs::remove(dir / "b");
+    for (const char* disabled : {"+s", "+h", "-a", "-r +h"})
+        EXPECT_FALSE(sheet->ChangeAttributes(disabled)) << disabled;
     ASSERT_TRUE(sheet->ChangeAttributes("-r"));
-    EXPECT_FALSE(sheet->ChangeAttributes("+s"));
     EXPECT_EQ(sheet->ApplyPages(), 0);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{dir / "b" + "\n设置属性失败。"});
     EXPECT_FALSE(ReadOnly(dir / "a") || ReadOnly(dir / "c"));
@@ -155,6 +160,11 @@ TEST_F(Properties, CommandShowsAndChangesTheSheet) {
     CliOutcome set = RunVarnex(dir, dir / "home", "props --set +r " + dir / "p.vrk");
     EXPECT_EQ(set.exit, 0) << set.err;
     EXPECT_TRUE(ReadOnly(dir / "p.vrk"));
+    CliOutcome hidden = RunVarnex(dir, dir / "home", "props --set -r,+h " + dir / "p.vrk");
+    EXPECT_EQ(hidden.exit, 2);
+    EXPECT_NE(hidden.err.find("varnex: --set takes +r or -r: only read-only can be changed here"), std::string::npos)
+        << hidden.err;
+    EXPECT_TRUE(ReadOnly(dir / "p.vrk")) << "a refused list changes nothing";
     EXPECT_EQ(RunVarnex(dir, dir / "home", "props " + dir / "missing").exit, 1);
 }
 

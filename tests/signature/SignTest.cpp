@@ -24,6 +24,7 @@ protected:
         for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
         return n;
     }
+    NoDesktopSession noDesktop;  // the composed message stays in the outbox
 };
 
 }  // namespace

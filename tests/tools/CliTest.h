@@ -1,6 +1,7 @@
 #pragma once
-// The fixture of the command tests: the built varnex run as a script runs it (no terminal) on a
-// suite folder of the test's own, with users registered through the store itself.
+// The fixture of the command tests: the built varnex run as a script runs it (no terminal, no
+// desktop session, the modules it ships with) on a suite folder of the test's own, with users
+// registered through the store itself.
 
 #include <sys/wait.h>
 
@@ -29,9 +30,9 @@ protected:
     // varnex as user `id` (its password from the environment), `input` as standard input.
     CliOutcome As(const std::string& id, const std::string& args, const std::string& input = "/dev/null",
                   const std::string& env = {}) {
-        std::string cmd = "env -u VARNEX_HOME VARNEX_PASSWORD=pw-" + id + " " + env +
-                          " '" VARNEX_CLI_PATH "' --home '" + home + "' --user " + id + " " + args + " <'" + input +
-                          "' >'" + dir / "cli.out" + "' 2>'" + dir / "cli.err" + "'";
+        std::string cmd = "env -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY VARNEX_PASSWORD=pw-" +
+                          id + " " + env + " '" VARNEX_CLI_PATH "' --home '" + home + "' --user " + id + " " + args +
+                          " <'" + input + "' >'" + dir / "cli.out" + "' 2>'" + dir / "cli.err" + "'";
         int status = std::system(cmd.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "cli.out"), ReadFile(dir / "cli.err")};
     }

@@ -188,7 +188,8 @@ TEST_F(CommandLine, WrongPasswordAtTheTerminalMayBeTypedAgainAndProgressShowsByt
 // --answers: a kind or word no question takes is a usage error; without answers an existing
 // file is kept and the question still shown; cancel at the replace question stops the batch
 // (exit 3); a question nobody answered is printed with the answer that was missing; a relative
-// folder answer is taken from the current folder.
+// folder answer is taken from the current folder. That cancel stops the whole batch is
+// deliberate (docs/differences.md).
 TEST_F(CommandLine, AnswersAreValidatedAndCancelStops) {
     ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
     EXPECT_TRUE(Ends(Decrypt("--to " + dir / "out " + dir / "d.pkg --answers replce=yes"), 2, "replce"));

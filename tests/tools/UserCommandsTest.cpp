@@ -244,6 +244,16 @@ TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     EXPECT_NE(record.find("to=bob@example.org\nto=carol@example.org\n"), std::string::npos) << record;
     EXPECT_NE(record.find("|" + second + "|" + fs::path(second).filename().string()), std::string::npos) << record;
 
+    // With the module shipped beside the program and no desktop: the message stays in the outbox
+    // and its path is shown on an indented line of its own.
+    CliOutcome kept = As("alice", "mail-pack --encrypt --sign --to bob --send '" + dir / "note.txt" + "'");
+    ASSERT_EQ(kept.exit, 0) << kept.err;
+    std::vector<std::string> outbox;
+    for (const auto& e : fs::directory_iterator(home + "/mail/outbox"))
+        if (e.path().extension() == ".eml") outbox.push_back(e.path());
+    ASSERT_EQ(outbox.size(), 1u);
+    EXPECT_EQ(kept.err, "varnex: 邮件已保存在发件箱中, 请用邮件程序发送:\n  " + outbox[0] + "\n");
+
     CliOutcome nobody = As("alice", "mail-pack --encrypt --to nobody '" + dir / "note.txt" + "'");
     EXPECT_EQ(nobody.exit, 1);
     EXPECT_EQ(nobody.out, "");

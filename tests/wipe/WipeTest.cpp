@@ -110,6 +110,7 @@ TEST_F(Wipe, ZeroFillOverwritesTheBeginningOfEveryFile) {
     EXPECT_EQ(ReadFile(seenSmall), std::string(100, '\0'));
 }
 
+// Never following a link, named or met in a tree, is deliberate (docs/differences.md).
 TEST_F(Wipe, LinksAreRemovedAndTheirTargetsLeftAlone) {
     std::string outside = dir / "outside", target = dir / "outside/keep";
     fs::create_directories(outside);

@@ -69,7 +69,9 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
     if (!parsed.Value("--set").empty()) {
         std::unique_ptr<CPropertySheet> sheet = MakeSelectionSheet(list.c_str());
         if (!sheet->ChangeAttributes(parsed.Value("--set")))
-            return UsageError(self, "--set takes +r, -r, +h, -h, +a or -a (the boxes this sheet lets you change)");
+            return UsageError(self,
+                              "--set takes +r or -r: only read-only can be changed here (hidden is a name "
+                              "beginning with \".\", archive is every file)");
         result = sheet->ApplyPages();
     }
     // The sheet as it reads now, after any change.
@@ -83,9 +85,9 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("props", "[--json] [--set +r|-r|+h|-h|+a|-a] PATH...",
+VARNEX_COMMAND("props", "[--json] [--set +r|-r] PATH...",
                "the property sheet of files, folders and drives (mount points)", RunProps,
                "One file shows its own page; anything else the page of the selection, or of the drive.\n\n"
                "  --json      print the sheet as one JSON document\n"
-               "  --set LIST  change attributes as the page's OK does: +r/-r read-only, +h/-h hidden,\n"
-               "              +a/-a archive, separated by commas or blanks (here only read-only takes effect)\n");
+               "  --set +r|-r make read-only or writable, as the page's OK does; hidden (a name beginning\n"
+               "              with \".\") and archive (every file) are shown but cannot be changed here\n");
