@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -69,6 +70,33 @@ std::vector<std::string> TempFilesBelow(const std::string& folder) {
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
         if (it->path().filename().string().find(".varnex-") != std::string::npos) found.push_back(it->path().string());
     return found;
+}
+
+FolderLister SwapForLinkAfterListing(const std::string& folder, const std::string& target) {
+    auto swapped = std::make_shared<bool>(false);
+    return [=](int listed, std::vector<FolderEntry>& entries) {
+        FolderListing listing = ReadFolderEntries(listed, entries);
+        struct stat a {};
+        struct stat b {};
+        const std::string parent = std::filesystem::path(folder).parent_path().string();
+        if (!*swapped && ::fstat(listed, &a) == 0 && ::stat(parent.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+            a.st_ino == b.st_ino) {
+            *swapped = true;
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directory_symlink(target, folder);
+        }
+        return listing;
+    };
+}
+
+FolderLister BreakListingAt(const std::string& name) {
+    return [name](int listed, std::vector<FolderEntry>& entries) {
+        FolderListing listing = ReadFolderEntries(listed, entries);
+        auto at = std::find_if(entries.begin(), entries.end(), [&](const FolderEntry& e) { return e.name == name; });
+        if (at == entries.end()) return listing;
+        entries.erase(at, entries.end());
+        return FolderListing::Broken;
+    };
 }
 
 void MakeTree(const std::string& root, const std::vector<TreeEntry>& entries) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FolderList.h"
 #include "platform/ScriptedHost.h"
 
 class TempDir {
@@ -37,6 +38,13 @@ time_t ModifiedAt(const std::string& path);
 mode_t ModeOf(const std::string& path);
 // The temporary files of the engine (".NAME.varnex-XXXXXX") anywhere below `folder`.
 std::vector<std::string> TempFilesBelow(const std::string& folder);
+
+// Listers for ScopedFolderLister that change the tree or fail while a walk runs. The first
+// swaps the folder `folder` for a link to `target` right after the listing of the folder that
+// holds it (once): between listing and descent. The second breaks the listing of every folder
+// holding an entry `name`, after the entries before it.
+FolderLister SwapForLinkAfterListing(const std::string& folder, const std::string& target);
+FolderLister BreakListingAt(const std::string& name);
 
 // One entry of a test tree, by its path below the tree's root: a folder when the path ends in
 // '/', else a file of `size` bytes (RandomBytes seeded by the size), read-only when asked, and

@@ -44,7 +44,8 @@ public:
     // with *used 0) the files under `path` that still need encryption: a file unless it is a
     // ".vrk" package, a folder's files recursively without "dirinfo" entries, ".vrk" packages
     // and "my documents/desktop.ini". Links and special files met inside a folder are left
-    // out (m_leftOutEntries). 0 when `path` is neither a file nor a folder, or memory ran out.
+    // out (m_leftOutEntries). 0 when `path` is neither a file nor a folder, when a folder
+    // cannot be listed in full (said by name), or when memory ran out (said).
     int Collect_EncryptFileName(const char* path, char** buffer, int* used);
 
     // The original name (nameText, 260) and modification time (timeText, 260) of the single

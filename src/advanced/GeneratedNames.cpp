@@ -6,24 +6,23 @@
 // name inside the source's own folder: the extension comes from the source's name, which holds
 // no separator.
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <openssl/rand.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <vector>
 
 #include "advanced/AdvanceEmcrypt.h"
 #include "engine/Options.h"
 #include "formats/PackagePaths.h"
+#include "package/PackageWalker.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderList.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -109,27 +108,6 @@ bool Append(const std::string& path, char** buffer, int* used) {
     return true;
 }
 
-// The entries of a folder in name order, without ".", ".." and "dirinfo". The folder is
-// opened through a link only when `follow` (a folder named by the caller); a folder that
-// cannot be read contributes nothing.
-std::vector<std::string> Entries(const std::string& folder, bool follow) {
-    std::vector<std::string> names;
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
-    if (fd < 0) return names;
-    DIR* d = ::fdopendir(fd);
-    if (d == nullptr) {
-        ::close(fd);
-        return names;
-    }
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != ".." && name != "dirinfo") names.push_back(std::move(name));
-    }
-    ::closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
 
 void CAdvanceEmcrypt::Generate_EncryptFileName(const char* path, char* out) {
@@ -158,30 +136,48 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
     if (IsExistingFile(target)) return IsPackageName(target) || Append(target, buffer, used) ? 1 : 0;
     if (!IsExistingFolder(target)) return 0;
 
-    // Below the named folder nothing is followed: links and special files are left out and
-    // named to the caller.
+    // Below the named folder nothing is followed: links and special files (also a folder swapped
+    // for one since the listing) are left out and named to the caller. A folder that cannot be
+    // listed in full fails the collection: encrypting the rest would leave its files plain
+    // without a word.
     struct Walk {
         CAdvanceEmcrypt& engine;
         char** buffer;
         int* used;
-        bool Folder(const std::string& folder, bool follow) {
-            for (const std::string& name : Entries(folder, follow)) {
-                const std::string entry = folder + name;
-                struct stat st {};
-                if (::lstat(entry.c_str(), &st) != 0) continue;
-                if (S_ISDIR(st.st_mode)) {
-                    if (!Folder(WithSeparator(entry), false)) return false;
-                } else if (S_ISREG(st.st_mode)) {
-                    if (IsPackageName(entry) || IsTempName(name) ||
+        bool Folder(int folderFd, const std::string& folder) {
+            std::vector<FolderEntry> entries;
+            if (ListFolderEntries(folderFd, entries) != FolderListing::Complete) {
+                PackageWalker::ShowSearchFailed(folder);
+                return false;
+            }
+            for (const FolderEntry& e : entries) {
+                if (e.name == "dirinfo") continue;
+                const std::string entry = folder + e.name;
+                PathKind kind = e.kind;
+                FileHandle sub;
+                if (kind == PathKind::Folder && !OpenListedFolder(folderFd, e.name, &sub, &kind)) {
+                    PackageWalker::ShowSearchFailed(WithSeparator(entry));
+                    return false;
+                }
+                if (kind == PathKind::Folder) {
+                    if (!Folder(sub.Get(), WithSeparator(entry))) return false;
+                } else if (kind == PathKind::File) {
+                    if (IsPackageName(entry) || IsTempName(e.name) ||
                         FoldAscii(entry).find("/my documents/desktop.ini") != std::string::npos)
                         continue;
                     if (!Append(entry, buffer, used)) return false;
-                } else {
+                } else if (kind != PathKind::Missing) {  // a missing entry went away meanwhile
                     engine.m_leftOutEntries.push_back(entry);
                 }
             }
             return true;
         }
     } walk{*this, buffer, used};
-    return walk.Folder(WithSeparator(target), true) ? 1 : 0;
+    const std::string folder = WithSeparator(target);
+    FileHandle handle = OpenNamedFolder(folder);
+    if (!handle.IsOpen()) {
+        PackageWalker::ShowSearchFailed(folder);
+        return 0;
+    }
+    return walk.Folder(handle.Get(), folder) ? 1 : 0;
 }

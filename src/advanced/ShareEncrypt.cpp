@@ -27,8 +27,8 @@ class RecipientList {
 public:
     RecipientList(ILogon& logon, Decrypt_UserInfo* entries) : m_logon(logon), m_entries(entries) {}
 
-    // The owner's entry; false (the reason shown where the Part has one) when the owner
-    // cannot share-encrypt.
+    // The owner's entry; false when the owner cannot share-encrypt. A missing certificate
+    // file is said here; the other reasons are the logon library's to say.
     bool AddOwner(const std::string& userId) {
         LogonKeyRecord key;
         LogonUserRecord user;

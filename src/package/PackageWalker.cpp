@@ -1,9 +1,7 @@
 #include "package/PackageWalker.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,16 +10,12 @@
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "platform/AtomicFile.h"
+#include "platform/FolderList.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 namespace {
 
-const char kSearchFailed[] = "搜索文件出错";
-
-// The walk's failure, naming the path it stopped at (a path beyond the rooms the walkers
-// keep paths in, or a folder that cannot be listed), so the user knows which one to move.
-void SearchFailed(const std::string& path) { AfxMessageBox(std::string(kSearchFailed) + "\n" + path); }
 const char kNotFileOrFolder[] = "\"%s\"不是文件或文件夹，不能加密。";
 
 // The stored separator has no escape: a name holding it would read back as a nested path.
@@ -43,22 +37,9 @@ bool IsThePackage(CFile* package, const std::string& path) {
 // taking them for one would file the second folder's files under the first.
 bool SameFolder(const std::string& a, const std::string& b) { return a == b; }
 
-// Entries of a folder in name order, without ".", ".." and "dirinfo"; false when the folder
-// cannot be listed.
-bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return false;
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name == "." || name == ".." || name == "dirinfo") continue;
-        names.push_back(std::move(name));
-    }
-    ::closedir(d);
-    std::sort(names.begin(), names.end());
-    return true;
-}
-
 }  // namespace
+
+void PackageWalker::ShowSearchFailed(const std::string& path) { AfxMessageBox("搜索文件出错\n" + path); }
 
 int PackageWalker::ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* head, char* baseFolder,
                                  char* workPath) {
@@ -82,13 +63,13 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
     std::string base = m_baseFolder;
     // The folder must lie under the base folder and, as a path, fit where the walkers keep it.
     if (folder.compare(0, base.size(), base) != 0 || folder.size() >= kMaxPath) {
-        SearchFailed(folder);
+        ShowSearchFailed(folder);
         return 0;
     }
     if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
     if (relative.size() >= kRecordNameCap) {
-        SearchFailed(folder);
+        ShowSearchFailed(folder);
         return 0;
     }
     std::snprintf(m_workPath, kMaxPath, "%s", folder.c_str());
@@ -100,7 +81,7 @@ int PackageWalker::AddFile(CFile* package, const std::string& folder, const std:
     if (RefuseStoredSeparator(name, folder + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
     if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
-        SearchFailed(folder + name);
+        ShowSearchFailed(folder + name);
         return 0;
     }
     if (!WritePlainFileRecord(m_engine, package, name)) return 0;
@@ -113,7 +94,7 @@ int PackageWalker::WalkList(const char* pathList, CFile* package, int* recordSta
     m_engine.m_leftOutEntries.clear();
     for (const char* p = pathList; *p; p += std::strlen(p) + 1) {
         if (std::strlen(p) >= kMaxPath) {
-            SearchFailed(p);
+            ShowSearchFailed(p);
             return 0;
         }
         if (!Walk(p, package, recordStart, itemCount)) return 0;
@@ -160,27 +141,41 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
     }
     std::string folder = WithSeparator(target);
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
-    std::vector<std::string> names;
-    if (!ListFolder(folder, names)) {
-        // A folder that exists but cannot be listed would silently be left out of the package.
-        SearchFailed(folder);
+    FileHandle handle = OpenNamedFolder(folder);
+    if (!handle.IsOpen()) {
+        ShowSearchFailed(folder);
         return 0;
     }
-    for (const std::string& name : names) {
-        std::string entry = folder + name;
-        struct stat link {};
-        if (::lstat(entry.c_str(), &link) != 0) continue;
+    return WalkFolder(handle.Get(), folder, package, itemCount);
+}
+
+int PackageWalker::WalkFolder(int folderFd, const std::string& folder, CFile* package, int* itemCount) {
+    std::vector<FolderEntry> entries;
+    if (ListFolderEntries(folderFd, entries) != FolderListing::Complete) {
+        // A folder listed in part, or not at all, would silently be left out of the package.
+        ShowSearchFailed(folder);
+        return 0;
+    }
+    for (const FolderEntry& e : entries) {
+        if (e.name == "dirinfo") continue;
+        std::string entry = folder + e.name;
         // Inside a tree nothing is followed: a linked folder could lead back into the tree or
-        // out of it, a linked file could be anyone's. Links and special files are left out
-        // and named to the caller.
-        if (S_ISDIR(link.st_mode)) {
-            if (!AddDirectory(package, WithSeparator(entry))) return 0;
-            // The failure below has shown its message already.
-            if (!Walk(entry.c_str(), package, recordStart, itemCount)) return 0;
-        } else if (S_ISREG(link.st_mode)) {
-            if (IsThePackage(package, entry) || IsTempName(name)) continue;
-            if (!AddFile(package, folder, name, itemCount)) return 0;
-        } else {
+        // out of it, a linked file could be anyone's. Links and special files (also a folder
+        // swapped for one since the listing) are left out and named to the caller.
+        PathKind kind = e.kind;
+        FileHandle sub;
+        if (kind == PathKind::Folder && !OpenListedFolder(folderFd, e.name, &sub, &kind)) {
+            ShowSearchFailed(WithSeparator(entry));
+            return 0;
+        }
+        if (kind == PathKind::Folder) {
+            std::string subFolder = WithSeparator(entry);
+            // The failures below have shown their messages already.
+            if (!AddDirectory(package, subFolder) || !WalkFolder(sub.Get(), subFolder, package, itemCount)) return 0;
+        } else if (kind == PathKind::File) {
+            if (IsThePackage(package, entry) || IsTempName(e.name)) continue;
+            if (!AddFile(package, folder, e.name, itemCount)) return 0;
+        } else if (kind != PathKind::Missing) {  // a missing entry went away meanwhile
             m_engine.m_leftOutEntries.push_back(entry);
         }
     }

@@ -39,10 +39,16 @@ public:
     // Names, in one notice, the links and special files the last walk met inside a tree and
     // left out (CKorvane::m_leftOutEntries); nothing when there were none.
     static void ShowLeftOut(const CKorvane& engine);
+    // The walk's failure ("搜索文件出错"), naming the path it stopped at (a path beyond the room
+    // the walkers keep paths in, or a folder that cannot be listed in full), so the user knows
+    // which one to move. Also the failure of the encrypt-in-place collection.
+    static void ShowSearchFailed(const std::string& path);
 
 private:
     int AddDirectory(CFile* package, const std::string& folder);
     int AddFile(CFile* package, const std::string& folder, const std::string& name, int* itemCount);
+    // Everything below a folder the walk holds open; `folder` is its path, with a separator.
+    int WalkFolder(int folderFd, const std::string& folder, CFile* package, int* itemCount);
 
     CKorvane& m_engine;
     char* m_baseFolder;  // kMaxPath characters

@@ -218,3 +218,35 @@ TEST_F(AdvancedTest, CollectionLeavesOutPackagesDirinfoDesktopIniAndLinks) {
     EXPECT_EQ(got, (std::vector<std::string>{dir / "t/My Documents/sub/c.txt", dir / "t/a.txt", dir / "outside.txt"}));
     EXPECT_EQ(engine.m_leftOutEntries, (std::vector<std::string>{dir / "t/link.txt", dir / "t/link.txt"}));
 }
+
+// The collection enters each folder through the one that holds it: a folder swapped for a link
+// between listing and descent is not followed but left out and named, and a listing that breaks
+// part way fails the collection with the folder's name (the rest would be encrypted while the
+// folder's files stayed plain).
+TEST_F(AdvancedTest, CollectionNeverFollowsAFolderSwappedForALinkAndFailsOnABrokenListing) {
+    MakeTree(dir / "t", {{"a.txt", 1}, {"sub/b.txt", 2}, {"sub/c.txt", 3}});
+    MakeTree(dir / "outside", {{"secret", 4}});
+    auto collect = [&](std::vector<std::string>* got) {
+        char* buffer = nullptr;
+        int used = 0;
+        int result = engine.Collect_EncryptFileName((dir / "t").c_str(), &buffer, &used);
+        for (int at = 0; at < used; at += static_cast<int>(std::strlen(buffer + at)) + 1)
+            got->emplace_back(buffer + at);
+        std::free(buffer);
+        return result;
+    };
+    std::vector<std::string> got;
+    {
+        ScopedFolderLister broken(BreakListingAt("c.txt"));
+        EXPECT_EQ(collect(&got), 0);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错\n" + dir / "t/sub/"});
+
+    host.Clear();
+    got.clear();
+    ScopedFolderLister swap(SwapForLinkAfterListing(dir / "t/sub", dir / "outside"));
+    ASSERT_EQ(collect(&got), 1);
+    EXPECT_EQ(got, std::vector<std::string>{dir / "t/a.txt"});
+    EXPECT_EQ(engine.m_leftOutEntries, std::vector<std::string>{dir / "t/sub"});
+    EXPECT_TRUE(host.Messages().empty());
+}

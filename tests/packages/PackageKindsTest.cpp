@@ -206,6 +206,32 @@ TEST_P(PackageKinds, LinksInsideATreeAreLeftOutAndNamedAndOddPathsRefused) {
     EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
 }
 
+// The walk enters each folder through the one that holds it: a folder swapped for a link between
+// listing and descent is not followed but left out and named like any link inside a tree, and a
+// listing that breaks part way fails the pack with the folder's name, leaving no package.
+TEST_P(PackageKinds, AFolderSwappedForALinkIsLeftOutAndABrokenListingFailsThePack) {
+    MakeTree(dir / "src/tree", {{"a.txt", 1}, {"sub/b.txt", 2}});
+    MakeTree(dir / "outside", {{"secret", 3}});
+    {
+        ScopedFolderLister swap(SwapForLinkAfterListing(dir / "src/tree/sub", dir / "outside"));
+        ASSERT_EQ(Pack({"src/tree"}), 1);
+    }
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"以下链接或特殊文件没有加密:\n" + dir / "src/tree/sub"});
+    host.Clear();
+    ASSERT_EQ(Restore(), 1);
+    EXPECT_EQ(ReadFile(dir / "out/tree/a.txt"), RandomBytes(1, 1));
+    EXPECT_FALSE(fs::exists(dir / "out/tree/sub"));
+
+    fs::remove(dir / "src/tree/sub");
+    MakeTree(dir / "src/tree", {{"sub/b.txt", 2}, {"sub/c.txt", 3}});
+    host.Clear();
+    ScopedFolderLister broken(BreakListingAt("c.txt"));
+    EXPECT_EQ(Pack({"src/tree"}, "q.pkg"), 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"搜索文件出错\n" + dir / "src/tree/sub/"});
+    EXPECT_FALSE(fs::exists(dir / "q.pkg"));
+    EXPECT_TRUE(TempFilesBelow(dir.Path()).empty());
+}
+
 // '\' is the stored separator and has no escape: a folder or file name holding it is refused
 // by name, and no package is made (otherwise "a\b/g" and "a/b/g" would be one path).
 TEST_P(PackageKinds, BackslashInAFolderOrFileNameIsRefusedByName) {

@@ -27,7 +27,8 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
         }
         if (path.size() > 1 && path.back() == '/') path.pop_back();
         if (!engine.Collect_EncryptFileName(path.c_str(), &buffer, &used)) {
-            // A path that is neither file nor folder; a full memory has said so itself.
+            // A path that is neither file nor folder; a full memory or a folder that cannot be
+            // listed has said so itself.
             if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_directory(path, ec))
                 std::fprintf(stderr, "varnex: %s: not a file or folder\n", p.c_str());
             return kExitFailed;
