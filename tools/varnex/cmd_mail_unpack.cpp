@@ -1,7 +1,6 @@
 // varnex mail-unpack: a mail package, from a file or from standard input ("-", read in memory),
 // unpacked into the mail folder; lists the files written and the signer's verdict.
 
-#include <openssl/crypto.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +12,8 @@
 
 #include "Cli.h"
 #include "JsonText.h"
+#include "MailUnpackStep.h"
 #include "Session.h"
-#include "mail/MailEncrypt.h"
 
 namespace {
 
@@ -72,22 +71,16 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
     CMailEncrypt engine;
-    // One row per file the package announces; the engine never writes more.
-    const int announced = engine.MailFileCount(pFile, pMemFile);
-    std::vector<char> rows(static_cast<size_t>(std::max(announced, 1)) * kMaxPath, '\0');
-    auto key = std::make_unique<DECRYPT_MAIL_KEY>();
-    std::memset(key.get(), 0, sizeof *key);
-    int count = 0;
-    int result =
-        engine.DecryptMail(pFile, pMemFile, reinterpret_cast<char(*)[kMaxPath]>(rows.data()), count, key.get());
-    OPENSSL_cleanse(key->Key, sizeof key->Key);
-    OPENSSL_cleanse(key->IV, sizeof key->IV);
+    const UnpackedMail got = UnpackMailPackage(engine, pFile, pMemFile);
+    if (got.outOfMemory) return CliFail(name + ": not enough memory for the files it announces");
+    const DECRYPT_MAIL_KEY& key = *got.key;
+    const int result = got.result;
 
-    const std::string damaged = key->szDamagedFile;
+    const std::string damaged = key.szDamagedFile;
     const bool json = parsed.Has("--json");
     if (json) std::printf("{\"result\": %d, \"files\": [", result);
-    for (int i = 0; i < count; ++i) {
-        const std::string path = &rows[static_cast<size_t>(i) * kMaxPath];
+    for (size_t i = 0; i < got.files.size(); ++i) {
+        const std::string& path = got.files[i];
         const bool bad = path == damaged;
         if (json)
             std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonQuote(path).c_str(),
@@ -95,13 +88,13 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
         else
             std::printf("%s%s\n", path.c_str(), bad ? " (damaged: its content CRC failed)" : "");
     }
-    const char* verdict = Verdict(*key, result);
+    const char* verdict = Verdict(key, result);
     if (json) {
-        std::printf("], \"signer\": %s, \"signature\": %s}\n", JsonQuote(key->szSigner).c_str(),
+        std::printf("], \"signer\": %s, \"signature\": %s}\n", JsonQuote(key.szSigner).c_str(),
                     verdict ? JsonQuote(verdict).c_str() : "null");
     } else if (!cli.options.quiet && verdict != nullptr) {
-        if (key->nMailFlag & kMailFlagSign)
-            std::printf("signed by %s: %s\n", key->szSigner, verdict);
+        if (key.nMailFlag & kMailFlagSign)
+            std::printf("signed by %s: %s\n", key.szSigner, verdict);
         else
             std::printf("%s\n", verdict);
     }
