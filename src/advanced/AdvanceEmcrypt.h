@@ -99,6 +99,10 @@ private:
     // The batch frame of both drivers: progress window, per-file messages, stop on -1.
     void RunBatch(const std::vector<std::string>& files, HWND notifyWindow,
                   const std::function<int(const char* path)>& encryptOne);
+    // False (after its message) when somebody else than userId is logged on: packages are made
+    // and signed as the user logged on, so a batch for anybody else is refused before any
+    // password is tried.
+    static bool IsLoggedOnUser(ILogon& logon, const char* userId);
     // The source checks before a package is made: 1 go on; else *verdict is the file's
     // result (1 skipped by rule, 0 failed, -1 stop).
     int ReadySource(const char* path, int* verdict);

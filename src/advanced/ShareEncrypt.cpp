@@ -166,7 +166,7 @@ int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sha
     const std::vector<std::string> files = ListEntries(fileList);
     if (files.empty()) return 1;
     ILogon* logon = LogonLibrary();
-    if (logon == nullptr || userId == nullptr || password == nullptr) return 0;
+    if (logon == nullptr || userId == nullptr || password == nullptr || !IsLoggedOnUser(*logon, userId)) return 0;
     // A key-device owner signs with the device only when the settings ask for it; otherwise the
     // package carries the bare digest.
     if (logon->GetUserType() == kLogonKeyDevice) m_digestOnly = OptionIsTrue("Option", "AutoSignFile", "FALSE") ? 0 : 1;

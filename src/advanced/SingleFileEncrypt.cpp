@@ -255,6 +255,18 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
     m_showProgressWindow = showWindow;
 }
 
+bool CAdvanceEmcrypt::IsLoggedOnUser(ILogon& logon, const char* userId) {
+    std::string user;
+    SecretText password;
+    int type = 0;
+    // Nobody logged on: each file's step stops the batch as after a log-off.
+    if (logon.GetLogonUser(user, password, type) && !LogonEqualNoCase(user, userId)) {
+        AfxMessageBox(Format("用户\"%s\"不是当前登录的用户，不能为其加密文件。", userId));
+        return false;
+    }
+    return true;
+}
+
 int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, const char* password,
                                       HWND notifyWindow) {
     m_outcomes.clear();
@@ -262,6 +274,7 @@ int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, 
     if (files.empty() || userId == nullptr || password == nullptr) return 1;
     ILogon* logon = LogonLibrary();
     if (logon == nullptr) return 1;
+    if (!IsLoggedOnUser(*logon, userId)) return 0;
     // The password is proven once for the batch, not once per file.
     if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), 2)) {
         AfxMessageBox("对不起，密码错!");

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/SignerProof.h"
 #include "platform/UiHost.h"
 
 // What the report shows of a signature record.
@@ -15,6 +16,7 @@ struct VerifyRecord {
     std::string modifyTime;  // the file's modification time when signed, 14 digits
     uint32_t size = 0;       // the file's size when signed
     std::string userId{};    // the signer's user ID as the record holds it
+    SignerProof proof{};     // the certificate that checked the signature, when it was correct
 };
 
 class CDlgVerify : public DialogModel {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/SignerProof.h"
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
 #include "platform/FileIdentity.h"
@@ -98,12 +99,16 @@ public:
     int Evp_SignFinal(unsigned char* signature, unsigned int* signatureLength, const char* userId,
                       const char* password);
     // Verification of signerId's signature (kind: the secured file's kind). Final: 1 valid,
-    // 0 invalid (shown), -1 no certificate installed (shown). digestCompare: for device
-    // signers, compare the stored bare digest instead of verifying a signature.
+    // 0 invalid (shown), -1 no certificate installed (shown). digestCompare: the stored value is
+    // a bare 20-byte SHA-1 instead of a signature; taken only where the logon library says the
+    // signer keeps a key device and the kind is a shared package (8), else a signature is
+    // checked. What a final proved is kept in SignerProved() until the next init or final.
     int Evp_VerifyInit(int digestId, const char* signerId, int signerKind);
     void Evp_VerifyUpdate(const unsigned char* data, unsigned int length);
     int Evp_VerifyFinal(const unsigned char* signature, unsigned int signatureLength, const char* signerId,
                         char signerKind, unsigned int digestCompare);
+    // The certificate that checked the last signature, a bare digest, or nothing.
+    const SignerProof& SignerProved() const { return m_signerProof; }
     // Raw RSA with PKCS#1 v1.5 padding. to needs room for the key's size. The output length,
     // or -1 when the library refuses.
     int Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key);
@@ -287,6 +292,13 @@ public:
     int m_batchSuccess = 0;           // cleared when a file is skipped for a wrong password (silent)
     SecretText m_batchPassword;       // the password accepted in the batch
     CMemFile m_decryptedFiles{1024};  // decrypted paths, each followed by "|"
+    // What each envelope package restored (or checked) since the batch began proved of its
+    // sender, in order: the certificate that checked its signature, or a bare digest.
+    struct PackageSender {
+        std::string package;
+        SignerProof proof;
+    };
+    std::vector<PackageSender> m_packageSenders;
 
     // Password-package restores only check: the password, every record and content CRC, and
     // that nothing follows the last content; no folder is asked for, nothing is written.
@@ -315,6 +327,7 @@ protected:
     // ---- Cipher frame and card state ------------------------------------------------------
     int m_cipherMode = 0;  // 1 software, 3 PCI card, 4 ISA card; set by every init
     int m_verifierType = 0;
+    SignerProof m_signerProof;
     int m_lastCardResult = 0;
     // Software contexts, digest contexts, the card driver modules and card sessions. Releasing
     // it closes any card session still open and unloads the driver modules.

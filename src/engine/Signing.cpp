@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/CipherState.h"
+#include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
 #include "platform/SslHandles.h"
@@ -176,6 +177,7 @@ int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind)
     CipherState& s = *m_cipherState;
     s.verifyDigest.reset();
     s.verifyEntry = nullptr;
+    m_signerProof = {};
     ILogon* logon = LogonLibrary();
     if (logon == nullptr) {
         m_verifierType = -1;
@@ -204,49 +206,53 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
     const DigestEntry* entry = s.verifyEntry;
     ILogon* logon = LogonLibrary();
     const std::string signer = signerId ? signerId : "";
+    m_signerProof = {};
+    if (m_verifierType != kLogonSoftwareKey && m_verifierType != kLogonKeyDevice) {
+        AfxMessageBox(kNoCertificate);
+        return -1;
+    }
 
-    if (m_verifierType == kLogonSoftwareKey) {
-        EVP_PKEY* rawKey = nullptr;
-        X509* rawCert = nullptr;
-        int found = logon ? logon->GetSignerCert(signer, signerKind, &rawKey, &rawCert) : 0;
-        PkeyPtr key(rawKey);
-        X509Ptr cert(rawCert);
-        if (found == 0 || !key) {
-            AfxMessageBox(kNoCertificate);
-            return -1;
-        }
-        unsigned char md[kMaxDigest];
-        bool valid = entry && FinishDigest(std::move(digest), md, entry->length) &&
-                     VerifyDigestInfo(key.get(), *entry, md, signature, signatureLength);
-        if (!valid) {
-            AfxMessageBox(kBadSignature);
-            return 0;
-        }
-        return 1;
-    }
-    if (m_verifierType == kLogonKeyDevice) {
+    if (m_verifierType == kLogonKeyDevice && digestCompare != 0 && static_cast<uint8_t>(signerKind) == kKindShared) {
+        // A bare digest: anyone can compute it, so it tells that the content is intact and
+        // nothing of who sent it. All of it must match; a shortened one matches nothing.
         unsigned char md[kLogonDigestLength];
-        bool finished = FinishDigest(std::move(digest), md, sizeof md);
-        if (digestCompare) {
-            // The stored value is the bare digest, possibly shortened; an empty or overlong one
-            // matches nothing.
-            bool same = finished && signature && signatureLength > 0 && signatureLength <= sizeof md &&
-                        CRYPTO_memcmp(signature, md, signatureLength) == 0;
-            if (!same) {
-                AfxMessageBox("解密文件与原文件不一致。");
-                return 0;
-            }
-            return 1;
-        }
-        if (!finished || !signature || logon == nullptr ||
-            logon->DeviceVerify(signer, signerKind, signature, static_cast<int>(signatureLength), md, sizeof md) == 0) {
-            AfxMessageBox(kBadSignature);
+        bool same = FinishDigest(std::move(digest), md, sizeof md) && signature &&
+                    signatureLength == kLogonDigestLength && CRYPTO_memcmp(signature, md, sizeof md) == 0;
+        if (!same) {
+            AfxMessageBox("解密文件与原文件不一致。");
             return 0;
         }
+        m_signerProof.basis = SignerProof::Basis::kBareDigest;
         return 1;
     }
-    AfxMessageBox(kNoCertificate);
-    return -1;
+
+    // A signature: the certificate that checks it is the one that names the signer.
+    EVP_PKEY* rawKey = nullptr;
+    X509* rawCert = nullptr;
+    int found = logon ? logon->GetSignerCert(signer, signerKind, &rawKey, &rawCert) : 0;
+    PkeyPtr key(rawKey);
+    X509Ptr cert(rawCert);
+    if (found == 0 || !key || !cert) {
+        AfxMessageBox(kNoCertificate);
+        return -1;
+    }
+    bool valid = false;
+    if (m_verifierType == kLogonSoftwareKey) {
+        unsigned char md[kMaxDigest];
+        valid = entry && FinishDigest(std::move(digest), md, entry->length) &&
+                VerifyDigestInfo(key.get(), *entry, md, signature, signatureLength);
+    } else {
+        unsigned char md[kLogonDigestLength];
+        valid =
+            FinishDigest(std::move(digest), md, sizeof md) && signature &&
+            logon->DeviceVerify(signer, signerKind, signature, static_cast<int>(signatureLength), md, sizeof md) != 0;
+    }
+    if (!valid) {
+        AfxMessageBox(kBadSignature);
+        return 0;
+    }
+    m_signerProof = CertificateProof(cert.get());
+    return 1;
 }
 
 int CKorvane::Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key) {

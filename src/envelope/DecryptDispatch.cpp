@@ -85,6 +85,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
     m_batchSuccess = 1;
     // The list holds this batch's files only; it stays readable after the batch (summaries).
     m_decryptedFiles.SetLength(0);
+    m_packageSenders.clear();
     m_batchPassword.clear();
     int result = 1;
     bool stopped = false;

@@ -6,7 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "engine/SignerProof.h"
 #include "formats/EnvelopeRecords.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
@@ -16,6 +18,10 @@
 #include "platform/MessageBox.h"
 
 namespace {
+
+// Shown when the signature checks out but the package names another sender than the holder of
+// the certificate that checked it.
+constexpr const char* kSenderNotCertificate = "加密文件中的加密用户与验证数字签名的公钥证书不符, 文件来源不能确认.";
 
 // What the reader knows of itself: the logon user and the private-key index information.
 struct Reader {
@@ -32,7 +38,9 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
     return LogonEqualNoCase(text.substr(0, text.find('\n')), reader.indexName);
 }
 
-// Unwraps the session key and IV of the reader's own record into key.
+// Unwraps the session key and IV of the reader's own record into key. Both must have exactly
+// the lengths of the head's cipher: a shorter key would leave the rest of the cipher's key as
+// zeros and restore garbage before the signature could tell.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
     SecretBytes out(kLogonWrapOutCap);
@@ -40,35 +48,32 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
         return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
                                       reader.password.c_str(), static_cast<int>(reader.password.size()));
     };
+    const int keyLength = CipherKeyLength(head.cipherId), ivLength = CipherIvLength(head.cipherId);
+    static_assert(sizeof key.key >= 20 && sizeof key.iv >= 8, "room for every cipher's key and IV");
     key.cipherId = head.cipherId;
     if (!IsVersion10(head)) {
+        // The IV is the block's tail.
         int r = unwrap(record.wrappedLength, record.wrapped);
-        // The IV is the block's tail: a block shorter than the IV, or a key beyond any cipher's
-        // key, cannot be what the sender wrapped.
-        const int keyLength = r - record.vectorLength;
-        if (r <= 0 || keyLength <= 0 || static_cast<size_t>(keyLength) > sizeof key.key ||
-            static_cast<size_t>(record.vectorLength) > sizeof key.iv) {
+        if (r <= 0 || keyLength <= 0 || record.vectorLength != ivLength || r != keyLength + ivLength) {
             AfxMessageBox("解密对称密钥出错（1003）.");
             return 0;
         }
         std::memcpy(key.key, out.data(), static_cast<size_t>(keyLength));
-        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(record.vectorLength));
+        std::memcpy(key.iv, out.data() + keyLength, static_cast<size_t>(ivLength));
         return 1;
     }
     int r = unwrap(record.wrappedLength, record.wrapped);
-    if (r <= 0 || static_cast<size_t>(r) > sizeof key.key) {
+    if (r <= 0 || keyLength <= 0 || r != keyLength) {
         AfxMessageBox("解密对称密钥出错（1001）.");
         return 0;
     }
     std::memcpy(key.key, out.data(), static_cast<size_t>(r));
-    if (record.vectorLength > 0) {
-        r = unwrap(record.vectorLength, record.vector);
-        if (r <= 0 || static_cast<size_t>(r) > sizeof key.iv) {
-            AfxMessageBox("解密对称密钥出错（1002）.");
-            return 0;
-        }
-        std::memcpy(key.iv, out.data(), static_cast<size_t>(r));
+    r = record.vectorLength > 0 ? unwrap(record.vectorLength, record.vector) : 0;
+    if (r != ivLength) {
+        AfxMessageBox("解密对称密钥出错（1002）.");
+        return 0;
     }
+    std::memcpy(key.iv, out.data(), static_cast<size_t>(r));
     return 1;
 }
 
@@ -176,16 +181,24 @@ struct Envelope {
         return result;
     }
 
+    // The sender's signature over everything restored, and the sender the package names: the
+    // user whose certificate checked the signature, or nobody proven when it holds a bare digest.
     int Verify(CFile& package, const EncryptFlag& head, const Verify_IndexInfo& sender, int32_t trailerOffset) {
         auto trailer = std::make_unique<SignatureTrailer>();
         if (trailerOffset < 0 || !engine.fSeek(&package, trailerOffset, CFile::begin) ||
             !ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer))
             return 0;
-        return engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
-                                      sender.senderKeyName, static_cast<char>(head.kind),
-                                      static_cast<unsigned>(trailer->digestOnly)) == 1
-                   ? 1
-                   : 0;
+        if (engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
+                                   sender.senderKeyName, static_cast<char>(head.kind),
+                                   static_cast<unsigned>(trailer->digestOnly)) != 1)
+            return 0;
+        const SignerProof& proof = engine.SignerProved();
+        ILogon* logon = LogonLibrary();
+        if (proof.Proven() && (logon == nullptr || !TextNamesProvenSigner(*logon, sender.identity, head.kind, proof))) {
+            AfxMessageBox(kSenderNotCertificate);
+            return 0;
+        }
+        return 1;
     }
 };
 
@@ -201,10 +214,14 @@ int CKorvane::EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, in
     CFile package;
     if (!OpenForReading(packagePath, package, 1)) return 0;
     Envelope envelope{*this, m_baseFolder, m_workPath, notifyWindow, direct, silent};
+    m_signerProof = {};
+    int result = 0;
     try {
-        return envelope.Decrypt(package, packageFolder, *logon, reader);
+        result = envelope.Decrypt(package, packageFolder, *logon, reader);
     } catch (const CFileException& e) {
         ShowReadError(e);
         return 0;
     }
+    if (result == 1) m_packageSenders.push_back({packagePath, m_signerProof});
+    return result;
 }

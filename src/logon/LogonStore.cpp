@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <openssl/crypto.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,44 @@ bool CreateOwnerOnly(const std::string& path, std::string& error) {
     return true;
 }
 
+// "user NAME (UID)" for messages about who owns a path.
+std::string OwnerText(uid_t uid) {
+    struct passwd* pw = ::getpwuid(uid);
+    return pw ? Format("user %s (%u)", pw->pw_name, static_cast<unsigned>(uid))
+              : Format("user %u", static_cast<unsigned>(uid));
+}
+
+// Why a path of the store may not be used, or empty. Everything in a suite must be the
+// effective user's and writable by nobody else: another local user who could put a store of
+// their own in its place would read what a new user's key and password verifier are sealed
+// with. Files (the database and its journals hold the keys) must not be readable by others
+// either. A link inside the suite is never followed.
+std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
+    struct stat st {};
+    if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return {};
+    const mode_t others = folder ? (S_IWGRP | S_IWOTH) : (S_IRWXG | S_IRWXO);
+    const bool right = folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
+    if (right && st.st_uid == ::geteuid() && (st.st_mode & others) == 0) return {};
+    return Format(
+        "refusing the suite folder: %s belongs to %s and has mode %04o (it must be yours and %s by you alone)",
+        path.c_str(), OwnerText(st.st_uid).c_str(), static_cast<unsigned>(st.st_mode & 07777),
+        folder ? "writable" : "readable");
+}
+
+// Why a suite may not be made or kept at `folder`, or empty: the nearest folder that exists on
+// the way must be the user's or the system's, and one others may write to must keep their
+// names apart (the sticky bit), so that nobody else can swap the store for their own.
+std::string UntrustedParent(const std::string& folder) {
+    fs::path parent = fs::path(folder).parent_path();
+    struct stat st {};
+    while (::stat(parent.c_str(), &st) != 0 && parent.has_relative_path()) parent = parent.parent_path();
+    const bool owner = st.st_uid == ::geteuid() || st.st_uid == 0;
+    const bool shared = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
+    if (owner && !shared) return {};
+    return Format("refusing to make a suite folder in %s: it belongs to %s and has mode %04o", parent.c_str(),
+                  OwnerText(st.st_uid).c_str(), static_cast<unsigned>(st.st_mode & 07777));
+}
+
 }  // namespace
 
 LogonStore::LogonStore(uint32_t passwordIterations) : m_iterations(passwordIterations) {}
@@ -58,17 +97,23 @@ bool LogonStore::Open(const std::string& home) {
     if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
         return Fail(Format("%s is not a folder", folder.c_str()));
     }
+    if (std::string why = UntrustedParent(folder); !why.empty()) return Fail(why);
+    if (std::string why = UntrustedPath(folder, true, true); !why.empty()) return Fail(why);
     for (const std::string& f : {folder, folder + "/" + kCertFolderName, folder + "/" + kMailFolderName}) {
         if (!logon::MakeOwnerOnlyFolder(f)) {
             return Fail(Format("cannot create the folder %s: %s", f.c_str(), std::strerror(errno)));
         }
+        if (std::string why = UntrustedPath(f, true, f == folder); !why.empty()) return Fail(why);
     }
-    // The folder holds the store and the private keys: one left open to others (a copy, a
-    // umask, a hand-made folder) is tightened to its owner, when that is this user.
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        ::chmod(folder.c_str(), st.st_mode & S_IRWXU);
     std::string path = folder + "/" + kDatabaseName;
+    for (const char* tail : {"", "-journal", "-wal", "-shm"}) {
+        if (std::string why = UntrustedPath(path + tail, false, false); !why.empty()) return Fail(why);
+    }
+    // The folder holds the store and the private keys: one left readable by others (a copy, a
+    // umask, a hand-made folder) is tightened to its owner.
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        ::chmod(folder.c_str(), st.st_mode & S_IRWXU);
     if (!CreateOwnerOnly(path, m_error)) return false;
     if (!m_db.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), m_db.Error().c_str()));
     if (!m_db.EnsureSchema()) {

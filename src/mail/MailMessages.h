@@ -35,3 +35,4 @@ constexpr char kMailContentCrc[] = "文件内容CRC校验错. ";
 constexpr char kMailEndCrc[] = "CRC校验错, 邮件被损坏, 不能解密邮件(215-07). ";
 constexpr char kMailSignatureCrc[] = "CRC校验错, 邮件被损坏, 不能解密邮件(215-09). ";
 constexpr char kMailBadEntry[] = "邮件结构错.fileIndex.nFlag = %d";
+constexpr char kMailBadSignature[] = "数字签名验证不正确。";  // the cipher frame's own words

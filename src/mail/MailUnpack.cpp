@@ -125,9 +125,11 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
     unsigned char plain[kLogonWrapOutCap];
     int length = logon->UnwrapSessionKey(static_cast<int>(own.wrapped.size()), own.wrapped.data(), plain, user,
                                          own.name, kMailKind, secret.c_str(), static_cast<int>(secret.size()));
-    // The IV lies inside the unwrapped data, behind the key.
-    bool ok =
-        length > 0 && own.ivLength >= 0 && own.ivLength <= length && static_cast<size_t>(length) <= sizeof key->Key;
+    // The IV lies inside the unwrapped data, behind the key; both have exactly the lengths of the
+    // header's cipher, or the files would be written from a key padded with zeros.
+    const int keyLength = CipherKeyLength(header.cipherId), ivLength = CipherIvLength(header.cipherId);
+    bool ok = length > 0 && keyLength > 0 && own.ivLength == ivLength && length == keyLength + ivLength &&
+              static_cast<size_t>(length) <= sizeof key->Key;
     if (ok) {
         key->nIVLen = own.ivLength;
         key->nKeyLen = length - own.ivLength;
@@ -188,6 +190,13 @@ int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*ro
     if (header.mailType == kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
         !FindMailKey(source, header, key, user, secret))
         return 0;
+    // Any other type is enciphered under the key its caller holds: without one, the content
+    // could only be "opened" with a key of zeros.
+    if (header.mailType != kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
+        (key->nKeyLen <= 0 || static_cast<size_t>(key->nKeyLen) > sizeof key->Key)) {
+        AfxMessageBox(kMailUnwrapFailed);
+        return 0;
+    }
     if (signedMail && !Evp_VerifyInit(header.digestId2, key->szSigner, kMailKind)) {
         AfxMessageBox(kMailVerifyInitFailed);
         return 0;
@@ -230,6 +239,13 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
     if (signedMail && (!fSeek(source, entry.signatureOffset, CFile::begin) ||
                        !ReadSignatureBlock(*this, source, signature, &zeroField)))
         return 0;
+    // The writer always stores 0 in front of the signature. Anything else asks for a bare digest
+    // to be compared, which anyone can compute over the contents: never a valid signature.
+    if (signedMail && !key->bSilent && zeroField != 0) {
+        AfxMessageBox(kMailBadSignature);
+        key->nVerify = 0;
+        return 0;
+    }
 
     ContentStream stream =
         MailContentStream(signedMail ? ContentStream::Digest::kVerify : ContentStream::Digest::kNone);
@@ -258,7 +274,7 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
     }
     if (!signedMail || key->bSilent) return 1;
     key->nVerify = Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), key->szSigner,
-                                   static_cast<char>(kMailKind), zeroField);
+                                   static_cast<char>(kMailKind), 0);
     // Only a signature that does not match fails the mail; a signer without an installed
     // certificate has been told so and the files stand.
     return key->nVerify == 0 ? 0 : 1;

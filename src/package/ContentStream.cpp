@@ -42,7 +42,16 @@ ContentStream::ContentStream(CKorvane& engine, Digest digest, const ContentRules
     : m_engine(engine),
       m_digest(digest),
       m_rules(rules),
-      m_ring(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {}
+      m_ring(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {
+    if (m_digest == Digest::kSign)
+        m_digestThread = std::make_unique<DigestThread>([this](const unsigned char* data, size_t length) {
+            m_engine.Evp_SignUpdate(data, static_cast<unsigned>(length));
+        });
+    if (m_digest == Digest::kVerify)
+        m_digestThread = std::make_unique<DigestThread>([this](const unsigned char* data, size_t length) {
+            m_engine.Evp_VerifyUpdate(data, static_cast<unsigned>(length));
+        });
+}
 
 ContentStream::~ContentStream() {
     // Plaintext passed through the ring.
@@ -50,10 +59,20 @@ ContentStream::~ContentStream() {
 }
 
 void ContentStream::Feed(const unsigned char* plain, int length) {
-    if (length <= 0) return;
-    if (m_digest == Digest::kSign) m_engine.Evp_SignUpdate(plain, static_cast<unsigned>(length));
-    if (m_digest == Digest::kVerify) m_engine.Evp_VerifyUpdate(plain, static_cast<unsigned>(length));
+    if (length > 0 && m_digestThread) m_digestThread->Feed(plain, static_cast<size_t>(length));
 }
+
+namespace {
+
+// Every way out of a content call leaves the digest complete and the engine's to read.
+struct DigestDone {
+    DigestThread* thread;
+    ~DigestDone() {
+        if (thread) thread->Wait();
+    }
+};
+
+}  // namespace
 
 // Secured packages keep a content's start within 1,500,000,000 bytes and its length in 31 bits;
 // mail packages only need its end to be a 32-bit offset.
@@ -62,7 +81,19 @@ bool ContentStream::Fits(uint64_t start, uint64_t total) const {
     return ContentFits(static_cast<int64_t>(start), total);
 }
 
+bool ContentStream::Transform(bool encrypt, unsigned char* out, int* produced, const unsigned char* in, int length) {
+    if (!m_streamed) {
+        return encrypt ? m_engine.Evp_EncryptUpdate(out, produced, in, length) != 0
+                       : m_engine.Evp_DecryptUpdate(out, produced, in, length) != 0;
+    }
+    *produced = length;
+    if (m_keyStream.Apply(out, in, static_cast<size_t>(length))) return true;
+    AfxMessageBox(encrypt ? "数据加密失败。" : "数据解密失败。");
+    return false;
+}
+
 int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place) {
+    DigestDone digestDone{m_digestThread.get()};
     if (!m_engine.fSeekToEnd(package)) return 0;
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
@@ -70,9 +101,10 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
         AfxMessageBox(m_rules.tooLarge);
         return 0;
     }
-    if (key != nullptr && !m_engine.Evp_EncryptInit(key->key, key->iv, key->cipherId)) return 0;
+    m_streamed = key != nullptr && m_keyStream.Start(*key, size);
+    if (key != nullptr && !m_streamed && !m_engine.Evp_EncryptInit(key->key, key->iv, key->cipherId)) return 0;
     OpenCipher cipher(m_engine, OpenCipher::kEncrypt);
-    if (key == nullptr) cipher.Finished();
+    if (key == nullptr || m_streamed) cipher.Finished();
     BlockPipe pipe(m_ring.get(), source, size, false, package);
     uint16_t crc = 0xFFFF;
     uint64_t total = 0;
@@ -85,7 +117,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
         if (got > 0) {
             Feed(block.in, got);
             if (key != nullptr) {
-                if (!m_engine.Evp_EncryptUpdate(block.out, &produced, block.in, got)) return 0;
+                if (!Transform(true, block.out, &produced, block.in, got)) return 0;
                 stored = block.out;
             }
             total += static_cast<uint64_t>(produced);
@@ -102,7 +134,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
         DoEvents();
     }
     if (!pipe.Finish()) return ShowPipeFailure(pipe);
-    if (key != nullptr) {
+    if (key != nullptr && !m_streamed) {
         unsigned char rest[kFinalRoom];
         int produced = 0;
         cipher.Finished();
@@ -135,11 +167,13 @@ struct FinalBlock {
 
 int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentPlace& place, CFile* output,
                            uint16_t* crcOut) {
-    if (key != nullptr && !m_engine.Evp_DecryptInit(key->key, key->iv, key->cipherId)) return 0;
-    OpenCipher cipher(m_engine, OpenCipher::kDecrypt);
-    if (key == nullptr) cipher.Finished();
-    if (!m_engine.fSeek(package, place.offset, CFile::begin)) return 0;
+    DigestDone digestDone{m_digestThread.get()};
     const uint64_t length = place.length > 0 ? static_cast<uint64_t>(place.length) : 0;
+    m_streamed = key != nullptr && m_keyStream.Start(*key, length);
+    if (key != nullptr && !m_streamed && !m_engine.Evp_DecryptInit(key->key, key->iv, key->cipherId)) return 0;
+    OpenCipher cipher(m_engine, OpenCipher::kDecrypt);
+    if (key == nullptr || m_streamed) cipher.Finished();
+    if (!m_engine.fSeek(package, place.offset, CFile::begin)) return 0;
     BlockPipe pipe(m_ring.get(), *package, length, true, output);
     uint16_t crc = 0xFFFF;
     for (uint64_t left = length; left > 0;) {
@@ -155,7 +189,7 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
         int produced = got;
         const unsigned char* plain = block.in;
         if (key != nullptr) {
-            if (!m_engine.Evp_DecryptUpdate(block.out, &produced, block.in, got)) return 0;
+            if (!Transform(false, block.out, &produced, block.in, got)) return 0;
             plain = block.out;
         }
         Feed(plain, produced);
@@ -165,7 +199,7 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
         DoEvents();
     }
     if (!pipe.Finish()) return ShowPipeFailure(pipe);
-    if (key != nullptr) {
+    if (key != nullptr && !m_streamed) {
         FinalBlock rest;
         int produced = 0;
         cipher.Finished();

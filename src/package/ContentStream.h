@@ -2,15 +2,20 @@
 // The contents of a package's files, streamed through the engine's bulk cipher in blocks of
 // kStreamBlockSize: a file's CRC over what is stored, and (signed packages) the signature's or
 // verification's digest over its plaintext. The files are read ahead and written behind on a
-// second thread (package/BlockPipe.h) while the cipher, the CRC, the digest, every message and
-// the progress stay on the caller's thread; each call is synchronous. Memory does not grow with
-// a file's size. One stream serves one pass; its ring of block buffers is made once.
+// second thread (package/BlockPipe.h) and the digest runs on a third (package/DigestThread.h),
+// while the cipher, the CRC, every message and the progress stay on the caller's thread; each
+// call is synchronous: when it returns, every byte is written and digested. Memory does not grow with
+// a file's size. One stream serves one pass; its ring of block buffers is made once, and so is
+// the key stream its files share (package/KeyStream.h).
 
 #include <openssl/crypto.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "package/DigestThread.h"
+#include "package/KeyStream.h"
 
 class CKorvane;
 class CFile;
@@ -84,6 +89,9 @@ public:
 
 private:
     void Feed(const unsigned char* plain, int length);
+    // Enciphers or deciphers one block through the shared key stream when it serves this file,
+    // else through the engine's cipher (which shows its own failure).
+    bool Transform(bool encrypt, unsigned char* out, int* produced, const unsigned char* in, int length);
     bool Fits(uint64_t start, uint64_t total) const;
 
     CKorvane& m_engine;
@@ -91,4 +99,7 @@ private:
     ContentRules m_rules;
     std::unique_ptr<unsigned char[]> m_ring;
     size_t m_ringUsed = 0;  // buffers of the ring that have held bytes, wiped at the end
+    KeyStream m_keyStream;
+    std::unique_ptr<DigestThread> m_digestThread;  // signed and verified passes only
+    bool m_streamed = false;                       // the current file goes through m_keyStream
 };

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/MessageBox.h"
+#include "platform/PrintableText.h"
 #include "platform/SignalCleanup.h"
 #include "platform/Text.h"
 
@@ -153,7 +154,7 @@ private:
             head += " ";
         }
         int room = TerminalWidth(m_host.m_out) - 1 - Columns(head);
-        std::fprintf(m_host.m_out, "\r\033[K%s%s", head.c_str(), TailWithin(m_path, room).c_str());
+        std::fprintf(m_host.m_out, "\r\033[K%s%s", head.c_str(), TailWithin(EscapeText(m_path), room).c_str());
         std::fflush(m_host.m_out);
         m_drawn = true;
         m_drawnAt = std::chrono::steady_clock::now();
@@ -179,15 +180,14 @@ public:
 }  // namespace
 
 std::string OneLineMessage(const std::string& text, const std::string& subject) {
+    // The text's own carriage returns go; every control (its line feeds too) shows escaped,
+    // so that names a file supplied cannot forge lines or drive the terminal.
+    std::string plain;
+    for (char c : text)
+        if (c != '\r') plain += c;
     std::string out = "varnex: ";
-    if (!subject.empty()) out += subject + ": ";
-    for (char c : text) {
-        if (c == '\n')
-            out += "\\n";
-        else if (c != '\r')
-            out += c;
-    }
-    return out;
+    if (!subject.empty()) out += EscapeText(subject) + ": ";
+    return out + EscapeText(plain);
 }
 
 std::string AnswerKindOf(unsigned type) {
@@ -244,7 +244,7 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
         if (!hint.empty()) std::fprintf(m_out, "%s\n", hint.c_str());
         return CancellingAnswer(type);
     }
-    std::fprintf(m_out, "%s\n", text.c_str());
+    std::fprintf(m_out, "%s\n", EscapeText(text, TextEscape::kLines).c_str());
     std::vector<Choice> choices = ChoicesFor(type);
     if (choices.size() == 1) return choices[0].answer;
     std::vector<std::string> labels;
@@ -295,8 +295,8 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
             if (!word.empty() && b.answer == word && dialog.CanPress(b.id)) return dialog.Press(b.id);
         return dialog.Close();
     }
-    std::fprintf(m_out, "== %s ==\n", dialog.Title().c_str());
-    for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", line.c_str());
+    std::fprintf(m_out, "== %s ==\n", EscapeText(dialog.Title()).c_str());
+    for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", EscapeText(line).c_str());
     if (dialog.HasInput()) {
         for (;;) {
             std::string line;

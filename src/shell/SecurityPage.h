@@ -9,6 +9,10 @@
 //   4     "安全类型: 数字签名文件"                      "签名人:" user ID (signer name) anyone with the certificate
 //   16    "安全类型: 数字签名文件"                      "签名人: " + signer name        as kind 4
 // A file that cannot be read shows the one line "不能读取文件安全信息".
+//
+// Nothing here checks a signature, so the encrypting user and the signer are what the file
+// states: their lines say so ("(文件所称, 未经验证)"). An envelope package whose trailer holds
+// a bare digest adds a line saying that it can only show the content intact.
 
 #include <memory>
 #include <string>
@@ -26,6 +30,7 @@ struct FileSecurity {
     std::unique_ptr<File_SignInfo> signInfo;
     std::unique_ptr<Verify_IndexInfo> sender;
     std::string nameText;
+    bool bareDigest = false;  // an envelope package signed by a bare digest only
 };
 
 // Reads the security information of one file.

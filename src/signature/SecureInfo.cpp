@@ -60,3 +60,32 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
 }
 
 void CKorvane::Test() { AfxMessageBox("test"); }
+
+int EnvelopeHoldsBareDigest(CKorvane& engine, const char* path) {
+    CFile file;
+    if (path == nullptr || !CKorvane::OpenForReading(path, file, 0)) return -1;
+    EncryptFlag head;
+    unsigned long got = 0;
+    try {
+        if (!engine.fReadBuf(&file, &head, sizeof head, &got, 0) || got != sizeof head ||
+            !engine.UnsealEncryptFlag(&head, nullptr) || !engine.CheckEncryptedFileHead(head, kAnyHeadRules) ||
+            (head.kind != kKindEnvelope && head.kind != kKindShared) || head.count < 0 ||
+            static_cast<size_t>(head.count) > kMaxRecipients)
+            return -1;
+        const bool oldLayout = IsVersion10(head);
+        auto blocks = std::make_unique<EnvelopeBlocks>();
+        if (!ReadEnvelopeBlocks(engine, &file, oldLayout, static_cast<size_t>(head.count), *blocks, true)) return -1;
+        PackageRecordReader reader(engine, &file, oldLayout, true);
+        PackageRecord record;
+        do {
+            if (!reader.Next(record)) return -1;
+        } while (record.type != kRecordEnd);
+        auto trailer = std::make_unique<SignatureTrailer>();
+        if (record.second < 0 || static_cast<uint64_t>(record.second) >= file.GetLength()) return -1;
+        file.Seek(record.second, CFile::begin);
+        if (!ReadSignatureTrailer(engine, &file, oldLayout, *trailer, true)) return -1;
+        return trailer->digestOnly != 0 ? 1 : 0;
+    } catch (const CFileException&) {
+        return -1;
+    }
+}

@@ -19,3 +19,10 @@
 
 constexpr size_t kMaxSecureInfoRecipients = kMaxRecipients;
 constexpr const char* kMixedFilesText = "混合文件";
+
+class CKorvane;
+
+// What the signature trailer of an envelope package (kind 2 or 8) holds, read without decrypting
+// anything: 1 a bare digest (which proves only that the content is intact, never who sent it),
+// 0 a signature, -1 when the package cannot be read to its trailer. Shows nothing.
+int EnvelopeHoldsBareDigest(CKorvane& engine, const char* path);

@@ -9,6 +9,7 @@
 #include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
+#include "platform/SslHandles.h"
 #include "platform/UiHost.h"
 #include "signature/SignatureRecord.h"
 
@@ -42,10 +43,33 @@ bool IsFolder(const std::string& path) {
     return logon != nullptr && !path.empty() && logon->FolderExists(path) != 0;
 }
 
-VerifyRecord ReportRecord(const File_SignInfo& r, const std::string& checkedPath) {
+// Shown when a signature checks out but the signer the record names is not the holder of the
+// certificate that checked it.
+constexpr const char* kSignerNotCertificate = "签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.";
+
+// Whether the user ID and signer name the record stores belong to the certificate that proved
+// the signature. Kind 4 finds that certificate by the record's certificate name, so both texts
+// must name it. Kind 16 finds it by the signer name; the user ID is the signer's name in their
+// own suite, which this store may not know: it may name nobody here, but never someone else.
+bool RecordNamesProvenSigner(const File_SignInfo& r, int kind, const SignerProof& proof) {
+    ILogon* logon = LogonLibrary();
+    if (logon == nullptr || !TextNamesProvenSigner(*logon, r.signerName, kind, proof)) return false;
+    if (TextNamesProvenSigner(*logon, r.userId, kind, proof)) return true;
+    if (kind != kKindSignMail) return false;
+    EVP_PKEY* key = nullptr;
+    X509* cert = nullptr;
+    const int named = logon->GetSignerCert(r.userId, kind, &key, &cert);
+    PkeyPtr keyOwner(key);
+    X509Ptr certOwner(cert);
+    return named == 0 && !LogonTrim(r.userId).empty();
+}
+
+VerifyRecord ReportRecord(const File_SignInfo& r, const std::string& checkedPath, const SignerProof& proof) {
     VerifyRecord out;
     out.filePath = checkedPath;
-    out.signerName = r.signerName;
+    // A proven signer is named by the certificate; an unproven one by what the record says.
+    out.signerName = proof.Proven() ? proof.KeyText() : std::string(r.signerName);
+    out.proof = proof;
     out.userId = r.userId;
     out.signTime.assign(r.signTime, strnlen(r.signTime, sizeof r.signTime));
     out.modifyTime.assign(r.modifyTime, strnlen(r.modifyTime, sizeof r.modifyTime));
@@ -109,7 +133,12 @@ int CKorvane::Verify_One_File(const char* signaturePath) {
     int verdict = Evp_VerifyFinal(record->signature, static_cast<unsigned>(record->signatureLength), certName.c_str(),
                                   static_cast<char>(head.kind), 0);
     if (verdict < 0) return 0;
-    CDlgVerify report(ReportRecord(*record, checked), verdict == 1 ? 1 : 0);
+    const SignerProof proof = SignerProved();
+    if (verdict == 1 && !RecordNamesProvenSigner(*record, head.kind, proof)) {
+        AfxMessageBox(kSignerNotCertificate);
+        return 0;
+    }
+    CDlgVerify report(ReportRecord(*record, checked, proof), verdict == 1 ? 1 : 0);
     UiHost().RunDialog(report);
     return 1;
 }

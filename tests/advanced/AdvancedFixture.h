@@ -46,6 +46,7 @@ protected:
         e.m_presetOutFolder = out;
         e.m_batchSuccess = 1;
         int result = e.EnvelopDecryptFiles(package.c_str(), nullptr, 0, 1);
+        proved = e.SignerProved();
         LogOn("alice");
         return result;
     }
@@ -57,4 +58,5 @@ protected:
     }
 
     CAdvanceEmcrypt engine;
+    SignerProof proved;  // what the last Restore's signature check proved of the sender
 };

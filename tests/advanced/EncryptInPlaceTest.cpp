@@ -125,6 +125,21 @@ TEST_F(AdvancedTest, AbortStopsAfterTheFileIgnoreGoesOnAndAnEmptyListAsksNothing
     EXPECT_TRUE(engine.m_outcomes.empty());
 }
 
+// Packages are made and signed as the user logged on: a batch for anybody else is refused
+// before that user's password is tried, and nothing is touched.
+TEST_F(AdvancedTest, BatchForAUserWhoIsNotLoggedOnIsRefused) {
+    WriteFile(dir / "a.txt", "a");
+    const std::string list = List({"a.txt"});
+    EXPECT_EQ(engine.EncryptMuchFiles(list.c_str(), "bob", Password("bob").c_str(), nullptr), 0);
+    EXPECT_EQ(
+        engine.ShareEncryptMuchFiles(list.c_str(), (dir / "share").c_str(), "bob", Password("bob").c_str(), nullptr),
+        0);
+    const std::string refused = "用户\"bob\"不是当前登录的用户，不能为其加密文件。";
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{refused, refused}));
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "a");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 1) << "no package";
+}
+
 TEST_F(AdvancedTest, CollectionLeavesOutPackagesDirinfoDesktopIniAndLinks) {
     fs::create_directories(dir / "t/My Documents/sub");
     fs::create_directories(dir / "t/dirinfo");

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "AdvancedFixture.h"
+#include "damage/DamagedFile.h"
 #include "signature/SecureInfo.h"
 
 namespace fs = std::filesystem;
@@ -83,6 +84,8 @@ TEST_F(AdvancedTest, ChangedCertificateIsNamedOnceAndNeverReceivesTheKeyHoweverI
     EXPECT_EQ(Restore("dave", PackageOf("s.txt")), 0) << "the swapped-in key received nothing";
 }
 
+// A package holding the bare digest shows its content intact and proves no sender; only the
+// whole 20-byte digest matches. The device's signature names kim by her certificate.
 TEST_F(AdvancedTest, KeyDeviceOwnerSignsWithTheDeviceOnlyWhenAutoSignFileSaysSo) {
     ASSERT_NE(logon.AddUser("kim", "Kim", "kim@example.org", "pw-kim", kLogonKeyDevice), 0) << logon.LastError();
     ASSERT_TRUE(logon.GrantShare(dir / "share", {{kDecryptManUser, Number("bob")}}));
@@ -90,12 +93,31 @@ TEST_F(AdvancedTest, KeyDeviceOwnerSignsWithTheDeviceOnlyWhenAutoSignFileSaysSo)
     WriteFile(dir / "b.txt", "signed by the device");
     ASSERT_EQ(ShareEncrypt({"a.txt"}, "share", "kim"), 1);
     EXPECT_EQ(engine.m_digestOnly, 1);
-    EXPECT_EQ(Restore("bob", PackageOf("a.txt")), 1);
+    const std::string bare = PackageOf("a.txt");
+    EXPECT_EQ(Restore("bob", bare), 1);
+    EXPECT_EQ(proved.basis, SignerProof::Basis::kBareDigest);
+    EXPECT_EQ(EnvelopeHoldsBareDigest(engine, bare.c_str()), 1);
+
+    // The digest cut short: a prefix of anyone's digest is easier still to come by.
+    DamagedFile package(SecuredKind::kEnvelope, bare);
+    const RecordSpan& trailer = package.Record("trailer");
+    const std::string digest = package.Valid().substr(trailer.begin + 8, 20);
+    for (int32_t kept : {1, 4, 19}) {
+        host.Clear();
+        const std::string length(reinterpret_cast<const char*>(&kept), 4);
+        WriteFile(dir / "cut.vrk", package.SetField(trailer, 4, 24, length + digest.substr(0, kept), false));
+        EXPECT_EQ(Restore("bob", dir / "cut.vrk"), 0) << kept;
+        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"解密文件与原文件不一致。"}) << kept;
+    }
+
     ASSERT_TRUE(logon.SetOption("Option", "AutoSignFile", "true"));
     ASSERT_EQ(ShareEncrypt({"b.txt"}, "share", "kim"), 1);
     EXPECT_EQ(engine.m_digestOnly, 0);
     EXPECT_EQ(Restore("bob", PackageOf("b.txt")), 1);
     EXPECT_EQ(ReadFile(dir / "out/bob/b.txt"), "signed by the device");
+    EXPECT_TRUE(proved.Proven());
+    EXPECT_EQ(proved.KeyText(), "Kim<kim@example.org>");
+    EXPECT_EQ(EnvelopeHoldsBareDigest(engine, PackageOf("b.txt").c_str()), 0);
 }
 
 namespace {

@@ -45,7 +45,7 @@ const std::string kAlgorithm = "不支持的加密算法";
 class DamagedFiles : public LogonHostTest {
 protected:
     DamagedFiles() {
-        AddUsers({"alice", "bob"});
+        AddUsers({"alice", "bob", "carol"});
         fs::create_directories(dir / "src/zz");
         WriteFile(dir / "src/zz/ab", "first file");
         WriteFile(dir / "src/zz/cd", kContent);
@@ -79,6 +79,19 @@ protected:
         std::string signer;
         logon.GetSignerName("alice", signer);
         return PackMail(kMailFlagEncrypt | kMailFlagSign, "bob", {dir / "src/zz/cd"}, signer);
+    }
+
+    // `length` bytes (a session key, then the IV) wrapped for bob as the writers wrap them.
+    std::string WrappedForBob(size_t length) {
+        LogonKeyRecord key;
+        LogonUserRecord bob;
+        EXPECT_TRUE(logon.GetUserRecords(key, bob, "bob"));
+        const std::string plain = RandomBytes(length, 5);
+        unsigned char out[kLogonWrapOutCap];
+        const int n = logon.WrapSessionKey(static_cast<int>(length),
+                                           reinterpret_cast<const unsigned char*>(plain.data()), out, bob.number);
+        EXPECT_GT(n, 0);
+        return std::string(reinterpret_cast<const char*>(out), static_cast<size_t>(std::max(n, 0)));
     }
 
     std::string Out(SecuredKind kind) const {
@@ -219,7 +232,17 @@ TEST_F(DamagedFiles, EnvelopePackage) {
     const RecordSpan &folder = p.Record("directory"), &file = p.Record("file", 1);
     const size_t text = static_cast<size_t>(p.I32(recipient, 0));
     const size_t wrapped = 4 + text + 4 + static_cast<size_t>(p.I32(recipient, 4 + text));
+    const size_t wrappedSize = static_cast<size_t>(p.I32(recipient, wrapped));
     const int32_t size = static_cast<int32_t>(p.Valid().size());
+    // Cipher 46 takes a 16-byte key and an 8-byte IV: a shorter key or IV unwrapped for bob is
+    // refused before anything is written.
+    for (auto [length, what] : {std::pair{size_t{12}, "a key of 4 bytes"},
+                                {size_t{20}, "a key of 12 bytes"},
+                                {size_t{28}, "a key of 20 bytes"}}) {
+        const std::string bytes = p.SetField(recipient, wrapped + 8, wrappedSize, WrappedForBob(length));
+        ExpectRefused(SecuredKind::kEnvelope, {what, bytes, "解密对称密钥出错（1003）."});
+        EXPECT_TRUE(fs::is_empty(Out(SecuredKind::kEnvelope))) << what;
+    }
     ExpectAllRefused(
         SecuredKind::kEnvelope, p,
         {
@@ -254,6 +277,8 @@ TEST_F(DamagedFiles, EnvelopePackage) {
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
             {"trailer offset past the end", p.SetI32(p.Record("end"), 4, size), kRead},
             {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
+            {"sender named as another user than the signer", p.SetField(sender, 4, 5, "carol"),
+             "加密文件中的加密用户与验证数字签名的公钥证书不符, 文件来源不能确认."},
         },
         std::vector<std::string>(p.Records().size(), kRead));
     Sweep(SecuredKind::kEnvelope, p);
@@ -292,6 +317,7 @@ TEST_F(DamagedFiles, MailPackage) {
     const RecordSpan &signer = p.Record("signer"), &recipient = p.Record("recipient"), &entry = p.Record("entry");
     const RecordSpan &end = p.Record("end entry"), &signature = p.Record("signature");
     const size_t wrapped = 1 + 4 + static_cast<size_t>(p.I32(recipient, 1));
+    const size_t wrappedSize = static_cast<size_t>(p.I32(recipient, wrapped));
     const int32_t size = static_cast<int32_t>(p.Valid().size());
     ExpectAllRefused(
         SecuredKind::kMail, p,
@@ -328,6 +354,8 @@ TEST_F(DamagedFiles, MailPackage) {
             {"negative data offset", p.SetI32(entry, 4, -1), kMailEntryCrc},
             {"overlapping data", p.SetI32(entry, 4, 0), kMailContentCrc},
             {"name escaping the mail folder", p.SetField(entry, 12, 2, ".."), kMailEntryCrc},
+            {"a key of 4 bytes", p.SetField(recipient, wrapped + 8, wrappedSize, WrappedForBob(12)), kMailUnwrapFailed},
+            {"signature block asking for a digest compare", p.SetI32(signature, 0, 1, false), kMailBadSignature},
         },
         {kRead, kMailNotMail, kMailNotMail, kRead, kMailDataShort, kRead});
     Sweep(SecuredKind::kMail, p);

@@ -3,6 +3,7 @@
 #include <openssl/rsa.h>
 #include <openssl/sha.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/EngineBytes.h"
 #include "engine/Korvane.h"
 #include "engine/Sha0.h"
+#include "formats/EncryptFlag.h"
 
 namespace {
 
@@ -40,12 +42,12 @@ protected:
     }
 
     int Verify(const std::string& signer, int digestId, const std::string& data, const Bytes& signature,
-               unsigned digestCompare = 0) {
-        if (engine.Evp_VerifyInit(digestId, signer.c_str(), kKind) != 1) return -2;
+               unsigned digestCompare = 0, int kind = kKind) {
+        if (engine.Evp_VerifyInit(digestId, signer.c_str(), kind) != 1) return -2;
         engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(data.data()),
                                 static_cast<unsigned>(data.size()));
         return engine.Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), signer.c_str(),
-                                      static_cast<char>(kKind), digestCompare);
+                                      static_cast<char>(kind), digestCompare);
     }
 
     CKorvane engine;
@@ -66,17 +68,26 @@ TEST_F(Signing, SignaturesVerifyAndChangedDataDoesNot) {
     const std::string data = RandomBytes(5000, 4);
     for (auto [user, digestId] : {std::pair{"alice", 42}, {"alice", 8}, {"bob", 42}}) {
         SCOPED_TRACE(std::string(user) + " " + std::to_string(digestId));
+        const bool device = user == std::string("bob");  // a key device always signs SHA-1
         Bytes signature = Sign(user, "pw-" + std::string(user), digestId, data);
         ASSERT_EQ(signature.size(), 256u);
         EXPECT_EQ(Verify(user, digestId, data, signature), 1);
         EXPECT_TRUE(host.Messages().empty());
+        // The signer is the holder of the certificate that checked it, fingerprint as listed.
+        std::vector<LogonCertInfo> certs;
+        ASSERT_TRUE(logon.ListCerts(certs));
+        const auto listed = std::find_if(certs.begin(), certs.end(), [&](auto& c) { return c.record.name == user; });
+        ASSERT_NE(listed, certs.end());
+        EXPECT_TRUE(engine.SignerProved().Proven());
+        EXPECT_EQ(engine.SignerProved().KeyText(), device ? "Bob<bob@example.org>" : "Alice<alice@example.org>");
+        EXPECT_EQ(engine.SignerProved().sha256, listed->fingerprint);
 
         std::string changed = data;
         changed[2500] ^= 1;
         EXPECT_EQ(Verify(user, digestId, changed, signature), 0);
+        EXPECT_FALSE(engine.SignerProved().Proven());
         Bytes truncated(signature.begin(), signature.end() - 1);
         EXPECT_EQ(Verify(user, digestId, data, truncated), 0) << "a malformed signature is invalid, not -1";
-        const bool device = user == std::string("bob");  // a key device always signs SHA-1
         if (!device) {
             EXPECT_EQ(Verify(user, digestId == 42 ? 8 : 42, data, signature), 0) << "the digest counts";
         }
@@ -123,20 +134,44 @@ TEST_F(Signing, SigningAndVerifyingFailuresAreShownOnce) {
     EXPECT_EQ(engine.Evp_VerifyInit(7, "alice", kKind), 0);
 }
 
-TEST_F(Signing, DigestOnlyGivesTheBareSha1AndDigestCompareChecksIt) {
+// A bare digest shows only that the content is intact. It is compared, whole, only for a
+// key-device signer in a shared package (kind 8); everywhere else the stored value must be a
+// signature. Each refusal has its one message, and nothing is proven.
+TEST_F(Signing, BareDigestIsTakenWholeOnlyFromKeyDeviceSharedPackagesAndProvesNoSender) {
     const std::string data = RandomBytes(777, 2);
     engine.m_digestOnly = 1;
-    Bytes digest = Sign("bob", "pw-bob", 42, data);
+    const Bytes digest = Sign("bob", "pw-bob", 42, data);
     EXPECT_EQ(digest, Sha1(data));
-
-    EXPECT_EQ(Verify("bob", 42, data, digest, 1), 1);
-    EXPECT_EQ(Verify("bob", 42, data, Bytes(digest.begin(), digest.begin() + 12), 1), 1)
-        << "a shortened stored digest is compared over its own length";
+    EXPECT_EQ(Verify("bob", 42, data, digest, 1, kKindShared), 1);
+    EXPECT_EQ(engine.SignerProved().basis, SignerProof::Basis::kBareDigest);
+    EXPECT_FALSE(engine.SignerProved().Proven());
     EXPECT_TRUE(host.Messages().empty());
-    EXPECT_EQ(Verify("bob", 42, data + "!", digest, 1), 0);
-    EXPECT_EQ(Verify("bob", 42, data, Bytes{}, 1), 0) << "an empty stored digest matches nothing";
+
+    const std::string kDiffers = "解密文件与原文件不一致。", kBad = "数字签名验证不正确。";
     Bytes overlong = digest;
     overlong.resize(40, 0);
-    EXPECT_EQ(Verify("bob", 42, data, overlong, 1), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>(3, "解密文件与原文件不一致。"));
+    struct Case {
+        const char* what;
+        const char* signer;
+        Bytes stored;
+        std::string data;
+        int kind;
+        std::string message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"cut to 1 byte", "bob", Bytes(digest.begin(), digest.begin() + 1), data, kKindShared, kDiffers},
+             {"cut to 4 bytes", "bob", Bytes(digest.begin(), digest.begin() + 4), data, kKindShared, kDiffers},
+             {"cut to 19 bytes", "bob", Bytes(digest.begin(), digest.begin() + 19), data, kKindShared, kDiffers},
+             {"empty", "bob", Bytes{}, data, kKindShared, kDiffers},
+             {"overlong", "bob", overlong, data, kKindShared, kDiffers},
+             {"changed data", "bob", digest, data + "!", kKindShared, kDiffers},
+             {"in an envelope package", "bob", digest, data, kKindEnvelope, kBad},
+             {"in a signature file", "bob", digest, data, kKindSignUser, kBad},
+             {"of a software-key signer", "alice", digest, data, kKindShared, kBad},
+         }) {
+        host.Clear();
+        EXPECT_EQ(Verify(c.signer, 42, c.data, c.stored, 1, c.kind), 0) << c.what;
+        EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{c.message}) << c.what;
+        EXPECT_EQ(engine.SignerProved().basis, SignerProof::Basis::kNone) << c.what;
+    }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include "logon/LogonDatabase.h"
 #include "logon/LogonKeys.h"
 #include "logon/LogonStore.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -452,9 +454,68 @@ TEST_F(LogonStoreTest, ImportNeverReplacesAUsersCertificate) {
     EXPECT_EQ(certs[0].record.der, logon::CertToDer(user.get()));
 }
 
+// A suite another local user could have swapped for a store of their own (or could read the
+// sealed keys of) is refused, naming the path, its owner and its mode; a new suite is never
+// made inside a folder someone else owns. Foreign owners need root; those rows are skipped
+// otherwise.
+TEST_F(LogonStoreTest, SuiteAnotherUserCouldChangeIsRefusedByName) {
+    store_.Close();
+    const bool root = ::geteuid() == 0;
+    const uid_t nobody = 65534;
+    const std::string db = home_ + "/logon.db";
+    WriteFile(db + "-journal", "");
+    ::chmod((db + "-journal").c_str(), 0600);
+    struct Row {
+        std::string path;
+        mode_t mode;  // 0: keep the mode, give the path to another user
+    };
+    const std::vector<Row> rows = {{home_, 0770},
+                                   {home_ + "/certs", 0702},
+                                   {home_ + "/mail", 0720},
+                                   {db, 0640},
+                                   {db, 0604},
+                                   {db + "-journal", 0644},
+                                   {home_, 0},
+                                   {home_ + "/certs", 0},
+                                   {home_ + "/mail", 0},
+                                   {db, 0},
+                                   {db + "-journal", 0}};
+    for (const Row& row : rows) {
+        if (row.mode == 0 && !root) continue;
+        struct stat before {};
+        ASSERT_EQ(::stat(row.path.c_str(), &before), 0);
+        if (row.mode)
+            ASSERT_EQ(::chmod(row.path.c_str(), row.mode), 0);
+        else
+            ASSERT_EQ(::chown(row.path.c_str(), nobody, nobody), 0);
+        LogonStore store(kTestIterations);
+        EXPECT_FALSE(store.Open(home_)) << row.path;
+        const std::string owner = row.mode ? std::to_string(::geteuid()) : std::to_string(nobody);
+        const std::string mode = Format("mode %04o", row.mode ? row.mode : before.st_mode & 07777);
+        for (const std::string& part : {row.path + " belongs to", owner + ")", mode})
+            EXPECT_NE(store.LastError().find(part), std::string::npos) << store.LastError();
+        ::chmod(row.path.c_str(), before.st_mode & 07777);
+        ASSERT_EQ(::chown(row.path.c_str(), before.st_uid, before.st_gid), 0);
+    }
+    LogonStore store(kTestIterations);
+    EXPECT_TRUE(store.Open(home_)) << store.LastError();
+    store.Close();
+    if (!root) GTEST_SKIP() << "a folder of another user needs root";
+    const std::string foreign = dir_ / "foreign";
+    std::filesystem::create_directories(foreign);
+    ASSERT_EQ(::chown(foreign.c_str(), nobody, nobody), 0);
+    EXPECT_FALSE(store.Open(foreign + "/suite"));
+    EXPECT_EQ(store.LastError(),
+              "refusing to make a suite folder in " + foreign + ": it belongs to user " +
+                  (::getpwuid(nobody) ? std::string(::getpwuid(nobody)->pw_name) + " (65534)" : std::string("65534")) +
+                  " and has mode 0755");
+    EXPECT_FALSE(std::filesystem::exists(foreign + "/suite"));
+}
+
 TEST_F(LogonStoreTest, ForeignFileIsNotTakenForAStore) {
     TempDir other;
     WriteFile(other / "logon.db", std::string(4096, 'x'));
+    ::chmod((other / "logon.db").c_str(), 0600);
     LogonStore store(kTestIterations);
     EXPECT_FALSE(store.Open(other.Path()));
     EXPECT_NE(store.LastError().find("logon store"), std::string::npos) << store.LastError();

@@ -1,6 +1,7 @@
 // Packages that were damaged or made by a forger: refused with one message, never a row past the
 // header's count, never a file outside the mail folder, never a write through a link.
 
+#include <openssl/sha.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ namespace {
 // A signed-only package whose index holds `names` (each file's content "x"), its header
 // announcing `announced` files, with an empty signature. Entries are sealed by hand, as a forger
 // would, so that names the writer refuses can be stored.
-std::string Forge(const std::vector<std::string>& names, int32_t announced) {
+std::string Forge(const std::vector<std::string>& names, int32_t announced, const std::string& signer = "alice") {
     CKorvane e;
     CMemFile f;
     MailHeader h{};
@@ -23,7 +24,7 @@ std::string Forge(const std::vector<std::string>& names, int32_t announced) {
     std::memcpy(h.version, "30", 2);
     h.mailType = kMailTypePublicKey, h.mailFlag = kMailFlagSign, h.cipherId = 46, h.digestId = h.digestId2 = 42;
     h.one = 1, h.fileCount = announced;
-    EXPECT_TRUE(WriteMailHeader(e, &f, h) && WriteSignerBlock(e, &f, "alice"));
+    EXPECT_TRUE(WriteMailHeader(e, &f, h) && WriteSignerBlock(e, &f, signer));
     int32_t data = static_cast<int32_t>(f.GetPosition() + kMailEndEntrySize);
     for (const std::string& n : names) data += static_cast<int32_t>(kMailFileEntryFixed + n.size());
     e.CRC_Init();
@@ -111,4 +112,26 @@ TEST_F(MailPackageTest, ExistingNamesAreNeverReplacedNorWrittenThrough) {
     EXPECT_EQ(ReadFile(MailFolder() + "/ro.txt"), "earlier, read-only");
     EXPECT_TRUE(fs::is_symlink(MailFolder() + "/l.txt"));
     EXPECT_EQ(ReadFile(dir / "outside.txt"), "keep");
+}
+
+// A signature block whose first field is not 0 asked the reader to compare a bare digest, which
+// anyone can compute: the SHA-1 of the contents under the name of a key-device user must never
+// pass as that user's signature.
+TEST_F(MailPackageTest, SignatureBlockHoldingTheContentsDigestIsNotASignature) {
+    ASSERT_NE(logon.AddUser("dave", "Dave", "dave@example.org", "pw-dave", kLogonKeyDevice), 0) << logon.LastError();
+    std::string forged = Forge({"a"}, 1, "Dave<dave@example.org>");
+    forged.resize(forged.size() - 10);  // the empty signature block
+    unsigned char digest[20];
+    SHA1(reinterpret_cast<const unsigned char*>("x"), 1, digest);
+    CKorvane e;
+    CMemFile block;
+    const int32_t compare = 1, length = 20;
+    ProtectedWriter w(e, &block);
+    ASSERT_TRUE(w.Plain(&compare, 4) && w.Plain(&length, 4) && w.Plain(digest, 20) && w.Finish());
+    forged.append(reinterpret_cast<const char*>(block.Data()), block.GetLength());
+
+    Unpacked got = Unpack("bob", forged);
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(got.key->nVerify, 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"数字签名验证不正确。"});
 }

@@ -86,6 +86,22 @@ TEST_F(MailPackageTest, SignedOnlyIsCopiedOutAndAChangedByteIsListedAsDamaged) {
     EXPECT_EQ(got.key->szDamagedFile, got.files.at(0));
 }
 
+// A package of another type is enciphered under a key its caller holds: a caller that gives
+// none is refused, never served content "decrypted" with a key of zeros.
+TEST_F(MailPackageTest, EncryptedMailOfTheCallersKeyIsRefusedWithoutOne) {
+    WriteFile(dir / "k.txt", "keyed text");
+    LogOn("alice");
+    std::string signer;
+    logon.GetSignerName("alice", signer);
+    const std::string package = PackMail(kMailFlagEncrypt, "bob", {dir / "k.txt"}, signer, 0);
+    ASSERT_FALSE(package.empty());
+    Unpacked got = Unpack("bob", ReadFile(package));
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"解密对称密钥出错（215-03）."});
+    EXPECT_TRUE(got.files.empty());
+    EXPECT_EQ(Restored(), std::vector<std::string>{}) << "nothing written";
+}
+
 TEST_F(MailPackageTest, RecipientWithoutCertificateStopsPackingAndLeavesNoPackage) {
     WriteFile(dir / "f.txt", "x");
     EXPECT_EQ(Pack(kMailFlagEncrypt | kMailFlagSign, "bob;nobody", {"f.txt"}), "");

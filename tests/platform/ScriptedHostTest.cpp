@@ -2,7 +2,9 @@
 
 #include "TestSupport.h"
 #include "platform/MessageBox.h"
+#include "platform/PrintableText.h"
 #include "platform/ScriptedHost.h"
+#include "platform/TerminalHost.h"
 
 namespace {
 
@@ -51,4 +53,29 @@ TEST(ScriptedHost, DialogAnswerIsAButtonWordOrTheEntryText) {
     EXPECT_EQ(host.RunDialog(refused), -1);
     ASSERT_EQ(host.Dialogs().size(), 3u);
     EXPECT_EQ(host.Dialogs()[2].result, -1);
+}
+
+// Text a file supplied never forges a line, drives the terminal or breaks a JSON document.
+TEST(PrintableText, ControlsMarksAndStrayBytesAreEscapedInEachForm) {
+    struct Case {
+        std::string text, line, lines, json;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"plain 名字.txt", "plain 名字.txt", "plain 名字.txt", "plain 名字.txt"},
+             {"a\nb\r\nc", "a\\nb\\r\\nc", "a\nb\nc", "a\\nb\\r\\nc"},
+             {"x\x1b[2Jy\t\x7f", "x\\x1b[2Jy\\t\\x7f", "x\\x1b[2Jy\\t\\x7f", "x\\u001b[2Jy\\t\\u007f"},
+             {"\"q\" \\", "\"q\" \\", "\"q\" \\", "\\\"q\\\" \\\\"},
+             {"c1 \xc2\x9b"
+              "31m",
+              "c1 \\u009b31m", "c1 \\u009b31m", "c1 \\u009b31m"},
+             {"abc\xe2\x80\xaetxt.exe", "abc\\u202etxt.exe", "abc\\u202etxt.exe", "abc\\u202etxt.exe"},
+             {"bad \xff\xc3 \xed\xa0\x80 \xc0\xaf", "bad \\xff\\xc3 \\xed\\xa0\\x80 \\xc0\\xaf",
+              "bad \\xff\\xc3 \\xed\\xa0\\x80 \\xc0\\xaf", "bad \\\\xff\\\\xc3 \\\\xed\\\\xa0\\\\x80 \\\\xc0\\\\xaf"},
+             {"cut \xe5\x90", "cut \\xe5\\x90", "cut \\xe5\\x90", "cut \\\\xe5\\\\x90"},
+         }) {
+        EXPECT_EQ(EscapeText(c.text), c.line) << c.text;
+        EXPECT_EQ(EscapeText(c.text, TextEscape::kLines), c.lines) << c.text;
+        EXPECT_EQ(EscapeText(c.text, TextEscape::kJson), c.json) << c.text;
+    }
+    EXPECT_EQ(OneLineMessage("打开文件失败.\n\x1b[2J", "pkg\n"), "varnex: pkg\\n: 打开文件失败.\\n\\x1b[2J");
 }

@@ -64,14 +64,15 @@ TEST_F(SecureInfoTest, EnvelopeTellsSenderRecipientsAndTheSingleName) {
     FileSecurity info = Info(dir / "plan.vrk");
     EXPECT_EQ(info.nameText, "plan.txt");
     EXPECT_EQ(SecurityPageLines(info),
-              (std::vector<std::string>{"安全类型: 公约证书加密(2.0加密格式)", "加密用户: alice",
+              (std::vector<std::string>{"安全类型: 公约证书加密(2.0加密格式)", "加密用户: alice(文件所称, 未经验证)",
                                         "可解密此文件的用户(共2个):", "alice Alice<alice@example.org>",
                                         "bob Bob<bob@example.org>"}));
 
     SetKind(dir / "plan.vrk", kKindShared);
-    EXPECT_EQ(SecurityPageLines(Info(dir / "plan.vrk")),
-              (std::vector<std::string>{"安全类型: 数字信封加密", "加密用户: alice", "可解密此文件的用户(共2个):",
-                                        "Alice<alice@example.org>", "Bob<bob@example.org>"}));
+    EXPECT_EQ(
+        SecurityPageLines(Info(dir / "plan.vrk")),
+        (std::vector<std::string>{"安全类型: 数字信封加密", "加密用户: alice(文件所称, 未经验证)",
+                                  "可解密此文件的用户(共2个):", "Alice<alice@example.org>", "Bob<bob@example.org>"}));
 
     fs::create_directories(dir / "tree/sub");
     WriteFile(dir / "tree/a", "a");
@@ -86,13 +87,14 @@ TEST_F(SecureInfoTest, EnvelopeTellsSenderRecipientsAndTheSingleName) {
 
 TEST_F(SecureInfoTest, SignatureFilesTellTheirSigner) {
     EXPECT_EQ(SecurityPageLines(Info(Signed("s.txt"))),
-              (std::vector<std::string>{"安全类型: 数字签名文件", "签名人:alice(Alice<alice@example.org>)",
-                                        kSignatureList[0], kSignatureList[1]}));
+              (std::vector<std::string>{"安全类型: 数字签名文件",
+                                        "签名人:alice(Alice<alice@example.org>)(文件所称, 未经验证)", kSignatureList[0],
+                                        kSignatureList[1]}));
     WriteFile(dir / "m.txt", "m");
     ASSERT_EQ(engine.SignFilesWithEmail(PathList({dir / "m.txt"}).c_str(), "alice", kPassword, 0), 1);
     FileSecurity info = Info(dir / "m.txt.idi");
-    EXPECT_EQ(SecurityPageLines(info),
-              (std::vector<std::string>{"安全类型: 数字签名文件", "签名人: Alice<alice@example.org>", kSignatureList[0],
-                                        kSignatureList[1]}));
+    EXPECT_EQ(SecurityPageLines(info), (std::vector<std::string>{"安全类型: 数字签名文件",
+                                                                 "签名人: Alice<alice@example.org>(文件所称, 未经验证)",
+                                                                 kSignatureList[0], kSignatureList[1]}));
     EXPECT_EQ(info.recipients[0].recipientTextLength, 0) << "recipients are left as they were";
 }

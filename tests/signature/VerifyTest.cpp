@@ -4,6 +4,7 @@
 
 #include "formats/EncryptFlag.h"
 #include "formats/ProtectedFields.h"
+#include "platform/Text.h"
 #include "signature/SignatureFixture.h"
 
 namespace {
@@ -141,4 +142,54 @@ TEST_F(VerifyTest, MailSignaturesResolveTheSignerNameAndAMissingCertificateShows
     EXPECT_EQ(Verify(dir / "m.txt.idi"), 0);
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNoCertificate});
     EXPECT_TRUE(Report().empty());
+}
+
+// The report names the holder of the certificate that checked the signature, as the certificate
+// holds it. A record whose user ID or signer name names anyone else fails on its own message
+// with no report; a mail signature's user ID may name nobody here (the signer's own suite).
+TEST_F(VerifyTest, SignerIsTheCertificatesAndARecordNamingSomeoneElseFails) {
+    AddUsers({"carol"});
+    LogOn("carol");
+    WriteFile(dir / "c.txt", "carol's terms");
+    WriteFile(dir / "m.txt", "carol's mail");
+    ASSERT_EQ(engine.SignFiles(PathList({dir / "c.txt"}).c_str(), "carol", "pw-carol", 0, 0), 1);
+    ASSERT_EQ(engine.SignFilesWithEmail(PathList({dir / "m.txt"}).c_str(), "carol", "pw-carol", 0), 1);
+    const std::string carol = "Carol<carol@example.org>", alice = "Alice<alice@example.org>";
+    const std::string kNotTheCertificate = "签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.";
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string userId, signer;
+        bool refused;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"as signed", "c.txt", "carol", carol, false},
+             {"signer name in capitals", "c.txt", "carol", "CAROL<CAROL@EXAMPLE.ORG>", false},
+             {"user ID and signer name of alice", "c.txt", "alice", alice, true},
+             {"signer name of alice", "c.txt", "carol", alice, true},
+             {"user ID of alice", "c.txt", "alice", carol, true},
+             {"user ID of nobody", "c.txt", "mallory", carol, true},
+             {"empty signer name", "c.txt", "carol", "", true},
+             {"mail: user ID of nobody here", "m.txt", "carol.at.home", carol, false},
+             {"mail: user ID of alice", "m.txt", "alice", carol, true},
+         }) {
+        SCOPED_TRACE(c.what);
+        const std::string signature = dir / (std::string(c.file) + ".idi");
+        Rewrite(signature, [&](EncryptFlag&, File_SignInfo& r) {
+            r.userIdLength = static_cast<int32_t>(c.userId.size());
+            CopyText(r.userId, sizeof r.userId, c.userId);
+            r.signerNameLength = static_cast<int32_t>(c.signer.size());
+            CopyText(r.signerName, sizeof r.signerName, c.signer);
+        });
+        host.Clear();
+        EXPECT_EQ(Verify(signature), c.refused ? 0 : 1);
+        if (c.refused) {
+            EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{kNotTheCertificate});
+            EXPECT_TRUE(Report().empty());
+        } else {
+            EXPECT_TRUE(host.Messages().empty());
+            ASSERT_GT(Report().size(), 1u);
+            EXPECT_EQ(Report()[1], "签名人: " + carol);
+        }
+    }
 }

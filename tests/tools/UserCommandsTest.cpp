@@ -2,10 +2,15 @@
 // and original; envelope and its decrypt; sign, verify and info; mail-pack and mail-unpack.
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "CliTest.h"
+#include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
+#include "signature/SignatureRecord.h"
 
 namespace fs = std::filesystem;
 
@@ -122,6 +127,8 @@ TEST_F(UserCommands, EnvelopePacksForListedUsersOpensForThemAndReportsFailuresBy
     // behind the signature are damage; with several packages each message names its package.
     auto sound = As("bob", "decrypt --test " + dir / "e.vrk");
     EXPECT_EQ(sound.exit, 0) << sound.err;
+    EXPECT_NE(sound.err.find("e.vrk: sound; sent by Alice<alice@example.org> (certificate SHA-256 "), std::string::npos)
+        << sound.err;
     EXPECT_TRUE(fs::exists(dir / "e.vrk"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 5) << "nothing written";
     WriteFile(dir / "tail.vrk", ReadFile(dir / "e.vrk") + "x");
@@ -156,6 +163,15 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
     EXPECT_EQ(verified.exit, 0) << verified.err;
     EXPECT_EQ(verified.out.rfind("验证结果：验证数字签名正确\n签名人: Alice<alice@example.org>\n", 0), 0u)
         << verified.out;
+    // The certificate that checked it, by the fingerprint the store lists.
+    const std::string listed = Varnex("cert list").out;
+    const std::string fingerprint = listed.substr(listed.find('\n', listed.find("user 1")) - 16, 16);
+    CliOutcome proven = Varnex("verify --json '" + dir / "a.txt.idi" + "'");
+    EXPECT_NE(proven.out.find("\"proven\": true, \"basis\": \"certificate\", \"certificate\": {\"subject\": \"Alice\", "
+                              "\"email\": \"alice@example.org\", \"sha256\": \"" +
+                              fingerprint),
+              std::string::npos)
+        << proven.out << listed;
 
     WriteFile(dir / "a.txt", "agreeD");
     CliOutcome changed = Varnex("verify --json '" + dir / "a.txt.idi" + "'");
@@ -163,9 +179,38 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
     EXPECT_NE(changed.out.find("\"correct\": false"), std::string::npos) << changed.out;
     EXPECT_EQ(changed.err, "varnex: " + dir / "a.txt.idi: 数字签名验证不正确。\n");
 
+    // A user ID rewritten to hold a line feed, an escape sequence and a byte that is not UTF-8:
+    // verify refuses it (it names nobody), info shows it escaped and as not proven.
+    {
+        CKorvane e;
+        CFile f;
+        ASSERT_TRUE(f.Open(dir / "a.txt.idi", CFile::modeReadWrite));
+        EncryptFlag head;
+        auto record = std::make_unique<File_SignInfo>();
+        ASSERT_EQ(e.ReadEncryptedFileHead(&f, &head, nullptr), 1);
+        ASSERT_EQ(ReadSignatureRecord(e, &f, record.get()), 1);
+        const std::string forged = "alice\n\x1b[2J\xff";
+        record->userIdLength = static_cast<int32_t>(forged.size());
+        std::memcpy(record->userId, forged.c_str(), forged.size() + 1);
+        f.SetLength(0);
+        ASSERT_EQ(e.WriteEncryptedFileHead(&f, &head), 1);
+        ASSERT_EQ(WriteSignatureRecord(e, &f, *record), 1);
+    }
+    WriteFile(dir / "a.txt", "agreed");
+    EXPECT_EQ(
+        Varnex("verify '" + dir / "a.txt.idi" + "'").err,
+        "varnex: " + dir / "a.txt.idi: 签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.\nvarnex: " +
+            dir / "a.txt.idi: not verified\n");
+    CliOutcome text = Varnex("info '" + dir / "a.txt.idi" + "'");
+    EXPECT_NE(text.out.find("签名人:alice\\n\\x1b[2J\\xff(Alice<alice@example.org>)(文件所称, 未经验证)\n"),
+              std::string::npos)
+        << text.out;
+
     CliOutcome info = Varnex("info --json '" + dir / "a.txt.idi" + "' '" + dir / "a.txt" + "'");
     EXPECT_EQ(info.exit, 1) << "a.txt is not secured";
     EXPECT_NE(info.out.find("\"kind\": 4"), std::string::npos);
+    EXPECT_NE(info.out.find("\"userId\": \"alice\\n\\u001b[2J\\\\xff\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"proven\": false"), std::string::npos) << info.out;
     WriteFile(dir / "info.json", info.out);
     if (std::system("command -v python3 >/dev/null") == 0) {
         std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + dir / "info.json" + "'";

@@ -7,6 +7,7 @@
 #include "JsonText.h"
 #include "Session.h"
 #include "package/PackageWalker.h"
+#include "platform/PrintableText.h"
 #include "platform/Secret.h"
 
 int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths, std::string& list) {
@@ -75,7 +76,7 @@ int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, boo
         if (o.result == 0) failed.push_back(o.source);
         stopped = stopped || o.result == -1;
         if (!o.package.empty() && !json && !cli.options.quiet)
-            std::printf("%s -> %s\n", o.source.c_str(), o.package.c_str());
+            std::printf("%s -> %s\n", EscapeText(o.source).c_str(), EscapeText(o.package).c_str());
     }
     if (json) {
         std::string list;

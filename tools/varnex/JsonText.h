@@ -6,37 +6,11 @@
 #include <string>
 #include <vector>
 
-inline std::string JsonQuote(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
+#include "engine/SignerProof.h"
+#include "platform/PrintableText.h"
+
+// Any text, whatever a file put in it, as a valid JSON string.
+inline std::string JsonQuote(const std::string& text) { return "\"" + EscapeText(text, TextEscape::kJson) + "\""; }
 
 class JsonObject {
 public:
@@ -57,6 +31,30 @@ public:
 private:
     std::string m_text;
 };
+
+// What proved a verdict: "proven" always; "certificate" (subject, e-mail, SHA-256 fingerprint)
+// when a certificate checked the signature; "basis" says which of certificate, bare digest or
+// nothing stands behind it.
+inline JsonObject& AddProof(JsonObject& o, const SignerProof& proof) {
+    o.Bool("proven", proof.Proven());
+    switch (proof.basis) {
+        case SignerProof::Basis::kCertificate:
+            o.Text("basis", "certificate")
+                .Raw("certificate", JsonObject()
+                                        .Text("subject", proof.subject)
+                                        .Text("email", proof.email)
+                                        .Text("sha256", proof.sha256)
+                                        .Str());
+            break;
+        case SignerProof::Basis::kBareDigest:
+            o.Text("basis", "bare digest");
+            break;
+        case SignerProof::Basis::kNone:
+            o.Text("basis", "none");
+            break;
+    }
+    return o;
+}
 
 // A JSON array of documents, one per line.
 inline void PrintJsonArray(const std::vector<std::string>& items) {

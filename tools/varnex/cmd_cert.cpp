@@ -5,6 +5,7 @@
 
 #include "Session.h"
 #include "platform/AtomicFile.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -79,8 +80,8 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
         if (!store.ListCerts(certs)) return CliFail(store.LastError());
         for (const LogonCertInfo& cert : certs) {
             std::string owner = cert.record.userNumber ? "user " + std::to_string(cert.record.userNumber) : "other";
-            std::printf("%-20s %-40s %-8s %-24s %.16s\n", cert.record.name.c_str(),
-                        KeyTextOf(cert.record.subjectName, cert.record.email).c_str(), owner.c_str(),
+            std::printf("%-20s %-40s %-8s %-24s %.16s\n", EscapeText(cert.record.name).c_str(),
+                        EscapeText(KeyTextOf(cert.record.subjectName, cert.record.email)).c_str(), owner.c_str(),
                         StateText(cert.state), cert.fingerprint.c_str());
         }
         return kExitOk;

@@ -18,6 +18,7 @@
 #include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
 #include "platform/FileSystem.h"
+#include "platform/PrintableText.h"
 #include "platform/TerminalHost.h"
 
 namespace {
@@ -91,6 +92,15 @@ std::vector<std::string> RestoredPaths(const CKorvane& engine) {
     return paths;
 }
 
+// What an envelope package's signature proved of its sender, for the summary.
+std::string SenderText(const SignerProof& proof) {
+    if (proof.Proven())
+        return "sent by " + EscapeText(proof.KeyText()) + " (certificate SHA-256 " + proof.sha256.substr(0, 16) + ")";
+    if (proof.basis == SignerProof::Basis::kBareDigest)
+        return "content intact, sender not proven (the package holds a bare digest, which anyone can compute)";
+    return {};
+}
+
 // decrypt --test: each package read through and checked as its restore reads it, nothing
 // written, nothing wiped (the dispatcher is not involved). Other kinds are refused by name.
 int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, bool typed,
@@ -113,10 +123,14 @@ int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, boo
         } else {
             std::fprintf(stderr, "varnex: %s: --test checks password and envelope packages only\n", named[i].c_str());
         }
+        std::string sender;
+        if (result == 1 && !engine.m_packageSenders.empty() && engine.m_packageSenders.back().package == packages[i])
+            sender = SenderText(engine.m_packageSenders.back().proof);
         if (result != 1)
             ++failed;
         else if (!cli.options.quiet)
-            std::fprintf(stderr, "varnex: %s: sound\n", named[i].c_str());
+            std::fprintf(stderr, "varnex: %s: sound%s%s\n", named[i].c_str(), sender.empty() ? "" : "; ",
+                         sender.c_str());
     }
     UiHost().SetSubject({});
     return failed == 0 ? kExitOk : kExitFailed;
@@ -215,7 +229,7 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         struct stat st {};
         if (::lstat(restored.c_str(), &st) == 0) bytes += static_cast<uint64_t>(st.st_size);
         ++files;
-        if (cli.options.verbose) std::fprintf(stderr, "%s\n", restored.c_str());
+        if (cli.options.verbose) std::fprintf(stderr, "%s\n", EscapeText(restored).c_str());
     }
     // A package restored completely is wiped unless kept: say so for each one (one that was not
     // there in the first place was not restored).
@@ -224,6 +238,11 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         if (existed[i] && !fs::exists(fs::symlink_status(packages[i], ec)))
             std::fprintf(stderr, "varnex: %s: restored; the package was wiped (--keep keeps it)\n",
                          parsed.Positionals()[i].c_str());
+    }
+    for (const CKorvane::PackageSender& sender : engine.m_packageSenders) {
+        auto given = names.find(sender.package);
+        std::fprintf(stderr, "varnex: %s: %s\n", given == names.end() ? sender.package.c_str() : given->second.c_str(),
+                     SenderText(sender.proof).c_str());
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(stderr, "varnex: %zu file%s restored, %s in %.1f s\n", files, files == 1 ? "" : "s",
@@ -243,4 +262,7 @@ VARNEX_COMMAND("decrypt", "[--to DIR] [--direct] [--keep] [--test] FILE...",
                "  --keep      keep the packages after their restore (by default, and unless the\n"
                "              setting DkeptFile says otherwise, a package restored completely is wiped)\n"
                "  --test      check each package as its restore would (password or key, every CRC, the\n"
-               "              sender's signature of envelopes); nothing is written and no package is wiped\n");
+               "              sender's signature of envelopes); nothing is written and no package is wiped\n\n"
+               "An envelope package names as its sender the holder of the certificate that checked its\n"
+               "signature; one that names anyone else fails. A package signed by a bare digest (shared\n"
+               "packages of key-device users) shows its content intact and its sender not proven.\n");

@@ -6,6 +6,7 @@
 #include "JsonText.h"
 #include "Session.h"
 #include "engine/Korvane.h"
+#include "platform/PrintableText.h"
 #include "shell/SecurityPage.h"
 
 namespace {
@@ -23,7 +24,9 @@ std::string InfoJson(const std::string& path, const FileSecurity& info) {
                     recipients.push_back(info.kind == kKindEnvelope
                                              ? info.recipients[static_cast<size_t>(i)].recipientText
                                              : info.recipients[static_cast<size_t>(i)].keyText);
+                // As the package states it: only a signature check (decrypt --test) proves a sender.
                 o.Text("sender", info.sender->identity)
+                    .Text("signature", info.bareDigest ? "bare digest" : "signature")
                     .Number("recipientCount", info.recipientCount)
                     .Texts("recipients", recipients);
                 break;
@@ -41,7 +44,8 @@ std::string InfoJson(const std::string& path, const FileSecurity& info) {
                 break;
         }
     }
-    return o.Texts("lines", SecurityPageLines(info)).Str();
+    // info reads what a file states and checks no signature: nothing it shows is proven.
+    return AddProof(o, SignerProof{}).Texts("lines", SecurityPageLines(info)).Str();
 }
 
 int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
@@ -63,8 +67,8 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
             documents.push_back(InfoJson(path, info));
             continue;
         }
-        if (parsed.Positionals().size() > 1) std::printf("%s:\n", path.c_str());
-        for (const std::string& line : SecurityPageLines(info)) std::printf("%s\n", line.c_str());
+        if (parsed.Positionals().size() > 1) std::printf("%s:\n", EscapeText(path).c_str());
+        for (const std::string& line : SecurityPageLines(info)) std::printf("%s\n", EscapeText(line).c_str());
     }
     if (json) PrintJsonArray(documents);
     return allRead ? kExitOk : kExitFailed;
@@ -76,4 +80,6 @@ VARNEX_COMMAND("info", "[--json] FILE...", "who made a secured file and who may 
                RunInfo,
                "Reads password and envelope packages and signature files without decrypting anything;\n"
                "exit 1 when a FILE is not secured or cannot be read.\n\n"
+               "The sender or signer shown is what the file states (\"proven\": false): verify checks a\n"
+               "signature file, decrypt --test an envelope package's signature.\n\n"
                "  --json  one JSON array, an object per FILE: kind, signer or sender, times, recipients\n");

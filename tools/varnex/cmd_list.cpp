@@ -10,6 +10,7 @@
 #include "engine/Korvane.h"
 #include "password/PackageListing.h"
 #include "platform/FileStatus.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -21,13 +22,13 @@ std::string ShownTime(const std::string& t, char between) {
 }
 
 void PrintText(const std::string& package, const std::vector<PackageEntry>& entries, bool named) {
-    if (named) std::printf("%s:\n", package.c_str());
+    if (named) std::printf("%s:\n", EscapeText(package).c_str());
     for (const PackageEntry& e : entries) {
         if (e.folder)
-            std::printf("%12s  %-19s  %s\n", "-", "-", e.path.c_str());
+            std::printf("%12s  %-19s  %s\n", "-", "-", EscapeText(e.path).c_str());
         else
             std::printf("%12lld  %-19s  %s%s\n", static_cast<long long>(e.size), ShownTime(e.modified, ' ').c_str(),
-                        e.path.c_str(), (e.attributes & kAttrReadOnly) ? "  (read-only)" : "");
+                        EscapeText(e.path).c_str(), (e.attributes & kAttrReadOnly) ? "  (read-only)" : "");
     }
 }
 

@@ -14,6 +14,7 @@
 #include "JsonText.h"
 #include "MailUnpackStep.h"
 #include "Session.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -86,15 +87,21 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
             std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonQuote(path).c_str(),
                         bad ? "true" : "false");
         else
-            std::printf("%s%s\n", path.c_str(), bad ? " (damaged: its content CRC failed)" : "");
+            std::printf("%s%s\n", EscapeText(path).c_str(), bad ? " (damaged: its content CRC failed)" : "");
     }
     const char* verdict = Verdict(key, result);
+    // A valid signature names its signer by the certificate that checked it; otherwise the signer
+    // is only what the package states.
+    const SignerProof proof = key.nVerify == 1 ? engine.SignerProved() : SignerProof{};
+    const std::string signer = proof.Proven() ? proof.KeyText() : std::string(key.szSigner);
     if (json) {
-        std::printf("], \"signer\": %s, \"signature\": %s}\n", JsonQuote(key.szSigner).c_str(),
-                    verdict ? JsonQuote(verdict).c_str() : "null");
+        JsonObject tail;
+        AddProof(tail.Text("signer", signer), proof);
+        std::printf("], \"signature\": %s, %s\n", verdict ? JsonQuote(verdict).c_str() : "null",
+                    tail.Str().substr(1).c_str());
     } else if (!cli.options.quiet && verdict != nullptr) {
         if (key.nMailFlag & kMailFlagSign)
-            std::printf("signed by %s: %s\n", key.szSigner, verdict);
+            std::printf("signed by %s: %s\n", EscapeText(signer).c_str(), verdict);
         else
             std::printf("%s\n", verdict);
     }

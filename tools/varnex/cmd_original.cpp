@@ -6,6 +6,7 @@
 #include "JsonText.h"
 #include "Session.h"
 #include "advanced/AdvanceEmcrypt.h"
+#include "platform/PrintableText.h"
 #include "platform/Secret.h"
 
 namespace {
@@ -61,7 +62,8 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
                                 .Number("size", size)
                                 .Str());
         else
-            std::printf("%s: %s  %s  %d bytes\n", package.c_str(), name, ShownTime(time).c_str(), size);
+            std::printf("%s: %s  %s  %d bytes\n", EscapeText(package).c_str(), EscapeText(name).c_str(),
+                        ShownTime(time).c_str(), size);
     }
     if (json) PrintJsonArray(items);
     return failed == 0 ? kExitOk : kExitFailed;

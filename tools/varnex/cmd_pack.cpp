@@ -21,6 +21,7 @@
 #include "password/PasswordDialog.h"
 #include "password/PasswordPackager.h"
 #include "platform/OutputFolder.h"
+#include "platform/PrintableText.h"
 #include "platform/TempFolder.h"
 #include "platform/TerminalHost.h"
 
@@ -38,7 +39,7 @@ void PrintSummary(const CliContext& cli, CKorvane& engine, const std::string& pa
     size_t files = 0;
     uint64_t bytes = 0;
     for (const PackageEntry& e : entries) {
-        if (cli.options.verbose) std::fprintf(stderr, "%s\n", e.path.c_str());
+        if (cli.options.verbose) std::fprintf(stderr, "%s\n", EscapeText(e.path).c_str());
         if (e.folder) continue;
         ++files;
         bytes += static_cast<uint64_t>(e.size);

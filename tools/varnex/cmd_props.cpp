@@ -6,6 +6,7 @@
 
 #include "Cli.h"
 #include "JsonText.h"
+#include "platform/PrintableText.h"
 #include "shell/PropertySheets.h"
 
 namespace {
@@ -41,8 +42,8 @@ void PrintJson(const CPropertySheet& sheet) {
 }
 
 void PrintText(const CPropertySheet& sheet) {
-    std::printf("%s\n", sheet.Title().c_str());
-    for (const std::string& line : sheet.Lines()) std::printf("  %s\n", line.c_str());
+    std::printf("%s\n", EscapeText(sheet.Title()).c_str());
+    for (const std::string& line : sheet.Lines()) std::printf("  %s\n", EscapeText(line).c_str());
 }
 
 int RunProps(CliContext&, const std::vector<std::string>& args) {

@@ -8,6 +8,7 @@
 #include "Session.h"
 #include "dialogs/VerifyDialog.h"
 #include "engine/Korvane.h"
+#include "platform/PrintableText.h"
 #include "shell/SecurityPage.h"
 
 namespace {
@@ -38,10 +39,10 @@ private:
 std::string ReportJson(const std::string& path, int result, const CDlgVerify* report, char kind) {
     JsonObject o;
     o.Text("file", path).Number("result", result);
-    if (report == nullptr) return o.Bool("correct", false).Str();
+    if (report == nullptr) return AddProof(o.Bool("correct", false), SignerProof{}).Str();
     const VerifyRecord& r = report->Record();
-    o.Number("kind", static_cast<unsigned char>(kind))
-        .Bool("correct", report->Verdict() == 1)
+    o.Number("kind", static_cast<unsigned char>(kind)).Bool("correct", report->Verdict() == 1);
+    AddProof(o, report->Verdict() == 1 ? r.proof : SignerProof{})
         .Text("verdict", report->ResultLine())
         .Text("signer", r.signerName)
         .Text("userId", r.userId)
@@ -77,10 +78,10 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
             char kind = report ? ReadFileSecurity(engine, path).kind : 0;
             documents.push_back(ReportJson(path, result, report.get(), kind));
         } else if (report) {
-            if (parsed.Positionals().size() > 1) std::printf("%s:\n", path.c_str());
-            for (const std::string& line : report->Lines()) std::printf("%s\n", line.c_str());
+            if (parsed.Positionals().size() > 1) std::printf("%s:\n", EscapeText(path).c_str());
+            for (const std::string& line : report->Lines()) std::printf("%s\n", EscapeText(line).c_str());
         } else {
-            std::fprintf(stderr, "varnex: %s: not verified\n", path.c_str());
+            std::fprintf(stderr, "varnex: %s: not verified\n", EscapeText(path).c_str());
         }
     }
     if (json) PrintJsonArray(documents);
@@ -93,4 +94,7 @@ VARNEX_COMMAND("verify", "[--json] FILE.idi...", "check signature files against 
                RunVerify,
                "A signature file away from its file looks for the file's name beside itself, else asks\n"
                "for it (--answers file=PATH in scripts). Exit 0 only when every signature is correct.\n\n"
-               "  --json  one JSON array, an object per signature file: kind, verdict, signer, times\n");
+               "The signer shown is the holder of the certificate that checked the signature (its name and\n"
+               "e-mail); a signature file naming anyone else fails.\n\n"
+               "  --json  one JSON array, an object per signature file: kind, verdict, signer, times,\n"
+               "          \"proven\" and the \"certificate\" that checked it (subject, email, sha256)\n");

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include "engine/EngineBytes.h"
+#include "package/ContentStream.h"
+#include "package/DigestThread.h"
+#include "package/KeyStream.h"
+
+namespace {
+
+// What the engine's cipher frame makes of `in` in one update: the bytes a shared key stream
+// must reproduce exactly, so packages stay readable by every reader, old or new.
+Bytes ThroughFrame(int id, const Bytes& key, const Bytes& iv, const Bytes& in) {
+    CKorvane engine;
+    return RunFrame(engine, true, id, key, iv, in, {in.size()});
+}
+
+Bytes ThroughStream(KeyStream& stream, const ContentKey& key, const Bytes& in, uint64_t announced,
+                    const std::vector<size_t>& pieces) {
+    EXPECT_TRUE(stream.Start(key, announced));
+    Bytes out(in.size());
+    size_t at = 0;
+    for (size_t piece : pieces) {
+        EXPECT_TRUE(stream.Apply(out.data() + at, in.data() + at, piece));
+        at += piece;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Files of one package, one after another, in odd pieces and across a key change: each is
+// enciphered exactly as the cipher frame enciphers it from the key's start.
+TEST(KeyStream, EveryFileAgreesByteForByteWithTheCipherFrame) {
+    for (int id : {45, 46, 62}) {
+        SCOPED_TRACE(id);
+        const Bytes key = Data(128, 7), iv = Data(1000, 8), other = Data(128, 9);
+        ContentKey first(key.data(), key.size(), iv.data(), iv.size(), id);
+        ContentKey second(other.data(), other.size(), iv.data(), iv.size(), id);
+        KeyStream stream;
+        const Bytes small = Data(4099, 1), tree = Data(3u << 20, 2);
+        EXPECT_EQ(ThroughStream(stream, first, small, small.size(), {1, 4000, 98}), ThroughFrame(id, key, iv, small));
+        EXPECT_EQ(ThroughStream(stream, first, tree, tree.size(), {307200, 7, tree.size() - 307207}),
+                  ThroughFrame(id, key, iv, tree));
+        EXPECT_EQ(ThroughStream(stream, second, small, small.size(), {small.size()}),
+                  ThroughFrame(id, other, iv, small));
+        EXPECT_EQ(ThroughStream(stream, first, small, small.size(), {small.size()}), ThroughFrame(id, key, iv, small));
+    }
+}
+
+// A file that grows past what is kept while it is read goes on from a cipher of its own at the
+// right place; files that start larger, and cards, are left to the engine's cipher.
+TEST(KeyStream, GrowingFilesGoOnAndLargeFilesAndCardsAreNotServed) {
+    const Bytes key = Data(16, 3), iv = Data(8, 4);
+    ContentKey idea(key.data(), key.size(), iv.data(), iv.size(), 46);
+    const Bytes grown = Data(kKeyStreamKept + 5000, 5);
+    KeyStream stream;
+    EXPECT_EQ(ThroughStream(stream, idea, grown, 10, {kKeyStreamKept - 3, 4, 4999}), ThroughFrame(46, key, iv, grown));
+    EXPECT_FALSE(stream.Start(idea, kKeyStreamKept + 1));
+    ContentKey card(key.data(), key.size(), iv.data(), iv.size(), 120);
+    EXPECT_FALSE(stream.Start(card, 10));
+}
+
+// The digest sees every byte once and in order, whether a piece is handed to its thread, split
+// across its two buffers, or small enough to be digested inline after what is still queued.
+TEST(DigestThread, DigestsEveryPieceInOrder) {
+    const Bytes data = Data(2u << 20, 6);
+    Bytes seen;
+    {
+        DigestThread thread([&](const unsigned char* p, size_t n) { seen.insert(seen.end(), p, p + n); });
+        size_t at = 0;
+        for (size_t piece : {size_t{100}, size_t{307200}, size_t{700000}, size_t{5}, size_t{16384}, size_t{307200}}) {
+            thread.Feed(data.data() + at, piece);
+            at += piece;
+        }
+        thread.Wait();
+        EXPECT_EQ(seen, Bytes(data.begin(), data.begin() + static_cast<long>(at)));
+        thread.Feed(data.data() + at, data.size() - at);
+    }
+    EXPECT_EQ(seen, data);
+}
