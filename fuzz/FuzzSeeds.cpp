@@ -162,7 +162,7 @@ void MailPackages(Seeds& seeds, LogonStore& store, const std::string& work) {
             seeds.Missing(kept);
             continue;
         }
-        seeds.Add(kept, {"mail_file", "mail_memory"});
+        seeds.Add(kept, {"mail_file", "mail_memory", "mail_program"});
     }
 }
 

@@ -26,6 +26,13 @@
 namespace {
 
 constexpr char kCannotOpen[] = "不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.";
+// What keeps a source from being wiped once its package is in place. The package stands in
+// every case; the file's result is a failure.
+constexpr char kSourceChanged[] = "文件\"%s\"在加密期间被修改或替换，未被擦除；加密文件中是它原先的内容。";
+constexpr char kSourceSwappedAside[] = "文件\"%s\"在加密期间被替换；替换它的文件未被擦除，现名为\"%s\"。";
+constexpr char kSourceOtherNames[] = "文件\"%s\"已加密；其他名称仍在，内容未被擦除。";
+constexpr char kSourceNotOverwritten[] = "文件\"%s\"已加密，但内容未被擦除: %s";
+constexpr char kSourceNotRemoved[] = "文件\"%s\"已加密，但未能删除: %s";
 
 // Flushes a file's content and metadata, then its folder's entries, to the disk. 0 when both
 // are flushed, else the system's error.
@@ -57,6 +64,9 @@ public:
         if (m_fd >= 0) ::close(m_fd);
     }
 
+    // The held file (-1 when it could not be opened).
+    int Fd() const { return m_fd; }
+
     // False only when the file went while this run waited: another run has packaged it. A file
     // that cannot be opened here is left to the packager, which reports it.
     bool Take(const char* path) {
@@ -71,6 +81,39 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Wipes the source of a package just made, but only the file the package holds: the one the
+// encryption pass read (the only file it read), held open since before the package was begun,
+// unchanged since it was read, and still at its name. Anything else keeps both the file and the
+// package, and says so. 1 when the source was wiped.
+int WipeSource(const CKorvane& engine, const char* path, int held) {
+    FileIdentity now;
+    if (held < 0 || engine.m_sealedSources.size() != 1 || !IdentityOf(held, &now) ||
+        !SameFileUnchanged(engine.m_sealedSources.front(), now)) {
+        AfxMessageBox(Format(kSourceChanged, path));
+        return 0;
+    }
+    int error = 0;
+    std::string leftAs;
+    switch (ScrubHeldFile(path, held, &error, &leftAs)) {
+        case WipeOutcome::kWiped:
+            return 1;
+        case WipeOutcome::kReplaced:
+            AfxMessageBox(leftAs.empty() ? Format(kSourceChanged, path)
+                                         : Format(kSourceSwappedAside, path, leftAs.c_str()));
+            return 0;
+        case WipeOutcome::kOtherNames:
+            AfxMessageBox(Format(kSourceOtherNames, path));
+            return 0;
+        case WipeOutcome::kNotOverwritten:
+            AfxMessageBox(Format(kSourceNotOverwritten, path, std::strerror(error)));
+            return 0;
+        case WipeOutcome::kNotRemoved:
+            AfxMessageBox(Format(kSourceNotRemoved, path, std::strerror(error)));
+            return 0;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -179,9 +222,8 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
         AfxMessageBox(Format("写文件出错.\n\n%s", std::strerror(error)), MB_ICONSTOP);
         return 0;
     }
-    ScrubFile(path);
     m_lastPackage = output;
-    return 1;
+    return WipeSource(*this, path, lock.Fd());
 }
 
 void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notifyWindow,

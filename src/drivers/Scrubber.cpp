@@ -1,5 +1,6 @@
 #include "drivers/Scrubber.h"
 
+#include <fcntl.h>
 #include <openssl/rand.h>
 #include <unistd.h>
 
@@ -16,15 +17,25 @@ namespace {
 // fresh bytes for every block would cost a fifth of the pass.
 constexpr size_t kScrubBlockSize = 307200;
 
-bool OverwriteWithRandom(int fd, uint64_t length) {
+// Overwrites the whole file, then truncates it: dropping the blocks' mapping leaves no length
+// behind once the name is gone.
+bool OverwriteWithRandom(int fd, uint64_t length, int* error) {
     std::unique_ptr<unsigned char[]> block(new unsigned char[kScrubBlockSize]);
     size_t blockLength = static_cast<size_t>(std::min<uint64_t>(kScrubBlockSize, length));
-    if (blockLength > 0 && RAND_bytes(block.get(), static_cast<int>(blockLength)) != 1) return false;
-    int error = 0;
-    return OverwriteRepeating(fd, length, block.get(), blockLength, &error);
+    if (blockLength > 0 && RAND_bytes(block.get(), static_cast<int>(blockLength)) != 1) {
+        *error = EIO;
+        return false;
+    }
+    if (!OverwriteRepeating(fd, length, block.get(), blockLength, error)) return false;
+    if (::ftruncate(fd, 0) == 0) ::fdatasync(fd);
+    return true;
 }
 
 }  // namespace
+
+WipeOutcome ScrubHeldFile(const std::string& path, int held, int* error, std::string* leftAs) {
+    return WipeHeldFile(AT_FDCWD, path, held, OverwriteWithRandom, error, leftAs);
+}
 
 int ScrubFile(const char* path) {
     if (path == nullptr || *path == '\0') return 0;
@@ -39,13 +50,9 @@ int ScrubFile(const char* path) {
         case PathKind::File:
             break;
     }
-    uint64_t length = 0;
+    FileHandle held(::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     int error = 0;
-    FileHandle file = OpenForOverwrite(path, &length, &error);
-    if (file.IsOpen() && OverwriteWithRandom(file.Get(), length)) {
-        // Truncating drops the blocks' mapping, so the name's removal leaves no length behind.
-        if (::ftruncate(file.Get(), 0) == 0) ::fdatasync(file.Get());
-    }
-    file.Reset();
-    return ::unlink(path) == 0 || KindOfPath(path) == PathKind::Missing ? 1 : 0;
+    std::string leftAs;
+    if (held.IsOpen()) ScrubHeldFile(path, held.Get(), &error, &leftAs);
+    return KindOfPath(path) == PathKind::Missing ? 1 : 0;
 }

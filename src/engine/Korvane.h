@@ -15,6 +15,7 @@
 #include "engine/SignerProof.h"
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
+#include "platform/FileIdentity.h"
 #include "platform/Secret.h"
 #include "platform/Window.h"
 
@@ -307,6 +308,10 @@ public:
     // followed there), pipes, devices and sockets. The caller names them in one notice.
     std::vector<std::string> m_leftOutEntries;
 
+    // The files the last encryption pass read contents from, as each was when opened: what a
+    // caller that wipes a source checks it against (the same file, unchanged since).
+    std::vector<FileIdentity> m_sealedSources;
+
 protected:
     uint16_t m_crc = 0;
 
@@ -353,10 +358,12 @@ public:
     // TrueDelFileOrDir every file completely with one block of at most 20,480 random bytes;
     // the overwrite reaches the disk before the file is unlinked. Emptied folders are removed
     // afterwards. A symbolic link, named or met in a tree, is removed and never followed; a
-    // path that names nothing is passed over. What cannot be removed is written with the
-    // system's reason into the delete log (wipe/DeleteLog.h); DelFileOrDir then offers the
-    // log to the logon library's open query. flag has no effect. 1 when everything named is
-    // gone, else 0.
+    // path that names nothing is passed over; a path ending in "." or ".." is refused. A file
+    // with more than one name is never overwritten (only its name goes), nor is one that cannot
+    // be opened for writing (its name goes when the system allows it): both count as not
+    // deleted. What is not deleted is written with the reason into the delete log
+    // (wipe/DeleteLog.h); DelFileOrDir then offers the log to the logon library's open query.
+    // flag has no effect. 1 when everything named is gone and wiped, else 0.
     int DelFileOrDir(char* pathList, int flag);
     int TrueDelFileOrDir(char* pathList, int flag);
 
@@ -380,6 +387,8 @@ private:
     int DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill);
     int DeleteFilesIn(int folderFd, const std::string& folderPath, CFile* log, bool randomFill);
     int RemoveFoldersIn(int folderFd, const std::string& folderPath, CFile* log);
-    // Appends "<path>, 出错原因: <text>" for the system's error to the log (when given).
+    // Appends "<path>, 出错原因: <text>" for the system's error, or for a reason of the
+    // deletion's own, to the log (when given).
     void WriteDeleteLogEntry(CFile* log, const char* path, int error);
+    void WriteDeleteLogEntry(CFile* log, const char* path, const std::string& reason);
 };

@@ -7,7 +7,8 @@
 // Packages are written beside their place and moved there only when complete: a failure, or a
 // process killed half-way, never leaves a package under the returned name. Unpacking writes
 // each file the same way, never through a symbolic link, only under file names (never a path),
-// and never more files than the header announces.
+// never over a file that is there (the next numbered name is taken), never more files than the
+// header announces, and nothing at all before the whole index has passed its checks.
 
 #include <cstdint>
 #include <set>

@@ -45,6 +45,12 @@ bool IsMailFileName(const std::string& name) {
            name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
 }
 
+bool MailCountsFit(const MailHeader& header, uint64_t packageLength) {
+    const uint64_t room = packageLength > kMailHeaderSize ? packageLength - kMailHeaderSize : 0;
+    return header.fileCount >= 0 && header.recipientCount >= 0 &&
+           static_cast<uint64_t>(header.fileCount) <= room / (kMailFileEntryFixed + 1);
+}
+
 // ---- Writers
 
 bool WriteMailHeader(CKorvane& engine, CFile* file, const MailHeader& plain) {

@@ -112,6 +112,11 @@ struct MailIndexEntry {
     int32_t signatureOffset = 0;  // when it is the end entry
 };
 
+// True when the header's counts are ones a package of packageLength bytes can hold: every file
+// needs an entry of at least 54 bytes behind the header. The one check of a count read from a
+// package, made before anything is sized from it (a reader's rows, its index).
+bool MailCountsFit(const MailHeader& header, uint64_t packageLength);
+
 // True when a stored name is one file name that stays in the folder it is joined to.
 bool IsMailFileName(const std::string& name);
 

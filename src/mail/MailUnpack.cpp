@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "dialogs/MessagePump.h"
 #include "engine/Identifiers.h"
@@ -53,7 +54,7 @@ int CMailEncrypt::MailFileCount(CFile* pFile, CMemFile* pMemFile) {
         return -1;
     }
     if (!DecodeMailHeader(*this, stored, header, &crcMatches) || std::memcmp(header.magic, m_magic, 2) != 0 ||
-        header.fileCount < 0)
+        !MailCountsFit(header, source->GetLength()))
         return -1;
     return header.fileCount;
 }
@@ -88,11 +89,9 @@ int CMailEncrypt::CheckMailHeader(const MailHeader& header, uint64_t packageLeng
         AfxMessageBox(kMailBadOne);
         return 0;
     }
-    // Every file needs an entry of at least 54 bytes behind the header: a count beyond that is
-    // a forged header, and callers size their rows from it.
-    const uint64_t room = packageLength > kMailHeaderSize ? packageLength - kMailHeaderSize : 0;
-    if (header.fileCount < 0 || header.recipientCount < 0 ||
-        static_cast<uint64_t>(header.fileCount) > room / (kMailFileEntryFixed + 1)) {
+    // A count the package cannot hold entries for is a forged header; callers size their rows
+    // from it (MailFileCount answers -1 for it).
+    if (!MailCountsFit(header, packageLength)) {
         AfxMessageBox(kMailNotMail);
         return 0;
     }
@@ -205,31 +204,57 @@ int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*ro
     return UnpackMailFiles(source, header, folder, rows, nCount, key);
 }
 
-// Walks the file index: each file is written to a row, and never more files than the header
-// announced; the end entry leads to the signature.
+// Reads the whole file index and, when signed, the signature block, and makes every check that
+// needs no plaintext before the first file is written: entry CRCs and names, no more file entries
+// than the header announced (its count was held against the package's length), every content
+// inside the package, every output path within the path room. Then writes each file to a row,
+// and last checks the signature over what was written.
 int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const std::string& folder,
                                   char (*rows)[kMaxPath], int& nCount, DECRYPT_MAIL_KEY* key) {
-    int written = 0;
+    std::vector<MailFileEntry> files;
     MailIndexEntry entry;
-    ContentStream stream = MailContentStream((header.mailFlag & kMailFlagSign) ? ContentStream::Digest::kVerify
-                                                                               : ContentStream::Digest::kNone);
-    const ContentKey content(key->Key, sizeof key->Key, key->IV, sizeof key->IV, header.cipherId);
-    const ContentKey* cipher = (header.mailFlag & kMailFlagEncrypt) ? &content : nullptr;
+    const uint64_t packageLength = source->GetLength();
     for (;;) {
         if (!ReadIndexEntry(*this, source, entry)) return 0;
         if (!(entry.flag & kMailEntryFile)) break;
-        if (written >= header.fileCount) {
+        if (files.size() >= static_cast<size_t>(header.fileCount)) {
             AfxMessageBox(Format(kMailBadEntry, entry.flag));
             return 0;
         }
-        const uint64_t behind = source->GetPosition();
-        const std::string path = folder + entry.file.name;
-        if (path.size() >= static_cast<size_t>(kMaxPath)) {
+        const MailFileEntry& f = entry.file;
+        if (static_cast<uint64_t>(f.dataOffset) + static_cast<uint64_t>(f.storedLength) > packageLength) {
+            AfxMessageBox(kMailDataShort);
+            return 0;
+        }
+        if (folder.size() + f.name.size() >= static_cast<size_t>(kMaxPath)) {
             ShowCreateFailure(std::strerror(ENAMETOOLONG));
             return 0;
         }
+        files.push_back(std::move(entry.file));
+        entry.file = {};
+    }
+    const bool signedMail = (header.mailFlag & kMailFlagSign) != 0;
+    std::vector<unsigned char> signature;
+    uint32_t zeroField = 0;
+    if (signedMail && (!fSeek(source, entry.signatureOffset, CFile::begin) ||
+                       !ReadSignatureBlock(*this, source, signature, &zeroField)))
+        return 0;
+    // The writer always stores 0 in front of the signature. Anything else asks for a bare digest
+    // to be compared, which anyone can compute over the contents: never a valid signature.
+    if (signedMail && !key->bSilent && zeroField != 0) {
+        AfxMessageBox(kMailBadSignature);
+        key->nVerify = 0;
+        return 0;
+    }
+
+    ContentStream stream =
+        MailContentStream(signedMail ? ContentStream::Digest::kVerify : ContentStream::Digest::kNone);
+    const ContentKey content(key->Key, sizeof key->Key, key->IV, sizeof key->IV, header.cipherId);
+    const ContentKey* cipher = (header.mailFlag & kMailFlagEncrypt) ? &content : nullptr;
+    int written = 0;
+    for (const MailFileEntry& file : files) {
         char* row = rows[nCount];
-        CopyText(row, kMaxPath, path);
+        CopyText(row, kMaxPath, folder + file.name);
         DoEvents();
         Generate_RaneFileName(row, row);
         if (m_written.count(row) != 0) {
@@ -237,7 +262,7 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
             return 0;
         }
         bool damaged = false;
-        if (!RestoreMailFile(stream, cipher, source, entry.file, row, &damaged) && !damaged) return 0;
+        if (!RestoreMailFile(stream, cipher, source, file, row, &damaged) && !damaged) return 0;
         m_written.insert(row);
         ++nCount;
         if (++written == 2 && header.mailType == kMailTypePublicKey) CopyText(key->szSecondFile, kMaxPath, row);
@@ -246,22 +271,8 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
             return 0;
         }
         DoEvents();
-        if (!fSeek(source, static_cast<long>(behind), CFile::begin)) return 0;
     }
-    if (!(header.mailFlag & kMailFlagSign)) return 1;
-    std::vector<unsigned char> signature;
-    uint32_t zeroField = 0;
-    if (!fSeek(source, entry.signatureOffset, CFile::begin) ||
-        !ReadSignatureBlock(*this, source, signature, &zeroField))
-        return 0;
-    if (key->bSilent) return 1;
-    // The writer always stores 0 in front of the signature. Anything else asks for a bare digest
-    // to be compared, which anyone can compute over the contents: never a valid signature.
-    if (zeroField != 0) {
-        AfxMessageBox(kMailBadSignature);
-        key->nVerify = 0;
-        return 0;
-    }
+    if (!signedMail || key->bSilent) return 1;
     key->nVerify = Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), key->szSigner,
                                    static_cast<char>(kMailKind), 0);
     // Only a signature that does not match fails the mail; a signer without an installed
@@ -270,19 +281,18 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
 }
 
 // Writes one file beside its place, moves it there when its data is through, and gives it its
-// times and attributes. A content CRC that fails leaves the file written and sets *damaged.
+// times and attributes. Never replaces a file: one that appeared at the output path meanwhile
+// makes the move fail ("File exists"). A content CRC that fails leaves the file written and sets
+// *damaged.
 int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, CFile* source,
                                   const MailFileEntry& entry, const char* output, bool* damaged) {
-    struct stat st {};
-    if (::lstat(output, &st) == 0 && S_ISREG(st.st_mode)) SetFileArchiveStatus(output, kAttrArchive);
     CAtomicFile file;
     CFileException error;
-    // What was sent was secret: a new file is its owner's alone; a replaced one keeps its mode.
+    // What was sent was secret: the new file is its owner's alone.
     if (!file.Create(output, &error, 0600)) {
         ShowCreateFailure(error.ErrorText());
         return 0;
     }
-    file.SetReplace(true);
     ContentPlace place;
     place.offset = entry.dataOffset;
     place.length = entry.storedLength;
@@ -301,14 +311,14 @@ int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, 
     return 1;
 }
 
-// Takes the path when its file may be written; otherwise the first free numbered name beside
-// it. A path already written by this call, a folder or any other non-file is not taken.
+// Takes the path when nothing is there; otherwise the first free numbered name beside it. A mail
+// never replaces what the folder holds (an earlier attachment of the same name, a link, a
+// folder), nor a path written earlier by this call.
 void CMailEncrypt::Generate_RaneFileName(char* path, char* out) {
     auto usable = [this](const std::string& candidate) {
         if (candidate.size() >= static_cast<size_t>(kMaxPath) || m_written.count(candidate) != 0) return false;
         struct stat st {};
-        if (::lstat(candidate.c_str(), &st) != 0) return errno == ENOENT;
-        return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+        return ::lstat(candidate.c_str(), &st) != 0 && errno == ENOENT;
     };
     const std::string original = path;
     if (usable(original)) {

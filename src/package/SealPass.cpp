@@ -88,6 +88,10 @@ private:
         Report(source);
         CFile file;
         if (!OpenSource(file, source)) return 0;
+        // What is read from here on is this file as it is now: a caller that wipes it afterwards
+        // proves against this that it wipes what the package holds.
+        FileIdentity read;
+        if (IdentityOf(file.Fd(), &read)) m_engine.m_sealedSources.push_back(read);
         ContentPlace place;
         if (!m_stream.Encrypt(*m_plan.key, file, m_package, &place)) return 0;
         unsigned long size = 0;
@@ -130,6 +134,7 @@ private:
 
 int SealPackage(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, int recordStart,
                 const SealPlan& plan) {
+    engine.m_sealedSources.clear();
     try {
         Sealer sealer(engine, baseFolder, workPath, package, plan);
         if (!sealer.ProtectHead() || !engine.fSeek(package, recordStart, CFile::begin)) {

@@ -54,6 +54,20 @@ std::string TempNameFor(const std::string& name) {
     return "." + kept + kTempSuffix;
 }
 
+bool MoveAside(int folderFd, const std::string& name, std::string* aside) {
+    const std::string prefix = TempNameFor(name);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = prefix + RandomChars();
+        if (RenameNoReplace(folderFd, name, candidate)) {
+            *aside = candidate;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
 bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to) {
 #ifdef SYS_renameat2
     if (::syscall(SYS_renameat2, folderFd, from.c_str(), folderFd, to.c_str(), RENAME_NOREPLACE) == 0) return true;

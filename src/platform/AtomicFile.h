@@ -87,3 +87,6 @@ bool IsTempName(const std::string& name);
 // Moves `from` to `to` in one folder without ever replacing an existing `to`; false with
 // errno set (EEXIST when `to` exists).
 bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to);
+// Moves `name` in that folder to a new temporary name of its own (TempNameFor's form), found by
+// the same no-replace move; *aside receives it. False with errno set.
+bool MoveAside(int folderFd, const std::string& name, std::string* aside);

@@ -50,6 +50,8 @@ std::string CFileException::ErrorText() const {
             return "End of file";
         case badSeek:
             return "Invalid seek";
+        case notRegular:
+            return "Not a regular file";
         default:
             return "File error";
     }
@@ -89,17 +91,23 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
         oflags |= O_CREAT;
         if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
     }
-    int fd = ::open(path.c_str(), oflags, 0666);
+    // A file only read is opened without waiting: opening a FIFO for reading would block until
+    // a writer came, and no reader here reads anything but a regular file.
+    const bool readOnly = (flags & 3) == modeRead && !(flags & modeCreate);
+    int fd = ::open(path.c_str(), oflags | (readOnly ? O_NONBLOCK : 0), 0666);
     if (fd < 0) {
         if (error) *error = CFileException::FromErrno(errno, path);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && (S_ISDIR(st.st_mode) || (readOnly && !S_ISREG(st.st_mode)))) {
         ::close(fd);
-        if (error) *error = CFileException::FromErrno(EISDIR, path);
+        if (error)
+            *error = S_ISDIR(st.st_mode) ? CFileException::FromErrno(EISDIR, path)
+                                         : CFileException(CFileException::notRegular, 0, path);
         return false;
     }
+    if (readOnly) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Exclusive sharing is advisory here: another writer that asks for the same gets refused.
     unsigned share = flags & 0x70;
     if (share == shareExclusive || share == shareDenyWrite) {

@@ -8,7 +8,19 @@
 
 class CFileException {
 public:
-    enum Cause { none = 0, generic, fileNotFound, badPath, accessDenied, badSeek, hardIO, diskFull, endOfFile };
+    // notRegular: a FIFO, socket or device opened to be read (only regular files are read).
+    enum Cause {
+        none = 0,
+        generic,
+        fileNotFound,
+        badPath,
+        accessDenied,
+        badSeek,
+        hardIO,
+        diskFull,
+        endOfFile,
+        notRegular
+    };
 
     CFileException() = default;
     CFileException(Cause cause, int osError, std::string path)
@@ -53,7 +65,8 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // Returns false and fills *error (when given) instead of throwing.
+    // Returns false and fills *error (when given) instead of throwing. Opened only for reading,
+    // a path must name a regular file: anything else is refused at once, never waited on.
     virtual bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
     // Takes an open descriptor as this file (closed with it from now on); `path` names it.
     void Attach(int fd, const std::string& path) {

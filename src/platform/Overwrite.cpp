@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/AtomicFile.h"
+#include "platform/FileIdentity.h"
+
 PathKind KindOfPath(const std::string& path) { return KindAt(AT_FDCWD, path.c_str()); }
 
 PathKind KindAt(int folder, const char* name) {
@@ -104,4 +107,74 @@ bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, siz
         return false;
     }
     return true;
+}
+
+namespace {
+
+bool NameLeadsTo(int folder, const std::string& name, const FileIdentity& file) {
+    struct stat st {};
+    return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(IdentityOf(st), file);
+}
+
+// Removes the aside name; when even that fails, the file goes back under its own name.
+WipeOutcome RemoveAside(int folder, const std::string& aside, const std::string& name, WipeOutcome done, int* error) {
+    if (::unlinkat(folder, aside.c_str(), 0) == 0) return done;
+    *error = errno;
+    RenameNoReplace(folder, aside, name);
+    return WipeOutcome::kNotRemoved;
+}
+
+}  // namespace
+
+WipeOutcome WipeHeldFile(int folder, const std::string& path, int held, const Overwriter& overwrite, int* error,
+                         std::string* leftAs) {
+    *error = 0;
+    leftAs->clear();
+    // The folder the name is in, so that the aside name is made and checked beside it.
+    const size_t slash = path.find_last_of('/');
+    FileHandle own;
+    if (slash != std::string::npos) {
+        own = FileHandle(
+            ::openat(folder, slash == 0 ? "/" : path.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!own.IsOpen()) {
+            *error = errno;
+            return WipeOutcome::kNotRemoved;
+        }
+        folder = own.Get();
+    }
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    FileIdentity file;
+    if (!IdentityOf(held, &file) || !NameLeadsTo(folder, name, file)) return WipeOutcome::kReplaced;
+    std::string aside;
+    if (!MoveAside(folder, name, &aside)) {
+        *error = errno;
+        return WipeOutcome::kNotRemoved;
+    }
+    if (!NameLeadsTo(folder, aside, file)) {
+        // Another file took the name between the look and the move: it goes back untouched.
+        if (!RenameNoReplace(folder, aside, name))
+            *leftAs = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + aside;
+        return WipeOutcome::kReplaced;
+    }
+    struct stat st {};
+    if (::fstat(held, &st) != 0 || st.st_nlink > 1)
+        return RemoveAside(folder, aside, name, WipeOutcome::kOtherNames, error);
+
+    uint64_t length = 0;
+    int openError = 0;
+    FileHandle writable = OpenForOverwriteAt(folder, aside.c_str(), &length, &openError);
+    FileIdentity opened;
+    if (!writable.IsOpen() || !IdentityOf(writable.Get(), &opened) || !SameFile(opened, file)) {
+        writable.Reset();
+        WipeOutcome outcome = RemoveAside(folder, aside, name, WipeOutcome::kNotOverwritten, error);
+        if (outcome == WipeOutcome::kNotOverwritten) *error = openError ? openError : EINVAL;
+        return outcome;
+    }
+    int writeError = 0;
+    const bool overwritten = overwrite(writable.Get(), length, &writeError);
+    writable.Reset();
+    WipeOutcome outcome =
+        RemoveAside(folder, aside, name, overwritten ? WipeOutcome::kWiped : WipeOutcome::kNotOverwritten, error);
+    if (outcome == WipeOutcome::kNotOverwritten) *error = writeError;
+    return outcome;
 }

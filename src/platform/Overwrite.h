@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // What lies at a path, asked without following a final symbolic link.
@@ -50,3 +51,26 @@ FileHandle OpenForOverwriteAt(int folder, const char* name, uint64_t* length, in
 // page cache would be dropped with the file. An empty file is not written. False with *error
 // on the first failure.
 bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, size_t blockLength, int* error);
+
+// What became of a file handed to WipeHeldFile.
+enum class WipeOutcome {
+    kWiped,           // overwritten, flushed and removed
+    kOtherNames,      // its name removed, its content not overwritten: other names lead to it
+    kNotOverwritten,  // its name removed, its content not (or not wholly) overwritten: *error
+    kReplaced,        // the name no longer led to the held file: both were left as they were
+    kNotRemoved,      // the name could not be moved or removed (*error); the content is untouched
+};
+
+// Overwrites the open file's `length` bytes; false with *error.
+using Overwriter = std::function<bool(int fd, uint64_t length, int* error)>;
+
+// Destroys exactly the regular file `held` is open on (in any mode, O_PATH too), named `path`
+// relative to `folder` (AT_FDCWD: the current one). The name must still lead to that file: it is
+// first moved aside to a temporary name of its own, which closes the gap between that check and
+// the removal, and checked again there (a name swapped meanwhile is put back, or, should its
+// place be taken by then, left where *leftAs says). A file with more than one name is never
+// overwritten (the others would read what the overwrite left): only this name goes. Otherwise
+// the file is opened for writing (owner write permission given when missing), overwritten, and
+// its name removed; a file that cannot be opened for writing loses only its name.
+WipeOutcome WipeHeldFile(int folder, const std::string& path, int held, const Overwriter& overwrite, int* error,
+                         std::string* leftAs);

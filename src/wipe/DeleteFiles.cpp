@@ -1,10 +1,12 @@
 // Deleting files and folder trees so that their content does not stay readable: every file
 // is overwritten (its beginning with zeros, or all of it with random bytes), the overwrite
 // is flushed to the disk, the file is unlinked, and the emptied folders are removed. Every
-// entry is attempted; what stays is listed in the delete log.
+// entry is attempted; what stays, and every file whose content could not be overwritten (one
+// with other names, one nobody may write), is listed in the delete log.
 
 #include <fcntl.h>
 #include <openssl/rand.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,6 +37,13 @@ constexpr const char* kFolderInfoName = "dirinfo";
 
 bool PassedOver(const std::string& name) { return name == kFolderInfoName; }
 
+// "DIR/." and "DIR/.." name a folder by way of another (DIR may be a link): never deleted, as
+// rm refuses them.
+bool EndsInDotOrDotDot(const std::string& path) {
+    const std::string last = path.substr(path.find_last_of('/') + 1);
+    return last == "." || last == "..";
+}
+
 // Seeds the random generator with the local time as decimal numbers without padding, as
 // every random fill does before drawing its block.
 void SeedFromClock() {
@@ -44,6 +53,20 @@ void SeedFromClock() {
     std::string seed = Format("%d%d%d%d%d%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                               local.tm_min, local.tm_sec);
     RAND_seed(seed.data(), static_cast<int>(seed.size()));
+}
+
+bool RandomFill(int fd, uint64_t length, int* error) {
+    // Zeroed first: should the generator fail, no stale memory reaches the disk.
+    unsigned char block[kRandomFillBlock] = {};
+    size_t blockLength = static_cast<size_t>(std::min<uint64_t>(length, kRandomFillBlock));
+    SeedFromClock();
+    RAND_bytes(block, static_cast<int>(blockLength));
+    return OverwriteRepeating(fd, length, block, blockLength, error);
+}
+
+bool ZeroFill(int fd, uint64_t length, int* error) {
+    static const unsigned char kZeros[kZeroFillBlock] = {};
+    return OverwriteRepeating(fd, std::min<uint64_t>(length, kZeroFillBlock), kZeros, kZeroFillBlock, error);
 }
 
 std::string WithSeparator(const char* folder) {
@@ -76,6 +99,11 @@ int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
         std::string path(p);
         // "link/" would name the link's target; the entry named is the link itself.
         while (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (EndsInDotOrDotDot(path)) {
+            WriteDeleteLogEntry(logFile, path.c_str(), kDeleteLogDotRefused);
+            result = 0;
+            continue;
+        }
         switch (KindOfPath(path)) {
             case PathKind::File:
             case PathKind::Link:
@@ -111,25 +139,30 @@ int CKorvane::TrueDelFile(const char* path, CFile* log, int flag) {
 }
 
 int CKorvane::DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill) {
-    // Only a regular file is opened; a link or a special file is unlinked as it is.
-    if (KindAt(folderFd, name) == PathKind::File) {
-        uint64_t length = 0;
+    // A regular file is wiped through a descriptor held from the first look on; a link or a
+    // special file is unlinked as it is, never followed or opened.
+    FileHandle held(::openat(folderFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (held.IsOpen() && ::fstat(held.Get(), &st) == 0 && S_ISREG(st.st_mode)) {
         int error = 0;
-        FileHandle file = OpenForOverwriteAt(folderFd, name, &length, &error);
-        // A file that cannot be opened is still deleted when the system allows it.
-        if (file.IsOpen()) {
-            if (randomFill) {
-                // Zeroed first: should the generator fail, no stale memory reaches the disk.
-                unsigned char block[kRandomFillBlock] = {};
-                size_t blockLength = static_cast<size_t>(std::min<uint64_t>(length, kRandomFillBlock));
-                SeedFromClock();
-                RAND_bytes(block, static_cast<int>(blockLength));
-                OverwriteRepeating(file.Get(), length, block, blockLength, &error);
-            } else {
-                static const unsigned char kZeros[kZeroFillBlock] = {};
-                OverwriteRepeating(file.Get(), std::min<uint64_t>(length, kZeroFillBlock), kZeros, kZeroFillBlock,
-                                   &error);
-            }
+        std::string leftAs;
+        switch (WipeHeldFile(folderFd, name, held.Get(), randomFill ? RandomFill : ZeroFill, &error, &leftAs)) {
+            case WipeOutcome::kWiped:
+                return 1;
+            case WipeOutcome::kOtherNames:
+                WriteDeleteLogEntry(log, path.c_str(), kDeleteLogOtherNames);
+                return 0;
+            case WipeOutcome::kNotOverwritten:
+                WriteDeleteLogEntry(log, path.c_str(), Format(kDeleteLogNotOverwritten, std::strerror(error)));
+                return 0;
+            case WipeOutcome::kReplaced:
+                WriteDeleteLogEntry(
+                    log, path.c_str(),
+                    leftAs.empty() ? std::string(kDeleteLogReplaced) : Format(kDeleteLogReplacedAside, leftAs.c_str()));
+                return 0;
+            case WipeOutcome::kNotRemoved:
+                WriteDeleteLogEntry(log, path.c_str(), error);
+                return 0;
         }
     }
     if (::unlinkat(folderFd, name, 0) == 0) return 1;
@@ -220,5 +253,11 @@ int CKorvane::RemoveSingleEmptyDir(const char* folder, CFile* log) {
 void CKorvane::WriteDeleteLogEntry(CFile* log, const char* path, int error) {
     if (log == nullptr) return;
     std::string entry = DeleteLogEntryText(path, error);
+    fWriteBuf(log, entry.data(), entry.size());
+}
+
+void CKorvane::WriteDeleteLogEntry(CFile* log, const char* path, const std::string& reason) {
+    if (log == nullptr) return;
+    std::string entry = Format(kDeleteLogEntry, path, reason.c_str(), kDeleteLogLineEnd);
     fWriteBuf(log, entry.data(), entry.size());
 }

@@ -5,12 +5,14 @@
 // the crypto library keeps for this purpose though it marks it as old.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/rand.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <functional>
 
 #include "AdvancedFixture.h"
 
@@ -249,4 +251,81 @@ TEST_F(AdvancedTest, CollectionNeverFollowsAFolderSwappedForALinkAndFailsOnABrok
     EXPECT_EQ(got, std::vector<std::string>{dir / "t/a.txt"});
     EXPECT_EQ(engine.m_leftOutEntries, std::vector<std::string>{dir / "t/sub"});
     EXPECT_TRUE(host.Messages().empty());
+}
+
+namespace {
+
+// A host that runs `during` once, the first time the engine reports work done: while the
+// content of a package is read from its source.
+class EditingHost : public ScriptedHost {
+public:
+    std::function<void()> during;
+    void WorkDone(uint64_t) override {
+        if (!during) return;
+        auto once = std::move(during);
+        during = nullptr;
+        once();
+    }
+};
+
+}  // namespace
+
+// The original is wiped only while its name still leads to the very file the package was made
+// from, unchanged since it was read, and only when no other name leads to it: an editor's save
+// during the encryption (a new file renamed over it, or a write in place) keeps both, and a
+// second name elsewhere keeps the content (only the encrypted name goes). Each is a failure of
+// that file, with its message.
+TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames) {
+    const std::string doc = dir / "doc.txt";
+    const std::string changed = "文件\"" + doc + "\"在加密期间被修改或替换，未被擦除；加密文件中是它原先的内容。";
+    struct Case {
+        const char* what;
+        std::function<void()> during;
+        std::string message;
+        std::string left;  // what doc.txt holds afterwards ("" gone)
+    };
+    const std::vector<Case> cases = {
+        {"saved as a new file renamed over it",
+         [&] {
+             WriteFile(dir / "doc.txt.new", "version 2");
+             fs::rename(dir / "doc.txt.new", doc);
+         },
+         changed, "version 2"},
+        {"written in place", [&] { WriteFile(doc, "version 2, in place"); }, changed, "version 2, in place"},
+        {"linked from elsewhere", [&] {}, "文件\"" + doc + "\"已加密；其他名称仍在，内容未被擦除。", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir / "elsewhere");
+        fs::create_directories(dir / "elsewhere");
+        WriteFile(doc, "version 1");
+        if (c.left.empty()) {
+            ASSERT_EQ(::link(doc.c_str(), (dir / "elsewhere/doc.txt").c_str()), 0);
+        }
+        EditingHost editing;
+        bool ran = false;
+        editing.during = [&] {
+            ran = true;
+            c.during();
+        };
+        {
+            ScopedUiHost installed(editing);
+            ASSERT_EQ(Encrypt({"doc.txt"}), 1);
+        }
+        EXPECT_TRUE(ran) << "the edit came while the source was read";
+        ASSERT_EQ(engine.m_outcomes.size(), 1u);
+        EXPECT_EQ(engine.m_outcomes[0].result, 0);
+        EXPECT_EQ(editing.MessageTexts(), std::vector<std::string>{c.message});
+        if (c.left.empty()) {
+            EXPECT_FALSE(fs::exists(doc));
+            EXPECT_EQ(ReadFile(dir / "elsewhere/doc.txt"), "version 1");
+        } else {
+            EXPECT_EQ(ReadFile(doc), c.left);
+        }
+        const std::string package = PackageOf("doc.txt");
+        ASSERT_EQ(Restore("alice", package), 1);
+        EXPECT_EQ(ReadFile(dir / "out/alice/doc.txt"), "version 1") << "the package holds what was read";
+        fs::remove_all(dir / "out");
+        fs::remove(package);
+    }
 }

@@ -2,6 +2,7 @@
 // header's count, never a file outside the mail folder, never a write through a link.
 
 #include <openssl/sha.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "MailFixture.h"
@@ -44,7 +45,7 @@ std::string Forge(const std::vector<std::string>& names, int32_t announced, cons
 
 }  // namespace
 
-TEST_F(MailPackageTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeTheExtraRow) {
+TEST_F(MailPackageTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeAnythingIsWritten) {
     // From memory too: its empty signature is a read of nothing into no buffer.
     for (bool fromMemory : {false, true}) {
         EXPECT_EQ(Unpack("bob", Forge({"a", "b"}, 2), fromMemory, 1).result, 1);
@@ -53,9 +54,30 @@ TEST_F(MailPackageTest, IndexWithMoreFilesThanTheHeaderAnnouncesIsRefusedBeforeT
     host.Clear();
     Unpacked got = Unpack("bob", Forge({"a", "b"}, 1), false, 1);
     EXPECT_EQ(got.result, 0);
-    EXPECT_EQ(got.files.size(), 1u);
+    EXPECT_TRUE(got.files.empty());
+    EXPECT_TRUE(Restored().empty());
     ASSERT_EQ(host.Messages().size(), 1u);
     EXPECT_EQ(host.Messages()[0].text, "邮件结构错.fileIndex.nFlag = 1");
+}
+
+// A header announcing more files than its length holds entries for is refused before anything
+// is sized from its count: the engine's reader and the program (which sizes its rows from it).
+TEST_F(MailPackageTest, HeaderAnnouncingMoreFilesThanItsLengthHoldsIsRefusedBeforeAnyAllocation) {
+    const std::string forged = Forge({"a"}, 0x7fffffff);
+    CMemFile memory;
+    memory.Attach(std::vector<unsigned char>(forged.begin(), forged.end()));
+    CMailEncrypt engine;
+    EXPECT_EQ(engine.MailFileCount(nullptr, &memory), -1);
+    Unpacked got = Unpack("bob", forged, true, 1);
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"这不是一个加密邮件, 或者邮件已被破坏."});
+
+    WriteFile(dir / "forged.qlt", forged);
+    CliOutcome cli = RunVarnex(dir, logon.Home(), "--user bob mail-unpack " + dir / "forged.qlt",
+                               "VARNEX_PASSWORD=" + Password("bob"));
+    EXPECT_EQ(cli.exit, 1) << cli.err;
+    EXPECT_EQ(cli.err, "varnex: 这不是一个加密邮件, 或者邮件已被破坏.\n");
+    EXPECT_TRUE(Restored().empty());
 }
 
 TEST_F(MailPackageTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIsWritten) {
@@ -64,23 +86,32 @@ TEST_F(MailPackageTest, StoredNamesThatAreNotFileNamesAreRefusedBeforeAnythingIs
         host.Clear();
         Unpacked got = Unpack("bob", Forge({"fine", name}, 2), true, 1);
         EXPECT_EQ(got.result, 0) << name;
-        EXPECT_EQ(got.files.size(), 1u) << name << ": only the entry before it";
+        EXPECT_TRUE(got.files.empty()) << name;
         ASSERT_EQ(host.Messages().size(), 1u) << name;
         EXPECT_EQ(host.Messages()[0].text, "CRC校验错, 邮件被损坏, 不能解密邮件(215-03).") << name;
-        EXPECT_EQ(Restored(), std::vector<std::string>{MailFolder() + "/fine"}) << name;
+        EXPECT_TRUE(Restored().empty()) << name;
         EXPECT_FALSE(fs::exists(logon.Home() + "/evil"));
     }
 }
 
-TEST_F(MailPackageTest, OutputNeverGoesThroughASymbolicLink) {
+// Whatever the mail folder holds under a stored name (an earlier attachment, a read-only one, a
+// link) stays as it is; the mail's file takes the next numbered name.
+TEST_F(MailPackageTest, ExistingNamesAreNeverReplacedNorWrittenThrough) {
     WriteFile(dir / "outside.txt", "keep");
     fs::create_directories(MailFolder());
-    fs::create_symlink(dir / "outside.txt", MailFolder() + "/a");
-    Unpacked got = Unpack("bob", Forge({"a"}, 1), false, 1);
+    WriteFile(MailFolder() + "/a.txt", "earlier attachment");
+    WriteFile(MailFolder() + "/ro.txt", "earlier, read-only");
+    ::chmod((MailFolder() + "/ro.txt").c_str(), 0400);
+    fs::create_symlink(dir / "outside.txt", MailFolder() + "/l.txt");
+    Unpacked got = Unpack("bob", Forge({"a.txt", "ro.txt", "l.txt"}, 3), false, 1);
     ASSERT_EQ(got.result, 1);
+    EXPECT_EQ(got.files, (std::vector<std::string>{MailFolder() + "/a.txt0.txt", MailFolder() + "/ro.txt0.txt",
+                                                   MailFolder() + "/l.txt0.txt"}));
+    for (const std::string& f : got.files) EXPECT_EQ(ReadFile(f), "x") << f;
+    EXPECT_EQ(ReadFile(MailFolder() + "/a.txt"), "earlier attachment");
+    EXPECT_EQ(ReadFile(MailFolder() + "/ro.txt"), "earlier, read-only");
+    EXPECT_TRUE(fs::is_symlink(MailFolder() + "/l.txt"));
     EXPECT_EQ(ReadFile(dir / "outside.txt"), "keep");
-    EXPECT_FALSE(fs::is_symlink(MailFolder() + "/a"));
-    EXPECT_EQ(ReadFile(MailFolder() + "/a"), "x");
 }
 
 // A signature block whose first field is not 0 asked the reader to compare a bare digest, which

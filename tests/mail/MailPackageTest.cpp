@@ -48,10 +48,9 @@ TEST_F(MailPackageTest, EncryptedAndSignedMailReachesEachRecipientAndNobodyElse)
         EXPECT_STREQ(got.key->szSigner, signer.c_str());
         EXPECT_EQ(got.key->szSecondFile, got.files[1]);
         EXPECT_TRUE(host.Messages().empty()) << host.Messages()[0].text;
-        fs::remove(got.files[1]);
+        for (const std::string& f : got.files) fs::remove(f);
     }
 
-    fs::remove(MailFolder() + "/a.txt");
     Unpacked refused = Unpack("dave", bytes);
     EXPECT_EQ(refused.result, 0);
     ASSERT_EQ(host.Messages().size(), 1u);
@@ -161,13 +160,14 @@ TEST_F(MailPackageTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
     WriteFile(dir / "y/same.txt", "two");
     const std::string package = Pack(kMailFlagEncrypt, "bob", {"x/same.txt", "y/same.txt"});
     ASSERT_FALSE(package.empty());
-    // An earlier mail's file of that name is replaced; the second of this mail is not.
+    // An earlier mail's file of that name stays; both of this mail take numbered names.
     WriteFile(MailFolder() + "/same.txt", "old");
     Unpacked got = Unpack("bob", ReadFile(package));
     ASSERT_EQ(got.result, 1);
     ASSERT_EQ(got.files.size(), 2u);
-    EXPECT_EQ(got.files[0], MailFolder() + "/same.txt");
-    EXPECT_EQ(got.files[1], MailFolder() + "/same.txt0.txt");
+    EXPECT_EQ(got.files[0], MailFolder() + "/same.txt0.txt");
+    EXPECT_EQ(got.files[1], MailFolder() + "/same.txt1.txt");
+    EXPECT_EQ(ReadFile(MailFolder() + "/same.txt"), "old");
     EXPECT_EQ(ReadFile(got.files[0]), "one");
     EXPECT_EQ(ReadFile(got.files[1]), "two");
     EXPECT_EQ(got.key->szSecondFile, got.files[1]);

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -317,4 +318,25 @@ TEST_F(CommandLine, SmallUsageRules) {
     fs::permissions(dir / "loose", fs::perms(0755));
     ASSERT_EQ(RunVarnex(dir, dir / "loose", "init").exit, 0);
     EXPECT_EQ(fs::status(dir / "loose").permissions(), fs::perms(0700));
+}
+
+// A FIFO given where a package is read is refused by name at once, by every reader; a batch goes
+// on with the next package. (Each run is bounded: a reader that waits for a writer fails the test
+// instead of stalling the suite.)
+TEST_F(CommandLine, FifoGivenAsAPackageIsRefusedByNameAndTheBatchGoesOn) {
+    AddUsers({"alice"});
+    const std::string fifo = dir / "in.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& command :
+         std::vector<std::string>{"info", "list", "original", "decrypt --keep --to " + dir / "o", "mail-unpack"}) {
+        CliOutcome o = As("alice", command + " " + fifo, "/dev/null", "timeout 60");
+        EXPECT_EQ(o.exit, 1) << command << ": " << o.err;
+        EXPECT_NE(o.err.find(fifo + ": "), std::string::npos) << command << ": " << o.err;
+    }
+    ASSERT_EQ(Pack(dir / "d.pkg", dir / "data/docs").exit, 0);
+    CliOutcome batch = Decrypt("--keep --to " + dir / "out " + fifo + " " + dir / "d.pkg");
+    EXPECT_EQ(batch.exit, 1);
+    EXPECT_NE(batch.err.find("varnex: " + fifo + ": 打开文件失败."), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("Not a regular file"), std::string::npos) << batch.err;
+    EXPECT_EQ(ReadFile(dir / "out/docs/a.txt"), "alpha");
 }

@@ -68,6 +68,16 @@ TEST_F(UserCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
 
     EXPECT_EQ(As("alice", "share-encrypt " + dir / "s.txt").exit, 2) << "--share is required";
     EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "nothing-here"), 1, "nothing-here: no such file or folder"));
+
+    // A file with a second name elsewhere is packaged and loses this name only; the other keeps
+    // its content, and the command fails saying so.
+    fs::create_directories(dir / "linked");
+    WriteFile(dir / "linked/l.txt", "two names");
+    fs::create_hard_link(dir / "linked/l.txt", dir / "elsewhere.txt");
+    auto linked = As("alice", "encrypt " + dir / "linked");
+    EXPECT_TRUE(Ends(linked, 1, dir / "linked/l.txt\"已加密；其他名称仍在，内容未被擦除。")) << linked.err;
+    EXPECT_FALSE(fs::exists(dir / "linked/l.txt"));
+    EXPECT_EQ(ReadFile(dir / "elsewhere.txt"), "two names");
 }
 
 TEST_F(UserCommands, TwoEncryptRunsOverOneFolderPackageEveryFileOnce) {

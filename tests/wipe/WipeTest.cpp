@@ -1,12 +1,15 @@
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
+#include "KillPoints.h"
 #include "TestLogon.h"
 #include "drivers/Scrubber.h"
 #include "engine/Korvane.h"
@@ -56,13 +59,22 @@ protected:
     }
     int Zero(const std::vector<std::string>& paths) { return engine.DelFileOrDir(PathList(paths).data(), 0); }
     int Random(const std::vector<std::string>& paths) { return engine.TrueDelFileOrDir(PathList(paths).data(), 0); }
-    // A second name for a file's content, so what an overwrite left can be read after the
-    // wiped name is gone.
-    std::string Witness(const std::string& path) {
-        std::string other = path + ".witness";
-        EXPECT_EQ(::link(path.c_str(), other.c_str()), 0);
-        return other;
-    }
+    // The file held open, so what an overwrite left can be read after its name is gone (a
+    // second name would keep the wipe from overwriting it).
+    class Witness {
+    public:
+        explicit Witness(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY)) { EXPECT_GE(m_fd, 0); }
+        ~Witness() { ::close(m_fd); }
+        std::string Content() const {
+            std::string out(1 << 20, '\0');
+            ssize_t n = ::pread(m_fd, out.data(), out.size(), 0);
+            out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+            return out;
+        }
+
+    private:
+        int m_fd;
+    };
     std::string Log() { return ReadFile(dir / "tmp/LumoLog.txt"); }
 
     CKorvane engine;
@@ -78,13 +90,13 @@ TEST_F(Wipe, RandomFillWritesOneBlockOverTheWholeFileAndDeletesReadOnlyFiles) {
     WriteFile(ro, "read only");
     WriteFile(empty, "");
     ::chmod(ro.c_str(), 0444);
-    std::string seen = Witness(big);
+    Witness seen(big);
 
     EXPECT_EQ(Random({big, ro, empty, dir / "missing"}), 1);
     EXPECT_FALSE(fs::exists(big));
     EXPECT_FALSE(fs::exists(ro));
     EXPECT_FALSE(fs::exists(empty));
-    std::string content = ReadFile(seen);
+    std::string content = seen.Content();
     ASSERT_EQ(content.size(), 50000u);
     std::string block = content.substr(0, 20480);
     EXPECT_NE(block, RandomBytes(50000).substr(0, 20480));
@@ -99,15 +111,15 @@ TEST_F(Wipe, ZeroFillOverwritesTheBeginningOfEveryFile) {
     WriteFile(big, original);
     WriteFile(small, RandomBytes(100, 2));
     ::chmod(big.c_str(), 0444);
-    std::string seenBig = Witness(big), seenSmall = Witness(small);
+    Witness seenBig(big), seenSmall(small);
 
     EXPECT_EQ(Zero({big, small}), 1);
     EXPECT_FALSE(fs::exists(big));
     EXPECT_FALSE(fs::exists(small));
-    std::string content = ReadFile(seenBig);
+    std::string content = seenBig.Content();
     EXPECT_EQ(content.substr(0, 10240), std::string(10240, '\0'));
     EXPECT_EQ(content.substr(10240), original.substr(10240));
-    EXPECT_EQ(ReadFile(seenSmall), std::string(100, '\0'));
+    EXPECT_EQ(seenSmall.Content(), std::string(100, '\0'));
 }
 
 // Never following a link, named or met in a tree, is deliberate (docs/differences.md).
@@ -192,14 +204,68 @@ TEST_F(Wipe, DeleteLogIsOwnerOnlyAndNeverWrittenThroughALink) {
     EXPECT_EQ(ReadFile(dir / "victim"), "not yours");
 }
 
+// What is not wiped fails the call and is logged with its reason: a file with another name
+// outside the tree (only its name goes: the other reads what it read before), a file the system
+// will not let anyone write (a running program: its name goes), "DIR/." where DIR is a link
+// (never followed: the link's target keeps its files).
+TEST_F(Wipe, FilesThatCannotBeOverwrittenAndDotPathsFailAndAreLogged) {
+    fs::create_directories(dir / "tree");
+    fs::create_directories(dir / "outside");
+    WriteFile(dir / "tree/linked", "also outside");
+    ASSERT_EQ(::link((dir / "tree/linked").c_str(), (dir / "outside/linked").c_str()), 0);
+    WriteFile(dir / "tree/plain", "plain");
+    fs::copy_file("/bin/sleep", dir / "tree/busy");
+    ::chmod((dir / "tree/busy").c_str(), 0755);
+    pid_t running = StartChild([&] { return ::execl((dir / "tree/busy").c_str(), "busy", "30", nullptr); });
+    // Nobody may write it while the program runs: wait until it does.
+    for (int i = 0; i < 500; ++i) {
+        int fd = ::open((dir / "tree/busy").c_str(), O_WRONLY);
+        if (fd < 0) break;
+        ::close(fd);
+        ::usleep(10000);
+    }
+    WriteFile(dir / "outside/keep", "keep");
+    fs::create_directory_symlink(dir / "outside", dir / "link");
+
+    EXPECT_EQ(Random({dir / "tree", dir / "link/.", dir / "link/.."}), 0);
+    ::kill(running, SIGKILL);
+    WaitChild(running);
+    EXPECT_EQ(ReadFile(dir / "outside/linked"), "also outside");
+    EXPECT_EQ(ReadFile(dir / "outside/keep"), "keep");
+    EXPECT_FALSE(fs::exists(dir / "tree")) << "every name in the tree is gone";
+    // The log's lines, in the order the walk met them.
+    std::vector<std::string> lines;
+    const std::string log = Log();
+    for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(log.substr(at, end - at));
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         dir / "link/., 出错原因: 不删除\".\"或\"..\"",
+                         dir / "link/.., 出错原因: 不删除\".\"或\"..\"",
+                         dir / "tree/busy, 出错原因: 内容未被擦除: Text file busy",
+                         dir / "tree/linked, 出错原因: 其他名称仍在，内容未被擦除",
+                         "以下文件或目录未被删除:",
+                     }));
+}
+
+// The command: exit 0 only when everything named was wiped; a missing path, "." or ".." and a
+// file that stays fail it, and the others are wiped all the same.
 TEST_F(Wipe, CommandExitsByResult) {
     WriteFile(dir / "a", "x");
+    WriteFile(dir / "b", "x");
     fs::create_directories(dir / "d");
     WriteFile(dir / "d/dirinfo", "x");
     const std::string home = logon.Home();
-    CliOutcome ok = RunVarnex(dir, home, "wipe " + dir / "a" + " " + dir / "nothing", "TMPDIR=" + dir / "tmp");
+    CliOutcome ok = RunVarnex(dir, home, "wipe " + dir / "a", "TMPDIR=" + dir / "tmp");
     EXPECT_EQ(ok.exit, 0) << ok.err;
     EXPECT_FALSE(fs::exists(dir / "a"));
+    CliOutcome missing =
+        RunVarnex(dir, home, "wipe " + dir / "nothing " + dir / "d/. " + dir / "b", "TMPDIR=" + dir / "tmp");
+    EXPECT_EQ(missing.exit, 1);
+    EXPECT_EQ(missing.err, "varnex: " + dir / "nothing: no such file or folder\nvarnex: " +
+                               dir / "d/.: refusing to wipe '.' or '..'\nvarnex: 1 path wiped\n");
+    EXPECT_FALSE(fs::exists(dir / "b"));
+    EXPECT_TRUE(fs::exists(dir / "d/dirinfo"));
     CliOutcome failed = RunVarnex(dir, home, "wipe --zero " + dir / "d", "TMPDIR=" + dir / "tmp");
     EXPECT_EQ(failed.exit, 1);
     EXPECT_NE(failed.err.find("LumoLog.txt"), std::string::npos) << failed.err;

@@ -68,12 +68,13 @@ int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, boo
     std::vector<std::string> made, skipped, failed;
     bool stopped = false;
     for (const CAdvanceEmcrypt::FileOutcome& o : engine.m_outcomes) {
+        // A package made for a file that was then not wiped (changed meanwhile, other names, no
+        // write permission) is listed, and the file counts as failed: the engine said why.
         if (!o.package.empty())
             made.push_back(JsonObject().Text("source", o.source).Text("package", o.package).Str());
         else if (o.result == 1)
             skipped.push_back(o.source);
-        else
-            failed.push_back(o.source);
+        if (o.result == 0) failed.push_back(o.source);
         stopped = stopped || o.result == -1;
         if (!o.package.empty() && !json && !cli.options.quiet)
             std::printf("%s -> %s\n", EscapeText(o.source).c_str(), EscapeText(o.package).c_str());

@@ -63,6 +63,13 @@ int CliFail(const std::string& text) {
     return kExitFailed;
 }
 
+bool RegularFileOrSay(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
+    std::fprintf(stderr, "varnex: %s: not a regular file\n", path.c_str());
+    return false;
+}
+
 bool ReadPasswordFile(const std::string& path, SecretText& password) {
     // "-" is standard input; a file of that name is "./-".
     if (path == "-") {

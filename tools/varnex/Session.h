@@ -19,6 +19,11 @@
 // Prints "varnex: text" and answers kExitFailed.
 int CliFail(const std::string& text);
 
+// For commands that read files without saying why one cannot be read: false, after
+// "varnex: PATH: not a regular file", when path leads to a FIFO, a device, a socket or a folder
+// (the engine refuses to read those, never waiting on one).
+bool RegularFileOrSay(const std::string& path);
+
 class CliSession {
 public:
     explicit CliSession(CliContext& cli);

@@ -60,6 +60,7 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
     bool allRead = true;
     std::vector<std::string> documents;
     for (const std::string& path : parsed.Positionals()) {
+        allRead = RegularFileOrSay(path) && allRead;
         FileSecurity info = ReadFileSecurity(engine, path);
         allRead = allRead && info.result == 1;
         if (json) {

@@ -1,7 +1,6 @@
 // varnex mail-unpack: a mail package, from a file or from standard input ("-", read in memory),
 // unpacked into the mail folder; lists the files written and the signer's verdict.
 
-#include <openssl/crypto.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +12,8 @@
 
 #include "Cli.h"
 #include "JsonText.h"
+#include "MailUnpackStep.h"
 #include "Session.h"
-#include "mail/MailEncrypt.h"
 #include "platform/PrintableText.h"
 
 namespace {
@@ -73,22 +72,16 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
     CMailEncrypt engine;
-    // One row per file the package announces; the engine never writes more.
-    const int announced = engine.MailFileCount(pFile, pMemFile);
-    std::vector<char> rows(static_cast<size_t>(std::max(announced, 1)) * kMaxPath, '\0');
-    auto key = std::make_unique<DECRYPT_MAIL_KEY>();
-    std::memset(key.get(), 0, sizeof *key);
-    int count = 0;
-    int result =
-        engine.DecryptMail(pFile, pMemFile, reinterpret_cast<char(*)[kMaxPath]>(rows.data()), count, key.get());
-    OPENSSL_cleanse(key->Key, sizeof key->Key);
-    OPENSSL_cleanse(key->IV, sizeof key->IV);
+    const UnpackedMail got = UnpackMailPackage(engine, pFile, pMemFile);
+    if (got.outOfMemory) return CliFail(name + ": not enough memory for the files it announces");
+    const DECRYPT_MAIL_KEY& key = *got.key;
+    const int result = got.result;
 
-    const std::string damaged = key->szDamagedFile;
+    const std::string damaged = key.szDamagedFile;
     const bool json = parsed.Has("--json");
     if (json) std::printf("{\"result\": %d, \"files\": [", result);
-    for (int i = 0; i < count; ++i) {
-        const std::string path = &rows[static_cast<size_t>(i) * kMaxPath];
+    for (size_t i = 0; i < got.files.size(); ++i) {
+        const std::string& path = got.files[i];
         const bool bad = path == damaged;
         if (json)
             std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonQuote(path).c_str(),
@@ -96,18 +89,18 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
         else
             std::printf("%s%s\n", EscapeText(path).c_str(), bad ? " (damaged: its content CRC failed)" : "");
     }
-    const char* verdict = Verdict(*key, result);
+    const char* verdict = Verdict(key, result);
     // A valid signature names its signer by the certificate that checked it; otherwise the signer
     // is only what the package states.
-    const SignerProof proof = key->nVerify == 1 ? engine.SignerProved() : SignerProof{};
-    const std::string signer = proof.Proven() ? proof.KeyText() : std::string(key->szSigner);
+    const SignerProof proof = key.nVerify == 1 ? engine.SignerProved() : SignerProof{};
+    const std::string signer = proof.Proven() ? proof.KeyText() : std::string(key.szSigner);
     if (json) {
         JsonObject tail;
         AddProof(tail.Text("signer", signer), proof);
         std::printf("], \"signature\": %s, %s\n", verdict ? JsonQuote(verdict).c_str() : "null",
                     tail.Str().substr(1).c_str());
     } else if (!cli.options.quiet && verdict != nullptr) {
-        if (key->nMailFlag & kMailFlagSign)
+        if (key.nMailFlag & kMailFlagSign)
             std::printf("signed by %s: %s\n", EscapeText(signer).c_str(), verdict);
         else
             std::printf("%s\n", verdict);

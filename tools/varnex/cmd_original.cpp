@@ -39,6 +39,10 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
     for (const std::string& package : parsed.Positionals()) {
         char name[kMaxPath] = {}, time[kMaxPath] = {};
         int32_t size = 0;
+        if (!RegularFileOrSay(package)) {
+            ++failed;
+            continue;
+        }
         if (!engine.GetFileOriInfo(package.c_str(), userId.c_str(), password.c_str(), index, name, time, &size)) {
             std::fprintf(stderr, "varnex: %s: not an envelope package of one file for %s, or damaged\n",
                          package.c_str(), userId.c_str());

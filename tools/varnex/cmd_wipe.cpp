@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "Session.h"
@@ -17,16 +19,26 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     if (parsed.Positionals().empty()) return UsageError(self, "nothing to wipe");
 
-    // Devices, FIFOs and sockets are refused by name; a missing path is passed over, as the
-    // engine does, with a notice.
+    // Devices, FIFOs and sockets are refused by name, and so are "." and ".." (DIR/. names DIR's
+    // target when DIR is a link), as rm refuses them; a missing path is named and fails the
+    // command. The others are wiped all the same.
     std::string list;
     size_t named = 0;
     bool refused = false;
     for (const std::string& p : parsed.Positionals()) {
+        std::string bare = p;
+        while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
+        const std::string last = bare.substr(bare.find_last_of('/') + 1);
+        if (last == "." || last == "..") {
+            std::fprintf(stderr, "varnex: %s: refusing to wipe '.' or '..'\n", p.c_str());
+            refused = true;
+            continue;
+        }
         struct stat st {};
         if (::lstat(p.c_str(), &st) != 0) {
-            if (!cli.options.quiet)
-                std::fprintf(stderr, "varnex: %s: no such file or folder (passed over)\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
+                         errno == ENOENT ? "no such file or folder" : std::strerror(errno));
+            refused = true;
             continue;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
@@ -55,5 +67,8 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
 
 VARNEX_COMMAND("wipe", "[--zero] PATH...", "delete files and folder trees beyond recovery", RunWipe,
                "Each file is overwritten with random bytes and flushed to the disk before it is removed;\n"
-               "links are removed, never followed; what stays is listed in the delete log LumoLog.txt.\n\n"
+               "links are removed, never followed; what stays is listed in the delete log LumoLog.txt.\n"
+               "A file with other names (hard links) is not overwritten, nor is one that cannot be opened\n"
+               "for writing: only its name is removed, the log says so and the exit status is 1. A missing\n"
+               "PATH, '.' and '..' are refused.\n\n"
                "  --zero  overwrite only each file's first 10,240 bytes, with zeros\n");
