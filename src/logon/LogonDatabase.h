@@ -42,6 +42,10 @@ public:
     bool Exec(const char* sql);
     // Creates the tables of a fresh store, or checks the version of an existing one.
     bool EnsureSchema();
+    // Copies the log into the database and empties it: the log holds every earlier version of
+    // a changed page (a removed key among them) until then. Called after a key or verifier is
+    // removed or replaced; false when a reader holds the log (it is emptied by a later call).
+    bool DropOldPages();
     // PRAGMA integrity_check answers "ok".
     bool IntegrityOk();
     std::string Error() const;

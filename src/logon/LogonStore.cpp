@@ -38,7 +38,7 @@ bool CreateOwnerOnly(const std::string& path, std::string& error) {
 
 }  // namespace
 
-LogonStore::LogonStore(uint32_t passwordIterations) : m_iterations(passwordIterations) {}
+LogonStore::LogonStore(const logon::KeyCost& cost) : m_cost(cost) {}
 
 LogonStore::~LogonStore() { Close(); }
 
