@@ -33,7 +33,7 @@ void BenchEnvelope() {
     fs::create_directories(work / "src");
     ScriptedHost host;
     ScopedUiHost installedHost(host);
-    LogonStore store(1000);
+    LogonStore store(logon::KeyCost{16, 8, 1});
     if (!store.Open((work / "suite").string()) || store.AddUser("alice", "Alice", "a@example.org", "pw-alice") == 0 ||
         store.AddUser("bob", "Bob", "b@example.org", "pw-bob") == 0 || !store.LogOn("alice", "pw-alice")) {
         std::printf("  no store: %s\n", store.LastError().c_str());

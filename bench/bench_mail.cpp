@@ -51,7 +51,7 @@ void BenchMail() {
     fs::create_directories(work / "src");
     ScriptedHost host;
     ScopedUiHost installedHost(host);
-    LogonStore store(1000);
+    LogonStore store(logon::KeyCost{16, 8, 1});
     if (!store.Open((work / "suite").string()) || !store.AddUser("alice", "Alice", "alice@example.org", "pw-alice") ||
         !store.LogOn("alice", "pw-alice")) {
         std::printf("  no logon store: %s\n", store.LastError().c_str());

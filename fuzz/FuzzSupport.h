@@ -31,7 +31,7 @@ inline constexpr const char* kPackagePassword = "fuzz-package";
 inline constexpr const char* kSignedName = "signed.txt";
 inline constexpr const char* kSignedContent = "the content the fuzz signatures cover\n";
 // PBKDF2 count of the fuzz store's verifiers and keys (the tests' count, not the program's).
-inline constexpr uint32_t kFuzzIterations = 1000;
+inline constexpr logon::KeyCost kFuzzIterations{16, 8, 1};
 
 std::string UserPassword(const std::string& userId);
 

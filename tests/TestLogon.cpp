@@ -21,7 +21,7 @@ logon::PkeyPtr TestRsaKey(const std::string& name) {
 
 TestLogon::TestLogon() : TestLogon(std::string()) {}
 
-TestLogon::TestLogon(const std::string& home) : LogonStore(kTestIterations) {
+TestLogon::TestLogon(const std::string& home) : LogonStore(kTestCost) {
     std::string folder = home.empty() ? m_folder / "suite" : home;
     if (!Open(folder)) ADD_FAILURE() << "cannot open the test store in " << folder << ": " << LastError();
 }

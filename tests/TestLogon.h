@@ -15,8 +15,9 @@
 #include "logon/LogonKeys.h"
 #include "logon/LogonStore.h"
 
-// PBKDF2 count of verifiers and protected keys made in tests (the program's is 200,000).
-inline constexpr uint32_t kTestIterations = 1000;
+// Key derivation cost of verifiers and protected keys made in tests (the program's is
+// logon::kKeyCost, over half a second).
+inline constexpr logon::KeyCost kTestCost{16, 8, 1};
 
 // An RSA key made once per process for each name, so a suite does not generate dozens of
 // 2048-bit keys. The same name gives the same key pair; different names differ.

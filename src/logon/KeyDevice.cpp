@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "platform/AtomicFile.h"
+#include "platform/Overwrite.h"
 
 namespace fs = std::filesystem;
 
@@ -45,8 +46,7 @@ bool ReadSmallFile(const std::string& path, size_t maxBytes, std::string& out) {
     return out.size() <= maxBytes && !in.bad();
 }
 
-FolderKeyDevice::FolderKeyDevice(std::string folder, const std::string& userId, uint32_t iterations)
-    : m_iterations(iterations) {
+FolderKeyDevice::FolderKeyDevice(std::string folder, const std::string& userId, const KeyCost& cost) : m_cost(cost) {
     if (!folder.empty() && folder.back() != '/') folder += '/';
     m_path = folder + userId + ".p8";
     m_staged = m_path + ".next";
@@ -74,7 +74,7 @@ PkeyPtr FolderKeyDevice::OpenKey(const char* password, size_t length, KeptKey& k
 }
 
 bool FolderKeyDevice::WriteKey(const std::string& path, EVP_PKEY* key, const char* password, size_t length) {
-    std::string pem = ExportPrivateKeyPem(key, password, length, m_iterations);
+    std::string pem = ExportPrivateKeyPem(key, password, length, m_cost);
     // Only ever an encrypted key goes to a file.
     bool ok = pem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) == 0;
     std::error_code ec;
@@ -87,9 +87,26 @@ bool FolderKeyDevice::StoreKey(EVP_PKEY* key, const char* password, size_t lengt
     return WriteKey(m_path, key, password, length);
 }
 
-void FolderKeyDevice::EraseKey() {
-    ::unlink(m_path.c_str());
-    ::unlink(m_staged.c_str());
+bool FolderKeyDevice::EraseKey() {
+    int failure = 0;
+    for (const std::string& path : {m_path, m_staged}) {
+        // Overwritten before it is unlinked: the file stays readable from the medium's free
+        // blocks otherwise, and it opens with the user's password.
+        uint64_t length = 0;
+        int error = 0;
+        if (FileHandle file = OpenForOverwrite(path, &length, &error); file.IsOpen()) {
+            static const unsigned char kZeros[4096] = {};
+            OverwriteRepeating(file.Get(), length, kZeros, sizeof kZeros, &error);
+        }
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT && failure == 0) failure = errno;
+    }
+    errno = failure;
+    return failure == 0;
+}
+
+std::string FolderKeyDevice::KeyText() {
+    std::string pem;
+    return ReadSmallFile(m_path, kMaxKeyFile, pem) ? pem : std::string();
 }
 
 bool FolderKeyDevice::StageKey(EVP_PKEY* key, const char* password, size_t length) {

@@ -25,8 +25,9 @@ public:
     virtual PkeyPtr OpenKey(const char* password, size_t length) = 0;
     // Puts key on the device, protected by password; replaces an older key.
     virtual bool StoreKey(EVP_PKEY* key, const char* password, size_t length) = 0;
-    // Removes the key again, current and staged.
-    virtual void EraseKey() = 0;
+    // Removes the key again, current and staged, overwritten first. False when a key file
+    // is still there afterwards.
+    virtual bool EraseKey() = 0;
     // A new password in two steps around the store's transaction: StageKey keeps the key
     // under the new password beside the current one, CommitStagedKey makes it current.
     // Until then OpenKey tries both, so a process killed between the store's commit and
@@ -41,22 +42,25 @@ public:
     // becomes current; any other staged key was never committed and is removed. False
     // when the device cannot be put in order (nothing is staged then).
     virtual bool SettleStagedKey(const char* password, size_t length) = 0;
+    // The current key file's text (encrypted); empty when there is none.
+    virtual std::string KeyText() = 0;
 };
 
 class FolderKeyDevice : public IKeyDevice {
 public:
-    // iterations: the PBKDF2 count of keys written (0 = kPasswordIterations; lowered in tests).
-    FolderKeyDevice(std::string folder, const std::string& userId, uint32_t iterations = 0);
+    // cost: of keys written (lowered in tests).
+    FolderKeyDevice(std::string folder, const std::string& userId, const KeyCost& cost = {});
     bool IsPresent() override;
     PkeyPtr OpenKey(const char* password, size_t length) override;
     // The same, answering from (and filling) kept when keep is set: see KeptKey.
     PkeyPtr OpenKey(const char* password, size_t length, KeptKey& kept, bool keep);
     bool StoreKey(EVP_PKEY* key, const char* password, size_t length) override;
-    void EraseKey() override;
+    bool EraseKey() override;
     bool StageKey(EVP_PKEY* key, const char* password, size_t length) override;
     bool CommitStagedKey() override;
     void DropStagedKey() override;
     bool SettleStagedKey(const char* password, size_t length) override;
+    std::string KeyText() override;
     const std::string& KeyPath() const { return m_path; }
     const std::string& StagedPath() const { return m_staged; }
 
@@ -65,7 +69,7 @@ private:
 
     std::string m_path;
     std::string m_staged;
-    uint32_t m_iterations;
+    KeyCost m_cost;
 };
 
 // Creates folder (and missing parents) with owner-only permissions; true when it exists.

@@ -85,7 +85,9 @@ bool Database::Open(const std::string& path) {
     sqlite3_extended_result_codes(raw, 1);
     // Reading the journal mode also proves that the file is a database at all.
     Statement wal(*this, "PRAGMA journal_mode=WAL");
-    if (!wal.Next() || !Exec("PRAGMA synchronous=FULL")) {
+    // Removed keys and verifiers are overwritten with zeros, not left in free pages of the
+    // database or in the log, whatever the SQLite build's default.
+    if (!wal.Next() || !Exec("PRAGMA synchronous=FULL") || !Exec("PRAGMA secure_delete=ON")) {
         m_openError = Error();
         m_db.reset();
         return false;
@@ -101,6 +103,8 @@ int Database::SchemaVersion() const {
     Statement version(*this, "PRAGMA user_version");
     return version.Next() ? static_cast<int>(version.Int(0)) : -1;
 }
+
+bool Database::DropOldPages() { return Exec("PRAGMA wal_checkpoint(TRUNCATE)"); }
 
 bool Database::EnsureSchema() {
     m_schemaError.clear();

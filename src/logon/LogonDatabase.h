@@ -50,6 +50,10 @@ public:
     bool EnsureSchema();
     // The schema version the store has (PRAGMA user_version), -1 when it cannot be read.
     int SchemaVersion() const;
+    // Copies the log into the database and empties it: the log holds every earlier version of
+    // a changed page (a removed key among them) until then. Called after a key or verifier is
+    // removed or replaced; false when a reader holds the log (it is emptied by a later call).
+    bool DropOldPages();
     // PRAGMA integrity_check answers "ok".
     bool IntegrityOk();
     std::string Error() const;

@@ -39,7 +39,6 @@ struct NamesFree {
 using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree>;
 using BioPtr = std::unique_ptr<BIO, BioFree>;
 
-constexpr size_t kSaltLength = 16;
 constexpr size_t kHashLength = 32;
 constexpr long kValidSeconds = 10L * 365 * 24 * 3600;
 
@@ -248,17 +247,49 @@ bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestL
            EVP_PKEY_verify(ctx.get(), signature, signatureLength, digest, digestLength) == 1;
 }
 
-std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, uint32_t iterations) {
+namespace {
+
+KeyCost Effective(const KeyCost& cost) { return cost.n == 0 ? kKeyCost : cost; }
+
+bool Scrypt(const char* password, size_t length, const std::vector<unsigned char>& salt, const KeyCost& cost,
+            unsigned char* out, size_t outLength) {
+    return EVP_PBE_scrypt(password, length, salt.data(), salt.size(), cost.n, cost.r, cost.p, 0, out, outLength) == 1;
+}
+
+bool Pbkdf2(const char* password, size_t length, const std::vector<unsigned char>& salt, uint32_t iterations,
+            unsigned char* out, size_t outLength) {
+    return PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), salt.data(), static_cast<int>(salt.size()),
+                             static_cast<int>(iterations), EVP_sha256(), static_cast<int>(outLength), out) == 1;
+}
+
+struct AlgorFree {
+    void operator()(X509_ALGOR* p) const { X509_ALGOR_free(p); }
+};
+struct Pbe2Free {
+    void operator()(PBE2PARAM* p) const { PBE2PARAM_free(p); }
+};
+struct ScryptParamsFree {
+    void operator()(SCRYPT_PARAMS* p) const { SCRYPT_PARAMS_free(p); }
+};
+
+}  // namespace
+
+std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, const KeyCost& cost) {
     BioPtr bio(BIO_new(BIO_s_mem()));
     if (!bio || key == nullptr || password == nullptr || length > 1024) return {};
-    // Built by hand rather than with PEM_write_bio_PKCS8PrivateKey, whose PBKDF2 count is
-    // OpenSSL's small default: the key at rest must cost a guesser what the verifier does.
+    // Built by hand rather than with PEM_write_bio_PKCS8PrivateKey, whose PBKDF2 count and
+    // 8-byte salt are OpenSSL's small defaults.
     std::unique_ptr<PKCS8_PRIV_KEY_INFO, P8InfoFree> info(EVP_PKEY2PKCS8(key));
     if (!info) return {};
-    int rounds = static_cast<int>(iterations == 0 ? kPasswordIterations : iterations);
-    std::unique_ptr<X509_SIG, SigFree> sealed(PKCS8_encrypt_ex(
-        -1, EVP_aes_256_cbc(), password, static_cast<int>(length), nullptr, 0, rounds, info.get(), nullptr, nullptr));
-    if (!sealed || PEM_write_bio_PKCS8(bio.get(), sealed.get()) != 1) return {};
+    const KeyCost c = Effective(cost);
+    std::unique_ptr<X509_ALGOR, AlgorFree> pbe(
+        PKCS5_pbe2_set_scrypt(EVP_aes_256_cbc(), nullptr, static_cast<int>(kKeySaltLength), nullptr, c.n, c.r, c.p));
+    if (!pbe) return {};
+    std::unique_ptr<X509_SIG, SigFree> sealed(
+        PKCS8_set0_pbe(password, static_cast<int>(length), info.get(), pbe.get()));
+    if (!sealed) return {};
+    pbe.release();  // owned by sealed now
+    if (PEM_write_bio_PKCS8(bio.get(), sealed.get()) != 1) return {};
     return ReadBio(bio.get());
 }
 
@@ -269,51 +300,90 @@ PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t
     return PkeyPtr(PEM_read_bio_PrivateKey(bio.get(), nullptr, PassphraseCallback, &pass));
 }
 
-PasswordVerifier MakePasswordVerifier(const char* password, size_t length, uint32_t iterations) {
+bool KeyPemNeedsNewCost(const std::string& pem) {
+    BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    std::unique_ptr<X509_SIG, SigFree> sealed(bio ? PEM_read_bio_PKCS8(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    if (!sealed) return false;
+    const X509_ALGOR* algorithm = nullptr;
+    X509_SIG_get0(sealed.get(), &algorithm, nullptr);
+    if (algorithm == nullptr || OBJ_obj2nid(algorithm->algorithm) != NID_pbes2) return true;
+    std::unique_ptr<PBE2PARAM, Pbe2Free> pbe2(
+        static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter)));
+    if (!pbe2 || pbe2->keyfunc == nullptr || OBJ_obj2nid(pbe2->keyfunc->algorithm) != NID_id_scrypt) return true;
+    std::unique_ptr<SCRYPT_PARAMS, ScryptParamsFree> params(static_cast<SCRYPT_PARAMS*>(
+        ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(SCRYPT_PARAMS), pbe2->keyfunc->parameter)));
+    return !params || params->salt == nullptr || static_cast<size_t>(ASN1_STRING_length(params->salt)) < kKeySaltLength;
+}
+
+PasswordVerifier MakePasswordVerifier(const char* password, size_t length, const KeyCost& cost) {
     PasswordVerifier v;
-    v.iterations = iterations == 0 ? kPasswordIterations : iterations;
-    v.salt.resize(kSaltLength);
+    v.cost = Effective(cost);
+    v.salt.resize(kKeySaltLength);
     v.hash.resize(kHashLength);
     if (RAND_bytes(v.salt.data(), static_cast<int>(v.salt.size())) != 1 ||
-        PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), v.salt.data(), static_cast<int>(v.salt.size()),
-                          static_cast<int>(v.iterations), EVP_sha256(), static_cast<int>(v.hash.size()),
-                          v.hash.data()) != 1) {
+        !Scrypt(password, length, v.salt, v.cost, v.hash.data(), v.hash.size())) {
         return {};
     }
     return v;
 }
 
 bool CheckPasswordVerifier(const PasswordVerifier& verifier, const char* password, size_t length) {
-    if (verifier.iterations == 0 || verifier.hash.size() != kHashLength || verifier.salt.empty()) {
-        return false;
-    }
+    if (verifier.hash.size() != kHashLength || verifier.salt.empty()) return false;
+    if (verifier.scrypt ? verifier.cost.n == 0 : verifier.iterations == 0) return false;
     unsigned char derived[kHashLength];
-    bool ok = PKCS5_PBKDF2_HMAC(password, static_cast<int>(length), verifier.salt.data(),
-                                static_cast<int>(verifier.salt.size()), static_cast<int>(verifier.iterations),
-                                EVP_sha256(), static_cast<int>(kHashLength), derived) == 1 &&
+    bool ok = (verifier.scrypt ? Scrypt(password, length, verifier.salt, verifier.cost, derived, kHashLength)
+                               : Pbkdf2(password, length, verifier.salt, verifier.iterations, derived, kHashLength)) &&
               CRYPTO_memcmp(derived, verifier.hash.data(), kHashLength) == 0;
     OPENSSL_cleanse(derived, sizeof derived);
     return ok;
 }
 
-std::string EncodeVerifier(const PasswordVerifier& verifier) {
-    return "pbkdf2-sha256$" + std::to_string(verifier.iterations) + "$" + Hex(verifier.salt) + "$" + Hex(verifier.hash);
+bool VerifierNeedsNewCost(const PasswordVerifier& verifier) {
+    return !verifier.scrypt || verifier.salt.size() < kKeySaltLength;
 }
 
-bool DecodeVerifier(std::string_view text, PasswordVerifier& out) {
-    constexpr std::string_view kTag = "pbkdf2-sha256$";
-    if (text.substr(0, kTag.size()) != kTag) return false;
-    text.remove_prefix(kTag.size());
-    size_t a = text.find('$');
-    size_t b = a == std::string_view::npos ? a : text.find('$', a + 1);
-    if (b == std::string_view::npos) return false;
-    PasswordVerifier v;
-    auto r = std::from_chars(text.data(), text.data() + a, v.iterations);
-    if (r.ec != std::errc() || r.ptr != text.data() + a || v.iterations == 0) return false;
-    if (!Unhex(text.substr(a + 1, b - a - 1), v.salt) || !Unhex(text.substr(b + 1), v.hash) || v.salt.empty() ||
-        v.hash.size() != kHashLength) {
-        return false;
+std::string EncodeVerifier(const PasswordVerifier& v) {
+    if (!v.scrypt) return "pbkdf2-sha256$" + std::to_string(v.iterations) + "$" + Hex(v.salt) + "$" + Hex(v.hash);
+    return "scrypt$" + std::to_string(v.cost.n) + "$" + std::to_string(v.cost.r) + "$" + std::to_string(v.cost.p) +
+           "$" + Hex(v.salt) + "$" + Hex(v.hash);
+}
+
+namespace {
+
+// The fields of "a$b$c..." after the tag; false unless there are exactly `count`.
+bool SplitFields(std::string_view text, size_t count, std::vector<std::string_view>& out) {
+    out.clear();
+    for (;;) {
+        size_t at = text.find('$');
+        out.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) break;
+        text.remove_prefix(at + 1);
     }
+    return out.size() == count;
+}
+
+template <typename N>
+bool Number(std::string_view text, N& out) {
+    auto r = std::from_chars(text.data(), text.data() + text.size(), out);
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && out != 0;
+}
+
+}  // namespace
+
+bool DecodeVerifier(std::string_view text, PasswordVerifier& out) {
+    constexpr std::string_view kPbkdf2 = "pbkdf2-sha256$", kScrypt = "scrypt$";
+    std::vector<std::string_view> f;
+    PasswordVerifier v;
+    bool ok = false;
+    if (text.substr(0, kScrypt.size()) == kScrypt) {
+        ok = SplitFields(text.substr(kScrypt.size()), 5, f) && Number(f[0], v.cost.n) && Number(f[1], v.cost.r) &&
+             Number(f[2], v.cost.p) && (v.cost.n & (v.cost.n - 1)) == 0 && Unhex(f[3], v.salt) && Unhex(f[4], v.hash);
+    } else if (text.substr(0, kPbkdf2.size()) == kPbkdf2) {
+        v.scrypt = false;
+        ok = SplitFields(text.substr(kPbkdf2.size()), 3, f) && Number(f[0], v.iterations) && Unhex(f[1], v.salt) &&
+             Unhex(f[2], v.hash);
+    }
+    if (!ok || v.salt.empty() || v.hash.size() != kHashLength) return false;
     out = std::move(v);
     return true;
 }

@@ -24,7 +24,18 @@ using ::PkeyPtr;
 using ::X509Ptr;
 
 inline constexpr int kRsaBits = 2048;
-inline constexpr uint32_t kPasswordIterations = 200000;
+
+// The cost of turning a password into a key: scrypt's N (a power of two), r and p. Every
+// private key at rest and every password verifier is made with it, over a random 16-byte salt.
+// N = 2^14, r = 8 takes 16 MiB per guess (OpenSSL's PKCS#8 reader refuses more than 32 MiB),
+// and p = 5 makes one derivation cost more time than PBKDF2-HMAC-SHA256 at 600,000 iterations.
+struct KeyCost {
+    uint64_t n = 0;  // 0: kKeyCost
+    uint32_t r = 8;
+    uint32_t p = 1;
+};
+inline constexpr KeyCost kKeyCost{uint64_t{1} << 14, 8, 5};
+inline constexpr size_t kKeySaltLength = 16;
 
 // ---- Keys and certificates
 PkeyPtr GenerateRsaKey(int bits = kRsaBits);
@@ -56,24 +67,33 @@ int SignSha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLeng
 bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestLength, const unsigned char* signature,
                       size_t signatureLength);
 
-// ---- Private keys at rest: PEM PKCS#8, PBES2 with PBKDF2-HMAC-SHA256 and AES-256-CBC under
-// the password. iterations as for MakePasswordVerifier (0 = kPasswordIterations). Reading
-// takes any count, so keys written with an older, smaller count still open.
-std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, uint32_t iterations = 0);
+// ---- Private keys at rest: PEM PKCS#8, PBES2 with scrypt (RFC 7914) and AES-256-CBC under
+// the password. Reading takes any PBES2 form OpenSSL reads, so keys written earlier (PBKDF2)
+// still open.
+std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, const KeyCost& cost = {});
 PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length);
+// Whether an encrypted key PEM was written at a lower cost than ExportPrivateKeyPem writes now:
+// PBKDF2 (the earlier form), or a salt shorter than kKeySaltLength. A key already in scrypt is
+// current whatever its N (tests make cheap ones). False for text that is no encrypted key.
+bool KeyPemNeedsNewCost(const std::string& pem);
 
-// ---- Password verifier: PBKDF2-HMAC-SHA256 over a random 16-byte salt.
+// ---- Password verifier: scrypt over a random 16-byte salt; the earlier PBKDF2-HMAC-SHA256
+// verifiers are still checked.
 struct PasswordVerifier {
-    uint32_t iterations = 0;
+    bool scrypt = true;
+    uint32_t iterations = 0;  // PBKDF2
+    KeyCost cost;             // scrypt
     std::vector<unsigned char> salt;
     std::vector<unsigned char> hash;
 };
-// iterations may be lowered (tests); 0 means kPasswordIterations.
-PasswordVerifier MakePasswordVerifier(const char* password, size_t length, uint32_t iterations = 0);
+PasswordVerifier MakePasswordVerifier(const char* password, size_t length, const KeyCost& cost = {});
 // Constant-time comparison of the derived hash.
 bool CheckPasswordVerifier(const PasswordVerifier& verifier, const char* password, size_t length);
-// Text form for storage: "pbkdf2-sha256$<iterations>$<salt hex>$<hash hex>".
+// Text form for storage: "scrypt$<N>$<r>$<p>$<salt hex>$<hash hex>", or the earlier
+// "pbkdf2-sha256$<iterations>$<salt hex>$<hash hex>".
 std::string EncodeVerifier(const PasswordVerifier& verifier);
 bool DecodeVerifier(std::string_view text, PasswordVerifier& out);
+// As KeyPemNeedsNewCost, for a verifier.
+bool VerifierNeedsNewCost(const PasswordVerifier& verifier);
 
 }  // namespace logon

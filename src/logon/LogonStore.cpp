@@ -77,7 +77,7 @@ std::string UntrustedParent(const std::string& folder) {
 
 }  // namespace
 
-LogonStore::LogonStore(uint32_t passwordIterations) : m_iterations(passwordIterations) {}
+LogonStore::LogonStore(const logon::KeyCost& cost) : m_cost(cost) {}
 
 LogonStore::~LogonStore() { Close(); }
 

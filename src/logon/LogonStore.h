@@ -45,9 +45,10 @@ struct LogonCertInfo {
 
 class LogonStore : public ILogon {
 public:
-    // passwordIterations lowers the PBKDF2 cost of new verifiers (tests); 0 = the
-    // production count. Existing verifiers keep the count they were made with.
-    explicit LogonStore(uint32_t passwordIterations = 0);
+    // cost lowers the key derivation of new verifiers and keys (tests); the default is the
+    // production cost. Existing ones keep the cost they were made with, except that those of
+    // the earlier, cheaper form are made again at log-on (see LogOn).
+    explicit LogonStore(const logon::KeyCost& cost = {});
     ~LogonStore() override;
     LogonStore(const LogonStore&) = delete;
     LogonStore& operator=(const LogonStore&) = delete;
@@ -71,8 +72,10 @@ public:
     int32_t AddUser(const std::string& userId, const std::string& name, const std::string& email,
                     std::string_view password, const std::string& deviceFolder = {});
     // Removes the user, the certificate and every group membership and share grant of
-    // the user. A key device keeps its key file: it is the user's medium.
-    bool RemoveUser(const std::string& userId);
+    // the user, and erases a key-device user's key file from the device. A key file that
+    // cannot be erased (the medium is read-only, say) is named in *leftBehind; the user is
+    // removed all the same.
+    bool RemoveUser(const std::string& userId, std::string* leftBehind = nullptr);
     bool ChangePassword(const std::string& userId, std::string_view oldPassword, std::string_view newPassword);
     bool ListUsers(std::vector<LogonUserInfo>& out);
     // The user to log on as when none is named: the only user, else the setting
@@ -217,6 +220,7 @@ private:
     bool PasswordOk(const UserRow& user, const char* password, int length) const;
     bool SessionUser(UserRow& out);
     logon::PkeyPtr OpenPrivateKey(const UserRow& user, const char* password, size_t length);
+    void RaiseKeyCost(const UserRow& user, std::string_view password);
     // Why a new user or certificate may not take these texts, or empty (see the .cpp).
     std::string KeyTextClash(std::string_view keyText, std::string_view certName);
     std::string RegistrationClash(const std::string& userId, const std::string& name, const std::string& email);
@@ -239,7 +243,7 @@ private:
     std::string CertFilePath(const std::string& name) const;
     int Wrap(const CertRow* cert, int length, const unsigned char* in, unsigned char* out);
 
-    uint32_t m_iterations;
+    logon::KeyCost m_cost;
     logon::Database m_db;
     std::string m_home;
     std::string m_error;

@@ -66,7 +66,11 @@ std::string CheckNameAndEmail(std::string_view name, std::string_view email) {
 }
 
 std::string CheckPassword(std::string_view password) {
-    if (password.empty()) return "the password must not be empty";
+    // Characters, not bytes, as the password dialog counts them.
+    size_t characters = 0;
+    for (unsigned char c : password)
+        if ((c & 0xC0) != 0x80) ++characters;
+    if (characters < kLogonPasswordMinChars) return "the password needs at least 6 characters";
     return TooLong("the password", password, kLogonPasswordCap);
 }
 

@@ -25,6 +25,10 @@ std::string CheckUserId(std::string_view userId);
 std::string CheckCertName(std::string_view name);
 // A display name and e-mail address together form the key text "name<e-mail>".
 std::string CheckNameAndEmail(std::string_view name, std::string_view email);
+// A new logon password: at least kLogonPasswordMinChars characters (as the password dialog
+// asks of every password), within kLogonPasswordCap bytes. Passwords set before the rule
+// still log on.
+inline constexpr size_t kLogonPasswordMinChars = 6;
 std::string CheckPassword(std::string_view password);
 std::string CheckGroupName(std::string_view name);
 std::string CheckSharePath(std::string_view path);

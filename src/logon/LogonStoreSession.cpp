@@ -17,6 +17,7 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password) {
     if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
+    RaiseKeyCost(user, password);
     m_sessionUser = user.id;
     m_sessionPassword = password;
     return true;

@@ -4,6 +4,8 @@
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "logon/LogonStore.h"
@@ -165,13 +167,13 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
 int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& name, const std::string& email,
                                  std::string_view password, EVP_PKEY* key, X509* cert,
                                  const std::vector<unsigned char>& chain, const std::string& deviceFolder) {
-    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), m_iterations);
+    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), m_cost);
     if (verifier.hash.empty()) return Fail("cannot make the password verifier");
 
     std::string keyPem, device;
     std::unique_ptr<logon::FolderKeyDevice> keyDevice;
     if (deviceFolder.empty()) {
-        keyPem = logon::ExportPrivateKeyPem(key, password.data(), password.size(), m_iterations);
+        keyPem = logon::ExportPrivateKeyPem(key, password.data(), password.size(), m_cost);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             return Fail("cannot protect the private key");
         }
@@ -179,7 +181,7 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
         std::error_code ec;
         device = fs::absolute(deviceFolder, ec).lexically_normal().string();
         if (ec || !logon::MakeOwnerOnlyFolder(device)) return Fail("cannot use the key device folder " + deviceFolder);
-        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId, m_iterations);
+        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId, m_cost);
         // A key file there belongs to this user ID elsewhere, or to a registration or
         // password change that was killed; only the owner of the medium can tell which.
         for (const std::string& file : {keyDevice->KeyPath(), keyDevice->StagedPath()}) {
@@ -236,7 +238,7 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
     return record.userNumber;
 }
 
-bool LogonStore::RemoveUser(const std::string& userId) {
+bool LogonStore::RemoveUser(const std::string& userId, std::string* leftBehind) {
     m_error.clear();
     UserRow user;
     if (!IsOpen()) return Fail("the logon store is not open");
@@ -254,9 +256,24 @@ bool LogonStore::RemoveUser(const std::string& userId) {
                   delGrant.Bind(1, number).Bind(2, static_cast<int64_t>(kDecryptManUser)).Run() && tx.Commit();
         if (!ok) return Fail("cannot remove the user: " + m_db.Error());
     }
+    m_db.DropOldPages();
     std::error_code ec;
     fs::remove(CertFilePath(certName), ec);
     if (LogonEqualNoCase(m_sessionUser, user.id)) LogOff();
+    // The private key goes with the user: a key file left on the device would still open
+    // with the user's password. Erased after the commit, so a removal that fails keeps it.
+    if (user.type == kLogonKeyDevice) {
+        logon::FolderKeyDevice device(user.device, user.id);
+        std::string why;
+        if (!device.IsPresent())
+            why = "the key device is not present";
+        else if (!device.EraseKey())
+            why = std::strerror(errno);
+        if (!why.empty() && leftBehind != nullptr) {
+            *leftBehind = "the key file " + device.KeyPath() + " was not erased (" + why +
+                          "); it still opens with the user's password: delete it";
+        }
+    }
     return true;
 }
 
@@ -269,17 +286,16 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
     if (!PasswordOk(user, oldPassword.data(), static_cast<int>(oldPassword.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
-    logon::FolderKeyDevice device(user.device, user.id, m_iterations);
+    logon::FolderKeyDevice device(user.device, user.id, m_cost);
     bool onDevice = user.type == kLogonKeyDevice;
     if (onDevice && !device.IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
     logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
     if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
-    logon::PasswordVerifier verifier =
-        logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_iterations);
+    logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_cost);
     if (verifier.hash.empty()) return Fail("cannot make the password verifier");
     std::string keyPem;
     if (!onDevice) {
-        keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), m_iterations);
+        keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), m_cost);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             OPENSSL_cleanse(keyPem.data(), keyPem.size());
             return Fail("cannot protect the private key");
@@ -302,11 +318,54 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
     }
     // A staged key left by a failed commit is settled by the next change.
     if (!tx.Commit()) return Fail("cannot change the password: " + m_db.Error());
+    m_db.DropOldPages();
     if (onDevice && !device.CommitStagedKey()) return Fail("cannot finish writing the key device " + user.device);
     if (LogonEqualNoCase(m_sessionUser, user.id)) {
         m_sessionPassword = newPassword;
     }
     return true;
+}
+
+// A verifier or private key made in the earlier, cheaper form (PBKDF2, a short salt) is made
+// again at this store's cost while the password is at hand. Nothing is said and log-on goes
+// on when this fails (a device that is read-only, say): it is tried at the next log-on.
+// Kill-safe as a password change: a software key and its verifier change in one transaction;
+// a device key is staged before the store's commit and made current after it, and both open
+// with the same password.
+void LogonStore::RaiseKeyCost(const UserRow& user, std::string_view password) {
+    logon::PasswordVerifier verifier;
+    const bool verifierOld = logon::DecodeVerifier(user.verifier, verifier) && logon::VerifierNeedsNewCost(verifier);
+    const bool onDevice = user.type == kLogonKeyDevice;
+    logon::FolderKeyDevice device(user.device, user.id, m_cost);
+    std::string deviceKey = onDevice ? device.KeyText() : std::string();
+    const bool keyOld = logon::KeyPemNeedsNewCost(onDevice ? deviceKey : user.keyPem);
+    OPENSSL_cleanse(deviceKey.data(), deviceKey.size());
+    if (!verifierOld && !keyOld) return;
+
+    logon::PkeyPtr key = keyOld ? OpenPrivateKey(user, password.data(), password.size()) : nullptr;
+    if (keyOld && !key) return;
+    if (verifierOld) verifier = logon::MakePasswordVerifier(password.data(), password.size(), m_cost);
+    std::string keyPem;
+    if (keyOld && !onDevice) keyPem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), m_cost);
+    bool made = (!verifierOld || !verifier.hash.empty()) &&
+                (!keyOld || onDevice || keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) == 0);
+
+    logon::Transaction tx(m_db);
+    // Another process may have changed the password meanwhile: then this one stands aside.
+    UserRow now;
+    bool ok =
+        made && tx.Ok() && FindUser(user.number, now) && now.verifier == user.verifier && now.keyPem == user.keyPem;
+    ok = ok && (!keyOld || !onDevice ||
+                (device.SettleStagedKey(password.data(), password.size()) &&
+                 device.StageKey(key.get(), password.data(), password.size())));
+    logon::Statement update(m_db, "UPDATE users SET verifier = ?1, private_key = ?2 WHERE number = ?3");
+    update.Bind(1, verifierOld ? logon::EncodeVerifier(verifier) : user.verifier);
+    keyOld && !onDevice ? update.Bind(2, keyPem) : (onDevice ? update.BindNull(2) : update.Bind(2, user.keyPem));
+    update.Bind(3, static_cast<int64_t>(user.number));
+    OPENSSL_cleanse(keyPem.data(), keyPem.size());
+    ok = ok && update.Run() && tx.Commit();
+    if (ok && keyOld && onDevice) device.CommitStagedKey();
+    if (ok) m_db.DropOldPages();
 }
 
 bool LogonStore::ListUsers(std::vector<LogonUserInfo>& out) {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -99,15 +100,18 @@ GMimeMessage* BuildMessage(const MailDraft& draft, std::string* error) {
     return owned.release();
 }
 
+// Creates every missing level of folder owner-only (0700), not only the last one.
 bool MakeOwnerFolder(const std::string& folder, std::string* error) {
     std::error_code ec;
     if (fs::is_directory(folder, ec)) return true;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        *error = folder + ": " + ec.message();
+    fs::path path = fs::path(folder).lexically_normal();
+    if (!path.has_filename()) path = path.parent_path();
+    fs::path parent = path.parent_path();
+    if (!parent.empty() && parent != path && !MakeOwnerFolder(parent.string(), error)) return false;
+    if (::mkdir(path.c_str(), 0700) != 0 && !(errno == EEXIST && fs::is_directory(path, ec))) {
+        *error = folder + ": " + std::strerror(errno);
         return false;
     }
-    ::chmod(folder.c_str(), 0700);
     return true;
 }
 
@@ -152,17 +156,83 @@ bool HasDesktopSession() {
     return (x && *x) || (wayland && *wayland);
 }
 
+// The session's own runtime folder for hand-off copies, when $XDG_RUNTIME_DIR is a folder
+// of this user's that nobody else may enter; empty otherwise.
+std::string RuntimeCopiesFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (runtime == nullptr || *runtime != '/' || ::lstat(runtime, &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
+        return {};
+    return std::string(runtime) + "/varnex-mail";
+}
+
+std::string CopiesFolderFor(const std::string& emlPath) {
+    std::string runtime = RuntimeCopiesFolder();
+    if (!runtime.empty()) return runtime + "/" + fs::path(emlPath).stem().string();
+    return emlPath.substr(0, emlPath.size() - 4) + ".files";
+}
+
+// A copy only its owner can read, made whole or not at all.
+bool CopyOwnerOnly(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool ok = out >= 0;
+    char block[65536];
+    ssize_t n = 0;
+    while (ok && (n = ::read(in, block, sizeof block)) > 0) ok = ::write(out, block, static_cast<size_t>(n)) == n;
+    ok = ok && n == 0;
+    ::close(in);
+    if (out >= 0 && ::close(out) != 0) ok = false;
+    if (!ok && out >= 0) ::unlink(to.c_str());
+    return ok;
+}
+
+// Overwrites a regular file with zeros, then unlinks it; a folder's content first. Never
+// follows a symbolic link (a link is only unlinked).
+void RemoveOverwritten(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        std::error_code ec;
+        std::vector<std::string> entries;
+        for (auto it = fs::directory_iterator(path, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+            entries.push_back(it->path().string());
+        for (const std::string& entry : entries) RemoveOverwritten(entry);
+        ::rmdir(path.c_str());
+        return;
+    }
+    if (S_ISREG(st.st_mode)) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            static const char kZeros[65536] = {};
+            for (off_t done = 0; done < st.st_size;) {
+                size_t chunk = static_cast<size_t>(std::min<off_t>(st.st_size - done, sizeof kZeros));
+                ssize_t n = ::write(fd, kZeros, chunk);
+                if (n <= 0) break;
+                done += n;
+            }
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+    ::unlink(path.c_str());
+}
+
 // The mail program reads its attachments when it sends, maybe long after the hand-off: it
-// gets copies that stay in the outbox beside the message, never the caller's files.
-bool CopyAttachments(const MailDraft& draft, const std::string& emlPath, std::vector<std::string>& copies) {
-    std::string folder = emlPath.substr(0, emlPath.size() - 4) + ".files";
+// gets copies of its own, owner-only, never the caller's files. A file the caller deletes
+// after the hand-off is moved there instead, so that no second copy of it exists.
+bool CopyAttachments(const MailDraft& draft, const std::string& folder, std::vector<std::string>& copies) {
     std::string error;
     for (size_t i = 0; i < draft.attachments.size(); ++i) {
+        const MailDraft::Attachment& a = draft.attachments[i];
         std::string dir = folder + "/" + std::to_string(i);
         if (!MakeOwnerFolder(dir, &error)) return false;
-        std::string copy = dir + "/" + fs::path(FileNameOf(draft.attachments[i])).filename().string();
-        std::error_code ec;
-        if (!fs::copy_file(draft.attachments[i].path, copy, ec) || ec) return false;
+        std::string copy = dir + "/" + fs::path(FileNameOf(a)).filename().string();
+        bool moved = a.deleteAfter && ::link(a.path.c_str(), copy.c_str()) == 0 && ::unlink(a.path.c_str()) == 0 &&
+                     ::chmod(copy.c_str(), 0600) == 0;
+        if (!moved && !CopyOwnerOnly(a.path, copy)) return false;
         copies.push_back(copy);
     }
     return true;
@@ -170,12 +240,19 @@ bool CopyAttachments(const MailDraft& draft, const std::string& emlPath, std::ve
 
 bool HandToMailProgram(const MailDraft& draft, const std::string& emlPath) {
     std::vector<std::string> copies;
-    if (!CopyAttachments(draft, emlPath, copies)) return false;
+    const std::string folder = CopiesFolderFor(emlPath);
+    std::string error;
+    if (!MakeOwnerFolder(fs::path(folder).parent_path().string(), &error) || !CopyAttachments(draft, folder, copies)) {
+        RemoveOverwritten(folder);
+        return false;
+    }
     std::vector<std::string> args = {"xdg-email", "--utf8", "--subject", draft.subject, "--body", draft.text};
     for (const std::string& cc : draft.cc) args.insert(args.end(), {"--cc", cc});
     for (const std::string& copy : copies) args.insert(args.end(), {"--attach", copy});
     args.insert(args.end(), draft.to.begin(), draft.to.end());
-    return RunProgram(args) == 0;
+    if (RunProgram(args) == 0) return true;
+    RemoveOverwritten(folder);  // not taken: the message goes on by another way
+    return false;
 }
 
 }  // namespace
@@ -223,9 +300,32 @@ bool ComposeMail(const MailDraft& draft, const std::string& outboxFolder, std::s
     return true;
 }
 
+void RemoveOldHandOffCopies(const std::string& outboxFolder, std::chrono::seconds age) {
+    const auto now = fs::file_time_type::clock::now();
+    auto sweep = [&](const std::string& folder, const std::string& suffix) {
+        std::error_code ec;
+        std::vector<std::string> old;
+        for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            std::error_code timeError;
+            auto written = fs::last_write_time(it->path(), timeError);
+            if (!it->is_symlink(timeError) && it->is_directory(timeError) && name.size() > suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && !timeError &&
+                now - written >= age)
+                old.push_back(it->path().string());
+        }
+        for (const std::string& path : old) RemoveOverwritten(path);
+    };
+    if (std::string runtime = RuntimeCopiesFolder(); !runtime.empty()) sweep(runtime, "");
+    if (!outboxFolder.empty()) sweep(outboxFolder, ".files");
+}
+
 MailHandOff HandOffMail(const MailDraft& draft, const std::string& emlPath, const std::string& opener) {
-    if (HasDesktopSession() && OnPath("xdg-email") && HandToMailProgram(draft, emlPath))
+    RemoveOldHandOffCopies(fs::path(emlPath).parent_path().string());
+    if (HasDesktopSession() && OnPath("xdg-email") && HandToMailProgram(draft, emlPath)) {
+        RemoveOverwritten(emlPath);
         return MailHandOff::kMailProgram;
+    }
     if (!opener.empty() && RunProgram({opener, emlPath}) == 0) return MailHandOff::kOpener;
     return MailHandOff::kOutbox;
 }

@@ -9,12 +9,18 @@
 // ComposeMail has answered true the attachments may be removed.
 // Hand-off, in order of preference:
 //   1. a desktop session (DISPLAY or WAYLAND_DISPLAY) with `xdg-email` on the PATH: the mail
-//      program gets subject, text, recipients and copies of the attachments kept in the outbox
-//      ("<message>.files/<n>/<name>");
+//      program gets subject, text, recipients and copies of the attachments, which it may read
+//      as late as when it sends. The copies go to the session's own runtime folder
+//      ($XDG_RUNTIME_DIR/varnex-mail/<message>/<n>/<name>; memory that the system empties at
+//      log-out), else beside the message ("<message>.files/<n>/<name>"), owner-only either way;
+//      they are removed kHandOffCopyLifetime after the hand-off (RemoveOldHandOffCopies). The
+//      message itself is removed once the mail program has it: it held nothing the mail
+//      program did not get;
 //   2. else the opener configured in the store (a program run with the message's path);
 //   3. else the message stays in the outbox.
 // Programs are run directly (no shell), their arguments passed as given.
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -27,6 +33,9 @@ struct MailDraft {
     struct Attachment {
         std::string path;
         std::string name;  // the name shown in the message; empty: the path's file name
+        // The caller deletes the file once the message is handed over: the mail program gets
+        // the file itself, moved, rather than a copy of it (where the file system allows).
+        bool deleteAfter = false;
     };
     std::vector<Attachment> attachments;
 };
@@ -43,3 +52,12 @@ bool ComposeMail(const MailDraft& draft, const std::string& outboxFolder, std::s
 // Hands a composed message over as described above. An opener or mail program that cannot be
 // started or fails leaves the message in the outbox (kOutbox).
 MailHandOff HandOffMail(const MailDraft& draft, const std::string& emlPath, const std::string& opener);
+
+// How long the mail program may take to read the copies of its attachments.
+inline constexpr std::chrono::minutes kHandOffCopyLifetime{60};
+// Removes, overwritten first, the attachment copies of hand-offs older than `age`, in the
+// runtime folder and beside the messages in outboxFolder. Every hand-off does it first; the
+// program does it whenever it opens the store.
+void RemoveOldHandOffCopies(
+    const std::string& outboxFolder,
+    std::chrono::seconds age = std::chrono::duration_cast<std::chrono::seconds>(kHandOffCopyLifetime));

@@ -32,7 +32,7 @@ void CMailStart::SetDeleteFileFlag(int index) {
 int CMailStart::Sendmail() {
     MailDraft draft;
     draft.subject = m_subject;
-    for (const Attachment& a : m_attachments) draft.attachments.push_back({a.path, {}});
+    for (const Attachment& a : m_attachments) draft.attachments.push_back({a.path, {}, a.deleteAfter});
     MailSettings settings = CurrentMailSettings();
     std::string eml, error;
     if (!ComposeMail(draft, settings.outbox, &eml, &error)) {

@@ -37,6 +37,10 @@ void CDlgPassword::SetPassword(const std::string& password) { Store(password); }
 
 void CDlgPassword::SetInput(std::string_view text) { Store(text); }
 
+std::string CDlgPassword::EntryRefusal() const {
+    return m_confirmEnabled ? std::string() : std::string("密钥太短: 至少六个字符, 请重新输入.");
+}
+
 int CKorvane::GetPasswd(char* password) {
     if (password == nullptr) return 0;
     CDlgPassword dialog;

@@ -37,9 +37,11 @@ public:
     bool HasInput() const override { return true; }
     bool MaskInput() const override { return true; }
     std::string InputLabel() const override { return m_prompt; }
-    std::string Input() const override { return std::string(m_password.view()); }
+    // A masked entry is never handed out as a plain string: Password() is its one reader.
+    std::string Input() const override { return {}; }
     // An edit by the person: the confirm button follows the entry's length.
     void SetInput(std::string_view text) override;
+    std::string EntryRefusal() const override;
     std::string CancellingAnswer() const override { return "cancel"; }
     bool CanPress(int id) const override { return id != kIdConfirm || m_confirmEnabled; }
     int Press(int id) override { return id == kIdConfirm && m_confirmEnabled ? kIdConfirm : kIdCancel; }

@@ -2,7 +2,8 @@
 // Buffers for secrets (passwords, session keys, unwrapped key material) that wipe their bytes
 // whenever the memory holding them is given back: when the buffer is destroyed, cleared,
 // assigned anew or grows into a new allocation. Unlike std::string, no secret is kept inline
-// in the object, where a destructor would leave it behind.
+// in the object, where a destructor would leave it behind. The bytes live in the secure heap
+// when the process has one (ProtectProcessSecrets).
 
 #include <openssl/crypto.h>
 
@@ -12,17 +13,21 @@
 #include <string_view>
 #include <vector>
 
+// Where secret bytes are kept: in OpenSSL's secure heap (locked, out of core dumps; see
+// SecureMemory.h) while it has room, else on the ordinary heap. Either is wiped when given
+// back. Large blocks, and any block once half the arena is taken, go to the ordinary heap: the
+// arena is kept for the private-key numbers OpenSSL places there, which fail without it.
+void* AllocateSecret(size_t bytes);
+void FreeSecret(void* p, size_t bytes);
+
 template <typename T>
 struct WipingAllocator {
     using value_type = T;
     WipingAllocator() = default;
     template <typename U>
     WipingAllocator(const WipingAllocator<U>&) {}
-    T* allocate(size_t n) { return static_cast<T*>(::operator new(n * sizeof(T))); }
-    void deallocate(T* p, size_t n) {
-        OPENSSL_cleanse(p, n * sizeof(T));
-        ::operator delete(p);
-    }
+    T* allocate(size_t n) { return static_cast<T*>(AllocateSecret(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { FreeSecret(p, n * sizeof(T)); }
     template <typename U>
     bool operator==(const WipingAllocator<U>&) const {
         return true;

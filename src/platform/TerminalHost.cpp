@@ -11,6 +11,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/PrintableText.h"
+#include "platform/SecretInput.h"
 #include "platform/SignalCleanup.h"
 #include "platform/Text.h"
 
@@ -225,7 +226,7 @@ TerminalHost::TerminalHost() : TerminalHost(stdin, stderr, isatty(fileno(stdin))
 TerminalHost::TerminalHost(FILE* in, FILE* out, bool interactive, bool showProgress)
     : m_in(in), m_out(out), m_interactive(interactive), m_showProgress(showProgress) {}
 
-bool TerminalHost::ReadLine(const std::string& prompt, std::string& line, bool masked) {
+bool TerminalHost::ReadLine(const std::string& prompt, SecretText& line, bool masked) {
     line.clear();
     // Ctrl-C while the user is asked stops the operation; echo comes back on every way out.
     InterruptibleWait wait;
@@ -234,18 +235,20 @@ bool TerminalHost::ReadLine(const std::string& prompt, std::string& line, bool m
     // The prompt only once echo is off: what is typed right after it is never shown.
     std::fprintf(m_out, "%s", prompt.c_str());
     std::fflush(m_out);
-    int c;
-    bool any = false;
-    while (!InterruptSeen() && (c = std::fgetc(m_in)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (c != '\r') line += static_cast<char>(c);
-    }
+    // Straight from the descriptor, as every secret is read: no stdio buffer holds the entry.
+    bool any = ReadSecretLine(fileno(m_in), line);
     if (quiet && quiet->Active()) {
         quiet.reset();
         std::fprintf(m_out, "\n");
     }
     return any && !InterruptSeen();
+}
+
+bool TerminalHost::ReadLine(const std::string& prompt, std::string& line) {
+    SecretText typed;
+    bool ok = ReadLine(prompt, typed, false);
+    line = typed.view();
+    return ok;
 }
 
 int TerminalHost::MessageBox(const std::string& text, unsigned type) {
@@ -265,7 +268,7 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
         for (size_t i = 0; i < labels.size(); ++i)
             prompt += (i ? "  [" : "[") + std::to_string(i + 1) + "] " + labels[i];
         std::string line;
-        if (!ReadLine(prompt + ": ", line, false)) return CancellingAnswer(type);
+        if (!ReadLine(prompt + ": ", line)) return CancellingAnswer(type);
         int i = Pick(line, labels);
         if (i >= 0) return choices[static_cast<size_t>(i)].answer;
     }
@@ -310,14 +313,16 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
     for (const std::string& line : dialog.Lines()) std::fprintf(m_out, "%s\n", EscapeText(line).c_str());
     if (dialog.HasInput()) {
         for (;;) {
-            std::string line;
+            SecretText line;
             if (!ReadLine(EntryPrompt(dialog), line, dialog.MaskInput())) return dialog.Close();
             // Enter on a proposed, visible entry takes the proposal.
-            if (!(line.empty() && !dialog.MaskInput() && !dialog.Input().empty())) dialog.SetInput(line);
+            if (!(line.empty() && !dialog.MaskInput() && !dialog.Input().empty())) dialog.SetInput(line.view());
             int ok = dialog.DefaultButton();
             if (ok != 0 && dialog.CanPress(ok)) return dialog.Press(ok);
             // An entry the dialog cannot take, left empty: offer the buttons (cancel among them).
             if (ok == 0 || line.empty()) break;
+            // Asked again, with the reason the entry was not taken.
+            if (std::string why = dialog.EntryRefusal(); !why.empty()) std::fprintf(m_out, "%s\n", why.c_str());
         }
     }
     std::vector<DialogButton> buttons = dialog.Buttons();
@@ -331,7 +336,7 @@ int TerminalHost::RunDialog(DialogModel& dialog) {
         for (size_t i = 0; i < labels.size(); ++i)
             prompt += (i ? "  [" : "[") + std::to_string(i + 1) + "] " + labels[i];
         std::string line;
-        if (!ReadLine(prompt + ": ", line, false)) return dialog.Close();
+        if (!ReadLine(prompt + ": ", line)) return dialog.Close();
         // A script word ("yes", "none", ...) answers as it does in a script.
         int i = -1;
         for (size_t w = 0; w < words.size() && i < 0; ++w)

@@ -1,13 +1,15 @@
 #pragma once
-// The UI host of a terminal: questions are asked on the terminal, passwords are typed without
-// echo, progress is a bar on standard error redrawn in place. When standard input is not a
-// terminal nobody can answer: every message box is printed as "varnex: TEXT" (see
-// PrintedMessage) and takes its cancelling answer, and dialogs are closed.
+// The UI host of a terminal: questions are asked on the terminal (read from the input's file
+// descriptor, never through its stdio buffer), passwords are typed without echo, progress is a
+// bar on standard error redrawn in place. When standard input is not a terminal nobody can
+// answer: every message box is printed as "varnex: TEXT" (see PrintedMessage) and takes its
+// cancelling answer, and dialogs are closed.
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/Secret.h"
 #include "platform/UiHost.h"
 
 class TerminalHost : public IUiHost {
@@ -28,8 +30,11 @@ public:
 private:
     class Progress;
 
-    // Shows `prompt` and reads one line; masked: without echo, the prompt shown once echo is off.
-    bool ReadLine(const std::string& prompt, std::string& line, bool masked);
+    // Shows `prompt` and reads one line from the input's descriptor, byte by byte, into a
+    // wiping buffer; masked: without echo, the prompt shown once echo is off.
+    bool ReadLine(const std::string& prompt, SecretText& line, bool masked);
+    // An answer that is no secret (a button's word or number).
+    bool ReadLine(const std::string& prompt, std::string& line);
 
     FILE* m_in;
     FILE* m_out;

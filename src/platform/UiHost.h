@@ -39,6 +39,9 @@ public:
     virtual std::string InputLabel() const { return {}; }
     virtual std::string Input() const { return {}; }
     virtual void SetInput(std::string_view) {}
+    // Why the entry as it stands cannot be confirmed, for a host that asks again; empty when
+    // it can, or when the dialog gives no reason.
+    virtual std::string EntryRefusal() const { return {}; }
 
     // The script word of the answer a dialog takes when nobody answers it; empty: Close().
     virtual std::string CancellingAnswer() const { return {}; }

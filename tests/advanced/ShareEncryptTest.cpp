@@ -145,7 +145,8 @@ TEST_F(CrowdTest, TwoHundredPeopleAreAcceptedTwoHundredAndOneRefusedBeforeAnyFil
     std::vector<std::string> members;
     for (int i = 1; i <= 200; ++i) {
         members.push_back("m" + std::to_string(i));
-        ASSERT_NE(logon.AddUser(members.back(), "M" + std::to_string(i), members.back() + "@example.org", "pw-m"), 0)
+        ASSERT_NE(logon.AddUser(members.back(), "M" + std::to_string(i), members.back() + "@example.org", "pw-member"),
+                  0)
             << logon.LastError();
     }
     ASSERT_TRUE(logon.AddGroupMembers("crowd", std::vector<std::string>(members.begin(), members.end() - 1)));

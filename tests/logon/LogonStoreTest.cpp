@@ -119,7 +119,7 @@ TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
 
     // A second process: a fresh store object on the same folder.
     store_.Close();
-    LogonStore reader(kTestIterations);
+    LogonStore reader(kTestCost);
     ASSERT_TRUE(reader.Open(home_));
     unsigned char out[kLogonWrapOutCap];
     ASSERT_EQ(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secret"), 24);
@@ -160,12 +160,26 @@ TEST_F(LogonStoreTest, FilesAreOwnerOnlyAndThePrivateKeyNeverPlain) {
     EXPECT_EQ(all.find("BEGIN PRIVATE KEY"), std::string::npos);
     EXPECT_EQ(all.find("BEGIN RSA PRIVATE KEY"), std::string::npos);
     EXPECT_EQ(all.find("c-secret"), std::string::npos);
+
+    // A removed user's key and verifier are gone from every file of the store at once, free
+    // pages and the log included, while the store stays open.
+    ASSERT_TRUE(store_.Open(home_));
+    const std::string keyText = all.substr(all.find("ENCRYPTED PRIVATE KEY-----") + 27, 64);
+    const size_t at = all.find("scrypt$");
+    ASSERT_NE(at, std::string::npos);
+    const std::string verifier = all.substr(at, all.find('$', at + 30) - at);
+    ASSERT_TRUE(store_.RemoveUser("cy"));
+    std::string after;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home_))
+        if (entry.is_regular_file()) after += ReadFile(entry.path().string());
+    EXPECT_EQ(after.find(keyText), std::string::npos);
+    EXPECT_EQ(after.find(verifier), std::string::npos);
 }
 
 TEST_F(LogonStoreTest, GroupAndSharePathResolveToUserNumbers) {
-    int32_t a = store_.AddUser("a", "A", "a@x.org", "pa");
-    int32_t b = store_.AddUser("b", "B", "b@x.org", "pb");
-    int32_t c = store_.AddUser("c", "C", "c@x.org", "pc");
+    int32_t a = store_.AddUser("a", "A", "a@x.org", "pass-a");
+    int32_t b = store_.AddUser("b", "B", "b@x.org", "pass-b");
+    int32_t c = store_.AddUser("c", "C", "c@x.org", "pass-c");
     ASSERT_GT(c, 0);
     int32_t team = store_.AddGroup("team");
     ASSERT_GT(team, 0);
@@ -202,7 +216,7 @@ TEST_F(LogonStoreTest, GroupAndSharePathResolveToUserNumbers) {
     EXPECT_EQ(g.members, (std::vector<int32_t>{c}));
     ASSERT_EQ(men.GetRecOfPath(rec, "a", "/srv/share"), 1);
     EXPECT_EQ(rec.entries.size(), 2u);
-    int32_t d = store_.AddUser("d", "D", "d@x.org", "pd");
+    int32_t d = store_.AddUser("d", "D", "d@x.org", "pass-d");
     EXPECT_GT(d, c);
     LogonKeyRecord key;
     LogonUserRecord user;
@@ -262,7 +276,7 @@ TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
     WriteFile(dir_ / "cut.pem", pem.substr(0, pem.size() / 2));
     WriteFile(dir_ / "empty.pem", "");
     logon::PkeyPtr key = TestRsaKey("fay");
-    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1, kTestIterations));
+    WriteFile(dir_ / "key.pem", logon::ExportPrivateKeyPem(key.get(), "x", 1, kTestCost));
     WriteFile(dir_ / "big.pem", std::string(200 * 1024, 'A'));
     for (const char* file : {"broken.pem", "cut.pem", "empty.pem", "key.pem", "big.pem", "missing.pem"}) {
         EXPECT_FALSE(store_.ImportCert(dir_ / file, "Fay", name)) << file;
@@ -277,9 +291,9 @@ TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
     EXPECT_EQ(certs[0].state, kCertConfirmed);
 
     // A registered user's certificate belongs to the user's own key and cannot be replaced.
-    ASSERT_GT(store_.AddUser("gus", "Gus", "gus@example.org", "pg"), 0);
+    ASSERT_GT(store_.AddUser("gus", "Gus", "gus@example.org", "pass-g"), 0);
     EXPECT_FALSE(store_.ImportCert(good, "GUS", name));
-    EXPECT_EQ(store_.AddUser("fay", "Fay", "fay@example.org", "pf"), 0);  // name held by a certificate
+    EXPECT_EQ(store_.AddUser("fay", "Fay", "fay@example.org", "pass-f"), 0);  // name held by a certificate
 }
 
 // A certificate for the user's own key is installed only when it fits a user's certificate;
@@ -352,7 +366,7 @@ TEST_F(LogonStoreTest, SettingsRoundTripWithDefaults) {
     ASSERT_TRUE(store_.SetOption("option", "signid", "45"));  // the same setting
     ASSERT_TRUE(store_.SetOption("MAIL", "MAPI", ""));
     store_.Close();
-    LogonStore again(kTestIterations);
+    LogonStore again(kTestCost);
     ASSERT_TRUE(again.Open(home_));
     EXPECT_EQ(again.GetOption("OPTION", "SignId", "42"), "45");
     EXPECT_EQ(again.GetOption("MAIL", "MAPI", "1"), "");  // set but empty is not unset
@@ -363,17 +377,20 @@ TEST_F(LogonStoreTest, SettingsRoundTripWithDefaults) {
 
 TEST_F(LogonStoreTest, OverlongOrMalformedTextsAreRefused) {
     const std::string id(kLogonCertNameCap - 1, 'u');
-    EXPECT_EQ(store_.AddUser(id + "u", "U", "", "p"), 0);
+    EXPECT_EQ(store_.AddUser(id + "u", "U", "", "pass-p"), 0);
     EXPECT_NE(store_.LastError().find("at most 39"), std::string::npos) << store_.LastError();
     // Name and e-mail fill the key text "name<e-mail>" up to its room exactly.
     const std::string email = "n@x.org";
     const std::string name(kLogonKeyTextCap - 1 - email.size() - 2, 'n');
-    EXPECT_EQ(store_.AddUser("v", name + "n", email, "p"), 0);
-    EXPECT_EQ(store_.AddUser("w", "W", "not-an-address", "p"), 0);
+    EXPECT_EQ(store_.AddUser("v", name + "n", email, "pass-p"), 0);
+    EXPECT_EQ(store_.AddUser("w", "W", "not-an-address", "pass-p"), 0);
     EXPECT_EQ(store_.AddUser("x", "X", "", std::string(kLogonPasswordCap, 'p')), 0);
     EXPECT_EQ(store_.AddUser("y", "Y", "", ""), 0);
+    EXPECT_EQ(store_.AddUser("y", "Y", "", "five5"), 0);
+    EXPECT_EQ(store_.LastError(), "the password needs at least 6 characters");
+    EXPECT_EQ(store_.AddUser("y", "Y", "", "密码密码密"), 0) << "characters are counted, not bytes";
     for (const char* bad : {"a/b", "a;b", "share:z", ".z", " z", "a<b"}) {
-        EXPECT_EQ(store_.AddUser(bad, "Z", "", "p"), 0) << bad;
+        EXPECT_EQ(store_.AddUser(bad, "Z", "", "pass-p"), 0) << bad;
     }
     EXPECT_GT(store_.AddUser(id, name, email, std::string(kLogonPasswordCap - 1, 'p')), 0) << store_.LastError();
     std::vector<LogonUserInfo> users;
@@ -391,8 +408,8 @@ TEST_F(LogonStoreTest, OverlongOrMalformedTextsAreRefused) {
 
 TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsOnlyForTheLoggedOnUserWhilePresent) {
     std::string device = dir_ / "token";
-    ASSERT_GT(store_.AddUser("gil", "Gil", "gil@example.org", "pg", device), 0) << store_.LastError();
-    ASSERT_GT(store_.AddUser("hal", "Hal", "", "ph", device), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("gil", "Gil", "gil@example.org", "pass-g", device), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("hal", "Hal", "", "pass-h", device), 0) << store_.LastError();
     ASSERT_TRUE(std::filesystem::exists(device + "/gil.p8"));
     EXPECT_EQ(Mode(device + "/gil.p8"), 0600u);
     EXPECT_NE(ReadFile(device + "/gil.p8").find("ENCRYPTED PRIVATE KEY"), std::string::npos);
@@ -402,9 +419,9 @@ TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsOnlyForTheLoggedOnUserWhilePr
     std::vector<unsigned char> sig(kLogonSignatureCap);
     int len = 0;
     EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0) << "nobody is logged on";
-    ASSERT_TRUE(store_.LogOn("hal", "ph"));
+    ASSERT_TRUE(store_.LogOn("hal", "pass-h"));
     EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0) << "another user is logged on";
-    ASSERT_TRUE(store_.LogOn("gil", "pg"));
+    ASSERT_TRUE(store_.LogOn("gil", "pass-g"));
     EXPECT_EQ(store_.GetUserType(), kLogonKeyDevice);
     EXPECT_EQ(store_.IsDevicePresent(), 1);
     EXPECT_EQ(store_.GetSignerType("Gil<gil@example.org>", 16), kLogonKeyDevice);
@@ -418,13 +435,13 @@ TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsOnlyForTheLoggedOnUserWhilePr
     EXPECT_EQ(store_.IsDevicePresent(), 0);
     EVP_PKEY* key = nullptr;
     int type = -1;
-    EXPECT_EQ(store_.GetPrivateKey(&key, "gil", "pg", 2, type), kPrivateKeyDeviceAbsent);
+    EXPECT_EQ(store_.GetPrivateKey(&key, "gil", "pass-g", 6, type), kPrivateKeyDeviceAbsent);
     EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0);
 }
 
 TEST_F(LogonStoreTest, TextsWritersStoreResolveToTheirUser) {
-    ASSERT_GT(store_.AddUser("ivy", "Ivy", "ivy@example.org", "pi"), 0);
-    ASSERT_GT(store_.AddUser("jon", "Jon", "", "pj"), 0);
+    ASSERT_GT(store_.AddUser("ivy", "Ivy", "ivy@example.org", "pass-i"), 0);
+    ASSERT_GT(store_.AddUser("jon", "Jon", "", "pass-j"), 0);
     LogonKeyRecord key;
     LogonUserRecord user;
     ASSERT_EQ(store_.GetUserRecords(key, user, "ivy"), 1);
@@ -444,7 +461,7 @@ TEST_F(LogonStoreTest, TextsWritersStoreResolveToTheirUser) {
 
     std::string own;
     EXPECT_EQ(store_.GetOwnCertFile(own), 0);  // nobody logged on
-    ASSERT_TRUE(store_.LogOn("jon", "pj"));
+    ASSERT_TRUE(store_.LogOn("jon", "pass-j"));
     ASSERT_EQ(store_.GetOwnCertFile(own), 1);
     LogonCertFileRecord file;
     ASSERT_EQ(store_.ReadCertFile(own, file), 1);
@@ -474,25 +491,25 @@ TEST_F(LogonStoreTest, OutputAndOpenQueriesAnswerOnlyWhenConfigured) {
 TEST_F(LogonStoreTest, LogOnKeepsItsSessionAndAFailedOneEndsIt) {
     std::string user;
     EXPECT_FALSE(store_.DefaultUser(user)) << "no user, no default";
-    ASSERT_GT(store_.AddUser("ann", "Ann", "", "p1"), 0);
-    ASSERT_GT(store_.AddUser("ben", "Ben", "", "p2"), 0);
-    ASSERT_TRUE(store_.LogOn("ben", "p2"));
+    ASSERT_GT(store_.AddUser("ann", "Ann", "", "pass-1"), 0);
+    ASSERT_GT(store_.AddUser("ben", "Ben", "", "pass-2"), 0);
+    ASSERT_TRUE(store_.LogOn("ben", "pass-2"));
     std::string id;
     SecretText password;
     int type = -1;
     ASSERT_EQ(store_.GetLogonUser(id, password, type), 1);
-    EXPECT_EQ(password.view(), "p2");
+    EXPECT_EQ(password.view(), "pass-2");
     Lumo_PrivateKey index;
     ASSERT_EQ(store_.GetPrivateKeyIndex(index, id), 1);
     EXPECT_EQ(index.name, "ben");
-    EXPECT_FALSE(store_.LogOn("ann", "p2"));
+    EXPECT_FALSE(store_.LogOn("ann", "pass-2"));
     EXPECT_EQ(store_.IsLoggedOn(), 0);  // a failed log-on ends the previous session
 }
 
 // Texts that name a party (user IDs, key texts, certificate names) keep naming that party: no
 // foreign certificate or new user can take a text already in use.
 TEST_F(LogonStoreTest, ForeignCertificateCannotTakeAUsersKeyText) {
-    ASSERT_GT(store_.AddUser("u1", "Alice", "", "pa"), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("u1", "Alice", "", "pass-a"), 0) << store_.LastError();
     Lumo_PubCert own;
     ASSERT_EQ(store_.GetCertRecordByNumber(1, own), 1);
     const std::string file = dir_ / "m.pem";
@@ -507,11 +524,11 @@ TEST_F(LogonStoreTest, ForeignCertificateCannotTakeAUsersKeyText) {
     PutCertRow("Alice", 0, "Mallory", mallory.get());
     EXPECT_EQ(store_.MapRecipientKeyText("Alice", 1), "u1");
     EXPECT_EQ(SignerDer(store_, "Alice"), own.der);
-    EXPECT_EQ(store_.CheckRecipientAccess("u1", "Alice", 2, "pa", 2), 1);
+    EXPECT_EQ(store_.CheckRecipientAccess("u1", "Alice", 2, "pass-a", 6), 1);
 }
 
 TEST_F(LogonStoreTest, NewUserCannotTakeAKeyTextInUse) {
-    ASSERT_GT(store_.AddUser("u1", "Alice", "", "pa"), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("u1", "Alice", "", "pass-a"), 0) << store_.LastError();
     std::string installed;
     WriteForeignCert(dir_ / "d.pem", "Dave");
     WriteForeignCert(dir_ / "e.pem", "Eve", "eve@example.org");
@@ -526,13 +543,13 @@ TEST_F(LogonStoreTest, NewUserCannotTakeAKeyTextInUse) {
                           Case{"u4", "Eve", "eve@example.org"},  // an installed certificate's key text
                           Case{"u5", "u1", ""},                  // another user's ID
                           Case{"alice", "Zed", ""}}) {           // the new ID is a user's key text
-        EXPECT_EQ(store_.AddUser(c.id, c.name, c.email, "px"), 0) << c.id;
+        EXPECT_EQ(store_.AddUser(c.id, c.name, c.email, "pass-x"), 0) << c.id;
         EXPECT_FALSE(store_.LastError().empty()) << c.id;
     }
     std::vector<LogonUserInfo> users;
     ASSERT_TRUE(store_.ListUsers(users));
     EXPECT_EQ(users.size(), 1u);
-    EXPECT_GT(store_.AddUser("u6", "Alice", "alice@example.org", "px"), 0) << store_.LastError();
+    EXPECT_GT(store_.AddUser("u6", "Alice", "alice@example.org", "pass-x"), 0) << store_.LastError();
 }
 
 // The upsert itself never replaces a user's certificate, even when the user it belongs to is
@@ -583,7 +600,7 @@ TEST_F(LogonStoreTest, SuiteAnotherUserCouldChangeIsRefusedByName) {
             ASSERT_EQ(::chmod(row.path.c_str(), row.mode), 0);
         else
             ASSERT_EQ(::chown(row.path.c_str(), nobody, nobody), 0);
-        LogonStore store(kTestIterations);
+        LogonStore store(kTestCost);
         EXPECT_FALSE(store.Open(home_)) << row.path;
         const std::string owner = row.mode ? std::to_string(::geteuid()) : std::to_string(nobody);
         const std::string mode = Format("mode %04o", row.mode ? row.mode : before.st_mode & 07777);
@@ -592,7 +609,7 @@ TEST_F(LogonStoreTest, SuiteAnotherUserCouldChangeIsRefusedByName) {
         ::chmod(row.path.c_str(), before.st_mode & 07777);
         ASSERT_EQ(::chown(row.path.c_str(), before.st_uid, before.st_gid), 0);
     }
-    LogonStore store(kTestIterations);
+    LogonStore store(kTestCost);
     EXPECT_TRUE(store.Open(home_)) << store.LastError();
     store.Close();
     if (!root) GTEST_SKIP() << "a folder of another user needs root";
@@ -611,7 +628,7 @@ TEST_F(LogonStoreTest, ForeignFileIsNotTakenForAStore) {
     TempDir other;
     WriteFile(other / "logon.db", std::string(4096, 'x'));
     ::chmod((other / "logon.db").c_str(), 0600);
-    LogonStore store(kTestIterations);
+    LogonStore store(kTestCost);
     EXPECT_FALSE(store.Open(other.Path()));
     EXPECT_NE(store.LastError().find("logon store"), std::string::npos) << store.LastError();
     WriteFile(other / "file", "x");
@@ -636,7 +653,7 @@ TEST_F(LogonStoreTest, KilledWriterLeavesStoreBeforeOrAfterItsChange) {
     ASSERT_EQ(::pipe(ready), 0);
     pid_t child = StartChild([&] {
         ::close(ready[0]);
-        LogonStore writer(kTestIterations);
+        LogonStore writer(kTestCost);
         if (!writer.Open(home_)) return 2;
         for (int round = 1;; ++round) {
             if (!WriteRound(writer, "Kill", round)) return 3;
@@ -652,7 +669,7 @@ TEST_F(LogonStoreTest, KilledWriterLeavesStoreBeforeOrAfterItsChange) {
     ::close(ready[0]);
     ASSERT_TRUE(EndedBy(status, SIGKILL));
 
-    LogonStore after(kTestIterations);
+    LogonStore after(kTestCost);
     ASSERT_TRUE(after.Open(home_)) << after.LastError();
     EXPECT_TRUE(after.CheckIntegrity()) << after.LastError();
     std::string round = after.GetOption("Kill", "k0", "");
@@ -667,7 +684,7 @@ TEST_F(LogonStoreTest, TwoWritersWaitForEachOther) {
     std::vector<pid_t> children;
     for (const char* section : {"First", "Second"}) {
         children.push_back(StartChild([&] {
-            LogonStore writer(kTestIterations);
+            LogonStore writer(kTestCost);
             if (!writer.Open(home_)) return 2;
             for (int i = 0; i < kRounds; ++i) {
                 if (!writer.SetOption(section, "k" + std::to_string(i), std::to_string(i))) return 3;

@@ -52,13 +52,29 @@ TEST(LogonTextsTest, ListItemsKeyTextsAndPathsSplitBack) {
 }
 
 TEST(LogonKeysTest, PasswordVerifierSurvivesItsTextForm) {
-    logon::PasswordVerifier v = logon::MakePasswordVerifier("pw", 2, kTestIterations);
+    logon::PasswordVerifier v = logon::MakePasswordVerifier("pw", 2, kTestCost);
     logon::PasswordVerifier back;
     ASSERT_TRUE(logon::DecodeVerifier(logon::EncodeVerifier(v), back));
     EXPECT_TRUE(logon::CheckPasswordVerifier(back, "pw", 2));
     EXPECT_FALSE(logon::CheckPasswordVerifier(back, "pW", 2));
+    EXPECT_FALSE(logon::VerifierNeedsNewCost(back));
     EXPECT_FALSE(logon::DecodeVerifier("pbkdf2-sha256$0$00$00", back));
     EXPECT_FALSE(logon::DecodeVerifier("pbkdf2-sha256$10$zz$00", back));
+    EXPECT_FALSE(logon::DecodeVerifier("scrypt$15$8$1$00$00", back)) << "N is a power of two";
+
+    // Known answers: scrypt (RFC 7914) and the earlier PBKDF2-HMAC-SHA256 form, which still
+    // checks but is due for the new cost, as is a short salt.
+    const std::string salt = "000102030405060708090a0b0c0d0e0f";
+    ASSERT_TRUE(logon::DecodeVerifier(
+        "scrypt$16$8$1$" + salt + "$88bbce7092fed7bd363a9c0bdccffbecfbfeb426417da46a74832bcec4177897", back));
+    EXPECT_TRUE(logon::CheckPasswordVerifier(back, "pw", 2));
+    EXPECT_FALSE(logon::VerifierNeedsNewCost(back));
+    ASSERT_TRUE(logon::DecodeVerifier(
+        "pbkdf2-sha256$1000$0001020304050607$cf09114c20ea4a290bec2eca1285fdf2253c39ec2d02ff4afe06d7c35e33b9a8", back));
+    EXPECT_TRUE(logon::CheckPasswordVerifier(back, "pw", 2));
+    EXPECT_TRUE(logon::VerifierNeedsNewCost(back));
+    ASSERT_TRUE(logon::DecodeVerifier("scrypt$16$8$1$0001$" + std::string(64, '0'), back));
+    EXPECT_TRUE(logon::VerifierNeedsNewCost(back)) << "a 2-byte salt";
 }
 
 }  // namespace

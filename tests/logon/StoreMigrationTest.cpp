@@ -166,7 +166,7 @@ TEST_F(StoreMigrationTest, KilledMigrationLeavesTheOldOrTheNewStore) {
         {"store migration", 12}, [&] { MakeFirstVersionStore(); },
         [&] {
             return StartChild([&] {
-                LogonStore store(kTestIterations);
+                LogonStore store(kTestCost);
                 return store.Open(home) ? 0 : 1;
             });
         },

@@ -1,6 +1,7 @@
 // The store's administration commands, run as a script runs them: the built program,
 // passwords from files and the environment, no terminal.
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "logon/LogonStore.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 class LogonCommandsTest : public CliTest {
 protected:
@@ -32,6 +35,9 @@ TEST_F(LogonCommandsTest, UserAddOnFreshFolderWorksNonInteractively) {
     store.Close();
 
     // Refusals are one line each and change nothing.
+    WriteFile(dir / "short", "12345\n");
+    EXPECT_TRUE(Ends(Varnex("user add bob --new-password-file '" + dir / "short" + "'"), 1,
+                     "varnex: the password needs at least 6 characters\n"));
     for (const std::string& args :
          {"user add ALICE --new-password-file '" + dir / "pw" + "'",
           "user add " + std::string(kLogonCertNameCap, 'x') + " --new-password-file '" + dir / "pw" + "'",
@@ -47,6 +53,31 @@ TEST_F(LogonCommandsTest, UserAddOnFreshFolderWorksNonInteractively) {
     EXPECT_EQ(list.exit, 0);
     EXPECT_NE(list.out.find("alice"), std::string::npos);
     EXPECT_EQ(list.out.find("bob"), std::string::npos);
+}
+
+// The private key goes with a key-device user: its file on the device is erased, and a device
+// that is not there is named with the file that still opens.
+TEST_F(LogonCommandsTest, UserRemoveErasesTheKeyFileOnTheDevice) {
+    WriteFile(dir / "pw", "pass-dev\n");
+    for (const char* id : {"dev", "gone"}) {
+        ASSERT_EQ(Varnex(std::string("user add ") + id + " --device '" + dir / "token" + "' --new-password-file '" +
+                         dir / "pw" + "'")
+                      .exit,
+                  0);
+    }
+    const std::string key = ReadFile(dir / "token/dev.p8");
+    ASSERT_FALSE(key.empty());
+    CliOutcome removed = Varnex("user remove dev --password-file '" + dir / "pw" + "'");
+    EXPECT_EQ(removed.exit, 0) << removed.err;
+    EXPECT_EQ(removed.err, "");
+    EXPECT_FALSE(fs::exists(dir / "token/dev.p8"));
+
+    fs::rename(dir / "token", dir / "away");
+    CliOutcome absent = Varnex("user remove gone --force");
+    EXPECT_EQ(absent.exit, 0);
+    EXPECT_EQ(absent.err, "varnex: the key file " + dir / "token/gone.p8" +
+                              " was not erased (the key device is not present); it still opens with the user's "
+                              "password: delete it\n");
 }
 
 TEST_F(LogonCommandsTest, LogonUserIsTheOnlyOneElseLastUser) {
@@ -76,7 +107,7 @@ TEST_F(LogonCommandsTest, LogonUserIsTheOnlyOneElseLastUser) {
 }
 
 TEST_F(LogonCommandsTest, GroupsSharesAndCertificatesFromTheCommandLine) {
-    WriteFile(dir / "pw", "pw");
+    WriteFile(dir / "pw", "pw-cat");
     ASSERT_EQ(Varnex("user add cat --name Cat --email cat@x.org --new-password-file '" + dir / "pw" + "'").exit, 0);
     ASSERT_EQ(Varnex("group add team").exit, 0);
     CliOutcome member = Varnex("group member team cat");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Secret.h"
 #include "platform/UiHost.h"
 
 class TerminalHost;
@@ -40,6 +41,10 @@ public:
     IUiHost* host = nullptr;
     // The terminal's host (progress line, prompts), also when scripted answers stand in front.
     TerminalHost* terminal = nullptr;
+
+    // $VARNEX_PASSWORD as the program found it (TakeEnvironmentPassword).
+    SecretText environmentPassword;
+    bool hasEnvironmentPassword = false;
 
     // The suite folder this run works in.
     std::string HomeFolder() const;

@@ -8,8 +8,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <set>
 
+#include "mail/MailComposer.h"
+#include "mail/MailOutbox.h"
+#include "platform/SecretInput.h"
 #include "platform/SignalCleanup.h"
 
 namespace {
@@ -18,27 +23,6 @@ namespace {
 bool Refuse(const std::string& text) {
     CliFail(text);
     return false;
-}
-
-// Reads one line from fd into `line`, a byte at a time so that no buffer but the wiping one
-// ever holds it; the line end ("\n", "\r\n") is not kept. False when nothing at all could
-// be read (end of input first, or an error).
-bool ReadSecretLine(int fd, SecretText& line) {
-    line.clear();
-    char c = 0;
-    ssize_t n = 0;
-    bool any = false;
-    while ((n = ::read(fd, &c, 1)) == 1) {
-        any = true;
-        if (c == '\n') break;
-        line.push_back(c);
-    }
-    OPENSSL_cleanse(&c, 1);
-    if (!line.empty() && line.view().back() == '\r') {
-        SecretText cut(line.view().substr(0, line.size() - 1));
-        line = cut;
-    }
-    return any;
 }
 
 // Asks on the controlling terminal with echo off; false when there is no terminal.
@@ -56,7 +40,48 @@ bool AskTerminal(const std::string& prompt, SecretText& answer) {
     return ok;
 }
 
+// Whether the class of readBit (group: S_IRGRP, others: S_IROTH) can read the file at path:
+// its mode lets it, and so does every folder above it (a 0644 file in a 0700 folder is safe).
+bool ClassReaches(const std::string& path, mode_t mode, mode_t readBit, mode_t searchBit) {
+    if ((mode & readBit) == 0) return false;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return true;
+    std::string folder = real;
+    std::free(real);
+    while (folder.size() > 1) {
+        folder.erase(folder.find_last_of('/') == 0 ? 1 : folder.find_last_of('/'));
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & searchBit) == 0) return false;
+    }
+    return true;
+}
+
+// A password file that others can read gives the password away: said once per file, as the
+// file is used (a script that must go on is not stopped).
+void WarnIfOthersRead(const std::string& path, int fd) {
+    static std::set<std::string> warned;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (!ClassReaches(path, st.st_mode, S_IRGRP, S_IXGRP) && !ClassReaches(path, st.st_mode, S_IROTH, S_IXOTH)) return;
+    if (!warned.insert(path).second) return;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    std::fprintf(stderr, "varnex: warning: the password file %s can be read by others (mode %s); chmod 600 %s\n",
+                 path.c_str(), mode, path.c_str());
+}
+
 }  // namespace
+
+void TakeEnvironmentPassword(CliContext& cli) {
+    char* env = std::getenv("VARNEX_PASSWORD");
+    if (env == nullptr) return;
+    cli.environmentPassword = std::string_view(env);
+    cli.hasEnvironmentPassword = true;
+    // The text is wiped where the process got it (also what /proc/PID/environ shows), and the
+    // variable leaves the environment that programs started later inherit.
+    OPENSSL_cleanse(env, std::strlen(env));
+    ::unsetenv("VARNEX_PASSWORD");
+}
 
 int CliFail(const std::string& text) {
     std::fprintf(stderr, "varnex: %s\n", text.c_str());
@@ -81,6 +106,7 @@ bool ReadPasswordFile(const std::string& path, SecretText& password) {
         return Refuse("cannot read the password file " + path + (S_ISDIR(st.st_mode) ? " (a folder)" : ""));
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return Refuse("cannot read the password file " + path);
+    WarnIfOthersRead(path, fd);
     ReadSecretLine(fd, password);  // an empty file is an empty password, refused where it matters
     ::close(fd);
     return true;
@@ -88,8 +114,8 @@ bool ReadPasswordFile(const std::string& path, SecretText& password) {
 
 bool ReadLogonPassword(const CliContext& cli, const std::string& userId, SecretText& password) {
     if (!cli.options.passwordFile.empty()) return ReadPasswordFile(cli.options.passwordFile, password);
-    if (const char* env = std::getenv("VARNEX_PASSWORD"); env != nullptr) {
-        password = env;
+    if (cli.hasEnvironmentPassword) {
+        password = cli.environmentPassword;
         return true;
     }
     if (AskTerminal("Password for " + userId + ": ", password)) return true;
@@ -99,7 +125,7 @@ bool ReadLogonPassword(const CliContext& cli, const std::string& userId, SecretT
 
 bool TryLogonPassword(const CliContext& cli, const std::string& userId,
                       const std::function<PasswordVerdict(const SecretText& password, std::string& why)>& offer) {
-    const bool typed = cli.options.passwordFile.empty() && std::getenv("VARNEX_PASSWORD") == nullptr;
+    const bool typed = cli.options.passwordFile.empty() && !cli.hasEnvironmentPassword;
     for (int tries = 1;; ++tries) {
         SecretText password;
         std::string why;
@@ -163,6 +189,8 @@ bool CliSession::Open() {
         InstallLogonLibrary(&store_);
         installed_ = true;
     }
+    // Copies handed to a mail program an hour ago or more are no longer needed by it.
+    RemoveOldHandOffCopies(CurrentMailSettings().outbox);
     return true;
 }
 

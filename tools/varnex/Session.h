@@ -16,6 +16,10 @@
 #include "logon/LogonStore.h"
 #include "platform/Secret.h"
 
+// Takes $VARNEX_PASSWORD into cli (once, first thing): its text is wiped and the variable
+// removed, so that no program this one starts inherits it.
+void TakeEnvironmentPassword(CliContext& cli);
+
 // Prints "varnex: text" and answers kExitFailed.
 int CliFail(const std::string& text);
 
@@ -73,5 +77,6 @@ bool ReadNewPassword(const CliContext& cli, const std::string& what, SecretText&
 // The password that opens a file from elsewhere (a PKCS#12 file): --password-file, else asked
 // on the terminal. False after printing why.
 bool ReadFilePassword(const CliContext& cli, const std::string& file, SecretText& password);
-// The first line of a password file. False after printing why.
+// The first line of a password file. False after printing why. A file that others may read
+// is used, with a warning.
 bool ReadPasswordFile(const std::string& path, SecretText& password);

@@ -102,7 +102,8 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     CKorvane engine;
     if (!cli.options.newPasswordFile.empty()) {
         if (!ReadNewPassword(cli, "the package", request.password)) return kExitFailed;
-        if (request.password.size() < kMinPasswordChars) return CliFail("the password needs at least 6 characters");
+        if (CharacterCount(request.password.view()) < kMinPasswordChars)
+            return CliFail("the password needs at least 6 characters");
     } else {
         if (!isatty(STDIN_FILENO) && cli.options.answers.empty()) {
             std::fprintf(stderr, "varnex: no terminal to ask for the password (use --new-password-file)\n");

@@ -71,8 +71,10 @@ int RemoveUser(CliContext& cli, const ArgParser& parsed) {
     LogonUserRecord user;
     if (!session.Store().GetUserRecords(key, user, id)) return CliFail("no user '" + id + "' in this store");
     if (!parsed.Has("--force") && !ProveUserPassword(cli, session.Store(), user.userId)) return kExitFailed;
-    if (!session.Store().RemoveUser(id)) return CliFail(session.Store().LastError());
+    std::string leftBehind;
+    if (!session.Store().RemoveUser(id, &leftBehind)) return CliFail(session.Store().LastError());
     std::printf("user %s removed\n", user.userId.c_str());
+    if (!leftBehind.empty()) CliFail(leftBehind);
     return kExitOk;
 }
 
@@ -123,7 +125,9 @@ VARNEX_COMMAND("user", kUsage, "registered users: key pairs, certificates, passw
                  "e-mail); a CA certificate, one not valid now or one not for e-mail protection is refused.\n"},
                 {"list", "", "the registered users: number, ID, name<mail>, where the private key is kept", ""},
                 {"remove", "ID [--force]", "remove a user with its private key and certificate",
-                 "Packages made for the user can no longer be opened afterwards. The user's password is\n"
+                 "Packages made for the user can no longer be opened afterwards. A key-device user's key\n"
+                 "file is erased from the device; a device that is not present is named, with the file\n"
+                 "that still opens with the user's password there. The user's password is\n"
                  "asked (or read from --password-file, $VARNEX_PASSWORD) to confirm.\n\n"
                  "  --force  remove without the password\n"},
                 {"passwd", "[ID]", "change a user's password",

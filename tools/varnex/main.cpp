@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "Cli.h"
+#include "Session.h"
 #include "platform/ScriptedHost.h"
+#include "platform/SecureMemory.h"
 #include "platform/SignalCleanup.h"
 #include "platform/TerminalHost.h"
 
@@ -164,7 +166,11 @@ void PrintShortUsage(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything holds a secret: the secure heap must exist before its first use, and
+    // the password in the environment must be gone before anything can be started.
+    ProtectProcessSecrets();
     CliContext ctx;
+    TakeEnvironmentPassword(ctx);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::vector<std::string> valued(std::begin(kGlobalValued), std::end(kGlobalValued));
 

@@ -80,7 +80,7 @@ __attribute__((visibility("default"))) MapiUlong MAPISendMail(LHANDLE, uintptr_t
     for (MapiUlong i = 0; i < message->nFileCount; ++i) {
         const MapiFileDesc& f = message->lpFiles[i];
         if (f.lpszPathName == nullptr) return MAPI_E_ATTACHMENT_NOT_FOUND;
-        draft.attachments.push_back({f.lpszPathName, Text(f.lpszFileName)});
+        draft.attachments.push_back({f.lpszPathName, Text(f.lpszFileName), false});
     }
     std::string outbox, opener;
     void (*notice)(const char*) = nullptr;
