@@ -299,7 +299,7 @@ TEST_F(LogonStoreTest, CorruptOrForeignCertificateImportChangesNothing) {
 // A certificate for the user's own key is installed only when it fits a user's certificate;
 // each refusal names its reason and leaves the user's certificate as it was.
 TEST_F(LogonStoreTest, CertificateForTheUsersKeyInstallsOnlyWhenFitForTheUser) {
-    ASSERT_GT(store_.AddUser("alice", "Alice", "alice@example.org", "pa"), 0);
+    ASSERT_GT(store_.AddUser("alice", "Alice", "alice@example.org", "pw-alice"), 0);
     std::string before;
     ASSERT_TRUE(store_.ExportCert("alice", before));
     logon::PkeyPtr own = TestRsaKey("alice"), other = TestRsaKey("mallory");
