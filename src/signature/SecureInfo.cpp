@@ -45,13 +45,17 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
             auto blocks = std::make_unique<EnvelopeBlocks>();
             if (!ReadEnvelopeBlocks(*this, &file, oldLayout, static_cast<size_t>(count), *blocks, true)) return 0;
             PackageRecord first;
-            if (head.itemCount <= 1) {
+            if (head.itemCount == 1) {
+                // The one file may lie in folders of its own: their records come first.
                 PackageRecordReader reader(*this, &file, oldLayout, true);
-                if (!reader.Next(first) || first.type != kRecordFile || first.name.size() >= kMaxPath) return 0;
+                do {
+                    if (!reader.Next(first) || first.type == kRecordEnd) return 0;
+                } while (first.type != kRecordFile);
+                if (first.name.size() >= kMaxPath) return 0;
             }
             if (sender) *sender = blocks->sender;
             if (recipients) std::copy(blocks->recipients.begin(), blocks->recipients.end(), recipients);
-            if (nameText && head.itemCount <= 1) std::memcpy(nameText, first.name.c_str(), first.name.size() + 1);
+            if (nameText && head.itemCount == 1) std::memcpy(nameText, first.name.c_str(), first.name.size() + 1);
             return 1;
         }
         default:

@@ -79,6 +79,11 @@ TEST_F(SecureInfoTest, EnvelopeTellsSenderRecipientsAndTheSingleName) {
     WriteFile(dir / "tree/sub/b", "b");
     ASSERT_EQ(Envelope(dir / "tree.vrk", {dir / "tree"}), 1);
     EXPECT_EQ(Info(dir / "tree.vrk").nameText, "混合文件");
+    // One file inside a folder of its own: the folder's record comes first.
+    ASSERT_EQ(Envelope(dir / "sub.vrk", {dir / "tree/sub"}), 1);
+    FileSecurity one = Info(dir / "sub.vrk");
+    EXPECT_EQ(one.result, 1);
+    EXPECT_EQ(one.nameText.back(), 'b') << one.nameText;
     // A damaged package is unreadable without a message.
     WriteFile(dir / "cut.vrk", ReadFile(dir / "tree.vrk").substr(0, kHeadSize + 40));
     EXPECT_EQ(Info(dir / "cut.vrk").result, 0);
