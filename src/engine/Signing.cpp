@@ -23,10 +23,7 @@ constexpr const char* kNoCertificate =
 constexpr const char* kBadSignature = "数字签名验证不正确。";
 constexpr size_t kMaxDigest = 64;
 
-struct PkeyCtxFree {
-    void operator()(EVP_PKEY_CTX* c) const { EVP_PKEY_CTX_free(c); }
-};
-using PkeyCtx = std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree>;
+using PkeyCtx = PkeyCtxPtr;
 
 // An RSA context for one raw PKCS#1 v1.5 operation, or null when the key is not RSA.
 PkeyCtx RsaContext(EVP_PKEY* key, int (*init)(EVP_PKEY_CTX*)) {

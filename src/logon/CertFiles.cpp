@@ -12,13 +12,11 @@
 #include <memory>
 
 #include "platform/Secret.h"
+#include "platform/SslHandles.h"
 
 namespace logon {
 namespace {
 
-struct BioFree {
-    void operator()(BIO* p) const { BIO_free(p); }
-};
 struct Pkcs7Free {
     void operator()(PKCS7* p) const { PKCS7_free(p); }
 };
@@ -28,7 +26,6 @@ struct Pkcs12Free {
 struct X509StackFree {
     void operator()(STACK_OF(X509) * p) const { sk_X509_pop_free(p, X509_free); }
 };
-using BioPtr = std::unique_ptr<BIO, BioFree>;
 using Pkcs7Ptr = std::unique_ptr<PKCS7, Pkcs7Free>;
 using X509StackPtr = std::unique_ptr<STACK_OF(X509), X509StackFree>;
 

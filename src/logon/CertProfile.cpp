@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "logon/LogonKeys.h"
+#include "platform/SslHandles.h"
 
 namespace logon {
 namespace {
@@ -18,14 +19,8 @@ struct ExtFree {
 struct ExtStackFree {
     void operator()(STACK_OF(X509_EXTENSION) * p) const { sk_X509_EXTENSION_pop_free(p, X509_EXTENSION_free); }
 };
-struct NamesFree {
-    void operator()(GENERAL_NAMES* p) const { GENERAL_NAMES_free(p); }
-};
 struct ReqFree {
     void operator()(X509_REQ* p) const { X509_REQ_free(p); }
-};
-struct BioFree {
-    void operator()(BIO* p) const { BIO_free(p); }
 };
 using ExtPtr = std::unique_ptr<X509_EXTENSION, ExtFree>;
 using ExtStackPtr = std::unique_ptr<STACK_OF(X509_EXTENSION), ExtStackFree>;
@@ -44,7 +39,7 @@ constexpr FixedExtension kFixedExtensions[] = {
 
 // subjectAltName holding the one address, built as a structure: an address is never parsed.
 ExtPtr EmailAltName(const std::string& email) {
-    std::unique_ptr<GENERAL_NAMES, NamesFree> names(GENERAL_NAMES_new());
+    GeneralNamesPtr names(GENERAL_NAMES_new());
     GENERAL_NAME* name = GENERAL_NAME_new();
     ASN1_IA5STRING* text = ASN1_IA5STRING_new();
     bool ok = names && name && text && ASN1_STRING_set(text, email.data(), static_cast<int>(email.size())) == 1;
@@ -97,7 +92,7 @@ std::string MakeCertRequestPem(EVP_PKEY* key, const X509* current) {
     if (!req || key == nullptr || current == nullptr) return {};
     // The address the certificate names, wherever it stands there (see CertEmail).
     ExtStackPtr exts = UserExtensions(CertEmail(current));
-    std::unique_ptr<BIO, BioFree> bio(BIO_new(BIO_s_mem()));
+    BioPtr bio(BIO_new(BIO_s_mem()));
     if (!exts || !bio || X509_REQ_set_version(req.get(), 0) != 1 ||
         X509_REQ_set_subject_name(req.get(), X509_get_subject_name(current)) != 1 ||
         X509_REQ_set_pubkey(req.get(), key) != 1 || X509_REQ_add_extensions(req.get(), exts.get()) != 1 ||
@@ -132,7 +127,7 @@ std::string CertTimeText(const ASN1_TIME* time) {
 namespace {
 
 std::string NameLine(const X509_NAME* name) {
-    std::unique_ptr<BIO, BioFree> bio(BIO_new(BIO_s_mem()));
+    BioPtr bio(BIO_new(BIO_s_mem()));
     // UTF-8 stays as it is; control characters and the separators are escaped.
     constexpr unsigned long kFlags = XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB;
     if (!bio || name == nullptr || X509_NAME_print_ex(bio.get(), name, 0, kFlags) < 0) return {};

@@ -14,16 +14,11 @@
 #include <iterator>
 
 #include "logon/CertProfile.h"
+#include "platform/SslHandles.h"
 
 namespace logon {
 namespace {
 
-struct PkeyCtxFree {
-    void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-};
-struct BioFree {
-    void operator()(BIO* p) const { BIO_free(p); }
-};
 struct P8InfoFree {
     void operator()(PKCS8_PRIV_KEY_INFO* p) const { PKCS8_PRIV_KEY_INFO_free(p); }
 };
@@ -33,11 +28,6 @@ struct SigFree {
 struct NameFree {
     void operator()(X509_NAME* p) const { X509_NAME_free(p); }
 };
-struct NamesFree {
-    void operator()(GENERAL_NAMES* p) const { GENERAL_NAMES_free(p); }
-};
-using PkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree>;
-using BioPtr = std::unique_ptr<BIO, BioFree>;
 
 constexpr size_t kHashLength = 32;
 constexpr long kValidSeconds = 10L * 365 * 24 * 3600;
@@ -154,8 +144,7 @@ std::string CertEmail(const X509* cert) {
     if (cert == nullptr) return {};
     if (std::string email = NameEntry(cert, NID_pkcs9_emailAddress); !email.empty()) return email;
     // Certificates from CAs often carry the address only as the subject's alternative name.
-    std::unique_ptr<GENERAL_NAMES, NamesFree> names(
-        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
+    GeneralNamesPtr names(static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr)));
     for (int i = 0; names && i < sk_GENERAL_NAME_num(names.get()); ++i) {
         int type = 0;
         const auto* text =

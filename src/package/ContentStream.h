@@ -98,7 +98,6 @@ private:
     Digest m_digest;
     ContentRules m_rules;
     std::unique_ptr<unsigned char[]> m_ring;
-    size_t m_ringUsed = 0;  // buffers of the ring that have held bytes, wiped at the end
     KeyStream m_keyStream;
     std::unique_ptr<DigestThread> m_digestThread;  // signed and verified passes only
     bool m_streamed = false;                       // the current file goes through m_keyStream
