@@ -233,6 +233,7 @@ private:
                          const std::string& deviceFolder);
     // Certificates (LogonStoreCerts.cpp)
     bool FindCert(std::string_view name, CertRow& out);
+    bool FindOwnCert(const std::string& userId, UserRow& user, CertRow& cert);
     bool ResolveCert(std::string_view text, CertRow& out);
     bool ReadCerts(std::vector<CertRow>& out);
     // The certificate's file in certs/: the certificate, then its issuers.

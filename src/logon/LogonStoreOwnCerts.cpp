@@ -17,14 +17,20 @@ constexpr size_t kMaxPkcs12File = 256 * 1024;
 
 }  // namespace
 
-bool LogonStore::RequestCert(const std::string& userId, std::string_view password, std::string& pem) {
+// The user and their own certificate, for the commands that change or use it; false after
+// saying why.
+bool LogonStore::FindOwnCert(const std::string& userId, UserRow& user, CertRow& cert) {
     m_error.clear();
+    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!FindUser(userId, user) || !FindCert(CertificateNameOf(user.id), cert))
+        return Fail("no user '" + userId + "' in this store");
+    return true;
+}
+
+bool LogonStore::RequestCert(const std::string& userId, std::string_view password, std::string& pem) {
     UserRow user;
     CertRow cert;
-    if (!IsOpen()) return Fail("the logon store is not open");
-    if (!FindUser(userId, user) || !FindCert(CertificateNameOf(user.id), cert)) {
-        return Fail("no user '" + userId + "' in this store");
-    }
+    if (!FindOwnCert(userId, user, cert)) return false;
     if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
@@ -39,13 +45,9 @@ bool LogonStore::RequestCert(const std::string& userId, std::string_view passwor
 }
 
 bool LogonStore::InstallUserCert(const std::string& userId, const std::string& path) {
-    m_error.clear();
     UserRow user;
     CertRow current;
-    if (!IsOpen()) return Fail("the logon store is not open");
-    if (!FindUser(userId, user) || !FindCert(CertificateNameOf(user.id), current)) {
-        return Fail("no user '" + userId + "' in this store");
-    }
+    if (!FindOwnCert(userId, user, current)) return false;
     std::vector<unsigned char> bytes;
     if (!ReadInputFile(path, kMaxCertFile, bytes)) return false;
     std::vector<X509Ptr> certs = logon::ReadCertificates(bytes);
