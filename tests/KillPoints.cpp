@@ -47,8 +47,17 @@ pid_t StartChild(const std::function<int()>& body) {
     return child;
 }
 
-int WaitChild(pid_t child) {
+int WaitChild(pid_t child, std::chrono::seconds limit) {
     int status = 0;
+    const Clock::time_point until = Clock::now() + limit;
+    for (;;) {
+        pid_t got = ::waitpid(child, &status, WNOHANG);
+        if (got == child || (got < 0 && errno != EINTR)) return status;
+        if (Clock::now() >= until) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(got == 0 ? 2 : 0));
+    }
+    ADD_FAILURE() << "process " << child << " still running after " << limit.count() << " s: killed";
+    ::kill(child, SIGKILL);
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return status;

@@ -27,8 +27,9 @@ pid_t StartVarnex(const std::string& home, const std::vector<std::string>& args,
 [[noreturn]] void ExecVarnex(const std::string& home, const std::vector<std::string>& args);
 // Runs `body` in a forked child that ends with _exit(body()), never returning into the test.
 pid_t StartChild(const std::function<int()>& body);
-// Waits for the child; answers its waitpid status.
-int WaitChild(pid_t child);
+// Waits for the child; answers its waitpid status. A child still running after `limit` is
+// killed (SIGKILL) and reaped, and the test fails there: a hung program never hangs the suite.
+int WaitChild(pid_t child, std::chrono::seconds limit = std::chrono::seconds(300));
 // Whether the status says the process ended by `signal`.
 bool EndedBy(int status, int signal);
 

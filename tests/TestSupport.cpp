@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +11,16 @@
 #include <memory>
 #include <random>
 #include <sstream>
+
+namespace {
+
+// The suite runs as a script does: without a controlling terminal, so a program it starts can
+// never wait at a password prompt on the terminal the suite was started from (a test that
+// wants a terminal makes its own). Leaving the session fails harmlessly when the suite was
+// started as a process-group leader, from a shell prompt, where a prompt is seen.
+[[maybe_unused]] const bool kDetached = [] { return ::setsid() >= 0; }();
+
+}  // namespace
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "varnex-test-XXXXXX").string();
@@ -153,7 +164,9 @@ NoDesktopSession::~NoDesktopSession() {
 }
 
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {
-    std::string cmd = "env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
+    // A program that does not end within five minutes is stopped (exit 124): a hang fails the
+    // test that met it instead of the whole run.
+    std::string cmd = "timeout -k 10 300 env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
                       env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " + args + " </dev/null >'" +
                       scratch / "cli.out" + "' 2>'" + scratch / "cli.err" + "'";
     int status = std::system(cmd.c_str());

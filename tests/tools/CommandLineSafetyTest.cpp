@@ -136,7 +136,7 @@ TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {
     std::string seen;
     if (!ReadUntil(master, ": ", seen)) {
         ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
+        WaitChild(child);
         ::close(master);
         FAIL() << "no password prompt: " << seen;
     }
@@ -146,8 +146,7 @@ TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {
     ASSERT_EQ(::tcgetattr(master, &during), 0);
     EXPECT_EQ(during.c_lflag & ECHO, 0u) << "echo is off when the prompt shows";
     ASSERT_EQ(::write(master, "\x03", 1), 1);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    int status = WaitChild(child);
     termios after{};
     ASSERT_EQ(::tcgetattr(master, &after), 0);
     ::close(master);
@@ -173,8 +172,7 @@ TEST_F(CommandLine, WrongPasswordAtTheTerminalMayBeTypedAgainAndProgressShowsByt
         ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
     }
     ReadUntil(master, "", seen);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    int status = WaitChild(child);
     ::close(master);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0) << seen;
