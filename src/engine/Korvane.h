@@ -207,7 +207,9 @@ public:
     int EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent);
     // A batch of secured files (`fileList` as for Symmtry_SearchFile), each restored by the
     // decryptor of its kind; each package restored completely is wiped (once its files are on
-    // the disk) unless "DkeptFile" or m_keepPackages keeps it. 1 when every file was restored.
+    // the disk) unless "DkeptFile" or m_keepPackages keeps it; a package whose folders and
+    // files do not all stand restored from it is kept, and the message says why. 1 when every
+    // package was restored.
     // KeloDecryptFile adds a batch progress window and passes `direct` on; it answers -1 when
     // it stopped the batch because the user logged off or the key device went away.
     int DecryptFileA(const char* fileList, HWND notifyWindow);
@@ -299,9 +301,14 @@ public:
         SignerProof proof;
     };
     std::vector<PackageSender> m_packageSenders;
+    // Why the package the last restore read must outlive it (kept or missing files, a damaged
+    // content), as the dispatcher's message says it; empty when every folder and file the
+    // package names now stands restored from it.
+    std::string m_packageShortfall;
 
-    // Password-package restores only check: the password, every record and content CRC, and
-    // that nothing follows the last content; no folder is asked for, nothing is written.
+    // Restores only check: the password or key, every record and content CRC, the signature,
+    // and that nothing lies beyond what the records name; no folder is asked for, nothing is
+    // written.
     int m_testOnly = 0;
 
     // Entries the last collection pass met inside a tree and left out: symbolic links (never

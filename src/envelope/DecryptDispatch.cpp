@@ -118,6 +118,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         const uint64_t listBefore = m_decryptedFiles.GetLength();
         int done = 0;
         bool envelope = false;
+        m_packageShortfall.clear();
         if (!GetEncryptedFileHead(path.c_str(), &head, 1)) {
             done = 0;
         } else if (head.kind == kKindPassword) {
@@ -134,10 +135,13 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
             stopped = true;
             break;
         }
-        // Only a complete restore counts: a stopped one must never cost the package.
+        // Only a complete restore counts: a stopped one must never cost the package, nor one
+        // that went on past a file it did not bring back (its result stands for the caller).
         const bool success = done == 1;
         if (!success) {
             result = 0;
+        } else if (wipe && !m_packageShortfall.empty()) {
+            AfxMessageBox(Format("加密文件未被删除: %s.", m_packageShortfall.c_str()));
         } else if (wipe) {
             FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
             ScrubFile(path.c_str());

@@ -172,7 +172,7 @@ struct Envelope {
         }
         std::string base;
         if (plan.testOnly)
-            base = "./";  // only names the files in messages
+            base = WithSeparator(packageFolder);  // where a restore goes unless told: the same checks
         else if (!PrepareOutputFolder(engine, packageFolder, fallback, direct, silent, base))
             return 0;
         // Every restored path must fit where the walkers keep paths.
@@ -192,20 +192,24 @@ struct Envelope {
         std::string lastOutput;
         int result = 0;
         int verdict = 0;
+        bool beyond = false;
         {
             ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
             int32_t trailerOffset = 0;
             result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
             if (result == 1) verdict = Verify(package, head, *sender, signer, proven, trailerOffset);
-            if (result == 1 && plan.testOnly && verdict != 1) result = 0;
-            // A check also refuses bytes hidden behind the signature.
-            if (result == 1 && plan.testOnly && package.GetPosition() != package.GetLength()) {
+            // Bytes between the contents and the trailer, or behind it, are damage to a check and
+            // a restore alike; the files a verified signature covers are still restored.
+            if (result == 1 && verdict == 1 && !pass.EndsWhereRecordsSay(&package, trailerOffset)) {
                 AfxMessageBox(kStructureError);
-                result = 0;
+                beyond = true;
             }
+            if (result == 1 && plan.testOnly && (verdict != 1 || beyond)) result = 0;
             package.Abort();
         }
         if (result == 1 && !plan.testOnly) result = Conclude(pass, verdict, proven);
+        if (beyond) result = 0;
+        engine.m_packageShortfall = pass.Shortfall();
         pass.DiscardHeld();
         if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
         return result;
@@ -236,7 +240,8 @@ struct Envelope {
                       engine.fSeek(&package, trailerOffset, CFile::begin) &&
                       ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer) && trailer->digestOnly == 0 &&
                       engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
-                                             reader.indexKey.c_str(), static_cast<char>(head.kind), 0) == 1;
+                                             reader.indexKey.c_str(), static_cast<char>(head.kind), 0) == 1 &&
+                      pass.EndsWhereRecordsSay(&package, trailerOffset);
         }
         return engine.fSeek(&package, static_cast<long>(start), CFile::begin) != 0;
     }

@@ -1,5 +1,6 @@
 #include "package/RestorePass.h"
 
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -25,10 +26,14 @@
 
 namespace {
 
-bool ContinueAfterCreateFailure(const CFileException& error) {
-    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.ErrorText().c_str()),
-                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool ContinueAfterCreateFailure(const std::string& reason) {
+    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", reason.c_str()), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
+
+bool ContinueAfterCreateFailure(const CFileException& error) { return ContinueAfterCreateFailure(error.ErrorText()); }
+
+// The reason a restored file is not written where the package being read lies.
+constexpr char kOverThePackage[] = "解密出的文件会覆盖正在解密的加密文件";
 
 // Opens (making it when missing) the folder of a directory record below the output folder.
 // False when a link or a file stands where the folder is to be: nothing is written through it.
@@ -61,6 +66,8 @@ RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, con
 }
 
 void RestorePass::ListRestored(const std::string& output) {
+    // A path the package names twice is one restored file.
+    if (!m_restored.insert(output).second) return;
     std::string entry = output + "|";
     m_engine.m_decryptedFiles.SeekToEnd();
     m_engine.m_decryptedFiles.Write(entry.data(), static_cast<unsigned>(entry.size()));
@@ -77,6 +84,7 @@ int RestorePass::CommitHeld() {
                 continue;
             }
             if (!ContinueAfterCreateFailure(error)) result = 0;
+            m_missing[held.output] = Missing::kNotCreated;
         }
         held.file->Discard();
     }
@@ -87,6 +95,34 @@ int RestorePass::CommitHeld() {
 void RestorePass::DiscardHeld() {
     m_heldNames.clear();
     m_held.clear();
+}
+
+bool RestorePass::IsThePackage(int folderFd, const std::string& name) const {
+    struct stat st {};
+    return m_packageKnown && ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           st.st_dev == m_packageDevice && st.st_ino == m_packageInode;
+}
+
+bool RestorePass::EndsWhereRecordsSay(CFile* package, int32_t trailerOffset) const {
+    if (m_plan.digest == ContentStream::Digest::kVerify)
+        return trailerOffset >= 0 && static_cast<uint64_t>(trailerOffset) == m_contentEnd &&
+               package->GetPosition() == package->GetLength();
+    return package->GetLength() == m_contentEnd;
+}
+
+std::string RestorePass::Shortfall() const {
+    size_t kept = 0, notCreated = 0;
+    for (const std::string& path : m_named) {
+        if (m_restored.count(path)) continue;
+        auto why = m_missing.find(path);
+        ++(why != m_missing.end() && why->second == Missing::kKept ? kept : notCreated);
+    }
+    std::string reasons;
+    auto add = [&reasons](const std::string& reason) { reasons += (reasons.empty() ? "" : "; ") + reason; };
+    if (kept) add(Format("%zu 个文件保留了已有的同名文件", kept));
+    if (notCreated) add(Format("%zu 个文件或文件夹未能创建", notCreated));
+    if (m_damagedContent) add("有文件内容CRC校验错");
+    return reasons;
 }
 
 int RestorePass::Scan(CFile* package, size_t* longestPath) {
@@ -113,13 +149,26 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
                              ProgressReport& progress, std::string& output) {
     output = std::string(m_workPath) + record.name;
     progress.Report(m_done, m_plan.itemCount, output);
+    m_contentEnd = std::max(
+        m_contentEnd, static_cast<uint64_t>(record.ContentOffset()) + static_cast<uint64_t>(record.contentLength));
 
     bool write = !m_plan.testOnly;
+    if (write) m_named.insert(output);
     const mode_t existing = write && folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
     // A file of this package held under its temporary name counts as existing: the package
     // names the path twice.
     const auto held = write ? m_heldNames.find(output) : m_heldNames.end();
-    if (existing != 0 || held != m_heldNames.end()) {
+    if (existing != 0 && IsThePackage(folder.fd, record.name)) {
+        // The package is never replaced by what is read from it: kept as every existing file
+        // when the answer was to keep them all, else a file that cannot be created.
+        write = false;
+        if (m_decision == kReplaceNone) {
+            m_missing[output] = Missing::kKept;
+        } else {
+            if (!ContinueAfterCreateFailure(kOverThePackage)) return 0;
+            m_missing[output] = Missing::kNotCreated;
+        }
+    } else if (existing != 0 || held != m_heldNames.end()) {
         if (m_decision == kReplaceNone) {
             write = false;
         } else if (m_decision != kReplaceAll) {
@@ -131,6 +180,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         // held for the verdict is never touched before it: the final move replaces it whatever
         // its mode.
         if (write && S_ISREG(existing) && !m_plan.holdUntilVerdict) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
+        if (!write) m_missing[output] = Missing::kKept;
     }
     if (write && held != m_heldNames.end()) {
         m_held[held->second].file.reset();  // this one replaces it
@@ -143,6 +193,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     if (write && (folder.fd < 0 || !file->CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
         if (!ContinueAfterCreateFailure(error)) return 0;
         write = false;
+        m_missing[output] = Missing::kNotCreated;
     }
     ContentPlace place;
     place.offset = record.ContentOffset();
@@ -158,18 +209,21 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     // A damaged content replaces nothing unless the user wants it anyway.
     if (crc != record.contentCrc && AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return 0;
+    m_damagedContent = m_damagedContent || crc != record.contentCrc;
     if (write) {
         // Times and attributes go to the restored file itself, before its name is given.
         file->SetFinish([&record](int fd) { ApplyFileStatus(fd, record.modified, record.attributes); });
         if (m_plan.holdUntilVerdict) {
             if (!file->Close(&error)) {
                 if (!ContinueAfterCreateFailure(error)) return 0;
+                m_missing[output] = Missing::kNotCreated;
             } else {
                 m_heldNames[output] = m_held.size();
                 m_held.push_back({folder.owner, std::move(file), output});
             }
         } else if (!file->Commit(&error)) {
             if (!ContinueAfterCreateFailure(error)) return 0;
+            m_missing[output] = Missing::kNotCreated;
         } else {
             ListRestored(output);
         }
@@ -183,6 +237,10 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                      int32_t* endSecond) {
     std::snprintf(m_baseFolder, kMaxPath, "%s", base.c_str());
     std::snprintf(m_workPath, kMaxPath, "%s", base.c_str());
+    struct stat self {};
+    m_packageKnown = ::fstat(package->Fd(), &self) == 0;
+    m_packageDevice = self.st_dev;
+    m_packageInode = self.st_ino;
     if (m_plan.testOnly) return Check(package, progress, lastOutput, endSecond);
     OutputFolder output;
     RestoreFolder folder;
@@ -198,6 +256,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
         switch (record.type) {
             case kRecordEnd:
                 *endSecond = record.second;
+                m_contentEnd = std::max(m_contentEnd, static_cast<uint64_t>(package->GetPosition()));
                 return 1;
             case kRecordDirectory:
                 if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
@@ -209,6 +268,12 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                     AfxMessageBox(kStructureError);
                     return 0;
                 }
+                // An empty folder of the package is restored once it stands.
+                m_named.insert(m_workPath);
+                if (folder.fd >= 0)
+                    m_restored.insert(m_workPath);
+                else
+                    m_missing[m_workPath] = Missing::kNotCreated;
                 break;
             default:
                 if (int done = RestoreFile(package, record, folder, progress, lastOutput); done != 1) return done;
@@ -216,14 +281,11 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
     }
 }
 
-// The record list read through as Run reads it, with no folder opened and nothing written. A
-// package with bytes beyond its last content (or its end record) is damaged; a signed package's
-// signature trailer must follow right behind.
+// The record list read through as Run reads it, with no folder opened and nothing written.
 int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
     PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
     const RestoreFolder none;
-    uint64_t end = 0;
     for (;;) {
         if (!reader.Next(record)) return 0;
         if (record.type == kRecordEnd) break;
@@ -236,17 +298,9 @@ int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& la
             continue;
         }
         if (int done = RestoreFile(package, record, none, progress, lastOutput); done != 1) return done;
-        end =
-            std::max(end, static_cast<uint64_t>(record.ContentOffset()) + static_cast<uint64_t>(record.contentLength));
     }
     *endSecond = record.second;
-    end = std::max(end, static_cast<uint64_t>(package->GetPosition()));
-    // A signed package's trailer starts where the content ends (its reader checks the rest).
-    const bool trailer = m_plan.digest == ContentStream::Digest::kVerify;
-    if (trailer ? static_cast<uint64_t>(std::max(record.second, 0)) != end : package->GetLength() != end) {
-        AfxMessageBox(kStructureError);
-        return 0;
-    }
+    m_contentEnd = std::max(m_contentEnd, static_cast<uint64_t>(package->GetPosition()));
     return 1;
 }
 

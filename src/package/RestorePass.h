@@ -4,9 +4,12 @@
 // existing file is replaced. Shared steps around it: choosing and preparing the output folder,
 // the logon library's output-folder query, and offering a lone restored file to its open query.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,8 +38,7 @@ struct RestorePlan {
     bool oldLayout = false;  // version "10": one time per file record
     // kVerify feeds every file's plaintext, kept files included, to the verification digest.
     ContentStream::Digest digest = ContentStream::Digest::kNone;
-    // Reads and checks everything as a restore does, writing nothing and asking nothing; bytes
-    // beyond the last content count as damage.
+    // Reads and checks everything as a restore does, writing nothing and asking nothing.
     bool testOnly = false;
     // Signed packages: every restored file stays under its temporary name until the caller
     // has the signature's verdict and commits (or discards) them all. The questions are still
@@ -72,6 +74,18 @@ public:
     void DiscardHeld();
     size_t HeldCount() const { return m_heldNames.size(); }
 
+    // Whether the package ends where its records say, once Run has met the end record: nothing
+    // lies behind the last content (and the record list) but the end of the file or, in a
+    // signed package, the trailer at `trailerOffset`, which the caller has read to its end.
+    // Both a check and a restore ask it; bytes beyond are damage.
+    bool EndsWhereRecordsSay(CFile* package, int32_t trailerOffset) const;
+
+    // Why the package must outlive this restore, as the message that keeps it tells: the
+    // distinct paths its records name that do not now stand restored from it (kept at the
+    // replace question, not created), or a content that failed its CRC. Empty when every
+    // folder and file of the package stands restored from it.
+    std::string Shortfall() const;
+
 private:
     // A restored file under its temporary name, with the folder it lies in kept open.
     struct HeldFile {
@@ -84,6 +98,11 @@ private:
     int RestoreFile(CFile* package, const struct PackageRecord& record, const RestoreFolder& folder,
                     ProgressReport& progress, std::string& output);
     void ListRestored(const std::string& output);
+    // Whether `name` in `folderFd` is the package being read (the same file, not a link to it).
+    bool IsThePackage(int folderFd, const std::string& name) const;
+
+    // Why a path the records name does not stand restored from the package.
+    enum class Missing { kKept, kNotCreated };
 
     CKorvane& m_engine;
     char* m_baseFolder;
@@ -94,6 +113,16 @@ private:
     int m_done = 0;
     std::vector<HeldFile> m_held;
     std::map<std::string, size_t> m_heldNames;  // output path -> its entry in m_held
+    // What the restore brought back: the distinct folders and files the records name, those
+    // that now stand restored from the package, and why each other one does not.
+    std::set<std::string> m_named;
+    std::set<std::string> m_restored;
+    std::map<std::string, Missing> m_missing;
+    bool m_damagedContent = false;
+    uint64_t m_contentEnd = 0;  // behind the last content and the record list
+    dev_t m_packageDevice = 0;
+    ino_t m_packageInode = 0;
+    bool m_packageKnown = false;
 };
 
 // Chooses the folder a package is restored into and makes sure it exists (base: with a

@@ -109,7 +109,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     if (!pass.Scan(&package, &longestPath)) return 0;
     std::string base;
     if (plan.testOnly)
-        base = "./";  // only names the files in messages
+        base = WithSeparator(packageFolder);  // where a restore goes unless told: the same checks
     else if (!PrepareOutputFolder(*this, packageFolder, packageFolder, direct, silent, base))
         return 0;
     // Every restored path must fit where the walkers keep paths.
@@ -126,8 +126,14 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
         int32_t endSecond = 0;
         result = pass.Run(&package, base, progress, lastOutput, &endSecond);
+        // Bytes behind the last content are damage to a check and a restore alike.
+        if (result == 1 && !pass.EndsWhereRecordsSay(&package, endSecond)) {
+            AfxMessageBox(kStructureError);
+            result = 0;
+        }
         package.Abort();
     }
+    m_packageShortfall = pass.Shortfall();
     if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(*this, logon, lastOutput);
     return result;
 }

@@ -226,6 +226,19 @@ TEST_F(DamagedFiles, PasswordPackage) {
         },
         std::vector<std::string>(p.Records().size(), kRead));
     Sweep(SecuredKind::kPassword, p);
+
+    // A name the record list holds twice, the second replacing the first: one file restored,
+    // listed once.
+    Open(SecuredKind::kPassword, p.SetField(file, 12, 2, "ab"));
+    host.AddAnswer("replace", "all");
+    CKorvane e;
+    e.m_presetOutFolder = Out(SecuredKind::kPassword);
+    e.m_batchPassword = "secret1";
+    e.m_passwordKnown = 1;
+    ASSERT_EQ(e.SymmtryDecryptFiles((dir / "bad").c_str(), nullptr, 0, 0), 1);
+    EXPECT_EQ(ReadFile(dir / "out/zz/ab"), kContent);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(e.m_decryptedFiles.Data()), e.m_decryptedFiles.GetLength()),
+              dir / "out/zz/ab|");
 }
 
 TEST_F(DamagedFiles, EnvelopePackage) {

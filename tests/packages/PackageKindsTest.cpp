@@ -136,6 +136,68 @@ TEST_P(PackageKinds, ReplaceAnswersKeepStopOrReplace) {
     EXPECT_TRUE(TempFilesBelow(dir / "out").empty());
 }
 
+// A package is wiped after its restore only when every file it names stands restored from it.
+// Kept at the replace question ("none", "no"), gone past after it could not be created, or the
+// package itself met under the name of one of its files: the restore keeps its result, and the
+// package stays as it was with one message saying why. Bytes behind what the records name fail
+// the restore (as they fail a check) after the files came back.
+TEST_P(PackageKinds, APackageIsWipedOnlyWhenEveryFileStandsRestoredFromIt) {
+    fs::create_directories(dir / "src");
+    for (const std::string n : {"a", "b", "p.pkg"}) WriteFile(dir / "src/" + n, "new " + n);
+    ASSERT_EQ(Pack({"src/a", "src/b", "src/p.pkg"}), 1);
+    const std::string package = ReadFile(dir / "p.pkg");
+    const std::string kept = "加密文件未被删除: ";
+    struct Case {
+        const char* name;
+        std::vector<std::string> existing;  // in the output folder; "b/" a folder that holds a file
+        std::string answers;
+        std::string tail;  // appended to the package
+        int result;
+        std::string last;  // the last message
+    };
+    const Case cases[] = {
+        {"whole", {}, "", "", 1, ""},
+        {"replace none", {"a", "b", "p.pkg"}, "replace=none", "", 1, kept + "3 个文件保留了已有的同名文件."},
+        {"replace no", {"a"}, "replace=no", "", 1, kept + "1 个文件保留了已有的同名文件."},
+        {"not created", {"b/"}, "replace=all,yes-no=yes", "", 1, kept + "1 个文件或文件夹未能创建."},
+        {"beside itself", {}, "yes-no=yes", "", 1, kept + "1 个文件或文件夹未能创建."},
+        {"trailing bytes", {}, "", "x", 0, "文件结构错."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out/b");
+        if (std::count(c.existing.begin(), c.existing.end(), "b/"))
+            WriteFile(dir / "out/b/inside", "x");
+        else
+            fs::remove(dir / "out/b");
+        for (const std::string& e : c.existing)
+            if (e != "b/") WriteFile(dir / ("out/" + e), "old");
+        WriteFile(dir / "p.pkg", package + c.tail);
+        ScriptedHost one;  // the answers of this case only
+        ScopedUiHost installed(one);
+        ASSERT_TRUE(one.AddAnswers(c.answers));
+        if (IsPassword()) one.AddAnswer("password", "secret1");
+        LogOn("bob");
+        CKorvane e;
+        const bool beside = std::string(c.name) == "beside itself";
+        e.m_presetOutFolder = beside ? dir.Path() : dir / "out";
+        EXPECT_EQ(e.KeloDecryptFile(PathList({dir / "p.pkg"}).c_str(), nullptr, 0), c.result);
+        const std::vector<std::string> messages = one.MessageTexts();
+        EXPECT_EQ(messages.empty() ? "" : messages.back(), c.last) << ::testing::PrintToString(messages);
+        if (beside) {
+            EXPECT_EQ(messages.front(), "创建文件失败.解密出的文件会覆盖正在解密的加密文件.\n\n是否继续?");
+        }
+        if (c.last.empty()) {
+            EXPECT_FALSE(fs::exists(dir / "p.pkg"));
+            continue;
+        }
+        EXPECT_EQ(ReadFile(dir / "p.pkg"), package + c.tail) << "the package stays as it was";
+        if (c.tail.empty()) continue;
+        for (const std::string n : {"a", "b", "p.pkg"}) EXPECT_EQ(ReadFile(dir / ("out/" + n)), "new " + n);
+    }
+}
+
 // A folder link already at the destination is refused with the structure message, and nothing
 // lands where it points; a file link is replaced by the restored file, and the file it pointed
 // to keeps its content and mode.

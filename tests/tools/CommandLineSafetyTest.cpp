@@ -269,10 +269,25 @@ TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
     std::string bytes = ReadFile(dir / "d.pkg");
     WriteFile(dir / "trailing.pkg", bytes + "x");
     EXPECT_TRUE(Ends(Decrypt("--test " + dir / "trailing.pkg"), 1, "文件结构错."));
+    // The restore gives the same verdict: the files come back, the package stays.
+    EXPECT_TRUE(Ends(Decrypt("--to " + dir / "t " + dir / "trailing.pkg"), 1, "文件结构错."));
+    EXPECT_EQ(ReadFile(dir / "t/docs/a.txt"), "alpha");
+    EXPECT_EQ(ReadFile(dir / "trailing.pkg"), bytes + "x");
     bytes[bytes.size() - 3] ^= 0x40;  // inside the last content
     WriteFile(dir / "flipped.pkg", bytes);
     EXPECT_TRUE(Ends(Decrypt("--test " + dir / "flipped.pkg"), 1, "CRC"));
     EXPECT_EQ(Varnex("list " + dir / "pw").exit, 1);
+
+    // A name too long for the folder beside the package fails the check as it fails the restore
+    // there.
+    const std::string name(200, 'n');
+    WriteFile(dir / ("data/" + name), "long");
+    const std::string deep = dir / std::string(60, 'd');
+    fs::create_directories(deep);
+    ASSERT_EQ(Pack(deep + "/long.pkg", dir / ("data/" + name)).exit, 0);
+    EXPECT_TRUE(Ends(Decrypt("--test " + deep + "/long.pkg"), 1, "文件结构错."));
+    EXPECT_TRUE(Ends(Decrypt(deep + "/long.pkg"), 1, "文件结构错."));
+    EXPECT_TRUE(fs::exists(deep + "/long.pkg"));
 }
 
 // The small usage rules: an empty --home, a package named twice, an unknown cipher, a password

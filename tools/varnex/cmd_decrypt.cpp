@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "Cli.h"
 #include "Session.h"
@@ -82,13 +83,15 @@ int WithRetries(const DecryptHost& host, bool typed, Decrypt decrypt) {
     }
 }
 
-// The paths of the engine's decrypted-files list ("path|path|...").
+// The distinct paths of the engine's decrypted-files list ("path|path|..."), in the order first
+// restored: a path two packages of the batch restored is one file.
 std::vector<std::string> RestoredPaths(const CKorvane& engine) {
     std::string list(reinterpret_cast<const char*>(engine.m_decryptedFiles.Data()),
                      static_cast<size_t>(engine.m_decryptedFiles.GetLength()));
     std::vector<std::string> paths;
+    std::set<std::string> seen;
     for (size_t start = 0, bar; (bar = list.find('|', start)) != std::string::npos; start = bar + 1)
-        paths.push_back(list.substr(start, bar - start));
+        if (std::string path = list.substr(start, bar - start); seen.insert(path).second) paths.push_back(path);
     return paths;
 }
 
