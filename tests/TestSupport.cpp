@@ -166,9 +166,10 @@ NoDesktopSession::~NoDesktopSession() {
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {
     // A program that does not end within five minutes is stopped (exit 124): a hang fails the
     // test that met it instead of the whole run.
-    std::string cmd = "timeout -k 10 300 env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
-                      env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " + args + " </dev/null >'" +
-                      scratch / "cli.out" + "' 2>'" + scratch / "cli.err" + "'";
+    std::string cmd =
+        "timeout -k 10 300 env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
+        env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " + args + " </dev/null >'" + scratch / "cli.out" +
+        "' 2>'" + scratch / "cli.err" + "'";
     int status = std::system(cmd.c_str());
     CliOutcome o;
     o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
