@@ -1,8 +1,8 @@
 #include "engine/EngineContext.h"
 
 #include <exception>
-#include <utility>
 #include <new>
+#include <utility>
 
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
@@ -17,7 +17,7 @@ thread_local const IMessageCatalogue* t_catalogue = nullptr;
 
 }  // namespace
 
-const IMessageCatalogue& Messages() {
+const IMessageCatalogue& Catalogue() {
     static const IMessageCatalogue own;
     return t_catalogue != nullptr ? *t_catalogue : own;
 }

@@ -5,7 +5,7 @@
 // come from. An engine object is given one at construction and keeps it for its life.
 //
 // The engine reaches these through UiHost(), LogonLibrary(), logon::KeyDevices() and
-// Messages(), which answer the context of the engine call running on the calling thread:
+// Catalogue(), which answer the context of the engine call running on the calling thread:
 // every exported entry point binds its object's context for the length of the call
 // (EngineCall). So two engines with two hosts run on two threads at once, each seeing only
 // its own; outside any call, and for a slot the context leaves empty, the installed one
@@ -33,7 +33,7 @@ public:
 };
 
 // The catalogue of the engine call running on this thread, else the engine's own texts.
-const IMessageCatalogue& Messages();
+const IMessageCatalogue& Catalogue();
 
 struct EngineContext {
     IUiHost* host = nullptr;  // null: each slot follows the installed one (see above)

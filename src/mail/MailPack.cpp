@@ -149,11 +149,11 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) try {
     if (!package.Create(arg->szMailFile, &error)) {
         AfxMessageBox(kMailCreateFailed);
     } else {
+        // Whatever stops the writing, the session key is wiped and the package dropped below.
         try {
             result = WriteMailPackage(package.File(), arg, header, count, user, secret);
-        } catch (const CFileException& e) {
-            ShowReadError(e);
-            result = 0;
+        } catch (...) {
+            result = EntryFailed(m_context, 0);
         }
         if (result == 1 && !package.Commit(&error)) {
             AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);

@@ -169,11 +169,11 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
     if (logon->GetMailFolder(folder) && !folder.empty()) {
         if (folder.back() != '/') folder += '/';
         m_written.clear();
+        // The rows written so far are forgotten whatever stops the unpacking.
         try {
             result = UnpackMail(source, folder, szFiles, nCount, pKey, user, secret);
-        } catch (const CFileException& e) {
-            ShowReadError(e);
-            result = 0;
+        } catch (...) {
+            result = EntryFailed(m_context, 0);
         }
         m_written.clear();
     }

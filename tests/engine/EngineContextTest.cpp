@@ -122,7 +122,8 @@ TEST_F(EngineContextTest, WhatEscapesAnEntryIsShownOnceAndAnswersItsFailure) {
         {[] { throw std::bad_alloc(); }, "内存不足。"},
         {[] { throw std::runtime_error("boom"); }, "内部错误: boom"},
         {[] { throw 7; }, "内部错误。"},
-        {[] { throw CFileException::FromErrno(EIO, "x"); }, "读文件出错.\n\n" + CFileException::FromErrno(EIO, "x").ErrorText()},
+        {[] { throw CFileException::FromErrno(EIO, "x"); },
+         "读文件出错.\n\n" + CFileException::FromErrno(EIO, "x").ErrorText()},
     };
     WriteFile(dir / "p.vrk", "not a package");
     for (const Row& row : rows) {
