@@ -23,6 +23,7 @@
 class CAdvanceEmcrypt : public CKorvane {
 public:
     CAdvanceEmcrypt();
+    explicit CAdvanceEmcrypt(const EngineContext& context) : CKorvane(context) {}
     ~CAdvanceEmcrypt() override;
 
     // Encrypts every file of `fileList` (NUL-terminated paths ended by an empty one) for

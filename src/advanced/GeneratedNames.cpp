@@ -118,12 +118,16 @@ void CAdvanceEmcrypt::Generate_EncryptFileName(const char* path, char* out) {
     CopyOut(out, FreeName(FolderOfPath(path), ExtensionOfPath(path), 8, 1));
 }
 
-void CAdvanceEmcrypt::Generate_RandomEncryptFileName(char* folder, const char* ext, char* out) {
+void CAdvanceEmcrypt::Generate_RandomEncryptFileName(char* folder, const char* ext, char* out) try {
+    EngineCall call(m_context);
     AddDirSeg(folder);
     CopyOut(out, FreeName(folder, ext ? ext : "", 10, 17));
+} catch (...) {
+    EntryFailed(m_context);
 }
 
-int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, int* used) {
+int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, int* used) try {
+    EngineCall call(m_context);
     if (path == nullptr || buffer == nullptr || used == nullptr) return 0;
     const std::string target = path;
     struct stat named {};
@@ -180,4 +184,6 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
         return 0;
     }
     return walk.Folder(handle.Get(), folder) ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

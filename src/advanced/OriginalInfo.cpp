@@ -44,7 +44,8 @@ bool UnwrapOldLayout(ILogon& logon, uint8_t kind, const Decrypt_Info& record, co
 }  // namespace
 
 int CAdvanceEmcrypt::GetFileOriInfo(const char* path, const char* userId, const char* password,
-                                    Lumo_PrivateKey privateKey, char* nameText, char* timeText, int32_t* size) {
+                                    Lumo_PrivateKey privateKey, char* nameText, char* timeText, int32_t* size) try {
+    EngineCall call(m_context);
     if (nameText) nameText[0] = '\0';
     ILogon* logon = LogonLibrary();
     CFile file;
@@ -98,4 +99,6 @@ int CAdvanceEmcrypt::GetFileOriInfo(const char* path, const char* userId, const 
     } catch (const CFileException&) {
         return 0;
     }
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

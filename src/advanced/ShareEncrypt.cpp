@@ -160,7 +160,8 @@ int CAdvanceEmcrypt::ShareEncryptSingleFile(const char* path, const char* userId
 }
 
 int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sharePath, const char* userId,
-                                           const char* password, HWND notifyWindow) {
+                                           const char* password, HWND notifyWindow) try {
+    EngineCall call(m_context);
     // Nothing to encrypt: nothing is asked or checked either.
     m_outcomes.clear();
     const std::vector<std::string> files = ListEntries(fileList);
@@ -186,4 +187,6 @@ int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sha
         return ShareEncryptSingleFile(path, userId, password, head, recipients.get(), count);
     });
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

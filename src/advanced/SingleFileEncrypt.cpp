@@ -268,7 +268,8 @@ bool CAdvanceEmcrypt::IsLoggedOnUser(ILogon& logon, const char* userId) {
 }
 
 int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, const char* password,
-                                      HWND notifyWindow) {
+                                      HWND notifyWindow) try {
+    EngineCall call(m_context);
     m_outcomes.clear();
     const std::vector<std::string> files = ListEntries(fileList);
     if (files.empty() || userId == nullptr || password == nullptr) return 1;
@@ -282,4 +283,6 @@ int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, 
     }
     RunBatch(files, notifyWindow, [&](const char* path) { return EnvelopEncryptSingleFile(path, userId, password); });
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 1);
 }

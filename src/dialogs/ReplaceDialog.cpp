@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/EngineContext.h"
 #include "platform/FileStatus.h"
 #include "platform/Text.h"
 #include "platform/Window.h"
@@ -66,7 +67,9 @@ int CDlgReplace::Press(int buttonId) {
     return m_result;
 }
 
-extern "C" int MsgReplace(const char* path, const char* timeStamp, int size) {
+extern "C" int MsgReplace(const char* path, const char* timeStamp, int size) try {
     CDlgReplace dialog(path, timeStamp, size);
     return UiHost().RunDialog(dialog);
+} catch (...) {
+    return EntryFailed(EngineContext{}, 2);
 }

@@ -18,7 +18,8 @@ std::string ErrorText(const CFileException& e) {
 
 }  // namespace
 
-int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned long* bytesRead, int exact) {
+int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned long* bytesRead, int exact) try {
+    EngineCall call(m_context);
     unsigned long got = 0;
     if (file == nullptr || (buffer == nullptr && count > 0)) {
         if (bytesRead) *bytesRead = 0;
@@ -37,9 +38,12 @@ int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned 
         return 0;
     }
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) {
+int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) try {
+    EngineCall call(m_context);
     if (file == nullptr || (buffer == nullptr && count > 0)) return 0;
     try {
         file->Write(buffer, static_cast<unsigned>(count));
@@ -48,6 +52,8 @@ int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) {
         return 0;
     }
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 namespace {
@@ -66,23 +72,35 @@ int CheckedSeek(CFile* file, Fn&& seek) {
 
 }  // namespace
 
-int CKorvane::fSeek(CFile* file, long offset, unsigned origin) {
+int CKorvane::fSeek(CFile* file, long offset, unsigned origin) try {
+    EngineCall call(m_context);
     return CheckedSeek(file, [&] { file->Seek(offset, origin); });
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::fSeekToEnd(CFile* file) {
+int CKorvane::fSeekToEnd(CFile* file) try {
+    EngineCall call(m_context);
     return CheckedSeek(file, [&] { file->SeekToEnd(); });
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::fSeekToBegin(CFile* file) {
+int CKorvane::fSeekToBegin(CFile* file) try {
+    EngineCall call(m_context);
     return CheckedSeek(file, [&] { file->SeekToBegin(); });
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::AddEndofHead(CFile* package) {
+int CKorvane::AddEndofHead(CFile* package) try {
+    EngineCall call(m_context);
     const int32_t type = 4, second = 0;
     const uint16_t crc = 0;
     return fWriteBuf(package, &type, sizeof type) && fWriteBuf(package, &second, sizeof second) &&
            fWriteBuf(package, &crc, sizeof crc);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 void CKorvane::ShowShortRead() { AfxMessageBox("文件可能被修改，读文件错,"); }

@@ -106,19 +106,26 @@ void CKorvane::CipherStateFree::operator()(CipherState* state) const { delete st
 
 int CKorvane::LoadKeloMMwCardFunc() { return m_cipherState->pci.Load() ? 1 : 0; }
 
-int CKorvane::Evp_EncryptInit(const unsigned char* key, const unsigned char* iv, int id) {
+int CKorvane::Evp_EncryptInit(const unsigned char* key, const unsigned char* iv, int id) try {
+    EngineCall call(m_context);
     if (key == nullptr || iv == nullptr) return 0;
     CipherState& s = *m_cipherState;
     return Begin({true, m_cipherMode, s.encrypt, s.pci, s.isa}, key, iv, id, &m_lastCardResult);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::Evp_EncryptUpdate(unsigned char* out, int* outLength, const unsigned char* in, int inLength) {
+int CKorvane::Evp_EncryptUpdate(unsigned char* out, int* outLength, const unsigned char* in, int inLength) try {
+    EngineCall call(m_context);
     if (out == nullptr || outLength == nullptr || (in == nullptr && inLength != 0)) return 0;
     CipherState& s = *m_cipherState;
     return Update({true, m_cipherMode, s.encrypt, s.pci, s.isa}, out, outLength, in, inLength);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::Evp_EncryptFinalEx(unsigned char* out, int* outLength) {
+int CKorvane::Evp_EncryptFinalEx(unsigned char* out, int* outLength) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     // Without room for the output the session is still closed; the answer is 0.
     unsigned char scratch[64];
@@ -129,24 +136,38 @@ int CKorvane::Evp_EncryptFinalEx(unsigned char* out, int* outLength) {
         return 0;
     }
     return Finish({true, m_cipherMode, s.encrypt, s.pci, s.isa}, out, outLength, m_fieldCipherAlg, m_fieldCipherMode);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-void CKorvane::Evp_EncryptFinal(unsigned char* out, int* outLength) { Evp_EncryptFinalEx(out, outLength); }
+void CKorvane::Evp_EncryptFinal(unsigned char* out, int* outLength) try {
+    EngineCall call(m_context);
+    Evp_EncryptFinalEx(out, outLength);
+} catch (...) {
+    EntryFailed(m_context);
+}
 
-int CKorvane::Evp_DecryptInit(const unsigned char* key, const unsigned char* iv, int id) {
+int CKorvane::Evp_DecryptInit(const unsigned char* key, const unsigned char* iv, int id) try {
+    EngineCall call(m_context);
     if (key == nullptr || iv == nullptr) return 0;
     CipherState& s = *m_cipherState;
     int unused = 0;  // the last card result records encryptions only
     return Begin({false, m_cipherMode, s.decrypt, s.pci, s.isa}, key, iv, id, &unused);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::Evp_DecryptUpdate(unsigned char* out, int* outLength, const unsigned char* in, int inLength) {
+int CKorvane::Evp_DecryptUpdate(unsigned char* out, int* outLength, const unsigned char* in, int inLength) try {
+    EngineCall call(m_context);
     if (out == nullptr || outLength == nullptr || (in == nullptr && inLength != 0)) return 0;
     CipherState& s = *m_cipherState;
     return Update({false, m_cipherMode, s.decrypt, s.pci, s.isa}, out, outLength, in, inLength);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::Evp_DecryptFinal(unsigned char* out, int* outLength) {
+int CKorvane::Evp_DecryptFinal(unsigned char* out, int* outLength) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     unsigned char scratch[64];
     int scratchLength = 0;
@@ -156,4 +177,6 @@ int CKorvane::Evp_DecryptFinal(unsigned char* out, int* outLength) {
         return 0;
     }
     return Finish({false, m_cipherMode, s.decrypt, s.pci, s.isa}, out, outLength, m_fieldCipherAlg, m_fieldCipherMode);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -45,21 +45,30 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
 
 }  // namespace
 
-int CKorvane::SerialEncrypt(const char* in, int length, char* out) {
+int CKorvane::SerialEncrypt(const char* in, int length, char* out) try {
+    EngineCall call(m_context);
     if (in == nullptr || out == nullptr) return 0;
     return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, m_fieldKey, in, length, out, "序列加密出错");
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::SerialDecrypt(const char* in, int length, char* out) {
+int CKorvane::SerialDecrypt(const char* in, int length, char* out) try {
+    EngineCall call(m_context);
     if (in == nullptr || out == nullptr) return 0;
     return DriverPass(false, m_fieldCipherAlg, m_fieldCipherMode, m_fieldKey, in, length, out, "序列解密出错");
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::SerialEncryptKey(const char* in, int length, char* out) {
+int CKorvane::SerialEncryptKey(const char* in, int length, char* out) try {
+    EngineCall call(m_context);
     if (in == nullptr || out == nullptr) return 0;
     unsigned char key[16] = {};
     if (in != nullptr && length > 0) std::memcpy(key, in, static_cast<size_t>(std::min(length, 16)));
     return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, key, in, length, out, "序列加密出错");
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 namespace {

@@ -34,7 +34,8 @@ std::string SeedText() {
 
 }  // namespace
 
-void CKorvane::Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, int* ivLength) {
+void CKorvane::Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, int* ivLength) try {
+    EngineCall call(m_context);
     if (keyLength == nullptr || ivLength == nullptr) return;
     // For an unknown identifier the caller's lengths stand.
     if (CipherKeyLength(id) > 0) {
@@ -60,9 +61,12 @@ void CKorvane::Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, 
         *ivLength = 0;
         AfxMessageBox("生成随机密钥失败。");
     }
+} catch (...) {
+    EntryFailed(m_context);
 }
 
-int CKorvane::GenerateKeyByHash(const char* password, int passwordLength, char* key, int keyLength) {
+int CKorvane::GenerateKeyByHash(const char* password, int passwordLength, char* key, int keyLength) try {
+    EngineCall call(m_context);
     if (keyLength <= 0 || keyLength > kMaxPasswordKey || key == nullptr) return 0;
     if (passwordLength < 0 || (passwordLength > 0 && password == nullptr)) return 0;
     unsigned char md[EVP_MAX_MD_SIZE];
@@ -76,6 +80,8 @@ int CKorvane::GenerateKeyByHash(const char* password, int passwordLength, char* 
     std::memcpy(key, md, std::min<size_t>(16, static_cast<size_t>(keyLength)));
     OPENSSL_cleanse(md, sizeof md);
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CKorvane::EncryptKey30(int id, const unsigned char* key, int keyLength, unsigned char* out, int* outLength) {

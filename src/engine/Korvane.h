@@ -5,13 +5,17 @@
 // password accepted in the batch, the batch-success flag, the list of decrypted files).
 //
 // One object serves one operation at a time on the caller's thread: operations share the CRC
-// register, the cipher contexts and the path buffers. Nothing here throws to the caller.
+// register, the cipher contexts and the path buffers. Objects on different threads are
+// independent; each works with the host and logon library of its own context
+// (engine/EngineContext.h). Nothing here throws to the caller: every public operation is an
+// entry guarded by EngineCall and EntryFailed.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/EngineContext.h"
 #include "engine/SignerProof.h"
 #include "platform/CFile.h"
 #include "platform/CMemFile.h"
@@ -33,7 +37,10 @@ constexpr size_t kStreamBlockSize = 307200;
 
 class CKorvane {
 public:
+    // Works with the installed host and logon library, the standard key devices and the
+    // engine's own texts.
     CKorvane();
+    explicit CKorvane(const EngineContext& context);
     virtual ~CKorvane();
     CKorvane(const CKorvane&) = delete;
     CKorvane& operator=(const CKorvane&) = delete;
@@ -319,7 +326,10 @@ public:
     // caller that wipes a source checks it against (the same file, unchanged since).
     std::vector<FileIdentity> m_sealedSources;
 
+    const EngineContext& Context() const { return m_context; }
+
 protected:
+    EngineContext m_context;
     uint16_t m_crc = 0;
 
     // Field cipher parameters and key.

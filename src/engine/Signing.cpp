@@ -66,7 +66,8 @@ bool VerifyDigestInfo(EVP_PKEY* key, const DigestEntry& entry, const unsigned ch
 
 }  // namespace
 
-int CKorvane::Evp_SignInit(int digestId) {
+int CKorvane::Evp_SignInit(int digestId) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     s.signDigest.reset();
     s.signEntry = nullptr;
@@ -86,15 +87,21 @@ int CKorvane::Evp_SignInit(int digestId) {
     }
     s.signType = type;
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-void CKorvane::Evp_SignUpdate(const unsigned char* data, unsigned int length) {
+void CKorvane::Evp_SignUpdate(const unsigned char* data, unsigned int length) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     if (s.signDigest && data != nullptr && length > 0) s.signDigest->Update(data, length);
+} catch (...) {
+    EntryFailed(m_context);
 }
 
 int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLength, const char* userId,
-                            const char* password) {
+                            const char* password) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     std::unique_ptr<MessageDigest> digest = std::move(s.signDigest);  // one signature per init
     const DigestEntry* entry = s.signEntry;
@@ -159,6 +166,8 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
     }
     AfxMessageBox("不能识别用户类型。");
     return 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 void CKorvane::HoldSigningKey(bool hold) {
@@ -170,7 +179,8 @@ void CKorvane::HoldSigningKey(bool hold) {
     s.heldSignType = -1;
 }
 
-int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind) {
+int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     s.verifyDigest.reset();
     s.verifyEntry = nullptr;
@@ -189,15 +199,21 @@ int CKorvane::Evp_VerifyInit(int digestId, const char* signerId, int signerKind)
         s.verifyDigest = MakeSha1();
     }
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-void CKorvane::Evp_VerifyUpdate(const unsigned char* data, unsigned int length) {
+void CKorvane::Evp_VerifyUpdate(const unsigned char* data, unsigned int length) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     if (s.verifyDigest && data != nullptr && length > 0) s.verifyDigest->Update(data, length);
+} catch (...) {
+    EntryFailed(m_context);
 }
 
 int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signatureLength, const char* signerId,
-                              char signerKind, unsigned int digestCompare) {
+                              char signerKind, unsigned int digestCompare) try {
+    EngineCall call(m_context);
     CipherState& s = *m_cipherState;
     std::unique_ptr<MessageDigest> digest = std::move(s.verifyDigest);
     const DigestEntry* entry = s.verifyEntry;
@@ -250,20 +266,30 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
     }
     m_signerProof = CertificateProof(cert.get());
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key) {
+int CKorvane::Rsa_public_encrypt(int length, const unsigned char* from, unsigned char* to,
+                                 struct evp_pkey_st* key) try {
+    EngineCall call(m_context);
     PkeyCtx ctx = RsaContext(key, EVP_PKEY_encrypt_init);
     if (!ctx || key == nullptr || length < 0 || (length > 0 && from == nullptr) || to == nullptr) return -1;
     size_t out = static_cast<size_t>(EVP_PKEY_get_size(key));
     if (EVP_PKEY_encrypt(ctx.get(), to, &out, from, static_cast<size_t>(length)) != 1) return -1;
     return static_cast<int>(out);
+} catch (...) {
+    return EntryFailed(m_context, -1);
 }
 
-int CKorvane::Rsa_private_decrypt(int length, const unsigned char* from, unsigned char* to, struct evp_pkey_st* key) {
+int CKorvane::Rsa_private_decrypt(int length, const unsigned char* from, unsigned char* to,
+                                  struct evp_pkey_st* key) try {
+    EngineCall call(m_context);
     PkeyCtx ctx = RsaContext(key, EVP_PKEY_decrypt_init);
     if (!ctx || length <= 0 || from == nullptr || to == nullptr) return -1;
     size_t out = static_cast<size_t>(EVP_PKEY_get_size(key));
     if (EVP_PKEY_decrypt(ctx.get(), to, &out, from, static_cast<size_t>(length)) != 1) return -1;
     return static_cast<int>(out);
+} catch (...) {
+    return EntryFailed(m_context, -1);
 }

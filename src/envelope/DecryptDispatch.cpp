@@ -66,12 +66,18 @@ size_t CountRestored(const CMemFile& list) { return RestoredSince(list, 0).size(
 
 }  // namespace
 
-int CKorvane::DecryptFileA(const char* fileList, HWND notifyWindow) {
+int CKorvane::DecryptFileA(const char* fileList, HWND notifyWindow) try {
+    EngineCall call(m_context);
     return DispatchDecryption(fileList, notifyWindow, 0, false);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::KeloDecryptFile(const char* fileList, HWND notifyWindow, int direct) {
+int CKorvane::KeloDecryptFile(const char* fileList, HWND notifyWindow, int direct) try {
+    EngineCall call(m_context);
     return DispatchDecryption(fileList, notifyWindow, direct, true);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int direct, bool kelo) {

@@ -284,7 +284,8 @@ struct Envelope {
 
 }  // namespace
 
-int CKorvane::EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) {
+int CKorvane::EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) try {
+    EngineCall call(m_context);
     std::string packageFolder = FolderPart(packagePath);
     if (packageFolder.empty()) packageFolder = "./";
     ILogon* logon = LogonLibrary();
@@ -295,13 +296,9 @@ int CKorvane::EnvelopDecryptFiles(const char* packagePath, HWND notifyWindow, in
     if (!OpenForReading(packagePath, package, 1)) return 0;
     Envelope envelope{*this, m_baseFolder, m_workPath, notifyWindow, direct, silent};
     m_signerProof = {};
-    int result = 0;
-    try {
-        result = envelope.Decrypt(package, packageFolder, *logon, reader);
-    } catch (const CFileException& e) {
-        ShowReadError(e);
-        return 0;
-    }
+    int result = envelope.Decrypt(package, packageFolder, *logon, reader);
     if (result == 1) m_packageSenders.push_back({packagePath, m_signerProof});
     return result;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

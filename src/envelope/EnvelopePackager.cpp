@@ -141,7 +141,8 @@ int BuildPackage(CKorvane& engine, CFile& package, const EnvelopePackRequest& re
 
 }  // namespace
 
-int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopePackFailure* failure) {
+int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopePackFailure* failure) try {
+    EngineCall call(engine.Context());
     EnvelopePackFailure ignored;
     EnvelopePackFailure& failed = failure ? *failure : ignored;
     failed = EnvelopePackFailure::kNotLoggedOn;
@@ -168,4 +169,6 @@ int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopeP
     failed = EnvelopePackFailure::kNone;
     PackageWalker::ShowLeftOut(engine);
     return 1;
+} catch (...) {
+    return EntryFailed(engine.Context(), 0);
 }

@@ -72,20 +72,27 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
 }  // namespace
 
 int CKorvane::Envelop_SearchFile(const char* pathList, CFile* package, const Search_Data& data, int* recordStart,
-                                 int* itemCount) {
+                                 int* itemCount) try {
+    EngineCall call(m_context);
     PackageWalker walker(*this, m_baseFolder, m_workPath,
                          [&](CFile* p, const EncryptFlag& head) { return WriteEnvelopeBlock(*this, p, head, data); });
     return walker.WalkList(pathList, package, recordStart, itemCount);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CKorvane::Envelop_SearchSingleFile(const char* path, CFile* package, const Search_Data& data, int* recordStart,
-                                       int* itemCount) {
+                                       int* itemCount) try {
+    EngineCall call(m_context);
     PackageWalker walker(*this, m_baseFolder, m_workPath,
                          [&](CFile* p, const EncryptFlag& head) { return WriteEnvelopeBlock(*this, p, head, data); });
     return walker.Walk(path, package, recordStart, itemCount);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) {
+int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) try {
+    EngineCall call(m_context);
     if (!Evp_SignInit(data.digestId)) {
         AfxMessageBox("初始化签名出错!");
         return 0;
@@ -107,4 +114,6 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
                    : 0;
     };
     return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, plan);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -13,7 +13,8 @@
 #include "platform/FileSystem.h"
 
 int CKorvane::GetFileStatus(CFile* file, char* modifyTime, char* createTime, unsigned long* size,
-                            unsigned char* attributes) {
+                            unsigned char* attributes) try {
+    EngineCall call(m_context);
     FileStatusInfo status;
     if (file == nullptr || !file->IsOpen() || !ReadFileStatus(file->GetFilePath(), status)) return 0;
     if (modifyTime) std::memcpy(modifyTime, status.modifyTime, sizeof status.modifyTime);
@@ -21,6 +22,8 @@ int CKorvane::GetFileStatus(CFile* file, char* modifyTime, char* createTime, uns
     if (size) *size = static_cast<unsigned long>(status.size);
     if (attributes) *attributes = status.attributes;
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 namespace {
@@ -33,7 +36,8 @@ bool NamesFile(const char* path) {
 }  // namespace
 
 int CKorvane::SetFileStatus(const char* path, const char* modifyTime, const char* createTime,
-                            unsigned char attributes) {
+                            unsigned char attributes) try {
+    EngineCall call(m_context);
     // The creation time cannot be set on this platform; a 14-character text is accepted and
     // left unapplied, anything else is ignored as the format prescribes.
     (void)createTime;
@@ -45,9 +49,14 @@ int CKorvane::SetFileStatus(const char* path, const char* modifyTime, const char
     if (timed && utimensat(AT_FDCWD, path, times, 0) != 0) timed = false;
     bool applied = ApplyAttributes(path, attributes);
     return timed && applied ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::SetFileArchiveStatus(const char* path, unsigned char attributes) {
+int CKorvane::SetFileArchiveStatus(const char* path, unsigned char attributes) try {
+    EngineCall call(m_context);
     if (path == nullptr || !NamesFile(path)) return 0;
     return ApplyAttributes(path, attributes) ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -51,7 +51,8 @@ int CKorvane::GetRelativePath(char* baseFolder, char* folder, char* out) {
     return 1;
 }
 
-int CKorvane::GetParentDirectory(const char* path, char* out) {
+int CKorvane::GetParentDirectory(const char* path, char* out) try {
+    EngineCall call(m_context);
     if (path == nullptr || out == nullptr || *path == '\0') return 0;
     ILogon* logon = LogonLibrary();
     if (logon ? logon->FileExists(path) != 0 : IsExistingFile(path)) {
@@ -72,6 +73,8 @@ int CKorvane::GetParentDirectory(const char* path, char* out) {
     size_t last = folder.rfind(kSeparator);
     if (last == std::string::npos) return 0;
     return CopyPath(folder.substr(0, last + 1), out) ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 void CKorvane::SeperateUserInfo(const char* text, char* first, char* second) {

@@ -9,29 +9,41 @@
 #include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 
-int CKorvane::WriteSealedField(CFile* file, void* field, unsigned long length) {
+int CKorvane::WriteSealedField(CFile* file, void* field, unsigned long length) try {
+    EngineCall call(m_context);
     if (file == nullptr || field == nullptr) return 0;
     auto* bytes = static_cast<char*>(field);
     if (!SerialEncrypt(bytes, static_cast<int>(length), bytes)) return 0;
     CRC_Update(reinterpret_cast<const unsigned char*>(bytes), static_cast<int>(length));
     return fWriteBuf(file, bytes, length);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::ReadSealedField(CFile* file, void* field, unsigned long length) {
+int CKorvane::ReadSealedField(CFile* file, void* field, unsigned long length) try {
+    EngineCall call(m_context);
     if (file == nullptr || field == nullptr) return 0;
     unsigned long got = 0;
     auto* bytes = static_cast<char*>(field);
     if (!fReadBuf(file, bytes, length, &got, 1)) return 0;
     CRC_Update(reinterpret_cast<const unsigned char*>(bytes), static_cast<int>(length));
     return SerialDecrypt(bytes, static_cast<int>(length), bytes);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) {
+int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) try {
+    EngineCall call(m_context);
     if (package == nullptr) return 0;
     return SealEndRecord(*this, package, secondField) ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage) {
+int CKorvane::ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage) try {
+    EngineCall call(m_context);
     if (package == nullptr) return 0;
     return PackageRecordReader(*this, package, false).ReadEnd(secondField, crcMessage) ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -39,7 +39,8 @@ void Show(const char* message) {
 
 }  // namespace
 
-void CKorvane::SetEncryptAlogID(EncryptFlag* head) {
+void CKorvane::SetEncryptAlogID(EncryptFlag* head) try {
+    EngineCall call(m_context);
     if (head == nullptr) return;
     int cipher = 0, digest = 0;
     ChooseIdentifiers(&cipher, &digest);
@@ -49,9 +50,12 @@ void CKorvane::SetEncryptAlogID(EncryptFlag* head) {
     head->one = 1;
     std::memcpy(head->magic, "KP", 2);
     std::memcpy(head->version, "10", 2);
+} catch (...) {
+    EntryFailed(m_context);
 }
 
-void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) {
+void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) try {
+    EngineCall call(m_context);
     if (head == nullptr) return;
     std::memset(head, 0, sizeof *head);
     std::memcpy(head->magic, "KF", 2);
@@ -65,9 +69,12 @@ void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) {
         head->cipherId = cipher;
         head->one = 1;
     }
+} catch (...) {
+    EntryFailed(m_context);
 }
 
-int CKorvane::SealEncryptFlag(EncryptFlag* head) {
+int CKorvane::SealEncryptFlag(EncryptFlag* head) try {
+    EngineCall call(m_context);
     if (head == nullptr) return 0;
     // Any field left plain would make a head no reader can open: stop at the first failure.
     for (const HeadField& f : kProtectedHeadFields) {
@@ -79,9 +86,12 @@ int CKorvane::SealEncryptFlag(EncryptFlag* head) {
         CRC_Update(reinterpret_cast<const unsigned char*>(FieldAt(head, f)), static_cast<int>(f.size));
     head->headCrc = CRC_Final();
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) {
+int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) try {
+    EngineCall call(m_context);
     if (head == nullptr) return 0;
     CRC_Init();
     for (const HeadField& f : kProtectedHeadFields)
@@ -95,16 +105,22 @@ int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) {
         if (!SerialDecrypt(field, static_cast<int>(f.size), field)) return 0;
     }
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::WriteEncryptedFileHead(CFile* file, const EncryptFlag* plainHead) {
+int CKorvane::WriteEncryptedFileHead(CFile* file, const EncryptFlag* plainHead) try {
+    EngineCall call(m_context);
     if (file == nullptr || plainHead == nullptr) return 0;
     EncryptFlag sealed = *plainHead;
     if (!SealEncryptFlag(&sealed)) return 0;
     return fSeekToBegin(file) && fWriteBuf(file, &sealed, sizeof sealed);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage) {
+int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage) try {
+    EngineCall call(m_context);
     EncryptFlag stored;
     unsigned long got = 0;
     if (file == nullptr || head == nullptr) return 0;
@@ -112,17 +128,23 @@ int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* 
     if (!UnsealEncryptFlag(&stored, crcMessage)) return 0;
     *head = stored;
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors) {
+int CKorvane::GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors) try {
+    EngineCall call(m_context);
     CFile file;
     if (path == nullptr || head == nullptr || !OpenForReading(path, file, showErrors)) return 0;
     int ok = ReadEncryptedFileHead(&file, head, showErrors ? "CRC校验错,文件已损坏, 不能解密-123" : nullptr);
     file.Abort();
     return ok;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::CheckEncryptedFileHead(const EncryptFlag& head, const HeadRules& rules) {
+int CKorvane::CheckEncryptedFileHead(const EncryptFlag& head, const HeadRules& rules) try {
+    EngineCall call(m_context);
     if (std::memcmp(head.magic, "KF", 2) != 0) {
         Show(rules.notSecured);
         return 0;
@@ -150,4 +172,6 @@ int CKorvane::CheckEncryptedFileHead(const EncryptFlag& head, const HeadRules& r
         return 0;
     }
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

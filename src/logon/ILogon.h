@@ -244,12 +244,19 @@ public:
 // until it is replaced or uninstalled with nullptr. nullptr means "not installed", and
 // callers treat it as a failure of the operation they wanted.
 void InstallLogonLibrary(ILogon* logon);
+// The library of the engine call running on this thread (see engine/EngineContext.h), else
+// the installed one.
 ILogon* LogonLibrary();
+// Binds `logon` to the calling thread (null: the installed one) and returns the one bound
+// before. Only the engine's call binding uses it.
+ILogon* BindThreadLogonLibrary(ILogon* logon);
+// The installed library, whatever a thread has bound.
+ILogon* InstalledLogonLibrary();
 
-// Installs a library for one scope and puts the previous one back.
+// Installs a library for one scope and puts the previous one back (process-wide).
 class ScopedLogonLibrary {
 public:
-    explicit ScopedLogonLibrary(ILogon* logon) : m_previous(LogonLibrary()) { InstallLogonLibrary(logon); }
+    explicit ScopedLogonLibrary(ILogon* logon) : m_previous(InstalledLogonLibrary()) { InstallLogonLibrary(logon); }
     ~ScopedLogonLibrary() { InstallLogonLibrary(m_previous); }
     ScopedLogonLibrary(const ScopedLogonLibrary&) = delete;
     ScopedLogonLibrary& operator=(const ScopedLogonLibrary&) = delete;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "platform/AtomicFile.h"
 #include "platform/Overwrite.h"
@@ -59,10 +60,10 @@ bool FolderKeyDevice::IsPresent() {
 
 PkeyPtr FolderKeyDevice::OpenKey(const char* password, size_t length) {
     KeptKey none;
-    return OpenKey(password, length, none, false);
+    return OpenKeptKey(password, length, none, false);
 }
 
-PkeyPtr FolderKeyDevice::OpenKey(const char* password, size_t length, KeptKey& kept, bool keep) {
+PkeyPtr FolderKeyDevice::OpenKeptKey(const char* password, size_t length, KeptKey& kept, bool keep) {
     for (const std::string& path : {m_path, m_staged}) {
         std::string pem;
         if (!ReadSmallFile(path, kMaxKeyFile, pem)) continue;
@@ -109,6 +110,14 @@ std::string FolderKeyDevice::KeyText() {
     return ReadSmallFile(m_path, kMaxKeyFile, pem) ? pem : std::string();
 }
 
+std::string FolderKeyDevice::HeldKey() const {
+    std::error_code ec;
+    for (const std::string& file : {m_path, m_staged}) {
+        if (fs::exists(fs::symlink_status(file, ec))) return file;
+    }
+    return {};
+}
+
 bool FolderKeyDevice::StageKey(EVP_PKEY* key, const char* password, size_t length) {
     return WriteKey(m_staged, key, password, length);
 }
@@ -125,6 +134,35 @@ bool FolderKeyDevice::SettleStagedKey(const char* password, size_t length) {
     OPENSSL_cleanse(pem.data(), pem.size());
     if (opens) return ::rename(m_staged.c_str(), m_path.c_str()) == 0;
     return ::unlink(m_staged.c_str()) == 0 || errno == ENOENT;
+}
+
+// ---- The factory
+
+namespace {
+
+thread_local const IKeyDeviceFactory* t_bound = nullptr;
+
+}  // namespace
+
+std::unique_ptr<IKeyDevice> StandardKeyDevices::Open(const std::string& deviceText, const std::string& userId,
+                                                     const KeyCost& cost) const {
+    return std::make_unique<FolderKeyDevice>(deviceText, userId, cost);
+}
+
+std::string StandardKeyDevices::Prepare(const std::string& given) const {
+    std::error_code ec;
+    std::string folder = fs::absolute(given, ec).lexically_normal().string();
+    if (ec || given.empty() || !MakeOwnerOnlyFolder(folder)) return {};
+    return folder;
+}
+
+const IKeyDeviceFactory& KeyDevices() {
+    static const StandardKeyDevices standard;
+    return t_bound != nullptr ? *t_bound : standard;
+}
+
+const IKeyDeviceFactory* BindThreadKeyDevices(const IKeyDeviceFactory* factory) {
+    return std::exchange(t_bound, factory);
 }
 
 }  // namespace logon

@@ -1,8 +1,10 @@
 #pragma once
 // The key device of a key-device user: where that user's private key lives instead of the
-// store. The store only talks to IKeyDevice, so a PKCS#11 token can take the folder's place:
-// its OpenKey answers a provider-backed EVP_PKEY (the key never leaves the token), StoreKey
-// generates or imports on the token, and IsPresent asks the slot.
+// store. The store only talks to IKeyDevice, and makes every device through the key-device
+// factory from the device text it keeps for the user, so a PKCS#11 token can take the
+// folder's place: its OpenKey answers a provider-backed EVP_PKEY (the key never leaves the
+// token), StoreKey generates or imports on the token, and IsPresent asks the slot. The
+// factory is the one place that tells device texts apart.
 //
 // FolderKeyDevice is the device of this build: a folder (a removable medium, typically)
 // holding "<user ID>.p8", the user's key as PKCS#8 PEM encrypted under the user's password
@@ -10,6 +12,7 @@
 // The device is present while that file exists. Written files are 0600, written whole to
 // a temporary name first and renamed into place, so a device never holds half a key.
 
+#include <memory>
 #include <string>
 
 #include "logon/KeptKey.h"
@@ -23,6 +26,11 @@ public:
     virtual bool IsPresent() = 0;
     // The key, opened with the user's password; empty when absent or the password is wrong.
     virtual PkeyPtr OpenKey(const char* password, size_t length) = 0;
+    // The same, answering from (and filling) kept when keep is set (see KeptKey). A device
+    // whose key never leaves it has nothing to keep and opens it as OpenKey does.
+    virtual PkeyPtr OpenKeptKey(const char* password, size_t length, KeptKey& /*kept*/, bool /*keep*/) {
+        return OpenKey(password, length);
+    }
     // Puts key on the device, protected by password; replaces an older key.
     virtual bool StoreKey(EVP_PKEY* key, const char* password, size_t length) = 0;
     // Removes the key again, current and staged, overwritten first. False when a key file
@@ -44,6 +52,11 @@ public:
     virtual bool SettleStagedKey(const char* password, size_t length) = 0;
     // The current key file's text (encrypted); empty when there is none.
     virtual std::string KeyText() = 0;
+    // Where the user's key lives on the device, as messages name it.
+    virtual std::string KeyPlace() const = 0;
+    // Where a key the device already holds for this user lies, current or staged (a left-over
+    // of another store, or of a registration that was killed); empty when it holds none.
+    virtual std::string HeldKey() const = 0;
 };
 
 class FolderKeyDevice : public IKeyDevice {
@@ -52,8 +65,7 @@ public:
     FolderKeyDevice(std::string folder, const std::string& userId, const KeyCost& cost = {});
     bool IsPresent() override;
     PkeyPtr OpenKey(const char* password, size_t length) override;
-    // The same, answering from (and filling) kept when keep is set: see KeptKey.
-    PkeyPtr OpenKey(const char* password, size_t length, KeptKey& kept, bool keep);
+    PkeyPtr OpenKeptKey(const char* password, size_t length, KeptKey& kept, bool keep) override;
     bool StoreKey(EVP_PKEY* key, const char* password, size_t length) override;
     bool EraseKey() override;
     bool StageKey(EVP_PKEY* key, const char* password, size_t length) override;
@@ -61,6 +73,8 @@ public:
     void DropStagedKey() override;
     bool SettleStagedKey(const char* password, size_t length) override;
     std::string KeyText() override;
+    std::string KeyPlace() const override { return m_path; }
+    std::string HeldKey() const override;
     const std::string& KeyPath() const { return m_path; }
     const std::string& StagedPath() const { return m_staged; }
 
@@ -71,6 +85,35 @@ private:
     std::string m_staged;
     KeyCost m_cost;
 };
+
+// Makes key devices from the device texts the store keeps for its users.
+class IKeyDeviceFactory {
+public:
+    virtual ~IKeyDeviceFactory() = default;
+    // The device deviceText names for userId; never null (a device that cannot be reached is
+    // one that is not present). cost: of keys written (lowered in tests).
+    virtual std::unique_ptr<IKeyDevice> Open(const std::string& deviceText, const std::string& userId,
+                                             const KeyCost& cost = {}) const = 0;
+    // The device text to keep for a new user who names `given` as device, the device made
+    // ready for a key; empty when it cannot be used.
+    virtual std::string Prepare(const std::string& given) const = 0;
+};
+
+// The factory of this build: every device text is a folder (FolderKeyDevice), kept as an
+// absolute path and created owner-only when a user is registered on it.
+class StandardKeyDevices : public IKeyDeviceFactory {
+public:
+    std::unique_ptr<IKeyDevice> Open(const std::string& deviceText, const std::string& userId,
+                                     const KeyCost& cost = {}) const override;
+    std::string Prepare(const std::string& given) const override;
+};
+
+// The factory of the engine call running on this thread (see engine/EngineContext.h), else the
+// standard one.
+const IKeyDeviceFactory& KeyDevices();
+// Binds `factory` to the calling thread (null: the standard one) and returns the one bound
+// before. Only the engine's call binding uses it.
+const IKeyDeviceFactory* BindThreadKeyDevices(const IKeyDeviceFactory* factory);
 
 // Creates folder (and missing parents) with owner-only permissions; true when it exists.
 bool MakeOwnerOnlyFolder(const std::string& folder);

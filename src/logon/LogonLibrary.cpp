@@ -2,6 +2,7 @@
 // and the texts and helpers that every implementation shares.
 
 #include <atomic>
+#include <utility>
 
 #include "logon/ILogon.h"
 #include "platform/FileSystem.h"
@@ -10,6 +11,7 @@
 namespace {
 
 std::atomic<ILogon*> g_logon{nullptr};
+thread_local ILogon* t_bound = nullptr;
 
 constexpr std::string_view kSharedKeyPrefix = "share:";
 
@@ -24,7 +26,11 @@ ILogon* OpenOn(ILogon*& logon, LogonStoreKind kind) {
 
 void InstallLogonLibrary(ILogon* logon) { g_logon.store(logon); }
 
-ILogon* LogonLibrary() { return g_logon.load(); }
+ILogon* LogonLibrary() { return t_bound != nullptr ? t_bound : g_logon.load(); }
+
+ILogon* InstalledLogonLibrary() { return g_logon.load(); }
+
+ILogon* BindThreadLogonLibrary(ILogon* logon) { return std::exchange(t_bound, logon); }
 
 // ---- Store classes
 

@@ -34,7 +34,7 @@ bool LogonStore::RequestCert(const std::string& userId, std::string_view passwor
     if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
-    if (user.type == kLogonKeyDevice && !logon::FolderKeyDevice(user.device, user.id).IsPresent()) {
+    if (user.type == kLogonKeyDevice && !logon::KeyDevices().Open(user.device, user.id)->IsPresent()) {
         return Fail("the key device of '" + user.id + "' is not present");
     }
     logon::PkeyPtr key = OpenPrivateKey(user, password.data(), password.size());

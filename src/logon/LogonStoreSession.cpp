@@ -56,7 +56,7 @@ int LogonStore::IsLoggedOn() {
 int LogonStore::IsDevicePresent() {
     UserRow user;
     if (!SessionUser(user) || user.type != kLogonKeyDevice) return 0;
-    return logon::FolderKeyDevice(user.device, user.id).IsPresent() ? 1 : 0;
+    return logon::KeyDevices().Open(user.device, user.id)->IsPresent() ? 1 : 0;
 }
 
 int LogonStore::GetUserType() {

@@ -102,7 +102,7 @@ logon::PkeyPtr LogonStore::OpenPrivateKey(const UserRow& user, const char* passw
                       length == m_sessionPassword.size() &&
                       CRYPTO_memcmp(password, m_sessionPassword.data(), length) == 0;
     if (user.type == kLogonKeyDevice)
-        return logon::FolderKeyDevice(user.device, user.id).OpenKey(password, length, m_keptKey, keep);
+        return logon::KeyDevices().Open(user.device, user.id)->OpenKeptKey(password, length, m_keptKey, keep);
     return m_keptKey.Open(user.keyPem, password, length, keep);
 }
 
@@ -171,24 +171,21 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
     if (verifier.hash.empty()) return Fail("cannot make the password verifier");
 
     std::string keyPem, device;
-    std::unique_ptr<logon::FolderKeyDevice> keyDevice;
+    std::unique_ptr<logon::IKeyDevice> keyDevice;
     if (deviceFolder.empty()) {
         keyPem = logon::ExportPrivateKeyPem(key, password.data(), password.size(), m_cost);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             return Fail("cannot protect the private key");
         }
     } else {
-        std::error_code ec;
-        device = fs::absolute(deviceFolder, ec).lexically_normal().string();
-        if (ec || !logon::MakeOwnerOnlyFolder(device)) return Fail("cannot use the key device folder " + deviceFolder);
-        keyDevice = std::make_unique<logon::FolderKeyDevice>(device, userId, m_cost);
+        device = logon::KeyDevices().Prepare(deviceFolder);
+        if (device.empty()) return Fail("cannot use the key device folder " + deviceFolder);
+        keyDevice = logon::KeyDevices().Open(device, userId, m_cost);
         // A key file there belongs to this user ID elsewhere, or to a registration or
         // password change that was killed; only the owner of the medium can tell which.
-        for (const std::string& file : {keyDevice->KeyPath(), keyDevice->StagedPath()}) {
-            if (fs::exists(fs::symlink_status(file, ec))) {
-                return Fail("the key device already holds a key for '" + userId + "' in " + file +
-                            "; if no logon store uses it, remove that file and try again");
-            }
+        if (std::string file = keyDevice->HeldKey(); !file.empty()) {
+            return Fail("the key device already holds a key for '" + userId + "' in " + file +
+                        "; if no logon store uses it, remove that file and try again");
         }
         // Staged until the store has committed the user: see IKeyDevice::StageKey.
         if (!keyDevice->StageKey(key, password.data(), password.size())) {
@@ -263,14 +260,14 @@ bool LogonStore::RemoveUser(const std::string& userId, std::string* leftBehind) 
     // The private key goes with the user: a key file left on the device would still open
     // with the user's password. Erased after the commit, so a removal that fails keeps it.
     if (user.type == kLogonKeyDevice) {
-        logon::FolderKeyDevice device(user.device, user.id);
+        std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
         std::string why;
-        if (!device.IsPresent())
+        if (!device->IsPresent())
             why = "the key device is not present";
-        else if (!device.EraseKey())
+        else if (!device->EraseKey())
             why = std::strerror(errno);
         if (!why.empty() && leftBehind != nullptr) {
-            *leftBehind = "the key file " + device.KeyPath() + " was not erased (" + why +
+            *leftBehind = "the key file " + device->KeyPlace() + " was not erased (" + why +
                           "); it still opens with the user's password: delete it";
         }
     }
@@ -286,9 +283,9 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
     if (!PasswordOk(user, oldPassword.data(), static_cast<int>(oldPassword.size()))) {
         return Fail("wrong password for user '" + user.id + "'");
     }
-    logon::FolderKeyDevice device(user.device, user.id, m_cost);
+    std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id, m_cost);
     bool onDevice = user.type == kLogonKeyDevice;
-    if (onDevice && !device.IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
+    if (onDevice && !device->IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
     logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
     if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_cost);
@@ -311,15 +308,15 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
     // after it; the device opens either until then (see IKeyDevice::StageKey). A change
     // left unfinished earlier is settled first, so that staging never replaces the only
     // key that opens with the password the store holds.
-    if (onDevice && (!device.SettleStagedKey(oldPassword.data(), oldPassword.size()) ||
-                     !device.StageKey(key.get(), newPassword.data(), newPassword.size()))) {
+    if (onDevice && (!device->SettleStagedKey(oldPassword.data(), oldPassword.size()) ||
+                     !device->StageKey(key.get(), newPassword.data(), newPassword.size()))) {
         return Fail("cannot write the key under the new password to the key device " + user.device +
                     "; the password is unchanged");
     }
     // A staged key left by a failed commit is settled by the next change.
     if (!tx.Commit()) return Fail("cannot change the password: " + m_db.Error());
     m_db.DropOldPages();
-    if (onDevice && !device.CommitStagedKey()) return Fail("cannot finish writing the key device " + user.device);
+    if (onDevice && !device->CommitStagedKey()) return Fail("cannot finish writing the key device " + user.device);
     if (LogonEqualNoCase(m_sessionUser, user.id)) {
         m_sessionPassword = newPassword;
     }
@@ -336,8 +333,8 @@ void LogonStore::RaiseKeyCost(const UserRow& user, std::string_view password) {
     logon::PasswordVerifier verifier;
     const bool verifierOld = logon::DecodeVerifier(user.verifier, verifier) && logon::VerifierNeedsNewCost(verifier);
     const bool onDevice = user.type == kLogonKeyDevice;
-    logon::FolderKeyDevice device(user.device, user.id, m_cost);
-    std::string deviceKey = onDevice ? device.KeyText() : std::string();
+    std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id, m_cost);
+    std::string deviceKey = onDevice ? device->KeyText() : std::string();
     const bool keyOld = logon::KeyPemNeedsNewCost(onDevice ? deviceKey : user.keyPem);
     OPENSSL_cleanse(deviceKey.data(), deviceKey.size());
     if (!verifierOld && !keyOld) return;
@@ -356,15 +353,15 @@ void LogonStore::RaiseKeyCost(const UserRow& user, std::string_view password) {
     bool ok =
         made && tx.Ok() && FindUser(user.number, now) && now.verifier == user.verifier && now.keyPem == user.keyPem;
     ok = ok && (!keyOld || !onDevice ||
-                (device.SettleStagedKey(password.data(), password.size()) &&
-                 device.StageKey(key.get(), password.data(), password.size())));
+                (device->SettleStagedKey(password.data(), password.size()) &&
+                 device->StageKey(key.get(), password.data(), password.size())));
     logon::Statement update(m_db, "UPDATE users SET verifier = ?1, private_key = ?2 WHERE number = ?3");
     update.Bind(1, verifierOld ? logon::EncodeVerifier(verifier) : user.verifier);
     keyOld && !onDevice ? update.Bind(2, keyPem) : (onDevice ? update.BindNull(2) : update.Bind(2, user.keyPem));
     update.Bind(3, static_cast<int64_t>(user.number));
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
     ok = ok && update.Run() && tx.Commit();
-    if (ok && keyOld && onDevice) device.CommitStagedKey();
+    if (ok && keyOld && onDevice) device->CommitStagedKey();
     if (ok) m_db.DropOldPages();
 }
 
@@ -425,7 +422,7 @@ int LogonStore::GetPrivateKey(EVP_PKEY** key, const std::string& userId, const c
     UserRow user;
     if (!FindUser(userId, user)) return kPrivateKeyUnknownUser;
     type = user.type;
-    if (user.type == kLogonKeyDevice && !logon::FolderKeyDevice(user.device, user.id).IsPresent()) {
+    if (user.type == kLogonKeyDevice && !logon::KeyDevices().Open(user.device, user.id)->IsPresent()) {
         return kPrivateKeyDeviceAbsent;
     }
     // A key kept here encrypted under the password proves the password by opening (the key and

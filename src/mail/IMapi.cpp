@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "engine/EngineContext.h"
 #include "logon/ILogon.h"
 #include "mail/MailOutbox.h"
 #include "platform/MessageBox.h"
@@ -103,16 +104,18 @@ unsigned int CIMapi::Error() {
     return error;
 }
 
-int CIMapi::HasEmail() {
+int CIMapi::HasEmail() try {
     if (m_isMailAvail == -1) {
         ILogon* logon = LogonLibrary();
         int configured = logon ? std::atoi(logon->GetOption("MAIL", "MAPI", "0").c_str()) : 0;
         m_isMailAvail = configured != 0 && !CModule::FindModule(kMailModule).empty() ? 1 : 0;
     }
     return m_isMailAvail;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
-int CIMapi::LoadLibraryA() {
+int CIMapi::LoadLibraryA() try {
     if (!m_hInstMail) {
         auto module = std::make_unique<CModule>();
         if (!module->Load(kMailModule)) {
@@ -132,6 +135,8 @@ int CIMapi::LoadLibraryA() {
         return 0;
     }
     return 1;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
 void CIMapi::FreeLibarary() {
@@ -142,7 +147,7 @@ void CIMapi::FreeLibarary() {
     m_configure = nullptr;
 }
 
-int CIMapi::Send(unsigned long /*flags*/) {
+int CIMapi::Send(unsigned long /*flags*/) try {
     // Objects that loaded the module before another one unloaded it hold stale entry points.
     if (!m_hInstMail || !m_sendMail || !m_logon || !m_logoff) return 0;
     // One space per attachment at the end of the text; each attachment stands in for one.
@@ -166,4 +171,6 @@ int CIMapi::Send(unsigned long /*flags*/) {
     if (sent == SUCCESS_SUCCESS || sent == MAPI_USER_ABORT || sent == MAPI_E_LOGIN_FAILURE) return 1;
     AfxMessageBox("发送邮件失败.");
     return 0;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }

@@ -54,7 +54,8 @@ struct DECRYPT_MAIL_KEY {
 
 class CMailEncrypt : public CKorvane {
 public:
-    CMailEncrypt();
+    CMailEncrypt() : CMailEncrypt(EngineContext{}) {}
+    explicit CMailEncrypt(const EngineContext& context);
     ~CMailEncrypt() override;
 
     // Packs arg->pszFiles into a new package in the mail working folder. 1 when the package is

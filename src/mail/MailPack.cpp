@@ -52,14 +52,15 @@ bool MailSetFits(const char* list, uint64_t dataStart) {
 
 }  // namespace
 
-CMailEncrypt::CMailEncrypt() {
+CMailEncrypt::CMailEncrypt(const EngineContext& context) : CKorvane(context) {
     std::memcpy(m_version, kMailVersion, sizeof m_version);
     std::memcpy(m_magic, kMailMagic, sizeof m_magic);
 }
 
 CMailEncrypt::~CMailEncrypt() = default;
 
-void CMailEncrypt::Generate_AffixFileName(char* dir, char* out) {
+void CMailEncrypt::Generate_AffixFileName(char* dir, char* out) try {
+    EngineCall call(m_context);
     for (long n = 0; n < kMaxNameCandidates; ++n) {
         // The time and the counter only stir the generator; the name's characters are random.
         std::time_t now = std::time(nullptr);
@@ -78,6 +79,8 @@ void CMailEncrypt::Generate_AffixFileName(char* dir, char* out) {
         std::snprintf(out, kMaxPath, "%sQuillet附件_%s.qlt", dir, chars);
         if (!NameTaken(out)) return;
     }
+} catch (...) {
+    EntryFailed(m_context);
 }
 
 int CMailEncrypt::GetFileNameFromAllFiles(char* list, int index, char* out) {
@@ -95,7 +98,8 @@ int CMailEncrypt::GetFileNameFromAllFiles(char* list, int index, char* out) {
     return 0;
 }
 
-int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
+int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) try {
+    EngineCall call(m_context);
     ILogon* logon = LogonLibrary();
     std::string user, folder;
     SecretText secret;
@@ -145,11 +149,11 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
     if (!package.Create(arg->szMailFile, &error)) {
         AfxMessageBox(kMailCreateFailed);
     } else {
+        // Whatever stops the writing, the session key is wiped and the package dropped below.
         try {
             result = WriteMailPackage(package.File(), arg, header, count, user, secret);
-        } catch (const CFileException& e) {
-            ShowReadError(e);
-            result = 0;
+        } catch (...) {
+            result = EntryFailed(m_context, 0);
         }
         if (result == 1 && !package.Commit(&error)) {
             AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
@@ -165,6 +169,8 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
         }
     }
     return result;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const MailHeader& header, int count,

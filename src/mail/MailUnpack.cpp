@@ -32,15 +32,22 @@ void ShowCreateFailure(const std::string& text) {
 }  // namespace
 
 int CMailEncrypt::fReadBuf2(CFile* pFile, CMemFile* pMemFile, void* buffer, unsigned long count, unsigned long* pRead,
-                            int bExact) {
+                            int bExact) try {
+    EngineCall call(m_context);
     return fReadBuf(pFile ? pFile : pMemFile, buffer, count, pRead, bExact);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CMailEncrypt::fSeek2(CFile* pFile, CMemFile* pMemFile, long offset, unsigned origin) {
+int CMailEncrypt::fSeek2(CFile* pFile, CMemFile* pMemFile, long offset, unsigned origin) try {
+    EngineCall call(m_context);
     return fSeek(pFile ? pFile : pMemFile, offset, origin);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CMailEncrypt::MailFileCount(CFile* pFile, CMemFile* pMemFile) {
+int CMailEncrypt::MailFileCount(CFile* pFile, CMemFile* pMemFile) try {
+    EngineCall call(m_context);
     CFile* source = pFile ? pFile : pMemFile;
     if (source == nullptr) return -1;
     unsigned char stored[kMailHeaderSize];
@@ -57,6 +64,8 @@ int CMailEncrypt::MailFileCount(CFile* pFile, CMemFile* pMemFile) {
         !MailCountsFit(header, source->GetLength()))
         return -1;
     return header.fileCount;
+} catch (...) {
+    return EntryFailed(m_context, -1);
 }
 
 // The header's own checks, in the order readers have always made them, and the counts it
@@ -143,7 +152,8 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
 }
 
 int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[kMaxPath], int& nCount,
-                              DECRYPT_MAIL_KEY* pKey) {
+                              DECRYPT_MAIL_KEY* pKey) try {
+    EngineCall call(m_context);
     if (pKey == nullptr) return 0;
     pKey->nMailFlag = pKey->nUserData = 0;
     pKey->nVerify = kMailNotVerified;
@@ -159,17 +169,19 @@ int CMailEncrypt::DecryptMail(CFile* pFile, CMemFile* pMemFile, char (*szFiles)[
     if (logon->GetMailFolder(folder) && !folder.empty()) {
         if (folder.back() != '/') folder += '/';
         m_written.clear();
+        // The rows written so far are forgotten whatever stops the unpacking.
         try {
             result = UnpackMail(source, folder, szFiles, nCount, pKey, user, secret);
-        } catch (const CFileException& e) {
-            ShowReadError(e);
-            result = 0;
+        } catch (...) {
+            result = EntryFailed(m_context, 0);
         }
         m_written.clear();
     }
     DoEvents();
     DoEvents();
     return result;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 // The header, the signer, the reader's key, then the files.

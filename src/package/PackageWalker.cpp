@@ -118,12 +118,8 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
         if (!ReadPlainHead(m_engine, package, &head, m_baseFolder, m_workPath) || !m_engine.fSeekToEnd(package) ||
             !m_writeBlock(package, head))
             return 0;
-        try {
-            *recordStart = static_cast<int>(package->GetPosition());
-        } catch (const CFileException& e) {
-            CKorvane::ShowReadError(e);
-            return 0;
-        }
+        // A failed position query throws to the guard of the walk's entry (a read error).
+        *recordStart = static_cast<int>(package->GetPosition());
     }
     if (!m_engine.fSeekToEnd(package)) return 0;
 

@@ -135,20 +135,16 @@ private:
 int SealPackage(CKorvane& engine, char* baseFolder, char* workPath, CFile* package, int recordStart,
                 const SealPlan& plan) {
     engine.m_sealedSources.clear();
-    try {
-        Sealer sealer(engine, baseFolder, workPath, package, plan);
-        if (!sealer.ProtectHead() || !engine.fSeek(package, recordStart, CFile::begin)) {
-            SendMessageTo(plan.notifyWindow, WM_PROGRESS_END);
-            DoEvents();
-            DoEvents();
-            return 0;
-        }
-        if (!plan.showProgress) return sealer.SealRecords(nullptr);
-        ProgressReport progress("加密文件", "正在加密文件...", plan.notifyWindow, false);
-        return sealer.SealRecords(&progress);
-    } catch (const CFileException& e) {
-        // Length and position queries are the only file calls not made through the checked I/O.
-        CKorvane::ShowReadError(e);
+    // A length or position query that fails (the only file calls not made through the checked
+    // I/O) throws to the guard of the encryption pass's entry, which shows it as a read error.
+    Sealer sealer(engine, baseFolder, workPath, package, plan);
+    if (!sealer.ProtectHead() || !engine.fSeek(package, recordStart, CFile::begin)) {
+        SendMessageTo(plan.notifyWindow, WM_PROGRESS_END);
+        DoEvents();
+        DoEvents();
         return 0;
     }
+    if (!plan.showProgress) return sealer.SealRecords(nullptr);
+    ProgressReport progress("加密文件", "正在加密文件...", plan.notifyWindow, false);
+    return sealer.SealRecords(&progress);
 }

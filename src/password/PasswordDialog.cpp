@@ -41,7 +41,8 @@ std::string CDlgPassword::EntryRefusal() const {
     return m_confirmEnabled ? std::string() : std::string("密钥太短: 至少六个字符, 请重新输入.");
 }
 
-int CKorvane::GetPasswd(char* password) {
+int CKorvane::GetPasswd(char* password) try {
+    EngineCall call(m_context);
     if (password == nullptr) return 0;
     CDlgPassword dialog;
     dialog.SetPrompt("请输入加密密钥:");
@@ -55,4 +56,6 @@ int CKorvane::GetPasswd(char* password) {
     if (second == CDlgPassword::kIdConfirm && !same) AfxMessageBox("对不起，两次输入的密钥不一致.");
     if (same) std::memcpy(password, first.c_str(), first.size() + 1);
     return same ? 1 : 0;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -82,7 +82,8 @@ bool PathsArePackable(const std::vector<std::string>& paths) {
 
 }  // namespace
 
-int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
+int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) try {
+    EngineCall call(engine.Context());
     if (!PathsArePackable(request.paths)) return 0;
     CAtomicFile package;
     package.SetReplace(request.replace);
@@ -98,6 +99,8 @@ int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
     }
     PackageWalker::ShowLeftOut(engine);
     return 1;
+} catch (...) {
+    return EntryFailed(engine.Context(), 0);
 }
 
 std::string CommonBaseFolder(const std::vector<std::string>& absolutePaths) {

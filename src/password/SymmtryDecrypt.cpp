@@ -50,18 +50,16 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
 }
 
 // -1 when the user cancelled at the replace question (the dispatcher stops its batch).
-int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) {
+int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, int direct, int silent) try {
+    EngineCall call(m_context);
     if (packagePath == nullptr) packagePath = "";
     std::string packageFolder = FolderPart(packagePath);
     if (packageFolder.empty()) packageFolder = "./";
     CFile package;
     if (!OpenForReading(packagePath, package, 1)) return 0;
-    try {
-        return DecryptOpenPackage(package, packageFolder, notifyWindow, direct, silent);
-    } catch (const CFileException& e) {
-        ShowReadError(e);
-        return 0;
-    }
+    return DecryptOpenPackage(package, packageFolder, notifyWindow, direct, silent);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct,

@@ -7,7 +7,8 @@
 #include "formats/EncryptArgs.h"
 #include "package/SealPass.h"
 
-int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) {
+int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) try {
+    EngineCall call(m_context);
     if (package == nullptr) return 0;
     ContentKey key(data);
     SealPlan plan;
@@ -15,4 +16,6 @@ int CKorvane::SymmtryEncryptFiles(CFile* package, int recordStart, const Encrypt
     plan.itemCount = data.itemCount;
     plan.notifyWindow = data.notifyWindow;
     return SealPackage(*this, m_baseFolder, m_workPath, package, recordStart, plan);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -27,17 +27,23 @@ int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const 
 }
 
 int CKorvane::Symmtry_SearchFile(const char* pathList, CFile* package, const Sysmetry_Decrypt_Info& info,
-                                 int* recordStart, int* itemCount) {
+                                 int* recordStart, int* itemCount) try {
+    EngineCall call(m_context);
     if (pathList == nullptr || package == nullptr || recordStart == nullptr || itemCount == nullptr) return 0;
     PackageWalker walker(*this, m_baseFolder, m_workPath,
                          [&](CFile* p, const EncryptFlag& head) { return WriteKeyCheckBlock(p, head, info); });
     return walker.WalkList(pathList, package, recordStart, itemCount);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CKorvane::Symmtry_SearchSingleFile(const char* path, CFile* package, const Sysmetry_Decrypt_Info& info,
-                                       int* recordStart, int* itemCount) {
+                                       int* recordStart, int* itemCount) try {
+    EngineCall call(m_context);
     if (path == nullptr || package == nullptr || recordStart == nullptr || itemCount == nullptr) return 0;
     PackageWalker walker(*this, m_baseFolder, m_workPath,
                          [&](CFile* p, const EncryptFlag& head) { return WriteKeyCheckBlock(p, head, info); });
     return walker.Walk(path, package, recordStart, itemCount);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

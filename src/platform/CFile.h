@@ -1,6 +1,10 @@
 #pragma once
 // A file opened by path, with the open and share modes the engine uses. Errors are thrown as
-// CFileException carrying the system's error text; only the engine's checked I/O catches them.
+// CFileException carrying the system's error text. The engine's checked I/O turns them into
+// its messages; a few places catch them where the failure is theirs to decide (a quiet probe
+// of a file, a length or position query answered in the walk's own words, the block pipe's
+// I/O thread handing its error back); whatever else escapes is shown and turned into the
+// failure result by the guard of the exported entry it passes (engine/EngineContext.h).
 // Offsets are 64-bit inside; the handle is closed by Close() or the destructor.
 
 #include <cstdint>

@@ -1,14 +1,15 @@
 #include "platform/UiHost.h"
 
+#include <atomic>
+#include <utility>
+
 #include "platform/MessageBox.h"
 #include "platform/TerminalHost.h"
 
 namespace {
 
-IUiHost*& Installed() {
-    static IUiHost* host = nullptr;
-    return host;
-}
+std::atomic<IUiHost*> g_installed{nullptr};
+thread_local IUiHost* t_bound = nullptr;
 
 IUiHost& DefaultHost() {
     static TerminalHost host;
@@ -18,15 +19,14 @@ IUiHost& DefaultHost() {
 }  // namespace
 
 IUiHost& UiHost() {
-    IUiHost* host = Installed();
+    if (t_bound != nullptr) return *t_bound;
+    IUiHost* host = g_installed.load();
     return host ? *host : DefaultHost();
 }
 
-IUiHost* InstallUiHost(IUiHost* host) {
-    IUiHost* previous = Installed();
-    Installed() = host;
-    return previous;
-}
+IUiHost* InstallUiHost(IUiHost* host) { return g_installed.exchange(host); }
+
+IUiHost* BindThreadUiHost(IUiHost* host) { return std::exchange(t_bound, host); }
 
 int AfxMessageBox(const std::string& text, unsigned type) { return UiHost().MessageBox(text, type); }
 

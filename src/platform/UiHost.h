@@ -82,11 +82,16 @@ private:
     std::string m_subject;
 };
 
-// The installed host; never null (a terminal host is installed until another one is).
+// The host of the engine call running on this thread (see engine/EngineContext.h), else the
+// installed host; never null (a terminal host is installed until another one is).
 IUiHost& UiHost();
 // Installs `host` (not owned; it must outlive its installation) and returns the one it
-// replaces. Passing null restores the default terminal host.
+// replaces. Passing null restores the default terminal host. Install before engines run on
+// other threads: an engine that must not share the installed host is given its own.
 IUiHost* InstallUiHost(IUiHost* host);
+// Binds `host` to the calling thread (null: the installed one) and returns the one bound
+// before. Only the engine's call binding uses it.
+IUiHost* BindThreadUiHost(IUiHost* host);
 
 // A host that shows nothing: every message box takes its cancelling answer, every dialog is
 // closed, no progress is drawn. For a pass whose outcome alone counts, when the pass that
@@ -98,7 +103,7 @@ public:
     std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override;
 };
 
-// Installs a host for the lifetime of a scope and restores the previous one.
+// Installs a host for the lifetime of a scope and restores the previous one (process-wide).
 class ScopedUiHost {
 public:
     explicit ScopedUiHost(IUiHost& host) : m_previous(InstallUiHost(&host)) {}

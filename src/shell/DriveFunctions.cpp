@@ -1,16 +1,19 @@
 // Drive questions of the shell, answered from the mount table (see platform/Drives.h).
 
+#include "engine/EngineContext.h"
 #include "platform/Drives.h"
 #include "shell/DriveText.h"
 #include "shell/PlainFunctions.h"
 
-int IsLogicDrive(const char* path) {
+int IsLogicDrive(const char* path) try {
     if (path == nullptr || *path == '\0') return 0;
     MountEntry entry;
     return FindMountPoint(path, entry) ? 1 : 0;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
-int GetDriveAmount(const char* root, int64_t* freeToCaller, int64_t* total, int64_t* totalFree) {
+int GetDriveAmount(const char* root, int64_t* freeToCaller, int64_t* total, int64_t* totalFree) try {
     int64_t ignored = 0;
     if (!freeToCaller) freeToCaller = &ignored;
     if (!total) total = &ignored;
@@ -22,6 +25,8 @@ int GetDriveAmount(const char* root, int64_t* freeToCaller, int64_t* total, int6
     *total = static_cast<int64_t>(space.total);
     *totalFree = static_cast<int64_t>(space.totalFree);
     return 1;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
 std::string DriveTypeText(DriveKind kind) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/EngineContext.h"
 #include "logon/ILogon.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderList.h"
@@ -53,16 +54,18 @@ bool WalkFolder(const std::string& folder, int64_t* size, int64_t* files, int64_
 
 }  // namespace
 
-int IsEncryptedFile(const char* path) {
+int IsEncryptedFile(const char* path) try {
     if (path == nullptr || !ExistingFile(path)) return 0;
     std::string name = LogonSplitName(path);
     size_t dot = name.rfind('.');
     if (dot == std::string::npos) return 0;
     std::string ext = name.substr(dot + 1);
     return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "idi") ? 1 : 0;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
-void FromatLargeNumber(int64_t n, std::string* grouped, std::string* scaled) {
+void FromatLargeNumber(int64_t n, std::string* grouped, std::string* scaled) try {
     double value = static_cast<double>(n);
     if (scaled) {
         if (n < 1024)
@@ -81,9 +84,11 @@ void FromatLargeNumber(int64_t n, std::string* grouped, std::string* scaled) {
         for (size_t i = digits.size(); i > start + 3; i -= 3) digits.insert(i - 3, ",");
         *grouped = digits;
     }
+} catch (...) {
+    EntryFailed(EngineContext{});
 }
 
-int Collect_FDs_Info(char* list, int64_t* size, int64_t* files, int64_t* folders) {
+int Collect_FDs_Info(char* list, int64_t* size, int64_t* files, int64_t* folders) try {
     int64_t ignoredSize = 0, ignoredFiles = 0, ignoredFolders = 0;
     if (!size) size = &ignoredSize;
     if (!files) files = &ignoredFiles;
@@ -103,4 +108,6 @@ int Collect_FDs_Info(char* list, int64_t* size, int64_t* files, int64_t* folders
         }
     }
     return 1;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/EngineContext.h"
 #include "logon/ILogon.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -42,15 +43,17 @@ std::unique_ptr<CPropertySheet> MakeSelectionSheet(const char* list) {
     return sheet;
 }
 
-void DispFileProperty(const char* path) {
+void DispFileProperty(const char* path) try {
     if (path == nullptr || !ExistingFile(path)) {
         AfxMessageBox("文件不存在");
         return;
     }
     UiHost().RunDialog(*MakeFileSheet(path));
+} catch (...) {
+    EntryFailed(EngineContext{});
 }
 
-void DisplayFDProperty(char* list, int* pModified) {
+void DisplayFDProperty(char* list, int* pModified) try {
     int ignored = 0;
     if (!pModified) pModified = &ignored;
     *pModified = 0;
@@ -58,4 +61,6 @@ void DisplayFDProperty(char* list, int* pModified) {
     int result = UiHost().RunDialog(*sheet);
     auto* page = dynamic_cast<CDlgFDProperty*>(sheet->Pages().front().get());
     if (page != nullptr && result == IDOK) *pModified = page->AttributesChanged();
+} catch (...) {
+    EntryFailed(EngineContext{});
 }

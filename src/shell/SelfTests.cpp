@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/EngineContext.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
@@ -37,7 +38,7 @@ bool RoundTrip(CKorvane& engine, int id, int first) {
 
 }  // namespace
 
-int TestSymmtryEncrypt(int rounds) {
+int TestSymmtryEncrypt(int rounds) try {
     CKorvane engine;
     static const int kIds[] = {kCipherDesOfb, kCipherDesEdeOfb, kCipherIdeaOfb};
     bool firstCipher = true;
@@ -50,9 +51,11 @@ int TestSymmtryEncrypt(int rounds) {
         }
     }
     return 1;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
-int TestRSAEncrypt(const char* user, const char* password, int rounds) {
+int TestRSAEncrypt(const char* user, const char* password, int rounds) try {
     ILogon* logon = LogonLibrary();
     if (logon == nullptr || user == nullptr || password == nullptr) return 1;
     EVP_PKEY* rawPublic = nullptr;
@@ -80,9 +83,13 @@ int TestRSAEncrypt(const char* user, const char* password, int rounds) {
         if (m != kRsaPlainLength || std::memcmp(back.data(), plain, kRsaPlainLength) != 0) return 2;
     }
     return 0;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }
 
-int TestSysmtryAndRSAEncrypt(const char* user, const char* password, int rounds, int bRSA) {
+int TestSysmtryAndRSAEncrypt(const char* user, const char* password, int rounds, int bRSA) try {
     if (!TestSymmtryEncrypt(rounds)) return 2;
     return bRSA ? TestRSAEncrypt(user, password, rounds) : 0;
+} catch (...) {
+    return EntryFailed(EngineContext{}, 0);
 }

@@ -13,7 +13,8 @@
 #include "platform/MessageBox.h"
 
 int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* recipients,
-                                File_SignInfo* signInfo, Verify_IndexInfo* sender, char* nameText) {
+                                File_SignInfo* signInfo, Verify_IndexInfo* sender, char* nameText) try {
+    EngineCall call(m_context);
     if (nameText) nameText[0] = '\0';
     CFile file;
     if (path == nullptr || !OpenForReading(path, file, 0)) return 0;
@@ -61,9 +62,16 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
         default:
             return 0;
     }
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-void CKorvane::Test() { AfxMessageBox("test"); }
+void CKorvane::Test() try {
+    EngineCall call(m_context);
+    AfxMessageBox("test");
+} catch (...) {
+    EntryFailed(m_context);
+}
 
 int EnvelopeHoldsBareDigest(CKorvane& engine, const char* path) {
     CFile file;

@@ -167,13 +167,17 @@ int CKorvane::SignList(const char* fileList, char kind, const char* userId, cons
     return static_cast<int>(signedFiles.size());
 }
 
-int CKorvane::SignFilesWithEmail(const char* fileList, const char* userId, const char* password, int reserved) {
+int CKorvane::SignFilesWithEmail(const char* fileList, const char* userId, const char* password, int reserved) try {
+    EngineCall call(m_context);
     std::vector<std::string> signedFiles, signatureFiles;
     SignList(fileList, kKindSignMail, userId, password, reserved, signedFiles, signatureFiles);
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 1);
 }
 
-int CKorvane::SignFiles(const char* fileList, const char* userId, const char* password, int reserved, int mail) {
+int CKorvane::SignFiles(const char* fileList, const char* userId, const char* password, int reserved, int mail) try {
+    EngineCall call(m_context);
     std::vector<std::string> signedFiles, signatureFiles;
     SignList(fileList, mail ? kKindSignMail : kKindSignUser, userId, password, reserved, signedFiles, signatureFiles);
     if (signedFiles.empty() || mail == 0) return 1;
@@ -194,4 +198,6 @@ int CKorvane::SignFiles(const char* fileList, const char* userId, const char* pa
     if (!certificate.empty() && FileExists(certificate)) launcher.AddAttachFile(certificate.c_str());
     launcher.Sendmail();
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 1);
 }

@@ -95,7 +95,8 @@ std::string CKorvane::FindSignedFile(const std::string& signaturePath, const std
     return dialog.PathName();
 }
 
-int CKorvane::Verify_One_File(const char* signaturePath) {
+int CKorvane::Verify_One_File(const char* signaturePath) try {
+    EngineCall call(m_context);
     if (signaturePath == nullptr || !IsFile(signaturePath)) return 0;
     CFile signatureFile;
     if (!OpenForReading(signaturePath, signatureFile, 1)) return 0;
@@ -141,4 +142,6 @@ int CKorvane::Verify_One_File(const char* signaturePath) {
     CDlgVerify report(ReportRecord(*record, checked, proof), verdict == 1 ? 1 : 0);
     UiHost().RunDialog(report);
     return 1;
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }

@@ -77,14 +77,20 @@ std::string WithSeparator(const char* folder) {
 
 }  // namespace
 
-int CKorvane::DelFileOrDir(char* pathList, int flag) {
+int CKorvane::DelFileOrDir(char* pathList, int flag) try {
+    EngineCall call(m_context);
     (void)flag;
     return DeletePathList(pathList, false);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
-int CKorvane::TrueDelFileOrDir(char* pathList, int flag) {
+int CKorvane::TrueDelFileOrDir(char* pathList, int flag) try {
+    EngineCall call(m_context);
     (void)flag;
     return DeletePathList(pathList, true);
+} catch (...) {
+    return EntryFailed(m_context, 0);
 }
 
 int CKorvane::DeletePathList(const char* pathList, bool randomFill) {

@@ -99,6 +99,33 @@ TEST_F(Signing, SignaturesVerifyAndChangedDataDoesNot) {
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"RSA数字签名失败。"});
 }
 
+// The store makes the device of a key-device user through the factory of the engine calling
+// it: one whose devices are never present fails the signature, the standard one signs.
+TEST_F(Signing, KeyDevicesComeFromTheFactoryOfTheCallingEnginesContext) {
+    struct Nowhere : logon::IKeyDeviceFactory {
+        mutable int opened = 0;
+        std::unique_ptr<logon::IKeyDevice> Open(const std::string& text, const std::string& userId,
+                                                const logon::KeyCost& cost) const override {
+            ++opened;
+            return std::make_unique<logon::FolderKeyDevice>(text + "/nowhere", userId, cost);
+        }
+        std::string Prepare(const std::string&) const override { return {}; }
+    } nowhere;
+    const std::string data = "abc";
+    ASSERT_FALSE(Sign("bob", "pw-bob", 42, data).empty());
+    CKorvane own(EngineContext{.keyDevices = &nowhere});
+    unsigned char signature[kLogonSignatureCap];
+    unsigned int length = 0;
+    ASSERT_EQ(own.Evp_SignInit(42), 1);
+    own.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(data.data()), 3);
+    EXPECT_EQ(own.Evp_SignFinal(signature, &length, "bob", "pw-bob"), 0);
+    EXPECT_GT(nowhere.opened, 0);
+    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"RSA数字签名失败。"});
+    const int opened = nowhere.opened;
+    EXPECT_FALSE(Sign("bob", "pw-bob", 42, data).empty());
+    EXPECT_EQ(nowhere.opened, opened);
+}
+
 TEST_F(Signing, Sha0SignatureWrapsTheDigestInfoOfItsObjectIdentifier) {
     const std::string data = "abc";
     Bytes signature = Sign("alice", "pw-alice", 42, data);
