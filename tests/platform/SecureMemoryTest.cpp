@@ -1,14 +1,20 @@
 // The process's secrets kept out of core dumps and swap: what ProtectProcessSecrets sets up,
-// seen from inside a child process (the test process itself stays as it is).
+// seen from inside a child process (the test process itself stays as it is); and the one reader
+// of typed secrets, which a Ctrl-C always ends.
 
 #include <gtest/gtest.h>
 #include <openssl/crypto.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "KillPoints.h"
 #include "platform/Secret.h"
+#include "platform/SecretInput.h"
 #include "platform/SecureMemory.h"
+#include "platform/SignalCleanup.h"
 
 TEST(SecureMemory, ProtectedProcessIsNotDumpableAndKeepsSecretsInTheSecureHeap) {
     pid_t child = StartChild([] {
@@ -40,4 +46,22 @@ TEST(SecureMemory, ArenaSizeFollowsTheMemoryLockLimit) {
                                 {8ull << 20, kSecureHeapBytes}}) {
         EXPECT_EQ(SecureArenaBytesFor(limit), bytes) << limit;
     }
+}
+
+// A Ctrl-C that comes after the prompt shows but before its read begins ends the entry at once
+// (it used to be missed, and the prompt waited for a key that never came).
+TEST(SecretInput, CtrlCJustBeforeTheReadEndsTheEntry) {
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    pid_t child = StartChild([&] {
+        InterruptibleWait wait;
+        ::raise(SIGINT);
+        SecretText line;
+        return !ReadSecretLine(input[0], line) && InterruptSeen() ? 0 : 1;
+    });
+    int status = WaitChild(child, std::chrono::seconds(20));
+    ::close(input[0]);
+    ::close(input[1]);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

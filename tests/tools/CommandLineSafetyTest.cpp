@@ -51,7 +51,16 @@ protected:
     // other side in `master`.
     pid_t StartOnTerminal(const std::vector<std::string>& args, int& master) {
         pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
-        if (child == 0) ExecVarnex(home, args);
+        if (child == 0) {
+            // As a terminal starts a program: Ctrl-C and Ctrl-\ act (a suite started in the
+            // background of a script inherits them ignored).
+            ::signal(SIGINT, SIG_DFL);
+            ::signal(SIGQUIT, SIG_DFL);
+            sigset_t none;
+            ::sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ExecVarnex(home, args);
+        }
         return child;
     }
     // Reads the terminal until what it shows next ends in `end` (true), or until it closes or a
@@ -146,7 +155,7 @@ TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {
     ASSERT_EQ(::tcgetattr(master, &during), 0);
     EXPECT_EQ(during.c_lflag & ECHO, 0u) << "echo is off when the prompt shows";
     ASSERT_EQ(::write(master, "\x03", 1), 1);
-    int status = WaitChild(child);
+    int status = WaitChild(child, std::chrono::seconds(60));
     termios after{};
     ASSERT_EQ(::tcgetattr(master, &after), 0);
     ::close(master);
