@@ -9,8 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <utility>
 
+#include "logon/ILogon.h"
+#include "logon/TokenKeyDevice.h"
 #include "platform/AtomicFile.h"
 #include "platform/Overwrite.h"
 
@@ -144,12 +149,44 @@ thread_local const IKeyDeviceFactory* t_bound = nullptr;
 
 }  // namespace
 
+struct StandardKeyDevices::Links {
+    std::optional<TokenSettings> settings;  // unset: read from the store when first needed
+    std::mutex mutex;
+    std::map<std::pair<std::string, std::string>, std::shared_ptr<TokenLink>> links;  // module, token
+};
+
+StandardKeyDevices::StandardKeyDevices() : m_links(std::make_unique<Links>()) {}
+
+StandardKeyDevices::StandardKeyDevices(const TokenSettings& tokens) : StandardKeyDevices() {
+    m_links->settings = tokens;
+}
+
+StandardKeyDevices::~StandardKeyDevices() = default;
+
 std::unique_ptr<IKeyDevice> StandardKeyDevices::Open(const std::string& deviceText, const std::string& userId,
                                                      const KeyCost& cost) const {
-    return std::make_unique<FolderKeyDevice>(deviceText, userId, cost);
+    p11::Uri uri;
+    if (!p11::IsUri(deviceText)) return std::make_unique<FolderKeyDevice>(deviceText, userId, cost);
+    if (!p11::ParseUri(deviceText, uri)) uri = {};  // a token nobody has: a device that is not present
+    std::lock_guard<std::mutex> lock(m_links->mutex);
+    TokenSettings settings = m_links->settings.value_or(TokenSettings{});
+    if (!m_links->settings) {
+        std::string module = LogonLibrary() != nullptr
+                                 ? LogonLibrary()->GetOption("Device", "Module", p11::kDefaultModule)
+                                 : std::string(p11::kDefaultModule);
+        if (!module.empty()) settings.module = module;
+    }
+    std::shared_ptr<TokenLink>& link = m_links->links[{settings.module, uri.token}];
+    if (!link) link = std::make_shared<TokenLink>(settings, uri.token);
+    return std::make_unique<TokenKeyDevice>(link, uri, deviceText, userId);
 }
 
 std::string StandardKeyDevices::Prepare(const std::string& given) const {
+    // A token needs nothing made ready: its key pair is generated when the key is stored.
+    if (p11::IsUri(given)) {
+        p11::Uri uri;
+        return p11::ParseUri(given, uri) && !uri.token.empty() ? given : std::string{};
+    }
     std::error_code ec;
     std::string folder = fs::absolute(given, ec).lexically_normal().string();
     if (ec || given.empty() || !MakeOwnerOnlyFolder(folder)) return {};

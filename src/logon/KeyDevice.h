@@ -57,6 +57,20 @@ public:
     // Where a key the device already holds for this user lies, current or staged (a left-over
     // of another store, or of a registration that was killed); empty when it holds none.
     virtual std::string HeldKey() const = 0;
+    // A device whose key never leaves it (a token) signs and unwraps itself: OpenKey answers
+    // nothing there, and the store hands it the work instead. Both answer the output's length,
+    // or -1 (the device has said why).
+    virtual bool KeyStaysOnDevice() const { return false; }
+    // RSA PKCS#1 v1.5 over the SHA-1 DigestInfo of a 20-byte digest.
+    virtual int SignOnDevice(const unsigned char* /*digest*/, size_t /*digestLength*/, unsigned char* /*signature*/,
+                             size_t /*room*/) {
+        return -1;
+    }
+    // RSA-OAEP with SHA-256 and MGF1-SHA-256, as the store wraps session keys.
+    virtual int UnwrapOnDevice(const unsigned char* /*in*/, size_t /*length*/, unsigned char* /*out*/,
+                               size_t /*room*/) {
+        return -1;
+    }
 };
 
 class FolderKeyDevice : public IKeyDevice {
@@ -99,13 +113,27 @@ public:
     virtual std::string Prepare(const std::string& given) const = 0;
 };
 
-// The factory of this build: every device text is a folder (FolderKeyDevice), kept as an
+struct TokenSettings;
+class TokenLink;
+
+// The factory of this build: a device text that is a pkcs11: URI names a token
+// (TokenKeyDevice, through the module of the settings; one link per token, kept while the
+// factory lives, so a batch logs in once); any other is a folder (FolderKeyDevice), kept as an
 // absolute path and created owner-only when a user is registered on it.
 class StandardKeyDevices : public IKeyDeviceFactory {
 public:
+    // Tokens through the store's setting "Device"/"Module" (default the p11-kit proxy), the PIN
+    // asked through the password dialog.
+    StandardKeyDevices();
+    explicit StandardKeyDevices(const TokenSettings& tokens);
+    ~StandardKeyDevices() override;
     std::unique_ptr<IKeyDevice> Open(const std::string& deviceText, const std::string& userId,
                                      const KeyCost& cost = {}) const override;
     std::string Prepare(const std::string& given) const override;
+
+private:
+    struct Links;
+    std::unique_ptr<Links> m_links;
 };
 
 // The factory of the engine call running on this thread (see engine/EngineContext.h), else the

@@ -450,8 +450,13 @@ int LogonStore::DeviceSign(const std::string& userId, const unsigned char* diges
         digestLength != static_cast<int>(kLogonDigestLength)) {
         return 0;
     }
-    logon::PkeyPtr key = OpenPrivateKey(user, m_sessionPassword.data(), m_sessionPassword.size());
-    int n = key ? logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureCap) : -1;
+    int n = -1;
+    if (std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
+        device->KeyStaysOnDevice()) {
+        n = device->SignOnDevice(digest, kLogonDigestLength, signature, kLogonSignatureCap);
+    } else if (logon::PkeyPtr key = OpenPrivateKey(user, m_sessionPassword.data(), m_sessionPassword.size())) {
+        n = logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureCap);
+    }
     if (n <= 0) return 0;
     *signatureLength = n;
     return 1;
@@ -488,6 +493,12 @@ int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped
     }
     UserRow user;
     if (!FindUser(userId, user)) return -1;
+    if (user.type == kLogonKeyDevice) {
+        std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
+        if (device->KeyStaysOnDevice()) {
+            return device->UnwrapOnDevice(wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutCap);
+        }
+    }
     logon::PkeyPtr key = OpenPrivateKey(user, password, static_cast<size_t>(passwordLength));
     if (!key) return -1;
     return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutCap);

@@ -62,9 +62,12 @@ bool ParseUri(std::string_view text, Uri& out) {
         std::string value;
         if (!PercentDecode(part.substr(eq + 1), value)) return false;
         std::string_view name = part.substr(0, eq);
-        if (name == "token") out.token = value;
-        else if (name == "object") out.object = value;
-        else if (name == "id") out.id = value;
+        if (name == "token")
+            out.token = value;
+        else if (name == "object")
+            out.object = value;
+        else if (name == "id")
+            out.id = value;
     }
     return true;
 }
@@ -72,7 +75,8 @@ bool ParseUri(std::string_view text, Uri& out) {
 std::string ResultName(CK_RV rv) {
     switch (rv) {
 #define NAME(code) \
-    case code: return #code;
+    case code:     \
+        return #code;
         NAME(CKR_OK)
         NAME(CKR_HOST_MEMORY)
         NAME(CKR_GENERAL_ERROR)
@@ -112,11 +116,11 @@ std::string ResultName(CK_RV rv) {
         NAME(CKR_CRYPTOKI_NOT_INITIALIZED)
         NAME(CKR_CRYPTOKI_ALREADY_INITIALIZED)
 #undef NAME
-    default: {
-        char hex[32];
-        std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(rv));
-        return hex;
-    }
+        default: {
+            char hex[32];
+            std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(rv));
+            return hex;
+        }
     }
 }
 

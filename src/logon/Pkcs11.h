@@ -5,12 +5,12 @@
 // nothing here shows a message or throws. The function list is used directly: each call is
 // one line away from the standard, so a token's answer is never reinterpreted on the way.
 
+#include <p11-kit/pkcs11.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <p11-kit/pkcs11.h>
 
 namespace logon::p11 {
 

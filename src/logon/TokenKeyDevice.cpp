@@ -1,0 +1,408 @@
+#include "logon/TokenKeyDevice.h"
+
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/crypto.h>
+#include <openssl/param_build.h>
+#include <openssl/rand.h>
+
+#include <cstring>
+#include <utility>
+
+#include "password/PasswordDialog.h"
+#include "platform/MessageBox.h"
+
+namespace logon {
+
+namespace {
+
+constexpr CK_ULONG kModulusBits = 2048;
+constexpr size_t kIdBytes = 16;
+constexpr size_t kSha256Bytes = 32;
+constexpr int kDialogAttempts = 3;
+// DER of DigestInfo { sha1, NULL } ahead of the 20 digest bytes.
+constexpr unsigned char kSha1DigestInfo[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e,
+                                             0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
+
+struct BnFree {
+    void operator()(BIGNUM* n) const { BN_free(n); }
+};
+struct MdCtxFree {
+    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+};
+using BnPtr = std::unique_ptr<BIGNUM, BnFree>;
+using EvpMdCtxPtr = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+
+void Show(const std::string& text) { AfxMessageBox(text, MB_OK | MB_ICONSTOP); }
+
+bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mask, size_t length) {
+    unsigned char block[kSha256Bytes];
+    for (uint32_t counter = 0; length > 0; ++counter) {
+        unsigned char c[4] = {static_cast<unsigned char>(counter >> 24), static_cast<unsigned char>(counter >> 16),
+                              static_cast<unsigned char>(counter >> 8), static_cast<unsigned char>(counter)};
+        EvpMdCtxPtr ctx(EVP_MD_CTX_new());
+        if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1 ||
+            EVP_DigestUpdate(ctx.get(), seed, seedLength) != 1 || EVP_DigestUpdate(ctx.get(), c, 4) != 1 ||
+            EVP_DigestFinal_ex(ctx.get(), block, nullptr) != 1) {
+            return false;
+        }
+        size_t n = length < kSha256Bytes ? length : kSha256Bytes;
+        std::memcpy(mask, block, n);
+        mask += n;
+        length -= n;
+    }
+    OPENSSL_cleanse(block, sizeof block);
+    return true;
+}
+
+PkeyPtr RsaPublicKey(const std::vector<unsigned char>& modulus, const std::vector<unsigned char>& exponent) {
+    BnPtr n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
+    BnPtr e(BN_bin2bn(exponent.data(), static_cast<int>(exponent.size()), nullptr));
+    OSSL_PARAM_BLD* build = OSSL_PARAM_BLD_new();
+    if (!n || !e || build == nullptr || OSSL_PARAM_BLD_push_BN(build, OSSL_PKEY_PARAM_RSA_N, n.get()) != 1 ||
+        OSSL_PARAM_BLD_push_BN(build, OSSL_PKEY_PARAM_RSA_E, e.get()) != 1) {
+        OSSL_PARAM_BLD_free(build);
+        return nullptr;
+    }
+    OSSL_PARAM* params = OSSL_PARAM_BLD_to_param(build);
+    OSSL_PARAM_BLD_free(build);
+    PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    EVP_PKEY* key = nullptr;
+    if (params == nullptr || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
+        EVP_PKEY_fromdata(ctx.get(), &key, EVP_PKEY_PUBLIC_KEY, params) != 1) {
+        key = nullptr;
+    }
+    OSSL_PARAM_free(params);
+    return PkeyPtr(key);
+}
+
+}  // namespace
+
+// ---- PIN sources
+
+PinSource PinFromFile(std::string path) {
+    return [path = std::move(path)](const std::string&, int attempt, SecretText& pin) {
+        std::string text;
+        if (attempt > 0 || !ReadSmallFile(path, 1024, text)) return false;
+        size_t end = text.find_first_of("\r\n");
+        pin = std::string_view(text).substr(0, end);
+        OPENSSL_cleanse(text.data(), text.size());
+        return true;
+    };
+}
+
+PinSource PinFromDialog() {
+    return [](const std::string& token, int attempt, SecretText& pin) {
+        if (attempt >= kDialogAttempts) return false;
+        CDlgPassword dialog;
+        dialog.SetPrompt("令牌“" + token + "”的PIN");
+        if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return false;
+        pin = dialog.Password();
+        return true;
+    };
+}
+
+// ---- The link to one token
+
+TokenLink::TokenLink(TokenSettings settings, std::string token)
+    : m_settings(std::move(settings)), m_token(std::move(token)) {
+    if (!m_settings.pin) m_settings.pin = PinFromDialog();
+}
+
+bool TokenLink::Connect(TokenFault& fault) {
+    if (m_module) return true;
+    if (m_moduleFailed) {
+        fault = TokenFault::NoModule;
+        return false;
+    }
+    std::string error;
+    m_module = p11::Module::Shared(m_settings.module, m_settings.list, error);
+    if (!m_module) {
+        // Said once for the link: a batch does not repeat it for every file.
+        m_moduleFailed = true;
+        Show("无法加载令牌模块" + m_settings.module + "：" + error);
+        fault = TokenFault::NoModule;
+        return false;
+    }
+    return true;
+}
+
+bool TokenLink::TokenPresent() {
+    TokenFault fault = TokenFault::None;
+    if (m_session) return true;
+    CK_SLOT_ID slot = 0;
+    return Connect(fault) && m_module->FindToken(m_token, slot) == CKR_OK;
+}
+
+TokenFault TokenLink::Fail(CK_RV rv) {
+    switch (rv) {
+    case CKR_PIN_INCORRECT:
+    case CKR_PIN_INVALID:
+    case CKR_PIN_LEN_RANGE:
+        Show("令牌“" + m_token + "”的PIN不正确。");
+        return TokenFault::PinIncorrect;
+    case CKR_PIN_LOCKED:
+        Show("令牌“" + m_token + "”的PIN已被锁定。");
+        return TokenFault::PinLocked;
+    default:
+        break;
+    }
+    if (p11::IsRemoval(rv)) {
+        const bool wasOpen = m_session != nullptr;
+        m_session.reset();
+        Show(wasOpen ? "令牌“" + m_token + "”已被拔出。" : "请插入令牌“" + m_token + "”。");
+        return wasOpen ? TokenFault::Removed : TokenFault::NotPresent;
+    }
+    Show("令牌“" + m_token + "”操作失败：" + p11::ResultName(rv) + "。");
+    return TokenFault::Failed;
+}
+
+p11::Session* TokenLink::Ready(TokenFault& fault) {
+    if (m_session) return m_session.get();
+    if (!Connect(fault)) return nullptr;
+    CK_SLOT_ID slot = 0;
+    CK_RV rv = m_module->FindToken(m_token, slot);
+    auto session = rv == CKR_OK ? std::make_unique<p11::Session>(*m_module, slot) : nullptr;
+    if (session) rv = session->Open();
+    if (rv != CKR_OK) {
+        fault = Fail(rv);
+        return nullptr;
+    }
+    for (int attempt = 0;; ++attempt) {
+        SecretText pin;
+        if (!m_settings.pin(m_token, attempt, pin)) {
+            // A PIN file that was wrong has said so already; a cancelled dialog needs no word.
+            fault = attempt > 0 ? TokenFault::PinIncorrect : TokenFault::NoPin;
+            return nullptr;
+        }
+        rv = session->Login(pin.view());
+        if (rv == CKR_OK) break;
+        fault = Fail(rv);
+        if (fault != TokenFault::PinIncorrect) return nullptr;
+    }
+    m_session = std::move(session);
+    return m_session.get();
+}
+
+// ---- The device
+
+TokenKeyDevice::TokenKeyDevice(std::shared_ptr<TokenLink> link, const p11::Uri& uri, std::string deviceText,
+                               const std::string& userId)
+    : m_link(std::move(link)),
+      m_deviceText(std::move(deviceText)),
+      m_label(uri.object.empty() ? userId : uri.object),
+      m_id(uri.id.begin(), uri.id.end()) {}
+
+bool TokenKeyDevice::Failed(CK_RV rv) {
+    m_fault = m_link->Fail(rv);
+    return false;
+}
+
+bool TokenKeyDevice::IsPresent() {
+    auto lock = m_link->Lock();
+    return m_link->TokenPresent();
+}
+
+CK_OBJECT_HANDLE TokenKeyDevice::FindKey(p11::Session& session, CK_OBJECT_CLASS kind) {
+    std::vector<CK_ATTRIBUTE> match = {{CKA_CLASS, &kind, sizeof kind},
+                                       {CKA_LABEL, m_label.data(), m_label.size()}};
+    if (!m_id.empty()) match.push_back({CKA_ID, m_id.data(), m_id.size()});
+    std::vector<CK_OBJECT_HANDLE> found;
+    CK_RV rv = session.Find(match, found);
+    if (rv != CKR_OK) {
+        Failed(rv);
+        return CK_INVALID_HANDLE;
+    }
+    if (found.empty()) {
+        m_fault = TokenFault::NoKey;
+        return CK_INVALID_HANDLE;
+    }
+    if (m_id.empty()) session.Attribute(found.front(), CKA_ID, m_id);
+    return found.front();
+}
+
+std::string TokenKeyDevice::HeldKey() const {
+    // A const view of the token: the search needs the session, which a lookup may open.
+    auto* self = const_cast<TokenKeyDevice*>(this);
+    auto lock = m_link->Lock();
+    if (!self->m_link->TokenPresent()) return {};
+    TokenFault fault = TokenFault::None;
+    p11::Session* session = self->m_link->Ready(fault);
+    if (session == nullptr) return {};
+    return self->FindKey(*session, CKO_PRIVATE_KEY) != CK_INVALID_HANDLE ? m_deviceText : std::string{};
+}
+
+PkeyPtr TokenKeyDevice::GenerateKey() {
+    auto lock = m_link->Lock();
+    p11::Session* session = m_link->Ready(m_fault);
+    if (session == nullptr) return nullptr;
+    if (m_id.empty()) {
+        m_id.resize(kIdBytes);
+        if (RAND_bytes(m_id.data(), static_cast<int>(m_id.size())) != 1) return nullptr;
+    }
+    CK_BBOOL yes = CK_TRUE;
+    CK_BBOOL no = CK_FALSE;
+    CK_ULONG bits = kModulusBits;
+    unsigned char exponent[] = {0x01, 0x00, 0x01};
+    CK_ATTRIBUTE publicPart[] = {
+        {CKA_TOKEN, &yes, sizeof yes},         {CKA_PRIVATE, &no, sizeof no},
+        {CKA_ENCRYPT, &yes, sizeof yes},       {CKA_VERIFY, &yes, sizeof yes},
+        {CKA_MODULUS_BITS, &bits, sizeof bits}, {CKA_PUBLIC_EXPONENT, exponent, sizeof exponent},
+        {CKA_LABEL, m_label.data(), m_label.size()}, {CKA_ID, m_id.data(), m_id.size()},
+    };
+    CK_ATTRIBUTE privatePart[] = {
+        {CKA_TOKEN, &yes, sizeof yes},     {CKA_PRIVATE, &yes, sizeof yes},
+        {CKA_SENSITIVE, &yes, sizeof yes}, {CKA_EXTRACTABLE, &no, sizeof no},
+        {CKA_DECRYPT, &yes, sizeof yes},   {CKA_SIGN, &yes, sizeof yes},
+        {CKA_LABEL, m_label.data(), m_label.size()}, {CKA_ID, m_id.data(), m_id.size()},
+    };
+    CK_MECHANISM mechanism{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
+    CK_OBJECT_HANDLE publicKey = CK_INVALID_HANDLE;
+    CK_OBJECT_HANDLE privateKey = CK_INVALID_HANDLE;
+    CK_FUNCTION_LIST* f = session->F();
+    CK_RV rv = f->C_GenerateKeyPair(session->Handle(), &mechanism, publicPart, std::size(publicPart), privatePart,
+                                    std::size(privatePart), &publicKey, &privateKey);
+    if (rv != CKR_OK) return Failed(rv), nullptr;
+    // What the token keeps is what counts, not what was asked for.
+    bool sensitive = false;
+    bool neverExtractable = false;
+    rv = session->BoolAttribute(privateKey, CKA_SENSITIVE, sensitive);
+    if (rv == CKR_OK) rv = session->BoolAttribute(privateKey, CKA_NEVER_EXTRACTABLE, neverExtractable);
+    std::vector<unsigned char> modulus;
+    std::vector<unsigned char> publicExponent;
+    if (rv == CKR_OK) rv = session->Attribute(publicKey, CKA_MODULUS, modulus);
+    if (rv == CKR_OK) rv = session->Attribute(publicKey, CKA_PUBLIC_EXPONENT, publicExponent);
+    PkeyPtr key = rv == CKR_OK && sensitive && neverExtractable ? RsaPublicKey(modulus, publicExponent) : nullptr;
+    if (!key) {
+        f->C_DestroyObject(session->Handle(), privateKey);
+        f->C_DestroyObject(session->Handle(), publicKey);
+        if (rv != CKR_OK) return Failed(rv), nullptr;
+        m_fault = TokenFault::Extractable;
+        Show("令牌“" + m_link->Token() + "”生成的私钥可以导出，不能使用。");
+    }
+    return key;
+}
+
+bool TokenKeyDevice::EraseKey() {
+    auto lock = m_link->Lock();
+    p11::Session* session = m_link->Ready(m_fault);
+    if (session == nullptr) return false;
+    for (CK_OBJECT_CLASS kind : {CKO_PRIVATE_KEY, CKO_PUBLIC_KEY, CKO_CERTIFICATE}) {
+        for (CK_OBJECT_HANDLE object; (object = FindKey(*session, kind)) != CK_INVALID_HANDLE;) {
+            if (CK_RV rv = session->F()->C_DestroyObject(session->Handle(), object); rv != CKR_OK) return Failed(rv);
+        }
+        if (m_fault != TokenFault::NoKey) return false;
+        m_fault = TokenFault::None;
+    }
+    return true;
+}
+
+int TokenKeyDevice::SignDigest(const unsigned char* digest, size_t digestLength, unsigned char* signature,
+                               size_t room) {
+    if (digest == nullptr || digestLength != 20 || signature == nullptr) return -1;
+    auto lock = m_link->Lock();
+    p11::Session* session = m_link->Ready(m_fault);
+    CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY) : CK_INVALID_HANDLE;
+    if (key == CK_INVALID_HANDLE) return -1;
+    unsigned char info[sizeof kSha1DigestInfo + 20];
+    std::memcpy(info, kSha1DigestInfo, sizeof kSha1DigestInfo);
+    std::memcpy(info + sizeof kSha1DigestInfo, digest, 20);
+    CK_MECHANISM mechanism{CKM_RSA_PKCS, nullptr, 0};
+    CK_FUNCTION_LIST* f = session->F();
+    CK_RV rv = f->C_SignInit(session->Handle(), &mechanism, key);
+    CK_ULONG length = static_cast<CK_ULONG>(room);
+    if (rv == CKR_OK) rv = f->C_Sign(session->Handle(), info, sizeof info, signature, &length);
+    if (rv != CKR_OK) return Failed(rv), -1;
+    return static_cast<int>(length);
+}
+
+int TokenKeyDevice::Unwrap(const unsigned char* in, size_t length, unsigned char* out, size_t room) {
+    if (in == nullptr || out == nullptr || length == 0) return -1;
+    auto lock = m_link->Lock();
+    p11::Session* session = m_link->Ready(m_fault);
+    CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY) : CK_INVALID_HANDLE;
+    if (key == CK_INVALID_HANDLE) return -1;
+    CK_RSA_PKCS_OAEP_PARAMS oaep{CKM_SHA256, CKG_MGF1_SHA256, CKZ_DATA_SPECIFIED, nullptr, 0};
+    CK_MECHANISM mechanism{CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep};
+    CK_FUNCTION_LIST* f = session->F();
+    CK_RV rv = f->C_DecryptInit(session->Handle(), &mechanism, key);
+    if (rv == CKR_ARGUMENTS_BAD || rv == CKR_MECHANISM_INVALID || rv == CKR_MECHANISM_PARAM_INVALID) {
+        return RawUnwrap(*session, key, in, length, out, room);
+    }
+    // From here the token has the ciphertext: a failure is final, never retried another way.
+    CK_ULONG got = static_cast<CK_ULONG>(room);
+    if (rv == CKR_OK) {
+        rv = f->C_Decrypt(session->Handle(), const_cast<unsigned char*>(in), static_cast<CK_ULONG>(length), out, &got);
+    }
+    if (rv != CKR_OK) return Failed(rv), -1;
+    return static_cast<int>(got);
+}
+
+int TokenKeyDevice::RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const unsigned char* in, size_t length,
+                              unsigned char* out, size_t room) {
+    std::vector<unsigned char> modulus;
+    CK_RV rv = session.Attribute(key, CKA_MODULUS, modulus);
+    if (rv != CKR_OK) {
+        // A private key that does not show its modulus: read the public half's.
+        CK_OBJECT_HANDLE publicKey = FindKey(session, CKO_PUBLIC_KEY);
+        if (publicKey == CK_INVALID_HANDLE) return -1;
+        if ((rv = session.Attribute(publicKey, CKA_MODULUS, modulus)) != CKR_OK) return Failed(rv), -1;
+    }
+    const size_t k = modulus.size();
+    if (k < 2 * kSha256Bytes + 2 || length != k) return -1;
+    CK_MECHANISM mechanism{CKM_RSA_X_509, nullptr, 0};
+    CK_FUNCTION_LIST* f = session.F();
+    rv = f->C_DecryptInit(session.Handle(), &mechanism, key);
+    if (rv == CKR_MECHANISM_INVALID || rv == CKR_MECHANISM_PARAM_INVALID) {
+        m_fault = TokenFault::NoEnvelopes;
+        Show("令牌“" + m_link->Token() + "”不能打开数字信封。");
+        return -1;
+    }
+    SecretBytes em(k);
+    CK_ULONG got = static_cast<CK_ULONG>(k);
+    if (rv == CKR_OK) {
+        rv = f->C_Decrypt(session.Handle(), const_cast<unsigned char*>(in), static_cast<CK_ULONG>(length), em.data(),
+                          &got);
+    }
+    if (rv != CKR_OK) return Failed(rv), -1;
+    if (got > k) return -1;
+    // A token may leave out the leading zero bytes of the result.
+    std::memmove(em.data() + (k - got), em.data(), got);
+    std::memset(em.data(), 0, k - got);
+    return OaepDecodeSha256(em.data(), k, out, room);
+}
+
+int OaepDecodeSha256(const unsigned char* em, size_t k, unsigned char* out, size_t room) {
+    constexpr size_t h = kSha256Bytes;
+    if (em == nullptr || k < 2 * h + 2) return -1;
+    const size_t dbLength = k - h - 1;
+    SecretBytes seed(h);
+    SecretBytes db(dbLength);
+    if (!Mgf1Sha256(em + 1 + h, dbLength, seed.data(), h)) return -1;
+    for (size_t i = 0; i < h; ++i) seed[i] ^= em[1 + i];
+    if (!Mgf1Sha256(seed.data(), h, db.data(), dbLength)) return -1;
+    for (size_t i = 0; i < dbLength; ++i) db[i] ^= em[1 + h + i];
+    unsigned char emptyHash[h];
+    unsigned int hashLength = 0;
+    if (EVP_Digest("", 0, emptyHash, &hashLength, EVP_sha256(), nullptr) != 1) return -1;
+    // bad collects every fault; the scan for the 0x01 separator runs to the end either way.
+    unsigned bad = em[0];
+    for (size_t i = 0; i < h; ++i) bad |= static_cast<unsigned>(db[i] ^ emptyHash[i]);
+    size_t start = 0;
+    unsigned looking = 1;
+    for (size_t i = h; i < dbLength; ++i) {
+        unsigned isOne = db[i] == 0x01;
+        unsigned isZero = db[i] == 0x00;
+        start |= (looking & isOne) ? i + 1 : 0;
+        bad |= looking & !isOne & !isZero;
+        looking &= !isOne;
+    }
+    bad |= looking;
+    if (bad != 0) return -1;
+    const size_t messageLength = dbLength - start;
+    if (messageLength > room) return -1;
+    std::memcpy(out, db.data() + start, messageLength);
+    return static_cast<int>(messageLength);
+}
+
+}  // namespace logon

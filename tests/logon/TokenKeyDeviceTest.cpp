@@ -1,0 +1,292 @@
+// Key devices on tokens: a SoftHSM2 token made for each test in its own folder, reached through
+// the key-device factory as a user's device text names it; faults SoftHSM2 cannot make (a pulled
+// token, a locked PIN, a token that takes the OAEP parameters) come from a wrapper around its
+// function list.
+
+#include <dlfcn.h>
+#include <openssl/rsa.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "logon/LogonKeys.h"
+#include "logon/TokenKeyDevice.h"
+
+namespace {
+
+constexpr const char* kSoftHsm = "/usr/lib/softhsm/libsofthsm2.so";
+constexpr const char* kSoftHsmUtil = "/usr/bin/softhsm2-util";
+constexpr const char* kUri = "pkcs11:token=varnex";
+
+// What the wrapper changes: codes answered instead of the token's, and the mechanisms
+// C_DecryptInit was asked for.
+struct Faults {
+    CK_RV login = CKR_OK;
+    CK_RV sign = CKR_OK;
+    bool takesOaep = false;  // answer OK to OAEP at C_DecryptInit without asking the token
+    CK_RV decrypt = CKR_OK;
+    std::vector<CK_MECHANISM_TYPE> decryptInits;
+};
+Faults g_faults;
+CK_FUNCTION_LIST* g_real = nullptr;
+
+CK_RV FaultyLogin(CK_SESSION_HANDLE s, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
+    return g_faults.login != CKR_OK ? g_faults.login : g_real->C_Login(s, user, pin, length);
+}
+CK_RV FaultySign(CK_SESSION_HANDLE s, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return g_faults.sign != CKR_OK ? g_faults.sign : g_real->C_Sign(s, data, length, out, outLength);
+}
+CK_RV FaultyDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
+    g_faults.decryptInits.push_back(mechanism->mechanism);
+    if (g_faults.takesOaep && mechanism->mechanism == CKM_RSA_PKCS_OAEP) return CKR_OK;
+    return g_real->C_DecryptInit(s, mechanism, key);
+}
+CK_RV FaultyDecrypt(CK_SESSION_HANDLE s, CK_BYTE_PTR in, CK_ULONG length, CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    return g_faults.decrypt != CKR_OK ? g_faults.decrypt : g_real->C_Decrypt(s, in, length, out, outLength);
+}
+
+class TokenKeyDeviceTest : public HostTest {
+protected:
+    void SetUp() override {
+        if (access(kSoftHsm, R_OK) != 0 || access(kSoftHsmUtil, X_OK) != 0) {
+            GTEST_SKIP() << "softhsm2 is not installed (" << kSoftHsm << ")";
+        }
+        std::filesystem::create_directories(dir / "tokens");
+        WriteFile(dir / "softhsm2.conf", "directories.tokendir = " + (dir / "tokens") +
+                                             "\nobjectstore.backend = file\nlog.level = ERROR\n");
+        setenv("SOFTHSM2_CONF", (dir / "softhsm2.conf").c_str(), 1);
+        std::string init = std::string(kSoftHsmUtil) +
+                           " --init-token --free --label varnex --so-pin 12345678 --pin 123456 >/dev/null 2>&1";
+        ASSERT_EQ(std::system(init.c_str()), 0);
+        WriteFile(dir / "pin", "123456\n");
+        g_faults = {};
+    }
+    void TearDown() override {
+        device_.reset();
+        factory_.reset();  // finalises the module before the token's folder goes
+        if (handle_ != nullptr) dlclose(handle_);
+        unsetenv("SOFTHSM2_CONF");
+    }
+
+    // The factory a user's device text goes through; wrapped: SoftHSM2 behind the fault wrapper.
+    const logon::StandardKeyDevices& Factory(const std::string& pinFile, bool wrapped = false) {
+        device_.reset();
+        factory_.reset();
+        logon::TokenSettings settings;
+        settings.module = kSoftHsm;
+        if (!pinFile.empty()) settings.pin = logon::PinFromFile(pinFile);
+        if (wrapped) {
+            if (handle_ == nullptr) handle_ = dlopen(kSoftHsm, RTLD_NOW);
+            auto get = reinterpret_cast<CK_RV (*)(CK_FUNCTION_LIST**)>(dlsym(handle_, "C_GetFunctionList"));
+            get(&g_real);
+            wrapped_ = *g_real;
+            wrapped_.C_Login = FaultyLogin;
+            wrapped_.C_Sign = FaultySign;
+            wrapped_.C_DecryptInit = FaultyDecryptInit;
+            wrapped_.C_Decrypt = FaultyDecrypt;
+            settings.list = &wrapped_;
+        }
+        factory_ = std::make_unique<logon::StandardKeyDevices>(settings);
+        return *factory_;
+    }
+    logon::TokenKeyDevice& Device(const std::string& uri = kUri) {
+        device_ = factory_->Open(uri, "bob");
+        auto* token = dynamic_cast<logon::TokenKeyDevice*>(device_.get());
+        EXPECT_NE(token, nullptr);
+        return *token;
+    }
+    int Count(const std::string& part) const {
+        int n = 0;
+        for (const std::string& text : host.MessageTexts()) n += text.find(part) != std::string::npos;
+        return n;
+    }
+
+    std::unique_ptr<logon::StandardKeyDevices> factory_;
+    std::unique_ptr<logon::IKeyDevice> device_;
+    void* handle_ = nullptr;
+    CK_FUNCTION_LIST wrapped_{};
+};
+
+TEST_F(TokenKeyDeviceTest, KeyIsMadeOnTheTokenSensitiveAndNeverExtractable) {
+    Factory(dir / "pin");
+    logon::TokenKeyDevice& device = Device();
+    EXPECT_TRUE(device.IsPresent());
+    EXPECT_EQ(device.HeldKey(), "");
+    logon::PkeyPtr pub = device.GenerateKey();
+    ASSERT_TRUE(pub);
+    EXPECT_EQ(EVP_PKEY_get_bits(pub.get()), 2048);
+    EXPECT_EQ(device.HeldKey(), kUri);
+    EXPECT_EQ(device.KeyId().size(), 16u);
+    EXPECT_FALSE(device.OpenKey("x", 1));  // nothing of the key comes out
+
+    // Read back through a session of our own, as any other program on the machine would.
+    std::string error;
+    auto module = logon::p11::Module::Load(kSoftHsm, error);
+    ASSERT_TRUE(module) << error;
+    CK_SLOT_ID slot = 0;
+    ASSERT_EQ(module->FindToken("varnex", slot), CKR_OK);
+    logon::p11::Session session(*module, slot);
+    ASSERT_EQ(session.Open(), CKR_OK);
+    ASSERT_EQ(session.Login("123456"), CKR_OK);
+    CK_OBJECT_CLASS kind = CKO_PRIVATE_KEY;
+    std::vector<CK_OBJECT_HANDLE> found;
+    ASSERT_EQ(session.Find({{CKA_CLASS, &kind, sizeof kind}}, found), CKR_OK);
+    ASSERT_EQ(found.size(), 1u);
+    for (auto [type, want] : std::vector<std::pair<CK_ATTRIBUTE_TYPE, bool>>{{CKA_TOKEN, true},
+                                                                             {CKA_PRIVATE, true},
+                                                                             {CKA_SENSITIVE, true},
+                                                                             {CKA_NEVER_EXTRACTABLE, true},
+                                                                             {CKA_EXTRACTABLE, false}}) {
+        bool value = !want;
+        EXPECT_EQ(session.BoolAttribute(found[0], type, value), CKR_OK);
+        EXPECT_EQ(value, want) << "attribute 0x" << std::hex << type;
+    }
+    std::vector<unsigned char> secret;
+    EXPECT_EQ(session.Attribute(found[0], CKA_PRIVATE_EXPONENT, secret), CKR_ATTRIBUTE_SENSITIVE);
+    EXPECT_TRUE(host.MessageTexts().empty());
+}
+
+TEST_F(TokenKeyDeviceTest, SignsOnTheTokenAndOpensEnvelopesThroughRawDecryption) {
+    Factory(dir / "pin", true);
+    logon::TokenKeyDevice& device = Device();
+    logon::PkeyPtr pub = device.GenerateKey();
+    ASSERT_TRUE(pub);
+
+    const unsigned char digest[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+    unsigned char signature[512];
+    int n = device.SignDigest(digest, sizeof digest, signature, sizeof signature);
+    ASSERT_EQ(n, 256);
+    EXPECT_TRUE(logon::VerifySha1Digest(pub.get(), digest, sizeof digest, signature, n));
+
+    // SoftHSM2 refuses the OAEP parameters at C_DecryptInit: raw decryption, padding checked here.
+    const std::string sessionKey = RandomBytes(48);
+    unsigned char wrapped[512];
+    int w = logon::WrapWithPublicKey(pub.get(), reinterpret_cast<const unsigned char*>(sessionKey.data()),
+                                     sessionKey.size(), wrapped, sizeof wrapped);
+    ASSERT_EQ(w, 256);
+    unsigned char out[512];
+    int got = device.Unwrap(wrapped, w, out, sizeof out);
+    ASSERT_EQ(got, 48);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), got), sessionKey);
+    EXPECT_EQ(g_faults.decryptInits, (std::vector<CK_MECHANISM_TYPE>{CKM_RSA_PKCS_OAEP, CKM_RSA_X_509}));
+
+    wrapped[100] ^= 0x01;  // a damaged envelope key fails the padding check
+    EXPECT_EQ(device.Unwrap(wrapped, w, out, sizeof out), -1);
+    EXPECT_TRUE(host.MessageTexts().empty());
+
+    // A token that took the OAEP parameters and then failed is not asked again another way.
+    g_faults = {};
+    g_faults.takesOaep = true;
+    g_faults.decrypt = CKR_ENCRYPTED_DATA_INVALID;
+    wrapped[100] ^= 0x01;
+    EXPECT_EQ(device.Unwrap(wrapped, w, out, sizeof out), -1);
+    EXPECT_EQ(g_faults.decryptInits, (std::vector<CK_MECHANISM_TYPE>{CKM_RSA_PKCS_OAEP}));
+    EXPECT_EQ(Count("CKR_ENCRYPTED_DATA_INVALID"), 1);
+}
+
+// The software half of the raw path against OpenSSL's own OAEP: a known vector made by OpenSSL
+// (encrypt OAEP-SHA-256, decrypt raw), and what a wrong label hash or separator does.
+TEST(OaepDecodeTest, TakesOpenSslsPaddingAndRefusesDamage) {
+    logon::PkeyPtr key = logon::GenerateRsaKey(1024);
+    const std::string message = "session key and IV";
+    unsigned char wrapped[128];
+    ASSERT_EQ(logon::WrapWithPublicKey(key.get(), reinterpret_cast<const unsigned char*>(message.data()),
+                                       message.size(), wrapped, sizeof wrapped),
+              128);
+    PkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key.get(), nullptr));
+    unsigned char em[128];
+    size_t emLength = sizeof em;
+    ASSERT_EQ(EVP_PKEY_decrypt_init(ctx.get()), 1);
+    ASSERT_EQ(EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING), 1);
+    ASSERT_EQ(EVP_PKEY_decrypt(ctx.get(), em, &emLength, wrapped, sizeof wrapped), 1);
+    ASSERT_EQ(emLength, 128u);
+
+    unsigned char out[128];
+    ASSERT_EQ(logon::OaepDecodeSha256(em, 128, out, sizeof out), static_cast<int>(message.size()));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), message.size()), message);
+    EXPECT_EQ(logon::OaepDecodeSha256(em, 128, out, message.size() - 1), -1);  // no room
+    for (size_t at : {size_t{0}, size_t{1}, size_t{40}, size_t{127}}) {
+        unsigned char damaged[128];
+        std::memcpy(damaged, em, sizeof damaged);
+        damaged[at] ^= 0x80;
+        EXPECT_EQ(logon::OaepDecodeSha256(damaged, 128, out, sizeof out) == static_cast<int>(message.size()) &&
+                      std::memcmp(out, message.data(), message.size()) == 0,
+                  false)
+            << "byte " << at;
+    }
+}
+
+TEST_F(TokenKeyDeviceTest, AWrongPinSaysSoOnEachTryAndTheDialogMayTryAgain) {
+    WriteFile(dir / "wrong", "654321\n");
+    Factory(dir / "pin");
+    ASSERT_TRUE(Device().GenerateKey());
+    const unsigned char digest[20] = {};
+    unsigned char signature[512];
+
+    Factory(dir / "wrong");
+    logon::TokenKeyDevice& byFile = Device();
+    EXPECT_EQ(byFile.SignDigest(digest, 20, signature, sizeof signature), -1);
+    EXPECT_EQ(byFile.LastFault(), logon::TokenFault::PinIncorrect);
+    EXPECT_EQ(Count("PIN不正确"), 1);
+
+    Factory("");  // the password dialog: a wrong PIN, then the right one
+    host.AddAnswer("password", "654321");
+    host.AddAnswer("password", "123456");
+    logon::TokenKeyDevice& byDialog = Device();
+    EXPECT_EQ(byDialog.SignDigest(digest, 20, signature, sizeof signature), 256);
+    EXPECT_EQ(Count("PIN不正确"), 2);
+    // Logged in once per token: the next device of the batch asks nothing.
+    EXPECT_EQ(Device().SignDigest(digest, 20, signature, sizeof signature), 256);
+    EXPECT_EQ(host.Dialogs().size(), 2u);
+}
+
+struct FaultCase {
+    const char* name;
+    CK_RV login, sign;
+    logon::TokenFault fault;
+    const char* said;
+};
+
+class TokenFaultTest : public TokenKeyDeviceTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(TokenFaultTest, EachFaultIsSaidOnce) {
+    const FaultCase& c = GetParam();
+    Factory(dir / "pin", true);
+    ASSERT_TRUE(Device().GenerateKey());
+    g_faults.login = c.login;
+    g_faults.sign = c.sign;
+    Factory(dir / "pin", true);
+    logon::TokenKeyDevice& device = Device(c.login == CKR_TOKEN_NOT_PRESENT ? "pkcs11:token=elsewhere" : kUri);
+    const unsigned char digest[20] = {};
+    unsigned char signature[512];
+    EXPECT_EQ(device.SignDigest(digest, 20, signature, sizeof signature), -1);
+    EXPECT_EQ(device.LastFault(), c.fault);
+    ASSERT_EQ(host.MessageTexts().size(), 1u);
+    EXPECT_NE(host.MessageTexts()[0].find(c.said), std::string::npos) << host.MessageTexts()[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tokens, TokenFaultTest,
+    ::testing::Values(FaultCase{"Removed", CKR_OK, CKR_DEVICE_REMOVED, logon::TokenFault::Removed, "已被拔出"},
+                      FaultCase{"SessionLost", CKR_OK, CKR_SESSION_HANDLE_INVALID, logon::TokenFault::Removed,
+                                "已被拔出"},
+                      FaultCase{"PinLocked", CKR_PIN_LOCKED, CKR_OK, logon::TokenFault::PinLocked, "PIN已被锁定"},
+                      FaultCase{"NotPresent", CKR_TOKEN_NOT_PRESENT, CKR_OK, logon::TokenFault::NotPresent,
+                                "请插入令牌“elsewhere”"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {
+    logon::p11::Uri uri;
+    ASSERT_TRUE(logon::p11::ParseUri("pkcs11:token=My%20Card;object=bob;id=%01%FF;manufacturer=x?pin-value=1", uri));
+    EXPECT_EQ(uri.token, "My Card");
+    EXPECT_EQ(uri.object, "bob");
+    EXPECT_EQ(uri.id, std::string("\x01\xff", 2));
+    EXPECT_FALSE(logon::p11::ParseUri("pkcs11:token=bad%2", uri));
+    EXPECT_FALSE(logon::p11::ParseUri("pkcs11:token", uri));
+    EXPECT_FALSE(logon::p11::ParseUri("/media/key", uri));
+    EXPECT_EQ(logon::StandardKeyDevices().Prepare("pkcs11:object=bob"), "");  // a token must be named
+}
+
+}  // namespace
