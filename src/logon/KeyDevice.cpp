@@ -11,7 +11,6 @@
 #include <iterator>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <utility>
 
 #include "logon/ILogon.h"
@@ -150,7 +149,7 @@ thread_local const IKeyDeviceFactory* t_bound = nullptr;
 }  // namespace
 
 struct StandardKeyDevices::Links {
-    std::optional<TokenSettings> settings;  // unset: read from the store when first needed
+    TokenSettings settings;
     std::mutex mutex;
     std::map<std::pair<std::string, std::string>, std::shared_ptr<TokenLink>> links;  // module, token
 };
@@ -169,12 +168,12 @@ std::unique_ptr<IKeyDevice> StandardKeyDevices::Open(const std::string& deviceTe
     if (!p11::IsUri(deviceText)) return std::make_unique<FolderKeyDevice>(deviceText, userId, cost);
     if (!p11::ParseUri(deviceText, uri)) uri = {};  // a token nobody has: a device that is not present
     std::lock_guard<std::mutex> lock(m_links->mutex);
-    TokenSettings settings = m_links->settings.value_or(TokenSettings{});
-    if (!m_links->settings) {
+    TokenSettings settings = m_links->settings;
+    if (settings.module.empty()) {
         std::string module = LogonLibrary() != nullptr
                                  ? LogonLibrary()->GetOption("Device", "Module", p11::kDefaultModule)
                                  : std::string(p11::kDefaultModule);
-        if (!module.empty()) settings.module = module;
+        settings.module = module.empty() ? p11::kDefaultModule : module;
     }
     std::shared_ptr<TokenLink>& link = m_links->links[{settings.module, uri.token}];
     if (!link) link = std::make_shared<TokenLink>(settings, uri.token);

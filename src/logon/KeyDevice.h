@@ -66,6 +66,12 @@ public:
                              size_t /*room*/) {
         return -1;
     }
+    // A new user's key made on the device itself, and its self-signed certificate (what
+    // MakeSelfSignedCert makes); null when the device cannot (it has said why, and keeps no
+    // half-made key).
+    virtual X509Ptr MakeKeyOnDevice(const std::string& /*name*/, const std::string& /*email*/, long /*serial*/) {
+        return nullptr;
+    }
     // RSA-OAEP with SHA-256 and MGF1-SHA-256, as the store wraps session keys.
     virtual int UnwrapOnDevice(const unsigned char* /*in*/, size_t /*length*/, unsigned char* /*out*/,
                                size_t /*room*/) {

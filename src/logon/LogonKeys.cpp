@@ -118,7 +118,10 @@ bool Unhex(std::string_view text, std::vector<unsigned char>& out) {
 
 PkeyPtr GenerateRsaKey(int bits) { return PkeyPtr(EVP_RSA_gen(static_cast<unsigned int>(bits))); }
 
-X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email, long serial) {
+namespace {
+
+// A user's certificate for key (its public half is all that is read), not yet signed.
+X509Ptr UnsignedCert(EVP_PKEY* key, const std::string& name, const std::string& email, long serial) {
     X509Ptr cert(X509_new());
     std::unique_ptr<X509_NAME, NameFree> subject(X509_NAME_new());
     if (!cert || !subject || key == nullptr) return nullptr;
@@ -134,8 +137,50 @@ X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::st
     }
     ok = ok && X509_set_subject_name(cert.get(), subject.get()) == 1 &&
          X509_set_issuer_name(cert.get(), subject.get()) == 1 && X509_set_pubkey(cert.get(), key) == 1 &&
-         AddUserCertExtensions(cert.get(), email) && X509_sign(cert.get(), key, EVP_sha256()) > 0;
+         AddUserCertExtensions(cert.get(), email);
     return ok ? std::move(cert) : nullptr;
+}
+
+// DER of DigestInfo { sha256, NULL } ahead of the 32 digest bytes.
+constexpr unsigned char kSha256DigestInfo[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                               0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+
+}  // namespace
+
+X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email, long serial) {
+    X509Ptr cert = UnsignedCert(key, name, email, serial);
+    return cert && X509_sign(cert.get(), key, EVP_sha256()) > 0 ? std::move(cert) : nullptr;
+}
+
+X509Ptr MakeSelfSignedCert(EVP_PKEY* publicKey, const std::string& name, const std::string& email, long serial,
+                           const DigestInfoSigner& sign) {
+    X509Ptr cert = UnsignedCert(publicKey, name, email, serial);
+    if (!cert || !sign) return nullptr;
+    // Both places that name the signature's algorithm, then the to-be-signed part as it will be written.
+    const ASN1_BIT_STRING* signature = nullptr;
+    const X509_ALGOR* outer = nullptr;
+    X509_get0_signature(&signature, &outer, cert.get());
+    for (const X509_ALGOR* algorithm : {outer, X509_get0_tbs_sigalg(cert.get())}) {
+        if (X509_ALGOR_set0(const_cast<X509_ALGOR*>(algorithm), OBJ_nid2obj(NID_sha256WithRSAEncryption), V_ASN1_NULL,
+                            nullptr) != 1) {
+            return nullptr;
+        }
+    }
+    unsigned char* tbs = nullptr;
+    int tbsLength = i2d_re_X509_tbs(cert.get(), &tbs);
+    unsigned char info[sizeof kSha256DigestInfo + 32];
+    std::memcpy(info, kSha256DigestInfo, sizeof kSha256DigestInfo);
+    bool ok = tbsLength > 0 && EVP_Digest(tbs, static_cast<size_t>(tbsLength), info + sizeof kSha256DigestInfo, nullptr,
+                                          EVP_sha256(), nullptr) == 1;
+    OPENSSL_free(tbs);
+    unsigned char bytes[1024];
+    int n = ok ? sign(info, sizeof info, bytes, sizeof bytes) : -1;
+    auto* bits = const_cast<ASN1_BIT_STRING*>(signature);
+    if (n <= 0 || ASN1_BIT_STRING_set(bits, bytes, n) != 1) return nullptr;
+    bits->flags &= ~(ASN1_STRING_FLAG_BITS_LEFT | 0x07);
+    bits->flags |= ASN1_STRING_FLAG_BITS_LEFT;
+    // Whatever signed it, the certificate must verify under the key it carries.
+    return X509_verify(cert.get(), publicKey) == 1 ? std::move(cert) : nullptr;
 }
 
 std::string CertSubjectName(const X509* cert) { return cert ? NameEntry(cert, NID_commonName) : std::string(); }

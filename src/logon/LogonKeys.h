@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,6 +44,13 @@ PkeyPtr GenerateRsaKey(int bits = kRsaBits);
 // emailAddress = email; valid for ten years from now; signed with SHA-256; the extensions
 // of a user's certificate (CertProfile.h).
 X509Ptr MakeSelfSignedCert(EVP_PKEY* key, const std::string& name, const std::string& email, long serial = 1);
+// The same for a key whose private half stays elsewhere (a token): sign answers the RSA
+// PKCS#1 v1.5 signature over the DER DigestInfo it is given (SHA-256 of the to-be-signed part),
+// or -1. Null unless the result verifies under publicKey.
+using DigestInfoSigner =
+    std::function<int(const unsigned char* info, size_t length, unsigned char* signature, size_t room)>;
+X509Ptr MakeSelfSignedCert(EVP_PKEY* publicKey, const std::string& name, const std::string& email, long serial,
+                           const DigestInfoSigner& sign);
 std::string CertSubjectName(const X509* cert);  // the CN, empty when absent
 // The subject's e-mail address, else the first one among its alternative names; empty when absent.
 std::string CertEmail(const X509* cert);

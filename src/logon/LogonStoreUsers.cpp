@@ -158,6 +158,19 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
     }
     if (std::string error = RegistrationClash(userId, name, email); !error.empty()) return Fail(error);
 
+    // A device whose key never leaves it makes the key pair and signs the certificate itself.
+    if (std::string device = deviceFolder.empty() ? std::string() : logon::KeyDevices().Prepare(deviceFolder);
+        !device.empty()) {
+        std::unique_ptr<logon::IKeyDevice> keyDevice = logon::KeyDevices().Open(device, userId, m_cost);
+        if (keyDevice->KeyStaysOnDevice()) {
+            if (std::string held = keyDevice->HeldKey(); !held.empty()) {
+                return Fail("the key device " + held + " already holds a key for '" + userId + "'");
+            }
+            logon::X509Ptr cert = keyDevice->MakeKeyOnDevice(name, email, NewSerial());
+            if (!cert) return Fail("cannot make the key pair on the key device " + device);
+            return StoreNewUser(userId, name, email, password, nullptr, cert.get(), {}, deviceFolder);
+        }
+    }
     logon::PkeyPtr key = NewKeyPair(userId);
     logon::X509Ptr cert = key ? logon::MakeSelfSignedCert(key.get(), name, email, NewSerial()) : nullptr;
     if (!cert) return Fail("cannot make the key pair and certificate");
@@ -181,14 +194,17 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
         device = logon::KeyDevices().Prepare(deviceFolder);
         if (device.empty()) return Fail("cannot use the key device folder " + deviceFolder);
         keyDevice = logon::KeyDevices().Open(device, userId, m_cost);
+        if (keyDevice->KeyStaysOnDevice() != (key == nullptr)) {
+            return Fail("the key device " + device + " makes its own keys and takes none");
+        }
         // A key file there belongs to this user ID elsewhere, or to a registration or
         // password change that was killed; only the owner of the medium can tell which.
-        if (std::string file = keyDevice->HeldKey(); !file.empty()) {
+        if (std::string file = key ? keyDevice->HeldKey() : std::string(); !file.empty()) {
             return Fail("the key device already holds a key for '" + userId + "' in " + file +
                         "; if no logon store uses it, remove that file and try again");
         }
         // Staged until the store has committed the user: see IKeyDevice::StageKey.
-        if (!keyDevice->StageKey(key, password.data(), password.size())) {
+        if (key != nullptr && !keyDevice->StageKey(key, password.data(), password.size())) {
             return Fail("cannot write the key to the key device " + device);
         }
     }
@@ -225,7 +241,9 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
     }
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
     if (!ok) {
-        if (keyDevice) keyDevice->DropStagedKey();
+        // A key made on the device for this registration goes with it.
+        if (keyDevice)
+            keyDevice->KeyStaysOnDevice() ? static_cast<void>(keyDevice->EraseKey()) : keyDevice->DropStagedKey();
         return 0;
     }
     // Should the rename fail, the staged key still opens, and the next password change

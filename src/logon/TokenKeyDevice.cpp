@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "logon/LogonKeys.h"
 #include "password/PasswordDialog.h"
 #include "platform/MessageBox.h"
 
@@ -136,16 +137,16 @@ bool TokenLink::TokenPresent() {
 
 TokenFault TokenLink::Fail(CK_RV rv) {
     switch (rv) {
-    case CKR_PIN_INCORRECT:
-    case CKR_PIN_INVALID:
-    case CKR_PIN_LEN_RANGE:
-        Show("令牌“" + m_token + "”的PIN不正确。");
-        return TokenFault::PinIncorrect;
-    case CKR_PIN_LOCKED:
-        Show("令牌“" + m_token + "”的PIN已被锁定。");
-        return TokenFault::PinLocked;
-    default:
-        break;
+        case CKR_PIN_INCORRECT:
+        case CKR_PIN_INVALID:
+        case CKR_PIN_LEN_RANGE:
+            Show("令牌“" + m_token + "”的PIN不正确。");
+            return TokenFault::PinIncorrect;
+        case CKR_PIN_LOCKED:
+            Show("令牌“" + m_token + "”的PIN已被锁定。");
+            return TokenFault::PinLocked;
+        default:
+            break;
     }
     if (p11::IsRemoval(rv)) {
         const bool wasOpen = m_session != nullptr;
@@ -204,8 +205,7 @@ bool TokenKeyDevice::IsPresent() {
 }
 
 CK_OBJECT_HANDLE TokenKeyDevice::FindKey(p11::Session& session, CK_OBJECT_CLASS kind) {
-    std::vector<CK_ATTRIBUTE> match = {{CKA_CLASS, &kind, sizeof kind},
-                                       {CKA_LABEL, m_label.data(), m_label.size()}};
+    std::vector<CK_ATTRIBUTE> match = {{CKA_CLASS, &kind, sizeof kind}, {CKA_LABEL, m_label.data(), m_label.size()}};
     if (!m_id.empty()) match.push_back({CKA_ID, m_id.data(), m_id.size()});
     std::vector<CK_OBJECT_HANDLE> found;
     CK_RV rv = session.Find(match, found);
@@ -245,16 +245,24 @@ PkeyPtr TokenKeyDevice::GenerateKey() {
     CK_ULONG bits = kModulusBits;
     unsigned char exponent[] = {0x01, 0x00, 0x01};
     CK_ATTRIBUTE publicPart[] = {
-        {CKA_TOKEN, &yes, sizeof yes},         {CKA_PRIVATE, &no, sizeof no},
-        {CKA_ENCRYPT, &yes, sizeof yes},       {CKA_VERIFY, &yes, sizeof yes},
-        {CKA_MODULUS_BITS, &bits, sizeof bits}, {CKA_PUBLIC_EXPONENT, exponent, sizeof exponent},
-        {CKA_LABEL, m_label.data(), m_label.size()}, {CKA_ID, m_id.data(), m_id.size()},
+        {CKA_TOKEN, &yes, sizeof yes},
+        {CKA_PRIVATE, &no, sizeof no},
+        {CKA_ENCRYPT, &yes, sizeof yes},
+        {CKA_VERIFY, &yes, sizeof yes},
+        {CKA_MODULUS_BITS, &bits, sizeof bits},
+        {CKA_PUBLIC_EXPONENT, exponent, sizeof exponent},
+        {CKA_LABEL, m_label.data(), m_label.size()},
+        {CKA_ID, m_id.data(), m_id.size()},
     };
     CK_ATTRIBUTE privatePart[] = {
-        {CKA_TOKEN, &yes, sizeof yes},     {CKA_PRIVATE, &yes, sizeof yes},
-        {CKA_SENSITIVE, &yes, sizeof yes}, {CKA_EXTRACTABLE, &no, sizeof no},
-        {CKA_DECRYPT, &yes, sizeof yes},   {CKA_SIGN, &yes, sizeof yes},
-        {CKA_LABEL, m_label.data(), m_label.size()}, {CKA_ID, m_id.data(), m_id.size()},
+        {CKA_TOKEN, &yes, sizeof yes},
+        {CKA_PRIVATE, &yes, sizeof yes},
+        {CKA_SENSITIVE, &yes, sizeof yes},
+        {CKA_EXTRACTABLE, &no, sizeof no},
+        {CKA_DECRYPT, &yes, sizeof yes},
+        {CKA_SIGN, &yes, sizeof yes},
+        {CKA_LABEL, m_label.data(), m_label.size()},
+        {CKA_ID, m_id.data(), m_id.size()},
     };
     CK_MECHANISM mechanism{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
     CK_OBJECT_HANDLE publicKey = CK_INVALID_HANDLE;
@@ -299,21 +307,69 @@ bool TokenKeyDevice::EraseKey() {
 
 int TokenKeyDevice::SignDigest(const unsigned char* digest, size_t digestLength, unsigned char* signature,
                                size_t room) {
-    if (digest == nullptr || digestLength != 20 || signature == nullptr) return -1;
+    if (digest == nullptr || digestLength != 20) return -1;
+    unsigned char info[sizeof kSha1DigestInfo + 20];
+    std::memcpy(info, kSha1DigestInfo, sizeof kSha1DigestInfo);
+    std::memcpy(info + sizeof kSha1DigestInfo, digest, 20);
+    return SignInfo(info, sizeof info, signature, room);
+}
+
+int TokenKeyDevice::SignInfo(const unsigned char* info, size_t length, unsigned char* signature, size_t room) {
+    if (signature == nullptr) return -1;
     auto lock = m_link->Lock();
     p11::Session* session = m_link->Ready(m_fault);
     CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY) : CK_INVALID_HANDLE;
     if (key == CK_INVALID_HANDLE) return -1;
-    unsigned char info[sizeof kSha1DigestInfo + 20];
-    std::memcpy(info, kSha1DigestInfo, sizeof kSha1DigestInfo);
-    std::memcpy(info + sizeof kSha1DigestInfo, digest, 20);
     CK_MECHANISM mechanism{CKM_RSA_PKCS, nullptr, 0};
     CK_FUNCTION_LIST* f = session->F();
     CK_RV rv = f->C_SignInit(session->Handle(), &mechanism, key);
-    CK_ULONG length = static_cast<CK_ULONG>(room);
-    if (rv == CKR_OK) rv = f->C_Sign(session->Handle(), info, sizeof info, signature, &length);
+    CK_ULONG got = static_cast<CK_ULONG>(room);
+    if (rv == CKR_OK) rv = f->C_Sign(session->Handle(), const_cast<unsigned char*>(info), length, signature, &got);
     if (rv != CKR_OK) return Failed(rv), -1;
-    return static_cast<int>(length);
+    return static_cast<int>(got);
+}
+
+X509Ptr TokenKeyDevice::MakeKeyOnDevice(const std::string& name, const std::string& email, long serial) {
+    PkeyPtr key = GenerateKey();
+    if (!key) return nullptr;
+    X509Ptr cert = MakeSelfSignedCert(key.get(), name, email, serial,
+                                      [this](const unsigned char* info, size_t length, unsigned char* signature,
+                                             size_t room) { return SignInfo(info, length, signature, room); });
+    if (!cert || !StoreCertificate(cert.get())) {
+        if (m_fault == TokenFault::None) Show("令牌“" + m_link->Token() + "”上不能生成用户的证书。");
+        EraseKey();
+        return nullptr;
+    }
+    return cert;
+}
+
+bool TokenKeyDevice::StoreCertificate(X509* cert) {
+    std::vector<unsigned char> der = CertToDer(cert);
+    unsigned char* subject = nullptr;
+    int subjectLength = i2d_X509_NAME(X509_get_subject_name(cert), &subject);
+    if (der.empty() || subjectLength <= 0) return false;
+    auto lock = m_link->Lock();
+    p11::Session* session = m_link->Ready(m_fault);
+    CK_OBJECT_CLASS kind = CKO_CERTIFICATE;
+    CK_CERTIFICATE_TYPE type = CKC_X_509;
+    CK_BBOOL yes = CK_TRUE;
+    CK_BBOOL no = CK_FALSE;
+    CK_ATTRIBUTE object[] = {
+        {CKA_CLASS, &kind, sizeof kind},
+        {CKA_CERTIFICATE_TYPE, &type, sizeof type},
+        {CKA_TOKEN, &yes, sizeof yes},
+        {CKA_PRIVATE, &no, sizeof no},
+        {CKA_LABEL, m_label.data(), m_label.size()},
+        {CKA_ID, m_id.data(), m_id.size()},
+        {CKA_SUBJECT, subject, static_cast<CK_ULONG>(subjectLength)},
+        {CKA_VALUE, der.data(), der.size()},
+    };
+    CK_OBJECT_HANDLE handle = CK_INVALID_HANDLE;
+    CK_RV rv = session != nullptr ? session->F()->C_CreateObject(session->Handle(), object, std::size(object), &handle)
+                                  : CKR_OK;
+    OPENSSL_free(subject);
+    if (session == nullptr) return false;
+    return rv == CKR_OK || Failed(rv);
 }
 
 int TokenKeyDevice::Unwrap(const unsigned char* in, size_t length, unsigned char* out, size_t room) {

@@ -29,11 +29,11 @@ enum class TokenFault {
     Removed,       // pulled out during the work (the batch stops)
     PinIncorrect,  // a wrong PIN (each try says so)
     PinLocked,
-    NoPin,         // the PIN was not given (dialog cancelled, no PIN file)
-    NoKey,         // the token holds no key for the user
-    Extractable,   // a key that can leave the token: refused
-    NoEnvelopes,   // the token can neither do OAEP nor raw RSA decryption
-    Failed,        // any other answer of the token
+    NoPin,        // the PIN was not given (dialog cancelled, no PIN file)
+    NoKey,        // the token holds no key for the user
+    Extractable,  // a key that can leave the token: refused
+    NoEnvelopes,  // the token can neither do OAEP nor raw RSA decryption
+    Failed,       // any other answer of the token
 };
 
 // Where the PIN comes from: attempt counts from 0; false when there is none (cancelled).
@@ -44,7 +44,8 @@ PinSource PinFromFile(std::string path);
 PinSource PinFromDialog();
 
 struct TokenSettings {
-    std::string module = p11::kDefaultModule;
+    // The PKCS#11 module; empty: the store's setting "Device"/"Module", else the p11-kit proxy.
+    std::string module;
     PinSource pin;  // empty: the password dialog
     // A function list used instead of loading module (a test's stand-in around a real one).
     CK_FUNCTION_LIST* list = nullptr;
@@ -103,10 +104,12 @@ public:
     std::string KeyPlace() const override { return m_deviceText; }
     std::string HeldKey() const override;
     bool KeyStaysOnDevice() const override { return true; }
-    int SignOnDevice(const unsigned char* digest, size_t digestLength, unsigned char* signature,
-                     size_t room) override {
+    int SignOnDevice(const unsigned char* digest, size_t digestLength, unsigned char* signature, size_t room) override {
         return SignDigest(digest, digestLength, signature, room);
     }
+    // The key pair, then its certificate signed on the token and kept there too (CKO_CERTIFICATE
+    // with the key's CKA_ID and label).
+    X509Ptr MakeKeyOnDevice(const std::string& name, const std::string& email, long serial) override;
     int UnwrapOnDevice(const unsigned char* in, size_t length, unsigned char* out, size_t room) override {
         return Unwrap(in, length, out, room);
     }
@@ -115,6 +118,9 @@ private:
     // The user's private key on the token; CK_INVALID_HANDLE with m_fault set when absent.
     CK_OBJECT_HANDLE FindKey(p11::Session& session, CK_OBJECT_CLASS kind);
     bool Failed(CK_RV rv);
+    // RSA PKCS#1 v1.5 on the token over a DER DigestInfo.
+    int SignInfo(const unsigned char* info, size_t length, unsigned char* signature, size_t room);
+    bool StoreCertificate(X509* cert);
     int RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const unsigned char* in, size_t length,
                   unsigned char* out, size_t room);
 

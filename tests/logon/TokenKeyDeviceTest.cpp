@@ -10,7 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "TestLogon.h"
 #include "TestSupport.h"
+#include "logon/LogonDatabase.h"
 #include "logon/LogonKeys.h"
 #include "logon/TokenKeyDevice.h"
 
@@ -54,8 +56,8 @@ protected:
             GTEST_SKIP() << "softhsm2 is not installed (" << kSoftHsm << ")";
         }
         std::filesystem::create_directories(dir / "tokens");
-        WriteFile(dir / "softhsm2.conf", "directories.tokendir = " + (dir / "tokens") +
-                                             "\nobjectstore.backend = file\nlog.level = ERROR\n");
+        WriteFile(dir / "softhsm2.conf",
+                  "directories.tokendir = " + (dir / "tokens") + "\nobjectstore.backend = file\nlog.level = ERROR\n");
         setenv("SOFTHSM2_CONF", (dir / "softhsm2.conf").c_str(), 1);
         std::string init = std::string(kSoftHsmUtil) +
                            " --init-token --free --label varnex --so-pin 12345678 --pin 123456 >/dev/null 2>&1";
@@ -242,6 +244,62 @@ TEST_F(TokenKeyDeviceTest, AWrongPinSaysSoOnEachTryAndTheDialogMayTryAgain) {
     EXPECT_EQ(host.Dialogs().size(), 2u);
 }
 
+// A store's user whose device text names the token: the key pair and the certificate are made
+// there, the store keeps the certificate and no key, and signing and envelopes go to the token.
+TEST_F(TokenKeyDeviceTest, AStoreUserOnATokenSignsAndOpensEnvelopesThere) {
+    const logon::IKeyDeviceFactory* before = logon::BindThreadKeyDevices(&Factory(dir / "pin"));
+    {
+        TestLogon store(dir / "suite");
+        int32_t bob = store.AddUser("bob", "Bob", "bob@example.org", "bob-pass", kUri);
+        ASSERT_GT(bob, 0) << store.LastError();
+        EXPECT_EQ(store.AddUser("bob2", "Bob Two", "", "bob-pass", "pkcs11:token=varnex;object=bob"), 0)
+            << "the token already holds bob's key";
+
+        logon::Database db;
+        ASSERT_TRUE(db.Open(store.DatabasePath()));
+        logon::Statement row(db, "SELECT private_key IS NULL, device FROM users WHERE user_id = 'bob'");
+        ASSERT_TRUE(row.Next());
+        EXPECT_EQ(row.Int(0), 1);
+        EXPECT_EQ(row.Text(1), kUri);
+
+        ASSERT_TRUE(store.LogOn("bob", "bob-pass"));
+        EXPECT_EQ(store.IsDevicePresent(), 1);
+        unsigned char digest[kLogonDigestLength] = {9, 8, 7};
+        std::vector<unsigned char> sig(kLogonSignatureCap);
+        int len = 0;
+        ASSERT_EQ(store.DeviceSign("bob", digest, 20, sig.data(), &len), 1);
+        EXPECT_NE(store.DeviceVerify("bob", 4, sig.data(), len, digest, 20), 0);
+
+        const std::string sessionKey = RandomBytes(40, 7);
+        std::vector<unsigned char> wrapped(kLogonWrapOutCap);
+        int w = store.WrapSessionKey(static_cast<int>(sessionKey.size()),
+                                     reinterpret_cast<const unsigned char*>(sessionKey.data()), wrapped.data(), bob);
+        ASSERT_EQ(w, 256);
+        std::vector<unsigned char> out(kLogonWrapOutCap);
+        ASSERT_EQ(
+            store.UnwrapSessionKey(w, wrapped.data(), out.data(), "bob", "Bob<bob@example.org>", 2, "bob-pass", 8), 40);
+        EXPECT_EQ(std::string(out.begin(), out.begin() + 40), sessionKey);
+    }
+    // The certificate is on the token beside the key, under the key's ID.
+    auto& device = Device();
+    EXPECT_EQ(device.HeldKey(), kUri);
+    std::string error;
+    auto module = logon::p11::Module::Load(kSoftHsm, error);
+    CK_SLOT_ID slot = 0;
+    ASSERT_EQ(module->FindToken("varnex", slot), CKR_OK);
+    logon::p11::Session session(*module, slot);
+    ASSERT_EQ(session.Open(), CKR_OK);
+    CK_OBJECT_CLASS kind = CKO_CERTIFICATE;
+    std::vector<CK_OBJECT_HANDLE> found;
+    ASSERT_EQ(session.Find({{CKA_CLASS, &kind, sizeof kind},
+                            {CKA_ID, const_cast<unsigned char*>(device.KeyId().data()), device.KeyId().size()}},
+                           found),
+              CKR_OK);
+    EXPECT_EQ(found.size(), 1u);
+    EXPECT_TRUE(host.MessageTexts().empty());
+    logon::BindThreadKeyDevices(before);
+}
+
 struct FaultCase {
     const char* name;
     CK_RV login, sign;
@@ -269,12 +327,11 @@ TEST_P(TokenFaultTest, EachFaultIsSaidOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tokens, TokenFaultTest,
-    ::testing::Values(FaultCase{"Removed", CKR_OK, CKR_DEVICE_REMOVED, logon::TokenFault::Removed, "已被拔出"},
-                      FaultCase{"SessionLost", CKR_OK, CKR_SESSION_HANDLE_INVALID, logon::TokenFault::Removed,
-                                "已被拔出"},
-                      FaultCase{"PinLocked", CKR_PIN_LOCKED, CKR_OK, logon::TokenFault::PinLocked, "PIN已被锁定"},
-                      FaultCase{"NotPresent", CKR_TOKEN_NOT_PRESENT, CKR_OK, logon::TokenFault::NotPresent,
-                                "请插入令牌“elsewhere”"}),
+    ::testing::Values(
+        FaultCase{"Removed", CKR_OK, CKR_DEVICE_REMOVED, logon::TokenFault::Removed, "已被拔出"},
+        FaultCase{"SessionLost", CKR_OK, CKR_SESSION_HANDLE_INVALID, logon::TokenFault::Removed, "已被拔出"},
+        FaultCase{"PinLocked", CKR_PIN_LOCKED, CKR_OK, logon::TokenFault::PinLocked, "PIN已被锁定"},
+        FaultCase{"NotPresent", CKR_TOKEN_NOT_PRESENT, CKR_OK, logon::TokenFault::NotPresent, "请插入令牌“elsewhere”"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {

@@ -28,6 +28,7 @@ struct GlobalOptions {
     std::string newPasswordFile;      // --new-password-file
     std::string packagePasswordFile;  // --package-password-file
     std::string answers;              // --answers
+    std::string pinFile;              // --pin-file
     bool quiet = false;               // --quiet
     bool verbose = false;             // --verbose
 };

@@ -12,6 +12,7 @@
 
 #include "Cli.h"
 #include "Session.h"
+#include "logon/TokenKeyDevice.h"
 #include "platform/ScriptedHost.h"
 #include "platform/SecureMemory.h"
 #include "platform/SignalCleanup.h"
@@ -20,7 +21,7 @@
 namespace {
 
 const char* const kGlobalValued[] = {
-    "--home", "--user", "--password-file", "--new-password-file", "--package-password-file", "--answers"};
+    "--home", "--user", "--password-file", "--new-password-file", "--package-password-file", "--answers", "--pin-file"};
 
 void PrintHelp() {
     std::printf(
@@ -34,6 +35,7 @@ void PrintHelp() {
         "  --new-password-file F        password for a new package or a new user\n"
         "  --package-password-file F    password that opens password packages ('-': standard input)\n"
         "                               A password file's first line is the password, spaces included.\n"
+        "  --pin-file F                 PIN of a key-device token (first line of F; else it is asked)\n"
         "  --answers LIST               answer every question from LIST (kind=value,...):\n"
         "                               replace=yes|all|no|none|cancel, yes-no=yes|no,\n"
         "                               retry=retry|cancel|abort|ignore, folder=DIR, file=PATH\n"
@@ -100,6 +102,7 @@ void TakeGlobals(const ArgParser& parsed, GlobalOptions& options) {
     take("--new-password-file", options.newPasswordFile);
     take("--package-password-file", options.packagePasswordFile);
     take("--answers", options.answers);
+    take("--pin-file", options.pinFile);
     options.quiet = options.quiet || parsed.Has("--quiet");
     options.verbose = options.verbose || parsed.Has("--verbose");
 }
@@ -240,7 +243,13 @@ int main(int argc, char** argv) {
     ScopedUiHost installed(*host);
     ctx.host = host;
     InstallSignalCleanup();
+    // Key devices of this run: a token's PIN from --pin-file, else asked through the host.
+    logon::TokenSettings tokens;
+    if (!ctx.options.pinFile.empty()) tokens.pin = logon::PinFromFile(ctx.options.pinFile);
+    logon::StandardKeyDevices keyDevices(tokens);
+    const logon::IKeyDeviceFactory* boundKeyDevices = logon::BindThreadKeyDevices(&keyDevices);
     int status = command->run(ctx, rest);
+    logon::BindThreadKeyDevices(boundKeyDevices);
     // Ctrl-C at a prompt stops the operation rather than failing it.
     return InterruptSeen() ? kExitStopped : status;
 }
