@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/Korvane.h"
+#include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -95,7 +96,7 @@ int CKorvane::fSeekToBegin(CFile* file) try {
 
 int CKorvane::AddEndofHead(CFile* package) try {
     EngineCall call(m_context);
-    const int32_t type = 4, second = 0;
+    const int32_t type = kRecordEnd, second = 0;
     const uint16_t crc = 0;
     return fWriteBuf(package, &type, sizeof type) && fWriteBuf(package, &second, sizeof second) &&
            fWriteBuf(package, &crc, sizeof crc);

@@ -67,7 +67,7 @@ public:
     int fSeek(CFile* file, long offset, unsigned origin);
     int fSeekToEnd(CFile* file);
     int fSeekToBegin(CFile* file);
-    // Appends the plain end-of-head record (type 4, second field 0, CRC 0).
+    // Appends the plain end-of-head record (kRecordEnd, second field 0, CRC 0).
     int AddEndofHead(CFile* package);
     // The reading message for a file error met outside the checked calls (a length or
     // position query), with the system's text.

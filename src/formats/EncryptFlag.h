@@ -130,13 +130,3 @@ inline constexpr HeadRules kSignatureHeadRules{
 };
 // Security information: any kind, magic and version only, nothing shown.
 inline constexpr HeadRules kAnyHeadRules{0, false, false, false, false, nullptr, nullptr, nullptr, nullptr};
-
-// The end-of-head record that closes the record list of password and envelope packages:
-// type 4 and a second field (0 in password packages, the signature trailer's offset in envelope
-// packages), both enciphered, then the CRC over their stored bytes, plain.
-// Readers tell records apart by type bits, tested in this order: directory, file, end of head.
-constexpr int32_t kRecordBitDirectory = 2;
-constexpr int32_t kRecordBitFile = 1;
-constexpr int32_t kRecordBitEndOfHead = 4;
-constexpr int32_t kEndOfHeadType = 4;
-constexpr size_t kEndOfHeadSize = 10;

@@ -108,7 +108,7 @@ bool PackageRecordReader::Next(PackageRecord& record) {
         ok = ReadDirectory(fields, record);
     } else if (record.type & kRecordBitFile) {
         ok = ReadFile(fields, record);
-    } else if (record.type & kRecordBitEndOfHead) {
+    } else if (record.type & kRecordBitEnd) {
         record.type = kRecordEnd;
         ok = FinishEnd(fields, "CRC校验错, 文件被损坏, 不能解密文件-7. ");
     } else {
@@ -123,7 +123,7 @@ bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
     ProtectedReader fields(m_engine, cursor, m_quiet);
     int32_t type = 0, value = 0;
     if (!fields.I32(type) || !fields.I32(value)) return false;
-    if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEndOfHead) == 0) {
+    if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEnd) == 0) {
         return Fail(kStructureError);
     }
     if (!FinishEnd(fields, crcMessage) || !Behind(cursor.Position())) return false;

@@ -47,7 +47,7 @@ bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record) {
         record.type = (record.type & kRecordBitDirectory) ? kRecordDirectory : kRecordFile;
         return true;
     }
-    if (record.type & kRecordBitEndOfHead) {
+    if (record.type & kRecordBitEnd) {
         record.type = kRecordEnd;
         return true;
     }
@@ -71,7 +71,7 @@ bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& r) {
 
 bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second) {
     ProtectedWriter w(engine, package);
-    return w.I32(kEndOfHeadType) && w.I32(second) && w.Finish();
+    return w.I32(kRecordEnd) && w.I32(second) && w.Finish();
 }
 
 bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned char>& check,

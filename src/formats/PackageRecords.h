@@ -18,14 +18,23 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/EncryptFlag.h"  // the type bits readers test
-
 class CKorvane;
 class CFile;
 
+// The record types as writers store them. The end record (the end-of-head record) closes the
+// record list of password and envelope packages: its second field is 0 in password packages
+// and the signature trailer's offset in envelope packages.
 constexpr int32_t kRecordDirectory = 10;
 constexpr int32_t kRecordFile = 9;
 constexpr int32_t kRecordEnd = 4;
+constexpr size_t kRecordEndSize = 4 + 4 + 2;
+// Readers tell records apart by these bits of the stored type, tested in this order.
+constexpr int32_t kRecordBitDirectory = 2;
+constexpr int32_t kRecordBitFile = 1;
+constexpr int32_t kRecordBitEnd = 4;
+static_assert((kRecordDirectory & kRecordBitDirectory) && (kRecordFile & kRecordBitFile) &&
+              !(kRecordFile & kRecordBitDirectory) && (kRecordEnd & kRecordBitEnd) &&
+              !(kRecordEnd & (kRecordBitDirectory | kRecordBitFile)));
 
 constexpr size_t kTimeTextSize = 14;
 // Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.

@@ -9,6 +9,7 @@
 
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
