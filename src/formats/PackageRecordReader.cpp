@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
 #include "formats/PackagePaths.h"
 #include "formats/ProtectedFields.h"
+#include "formats/RecordIo.h"
+#include "platform/CFile.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -17,8 +18,8 @@ static_assert(kLargestRecord <= kRecordWindow);
 
 }  // namespace
 
-PackageRecordReader::PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout, bool quiet)
-    : m_engine(engine), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
+PackageRecordReader::PackageRecordReader(RecordIo& io, CFile* package, bool oldLayout, bool quiet)
+    : m_io(io), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
 
 PackageRecordReader::~PackageRecordReader() = default;
 
@@ -33,7 +34,7 @@ bool PackageRecordReader::Fill(uint64_t offset) {
     m_windowStart = offset;
     m_windowLength = 0;
     m_windowAtEnd = false;
-    unsigned long got = 0;
+    size_t got = 0;
     if (m_quiet) {
         try {
             m_package->Seek(static_cast<int64_t>(offset), CFile::begin);
@@ -41,8 +42,8 @@ bool PackageRecordReader::Fill(uint64_t offset) {
         } catch (const CFileException&) {
             return false;
         }
-    } else if (!m_engine.fSeek(m_package, static_cast<long>(offset), CFile::begin) ||
-               !m_engine.fReadBuf(m_package, m_window.get(), kRecordWindow, &got, 0)) {
+    } else if (!m_io.Seek(m_package, static_cast<int64_t>(offset), CFile::begin) ||
+               !m_io.Read(m_package, m_window.get(), kRecordWindow, &got, false)) {
         return false;
     }
     m_windowLength = got;
@@ -57,7 +58,7 @@ bool PackageRecordReader::Start(ByteCursor& cursor) {
         try {
             m_next = m_package->GetPosition();
         } catch (const CFileException& e) {
-            if (!m_quiet) CKorvane::ShowReadError(e);
+            if (!m_quiet) m_io.ShowReadError(e);
             return false;
         }
         m_started = true;
@@ -75,7 +76,7 @@ bool PackageRecordReader::Start(ByteCursor& cursor) {
 // Leaves the package right behind the record just read (`used` bytes from its start).
 bool PackageRecordReader::Behind(size_t used) {
     m_next += used;
-    if (!m_quiet) return m_engine.fSeek(m_package, static_cast<long>(m_next), CFile::begin) == 1;
+    if (!m_quiet) return m_io.Seek(m_package, static_cast<int64_t>(m_next), CFile::begin);
     try {
         m_package->Seek(static_cast<int64_t>(m_next), CFile::begin);
     } catch (const CFileException&) {
@@ -101,7 +102,7 @@ bool PackageRecordReader::Next(PackageRecord& record) {
     record = PackageRecord{};
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
-    ProtectedReader fields(m_engine, cursor, m_quiet);
+    ProtectedReader fields(m_io, cursor, m_quiet);
     if (!fields.I32(record.type) || !fields.I32(record.second)) return false;
     bool ok = false;
     if (record.type & kRecordBitDirectory) {
@@ -120,7 +121,7 @@ bool PackageRecordReader::Next(PackageRecord& record) {
 bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
-    ProtectedReader fields(m_engine, cursor, m_quiet);
+    ProtectedReader fields(m_io, cursor, m_quiet);
     int32_t type = 0, value = 0;
     if (!fields.I32(type) || !fields.I32(value)) return false;
     if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEnd) == 0) {

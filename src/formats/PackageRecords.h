@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-class CKorvane;
+class RecordIo;
 class CFile;
 
 // The record types as writers store them. The end record (the end-of-head record) closes the
@@ -70,23 +70,24 @@ struct PackageRecord {
 
 // ---- Plain writer (the collection walk): the record at the file's position, every field
 // but type, length and name zero. The name is the stored form.
-bool WritePlainDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
-bool WritePlainFileRecord(CKorvane& engine, CFile* package, std::string_view name);
+bool WritePlainDirectoryRecord(RecordIo& io, CFile* package, std::string_view storedFolder);
+bool WritePlainFileRecord(RecordIo& io, CFile* package, std::string_view name);
 
 // ---- Plain re-reader (the encryption pass): type and second field, and for directory and
 // file records the stored name, leaving the file behind the name. A name length beyond its
 // room or a type with no known bit is a structure error, shown here.
-bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record);
+bool ReadPlainRecord(RecordIo& io, CFile* package, PackageRecord& record);
 
 // ---- Sealed rewriter: the record in its final form at the file's position.
-bool SealDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
-bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& record);
-bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second);
+bool SealDirectoryRecord(RecordIo& io, CFile* package, std::string_view storedFolder);
+bool SealFileRecord(RecordIo& io, CFile* package, const PackageRecord& record);
+bool SealEndRecord(RecordIo& io, CFile* package, int32_t second);
+// ---- Plain end record (closes the collection walk's list): type, second field 0, CRC 0.
+bool WritePlainEndRecord(RecordIo& io, CFile* package);
 
 // ---- Key-check block of password packages, right behind the head:
 //   check value length | check value | IV length | IV | CRC, every field but the CRC sealed.
 // Reads it into `check` and `iv`; a length beyond kKeyCheckCap is a structure error and a CRC
 // that does not match shows the content CRC message, both shown here. Every reader of
 // password packages (restore, listing) goes through it.
-bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned char>& check,
-                       std::vector<unsigned char>& iv);
+bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);

@@ -73,7 +73,7 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
         return 0;
     }
     std::snprintf(m_workPath, kMaxPath, "%s", folder.c_str());
-    return WritePlainDirectoryRecord(m_engine, package, relative) ? 1 : 0;
+    return WritePlainDirectoryRecord(m_engine.Records(), package, relative) ? 1 : 0;
 }
 
 int PackageWalker::AddFile(CFile* package, const std::string& folder, const std::string& name, int* itemCount) {
@@ -84,7 +84,7 @@ int PackageWalker::AddFile(CFile* package, const std::string& folder, const std:
         ShowSearchFailed(folder + name);
         return 0;
     }
-    if (!WritePlainFileRecord(m_engine, package, name)) return 0;
+    if (!WritePlainFileRecord(m_engine.Records(), package, name)) return 0;
     ++*itemCount;
     return 1;
 }

@@ -70,7 +70,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         !CheckEncryptedFileHead(head, kPasswordHeadRules))
         return 0;
     std::vector<unsigned char> check, iv;
-    if (!ReadKeyCheckBlock(*this, &package, check, iv)) return 0;
+    if (!ReadKeyCheckBlock(Records(), &package, check, iv)) return 0;
 
     SecretText password;
     if (m_passwordKnown) {

@@ -30,7 +30,8 @@ protected:
         LogonKeyRecord keyRecord;
         LogonUserRecord alice;
         ASSERT_TRUE(logon.GetUserRecords(keyRecord, alice, "alice"));
-        ASSERT_TRUE(WriteSenderRecord(e, &f, logon.GetSenderIdentity("alice", kKindEnvelope), alice.certName));
+        ASSERT_TRUE(
+            WriteSenderRecord(e.Records(), &f, logon.GetSenderIdentity("alice", kKindEnvelope), alice.certName));
 
         Decrypt_UserInfo bob{};
         ASSERT_TRUE(FillRecipient(logon, "bob", bob));
@@ -41,7 +42,7 @@ protected:
         const int v = logon.WrapSessionKey(8, iv, wrappedIv, bob.userNumber);
         ASSERT_GT(w, 0);
         ASSERT_GT(v, 0);
-        ProtectedWriter recipient(e, &f);
+        ProtectedWriter recipient(e.Records(), &f);
         ASSERT_TRUE(recipient.I32(static_cast<int32_t>(std::strlen(bob.displayText))) &&
                     recipient.Field(bob.displayText, std::strlen(bob.displayText)) &&
                     recipient.I32(static_cast<int32_t>(std::strlen(bob.keyText))) &&
@@ -55,7 +56,7 @@ protected:
         unsigned char signature[1024];
         unsigned int length = 0;
         ASSERT_EQ(e.Evp_SignFinal(signature, &length, "alice", Password("alice").c_str()), 1);
-        ProtectedWriter trailer(e, &f);
+        ProtectedWriter trailer(e.Records(), &f);
         ASSERT_TRUE(trailer.Plain(&length, 4) && trailer.Plain(signature, length) && trailer.Finish());
     }
 };
