@@ -30,7 +30,7 @@ bool BelongsTo(ILogon& logon, uint8_t kind, const Decrypt_Info& record, const st
 // ones are proven by the access check alone, as nothing of their contents is decrypted here.
 bool UnwrapOldLayout(ILogon& logon, uint8_t kind, const Decrypt_Info& record, const std::string& userId,
                      const char* password) {
-    std::vector<unsigned char> out(kLogonWrapOutCap);
+    std::vector<unsigned char> out(kLogonWrapOutRoom);
     auto unwrap = [&](int32_t length, const unsigned char* wrapped) {
         return logon.UnwrapSessionKey(length, wrapped, out.data(), userId, record.keyText, kind, password,
                                       static_cast<int>(std::strlen(password))) > 0;

@@ -47,7 +47,7 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
 // zeros and restore garbage before the signature could tell.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
-    SecretBytes out(kLogonWrapOutCap);
+    SecretBytes out(kLogonWrapOutRoom);
     auto unwrap = [&](int length, const unsigned char* wrapped) {
         return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
                                       reader.password.c_str(), static_cast<int>(reader.password.size()));

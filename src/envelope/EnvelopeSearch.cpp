@@ -49,7 +49,7 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
     }
     std::vector<unsigned char> block(data.key, data.key + data.keyLength);
     block.insert(block.end(), data.iv, data.iv + data.ivLength);
-    std::vector<unsigned char> wrapped(kLogonWrapOutCap);
+    std::vector<unsigned char> wrapped(kLogonWrapOutRoom);
     int result = 1;
     for (int32_t i = 0; i < data.recipientCount && result; ++i) {
         const Decrypt_UserInfo& r = data.recipients[i];

@@ -10,7 +10,9 @@
 
 namespace {
 
-unsigned char* FieldAt(EncryptFlag& head, const HeadField& f) { return reinterpret_cast<unsigned char*>(&head) + f.offset; }
+unsigned char* FieldAt(EncryptFlag& head, const HeadField& f) {
+    return reinterpret_cast<unsigned char*>(&head) + f.offset;
+}
 
 void FeedCrc(RecordIo& io, EncryptFlag& head) {
     io.CrcInit();

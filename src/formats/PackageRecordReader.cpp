@@ -13,7 +13,7 @@
 namespace {
 
 // The longest record the reader accepts: a file record with the longest name and both times.
-constexpr size_t kLargestRecord = 4 + 4 + 4 + (kRecordNameCap - 1) + 4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2;
+constexpr size_t kLargestRecord = 4 + 4 + 4 + (kRecordNameRoom - 1) + 4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2;
 static_assert(kLargestRecord <= kRecordWindow);
 
 }  // namespace
@@ -88,7 +88,7 @@ bool PackageRecordReader::Behind(size_t used) {
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.
 bool PackageRecordReader::ReadName(ProtectedReader& fields, int32_t length, std::string& out) {
-    switch (fields.String(length, kRecordNameCap, out)) {
+    switch (fields.String(length, kRecordNameRoom, out)) {
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:

@@ -36,7 +36,7 @@ bool ReadPlainRecord(RecordIo& io, CFile* package, PackageRecord& record) {
         if (!io.Read(package, &length, 4, nullptr, true)) return false;
         // File names are never empty; the base folder's relative path is.
         const int32_t least = (record.type & kRecordBitDirectory) ? 0 : 1;
-        if (length < least || static_cast<size_t>(length) >= kRecordNameCap) {
+        if (length < least || static_cast<size_t>(length) >= kRecordNameRoom) {
             AfxMessageBox(kStructureError);
             return false;
         }
@@ -86,7 +86,7 @@ bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>&
     for (std::vector<unsigned char>* field : {&check, &iv}) {
         int32_t length = 0;
         if (!block.I32(length)) return false;
-        if (length < 0 || static_cast<size_t>(length) > kKeyCheckCap) {
+        if (length < 0 || static_cast<size_t>(length) > kKeyCheckRoom) {
             AfxMessageBox(kStructureError);
             return false;
         }

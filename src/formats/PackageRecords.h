@@ -38,9 +38,9 @@ static_assert((kRecordDirectory & kRecordBitDirectory) && (kRecordFile & kRecord
 
 constexpr size_t kTimeTextSize = 14;
 // Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.
-constexpr size_t kRecordNameCap = 260;
+constexpr size_t kRecordNameRoom = 260;
 // Check values and IVs are read into 2,000-byte buffers.
-constexpr size_t kKeyCheckCap = 2000;
+constexpr size_t kKeyCheckRoom = 2000;
 // What readers and writers of records say when a record list cannot be what it claims.
 constexpr char kStructureError[] = "文件结构错.";
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
@@ -87,7 +87,7 @@ bool WritePlainEndRecord(RecordIo& io, CFile* package);
 
 // ---- Key-check block of password packages, right behind the head:
 //   check value length | check value | IV length | IV | CRC, every field but the CRC sealed.
-// Reads it into `check` and `iv`; a length beyond kKeyCheckCap is a structure error and a CRC
+// Reads it into `check` and `iv`; a length beyond kKeyCheckRoom is a structure error and a CRC
 // that does not match shows the content CRC message, both shown here. Every reader of
 // password packages (restore, listing) goes through it.
 bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);

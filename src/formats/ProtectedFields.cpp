@@ -84,10 +84,10 @@ bool ProtectedReader::Plain(void* out, size_t n) {
     return m_ok;
 }
 
-ProtectedReader::Text ProtectedReader::String(int32_t length, size_t cap, std::string& out) {
+ProtectedReader::Text ProtectedReader::String(int32_t length, size_t room, std::string& out) {
     out.clear();
     if (!m_ok) return Text::kFailed;
-    if (length < 0 || static_cast<size_t>(length) >= cap) {
+    if (length < 0 || static_cast<size_t>(length) >= room) {
         m_ok = false;
         return Text::kTooLong;
     }

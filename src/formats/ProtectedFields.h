@@ -63,9 +63,9 @@ public:
     // A field of a plain record: read exactly and fed to the CRC as it is.
     bool Plain(void* out, size_t n);
     // A text field of `length` bytes whose length was read from the file: refused (false, no
-    // message; the caller shows its structure message) unless 0 <= length < cap.
+    // message; the caller shows its structure message) unless 0 <= length < room.
     enum class Text { kOk, kTooLong, kFailed };
-    Text String(int32_t length, size_t cap, std::string& out);
+    Text String(int32_t length, size_t room, std::string& out);
     // Reads the stored record CRC and compares it with the CRC of the fields read. `exact`
     // as in RecordIo::Read. Sets *matches (and *stored, when given); false only when the read
     // itself failed.

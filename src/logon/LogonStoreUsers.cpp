@@ -451,7 +451,7 @@ int LogonStore::DeviceSign(const std::string& userId, const unsigned char* diges
         return 0;
     }
     logon::PkeyPtr key = OpenPrivateKey(user, m_sessionPassword.data(), m_sessionPassword.size());
-    int n = key ? logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureCap) : -1;
+    int n = key ? logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureRoom) : -1;
     if (n <= 0) return 0;
     *signatureLength = n;
     return 1;
@@ -476,7 +476,7 @@ int LogonStore::Wrap(const CertRow* cert, int length, const unsigned char* in, u
     if (cert == nullptr || length <= 0 || in == nullptr || out == nullptr) return -1;
     logon::X509Ptr x509 = logon::CertFromDer(cert->record.der);
     logon::PkeyPtr pub = logon::PublicKeyOf(x509.get());
-    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out, kLogonWrapOutCap);
+    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out, kLogonWrapOutRoom);
 }
 
 int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
@@ -490,7 +490,7 @@ int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped
     if (!FindUser(userId, user)) return -1;
     logon::PkeyPtr key = OpenPrivateKey(user, password, static_cast<size_t>(passwordLength));
     if (!key) return -1;
-    return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutCap);
+    return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutRoom);
 }
 
 int LogonStore::CheckRecipientAccess(const std::string& userId, const std::string& recipientText, int /*kind*/,

@@ -19,10 +19,10 @@ bool Refuse(const char* message) {
     return false;
 }
 
-// Reads a length field's text of `length` bytes when it fits its cap; a longer one is a damaged
+// Reads a length field's text of `length` bytes when it is at most `max`; a longer one is a damaged
 // block, refused with the block's message before anything is read into it.
-bool ReadCapped(ProtectedReader& reader, int32_t length, size_t cap, std::string& out, const char* damaged) {
-    switch (reader.String(length, cap + 1, out)) {
+bool ReadAtMost(ProtectedReader& reader, int32_t length, size_t max, std::string& out, const char* damaged) {
+    switch (reader.String(length, max + 1, out)) {
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:
@@ -165,7 +165,7 @@ bool ReadSignerBlock(CKorvane& engine, CFile* file, std::string& signer) {
     int32_t length = 0;
     if (!block.U8(kind)) return false;
     if (kind != kMailBlockKind) return Refuse(kMailBadKind);
-    return block.I32(length) && ReadCapped(block, length, kMailSignerNameMax, signer, kMailSignerCrc) &&
+    return block.I32(length) && ReadAtMost(block, length, kMailSignerNameMax, signer, kMailSignerCrc) &&
            CheckCrc(block, true, kMailSignerCrc);
 }
 
@@ -176,7 +176,7 @@ bool ReadRecipientRecord(CKorvane& engine, CFile* file, MailRecipient& out) {
     if (!record.U8(kind)) return false;
     if (kind != kMailBlockKind) return Refuse(kMailBadKind);
     if (!record.I32(nameLength) ||
-        !ReadCapped(record, nameLength, kMailRecipientNameMax, out.name, kMailRecipientCrc) ||
+        !ReadAtMost(record, nameLength, kMailRecipientNameMax, out.name, kMailRecipientCrc) ||
         !record.I32(wrappedLength) || !record.I32(out.ivLength))
         return false;
     if (wrappedLength < 0 || static_cast<size_t>(wrappedLength) > kMailWrappedKeyMax) return Refuse(kMailRecipientCrc);
@@ -192,7 +192,7 @@ bool ReadIndexEntry(CKorvane& engine, CFile* file, MailIndexEntry& out) {
         MailFileEntry& f = out.file;
         f.dataOffset = second;
         int32_t nameLength = 0;
-        if (!entry.I32(nameLength) || !ReadCapped(entry, nameLength, kMailFileNameMax, f.name, kMailEntryCrc) ||
+        if (!entry.I32(nameLength) || !ReadAtMost(entry, nameLength, kMailFileNameMax, f.name, kMailEntryCrc) ||
             !entry.I32(f.storedLength) || !entry.Field(f.modified, kTimeTextSize) ||
             !entry.Field(f.created, kTimeTextSize) || !entry.I32(f.size) || !entry.U8(f.attributes) ||
             !entry.U16(f.dataCrc))

@@ -68,7 +68,7 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
     }
     if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
-    if (relative.size() >= kRecordNameCap) {
+    if (relative.size() >= kRecordNameRoom) {
         ShowSearchFailed(folder);
         return 0;
     }
@@ -80,7 +80,8 @@ int PackageWalker::AddFile(CFile* package, const std::string& folder, const std:
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
     if (RefuseStoredSeparator(name, folder + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
-    if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
+    if (!IsSafeStoredName(name) || name.size() >= kRecordNameRoom ||
+        std::strlen(m_workPath) + name.size() >= kMaxPath) {
         ShowSearchFailed(folder + name);
         return 0;
     }

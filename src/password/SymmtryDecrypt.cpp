@@ -24,7 +24,7 @@
 int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                                    const SecretText& password, unsigned char* key, int silent) {
     const bool oldLayout = IsVersion10(head);
-    std::vector<unsigned char> value(kKeyCheckCap + 64);
+    std::vector<unsigned char> value(kKeyCheckRoom + 64);
     int valueLength = 0;
     char* pw = const_cast<char*>(password.data());
     if (oldLayout) {

@@ -11,7 +11,7 @@
 #include "platform/MessageBox.h"
 
 int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info) {
-    unsigned char check[kKeyCheckCap];
+    unsigned char check[kKeyCheckRoom];
     int checkLength = 0;
     if (info.keyLength <= 0 || info.keyLength > static_cast<int>(sizeof info.key) || info.ivLength < 0 ||
         info.ivLength > static_cast<int>(sizeof info.iv) ||

@@ -37,7 +37,7 @@ protected:
         ASSERT_TRUE(FillRecipient(logon, "bob", bob));
         const unsigned char key[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6},
                             iv[8] = {1, 3, 5, 7, 9, 11, 13, 15};
-        unsigned char wrappedKey[kLogonWrapOutCap], wrappedIv[kLogonWrapOutCap];
+        unsigned char wrappedKey[kLogonWrapOutRoom], wrappedIv[kLogonWrapOutRoom];
         const int w = logon.WrapSessionKey(16, key, wrappedKey, bob.userNumber);
         const int v = logon.WrapSessionKey(8, iv, wrappedIv, bob.userNumber);
         ASSERT_GT(w, 0);
