@@ -92,7 +92,7 @@ void PasswordPackages(Seeds& seeds, const std::string& work) {
                 seeds.Missing(request.packagePath);
                 continue;
             }
-            seeds.Add(request.packagePath, {"password", "head", "secureinfo"});
+            seeds.Add(request.packagePath, {"password", "head", "secureinfo", "records"});
         }
     }
 }
@@ -114,7 +114,7 @@ void EnvelopePackages(Seeds& seeds, LogonStore& store, const std::string& work) 
                 seeds.Missing(request.packagePath);
                 continue;
             }
-            seeds.Add(request.packagePath, {"envelope", "head", "secureinfo"});
+            seeds.Add(request.packagePath, {"envelope", "head", "secureinfo", "records"});
         }
     }
 }

@@ -39,9 +39,9 @@ inline void WriteOldRecords(CKorvane& e, CFile& f, const std::string& name, cons
     const int32_t size = static_cast<int32_t>(cipher.size()), length = static_cast<int32_t>(name.size());
     const int32_t offset =
         static_cast<int32_t>(f.GetPosition()) + (3 * 4 + 2) + (4 * 4 + length + 14 + 4 + 1 + 2 + 2) + 10;
-    ProtectedWriter folder(e, &f);
+    ProtectedWriter folder(e.Records(), &f);
     ASSERT_TRUE(folder.I32(10) && folder.I32(0) && folder.I32(0) && folder.Finish());
-    ProtectedWriter record(e, &f);
+    ProtectedWriter record(e.Records(), &f);
     ASSERT_TRUE(record.I32(9) && record.I32(offset) && record.I32(length) && record.Field(name.data(), name.size()) &&
                 record.I32(size) && record.Field("20030105090703", 14) && record.I32(size) && record.U8(0x20) &&
                 record.U16(crc) && record.Finish());

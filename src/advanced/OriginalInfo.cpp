@@ -30,7 +30,7 @@ bool BelongsTo(ILogon& logon, uint8_t kind, const Decrypt_Info& record, const st
 // ones are proven by the access check alone, as nothing of their contents is decrypted here.
 bool UnwrapOldLayout(ILogon& logon, uint8_t kind, const Decrypt_Info& record, const std::string& userId,
                      const char* password) {
-    std::vector<unsigned char> out(kLogonWrapOutCap);
+    std::vector<unsigned char> out(kLogonWrapOutRoom);
     auto unwrap = [&](int32_t length, const unsigned char* wrapped) {
         return logon.UnwrapSessionKey(length, wrapped, out.data(), userId, record.keyText, kind, password,
                                       static_cast<int>(std::strlen(password))) > 0;
@@ -63,13 +63,13 @@ int CAdvanceEmcrypt::GetFileOriInfo(const char* path, const char* userId, const 
 
         const bool oldLayout = IsVersion10(head);
         auto sender = std::make_unique<Verify_IndexInfo>();
-        if (!ReadSenderRecord(*this, &file, *sender, true)) return 0;
+        if (!ReadSenderRecord(Records(), &file, *sender, true)) return 0;
         auto record = std::make_unique<Decrypt_Info>();
         auto own = std::make_unique<Decrypt_Info>();
         bool found = false;
         const int32_t count = std::clamp<int32_t>(head.count, 0, kMaxRecipients);
         for (int32_t i = 0; i < count; ++i) {
-            if (!ReadRecipientRecord(*this, &file, oldLayout, *record, true)) return 0;
+            if (!ReadRecipientRecord(Records(), &file, oldLayout, *record, true)) return 0;
             if (!found && BelongsTo(*logon, head.kind, *record, userId, privateKey)) {
                 *own = *record;
                 found = true;
@@ -90,7 +90,7 @@ int CAdvanceEmcrypt::GetFileOriInfo(const char* path, const char* userId, const 
         // Names of this engine's packages are stored as they are: the head check refuses any
         // version newer than the engine's, so no stored name needs deciphering.
         PackageRecord first;
-        PackageRecordReader reader(*this, &file, oldLayout, true);
+        PackageRecordReader reader(Records(), &file, oldLayout, true);
         if (!reader.Next(first) || first.type != kRecordFile || first.name.size() >= kMaxPath) return 0;
         std::memcpy(timeText, first.modified, sizeof first.modified);
         std::memcpy(nameText, first.name.c_str(), first.name.size() + 1);

@@ -3,7 +3,9 @@
 
 #include <cstring>
 
+#include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
+#include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -18,40 +20,52 @@ std::string ErrorText(const CFileException& e) {
 
 }  // namespace
 
+bool CheckedRecordIo::Read(CFile* file, void* buffer, size_t count, size_t* got, bool exact) {
+    if (got) *got = 0;
+    if (file == nullptr || (buffer == nullptr && count > 0)) return false;
+    size_t read = 0;
+    try {
+        read = file->Read(buffer, static_cast<unsigned>(count));
+    } catch (const CFileException& e) {
+        CKorvane::ShowReadError(e);
+        return false;
+    }
+    if (got) *got = read;
+    if (exact && read != count) {
+        CKorvane::ShowShortRead();
+        return false;
+    }
+    return true;
+}
+
+bool CheckedRecordIo::Write(CFile* file, const void* buffer, size_t count) {
+    if (file == nullptr || (buffer == nullptr && count > 0)) return false;
+    try {
+        file->Write(buffer, static_cast<unsigned>(count));
+    } catch (const CFileException& e) {
+        CKorvane::ShowWriteError(e);
+        return false;
+    }
+    return true;
+}
+
+void CheckedRecordIo::ShowShortRead() { CKorvane::ShowShortRead(); }
+
+void CheckedRecordIo::ShowReadError(const CFileException& error) { CKorvane::ShowReadError(error); }
+
 int CKorvane::fReadBuf(CFile* file, void* buffer, unsigned long count, unsigned long* bytesRead, int exact) try {
     EngineCall call(m_context);
-    unsigned long got = 0;
-    if (file == nullptr || (buffer == nullptr && count > 0)) {
-        if (bytesRead) *bytesRead = 0;
-        return 0;
-    }
-    try {
-        got = file->Read(buffer, static_cast<unsigned>(count));
-    } catch (const CFileException& e) {
-        if (bytesRead) *bytesRead = 0;
-        ShowReadError(e);
-        return 0;
-    }
+    size_t got = 0;
+    const bool ok = m_records.Read(file, buffer, count, &got, exact != 0);
     if (bytesRead) *bytesRead = got;
-    if (exact && got != count) {
-        ShowShortRead();
-        return 0;
-    }
-    return 1;
+    return ok ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
 
 int CKorvane::fWriteBuf(CFile* file, const void* buffer, unsigned long count) try {
     EngineCall call(m_context);
-    if (file == nullptr || (buffer == nullptr && count > 0)) return 0;
-    try {
-        file->Write(buffer, static_cast<unsigned>(count));
-    } catch (const CFileException& e) {
-        ShowWriteError(e);
-        return 0;
-    }
-    return 1;
+    return m_records.Write(file, buffer, count) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
@@ -72,33 +86,34 @@ int CheckedSeek(CFile* file, Fn&& seek) {
 
 }  // namespace
 
+bool CheckedRecordIo::Seek(CFile* file, int64_t offset, unsigned origin) {
+    return CheckedSeek(file, [&] { file->Seek(offset, origin); }) == 1;
+}
+
 int CKorvane::fSeek(CFile* file, long offset, unsigned origin) try {
     EngineCall call(m_context);
-    return CheckedSeek(file, [&] { file->Seek(offset, origin); });
+    return m_records.Seek(file, offset, origin) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
 
 int CKorvane::fSeekToEnd(CFile* file) try {
     EngineCall call(m_context);
-    return CheckedSeek(file, [&] { file->SeekToEnd(); });
+    return m_records.Seek(file, 0, CFile::end) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
 
 int CKorvane::fSeekToBegin(CFile* file) try {
     EngineCall call(m_context);
-    return CheckedSeek(file, [&] { file->SeekToBegin(); });
+    return m_records.Seek(file, 0, CFile::begin) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
 
 int CKorvane::AddEndofHead(CFile* package) try {
     EngineCall call(m_context);
-    const int32_t type = 4, second = 0;
-    const uint16_t crc = 0;
-    return fWriteBuf(package, &type, sizeof type) && fWriteBuf(package, &second, sizeof second) &&
-           fWriteBuf(package, &crc, sizeof crc);
+    return WritePlainEndRecord(m_records, package) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }

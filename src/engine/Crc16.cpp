@@ -3,6 +3,7 @@
 #include <array>
 
 #include "drivers/Crc1B.h"
+#include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
 
 namespace {
@@ -40,13 +41,21 @@ uint16_t Crc16Final(uint16_t reg) {
     return static_cast<uint16_t>((v >> 8) | ((v & 0xFF) << 8));
 }
 
-void CKorvane::CRC_Init() { m_crc = 0xFFFF; }
-
-void CKorvane::CRC_Update(const unsigned char* data, int length) {
-    if (data != nullptr && length > 0) m_crc = Crc16Update(m_crc, data, static_cast<size_t>(length));
+void CheckedRecordIo::CrcUpdate(const void* data, size_t length) {
+    if (data != nullptr && length > 0) m_crc = Crc16Update(m_crc, static_cast<const unsigned char*>(data), length);
 }
 
-uint16_t CKorvane::CRC_Final() {
+uint16_t CheckedRecordIo::CrcFinal() {
     m_crc = Crc16Final(m_crc);
     return m_crc;
 }
+
+bool CheckedRecordIo::CrcMatches(uint16_t stored) { return StoredCrcMatches(stored, CrcFinal()); }
+
+void CKorvane::CRC_Init() { m_records.CrcInit(); }
+
+void CKorvane::CRC_Update(const unsigned char* data, int length) {
+    if (length > 0) m_records.CrcUpdate(data, static_cast<size_t>(length));
+}
+
+uint16_t CKorvane::CRC_Final() { return m_records.CrcFinal(); }

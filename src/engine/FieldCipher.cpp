@@ -5,10 +5,12 @@
 #include <openssl/crypto.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <vector>
 
 #include "drivers/Mqk21.h"
+#include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
 #include "platform/MessageBox.h"
 
@@ -45,18 +47,39 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
 
 }  // namespace
 
+const unsigned char kFieldKey[16] = {0x5A, 0x91, 0x3C, 0xE7, 0x08, 0xB4, 0x6F, 0x21,
+                                     0xD3, 0x47, 0x9E, 0x12, 0xC8, 0x75, 0x2B, 0xF0};
+
+bool CheckedRecordIo::Encipher(const char* in, int length, char* out) {
+    if (in == nullptr || out == nullptr) return false;
+    return DriverPass(true, kFieldCipherAlg, kFieldCipherMode, kFieldKey, in, length, out, "序列加密出错") == 1;
+}
+
+bool CheckedRecordIo::Decipher(const char* in, int length, char* out) {
+    if (in == nullptr || out == nullptr) return false;
+    return DriverPass(false, kFieldCipherAlg, kFieldCipherMode, kFieldKey, in, length, out, "序列解密出错") == 1;
+}
+
+bool CheckedRecordIo::Seal(void* field, size_t length) {
+    auto* bytes = static_cast<char*>(field);
+    return Encipher(bytes, length > INT_MAX ? -1 : static_cast<int>(length), bytes);
+}
+
+bool CheckedRecordIo::Unseal(void* field, size_t length) {
+    auto* bytes = static_cast<char*>(field);
+    return Decipher(bytes, length > INT_MAX ? -1 : static_cast<int>(length), bytes);
+}
+
 int CKorvane::SerialEncrypt(const char* in, int length, char* out) try {
     EngineCall call(m_context);
-    if (in == nullptr || out == nullptr) return 0;
-    return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, m_fieldKey, in, length, out, "序列加密出错");
+    return m_records.Encipher(in, length, out) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
 
 int CKorvane::SerialDecrypt(const char* in, int length, char* out) try {
     EngineCall call(m_context);
-    if (in == nullptr || out == nullptr) return 0;
-    return DriverPass(false, m_fieldCipherAlg, m_fieldCipherMode, m_fieldKey, in, length, out, "序列解密出错");
+    return m_records.Decipher(in, length, out) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }

@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "engine/CheckedRecordIo.h"
 #include "engine/Identifiers.h"
 #include "engine/Options.h"
 
 CKorvane::CKorvane() : CKorvane(EngineContext{}) {}
 
 CKorvane::CKorvane(const EngineContext& context) : m_context(context) {
-    static const unsigned char kFieldKey[16] = {0x5A, 0x91, 0x3C, 0xE7, 0x08, 0xB4, 0x6F, 0x21,
-                                                0xD3, 0x47, 0x9E, 0x12, 0xC8, 0x75, 0x2B, 0xF0};
     for (size_t i = 0; i < sizeof m_fieldKey; ++i) m_fieldKey[i] = kFieldKey[i];
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CheckedRecordIo.h"
 #include "engine/EngineContext.h"
 #include "engine/SignerProof.h"
 #include "platform/CFile.h"
@@ -67,7 +68,7 @@ public:
     int fSeek(CFile* file, long offset, unsigned origin);
     int fSeekToEnd(CFile* file);
     int fSeekToBegin(CFile* file);
-    // Appends the plain end-of-head record (type 4, second field 0, CRC 0).
+    // Appends the plain end-of-head record (kRecordEnd, second field 0, CRC 0).
     int AddEndofHead(CFile* package);
     // The reading message for a file error met outside the checked calls (a length or
     // position query), with the system's text.
@@ -327,15 +328,20 @@ public:
     std::vector<FileIdentity> m_sealedSources;
 
     const EngineContext& Context() const { return m_context; }
+    // What the layouts (src/formats/) read and write through: this object's checked calls,
+    // CRC register and field cipher. Lives as long as the engine object.
+    RecordIo& Records() { return m_records; }
 
 protected:
     EngineContext m_context;
-    uint16_t m_crc = 0;
+    // The checked calls, the CRC register and the field cipher (what the layouts work through).
+    CheckedRecordIo m_records;
 
-    // Field cipher parameters and key.
-    int m_fieldCipherMode = 1;
-    int m_fieldCipherAlg = 2;
-    unsigned char m_fieldKey[16];  // fixed: files are readable only by engines with this key
+    // Field cipher parameters and key (engine/CheckedRecordIo.h), for the name cipher and the
+    // card cipher's tail.
+    int m_fieldCipherMode = kFieldCipherMode;
+    int m_fieldCipherAlg = kFieldCipherAlg;
+    unsigned char m_fieldKey[16];
 
     // Folder that package item names are relative to, and the path being processed.
     char m_baseFolder[kMaxPath]{};

@@ -21,7 +21,7 @@ constexpr const char* kNoCertificate =
     "公钥证书库没有安装用于验证数字签名的公钥证书，不能验证签名文件或签名邮件来源的可靠性和内容的完整性，"
     "请从文件或邮件签名人那里索要他（她）的公钥证书.以便验证数字签名。";
 constexpr const char* kBadSignature = "数字签名验证不正确。";
-constexpr size_t kMaxDigest = 64;
+constexpr size_t kDigestRoom = 64;
 
 using PkeyCtx = PkeyCtxPtr;
 
@@ -50,7 +50,7 @@ size_t SignDigestInfo(EVP_PKEY* key, const DigestEntry& entry, const unsigned ch
     if (!ctx) return 0;
     std::vector<unsigned char> info = DigestInfo(entry, digest);
     size_t length = static_cast<size_t>(EVP_PKEY_get_size(key));
-    if (length == 0 || length > kLogonSignatureCap) return 0;
+    if (length == 0 || length > kLogonSignatureRoom) return 0;
     if (EVP_PKEY_sign(ctx.get(), signature, &length, info.data(), info.size()) != 1) return 0;
     return length;
 }
@@ -133,7 +133,7 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
                 s.heldSignUser = user;
             }
         }
-        unsigned char md[kMaxDigest];
+        unsigned char md[kDigestRoom];
         size_t length = 0;
         if (entry && signature && signatureLength && FinishDigest(std::move(digest), md, entry->length))
             length = SignDigestInfo(key, *entry, md, signature);
@@ -251,7 +251,7 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
     }
     bool valid = false;
     if (m_verifierType == kLogonSoftwareKey) {
-        unsigned char md[kMaxDigest];
+        unsigned char md[kDigestRoom];
         valid = entry && FinishDigest(std::move(digest), md, entry->length) &&
                 VerifyDigestInfo(key.get(), *entry, md, signature, signatureLength);
     } else {

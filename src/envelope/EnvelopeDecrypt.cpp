@@ -47,7 +47,7 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
 // zeros and restore garbage before the signature could tell.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
-    SecretBytes out(kLogonWrapOutCap);
+    SecretBytes out(kLogonWrapOutRoom);
     auto unwrap = [&](int length, const unsigned char* wrapped) {
         return logon.UnwrapSessionKey(length, wrapped, out.data(), reader.indexName, keyText, head.kind,
                                       reader.password.c_str(), static_cast<int>(reader.password.size()));
@@ -115,7 +115,7 @@ struct Envelope {
             return 0;
         const bool oldLayout = IsVersion10(head);
         auto sender = std::make_unique<Verify_IndexInfo>();
-        if (!ReadSenderRecord(engine, &package, *sender)) return 0;
+        if (!ReadSenderRecord(engine.Records(), &package, *sender)) return 0;
         Lumo_PrivateKey index;
         if (!logon.GetPrivateKeyIndex(index, reader.indexName)) {
             AfxMessageBox("取私钥索引信息错");
@@ -131,7 +131,7 @@ struct Envelope {
         auto own = std::make_unique<Decrypt_Info>();
         bool found = false;
         for (int32_t i = 0; i < head.count; ++i) {
-            if (!ReadRecipientRecord(engine, &package, oldLayout, *record)) return 0;
+            if (!ReadRecipientRecord(engine.Records(), &package, oldLayout, *record)) return 0;
             if (!found && Matches(logon, head, *record, reader)) {
                 *own = *record;
                 found = true;
@@ -238,7 +238,8 @@ struct Envelope {
             *proven = engine.Evp_VerifyInit(head.digestId2, reader.indexKey.c_str(), head.kind) &&
                       pass.Run(&package, "./", progress, last, &trailerOffset) == 1 && trailerOffset >= 0 &&
                       engine.fSeek(&package, trailerOffset, CFile::begin) &&
-                      ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer) && trailer->digestOnly == 0 &&
+                      ReadSignatureTrailer(engine.Records(), &package, IsVersion10(head), *trailer) &&
+                      trailer->digestOnly == 0 &&
                       engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength),
                                              reader.indexKey.c_str(), static_cast<char>(head.kind), 0) == 1 &&
                       pass.EndsWhereRecordsSay(&package, trailerOffset);
@@ -254,7 +255,7 @@ struct Envelope {
                int32_t trailerOffset) {
         auto trailer = std::make_unique<SignatureTrailer>();
         if (trailerOffset < 0 || !engine.fSeek(&package, trailerOffset, CFile::begin) ||
-            !ReadSignatureTrailer(engine, &package, IsVersion10(head), *trailer))
+            !ReadSignatureTrailer(engine.Records(), &package, IsVersion10(head), *trailer))
             return -1;
         const unsigned digestOnly = proven ? 0 : static_cast<unsigned>(trailer->digestOnly);
         if (engine.Evp_VerifyFinal(trailer->signature, static_cast<unsigned>(trailer->signatureLength), signer,

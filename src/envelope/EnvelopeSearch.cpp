@@ -37,7 +37,8 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
         AfxMessageBox(kBadArgument);
         return 0;
     }
-    if (!WriteSenderRecord(engine, package, logon->GetSenderIdentity(userId, static_cast<char>(head.kind)), keyName))
+    if (!WriteSenderRecord(engine.Records(), package, logon->GetSenderIdentity(userId, static_cast<char>(head.kind)),
+                           keyName))
         return 0;
 
     // Key then IV in one block, wrapped for every recipient.
@@ -48,7 +49,7 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
     }
     std::vector<unsigned char> block(data.key, data.key + data.keyLength);
     block.insert(block.end(), data.iv, data.iv + data.ivLength);
-    std::vector<unsigned char> wrapped(kLogonWrapOutCap);
+    std::vector<unsigned char> wrapped(kLogonWrapOutRoom);
     int result = 1;
     for (int32_t i = 0; i < data.recipientCount && result; ++i) {
         const Decrypt_UserInfo& r = data.recipients[i];
@@ -58,12 +59,13 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
             result = 0;
             break;
         }
-        result = WriteRecipientRecord(
-                     engine, package, std::string_view(r.displayText, strnlen(r.displayText, sizeof r.displayText)),
-                     std::string_view(r.keyText, strnlen(r.keyText, sizeof r.keyText)),
-                     std::span<const unsigned char>(wrapped.data(), static_cast<size_t>(w)), data.ivLength)
-                     ? 1
-                     : 0;
+        result =
+            WriteRecipientRecord(engine.Records(), package,
+                                 std::string_view(r.displayText, strnlen(r.displayText, sizeof r.displayText)),
+                                 std::string_view(r.keyText, strnlen(r.keyText, sizeof r.keyText)),
+                                 std::span<const unsigned char>(wrapped.data(), static_cast<size_t>(w)), data.ivLength)
+                ? 1
+                : 0;
     }
     OPENSSL_cleanse(block.data(), block.size());
     return result;
@@ -109,7 +111,8 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
         std::vector<unsigned char> signature(kTrailerSignatureRoom);
         unsigned int length = 0;
         if (!Evp_SignFinal(signature.data(), &length, data.userId, data.password)) return 0;
-        return WriteSignatureTrailer(*this, p, m_digestOnly, std::span<const unsigned char>(signature.data(), length))
+        return WriteSignatureTrailer(Records(), p, m_digestOnly,
+                                     std::span<const unsigned char>(signature.data(), length))
                    ? 1
                    : 0;
     };

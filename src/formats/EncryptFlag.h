@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
+class RecordIo;
+class CFile;
+
 enum FileKind : uint8_t {
     kKindPassword = 1,   // password package
     kKindEnvelope = 2,   // envelope package
@@ -77,6 +80,18 @@ constexpr size_t ProtectedHeadBytes() {
 }
 static_assert(ProtectedHeadBytes() == 293);
 
+// Sealing: every protected field enciphered in place, then the head CRC over their stored
+// bytes. False when the field cipher fails (shown); the head is then unusable.
+bool SealHead(RecordIo& io, EncryptFlag& head);
+// Checks the head CRC over the stored fields, then deciphers them in place. On a mismatch shows
+// crcMessage (when not null) and answers false with nothing deciphered.
+bool UnsealHead(RecordIo& io, EncryptFlag& head, const char* crcMessage);
+// Seals a copy of the plain head and writes its 300 bytes at offset 0 (checked).
+bool WriteHead(RecordIo& io, CFile* file, const EncryptFlag& plainHead);
+// Reads exactly 300 bytes at offset 0 (checked) and unseals them into head, which is left as
+// it was on any failure.
+bool ReadHead(RecordIo& io, CFile* file, EncryptFlag& head, const char* crcMessage);
+
 // Packages of version "10" use the old key check and file records without a creation time.
 inline bool IsVersion10(const EncryptFlag& head) { return std::memcmp(head.version, "10", 2) == 0; }
 
@@ -130,13 +145,3 @@ inline constexpr HeadRules kSignatureHeadRules{
 };
 // Security information: any kind, magic and version only, nothing shown.
 inline constexpr HeadRules kAnyHeadRules{0, false, false, false, false, nullptr, nullptr, nullptr, nullptr};
-
-// The end-of-head record that closes the record list of password and envelope packages:
-// type 4 and a second field (0 in password packages, the signature trailer's offset in envelope
-// packages), both enciphered, then the CRC over their stored bytes, plain.
-// Readers tell records apart by type bits, tested in this order: directory, file, end of head.
-constexpr int32_t kRecordBitDirectory = 2;
-constexpr int32_t kRecordBitFile = 1;
-constexpr int32_t kRecordBitEndOfHead = 4;
-constexpr int32_t kEndOfHeadType = 4;
-constexpr size_t kEndOfHeadSize = 10;

@@ -55,38 +55,37 @@ bool CheckRecordCrc(ProtectedReader& reader, uint16_t* crc, bool quiet, const ch
 
 }  // namespace
 
-bool WriteSenderRecord(CKorvane& engine, CFile* file, std::string_view identity, std::string_view keyName) {
+bool WriteSenderRecord(RecordIo& io, CFile* file, std::string_view identity, std::string_view keyName) {
     if (!FitsText(identity, kSenderIdentityRoom) || !FitsText(keyName, kSenderKeyNameRoom)) return Refuse();
-    ProtectedWriter record(engine, file);
+    ProtectedWriter record(io, file);
     return record.I32(static_cast<int32_t>(identity.size())) && record.Field(identity.data(), identity.size()) &&
            record.I32(static_cast<int32_t>(keyName.size())) && record.Field(keyName.data(), keyName.size()) &&
            record.Finish();
 }
 
-bool WriteRecipientRecord(CKorvane& engine, CFile* file, std::string_view text, std::string_view keyText,
+bool WriteRecipientRecord(RecordIo& io, CFile* file, std::string_view text, std::string_view keyText,
                           std::span<const unsigned char> wrapped, int32_t ivLength) {
     if (!FitsText(text, kRecipientTextRoom) || !FitsText(keyText, kRecipientKeyTextRoom) || wrapped.empty() ||
         wrapped.size() > kWrappedKeyRoom || ivLength < 0)
         return Refuse();
-    ProtectedWriter record(engine, file);
+    ProtectedWriter record(io, file);
     return record.I32(static_cast<int32_t>(text.size())) && record.Field(text.data(), text.size()) &&
            record.I32(static_cast<int32_t>(keyText.size())) && record.Field(keyText.data(), keyText.size()) &&
            record.I32(static_cast<int32_t>(wrapped.size())) && record.I32(ivLength) &&
            record.Field(wrapped.data(), wrapped.size()) && record.Finish();
 }
 
-bool WriteSignatureTrailer(CKorvane& engine, CFile* file, int32_t digestOnly,
-                           std::span<const unsigned char> signature) {
+bool WriteSignatureTrailer(RecordIo& io, CFile* file, int32_t digestOnly, std::span<const unsigned char> signature) {
     if (signature.size() > kTrailerSignatureRoom) return Refuse();
     const int32_t length = static_cast<int32_t>(signature.size());
-    ProtectedWriter record(engine, file);
+    ProtectedWriter record(io, file);
     return record.Plain(&digestOnly, sizeof digestOnly) && record.Plain(&length, sizeof length) &&
            record.Plain(signature.data(), signature.size()) && record.Finish();
 }
 
-bool ReadSenderRecord(CKorvane& engine, CFile* file, Verify_IndexInfo& out, bool quiet) {
+bool ReadSenderRecord(RecordIo& io, CFile* file, Verify_IndexInfo& out, bool quiet) {
     std::memset(&out, 0, sizeof out);
-    ProtectedReader reader(engine, file, quiet);
+    ProtectedReader reader(io, file, quiet);
     bool fits = true;
     if (!ReadText(reader, out.identityLength, out.identity, sizeof out.identity, &fits) ||
         !ReadText(reader, out.senderKeyNameLength, out.senderKeyName, sizeof out.senderKeyName, &fits))
@@ -94,9 +93,9 @@ bool ReadSenderRecord(CKorvane& engine, CFile* file, Verify_IndexInfo& out, bool
     return CheckRecordCrc(reader, &out.crc, quiet, kSenderCrcMessage);
 }
 
-bool ReadRecipientRecord(CKorvane& engine, CFile* file, bool oldLayout, Decrypt_Info& out, bool quiet) {
+bool ReadRecipientRecord(RecordIo& io, CFile* file, bool oldLayout, Decrypt_Info& out, bool quiet) {
     std::memset(&out, 0, sizeof out);
-    ProtectedReader reader(engine, file, quiet);
+    ProtectedReader reader(io, file, quiet);
     bool fits = true;
     if (!ReadText(reader, out.recipientTextLength, out.recipientText, sizeof out.recipientText, &fits) ||
         !ReadText(reader, out.keyTextLength, out.keyText, sizeof out.keyText, &fits) || !reader.I32(out.wrappedLength))
@@ -115,11 +114,11 @@ bool ReadRecipientRecord(CKorvane& engine, CFile* file, bool oldLayout, Decrypt_
     return CheckRecordCrc(reader, &out.crc, quiet, kRecipientCrcMessage);
 }
 
-bool ReadSignatureTrailer(CKorvane& engine, CFile* file, bool oldLayout, SignatureTrailer& out, bool quiet) {
+bool ReadSignatureTrailer(RecordIo& io, CFile* file, bool oldLayout, SignatureTrailer& out, bool quiet) {
     out.digestOnly = 0;
     out.signatureLength = 0;
     out.crc = 0;
-    ProtectedReader reader(engine, file, quiet);
+    ProtectedReader reader(io, file, quiet);
     if (!oldLayout && !reader.Plain(&out.digestOnly, sizeof out.digestOnly)) return false;
     if (!reader.Plain(&out.signatureLength, sizeof out.signatureLength)) return false;
     if (!LengthFits(out.signatureLength, sizeof out.signature, false)) return Damaged(quiet, kTrailerCrcMessage);
@@ -127,11 +126,11 @@ bool ReadSignatureTrailer(CKorvane& engine, CFile* file, bool oldLayout, Signatu
     return CheckRecordCrc(reader, &out.crc, quiet, kTrailerCrcMessage);
 }
 
-bool ReadEnvelopeBlocks(CKorvane& engine, CFile* file, bool oldLayout, size_t count, EnvelopeBlocks& out, bool quiet) {
+bool ReadEnvelopeBlocks(RecordIo& io, CFile* file, bool oldLayout, size_t count, EnvelopeBlocks& out, bool quiet) {
     if (count > kMaxRecipients) return Damaged(quiet, kStructureError);
-    if (!ReadSenderRecord(engine, file, out.sender, quiet)) return false;
+    if (!ReadSenderRecord(io, file, out.sender, quiet)) return false;
     out.recipients.assign(count, Decrypt_Info{});
     for (Decrypt_Info& recipient : out.recipients)
-        if (!ReadRecipientRecord(engine, file, oldLayout, recipient, quiet)) return false;
+        if (!ReadRecipientRecord(io, file, oldLayout, recipient, quiet)) return false;
     return true;
 }

@@ -22,7 +22,7 @@
 
 #include "formats/EncryptFlag.h"
 
-class CKorvane;
+class RecordIo;
 class CFile;
 
 constexpr size_t kSenderIdentityRoom = 132;      // characters, terminator included
@@ -70,21 +70,21 @@ struct SignatureTrailer {
     uint16_t crc;
 };
 
-// ---- Writers. Each writes one record at the file's position through the engine's field cipher,
+// ---- Writers. Each writes one record at the file's position through the record I/O's field cipher,
 // CRC and checked writer. A value beyond what the readers accept is refused with "参数错"
 // before anything is written; an I/O or cipher failure has shown its own message.
-bool WriteSenderRecord(CKorvane& engine, CFile* file, std::string_view identity, std::string_view keyName);
+bool WriteSenderRecord(RecordIo& io, CFile* file, std::string_view identity, std::string_view keyName);
 // Version-30 layout. wrapped holds the session key then the IV, wrapped as one block.
-bool WriteRecipientRecord(CKorvane& engine, CFile* file, std::string_view text, std::string_view keyText,
+bool WriteRecipientRecord(RecordIo& io, CFile* file, std::string_view text, std::string_view keyText,
                           std::span<const unsigned char> wrapped, int32_t ivLength);
-bool WriteSignatureTrailer(CKorvane& engine, CFile* file, int32_t digestOnly, std::span<const unsigned char> signature);
+bool WriteSignatureTrailer(RecordIo& io, CFile* file, int32_t digestOnly, std::span<const unsigned char> signature);
 
 // ---- Readers. Each reads one record at the file's position and checks its CRC and every
 // length against its room. `quiet` readers show nothing (security information); the others
 // show the record's CRC message for damage, and the checked reader's message for I/O.
-bool ReadSenderRecord(CKorvane& engine, CFile* file, Verify_IndexInfo& out, bool quiet = false);
-bool ReadRecipientRecord(CKorvane& engine, CFile* file, bool oldLayout, Decrypt_Info& out, bool quiet = false);
-bool ReadSignatureTrailer(CKorvane& engine, CFile* file, bool oldLayout, SignatureTrailer& out, bool quiet = false);
+bool ReadSenderRecord(RecordIo& io, CFile* file, Verify_IndexInfo& out, bool quiet = false);
+bool ReadRecipientRecord(RecordIo& io, CFile* file, bool oldLayout, Decrypt_Info& out, bool quiet = false);
+bool ReadSignatureTrailer(RecordIo& io, CFile* file, bool oldLayout, SignatureTrailer& out, bool quiet = false);
 
 // The sender record and `count` (at most kMaxRecipients) recipient records, read from behind
 // the head (the file positioned at offset 300; the head says the layout and the count). No
@@ -94,5 +94,5 @@ struct EnvelopeBlocks {
     Verify_IndexInfo sender;
     std::vector<Decrypt_Info> recipients;
 };
-bool ReadEnvelopeBlocks(CKorvane& engine, CFile* file, bool oldLayout, size_t count, EnvelopeBlocks& out,
+bool ReadEnvelopeBlocks(RecordIo& io, CFile* file, bool oldLayout, size_t count, EnvelopeBlocks& out,
                         bool quiet = false);

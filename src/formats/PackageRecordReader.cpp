@@ -3,22 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
 #include "formats/PackagePaths.h"
 #include "formats/ProtectedFields.h"
+#include "formats/RecordIo.h"
+#include "platform/CFile.h"
 #include "platform/MessageBox.h"
 
 namespace {
 
 // The longest record the reader accepts: a file record with the longest name and both times.
-constexpr size_t kLargestRecord = 4 + 4 + 4 + (kRecordNameCap - 1) + 4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2;
+constexpr size_t kLargestRecord = 4 + 4 + 4 + (kRecordNameRoom - 1) + 4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2;
 static_assert(kLargestRecord <= kRecordWindow);
 
 }  // namespace
 
-PackageRecordReader::PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout, bool quiet)
-    : m_engine(engine), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
+PackageRecordReader::PackageRecordReader(RecordIo& io, CFile* package, bool oldLayout, bool quiet)
+    : m_io(io), m_package(package), m_oldLayout(oldLayout), m_quiet(quiet) {}
 
 PackageRecordReader::~PackageRecordReader() = default;
 
@@ -33,7 +34,7 @@ bool PackageRecordReader::Fill(uint64_t offset) {
     m_windowStart = offset;
     m_windowLength = 0;
     m_windowAtEnd = false;
-    unsigned long got = 0;
+    size_t got = 0;
     if (m_quiet) {
         try {
             m_package->Seek(static_cast<int64_t>(offset), CFile::begin);
@@ -41,8 +42,8 @@ bool PackageRecordReader::Fill(uint64_t offset) {
         } catch (const CFileException&) {
             return false;
         }
-    } else if (!m_engine.fSeek(m_package, static_cast<long>(offset), CFile::begin) ||
-               !m_engine.fReadBuf(m_package, m_window.get(), kRecordWindow, &got, 0)) {
+    } else if (!m_io.Seek(m_package, static_cast<int64_t>(offset), CFile::begin) ||
+               !m_io.Read(m_package, m_window.get(), kRecordWindow, &got, false)) {
         return false;
     }
     m_windowLength = got;
@@ -57,7 +58,7 @@ bool PackageRecordReader::Start(ByteCursor& cursor) {
         try {
             m_next = m_package->GetPosition();
         } catch (const CFileException& e) {
-            if (!m_quiet) CKorvane::ShowReadError(e);
+            if (!m_quiet) m_io.ShowReadError(e);
             return false;
         }
         m_started = true;
@@ -75,7 +76,7 @@ bool PackageRecordReader::Start(ByteCursor& cursor) {
 // Leaves the package right behind the record just read (`used` bytes from its start).
 bool PackageRecordReader::Behind(size_t used) {
     m_next += used;
-    if (!m_quiet) return m_engine.fSeek(m_package, static_cast<long>(m_next), CFile::begin) == 1;
+    if (!m_quiet) return m_io.Seek(m_package, static_cast<int64_t>(m_next), CFile::begin);
     try {
         m_package->Seek(static_cast<int64_t>(m_next), CFile::begin);
     } catch (const CFileException&) {
@@ -87,7 +88,7 @@ bool PackageRecordReader::Behind(size_t used) {
 // Reads a text field whose length was just read; a length beyond the reader's room is a
 // structure error, shown here.
 bool PackageRecordReader::ReadName(ProtectedReader& fields, int32_t length, std::string& out) {
-    switch (fields.String(length, kRecordNameCap, out)) {
+    switch (fields.String(length, kRecordNameRoom, out)) {
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:
@@ -101,14 +102,14 @@ bool PackageRecordReader::Next(PackageRecord& record) {
     record = PackageRecord{};
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
-    ProtectedReader fields(m_engine, cursor, m_quiet);
+    ProtectedReader fields(m_io, cursor, m_quiet);
     if (!fields.I32(record.type) || !fields.I32(record.second)) return false;
     bool ok = false;
     if (record.type & kRecordBitDirectory) {
         ok = ReadDirectory(fields, record);
     } else if (record.type & kRecordBitFile) {
         ok = ReadFile(fields, record);
-    } else if (record.type & kRecordBitEndOfHead) {
+    } else if (record.type & kRecordBitEnd) {
         record.type = kRecordEnd;
         ok = FinishEnd(fields, "CRC校验错, 文件被损坏, 不能解密文件-7. ");
     } else {
@@ -120,10 +121,10 @@ bool PackageRecordReader::Next(PackageRecord& record) {
 bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
-    ProtectedReader fields(m_engine, cursor, m_quiet);
+    ProtectedReader fields(m_io, cursor, m_quiet);
     int32_t type = 0, value = 0;
     if (!fields.I32(type) || !fields.I32(value)) return false;
-    if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEndOfHead) == 0) {
+    if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEnd) == 0) {
         return Fail(kStructureError);
     }
     if (!FinishEnd(fields, crcMessage) || !Behind(cursor.Position())) return false;

@@ -17,7 +17,7 @@
 
 #include "formats/PackageRecords.h"
 
-class CKorvane;
+class RecordIo;
 class CFile;
 class ByteCursor;
 class ProtectedReader;
@@ -30,7 +30,7 @@ public:
     // Reads from the package's position. `oldLayout`: version "10" file records have no second
     // time. A `quiet` reader shows nothing (the security information reads damaged files
     // without a word).
-    PackageRecordReader(CKorvane& engine, CFile* package, bool oldLayout, bool quiet = false);
+    PackageRecordReader(RecordIo& io, CFile* package, bool oldLayout, bool quiet = false);
     ~PackageRecordReader();
     PackageRecordReader(const PackageRecordReader&) = delete;
     PackageRecordReader& operator=(const PackageRecordReader&) = delete;
@@ -51,7 +51,7 @@ private:
     bool ReadName(ProtectedReader& fields, int32_t length, std::string& out);
     bool Fail(const char* message) const;
 
-    CKorvane& m_engine;
+    RecordIo& m_io;
     CFile* m_package;
     bool m_oldLayout;
     bool m_quiet;

@@ -3,51 +3,49 @@
 
 #include "formats/PackageRecords.h"
 
-#include "engine/Korvane.h"
 #include "formats/ProtectedFields.h"
+#include "formats/RecordIo.h"
 #include "platform/MessageBox.h"
 
 namespace {
 
-bool WritePlain(CKorvane& engine, CFile* package, int32_t type, std::string_view name, size_t zeros) {
+bool WritePlain(RecordIo& io, CFile* package, int32_t type, std::string_view name, size_t zeros) {
     const int32_t second = 0, length = static_cast<int32_t>(name.size());
     // Every field behind the name, and the CRC, are place-holders until the record is sealed.
     static const unsigned char kZeros[4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2] = {};
-    return engine.fWriteBuf(package, &type, 4) && engine.fWriteBuf(package, &second, 4) &&
-           engine.fWriteBuf(package, &length, 4) && engine.fWriteBuf(package, name.data(), name.size()) &&
-           engine.fWriteBuf(package, kZeros, zeros);
+    return io.Write(package, &type, 4) && io.Write(package, &second, 4) && io.Write(package, &length, 4) &&
+           io.Write(package, name.data(), name.size()) && io.Write(package, kZeros, zeros);
 }
 
 }  // namespace
 
-bool WritePlainDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder) {
-    return WritePlain(engine, package, kRecordDirectory, storedFolder, 2);
+bool WritePlainDirectoryRecord(RecordIo& io, CFile* package, std::string_view storedFolder) {
+    return WritePlain(io, package, kRecordDirectory, storedFolder, 2);
 }
 
-bool WritePlainFileRecord(CKorvane& engine, CFile* package, std::string_view name) {
-    return WritePlain(engine, package, kRecordFile, name, 4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2);
+bool WritePlainFileRecord(RecordIo& io, CFile* package, std::string_view name) {
+    return WritePlain(io, package, kRecordFile, name, 4 + 2 * kTimeTextSize + 4 + 1 + 2 + 2);
 }
 
-bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record) {
+bool ReadPlainRecord(RecordIo& io, CFile* package, PackageRecord& record) {
     record = PackageRecord{};
-    unsigned long got = 0;
-    if (!engine.fReadBuf(package, &record.type, 4, &got, 1) || !engine.fReadBuf(package, &record.second, 4, &got, 1))
+    if (!io.Read(package, &record.type, 4, nullptr, true) || !io.Read(package, &record.second, 4, nullptr, true))
         return false;
     if (record.type & (kRecordBitDirectory | kRecordBitFile)) {
         int32_t length = 0;
-        if (!engine.fReadBuf(package, &length, 4, &got, 1)) return false;
+        if (!io.Read(package, &length, 4, nullptr, true)) return false;
         // File names are never empty; the base folder's relative path is.
         const int32_t least = (record.type & kRecordBitDirectory) ? 0 : 1;
-        if (length < least || static_cast<size_t>(length) >= kRecordNameCap) {
+        if (length < least || static_cast<size_t>(length) >= kRecordNameRoom) {
             AfxMessageBox(kStructureError);
             return false;
         }
         record.name.resize(static_cast<size_t>(length));
-        if (!engine.fReadBuf(package, record.name.data(), record.name.size(), &got, 1)) return false;
+        if (!io.Read(package, record.name.data(), record.name.size(), nullptr, true)) return false;
         record.type = (record.type & kRecordBitDirectory) ? kRecordDirectory : kRecordFile;
         return true;
     }
-    if (record.type & kRecordBitEndOfHead) {
+    if (record.type & kRecordBitEnd) {
         record.type = kRecordEnd;
         return true;
     }
@@ -55,32 +53,40 @@ bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record) {
     return false;
 }
 
-bool SealDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder) {
-    ProtectedWriter w(engine, package);
+bool SealDirectoryRecord(RecordIo& io, CFile* package, std::string_view storedFolder) {
+    ProtectedWriter w(io, package);
     return w.I32(kRecordDirectory) && w.I32(0) && w.I32(static_cast<int32_t>(storedFolder.size())) &&
            w.Field(storedFolder.data(), storedFolder.size()) && w.Finish();
 }
 
-bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& r) {
-    ProtectedWriter w(engine, package);
+bool SealFileRecord(RecordIo& io, CFile* package, const PackageRecord& r) {
+    ProtectedWriter w(io, package);
     return w.I32(kRecordFile) && w.I32(r.second) && w.I32(static_cast<int32_t>(r.name.size())) &&
            w.Field(r.name.data(), r.name.size()) && w.I32(r.contentLength) && w.Field(r.modified, kTimeTextSize) &&
            w.Field(r.created, kTimeTextSize) && w.I32(r.size) && w.U8(r.attributes) && w.U16(r.contentCrc) &&
            w.Finish();
 }
 
-bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second) {
-    ProtectedWriter w(engine, package);
-    return w.I32(kEndOfHeadType) && w.I32(second) && w.Finish();
+bool SealEndRecord(RecordIo& io, CFile* package, int32_t second) {
+    ProtectedWriter w(io, package);
+    return w.I32(kRecordEnd) && w.I32(second) && w.Finish();
 }
 
-bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned char>& check,
+bool WritePlainEndRecord(RecordIo& io, CFile* package) {
+    const int32_t type = kRecordEnd, second = 0;
+    const uint16_t crc = 0;
+    static_assert(sizeof type + sizeof second + sizeof crc == kRecordEndSize);
+    return io.Write(package, &type, sizeof type) && io.Write(package, &second, sizeof second) &&
+           io.Write(package, &crc, sizeof crc);
+}
+
+bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>& check,
                        std::vector<unsigned char>& iv) {
-    ProtectedReader block(engine, package);
+    ProtectedReader block(io, package);
     for (std::vector<unsigned char>* field : {&check, &iv}) {
         int32_t length = 0;
         if (!block.I32(length)) return false;
-        if (length < 0 || static_cast<size_t>(length) > kKeyCheckCap) {
+        if (length < 0 || static_cast<size_t>(length) > kKeyCheckRoom) {
             AfxMessageBox(kStructureError);
             return false;
         }

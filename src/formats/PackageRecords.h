@@ -18,20 +18,29 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/EncryptFlag.h"  // the type bits readers test
-
-class CKorvane;
+class RecordIo;
 class CFile;
 
+// The record types as writers store them. The end record (the end-of-head record) closes the
+// record list of password and envelope packages: its second field is 0 in password packages
+// and the signature trailer's offset in envelope packages.
 constexpr int32_t kRecordDirectory = 10;
 constexpr int32_t kRecordFile = 9;
 constexpr int32_t kRecordEnd = 4;
+constexpr size_t kRecordEndSize = 4 + 4 + 2;
+// Readers tell records apart by these bits of the stored type, tested in this order.
+constexpr int32_t kRecordBitDirectory = 2;
+constexpr int32_t kRecordBitFile = 1;
+constexpr int32_t kRecordBitEnd = 4;
+static_assert((kRecordDirectory & kRecordBitDirectory) && (kRecordFile & kRecordBitFile) &&
+              !(kRecordFile & kRecordBitDirectory) && (kRecordEnd & kRecordBitEnd) &&
+              !(kRecordEnd & (kRecordBitDirectory | kRecordBitFile)));
 
 constexpr size_t kTimeTextSize = 14;
 // Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.
-constexpr size_t kRecordNameCap = 260;
+constexpr size_t kRecordNameRoom = 260;
 // Check values and IVs are read into 2,000-byte buffers.
-constexpr size_t kKeyCheckCap = 2000;
+constexpr size_t kKeyCheckRoom = 2000;
 // What readers and writers of records say when a record list cannot be what it claims.
 constexpr char kStructureError[] = "文件结构错.";
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
@@ -61,23 +70,24 @@ struct PackageRecord {
 
 // ---- Plain writer (the collection walk): the record at the file's position, every field
 // but type, length and name zero. The name is the stored form.
-bool WritePlainDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
-bool WritePlainFileRecord(CKorvane& engine, CFile* package, std::string_view name);
+bool WritePlainDirectoryRecord(RecordIo& io, CFile* package, std::string_view storedFolder);
+bool WritePlainFileRecord(RecordIo& io, CFile* package, std::string_view name);
 
 // ---- Plain re-reader (the encryption pass): type and second field, and for directory and
 // file records the stored name, leaving the file behind the name. A name length beyond its
 // room or a type with no known bit is a structure error, shown here.
-bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record);
+bool ReadPlainRecord(RecordIo& io, CFile* package, PackageRecord& record);
 
 // ---- Sealed rewriter: the record in its final form at the file's position.
-bool SealDirectoryRecord(CKorvane& engine, CFile* package, std::string_view storedFolder);
-bool SealFileRecord(CKorvane& engine, CFile* package, const PackageRecord& record);
-bool SealEndRecord(CKorvane& engine, CFile* package, int32_t second);
+bool SealDirectoryRecord(RecordIo& io, CFile* package, std::string_view storedFolder);
+bool SealFileRecord(RecordIo& io, CFile* package, const PackageRecord& record);
+bool SealEndRecord(RecordIo& io, CFile* package, int32_t second);
+// ---- Plain end record (closes the collection walk's list): type, second field 0, CRC 0.
+bool WritePlainEndRecord(RecordIo& io, CFile* package);
 
 // ---- Key-check block of password packages, right behind the head:
 //   check value length | check value | IV length | IV | CRC, every field but the CRC sealed.
-// Reads it into `check` and `iv`; a length beyond kKeyCheckCap is a structure error and a CRC
+// Reads it into `check` and `iv`; a length beyond kKeyCheckRoom is a structure error and a CRC
 // that does not match shows the content CRC message, both shown here. Every reader of
 // password packages (restore, listing) goes through it.
-bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned char>& check,
-                       std::vector<unsigned char>& iv);
+bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>& check, std::vector<unsigned char>& iv);

@@ -4,12 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/Crc16.h"
-#include "engine/Korvane.h"
+#include "formats/RecordIo.h"
+#include "platform/CFile.h"
 
-ProtectedWriter::ProtectedWriter(CKorvane& engine, CFile* file) : m_engine(engine), m_file(file) {
-    m_engine.CRC_Init();
-}
+ProtectedWriter::ProtectedWriter(RecordIo& io, CFile* file) : m_io(io), m_file(file) { m_io.CrcInit(); }
 
 ProtectedWriter::~ProtectedWriter() = default;
 
@@ -20,16 +18,15 @@ bool ProtectedWriter::Field(const void* data, size_t n) {
     const size_t at = m_record.size();
     m_record.insert(m_record.end(), static_cast<const unsigned char*>(data),
                     static_cast<const unsigned char*>(data) + n);
-    char* field = reinterpret_cast<char*>(m_record.data() + at);
-    m_ok = m_engine.SerialEncrypt(field, static_cast<int>(n), field) == 1;
-    if (m_ok) m_engine.CRC_Update(m_record.data() + at, static_cast<int>(n));
+    m_ok = m_io.Seal(m_record.data() + at, n);
+    if (m_ok) m_io.CrcUpdate(m_record.data() + at, n);
     return m_ok;
 }
 
 bool ProtectedWriter::Plain(const void* data, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
-    m_engine.CRC_Update(static_cast<const unsigned char*>(data), static_cast<int>(n));
+    m_io.CrcUpdate(data, n);
     m_record.insert(m_record.end(), static_cast<const unsigned char*>(data),
                     static_cast<const unsigned char*>(data) + n);
     return true;
@@ -37,34 +34,30 @@ bool ProtectedWriter::Plain(const void* data, size_t n) {
 
 bool ProtectedWriter::Finish() {
     if (!m_ok) return false;
-    const uint16_t crc = m_engine.CRC_Final();
+    const uint16_t crc = m_io.CrcFinal();
     const auto* bytes = reinterpret_cast<const unsigned char*>(&crc);
     m_record.insert(m_record.end(), bytes, bytes + sizeof crc);
-    m_ok = m_engine.fWriteBuf(m_file, m_record.data(), m_record.size()) == 1;
+    m_ok = m_io.Write(m_file, m_record.data(), m_record.size());
     return m_ok;
 }
 
-ProtectedReader::ProtectedReader(CKorvane& engine, CFile* file, bool quiet)
-    : m_engine(engine), m_file(file), m_quiet(quiet) {
-    m_engine.CRC_Init();
+ProtectedReader::ProtectedReader(RecordIo& io, CFile* file, bool quiet) : m_io(io), m_file(file), m_quiet(quiet) {
+    m_io.CrcInit();
 }
 
-ProtectedReader::ProtectedReader(CKorvane& engine, ByteCursor& cursor, bool quiet)
-    : m_engine(engine), m_cursor(&cursor), m_quiet(quiet) {
-    m_engine.CRC_Init();
+ProtectedReader::ProtectedReader(RecordIo& io, ByteCursor& cursor, bool quiet)
+    : m_io(io), m_cursor(&cursor), m_quiet(quiet) {
+    m_io.CrcInit();
 }
 
 bool ProtectedReader::Short() {
-    if (!m_quiet) CKorvane::ShowShortRead();
+    if (!m_quiet) m_io.ShowShortRead();
     return false;
 }
 
 bool ProtectedReader::ReadExact(void* out, size_t n) {
     if (m_cursor) return m_cursor->Copy(out, n) || Short();
-    if (!m_quiet) {
-        unsigned long got = 0;
-        return m_engine.fReadBuf(m_file, out, n, &got, 1) == 1;
-    }
+    if (!m_quiet) return m_io.Read(m_file, out, n, nullptr, true);
     try {
         return m_file->Read(out, static_cast<unsigned>(n)) == n;
     } catch (const CFileException&) {
@@ -78,9 +71,8 @@ bool ProtectedReader::Field(void* out, size_t n) {
     auto* bytes = static_cast<unsigned char*>(out);
     m_ok = ReadExact(bytes, n);
     if (!m_ok) return false;
-    m_engine.CRC_Update(bytes, static_cast<int>(n));
-    m_ok = m_engine.SerialDecrypt(reinterpret_cast<char*>(bytes), static_cast<int>(n),
-                                  reinterpret_cast<char*>(bytes)) == 1;
+    m_io.CrcUpdate(bytes, n);
+    m_ok = m_io.Unseal(bytes, n);
     return m_ok;
 }
 
@@ -88,14 +80,14 @@ bool ProtectedReader::Plain(void* out, size_t n) {
     if (!m_ok) return false;
     if (n == 0) return true;
     m_ok = ReadExact(out, n);
-    if (m_ok) m_engine.CRC_Update(static_cast<const unsigned char*>(out), static_cast<int>(n));
+    if (m_ok) m_io.CrcUpdate(out, n);
     return m_ok;
 }
 
-ProtectedReader::Text ProtectedReader::String(int32_t length, size_t cap, std::string& out) {
+ProtectedReader::Text ProtectedReader::String(int32_t length, size_t room, std::string& out) {
     out.clear();
     if (!m_ok) return Text::kFailed;
-    if (length < 0 || static_cast<size_t>(length) >= cap) {
+    if (length < 0 || static_cast<size_t>(length) >= room) {
         m_ok = false;
         return Text::kTooLong;
     }
@@ -107,7 +99,7 @@ bool ProtectedReader::CheckCrc(bool exact, bool* matches, uint16_t* storedCrc) {
     *matches = false;
     if (!m_ok) return false;
     uint16_t stored = 0;
-    unsigned long got = 0;
+    size_t got = 0;
     if (m_cursor) {
         // A CRC cut short by the end is a short read when exact (or quiet); otherwise it
         // simply does not match, as with the file.
@@ -118,11 +110,10 @@ bool ProtectedReader::CheckCrc(bool exact, bool* matches, uint16_t* storedCrc) {
         m_ok = ReadExact(&stored, sizeof stored);
         got = sizeof stored;
     } else {
-        m_ok = m_engine.fReadBuf(m_file, &stored, sizeof stored, &got, exact ? 1 : 0) == 1;
+        m_ok = m_io.Read(m_file, &stored, sizeof stored, &got, exact);
     }
     if (!m_ok) return false;
-    uint16_t computed = m_engine.CRC_Final();
-    *matches = got == sizeof stored && StoredCrcMatches(stored, computed);
+    *matches = m_io.CrcMatches(stored) && got == sizeof stored;
     if (storedCrc) *storedCrc = stored;
     return true;
 }

@@ -1,12 +1,13 @@
 #pragma once
 // Records of secured files protect every field the same way: each field is sealed on its own
-// (CKorvane::WriteSealedField / ReadSealedField), the stored bytes of all fields feed one CRC
-// started afresh for the record, and the record ends with that CRC, never enciphered.
+// (RecordIo::Seal / Unseal), the stored bytes of all fields feed one CRC started afresh for the
+// record, and the record ends with that CRC, never enciphered.
 // ProtectedWriter and ProtectedReader walk one record that way, keeping the caller's values
 // plain and refusing lengths read from a file that exceed the room they fill.
 //
-// Both use the engine's CRC register and checked I/O: a failure has shown its message when a
-// call returns false, and a writer or reader that has failed stays failed. The writer gathers
+// Both work through a record I/O object (formats/RecordIo.h: its CRC register, field cipher
+// and checked calls): a failure has shown its message when a call returns false, and a writer
+// or reader that has failed stays failed. The writer gathers
 // a record's stored bytes and writes them with its CRC in one write at Finish (a record of
 // many small fields costs one system call, and a failed record leaves nothing in the file).
 
@@ -17,12 +18,12 @@
 #include "formats/ByteCursor.h"
 #include "platform/Secret.h"
 
-class CKorvane;
+class RecordIo;
 class CFile;
 
 class ProtectedWriter {
 public:
-    ProtectedWriter(CKorvane& engine, CFile* file);
+    ProtectedWriter(RecordIo& io, CFile* file);
     ~ProtectedWriter();
     ProtectedWriter(const ProtectedWriter&) = delete;
     ProtectedWriter& operator=(const ProtectedWriter&) = delete;
@@ -39,7 +40,7 @@ public:
     bool Ok() const { return m_ok; }
 
 private:
-    CKorvane& m_engine;
+    RecordIo& m_io;
     CFile* m_file;
     SecretBytes m_record;  // wiped when released, also as it grows
     bool m_ok = true;
@@ -49,10 +50,10 @@ class ProtectedReader {
 public:
     // A quiet reader shows nothing for a short read or a file error (the security information
     // reads damaged files without a word); it fails the same way.
-    ProtectedReader(CKorvane& engine, CFile* file, bool quiet = false);
+    ProtectedReader(RecordIo& io, CFile* file, bool quiet = false);
     // The same fields taken from bytes already read (a record read with one read); running
     // out of bytes fails as a short read of the file would.
-    ProtectedReader(CKorvane& engine, ByteCursor& cursor, bool quiet = false);
+    ProtectedReader(RecordIo& io, ByteCursor& cursor, bool quiet = false);
 
     // Reads exactly n stored bytes, feeds them to the CRC, deciphers them into out.
     bool Field(void* out, size_t n);
@@ -62,11 +63,11 @@ public:
     // A field of a plain record: read exactly and fed to the CRC as it is.
     bool Plain(void* out, size_t n);
     // A text field of `length` bytes whose length was read from the file: refused (false, no
-    // message; the caller shows its structure message) unless 0 <= length < cap.
+    // message; the caller shows its structure message) unless 0 <= length < room.
     enum class Text { kOk, kTooLong, kFailed };
-    Text String(int32_t length, size_t cap, std::string& out);
+    Text String(int32_t length, size_t room, std::string& out);
     // Reads the stored record CRC and compares it with the CRC of the fields read. `exact`
-    // as in fReadBuf. Sets *matches (and *stored, when given); false only when the read
+    // as in RecordIo::Read. Sets *matches (and *stored, when given); false only when the read
     // itself failed.
     bool CheckCrc(bool exact, bool* matches, uint16_t* stored = nullptr);
     bool Ok() const { return m_ok; }
@@ -78,7 +79,7 @@ private:
     // Fails as a short exact read fails (its message unless quiet).
     bool Short();
 
-    CKorvane& m_engine;
+    RecordIo& m_io;
     CFile* m_file = nullptr;
     ByteCursor* m_cursor = nullptr;
     bool m_quiet;

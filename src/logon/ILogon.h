@@ -40,21 +40,21 @@
 
 #include "platform/Secret.h"
 
-// ---- Capacities of the texts the engine copies into its fixed-size fields. A store
+// ---- Rooms of the texts the engine copies into its fixed-size fields. A store
 // never hands out a longer text, so the engine's copies never truncate. Counts include
 // the terminating NUL where the engine keeps a char buffer.
-inline constexpr size_t kLogonUserIdCap = 131;       // Encrypt_Data, signature record
-inline constexpr size_t kLogonPasswordCap = 57;      // Encrypt_Data password
-inline constexpr size_t kLogonCertNameCap = 40;      // Decrypt_UserInfo certificate name
-inline constexpr size_t kLogonKeyTextCap = 60;       // recipient key text as readers hold it
-inline constexpr size_t kLogonIdentityCap = 132;     // identity text as readers hold it
-inline constexpr size_t kLogonIdentityBuffer = 300;  // buffer the envelope writer prepares
-inline constexpr size_t kLogonSignerNameCap = 200;   // signer name of signature files
-inline constexpr size_t kLogonWrapOutCap = 1000;     // WrapSessionKey / UnwrapSessionKey out
-inline constexpr size_t kLogonSignatureCap = 10240;  // DeviceSign output room
-inline constexpr size_t kLogonDigestLength = 20;     // SHA-1 digest of key-device signing
-inline constexpr size_t kLogonMaxRecipients = 200;   // recipients of one shared package
-inline constexpr size_t kLogonPathCap = 260;         // every path the library hands out
+inline constexpr size_t kLogonUserIdRoom = 131;       // Encrypt_Data, signature record
+inline constexpr size_t kLogonPasswordRoom = 57;      // Encrypt_Data password
+inline constexpr size_t kLogonCertNameRoom = 40;      // Decrypt_UserInfo certificate name
+inline constexpr size_t kLogonKeyTextRoom = 60;       // recipient key text as readers hold it
+inline constexpr size_t kLogonIdentityRoom = 132;     // identity text as readers hold it
+inline constexpr size_t kLogonIdentityBuffer = 300;   // buffer the envelope writer prepares
+inline constexpr size_t kLogonSignerNameRoom = 200;   // signer name of signature files
+inline constexpr size_t kLogonWrapOutRoom = 1000;     // WrapSessionKey / UnwrapSessionKey out
+inline constexpr size_t kLogonSignatureRoom = 10240;  // DeviceSign output room
+inline constexpr size_t kLogonDigestLength = 20;      // SHA-1 digest of key-device signing
+inline constexpr size_t kLogonMaxRecipients = 200;    // recipients of one shared package
+inline constexpr size_t kLogonPathRoom = 260;         // every path the library hands out
 
 // Key types (GetUserType, GetSignerType).
 inline constexpr int kLogonSoftwareKey = 0;
@@ -80,13 +80,13 @@ inline constexpr uint8_t kDecryptManGroup = 1;  // id = group identifier
 // Key record: "the integer at the start" and "the text field" are what callers read.
 struct LogonKeyRecord {
     int32_t keyNumber = 0;
-    std::string keyText;  // KeyTextOf(certificate name field, e-mail), < kLogonKeyTextCap
+    std::string keyText;  // KeyTextOf(certificate name field, e-mail), < kLogonKeyTextRoom
 };
 
 // User record.
 struct LogonUserRecord {
     int32_t number = 0;         // the user number: names the key that wraps for this user
-    std::string certName;       // CertificateNameOf(userId), < kLogonCertNameCap
+    std::string certName;       // CertificateNameOf(userId), < kLogonCertNameRoom
     std::string sharedKeyName;  // SharedKeyNameOf(userId)
     std::string userId;
     std::string name;  // display name, the name held in the certificate
@@ -103,7 +103,7 @@ struct Lumo_PrivateKey {
 // One installed public-key certificate.
 struct Lumo_PubCert {
     int32_t userNumber = 0;          // the registered user it belongs to, 0 for other people
-    std::string name;                // certificate name, < kLogonCertNameCap
+    std::string name;                // certificate name, < kLogonCertNameRoom
     std::string subjectName;         // the name held in the certificate
     std::string email;               // the e-mail address held in the certificate, may be empty
     std::vector<unsigned char> der;  // the certificate as installed
@@ -175,7 +175,7 @@ public:
     virtual int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key, X509** cert) = 0;
     virtual int GetSignerType(const std::string& signerId, int kind) = 0;  // 0 software, 1 device
     // RSA PKCS#1 v1.5 signature over a SHA-1 DigestInfo by the user's key device.
-    // signature has room for kLogonSignatureCap bytes. 0 = failure.
+    // signature has room for kLogonSignatureRoom bytes. 0 = failure.
     virtual int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength,
                            unsigned char* signature, int* signatureLength) = 0;
     virtual int DeviceVerify(const std::string& signerId, int kind, const unsigned char* signature, int signatureLength,
@@ -198,14 +198,14 @@ public:
 
     // ---- Session keys
     // Encrypts length bytes (session key then IV) for the user with this number into
-    // out (room kLogonWrapOutCap). The wrapped length; <= 0 failure.
+    // out (room kLogonWrapOutRoom). The wrapped length; <= 0 failure.
     virtual int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out, int32_t userNumber) = 0;
     // The same for the holder of an installed certificate (mail recipients).
     virtual int WrapSessionKey(int length, const unsigned char* keyThenIv, unsigned char* out,
                                const Lumo_PubCert& recipient) = 0;
     // Decrypts a wrapped session key with userId's private key, opened by password.
     // recipientKeyText (key text, mapped key text or certificate name of the recipient
-    // record) must stand for that user. out has room kLogonWrapOutCap. The plain length;
+    // record) must stand for that user. out has room kLogonWrapOutRoom. The plain length;
     // <= 0 failure.
     virtual int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
                                  const std::string& userId, const std::string& recipientKeyText, int kind,

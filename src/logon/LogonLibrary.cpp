@@ -128,7 +128,7 @@ void SplitKeyText(std::string_view text, std::string& name, std::string& email) 
 // The kind is accepted so that a later format may tell kinds apart; today every kind
 // identifies the sender by the user ID alone.
 std::string SenderIdentityOf(std::string_view userId, char /*kind*/) {
-    return std::string(userId.substr(0, kLogonIdentityCap - 1));
+    return std::string(userId.substr(0, kLogonIdentityRoom - 1));
 }
 
 std::string UserIdOfIdentity(std::string_view identity) { return LogonTrim(identity); }

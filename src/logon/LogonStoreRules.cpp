@@ -28,7 +28,7 @@ std::string TooLong(std::string_view what, std::string_view text, size_t cap) {
 
 std::string CheckUserId(std::string_view userId) {
     if (userId.empty()) return "a user ID must not be empty";
-    if (std::string error = TooLong("the user ID", userId, kLogonCertNameCap); !error.empty()) return error;
+    if (std::string error = TooLong("the user ID", userId, kLogonCertNameRoom); !error.empty()) return error;
     if (HasControl(userId) || Padded(userId) || userId.front() == '.' || userId.front() == '@' ||
         userId.find_first_of("/\\;<>") != std::string_view::npos) {
         return "a user ID must not begin with '.' or '@', nor hold blanks at its ends, control characters or any "
@@ -58,9 +58,9 @@ std::string CheckNameAndEmail(std::string_view name, std::string_view email) {
         return Format("'%.*s' is not an e-mail address", static_cast<int>(email.size()), email.data());
     }
     std::string keyText = KeyTextOf(name, email);
-    if (keyText.size() >= kLogonKeyTextCap) {
+    if (keyText.size() >= kLogonKeyTextRoom) {
         return Format("name and e-mail address take %zu bytes together (as name<address>); at most %zu are allowed",
-                      keyText.size(), kLogonKeyTextCap - 1);
+                      keyText.size(), kLogonKeyTextRoom - 1);
     }
     return {};
 }
@@ -71,12 +71,12 @@ std::string CheckPassword(std::string_view password) {
     for (unsigned char c : password)
         if ((c & 0xC0) != 0x80) ++characters;
     if (characters < kLogonPasswordMinChars) return "the password needs at least 6 characters";
-    return TooLong("the password", password, kLogonPasswordCap);
+    return TooLong("the password", password, kLogonPasswordRoom);
 }
 
 std::string CheckGroupName(std::string_view name) {
     if (name.empty()) return "a group name must not be empty";
-    if (std::string error = TooLong("the group name", name, kLogonGroupNameCap); !error.empty()) return error;
+    if (std::string error = TooLong("the group name", name, kLogonGroupNameRoom); !error.empty()) return error;
     if (HasControl(name) || Padded(name) || name.front() == '@' || name.find(';') != std::string_view::npos) {
         return "a group name must not begin with '@', nor hold blanks at its ends, control characters or ';'";
     }
@@ -87,7 +87,7 @@ std::string CheckSharePath(std::string_view path) {
     std::string key = SharePathKey(path);
     if (key.empty()) return "a share path must not be empty";
     if (HasControl(key)) return "a share path must not hold control characters";
-    return TooLong("the share path", key, kLogonPathCap);
+    return TooLong("the share path", key, kLogonPathRoom);
 }
 
 std::string CheckOptionText(std::string_view what, std::string_view text, size_t cap) {

@@ -11,10 +11,10 @@
 #include "logon/ILogon.h"
 
 // Group names are shown beside certificate names; they get the same room.
-inline constexpr size_t kLogonGroupNameCap = kLogonCertNameCap;
+inline constexpr size_t kLogonGroupNameRoom = kLogonCertNameRoom;
 // Settings are short texts; these caps keep a mistaken paste out of the store.
-inline constexpr size_t kLogonOptionNameCap = 256;
-inline constexpr size_t kLogonOptionValueCap = 4096;
+inline constexpr size_t kLogonOptionNameRoom = 256;
+inline constexpr size_t kLogonOptionValueRoom = 4096;
 
 namespace logon {
 
@@ -26,7 +26,7 @@ std::string CheckCertName(std::string_view name);
 // A display name and e-mail address together form the key text "name<e-mail>".
 std::string CheckNameAndEmail(std::string_view name, std::string_view email);
 // A new logon password: at least kLogonPasswordMinChars characters (as the password dialog
-// asks of every password), within kLogonPasswordCap bytes. Passwords set before the rule
+// asks of every password), within kLogonPasswordRoom bytes. Passwords set before the rule
 // still log on.
 inline constexpr size_t kLogonPasswordMinChars = 6;
 std::string CheckPassword(std::string_view password);

@@ -43,13 +43,13 @@ bool LogonStore::SetOptions(const std::string& section,
     m_error.clear();
     if (!IsOpen()) return Fail("the logon store is not open");
     if (section.empty()) return Fail("a section name must not be empty");
-    if (std::string error = logon::CheckOptionText("the section name", section, kLogonOptionNameCap); !error.empty()) {
+    if (std::string error = logon::CheckOptionText("the section name", section, kLogonOptionNameRoom); !error.empty()) {
         return Fail(error);
     }
     for (const auto& [key, value] : values) {
         if (key.empty()) return Fail("a key must not be empty");
-        for (const std::string& error : {logon::CheckOptionText("the key", key, kLogonOptionNameCap),
-                                         logon::CheckOptionText("the value", value, kLogonOptionValueCap)}) {
+        for (const std::string& error : {logon::CheckOptionText("the key", key, kLogonOptionNameRoom),
+                                         logon::CheckOptionText("the value", value, kLogonOptionValueRoom)}) {
             if (!error.empty()) return Fail(error);
         }
     }

@@ -471,9 +471,9 @@ int LogonStore::DeviceSign(const std::string& userId, const unsigned char* diges
     int n = -1;
     if (std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
         device->KeyStaysOnDevice()) {
-        n = device->SignOnDevice(digest, kLogonDigestLength, signature, kLogonSignatureCap);
+        n = device->SignOnDevice(digest, kLogonDigestLength, signature, kLogonSignatureRoom);
     } else if (logon::PkeyPtr key = OpenPrivateKey(user, m_sessionPassword.data(), m_sessionPassword.size())) {
-        n = logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureCap);
+        n = logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureRoom);
     }
     if (n <= 0) return 0;
     *signatureLength = n;
@@ -499,7 +499,7 @@ int LogonStore::Wrap(const CertRow* cert, int length, const unsigned char* in, u
     if (cert == nullptr || length <= 0 || in == nullptr || out == nullptr) return -1;
     logon::X509Ptr x509 = logon::CertFromDer(cert->record.der);
     logon::PkeyPtr pub = logon::PublicKeyOf(x509.get());
-    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out, kLogonWrapOutCap);
+    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out, kLogonWrapOutRoom);
 }
 
 int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
@@ -514,12 +514,12 @@ int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped
     if (user.type == kLogonKeyDevice) {
         std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
         if (device->KeyStaysOnDevice()) {
-            return device->UnwrapOnDevice(wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutCap);
+            return device->UnwrapOnDevice(wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutRoom);
         }
     }
     logon::PkeyPtr key = OpenPrivateKey(user, password, static_cast<size_t>(passwordLength));
     if (!key) return -1;
-    return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutCap);
+    return logon::UnwrapWithPrivateKey(key.get(), wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutRoom);
 }
 
 int LogonStore::CheckRecipientAccess(const std::string& userId, const std::string& recipientText, int /*kind*/,

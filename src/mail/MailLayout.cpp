@@ -19,10 +19,10 @@ bool Refuse(const char* message) {
     return false;
 }
 
-// Reads a length field's text of `length` bytes when it fits its cap; a longer one is a damaged
+// Reads a length field's text of `length` bytes when it is at most `max`; a longer one is a damaged
 // block, refused with the block's message before anything is read into it.
-bool ReadCapped(ProtectedReader& reader, int32_t length, size_t cap, std::string& out, const char* damaged) {
-    switch (reader.String(length, cap + 1, out)) {
+bool ReadAtMost(ProtectedReader& reader, int32_t length, size_t max, std::string& out, const char* damaged) {
+    switch (reader.String(length, max + 1, out)) {
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:
@@ -67,7 +67,7 @@ bool WriteMailHeader(CKorvane& engine, CFile* file, const MailHeader& plain) {
 
 bool WriteSignerBlock(CKorvane& engine, CFile* file, const std::string& signer) {
     if (signer.size() > kMailSignerNameMax) return Refuse(kStructureError);
-    ProtectedWriter block(engine, file);
+    ProtectedWriter block(engine.Records(), file);
     return block.U8(kMailBlockKind) && block.I32(static_cast<int32_t>(signer.size())) &&
            block.Field(signer.data(), signer.size()) && block.Finish();
 }
@@ -75,7 +75,7 @@ bool WriteSignerBlock(CKorvane& engine, CFile* file, const std::string& signer) 
 bool WriteRecipientRecord(CKorvane& engine, CFile* file, const MailRecipient& recipient) {
     if (recipient.name.size() > kMailRecipientNameMax || recipient.wrapped.size() > kMailWrappedKeyMax)
         return Refuse(kStructureError);
-    ProtectedWriter record(engine, file);
+    ProtectedWriter record(engine.Records(), file);
     return record.U8(kMailBlockKind) && record.I32(static_cast<int32_t>(recipient.name.size())) &&
            record.Field(recipient.name.data(), recipient.name.size()) &&
            record.I32(static_cast<int32_t>(recipient.wrapped.size())) && record.I32(recipient.ivLength) &&
@@ -97,7 +97,7 @@ bool WritePlainEndEntry(CKorvane& engine, CFile* file) {
 
 bool WriteFileEntry(CKorvane& engine, CFile* file, const MailFileEntry& e) {
     if (!IsMailFileName(e.name)) return Refuse(kStructureError);
-    ProtectedWriter entry(engine, file);
+    ProtectedWriter entry(engine.Records(), file);
     return entry.I32(kMailEntryFile) && entry.I32(e.dataOffset) && entry.I32(static_cast<int32_t>(e.name.size())) &&
            entry.Field(e.name.data(), e.name.size()) && entry.I32(e.storedLength) &&
            entry.Field(e.modified, kTimeTextSize) && entry.Field(e.created, kTimeTextSize) && entry.I32(e.size) &&
@@ -105,7 +105,7 @@ bool WriteFileEntry(CKorvane& engine, CFile* file, const MailFileEntry& e) {
 }
 
 bool WriteEndEntry(CKorvane& engine, CFile* file, int32_t signatureOffset) {
-    ProtectedWriter entry(engine, file);
+    ProtectedWriter entry(engine.Records(), file);
     return entry.I32(kMailEntryEnd) && entry.I32(signatureOffset) && entry.Finish();
 }
 
@@ -160,23 +160,23 @@ bool ReadMailHeader(CKorvane& engine, CFile* file, MailHeader& out) {
 }
 
 bool ReadSignerBlock(CKorvane& engine, CFile* file, std::string& signer) {
-    ProtectedReader block(engine, file);
+    ProtectedReader block(engine.Records(), file);
     uint8_t kind = 0;
     int32_t length = 0;
     if (!block.U8(kind)) return false;
     if (kind != kMailBlockKind) return Refuse(kMailBadKind);
-    return block.I32(length) && ReadCapped(block, length, kMailSignerNameMax, signer, kMailSignerCrc) &&
+    return block.I32(length) && ReadAtMost(block, length, kMailSignerNameMax, signer, kMailSignerCrc) &&
            CheckCrc(block, true, kMailSignerCrc);
 }
 
 bool ReadRecipientRecord(CKorvane& engine, CFile* file, MailRecipient& out) {
-    ProtectedReader record(engine, file);
+    ProtectedReader record(engine.Records(), file);
     uint8_t kind = 0;
     int32_t nameLength = 0, wrappedLength = 0;
     if (!record.U8(kind)) return false;
     if (kind != kMailBlockKind) return Refuse(kMailBadKind);
     if (!record.I32(nameLength) ||
-        !ReadCapped(record, nameLength, kMailRecipientNameMax, out.name, kMailRecipientCrc) ||
+        !ReadAtMost(record, nameLength, kMailRecipientNameMax, out.name, kMailRecipientCrc) ||
         !record.I32(wrappedLength) || !record.I32(out.ivLength))
         return false;
     if (wrappedLength < 0 || static_cast<size_t>(wrappedLength) > kMailWrappedKeyMax) return Refuse(kMailRecipientCrc);
@@ -185,14 +185,14 @@ bool ReadRecipientRecord(CKorvane& engine, CFile* file, MailRecipient& out) {
 }
 
 bool ReadIndexEntry(CKorvane& engine, CFile* file, MailIndexEntry& out) {
-    ProtectedReader entry(engine, file);
+    ProtectedReader entry(engine.Records(), file);
     int32_t second = 0;
     if (!entry.I32(out.flag) || !entry.I32(second)) return false;
     if (out.flag & kMailEntryFile) {
         MailFileEntry& f = out.file;
         f.dataOffset = second;
         int32_t nameLength = 0;
-        if (!entry.I32(nameLength) || !ReadCapped(entry, nameLength, kMailFileNameMax, f.name, kMailEntryCrc) ||
+        if (!entry.I32(nameLength) || !ReadAtMost(entry, nameLength, kMailFileNameMax, f.name, kMailEntryCrc) ||
             !entry.I32(f.storedLength) || !entry.Field(f.modified, kTimeTextSize) ||
             !entry.Field(f.created, kTimeTextSize) || !entry.I32(f.size) || !entry.U8(f.attributes) ||
             !entry.U16(f.dataCrc))

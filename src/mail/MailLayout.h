@@ -22,7 +22,7 @@
 //     (when signed)
 //
 // The writers below produce exactly this layout and refuse what the readers refuse; the readers
-// check every length against its cap before reading into it, check every CRC before using what
+// check every length against its Max before reading into it, check every CRC before using what
 // it covers, and show the package's own message for each refusal. A reader that returns false
 // has shown one message.
 

@@ -270,7 +270,7 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
         MailRecipient record;
         record.name = cert.name;
         record.ivLength = arg->nIVLen;
-        record.wrapped.resize(kLogonWrapOutCap);
+        record.wrapped.resize(kLogonWrapOutRoom);
         int wrapped = logon->WrapSessionKey(arg->nKeyLen + arg->nIVLen, arg->Key, record.wrapped.data(), cert);
         if (wrapped <= 0 || static_cast<size_t>(wrapped) > kMailWrappedKeyMax) {
             AfxMessageBox(kMailWrapFailed);

@@ -131,7 +131,7 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
         if (!key->bSilent) AfxMessageBox(kMailNotRecipient);
         return 0;
     }
-    unsigned char plain[kLogonWrapOutCap];
+    unsigned char plain[kLogonWrapOutRoom];
     int length = logon->UnwrapSessionKey(static_cast<int>(own.wrapped.size()), own.wrapped.data(), plain, user,
                                          own.name, kMailKind, secret.c_str(), static_cast<int>(secret.size()));
     // The IV lies inside the unwrapped data, behind the key; both have exactly the lengths of the

@@ -68,23 +68,24 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
     }
     if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
-    if (relative.size() >= kRecordNameCap) {
+    if (relative.size() >= kRecordNameRoom) {
         ShowSearchFailed(folder);
         return 0;
     }
     std::snprintf(m_workPath, kMaxPath, "%s", folder.c_str());
-    return WritePlainDirectoryRecord(m_engine, package, relative) ? 1 : 0;
+    return WritePlainDirectoryRecord(m_engine.Records(), package, relative) ? 1 : 0;
 }
 
 int PackageWalker::AddFile(CFile* package, const std::string& folder, const std::string& name, int* itemCount) {
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
     if (RefuseStoredSeparator(name, folder + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
-    if (!IsSafeStoredName(name) || name.size() >= kRecordNameCap || std::strlen(m_workPath) + name.size() >= kMaxPath) {
+    if (!IsSafeStoredName(name) || name.size() >= kRecordNameRoom ||
+        std::strlen(m_workPath) + name.size() >= kMaxPath) {
         ShowSearchFailed(folder + name);
         return 0;
     }
-    if (!WritePlainFileRecord(m_engine, package, name)) return 0;
+    if (!WritePlainFileRecord(m_engine.Records(), package, name)) return 0;
     ++*itemCount;
     return 1;
 }

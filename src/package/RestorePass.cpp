@@ -127,7 +127,7 @@ std::string RestorePass::Shortfall() const {
 
 int RestorePass::Scan(CFile* package, size_t* longestPath) {
     const uint64_t start = package->GetPosition();
-    PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
+    PackageRecordReader reader(m_engine.Records(), package, m_plan.oldLayout);
     PackageRecord record;
     size_t folder = 0;
     *longestPath = 0;
@@ -249,7 +249,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
         return 0;
     }
     if (!EnterOutputFolder(output, "", folder)) return (AfxMessageBox(kStructureError), 0);
-    PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
+    PackageRecordReader reader(m_engine.Records(), package, m_plan.oldLayout);
     PackageRecord record;
     for (;;) {
         if (!reader.Next(record)) return 0;
@@ -283,7 +283,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
 
 // The record list read through as Run reads it, with no folder opened and nothing written.
 int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& lastOutput, int32_t* endSecond) {
-    PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
+    PackageRecordReader reader(m_engine.Records(), package, m_plan.oldLayout);
     PackageRecord record;
     const RestoreFolder none;
     for (;;) {

@@ -38,12 +38,12 @@ public:
         for (;;) {
             const uint64_t position = m_package->GetPosition();
             PackageRecord record;
-            if (!ReadPlainRecord(m_engine, m_package, record)) return 0;
+            if (!ReadPlainRecord(m_engine.Records(), m_package, record)) return 0;
             switch (record.type) {
                 case kRecordDirectory:
                     if (!EnterFolder(record.name) ||
                         !m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) ||
-                        !SealDirectoryRecord(m_engine, m_package, record.name))
+                        !SealDirectoryRecord(m_engine.Records(), m_package, record.name))
                         return 0;
                     break;
                 case kRecordFile:
@@ -102,7 +102,7 @@ private:
         record.contentCrc = place.crc;
         record.size = static_cast<int32_t>(size);
         if (!m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) ||
-            !SealFileRecord(m_engine, m_package, record))
+            !SealFileRecord(m_engine.Records(), m_package, record))
             return 0;
         ++m_done;
         Report(source);
@@ -115,7 +115,7 @@ private:
             if (!m_engine.fSeekToEnd(m_package) || !m_plan.finish(m_package, &second)) return 0;
         }
         return m_engine.fSeek(m_package, static_cast<long>(position), CFile::begin) &&
-                       SealEndRecord(m_engine, m_package, second)
+                       SealEndRecord(m_engine.Records(), m_package, second)
                    ? 1
                    : 0;
     }

@@ -26,14 +26,16 @@ int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEn
             return 0;
         }
         auto blocks = std::make_unique<EnvelopeBlocks>();
-        if (!ReadEnvelopeBlocks(engine, &package, IsVersion10(head), static_cast<size_t>(head.count), *blocks))
+        if (!ReadEnvelopeBlocks(engine.Records(), &package, IsVersion10(head), static_cast<size_t>(head.count),
+                                *blocks))
             return 0;
     } else {
         std::vector<unsigned char> check, iv;
-        if (!engine.CheckEncryptedFileHead(head, kPasswordHeadRules) || !ReadKeyCheckBlock(engine, &package, check, iv))
+        if (!engine.CheckEncryptedFileHead(head, kPasswordHeadRules) ||
+            !ReadKeyCheckBlock(engine.Records(), &package, check, iv))
             return 0;
     }
-    PackageRecordReader reader(engine, &package, IsVersion10(head));
+    PackageRecordReader reader(engine.Records(), &package, IsVersion10(head));
     PackageRecord record;
     std::string folder;
     for (;;) {

@@ -9,6 +9,7 @@
 
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
@@ -23,7 +24,7 @@
 int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<unsigned char>& check,
                                    const SecretText& password, unsigned char* key, int silent) {
     const bool oldLayout = IsVersion10(head);
-    std::vector<unsigned char> value(kKeyCheckCap + 64);
+    std::vector<unsigned char> value(kKeyCheckRoom + 64);
     int valueLength = 0;
     char* pw = const_cast<char*>(password.data());
     if (oldLayout) {
@@ -69,7 +70,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         !CheckEncryptedFileHead(head, kPasswordHeadRules))
         return 0;
     std::vector<unsigned char> check, iv;
-    if (!ReadKeyCheckBlock(*this, &package, check, iv)) return 0;
+    if (!ReadKeyCheckBlock(Records(), &package, check, iv)) return 0;
 
     SecretText password;
     if (m_passwordKnown) {

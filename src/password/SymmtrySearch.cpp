@@ -11,7 +11,7 @@
 #include "platform/MessageBox.h"
 
 int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info) {
-    unsigned char check[kKeyCheckCap];
+    unsigned char check[kKeyCheckRoom];
     int checkLength = 0;
     if (info.keyLength <= 0 || info.keyLength > static_cast<int>(sizeof info.key) || info.ivLength < 0 ||
         info.ivLength > static_cast<int>(sizeof info.iv) ||
@@ -19,7 +19,7 @@ int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const 
         AfxMessageBox("加密失败，请检查密钥设施是否安装好。");
         return 0;
     }
-    ProtectedWriter block(*this, package);
+    ProtectedWriter block(Records(), package);
     return block.I32(checkLength) && block.Field(check, static_cast<size_t>(checkLength)) && block.I32(info.ivLength) &&
                    block.Field(info.iv, static_cast<size_t>(info.ivLength)) && block.Finish()
                ? 1

@@ -17,6 +17,13 @@ enum : unsigned {
     WM_PROGRESS_CLOSE = WM_USER + 104,  // 0x468: the progress window is about to be destroyed
 };
 
+// Size limits are named with one word per meaning, everywhere in the engine:
+//   ...Room  the bytes a buffer or a stored field gives a value. A text keeps its terminating
+//            NUL in it, so the longest text is Room - 1 and a length read from a file must be
+//            below it; a byte field may fill it (a length up to Room is accepted).
+//   ...Max   the largest value accepted, inclusive: a count (recipients, files, attempts), a
+//            length stored without terminator, an offset or a size. Max + 1 is refused.
+// kMaxPath keeps the platform's name for the path buffer (MAX_PATH): it is a Room of 260.
 constexpr int kMaxPath = 260;
 
 // lParam of WM_PROGRESS_FILE: percentage, then the NUL-terminated path of the current file.

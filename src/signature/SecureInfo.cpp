@@ -44,11 +44,11 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
             // Who sent it and for whom; a package of one file also tells that file's name.
             const bool oldLayout = IsVersion10(head);
             auto blocks = std::make_unique<EnvelopeBlocks>();
-            if (!ReadEnvelopeBlocks(*this, &file, oldLayout, static_cast<size_t>(count), *blocks, true)) return 0;
+            if (!ReadEnvelopeBlocks(Records(), &file, oldLayout, static_cast<size_t>(count), *blocks, true)) return 0;
             PackageRecord first;
             if (head.itemCount == 1) {
                 // The one file may lie in folders of its own: their records come first.
-                PackageRecordReader reader(*this, &file, oldLayout, true);
+                PackageRecordReader reader(Records(), &file, oldLayout, true);
                 do {
                     if (!reader.Next(first) || first.type == kRecordEnd) return 0;
                 } while (first.type != kRecordFile);
@@ -86,8 +86,9 @@ int EnvelopeHoldsBareDigest(CKorvane& engine, const char* path) {
             return -1;
         const bool oldLayout = IsVersion10(head);
         auto blocks = std::make_unique<EnvelopeBlocks>();
-        if (!ReadEnvelopeBlocks(engine, &file, oldLayout, static_cast<size_t>(head.count), *blocks, true)) return -1;
-        PackageRecordReader reader(engine, &file, oldLayout, true);
+        if (!ReadEnvelopeBlocks(engine.Records(), &file, oldLayout, static_cast<size_t>(head.count), *blocks, true))
+            return -1;
+        PackageRecordReader reader(engine.Records(), &file, oldLayout, true);
         PackageRecord record;
         do {
             if (!reader.Next(record)) return -1;
@@ -95,7 +96,7 @@ int EnvelopeHoldsBareDigest(CKorvane& engine, const char* path) {
         auto trailer = std::make_unique<SignatureTrailer>();
         if (record.second < 0 || static_cast<uint64_t>(record.second) >= file.GetLength()) return -1;
         file.Seek(record.second, CFile::begin);
-        if (!ReadSignatureTrailer(engine, &file, oldLayout, *trailer, true)) return -1;
+        if (!ReadSignatureTrailer(engine.Records(), &file, oldLayout, *trailer, true)) return -1;
         return trailer->digestOnly != 0 ? 1 : 0;
     } catch (const CFileException&) {
         return -1;

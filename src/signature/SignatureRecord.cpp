@@ -71,7 +71,7 @@ int WriteSignatureRecord(CKorvane& engine, CFile* file, const File_SignInfo& r) 
         !Fits(r.userIdLength, kSignUserIdRoom - 1) || !Fits(r.certNameLength, kSignCertNameRoom - 1) ||
         !Fits(r.signerNameLength, kSignSignerNameRoom - 1))
         return 0;
-    ProtectedWriter w(engine, file);
+    ProtectedWriter w(engine.Records(), file);
     w.I32(r.fileNameLength) && w.Field(r.fileName, static_cast<size_t>(r.fileNameLength)) &&
         w.Field(r.modifyTime, kSignTimeLength) && w.Field(&r.fileSize, sizeof r.fileSize) && w.U8(r.attributes) &&
         w.Field(r.signTime, kSignTimeLength) && w.I32(r.signatureLength) &&

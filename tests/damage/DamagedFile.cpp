@@ -41,12 +41,12 @@ void DamagedFile::Find(SecuredKind kind, const std::string& path) {
     }
     if (kind == SecuredKind::kEnvelope) {
         Verify_IndexInfo sender;
-        ASSERT_TRUE(ReadSenderRecord(e, &f, sender));
+        ASSERT_TRUE(ReadSenderRecord(e.Records(), &f, sender));
         Add("sender", kHeadSize, At(f));
         for (int32_t i = 0; i < head.count; ++i) {
             size_t begin = At(f);
             auto recipient = std::make_unique<Decrypt_Info>();
-            ASSERT_TRUE(ReadRecipientRecord(e, &f, false, *recipient));
+            ASSERT_TRUE(ReadRecipientRecord(e.Records(), &f, false, *recipient));
             Add("recipient", begin, At(f));
         }
     }
@@ -58,10 +58,10 @@ int32_t DamagedFile::FindPackageRecords(CKorvane& e, CFile& f, bool keyCheck) {
     if (keyCheck) {
         size_t begin = At(f);
         std::vector<unsigned char> check, iv;
-        EXPECT_TRUE(ReadKeyCheckBlock(e, &f, check, iv));
+        EXPECT_TRUE(ReadKeyCheckBlock(e.Records(), &f, check, iv));
         Add("key check", begin, At(f));
     }
-    PackageRecordReader reader(e, &f, false);
+    PackageRecordReader reader(e.Records(), &f, false);
     PackageRecord record;
     while (record.type != kRecordEnd) {
         size_t begin = At(f);

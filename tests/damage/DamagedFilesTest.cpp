@@ -88,7 +88,7 @@ protected:
         LogonUserRecord bob;
         EXPECT_TRUE(logon.GetUserRecords(key, bob, "bob"));
         const std::string plain = RandomBytes(length, 5);
-        unsigned char out[kLogonWrapOutCap];
+        unsigned char out[kLogonWrapOutRoom];
         const int n = logon.WrapSessionKey(static_cast<int>(length),
                                            reinterpret_cast<const unsigned char*>(plain.data()), out, bob.number);
         EXPECT_GT(n, 0);
@@ -205,11 +205,11 @@ TEST_F(DamagedFiles, PasswordPackage) {
             {"file CRC", p.FlipCrc(file), kFileCrc},
             {"end CRC", p.FlipCrc(p.Record("end")), kEndCrc},
             {"content CRC", p.FlipByte(p.Valid().size() - 1), kContentCrc},
-            {"check length at cap", p.SetI32(check, 0, kKeyCheckCap), kRead},
-            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckCap + 1), kStructureError},
+            {"check length at cap", p.SetI32(check, 0, kKeyCheckRoom), kRead},
+            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckRoom + 1), kStructureError},
             {"negative check length", p.SetI32(check, 0, -1), kStructureError},
-            {"name length at cap", p.SetI32(folder, 8, kRecordNameCap - 1), kRead},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructureError},
+            {"name length at cap", p.SetI32(folder, 8, kRecordNameRoom - 1), kRead},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameRoom), kStructureError},
             {"negative name length", p.SetI32(folder, 8, -1), kStructureError},
             {"negative content length", p.SetI32(file, 12 + 2, -1), kStructureError},
             {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }), "这不是一个密码加密文件"},
@@ -280,7 +280,7 @@ TEST_F(DamagedFiles, EnvelopePackage) {
             {"negative wrapped key", p.SetI32(recipient, wrapped, -1), kRecipientCrcMessage},
             {"signature at cap", p.SetI32(trailer, 4, kTrailerSignatureRoom, false), kRead},
             {"signature at cap + 1", p.SetI32(trailer, 4, kTrailerSignatureRoom + 1, false), kTrailerCrcMessage},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameCap), kStructureError},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameRoom), kStructureError},
             {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }),
              kStructureError},
             {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructureError},

@@ -34,7 +34,7 @@ protected:
         engine.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned>(half));
         engine.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(data.data()) + half,
                               static_cast<unsigned>(data.size() - half));
-        Bytes signature(kLogonSignatureCap);
+        Bytes signature(kLogonSignatureRoom);
         unsigned int length = 0;
         if (engine.Evp_SignFinal(signature.data(), &length, user.c_str(), password.c_str()) != 1) return {};
         signature.resize(length);
@@ -114,7 +114,7 @@ TEST_F(Signing, KeyDevicesComeFromTheFactoryOfTheCallingEnginesContext) {
     const std::string data = "abc";
     ASSERT_FALSE(Sign("bob", "pw-bob", 42, data).empty());
     CKorvane own(EngineContext{.keyDevices = &nowhere});
-    unsigned char signature[kLogonSignatureCap];
+    unsigned char signature[kLogonSignatureRoom];
     unsigned int length = 0;
     ASSERT_EQ(own.Evp_SignInit(42), 1);
     own.Evp_SignUpdate(reinterpret_cast<const unsigned char*>(data.data()), 3);
@@ -150,7 +150,7 @@ TEST_F(Signing, Sha0SignatureWrapsTheDigestInfoOfItsObjectIdentifier) {
 }
 
 TEST_F(Signing, SigningAndVerifyingFailuresAreShownOnce) {
-    Bytes signature(kLogonSignatureCap);
+    Bytes signature(kLogonSignatureRoom);
     unsigned length = 0;
     ASSERT_EQ(engine.Evp_SignInit(42), 1);
     EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "pw-alice"), 0) << "nobody is logged on";

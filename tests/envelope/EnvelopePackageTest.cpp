@@ -30,18 +30,19 @@ protected:
         LogonKeyRecord keyRecord;
         LogonUserRecord alice;
         ASSERT_TRUE(logon.GetUserRecords(keyRecord, alice, "alice"));
-        ASSERT_TRUE(WriteSenderRecord(e, &f, logon.GetSenderIdentity("alice", kKindEnvelope), alice.certName));
+        ASSERT_TRUE(
+            WriteSenderRecord(e.Records(), &f, logon.GetSenderIdentity("alice", kKindEnvelope), alice.certName));
 
         Decrypt_UserInfo bob{};
         ASSERT_TRUE(FillRecipient(logon, "bob", bob));
         const unsigned char key[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3, 4, 5, 6},
                             iv[8] = {1, 3, 5, 7, 9, 11, 13, 15};
-        unsigned char wrappedKey[kLogonWrapOutCap], wrappedIv[kLogonWrapOutCap];
+        unsigned char wrappedKey[kLogonWrapOutRoom], wrappedIv[kLogonWrapOutRoom];
         const int w = logon.WrapSessionKey(16, key, wrappedKey, bob.userNumber);
         const int v = logon.WrapSessionKey(8, iv, wrappedIv, bob.userNumber);
         ASSERT_GT(w, 0);
         ASSERT_GT(v, 0);
-        ProtectedWriter recipient(e, &f);
+        ProtectedWriter recipient(e.Records(), &f);
         ASSERT_TRUE(recipient.I32(static_cast<int32_t>(std::strlen(bob.displayText))) &&
                     recipient.Field(bob.displayText, std::strlen(bob.displayText)) &&
                     recipient.I32(static_cast<int32_t>(std::strlen(bob.keyText))) &&
@@ -55,7 +56,7 @@ protected:
         unsigned char signature[1024];
         unsigned int length = 0;
         ASSERT_EQ(e.Evp_SignFinal(signature, &length, "alice", Password("alice").c_str()), 1);
-        ProtectedWriter trailer(e, &f);
+        ProtectedWriter trailer(e.Records(), &f);
         ASSERT_TRUE(trailer.Plain(&length, 4) && trailer.Plain(signature, length) && trailer.Finish());
     }
 };

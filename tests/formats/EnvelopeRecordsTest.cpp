@@ -23,7 +23,7 @@ protected:
 // A recipient record in the layout of version "10" packages, as old engines wrote it.
 void WriteOldRecipient(CKorvane& engine, CFile* file, const std::string& text, const std::string& keyText,
                        const Bytes& wrapped, const Bytes& wrappedIv) {
-    ProtectedWriter w(engine, file);
+    ProtectedWriter w(engine.Records(), file);
     ASSERT_TRUE(w.I32(static_cast<int32_t>(text.size())) && w.Field(text.data(), text.size()) &&
                 w.I32(static_cast<int32_t>(keyText.size())) && w.Field(keyText.data(), keyText.size()) &&
                 w.I32(static_cast<int32_t>(wrapped.size())) && w.Field(wrapped.data(), wrapped.size()) &&
@@ -37,18 +37,18 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWrittenInTheNewAndTh
     const Bytes wrapped(256, 0xA5), signature(128, 0x3C);
     {
         CFile f = Create();
-        ASSERT_TRUE(WriteSenderRecord(engine, &f, "alice", "alice-cert"));
-        ASSERT_TRUE(
-            WriteRecipientRecord(engine, &f, "Alice\nalice@example.org", "Alice<alice@example.org>", wrapped, 8));
-        ASSERT_TRUE(WriteRecipientRecord(engine, &f, "Bob", "Bob", Bytes(128, 7), 8));
-        ASSERT_TRUE(WriteSignatureTrailer(engine, &f, 0, signature));
+        ASSERT_TRUE(WriteSenderRecord(engine.Records(), &f, "alice", "alice-cert"));
+        ASSERT_TRUE(WriteRecipientRecord(engine.Records(), &f, "Alice\nalice@example.org", "Alice<alice@example.org>",
+                                         wrapped, 8));
+        ASSERT_TRUE(WriteRecipientRecord(engine.Records(), &f, "Bob", "Bob", Bytes(128, 7), 8));
+        ASSERT_TRUE(WriteSignatureTrailer(engine.Records(), &f, 0, signature));
     }
     std::string stored = ReadFile(dir / "rec");
     EXPECT_EQ(stored.find("alice"), std::string::npos) << "record fields are stored enciphered";
 
     CFile f = Open();
     EnvelopeBlocks blocks;
-    ASSERT_TRUE(ReadEnvelopeBlocks(engine, &f, false, 2, blocks));
+    ASSERT_TRUE(ReadEnvelopeBlocks(engine.Records(), &f, false, 2, blocks));
     EXPECT_STREQ(blocks.sender.identity, "alice");
     EXPECT_STREQ(blocks.sender.senderKeyName, "alice-cert");
     ASSERT_EQ(blocks.recipients.size(), 2u);
@@ -58,7 +58,7 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWrittenInTheNewAndTh
     EXPECT_EQ(Bytes(blocks.recipients[0].wrapped, blocks.recipients[0].wrapped + 256), wrapped);
     EXPECT_STREQ(blocks.recipients[1].recipientText, "Bob");
     auto trailer = std::make_unique<SignatureTrailer>();
-    ASSERT_TRUE(ReadSignatureTrailer(engine, &f, false, *trailer));
+    ASSERT_TRUE(ReadSignatureTrailer(engine.Records(), &f, false, *trailer));
     EXPECT_EQ(Bytes(trailer->signature, trailer->signature + trailer->signatureLength), signature);
 
     // A changed byte fails the blocks quietly or with one message; a short file, quietly too.
@@ -70,7 +70,7 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWrittenInTheNewAndTh
         host.Clear();
         CFile in = Open();
         EnvelopeBlocks again;
-        EXPECT_FALSE(ReadEnvelopeBlocks(engine, &in, false, 2, again, quiet));
+        EXPECT_FALSE(ReadEnvelopeBlocks(engine.Records(), &in, false, 2, again, quiet));
         EXPECT_EQ(host.Messages().size(), quiet ? 0u : 1u);
     }
 
@@ -79,16 +79,16 @@ TEST_F(EnvelopeRecords, SenderRecipientsAndTrailerReadBackAsWrittenInTheNewAndTh
         CFile old = Create();
         WriteOldRecipient(engine, &old, "Carol", "Carol", Bytes(100, 1), Bytes(64, 2));
         int32_t length = 3;
-        ProtectedWriter w(engine, &old);
+        ProtectedWriter w(engine.Records(), &old);
         ASSERT_TRUE(w.Plain(&length, 4) && w.Plain("sig", 3) && w.Finish());
     }
     CFile old = Open();
     Decrypt_Info r;
-    ASSERT_TRUE(ReadRecipientRecord(engine, &old, true, r));
+    ASSERT_TRUE(ReadRecipientRecord(engine.Records(), &old, true, r));
     EXPECT_EQ(r.wrappedLength, 100);
     EXPECT_EQ(r.vectorLength, 64);
     EXPECT_EQ(r.vector[63], 2);
-    ASSERT_TRUE(ReadSignatureTrailer(engine, &old, true, *trailer));
+    ASSERT_TRUE(ReadSignatureTrailer(engine.Records(), &old, true, *trailer));
     EXPECT_EQ(trailer->digestOnly, 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(trailer->signature), 3), "sig");
     EXPECT_TRUE(host.Messages().empty());
@@ -108,24 +108,24 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
     auto text = [](size_t n) { return std::string(n, 't'); };
     auto readSender = [](CKorvane& e, CFile* f, bool quiet) {
         Verify_IndexInfo v;
-        return ReadSenderRecord(e, f, v, quiet);
+        return ReadSenderRecord(e.Records(), f, v, quiet);
     };
     auto readRecipient = [](CKorvane& e, CFile* f, bool quiet) {
         auto r = std::make_unique<Decrypt_Info>();
-        return ReadRecipientRecord(e, f, false, *r, quiet);
+        return ReadRecipientRecord(e.Records(), f, false, *r, quiet);
     };
     auto readTrailer = [](CKorvane& e, CFile* f, bool quiet) {
         auto t = std::make_unique<SignatureTrailer>();
-        return ReadSignatureTrailer(e, f, false, *t, quiet);
+        return ReadSignatureTrailer(e.Records(), f, false, *t, quiet);
     };
     // Forges records the writers would refuse, through the bare record writer.
     auto forgeSender = [](CKorvane& e, CFile* f, const std::string& id, const std::string& key) {
-        ProtectedWriter w(e, f);
+        ProtectedWriter w(e.Records(), f);
         return w.I32(static_cast<int32_t>(id.size())) && w.Field(id.data(), id.size()) &&
                w.I32(static_cast<int32_t>(key.size())) && w.Field(key.data(), key.size()) && w.Finish();
     };
     auto forgeRecipient = [](CKorvane& e, CFile* f, const std::string& t, const std::string& k, size_t wrapped) {
-        ProtectedWriter w(e, f);
+        ProtectedWriter w(e.Records(), f);
         std::string wr(wrapped, 'w');
         return w.I32(static_cast<int32_t>(t.size())) && w.Field(t.data(), t.size()) &&
                w.I32(static_cast<int32_t>(k.size())) && w.Field(k.data(), k.size()) &&
@@ -144,7 +144,7 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
          [&](CKorvane& e, CFile* f, size_t n) { return forgeRecipient(e, f, "t", "k", n); }, readRecipient},
         {"signature", kTrailerSignatureRoom, kTrailerCrcMessage,
          [&](CKorvane& e, CFile* f, size_t n) {
-             ProtectedWriter w(e, f);
+             ProtectedWriter w(e.Records(), f);
              int32_t flag = 0, length = static_cast<int32_t>(n);
              std::string sig = text(n);
              return w.Plain(&flag, 4) && w.Plain(&length, 4) && w.Plain(sig.data(), n) && w.Finish();
@@ -172,10 +172,10 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
     // The writers refuse what the readers would refuse.
     CFile f = Create();
     host.Clear();
-    EXPECT_FALSE(WriteSenderRecord(engine, &f, text(kSenderIdentityRoom), "k"));
-    EXPECT_FALSE(WriteRecipientRecord(engine, &f, "t", text(kRecipientKeyTextRoom), Bytes(16), 8));
-    EXPECT_FALSE(WriteRecipientRecord(engine, &f, "t", "k", Bytes(kWrappedKeyRoom + 1), 8));
-    EXPECT_FALSE(WriteSignatureTrailer(engine, &f, 0, Bytes(kTrailerSignatureRoom + 1)));
+    EXPECT_FALSE(WriteSenderRecord(engine.Records(), &f, text(kSenderIdentityRoom), "k"));
+    EXPECT_FALSE(WriteRecipientRecord(engine.Records(), &f, "t", text(kRecipientKeyTextRoom), Bytes(16), 8));
+    EXPECT_FALSE(WriteRecipientRecord(engine.Records(), &f, "t", "k", Bytes(kWrappedKeyRoom + 1), 8));
+    EXPECT_FALSE(WriteSignatureTrailer(engine.Records(), &f, 0, Bytes(kTrailerSignatureRoom + 1)));
     EXPECT_EQ(host.MessageTexts(), std::vector<std::string>(4, "参数错"));
     EXPECT_EQ(f.GetLength(), 0u);
 }

@@ -3,9 +3,12 @@
 #include <cstring>
 
 #include "TestSupport.h"
+#include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
 #include "formats/EncryptFlag.h"
+#include "formats/PackageRecordReader.h"
+#include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -169,6 +172,49 @@ TEST_F(SecuredHead, EndOfHeadRecordRoundTripsAndAnyDamageIsRefused) {
     CFile readOnly(path, CFile::modeRead);
     EXPECT_EQ(engine.AddEndofHead(&readOnly), 0);
     EXPECT_EQ(host.Messages().size(), 1u) << "a failed write stops the record with one message";
+}
+
+// The layouts need only a record I/O object: the worked example of the package format, written
+// and read back with no engine object, and a head sealed so reads back through the engine.
+TEST_F(SecuredHead, RecordsWrittenWithoutTheEngineAreTheWorkedExampleBytes) {
+    auto bytes = [](std::initializer_list<int> list) {
+        std::string out;
+        for (int b : list) out += static_cast<char>(b);
+        return out;
+    };
+    CheckedRecordIo io;
+    const std::string path = dir / "records";
+    {
+        CFile file(path, CFile::modeCreate | CFile::modeWrite);
+        ASSERT_TRUE(WritePlainDirectoryRecord(io, &file, "zz\\"));
+        ASSERT_TRUE(SealDirectoryRecord(io, &file, "zz\\"));
+        ASSERT_TRUE(WritePlainEndRecord(io, &file));
+        ASSERT_TRUE(SealEndRecord(io, &file, 0));
+    }
+    EXPECT_EQ(ReadFile(path), bytes({0x0a, 0,    0,    0,    0,    0,    0,    0,    3,    0,    0,
+                                     0,    0x7a, 0x7a, 0x5c, 0,    0,                                   // plain
+                                     0x61, 0x09, 0xbb, 0x9a, 0x6b, 0x09, 0xbb, 0x9a, 0x68, 0x09, 0xbb,  // sealed
+                                     0x9a, 0x11, 0x73, 0xe7, 0x5d, 0x40,                                //
+                                     4,    0,    0,    0,    0,    0,    0,    0,    0,    0,           // plain end
+                                     0x6f, 0x09, 0xbb, 0x9a, 0x6b, 0x09, 0xbb, 0x9a, 0xd0, 0x05}));     // sealed end
+    CFile in(path, CFile::modeRead);
+    in.Seek(17, CFile::begin);
+    PackageRecordReader reader(io, &in, false);
+    PackageRecord record;
+    ASSERT_TRUE(reader.Next(record));
+    EXPECT_EQ(record.type, kRecordDirectory);
+    int32_t second = -1;
+    in.Seek(17 + 17 + 10, CFile::begin);
+    EXPECT_TRUE(PackageRecordReader(io, &in, false).ReadEnd(&second, "crc"));
+    EXPECT_EQ(second, 0);
+
+    const EncryptFlag plain = PlainHead();
+    CFile head(dir / "head", CFile::modeCreate | CFile::modeReadWrite);
+    ASSERT_TRUE(WriteHead(io, &head, plain));
+    EncryptFlag read;
+    ASSERT_EQ(engine.ReadEncryptedFileHead(&head, &read, kCrc123), 1);
+    EXPECT_EQ(std::memcmp(&read, &plain, offsetof(EncryptFlag, headCrc)), 0);
+    EXPECT_TRUE(host.Messages().empty());
 }
 
 TEST(ByteCursor, ReadsLittleEndianAndStaysFailedOnceBytesRunShort) {

@@ -109,7 +109,7 @@ TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
 
     unsigned char keyThenIv[24];
     for (int i = 0; i < 24; ++i) keyThenIv[i] = static_cast<unsigned char>(i * 11 + 3);
-    unsigned char buffer[kLogonWrapOutCap];
+    unsigned char buffer[kLogonWrapOutRoom];
     int w = store_.WrapSessionKey(24, keyThenIv, buffer, alice);
     ASSERT_GT(w, 0);
     std::vector<unsigned char> wrapped(buffer, buffer + w);
@@ -121,7 +121,7 @@ TEST_F(LogonStoreTest, SessionKeyWrappedForOneUserOpensOnlyWithThatPassword) {
     store_.Close();
     LogonStore reader(kTestCost);
     ASSERT_TRUE(reader.Open(home_));
-    unsigned char out[kLogonWrapOutCap];
+    unsigned char out[kLogonWrapOutRoom];
     ASSERT_EQ(Unwrap(reader, wrapped, out, "alice", key.keyText, "a-secret"), 24);
     EXPECT_EQ(std::memcmp(out, keyThenIv, 24), 0);
     EXPECT_EQ(Unwrap(reader, wrapped, out, "Alice", user.certName, "a-secret"), 24);
@@ -371,20 +371,20 @@ TEST_F(LogonStoreTest, SettingsRoundTripWithDefaults) {
     EXPECT_EQ(again.GetOption("OPTION", "SignId", "42"), "45");
     EXPECT_EQ(again.GetOption("MAIL", "MAPI", "1"), "");  // set but empty is not unset
     EXPECT_EQ(again.GetOption("MAIL", "SIgnID", "none"), "none");
-    EXPECT_FALSE(again.SetOption("Option", std::string(kLogonOptionNameCap, 'k'), "v"));
+    EXPECT_FALSE(again.SetOption("Option", std::string(kLogonOptionNameRoom, 'k'), "v"));
     EXPECT_FALSE(again.SetOption("", "k", "v"));
 }
 
 TEST_F(LogonStoreTest, OverlongOrMalformedTextsAreRefused) {
-    const std::string id(kLogonCertNameCap - 1, 'u');
+    const std::string id(kLogonCertNameRoom - 1, 'u');
     EXPECT_EQ(store_.AddUser(id + "u", "U", "", "pass-p"), 0);
     EXPECT_NE(store_.LastError().find("at most 39"), std::string::npos) << store_.LastError();
     // Name and e-mail fill the key text "name<e-mail>" up to its room exactly.
     const std::string email = "n@x.org";
-    const std::string name(kLogonKeyTextCap - 1 - email.size() - 2, 'n');
+    const std::string name(kLogonKeyTextRoom - 1 - email.size() - 2, 'n');
     EXPECT_EQ(store_.AddUser("v", name + "n", email, "pass-p"), 0);
     EXPECT_EQ(store_.AddUser("w", "W", "not-an-address", "pass-p"), 0);
-    EXPECT_EQ(store_.AddUser("x", "X", "", std::string(kLogonPasswordCap, 'p')), 0);
+    EXPECT_EQ(store_.AddUser("x", "X", "", std::string(kLogonPasswordRoom, 'p')), 0);
     EXPECT_EQ(store_.AddUser("y", "Y", "", ""), 0);
     EXPECT_EQ(store_.AddUser("y", "Y", "", "five5"), 0);
     EXPECT_EQ(store_.LastError(), "the password needs at least 6 characters");
@@ -392,17 +392,17 @@ TEST_F(LogonStoreTest, OverlongOrMalformedTextsAreRefused) {
     for (const char* bad : {"a/b", "a;b", "share:z", ".z", " z", "a<b"}) {
         EXPECT_EQ(store_.AddUser(bad, "Z", "", "pass-p"), 0) << bad;
     }
-    EXPECT_GT(store_.AddUser(id, name, email, std::string(kLogonPasswordCap - 1, 'p')), 0) << store_.LastError();
+    EXPECT_GT(store_.AddUser(id, name, email, std::string(kLogonPasswordRoom - 1, 'p')), 0) << store_.LastError();
     std::vector<LogonUserInfo> users;
     ASSERT_TRUE(store_.ListUsers(users));
     EXPECT_EQ(users.size(), 1u);
 
-    EXPECT_EQ(store_.AddGroup(std::string(kLogonGroupNameCap, 'g')), 0);
-    EXPECT_GT(store_.AddGroup(std::string(kLogonGroupNameCap - 1, 'g')), 0);
+    EXPECT_EQ(store_.AddGroup(std::string(kLogonGroupNameRoom, 'g')), 0);
+    EXPECT_GT(store_.AddGroup(std::string(kLogonGroupNameRoom - 1, 'g')), 0);
     EXPECT_EQ(store_.AddGroup("@g"), 0);
     const int32_t number = users[0].record.number;
-    EXPECT_FALSE(store_.GrantShare("/" + std::string(kLogonPathCap - 1, 's'), {{kDecryptManUser, number}}));
-    EXPECT_TRUE(store_.GrantShare("/" + std::string(kLogonPathCap - 2, 's'), {{kDecryptManUser, number}}));
+    EXPECT_FALSE(store_.GrantShare("/" + std::string(kLogonPathRoom - 1, 's'), {{kDecryptManUser, number}}));
+    EXPECT_TRUE(store_.GrantShare("/" + std::string(kLogonPathRoom - 2, 's'), {{kDecryptManUser, number}}));
     EXPECT_FALSE(store_.GrantShare("  ", {{kDecryptManUser, number}}));
 }
 
@@ -416,7 +416,7 @@ TEST_F(LogonStoreTest, KeyDeviceHoldsTheKeyAndSignsOnlyForTheLoggedOnUserWhilePr
 
     unsigned char digest[kLogonDigestLength];
     for (size_t i = 0; i < sizeof digest; ++i) digest[i] = static_cast<unsigned char>(i * 5);
-    std::vector<unsigned char> sig(kLogonSignatureCap);
+    std::vector<unsigned char> sig(kLogonSignatureRoom);
     int len = 0;
     EXPECT_EQ(store_.DeviceSign("gil", digest, 20, sig.data(), &len), 0) << "nobody is logged on";
     ASSERT_TRUE(store_.LogOn("hal", "pass-h"));

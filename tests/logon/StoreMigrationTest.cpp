@@ -127,7 +127,7 @@ TEST_F(StoreMigrationTest, FirstVersionStoreOpensMigratedWithEveryRecordKept) {
     for (int i = 0; i < 24; ++i) session[i] = static_cast<unsigned char>(7 * i + 1);
     for (int32_t number : {1, 2}) {
         const auto& [id, password] = kPasswords[number - 1];
-        unsigned char wrapped[kLogonWrapOutCap], opened[kLogonWrapOutCap];
+        unsigned char wrapped[kLogonWrapOutRoom], opened[kLogonWrapOutRoom];
         int n = store.WrapSessionKey(24, session, wrapped, number);
         ASSERT_GT(n, 0) << id;
         EXPECT_EQ(store.UnwrapSessionKey(n, wrapped, opened, id, id, 2, password, static_cast<int>(strlen(password))),

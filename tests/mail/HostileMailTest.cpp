@@ -31,7 +31,7 @@ std::string Forge(const std::vector<std::string>& names, int32_t announced, cons
     e.CRC_Update(reinterpret_cast<const unsigned char*>("x"), 1);
     const uint16_t crc = e.CRC_Final();
     for (size_t i = 0; i < names.size(); ++i) {
-        ProtectedWriter w(e, &f);
+        ProtectedWriter w(e.Records(), &f);
         EXPECT_TRUE(w.I32(1) && w.I32(data + static_cast<int32_t>(i)) && w.I32(static_cast<int32_t>(names[i].size())) &&
                     w.Field(names[i].data(), names[i].size()) && w.I32(1) && w.Field("20200101000000", 14) &&
                     w.Field("20200101000000", 14) && w.I32(1) && w.U8(0x20) && w.U16(crc) && w.Finish());
@@ -126,7 +126,7 @@ TEST_F(MailPackageTest, SignatureBlockHoldingTheContentsDigestIsNotASignature) {
     CKorvane e;
     CMemFile block;
     const int32_t compare = 1, length = 20;
-    ProtectedWriter w(e, &block);
+    ProtectedWriter w(e.Records(), &block);
     ASSERT_TRUE(w.Plain(&compare, 4) && w.Plain(&length, 4) && w.Plain(digest, 20) && w.Finish());
     forged.append(reinterpret_cast<const char*>(block.Data()), block.GetLength());
 

@@ -1,4 +1,4 @@
-// The mail package layout's writer and reader: what the writer stores up to each cap the reader
+// The mail package layout's writer and reader: what the writer stores up to each Max the reader
 // reads back; the same block with its length one past the cap (CRC sealed again) is refused
 // with the block's message before the field is read.
 

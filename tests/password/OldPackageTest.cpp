@@ -17,7 +17,7 @@ void WriteOldPackage(const std::string& path, const std::string& name, const std
               1);
     ASSERT_EQ(e.SerialEncryptKey(reinterpret_cast<char*>(key), 16, reinterpret_cast<char*>(check)), 1);
     const unsigned char iv[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    ProtectedWriter block(e, &f);
+    ProtectedWriter block(e.Records(), &f);
     ASSERT_TRUE(block.I32(16) && block.Field(check, 16) && block.I32(8) && block.Field(iv, 8) && block.Finish());
     ASSERT_NO_FATAL_FAILURE(WriteOldRecords(e, f, name, content, key, iv, false));
 }
@@ -44,7 +44,7 @@ TEST_F(PasswordPackageTest, VersionTenPackageWithoutAKeyIsRefusedQuietlyInSilent
         EncryptFlag head;
         ASSERT_NO_FATAL_FAILURE(WriteOldHead(e, f, head, kKindPassword));
         const unsigned char check[100] = {}, iv[8] = {};
-        ProtectedWriter block(e, &f);
+        ProtectedWriter block(e.Records(), &f);
         ASSERT_TRUE(block.I32(100) && block.Field(check, 100) && block.I32(8) && block.Field(iv, 8) && block.Finish());
         ASSERT_EQ(e.WriteEndofHead(&f, 0), 1);
     }

@@ -112,7 +112,7 @@ TEST_F(VerifyTest, StoredLengthsAtTheirRoomsAreRead) {
     EncryptFlag head;
     e.InitEncryptFlag(&head, kKindSignUser);
     ASSERT_EQ(e.WriteEncryptedFileHead(&file, &head), 1);
-    ProtectedWriter w(e, &file);
+    ProtectedWriter w(e.Records(), &file);
     const std::string name(kSignPathRoom - 1, 'n'), signatureBytes(kSignRecordSignatureRoom, 's');
     const uint32_t size = 0;
     ASSERT_TRUE(w.I32(static_cast<int32_t>(kSignPathRoom - 1)) && w.Field(name.data(), name.size()) &&

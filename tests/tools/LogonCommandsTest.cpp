@@ -40,7 +40,7 @@ TEST_F(LogonCommandsTest, UserAddOnFreshFolderWorksNonInteractively) {
                      "varnex: the password needs at least 6 characters\n"));
     for (const std::string& args :
          {"user add ALICE --new-password-file '" + dir / "pw" + "'",
-          "user add " + std::string(kLogonCertNameCap, 'x') + " --new-password-file '" + dir / "pw" + "'",
+          "user add " + std::string(kLogonCertNameRoom, 'x') + " --new-password-file '" + dir / "pw" + "'",
           "user add bob --new-password-file '" + dir / "missing" + "'"}) {
         CliOutcome refused = Varnex(args);
         EXPECT_EQ(refused.exit, 1) << args;

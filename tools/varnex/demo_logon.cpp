@@ -31,7 +31,7 @@ bool MakeUsers(DemoContext& demo) {
                     user.record.type == kLogonKeyDevice ? "key on a key device" : "key in the store, encrypted");
     }
     // A session key wrapped for Alice opens with her password only.
-    unsigned char key[24], wrapped[kLogonWrapOutCap], back[kLogonWrapOutCap];
+    unsigned char key[24], wrapped[kLogonWrapOutRoom], back[kLogonWrapOutRoom];
     for (size_t i = 0; i < sizeof key; ++i) key[i] = static_cast<unsigned char>(i);
     int w = store.WrapSessionKey(sizeof key, key, wrapped, alice);
     int wrong = store.UnwrapSessionKey(w, wrapped, back, "alice", "alice", 2, "bob-pw", 6);

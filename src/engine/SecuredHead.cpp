@@ -1,12 +1,12 @@
-// The 300-byte head every secured file begins with: how it is sealed (each protected field
-// enciphered on its own, a CRC over the stored bytes), written, read and checked. Every reader
-// of a secured file goes through ReadEncryptedFileHead and CheckEncryptedFileHead, each with
-// its own messages, so that the checks and their order are the same for all.
+// The engine's entries for the 300-byte head every secured file begins with: a fresh head, and
+// the checks of a deciphered one. Sealing, writing and reading are the head layout's
+// (formats/EncryptFlag.h), over the engine's record I/O. Every reader of a secured file goes
+// through ReadEncryptedFileHead and CheckEncryptedFileHead, each with its own messages, so that
+// the checks and their order are the same for all.
 
 #include <charconv>
 #include <cstring>
 
-#include "engine/Crc16.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
@@ -14,8 +14,6 @@
 #include "platform/Text.h"
 
 namespace {
-
-char* FieldAt(EncryptFlag* head, const HeadField& f) { return reinterpret_cast<char*>(head) + f.offset; }
 
 // A version's two characters read as "d.d". Locale-independent on purpose: a file's version
 // must not compare differently under a locale whose decimal point is a comma. Text that is not
@@ -76,16 +74,7 @@ void CKorvane::InitEncryptFlag(EncryptFlag* head, uint8_t kind) try {
 int CKorvane::SealEncryptFlag(EncryptFlag* head) try {
     EngineCall call(m_context);
     if (head == nullptr) return 0;
-    // Any field left plain would make a head no reader can open: stop at the first failure.
-    for (const HeadField& f : kProtectedHeadFields) {
-        char* field = FieldAt(head, f);
-        if (!SerialEncrypt(field, static_cast<int>(f.size), field)) return 0;
-    }
-    CRC_Init();
-    for (const HeadField& f : kProtectedHeadFields)
-        CRC_Update(reinterpret_cast<const unsigned char*>(FieldAt(head, f)), static_cast<int>(f.size));
-    head->headCrc = CRC_Final();
-    return 1;
+    return SealHead(m_records, *head) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
@@ -93,18 +82,7 @@ int CKorvane::SealEncryptFlag(EncryptFlag* head) try {
 int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) try {
     EngineCall call(m_context);
     if (head == nullptr) return 0;
-    CRC_Init();
-    for (const HeadField& f : kProtectedHeadFields)
-        CRC_Update(reinterpret_cast<const unsigned char*>(FieldAt(head, f)), static_cast<int>(f.size));
-    if (!StoredCrcMatches(head->headCrc, CRC_Final())) {
-        Show(crcMessage);
-        return 0;
-    }
-    for (const HeadField& f : kProtectedHeadFields) {
-        char* field = FieldAt(head, f);
-        if (!SerialDecrypt(field, static_cast<int>(f.size), field)) return 0;
-    }
-    return 1;
+    return UnsealHead(m_records, *head, crcMessage) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
@@ -112,22 +90,15 @@ int CKorvane::UnsealEncryptFlag(EncryptFlag* head, const char* crcMessage) try {
 int CKorvane::WriteEncryptedFileHead(CFile* file, const EncryptFlag* plainHead) try {
     EngineCall call(m_context);
     if (file == nullptr || plainHead == nullptr) return 0;
-    EncryptFlag sealed = *plainHead;
-    if (!SealEncryptFlag(&sealed)) return 0;
-    return fSeekToBegin(file) && fWriteBuf(file, &sealed, sizeof sealed);
+    return WriteHead(m_records, file, *plainHead) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
 
 int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage) try {
     EngineCall call(m_context);
-    EncryptFlag stored;
-    unsigned long got = 0;
     if (file == nullptr || head == nullptr) return 0;
-    if (!fSeekToBegin(file) || !fReadBuf(file, &stored, sizeof stored, &got, 1)) return 0;
-    if (!UnsealEncryptFlag(&stored, crcMessage)) return 0;
-    *head = stored;
-    return 1;
+    return ReadHead(m_records, file, *head, crcMessage) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
