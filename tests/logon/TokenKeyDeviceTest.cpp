@@ -265,17 +265,17 @@ TEST_F(TokenKeyDeviceTest, AStoreUserOnATokenSignsAndOpensEnvelopesThere) {
         ASSERT_TRUE(store.LogOn("bob", "bob-pass"));
         EXPECT_EQ(store.IsDevicePresent(), 1);
         unsigned char digest[kLogonDigestLength] = {9, 8, 7};
-        std::vector<unsigned char> sig(kLogonSignatureCap);
+        std::vector<unsigned char> sig(kLogonSignatureRoom);
         int len = 0;
         ASSERT_EQ(store.DeviceSign("bob", digest, 20, sig.data(), &len), 1);
         EXPECT_NE(store.DeviceVerify("bob", 4, sig.data(), len, digest, 20), 0);
 
         const std::string sessionKey = RandomBytes(40, 7);
-        std::vector<unsigned char> wrapped(kLogonWrapOutCap);
+        std::vector<unsigned char> wrapped(kLogonWrapOutRoom);
         int w = store.WrapSessionKey(static_cast<int>(sessionKey.size()),
                                      reinterpret_cast<const unsigned char*>(sessionKey.data()), wrapped.data(), bob);
         ASSERT_EQ(w, 256);
-        std::vector<unsigned char> out(kLogonWrapOutCap);
+        std::vector<unsigned char> out(kLogonWrapOutRoom);
         ASSERT_EQ(
             store.UnwrapSessionKey(w, wrapped.data(), out.data(), "bob", "Bob<bob@example.org>", 2, "bob-pass", 8), 40);
         EXPECT_EQ(std::string(out.begin(), out.begin() + 40), sessionKey);
