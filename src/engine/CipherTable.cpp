@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "engine/Sha0.h"
+#include "platform/SslHandles.h"
 
 namespace {
 
@@ -93,10 +94,6 @@ const CipherEntry kCiphers[] = {
 
 // ---- Digests -----------------------------------------------------------------------------------
 
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-};
-
 class EvpDigest final : public MessageDigest {
 public:
     explicit EvpDigest(const EVP_MD* md) : m_md(md), m_ctx(EVP_MD_CTX_new()) {
@@ -117,7 +114,7 @@ public:
 
 private:
     const EVP_MD* m_md;
-    std::unique_ptr<EVP_MD_CTX, MdCtxFree> m_ctx;
+    MdCtxPtr m_ctx;
     bool m_ok = false;
 };
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "logon/LogonKeys.h"
-#include "password/PasswordDialog.h"
+#include "logon/PinDialog.h"
 #include "platform/MessageBox.h"
 
 namespace logon {
@@ -25,15 +25,6 @@ constexpr int kDialogAttempts = 3;
 constexpr unsigned char kSha1DigestInfo[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e,
                                              0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
 
-struct BnFree {
-    void operator()(BIGNUM* n) const { BN_free(n); }
-};
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-};
-using BnPtr = std::unique_ptr<BIGNUM, BnFree>;
-using EvpMdCtxPtr = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
-
 void Show(const std::string& text) { AfxMessageBox(text, MB_OK | MB_ICONSTOP); }
 
 bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mask, size_t length) {
@@ -41,7 +32,7 @@ bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mas
     for (uint32_t counter = 0; length > 0; ++counter) {
         unsigned char c[4] = {static_cast<unsigned char>(counter >> 24), static_cast<unsigned char>(counter >> 16),
                               static_cast<unsigned char>(counter >> 8), static_cast<unsigned char>(counter)};
-        EvpMdCtxPtr ctx(EVP_MD_CTX_new());
+        MdCtxPtr ctx(EVP_MD_CTX_new());
         if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1 ||
             EVP_DigestUpdate(ctx.get(), seed, seedLength) != 1 || EVP_DigestUpdate(ctx.get(), c, 4) != 1 ||
             EVP_DigestFinal_ex(ctx.get(), block, nullptr) != 1) {
@@ -95,10 +86,9 @@ PinSource PinFromFile(std::string path) {
 PinSource PinFromDialog() {
     return [](const std::string& token, int attempt, SecretText& pin) {
         if (attempt >= kDialogAttempts) return false;
-        CDlgPassword dialog;
-        dialog.SetPrompt("令牌“" + token + "”的PIN");
-        if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return false;
-        pin = dialog.Password();
+        PinDialog dialog(token);
+        if (UiHost().RunDialog(dialog) != PinDialog::kIdConfirm) return false;
+        pin = dialog.Pin();
         return true;
     };
 }

@@ -233,9 +233,9 @@ TEST_F(TokenKeyDeviceTest, AWrongPinSaysSoOnEachTryAndTheDialogMayTryAgain) {
     EXPECT_EQ(byFile.LastFault(), logon::TokenFault::PinIncorrect);
     EXPECT_EQ(Count("PIN不正确"), 1);
 
-    Factory("");  // the password dialog: a wrong PIN, then the right one
-    host.AddAnswer("password", "654321");
-    host.AddAnswer("password", "123456");
+    Factory("");  // the PIN dialog: a wrong PIN, then the right one
+    host.AddAnswer("pin", "654321");
+    host.AddAnswer("pin", "123456");
     logon::TokenKeyDevice& byDialog = Device();
     EXPECT_EQ(byDialog.SignDigest(digest, 20, signature, sizeof signature), 256);
     EXPECT_EQ(Count("PIN不正确"), 2);

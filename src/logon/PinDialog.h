@@ -1,0 +1,45 @@
+#pragma once
+// The PIN entry of a token: one masked entry, confirm and cancel. A token sets its own PIN
+// rules (many cards take four digits), so any entry that is not empty may be confirmed; the
+// token answers whether it was right. Script kind "pin": the answer is the PIN, or "cancel".
+
+#include <string>
+
+#include "platform/Secret.h"
+#include "platform/UiHost.h"
+
+namespace logon {
+
+class PinDialog : public DialogModel {
+public:
+    enum : int { kIdConfirm = 1, kIdCancel = 2 };
+
+    explicit PinDialog(std::string token) : m_token(std::move(token)) {}
+    // The entry after kIdConfirm.
+    const SecretText& Pin() const { return m_pin; }
+
+    std::string Kind() const override { return "pin"; }
+    int TemplateId() const override { return 6004; }
+    std::string Title() const override { return "输入PIN"; }
+    std::vector<std::string> Lines() const override { return {}; }
+    std::vector<DialogButton> Buttons() const override {
+        return {{kIdConfirm, "确定", "ok"}, {kIdCancel, "取消", "cancel"}};
+    }
+    int DefaultButton() const override { return kIdConfirm; }
+    bool HasInput() const override { return true; }
+    bool MaskInput() const override { return true; }
+    std::string InputLabel() const override { return "令牌“" + m_token + "”的PIN"; }
+    // A masked entry is never handed out as a plain string: Pin() is its one reader.
+    std::string Input() const override { return {}; }
+    void SetInput(std::string_view text) override { m_pin.assign(text); }
+    std::string CancellingAnswer() const override { return "cancel"; }
+    bool CanPress(int id) const override { return id != kIdConfirm || !m_pin.empty(); }
+    int Press(int id) override { return id == kIdConfirm && !m_pin.empty() ? kIdConfirm : kIdCancel; }
+    int Close() override { return kIdCancel; }
+
+private:
+    std::string m_token;
+    SecretText m_pin;
+};
+
+}  // namespace logon
