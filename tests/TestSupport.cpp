@@ -20,6 +20,13 @@ namespace {
 // started as a process-group leader, from a shell prompt, where a prompt is seen.
 [[maybe_unused]] const bool kDetached = [] { return ::setsid() >= 0; }();
 
+// The suite reads the texts as they stand (the C locale), whatever language it was started in,
+// and so do the programs it starts; a test that asserts a language sets it.
+[[maybe_unused]] const bool kDefaultTexts = [] {
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) ::unsetenv(name);
+    return ::setenv("LANG", "C", 1) == 0;
+}();
+
 }  // namespace
 
 TempDir::TempDir() {
@@ -166,9 +173,10 @@ NoDesktopSession::~NoDesktopSession() {
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {
     // A program that does not end within five minutes is stopped (exit 124): a hang fails the
     // test that met it instead of the whole run.
-    std::string cmd = "timeout -k 10 300 env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
-                      env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " + args + " </dev/null >'" +
-                      scratch / "cli.out" + "' 2>'" + scratch / "cli.err" + "'";
+    std::string cmd =
+        "timeout -k 10 300 env -u VARNEX_PASSWORD -u VARNEX_HOME -u VARNEX_MODULE_PATH -u DISPLAY -u WAYLAND_DISPLAY " +
+        env + " '" VARNEX_CLI_PATH "' --home '" + home + "' " + args + " </dev/null >'" + scratch / "cli.out" +
+        "' 2>'" + scratch / "cli.err" + "'";
     int status = std::system(cmd.c_str());
     CliOutcome o;
     o.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

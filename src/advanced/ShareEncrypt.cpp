@@ -11,6 +11,7 @@
 #include "advanced/AdvanceEmcrypt.h"
 #include "engine/Options.h"
 #include "formats/EnvelopeRecords.h"
+#include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -171,7 +172,7 @@ int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sha
     // package carries the bare digest.
     if (logon->GetUserType() == kLogonKeyDevice) m_digestOnly = OptionIsTrue("Option", "AutoSignFile", "FALSE") ? 0 : 1;
     if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), kKindShared)) {
-        AfxMessageBox("对不起，密码错!");
+        ShowMessage(msg::password::WrongPassword);
         return 0;
     }
     EncryptFlag head;

@@ -19,6 +19,7 @@
 #include "envelope/EnvelopePackager.h"
 #include "formats/PackagePaths.h"
 #include "package/ProgressReport.h"
+#include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -277,7 +278,7 @@ int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, 
     if (!IsLoggedOnUser(*logon, userId)) return 0;
     // The password is proven once for the batch, not once per file.
     if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), 2)) {
-        AfxMessageBox("对不起，密码错!");
+        ShowMessage(msg::password::WrongPassword);
         return 1;
     }
     RunBatch(files, notifyWindow, [&](const char* path) { return EnvelopEncryptSingleFile(path, userId, password); });

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/Korvane.h"
+#include "formats/Messages.h"
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
@@ -33,5 +34,6 @@ int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) {
 
 int CKorvane::ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage) {
     if (package == nullptr) return 0;
-    return PackageRecordReader(*this, package, false).ReadEnd(secondField, crcMessage) ? 1 : 0;
+    const MessageDef shown = crcMessage ? FindMessage(msg::formats::kTable, crcMessage) : MessageDef{};
+    return PackageRecordReader(*this, package, false).ReadEnd(secondField, crcMessage ? &shown : nullptr) ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include "formats/PackageRecords.h"
 
 #include "engine/Korvane.h"
+#include "formats/Messages.h"
 #include "formats/ProtectedFields.h"
 #include "platform/MessageBox.h"
 
@@ -39,7 +40,7 @@ bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record) {
         // File names are never empty; the base folder's relative path is.
         const int32_t least = (record.type & kRecordBitDirectory) ? 0 : 1;
         if (length < least || static_cast<size_t>(length) >= kRecordNameCap) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return false;
         }
         record.name.resize(static_cast<size_t>(length));
@@ -51,7 +52,7 @@ bool ReadPlainRecord(CKorvane& engine, CFile* package, PackageRecord& record) {
         record.type = kRecordEnd;
         return true;
     }
-    AfxMessageBox(kStructureError);
+    ShowMessage(msg::formats::StructureError);
     return false;
 }
 
@@ -81,7 +82,7 @@ bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned ch
         int32_t length = 0;
         if (!block.I32(length)) return false;
         if (length < 0 || static_cast<size_t>(length) > kKeyCheckCap) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return false;
         }
         field->resize(static_cast<size_t>(length));
@@ -89,6 +90,6 @@ bool ReadKeyCheckBlock(CKorvane& engine, CFile* package, std::vector<unsigned ch
     }
     bool matches = false;
     if (!block.CheckCrc(true, &matches)) return false;
-    if (!matches) AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+    if (!matches) ShowMessage(msg::formats::RecordCrc3);
     return matches;
 }

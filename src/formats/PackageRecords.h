@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "formats/EncryptFlag.h"  // the type bits readers test
+#include "formats/Messages.h"
 
 class CKorvane;
 class CFile;
@@ -33,7 +34,7 @@ constexpr size_t kRecordNameCap = 260;
 // Check values and IVs are read into 2,000-byte buffers.
 constexpr size_t kKeyCheckCap = 2000;
 // What readers and writers of records say when a record list cannot be what it claims.
-constexpr char kStructureError[] = "文件结构错.";
+inline constexpr const char* kStructureError = msg::formats::StructureError.text;
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
 constexpr int64_t kMaxContentStart = 1500000000;
 

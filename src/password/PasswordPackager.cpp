@@ -10,6 +10,7 @@
 #include "formats/EncryptArgs.h"
 #include "formats/PackagePaths.h"
 #include "package/PackageWalker.h"
+#include "password/Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -44,7 +45,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
     if (keyLength <= 0 || ivLength <= 0) return 0;
     if (!engine.GenerateKeyByHash(request.password.data(), static_cast<int>(request.password.size()),
                                   reinterpret_cast<char*>(keys->info.key), keyLength)) {
-        AfxMessageBox("加密失败，请检查密钥设施是否安装好。");
+        ShowMessage(msg::password::EncryptKeyFacility);
         return 0;
     }
     keys->info.keyLength = keyLength;
@@ -73,7 +74,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
 bool PathsArePackable(const std::vector<std::string>& paths) {
     for (const std::string& p : paths) {
         if (!IsExistingFile(p) && !IsExistingFolder(p)) {
-            AfxMessageBox(Format("\"%s\"不是文件或文件夹，不能加密。", p.c_str()));
+            ShowMessage(msg::password::NotFileOrFolder, p);
             return false;
         }
     }
