@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "dialogs/MessagePump.h"
+#include "engine/Messages.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
 #include "mail/MailEncrypt.h"
-#include "mail/MailMessages.h"
+#include "mail/Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
@@ -119,7 +120,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
         Generate_EncryptKey(header.cipherId, reinterpret_cast<char*>(arg->Key), &arg->nKeyLen,
                             reinterpret_cast<char*>(arg->IV), &arg->nIVLen);
         if (arg->nKeyLen <= 0) {
-            AfxMessageBox(kMailWrapFailed);
+            ShowMessage(msg::mail::WrapFailed);
             arg->szMailFile[0] = '\0';
             return 0;
         }
@@ -128,7 +129,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
     int count = 0;
     for (const char* entry = arg->pszFiles; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         if (std::strlen(entry) >= static_cast<size_t>(kMaxPath)) {
-            AfxMessageBox(Format(kMailCannotOpen, entry));
+            ShowMessage(msg::mail::CannotOpen, entry);
             arg->szMailFile[0] = '\0';
             return 0;
         }
@@ -143,7 +144,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
     CFileException error;
     int result = 0;
     if (!package.Create(arg->szMailFile, &error)) {
-        AfxMessageBox(kMailCreateFailed);
+        ShowMessage(msg::mail::CreateFailed);
     } else {
         try {
             result = WriteMailPackage(package.File(), arg, header, count, user, secret);
@@ -152,7 +153,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) {
             result = 0;
         }
         if (result == 1 && !package.Commit(&error)) {
-            AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+            ShowMessage(msg::engine::WriteFailed, error.ErrorText());
             result = 0;
         }
     }
@@ -192,12 +193,12 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
     const uint64_t endEntry = package->GetPosition();
     if (!WritePlainEndEntry(*this, package)) return 0;
     if (!MailSetFits(arg->pszFiles, package->GetPosition())) {
-        AfxMessageBox(kMailTooLarge);
+        ShowMessage(msg::mail::TooLarge);
         return 0;
     }
 
     if (sign && !Evp_SignInit(header.digestId)) {
-        AfxMessageBox(kMailSignInitFailed);
+        ShowMessage(msg::mail::SignInitFailed);
         return 0;
     }
     ContentStream stream = MailContentStream(sign ? ContentStream::Digest::kSign : ContentStream::Digest::kNone);
@@ -219,7 +220,7 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
             return 0;
     }
     if (package->GetPosition() > static_cast<uint64_t>(INT32_MAX)) {
-        AfxMessageBox(kMailTooLarge);
+        ShowMessage(msg::mail::TooLarge);
         return 0;
     }
     return fSeek(package, static_cast<long>(endEntry), CFile::begin) &&
@@ -241,7 +242,7 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
     } close{certs, confirmations};
     if (!certs.OpenFile() || !confirmations.OpenFile()) return 0;
     if (arg->nKeyLen < 0 || arg->nIVLen < 0 || static_cast<size_t>(arg->nKeyLen) + arg->nIVLen > kMailKeyRoom) {
-        AfxMessageBox(kMailWrapFailed);
+        ShowMessage(msg::mail::WrapFailed);
         return 0;
     }
     std::memcpy(arg->Key + arg->nKeyLen, arg->IV, static_cast<size_t>(arg->nIVLen));
@@ -254,11 +255,11 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
         for (int more = certs.ReadFirstRec(cert); more && !found; more = found ? 0 : certs.ReadNextRec(cert))
             found = LogonEqualNoCase(cert.name, wanted);
         if (!found) {
-            AfxMessageBox(Format(kMailNoCertificate, wanted.c_str()));
+            ShowMessage(msg::mail::NoCertificate, wanted);
             return 0;
         }
         if (confirmations.VerifyPubCert(cert, user) == kCertModified) {
-            AfxMessageBox(Format(kMailCertModified, cert.name.c_str()));
+            ShowMessage(msg::mail::CertModified, cert.name);
             return 0;
         }
         MailRecipient record;
@@ -267,7 +268,7 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
         record.wrapped.resize(kLogonWrapOutCap);
         int wrapped = logon->WrapSessionKey(arg->nKeyLen + arg->nIVLen, arg->Key, record.wrapped.data(), cert);
         if (wrapped <= 0 || static_cast<size_t>(wrapped) > kMailWrappedKeyMax) {
-            AfxMessageBox(kMailWrapFailed);
+            ShowMessage(msg::mail::WrapFailed);
             return 0;
         }
         record.wrapped.resize(static_cast<size_t>(wrapped));
@@ -281,7 +282,7 @@ int CMailEncrypt::PackMailFile(ContentStream& stream, const ContentKey* key, CFi
                                uint64_t entryPosition) {
     CFile source;
     if (!source.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
-        AfxMessageBox(Format(kMailCannotOpen, path));
+        ShowMessage(msg::mail::CannotOpen, path);
         return 0;
     }
     ContentPlace place;
@@ -289,7 +290,7 @@ int CMailEncrypt::PackMailFile(ContentStream& stream, const ContentKey* key, CFi
     MailFileEntry entry;
     unsigned long size = 0;
     if (!GetFileStatus(&source, entry.modified, entry.created, &size, &entry.attributes)) {
-        AfxMessageBox(Format(kMailCannotOpen, path));
+        ShowMessage(msg::mail::CannotOpen, path);
         return 0;
     }
     source.Abort();

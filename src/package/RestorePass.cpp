@@ -12,10 +12,12 @@
 #include "dialogs/FileListDialog.h"
 #include "dialogs/ReplaceDialog.h"
 #include "engine/Korvane.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "package/ProgressReport.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
@@ -26,8 +28,7 @@
 namespace {
 
 bool ContinueAfterCreateFailure(const CFileException& error) {
-    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", error.ErrorText().c_str()),
-                         MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowMessage(msg::package::CreateFailedContinue, error.ErrorText()) == IDYES;
 }
 
 // Opens (making it when missing) the folder of a directory record below the output folder.
@@ -152,12 +153,11 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
 
     // A check fails on the first damaged content; a restore asks whether to go on.
     if (crc != record.contentCrc && m_plan.testOnly) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+        ShowMessage(msg::formats::RecordCrc3);
         return 0;
     }
     // A damaged content replaces nothing unless the user wants it anyway.
-    if (crc != record.contentCrc && AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return 0;
+    if (crc != record.contentCrc && ShowMessage(msg::package::ContentCrcContinue) != IDYES) return 0;
     if (write) {
         // Times and attributes go to the restored file itself, before its name is given.
         file->SetFinish([&record](int fd) { ApplyFileStatus(fd, record.modified, record.attributes); });
@@ -187,10 +187,10 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
     OutputFolder output;
     RestoreFolder folder;
     if (!output.Open(base, &folder.error)) {
-        AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+        ShowMessage(msg::package::CreateFolderFailed, base);
         return 0;
     }
-    if (!EnterOutputFolder(output, "", folder)) return (AfxMessageBox(kStructureError), 0);
+    if (!EnterOutputFolder(output, "", folder)) return (ShowMessage(msg::formats::StructureError), 0);
     PackageRecordReader reader(m_engine, package, m_plan.oldLayout);
     PackageRecord record;
     for (;;) {
@@ -201,12 +201,12 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                 return 1;
             case kRecordDirectory:
                 if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
-                    AfxMessageBox(kStructureError);
+                    ShowMessage(msg::formats::StructureError);
                     return 0;
                 }
                 std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
                 if (!EnterOutputFolder(output, record.name, folder)) {
-                    AfxMessageBox(kStructureError);
+                    ShowMessage(msg::formats::StructureError);
                     return 0;
                 }
                 break;
@@ -229,7 +229,7 @@ int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& la
         if (record.type == kRecordEnd) break;
         if (record.type == kRecordDirectory) {
             if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
-                AfxMessageBox(kStructureError);
+                ShowMessage(msg::formats::StructureError);
                 return 0;
             }
             std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
@@ -244,7 +244,7 @@ int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& la
     // A signed package's trailer starts where the content ends (its reader checks the rest).
     const bool trailer = m_plan.digest == ContentStream::Digest::kVerify;
     if (trailer ? static_cast<uint64_t>(std::max(record.second, 0)) != end : package->GetLength() != end) {
-        AfxMessageBox(kStructureError);
+        ShowMessage(msg::formats::StructureError);
         return 0;
     }
     return 1;
@@ -261,15 +261,13 @@ int PrepareOutputFolder(CKorvane& engine, const std::string& packageFolder, cons
     }
     base = WithSeparator(base);
     if (!IsExistingFolder(base)) {
-        if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
-            return 0;
+        if (ShowMessage(msg::package::CreateMissingFolder, base) != IDYES) return 0;
         if (!MakeFolders(base, kRestoredFolderMode)) {
-            AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+            ShowMessage(msg::package::CreateFolderFailed, base);
             return 0;
         }
     }
-    return base.size() < kMaxPath ? 1 : (AfxMessageBox(kStructureError), 0);
+    return base.size() < kMaxPath ? 1 : (ShowMessage(msg::formats::StructureError), 0);
 }
 
 OutputQuery::OutputQuery(ILogon* logon, const std::string& folder)

@@ -7,6 +7,7 @@
 
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "formats/EncryptArgs.h"
 #include "formats/PackagePaths.h"
 #include "package/PackageWalker.h"
@@ -89,12 +90,12 @@ int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) {
     package.SetReplace(request.replace);
     CFileException error;
     if (!package.Create(request.packagePath, &error)) {
-        AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::OpenFailed, error.ErrorText());
         return 0;
     }
     if (BuildPackage(engine, *package.File(), request) != 1) return 0;
     if (!package.Commit(&error)) {
-        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::WriteFailed, error.ErrorText());
         return 0;
     }
     PackageWalker::ShowLeftOut(engine);

@@ -13,6 +13,7 @@
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "package/ProgressReport.h"
 #include "package/RestorePass.h"
 #include "password/Messages.h"
@@ -125,7 +126,8 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     std::string lastOutput;
     int result = 0;
     {
-        ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
+        ProgressReport progress(MessageText(msg::package::DecryptingTitle), MessageText(msg::package::Decrypting),
+                                notifyWindow, silent != 0);
         int32_t endSecond = 0;
         result = pass.Run(&package, base, progress, lastOutput, &endSecond);
         package.Abort();

@@ -67,12 +67,17 @@ bool ParsePlaceholders(std::string_view text, std::vector<Placeholder>& out);
 bool PlaceholdersAgree(std::string_view original, std::string_view translation);
 
 namespace message_detail {
+// What a message template's argument is handed to printf as: a string's characters, else the
+// value itself, which must be one printf takes (a number, a pointer, a character array).
 template <typename T>
 decltype(auto) Arg(const T& value) {
-    if constexpr (std::is_same_v<T, std::string>)
+    if constexpr (std::is_same_v<T, std::string>) {
         return value.c_str();
-    else
-        return value;
+    } else {
+        static_assert(std::is_arithmetic_v<T> || std::is_pointer_v<T> || std::is_array_v<T> || std::is_enum_v<T>,
+                      "a message argument is a number, a C string or a std::string");
+        return (value);
+    }
 }
 // The template of `m` as the installed catalogue gives it, when it agrees with the default.
 std::string Template(const MessageDef& m);

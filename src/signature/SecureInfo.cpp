@@ -11,6 +11,7 @@
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
+#include "signature/Messages.h"
 
 int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* recipients,
                                 File_SignInfo* signInfo, Verify_IndexInfo* sender, char* nameText) {
@@ -63,7 +64,7 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
     }
 }
 
-void CKorvane::Test() { AfxMessageBox("test"); }
+void CKorvane::Test() { ShowMessage(msg::signature::Test); }
 
 int EnvelopeHoldsBareDigest(CKorvane& engine, const char* path) {
     CFile file;

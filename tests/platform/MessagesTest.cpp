@@ -10,18 +10,29 @@
 #include <regex>
 
 #include "TestSupport.h"
+#include "advanced/Messages.h"
+#include "dialogs/Messages.h"
+#include "engine/Messages.h"
+#include "envelope/Messages.h"
 #include "formats/Messages.h"
+#include "mail/Messages.h"
+#include "package/Messages.h"
 #include "password/Messages.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/Messages.h"
 #include "platform/ScriptedHost.h"
+#include "shell/Messages.h"
+#include "signature/Messages.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
-const std::vector<std::span<const MessageDef* const>> kTables = {msg::formats::kTable, msg::password::kTable};
+const std::vector<std::span<const MessageDef* const>> kTables = {
+    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
+    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
+};
 
 struct PoEntry {
     std::string id, text, translation;

@@ -17,6 +17,7 @@
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
+#include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/PrintableText.h"
 #include "platform/TerminalHost.h"
@@ -28,9 +29,6 @@ namespace fs = std::filesystem;
 // The host of a decrypt run: answers the password dialog of password packages from
 // --package-password-file (when given), names each message's package as the command line named
 // it, and passes everything else to the host of the run.
-// The password package decryptor's own text for a wrong password.
-constexpr const char* kWrongPassword = "对不起，密码错!";
-
 class DecryptHost : public IUiHost {
 public:
     DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
@@ -38,10 +36,11 @@ public:
         m_password = password;
         m_hasPassword = true;
     }
-    int MessageBox(const std::string& text, unsigned type) override {
+    int MessageBox(const std::string& text, unsigned type) override { return NamedMessageBox({}, text, type); }
+    int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override {
         PassSubject();
-        if (text == kWrongPassword) ++m_wrongPasswords;
-        return m_inner.MessageBox(text, type);
+        if (id == msg::password::WrongPassword.Id()) ++m_wrongPasswords;
+        return m_inner.NamedMessageBox(id, text, type);
     }
     // Whether the package password is asked (not read from a file).
     bool AsksPassword() const { return !m_hasPassword; }

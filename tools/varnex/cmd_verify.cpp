@@ -18,6 +18,9 @@ class ReportKeeper : public IUiHost {
 public:
     explicit ReportKeeper(IUiHost& inner) : m_inner(inner) {}
     int MessageBox(const std::string& text, unsigned type) override { return m_inner.MessageBox(text, type); }
+    int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override {
+        return m_inner.NamedMessageBox(id, text, type);
+    }
     int RunDialog(DialogModel& dialog) override {
         auto* report = dynamic_cast<CDlgVerify*>(&dialog);
         if (report == nullptr) return m_inner.RunDialog(dialog);
