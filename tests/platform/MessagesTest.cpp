@@ -9,6 +9,7 @@
 #include <map>
 #include <regex>
 
+#include "../tools/varnex/CliMessages.h"
 #include "TestSupport.h"
 #include "advanced/Messages.h"
 #include "dialogs/Messages.h"
@@ -30,8 +31,9 @@ namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
 const std::vector<std::span<const MessageDef* const>> kTables = {
-    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
-    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
+    msg::advanced::kTable, msg::dialogs::kTable,   msg::engine::kTable,  msg::envelope::kTable,
+    msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable, msg::password::kTable,
+    msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,
 };
 
 struct PoEntry {

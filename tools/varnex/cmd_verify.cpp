@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Cli.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "dialogs/VerifyDialog.h"
@@ -84,7 +85,8 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
             if (parsed.Positionals().size() > 1) std::printf("%s:\n", EscapeText(path).c_str());
             for (const std::string& line : report->Lines()) std::printf("%s\n", EscapeText(line).c_str());
         } else {
-            std::fprintf(stderr, "varnex: %s: not verified\n", EscapeText(path).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
+                         MessageText(msg::cli::NotVerified).c_str());
         }
     }
     if (json) PrintJsonArray(documents);
