@@ -159,6 +159,10 @@ void ExpectSameTree(const std::string& expected, const std::string& actual, cons
     }
 }
 
+void HostTest::TearDown() {
+    for (const ScriptedHost::Message& m : host.Messages()) EXPECT_FALSE(m.id.empty()) << "shown by text alone: " << m.text;
+}
+
 NoDesktopSession::NoDesktopSession() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
         if (const char* value = std::getenv(name)) m_saved.emplace_back(name, value);
