@@ -160,7 +160,8 @@ void ExpectSameTree(const std::string& expected, const std::string& actual, cons
 }
 
 void HostTest::TearDown() {
-    for (const ScriptedHost::Message& m : host.Messages()) EXPECT_FALSE(m.id.empty()) << "shown by text alone: " << m.text;
+    for (const ScriptedHost::Message& m : host.Messages())
+        EXPECT_FALSE(m.id.empty()) << "shown by text alone: " << m.text;
 }
 
 NoDesktopSession::NoDesktopSession() {
