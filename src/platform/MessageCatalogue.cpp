@@ -50,6 +50,7 @@ void AddLocale(std::string_view name, std::vector<std::string>& out) {
 }
 
 std::atomic<const IMessageCatalogue*> g_installed{nullptr};
+thread_local const IMessageCatalogue* t_bound = nullptr;
 
 }  // namespace
 
@@ -149,10 +150,17 @@ std::unique_ptr<IMessageCatalogue> OpenMessageCatalogue(const std::vector<std::s
 }
 
 const IMessageCatalogue& Messages() {
+    if (t_bound != nullptr) return *t_bound;
     if (const IMessageCatalogue* installed = g_installed.load()) return *installed;
     static const std::unique_ptr<IMessageCatalogue> fromEnvironment = OpenMessageCatalogue(WantedLanguages(
         std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
     return *fromEnvironment;
+}
+
+const IMessageCatalogue* BindThreadMessageCatalogue(const IMessageCatalogue* catalogue) {
+    const IMessageCatalogue* previous = t_bound;
+    t_bound = catalogue;
+    return previous;
 }
 
 const IMessageCatalogue* InstallMessageCatalogue(const IMessageCatalogue* catalogue) {

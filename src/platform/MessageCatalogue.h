@@ -62,9 +62,13 @@ std::unique_ptr<IMessageCatalogue> OpenMessageCatalogue(std::string_view languag
 // The catalogue of the first wanted language that has one, else the default texts.
 std::unique_ptr<IMessageCatalogue> OpenMessageCatalogue(const std::vector<std::string>& wanted);
 
-// The process's catalogue: the one installed, else the one the environment asks for (read
-// once, at first use).
+// The catalogue messages are read in: the one bound to the calling thread (the catalogue of the
+// engine call running on it), else the one installed, else the one the environment asks for
+// (read once, at first use).
 const IMessageCatalogue& Messages();
+// Binds `catalogue` (not owned) to the calling thread, null unbinding it, and returns the one
+// bound before; an engine call binds its engine's catalogue for its length.
+const IMessageCatalogue* BindThreadMessageCatalogue(const IMessageCatalogue* catalogue);
 // Installs `catalogue` (not owned; it must outlive its installation) and returns the one it
 // replaces; null goes back to the environment's.
 const IMessageCatalogue* InstallMessageCatalogue(const IMessageCatalogue* catalogue);

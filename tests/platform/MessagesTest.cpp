@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <thread>
 
 #include "../tools/varnex/CliMessages.h"
 #include "TestSupport.h"
@@ -187,6 +188,24 @@ TEST(MessageCatalogue, BuiltCataloguesAnswerByIdAndTheDefaultTextsStandInC) {
     EXPECT_EQ(host.MessageIds(), std::vector<std::string>(3, "password.NotFileOrFolder"));
     // A default text the catalogue does not know (an older translation) falls back to itself.
     EXPECT_EQ(english->Text("password.WrongPassword", "another text"), "another text");
+}
+
+// Two threads read their messages in the languages bound to them, whatever is installed.
+TEST(MessageCatalogue, EachThreadReadsTheCatalogueBoundToIt) {
+    const auto english = OpenMessageCatalogue(WantedLanguages(nullptr, nullptr, nullptr, "en_US.UTF-8"));
+    const auto chinese = OpenMessageCatalogue(WantedLanguages(nullptr, nullptr, nullptr, "zh_CN.UTF-8"));
+    std::string seen[2];
+    auto read = [&](const IMessageCatalogue* catalogue, std::string& out) {
+        const IMessageCatalogue* previous = BindThreadMessageCatalogue(catalogue);
+        for (int i = 0; i < 1000; ++i) out = MessageText(msg::password::WrongPassword);
+        BindThreadMessageCatalogue(previous);
+    };
+    std::thread a(read, english.get(), std::ref(seen[0])), b(read, chinese.get(), std::ref(seen[1]));
+    a.join();
+    b.join();
+    EXPECT_EQ(seen[0], "Sorry, that password is not correct.");
+    EXPECT_EQ(seen[1], "对不起，密码错!");
+    EXPECT_EQ(MessageText(msg::password::WrongPassword), "对不起，密码错!") << "the suite's own thread reads C";
 }
 
 TEST(MessageCatalogue, DamagedCatalogueIsRefusedWhereverItEnds) {
