@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "logon/LogonKeys.h"
+#include "logon/Messages.h"
 #include "password/PasswordDialog.h"
 #include "platform/MessageBox.h"
 
@@ -33,8 +34,6 @@ struct MdCtxFree {
 };
 using BnPtr = std::unique_ptr<BIGNUM, BnFree>;
 using EvpMdCtxPtr = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
-
-void Show(const std::string& text) { AfxMessageBox(text, MB_OK | MB_ICONSTOP); }
 
 bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mask, size_t length) {
     unsigned char block[kSha256Bytes];
@@ -96,7 +95,7 @@ PinSource PinFromDialog() {
     return [](const std::string& token, int attempt, SecretText& pin) {
         if (attempt >= kDialogAttempts) return false;
         CDlgPassword dialog;
-        dialog.SetPrompt("令牌“" + token + "”的PIN");
+        dialog.SetPrompt(MessageText(msg::logon::PinPrompt, token));
         if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return false;
         pin = dialog.Password();
         return true;
@@ -121,7 +120,7 @@ bool TokenLink::Connect(TokenFault& fault) {
     if (!m_module) {
         // Said once for the link: a batch does not repeat it for every file.
         m_moduleFailed = true;
-        Show("无法加载令牌模块" + m_settings.module + "：" + error);
+        ShowMessage(msg::logon::TokenModuleFailed, m_settings.module, error);
         fault = TokenFault::NoModule;
         return false;
     }
@@ -140,10 +139,10 @@ TokenFault TokenLink::Fail(CK_RV rv) {
         case CKR_PIN_INCORRECT:
         case CKR_PIN_INVALID:
         case CKR_PIN_LEN_RANGE:
-            Show("令牌“" + m_token + "”的PIN不正确。");
+            ShowMessage(msg::logon::PinIncorrect, m_token);
             return TokenFault::PinIncorrect;
         case CKR_PIN_LOCKED:
-            Show("令牌“" + m_token + "”的PIN已被锁定。");
+            ShowMessage(msg::logon::PinLocked, m_token);
             return TokenFault::PinLocked;
         default:
             break;
@@ -151,10 +150,10 @@ TokenFault TokenLink::Fail(CK_RV rv) {
     if (p11::IsRemoval(rv)) {
         const bool wasOpen = m_session != nullptr;
         m_session.reset();
-        Show(wasOpen ? "令牌“" + m_token + "”已被拔出。" : "请插入令牌“" + m_token + "”。");
+        ShowMessage(wasOpen ? msg::logon::TokenRemoved : msg::logon::InsertToken, m_token);
         return wasOpen ? TokenFault::Removed : TokenFault::NotPresent;
     }
-    Show("令牌“" + m_token + "”操作失败：" + p11::ResultName(rv) + "。");
+    ShowMessage(msg::logon::TokenFailed, m_token, p11::ResultName(rv));
     return TokenFault::Failed;
 }
 
@@ -286,7 +285,7 @@ PkeyPtr TokenKeyDevice::GenerateKey() {
         f->C_DestroyObject(session->Handle(), publicKey);
         if (rv != CKR_OK) return Failed(rv), nullptr;
         m_fault = TokenFault::Extractable;
-        Show("令牌“" + m_link->Token() + "”生成的私钥可以导出，不能使用。");
+        ShowMessage(msg::logon::KeyExtractable, m_link->Token());
     }
     return key;
 }
@@ -336,7 +335,7 @@ X509Ptr TokenKeyDevice::MakeKeyOnDevice(const std::string& name, const std::stri
                                       [this](const unsigned char* info, size_t length, unsigned char* signature,
                                              size_t room) { return SignInfo(info, length, signature, room); });
     if (!cert || !StoreCertificate(cert.get())) {
-        if (m_fault == TokenFault::None) Show("令牌“" + m_link->Token() + "”上不能生成用户的证书。");
+        if (m_fault == TokenFault::None) ShowMessage(msg::logon::NoUserCertificate, m_link->Token());
         EraseKey();
         return nullptr;
     }
@@ -411,7 +410,7 @@ int TokenKeyDevice::RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const
     rv = f->C_DecryptInit(session.Handle(), &mechanism, key);
     if (rv == CKR_MECHANISM_INVALID || rv == CKR_MECHANISM_PARAM_INVALID) {
         m_fault = TokenFault::NoEnvelopes;
-        Show("令牌“" + m_link->Token() + "”不能打开数字信封。");
+        ShowMessage(msg::logon::NoEnvelopeOpening, m_link->Token());
         return -1;
     }
     SecretBytes em(k);
