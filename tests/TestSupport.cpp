@@ -20,6 +20,13 @@ namespace {
 // started as a process-group leader, from a shell prompt, where a prompt is seen.
 [[maybe_unused]] const bool kDetached = [] { return ::setsid() >= 0; }();
 
+// The suite reads the texts as they stand (the C locale), whatever language it was started in,
+// and so do the programs it starts; a test that asserts a language sets it.
+[[maybe_unused]] const bool kDefaultTexts = [] {
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) ::unsetenv(name);
+    return ::setenv("LANG", "C", 1) == 0;
+}();
+
 }  // namespace
 
 TempDir::TempDir() {
@@ -150,6 +157,11 @@ void ExpectSameTree(const std::string& expected, const std::string& actual, cons
         EXPECT_EQ(ModifiedAt(to), ModifiedAt(from)) << relative;
         EXPECT_EQ(ModeOf(to) & S_IWUSR, ModeOf(from) & S_IWUSR) << relative << ": write bit";
     }
+}
+
+void HostTest::TearDown() {
+    for (const ScriptedHost::Message& m : host.Messages())
+        EXPECT_FALSE(m.id.empty()) << "shown by text alone: " << m.text;
 }
 
 NoDesktopSession::NoDesktopSession() {

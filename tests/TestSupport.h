@@ -86,9 +86,11 @@ CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std:
                      const std::string& env = {});
 
 // A test with a fresh temporary folder and a scripted host installed for its duration.
+// Every message box the test leaves in the host must have come by name from a message table.
 class HostTest : public ::testing::Test {
 protected:
     HostTest() : m_installed(host) {}
+    void TearDown() override;
     ScriptedHost host;
     TempDir dir;
 

@@ -19,6 +19,7 @@
 #include "formats/EncryptArgs.h"
 #include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
+#include "platform/Messages.h"
 
 class CAdvanceEmcrypt : public CKorvane {
 public:
@@ -93,7 +94,7 @@ private:
     // failedMessage is shown when the package records cannot be written; failedResult is
     // what that failure answers.
     int EncryptInPlace(const char* path, const EncryptFlag& head, const Decrypt_UserInfo* recipients, int count,
-                       const char* failedMessage, int failedResult);
+                       const MessageDef& failedMessage, int failedResult);
     // The entries of a path list up to its first empty one.
     static std::vector<std::string> ListEntries(const char* fileList);
 

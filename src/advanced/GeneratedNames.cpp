@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "advanced/AdvanceEmcrypt.h"
+#include "advanced/Messages.h"
 #include "engine/Options.h"
 #include "formats/PackagePaths.h"
 #include "package/PackageWalker.h"
@@ -94,12 +95,12 @@ bool IsPackageName(const std::string& path) { return LogonEqualNoCase(ExtensionO
 bool Append(const std::string& path, char** buffer, int* used) {
     const size_t grow = path.size() + 1;
     if (*used < 0 || static_cast<size_t>(*used) > static_cast<size_t>(INT_MAX) - grow) {
-        AfxMessageBox("内存不足，建议分批解密目录保险箱中的文件。");
+        ShowMessage(msg::advanced::OutOfMemory);
         return false;
     }
     char* grown = static_cast<char*>(std::realloc(*buffer, static_cast<size_t>(*used) + grow));
     if (grown == nullptr) {
-        AfxMessageBox("内存不足，建议分批解密目录保险箱中的文件。");
+        ShowMessage(msg::advanced::OutOfMemory);
         return false;
     }
     std::memcpy(grown + *used, path.c_str(), grow);

@@ -9,18 +9,15 @@
 #include <memory>
 
 #include "advanced/AdvanceEmcrypt.h"
+#include "advanced/Messages.h"
 #include "engine/Options.h"
 #include "formats/EnvelopeRecords.h"
+#include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 namespace {
-
-constexpr char kTooMany[] = "共享加密人不能超过200人。";
-constexpr char kModifiedWarning[] =
-    "警告：公钥证书\"%s\"自上次签名确认后已被修改，不能使用，如果您要继续使用，请在Ondrel中再次签名";
-constexpr char kNoPublicKey[] = "公钥不存在，不能加密.";
 
 // The recipient list of one batch as it grows: who is in it, who was refused.
 class RecipientList {
@@ -36,7 +33,7 @@ public:
         std::string keyText;
         switch (KeyTextOf(user, keyText)) {
             case Usable::kNoCertificate:
-                AfxMessageBox(kNoPublicKey);
+                ShowMessage(msg::advanced::NoPublicKey);
                 return false;
             case Usable::kNo:
                 return false;
@@ -57,7 +54,7 @@ public:
         Lumo_PubCert cert;
         if (!m_logon.GetCertRecordByNumber(number, cert)) return true;
         if (confirmations.VerifyPubCert(cert, ownerId) == kCertModified) {
-            AfxMessageBox(Format(kModifiedWarning, cert.name.c_str()));
+            ShowMessage(msg::advanced::CertModified, cert.name);
             m_refused.push_back(number);
             return true;
         }
@@ -66,7 +63,7 @@ public:
         std::string keyText;
         if (!m_logon.GetUserRecordByNumber(key, user, number) || KeyTextOf(user, keyText) != Usable::kYes) return true;
         if (static_cast<size_t>(m_count) >= kMaxRecipients) {
-            AfxMessageBox(kTooMany);
+            ShowMessage(msg::advanced::TooManyRecipients);
             return false;
         }
         Fill(m_entries[m_count++], user, -1, keyText, 0);
@@ -156,7 +153,7 @@ int CAdvanceEmcrypt::ShareEncryptSingleFile(const char* path, const char* userId
     int verdict = 0;
     if (!ReadySource(path, &verdict)) return verdict;
     CopyText(head.baseFolder, sizeof head.baseFolder, FolderOfPath(path));
-    return EncryptInPlace(path, head, recipients, count, "由于某种原因造成文件加密失败，Ferrow停止加密。", -1);
+    return EncryptInPlace(path, head, recipients, count, msg::advanced::ShareEncryptFailed, -1);
 }
 
 int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sharePath, const char* userId,
@@ -172,7 +169,7 @@ int CAdvanceEmcrypt::ShareEncryptMuchFiles(const char* fileList, const char* sha
     // package carries the bare digest.
     if (logon->GetUserType() == kLogonKeyDevice) m_digestOnly = OptionIsTrue("Option", "AutoSignFile", "FALSE") ? 0 : 1;
     if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), kKindShared)) {
-        AfxMessageBox("对不起，密码错!");
+        ShowMessage(msg::password::WrongPassword);
         return 0;
     }
     EncryptFlag head;

@@ -14,25 +14,20 @@
 #include <filesystem>
 
 #include "advanced/AdvanceEmcrypt.h"
+#include "advanced/Messages.h"
 #include "drivers/Scrubber.h"
+#include "engine/Messages.h"
 #include "engine/Options.h"
 #include "envelope/EnvelopePackager.h"
 #include "formats/PackagePaths.h"
+#include "package/Messages.h"
 #include "package/ProgressReport.h"
+#include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 namespace {
-
-constexpr char kCannotOpen[] = "不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.";
-// What keeps a source from being wiped once its package is in place. The package stands in
-// every case; the file's result is a failure.
-constexpr char kSourceChanged[] = "文件\"%s\"在加密期间被修改或替换，未被擦除；加密文件中是它原先的内容。";
-constexpr char kSourceSwappedAside[] = "文件\"%s\"在加密期间被替换；替换它的文件未被擦除，现名为\"%s\"。";
-constexpr char kSourceOtherNames[] = "文件\"%s\"已加密；其他名称仍在，内容未被擦除。";
-constexpr char kSourceNotOverwritten[] = "文件\"%s\"已加密，但内容未被擦除: %s";
-constexpr char kSourceNotRemoved[] = "文件\"%s\"已加密，但未能删除: %s";
 
 // Flushes a file's content and metadata, then its folder's entries, to the disk. 0 when both
 // are flushed, else the system's error.
@@ -90,7 +85,7 @@ int WipeSource(const CKorvane& engine, const char* path, int held) {
     FileIdentity now;
     if (held < 0 || engine.m_sealedSources.size() != 1 || !IdentityOf(held, &now) ||
         !SameFileUnchanged(engine.m_sealedSources.front(), now)) {
-        AfxMessageBox(Format(kSourceChanged, path));
+        ShowMessage(msg::advanced::SourceChanged, path);
         return 0;
     }
     int error = 0;
@@ -99,17 +94,19 @@ int WipeSource(const CKorvane& engine, const char* path, int held) {
         case WipeOutcome::kWiped:
             return 1;
         case WipeOutcome::kReplaced:
-            AfxMessageBox(leftAs.empty() ? Format(kSourceChanged, path)
-                                         : Format(kSourceSwappedAside, path, leftAs.c_str()));
+            if (leftAs.empty())
+                ShowMessage(msg::advanced::SourceChanged, path);
+            else
+                ShowMessage(msg::advanced::SourceSwappedAside, path, leftAs);
             return 0;
         case WipeOutcome::kOtherNames:
-            AfxMessageBox(Format(kSourceOtherNames, path));
+            ShowMessage(msg::advanced::SourceOtherNames, path);
             return 0;
         case WipeOutcome::kNotOverwritten:
-            AfxMessageBox(Format(kSourceNotOverwritten, path, std::strerror(error)));
+            ShowMessage(msg::advanced::SourceNotOverwritten, path, std::strerror(error));
             return 0;
         case WipeOutcome::kNotRemoved:
-            AfxMessageBox(Format(kSourceNotRemoved, path, std::strerror(error)));
+            ShowMessage(msg::advanced::SourceNotRemoved, path, std::strerror(error));
             return 0;
     }
     return 0;
@@ -140,7 +137,7 @@ int CAdvanceEmcrypt::ReadySource(const char* path, int* verdict) {
         CFile file;
         if (IsExistingFile(path) && file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return 1;
         if (m_quiet) break;
-        int answer = AfxMessageBox(Format(kCannotOpen, path), MB_ABORTRETRYIGNORE | MB_ICONQUESTION);
+        int answer = ShowMessage(msg::advanced::RetryOpen, path);
         if (answer == IDABORT) {
             *verdict = -1;
             return 0;
@@ -172,17 +169,17 @@ int CAdvanceEmcrypt::EnvelopEncryptSingleFile(const char* path, const char* user
     Decrypt_UserInfo entry;
     int count = 0;
     if (!SetEnvelopEncryptFileFixedHead(&head, &entry, &count, FolderOfPath(path).c_str(), userId)) return 0;
-    return EncryptInPlace(path, head, &entry, count, "加密失败!", 0);
+    return EncryptInPlace(path, head, &entry, count, msg::advanced::EncryptFailed, 0);
 }
 
 int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, const Decrypt_UserInfo* recipients,
-                                    int count, const char* failedMessage, int failedResult) {
+                                    int count, const MessageDef& failedMessage, int failedResult) {
     SourceLock lock;
     if (!lock.Take(path)) return 1;
     char output[kMaxPath] = {};
     Generate_EncryptFileName(path, output);
     if (output[0] == '\0') {
-        AfxMessageBox(failedMessage);
+        ShowMessage(failedMessage);
         return failedResult;
     }
 
@@ -206,7 +203,7 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
             case EnvelopePackFailure::kNotLoggedOn:
                 return -1;
             case EnvelopePackFailure::kWalk:
-                AfxMessageBox(failedMessage);
+                ShowMessage(failedMessage);
                 return failedResult;
             case EnvelopePackFailure::kEncryption:
                 if (logon == nullptr || logon->IsLoggedOn() == 0) return -1;
@@ -219,7 +216,7 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
     SetFileArchiveStatus(output, 0x21);
     // The original goes only once its package is on the disk under its final name.
     if (int error = FlushFileAndFolder(output); error != 0) {
-        AfxMessageBox(Format("写文件出错.\n\n%s", std::strerror(error)), MB_ICONSTOP);
+        ShowMessage(msg::engine::WriteFailed, std::strerror(error));
         return 0;
     }
     m_lastPackage = output;
@@ -240,7 +237,8 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
         ~Hold() { engine.HoldSigningKey(false); }
     } hold(*this);
     {
-        ProgressReport progress("加密文件", "正在加密文件...", notifyWindow, false);
+        ProgressReport progress(MessageText(msg::package::EncryptingTitle), MessageText(msg::package::Encrypting),
+                                notifyWindow, false);
         const int total = static_cast<int>(files.size());
         for (int done = 0; done < total; ++done) {
             const std::string& path = files[static_cast<size_t>(done)];
@@ -261,7 +259,7 @@ bool CAdvanceEmcrypt::IsLoggedOnUser(ILogon& logon, const char* userId) {
     int type = 0;
     // Nobody logged on: each file's step stops the batch as after a log-off.
     if (logon.GetLogonUser(user, password, type) && !LogonEqualNoCase(user, userId)) {
-        AfxMessageBox(Format("用户\"%s\"不是当前登录的用户，不能为其加密文件。", userId));
+        ShowMessage(msg::advanced::NotLoggedOnUser, userId);
         return false;
     }
     return true;
@@ -278,7 +276,7 @@ int CAdvanceEmcrypt::EncryptMuchFiles(const char* fileList, const char* userId, 
     if (!IsLoggedOnUser(*logon, userId)) return 0;
     // The password is proven once for the batch, not once per file.
     if (!logon->CheckPassword(userId, password, static_cast<int>(std::strlen(password)), 2)) {
-        AfxMessageBox("对不起，密码错!");
+        ShowMessage(msg::password::WrongPassword);
         return 1;
     }
     RunBatch(files, notifyWindow, [&](const char* path) { return EnvelopEncryptSingleFile(path, userId, password); });

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "dialogs/Messages.h"
 #include "platform/UiHost.h"
 
 class CDlgDecryptTo : public DialogModel {
@@ -16,14 +17,15 @@ public:
 
     std::string Kind() const override { return "folder"; }
     int TemplateId() const override { return 6003; }
-    std::string Title() const override { return "文件解密"; }
+    std::string Title() const override { return MessageText(msg::dialogs::DecryptToTitle); }
     std::vector<std::string> Lines() const override;
     std::vector<DialogButton> Buttons() const override {
-        return {{kIdDecrypt, "解密", "ok"}, {kIdCancel, "取消", "cancel"}};
+        return {{kIdDecrypt, MessageText(msg::dialogs::DecryptButton), "ok"},
+                {kIdCancel, MessageText(msg::dialogs::Cancel), "cancel"}};
     }
     int DefaultButton() const override { return kIdDecrypt; }
     bool HasInput() const override { return true; }
-    std::string InputLabel() const override { return "解密到文件夹"; }
+    std::string InputLabel() const override { return MessageText(msg::dialogs::DecryptToFolder); }
     std::string Input() const override { return m_folder; }
     void SetInput(std::string_view text) override;
     std::string CancellingAnswer() const override { return "cancel"; }

@@ -1,5 +1,6 @@
 #include "dialogs/FileListDialog.h"
 
+#include "dialogs/Messages.h"
 #include "platform/Text.h"
 
 CDlgFileList::CDlgFileList(std::string_view list) {
@@ -17,6 +18,6 @@ CDlgFileList::CDlgFileList(const CMemFile& list)
 
 std::vector<std::string> CDlgFileList::Lines() const {
     std::vector<std::string> lines = m_paths;
-    lines.push_back(Format("共解密文件 %d 个", static_cast<int>(m_paths.size())));
+    lines.push_back(MessageText(msg::dialogs::DecryptedCount, static_cast<int>(m_paths.size())));
     return lines;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "dialogs/Messages.h"
 #include "platform/CMemFile.h"
 #include "platform/UiHost.h"
 
@@ -15,9 +16,9 @@ public:
 
     std::string Kind() const override { return "filelist"; }
     int TemplateId() const override { return 6010; }
-    std::string Title() const override { return "解密文件列表"; }
+    std::string Title() const override { return MessageText(msg::dialogs::FileListTitle); }
     std::vector<std::string> Lines() const override;
-    std::vector<DialogButton> Buttons() const override { return {{1, "确定", "ok"}}; }
+    std::vector<DialogButton> Buttons() const override { return {{1, MessageText(msg::dialogs::Ok), "ok"}}; }
     std::string CancellingAnswer() const override { return "ok"; }
     int Press(int) override { return 1; }
     int Close() override { return 2; }

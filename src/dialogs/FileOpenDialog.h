@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "dialogs/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/UiHost.h"
 
@@ -18,14 +19,15 @@ public:
 
     std::string Kind() const override { return "file"; }
     int TemplateId() const override { return 0; }
-    std::string Title() const override { return "打开"; }
+    std::string Title() const override { return MessageText(msg::dialogs::OpenTitle); }
     std::vector<std::string> Lines() const override;
     std::vector<DialogButton> Buttons() const override {
-        return {{kIdOpen, "打开", "ok"}, {kIdCancel, "取消", "cancel"}};
+        return {{kIdOpen, MessageText(msg::dialogs::OpenButton), "ok"},
+                {kIdCancel, MessageText(msg::dialogs::Cancel), "cancel"}};
     }
     int DefaultButton() const override { return kIdOpen; }
     bool HasInput() const override { return true; }
-    std::string InputLabel() const override { return "文件名"; }
+    std::string InputLabel() const override { return MessageText(msg::dialogs::FileName); }
     std::string Input() const override { return m_entry; }
     void SetInput(std::string_view text) override { m_entry = text; }
     std::string CancellingAnswer() const override { return "cancel"; }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dialogs/Messages.h"
 #include "platform/UiHost.h"
 
 // Answers of the replace question.
@@ -32,7 +33,7 @@ public:
 
     std::string Kind() const override { return "replace"; }
     int TemplateId() const override { return 6000; }
-    std::string Title() const override { return "确认文件替换"; }
+    std::string Title() const override { return MessageText(msg::dialogs::ReplaceTitle); }
     std::vector<std::string> Lines() const override { return m_lines; }
     std::vector<DialogButton> Buttons() const override;
     std::string CancellingAnswer() const override { return "no"; }

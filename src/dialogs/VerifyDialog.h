@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dialogs/Messages.h"
 #include "engine/SignerProof.h"
 #include "platform/UiHost.h"
 
@@ -28,9 +29,9 @@ public:
 
     std::string Kind() const override { return "verify"; }
     int TemplateId() const override { return 6006; }
-    std::string Title() const override { return "验证数字签名"; }
+    std::string Title() const override { return MessageText(msg::dialogs::VerifyTitle); }
     std::vector<std::string> Lines() const override;
-    std::vector<DialogButton> Buttons() const override { return {{1, "确定", "ok"}}; }
+    std::vector<DialogButton> Buttons() const override { return {{1, MessageText(msg::dialogs::Ok), "ok"}}; }
     std::string CancellingAnswer() const override { return "ok"; }
     int Press(int) override { return 1; }
     int Close() override { return 2; }

@@ -5,6 +5,7 @@
 
 #include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -78,7 +79,7 @@ int CheckedSeek(CFile* file, Fn&& seek) {
     try {
         seek();
     } catch (const CFileException& e) {
-        AfxMessageBox(Format("写文件出错.\n%s", ErrorText(e).c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::SeekFailed, ErrorText(e));
         return 0;
     }
     return 1;
@@ -118,15 +119,11 @@ int CKorvane::AddEndofHead(CFile* package) try {
     return EntryFailed(m_context, 0);
 }
 
-void CKorvane::ShowShortRead() { AfxMessageBox("文件可能被修改，读文件错,"); }
+void CKorvane::ShowShortRead() { ShowMessage(msg::engine::ShortRead); }
 
-void CKorvane::ShowReadError(const CFileException& error) {
-    AfxMessageBox(Format("读文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);
-}
+void CKorvane::ShowReadError(const CFileException& error) { ShowMessage(msg::engine::ReadFailed, ErrorText(error)); }
 
-void CKorvane::ShowWriteError(const CFileException& error) {
-    AfxMessageBox(Format("写文件出错.\n\n%s", ErrorText(error).c_str()), MB_ICONSTOP);
-}
+void CKorvane::ShowWriteError(const CFileException& error) { ShowMessage(msg::engine::WriteFailed, ErrorText(error)); }
 
 int CKorvane::OpenForReading(const char* path, CFile& file, int showErrors) {
     CFileException error;
@@ -134,7 +131,7 @@ int CKorvane::OpenForReading(const char* path, CFile& file, int showErrors) {
     if (showErrors) {
         char text[141];
         error.GetErrorMessage(text, sizeof text);
-        AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
+        ShowMessage(msg::engine::OpenFailed, text);
     }
     return 0;
 }

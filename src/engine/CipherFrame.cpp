@@ -4,6 +4,8 @@
 
 #include "engine/CipherState.h"
 #include "engine/Identifiers.h"
+#include "engine/Messages.h"
+#include "formats/Messages.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
 
@@ -20,7 +22,9 @@ struct Direction {
     IsaCard& isa;
 };
 
-const char* SoftwareFailure(bool encrypt) { return encrypt ? "数据加密失败。" : "数据解密失败。"; }
+const MessageDef& SoftwareFailure(bool encrypt) {
+    return encrypt ? msg::engine::DataEncryptFailed : msg::engine::DataDecryptFailed;
+}
 
 int Begin(Direction d, const unsigned char* key, const unsigned char* iv, int id, int* lastCardResult) {
     if (id < kCipherPciCard) {
@@ -30,7 +34,7 @@ int Begin(Direction d, const unsigned char* key, const unsigned char* iv, int id
         if (entry == nullptr || key == nullptr || iv == nullptr) return 0;  // unknown to the library: silent
         d.soft = entry->make(key, iv);
         if (!d.soft) {
-            AfxMessageBox(SoftwareFailure(d.encrypt));
+            ShowMessage(SoftwareFailure(d.encrypt));
             return 0;
         }
         return 1;
@@ -43,17 +47,17 @@ int Begin(Direction d, const unsigned char* key, const unsigned char* iv, int id
     if (id == kCipherIsaCard) {
         int opened = d.isa.Open(LogonLibrary(), key);
         if (opened == 0) {
-            AfxMessageBox("系统未检测到ISA加密卡。");
+            ShowMessage(msg::engine::IsaCardNotFound);
             return 0;
         }
         if (opened < 0) {
-            AfxMessageBox(d.encrypt ? "初始化ISA加密卡失败。" : "初始化ISA解密卡失败。");
+            ShowMessage(d.encrypt ? msg::engine::IsaEncryptInitFailed : msg::engine::IsaDecryptInitFailed);
             return 0;
         }
         d.mode = kModeIsaCard;
         return 1;
     }
-    AfxMessageBox(id == kCipherFurtherCard ? "对不起, 本版本不支持这种加密算法." : "不支持的加密算法");
+    ShowMessage(id == kCipherFurtherCard ? msg::engine::CipherNotInVersion : msg::formats::UnsupportedCipher);
     return 0;
 }
 
@@ -66,7 +70,7 @@ int Update(Direction d, unsigned char* out, int* outLength, const unsigned char*
             if (!d.soft) return 0;
             if (!d.soft->Update(out, in, static_cast<size_t>(inLength))) {
                 d.soft.reset();
-                AfxMessageBox(SoftwareFailure(d.encrypt));
+                ShowMessage(SoftwareFailure(d.encrypt));
                 return 0;
             }
             *outLength = inLength;

@@ -2,38 +2,27 @@
 
 #include <exception>
 #include <new>
-#include <utility>
 
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "logon/ILogon.h"
 #include "logon/KeyDevice.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "platform/UiHost.h"
 
-namespace {
-
-thread_local const IMessageCatalogue* t_catalogue = nullptr;
-
-}  // namespace
-
-const IMessageCatalogue& Catalogue() {
-    static const IMessageCatalogue own;
-    return t_catalogue != nullptr ? *t_catalogue : own;
-}
-
 EngineCall::EngineCall(const EngineContext& context) : m_bound(context) {
     if (context.host != nullptr) m_host = BindThreadUiHost(context.host);
     if (context.logon != nullptr) m_logon = BindThreadLogonLibrary(context.logon);
     if (context.keyDevices != nullptr) m_keyDevices = logon::BindThreadKeyDevices(context.keyDevices);
-    if (context.catalogue != nullptr) m_catalogue = std::exchange(t_catalogue, context.catalogue);
+    if (context.catalogue != nullptr) m_catalogue = BindThreadMessageCatalogue(context.catalogue);
 }
 
 EngineCall::~EngineCall() {
     if (m_bound.host != nullptr) BindThreadUiHost(m_host);
     if (m_bound.logon != nullptr) BindThreadLogonLibrary(m_logon);
     if (m_bound.keyDevices != nullptr) logon::BindThreadKeyDevices(m_keyDevices);
-    if (m_bound.catalogue != nullptr) t_catalogue = m_catalogue;
+    if (m_bound.catalogue != nullptr) BindThreadMessageCatalogue(m_catalogue);
 }
 
 int EntryFailed(const EngineContext& context, int failure) noexcept {
@@ -45,11 +34,11 @@ int EntryFailed(const EngineContext& context, int failure) noexcept {
             // A file call made outside the checked I/O (a length or position query).
             CKorvane::ShowReadError(error);
         } catch (const std::bad_alloc&) {
-            AfxMessageBox("内存不足。", MB_ICONSTOP);
+            ShowMessage(msg::engine::OutOfMemory);
         } catch (const std::exception& error) {
-            AfxMessageBox(Format("内部错误: %s", error.what()), MB_ICONSTOP);
+            ShowMessage(msg::engine::InternalErrorText, error.what());
         } catch (...) {
-            AfxMessageBox("内部错误。", MB_ICONSTOP);
+            ShowMessage(msg::engine::InternalError);
         }
     } catch (...) {
         // Showing the message failed as well (no memory left for its text): the result is all

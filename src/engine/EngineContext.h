@@ -5,35 +5,23 @@
 // come from. An engine object is given one at construction and keeps it for its life.
 //
 // The engine reaches these through UiHost(), LogonLibrary(), logon::KeyDevices() and
-// Catalogue(), which answer the context of the engine call running on the calling thread:
+// Messages(), which answer the context of the engine call running on the calling thread:
 // every exported entry point binds its object's context for the length of the call
 // (EngineCall). So two engines with two hosts run on two threads at once, each seeing only
 // its own; outside any call, and for a slot the context leaves empty, the installed one
 // answers (the host and library installed when the call runs, the standard factory, the
-// engine's own texts).
+// installed or the environment's catalogue).
 //
 // The context owns nothing: whoever makes the host, library, factory and catalogue keeps
 // them alive while an engine holds them. One host and one library serve one thread at a time.
 
-#include <string>
-#include <string_view>
+#include "platform/MessageCatalogue.h"
 
 class IUiHost;
 class ILogon;
 namespace logon {
 class IKeyDeviceFactory;
 }
-
-// The texts the engine shows. Messages are given as the engine writes them; a catalogue
-// answers the text a person reads in place of it. This one answers the text as given.
-class IMessageCatalogue {
-public:
-    virtual ~IMessageCatalogue() = default;
-    virtual std::string Text(std::string_view text) const { return std::string(text); }
-};
-
-// The catalogue of the engine call running on this thread, else the engine's own texts.
-const IMessageCatalogue& Catalogue();
 
 struct EngineContext {
     IUiHost* host = nullptr;  // null: each slot follows the installed one (see above)

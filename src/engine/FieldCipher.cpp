@@ -12,15 +12,16 @@
 #include "drivers/Mqk21.h"
 #include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "platform/MessageBox.h"
 
 namespace {
 
 // One driver session over `length` bytes; on any failure `out` holds the input unchanged.
 int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const char* in, int length, char* out,
-               const char* message) {
+               const MessageDef& message) {
     if (length < 0 || (length > 0 && (in == nullptr || out == nullptr))) {
-        AfxMessageBox(message);
+        ShowMessage(message);
         return 0;
     }
     // The input may be key material (the check value of old packages is keyed by its input).
@@ -28,7 +29,7 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
     intptr_t handle = 0;
     int rc = encrypt ? Mqk21EncryptInit(alg, mode, key, 16, &handle) : Mqk21DecryptInit(alg, mode, key, 16, &handle);
     if (rc != 0) {
-        AfxMessageBox(message);
+        ShowMessage(message);
         if (length > 0) std::memmove(out, scratch.data(), scratch.size());
         return 0;
     }
@@ -38,7 +39,7 @@ int DriverPass(bool encrypt, int alg, int mode, const unsigned char* key, const 
                  : Mqk21DecryptUpdate(handle, scratch.data(), length, dest, &produced);
     encrypt ? Mqk21EncryptFinal(handle) : Mqk21DecryptFinal(handle);
     if (rc != 0 || produced != length) {
-        AfxMessageBox(message);
+        ShowMessage(message);
         if (length > 0) std::memmove(out, scratch.data(), scratch.size());
         return 0;
     }
@@ -52,12 +53,14 @@ const unsigned char kFieldKey[16] = {0x5A, 0x91, 0x3C, 0xE7, 0x08, 0xB4, 0x6F, 0
 
 bool CheckedRecordIo::Encipher(const char* in, int length, char* out) {
     if (in == nullptr || out == nullptr) return false;
-    return DriverPass(true, kFieldCipherAlg, kFieldCipherMode, kFieldKey, in, length, out, "序列加密出错") == 1;
+    return DriverPass(true, kFieldCipherAlg, kFieldCipherMode, kFieldKey, in, length, out,
+                      msg::engine::FieldEncryptFailed) == 1;
 }
 
 bool CheckedRecordIo::Decipher(const char* in, int length, char* out) {
     if (in == nullptr || out == nullptr) return false;
-    return DriverPass(false, kFieldCipherAlg, kFieldCipherMode, kFieldKey, in, length, out, "序列解密出错") == 1;
+    return DriverPass(false, kFieldCipherAlg, kFieldCipherMode, kFieldKey, in, length, out,
+                      msg::engine::FieldDecryptFailed) == 1;
 }
 
 bool CheckedRecordIo::Seal(void* field, size_t length) {
@@ -89,7 +92,7 @@ int CKorvane::SerialEncryptKey(const char* in, int length, char* out) try {
     if (in == nullptr || out == nullptr) return 0;
     unsigned char key[16] = {};
     if (in != nullptr && length > 0) std::memcpy(key, in, static_cast<size_t>(std::min(length, 16)));
-    return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, key, in, length, out, "序列加密出错");
+    return DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, key, in, length, out, msg::engine::FieldEncryptFailed);
 } catch (...) {
     return EntryFailed(m_context, 0);
 }
@@ -109,7 +112,7 @@ int CKorvane::EncryptFileName(const unsigned char* key, int keyLength, const uns
     unsigned char driverKey[16];
     NameKey(m_fieldKey, key, keyLength, driverKey);
     int ok = DriverPass(true, m_fieldCipherAlg, m_fieldCipherMode, driverKey, reinterpret_cast<const char*>(in), length,
-                        reinterpret_cast<char*>(out), "序列加密出错");
+                        reinterpret_cast<char*>(out), msg::engine::FieldEncryptFailed);
     OPENSSL_cleanse(driverKey, sizeof driverKey);
     return ok;
 }
@@ -119,7 +122,7 @@ int CKorvane::DecryptFileName(const unsigned char* key, int keyLength, const uns
     unsigned char driverKey[16];
     NameKey(m_fieldKey, key, keyLength, driverKey);
     int ok = DriverPass(false, m_fieldCipherAlg, m_fieldCipherMode, driverKey, reinterpret_cast<const char*>(in),
-                        length, reinterpret_cast<char*>(out), "序列加密出错");
+                        length, reinterpret_cast<char*>(out), msg::engine::FieldEncryptFailed);
     OPENSSL_cleanse(driverKey, sizeof driverKey);
     return ok;
 }

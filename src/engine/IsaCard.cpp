@@ -8,6 +8,7 @@
 
 #include "drivers/Mqk21.h"
 #include "engine/Cards.h"
+#include "engine/Messages.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
 
@@ -78,7 +79,7 @@ int IsaCard::Update(bool encrypt, unsigned char* out, int* outLength, const unsi
     if (ok && rest > 0) ok = cipher(m_handle, out + 8, rest, out + 8, &produced) == 0;
     if (!ok) {
         Close();
-        AfxMessageBox(encrypt ? "ISA卡加密失败。" : "ISA卡解密失败。");
+        ShowMessage(encrypt ? msg::engine::IsaEncryptFailed : msg::engine::IsaDecryptFailed);
         return 0;
     }
     *outLength = whole;
@@ -106,13 +107,13 @@ int IsaCard::Finish(bool encrypt, int algorithm, int mode, unsigned char* out, i
     m_handle = -1;
     Close();
     if (!tailOk) {
-        AfxMessageBox(encrypt ? "序列加密出错" : "序列解密出错");
+        ShowMessage(encrypt ? msg::engine::FieldEncryptFailed : msg::engine::FieldDecryptFailed);
         return 0;
     }
     // A decryption is complete once its bytes are out, whatever the card says on closing.
     if (encrypt && closed != 0) {
         *outLength = 0;
-        AfxMessageBox("ISA卡加密失败。");
+        ShowMessage(msg::engine::IsaEncryptFailed);
         return 0;
     }
     return 1;

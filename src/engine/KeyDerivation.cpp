@@ -13,6 +13,7 @@
 
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -59,7 +60,7 @@ void CKorvane::Generate_EncryptKey(int id, char* key, int* keyLength, char* iv, 
         if (*keyLength > 0) OPENSSL_cleanse(key, static_cast<size_t>(*keyLength));
         *keyLength = 0;
         *ivLength = 0;
-        AfxMessageBox("生成随机密钥失败。");
+        ShowMessage(msg::engine::RandomKeyFailed);
     }
 } catch (...) {
     EntryFailed(m_context);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/Cards.h"
+#include "engine/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -12,48 +13,40 @@ namespace {
 
 // The texts of one direction.
 struct PciTexts {
-    const char* driverMissing;
-    const char* noCard;
-    const char* busy;
-    const char* sessionFailed;    // %x: status of TRV88Init
-    const char* operationFailed;  // %x: status of the operation's init
-    const char* updateFailed;     // %x
-    const char* finalFailed;      // %x
+    const MessageDef& driverMissing;
+    const MessageDef& noCard;
+    const MessageDef& busy;
+    const MessageDef& sessionFailed;    // %x: status of TRV88Init
+    const MessageDef& operationFailed;  // %x: status of the operation's init
+    const MessageDef& updateFailed;     // %x
+    const MessageDef& finalFailed;      // %x
 };
 
 const PciTexts kEncryptTexts = {
-    "未安装TRV88数据安全卡驱动程序, 不能加密.",
-    "未找到TRV88数据安全卡, 不能加密.",
-    "TRV88数据安全卡最多同时支持10个加解密进程，请稍后再加密。",
-    "TRV88数据安全卡初始化加密失败(TRV88Init()), 出错代码: 0x%x",
-    "TRV88数据安全卡初始化加密失败, 出错代码: 0x%x",
-    "TRV88数据安全卡加密失败(TRV88EncryptUpdate()), 出错代码:0x%x",
-    "TRV88数据安全卡加密失败(TRV88EncryptFinal()), 出错代码 : 0x%x。",
+    msg::engine::PciEncryptDriverMissing, msg::engine::PciEncryptNoCard,     msg::engine::PciEncryptBusy,
+    msg::engine::PciEncryptSessionFailed, msg::engine::PciEncryptInitFailed, msg::engine::PciEncryptUpdateFailed,
+    msg::engine::PciEncryptFinalFailed,
 };
 
 const PciTexts kDecryptTexts = {
-    "未安装TRV88数据安全卡驱动程序, 不能解密.",
-    "未找到TRV88数据安全卡, 不能解密.",
-    "TRV88数据安全卡最多同时支持10个加解密进程，请稍后再解密。",
-    "TRV88数据安全卡初始化解密失败(TRV88Init()), 出错代码: 0x%x",
-    "TRV88数据安全卡初始化解密失败(TRV88DecryptInit()), 出错代码: 0x%x",
-    "TRV88数据安全卡解密失败(TRV88DecryptUpdate()), 出错代码: 0x%x",
-    "TRV88数据安全卡解密失败(TRV88EncryptFinal(), 出错代码: 0x%x",
+    msg::engine::PciDecryptDriverMissing, msg::engine::PciDecryptNoCard,     msg::engine::PciDecryptBusy,
+    msg::engine::PciDecryptSessionFailed, msg::engine::PciDecryptInitFailed, msg::engine::PciDecryptUpdateFailed,
+    msg::engine::PciDecryptFinalFailed,
 };
 
-void ShowStatus(const char* text, uint32_t status) { AfxMessageBox(Format(text, static_cast<unsigned>(status))); }
+void ShowStatus(const MessageDef& text, uint32_t status) { ShowMessage(text, static_cast<unsigned>(status)); }
 
 // The three statuses with texts of their own; false for any other.
 bool ShowKnownStatus(const PciTexts& t, uint32_t status) {
     switch (status) {
         case kTrv88DriverMissing:
-            AfxMessageBox(t.driverMissing);
+            ShowMessage(t.driverMissing);
             return true;
         case kTrv88NoCard:
-            AfxMessageBox(t.noCard);
+            ShowMessage(t.noCard);
             return true;
         case kTrv88Busy:
-            AfxMessageBox(t.busy);
+            ShowMessage(t.busy);
             return true;
         default:
             return false;
@@ -102,7 +95,7 @@ uint32_t PciCard::Close(Operation& op) {
 int PciCard::Begin(bool encrypt, const unsigned char* key, const unsigned char* iv, int* lastResult) {
     const PciTexts& t = encrypt ? kEncryptTexts : kDecryptTexts;
     if (!Load()) {
-        AfxMessageBox("未安装TRV88数据安全卡驱动库");
+        ShowMessage(msg::engine::PciLibraryMissing);
         return 0;
     }
     if (key == nullptr || iv == nullptr) return 0;

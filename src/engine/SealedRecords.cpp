@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/Korvane.h"
+#include "formats/Messages.h"
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 
@@ -40,7 +41,8 @@ int CKorvane::WriteEndofHead(CFile* package, int32_t secondField) try {
 int CKorvane::ReadEndofHead(CFile* package, int32_t* secondField, const char* crcMessage) try {
     EngineCall call(m_context);
     if (package == nullptr) return 0;
-    return PackageRecordReader(m_records, package, false).ReadEnd(secondField, crcMessage) ? 1 : 0;
+    const MessageDef shown = crcMessage ? FindMessage(msg::formats::kTable, crcMessage) : MessageDef{};
+    return PackageRecordReader(m_records, package, false).ReadEnd(secondField, crcMessage ? &shown : nullptr) ? 1 : 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
 }

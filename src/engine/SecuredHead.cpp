@@ -10,6 +10,7 @@
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
+#include "formats/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -31,8 +32,8 @@ bool KindAccepted(uint8_t kind, uint8_t kinds) {
     return singleBit && (kind & kinds) != 0;
 }
 
-void Show(const char* message) {
-    if (message) AfxMessageBox(message);
+void Show(const MessageDef* message) {
+    if (message) ShowMessage(*message);
 }
 
 }  // namespace
@@ -107,7 +108,7 @@ int CKorvane::GetEncryptedFileHead(const char* path, EncryptFlag* head, int show
     EngineCall call(m_context);
     CFile file;
     if (path == nullptr || head == nullptr || !OpenForReading(path, file, showErrors)) return 0;
-    int ok = ReadEncryptedFileHead(&file, head, showErrors ? "CRC校验错,文件已损坏, 不能解密-123" : nullptr);
+    int ok = ReadEncryptedFileHead(&file, head, showErrors ? msg::formats::HeadCrc123.text : nullptr);
     file.Abort();
     return ok;
 } catch (...) {
@@ -130,7 +131,7 @@ int CKorvane::CheckEncryptedFileHead(const EncryptFlag& head, const HeadRules& r
     GetEncryptVer(own);
     double version = VersionNumber(head.version);
     if (version > VersionNumber(own)) {
-        if (rules.tooNew) AfxMessageBox(Format(rules.tooNew, version));
+        if (rules.tooNew) ShowMessage(*rules.tooNew, version);
         return 0;
     }
     if (!rules.kindBeforeVersion && !kindOk()) return 0;

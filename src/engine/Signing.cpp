@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/CipherState.h"
+#include "engine/Messages.h"
 #include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "platform/MessageBox.h"
@@ -17,10 +18,6 @@
 
 namespace {
 
-constexpr const char* kNoCertificate =
-    "公钥证书库没有安装用于验证数字签名的公钥证书，不能验证签名文件或签名邮件来源的可靠性和内容的完整性，"
-    "请从文件或邮件签名人那里索要他（她）的公钥证书.以便验证数字签名。";
-constexpr const char* kBadSignature = "数字签名验证不正确。";
 constexpr size_t kDigestRoom = 64;
 
 using PkeyCtx = PkeyCtxPtr;
@@ -114,7 +111,7 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
         PkeyPtr opened;
         EVP_PKEY* key = s.heldSignKey && s.heldSignUser == user ? s.heldSignKey.get() : nullptr;
         if (key == nullptr && (logon == nullptr || logon->IsLoggedOn() == 0)) {
-            AfxMessageBox("Ferrow 已退出登录。");
+            ShowMessage(msg::engine::LoggedOut);
             return 0;
         }
         if (key == nullptr) {
@@ -124,7 +121,7 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
                                            keyType);
             opened.reset(raw);
             if (got != kPrivateKeyOk || !opened) {
-                AfxMessageBox("取用户RSA私钥失败。");
+                ShowMessage(msg::engine::PrivateKeyFailed);
                 return 0;
             }
             key = opened.get();
@@ -139,7 +136,7 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
             length = SignDigestInfo(key, *entry, md, signature);
         OPENSSL_cleanse(md, sizeof md);
         if (length == 0) {
-            AfxMessageBox("RSA数字签名失败。");
+            ShowMessage(msg::engine::RsaSignFailed);
             return 0;
         }
         *signatureLength = static_cast<unsigned int>(length);
@@ -148,7 +145,7 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
     if (type == kLogonKeyDevice) {
         unsigned char md[kLogonDigestLength];
         if (!signature || !signatureLength || !FinishDigest(std::move(digest), md, sizeof md)) {
-            AfxMessageBox("RSA数字签名失败。");
+            ShowMessage(msg::engine::RsaSignFailed);
             return 0;
         }
         if (m_digestOnly) {
@@ -158,13 +155,13 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
         }
         int length = 0;
         if (logon == nullptr || logon->DeviceSign(user, md, sizeof md, signature, &length) == 0 || length <= 0) {
-            AfxMessageBox("RSA数字签名失败。");
+            ShowMessage(msg::engine::RsaSignFailed);
             return 0;
         }
         *signatureLength = static_cast<unsigned int>(length);
         return 1;
     }
-    AfxMessageBox("不能识别用户类型。");
+    ShowMessage(msg::engine::UnknownUserType);
     return 0;
 } catch (...) {
     return EntryFailed(m_context, 0);
@@ -221,7 +218,7 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
     const std::string signer = signerId ? signerId : "";
     m_signerProof = {};
     if (m_verifierType != kLogonSoftwareKey && m_verifierType != kLogonKeyDevice) {
-        AfxMessageBox(kNoCertificate);
+        ShowMessage(msg::engine::NoVerifyCertificate);
         return -1;
     }
 
@@ -232,7 +229,7 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
         bool same = FinishDigest(std::move(digest), md, sizeof md) && signature &&
                     signatureLength == kLogonDigestLength && CRYPTO_memcmp(signature, md, sizeof md) == 0;
         if (!same) {
-            AfxMessageBox("解密文件与原文件不一致。");
+            ShowMessage(msg::engine::DecryptedDiffers);
             return 0;
         }
         m_signerProof.basis = SignerProof::Basis::kBareDigest;
@@ -246,7 +243,7 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
     PkeyPtr key(rawKey);
     X509Ptr cert(rawCert);
     if (found == 0 || !key || !cert) {
-        AfxMessageBox(kNoCertificate);
+        ShowMessage(msg::engine::NoVerifyCertificate);
         return -1;
     }
     bool valid = false;
@@ -261,7 +258,7 @@ int CKorvane::Evp_VerifyFinal(const unsigned char* signature, unsigned int signa
             logon->DeviceVerify(signer, signerKind, signature, static_cast<int>(signatureLength), md, sizeof md) != 0;
     }
     if (!valid) {
-        AfxMessageBox(kBadSignature);
+        ShowMessage(msg::engine::BadSignature);
         return 0;
     }
     m_signerProof = CertificateProof(cert.get());

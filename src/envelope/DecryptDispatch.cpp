@@ -21,15 +21,14 @@
 #include "drivers/Scrubber.h"
 #include "engine/Korvane.h"
 #include "engine/Options.h"
+#include "envelope/Messages.h"
 #include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 namespace {
-
-constexpr char kSkipped[] =
-    "一些文件未被解密，可能是您没有解密这些文件的权利，或者您输入的密码不正确，请逐个解密这些文件。";
 
 std::vector<std::string> SplitList(const char* list) {
     std::vector<std::string> paths;
@@ -97,7 +96,9 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
     bool stopped = false;
 
     std::unique_ptr<CDlgProgress> window;
-    if (kelo && several) window = std::make_unique<CDlgProgress>("解密文件", "正在解密文件...");
+    if (kelo && several)
+        window = std::make_unique<CDlgProgress>(MessageText(msg::package::DecryptingTitle),
+                                                MessageText(msg::package::Decrypting));
     auto report = [&](size_t i) {
         if (!window) return;
         ProgressPayload payload{};
@@ -115,7 +116,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         const std::string& path = paths[i];
         UiHost().SetSubject(path);
         if (path.size() >= kMaxPath) {
-            AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
+            ShowMessage(msg::envelope::NotSecuredFile, path);
             result = 0;
             report(i + 1);
             continue;
@@ -133,7 +134,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
             envelope = true;
             done = EnvelopDecryptFiles(path.c_str(), notifyWindow, kelo ? direct : 0, several ? 1 : 0);
         } else {
-            AfxMessageBox(Format("%s\n\n不是一个有效的加密文件.", path.c_str()));
+            ShowMessage(msg::envelope::NotSecuredFile, path);
         }
         // Cancelled at the replace question: the rest of the batch is left alone.
         if (done == -1) {
@@ -147,7 +148,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         if (!success) {
             result = 0;
         } else if (wipe && !m_packageShortfall.empty()) {
-            AfxMessageBox(Format("加密文件未被删除: %s.", m_packageShortfall.c_str()));
+            ShowMessage(msg::package::PackageKept, m_packageShortfall);
         } else if (wipe) {
             FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
             ScrubFile(path.c_str());
@@ -168,7 +169,7 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         window.reset();
         SendMessageTo(notifyWindow, WM_PROGRESS_END);
     }
-    if (m_batchSuccess == 0 && several) AfxMessageBox(kSkipped);
+    if (m_batchSuccess == 0 && several) ShowMessage(msg::envelope::SomeSkipped);
     const size_t restored = CountRestored(m_decryptedFiles);
     const size_t least = kelo ? (direct ? 2 : 1) : 0;
     if (showList && (kelo ? restored >= least : m_decryptedFiles.GetLength() >= 4)) {

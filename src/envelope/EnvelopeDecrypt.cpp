@@ -11,10 +11,13 @@
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "engine/SignerProof.h"
+#include "envelope/Messages.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "package/ProgressReport.h"
 #include "package/RestorePass.h"
 #include "platform/FileSystem.h"
@@ -22,10 +25,6 @@
 #include "platform/UiHost.h"
 
 namespace {
-
-// Shown when the signature checks out but the package names another sender than the holder of
-// the certificate that checked it.
-constexpr const char* kSenderNotCertificate = "加密文件中的加密用户与验证数字签名的公钥证书不符, 文件来源不能确认.";
 
 // What the reader knows of itself: the logon user and the private-key index information.
 struct Reader {
@@ -59,7 +58,7 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
         // The IV is the block's tail.
         int r = unwrap(record.wrappedLength, record.wrapped);
         if (r <= 0 || keyLength <= 0 || record.vectorLength != ivLength || r != keyLength + ivLength) {
-            AfxMessageBox("解密对称密钥出错（1003）.");
+            ShowMessage(msg::envelope::UnwrapFailed1003);
             return 0;
         }
         std::memcpy(key.key, out.data(), static_cast<size_t>(keyLength));
@@ -68,20 +67,18 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
     }
     int r = unwrap(record.wrappedLength, record.wrapped);
     if (r <= 0 || keyLength <= 0 || r != keyLength) {
-        AfxMessageBox("解密对称密钥出错（1001）.");
+        ShowMessage(msg::envelope::UnwrapFailed1001);
         return 0;
     }
     std::memcpy(key.key, out.data(), static_cast<size_t>(r));
     r = record.vectorLength > 0 ? unwrap(record.vectorLength, record.vector) : 0;
     if (r != ivLength) {
-        AfxMessageBox("解密对称密钥出错（1002）.");
+        ShowMessage(msg::envelope::UnwrapFailed1002);
         return 0;
     }
     std::memcpy(key.iv, out.data(), static_cast<size_t>(r));
     return 1;
 }
-
-constexpr char kKeepUnverified[] = "数字签名验证未通过，解密出的文件可能已被篡改。是否仍然保留这些文件?";
 
 // The folder a package that says it is the reader's own would go back to: the folder its files
 // came from, as its head stores it (absolute, without "."/".." steps), or empty. Only a kind 2
@@ -110,7 +107,7 @@ struct Envelope {
 
     int Decrypt(CFile& package, const std::string& packageFolder, ILogon& logon, Reader& reader) {
         EncryptFlag head;
-        if (!engine.ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1") ||
+        if (!engine.ReadEncryptedFileHead(&package, &head, msg::formats::HeadCrc1.text) ||
             !engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules))
             return 0;
         const bool oldLayout = IsVersion10(head);
@@ -118,12 +115,12 @@ struct Envelope {
         if (!ReadSenderRecord(engine.Records(), &package, *sender)) return 0;
         Lumo_PrivateKey index;
         if (!logon.GetPrivateKeyIndex(index, reader.indexName)) {
-            AfxMessageBox("取私钥索引信息错");
+            ShowMessage(msg::envelope::NoKeyIndex);
             return 0;
         }
         reader.indexKey = index.name;
         if (head.count < 0 || static_cast<size_t>(head.count) > kMaxRecipients) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return 0;
         }
         // Every record is read and checked, also behind the reader's own.
@@ -141,7 +138,7 @@ struct Envelope {
             if (silent)
                 engine.m_batchSuccess = 0;
             else
-                AfxMessageBox("对不起,您没有解密此文件的权限.");
+                ShowMessage(msg::envelope::NotRecipient);
             return 0;
         }
         std::string keyText = head.kind == kKindShared ? logon.MapRecipientKeyText(own->keyText, 1) : own->keyText;
@@ -177,7 +174,7 @@ struct Envelope {
             return 0;
         // Every restored path must fit where the walkers keep paths.
         if (base.size() + longestPath >= kMaxPath) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return 0;
         }
         OutputQuery query(plan.testOnly ? nullptr : &logon, base);
@@ -186,7 +183,7 @@ struct Envelope {
         // read now are the ones that go to its folder.
         const char* signer = proven ? reader.indexKey.c_str() : sender->senderKeyName;
         if (!engine.Evp_VerifyInit(head.digestId2, signer, head.kind)) {
-            AfxMessageBox("初始化验证数字签名出错.");
+            ShowMessage(msg::envelope::VerifyInitFailed);
             return 0;
         }
         std::string lastOutput;
@@ -194,14 +191,15 @@ struct Envelope {
         int verdict = 0;
         bool beyond = false;
         {
-            ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
+            ProgressReport progress(MessageText(msg::package::DecryptingTitle), MessageText(msg::package::Decrypting),
+                                    notifyWindow, silent != 0);
             int32_t trailerOffset = 0;
             result = pass.Run(&package, base, progress, lastOutput, &trailerOffset);
             if (result == 1) verdict = Verify(package, head, *sender, signer, proven, trailerOffset);
             // Bytes between the contents and the trailer, or behind it, are damage to a check and
             // a restore alike; the files a verified signature covers are still restored.
             if (result == 1 && verdict == 1 && !pass.EndsWhereRecordsSay(&package, trailerOffset)) {
-                AfxMessageBox(kStructureError);
+                ShowMessage(msg::formats::StructureError);
                 beyond = true;
             }
             if (result == 1 && plan.testOnly && (verdict != 1 || beyond)) result = 0;
@@ -264,7 +262,7 @@ struct Envelope {
         const SignerProof& proof = engine.SignerProved();
         ILogon* logon = LogonLibrary();
         if (proof.Proven() && (logon == nullptr || !TextNamesProvenSigner(*logon, sender.identity, head.kind, proof))) {
-            AfxMessageBox(kSenderNotCertificate);
+            ShowMessage(msg::envelope::SenderNotCertificate);
             return 0;
         }
         return 1;
@@ -276,8 +274,7 @@ struct Envelope {
     // proven the reader's own whose second reading failed. A damaged trailer keeps nothing.
     static int Conclude(RestorePass& pass, int verdict, bool proven) {
         if (verdict == 1) return pass.CommitHeld();
-        if (verdict == 0 && !proven && pass.HeldCount() > 0 &&
-            AfxMessageBox(kKeepUnverified, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        if (verdict == 0 && !proven && pass.HeldCount() > 0 && ShowMessage(msg::envelope::KeepUnverified) == IDYES)
             pass.CommitHeld();
         return 0;
     }

@@ -6,8 +6,11 @@
 #include <memory>
 
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
+#include "envelope/Messages.h"
 #include "formats/EncryptArgs.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "logon/ILogon.h"
 #include "package/PackageWalker.h"
@@ -36,7 +39,7 @@ bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& e
     std::string certPath;
     if (!logon.GetUserRecords(key, user, userId) || !logon.GetCertFilePath(user.certName, certPath) ||
         !IsExistingFile(certPath)) {
-        AfxMessageBox("公钥不存在，不能加密.");
+        ShowMessage(msg::envelope::NoPublicKey);
         return false;
     }
     std::string display = user.email.empty()
@@ -58,7 +61,7 @@ namespace {
 // The caller's own entries, as they stand.
 bool TakeEntries(const std::vector<Decrypt_UserInfo>& entries, Search_Data& search) {
     if (entries.size() > kMaxRecipients) {
-        AfxMessageBox("参数错");
+        ShowMessage(msg::formats::BadArgument);
         return false;
     }
     for (const Decrypt_UserInfo& entry : entries) search.recipients[search.recipientCount++] = entry;
@@ -75,7 +78,7 @@ bool FillRecipients(ILogon& logon, const std::string& userId, const std::vector<
         if (!known) ids.push_back(id);
     }
     if (ids.size() > kMaxRecipients) {
-        AfxMessageBox("参数错");
+        ShowMessage(msg::formats::BadArgument);
         return false;
     }
     for (const std::string& id : ids)
@@ -157,13 +160,13 @@ int PackEnvelope(CKorvane& engine, const EnvelopePackRequest& request, EnvelopeP
     package.SetReplace(request.replace);
     CFileException error;
     if (!package.Create(request.packagePath, &error)) {
-        AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::OpenFailed, error.ErrorText());
         return 0;
     }
     if (BuildPackage(engine, *package.File(), request, *logon, userId, password, failed) != 1) return 0;
     failed = EnvelopePackFailure::kCommit;
     if (!package.Commit(&error)) {
-        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::WriteFailed, error.ErrorText());
         return 0;
     }
     failed = EnvelopePackFailure::kNone;

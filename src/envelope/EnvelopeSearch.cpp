@@ -9,16 +9,16 @@
 #include <vector>
 
 #include "engine/Korvane.h"
+#include "envelope/Messages.h"
 #include "formats/EncryptArgs.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/Messages.h"
 #include "logon/ILogon.h"
 #include "package/PackageWalker.h"
 #include "package/SealPass.h"
 #include "platform/MessageBox.h"
 
 namespace {
-
-constexpr char kBadArgument[] = "参数错";
 
 // Sender and recipient records, written on the walk's first call.
 int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head, const Search_Data& data) {
@@ -34,7 +34,7 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
     } else if (head.kind == kKindShared) {
         keyName = user.sharedKeyName;
     } else {
-        AfxMessageBox(kBadArgument);
+        ShowMessage(msg::formats::BadArgument);
         return 0;
     }
     if (!WriteSenderRecord(engine.Records(), package, logon->GetSenderIdentity(userId, static_cast<char>(head.kind)),
@@ -44,7 +44,7 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
     // Key then IV in one block, wrapped for every recipient.
     if (data.recipientCount < 1 || data.recipientCount > static_cast<int32_t>(kMaxRecipients) || data.keyLength <= 0 ||
         data.ivLength < 0 || data.keyLength + data.ivLength > static_cast<int32_t>(sizeof data.key)) {
-        AfxMessageBox(kBadArgument);
+        ShowMessage(msg::formats::BadArgument);
         return 0;
     }
     std::vector<unsigned char> block(data.key, data.key + data.keyLength);
@@ -55,7 +55,7 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
         const Decrypt_UserInfo& r = data.recipients[i];
         int w = logon->WrapSessionKey(static_cast<int>(block.size()), block.data(), wrapped.data(), r.userNumber);
         if (w <= 0 || static_cast<size_t>(w) > kWrappedKeyRoom) {
-            AfxMessageBox("公钥加密失败!");
+            ShowMessage(msg::envelope::WrapFailed);
             result = 0;
             break;
         }
@@ -96,7 +96,7 @@ int CKorvane::Envelop_SearchSingleFile(const char* path, CFile* package, const S
 int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt_Data& data) try {
     EngineCall call(m_context);
     if (!Evp_SignInit(data.digestId)) {
-        AfxMessageBox("初始化签名出错!");
+        ShowMessage(msg::envelope::SignInitFailed);
         return 0;
     }
     ContentKey key(data);

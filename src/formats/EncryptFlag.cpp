@@ -33,7 +33,7 @@ bool SealHead(RecordIo& io, EncryptFlag& head) {
 bool UnsealHead(RecordIo& io, EncryptFlag& head, const char* crcMessage) {
     FeedCrc(io, head);
     if (!io.CrcMatches(head.headCrc)) {
-        if (crcMessage) AfxMessageBox(crcMessage);
+        if (crcMessage) ShowMessage(FindMessage(msg::formats::kTable, crcMessage));
         return false;
     }
     for (const HeadField& f : kProtectedHeadFields)

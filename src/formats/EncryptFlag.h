@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "formats/Messages.h"
+
 class RecordIo;
 class CFile;
 
@@ -99,15 +101,15 @@ inline bool IsVersion10(const EncryptFlag& head) { return std::memcmp(head.versi
 // Every reader checks through CKorvane::CheckEncryptedFileHead with its own rules, so the order
 // of the checks and the version arithmetic live in one place. A null message refuses silently.
 struct HeadRules {
-    uint8_t kinds;           // accepted kinds, OR-ed FileKind values; 0 accepts any kind
-    bool kindBeforeVersion;  // signature files are told apart by kind before their version
-    bool checkCipher;        // the cipher id must be a supported cipher
-    bool checkDigestAndOne;  // envelopes: digest id 2 must be supported and "one" must be 1
-    bool checkDigestOnly;    // signatures: digest id 2 must be supported (cipher id is 0)
-    const char* notSecured;  // magic is not "KF"
-    const char* tooNew;      // printf text with one %4.2f: the file's version
-    const char* wrongKind;
-    const char* badAlgorithm;  // an unsupported cipher or digest, or "one" not 1
+    uint8_t kinds;                 // accepted kinds, OR-ed FileKind values; 0 accepts any kind
+    bool kindBeforeVersion;        // signature files are told apart by kind before their version
+    bool checkCipher;              // the cipher id must be a supported cipher
+    bool checkDigestAndOne;        // envelopes: digest id 2 must be supported and "one" must be 1
+    bool checkDigestOnly;          // signatures: digest id 2 must be supported (cipher id is 0)
+    const MessageDef* notSecured;  // magic is not "KF"
+    const MessageDef* tooNew;      // takes one %4.2f: the file's version
+    const MessageDef* wrongKind;
+    const MessageDef* badAlgorithm;  // an unsupported cipher or digest, or "one" not 1
 };
 
 inline constexpr HeadRules kPasswordHeadRules{
@@ -116,10 +118,10 @@ inline constexpr HeadRules kPasswordHeadRules{
     true,
     false,
     false,
-    "这不是一个加密文件, 或者文件已被破坏.",
-    "请使用本软件的高版本(加密版本为: %4.2f)解密此文件.",
-    "这不是一个密码加密文件",
-    "不支持的加密算法",
+    &msg::formats::NotSecured,
+    &msg::formats::TooNewToDecrypt,
+    &msg::formats::NotPasswordPackage,
+    &msg::formats::UnsupportedCipher,
 };
 inline constexpr HeadRules kEnvelopeHeadRules{
     kKindEnvelope | kKindShared,
@@ -127,10 +129,10 @@ inline constexpr HeadRules kEnvelopeHeadRules{
     true,
     true,
     false,
-    "这不是一个加密文件, 或者文件已被破坏.",
-    "请使用本软件的高版本(加密版本为: %4.2f)解密此文件.",
-    "这不是一个数字信封加密文件",
-    "不支持的加密算法",
+    &msg::formats::NotSecured,
+    &msg::formats::TooNewToDecrypt,
+    &msg::formats::NotEnvelopePackage,
+    &msg::formats::UnsupportedCipher,
 };
 inline constexpr HeadRules kSignatureHeadRules{
     kKindSignUser | kKindSignMail,
@@ -138,10 +140,10 @@ inline constexpr HeadRules kSignatureHeadRules{
     false,
     false,
     true,
-    "这不是一个签名文件, 或者文件已被破坏.",
-    "请使用本软件的高版本(加密版本为: %4.2f)验证签名.",
-    "这不是一个数字签名文件",
-    "对不起，本版本不支持签名文件所使用的签名算法，请与软件供应商联系。",
+    &msg::formats::NotSignatureFile,
+    &msg::formats::TooNewToVerify,
+    &msg::formats::NotSignature,
+    &msg::formats::UnsupportedSignatureDigest,
 };
 // Security information: any kind, magic and version only, nothing shown.
 inline constexpr HeadRules kAnyHeadRules{0, false, false, false, false, nullptr, nullptr, nullptr, nullptr};

@@ -2,22 +2,21 @@
 
 #include <cstring>
 
+#include "formats/Messages.h"
 #include "formats/PackageRecords.h"
 #include "formats/ProtectedFields.h"
 #include "platform/MessageBox.h"
 
 namespace {
 
-constexpr char kBadArgument[] = "参数错";
-
 bool Refuse() {
-    AfxMessageBox(kBadArgument);
+    ShowMessage(msg::formats::BadArgument);
     return false;
 }
 
 // Shows a damaged record's message unless the reader is quiet; always false.
-bool Damaged(bool quiet, const char* message) {
-    if (!quiet) AfxMessageBox(message);
+bool Damaged(bool quiet, const MessageDef& message) {
+    if (!quiet) ShowMessage(message);
     return false;
 }
 
@@ -47,7 +46,7 @@ bool ReadBytes(ProtectedReader& reader, int32_t length, unsigned char* room, siz
 }
 
 // Ends a record read: the stored CRC must match the fields read.
-bool CheckRecordCrc(ProtectedReader& reader, uint16_t* crc, bool quiet, const char* message) {
+bool CheckRecordCrc(ProtectedReader& reader, uint16_t* crc, bool quiet, const MessageDef& message) {
     bool matches = false;
     if (!reader.CheckCrc(true, &matches, crc)) return false;
     return matches || Damaged(quiet, message);
@@ -89,8 +88,8 @@ bool ReadSenderRecord(RecordIo& io, CFile* file, Verify_IndexInfo& out, bool qui
     bool fits = true;
     if (!ReadText(reader, out.identityLength, out.identity, sizeof out.identity, &fits) ||
         !ReadText(reader, out.senderKeyNameLength, out.senderKeyName, sizeof out.senderKeyName, &fits))
-        return fits ? false : Damaged(quiet, kSenderCrcMessage);
-    return CheckRecordCrc(reader, &out.crc, quiet, kSenderCrcMessage);
+        return fits ? false : Damaged(quiet, msg::formats::SenderCrc2);
+    return CheckRecordCrc(reader, &out.crc, quiet, msg::formats::SenderCrc2);
 }
 
 bool ReadRecipientRecord(RecordIo& io, CFile* file, bool oldLayout, Decrypt_Info& out, bool quiet) {
@@ -99,7 +98,7 @@ bool ReadRecipientRecord(RecordIo& io, CFile* file, bool oldLayout, Decrypt_Info
     bool fits = true;
     if (!ReadText(reader, out.recipientTextLength, out.recipientText, sizeof out.recipientText, &fits) ||
         !ReadText(reader, out.keyTextLength, out.keyText, sizeof out.keyText, &fits) || !reader.I32(out.wrappedLength))
-        return fits ? false : Damaged(quiet, kRecipientCrcMessage);
+        return fits ? false : Damaged(quiet, msg::formats::RecordCrc3);
     bool read = false;
     if (oldLayout) {
         read = ReadBytes(reader, out.wrappedLength, out.wrapped, sizeof out.wrapped, &fits) &&
@@ -110,8 +109,8 @@ bool ReadRecipientRecord(RecordIo& io, CFile* file, bool oldLayout, Decrypt_Info
         fits = out.vectorLength >= 0 && out.vectorLength <= out.wrappedLength;
         read = fits && ReadBytes(reader, out.wrappedLength, out.wrapped, sizeof out.wrapped, &fits);
     }
-    if (!read) return fits ? false : Damaged(quiet, kRecipientCrcMessage);
-    return CheckRecordCrc(reader, &out.crc, quiet, kRecipientCrcMessage);
+    if (!read) return fits ? false : Damaged(quiet, msg::formats::RecordCrc3);
+    return CheckRecordCrc(reader, &out.crc, quiet, msg::formats::RecordCrc3);
 }
 
 bool ReadSignatureTrailer(RecordIo& io, CFile* file, bool oldLayout, SignatureTrailer& out, bool quiet) {
@@ -121,13 +120,13 @@ bool ReadSignatureTrailer(RecordIo& io, CFile* file, bool oldLayout, SignatureTr
     ProtectedReader reader(io, file, quiet);
     if (!oldLayout && !reader.Plain(&out.digestOnly, sizeof out.digestOnly)) return false;
     if (!reader.Plain(&out.signatureLength, sizeof out.signatureLength)) return false;
-    if (!LengthFits(out.signatureLength, sizeof out.signature, false)) return Damaged(quiet, kTrailerCrcMessage);
+    if (!LengthFits(out.signatureLength, sizeof out.signature, false)) return Damaged(quiet, msg::formats::TrailerCrc8);
     if (!reader.Plain(out.signature, static_cast<size_t>(out.signatureLength))) return false;
-    return CheckRecordCrc(reader, &out.crc, quiet, kTrailerCrcMessage);
+    return CheckRecordCrc(reader, &out.crc, quiet, msg::formats::TrailerCrc8);
 }
 
 bool ReadEnvelopeBlocks(RecordIo& io, CFile* file, bool oldLayout, size_t count, EnvelopeBlocks& out, bool quiet) {
-    if (count > kMaxRecipients) return Damaged(quiet, kStructureError);
+    if (count > kMaxRecipients) return Damaged(quiet, msg::formats::StructureError);
     if (!ReadSenderRecord(io, file, out.sender, quiet)) return false;
     out.recipients.assign(count, Decrypt_Info{});
     for (Decrypt_Info& recipient : out.recipients)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "formats/EncryptFlag.h"
+#include "formats/Messages.h"
 
 class RecordIo;
 class CFile;
@@ -34,9 +35,9 @@ constexpr size_t kTrailerSignatureRoom = 10240;  // bytes
 constexpr size_t kMaxRecipients = 200;           // recipient records of one package
 
 // What the envelope readers show for a damaged record, in file order.
-constexpr char kSenderCrcMessage[] = "CRC校验错, 文件被损坏, 不能解密文件-2. ";
-constexpr char kRecipientCrcMessage[] = "CRC校验错, 文件被损坏, 不能解密文件.-3 ";
-constexpr char kTrailerCrcMessage[] = "CRC校验错, 文件被损坏, 不能解密文件 - 8. ";
+inline constexpr const char* kSenderCrcMessage = msg::formats::SenderCrc2.text;
+inline constexpr const char* kRecipientCrcMessage = msg::formats::RecordCrc3.text;
+inline constexpr const char* kTrailerCrcMessage = msg::formats::TrailerCrc8.text;
 
 // The sender record as read.
 struct Verify_IndexInfo {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/ByteCursor.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "formats/ProtectedFields.h"
 #include "formats/RecordIo.h"
@@ -23,8 +24,8 @@ PackageRecordReader::PackageRecordReader(RecordIo& io, CFile* package, bool oldL
 
 PackageRecordReader::~PackageRecordReader() = default;
 
-bool PackageRecordReader::Fail(const char* message) const {
-    if (!m_quiet) AfxMessageBox(message);
+bool PackageRecordReader::Fail(const MessageDef& message) const {
+    if (!m_quiet) ShowMessage(message);
     return false;
 }
 
@@ -92,7 +93,7 @@ bool PackageRecordReader::ReadName(ProtectedReader& fields, int32_t length, std:
         case ProtectedReader::Text::kOk:
             return true;
         case ProtectedReader::Text::kTooLong:
-            return Fail(kStructureError);
+            return Fail(msg::formats::StructureError);
         default:
             return false;
     }
@@ -111,31 +112,31 @@ bool PackageRecordReader::Next(PackageRecord& record) {
         ok = ReadFile(fields, record);
     } else if (record.type & kRecordBitEnd) {
         record.type = kRecordEnd;
-        ok = FinishEnd(fields, "CRC校验错, 文件被损坏, 不能解密文件-7. ");
+        ok = FinishEnd(fields, &msg::formats::EndCrc7);
     } else {
-        return Fail(kStructureError);
+        return Fail(msg::formats::StructureError);
     }
     return ok && Behind(cursor.Position());
 }
 
-bool PackageRecordReader::ReadEnd(int32_t* second, const char* crcMessage) {
+bool PackageRecordReader::ReadEnd(int32_t* second, const MessageDef* crcMessage) {
     ByteCursor cursor(nullptr, 0);
     if (!Start(cursor)) return false;
     ProtectedReader fields(m_io, cursor, m_quiet);
     int32_t type = 0, value = 0;
     if (!fields.I32(type) || !fields.I32(value)) return false;
     if ((type & (kRecordBitDirectory | kRecordBitFile)) != 0 || (type & kRecordBitEnd) == 0) {
-        return Fail(kStructureError);
+        return Fail(msg::formats::StructureError);
     }
     if (!FinishEnd(fields, crcMessage) || !Behind(cursor.Position())) return false;
     if (second) *second = value;
     return true;
 }
 
-bool PackageRecordReader::FinishEnd(ProtectedReader& fields, const char* crcMessage) {
+bool PackageRecordReader::FinishEnd(ProtectedReader& fields, const MessageDef* crcMessage) {
     bool matches = false;
     if (!fields.CheckCrc(true, &matches)) return false;
-    if (!matches && crcMessage && !m_quiet) AfxMessageBox(crcMessage);
+    if (!matches && crcMessage && !m_quiet) ShowMessage(*crcMessage);
     return matches;
 }
 
@@ -144,9 +145,9 @@ bool PackageRecordReader::ReadDirectory(ProtectedReader& fields, PackageRecord& 
     if (!fields.I32(length) || !ReadName(fields, length, record.name)) return false;
     bool matches = false;
     if (!fields.CheckCrc(true, &matches)) return false;
-    if (!matches) return Fail("CRC校验错, 文件被损坏, 不能解密文件 -4. ");
+    if (!matches) return Fail(msg::formats::FolderCrc4);
     // A folder that would resolve outside the output folder is refused before anything is made.
-    if (!IsSafeStoredFolder(record.name)) return Fail(kStructureError);
+    if (!IsSafeStoredFolder(record.name)) return Fail(msg::formats::StructureError);
     record.type = kRecordDirectory;
     record.name = FromStoredFolder(record.name);
     if (!record.name.empty()) record.name = WithSeparator(record.name);
@@ -161,8 +162,9 @@ bool PackageRecordReader::ReadFile(ProtectedReader& fields, PackageRecord& recor
     if (!fields.I32(record.size) || !fields.U8(record.attributes) || !fields.U16(record.contentCrc)) return false;
     bool matches = false;
     if (!fields.CheckCrc(false, &matches)) return false;
-    if (!matches) return Fail("CRC校验错, 文件被损坏, 不能解密文件-5. ");
-    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0) return Fail(kStructureError);
+    if (!matches) return Fail(msg::formats::FileCrc5);
+    if (!IsSafeStoredName(record.name) || record.contentLength < 0 || record.second < 0)
+        return Fail(msg::formats::StructureError);
     record.type = kRecordFile;
     return true;
 }

@@ -21,6 +21,7 @@ class RecordIo;
 class CFile;
 class ByteCursor;
 class ProtectedReader;
+struct MessageDef;
 
 // Bytes of the record list read at once.
 constexpr size_t kRecordWindow = 64 * 1024;
@@ -39,17 +40,17 @@ public:
     bool Next(PackageRecord& record);
     // Reads an end record as the next record: any other type is a structure error, a CRC
     // mismatch shows crcMessage (when not null).
-    bool ReadEnd(int32_t* second, const char* crcMessage);
+    bool ReadEnd(int32_t* second, const MessageDef* crcMessage);
 
 private:
     bool Start(ByteCursor& cursor);
     bool Fill(uint64_t offset);
     bool Behind(size_t used);
-    bool FinishEnd(ProtectedReader& fields, const char* crcMessage);
+    bool FinishEnd(ProtectedReader& fields, const MessageDef* crcMessage);
     bool ReadDirectory(ProtectedReader& fields, PackageRecord& record);
     bool ReadFile(ProtectedReader& fields, PackageRecord& record);
     bool ReadName(ProtectedReader& fields, int32_t length, std::string& out);
-    bool Fail(const char* message) const;
+    bool Fail(const MessageDef& message) const;
 
     RecordIo& m_io;
     CFile* m_package;

@@ -3,6 +3,7 @@
 
 #include "formats/PackageRecords.h"
 
+#include "formats/Messages.h"
 #include "formats/ProtectedFields.h"
 #include "formats/RecordIo.h"
 #include "platform/MessageBox.h"
@@ -37,7 +38,7 @@ bool ReadPlainRecord(RecordIo& io, CFile* package, PackageRecord& record) {
         // File names are never empty; the base folder's relative path is.
         const int32_t least = (record.type & kRecordBitDirectory) ? 0 : 1;
         if (length < least || static_cast<size_t>(length) >= kRecordNameRoom) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return false;
         }
         record.name.resize(static_cast<size_t>(length));
@@ -49,7 +50,7 @@ bool ReadPlainRecord(RecordIo& io, CFile* package, PackageRecord& record) {
         record.type = kRecordEnd;
         return true;
     }
-    AfxMessageBox(kStructureError);
+    ShowMessage(msg::formats::StructureError);
     return false;
 }
 
@@ -87,7 +88,7 @@ bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>&
         int32_t length = 0;
         if (!block.I32(length)) return false;
         if (length < 0 || static_cast<size_t>(length) > kKeyCheckRoom) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return false;
         }
         field->resize(static_cast<size_t>(length));
@@ -95,6 +96,6 @@ bool ReadKeyCheckBlock(RecordIo& io, CFile* package, std::vector<unsigned char>&
     }
     bool matches = false;
     if (!block.CheckCrc(true, &matches)) return false;
-    if (!matches) AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+    if (!matches) ShowMessage(msg::formats::RecordCrc3);
     return matches;
 }

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/Messages.h"
+
 class RecordIo;
 class CFile;
 
@@ -32,9 +34,9 @@ constexpr size_t kRecordEndSize = 4 + 4 + 2;
 constexpr int32_t kRecordBitDirectory = 2;
 constexpr int32_t kRecordBitFile = 1;
 constexpr int32_t kRecordBitEnd = 4;
-static_assert((kRecordDirectory & kRecordBitDirectory) && (kRecordFile & kRecordBitFile) &&
-              !(kRecordFile & kRecordBitDirectory) && (kRecordEnd & kRecordBitEnd) &&
-              !(kRecordEnd & (kRecordBitDirectory | kRecordBitFile)));
+static_assert((kRecordDirectory & kRecordBitDirectory) != 0 && (kRecordFile & kRecordBitFile) != 0 &&
+              (kRecordFile & kRecordBitDirectory) == 0 && (kRecordEnd & kRecordBitEnd) != 0 &&
+              (kRecordEnd & (kRecordBitDirectory | kRecordBitFile)) == 0);
 
 constexpr size_t kTimeTextSize = 14;
 // Names are read into a 260-byte buffer: a stored name length of 260 or more is refused.
@@ -42,7 +44,7 @@ constexpr size_t kRecordNameRoom = 260;
 // Check values and IVs are read into 2,000-byte buffers.
 constexpr size_t kKeyCheckRoom = 2000;
 // What readers and writers of records say when a record list cannot be what it claims.
-constexpr char kStructureError[] = "文件结构错.";
+inline constexpr const char* kStructureError = msg::formats::StructureError.text;
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
 constexpr int64_t kMaxContentStart = 1500000000;
 

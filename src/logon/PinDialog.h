@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "logon/Messages.h"
 #include "platform/Secret.h"
 #include "platform/UiHost.h"
 
@@ -20,15 +21,16 @@ public:
 
     std::string Kind() const override { return "pin"; }
     int TemplateId() const override { return 6004; }
-    std::string Title() const override { return "输入PIN"; }
+    std::string Title() const override { return MessageText(msg::logon::PinTitle); }
     std::vector<std::string> Lines() const override { return {}; }
     std::vector<DialogButton> Buttons() const override {
-        return {{kIdConfirm, "确定", "ok"}, {kIdCancel, "取消", "cancel"}};
+        return {{kIdConfirm, MessageText(msg::logon::PinOk), "ok"},
+                {kIdCancel, MessageText(msg::logon::PinCancel), "cancel"}};
     }
     int DefaultButton() const override { return kIdConfirm; }
     bool HasInput() const override { return true; }
     bool MaskInput() const override { return true; }
-    std::string InputLabel() const override { return "令牌“" + m_token + "”的PIN"; }
+    std::string InputLabel() const override { return MessageText(msg::logon::PinPrompt, m_token); }
     // A masked entry is never handed out as a plain string: Pin() is its one reader.
     std::string Input() const override { return {}; }
     void SetInput(std::string_view text) override { m_pin.assign(text); }

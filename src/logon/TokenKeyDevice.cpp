@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "logon/LogonKeys.h"
+#include "logon/Messages.h"
 #include "logon/PinDialog.h"
 #include "platform/MessageBox.h"
 
@@ -24,8 +25,6 @@ constexpr int kDialogAttempts = 3;
 // DER of DigestInfo { sha1, NULL } ahead of the 20 digest bytes.
 constexpr unsigned char kSha1DigestInfo[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e,
                                              0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
-
-void Show(const std::string& text) { AfxMessageBox(text, MB_OK | MB_ICONSTOP); }
 
 bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mask, size_t length) {
     unsigned char block[kSha256Bytes];
@@ -111,7 +110,7 @@ bool TokenLink::Connect(TokenFault& fault) {
     if (!m_module) {
         // Said once for the link: a batch does not repeat it for every file.
         m_moduleFailed = true;
-        Show("无法加载令牌模块" + m_settings.module + "：" + error);
+        ShowMessage(msg::logon::TokenModuleFailed, m_settings.module, error);
         fault = TokenFault::NoModule;
         return false;
     }
@@ -130,10 +129,10 @@ TokenFault TokenLink::Fail(CK_RV rv) {
         case CKR_PIN_INCORRECT:
         case CKR_PIN_INVALID:
         case CKR_PIN_LEN_RANGE:
-            Show("令牌“" + m_token + "”的PIN不正确。");
+            ShowMessage(msg::logon::PinIncorrect, m_token);
             return TokenFault::PinIncorrect;
         case CKR_PIN_LOCKED:
-            Show("令牌“" + m_token + "”的PIN已被锁定。");
+            ShowMessage(msg::logon::PinLocked, m_token);
             return TokenFault::PinLocked;
         default:
             break;
@@ -141,10 +140,10 @@ TokenFault TokenLink::Fail(CK_RV rv) {
     if (p11::IsRemoval(rv)) {
         const bool wasOpen = m_session != nullptr;
         m_session.reset();
-        Show(wasOpen ? "令牌“" + m_token + "”已被拔出。" : "请插入令牌“" + m_token + "”。");
+        ShowMessage(wasOpen ? msg::logon::TokenRemoved : msg::logon::InsertToken, m_token);
         return wasOpen ? TokenFault::Removed : TokenFault::NotPresent;
     }
-    Show("令牌“" + m_token + "”操作失败：" + p11::ResultName(rv) + "。");
+    ShowMessage(msg::logon::TokenFailed, m_token, p11::ResultName(rv));
     return TokenFault::Failed;
 }
 
@@ -276,7 +275,7 @@ PkeyPtr TokenKeyDevice::GenerateKey() {
         f->C_DestroyObject(session->Handle(), publicKey);
         if (rv != CKR_OK) return Failed(rv), nullptr;
         m_fault = TokenFault::Extractable;
-        Show("令牌“" + m_link->Token() + "”生成的私钥可以导出，不能使用。");
+        ShowMessage(msg::logon::KeyExtractable, m_link->Token());
     }
     return key;
 }
@@ -326,7 +325,7 @@ X509Ptr TokenKeyDevice::MakeKeyOnDevice(const std::string& name, const std::stri
                                       [this](const unsigned char* info, size_t length, unsigned char* signature,
                                              size_t room) { return SignInfo(info, length, signature, room); });
     if (!cert || !StoreCertificate(cert.get())) {
-        if (m_fault == TokenFault::None) Show("令牌“" + m_link->Token() + "”上不能生成用户的证书。");
+        if (m_fault == TokenFault::None) ShowMessage(msg::logon::NoUserCertificate, m_link->Token());
         EraseKey();
         return nullptr;
     }
@@ -401,7 +400,7 @@ int TokenKeyDevice::RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const
     rv = f->C_DecryptInit(session.Handle(), &mechanism, key);
     if (rv == CKR_MECHANISM_INVALID || rv == CKR_MECHANISM_PARAM_INVALID) {
         m_fault = TokenFault::NoEnvelopes;
-        Show("令牌“" + m_link->Token() + "”不能打开数字信封。");
+        ShowMessage(msg::logon::NoEnvelopeOpening, m_link->Token());
         return -1;
     }
     SecretBytes em(k);

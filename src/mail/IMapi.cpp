@@ -6,6 +6,7 @@
 #include "engine/EngineContext.h"
 #include "logon/ILogon.h"
 #include "mail/MailOutbox.h"
+#include "mail/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Module.h"
 
@@ -119,7 +120,7 @@ int CIMapi::LoadLibraryA() try {
     if (!m_hInstMail) {
         auto module = std::make_unique<CModule>();
         if (!module->Load(kMailModule)) {
-            AfxMessageBox("未找到MAPI动态库MAPI32.DLL");
+            ShowMessage(msg::mail::MapiMissing);
             m_error = 1;
             return 0;
         }
@@ -130,7 +131,7 @@ int CIMapi::LoadLibraryA() try {
     m_logoff = m_hInstMail->Proc<LPMAPILOGOFF>("MAPILogoff");
     m_configure = m_hInstMail->Proc<LPVARNEXMAPICONFIGURE>("VarnexMapiConfigure");
     if (!m_sendMail || !m_logon || !m_logoff) {
-        AfxMessageBox("动态库MAPI32.DLL不支持发送邮件功能.");
+        ShowMessage(msg::mail::MapiCannotSend);
         m_error = 2;
         return 0;
     }
@@ -169,7 +170,7 @@ int CIMapi::Send(unsigned long /*flags*/) try {
     MapiUlong sent = m_sendMail(session, 0, &m_message, MAPI_DIALOG, 0);
     m_logoff(session, 0, 0, 0);
     if (sent == SUCCESS_SUCCESS || sent == MAPI_USER_ABORT || sent == MAPI_E_LOGIN_FAILURE) return 1;
-    AfxMessageBox("发送邮件失败.");
+    ShowMessage(msg::mail::SendFailed);
     return 0;
 } catch (...) {
     return EntryFailed(EngineContext{}, 0);

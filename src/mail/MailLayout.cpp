@@ -7,21 +7,22 @@
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
+#include "formats/Messages.h"
 #include "formats/ProtectedFields.h"
-#include "mail/MailMessages.h"
+#include "mail/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
 namespace {
 
-bool Refuse(const char* message) {
-    AfxMessageBox(message);
+bool Refuse(const MessageDef& message) {
+    ShowMessage(message);
     return false;
 }
 
 // Reads a length field's text of `length` bytes when it is at most `max`; a longer one is a damaged
 // block, refused with the block's message before anything is read into it.
-bool ReadAtMost(ProtectedReader& reader, int32_t length, size_t max, std::string& out, const char* damaged) {
+bool ReadAtMost(ProtectedReader& reader, int32_t length, size_t max, std::string& out, const MessageDef& damaged) {
     switch (reader.String(length, max + 1, out)) {
         case ProtectedReader::Text::kOk:
             return true;
@@ -32,7 +33,7 @@ bool ReadAtMost(ProtectedReader& reader, int32_t length, size_t max, std::string
     }
 }
 
-bool CheckCrc(ProtectedReader& reader, bool exact, const char* damaged) {
+bool CheckCrc(ProtectedReader& reader, bool exact, const MessageDef& damaged) {
     bool matches = false;
     if (!reader.CheckCrc(exact, &matches)) return false;
     return matches || Refuse(damaged);
@@ -66,7 +67,7 @@ bool WriteMailHeader(CKorvane& engine, CFile* file, const MailHeader& plain) {
 }
 
 bool WriteSignerBlock(CKorvane& engine, CFile* file, const std::string& signer) {
-    if (signer.size() > kMailSignerNameMax) return Refuse(kStructureError);
+    if (signer.size() > kMailSignerNameMax) return Refuse(msg::formats::StructureError);
     ProtectedWriter block(engine.Records(), file);
     return block.U8(kMailBlockKind) && block.I32(static_cast<int32_t>(signer.size())) &&
            block.Field(signer.data(), signer.size()) && block.Finish();
@@ -74,7 +75,7 @@ bool WriteSignerBlock(CKorvane& engine, CFile* file, const std::string& signer) 
 
 bool WriteRecipientRecord(CKorvane& engine, CFile* file, const MailRecipient& recipient) {
     if (recipient.name.size() > kMailRecipientNameMax || recipient.wrapped.size() > kMailWrappedKeyMax)
-        return Refuse(kStructureError);
+        return Refuse(msg::formats::StructureError);
     ProtectedWriter record(engine.Records(), file);
     return record.U8(kMailBlockKind) && record.I32(static_cast<int32_t>(recipient.name.size())) &&
            record.Field(recipient.name.data(), recipient.name.size()) &&
@@ -83,7 +84,7 @@ bool WriteRecipientRecord(CKorvane& engine, CFile* file, const MailRecipient& re
 }
 
 bool WritePlainFileEntry(CKorvane& engine, CFile* file, const std::string& name) {
-    if (!IsMailFileName(name)) return Refuse(kStructureError);
+    if (!IsMailFileName(name)) return Refuse(msg::formats::StructureError);
     const int32_t head[3] = {kMailEntryFile, 0, static_cast<int32_t>(name.size())};
     const unsigned char zeros[kMailFileEntryFixed - sizeof head] = {};
     return engine.fWriteBuf(file, head, sizeof head) && engine.fWriteBuf(file, name.data(), name.size()) &&
@@ -96,7 +97,7 @@ bool WritePlainEndEntry(CKorvane& engine, CFile* file) {
 }
 
 bool WriteFileEntry(CKorvane& engine, CFile* file, const MailFileEntry& e) {
-    if (!IsMailFileName(e.name)) return Refuse(kStructureError);
+    if (!IsMailFileName(e.name)) return Refuse(msg::formats::StructureError);
     ProtectedWriter entry(engine.Records(), file);
     return entry.I32(kMailEntryFile) && entry.I32(e.dataOffset) && entry.I32(static_cast<int32_t>(e.name.size())) &&
            entry.Field(e.name.data(), e.name.size()) && entry.I32(e.storedLength) &&
@@ -110,7 +111,7 @@ bool WriteEndEntry(CKorvane& engine, CFile* file, int32_t signatureOffset) {
 }
 
 bool WriteSignatureBlock(CKorvane& engine, CFile* file, const unsigned char* signature, size_t length) {
-    if (length > kMailSignatureMax) return Refuse(kStructureError);
+    if (length > kMailSignatureMax) return Refuse(msg::formats::StructureError);
     const uint32_t zero = 0, size = static_cast<uint32_t>(length);
     engine.CRC_Init();
     engine.CRC_Update(reinterpret_cast<const unsigned char*>(&zero), 4);
@@ -156,7 +157,7 @@ bool ReadMailHeader(CKorvane& engine, CFile* file, MailHeader& out) {
     if (!engine.fReadBuf(file, stored, sizeof stored, &got, 1)) return false;
     bool crcMatches = false;
     if (DecodeMailHeader(engine, stored, out, &crcMatches)) return true;
-    return crcMatches ? false : Refuse(kMailHeaderCrc);
+    return crcMatches ? false : Refuse(msg::mail::HeaderCrc);
 }
 
 bool ReadSignerBlock(CKorvane& engine, CFile* file, std::string& signer) {
@@ -164,9 +165,9 @@ bool ReadSignerBlock(CKorvane& engine, CFile* file, std::string& signer) {
     uint8_t kind = 0;
     int32_t length = 0;
     if (!block.U8(kind)) return false;
-    if (kind != kMailBlockKind) return Refuse(kMailBadKind);
-    return block.I32(length) && ReadAtMost(block, length, kMailSignerNameMax, signer, kMailSignerCrc) &&
-           CheckCrc(block, true, kMailSignerCrc);
+    if (kind != kMailBlockKind) return Refuse(msg::mail::BadKind);
+    return block.I32(length) && ReadAtMost(block, length, kMailSignerNameMax, signer, msg::mail::SignerCrc) &&
+           CheckCrc(block, true, msg::mail::SignerCrc);
 }
 
 bool ReadRecipientRecord(CKorvane& engine, CFile* file, MailRecipient& out) {
@@ -174,14 +175,15 @@ bool ReadRecipientRecord(CKorvane& engine, CFile* file, MailRecipient& out) {
     uint8_t kind = 0;
     int32_t nameLength = 0, wrappedLength = 0;
     if (!record.U8(kind)) return false;
-    if (kind != kMailBlockKind) return Refuse(kMailBadKind);
+    if (kind != kMailBlockKind) return Refuse(msg::mail::BadKind);
     if (!record.I32(nameLength) ||
-        !ReadAtMost(record, nameLength, kMailRecipientNameMax, out.name, kMailRecipientCrc) ||
+        !ReadAtMost(record, nameLength, kMailRecipientNameMax, out.name, msg::mail::RecipientCrc) ||
         !record.I32(wrappedLength) || !record.I32(out.ivLength))
         return false;
-    if (wrappedLength < 0 || static_cast<size_t>(wrappedLength) > kMailWrappedKeyMax) return Refuse(kMailRecipientCrc);
+    if (wrappedLength < 0 || static_cast<size_t>(wrappedLength) > kMailWrappedKeyMax)
+        return Refuse(msg::mail::RecipientCrc);
     out.wrapped.resize(static_cast<size_t>(wrappedLength));
-    return record.Field(out.wrapped.data(), out.wrapped.size()) && CheckCrc(record, true, kMailRecipientCrc);
+    return record.Field(out.wrapped.data(), out.wrapped.size()) && CheckCrc(record, true, msg::mail::RecipientCrc);
 }
 
 bool ReadIndexEntry(CKorvane& engine, CFile* file, MailIndexEntry& out) {
@@ -192,24 +194,24 @@ bool ReadIndexEntry(CKorvane& engine, CFile* file, MailIndexEntry& out) {
         MailFileEntry& f = out.file;
         f.dataOffset = second;
         int32_t nameLength = 0;
-        if (!entry.I32(nameLength) || !ReadAtMost(entry, nameLength, kMailFileNameMax, f.name, kMailEntryCrc) ||
+        if (!entry.I32(nameLength) || !ReadAtMost(entry, nameLength, kMailFileNameMax, f.name, msg::mail::EntryCrc) ||
             !entry.I32(f.storedLength) || !entry.Field(f.modified, kTimeTextSize) ||
             !entry.Field(f.created, kTimeTextSize) || !entry.I32(f.size) || !entry.U8(f.attributes) ||
             !entry.U16(f.dataCrc))
             return false;
         f.modified[kTimeTextSize] = f.created[kTimeTextSize] = '\0';
         // The entry CRC is read without an exact length: a short read is a mismatch.
-        if (!CheckCrc(entry, false, kMailEntryCrc)) return false;
+        if (!CheckCrc(entry, false, msg::mail::EntryCrc)) return false;
         // Past its CRC the entry is what the writer wrote, or a forgery: a name that is not one
         // file name, or a negative place, is refused before anything is written.
-        if (!IsMailFileName(f.name) || f.dataOffset < 0 || f.storedLength < 0) return Refuse(kMailEntryCrc);
+        if (!IsMailFileName(f.name) || f.dataOffset < 0 || f.storedLength < 0) return Refuse(msg::mail::EntryCrc);
         return true;
     }
     if (out.flag & kMailEntryEnd) {
         out.signatureOffset = second;
-        return CheckCrc(entry, true, kMailEndCrc);
+        return CheckCrc(entry, true, msg::mail::EndCrc);
     }
-    AfxMessageBox(Format(kMailBadEntry, out.flag));
+    ShowMessage(msg::mail::BadEntry, out.flag);
     return false;
 }
 
@@ -220,7 +222,7 @@ bool ReadSignatureBlock(CKorvane& engine, CFile* file, std::vector<unsigned char
     ByteCursor in(fields, sizeof fields);
     *zeroField = in.U32le();
     uint32_t length = in.U32le();
-    if (length > kMailSignatureMax) return Refuse(kMailSignatureCrc);
+    if (length > kMailSignatureMax) return Refuse(msg::mail::SignatureCrc);
     signature.resize(length);
     uint16_t stored = 0;
     if (!engine.fReadBuf(file, signature.data(), length, &got, 1) || !engine.fReadBuf(file, &stored, 2, &got, 1))
@@ -228,5 +230,5 @@ bool ReadSignatureBlock(CKorvane& engine, CFile* file, std::vector<unsigned char
     engine.CRC_Init();
     engine.CRC_Update(fields, sizeof fields);
     engine.CRC_Update(signature.data(), static_cast<int>(length));
-    return StoredCrcMatches(stored, engine.CRC_Final()) || Refuse(kMailSignatureCrc);
+    return StoredCrcMatches(stored, engine.CRC_Final()) || Refuse(msg::mail::SignatureCrc);
 }

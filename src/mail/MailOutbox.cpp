@@ -2,6 +2,7 @@
 
 #include "logon/ILogon.h"
 #include "mail/MailComposer.h"
+#include "mail/Messages.h"
 #include "platform/MessageBox.h"
 
 MailSettings CurrentMailSettings() {
@@ -16,4 +17,4 @@ MailSettings CurrentMailSettings() {
     return settings;
 }
 
-void ShowLeftInOutbox(const char* emlPath) { AfxMessageBox(std::string(kMailLeftInOutbox) + (emlPath ? emlPath : "")); }
+void ShowLeftInOutbox(const char* emlPath) { ShowMessage(msg::mail::LeftInOutbox, emlPath ? emlPath : ""); }

@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "dialogs/MessagePump.h"
+#include "engine/Messages.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
 #include "mail/MailEncrypt.h"
-#include "mail/MailMessages.h"
+#include "mail/Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
@@ -123,7 +124,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) try {
         Generate_EncryptKey(header.cipherId, reinterpret_cast<char*>(arg->Key), &arg->nKeyLen,
                             reinterpret_cast<char*>(arg->IV), &arg->nIVLen);
         if (arg->nKeyLen <= 0) {
-            AfxMessageBox(kMailWrapFailed);
+            ShowMessage(msg::mail::WrapFailed);
             arg->szMailFile[0] = '\0';
             return 0;
         }
@@ -132,7 +133,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) try {
     int count = 0;
     for (const char* entry = arg->pszFiles; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         if (std::strlen(entry) >= static_cast<size_t>(kMaxPath)) {
-            AfxMessageBox(Format(kMailCannotOpen, entry));
+            ShowMessage(msg::mail::CannotOpen, entry);
             arg->szMailFile[0] = '\0';
             return 0;
         }
@@ -147,7 +148,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) try {
     CFileException error;
     int result = 0;
     if (!package.Create(arg->szMailFile, &error)) {
-        AfxMessageBox(kMailCreateFailed);
+        ShowMessage(msg::mail::CreateFailed);
     } else {
         // Whatever stops the writing, the session key is wiped and the package dropped below.
         try {
@@ -156,7 +157,7 @@ int CMailEncrypt::EncryptMail(ENCRYPT_MAIL_ARG* arg) try {
             result = EntryFailed(m_context, 0);
         }
         if (result == 1 && !package.Commit(&error)) {
-            AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+            ShowMessage(msg::engine::WriteFailed, error.ErrorText());
             result = 0;
         }
     }
@@ -198,12 +199,12 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
     const uint64_t endEntry = package->GetPosition();
     if (!WritePlainEndEntry(*this, package)) return 0;
     if (!MailSetFits(arg->pszFiles, package->GetPosition())) {
-        AfxMessageBox(kMailTooLarge);
+        ShowMessage(msg::mail::TooLarge);
         return 0;
     }
 
     if (sign && !Evp_SignInit(header.digestId)) {
-        AfxMessageBox(kMailSignInitFailed);
+        ShowMessage(msg::mail::SignInitFailed);
         return 0;
     }
     ContentStream stream = MailContentStream(sign ? ContentStream::Digest::kSign : ContentStream::Digest::kNone);
@@ -225,7 +226,7 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
             return 0;
     }
     if (package->GetPosition() > static_cast<uint64_t>(INT32_MAX)) {
-        AfxMessageBox(kMailTooLarge);
+        ShowMessage(msg::mail::TooLarge);
         return 0;
     }
     return fSeek(package, static_cast<long>(endEntry), CFile::begin) &&
@@ -247,7 +248,7 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
     } close{certs, confirmations};
     if (!certs.OpenFile() || !confirmations.OpenFile()) return 0;
     if (arg->nKeyLen < 0 || arg->nIVLen < 0 || static_cast<size_t>(arg->nKeyLen) + arg->nIVLen > kMailKeyRoom) {
-        AfxMessageBox(kMailWrapFailed);
+        ShowMessage(msg::mail::WrapFailed);
         return 0;
     }
     std::memcpy(arg->Key + arg->nKeyLen, arg->IV, static_cast<size_t>(arg->nIVLen));
@@ -260,11 +261,11 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
         for (int more = certs.ReadFirstRec(cert); more && !found; more = found ? 0 : certs.ReadNextRec(cert))
             found = LogonEqualNoCase(cert.name, wanted);
         if (!found) {
-            AfxMessageBox(Format(kMailNoCertificate, wanted.c_str()));
+            ShowMessage(msg::mail::NoCertificate, wanted);
             return 0;
         }
         if (confirmations.VerifyPubCert(cert, user) == kCertModified) {
-            AfxMessageBox(Format(kMailCertModified, cert.name.c_str()));
+            ShowMessage(msg::mail::CertModified, cert.name);
             return 0;
         }
         MailRecipient record;
@@ -273,7 +274,7 @@ int CMailEncrypt::WriteRecipients(CFile* package, ENCRYPT_MAIL_ARG* arg, int cou
         record.wrapped.resize(kLogonWrapOutRoom);
         int wrapped = logon->WrapSessionKey(arg->nKeyLen + arg->nIVLen, arg->Key, record.wrapped.data(), cert);
         if (wrapped <= 0 || static_cast<size_t>(wrapped) > kMailWrappedKeyMax) {
-            AfxMessageBox(kMailWrapFailed);
+            ShowMessage(msg::mail::WrapFailed);
             return 0;
         }
         record.wrapped.resize(static_cast<size_t>(wrapped));
@@ -287,7 +288,7 @@ int CMailEncrypt::PackMailFile(ContentStream& stream, const ContentKey* key, CFi
                                uint64_t entryPosition) {
     CFile source;
     if (!source.Open(path, CFile::modeRead | CFile::shareDenyNone)) {
-        AfxMessageBox(Format(kMailCannotOpen, path));
+        ShowMessage(msg::mail::CannotOpen, path);
         return 0;
     }
     ContentPlace place;
@@ -295,7 +296,7 @@ int CMailEncrypt::PackMailFile(ContentStream& stream, const ContentKey* key, CFi
     MailFileEntry entry;
     unsigned long size = 0;
     if (!GetFileStatus(&source, entry.modified, entry.created, &size, &entry.attributes)) {
-        AfxMessageBox(Format(kMailCannotOpen, path));
+        ShowMessage(msg::mail::CannotOpen, path);
         return 0;
     }
     source.Abort();

@@ -5,6 +5,7 @@
 #include "logon/ILogon.h"
 #include "mail/MailComposer.h"
 #include "mail/MailOutbox.h"
+#include "mail/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -36,7 +37,7 @@ int CMailStart::Sendmail() {
     MailSettings settings = CurrentMailSettings();
     std::string eml, error;
     if (!ComposeMail(draft, settings.outbox, &eml, &error)) {
-        AfxMessageBox(Format("不能生成邮件.\n%s", error.c_str()), MB_ICONSTOP);
+        ShowMessage(msg::mail::ComposeFailed, error);
         return 0;
     }
     if (HandOffMail(draft, eml, settings.opener) == MailHandOff::kOutbox) ShowLeftInOutbox(eml.c_str());

@@ -3,12 +3,12 @@
 // A content starts within the packages' limit, as everywhere; its end is a 32-bit offset too.
 
 #include "mail/MailEncrypt.h"
-#include "mail/MailMessages.h"
+#include "mail/Messages.h"
 
 ContentStream CMailEncrypt::MailContentStream(ContentStream::Digest digest) {
     ContentRules rules;
-    rules.tooLarge = kMailTooLarge;
-    rules.dataShort = kMailDataShort;
+    rules.tooLarge = &msg::mail::TooLarge;
+    rules.dataShort = &msg::mail::DataShort;
     rules.endIsOffset = true;
     return ContentStream(*this, digest, rules);
 }

@@ -11,9 +11,10 @@
 
 #include "dialogs/MessagePump.h"
 #include "engine/Identifiers.h"
+#include "engine/Messages.h"
 #include "logon/ILogon.h"
 #include "mail/MailEncrypt.h"
-#include "mail/MailMessages.h"
+#include "mail/Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
@@ -25,9 +26,7 @@ namespace {
 constexpr int kMailKind = 8;
 constexpr int kMailNotVerified = 2;
 
-void ShowCreateFailure(const std::string& text) {
-    AfxMessageBox(Format(kMailCreateFileFailed, text.substr(0, 140).c_str()));
-}
+void ShowCreateFailure(const std::string& text) { ShowMessage(msg::mail::CreateFileFailed, text.substr(0, 140)); }
 
 }  // namespace
 
@@ -73,35 +72,35 @@ int CMailEncrypt::MailFileCount(CFile* pFile, CMemFile* pMemFile) try {
 int CMailEncrypt::CheckMailHeader(const MailHeader& header, uint64_t packageLength) {
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (std::memcmp(header.magic, m_magic, 2) != 0 || !digit(header.version[0]) || !digit(header.version[1])) {
-        AfxMessageBox(kMailNotMail);
+        ShowMessage(msg::mail::NotMail);
         return 0;
     }
     double version = (header.version[0] - '0') + (header.version[1] - '0') / 10.0;
     double own = (m_version[0] - '0') + (m_version[1] - '0') / 10.0;
     if (version > own) {
-        AfxMessageBox(Format(kMailTooNew, version));
+        ShowMessage(msg::mail::TooNew, version);
         return 0;
     }
     if ((header.mailFlag & (kMailFlagEncrypt | kMailFlagSign)) == 0) {
-        AfxMessageBox(kMailNeitherFlag);
+        ShowMessage(msg::mail::NeitherFlag);
         return 0;
     }
     if (!IsSupportedCipher(header.cipherId)) {
-        AfxMessageBox(kMailBadCipher);
+        ShowMessage(msg::mail::BadCipher);
         return 0;
     }
     if (!IsSupportedDigest(header.digestId2)) {
-        AfxMessageBox(kMailBadDigest);
+        ShowMessage(msg::mail::BadDigest);
         return 0;
     }
     if (header.one != 1) {
-        AfxMessageBox(kMailBadOne);
+        ShowMessage(msg::mail::BadOne);
         return 0;
     }
     // A count the package cannot hold entries for is a forged header; callers size their rows
     // from it (MailFileCount answers -1 for it).
     if (!MailCountsFit(header, packageLength)) {
-        AfxMessageBox(kMailNotMail);
+        ShowMessage(msg::mail::NotMail);
         return 0;
     }
     return 1;
@@ -114,7 +113,7 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
     Lumo_PrivateKey index;
     std::string indexUser;
     if (!logon->GetPrivateKeyIndex(index, indexUser)) {
-        AfxMessageBox(kMailNoKeyIndex);
+        ShowMessage(msg::mail::NoKeyIndex);
         return 0;
     }
     MailRecipient own;
@@ -128,7 +127,7 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
         }
     }
     if (!found) {
-        if (!key->bSilent) AfxMessageBox(kMailNotRecipient);
+        if (!key->bSilent) ShowMessage(msg::mail::NotRecipient);
         return 0;
     }
     unsigned char plain[kLogonWrapOutRoom];
@@ -145,7 +144,7 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
         std::memcpy(key->Key, plain, static_cast<size_t>(length));
         std::memcpy(key->IV, plain + key->nKeyLen, static_cast<size_t>(key->nIVLen));
     } else {
-        AfxMessageBox(kMailUnwrapFailed);
+        ShowMessage(msg::mail::UnwrapFailed);
     }
     OPENSSL_cleanse(plain, sizeof plain);
     return ok ? 1 : 0;
@@ -206,11 +205,11 @@ int CMailEncrypt::UnpackMail(CFile* source, const std::string& folder, char (*ro
     // could only be "opened" with a key of zeros.
     if (header.mailType != kMailTypePublicKey && (header.mailFlag & kMailFlagEncrypt) &&
         (key->nKeyLen <= 0 || static_cast<size_t>(key->nKeyLen) > sizeof key->Key)) {
-        AfxMessageBox(kMailUnwrapFailed);
+        ShowMessage(msg::mail::UnwrapFailed);
         return 0;
     }
     if (signedMail && !Evp_VerifyInit(header.digestId2, key->szSigner, kMailKind)) {
-        AfxMessageBox(kMailVerifyInitFailed);
+        ShowMessage(msg::mail::VerifyInitFailed);
         return 0;
     }
     return UnpackMailFiles(source, header, folder, rows, nCount, key);
@@ -230,12 +229,12 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
         if (!ReadIndexEntry(*this, source, entry)) return 0;
         if (!(entry.flag & kMailEntryFile)) break;
         if (files.size() >= static_cast<size_t>(header.fileCount)) {
-            AfxMessageBox(Format(kMailBadEntry, entry.flag));
+            ShowMessage(msg::mail::BadEntry, entry.flag);
             return 0;
         }
         const MailFileEntry& f = entry.file;
         if (static_cast<uint64_t>(f.dataOffset) + static_cast<uint64_t>(f.storedLength) > packageLength) {
-            AfxMessageBox(kMailDataShort);
+            ShowMessage(msg::mail::DataShort);
             return 0;
         }
         if (folder.size() + f.name.size() >= static_cast<size_t>(kMaxPath)) {
@@ -254,7 +253,7 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
     // The writer always stores 0 in front of the signature. Anything else asks for a bare digest
     // to be compared, which anyone can compute over the contents: never a valid signature.
     if (signedMail && !key->bSilent && zeroField != 0) {
-        AfxMessageBox(kMailBadSignature);
+        ShowMessage(msg::engine::BadSignature);
         key->nVerify = 0;
         return 0;
     }
@@ -316,7 +315,7 @@ int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, 
     }
     SetFileStatus(output, entry.modified, entry.created, entry.attributes);
     if (crc != entry.dataCrc) {
-        AfxMessageBox(kMailContentCrc);
+        ShowMessage(msg::mail::ContentCrc);
         *damaged = true;
         return 0;
     }

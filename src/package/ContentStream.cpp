@@ -7,6 +7,7 @@
 #include "dialogs/MessagePump.h"
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "formats/EncryptArgs.h"
 #include "formats/PackageRecords.h"
 #include "package/BlockPipe.h"
@@ -88,7 +89,7 @@ bool ContentStream::Transform(bool encrypt, unsigned char* out, int* produced, c
     }
     *produced = length;
     if (m_keyStream.Apply(out, in, static_cast<size_t>(length))) return true;
-    AfxMessageBox(encrypt ? "数据加密失败。" : "数据解密失败。");
+    ShowMessage(encrypt ? msg::engine::DataEncryptFailed : msg::engine::DataDecryptFailed);
     return false;
 }
 
@@ -98,7 +99,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
     if (!Fits(start, size)) {
-        AfxMessageBox(m_rules.tooLarge);
+        ShowMessage(*m_rules.tooLarge);
         return 0;
     }
     m_streamed = key != nullptr && m_keyStream.Start(*key, size);
@@ -123,7 +124,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
             total += static_cast<uint64_t>(produced);
             // The source may have grown since its size was checked.
             if (!Fits(start, total)) {
-                AfxMessageBox(m_rules.tooLarge);
+                ShowMessage(*m_rules.tooLarge);
                 return 0;
             }
             crc = Crc16Update(crc, stored, static_cast<size_t>(produced));
@@ -142,7 +143,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
         if (produced > 0) {
             total += static_cast<uint64_t>(produced);
             if (!Fits(start, total)) {
-                AfxMessageBox(m_rules.tooLarge);
+                ShowMessage(*m_rules.tooLarge);
                 return 0;
             }
             crc = Crc16Update(crc, rest, static_cast<size_t>(produced));
@@ -181,7 +182,7 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
         PipeBlock block;
         if (!pipe.Next(block)) return ShowPipeFailure(pipe);
         if (block.length < want) {
-            AfxMessageBox(m_rules.dataShort);
+            ShowMessage(*m_rules.dataShort);
             return 0;
         }
         const auto got = static_cast<int>(block.length);

@@ -16,6 +16,7 @@
 
 #include "package/DigestThread.h"
 #include "package/KeyStream.h"
+#include "package/Messages.h"
 
 class CKorvane;
 class CFile;
@@ -53,8 +54,8 @@ struct ContentPlace {
 // What a layout says when a content does not fit or is cut short, and how far its offsets
 // reach. The defaults are the secured packages'.
 struct ContentRules {
-    const char* tooLarge = "加密文件包太大(已超过1.5GB)，Ferrow停止加密。";
-    const char* dataShort = "加密文件损坏, 不能正确解密-6.";
+    const MessageDef* tooLarge = &msg::package::TooLarge;
+    const MessageDef* dataShort = &msg::package::DataShort;
     // Whether a content's end must also be a 32-bit offset (mail: the offset of the next
     // content or of the signature block is stored behind it).
     bool endIsOffset = false;

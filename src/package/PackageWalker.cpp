@@ -9,6 +9,8 @@
 #include "engine/Korvane.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
+#include "package/Messages.h"
+#include "password/Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/FolderList.h"
 #include "platform/MessageBox.h"
@@ -16,12 +18,10 @@
 
 namespace {
 
-const char kNotFileOrFolder[] = "\"%s\"不是文件或文件夹，不能加密。";
-
 // The stored separator has no escape: a name holding it would read back as a nested path.
 bool RefuseStoredSeparator(const std::string& name, const std::string& path) {
     if (name.find(kStoredSep) == std::string::npos) return false;
-    AfxMessageBox(Format("\"%s\"的名称中含有字符\"\\\"，不能加密。", path.c_str()));
+    ShowMessage(msg::package::StoredSeparatorInName, path);
     return true;
 }
 
@@ -39,7 +39,7 @@ bool SameFolder(const std::string& a, const std::string& b) { return a == b; }
 
 }  // namespace
 
-void PackageWalker::ShowSearchFailed(const std::string& path) { AfxMessageBox("搜索文件出错\n" + path); }
+void PackageWalker::ShowSearchFailed(const std::string& path) { ShowMessage(msg::package::SearchFailed, path); }
 
 int PackageWalker::ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* head, char* baseFolder,
                                  char* workPath) {
@@ -54,9 +54,9 @@ int PackageWalker::ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* 
 
 void PackageWalker::ShowLeftOut(const CKorvane& engine) {
     if (engine.m_leftOutEntries.empty()) return;
-    std::string text = "以下链接或特殊文件没有加密:";
-    for (const std::string& e : engine.m_leftOutEntries) text += "\n" + e;
-    AfxMessageBox(text, MB_ICONINFORMATION);
+    std::string list;
+    for (const std::string& e : engine.m_leftOutEntries) list += "\n" + e;
+    ShowMessage(msg::package::LeftOut, list);
 }
 
 int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
@@ -111,7 +111,7 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
         length = 0;
     }
     if (length < kHeadSize) {
-        AfxMessageBox("加密文件头不正确");
+        ShowMessage(msg::package::BadHead);
         return 0;
     }
     if (length == kHeadSize) {
@@ -133,7 +133,7 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
     // A path given here (a link to one is followed) is a file or a folder; anything else
     // (a pipe, a device, a dangling link) has no content to pack and is refused by name.
     if (!IsExistingFolder(target)) {
-        AfxMessageBox(Format(kNotFileOrFolder, target.c_str()));
+        ShowMessage(msg::password::NotFileOrFolder, target);
         return 0;
     }
     std::string folder = WithSeparator(target);

@@ -13,10 +13,12 @@
 #include "dialogs/FileListDialog.h"
 #include "dialogs/ReplaceDialog.h"
 #include "engine/Korvane.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "package/ProgressReport.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
@@ -27,13 +29,10 @@
 namespace {
 
 bool ContinueAfterCreateFailure(const std::string& reason) {
-    return AfxMessageBox(Format("创建文件失败.%s.\n\n是否继续?", reason.c_str()), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowMessage(msg::package::CreateFailedContinue, reason) == IDYES;
 }
 
 bool ContinueAfterCreateFailure(const CFileException& error) { return ContinueAfterCreateFailure(error.ErrorText()); }
-
-// The reason a restored file is not written where the package being read lies.
-constexpr char kOverThePackage[] = "解密出的文件会覆盖正在解密的加密文件";
 
 // Opens (making it when missing) the folder of a directory record below the output folder.
 // False when a link or a file stands where the folder is to be: nothing is written through it.
@@ -119,9 +118,9 @@ std::string RestorePass::Shortfall() const {
     }
     std::string reasons;
     auto add = [&reasons](const std::string& reason) { reasons += (reasons.empty() ? "" : "; ") + reason; };
-    if (kept) add(Format("%zu 个文件保留了已有的同名文件", kept));
-    if (notCreated) add(Format("%zu 个文件或文件夹未能创建", notCreated));
-    if (m_damagedContent) add("有文件内容CRC校验错");
+    if (kept) add(MessageText(msg::package::KeptExisting, kept));
+    if (notCreated) add(MessageText(msg::package::NotCreated, notCreated));
+    if (m_damagedContent) add(MessageText(msg::package::DamagedContent));
     return reasons;
 }
 
@@ -165,7 +164,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         if (m_decision == kReplaceNone) {
             m_missing[output] = Missing::kKept;
         } else {
-            if (!ContinueAfterCreateFailure(kOverThePackage)) return 0;
+            if (!ContinueAfterCreateFailure(MessageText(msg::package::OverThePackage))) return 0;
             m_missing[output] = Missing::kNotCreated;
         }
     } else if (existing != 0 || held != m_heldNames.end()) {
@@ -203,12 +202,11 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
 
     // A check fails on the first damaged content; a restore asks whether to go on.
     if (crc != record.contentCrc && m_plan.testOnly) {
-        AfxMessageBox("CRC校验错, 文件被损坏, 不能解密文件.-3 ");
+        ShowMessage(msg::formats::RecordCrc3);
         return 0;
     }
     // A damaged content replaces nothing unless the user wants it anyway.
-    if (crc != record.contentCrc && AfxMessageBox("文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return 0;
+    if (crc != record.contentCrc && ShowMessage(msg::package::ContentCrcContinue) != IDYES) return 0;
     m_damagedContent = m_damagedContent || crc != record.contentCrc;
     if (write) {
         // Times and attributes go to the restored file itself, before its name is given.
@@ -245,10 +243,10 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
     OutputFolder output;
     RestoreFolder folder;
     if (!output.Open(base, &folder.error)) {
-        AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+        ShowMessage(msg::package::CreateFolderFailed, base);
         return 0;
     }
-    if (!EnterOutputFolder(output, "", folder)) return (AfxMessageBox(kStructureError), 0);
+    if (!EnterOutputFolder(output, "", folder)) return (ShowMessage(msg::formats::StructureError), 0);
     PackageRecordReader reader(m_engine.Records(), package, m_plan.oldLayout);
     PackageRecord record;
     for (;;) {
@@ -260,12 +258,12 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                 return 1;
             case kRecordDirectory:
                 if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
-                    AfxMessageBox(kStructureError);
+                    ShowMessage(msg::formats::StructureError);
                     return 0;
                 }
                 std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
                 if (!EnterOutputFolder(output, record.name, folder)) {
-                    AfxMessageBox(kStructureError);
+                    ShowMessage(msg::formats::StructureError);
                     return 0;
                 }
                 // An empty folder of the package is restored once it stands.
@@ -291,7 +289,7 @@ int RestorePass::Check(CFile* package, ProgressReport& progress, std::string& la
         if (record.type == kRecordEnd) break;
         if (record.type == kRecordDirectory) {
             if (std::strlen(m_baseFolder) + record.name.size() >= kMaxPath) {
-                AfxMessageBox(kStructureError);
+                ShowMessage(msg::formats::StructureError);
                 return 0;
             }
             std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
@@ -315,15 +313,13 @@ int PrepareOutputFolder(CKorvane& engine, const std::string& packageFolder, cons
     }
     base = WithSeparator(base);
     if (!IsExistingFolder(base)) {
-        if (AfxMessageBox(Format("文件夹\"%s\"不存在，是否创建此文件夹?", base.c_str()), MB_YESNO | MB_ICONQUESTION) !=
-            IDYES)
-            return 0;
+        if (ShowMessage(msg::package::CreateMissingFolder, base) != IDYES) return 0;
         if (!MakeFolders(base, kRestoredFolderMode)) {
-            AfxMessageBox(Format("创建文件夹\"%s\"失败。", base.c_str()));
+            ShowMessage(msg::package::CreateFolderFailed, base);
             return 0;
         }
     }
-    return base.size() < kMaxPath ? 1 : (AfxMessageBox(kStructureError), 0);
+    return base.size() < kMaxPath ? 1 : (ShowMessage(msg::formats::StructureError), 0);
 }
 
 OutputQuery::OutputQuery(ILogon* logon, const std::string& folder)

@@ -5,8 +5,10 @@
 
 #include "dialogs/MessagePump.h"
 #include "engine/Korvane.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
+#include "package/Messages.h"
 #include "package/PackageWalker.h"
 #include "package/ProgressReport.h"
 #include "platform/MessageBox.h"
@@ -60,7 +62,7 @@ private:
     int EnterFolder(const std::string& stored) {
         std::string relative = FromStoredFolder(stored);
         if (std::strlen(m_baseFolder) + relative.size() >= kMaxPath) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return 0;
         }
         std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, relative.c_str());
@@ -75,9 +77,7 @@ private:
     static bool OpenSource(CFile& source, const std::string& path) {
         for (;;) {
             if (source.Open(path, CFile::modeRead | CFile::shareDenyNone)) return true;
-            int answer =
-                AfxMessageBox(Format("不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", path.c_str()),
-                              MB_RETRYCANCEL | MB_ICONEXCLAMATION);
+            int answer = ShowMessage(msg::package::RetryOpen, path);
             if (answer != IDRETRY) return false;
             DoEvents();
         }
@@ -145,6 +145,7 @@ int SealPackage(CKorvane& engine, char* baseFolder, char* workPath, CFile* packa
         return 0;
     }
     if (!plan.showProgress) return sealer.SealRecords(nullptr);
-    ProgressReport progress("加密文件", "正在加密文件...", plan.notifyWindow, false);
+    ProgressReport progress(MessageText(msg::package::EncryptingTitle), MessageText(msg::package::Encrypting),
+                            plan.notifyWindow, false);
     return sealer.SealRecords(&progress);
 }

@@ -7,6 +7,7 @@
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/Messages.h"
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
@@ -17,12 +18,12 @@ int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEn
     CFile package;
     if (!CKorvane::OpenForReading(path.c_str(), package, 1)) return 0;
     EncryptFlag head;
-    if (!engine.ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1")) return 0;
+    if (!engine.ReadEncryptedFileHead(&package, &head, msg::formats::HeadCrc1.text)) return 0;
     if (head.kind == kKindEnvelope || head.kind == kKindShared) {
         // The sender and recipient records stand between the head and the package records.
         if (!engine.CheckEncryptedFileHead(head, kEnvelopeHeadRules)) return 0;
         if (head.count < 0 || static_cast<size_t>(head.count) > kMaxRecipients) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             return 0;
         }
         auto blocks = std::make_unique<EnvelopeBlocks>();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/Korvane.h"
+#include "password/Messages.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -38,22 +39,22 @@ void CDlgPassword::SetPassword(const std::string& password) { Store(password); }
 void CDlgPassword::SetInput(std::string_view text) { Store(text); }
 
 std::string CDlgPassword::EntryRefusal() const {
-    return m_confirmEnabled ? std::string() : std::string("密钥太短: 至少六个字符, 请重新输入.");
+    return m_confirmEnabled ? std::string() : MessageText(msg::password::TooShort);
 }
 
 int CKorvane::GetPasswd(char* password) try {
     EngineCall call(m_context);
     if (password == nullptr) return 0;
     CDlgPassword dialog;
-    dialog.SetPrompt("请输入加密密钥:");
+    dialog.SetPrompt(MessageText(msg::password::EnterEncryptionKey));
     if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return 0;
     SecretText first = dialog.Password();
 
     dialog.SetPassword("");
-    dialog.SetPrompt("请重输加密密钥:");
+    dialog.SetPrompt(MessageText(msg::password::ReenterEncryptionKey));
     int second = UiHost().RunDialog(dialog);
     bool same = second == CDlgPassword::kIdConfirm && first == dialog.Password().view();
-    if (second == CDlgPassword::kIdConfirm && !same) AfxMessageBox("对不起，两次输入的密钥不一致.");
+    if (second == CDlgPassword::kIdConfirm && !same) ShowMessage(msg::password::PasswordsDiffer);
     if (same) std::memcpy(password, first.c_str(), first.size() + 1);
     return same ? 1 : 0;
 } catch (...) {

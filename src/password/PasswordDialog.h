@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "password/Messages.h"
 #include "platform/Secret.h"
 #include "platform/UiHost.h"
 
@@ -28,10 +29,11 @@ public:
 
     std::string Kind() const override { return "password"; }
     int TemplateId() const override { return 6004; }
-    std::string Title() const override { return "输入密钥"; }
-    std::vector<std::string> Lines() const override { return {"密钥长度六个字符以上"}; }
+    std::string Title() const override { return MessageText(msg::password::DialogTitle); }
+    std::vector<std::string> Lines() const override { return {MessageText(msg::password::DialogHint)}; }
     std::vector<DialogButton> Buttons() const override {
-        return {{kIdConfirm, "确定", "ok"}, {kIdCancel, "取消", "cancel"}};
+        return {{kIdConfirm, MessageText(msg::password::DialogOk), "ok"},
+                {kIdCancel, MessageText(msg::password::DialogCancel), "cancel"}};
     }
     int DefaultButton() const override { return kIdConfirm; }
     bool HasInput() const override { return true; }

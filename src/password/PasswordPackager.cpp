@@ -7,9 +7,11 @@
 
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "formats/EncryptArgs.h"
 #include "formats/PackagePaths.h"
 #include "package/PackageWalker.h"
+#include "password/Messages.h"
 #include "platform/AtomicFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -44,7 +46,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
     if (keyLength <= 0 || ivLength <= 0) return 0;
     if (!engine.GenerateKeyByHash(request.password.data(), static_cast<int>(request.password.size()),
                                   reinterpret_cast<char*>(keys->info.key), keyLength)) {
-        AfxMessageBox("加密失败，请检查密钥设施是否安装好。");
+        ShowMessage(msg::password::EncryptKeyFacility);
         return 0;
     }
     keys->info.keyLength = keyLength;
@@ -73,7 +75,7 @@ int BuildPackage(CKorvane& engine, CFile& package, const PasswordPackRequest& re
 bool PathsArePackable(const std::vector<std::string>& paths) {
     for (const std::string& p : paths) {
         if (!IsExistingFile(p) && !IsExistingFolder(p)) {
-            AfxMessageBox(Format("\"%s\"不是文件或文件夹，不能加密。", p.c_str()));
+            ShowMessage(msg::password::NotFileOrFolder, p);
             return false;
         }
     }
@@ -89,12 +91,12 @@ int PackWithPassword(CKorvane& engine, const PasswordPackRequest& request) try {
     package.SetReplace(request.replace);
     CFileException error;
     if (!package.Create(request.packagePath, &error)) {
-        AfxMessageBox(Format("打开文件失败.\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::OpenFailed, error.ErrorText());
         return 0;
     }
     if (BuildPackage(engine, *package.File(), request) != 1) return 0;
     if (!package.Commit(&error)) {
-        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::WriteFailed, error.ErrorText());
         return 0;
     }
     PackageWalker::ShowLeftOut(engine);

@@ -10,11 +10,14 @@
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
+#include "formats/Messages.h"
 #include "formats/PackagePaths.h"
 #include "formats/PackageRecords.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "package/ProgressReport.h"
 #include "package/RestorePass.h"
+#include "password/Messages.h"
 #include "password/PasswordDialog.h"
 #include "platform/MessageBox.h"
 
@@ -30,7 +33,7 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
     if (oldLayout) {
         int keyLength = static_cast<int>(check.size());
         if (!GenerateKeyByHash(pw, static_cast<int>(password.size()), reinterpret_cast<char*>(key), keyLength)) {
-            if (!silent) AfxMessageBox(kStructureError);
+            if (!silent) ShowMessage(msg::formats::StructureError);
             return -2;
         }
         if (!SerialEncryptKey(reinterpret_cast<char*>(key), keyLength, reinterpret_cast<char*>(value.data())))
@@ -40,7 +43,7 @@ int CKorvane::CheckPackagePassword(const EncryptFlag& head, const std::vector<un
         int keyLength = CipherKeyLength(head.cipherId);
         if (!GenerateKeyByHash(pw, static_cast<int>(password.size()), reinterpret_cast<char*>(key), keyLength) ||
             !EncryptKey30(head.cipherId, key, keyLength, value.data(), &valueLength)) {
-            if (!silent) AfxMessageBox("解密失败，请检查密钥设施是否安装好。");
+            if (!silent) ShowMessage(msg::password::DecryptKeyFacility);
             return -1;
         }
     }
@@ -66,7 +69,7 @@ int CKorvane::SymmtryDecryptFiles(const char* packagePath, HWND notifyWindow, in
 int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolder, HWND notifyWindow, int direct,
                                  int silent) {
     EncryptFlag head;
-    if (!ReadEncryptedFileHead(&package, &head, "CRC校验错,文件已损坏, 不能解密-1") ||
+    if (!ReadEncryptedFileHead(&package, &head, msg::formats::HeadCrc1.text) ||
         !CheckEncryptedFileHead(head, kPasswordHeadRules))
         return 0;
     std::vector<unsigned char> check, iv;
@@ -77,7 +80,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         password = m_batchPassword;
     } else {
         CDlgPassword dialog;
-        dialog.SetPrompt("请输入解密密钥:");
+        dialog.SetPrompt(MessageText(msg::password::EnterDecryptionKey));
         if (UiHost().RunDialog(dialog) != CDlgPassword::kIdConfirm) return 0;
         password = dialog.Password();
     }
@@ -91,7 +94,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         if (silent && right != -2) {
             m_batchSuccess = 0;
         } else if (right == 0) {
-            AfxMessageBox("对不起，密码错!");
+            ShowMessage(msg::password::WrongPassword);
         }
         return 0;
     }
@@ -113,7 +116,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         return 0;
     // Every restored path must fit where the walkers keep paths.
     if (base.size() + longestPath >= kMaxPath) {
-        AfxMessageBox(kStructureError);
+        ShowMessage(msg::formats::StructureError);
         return 0;
     }
     ILogon* logon = LogonLibrary();
@@ -122,12 +125,13 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
     std::string lastOutput;
     int result = 0;
     {
-        ProgressReport progress("解密文件", "正在解密文件...", notifyWindow, silent != 0);
+        ProgressReport progress(MessageText(msg::package::DecryptingTitle), MessageText(msg::package::Decrypting),
+                                notifyWindow, silent != 0);
         int32_t endSecond = 0;
         result = pass.Run(&package, base, progress, lastOutput, &endSecond);
         // Bytes behind the last content are damage to a check and a restore alike.
         if (result == 1 && !pass.EndsWhereRecordsSay(&package, endSecond)) {
-            AfxMessageBox(kStructureError);
+            ShowMessage(msg::formats::StructureError);
             result = 0;
         }
         package.Abort();

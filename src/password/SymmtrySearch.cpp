@@ -8,6 +8,7 @@
 #include "formats/PackageRecords.h"
 #include "formats/ProtectedFields.h"
 #include "package/PackageWalker.h"
+#include "password/Messages.h"
 #include "platform/MessageBox.h"
 
 int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const Sysmetry_Decrypt_Info& info) {
@@ -16,7 +17,7 @@ int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const 
     if (info.keyLength <= 0 || info.keyLength > static_cast<int>(sizeof info.key) || info.ivLength < 0 ||
         info.ivLength > static_cast<int>(sizeof info.iv) ||
         !EncryptKey30(head.cipherId, info.key, info.keyLength, check, &checkLength)) {
-        AfxMessageBox("加密失败，请检查密钥设施是否安装好。");
+        ShowMessage(msg::password::EncryptKeyFacility);
         return 0;
     }
     ProtectedWriter block(Records(), package);

@@ -23,9 +23,10 @@ namespace fs = std::filesystem;
 #define VARNEX_MODULES_FROM_LIB "varnex/modules"
 #endif
 
-// The folder of the file this code was loaded from. For the program itself the loader knows
-// only the name it was started by (maybe a bare name found on PATH): the kernel's link to the
-// running program is asked instead.
+}  // namespace
+
+// For the program itself the loader knows only the name it was started by (maybe a bare name
+// found on PATH): the kernel's link to the running program is asked instead.
 std::string OwnFolder() {
     Dl_info info{};
     link_map* map = nullptr;
@@ -41,6 +42,8 @@ std::string OwnFolder() {
     fs::path canonical = fs::weakly_canonical(file, ec);
     return (ec ? file : canonical).parent_path().string();
 }
+
+namespace {
 
 bool IsFile(const std::string& path) {
     std::error_code ec;

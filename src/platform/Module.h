@@ -36,3 +36,6 @@ public:
 private:
     void* m_handle = nullptr;
 };
+
+// The folder of the program or shared library that holds the engine; empty when unknown.
+std::string OwnFolder();

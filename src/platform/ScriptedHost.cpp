@@ -94,7 +94,7 @@ bool ScriptedHost::NextAnswer(const std::string& kind, std::string& value) {
     return true;
 }
 
-int ScriptedHost::MessageBox(const std::string& text, unsigned type) {
+int ScriptedHost::NamedMessageBox(std::string_view id, const std::string& text, unsigned type) {
     if (m_echo) std::fprintf(m_echo, "%s\n", PrintedMessage(text, Subject()).c_str());
     if (m_onMessage) m_onMessage(text);
     int answer = CancellingAnswer(type);
@@ -104,7 +104,7 @@ int ScriptedHost::MessageBox(const std::string& text, unsigned type) {
     } else if (!kind.empty() && m_echo) {
         std::fprintf(m_echo, "%s\n", NoAnswerLine(kind).c_str());
     }
-    m_messages.push_back({text, type, answer});
+    m_messages.push_back({text, type, answer, std::string(id)});
     return answer;
 }
 
@@ -164,6 +164,12 @@ std::vector<std::string> ScriptedHost::MessageTexts() const {
     std::vector<std::string> texts;
     for (const Message& m : m_messages) texts.push_back(m.text);
     return texts;
+}
+
+std::vector<std::string> ScriptedHost::MessageIds() const {
+    std::vector<std::string> ids;
+    for (const Message& m : m_messages) ids.push_back(m.id);
+    return ids;
 }
 
 void ScriptedHost::Clear() {

@@ -24,6 +24,7 @@ public:
         std::string text;
         unsigned type;  // buttons | icon
         int answer;
+        std::string id;  // the message's id; empty for a box shown by text alone
     };
     struct Dialog {
         std::string kind;
@@ -53,7 +54,8 @@ public:
     // Also print every message box to `echo` as PrintedMessage writes it.
     void EchoMessagesTo(FILE* echo) { m_echo = echo; }
 
-    int MessageBox(const std::string& text, unsigned type) override;
+    int MessageBox(const std::string& text, unsigned type) override { return NamedMessageBox({}, text, type); }
+    int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override;
     int RunDialog(DialogModel& dialog) override;
     std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override;
 
@@ -62,6 +64,7 @@ public:
 
     const std::vector<Message>& Messages() const { return m_messages; }
     std::vector<std::string> MessageTexts() const;
+    std::vector<std::string> MessageIds() const;
     const std::vector<Dialog>& Dialogs() const { return m_dialogs; }
     const std::vector<WindowMessage>& WindowMessages() const { return m_windowMessages; }
     const std::vector<ProgressUpdate>& Progress() const { return m_progress; }

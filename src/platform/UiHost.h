@@ -65,6 +65,12 @@ public:
     virtual ~IUiHost() = default;
     // Shows a message box (MB_* type: buttons | icon) and returns the ID* of the answer.
     virtual int MessageBox(const std::string& text, unsigned type) = 0;
+    // Shows message `id` of the message tables (see platform/Messages.h), its text already in
+    // the reader's language. A host that tells messages apart by id overrides this one.
+    virtual int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) {
+        (void)id;
+        return MessageBox(text, type);
+    }
     virtual int RunDialog(DialogModel& dialog) = 0;
     virtual std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) = 0;
     // Gives the host a chance to process its own events while the engine works.

@@ -3,6 +3,7 @@
 #include "engine/EngineContext.h"
 #include "platform/Drives.h"
 #include "shell/DriveText.h"
+#include "shell/Messages.h"
 #include "shell/PlainFunctions.h"
 
 int IsLogicDrive(const char* path) try {
@@ -33,17 +34,17 @@ std::string DriveTypeText(DriveKind kind) {
     switch (kind) {
         case DriveKind::Unknown:
         case DriveKind::NoRoot:
-            return "未知类型";
+            return MessageText(msg::shell::DriveUnknown);
         case DriveKind::Removable:
-            return "可移动磁盘";
+            return MessageText(msg::shell::DriveRemovable);
         case DriveKind::Fixed:
-            return "本机磁盘";
+            return MessageText(msg::shell::DriveFixed);
         case DriveKind::Remote:
-            return "网络磁盘";
+            return MessageText(msg::shell::DriveRemote);
         case DriveKind::Optical:
-            return "光盘";
+            return MessageText(msg::shell::DriveOptical);
         case DriveKind::RamDisk:
-            return "虚拟磁盘";
+            return MessageText(msg::shell::DriveRam);
     }
     return {};
 }

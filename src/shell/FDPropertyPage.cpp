@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 #include "shell/DriveText.h"
+#include "shell/Messages.h"
 #include "shell/PlainFunctions.h"
 
 namespace {
@@ -46,11 +47,11 @@ CDlgFDProperty::CDlgFDProperty(const char* list) {
         if (IsExistingFolder(entry)) ++m_folderCount;
         if (driveRoot.empty() && IsLogicDrive(entry.c_str())) driveRoot = entry;
     }
-    AddBox(kReadOnlyBox, "只读", 'r', attributes & kAttrReadOnly, true);
+    AddBox(kReadOnlyBox, MessageText(msg::shell::ReadOnly), 'r', attributes & kAttrReadOnly, true);
     // Hidden is a name beginning with "." and archive is every file's: shown, not changeable.
-    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, false);
-    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, false);
-    AddBox(kSystemBox, "系统", 's', false, false);
+    AddBox(kHiddenBox, MessageText(msg::shell::Hidden), 'h', attributes & kAttrHidden, false);
+    AddBox(kArchiveBox, MessageText(msg::shell::Archive), 'a', attributes & kAttrArchive, false);
+    AddBox(kSystemBox, MessageText(msg::shell::System), 's', false, false);
     m_driveMode = !driveRoot.empty();
     if (m_driveMode)
         FillDrive(driveRoot);
@@ -63,15 +64,16 @@ void CDlgFDProperty::FillDrive(const std::string& root) {
     FindMountPoint(root, mount);
     std::string label = VolumeLabel(mount);
     std::string typeText = DriveTypeText(KindOfDrive(mount));
-    m_title = Format("%s(%s) 属性", label.c_str(), mount.mountPoint.c_str());
+    m_title = MessageText(msg::shell::DriveTitle, label, mount.mountPoint);
     int64_t freeToCaller = 0, total = 0, totalFree = 0;
     GetDriveAmount(root.c_str(), &freeToCaller, &total, &totalFree);
     int64_t used = total - freeToCaller;
     m_lines = {{"", Format("%s %s %s", mount.mountPoint.c_str(), typeText.c_str(), mount.fsType.c_str())},
-               {"卷标:", label},
-               {"容量:", Format("%s 字节", Grouped(total).c_str()), Scaled(total)},
-               {"已用空间:", Format("%s 字节", Grouped(used).c_str()), Scaled(used)},
-               {"剩余空间:", Format("%s 字节", Grouped(freeToCaller).c_str()), Scaled(freeToCaller)}};
+               {MessageText(msg::shell::VolumeLabel), label},
+               {MessageText(msg::shell::Capacity), MessageText(msg::shell::Bytes, Grouped(total)), Scaled(total)},
+               {MessageText(msg::shell::UsedSpace), MessageText(msg::shell::Bytes, Grouped(used)), Scaled(used)},
+               {MessageText(msg::shell::FreeSpace), MessageText(msg::shell::Bytes, Grouped(freeToCaller)),
+                Scaled(freeToCaller)}};
 }
 
 void CDlgFDProperty::FillItems() {
@@ -82,13 +84,13 @@ void CDlgFDProperty::FillItems() {
     Collect_FDs_Info(list.data(), &size, &files, &folders);
 
     std::string first = m_entries.empty() ? std::string() : NameOf(m_entries.front());
-    m_title = m_entries.size() == 1 ? Format("%s 属性", first.c_str()) : Format("%s, ... 属性", first.c_str());
+    m_title = MessageText(m_entries.size() == 1 ? msg::shell::OneTitle : msg::shell::ManyTitle, first);
     std::string contents = (files == 1 && folders == 0) || (files == 0 && folders == 1)
                                ? first
-                               : Format("%s 个文件, %s 个文件夹", Grouped(files).c_str(), Grouped(folders).c_str());
-    std::string type = m_folderCount == m_entries.size() ? "全是文件夹"
-                       : m_fileCount == m_entries.size() ? "全是文件"
-                                                         : "多种类型";
+                               : MessageText(msg::shell::FilesAndFolders, Grouped(files), Grouped(folders));
+    std::string type = MessageText(m_folderCount == m_entries.size() ? msg::shell::AllFolders
+                                   : m_fileCount == m_entries.size() ? msg::shell::AllFiles
+                                                                     : msg::shell::MixedTypes);
     std::string location;
     if (!m_entries.empty()) {
         std::string trimmed = m_entries.front();
@@ -96,10 +98,10 @@ void CDlgFDProperty::FillItems() {
         location = LogonSplitFolder(trimmed);
         if (location.size() > 1 && location.back() == '/') location.pop_back();
     }
-    m_lines = {{"包含:", contents},
-               {"类型:", type},
-               {"位置:", location},
-               {"大小:", Format("%s 字节(%s)", Grouped(size).c_str(), Scaled(size).c_str())}};
+    m_lines = {{MessageText(msg::shell::Contains), contents},
+               {MessageText(msg::shell::Type), type},
+               {MessageText(msg::shell::Location), location},
+               {MessageText(msg::shell::Size), MessageText(msg::shell::ItemsSize, Grouped(size), Scaled(size))}};
 }
 
 int CDlgFDProperty::Apply() {
@@ -108,7 +110,7 @@ int CDlgFDProperty::Apply() {
     int result = 1;
     for (const std::string& entry : m_entries) {
         if (ApplyAttributes(entry.c_str(), attributes)) continue;
-        AfxMessageBox(AttributeFailureText(entry));
+        ShowMessage(msg::shell::AttributeFailed, entry);
         result = 0;
     }
     return result;

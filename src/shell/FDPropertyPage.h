@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/Messages.h"
 #include "shell/PropertySheet.h"
 
 class CDlgFDProperty : public PropertyPage {
@@ -22,7 +23,7 @@ public:
     explicit CDlgFDProperty(const char* list);
 
     int TemplateId() const override { return 6011; }
-    std::string Caption() const override { return "常规"; }
+    std::string Caption() const override { return MessageText(msg::shell::GeneralCaption); }
     std::vector<SheetLine> Lines() const override { return m_lines; }
     int Apply() override;
 

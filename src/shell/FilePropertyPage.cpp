@@ -9,22 +9,23 @@
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "shell/Messages.h"
 #include "shell/PlainFunctions.h"
 
 std::string ShellTypeName(const std::string& path, bool folder) {
-    if (folder) return "文件夹";
+    if (folder) return MessageText(msg::shell::TypeFolder);
     std::string name = LogonSplitName(path);
     size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot + 1 == name.size() || dot == 0) return "文件";
-    return UpperAscii(std::string_view(name).substr(dot + 1)) + " 文件";
+    if (dot == std::string::npos || dot + 1 == name.size() || dot == 0) return MessageText(msg::shell::TypeFile);
+    return MessageText(msg::shell::TypeExtensionFile, UpperAscii(std::string_view(name).substr(dot + 1)));
 }
 
 std::string ShellTimeText(time_t t, bool withTime) {
     struct tm local {};
     if (localtime_r(&t, &local) == nullptr) return {};
-    if (!withTime) return Format("%d年%d月%d日", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return Format("%d年%d月%d日 %d:%d:%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec);
+    if (!withTime) return MessageText(msg::shell::Date, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return MessageText(msg::shell::DateTime, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                       local.tm_min, local.tm_sec);
 }
 
 CPropertyFileProperty::CPropertyFileProperty(std::string path) : m_path(std::move(path)) {
@@ -37,31 +38,32 @@ CPropertyFileProperty::CPropertyFileProperty(std::string path) : m_path(std::mov
     if (known) {
         std::string grouped, scaled;
         FromatLargeNumber(static_cast<int64_t>(st.stx_size), &grouped, &scaled);
-        size = Format("%s 字节 (%s)", grouped.c_str(), scaled.c_str());
+        size = MessageText(msg::shell::SizeBytesScaled, grouped, scaled);
         time_t birth = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
         created = ShellTimeText(birth, true);
         modified = ShellTimeText(st.stx_mtime.tv_sec, true);
         accessed = ShellTimeText(st.stx_atime.tv_sec, false);
     }
-    m_lines = {{"名称:", name},        {"类型:", ShellTypeName(m_path, false)},
-               {"位置:", folder},      {"大小:", size},
-               {"MS-DOS 名称:", name},  // no short names here: the name itself
-               {"创建时间:", created}, {"修改时间:", modified},
-               {"访问时间:", accessed}};
+    m_lines = {
+        {MessageText(msg::shell::Name), name},        {MessageText(msg::shell::Type), ShellTypeName(m_path, false)},
+        {MessageText(msg::shell::Location), folder},  {MessageText(msg::shell::Size), size},
+        {MessageText(msg::shell::DosName), name},  // no short names here: the name itself
+        {MessageText(msg::shell::Created), created},  {MessageText(msg::shell::Modified), modified},
+        {MessageText(msg::shell::Accessed), accessed}};
     FileStatusInfo status;
     unsigned char attributes = ReadFileStatus(m_path, status) ? status.attributes : 0;
-    AddBox(kReadOnlyBox, "只读", 'r', attributes & kAttrReadOnly, true);
+    AddBox(kReadOnlyBox, MessageText(msg::shell::ReadOnly), 'r', attributes & kAttrReadOnly, true);
     // Hidden is a name beginning with "." and archive is every file's: shown, not changeable.
-    AddBox(kHiddenBox, "隐藏", 'h', attributes & kAttrHidden, false);
-    AddBox(kArchiveBox, "存档", 'a', attributes & kAttrArchive, false);
+    AddBox(kHiddenBox, MessageText(msg::shell::Hidden), 'h', attributes & kAttrHidden, false);
+    AddBox(kArchiveBox, MessageText(msg::shell::Archive), 'a', attributes & kAttrArchive, false);
     bool system = attributes & kAttrSystem;
-    AddBox(kSystemBox, "系统", 's', system, system);
+    AddBox(kSystemBox, MessageText(msg::shell::System), 's', system, system);
 }
 
 int CPropertyFileProperty::Apply() {
     unsigned char attributes = (Checked(kReadOnlyBox) ? kAttrReadOnly : 0) | (Checked(kHiddenBox) ? kAttrHidden : 0) |
                                (Checked(kArchiveBox) ? kAttrArchive : 0);
     if (ApplyAttributes(m_path.c_str(), attributes)) return 1;
-    AfxMessageBox(AttributeFailureText(m_path));
+    ShowMessage(msg::shell::AttributeFailed, m_path);
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "shell/Messages.h"
 #include "shell/PropertySheet.h"
 
 class CPropertyFileProperty : public PropertyPage {
@@ -16,7 +17,7 @@ public:
     explicit CPropertyFileProperty(std::string path);
 
     int TemplateId() const override { return 6008; }
-    std::string Caption() const override { return "常规"; }
+    std::string Caption() const override { return MessageText(msg::shell::GeneralCaption); }
     std::vector<SheetLine> Lines() const override { return m_lines; }
     // Sets or clears read-only as the boxes say; "%s\n设置属性失败。" when the system refuses.
     int Apply() override;

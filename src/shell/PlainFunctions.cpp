@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderList.h"
 #include "platform/Text.h"
+#include "shell/Messages.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ void FromatLargeNumber(int64_t n, std::string* grouped, std::string* scaled) try
     double value = static_cast<double>(n);
     if (scaled) {
         if (n < 1024)
-            *scaled = Format("%lld 字节", static_cast<long long>(n));
+            *scaled = MessageText(msg::shell::ScaledBytes, static_cast<long long>(n));
         else if (n < 1048576)
             *scaled = Format("%.2f KB", value / 1024);
         else if (n < 1048576000)

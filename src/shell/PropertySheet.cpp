@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "shell/Messages.h"
 
 bool PropertyPage::Click(int id) {
     for (AttributeBox& box : m_boxes) {
@@ -35,7 +36,7 @@ std::vector<std::string> CPropertySheet::Lines() const {
         }
         for (const AttributeBox& box : page->Boxes())
             out.push_back(Format("[%s] %s (%c)%s", box.checked ? "x" : " ", box.caption.c_str(), box.letter,
-                                 box.enabled ? "" : " 不可用"));
+                                 box.enabled ? "" : MessageText(msg::shell::Unavailable).c_str()));
     }
     return out;
 }
@@ -110,5 +111,3 @@ int CPropertySheet::Press(int id) {
     ApplyPages();
     return IDOK;
 }
-
-std::string AttributeFailureText(const std::string& path) { return Format("%s\n设置属性失败。", path.c_str()); }

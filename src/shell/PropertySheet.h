@@ -16,6 +16,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/UiHost.h"
+#include "shell/Messages.h"
 
 // One line of a page: a label (may be empty) and one or two values.
 struct SheetLine {
@@ -74,10 +75,13 @@ public:
     std::string Title() const override { return m_title; }
     // Every page: its caption in brackets, its lines, and its boxes as "[x] 只读 (r)".
     std::vector<std::string> Lines() const override;
-    std::vector<DialogButton> Buttons() const override { return {{IDOK, "确定", "ok"}, {IDCANCEL, "取消", "cancel"}}; }
+    std::vector<DialogButton> Buttons() const override {
+        return {{IDOK, MessageText(msg::shell::SheetOk), "ok"},
+                {IDCANCEL, MessageText(msg::shell::SheetCancel), "cancel"}};
+    }
     int DefaultButton() const override { return IDOK; }
     bool HasInput() const override;
-    std::string InputLabel() const override { return "属性 (+r -r)"; }
+    std::string InputLabel() const override { return MessageText(msg::shell::SheetInput); }
     std::string Input() const override { return m_input; }
     void SetInput(std::string_view text) override;
     std::string CancellingAnswer() const override { return "cancel"; }
@@ -93,6 +97,3 @@ private:
     std::string m_input;
     bool m_inputValid = true;
 };
-
-// The failure message of an attribute change.
-std::string AttributeFailureText(const std::string& path);

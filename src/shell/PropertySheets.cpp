@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "shell/FDPropertyPage.h"
 #include "shell/FilePropertyPage.h"
+#include "shell/Messages.h"
 #include "shell/PlainFunctions.h"
 #include "shell/SecurePage.h"
 
@@ -22,7 +23,7 @@ bool ExistingFile(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<CPropertySheet> MakeFileSheet(const std::string& path) {
-    auto sheet = std::make_unique<CPropertySheet>(Format("%s 属性", LogonSplitName(path).c_str()));
+    auto sheet = std::make_unique<CPropertySheet>(MessageText(msg::shell::OneTitle, LogonSplitName(path)));
     sheet->AddPage(std::make_unique<CPropertyFileProperty>(path));
     if (HasSecurityPage(path)) sheet->AddPage(std::make_unique<CDlgSecure>(path));
     return sheet;
@@ -45,7 +46,7 @@ std::unique_ptr<CPropertySheet> MakeSelectionSheet(const char* list) {
 
 void DispFileProperty(const char* path) try {
     if (path == nullptr || !ExistingFile(path)) {
-        AfxMessageBox("文件不存在");
+        ShowMessage(msg::shell::FileMissing);
         return;
     }
     UiHost().RunDialog(*MakeFileSheet(path));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/Messages.h"
 #include "shell/PropertySheet.h"
 
 class CDlgSecure : public PropertyPage {
@@ -13,7 +14,7 @@ public:
     explicit CDlgSecure(const std::string& path);
 
     int TemplateId() const override { return 6009; }
-    std::string Caption() const override { return "安全"; }
+    std::string Caption() const override { return MessageText(msg::shell::SecurityCaption); }
     std::vector<SheetLine> Lines() const override { return m_lines; }
 
 private:

@@ -5,13 +5,12 @@
 
 #include "engine/Korvane.h"
 #include "platform/Text.h"
+#include "shell/Messages.h"
 
 namespace {
 
-constexpr const char* kAnyoneWithCertificate = "只要安装了签名用户的公钥证书，任何人都可验证";
 // Who a file says encrypted or signed it; only a verification can prove it.
-constexpr const char* kStatedNotProven = "(文件所称, 未经验证)";
-constexpr const char* kBareDigestLine = "签名方式: 仅存内容摘要(只能检验内容完整, 不能证明加密用户)";
+std::string StatedNotProven() { return MessageText(msg::shell::StatedNotProven); }
 
 // A recipient's display text is two lines (name, then e-mail); the page shows them on one.
 std::string OneLine(const char* text) {
@@ -38,18 +37,19 @@ FileSecurity ReadFileSecurity(CKorvane& engine, const std::string& path) {
 }
 
 std::vector<std::string> SecurityPageLines(const FileSecurity& info) {
-    if (info.result != 1) return {"不能读取文件安全信息"};
+    if (info.result != 1) return {MessageText(msg::shell::CannotReadSecurity)};
     const int shown = std::min(info.recipientCount, static_cast<int>(kMaxSecureInfoRecipients));
     switch (static_cast<uint8_t>(info.kind)) {
         case kKindPassword:
-            return {"安全类型: 密码加密", "加密用户: 未登记", "可解密此文件的用户:", "任何知道解密密码的用户"};
+            return {MessageText(msg::shell::KindPassword), MessageText(msg::shell::SenderUnregistered),
+                    MessageText(msg::shell::WhoCanDecrypt), MessageText(msg::shell::AnyoneWithPassword)};
         case kKindEnvelope:
         case kKindShared: {
             std::vector<std::string> lines{
-                info.kind == kKindEnvelope ? "安全类型: 公约证书加密(2.0加密格式)" : "安全类型: 数字信封加密",
-                Format("加密用户: %s%s", info.sender->identity, kStatedNotProven)};
-            if (info.bareDigest) lines.push_back(kBareDigestLine);
-            lines.push_back(Format("可解密此文件的用户(共%d个):", info.recipientCount));
+                MessageText(info.kind == kKindEnvelope ? msg::shell::KindEnvelope : msg::shell::KindShared),
+                MessageText(msg::shell::Sender, info.sender->identity, StatedNotProven())};
+            if (info.bareDigest) lines.push_back(MessageText(msg::shell::BareDigest));
+            lines.push_back(MessageText(msg::shell::RecipientCount, info.recipientCount));
             for (int i = 0; i < shown; ++i) {
                 const Decrypt_Info& r = info.recipients[static_cast<size_t>(i)];
                 lines.push_back(OneLine(info.kind == kKindEnvelope ? r.recipientText : r.keyText));
@@ -57,13 +57,15 @@ std::vector<std::string> SecurityPageLines(const FileSecurity& info) {
             return lines;
         }
         case kKindSignUser:
-            return {"安全类型: 数字签名文件",
-                    Format("签名人:%s(%s)%s", info.signInfo->userId, info.signInfo->signerName, kStatedNotProven),
-                    "可验证签名的用户:", kAnyoneWithCertificate};
+            return {MessageText(msg::shell::KindSignature),
+                    MessageText(msg::shell::SignerWithId, info.signInfo->userId, info.signInfo->signerName,
+                                StatedNotProven()),
+                    MessageText(msg::shell::WhoCanVerify), MessageText(msg::shell::AnyoneWithCertificate)};
         case kKindSignMail:
-            return {"安全类型: 数字签名文件", Format("签名人: %s%s", info.signInfo->signerName, kStatedNotProven),
-                    "可验证签名的用户:", kAnyoneWithCertificate};
+            return {MessageText(msg::shell::KindSignature),
+                    MessageText(msg::shell::SignerName, info.signInfo->signerName, StatedNotProven()),
+                    MessageText(msg::shell::WhoCanVerify), MessageText(msg::shell::AnyoneWithCertificate)};
         default:
-            return {"不能读取文件安全信息"};
+            return {MessageText(msg::shell::CannotReadSecurity)};
     }
 }

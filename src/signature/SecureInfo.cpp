@@ -11,6 +11,7 @@
 #include "formats/PackageRecordReader.h"
 #include "formats/PackageRecords.h"
 #include "platform/MessageBox.h"
+#include "signature/Messages.h"
 
 int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCount, Decrypt_Info* recipients,
                                 File_SignInfo* signInfo, Verify_IndexInfo* sender, char* nameText) try {
@@ -68,7 +69,7 @@ int CKorvane::GetFileSecureInfo(const char* path, char* kind, int* recipientCoun
 
 void CKorvane::Test() try {
     EngineCall call(m_context);
-    AfxMessageBox("test");
+    ShowMessage(msg::signature::Test);
 } catch (...) {
     EntryFailed(m_context);
 }

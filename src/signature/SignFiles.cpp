@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "mail/MailStart.h"
@@ -13,6 +14,7 @@
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "signature/Messages.h"
 #include "signature/SignatureRecord.h"
 
 namespace {
@@ -23,7 +25,7 @@ constexpr const char* kMailSubject = "发送签名文件";
 void ShowOpenFailure(const CFileException& error) {
     char text[141];
     error.GetErrorMessage(text, sizeof text);
-    AfxMessageBox(Format("打开文件失败.\n%s", text), MB_ICONSTOP);
+    ShowMessage(msg::engine::OpenFailed, text);
 }
 
 bool FileExists(const std::string& path) {
@@ -67,15 +69,11 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
     }
     std::memcpy(signaturePath, target.c_str(), target.size() + 1);
     const bool replacing = FileExists(target);
-    if (replacing &&
-        AfxMessageBox(Format("签名文件%s已存在, 是否覆盖原文件?", target.c_str()), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return 0;
+    if (replacing && ShowMessage(msg::signature::ReplaceSignature, target) != IDYES) return 0;
 
     CFile source;
     while (!OpenForReading(path, source, 0)) {
-        if (AfxMessageBox(Format("不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", path),
-                          MB_RETRYCANCEL | MB_ICONQUESTION) != IDRETRY)
-            return 0;
+        if (ShowMessage(msg::signature::RetryOpen, path) != IDRETRY) return 0;
     }
     // Written beside its place and moved there only when complete: a signing that fails
     // half-way leaves no partial signature file and never destroys an earlier one.
@@ -122,7 +120,7 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
         return 0;
 
     if (!Evp_SignInit(head.digestId2)) {
-        AfxMessageBox("初始化签名出错!");
+        ShowMessage(msg::signature::SignInitFailed);
         return 0;
     }
     unsigned char* block = BlockIn();
@@ -139,7 +137,7 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
     if (!WriteSignatureRecord(*this, output.File(), r)) return 0;
     source.Abort();
     if (!output.Commit(&error)) {
-        AfxMessageBox(Format("写文件出错.\n\n%s", error.ErrorText().c_str()), MB_ICONSTOP);
+        ShowMessage(msg::engine::WriteFailed, error.ErrorText());
         return 0;
     }
     return 1;

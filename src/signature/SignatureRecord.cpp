@@ -6,6 +6,7 @@
 #include "engine/Crc16.h"
 #include "engine/Korvane.h"
 #include "formats/ByteCursor.h"
+#include "formats/Messages.h"
 #include "formats/ProtectedFields.h"
 #include "platform/MessageBox.h"
 
@@ -100,7 +101,7 @@ int ReadSignatureRecord(CKorvane& engine, CFile* file, File_SignInfo* record) {
         c.Sized(r->signerNameLength, r->signerName, kSignSignerNameRoom - 1);
     if (c.CipherFailed()) return 0;
     if (!c.Ok() || !c.CrcMatches()) {
-        AfxMessageBox(kSignRecordDamaged);
+        ShowMessage(msg::formats::SignatureHeadCrc);
         return 0;
     }
     // Texts end at their stored lengths; the rooms were zeroed, so the terminators are there.

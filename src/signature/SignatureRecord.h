@@ -27,6 +27,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/Messages.h"
+
 class CKorvane;
 class CFile;
 
@@ -61,7 +63,7 @@ constexpr size_t kSignRecordMaxSize = 4 + (kSignPathRoom - 1) + kSignTimeLength 
                                       (kSignCertNameRoom - 1) + 4 + (kSignSignerNameRoom - 1) + 2;
 
 // The message a damaged signature record is shown with, by every reader.
-inline constexpr const char* kSignRecordDamaged = "CRC校验错,文件已损坏, 不能验证签名";
+inline constexpr const char* kSignRecordDamaged = msg::formats::SignatureHeadCrc.text;
 
 // Writes fields 1 to 15 at the file's position. Every length must fit its room (the writer
 // refuses what the reader would refuse). 0 when a write or the field cipher failed (shown) or

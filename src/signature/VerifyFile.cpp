@@ -11,6 +11,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SslHandles.h"
 #include "platform/UiHost.h"
+#include "signature/Messages.h"
 #include "signature/SignatureRecord.h"
 
 namespace {
@@ -42,10 +43,6 @@ bool IsFolder(const std::string& path) {
     ILogon* logon = LogonLibrary();
     return logon != nullptr && !path.empty() && logon->FolderExists(path) != 0;
 }
-
-// Shown when a signature checks out but the signer the record names is not the holder of the
-// certificate that checked it.
-constexpr const char* kSignerNotCertificate = "签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.";
 
 // Whether the user ID and signer name the record stores belong to the certificate that proved
 // the signature. Kind 4 finds that certificate by the record's certificate name, so both texts
@@ -90,7 +87,7 @@ std::string CKorvane::FindSignedFile(const std::string& signaturePath, const std
     std::string storedFolder = FolderPart(storedPath);
     std::string initial = IsFolder(storedFolder) ? storedFolder : ownFolder;
     if (initial.empty()) initial = "./";
-    CFileDialog dialog("所有文件(*.*)|*.*||", initial, plainName ? name : std::string(), true);
+    CFileDialog dialog(MessageText(msg::signature::AllFilesFilter), initial, plainName ? name : std::string(), true);
     if (UiHost().RunDialog(dialog) != IDOK) return {};
     return dialog.PathName();
 }
@@ -114,7 +111,7 @@ int CKorvane::Verify_One_File(const char* signaturePath) try {
         certName = logon ? logon->MapRecipientKeyText(record->signerName, 1) : std::string();
     }
     if (!Evp_VerifyInit(head.digestId2, certName.c_str(), head.kind)) {
-        AfxMessageBox("初始化验证数字签名出错.");
+        ShowMessage(msg::signature::VerifyInitFailed);
         return 0;
     }
 
@@ -136,7 +133,7 @@ int CKorvane::Verify_One_File(const char* signaturePath) try {
     if (verdict < 0) return 0;
     const SignerProof proof = SignerProved();
     if (verdict == 1 && !RecordNamesProvenSigner(*record, head.kind, proof)) {
-        AfxMessageBox(kSignerNotCertificate);
+        ShowMessage(msg::signature::SignerNotCertificate);
         return 0;
     }
     CDlgVerify report(ReportRecord(*record, checked, proof), verdict == 1 ? 1 : 0);

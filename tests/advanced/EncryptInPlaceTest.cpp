@@ -150,7 +150,7 @@ TEST_F(AdvancedTest, FixedNamesReplaceAnExistingPackageOnlyWithACompleteOne) {
     WriteFile(dir / name, "long");
     host.Clear();
     ASSERT_EQ(Encrypt({name}), 1);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"加密失败!"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"advanced.EncryptFailed"});
     EXPECT_EQ(ReadFile(dir / name), "long");
 }
 

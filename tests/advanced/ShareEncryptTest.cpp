@@ -168,7 +168,7 @@ TEST_F(CrowdTest, TwoHundredPeopleAreAcceptedTwoHundredAndOneRefusedBeforeAnyFil
 
     ASSERT_TRUE(logon.AddGroupMembers("crowd", {members.back()}));
     EXPECT_EQ(share("b.txt"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"共享加密人不能超过200人。"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"advanced.TooManyRecipients"});
     EXPECT_EQ(ReadFile(dir / "b.txt"), "for 201");
     EXPECT_TRUE(engine.m_outcomes.empty());
 }

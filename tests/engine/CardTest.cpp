@@ -129,7 +129,7 @@ TEST_F(CardTest, PciDriverLackingAnyEntryPointIsRefusedForEncryptionToo) {
     Install("trv88", "sim_trv88_partial");
     CKorvane engine;
     EXPECT_EQ(engine.Evp_EncryptInit(key.data(), iv.data(), 120), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"未安装TRV88数据安全卡驱动库"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.PciLibraryMissing"});
     EXPECT_EQ(Control<int (*)()>("SimTrv88OpenSessions")(), 0);
 }
 

@@ -13,6 +13,7 @@
 #include "formats/EncryptFlag.h"
 #include "mail/MailEncrypt.h"
 #include "password/PasswordPackager.h"
+#include "platform/MessageCatalogue.h"
 
 namespace {
 
@@ -138,6 +139,21 @@ TEST_F(EngineContextTest, WhatEscapesAnEntryIsShownOnceAndAnswersItsFailure) {
         EXPECT_EQ(own.MessageTexts(), std::vector<std::string>(2, row.message));
         EXPECT_TRUE(host.Messages().empty());
     }
+}
+
+TEST_F(EngineContextTest, AnEntryShowsItsTextsFromItsEnginesCatalogueAndPutsTheThreadsBack) {
+    struct Tagged : IMessageCatalogue {
+        std::string Text(std::string_view id, std::string_view) const override { return "[" + std::string(id) + "]"; }
+    } tagged;
+    ScriptedHost own;
+    ThrowingLogon logon;
+    logon.raise = [] { throw 7; };
+    CMailEncrypt engine(EngineContext{&own, &logon, nullptr, &tagged});
+    const IMessageCatalogue* before = &Messages();
+    ENCRYPT_MAIL_ARG arg{};
+    EXPECT_EQ(engine.EncryptMail(&arg), 0);
+    EXPECT_EQ(own.MessageTexts(), std::vector<std::string>{"[engine.InternalError]"});
+    EXPECT_EQ(&Messages(), before);
 }
 
 }  // namespace

@@ -131,7 +131,7 @@ TEST_F(KeyDerivation, CheckValueEnciphersTheKeyUnderCopiesOfItselfUpTo1000Bytes)
     EXPECT_EQ(engine.EncryptKey30(46, key.data(), -3, out.data(), &n), 0);
     EXPECT_EQ(engine.EncryptKey30(99, key.data(), 16, out.data(), &n), 0);
     EXPECT_EQ(engine.EncryptKey30(122, key.data(), 16, out.data(), &n), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起, 本版本不支持这种加密算法."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.CipherNotInVersion"});
 }
 
 TEST_F(KeyDerivation, NamesAreEncipheredUnderTheCallersKeyOverTheFieldKey) {
@@ -172,7 +172,7 @@ TEST_F(KeyDerivation, NamesAreEncipheredUnderTheCallersKeyOverTheFieldKey) {
     Bytes untouched = plain;
     EXPECT_EQ(engine.EncryptFileName(key8.data(), 8, untouched.data(), -1, untouched.data()), 0);
     EXPECT_EQ(untouched, plain);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"序列加密出错"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.FieldEncryptFailed"});
 }
 
 TEST_F(KeyDerivation, FieldCipherKeepsLengthAndRoundTripsInPlaceFromOneByteUpAndKeysTheOldCheckValue) {

@@ -96,7 +96,7 @@ TEST_F(Signing, SignaturesVerifyAndChangedDataDoesNot) {
     }
     logon.SetDevicePresent(false);
     EXPECT_TRUE(Sign("bob", "pw-bob", 42, data).empty());
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"RSA数字签名失败。"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.RsaSignFailed"});
 }
 
 // The store makes the device of a key-device user through the factory of the engine calling
@@ -154,7 +154,7 @@ TEST_F(Signing, SigningAndVerifyingFailuresAreShownOnce) {
     unsigned length = 0;
     ASSERT_EQ(engine.Evp_SignInit(42), 1);
     EXPECT_EQ(engine.Evp_SignFinal(signature.data(), &length, "alice", "pw-alice"), 0) << "nobody is logged on";
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"Ferrow 已退出登录。"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.LoggedOut"});
 
     EXPECT_EQ(engine.Evp_SignInit(43), 0) << "an unknown digest id";
     EXPECT_EQ(engine.Evp_SignInit(-1), 0);

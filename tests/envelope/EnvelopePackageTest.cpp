@@ -160,7 +160,7 @@ TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
     WriteFile(dir / "src/a.txt", "a");
     WriteFile(dir / "e.vrk", "precious");
     EXPECT_EQ(Pack({"src/a.txt"}, {"nobody"}), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"公钥不存在，不能加密."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"envelope.NoPublicKey"});
     EXPECT_EQ(ReadFile(dir / "e.vrk"), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 2) << "no temporary file";
 }

@@ -132,8 +132,8 @@ TEST_F(SecuredHead, EachReaderAcceptsItsOwnKindsAndIdentifiersInOrder) {
     EXPECT_EQ(engine.CheckEncryptedFileHead(signature, kSignatureHeadRules), 1);
     signature.digestId2 = 43;
     EXPECT_EQ(engine.CheckEncryptedFileHead(signature, kSignatureHeadRules), 0);
-    EXPECT_EQ(host.MessageTexts(),
-              (std::vector<std::string>{"这不是一个数字签名文件", kSignatureHeadRules.badAlgorithm}));
+    EXPECT_EQ(host.MessageIds(),
+              (std::vector<std::string>{"formats.NotSignature", "formats.UnsupportedSignatureDigest"}));
 
     host.Clear();
     EXPECT_EQ(engine.CheckEncryptedFileHead(WithVersion("31"), kAnyHeadRules), 0);
@@ -205,7 +205,7 @@ TEST_F(SecuredHead, RecordsWrittenWithoutTheEngineAreTheWorkedExampleBytes) {
     EXPECT_EQ(record.type, kRecordDirectory);
     int32_t second = -1;
     in.Seek(17 + 17 + 10, CFile::begin);
-    EXPECT_TRUE(PackageRecordReader(io, &in, false).ReadEnd(&second, "crc"));
+    EXPECT_TRUE(PackageRecordReader(io, &in, false).ReadEnd(&second, &msg::formats::EndCrc7));
     EXPECT_EQ(second, 0);
 
     const EncryptFlag plain = PlainHead();

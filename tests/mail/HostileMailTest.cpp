@@ -70,7 +70,7 @@ TEST_F(MailPackageTest, HeaderAnnouncingMoreFilesThanItsLengthHoldsIsRefusedBefo
     EXPECT_EQ(engine.MailFileCount(nullptr, &memory), -1);
     Unpacked got = Unpack("bob", forged, true, 1);
     EXPECT_EQ(got.result, 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"这不是一个加密邮件, 或者邮件已被破坏."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"mail.NotMail"});
 
     WriteFile(dir / "forged.qlt", forged);
     CliOutcome cli = RunVarnex(dir, logon.Home(), "--user bob mail-unpack " + dir / "forged.qlt",
@@ -133,5 +133,5 @@ TEST_F(MailPackageTest, SignatureBlockHoldingTheContentsDigestIsNotASignature) {
     Unpacked got = Unpack("bob", forged);
     EXPECT_EQ(got.result, 0);
     EXPECT_EQ(got.key->nVerify, 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"数字签名验证不正确。"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.BadSignature"});
 }

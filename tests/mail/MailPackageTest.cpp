@@ -97,7 +97,7 @@ TEST_F(MailPackageTest, EncryptedMailOfTheCallersKeyIsRefusedWithoutOne) {
     ASSERT_FALSE(package.empty());
     Unpacked got = Unpack("bob", ReadFile(package));
     EXPECT_EQ(got.result, 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"解密对称密钥出错（215-03）."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"mail.UnwrapFailed"});
     EXPECT_TRUE(got.files.empty());
     EXPECT_EQ(Restored(), std::vector<std::string>{}) << "nothing written";
 }
@@ -147,7 +147,7 @@ TEST_F(MailPackageTest, SetBeyondThePackageLimitIsRefusedBeforeAnyFileIsRead) {
         CountingHost counting;
         ScopedUiHost installed(counting);
         EXPECT_EQ(Pack(kMailFlagSign, "bob", set), "") << set.size();
-        EXPECT_EQ(counting.MessageTexts(), std::vector<std::string>{"加密文件包太大(已超过1.5GB)，Quillet停止加密。"});
+        EXPECT_EQ(counting.MessageIds(), std::vector<std::string>{"mail.TooLarge"});
         EXPECT_EQ(counting.done, 0u) << "nothing was read";
         EXPECT_TRUE(fs::is_empty(MailFolder()));
     }

@@ -101,7 +101,7 @@ TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
     WriteFile(dir / "modules/mapi.so", "not a module");
     CIMapi mail;
     EXPECT_EQ(mail.LoadLibraryA(), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"未找到MAPI动态库MAPI32.DLL"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"mail.MapiMissing"});
     EXPECT_EQ(mail.Error(), 1u);
     EXPECT_EQ(mail.Error(), 0u) << "Error() resets";
 
@@ -109,7 +109,7 @@ TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
     InstallModule("mapi_partial");
     host.Clear();
     EXPECT_EQ(mail.LoadLibraryA(), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"动态库MAPI32.DLL不支持发送邮件功能."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"mail.MapiCannotSend"});
     EXPECT_EQ(mail.Error(), 2u);
 
     EXPECT_EQ(CIMapi::HasEmail(), 0) << "\"MAPI\" of \"MAIL\" is not set";

@@ -210,7 +210,7 @@ TEST_P(PackageKinds, RestoreNeverWritesThroughALinkBelowTheOutputFolder) {
     fs::create_directories(dir / "out");
     fs::create_directory_symlink("../victim", dir / "out/t");
     EXPECT_EQ(Restore(), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"formats.StructureError"});
     EXPECT_TRUE(fs::is_empty(dir / "victim"));
 
     fs::remove(dir / "out/t");

@@ -23,5 +23,5 @@ TEST_F(PasswordPackageTest, BatchAsksOnceCancelRestoresNothingAnotherPasswordIsR
     EXPECT_EQ(host.Dialogs().size(), 1u) << "one password dialog for the batch";
     EXPECT_EQ(RestoreWith(engine, "c.pkg", ""), 0);
     EXPECT_EQ(host.Dialogs().size(), 1u);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起，密码错!"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"password.WrongPassword"});
 }

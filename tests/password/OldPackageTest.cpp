@@ -28,7 +28,7 @@ TEST_F(PasswordPackageTest, VersionTenPackageRestoresWithItsOldKeyCheck) {
     std::string content = RandomBytes(1000, 11);
     ASSERT_NO_FATAL_FAILURE(WriteOldPackage(dir / "old.pkg", "old.bin", content, "secret1"));
     EXPECT_EQ(RestoreWith(engine, "old.pkg", "wrong12"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"对不起，密码错!"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"password.WrongPassword"});
     CKorvane again;
     ASSERT_EQ(RestoreWith(again, "old.pkg", "secret1"), 1) << ::testing::PrintToString(host.MessageTexts());
     EXPECT_EQ(ReadFile(dir / "out/old.bin"), content);
@@ -54,5 +54,5 @@ TEST_F(PasswordPackageTest, VersionTenPackageWithoutAKeyIsRefusedQuietlyInSilent
     EXPECT_EQ(engine.m_batchSuccess, 1);
     CKorvane shown;
     EXPECT_EQ(RestoreWith(shown, "nokey.pkg", "secret1"), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"formats.StructureError"});
 }

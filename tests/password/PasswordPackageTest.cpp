@@ -139,7 +139,7 @@ TEST_F(PasswordPackageTest, PathsTooLongForTheWalkersAreRefusedNotCut) {
     engine.m_presetOutFolder = longOut;
     host.AddAnswer("password", "secret1");
     EXPECT_EQ(engine.SymmtryDecryptFiles((dir / "p.pkg").c_str(), nullptr, 0, 0), 0);
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件结构错."});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"formats.StructureError"});
     EXPECT_TRUE(fs::is_empty(longOut));
 
     host.Clear();

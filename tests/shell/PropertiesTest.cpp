@@ -110,7 +110,7 @@ TEST_F(Properties, PagesShowTheSelectionAndItsAttributes) {
     EXPECT_GE(totalFree, freeToCaller);
 
     DispFileProperty((dir / "missing").c_str());
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"文件不存在"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"shell.FileMissing"});
 }
 
 TEST_F(Properties, ApplyChangesEveryEntryAndReportsEachRefusal) {

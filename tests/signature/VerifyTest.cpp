@@ -55,7 +55,7 @@ TEST_F(VerifyTest, SignedFileVerifiesAndOneChangedByteIsReportedAsChanged) {
     EXPECT_EQ(Report()[0], "验证结果：验证数字签名不正确");
     EXPECT_TRUE(Shows(dir / "report.bin"));
     EXPECT_TRUE(Shows("自签名后内容已改动."));
-    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{"数字签名验证不正确。"});
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.BadSignature"});
 }
 
 TEST_F(VerifyTest, SignedFileIsFoundBesideTheSignatureElseTheDialogProposesItsName) {

@@ -268,3 +268,70 @@ TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     EXPECT_EQ(nobody.exit, 1);
     EXPECT_EQ(nobody.out, "");
 }
+
+namespace {
+
+// Whether `text` holds a CJK ideograph (U+4E00..U+9FFF: three UTF-8 bytes led by E4..E9).
+bool HasChinese(const std::string& text) {
+    for (size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead >= 0xE4 && lead <= 0xE9 && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// A wrong password, a refused recipient, a damaged package, the verification report and `info`
+// in each language: English shows no Chinese, Chinese and the C locale the engine's own texts.
+TEST_F(UserCommands, MessagesFollowTheLanguage) {
+    AddUsers({"alice", "bob", "carol"});
+    WriteFile(dir / "a.txt", "agreed");
+    WriteFile(dir / "pw", "secret-1\n");
+    WriteFile(dir / "wrong", "secret-2\n");
+    ASSERT_EQ(As("alice", "sign " + dir / "a.txt").exit, 0);
+    ASSERT_EQ(Varnex("--new-password-file " + dir / "pw" + " pack -o " + dir / "p.pkg " + dir / "a.txt").exit, 0);
+    ASSERT_EQ(As("alice", "envelope -o " + dir / "e.vrk --to bob " + dir / "a.txt").exit, 0);
+    std::string damaged = ReadFile(dir / "p.pkg");
+    damaged[damaged.size() / 2] ^= 0x40;
+    WriteFile(dir / "d.pkg", damaged);
+
+    struct Case {
+        const char* env;
+        const char* wrongPassword;
+        const char* notRecipient;
+        const char* verdict;
+        const char* security;
+    } cases[] = {
+        {"LANG=en_US.UTF-8", "Sorry, that password is not correct.", "Sorry, you are not allowed to decrypt this file.",
+         "Result: the digital signature is valid", "Security type: password encryption"},
+        {"LANG=C LANGUAGE=en", "Sorry, that password is not correct.",
+         "Sorry, you are not allowed to decrypt this file.", "Result: the digital signature is valid",
+         "Security type: password encryption"},
+        {"LANG=zh_CN.UTF-8", "对不起，密码错!", "对不起,您没有解密此文件的权限.", "验证结果：验证数字签名正确",
+         "安全类型: 密码加密"},
+        {"LANG=C", "对不起，密码错!", "对不起,您没有解密此文件的权限.", "验证结果：验证数字签名正确",
+         "安全类型: 密码加密"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.env);
+        const CliOutcome wrong =
+            Varnex("--package-password-file " + dir / "wrong" + " decrypt --to " + dir / "o " + dir / "p.pkg", c.env);
+        EXPECT_TRUE(Ends(wrong, 1, c.wrongPassword));
+        EXPECT_TRUE(
+            Ends(As("carol", "decrypt --to " + dir / "c " + dir / "e.vrk", "/dev/null", c.env), 1, c.notRecipient));
+        const CliOutcome broken =
+            Varnex("--package-password-file " + dir / "pw" + " decrypt --to " + dir / "b " + dir / "d.pkg", c.env);
+        EXPECT_EQ(broken.exit, 1) << broken.err;
+        const CliOutcome report = Varnex("verify " + dir / "a.txt.idi", c.env);
+        EXPECT_EQ(report.out.rfind(c.verdict, 0), 0u) << report.out;
+        const CliOutcome info = Varnex("info " + dir / "p.pkg", c.env);
+        EXPECT_NE(info.out.find(c.security), std::string::npos) << info.out;
+        if (std::string(c.env).find("en") != std::string::npos) {
+            for (const CliOutcome* o : {&wrong, &broken, &report, &info})
+                EXPECT_FALSE(HasChinese(o->out + o->err)) << o->out << o->err;
+        } else {
+            EXPECT_TRUE(HasChinese(broken.err)) << broken.err;
+        }
+    }
+}

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "CliMessages.h"
+
 int ExitForResult(int result) {
     if (result == 1) return kExitOk;
     if (result == -1) return kExitStopped;
@@ -12,7 +14,8 @@ int ExitForResult(int result) {
 }
 
 std::string ByteCount(uint64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    if (bytes < 1024)
+        return MessageText(bytes == 1 ? msg::cli::OneByte : msg::cli::Bytes, static_cast<unsigned long long>(bytes));
     const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
     double value = static_cast<double>(bytes) / 1024;
     size_t unit = 0;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 
+#include "CliMessages.h"
 #include "mail/MailComposer.h"
 #include "mail/MailOutbox.h"
 #include "platform/SecretInput.h"
@@ -66,8 +67,7 @@ void WarnIfOthersRead(const std::string& path, int fd) {
     if (!warned.insert(path).second) return;
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    std::fprintf(stderr, "varnex: warning: the password file %s can be read by others (mode %s); chmod 600 %s\n",
-                 path.c_str(), mode, path.c_str());
+    std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::PasswordFileReadable, path, mode, path).c_str());
 }
 
 }  // namespace

@@ -14,10 +14,12 @@
 #include <set>
 
 #include "Cli.h"
+#include "CliMessages.h"
 #include "Session.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
+#include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/PrintableText.h"
 #include "platform/TerminalHost.h"
@@ -29,9 +31,6 @@ namespace fs = std::filesystem;
 // The host of a decrypt run: answers the password dialog of password packages from
 // --package-password-file (when given), names each message's package as the command line named
 // it, and passes everything else to the host of the run.
-// The password package decryptor's own text for a wrong password.
-constexpr const char* kWrongPassword = "对不起，密码错!";
-
 class DecryptHost : public IUiHost {
 public:
     DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
@@ -39,10 +38,11 @@ public:
         m_password = password;
         m_hasPassword = true;
     }
-    int MessageBox(const std::string& text, unsigned type) override {
+    int MessageBox(const std::string& text, unsigned type) override { return NamedMessageBox({}, text, type); }
+    int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override {
         PassSubject();
-        if (text == kWrongPassword) ++m_wrongPasswords;
-        return m_inner.MessageBox(text, type);
+        if (id == msg::password::WrongPassword.Id()) ++m_wrongPasswords;
+        return m_inner.NamedMessageBox(id, text, type);
     }
     // Whether the package password is asked (not read from a file).
     bool AsksPassword() const { return !m_hasPassword; }
@@ -97,10 +97,8 @@ std::vector<std::string> RestoredPaths(const CKorvane& engine) {
 
 // What an envelope package's signature proved of its sender, for the summary.
 std::string SenderText(const SignerProof& proof) {
-    if (proof.Proven())
-        return "sent by " + EscapeText(proof.KeyText()) + " (certificate SHA-256 " + proof.sha256.substr(0, 16) + ")";
-    if (proof.basis == SignerProof::Basis::kBareDigest)
-        return "content intact, sender not proven (the package holds a bare digest, which anyone can compute)";
+    if (proof.Proven()) return MessageText(msg::cli::SentBy, EscapeText(proof.KeyText()), proof.sha256.substr(0, 16));
+    if (proof.basis == SignerProof::Basis::kBareDigest) return MessageText(msg::cli::BareDigest);
     return {};
 }
 
@@ -124,7 +122,7 @@ int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, boo
         } else if (head.kind == kKindEnvelope || head.kind == kKindShared) {
             result = engine.EnvelopDecryptFiles(package, nullptr, 1, 0);
         } else {
-            std::fprintf(stderr, "varnex: %s: --test checks password and envelope packages only\n", named[i].c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", named[i].c_str(), MessageText(msg::cli::TestKinds).c_str());
         }
         std::string sender;
         if (result == 1 && !engine.m_packageSenders.empty() && engine.m_packageSenders.back().package == packages[i])
@@ -132,8 +130,9 @@ int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, boo
         if (result != 1)
             ++failed;
         else if (!cli.options.quiet)
-            std::fprintf(stderr, "varnex: %s: sound%s%s\n", named[i].c_str(), sender.empty() ? "" : "; ",
-                         sender.c_str());
+            std::fprintf(
+                stderr, "varnex: %s: %s\n", named[i].c_str(),
+                (sender.empty() ? MessageText(msg::cli::Sound) : MessageText(msg::cli::SoundFrom, sender)).c_str());
     }
     UiHost().SetSubject({});
     return failed == 0 ? kExitOk : kExitFailed;
@@ -161,7 +160,7 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         passwords = passwords || head.kind == kKindPassword;
     }
     if (passwords && cli.options.packagePasswordFile.empty() && !isatty(STDIN_FILENO) && cli.options.answers.empty()) {
-        std::fprintf(stderr, "varnex: no terminal to ask for the package password (use --package-password-file)\n");
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::NoTerminalForPassword).c_str());
         return kExitFailed;
     }
     if (!(envelopes ? session.LogOn() : session.Open())) return kExitFailed;
@@ -195,11 +194,12 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         std::error_code ec;
         madeTo = !fs::exists(fs::symlink_status(to, ec));
         if (madeTo && !MakeFolders(to, 0700)) {
-            std::fprintf(stderr, "varnex: %s: cannot make the folder: %s\n", to.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "varnex: %s: %s\n", to.c_str(),
+                         MessageText(msg::cli::CannotMakeFolder, std::strerror(errno)).c_str());
             return kExitFailed;
         }
         if (!fs::is_directory(to, ec)) {
-            std::fprintf(stderr, "varnex: %s: not a folder\n", to.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", to.c_str(), MessageText(msg::cli::NotAFolder).c_str());
             return kExitFailed;
         }
         engine.m_presetOutFolder = fs::absolute(to).lexically_normal().string();
@@ -239,8 +239,8 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     for (size_t i = 0; i < packages.size(); ++i) {
         std::error_code ec;
         if (existed[i] && !fs::exists(fs::symlink_status(packages[i], ec)))
-            std::fprintf(stderr, "varnex: %s: restored; the package was wiped (--keep keeps it)\n",
-                         parsed.Positionals()[i].c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", parsed.Positionals()[i].c_str(),
+                         MessageText(msg::cli::RestoredAndWiped).c_str());
     }
     for (const CKorvane::PackageSender& sender : engine.m_packageSenders) {
         auto given = names.find(sender.package);
@@ -248,8 +248,10 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
                      SenderText(sender.proof).c_str());
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "varnex: %zu file%s restored, %s in %.1f s\n", files, files == 1 ? "" : "s",
-                 ByteCount(bytes).c_str(), seconds);
+    std::fprintf(
+        stderr, "varnex: %s\n",
+        MessageText(files == 1 ? msg::cli::RestoredOne : msg::cli::RestoredMany, files, ByteCount(bytes), seconds)
+            .c_str());
     return ExitForResult(result);
 }
 

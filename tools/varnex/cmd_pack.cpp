@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CliMessages.h"
 #include "PackageSources.h"
 #include "Session.h"
 #include "engine/Identifiers.h"
@@ -46,8 +47,9 @@ void PrintSummary(const CliContext& cli, CKorvane& engine, const std::string& pa
     }
     if (cli.options.quiet) return;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::fprintf(stderr, "varnex: %zu file%s packed, %s in %.1f s\n", files, files == 1 ? "" : "s",
-                 ByteCount(bytes).c_str(), seconds);
+    std::fprintf(
+        stderr, "varnex: %s\n",
+        MessageText(files == 1 ? msg::cli::PackedOne : msg::cli::PackedMany, files, ByteCount(bytes), seconds).c_str());
 }
 
 // Copies the finished package to standard output and removes it; its name is gone before the

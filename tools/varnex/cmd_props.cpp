@@ -7,6 +7,7 @@
 #include "Cli.h"
 #include "JsonText.h"
 #include "platform/PrintableText.h"
+#include "shell/Messages.h"
 #include "shell/PropertySheets.h"
 
 namespace {
@@ -56,7 +57,7 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
     for (const std::string& p : parsed.Positionals()) {
         std::error_code ec;
         if (!fs::exists(p, ec)) {
-            std::fprintf(stderr, "varnex: %s: 文件不存在\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::shell::FileMissing).c_str());
             return kExitFailed;
         }
         std::string path = fs::absolute(p).lexically_normal().string();

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Cli.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "dialogs/VerifyDialog.h"
@@ -18,6 +19,9 @@ class ReportKeeper : public IUiHost {
 public:
     explicit ReportKeeper(IUiHost& inner) : m_inner(inner) {}
     int MessageBox(const std::string& text, unsigned type) override { return m_inner.MessageBox(text, type); }
+    int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override {
+        return m_inner.NamedMessageBox(id, text, type);
+    }
     int RunDialog(DialogModel& dialog) override {
         auto* report = dynamic_cast<CDlgVerify*>(&dialog);
         if (report == nullptr) return m_inner.RunDialog(dialog);
@@ -81,7 +85,8 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
             if (parsed.Positionals().size() > 1) std::printf("%s:\n", EscapeText(path).c_str());
             for (const std::string& line : report->Lines()) std::printf("%s\n", EscapeText(line).c_str());
         } else {
-            std::fprintf(stderr, "varnex: %s: not verified\n", EscapeText(path).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
+                         MessageText(msg::cli::NotVerified).c_str());
         }
     }
     if (json) PrintJsonArray(documents);
