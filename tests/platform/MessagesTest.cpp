@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "../tools/varnex/CliHelpMessages.h"
 #include "../tools/varnex/CliMessages.h"
 #include "TestSupport.h"
 #include "advanced/Messages.h"
@@ -33,9 +34,9 @@ namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
 const std::vector<std::span<const MessageDef* const>> kTables = {
-    msg::advanced::kTable, msg::dialogs::kTable,   msg::engine::kTable,  msg::envelope::kTable,
-    msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable, msg::password::kTable,
-    msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,     msg::logon::kTable,
+    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
+    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
+    msg::cli::kTable,      msg::logon::kTable,   msg::cli_help::kTable,
 };
 
 struct PoEntry {

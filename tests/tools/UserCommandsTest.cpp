@@ -302,16 +302,20 @@ TEST_F(UserCommands, MessagesFollowTheLanguage) {
         const char* notRecipient;
         const char* verdict;
         const char* security;
+        const char* usageError;  // the program's own line and usage
+        const char* help;
     } cases[] = {
         {"LANG=en_US.UTF-8", "Sorry, that password is not correct.", "Sorry, you are not allowed to decrypt this file.",
-         "Result: the digital signature is valid", "Security type: password encryption"},
+         "Result: the digital signature is valid", "Security type: password encryption",
+         "varnex: nothing to pack\nusage: varnex pack -o", "usage: varnex pack -o PACKAGE"},
         {"LANG=C LANGUAGE=en", "Sorry, that password is not correct.",
          "Sorry, you are not allowed to decrypt this file.", "Result: the digital signature is valid",
-         "Security type: password encryption"},
+         "Security type: password encryption", "varnex: nothing to pack\nusage: varnex pack -o",
+         "usage: varnex pack -o PACKAGE"},
         {"LANG=zh_CN.UTF-8", "对不起，密码错!", "对不起,您没有解密此文件的权限.", "验证结果：验证数字签名正确",
-         "安全类型: 密码加密"},
+         "安全类型: 密码加密", "varnex: 没有要打包的内容\n用法: varnex pack -o", "用法: varnex pack -o PACKAGE"},
         {"LANG=C", "对不起，密码错!", "对不起,您没有解密此文件的权限.", "验证结果：验证数字签名正确",
-         "安全类型: 密码加密"},
+         "安全类型: 密码加密", "varnex: nothing to pack\nusage: varnex pack -o", "usage: varnex pack -o PACKAGE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.env);
@@ -327,11 +331,17 @@ TEST_F(UserCommands, MessagesFollowTheLanguage) {
         EXPECT_EQ(report.out.rfind(c.verdict, 0), 0u) << report.out;
         const CliOutcome info = Varnex("info " + dir / "p.pkg", c.env);
         EXPECT_NE(info.out.find(c.security), std::string::npos) << info.out;
+        const CliOutcome usage = Varnex("pack -o " + dir / "n.pkg", c.env);
+        EXPECT_EQ(usage.exit, 2);
+        EXPECT_EQ(usage.err.rfind(c.usageError, 0), 0u) << usage.err;
+        const CliOutcome help = Varnex("pack --help", c.env);
+        EXPECT_EQ(help.out.rfind(c.help, 0), 0u) << help.out;
         if (std::string(c.env).find("en") != std::string::npos) {
-            for (const CliOutcome* o : {&wrong, &broken, &report, &info})
+            for (const CliOutcome* o : {&wrong, &broken, &report, &info, &usage, &help})
                 EXPECT_FALSE(HasChinese(o->out + o->err)) << o->out << o->err;
         } else {
             EXPECT_TRUE(HasChinese(broken.err)) << broken.err;
         }
+        if (std::string(c.env).find("zh") != std::string::npos) EXPECT_TRUE(HasChinese(help.out)) << help.out;
     }
 }

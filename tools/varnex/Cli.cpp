@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "CliHelpMessages.h"
 #include "CliMessages.h"
 
 int ExitForResult(int result) {
@@ -42,9 +43,9 @@ ArgParser::ArgParser(std::vector<std::string> args, std::vector<std::string> fla
     };
     auto store = [&](const std::string& option, const std::string& value) {
         if (m_values.count(option)) {
-            m_error = "option " + option + " given twice";
+            m_error = MessageText(msg::cli::OptionTwice, option);
         } else if (value.empty()) {
-            m_error = "option " + option + " needs a value that is not empty";
+            m_error = MessageText(msg::cli::OptionEmpty, option);
         } else {
             m_values[option] = value;
         }
@@ -68,14 +69,14 @@ ArgParser::ArgParser(std::vector<std::string> args, std::vector<std::string> fla
             if (!store(a.substr(0, eq), a.substr(eq + 1))) return;
         } else if (known(valued, a)) {
             if (i + 1 >= args.size()) {
-                m_error = "option " + a + " needs a value";
+                m_error = MessageText(msg::cli::OptionNeedsValue, a);
                 return;
             }
             if (!store(a, args[++i])) return;
         } else if (mode == kPassUnknown) {
             m_positionals.push_back(a);
         } else {
-            m_error = "unknown option " + a;
+            m_error = MessageText(msg::cli::UnknownOption, a);
             return;
         }
     }
@@ -97,11 +98,10 @@ std::vector<Command>& Table() {
 
 const std::vector<Command>& Commands() { return Table(); }
 
-CommandRegistrar::CommandRegistrar(std::string name, std::string usage, std::string summary,
+CommandRegistrar::CommandRegistrar(std::string name, std::string usage, MessageDef summary,
                                    std::function<int(CliContext&, const std::vector<std::string>&)> run,
-                                   std::string help, std::vector<SubCommand> subcommands) {
-    Command command{std::move(name), std::move(usage), std::move(summary),
-                    std::move(run),  std::move(help),  std::move(subcommands)};
+                                   MessageDef help, std::vector<SubCommand> subcommands) {
+    Command command{std::move(name), std::move(usage), summary, std::move(run), help, std::move(subcommands)};
     auto& table = Table();
     auto at = std::lower_bound(table.begin(), table.end(), command.name,
                                [](const Command& c, const std::string& n) { return c.name < n; });
@@ -114,8 +114,10 @@ const Command* FindCommand(const std::string& name) {
     return nullptr;
 }
 
+std::string HelpText(const MessageDef& entry) { return entry.text ? MessageText(entry) : std::string(); }
+
 int UsageError(const Command& command, const std::string& text) {
-    std::fprintf(stderr, "varnex: %s\nusage: varnex %s %s\n", text.c_str(), command.name.c_str(),
-                 command.usage.c_str());
+    std::fprintf(stderr, "varnex: %s\n%s\n", text.c_str(),
+                 MessageText(msg::cli_help::Usage, command.name + " " + command.usage).c_str());
     return kExitUsage;
 }

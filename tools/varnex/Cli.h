@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Messages.h"
 #include "platform/Secret.h"
 #include "platform/UiHost.h"
 
@@ -78,28 +79,33 @@ private:
 
 // A sub-command of a command with several (user add, cert export, ...): shown by
 // `varnex COMMAND SUB --help`, and listed by `varnex COMMAND --help`.
+// A command's summary and help are entries of the help table (CliHelpMessages.h), shown in the
+// reader's language; a help left empty ({}) has no text.
 struct SubCommand {
     std::string name;
-    std::string usage;    // its arguments
-    std::string summary;  // one line
-    std::string help;     // what each of its options does (lines ending in \n); may be empty
+    std::string usage;   // its arguments
+    MessageDef summary;  // one line
+    MessageDef help;     // what each of its options does (lines ending in \n); may be empty
 };
 
 struct Command {
     std::string name;
-    std::string usage;    // arguments, as shown by --help
-    std::string summary;  // one line
+    std::string usage;   // arguments, as shown by --help
+    MessageDef summary;  // one line
     std::function<int(CliContext&, const std::vector<std::string>&)> run;
-    std::string help;  // what each option does, shown by COMMAND --help (lines ending in \n)
+    MessageDef help;  // what each option does, shown by COMMAND --help (lines ending in \n)
     std::vector<SubCommand> subcommands;
 };
 
 const std::vector<Command>& Commands();
 struct CommandRegistrar {
-    CommandRegistrar(std::string name, std::string usage, std::string summary,
-                     std::function<int(CliContext&, const std::vector<std::string>&)> run, std::string help = {},
+    CommandRegistrar(std::string name, std::string usage, MessageDef summary,
+                     std::function<int(CliContext&, const std::vector<std::string>&)> run, MessageDef help = {},
                      std::vector<SubCommand> subcommands = {});
 };
+
+// The text of a summary or help entry in the reader's language; "" for a help left empty.
+std::string HelpText(const MessageDef& entry);
 
 // Prints "varnex: TEXT" and the command's usage to stderr; returns kExitUsage.
 int UsageError(const Command& command, const std::string& text);

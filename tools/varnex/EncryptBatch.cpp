@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "package/PackageWalker.h"
@@ -22,7 +23,7 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
         std::error_code ec;
         std::string path = std::filesystem::absolute(p, ec).lexically_normal().string();
         if (ec || !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
-            std::fprintf(stderr, "varnex: %s: no such file or folder\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NoSuchFileOrFolder).c_str());
             return kExitFailed;
         }
         if (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -30,7 +31,7 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
             // A path that is neither file nor folder; a full memory or a folder that cannot be
             // listed has said so itself.
             if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_directory(path, ec))
-                std::fprintf(stderr, "varnex: %s: not a file or folder\n", p.c_str());
+                std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NotFileOrFolder).c_str());
             return kExitFailed;
         }
     }
@@ -49,7 +50,7 @@ int RunEncryptBatch(CliContext& cli, const std::vector<std::string>& paths, bool
     std::string userId;
     SecretText password;
     int type = 0;
-    if (!session.Store().GetLogonUser(userId, password, type)) return CliFail("nobody is logged on");
+    if (!session.Store().GetLogonUser(userId, password, type)) return CliFail(MessageText(msg::cli::NobodyLoggedOn));
     int result = 0;
     {
         SubjectWindow subjects(*cli.host);
@@ -90,8 +91,10 @@ int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, boo
                                 .Str()
                                 .c_str());
     } else if (!cli.options.quiet) {
-        std::fprintf(stderr, "varnex: %zu file%s encrypted, %zu skipped, %zu failed%s\n", made.size(),
-                     made.size() == 1 ? "" : "s", skipped.size(), failed.size(), stopped ? ", stopped" : "");
+        const std::string summary = MessageText(made.size() == 1 ? msg::cli::EncryptedOne : msg::cli::EncryptedMany,
+                                                made.size(), skipped.size(), failed.size());
+        std::fprintf(stderr, "varnex: %s%s\n", summary.c_str(),
+                     stopped ? MessageText(msg::cli::StoppedSuffix).c_str() : "");
     }
     if (result != 1 || (!failed.empty() && !stopped)) return kExitFailed;
     return stopped ? kExitStopped : kExitOk;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "CliMessages.h"
 #include "engine/Identifiers.h"
 #include "password/PasswordPackager.h"
 
@@ -31,11 +32,12 @@ int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::
         if (!path.has_filename() && path != path.root_path()) path = path.parent_path();
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(path, ec))) {
-            std::fprintf(stderr, "varnex: %s: no such file or folder\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NoSuchFileOrFolder).c_str());
             return kExitFailed;
         }
         if (path.string().size() >= kMaxPath) {
-            std::fprintf(stderr, "varnex: %s: path longer than %d bytes\n", p.c_str(), kMaxPath - 1);
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
+                         MessageText(msg::cli::PathTooLong, kMaxPath - 1).c_str());
             return kExitFailed;
         }
         // The same path named twice is packed once.
@@ -47,17 +49,16 @@ int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::
         base.empty() ? CommonBaseFolder(sources.paths) : fs::absolute(base).lexically_normal().string();
     for (const std::string& p : sources.paths)
         if (!Under(p, sources.baseFolder))
-            return UsageError(self, p + " is not inside the base folder " + sources.baseFolder);
-    if (sources.baseFolder.size() >= kMaxPath - 1) return UsageError(self, "the base folder path is too long");
+            return UsageError(self, MessageText(msg::cli::NotUnderBase, p, sources.baseFolder));
+    if (sources.baseFolder.size() >= kMaxPath - 1) return UsageError(self, MessageText(msg::cli::BaseTooLong));
 
     if (std::string c = parsed.Value("--cipher"); !c.empty()) {
         sources.cipherId = std::atoi(c.c_str());
-        if (!IsSupportedCipher(sources.cipherId))
-            return UsageError(self, "unknown cipher " + c + " (45, 46, 62, 120, 121)");
+        if (!IsSupportedCipher(sources.cipherId)) return UsageError(self, MessageText(msg::cli::UnknownCipher, c));
     }
     std::error_code ec;
     if (fs::exists(fs::symlink_status(sources.packagePath, ec)) && !parsed.Has("--force")) {
-        std::fprintf(stderr, "varnex: %s exists (use --force to replace it)\n", output.c_str());
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::ExistsUseForce, output).c_str());
         return kExitFailed;
     }
     return -1;

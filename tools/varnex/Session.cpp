@@ -91,21 +91,22 @@ int CliFail(const std::string& text) {
 bool RegularFileOrSay(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
-    std::fprintf(stderr, "varnex: %s: not a regular file\n", path.c_str());
+    std::fprintf(stderr, "varnex: %s: %s\n", path.c_str(), MessageText(msg::cli::NotRegularFile).c_str());
     return false;
 }
 
 bool ReadPasswordFile(const std::string& path, SecretText& password) {
     // "-" is standard input; a file of that name is "./-".
     if (path == "-") {
-        if (!ReadSecretLine(STDIN_FILENO, password)) return Refuse("no password on standard input");
+        if (!ReadSecretLine(STDIN_FILENO, password)) return Refuse(MessageText(msg::cli::NoPasswordOnStdin));
         return true;
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        return Refuse("cannot read the password file " + path + (S_ISDIR(st.st_mode) ? " (a folder)" : ""));
+        return Refuse(
+            MessageText(S_ISDIR(st.st_mode) ? msg::cli::PasswordFileIsFolder : msg::cli::CannotReadPasswordFile, path));
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Refuse("cannot read the password file " + path);
+    if (fd < 0) return Refuse(MessageText(msg::cli::CannotReadPasswordFile, path));
     WarnIfOthersRead(path, fd);
     ReadSecretLine(fd, password);  // an empty file is an empty password, refused where it matters
     ::close(fd);
@@ -118,9 +119,9 @@ bool ReadLogonPassword(const CliContext& cli, const std::string& userId, SecretT
         password = cli.environmentPassword;
         return true;
     }
-    if (AskTerminal("Password for " + userId + ": ", password)) return true;
+    if (AskTerminal(MessageText(msg::cli::PasswordFor, userId), password)) return true;
     if (InterruptSeen()) return false;
-    return Refuse("no password for '" + userId + "': give --password-file F or set VARNEX_PASSWORD");
+    return Refuse(MessageText(msg::cli::NoPasswordFor, userId));
 }
 
 bool TryLogonPassword(const CliContext& cli, const std::string& userId,
@@ -139,9 +140,9 @@ bool TryLogonPassword(const CliContext& cli, const std::string& userId,
 
 bool ReadFilePassword(const CliContext& cli, const std::string& file, SecretText& password) {
     if (!cli.options.passwordFile.empty()) return ReadPasswordFile(cli.options.passwordFile, password);
-    if (AskTerminal("Password of " + file + ": ", password)) return true;
+    if (AskTerminal(MessageText(msg::cli::FilePasswordPrompt, file), password)) return true;
     if (InterruptSeen()) return false;
-    return Refuse("no password for " + file + ": give --password-file F");
+    return Refuse(MessageText(msg::cli::NoFilePassword, file));
 }
 
 bool ProveUserPassword(const CliContext& cli, LogonStore& store, const std::string& userId, SecretText* proven) {
@@ -149,11 +150,11 @@ bool ProveUserPassword(const CliContext& cli, LogonStore& store, const std::stri
         LogonKeyRecord key;
         LogonUserRecord user;
         if (!store.GetUserRecords(key, user, userId)) {
-            why = "no user '" + userId + "' in this store";
+            why = MessageText(msg::cli::NoSuchUser, userId);
             return PasswordVerdict::kRefused;
         }
         if (!store.CheckPassword(userId, password.data(), static_cast<int>(password.size()), 0)) {
-            why = "wrong password for user '" + userId + "'";
+            why = MessageText(msg::cli::WrongUserPassword, userId);
             return PasswordVerdict::kWrong;
         }
         if (proven) *proven = password;
@@ -164,13 +165,14 @@ bool ProveUserPassword(const CliContext& cli, LogonStore& store, const std::stri
 bool ReadNewPassword(const CliContext& cli, const std::string& what, SecretText& password) {
     if (!cli.options.newPasswordFile.empty()) return ReadPasswordFile(cli.options.newPasswordFile, password);
     SecretText again;
-    if (!AskTerminal("New password for " + what + ": ", password) || !AskTerminal("Repeat it: ", again)) {
+    if (!AskTerminal(MessageText(msg::cli::NewPasswordFor, what), password) ||
+        !AskTerminal(MessageText(msg::cli::RepeatPassword), again)) {
         if (InterruptSeen()) return false;
-        return Refuse("no new password for " + what + ": give --new-password-file F");
+        return Refuse(MessageText(msg::cli::NoNewPassword, what));
     }
     if (!(password == again.view())) {
         password.clear();
-        return Refuse("the two passwords differ");
+        return Refuse(MessageText(msg::cli::PasswordsDiffer));
     }
     return true;
 }

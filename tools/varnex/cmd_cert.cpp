@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 #include "logon/CertProfile.h"
 #include "logon/LogonKeys.h"
@@ -20,16 +22,16 @@ constexpr const char* kUsage =
 
 int Usage(const std::string& text) { return UsageError(*FindCommand("cert"), text); }
 
-const char* StateText(int state) {
+const MessageDef& StateText(int state) {
     switch (state) {
         case kCertConfirmed:
-            return "confirmed";
+            return msg::cli::CertConfirmed;
         case kCertModified:
-            return "CHANGED since confirmed";
+            return msg::cli::CertChanged;
         case kCertNeverConfirmed:
-            return "not confirmed";
+            return msg::cli::CertNotConfirmed;
         default:
-            return "unknown";
+            return msg::cli::CertStateUnknown;
     }
 }
 
@@ -37,9 +39,9 @@ const char* StateText(int state) {
 // force, atomically, never by surprise. An exit status, after printing why it failed.
 int WriteOutput(const std::string& path, const std::string& bytes, bool force, bool binary) {
     if (path.empty() || path == "-") {  // "./-" is a file
-        if (binary && isatty(STDOUT_FILENO)) return CliFail("DER is not written to a terminal; name a FILE");
+        if (binary && isatty(STDOUT_FILENO)) return CliFail(MessageText(msg::cli::DerToTerminal));
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : CliFail("cannot write to standard output");
+        return std::fflush(stdout) == 0 ? kExitOk : CliFail(MessageText(msg::cli::CannotWriteStdout));
     }
     CAtomicFile out;
     out.SetReplace(force);
@@ -55,7 +57,8 @@ int WriteOutput(const std::string& path, const std::string& bytes, bool force, b
     }
     if (!ok || !out.Commit(&error)) {
         bool exists = error.m_lOsError == EEXIST;
-        return CliFail(path + ": " + error.ErrorText() + (exists ? " (use --force to replace it)" : ""));
+        return CliFail(exists ? MessageText(msg::cli::FileExistsForce, path, error.ErrorText())
+                              : path + ": " + error.ErrorText());
     }
     return kExitOk;
 }
@@ -64,27 +67,29 @@ int WriteOutput(const std::string& path, const std::string& bytes, bool force, b
 void PrintSummary(const std::vector<unsigned char>& der) {
     logon::X509Ptr cert = logon::CertFromDer(der);
     logon::CertSummary s = logon::SummarizeCert(cert.get());
-    const char* state = s.validity < 0 ? " (not yet valid)" : s.validity > 0 ? " (EXPIRED)" : "";
-    std::printf("  subject:  %s\n  e-mail:   %s\n  issuer:   %s\n  valid:    %s to %s%s\n  SHA-256:  %s\n",
-                EscapeText(s.subject).c_str(), s.email.empty() ? "(none)" : EscapeText(s.email).c_str(),
-                EscapeText(s.issuer).c_str(), s.notBefore.c_str(), s.notAfter.c_str(), state, s.fingerprint.c_str());
+    const std::string state = s.validity < 0   ? MessageText(msg::cli::NotYetValid)
+                              : s.validity > 0 ? MessageText(msg::cli::CertExpired)
+                                               : std::string();
+    const std::string email = s.email.empty() ? MessageText(msg::cli::NoEmail) : EscapeText(s.email);
+    std::printf("%s\n", MessageText(msg::cli::CertSummary, EscapeText(s.subject), email, EscapeText(s.issuer),
+                                    s.notBefore, s.notAfter, state, s.fingerprint)
+                            .c_str());
 }
 
 int Import(CliSession& session, const std::vector<std::string>& pos, const ArgParser& parsed) {
-    if (pos.size() != 2) return Usage("cert import takes one file");
+    if (pos.size() != 2) return Usage(MessageText(msg::cli::CertImportArgs));
     LogonStore& store = session.Store();
     std::string name, der;
     if (!session.Open()) return kExitFailed;
     if (!store.ImportCert(pos[1], parsed.Value("--name"), name)) return CliFail(store.LastError());
-    std::printf("certificate installed as %s\n", EscapeText(name).c_str());
+    std::printf("%s\n", MessageText(msg::cli::CertInstalledAs, EscapeText(name)).c_str());
     if (store.ExportCert(name, der, true)) PrintSummary({der.begin(), der.end()});
-    std::printf("Compare the fingerprint with its holder, then confirm it with: varnex cert confirm '%s'\n",
-                EscapeText(name).c_str());
+    std::printf("%s\n", MessageText(msg::cli::CompareFingerprint, EscapeText(name)).c_str());
     return kExitOk;
 }
 
 int Export(CliContext& cli, CliSession& session, const std::vector<std::string>& pos, const ArgParser& parsed) {
-    if (pos.size() < 2 || pos.size() > 3) return Usage("cert export takes a name and an optional file");
+    if (pos.size() < 2 || pos.size() > 3) return Usage(MessageText(msg::cli::CertExportArgs));
     std::string bytes;
     const bool der = parsed.Has("--der");
     if (!session.Open()) return kExitFailed;
@@ -92,13 +97,13 @@ int Export(CliContext& cli, CliSession& session, const std::vector<std::string>&
     const std::string path = pos.size() == 3 ? pos[2] : "-";
     if (int exit = WriteOutput(path, bytes, parsed.Has("--force"), der); exit != kExitOk) return exit;
     if (path != "-" && !cli.options.quiet)
-        std::fprintf(stderr, "varnex: certificate %s written to %s\n", pos[1].c_str(), path.c_str());
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::CertWritten, pos[1], path).c_str());
     return kExitOk;
 }
 
 // A request for the user's key: the key signs it, so the user's password opens the key.
 int Request(CliContext& cli, CliSession& session, const std::vector<std::string>& pos, const ArgParser& parsed) {
-    if (pos.size() < 2 || pos.size() > 3) return Usage("cert request takes a user ID and an optional file");
+    if (pos.size() < 2 || pos.size() > 3) return Usage(MessageText(msg::cli::CertRequestArgs));
     LogonStore& store = session.Store();
     SecretText password;
     std::string pem;
@@ -107,20 +112,19 @@ int Request(CliContext& cli, CliSession& session, const std::vector<std::string>
     const std::string path = pos.size() == 3 ? pos[2] : "-";
     if (int exit = WriteOutput(path, pem, parsed.Has("--force"), false); exit != kExitOk) return exit;
     if (path != "-" && !cli.options.quiet)
-        std::fprintf(stderr, "varnex: certificate request for %s written to %s\n", pos[1].c_str(), path.c_str());
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::RequestWritten, pos[1], path).c_str());
     return kExitOk;
 }
 
 // The certificate a CA issued for the user's key becomes the user's: it changes what others
 // see of the user, so it takes the user's password.
 int Install(CliContext& cli, CliSession& session, const std::vector<std::string>& pos) {
-    if (pos.size() != 3) return Usage("cert install takes a user ID and a certificate file");
+    if (pos.size() != 3) return Usage(MessageText(msg::cli::CertInstallArgs));
     LogonStore& store = session.Store();
     std::string der;
     if (!session.Open() || !ProveUserPassword(cli, store, pos[1])) return kExitFailed;
     if (!store.InstallUserCert(pos[1], pos[2])) return CliFail(store.LastError());
-    std::printf("certificate of %s installed; others need it again (varnex cert export %s)\n", pos[1].c_str(),
-                pos[1].c_str());
+    std::printf("%s\n", MessageText(msg::cli::UserCertInstalled, pos[1], pos[1]).c_str());
     if (store.ExportCert(pos[1], der, true)) PrintSummary({der.begin(), der.end()});
     return kExitOk;
 }
@@ -129,7 +133,7 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--force", "--der"}, {"--name"});
     if (!parsed.Ok()) return Usage(parsed.Error());
     const auto& pos = parsed.Positionals();
-    if (pos.empty()) return Usage("cert needs import, export, list, confirm, request or install");
+    if (pos.empty()) return Usage(MessageText(msg::cli::CertNeedsSub));
     const std::string& sub = pos[0];
     CliSession session(cli);
     LogonStore& store = session.Store();
@@ -138,50 +142,35 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
     if (sub == "request") return Request(cli, session, pos, parsed);
     if (sub == "install") return Install(cli, session, pos);
     if (sub == "list") {
-        if (pos.size() != 1) return Usage("cert list takes no arguments");
+        if (pos.size() != 1) return Usage(MessageText(msg::cli::NoArguments, "cert list"));
         std::vector<LogonCertInfo> certs;
         if (!session.Open()) return kExitFailed;
         if (!store.ListCerts(certs)) return CliFail(store.LastError());
         for (const LogonCertInfo& cert : certs) {
-            std::string owner = cert.record.userNumber ? "user " + std::to_string(cert.record.userNumber) : "other";
+            std::string owner = cert.record.userNumber ? MessageText(msg::cli::CertOwnerUser, cert.record.userNumber)
+                                                       : MessageText(msg::cli::CertOwnerOther);
             std::printf("%-20s %-40s %-8s %-24s %.16s\n", EscapeText(cert.record.name).c_str(),
                         EscapeText(KeyTextOf(cert.record.subjectName, cert.record.email)).c_str(), owner.c_str(),
-                        StateText(cert.state), cert.fingerprint.c_str());
+                        MessageText(StateText(cert.state)).c_str(), cert.fingerprint.c_str());
         }
         return kExitOk;
     }
     if (sub == "confirm") {
-        if (pos.size() != 2) return Usage("cert confirm takes one name");
+        if (pos.size() != 2) return Usage(MessageText(msg::cli::CertConfirmArgs));
         if (!session.Open()) return kExitFailed;
         if (!store.ConfirmCert(pos[1])) return CliFail(store.LastError());
-        std::printf("certificate %s confirmed\n", pos[1].c_str());
+        std::printf("%s\n", MessageText(msg::cli::CertConfirmedName, pos[1]).c_str());
         return kExitOk;
     }
-    return Usage("unknown cert command '" + sub + "'");
+    return Usage(MessageText(msg::cli::UnknownSubCommand, "cert", sub));
 }
 
 }  // namespace
 
-VARNEX_COMMAND("cert", kUsage,
-               "installed certificates of other people and their confirmation; the users' own from a CA", RunCert, {},
-               {{"import", "FILE [--name NAME]", "install another person's certificate (PEM, DER or a PKCS#7 bundle)",
-                 "  --name NAME  the name to install it under (default: the certificate's own name, CN)\n\n"
-                 "Shows the certificate's subject, e-mail, issuer, validity and SHA-256 fingerprint. Compare\n"
-                 "the fingerprint with its holder, then record it with cert confirm. Of a bundle, the\n"
-                 "person's certificate is installed (not a CA's), with the issuers that came with it.\n"},
-                {"export", "NAME [FILE] [--der] [--force]",
-                 "write a certificate as PEM to FILE, or to standard output ('-')",
-                 "  --der    write DER instead of PEM\n"
-                 "  --force  replace FILE if it exists (atomically); without it an existing FILE is refused\n"},
-                {"list", "", "installed certificates: name, holder, owner, confirmation, fingerprint", ""},
-                {"confirm", "NAME", "record a certificate as checked with its holder",
-                 "A confirmed certificate that changes afterwards is listed as CHANGED.\n"},
-                {"request", "ID [FILE] [--force]", "write a PKCS#10 request (PEM) for the user's key, for a CA to sign",
-                 "The request names the subject of the user's certificate and asks for e-mail protection.\n"
-                 "The user's password opens the key (--password-file, $VARNEX_PASSWORD, or asked).\n\n"
-                 "  --force  replace FILE if it exists\n"},
-                {"install", "ID FILE", "make the certificate a CA issued for the user's key the user's certificate",
-                 "FILE is PEM, DER or PKCS#7; a chain that comes with it is kept. Refused when the certificate\n"
-                 "is for another key, not valid now, a CA's, not for e-mail protection where it says what it\n"
-                 "is for, or for another address than the user's. Takes the user's password. Packages and\n"
-                 "signatures made before stay valid: the key is the same.\n"}});
+VARNEX_COMMAND("cert", kUsage, msg::cli_help::Cert, RunCert, {},
+               {{"import", "FILE [--name NAME]", msg::cli_help::CertImport, msg::cli_help::CertImportHelp},
+                {"export", "NAME [FILE] [--der] [--force]", msg::cli_help::CertExport, msg::cli_help::CertExportHelp},
+                {"list", "", msg::cli_help::CertList, {}},
+                {"confirm", "NAME", msg::cli_help::CertConfirm, msg::cli_help::CertConfirmHelp},
+                {"request", "ID [FILE] [--force]", msg::cli_help::CertRequest, msg::cli_help::CertRequestHelp},
+                {"install", "ID FILE", msg::cli_help::CertInstall, msg::cli_help::CertInstallHelp}});

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "Session.h"
 #include "engine/Korvane.h"
@@ -142,11 +143,11 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("decrypt");
     ArgParser parsed(args, {"--direct", "--keep", "--test"}, {"--to"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no package to decrypt");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoPackageToDecrypt));
     const std::string to = parsed.Value("--to");
     const bool test = parsed.Has("--test");
     if (test && (!to.empty() || parsed.Has("--keep") || parsed.Has("--direct")))
-        return UsageError(self, "--test writes nothing: it takes no --to, --keep or --direct");
+        return UsageError(self, MessageText(msg::cli::TestWritesNothing));
 
     CliSession session(cli);
     CKorvane engine;
@@ -257,17 +258,5 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("decrypt", "[--to DIR] [--direct] [--keep] [--test] FILE...",
-               "restore password and envelope packages (one password per batch)", RunDecrypt,
-               "The password is asked once (or read from --package-password-file) and used for every\n"
-               "package of the batch. New restored files and folders are the owner's alone (0600, 0700).\n\n"
-               "  --to DIR    restore into DIR (made when missing, removed again if nothing was restored);\n"
-               "              without it a terminal asks, and a script restores beside the package\n"
-               "  --direct    no folder question; a lone restored file is offered to be opened\n"
-               "  --keep      keep the packages after their restore (by default, and unless the\n"
-               "              setting DkeptFile says otherwise, a package restored completely is wiped)\n"
-               "  --test      check each package as its restore would (password or key, every CRC, the\n"
-               "              sender's signature of envelopes); nothing is written and no package is wiped\n\n"
-               "An envelope package names as its sender the holder of the certificate that checked its\n"
-               "signature; one that names anyone else fails. A package signed by a bare digest (shared\n"
-               "packages of key-device users) shows its content intact and its sender not proven.\n");
+VARNEX_COMMAND("decrypt", "[--to DIR] [--direct] [--keep] [--test] FILE...", msg::cli_help::Decrypt, RunDecrypt,
+               msg::cli_help::DecryptHelp);

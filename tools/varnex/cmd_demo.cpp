@@ -1,8 +1,12 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Demo.h"
 
 namespace {
@@ -17,7 +21,8 @@ int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
     if (!parsed.Ok()) return UsageError(*FindCommand("demo"), parsed.Error());
     std::string tmpl = (std::filesystem::temp_directory_path() / "varnex-demo-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) {
-        std::perror("varnex: cannot make a temporary folder");
+        std::fprintf(stderr, "varnex: %s: %s\n", MessageText(msg::cli::CannotMakeTempFolder).c_str(),
+                     std::strerror(errno));
         return kExitFailed;
     }
     DemoContext demo{cli, tmpl, tmpl + "/suite"};
@@ -44,5 +49,4 @@ int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
 
 DemoStepRegistrar::DemoStepRegistrar(DemoStep step) { Steps().push_back(std::move(step)); }
 
-VARNEX_COMMAND("demo", "[--keep]", "a guided tour on a fresh suite folder in a temporary folder", RunDemo,
-               "  --keep  leave the temporary folder in place afterwards\n");
+VARNEX_COMMAND("demo", "[--keep]", msg::cli_help::Demo, RunDemo, msg::cli_help::DemoHelp);

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "PackageSources.h"
 #include "Session.h"
 #include "engine/Identifiers.h"
@@ -35,8 +37,8 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--force"}, {"-o", "--output", "--to", "--base", "--cipher"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     std::string output = parsed.Value("-o", parsed.Value("--output"));
-    if (output.empty()) return UsageError(self, "the package to write is missing (-o PACKAGE)");
-    if (parsed.Positionals().empty()) return UsageError(self, "nothing to encrypt");
+    if (output.empty()) return UsageError(self, MessageText(msg::cli::PackageMissing));
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NothingToEncrypt));
 
     EnvelopePackRequest request;
     request.recipients = SplitIds(parsed.Value("--to"));
@@ -49,7 +51,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     for (const std::string& id : request.recipients) {
         LogonKeyRecord key;
         LogonUserRecord user;
-        if (!session.Store().GetUserRecords(key, user, id)) return CliFail(id + ": no such user");
+        if (!session.Store().GetUserRecords(key, user, id)) return CliFail(MessageText(msg::cli::NoSuchUserId, id));
     }
     CKorvane engine;
     request.replace = parsed.Has("--force");
@@ -63,11 +65,4 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("envelope", "-o PACKAGE --to ID[,ID...] [--base DIR] [--cipher ID] [--force] PATH...",
-               "an envelope package of files and folder trees for several recipients", RunEnvelope,
-               "  -o PACKAGE     the envelope package to write (replaced only with --force)\n"
-               "  --to IDS       further recipients, registered user IDs separated by commas; the\n"
-               "                 logged-on user is always a recipient and signs the package\n"
-               "  --base DIR     the folder stored paths are relative to (default: the deepest folder\n"
-               "                 holding every PATH)\n"
-               "  --cipher ID    bulk cipher: 46 IDEA (default), 62 triple DES, 45 DES, 120/121 cards\n"
-               "  --force        replace an existing PACKAGE (atomically)\n");
+               msg::cli_help::Envelope, RunEnvelope, msg::cli_help::EnvelopeHelp);

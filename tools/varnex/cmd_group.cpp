@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 
 namespace {
@@ -12,30 +14,30 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {}, {});
     if (!parsed.Ok()) return Usage(parsed.Error());
     const auto& pos = parsed.Positionals();
-    if (pos.empty()) return Usage("group needs add, member or list");
+    if (pos.empty()) return Usage(MessageText(msg::cli::GroupNeedsSub));
     CliSession session(cli);
     LogonStore& store = session.Store();
     if (pos[0] == "add") {
-        if (pos.size() != 2) return Usage("group add takes one name");
+        if (pos.size() != 2) return Usage(MessageText(msg::cli::GroupAddArgs));
         if (!session.Open()) return kExitFailed;
         int32_t id = store.AddGroup(pos[1]);
         if (id == 0) return CliFail(store.LastError());
-        std::printf("group %s added as number %d\n", pos[1].c_str(), id);
+        std::printf("%s\n", MessageText(msg::cli::GroupAdded, pos[1], id).c_str());
         return kExitOk;
     }
     if (pos[0] == "member") {
-        if (pos.size() < 3) return Usage("group member takes a group name and at least one user ID");
+        if (pos.size() < 3) return Usage(MessageText(msg::cli::GroupMemberArgs));
         if (!session.Open()) return kExitFailed;
         if (!store.AddGroupMembers(pos[1], {pos.begin() + 2, pos.end()})) return CliFail(store.LastError());
         if (!cli.options.quiet) {
             std::string users;
             for (size_t i = 2; i < pos.size(); ++i) users += " " + pos[i];
-            std::fprintf(stderr, "varnex: group %s: added%s\n", pos[1].c_str(), users.c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::GroupMembersAdded, pos[1], users).c_str());
         }
         return kExitOk;
     }
     if (pos[0] == "list") {
-        if (pos.size() != 1) return Usage("group list takes no arguments");
+        if (pos.size() != 1) return Usage(MessageText(msg::cli::NoArguments, "group list"));
         std::vector<Lumo_Group> groups;
         if (!session.Open()) return kExitFailed;
         if (!store.ListGroups(groups)) return CliFail(store.LastError());
@@ -50,13 +52,12 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
         }
         return kExitOk;
     }
-    return Usage("unknown group command '" + pos[0] + "'");
+    return Usage(MessageText(msg::cli::UnknownSubCommand, "group", pos[0]));
 }
 
 }  // namespace
 
-VARNEX_COMMAND("group", "add NAME | member NAME USER... | list", "user groups", RunGroup, {},
-               {{"add", "NAME", "make an empty group (a name without '@', ';' or blanks at its ends)", ""},
-                {"member", "NAME USER...", "add registered users to a group",
-                 "Each USER is a user ID of this store; a user already in the group stays once.\n"},
-                {"list", "", "the groups with their members", ""}});
+VARNEX_COMMAND("group", "add NAME | member NAME USER... | list", msg::cli_help::Group, RunGroup, {},
+               {{"add", "NAME", msg::cli_help::GroupAdd, {}},
+                {"member", "NAME USER...", msg::cli_help::GroupMember, msg::cli_help::GroupMemberHelp},
+                {"list", "", msg::cli_help::GroupList, {}}});

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "engine/Korvane.h"
@@ -52,7 +54,7 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("info");
     ArgParser parsed(args, {"--json"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no file to describe");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoFileToDescribe));
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;
     CKorvane engine;
@@ -76,10 +78,4 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("info", "[--json] FILE...", "who made a secured file and who may open it, as the security page shows it",
-               RunInfo,
-               "Reads password and envelope packages and signature files without decrypting anything;\n"
-               "exit 1 when a FILE is not secured or cannot be read.\n\n"
-               "The sender or signer shown is what the file states (\"proven\": false): verify checks a\n"
-               "signature file, decrypt --test an envelope package's signature.\n\n"
-               "  --json  one JSON array, an object per FILE: kind, signer or sender, times, recipients\n");
+VARNEX_COMMAND("info", "[--json] FILE...", msg::cli_help::Info, RunInfo, msg::cli_help::InfoHelp);

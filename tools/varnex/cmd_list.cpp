@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "engine/Korvane.h"
@@ -28,7 +30,8 @@ void PrintText(const std::string& package, const std::vector<PackageEntry>& entr
             std::printf("%12s  %-19s  %s\n", "-", "-", EscapeText(e.path).c_str());
         else
             std::printf("%12lld  %-19s  %s%s\n", static_cast<long long>(e.size), ShownTime(e.modified, ' ').c_str(),
-                        EscapeText(e.path).c_str(), (e.attributes & kAttrReadOnly) ? "  (read-only)" : "");
+                        EscapeText(e.path).c_str(),
+                        (e.attributes & kAttrReadOnly) ? MessageText(msg::cli::ReadOnlyMark).c_str() : "");
     }
 }
 
@@ -51,7 +54,7 @@ int RunList(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("list");
     ArgParser parsed(args, {"--json"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no package to list");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoPackageToList));
     bool json = parsed.Has("--json");
     const auto& packages = parsed.Positionals();
 
@@ -79,11 +82,4 @@ int RunList(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("list", "[--json] PACKAGE...",
-               "the folders and files a password or envelope package holds, without opening it", RunList,
-               "Prints each folder and file of the package: size in bytes, modification time and path.\n"
-               "The names, sizes and times of a package are readable without the password or key; only\n"
-               "the contents need them.\n\n"
-               "  --json    one JSON document on standard output:\n"
-               "            {\"packages\": [{\"package\", \"entries\": [{\"type\", \"path\", \"size\",\n"
-               "            \"modified\", \"readOnly\"}]}]}\n");
+VARNEX_COMMAND("list", "[--json] PACKAGE...", msg::cli_help::List, RunList, msg::cli_help::ListHelp);

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 #include "logon/ILogon.h"
 #include "mail/IMapi.h"
@@ -61,25 +63,26 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--encrypt", "--sign", "--send"}, {"--to"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     const bool encrypt = parsed.Has("--encrypt"), sign = parsed.Has("--sign");
-    if (!encrypt && !sign) return UsageError(self, "choose --encrypt, --sign or both");
+    if (!encrypt && !sign) return UsageError(self, MessageText(msg::cli::MailChooseKind));
     const std::string to = parsed.Value("--to");
-    if (to.empty()) return UsageError(self, "the recipients are missing (--to NAME[,NAME...])");
-    if (parsed.Positionals().empty()) return UsageError(self, "no file to pack");
+    if (to.empty()) return UsageError(self, MessageText(msg::cli::MailRecipientsMissing));
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoFileToPack));
 
     std::string files;
     for (const std::string& p : parsed.Positionals()) {
         std::string path = fs::absolute(p).lexically_normal().string();
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            std::fprintf(stderr, "varnex: %s: not a file (mail packages carry files, not folders)\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailNotAFile, p).c_str());
             return kExitFailed;
         }
         if (path.size() >= static_cast<size_t>(kMaxPath)) {
-            std::fprintf(stderr, "varnex: %s: path longer than %d bytes\n", p.c_str(), kMaxPath - 1);
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
+                         MessageText(msg::cli::PathTooLong, kMaxPath - 1).c_str());
             return kExitFailed;
         }
         if (!IsMailFileName(fs::path(path).filename().string())) {
-            std::fprintf(stderr, "varnex: %s: a name holding '\\' cannot travel in a mail package\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailBackslash, p).c_str());
             return kExitFailed;
         }
         files += path;
@@ -112,9 +115,5 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] [--send] FILE...",
-               "pack files into a mail package in the suite's mail folder and print its path", RunMailPack,
-               "  --to NAME,...  the recipients: names of installed certificates\n"
-               "  --encrypt      encrypt the package for the recipients\n"
-               "  --sign         sign it with the logged-on user's private key\n"
-               "  --send         hand it to the mail program through the mail module, the recipients as To\n");
+VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] [--send] FILE...", msg::cli_help::MailPack,
+               RunMailPack, msg::cli_help::MailPackHelp);

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "MailUnpackStep.h"
 #include "Session.h"
@@ -32,17 +34,17 @@ bool ReadStandardInput(std::vector<unsigned char>& bytes) {
 }
 
 // What became of the signature; null when the unpacking stopped before it.
-const char* Verdict(const DECRYPT_MAIL_KEY& key, int result) {
-    if (!(key.nMailFlag & kMailFlagSign)) return result == 1 ? "not signed" : nullptr;
+const MessageDef* Verdict(const DECRYPT_MAIL_KEY& key, int result) {
+    if (!(key.nMailFlag & kMailFlagSign)) return result == 1 ? &msg::cli::NotSigned : nullptr;
     switch (key.nVerify) {
         case 1:
-            return "valid";
+            return &msg::cli::SignatureValid;
         case 0:
-            return "NOT valid";
+            return &msg::cli::SignatureNotValid;
         case -1:
-            return "no certificate installed to check it";
+            return &msg::cli::NoCertToCheck;
         default:
-            return result == 1 ? "not checked" : nullptr;
+            return result == 1 ? &msg::cli::NotChecked : nullptr;
     }
 }
 
@@ -50,7 +52,7 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("mail-unpack");
     ArgParser parsed(args, {"--json"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().size() != 1) return UsageError(self, "name one package (or - for standard input)");
+    if (parsed.Positionals().size() != 1) return UsageError(self, MessageText(msg::cli::NameOnePackage));
     const std::string name = parsed.Positionals()[0];
 
     CFile file;
@@ -59,7 +61,7 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
     CMemFile* pMemFile = nullptr;
     if (name == "-") {
         std::vector<unsigned char> bytes;
-        if (!ReadStandardInput(bytes)) return CliFail(std::string("standard input: ") + std::strerror(errno));
+        if (!ReadStandardInput(bytes)) return CliFail(MessageText(msg::cli::StandardInputFailed, std::strerror(errno)));
         memory.Attach(std::move(bytes));
         pMemFile = &memory;
     } else {
@@ -73,7 +75,7 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
     if (!session.LogOn()) return kExitFailed;
     CMailEncrypt engine;
     const UnpackedMail got = UnpackMailPackage(engine, pFile, pMemFile);
-    if (got.outOfMemory) return CliFail(name + ": not enough memory for the files it announces");
+    if (got.outOfMemory) return CliFail(MessageText(msg::cli::NotEnoughMemoryFiles, name));
     const DECRYPT_MAIL_KEY& key = *got.key;
     const int result = got.result;
 
@@ -87,9 +89,9 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
             std::printf("%s{\"path\": %s, \"damaged\": %s}", i ? ", " : "", JsonQuote(path).c_str(),
                         bad ? "true" : "false");
         else
-            std::printf("%s%s\n", EscapeText(path).c_str(), bad ? " (damaged: its content CRC failed)" : "");
+            std::printf("%s%s\n", EscapeText(path).c_str(), bad ? MessageText(msg::cli::DamagedMark).c_str() : "");
     }
-    const char* verdict = Verdict(key, result);
+    const MessageDef* verdict = Verdict(key, result);
     // A valid signature names its signer by the certificate that checked it; otherwise the signer
     // is only what the package states.
     const SignerProof proof = key.nVerify == 1 ? engine.SignerProved() : SignerProof{};
@@ -97,21 +99,18 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
     if (json) {
         JsonObject tail;
         AddProof(tail.Text("signer", signer), proof);
-        std::printf("], \"signature\": %s, %s\n", verdict ? JsonQuote(verdict).c_str() : "null",
+        std::printf("], \"signature\": %s, %s\n", verdict ? JsonQuote(verdict->text).c_str() : "null",
                     tail.Str().substr(1).c_str());
     } else if (!cli.options.quiet && verdict != nullptr) {
         if (key.nMailFlag & kMailFlagSign)
-            std::printf("signed by %s: %s\n", EscapeText(signer).c_str(), verdict);
+            std::printf("%s\n", MessageText(msg::cli::SignedBy, EscapeText(signer), MessageText(*verdict)).c_str());
         else
-            std::printf("%s\n", verdict);
+            std::printf("%s\n", MessageText(*verdict).c_str());
     }
     return ExitForResult(result);
 }
 
 }  // namespace
 
-VARNEX_COMMAND("mail-unpack", "[--json] PACKAGE|-",
-               "unpack a mail package into the mail folder; lists the files written and the signer's verdict",
-               RunMailUnpack,
-               "PACKAGE '-' reads the package's bytes from standard input (in memory); './-' names a file.\n\n"
-               "  --json  print the result as one JSON document\n");
+VARNEX_COMMAND("mail-unpack", "[--json] PACKAGE|-", msg::cli_help::MailUnpack, RunMailUnpack,
+               msg::cli_help::MailUnpackHelp);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 
 namespace {
@@ -15,32 +17,29 @@ int RunOption(CliContext& cli, const std::vector<std::string>& args) {
     CliSession session(cli);
     LogonStore& store = session.Store();
     if (!pos.empty() && pos[0] == "get") {
-        if (pos.size() != 3) return Usage("option get takes a section and a key");
+        if (pos.size() != 3) return Usage(MessageText(msg::cli::OptionGetArgs));
         if (!session.Open()) return kExitFailed;
         // A value the store cannot hold tells an unset setting apart from an empty one.
         const std::string unset(1, '\n');
         std::string value = store.GetOption(pos[1], pos[2], unset);
-        if (value == unset) return CliFail("option " + pos[2] + " of section " + pos[1] + " is not set");
+        if (value == unset) return CliFail(MessageText(msg::cli::OptionNotSet, pos[2], pos[1]));
         std::printf("%s\n", value.c_str());
         return kExitOk;
     }
     if (!pos.empty() && pos[0] == "set") {
-        if (pos.size() != 4) return Usage("option set takes a section, a key and a value");
+        if (pos.size() != 4) return Usage(MessageText(msg::cli::OptionSetArgs));
         if (!session.Open()) return kExitFailed;
         if (!store.SetOption(pos[1], pos[2], pos[3])) return CliFail(store.LastError());
         if (!cli.options.quiet)
-            std::fprintf(stderr, "varnex: option %s of section %s set to '%s'\n", pos[2].c_str(), pos[1].c_str(),
-                         pos[3].c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::OptionSetTo, pos[2], pos[1], pos[3]).c_str());
         return kExitOk;
     }
-    return Usage(pos.empty() ? "option needs get or set" : "unknown option command '" + pos[0] + "'");
+    return Usage(pos.empty() ? MessageText(msg::cli::OptionNeedsSub)
+                             : MessageText(msg::cli::UnknownSubCommand, "option", pos[0]));
 }
 
 }  // namespace
 
-VARNEX_COMMAND("option", "get SECTION KEY | set SECTION KEY VALUE", "settings of the suite", RunOption, {},
-               {{"get", "SECTION KEY", "print a setting (exit 1 when it is not set)", ""},
-                {"set", "SECTION KEY VALUE", "change a setting",
-                 "Section Option: SIgnID (signature digest, 8 or 42), RandFileName, AutoSignFile,\n"
-                 "AutoSendPubCert, DkeptFile, DispDecryptResult (TRUE or FALSE, any case), WriteTimes.\n"
-                 "Section MAIL: MAPI (1: mail through the mapi module), Opener (the mail program).\n"}});
+VARNEX_COMMAND("option", "get SECTION KEY | set SECTION KEY VALUE", msg::cli_help::Option, RunOption, {},
+               {{"get", "SECTION KEY", msg::cli_help::OptionGet, {}},
+                {"set", "SECTION KEY VALUE", msg::cli_help::OptionSet, msg::cli_help::OptionSetHelp}});

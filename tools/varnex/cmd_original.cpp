@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "advanced/AdvanceEmcrypt.h"
@@ -22,7 +24,7 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("original");
     ArgParser parsed(args, {"--json"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no package named");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoPackageNamed));
     const bool json = parsed.Has("--json");
 
     CliSession session(cli);
@@ -32,7 +34,7 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
     int type = 0;
     Lumo_PrivateKey index;
     if (!session.Store().GetLogonUser(userId, password, type) || !session.Store().GetPrivateKeyIndex(index, indexName))
-        return CliFail("nobody is logged on");
+        return CliFail(MessageText(msg::cli::NobodyLoggedOn));
     CAdvanceEmcrypt engine;
     std::vector<std::string> items;
     int failed = 0;
@@ -44,14 +46,12 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
             continue;
         }
         if (!engine.GetFileOriInfo(package.c_str(), userId.c_str(), password.c_str(), index, name, time, &size)) {
-            std::fprintf(stderr, "varnex: %s: not an envelope package of one file for %s, or damaged\n",
-                         package.c_str(), userId.c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::NotOneFileEnvelope, package, userId).c_str());
             ++failed;
             continue;
         }
         if (name[0] == '\0') {  // a password package: its names are varnex list's
-            std::fprintf(stderr, "varnex: %s: a password package; `varnex list` shows what it holds\n",
-                         package.c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::PasswordPackageList, package).c_str());
             continue;
         }
         if (json)
@@ -71,8 +71,4 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("original", "[--json] PACKAGE...",
-               "the original name, modification time and size of the file a generated-name package holds", RunOriginal,
-               "Only a recipient of the package (the logged-on user) is told; nothing is decrypted or\n"
-               "written. A package of several items is named \"混合文件\".\n\n"
-               "  --json    print a JSON array instead: package, name, modified, size\n");
+VARNEX_COMMAND("original", "[--json] PACKAGE...", msg::cli_help::Original, RunOriginal, msg::cli_help::OriginalHelp);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "PackageSources.h"
 #include "Session.h"
@@ -67,7 +68,7 @@ int CopyToStdout(const std::string& package) {
         for (ssize_t put = 0; put < got;) {
             ssize_t n = ::write(STDOUT_FILENO, block.data() + put, static_cast<size_t>(got - put));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return CliFail(std::string("standard output: ") + std::strerror(errno));
+            if (n < 0) return CliFail(MessageText(msg::cli::StandardOutputFailed, std::strerror(errno)));
             put += n;
         }
     }
@@ -78,20 +79,19 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--force"}, {"-o", "--output", "--base", "--cipher"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     if (!parsed.Value("-o").empty() && !parsed.Value("--output").empty())
-        return UsageError(self, "the package is named twice (-o and --output)");
+        return UsageError(self, MessageText(msg::cli::PackageNamedTwice));
     std::string output = parsed.Value("-o", parsed.Value("--output"));
-    if (output.empty()) return UsageError(self, "the package to write is missing (-o PACKAGE)");
-    if (parsed.Positionals().empty()) return UsageError(self, "nothing to pack");
+    if (output.empty()) return UsageError(self, MessageText(msg::cli::PackageMissing));
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NothingToPack));
     // "-": the package goes to standard output, made first in the user's own temporary folder.
     const bool toStdout = output == "-";
-    if (toStdout && isatty(STDOUT_FILENO))
-        return UsageError(self, "standard output is a terminal: redirect it, or name a file with -o");
+    if (toStdout && isatty(STDOUT_FILENO)) return UsageError(self, MessageText(msg::cli::StdoutIsTerminal));
 
     CliSession session(cli);
     std::string tmp;
     if (toStdout) {
         if (!session.Open()) return kExitFailed;
-        if (!UserTempFolder(tmp)) return CliFail(std::string("no temporary folder: ") + std::strerror(errno));
+        if (!UserTempFolder(tmp)) return CliFail(MessageText(msg::cli::NoTempFolder, std::strerror(errno)));
         output = tmp + ".stdout-" + std::to_string(::getpid()) + ".pkg";
     }
 
@@ -103,12 +103,12 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     if (!session.Open()) return kExitFailed;
     CKorvane engine;
     if (!cli.options.newPasswordFile.empty()) {
-        if (!ReadNewPassword(cli, "the package", request.password)) return kExitFailed;
+        if (!ReadNewPassword(cli, MessageText(msg::cli::ThePackage), request.password)) return kExitFailed;
         if (CharacterCount(request.password.view()) < kMinPasswordChars)
-            return CliFail("the password needs at least 6 characters");
+            return CliFail(MessageText(msg::cli::PasswordTooShort));
     } else {
         if (!isatty(STDIN_FILENO) && cli.options.answers.empty()) {
-            std::fprintf(stderr, "varnex: no terminal to ask for the password (use --new-password-file)\n");
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::NoTerminalNewPassword).c_str());
             return kExitFailed;
         }
         char password[996] = {};
@@ -119,7 +119,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     request.replace = parsed.Has("--force");
     if (cli.terminal) cli.terminal->SetJobBytes(SourceBytes(request.paths));
     auto started = std::chrono::steady_clock::now();
-    cli.host->SetSubject(toStdout ? "(standard output)" : output);
+    cli.host->SetSubject(toStdout ? MessageText(msg::cli::StandardOutputSubject) : output);
     int result = PackWithPassword(engine, request);
     request.password.clear();
     if (result == 1) {
@@ -133,16 +133,5 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("pack", "-o PACKAGE [--base DIR] [--cipher ID] [--force] PATH...",
-               "a password package of files and folder trees", RunPack,
-               "Each PATH is a file or a folder (a link named here is followed). Inside folders, links,\n"
-               "pipes and devices are left out and named in a notice at the end.\n\n"
-               "  -o, --output PACKAGE  the package to write; an existing file is replaced only with --force;\n"
-               "                        '-' writes it to standard output (never to a terminal; ./- names a file)\n"
-               "  --base DIR            the folder the stored names are relative to (default: the\n"
-               "                        deepest folder holding every PATH); every PATH must lie below it\n"
-               "  --cipher ID           the bulk cipher: 45 DES, 46 IDEA, 62 two-key triple DES,\n"
-               "                        120 PCI card, 121 ISA card (default: the suite's choice)\n"
-               "  --force               replace an existing PACKAGE (atomically)\n\n"
-               "The password comes from --new-password-file (its first line, spaces included) or is\n"
-               "asked twice on the terminal; it needs at least 6 characters.\n");
+VARNEX_COMMAND("pack", "-o PACKAGE [--base DIR] [--cipher ID] [--force] PATH...", msg::cli_help::Pack, RunPack,
+               msg::cli_help::PackHelp);

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "JsonText.h"
 #include "platform/PrintableText.h"
 #include "shell/Messages.h"
@@ -51,7 +53,7 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("props");
     ArgParser parsed(args, {"--json"}, {"--set"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no file, folder or drive named");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NothingNamed));
 
     std::string list;
     for (const std::string& p : parsed.Positionals()) {
@@ -69,10 +71,7 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
     int result = 1;
     if (!parsed.Value("--set").empty()) {
         std::unique_ptr<CPropertySheet> sheet = MakeSelectionSheet(list.c_str());
-        if (!sheet->ChangeAttributes(parsed.Value("--set")))
-            return UsageError(self,
-                              "--set takes +r or -r: only read-only can be changed here (hidden is a name "
-                              "beginning with \".\", archive is every file)");
+        if (!sheet->ChangeAttributes(parsed.Value("--set"))) return UsageError(self, MessageText(msg::cli::SetTakes));
         result = sheet->ApplyPages();
     }
     // The sheet as it reads now, after any change.
@@ -86,9 +85,4 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("props", "[--json] [--set +r|-r] PATH...",
-               "the property sheet of files, folders and drives (mount points)", RunProps,
-               "One file shows its own page; anything else the page of the selection, or of the drive.\n\n"
-               "  --json      print the sheet as one JSON document\n"
-               "  --set +r|-r make read-only or writable, as the page's OK does; hidden (a name beginning\n"
-               "              with \".\") and archive (every file) are shown but cannot be changed here\n");
+VARNEX_COMMAND("props", "[--json] [--set +r|-r] PATH...", msg::cli_help::Props, RunProps, msg::cli_help::PropsHelp);

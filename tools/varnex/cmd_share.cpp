@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 
 namespace {
@@ -23,9 +25,9 @@ void PrintShare(LogonStore& store, const Insure_Decrypt_Men& share) {
         LogonUserRecord user;
         Lumo_Group group;
         if (man.type == kDecryptManUser && store.GetUserRecordByNumber(key, user, man.id)) {
-            std::printf("    user  %4d  %s\n", man.id, user.userId.c_str());
+            std::printf("%s\n", MessageText(msg::cli::ShareUser, man.id, user.userId).c_str());
         } else if (man.type == kDecryptManGroup && store.ReadGroup(man.id, group)) {
-            std::printf("    group %4d  @%s\n", man.id, group.name.c_str());
+            std::printf("%s\n", MessageText(msg::cli::ShareGroup, man.id, group.name).c_str());
         }
     }
 }
@@ -34,22 +36,22 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {}, {});
     if (!parsed.Ok()) return Usage(parsed.Error());
     const auto& pos = parsed.Positionals();
-    if (pos.empty()) return Usage("share needs grant or list");
+    if (pos.empty()) return Usage(MessageText(msg::cli::ShareNeedsSub));
     CliSession session(cli);
     LogonStore& store = session.Store();
     if (pos[0] == "grant") {
-        if (pos.size() < 3) return Usage("share grant takes a path and at least one USER or @GROUP");
+        if (pos.size() < 3) return Usage(MessageText(msg::cli::ShareGrantArgs));
         if (!session.Open()) return kExitFailed;
         std::vector<DecryptMan> entries;
         for (size_t i = 2; i < pos.size(); ++i) {
             if (pos[i].size() > 1 && pos[i][0] == '@') {
                 int32_t group = store.FindGroup(pos[i].substr(1));
-                if (group == 0) return CliFail("no group named '" + pos[i].substr(1) + "'");
+                if (group == 0) return CliFail(MessageText(msg::cli::NoGroupNamed, pos[i].substr(1)));
                 entries.push_back({kDecryptManGroup, group});
             } else {
                 LogonKeyRecord key;
                 LogonUserRecord user;
-                if (!store.GetUserRecords(key, user, pos[i])) return CliFail("no user '" + pos[i] + "' in this store");
+                if (!store.GetUserRecords(key, user, pos[i])) return CliFail(MessageText(msg::cli::NoSuchUser, pos[i]));
                 entries.push_back({kDecryptManUser, user.number});
             }
         }
@@ -57,17 +59,17 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
         if (!cli.options.quiet) {
             std::string who;
             for (size_t i = 2; i < pos.size(); ++i) who += " " + pos[i];
-            std::fprintf(stderr, "varnex: %s: granted to%s\n", AbsoluteFolder(pos[1]).c_str(), who.c_str());
+            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::GrantedTo, AbsoluteFolder(pos[1]), who).c_str());
         }
         return kExitOk;
     }
     if (pos[0] == "list") {
-        if (pos.size() > 2) return Usage("share list takes at most one path");
+        if (pos.size() > 2) return Usage(MessageText(msg::cli::ShareListArgs));
         if (!session.Open()) return kExitFailed;
         if (pos.size() == 2) {
             Insure_Decrypt_Men share;
             if (!store.ReadDecryptMen({}, AbsoluteFolder(pos[1]), share)) {
-                return CliFail("no decryptors are granted for " + AbsoluteFolder(pos[1]));
+                return CliFail(MessageText(msg::cli::NoDecryptors, AbsoluteFolder(pos[1])));
             }
             PrintShare(store, share);
             return kExitOk;
@@ -77,14 +79,11 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
         for (const auto& share : shares) PrintShare(store, share);
         return kExitOk;
     }
-    return Usage("unknown share command '" + pos[0] + "'");
+    return Usage(MessageText(msg::cli::UnknownSubCommand, "share", pos[0]));
 }
 
 }  // namespace
 
-VARNEX_COMMAND("share", "grant PATH (USER|@GROUP)... | list [PATH]", "authorised decryptors of shared folders",
-               RunShare, {},
-               {{"grant", "PATH (USER|@GROUP)...", "let users and groups decrypt what is shared-encrypted for PATH",
-                 "PATH is kept absolute. Each USER is a user ID, each @GROUP a group name; share-encrypt\n"
-                 "--share PATH makes packages every one of them can open.\n"},
-                {"list", "[PATH]", "the authorised decryptors of PATH, or of every shared folder", ""}});
+VARNEX_COMMAND("share", "grant PATH (USER|@GROUP)... | list [PATH]", msg::cli_help::Share, RunShare, {},
+               {{"grant", "PATH (USER|@GROUP)...", msg::cli_help::ShareGrant, msg::cli_help::ShareGrantHelp},
+                {"list", "[PATH]", msg::cli_help::ShareList, {}}});

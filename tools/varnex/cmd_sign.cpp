@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 #include "engine/Korvane.h"
 #include "platform/Window.h"
@@ -24,12 +26,12 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("sign");
     ArgParser parsed(args, {"--mail", "--for-mail"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no file to sign");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoFileToSign));
     std::string list;
     std::vector<timespec> before;
     for (const std::string& p : parsed.Positionals()) {
         if (p.empty() || p.size() + 4 >= static_cast<size_t>(kMaxPath))
-            return UsageError(self, p + ": a path to sign has 1 to " + std::to_string(kMaxPath - 5) + " bytes");
+            return UsageError(self, MessageText(msg::cli::SignPathLength, p, kMaxPath - 5));
         list += p + '\0';
         before.push_back(WrittenAt(p + ".idi"));
     }
@@ -64,12 +66,4 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("sign", "[--mail] [--for-mail] FILE...", "sign files into signature files FILE.idi beside them", RunSign,
-               "Each FILE gets a signature file FILE.idi beside it (at most 200 files per run), signed\n"
-               "with the logged-on user's private key over the file's whole content; each one written\n"
-               "is printed. An existing FILE.idi is replaced only when the question is answered yes.\n\n"
-               "  --for-mail  sign for mail (kind 16: verified through the signer's name)\n"
-               "  --mail      sign for mail and mail the files with their signature files (and the\n"
-               "              user's certificate when the setting AutoSendPubCert is TRUE); the\n"
-               "              signature files are deleted once the message holds them\n\n"
-               "Exit status 0 only when every FILE was signed.\n");
+VARNEX_COMMAND("sign", "[--mail] [--for-mail] FILE...", msg::cli_help::Sign, RunSign, msg::cli_help::SignHelp);

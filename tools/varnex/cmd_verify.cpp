@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
@@ -62,7 +63,7 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("verify");
     ArgParser parsed(args, {"--json"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "no signature file to verify");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoSignatureFile));
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;
 
@@ -95,11 +96,4 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("verify", "[--json] FILE.idi...", "check signature files against their files and print each report",
-               RunVerify,
-               "A signature file away from its file looks for the file's name beside itself, else asks\n"
-               "for it (--answers file=PATH in scripts). Exit 0 only when every signature is correct.\n\n"
-               "The signer shown is the holder of the certificate that checked the signature (its name and\n"
-               "e-mail); a signature file naming anyone else fails.\n\n"
-               "  --json  one JSON array, an object per signature file: kind, verdict, signer, times,\n"
-               "          \"proven\" and the \"certificate\" that checked it (subject, email, sha256)\n");
+VARNEX_COMMAND("verify", "[--json] FILE.idi...", msg::cli_help::Verify, RunVerify, msg::cli_help::VerifyHelp);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 #include "engine/Korvane.h"
 #include "wipe/DeleteLog.h"
@@ -17,7 +19,7 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("wipe");
     ArgParser parsed(args, {"--zero"}, {});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
-    if (parsed.Positionals().empty()) return UsageError(self, "nothing to wipe");
+    if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NothingToWipe));
 
     // Devices, FIFOs and sockets are refused by name, and so are "." and ".." (DIR/. names DIR's
     // target when DIR is a link), as rm refuses them; a missing path is named and fails the
@@ -30,19 +32,19 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
         while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
         const std::string last = bare.substr(bare.find_last_of('/') + 1);
         if (last == "." || last == "..") {
-            std::fprintf(stderr, "varnex: %s: refusing to wipe '.' or '..'\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::RefuseDots).c_str());
             refused = true;
             continue;
         }
         struct stat st {};
         if (::lstat(p.c_str(), &st) != 0) {
             std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
-                         errno == ENOENT ? "no such file or folder" : std::strerror(errno));
+                         errno == ENOENT ? MessageText(msg::cli::NoSuchFileOrFolder).c_str() : std::strerror(errno));
             refused = true;
             continue;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
-            std::fprintf(stderr, "varnex: %s: not a file, folder or link (left alone)\n", p.c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NotFileFolderLink).c_str());
             refused = true;
             continue;
         }
@@ -57,18 +59,13 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
     CKorvane engine;
     int result = parsed.Has("--zero") ? engine.DelFileOrDir(list.data(), 0) : engine.TrueDelFileOrDir(list.data(), 0);
     if (result != 1)
-        std::fprintf(stderr, "varnex: not everything was deleted; see %s\n", DeleteLogPath().c_str());
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::NotAllDeleted, DeleteLogPath()).c_str());
     else if (!cli.options.quiet && named > 0)
-        std::fprintf(stderr, "varnex: %zu path%s wiped\n", named, named == 1 ? "" : "s");
+        std::fprintf(stderr, "varnex: %s\n",
+                     MessageText(named == 1 ? msg::cli::WipedOne : msg::cli::WipedMany, named).c_str());
     return ExitForResult(refused ? 0 : result);
 }
 
 }  // namespace
 
-VARNEX_COMMAND("wipe", "[--zero] PATH...", "delete files and folder trees beyond recovery", RunWipe,
-               "Each file is overwritten with random bytes and flushed to the disk before it is removed;\n"
-               "links are removed, never followed; what stays is listed in the delete log LumoLog.txt.\n"
-               "A file with other names (hard links) is not overwritten, nor is one that cannot be opened\n"
-               "for writing: only its name is removed, the log says so and the exit status is 1. A missing\n"
-               "PATH, '.' and '..' are refused.\n\n"
-               "  --zero  overwrite only each file's first 10,240 bytes, with zeros\n");
+VARNEX_COMMAND("wipe", "[--zero] PATH...", msg::cli_help::Wipe, RunWipe, msg::cli_help::WipeHelp);

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CliHelpMessages.h"
+#include "CliMessages.h"
 #include "Session.h"
 #include "logon/TokenKeyDevice.h"
 #include "platform/ScriptedHost.h"
@@ -23,41 +25,24 @@ namespace {
 const char* const kGlobalValued[] = {
     "--home", "--user", "--password-file", "--new-password-file", "--package-password-file", "--answers", "--pin-file"};
 
-void PrintHelp() {
-    std::printf(
-        "usage: varnex [global options] COMMAND [arguments]\n\n"
-        "Protects files and folder trees with passwords and digital envelopes, signs and\n"
-        "verifies files, builds secured mail packages and wipes files.\n\n"
-        "Global options (before or after the command):\n"
-        "  --home DIR                   suite folder (default $VARNEX_HOME, else ~/.varnex)\n"
-        "  --user ID                    user to log on as\n"
-        "  --password-file F            logon password (first line of F; also $VARNEX_PASSWORD)\n"
-        "  --new-password-file F        password for a new package or a new user\n"
-        "  --package-password-file F    password that opens password packages ('-': standard input)\n"
-        "                               A password file's first line is the password, spaces included.\n"
-        "  --pin-file F                 PIN of a key-device token (first line of F; else it is asked)\n"
-        "  --answers LIST               answer every question from LIST (kind=value,...):\n"
-        "                               replace=yes|all|no|none|cancel, yes-no=yes|no,\n"
-        "                               retry=retry|cancel|abort|ignore, folder=DIR, file=PATH\n"
-        "  --quiet                      no progress bar, no summary lines\n"
-        "  --verbose                    one line per file as it is done\n"
-        "  --help, --version\n\n"
-        "Commands:\n");
-    for (const Command& c : Commands()) {
-        std::string head = c.name + (c.usage.empty() ? "" : " " + c.usage);
-        // A long usage line gets a line of its own: it never runs into its description.
-        if (head.size() > 40)
-            std::printf("  %s\n  %-40s %s\n", head.c_str(), "", c.summary.c_str());
-        else
-            std::printf("  %-40s %s\n", head.c_str(), c.summary.c_str());
-    }
-    std::printf(
-        "\nExit status: 0 done, 1 failed, 2 usage error, 3 stopped.\n"
-        "'varnex COMMAND --help' explains one command's arguments.\n");
+// A command list: a long usage line gets a line of its own, never running into its description.
+void PrintCommandLine(const std::string& head, const MessageDef& summary) {
+    if (head.size() > 40)
+        std::printf("  %s\n  %-40s %s\n", head.c_str(), "", HelpText(summary).c_str());
+    else
+        std::printf("  %-40s %s\n", head.c_str(), HelpText(summary).c_str());
 }
 
-void PrintHelpText(const std::string& usage, const std::string& summary, const std::string& help) {
-    std::printf("usage: varnex %s\n\n%s\n", usage.c_str(), summary.c_str());
+void PrintHelp() {
+    std::printf("%s\n%s\n", MessageText(msg::cli_help::ProgramHelp).c_str(),
+                MessageText(msg::cli_help::Commands).c_str());
+    for (const Command& c : Commands()) PrintCommandLine(c.name + (c.usage.empty() ? "" : " " + c.usage), c.summary);
+    std::printf("\n%s", MessageText(msg::cli_help::ProgramHelpEnd).c_str());
+}
+
+void PrintHelpText(const std::string& usage, const MessageDef& summaryEntry, const MessageDef& helpEntry) {
+    const std::string help = HelpText(helpEntry);
+    std::printf("%s\n\n%s\n", MessageText(msg::cli_help::Usage, usage).c_str(), HelpText(summaryEntry).c_str());
     if (!help.empty()) std::printf("\n%s", help.c_str());
     if (!help.empty() && help.back() != '\n') std::printf("\n");
 }
@@ -74,15 +59,10 @@ void PrintCommandHelp(const Command& command, const std::vector<std::string>& ar
     }
     PrintHelpText(command.name + " " + command.usage, command.summary, command.help);
     if (command.subcommands.empty()) return;
-    std::printf("\nCommands:\n");
-    for (const SubCommand& sub : command.subcommands) {
-        std::string head = command.name + " " + sub.name + (sub.usage.empty() ? "" : " " + sub.usage);
-        if (head.size() > 40)
-            std::printf("  %s\n  %-40s %s\n", head.c_str(), "", sub.summary.c_str());
-        else
-            std::printf("  %-40s %s\n", head.c_str(), sub.summary.c_str());
-    }
-    std::printf("\n'varnex %s COMMAND --help' explains one of them.\n", command.name.c_str());
+    std::printf("\n%s\n", MessageText(msg::cli_help::Commands).c_str());
+    for (const SubCommand& sub : command.subcommands)
+        PrintCommandLine(command.name + " " + sub.name + (sub.usage.empty() ? "" : " " + sub.usage), sub.summary);
+    std::printf("\n%s\n", MessageText(msg::cli_help::SubCommandHelp, command.name).c_str());
 }
 
 }  // namespace
@@ -122,16 +102,16 @@ std::string CheckAnswers(const std::string& list) {
         size_t comma = list.find(',', start);
         std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         size_t eq = item.find('=');
-        if (eq == std::string::npos || eq == 0) return "'" + item + "' is not kind=value";
+        if (eq == std::string::npos || eq == 0) return MessageText(msg::cli::AnswerNotKindValue, item);
         std::string kind = item.substr(0, eq), word = item.substr(eq + 1);
         auto it = kWords.find(kind);
-        if (it == kWords.end()) return "unknown kind '" + kind + "' (replace, yes-no, retry, folder, file)";
-        if (word.empty()) return "no value for '" + kind + "'";
+        if (it == kWords.end()) return MessageText(msg::cli::AnswerUnknownKind, kind);
+        if (word.empty()) return MessageText(msg::cli::AnswerNoValue, kind);
         const auto& words = it->second;
         if (!words.empty() && std::find(words.begin(), words.end(), word) == words.end()) {
             std::string allowed;
             for (const std::string& w : words) allowed += (allowed.empty() ? "" : "|") + w;
-            return "'" + word + "' does not answer '" + kind + "' (" + allowed + ")";
+            return MessageText(msg::cli::AnswerWrongWord, word, kind, allowed);
         }
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -160,11 +140,7 @@ std::string AbsoluteAnswers(const std::string& list) {
     }
 }
 
-void PrintShortUsage(FILE* out) {
-    std::fprintf(out,
-                 "usage: varnex [global options] COMMAND [arguments]\n"
-                 "'varnex --help' lists the commands and global options.\n");
-}
+void PrintShortUsage(FILE* out) { std::fprintf(out, "%s", MessageText(msg::cli_help::ShortUsage).c_str()); }
 
 }  // namespace
 
@@ -203,7 +179,7 @@ int main(int argc, char** argv) {
     }
     const Command* command = FindCommand(commandName);
     if (!command) {
-        std::fprintf(stderr, "varnex: unknown command '%s' (see varnex --help)\n", commandName.c_str());
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::UnknownCommand, commandName).c_str());
         return kExitUsage;
     }
     // Global options may also follow the command; the rest is the command's own.
@@ -212,7 +188,7 @@ int main(int argc, char** argv) {
     if (!after.Ok()) return UsageError(*command, after.Error());
     for (const char* name : kGlobalValued)
         if (!before.Value(name).empty() && !after.Value(name).empty())
-            return UsageError(*command, std::string("option ") + name + " given twice");
+            return UsageError(*command, MessageText(msg::cli::OptionTwice, name));
     TakeGlobals(after, ctx.options);
     std::vector<std::string> rest = after.Positionals();
     for (const std::string& a : rest) {
@@ -234,7 +210,7 @@ int main(int argc, char** argv) {
         std::string wrong = CheckAnswers(ctx.options.answers);
         if (!wrong.empty() || !scripted.AddAnswers(AbsoluteAnswers(ctx.options.answers))) {
             std::fprintf(stderr, "varnex: --answers: %s\n",
-                         wrong.empty() ? "takes kind=value pairs separated by commas" : wrong.c_str());
+                         wrong.empty() ? MessageText(msg::cli::AnswersForm).c_str() : wrong.c_str());
             return kExitUsage;
         }
         scripted.EchoMessagesTo(stderr);
