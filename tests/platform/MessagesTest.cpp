@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "../tools/varnex/CliDemoMessages.h"
 #include "../tools/varnex/CliHelpMessages.h"
 #include "../tools/varnex/CliMessages.h"
 #include "TestSupport.h"
@@ -36,7 +37,7 @@ namespace fs = std::filesystem;
 const std::vector<std::span<const MessageDef* const>> kTables = {
     msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
     msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
-    msg::cli::kTable,      msg::logon::kTable,   msg::cli_help::kTable,
+    msg::cli::kTable,      msg::logon::kTable,   msg::cli_help::kTable, msg::cli_demo::kTable,
 };
 
 struct PoEntry {

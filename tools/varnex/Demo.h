@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Cli.h"
+#include "CliDemoMessages.h"
 
 struct DemoContext {
     CliContext& cli;
@@ -15,7 +16,7 @@ struct DemoContext {
 
 struct DemoStep {
     int order;
-    std::string title;
+    MessageDef title;
     // Returns false when the step failed; the tour stops there.
     std::function<bool(DemoContext&)> run;
 };

@@ -26,22 +26,22 @@ int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
         return kExitFailed;
     }
     DemoContext demo{cli, tmpl, tmpl + "/suite"};
-    std::printf("Varnex demo in %s\n", demo.folder.c_str());
+    std::printf("%s\n", MessageText(msg::cli_demo::DemoIn, demo.folder).c_str());
     auto steps = Steps();
     std::stable_sort(steps.begin(), steps.end(),
                      [](const DemoStep& a, const DemoStep& b) { return a.order < b.order; });
     bool ok = true;
     for (size_t i = 0; i < steps.size() && ok; ++i) {
-        std::printf("\n[%zu/%zu] %s\n", i + 1, steps.size(), steps[i].title.c_str());
+        std::printf("\n[%zu/%zu] %s\n", i + 1, steps.size(), MessageText(steps[i].title).c_str());
         std::fflush(stdout);
         ok = steps[i].run(demo);
-        if (!ok) std::printf("  step failed\n");
+        if (!ok) std::printf("%s\n", MessageText(msg::cli_demo::StepFailed).c_str());
     }
     if (!parsed.Has("--keep")) {
         std::error_code ec;
         std::filesystem::remove_all(demo.folder, ec);
     }
-    std::printf("\n%s\n", ok ? "Demo finished." : "Demo stopped.");
+    std::printf("\n%s\n", MessageText(ok ? msg::cli_demo::Finished : msg::cli_demo::Stopped).c_str());
     return ok ? kExitOk : kExitFailed;
 }
 

@@ -40,7 +40,8 @@ bool EncryptInPlace(DemoContext& demo) {
     std::string report;
     for (const auto& o : engine.m_outcomes) {
         std::printf("  %s -> %s\n", fs::relative(o.source, demo.folder).c_str(),
-                    o.package.empty() ? "(failed)" : fs::relative(o.package, demo.folder).c_str());
+                    o.package.empty() ? MessageText(msg::cli_demo::FailedMark).c_str()
+                                      : fs::relative(o.package, demo.folder).c_str());
         if (fs::path(o.source).filename() == "report.doc") report = o.package;
     }
     if (report.empty() || fs::exists(folder / "report.doc")) return false;
@@ -50,14 +51,15 @@ bool EncryptInPlace(DemoContext& demo) {
     char name[kMaxPath] = {}, time[kMaxPath] = {};
     store.GetPrivateKeyIndex(index, indexName);
     if (!engine.GetFileOriInfo(report.c_str(), "alice", "alice-pw", index, name, time)) return false;
-    std::printf("  %s holds \"%s\", modified %s\n", fs::path(report).filename().c_str(), name, time);
+    std::printf("  %s\n",
+                MessageText(msg::cli_demo::ReportHolds, fs::path(report).filename().string(), name, time).c_str());
     fs::path out = fs::path(demo.folder) / "reopened";
     fs::create_directories(out);
     CKorvane reader;
     reader.m_presetOutFolder = out.string();
     reader.m_keepPackages = true;
     if (reader.EnvelopDecryptFiles(report.c_str(), nullptr, 0, 0) != 1) return false;
-    std::printf("  opened again: %s", Text(out / "report.doc").c_str());
+    std::printf("  %s", MessageText(msg::cli_demo::OpenedAgain, Text(out / "report.doc")).c_str());
 
     // Shared: alice and the group "team" may open what is encrypted for the shared folder.
     fs::path memo = fs::path(demo.folder) / "memo.txt";
@@ -72,13 +74,14 @@ bool EncryptInPlace(DemoContext& demo) {
                    engine.GetFileOriInfo(shared.c_str(), "bob", "bob-pw", index, name, time) == 1;
     bool refused = store.LogOn("carol", "carol-pw") && store.GetPrivateKeyIndex(index, indexName) &&
                    engine.GetFileOriInfo(shared.c_str(), "carol", "carol-pw", index, name, time) == 0;
-    std::printf("  memo.txt shared for the team as %s: bob (a member) is told its name: %s; carol is not: %s\n",
-                fs::path(shared).filename().c_str(), allowed ? "yes" : "NO", refused ? "yes" : "NO");
+    std::printf("  %s\n", MessageText(msg::cli_demo::MemoShared, fs::path(shared).filename().string(),
+                                      MessageText(allowed ? msg::cli_demo::Yes : msg::cli_demo::NoUpper),
+                                      MessageText(refused ? msg::cli_demo::Yes : msg::cli_demo::NoUpper))
+                              .c_str());
     store.LogOff();
     return allowed && refused;
 }
 
 }  // namespace
 
-VARNEX_DEMO_STEP(57, "Files encrypted in place under generated names; one reopened; one shared with a group",
-                 EncryptInPlace);
+VARNEX_DEMO_STEP(57, msg::cli_demo::TitleEncryptInPlace, EncryptInPlace);

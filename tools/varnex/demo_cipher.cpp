@@ -16,7 +16,9 @@ namespace {
 
 bool ShowSelfTests(DemoContext&) {
     int symmetric = TestSymmtryEncrypt(3);
-    std::printf("  DES, two-key triple DES and IDEA, 3 rounds each: %s\n", symmetric ? "passed" : "failed");
+    std::printf("  %s\n", MessageText(msg::cli_demo::SelfTests,
+                                      MessageText(symmetric ? msg::cli_demo::Passed : msg::cli_demo::Failed))
+                              .c_str());
     return symmetric == 1;
 }
 
@@ -37,8 +39,9 @@ bool ShowBlockRoundTrip(DemoContext&) {
                    engine.Evp_DecryptUpdate(back.data(), &d, out.data(), n + m) &&
                    engine.Evp_DecryptFinal(back.data() + d, &e) && d + e == 307200 &&
                    std::equal(block.begin(), block.end(), back.begin());
-        std::printf("  cipher %d, %d-byte random key: %zu bytes in, %d out, restored: %s\n", id, keyLength,
-                    block.size(), n + m, one ? "yes" : "NO");
+        std::printf("  %s\n", MessageText(msg::cli_demo::BlockRoundTrip, id, keyLength, block.size(), n + m,
+                                          MessageText(one ? msg::cli_demo::Yes : msg::cli_demo::NoUpper))
+                                  .c_str());
         ok = ok && one;
     }
     return ok;
@@ -59,10 +62,11 @@ bool ShowCardsAbsent(DemoContext& demo) {
     for (int id : {120, 121, 122, 123}) {
         host.Clear();
         int r = engine.Evp_EncryptInit(key, iv, id);
-        std::printf("  cipher %d: %s\n", id,
-                    r                         ? "ready"
-                    : host.Messages().empty() ? ""
-                                              : host.Messages()[0].text.c_str());
+        std::printf("  %s\n", MessageText(msg::cli_demo::CipherState, id,
+                                          r                         ? MessageText(msg::cli_demo::Ready)
+                                          : host.Messages().empty() ? std::string()
+                                                                    : host.Messages()[0].text)
+                                  .c_str());
     }
     return true;
 }
@@ -85,7 +89,7 @@ bool ShowSignature(DemoContext& demo) {
     bool signedOk = engine.Evp_SignInit(42) == 1;
     engine.Evp_SignUpdate(data, static_cast<unsigned>(text.size()));
     signedOk = signedOk && engine.Evp_SignFinal(signature.data(), &length, "demo", "demo-password") == 1;
-    std::printf("  signed %zu bytes with digest 42 (SHA-0): %u-byte RSA signature\n", text.size(), length);
+    std::printf("  %s\n", MessageText(msg::cli_demo::SignedWithDigest, text.size(), length).c_str());
 
     engine.Evp_VerifyInit(42, "demo", 4);
     engine.Evp_VerifyUpdate(data, static_cast<unsigned>(text.size()));
@@ -96,14 +100,15 @@ bool ShowSignature(DemoContext& demo) {
     engine.Evp_VerifyUpdate(reinterpret_cast<const unsigned char*>(changed.data()),
                             static_cast<unsigned>(changed.size()));
     int invalid = engine.Evp_VerifyFinal(signature.data(), length, "demo", 4, 0);
-    std::printf("  verified as signed: %d; with one letter changed: %d, \"%s\"\n", valid, invalid,
-                host.Messages().empty() ? "" : host.Messages().back().text.c_str());
+    std::printf("  %s\n", MessageText(msg::cli_demo::VerifiedAsSigned, valid, invalid,
+                                      host.Messages().empty() ? std::string() : host.Messages().back().text)
+                              .c_str());
     return signedOk && valid == 1 && invalid == 0;
 }
 
 }  // namespace
 
-VARNEX_DEMO_STEP(30, "Cipher self-tests", ShowSelfTests);
-VARNEX_DEMO_STEP(31, "A file block through each software cipher", ShowBlockRoundTrip);
-VARNEX_DEMO_STEP(32, "Hardware cipher cards when none is installed", ShowCardsAbsent);
-VARNEX_DEMO_STEP(33, "Signing with the default digest and checking the signature", ShowSignature);
+VARNEX_DEMO_STEP(30, msg::cli_demo::TitleSelfTests, ShowSelfTests);
+VARNEX_DEMO_STEP(31, msg::cli_demo::TitleBlockRoundTrip, ShowBlockRoundTrip);
+VARNEX_DEMO_STEP(32, msg::cli_demo::TitleCardsAbsent, ShowCardsAbsent);
+VARNEX_DEMO_STEP(33, msg::cli_demo::TitleSignature, ShowSignature);

@@ -20,7 +20,7 @@ namespace {
 
 bool ShowProgress(DemoContext& demo) {
     const char* names[] = {"报告.doc", "photos/IMG_0001.jpg", "photos/IMG_0002.jpg", "notes.txt", "账目/2003.xls"};
-    if (!isatty(fileno(stderr))) std::printf("  (standard error is not a terminal: the bar is not drawn)\n");
+    if (!isatty(fileno(stderr))) std::printf("  %s\n", MessageText(msg::cli_demo::NoBar).c_str());
     std::fflush(stdout);
     CDlgProgress progress("加密文件", "正在加密文件...");
     const int steps = static_cast<int>(std::size(names));
@@ -34,7 +34,7 @@ bool ShowProgress(DemoContext& demo) {
     }
     std::string last = progress.PercentText();
     SendMessageTo(&progress, WM_PROGRESS_CLOSE);
-    std::printf("  the window ended at %s with %s\n", last.c_str(), progress.PathText().c_str());
+    std::printf("  %s\n", MessageText(msg::cli_demo::WindowEnded, last, progress.PathText()).c_str());
     return last == "100%";
 }
 
@@ -66,11 +66,11 @@ bool ShowReplaceQuestion(DemoContext& demo) {
     host.AddAnswers("replace=none,replace=cancel");
     int none = MsgReplace(path.c_str(), "20240301120000", 1536);
     int cancel = MsgReplace(path.c_str(), "20240301120000", 1536);
-    std::printf("  answered \"都不替换\": %d (keep this and every later file); \"取消\": %d (stop)\n", none, cancel);
+    std::printf("  %s\n", MessageText(msg::cli_demo::ReplaceAnswers, none, cancel).c_str());
     return none == kReplaceNone && cancel == kReplaceCancel;
 }
 
 }  // namespace
 
-VARNEX_DEMO_STEP(40, "Progress of a bulk operation", ShowProgress);
-VARNEX_DEMO_STEP(41, "The replace question before a file is overwritten", ShowReplaceQuestion);
+VARNEX_DEMO_STEP(40, msg::cli_demo::TitleProgress, ShowProgress);
+VARNEX_DEMO_STEP(41, msg::cli_demo::TitleReplaceQuestion, ShowReplaceQuestion);

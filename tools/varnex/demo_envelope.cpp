@@ -9,6 +9,7 @@
 #include "Demo.h"
 #include "engine/Korvane.h"
 #include "envelope/EnvelopePackager.h"
+#include "envelope/Messages.h"
 #include "logon/LogonStore.h"
 
 namespace {
@@ -39,8 +40,9 @@ bool SealForTwo(DemoContext& demo) {
     request.recipients = {"bob"};
     CKorvane engine;
     if (PackEnvelope(engine, request) != 1) return false;
-    std::printf("  alice sealed %s for alice and bob: %s, %ju bytes, signed by alice\n", src.c_str(),
-                request.packagePath.c_str(), static_cast<uintmax_t>(fs::file_size(request.packagePath)));
+    std::printf("  %s\n", MessageText(msg::cli_demo::AliceSealed, src.string(), request.packagePath,
+                                      static_cast<uintmax_t>(fs::file_size(request.packagePath)))
+                              .c_str());
 
     fs::path out = fs::path(demo.folder) / "opened";
     fs::create_directories(out);
@@ -49,8 +51,11 @@ bool SealForTwo(DemoContext& demo) {
     int opened = reader.EnvelopDecryptFiles(request.packagePath.c_str(), nullptr, 0, 0);
     std::ifstream in(out / "letters/2026/offer.txt");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::printf("  alice opens it: %s, signature %s\n", text.empty() ? "nothing restored" : "offer.txt restored",
-                opened == 1 ? "verified" : "NOT verified");
+    std::printf("  %s\n",
+                MessageText(msg::cli_demo::AliceOpens,
+                            MessageText(text.empty() ? msg::cli_demo::NothingRestored : msg::cli_demo::OfferRestored),
+                            MessageText(opened == 1 ? msg::cli_demo::Verified : msg::cli_demo::NotVerified))
+                    .c_str());
 
     if (!store.LogOn("carol", "carol-pw")) return false;
     CKorvane third;
@@ -58,12 +63,14 @@ bool SealForTwo(DemoContext& demo) {
     third.m_batchSuccess = 1;
     // Silent, as in a batch: the refusal clears the batch flag instead of showing its box.
     int refused = third.EnvelopDecryptFiles(request.packagePath.c_str(), nullptr, 0, 1);
-    std::printf("  carol is refused: %s\n",
-                refused == 0 && third.m_batchSuccess == 0 ? "对不起,您没有解密此文件的权限." : "NOT REFUSED");
+    std::printf("  %s\n", MessageText(msg::cli_demo::CarolRefused, refused == 0 && third.m_batchSuccess == 0
+                                                                       ? MessageText(msg::envelope::NotRecipient)
+                                                                       : MessageText(msg::cli_demo::NotRefused))
+                              .c_str());
     store.LogOff();
     return opened == 1 && refused == 0 && third.m_batchSuccess == 0;
 }
 
 }  // namespace
 
-VARNEX_DEMO_STEP(55, "An envelope package for two users, opened by one, refused to a third", SealForTwo);
+VARNEX_DEMO_STEP(55, msg::cli_demo::TitleSealForTwo, SealForTwo);

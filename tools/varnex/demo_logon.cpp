@@ -26,9 +26,11 @@ bool MakeUsers(DemoContext& demo) {
     std::vector<LogonUserInfo> users;
     store.ListUsers(users);
     for (const LogonUserInfo& user : users) {
-        std::printf("  user %d %-6s %-28s %s\n", user.record.number, user.record.userId.c_str(),
-                    KeyTextOf(user.record.name, user.record.email).c_str(),
-                    user.record.type == kLogonKeyDevice ? "key on a key device" : "key in the store, encrypted");
+        std::printf("  %s\n", MessageText(msg::cli_demo::UserLine, user.record.number, user.record.userId,
+                                          KeyTextOf(user.record.name, user.record.email),
+                                          MessageText(user.record.type == kLogonKeyDevice ? msg::cli_demo::KeyOnDevice
+                                                                                          : msg::cli_demo::KeyInStore))
+                                  .c_str());
     }
     // A session key wrapped for Alice opens with her password only.
     unsigned char key[24], wrapped[kLogonWrapOutRoom], back[kLogonWrapOutRoom];
@@ -36,10 +38,11 @@ bool MakeUsers(DemoContext& demo) {
     int w = store.WrapSessionKey(sizeof key, key, wrapped, alice);
     int wrong = store.UnwrapSessionKey(w, wrapped, back, "alice", "alice", 2, "bob-pw", 6);
     int right = store.UnwrapSessionKey(w, wrapped, back, "alice", "alice", 2, "alice-pw", 8);
-    std::printf(
-        "  a 24-byte session key wrapped for alice: %d bytes; opened with bob's password: %s; with "
-        "alice's: %s\n",
-        w, wrong > 0 ? "yes" : "no", right == 24 && std::memcmp(back, key, 24) == 0 ? "yes" : "no");
+    std::printf("  %s\n", MessageText(msg::cli_demo::SessionKey, w,
+                                      MessageText(wrong > 0 ? msg::cli_demo::Yes : msg::cli_demo::No),
+                                      MessageText(right == 24 && std::memcmp(back, key, 24) == 0 ? msg::cli_demo::Yes
+                                                                                                 : msg::cli_demo::No))
+                              .c_str());
     return w > 0 && wrong <= 0 && right == 24;
 }
 
@@ -59,18 +62,20 @@ bool MakeGroupAndShare(DemoContext& demo) {
     }
     Lumo_Group group;
     store.ReadGroup(team, group);
-    std::printf("  group %d \"%s\": user numbers", group.id, group.name.c_str());
+    std::printf("  %s", MessageText(msg::cli_demo::GroupNumbers, group.id, group.name).c_str());
     for (int32_t member : group.members) std::printf(" %d", member);
     Insure_Decrypt_Men men;
     store.ReadDecryptMen("alice", shared + "/", men);
-    std::printf("\n  %s may be opened by:", men.path.c_str());
+    std::printf("\n  %s", MessageText(msg::cli_demo::MayBeOpenedBy, men.path).c_str());
     for (const DecryptMan& man : men.entries)
-        std::printf(" %s %d", man.type == kDecryptManUser ? "user" : "group", man.id);
+        std::printf(" %s %d",
+                    MessageText(man.type == kDecryptManUser ? msg::cli_demo::User : msg::cli_demo::Group).c_str(),
+                    man.id);
     std::printf("\n");
     return men.entries.size() == 2;
 }
 
 }  // namespace
 
-VARNEX_DEMO_STEP(20, "The logon store: two users with their keys", MakeUsers);
-VARNEX_DEMO_STEP(21, "A group and a shared folder resolve to user numbers", MakeGroupAndShare);
+VARNEX_DEMO_STEP(20, msg::cli_demo::TitleUsers, MakeUsers);
+VARNEX_DEMO_STEP(21, msg::cli_demo::TitleGroupShare, MakeGroupAndShare);

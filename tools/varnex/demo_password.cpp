@@ -34,10 +34,11 @@ bool PackAndRestore(DemoContext& demo) {
     request.paths = {src.string()};
     request.baseFolder = demo.folder;
     request.password = "demo-password";
-    std::printf("  packing %s (4 files, an empty folder, a read-only file) ...\n", src.c_str());
+    std::printf("  %s\n", MessageText(msg::cli_demo::Packing, src.string()).c_str());
     if (PackWithPassword(engine, request) != 1) return false;
-    std::printf("  package: %s, %ju bytes, cipher %d\n", request.packagePath.c_str(),
-                static_cast<uintmax_t>(fs::file_size(request.packagePath)), 46);
+    std::printf("  %s\n", MessageText(msg::cli_demo::PackageMade, request.packagePath,
+                                      static_cast<uintmax_t>(fs::file_size(request.packagePath)), 46)
+                              .c_str());
 
     fs::path out = fs::path(demo.folder) / "restored";
     fs::create_directories(out);
@@ -51,13 +52,17 @@ bool PackAndRestore(DemoContext& demo) {
     bool same = back == big && fs::is_directory(out / "sample/reports/empty");
     struct stat st {};
     ::stat((out / "sample/readme.txt").c_str(), &st);
-    std::printf("  restored into %s: contents %s, empty folder %s, readme.txt %s\n", out.c_str(),
-                same ? "identical" : "DIFFERENT",
-                fs::is_directory(out / "sample/reports/empty") ? "recreated" : "missing",
-                (st.st_mode & S_IWUSR) ? "writable (WRONG)" : "read-only");
+    std::printf(
+        "  %s\n",
+        MessageText(msg::cli_demo::RestoredInto, out.string(),
+                    MessageText(same ? msg::cli_demo::Identical : msg::cli_demo::Different),
+                    MessageText(fs::is_directory(out / "sample/reports/empty") ? msg::cli_demo::Recreated
+                                                                               : msg::cli_demo::Missing),
+                    MessageText((st.st_mode & S_IWUSR) ? msg::cli_demo::WritableWrong : msg::cli_demo::ReadOnly))
+            .c_str());
     return same && !(st.st_mode & S_IWUSR);
 }
 
 }  // namespace
 
-VARNEX_DEMO_STEP(50, "A password package of a folder tree, restored byte for byte", PackAndRestore);
+VARNEX_DEMO_STEP(50, msg::cli_demo::TitlePackRestore, PackAndRestore);

@@ -43,23 +43,25 @@ bool ShowWipe(DemoContext& demo) {
     Write(tree / "secret.txt", "secret\n");
     Write(fs::path(demo.folder) / "keep.txt", "kept\n");
     fs::create_symlink(fs::path(demo.folder) / "keep.txt", tree / "link-to-keep.txt");
-    std::printf("  %s: a 50,000-byte file, a small one, and a link to %s/keep.txt\n", tree.c_str(),
-                demo.folder.c_str());
+    std::printf("  %s\n", MessageText(msg::cli_demo::WipeTree, tree.string(), demo.folder).c_str());
 
     std::string list = tree.string() + '\0' + '\0';
     CKorvane engine;
     int result = engine.TrueDelFileOrDir(list.data(), 0);
     std::ifstream kept(fs::path(demo.folder) / "keep.txt");
     std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
-    std::printf("  random fill: result %d, tree %s, link target %s\n", result,
-                fs::exists(tree) ? "STILL THERE" : "gone", content == "kept\n" ? "untouched" : "CHANGED");
+    std::printf("  %s\n",
+                MessageText(msg::cli_demo::RandomFill, result,
+                            MessageText(fs::exists(tree) ? msg::cli_demo::StillThere : msg::cli_demo::Gone),
+                            MessageText(content == "kept\n" ? msg::cli_demo::Untouched : msg::cli_demo::Changed))
+                    .c_str());
 
     // A folder that holds a "dirinfo" file cannot be removed: the delete log says why.
     fs::create_directories(tree);
     Write(tree / "dirinfo", "folder description");
     Write(tree / "old.txt", "old");
     result = engine.DelFileOrDir(list.data(), 0);
-    std::printf("  zero fill of a folder holding dirinfo: result %d; %s says:\n", result, DeleteLogPath().c_str());
+    std::printf("  %s\n", MessageText(msg::cli_demo::ZeroFill, result, DeleteLogPath()).c_str());
     std::ifstream log(DeleteLogPath());
     for (std::string line; std::getline(log, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();  // the log's lines end in CR LF
@@ -70,6 +72,5 @@ bool ShowWipe(DemoContext& demo) {
 
 }  // namespace
 
-VARNEX_DEMO_STEP(80, "Property sheets of a package (with its security page) and of a drive (mount point)",
-                 ShowPropertySheets);
-VARNEX_DEMO_STEP(90, "Secure deletion: random and zero fill, links left alone, the delete log", ShowWipe);
+VARNEX_DEMO_STEP(80, msg::cli_demo::TitlePropertySheets, ShowPropertySheets);
+VARNEX_DEMO_STEP(90, msg::cli_demo::TitleWipe, ShowWipe);

@@ -37,14 +37,16 @@ bool SignAndVerify(DemoContext& demo) {
     CKorvane engine;
     engine.SignFiles(list.c_str(), "alice", "alice-pw", 0, 0);
     std::string signature = contract.string() + ".idi";
-    std::printf("  signed: %s (%ju bytes)\n", signature.c_str(), static_cast<uintmax_t>(fs::file_size(signature)));
+    std::printf(
+        "  %s\n",
+        MessageText(msg::cli_demo::Signed, signature, static_cast<uintmax_t>(fs::file_size(signature))).c_str());
     int first = engine.Verify_One_File(signature.c_str());
-    std::printf("  verified (result %d):\n", first);
+    std::printf("  %s\n", MessageText(msg::cli_demo::VerifiedResult, first).c_str());
     PrintReport(host);
     host.Clear();
     Write(contract, "Delivery by 1 March, payment within 90 days.\n");
     int second = engine.Verify_One_File(signature.c_str());
-    std::printf("  one byte changed, verified again (result %d):\n", second);
+    std::printf("  %s\n", MessageText(msg::cli_demo::VerifiedAgain, second).c_str());
     PrintReport(host);
 
     // Security information of the three kinds of secured file the tour has made.
@@ -65,4 +67,4 @@ bool SignAndVerify(DemoContext& demo) {
 
 }  // namespace
 
-VARNEX_DEMO_STEP(60, "Signature files: signed, verified, changed, verified again; security information", SignAndVerify);
+VARNEX_DEMO_STEP(60, msg::cli_demo::TitleSignVerify, SignAndVerify);
