@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "logon/StoreMessages.h"
 #include "platform/TempFolder.h"
 #include "platform/Text.h"
 
@@ -30,7 +31,7 @@ constexpr const char* kMailFolderName = "mail";
 bool CreateOwnerOnly(const std::string& path, std::string& error) {
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
     if (fd < 0) {
-        error = Format("cannot open %s: %s", path.c_str(), std::strerror(errno));
+        error = MessageText(msg::logon_store::CannotOpenFile, path, std::strerror(errno));
         return false;
     }
     ::close(fd);
@@ -40,8 +41,8 @@ bool CreateOwnerOnly(const std::string& path, std::string& error) {
 // "user NAME (UID)" for messages about who owns a path.
 std::string OwnerText(uid_t uid) {
     struct passwd* pw = ::getpwuid(uid);
-    return pw ? Format("user %s (%u)", pw->pw_name, static_cast<unsigned>(uid))
-              : Format("user %u", static_cast<unsigned>(uid));
+    return pw ? MessageText(msg::logon_store::OwnerNamed, pw->pw_name, static_cast<unsigned>(uid))
+              : MessageText(msg::logon_store::OwnerNumber, static_cast<unsigned>(uid));
 }
 
 // Why a path of the store may not be used, or empty. Everything in a suite must be the
@@ -55,10 +56,9 @@ std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
     const mode_t others = folder ? (S_IWGRP | S_IWOTH) : (S_IRWXG | S_IRWXO);
     const bool right = folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
     if (right && st.st_uid == ::geteuid() && (st.st_mode & others) == 0) return {};
-    return Format(
-        "refusing the suite folder: %s belongs to %s and has mode %04o (it must be yours and %s by you alone)",
-        path.c_str(), OwnerText(st.st_uid).c_str(), static_cast<unsigned>(st.st_mode & 07777),
-        folder ? "writable" : "readable");
+    return MessageText(msg::logon_store::RefuseSuiteFolder, path, OwnerText(st.st_uid),
+                       static_cast<unsigned>(st.st_mode & 07777),
+                       MessageText(folder ? msg::logon_store::Writable : msg::logon_store::Readable));
 }
 
 // Why a suite may not be made or kept at `folder`, or empty: the nearest folder that exists on
@@ -71,8 +71,8 @@ std::string UntrustedParent(const std::string& folder) {
     const bool owner = st.st_uid == ::geteuid() || st.st_uid == 0;
     const bool shared = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
     if (owner && !shared) return {};
-    return Format("refusing to make a suite folder in %s: it belongs to %s and has mode %04o", parent.c_str(),
-                  OwnerText(st.st_uid).c_str(), static_cast<unsigned>(st.st_mode & 07777));
+    return MessageText(msg::logon_store::RefuseParent, parent.string(), OwnerText(st.st_uid),
+                       static_cast<unsigned>(st.st_mode & 07777));
 }
 
 }  // namespace
@@ -89,19 +89,19 @@ bool LogonStore::Fail(std::string text) {
 bool LogonStore::Open(const std::string& home) {
     Close();
     m_error.clear();
-    if (home.empty()) return Fail("no suite folder given");
+    if (home.empty()) return Fail(MessageText(msg::logon_store::NoSuiteFolder));
     std::error_code ec;
     std::string folder = fs::absolute(home, ec).lexically_normal().string();
     if (ec) folder = home;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
-        return Fail(Format("%s is not a folder", folder.c_str()));
+        return Fail(MessageText(msg::logon_store::NotAFolder, folder));
     }
     if (std::string why = UntrustedParent(folder); !why.empty()) return Fail(why);
     if (std::string why = UntrustedPath(folder, true, true); !why.empty()) return Fail(why);
     for (const std::string& f : {folder, folder + "/" + kCertFolderName, folder + "/" + kMailFolderName}) {
         if (!logon::MakeOwnerOnlyFolder(f)) {
-            return Fail(Format("cannot create the folder %s: %s", f.c_str(), std::strerror(errno)));
+            return Fail(MessageText(msg::logon_store::CannotCreateFolder, f, std::strerror(errno)));
         }
         if (std::string why = UntrustedPath(f, true, f == folder); !why.empty()) return Fail(why);
     }
@@ -115,11 +115,11 @@ bool LogonStore::Open(const std::string& home) {
     if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
         ::chmod(folder.c_str(), st.st_mode & S_IRWXU);
     if (!CreateOwnerOnly(path, m_error)) return false;
-    if (!m_db.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), m_db.Error().c_str()));
+    if (!m_db.Open(path)) return Fail(MessageText(msg::logon_store::CannotOpenStore, path, m_db.Error()));
     if (!m_db.EnsureSchema()) {
         std::string why = m_db.Error();
         m_db.Close();
-        return Fail(Format("%s is not a logon store this program can use (%s)", path.c_str(), why.c_str()));
+        return Fail(MessageText(msg::logon_store::NotUsableStore, path, why));
     }
     m_home = folder;
     SetSuiteFolder(folder);  // the user's temporary folder lies below it
@@ -138,8 +138,8 @@ std::string LogonStore::DatabasePath() const { return m_home + "/" + kDatabaseNa
 std::string LogonStore::CertFolder() const { return m_home + "/" + kCertFolderName + "/"; }
 
 bool LogonStore::CheckIntegrity() {
-    if (!IsOpen()) return Fail("the logon store is not open");
-    return m_db.IntegrityOk() ? true : Fail("the logon store failed its integrity check: " + m_db.Error());
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
+    return m_db.IntegrityOk() ? true : Fail(MessageText(msg::logon_store::IntegrityFailed, m_db.Error()));
 }
 
 int LogonStore::GetMailFolder(std::string& folder) {

@@ -11,6 +11,7 @@
 #include "logon/CertFiles.h"
 #include "logon/CertProfile.h"
 #include "logon/LogonStore.h"
+#include "logon/StoreMessages.h"
 #include "platform/AtomicFile.h"
 #include "platform/Text.h"
 
@@ -52,13 +53,13 @@ bool LogonStore::FindCert(std::string_view name, CertRow& out) {
 
 bool LogonStore::ReadCerts(std::vector<CertRow>& out) {
     out.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     logon::Statement q(m_db, (std::string(kCertColumns) + "ORDER BY name COLLATE NOCASE").c_str());
     while (q.Next()) {
         out.emplace_back();
         ReadCertRow(q, out.back());
     }
-    return q.Ok() ? true : Fail("cannot read the certificates: " + m_db.Error());
+    return q.Ok() ? true : Fail(MessageText(msg::logon_store::CannotReadCerts, m_db.Error()));
 }
 
 // A certificate named by any text naming a registered user, else by its name, else by its
@@ -140,11 +141,11 @@ bool LogonStore::WriteCertFile(const Lumo_PubCert& cert, const std::vector<unsig
 bool LogonStore::ReadInputFile(const std::string& path, size_t cap, std::vector<unsigned char>& bytes) {
     std::error_code ec;
     auto size = fs::file_size(path, ec);
-    if (ec) return Fail("cannot read " + path + ": " + ec.message());
-    if (size > cap) return Fail(path + " is too large (" + std::to_string(size) + " bytes) for what it should hold");
+    if (ec) return Fail(MessageText(msg::logon_store::CannotReadBecause, path, ec.message()));
+    if (size > cap) return Fail(MessageText(msg::logon_store::TooLarge, path, std::to_string(size)));
     std::ifstream in(path, std::ios::binary);
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) return Fail("cannot read " + path);
+    if (!in && !in.eof()) return Fail(MessageText(msg::logon_store::CannotRead, path));
     return true;
 }
 
@@ -181,11 +182,11 @@ int LogonStore::GetOwnCertFile(std::string& path) {
 
 bool LogonStore::ImportCert(const std::string& path, const std::string& name, std::string& installedName) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     std::vector<unsigned char> bytes;
     if (!ReadInputFile(path, kMaxCertFile, bytes)) return false;
     std::vector<X509Ptr> certs = logon::ReadCertificates(bytes);
-    if (certs.empty()) return Fail(path + " holds no readable X.509 certificate (PEM, DER or PKCS#7)");
+    if (certs.empty()) return Fail(MessageText(msg::logon_store::NoReadableCert, path));
     // A bundle holds a person's certificate with its issuers; the person's is the one that
     // is no CA's.
     X509Ptr cert;
@@ -197,20 +198,19 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
     // A lone certificate is taken as it is: people make their own with CA:TRUE.
     if (people == 0 && certs.size() == 1) std::swap(cert, certs[0]);
     if (people == 0 && !cert) {
-        return Fail(path + " holds only CA certificates (CA:TRUE); install the certificate of the person instead");
+        return Fail(MessageText(msg::logon_store::OnlyCaCerts, path));
     }
     if (people > 1) {
-        return Fail(path + " holds the certificates of " + std::to_string(people) +
-                    " people; install them one file at a time");
+        return Fail(MessageText(msg::logon_store::SeveralPeople, path, std::to_string(people)));
     }
-    if (!cert) return Fail("cannot read the certificate of " + path);
+    if (!cert) return Fail(MessageText(msg::logon_store::CannotReadCertOf, path));
     logon::PkeyPtr pub = logon::PublicKeyOf(cert.get());
     if (!pub || EVP_PKEY_get_base_id(pub.get()) != EVP_PKEY_RSA) {
-        return Fail(path + ": the certificate holds no RSA public key, so nothing can be encrypted for it");
+        return Fail(MessageText(msg::logon_store::NoRsaKey, path));
     }
     // A damaged certificate may still parse; a self-signed one proves itself by its signature.
     if (logon::SelfIssued(cert.get()) && X509_verify(cert.get(), pub.get()) != 1) {
-        return Fail(path + ": the certificate is damaged (its signature does not match its contents)");
+        return Fail(MessageText(msg::logon_store::CertDamaged, path));
     }
     const std::vector<unsigned char> chain = logon::ChainToDer(logon::IssuerChain(cert.get(), certs));
     Lumo_PubCert record;
@@ -219,9 +219,9 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
     record.der = logon::CertToDer(cert.get());
     record.name = name.empty() ? record.subjectName : name;
     if (std::string error = logon::CheckCertName(record.name); !error.empty()) {
-        return Fail(error + (name.empty() ? " (name it with --name)" : ""));
+        return Fail(error + (name.empty() ? MessageText(msg::logon_store::NameItWithName) : std::string()));
     }
-    if (record.subjectName.empty()) return Fail(path + ": the certificate holds no name (CN)");
+    if (record.subjectName.empty()) return Fail(MessageText(msg::logon_store::NoCertName, path));
     if (std::string error = logon::CheckNameAndEmail(record.subjectName, record.email); !error.empty()) {
         return Fail(path + ": " + error);
     }
@@ -229,13 +229,13 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
         // The checks run inside the transaction, so a user registered meanwhile by another
         // process is seen; the upsert never replaces a user's own certificate either way.
         logon::Transaction tx(m_db);
-        if (!tx.Ok()) return Fail("cannot install the certificate: " + m_db.Error());
+        if (!tx.Ok()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
         UserRow user;
         if (FindUser(record.name, user)) {
-            return Fail("'" + record.name + "' is a registered user; that certificate belongs to the user's own key");
+            return Fail(MessageText(msg::logon_store::RegisteredUserCert, record.name));
         }
         if (std::string clash = KeyTextClash({}, record.name); !clash.empty()) {
-            return Fail(clash + "; install the certificate under another name (--name)");
+            return Fail(MessageText(msg::logon_store::InstallUnderOtherName, clash));
         }
         // A replaced certificate keeps its confirmation: the change shows until confirmed again.
         logon::Statement upsert(m_db,
@@ -245,11 +245,11 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
                                 "WHERE certs.user_number = 0");
         upsert.Bind(1, record.name).Bind(2, record.subjectName).Bind(3, record.email).Bind(4, record.der);
         chain.empty() ? upsert.BindNull(5) : upsert.Bind(5, chain);
-        if (!upsert.Run()) return Fail("cannot install the certificate: " + m_db.Error());
+        if (!upsert.Run()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
         if (sqlite3_changes(m_db.Handle()) != 1) {
-            return Fail("'" + record.name + "' is the certificate of a registered user; it is not replaced");
+            return Fail(MessageText(msg::logon_store::UserCertNotReplaced, record.name));
         }
-        if (!tx.Commit()) return Fail("cannot install the certificate: " + m_db.Error());
+        if (!tx.Commit()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
     }
     CertRow stored;
     if (FindCert(record.name, stored)) WriteCertFile(stored.record, stored.chain);
@@ -260,29 +260,28 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
 bool LogonStore::ExportCert(const std::string& name, std::string& out, bool der) {
     m_error.clear();
     CertRow cert;
-    if (!IsOpen()) return Fail("the logon store is not open");
-    if (!ResolveCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
+    if (!ResolveCert(name, cert)) return Fail(MessageText(msg::logon_store::NoSuchCert, name));
     logon::X509Ptr x509 = logon::CertFromDer(cert.record.der);
     out = der ? std::string(cert.record.der.begin(), cert.record.der.end()) : logon::CertToPem(x509.get());
-    return !x509 || out.empty() ? Fail("the certificate '" + cert.record.name + "' cannot be read") : true;
+    return !x509 || out.empty() ? Fail(MessageText(msg::logon_store::CertUnreadable, cert.record.name)) : true;
 }
 
 bool LogonStore::ConfirmCert(const std::string& name) {
     m_error.clear();
     CertRow cert;
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     logon::Transaction tx(m_db);
-    if (!tx.Ok()) return Fail("cannot confirm the certificate: " + m_db.Error());
-    if (!FindCert(name, cert)) return Fail("no certificate named '" + name + "' is installed");
+    if (!tx.Ok()) return Fail(MessageText(msg::logon_store::CannotConfirmCert, m_db.Error()));
+    if (!FindCert(name, cert)) return Fail(MessageText(msg::logon_store::NoSuchCert, name));
     // Only the certificate that was read is confirmed; one replaced meanwhile stays unconfirmed.
     logon::Statement confirm(m_db, "UPDATE certs SET confirmed = ?1 WHERE name = ?2 AND der = ?3");
     confirm.Bind(1, logon::CertFingerprint(cert.record.der)).Bind(2, cert.record.name).Bind(3, cert.record.der);
-    if (!confirm.Run()) return Fail("cannot confirm the certificate: " + m_db.Error());
+    if (!confirm.Run()) return Fail(MessageText(msg::logon_store::CannotConfirmCert, m_db.Error()));
     if (sqlite3_changes(m_db.Handle()) != 1) {
-        return Fail("the certificate '" + cert.record.name +
-                    "' changed while it was being confirmed; look at it again");
+        return Fail(MessageText(msg::logon_store::CertChangedWhileConfirming, cert.record.name));
     }
-    if (!tx.Commit()) return Fail("cannot confirm the certificate: " + m_db.Error());
+    if (!tx.Commit()) return Fail(MessageText(msg::logon_store::CannotConfirmCert, m_db.Error()));
     return true;
 }
 

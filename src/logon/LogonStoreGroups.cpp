@@ -3,18 +3,19 @@
 #include <algorithm>
 
 #include "logon/LogonStore.h"
+#include "logon/StoreMessages.h"
 #include "platform/Text.h"
 
 int32_t LogonStore::AddGroup(const std::string& name) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     if (std::string error = logon::CheckGroupName(name); !error.empty()) return Fail(error);
-    if (FindGroup(name) != 0) return Fail("a group named '" + name + "' exists");
+    if (FindGroup(name) != 0) return Fail(MessageText(msg::logon_store::GroupExists, name));
     logon::Transaction tx(m_db);
     logon::Statement add(m_db, "INSERT INTO groups (name) VALUES (?1)");
-    if (!tx.Ok() || !add.Bind(1, name).Run()) return Fail("cannot add the group: " + m_db.Error());
+    if (!tx.Ok() || !add.Bind(1, name).Run()) return Fail(MessageText(msg::logon_store::CannotAddGroup, m_db.Error()));
     auto id = static_cast<int32_t>(sqlite3_last_insert_rowid(m_db.Handle()));
-    return tx.Commit() ? id : Fail("cannot add the group: " + m_db.Error());
+    return tx.Commit() ? id : Fail(MessageText(msg::logon_store::CannotAddGroup, m_db.Error()));
 }
 
 int32_t LogonStore::FindGroup(const std::string& name) {
@@ -25,13 +26,13 @@ int32_t LogonStore::FindGroup(const std::string& name) {
 
 bool LogonStore::AddGroupMembers(const std::string& group, const std::vector<std::string>& userIds) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     int32_t id = FindGroup(group);
-    if (id == 0) return Fail("no group named '" + group + "'");
+    if (id == 0) return Fail(MessageText(msg::logon_store::NoSuchGroup, group));
     std::vector<int32_t> numbers;
     for (const std::string& userId : userIds) {
         UserRow user;
-        if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
+        if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
         numbers.push_back(user.number);
     }
     logon::Transaction tx(m_db);
@@ -43,7 +44,7 @@ bool LogonStore::AddGroupMembers(const std::string& group, const std::vector<std
                              "WHERE group_id = ?1), ?2)");
         ok = ok && add.Bind(1, static_cast<int64_t>(id)).Bind(2, static_cast<int64_t>(number)).Run();
     }
-    return ok && tx.Commit() ? true : Fail("cannot change the group: " + m_db.Error());
+    return ok && tx.Commit() ? true : Fail(MessageText(msg::logon_store::CannotChangeGroup, m_db.Error()));
 }
 
 int LogonStore::ReadGroup(int32_t groupId, Lumo_Group& out) {
@@ -60,34 +61,35 @@ int LogonStore::ReadGroup(int32_t groupId, Lumo_Group& out) {
 
 bool LogonStore::ListGroups(std::vector<Lumo_Group>& out) {
     out.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     std::vector<int32_t> ids;
     logon::Statement q(m_db, "SELECT id FROM groups ORDER BY id");
     while (q.Next()) ids.push_back(static_cast<int32_t>(q.Int(0)));
     for (int32_t id : ids) {
         out.emplace_back();
-        if (!ReadGroup(id, out.back())) return Fail("cannot read the groups: " + m_db.Error());
+        if (!ReadGroup(id, out.back())) return Fail(MessageText(msg::logon_store::CannotReadGroups, m_db.Error()));
     }
-    return q.Ok() ? true : Fail("cannot read the groups: " + m_db.Error());
+    return q.Ok() ? true : Fail(MessageText(msg::logon_store::CannotReadGroups, m_db.Error()));
 }
 
 // ---- Shares
 
 bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMan>& entries) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     if (std::string error = logon::CheckSharePath(path); !error.empty()) return Fail(error);
-    if (entries.empty()) return Fail("name at least one user or group to grant");
+    if (entries.empty()) return Fail(MessageText(msg::logon_store::NameSomeoneToGrant));
     for (const DecryptMan& entry : entries) {
         UserRow user;
         Lumo_Group group;
         if (entry.type == kDecryptManUser && !FindUser(entry.id, user)) {
-            return Fail(Format("no user number %d in this store", entry.id));
+            return Fail(MessageText(msg::logon_store::NoUserNumber, entry.id));
         }
         if (entry.type == kDecryptManGroup && !ReadGroup(entry.id, group)) {
-            return Fail(Format("no group number %d in this store", entry.id));
+            return Fail(MessageText(msg::logon_store::NoGroupNumber, entry.id));
         }
-        if (entry.type != kDecryptManUser && entry.type != kDecryptManGroup) return Fail("unknown decryptor type");
+        if (entry.type != kDecryptManUser && entry.type != kDecryptManGroup)
+            return Fail(MessageText(msg::logon_store::UnknownDecryptorType));
     }
     const std::string key = logon::SharePathKey(path);
     logon::Transaction tx(m_db);
@@ -103,7 +105,7 @@ bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMa
         ok = ok &&
              add.Bind(1, share).Bind(2, static_cast<int64_t>(entry.type)).Bind(3, static_cast<int64_t>(entry.id)).Run();
     }
-    return ok && tx.Commit() ? true : Fail("cannot grant the share: " + m_db.Error());
+    return ok && tx.Commit() ? true : Fail(MessageText(msg::logon_store::CannotGrantShare, m_db.Error()));
 }
 
 // A shared folder's decryptors are the same whoever asks.
@@ -122,13 +124,14 @@ int LogonStore::ReadDecryptMen(const std::string& /*ownerId*/, const std::string
 
 bool LogonStore::ListShares(std::vector<Insure_Decrypt_Men>& out) {
     out.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     std::vector<std::string> paths;
     logon::Statement q(m_db, "SELECT path FROM shares ORDER BY path COLLATE NOCASE");
     while (q.Next()) paths.push_back(q.Text(0));
     for (const std::string& path : paths) {
         out.emplace_back();
-        if (!ReadDecryptMen({}, path, out.back())) return Fail("cannot read the shares: " + m_db.Error());
+        if (!ReadDecryptMen({}, path, out.back()))
+            return Fail(MessageText(msg::logon_store::CannotReadShares, m_db.Error()));
     }
-    return q.Ok() ? true : Fail("cannot read the shares: " + m_db.Error());
+    return q.Ok() ? true : Fail(MessageText(msg::logon_store::CannotReadShares, m_db.Error()));
 }

@@ -7,6 +7,7 @@
 #include "logon/CertFiles.h"
 #include "logon/CertProfile.h"
 #include "logon/LogonStore.h"
+#include "logon/StoreMessages.h"
 
 namespace {
 
@@ -21,9 +22,9 @@ constexpr size_t kMaxPkcs12File = 256 * 1024;
 // saying why.
 bool LogonStore::FindOwnCert(const std::string& userId, UserRow& user, CertRow& cert) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     if (!FindUser(userId, user) || !FindCert(CertificateNameOf(user.id), cert))
-        return Fail("no user '" + userId + "' in this store");
+        return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
     return true;
 }
 
@@ -32,16 +33,16 @@ bool LogonStore::RequestCert(const std::string& userId, std::string_view passwor
     CertRow cert;
     if (!FindOwnCert(userId, user, cert)) return false;
     if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
-        return Fail("wrong password for user '" + user.id + "'");
+        return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
     }
     if (user.type == kLogonKeyDevice && !logon::KeyDevices().Open(user.device, user.id)->IsPresent()) {
-        return Fail("the key device of '" + user.id + "' is not present");
+        return Fail(MessageText(msg::logon_store::DeviceAbsent, user.id));
     }
     logon::PkeyPtr key = OpenPrivateKey(user, password.data(), password.size());
-    if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
+    if (!key) return Fail(MessageText(msg::logon_store::KeyCannotOpen, user.id));
     logon::X509Ptr current = logon::CertFromDer(cert.record.der);
     pem = logon::MakeCertRequestPem(key.get(), current.get());
-    return pem.empty() ? Fail("cannot make the certificate request") : true;
+    return pem.empty() ? Fail(MessageText(msg::logon_store::CannotMakeRequest)) : true;
 }
 
 bool LogonStore::InstallUserCert(const std::string& userId, const std::string& path) {
@@ -51,7 +52,7 @@ bool LogonStore::InstallUserCert(const std::string& userId, const std::string& p
     std::vector<unsigned char> bytes;
     if (!ReadInputFile(path, kMaxCertFile, bytes)) return false;
     std::vector<X509Ptr> certs = logon::ReadCertificates(bytes);
-    if (certs.empty()) return Fail(path + " holds no readable X.509 certificate (PEM, DER or PKCS#7)");
+    if (certs.empty()) return Fail(MessageText(msg::logon_store::NoReadableCert, path));
 
     // The certificate is the one of the user's key; whatever else came is its chain.
     logon::X509Ptr own = logon::CertFromDer(current.record.der);
@@ -65,10 +66,10 @@ bool LogonStore::InstallUserCert(const std::string& userId, const std::string& p
         }
     }
     if (issued == nullptr) {
-        return Fail(path + ": the certificate is for another key, not for the key of '" + user.id + "'");
+        return Fail(MessageText(msg::logon_store::CertForOtherKey, path, user.id));
     }
     if (std::string problem = logon::UserCertProblem(issued); !problem.empty()) {
-        return Fail(path + ": the certificate cannot be the certificate of '" + user.id + "': " + problem);
+        return Fail(MessageText(msg::logon_store::CertNotUsers, path, user.id, problem));
     }
     Lumo_PubCert record = current.record;
     record.subjectName = logon::CertSubjectName(issued);
@@ -78,8 +79,7 @@ bool LogonStore::InstallUserCert(const std::string& userId, const std::string& p
     // Mail for the user goes to the address the store holds: a certificate for another one
     // would send people's mail elsewhere.
     if (!user.email.empty() && !LogonEqualNoCase(record.email, user.email)) {
-        return Fail(path + ": the certificate is for the address '" + record.email + "', not for '" + user.email +
-                    "' of user '" + user.id + "'");
+        return Fail(MessageText(msg::logon_store::CertForOtherAddress, path, record.email, user.email, user.id));
     }
     if (std::string error = logon::CheckNameAndEmail(record.subjectName, record.email); !error.empty()) {
         return Fail(path + ": " + error);
@@ -95,9 +95,10 @@ bool LogonStore::InstallUserCert(const std::string& userId, const std::string& p
         chain.empty() ? update.BindNull(4) : update.Bind(4, chain);
         update.Bind(5, logon::CertFingerprint(record.der)).Bind(6, record.name);
         update.Bind(7, static_cast<int64_t>(user.number));
-        if (!tx.Ok() || !update.Run()) return Fail("cannot install the certificate: " + m_db.Error());
-        if (sqlite3_changes(m_db.Handle()) != 1) return Fail("user '" + user.id + "' was removed meanwhile");
-        if (!tx.Commit()) return Fail("cannot install the certificate: " + m_db.Error());
+        if (!tx.Ok() || !update.Run()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
+        if (sqlite3_changes(m_db.Handle()) != 1)
+            return Fail(MessageText(msg::logon_store::UserRemovedMeanwhile, user.id));
+        if (!tx.Commit()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
     }
     WriteCertFile(record, chain);  // a failure here heals when the file is next asked for
     return true;
@@ -106,7 +107,7 @@ bool LogonStore::InstallUserCert(const std::string& userId, const std::string& p
 int32_t LogonStore::ImportUser(const std::string& userId, const std::string& path, std::string_view filePassword,
                                std::string_view password) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     for (const std::string& error : {logon::CheckUserId(userId), logon::CheckPassword(password)}) {
         if (!error.empty()) return Fail(error);
     }
@@ -117,22 +118,22 @@ int32_t LogonStore::ImportUser(const std::string& userId, const std::string& pat
         case logon::Pkcs12Result::kOk:
             break;
         case logon::Pkcs12Result::kNotPkcs12:
-            return Fail(path + " is not a PKCS#12 file");
+            return Fail(MessageText(msg::logon_store::NotPkcs12, path));
         case logon::Pkcs12Result::kWrongPassword:
-            return Fail("wrong password for " + path);
+            return Fail(MessageText(msg::logon_store::WrongFilePassword, path));
         case logon::Pkcs12Result::kUnreadable:
-            return Fail(path + ": its contents cannot be read (damaged, or protected with an unknown cipher)");
+            return Fail(MessageText(msg::logon_store::Pkcs12Unreadable, path));
         case logon::Pkcs12Result::kNoKey:
-            return Fail(path + " holds no private key");
+            return Fail(MessageText(msg::logon_store::NoPrivateKey, path));
     }
     if (!p12.cert || X509_check_private_key(p12.cert.get(), p12.key.get()) != 1) {
-        return Fail(path + " holds no certificate of its private key");
+        return Fail(MessageText(msg::logon_store::NoCertOfKey, path));
     }
     if (std::string problem = logon::UserCertProblem(p12.cert.get()); !problem.empty()) {
-        return Fail(path + ": the certificate cannot be a user's certificate: " + problem);
+        return Fail(MessageText(msg::logon_store::NotAUsersCert, path, problem));
     }
     if (EVP_PKEY_get_base_id(p12.key.get()) != EVP_PKEY_RSA) {
-        return Fail(path + ": the key is not an RSA key; users sign and receive session keys with RSA");
+        return Fail(MessageText(msg::logon_store::KeyNotRsa, path));
     }
     std::string name = logon::CertSubjectName(p12.cert.get());
     if (name.empty()) name = userId;

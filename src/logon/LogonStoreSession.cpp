@@ -2,6 +2,7 @@
 // user's key device is present. The password is kept in memory only and wiped at log-off.
 
 #include "logon/LogonStore.h"
+#include "logon/StoreMessages.h"
 
 namespace {
 
@@ -13,9 +14,9 @@ constexpr const char* kLastUserKey = "LastUser";
 bool LogonStore::LogOn(const std::string& userId, std::string_view password) {
     LogOff();
     UserRow user;
-    if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
+    if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
     if (!PasswordOk(user, password.data(), static_cast<int>(password.size()))) {
-        return Fail("wrong password for user '" + user.id + "'");
+        return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
     }
     RaiseKeyCost(user, password);
     m_sessionUser = user.id;
@@ -34,7 +35,7 @@ bool LogonStore::SessionUser(UserRow& out) { return !m_sessionUser.empty() && Fi
 bool LogonStore::DefaultUser(std::string& userId) {
     std::vector<UserRow> users;
     if (!ReadUsers(users)) return false;
-    if (users.empty()) return Fail("this store has no users yet (add one with: varnex user add ID --name NAME)");
+    if (users.empty()) return Fail(MessageText(msg::logon_store::NoUsersYet));
     if (users.size() == 1) {
         userId = users.front().id;
         return true;
@@ -45,7 +46,7 @@ bool LogonStore::DefaultUser(std::string& userId) {
         userId = user.id;
         return true;
     }
-    return Fail("this store has several users: name one with --user ID");
+    return Fail(MessageText(msg::logon_store::SeveralUsers));
 }
 
 int LogonStore::IsLoggedOn() {

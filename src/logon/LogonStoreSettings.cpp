@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "logon/LogonStore.h"
+#include "logon/StoreMessages.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 
@@ -41,13 +42,13 @@ bool LogonStore::SetOption(const std::string& section, const std::string& key, c
 bool LogonStore::SetOptions(const std::string& section,
                             const std::vector<std::pair<std::string, std::string>>& values) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
-    if (section.empty()) return Fail("a section name must not be empty");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
+    if (section.empty()) return Fail(MessageText(msg::logon_store::EmptySection));
     if (std::string error = logon::CheckOptionText("the section name", section, kLogonOptionNameRoom); !error.empty()) {
         return Fail(error);
     }
     for (const auto& [key, value] : values) {
-        if (key.empty()) return Fail("a key must not be empty");
+        if (key.empty()) return Fail(MessageText(msg::logon_store::EmptyKey));
         for (const std::string& error : {logon::CheckOptionText("the key", key, kLogonOptionNameRoom),
                                          logon::CheckOptionText("the value", value, kLogonOptionValueRoom)}) {
             if (!error.empty()) return Fail(error);
@@ -61,7 +62,7 @@ bool LogonStore::SetOptions(const std::string& section,
                              "ON CONFLICT(section, key) DO UPDATE SET value = ?3");
         ok = ok && set.Bind(1, section).Bind(2, key).Bind(3, value).Run();
     }
-    return ok && tx.Commit() ? true : Fail("cannot change the settings: " + m_db.Error());
+    return ok && tx.Commit() ? true : Fail(MessageText(msg::logon_store::CannotChangeSettings, m_db.Error()));
 }
 
 // ---- Paths

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "logon/LogonStore.h"
+#include "logon/StoreMessages.h"
 #include "platform/Text.h"
 
 namespace fs = std::filesystem;
@@ -64,13 +65,13 @@ bool LogonStore::FindUser(int32_t number, UserRow& out) {
 
 bool LogonStore::ReadUsers(std::vector<UserRow>& out) {
     out.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     logon::Statement q(m_db, (std::string(kUserColumns) + "ORDER BY number").c_str());
     while (q.Next()) {
         out.emplace_back();
         ReadUserRow(q, out.back());
     }
-    return q.Ok() ? true : Fail("cannot read the users: " + m_db.Error());
+    return q.Ok() ? true : Fail(MessageText(msg::logon_store::CannotReadUsers, m_db.Error()));
 }
 
 // A user named by user ID (= certificate name = identity text), shared key name or key text.
@@ -116,18 +117,17 @@ std::string LogonStore::KeyTextClash(std::string_view keyText, std::string_view 
     for (const auto& user : users) {
         std::string text = KeyTextOf(user.name, user.email);
         if (!certName.empty() && LogonEqualNoCase(text, certName)) {
-            return "'" + std::string(certName) + "' is the key text of user '" + user.id + "'";
+            return MessageText(msg::logon_store::CertNameIsUsersKeyText, std::string(certName), user.id);
         }
         if (!keyText.empty() && LogonEqualNoCase(text, keyText)) {
-            return "user '" + user.id + "' already has the key text '" + text + "'";
+            return MessageText(msg::logon_store::UserHasKeyText, user.id, text);
         }
     }
     for (const auto& cert : certs) {
         const Lumo_PubCert& r = cert.record;
         if (!keyText.empty() && (LogonEqualNoCase(r.name, keyText) ||
                                  (r.userNumber == 0 && LogonEqualNoCase(KeyTextOf(r.subjectName, r.email), keyText)))) {
-            return "the installed certificate '" + r.name + "' already answers to the key text '" +
-                   std::string(keyText) + "'";
+            return MessageText(msg::logon_store::CertHasKeyText, r.name, std::string(keyText));
         }
     }
     return {};
@@ -139,9 +139,9 @@ std::string LogonStore::RegistrationClash(const std::string& userId, const std::
                                           const std::string& email) {
     UserRow existing;
     CertRow cert;
-    if (FindUser(userId, existing)) return "the user ID '" + existing.id + "' is taken";
+    if (FindUser(userId, existing)) return MessageText(msg::logon_store::UserIdTaken, existing.id);
     if (FindCert(CertificateNameOf(userId), cert)) {
-        return "a certificate named '" + cert.record.name + "' is installed; choose another user ID";
+        return MessageText(msg::logon_store::CertNameTaken, cert.record.name);
     }
     return KeyTextClash(KeyTextOf(name, email), CertificateNameOf(userId));
 }
@@ -151,7 +151,7 @@ logon::PkeyPtr LogonStore::NewKeyPair(const std::string& /*userId*/) { return lo
 int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, const std::string& email,
                             std::string_view password, const std::string& deviceFolder) {
     m_error.clear();
-    if (!IsOpen()) return Fail("the logon store is not open");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     for (const std::string& error :
          {logon::CheckUserId(userId), logon::CheckNameAndEmail(name, email), logon::CheckPassword(password)}) {
         if (!error.empty()) return Fail(error);
@@ -164,16 +164,16 @@ int32_t LogonStore::AddUser(const std::string& userId, const std::string& name, 
         std::unique_ptr<logon::IKeyDevice> keyDevice = logon::KeyDevices().Open(device, userId, m_cost);
         if (keyDevice->KeyStaysOnDevice()) {
             if (std::string held = keyDevice->HeldKey(); !held.empty()) {
-                return Fail("the key device " + held + " already holds a key for '" + userId + "'");
+                return Fail(MessageText(msg::logon_store::DeviceHoldsKey, held, userId));
             }
             logon::X509Ptr cert = keyDevice->MakeKeyOnDevice(name, email, NewSerial());
-            if (!cert) return Fail("cannot make the key pair on the key device " + device);
+            if (!cert) return Fail(MessageText(msg::logon_store::CannotMakeKeyOnDevice, device));
             return StoreNewUser(userId, name, email, password, nullptr, cert.get(), {}, deviceFolder);
         }
     }
     logon::PkeyPtr key = NewKeyPair(userId);
     logon::X509Ptr cert = key ? logon::MakeSelfSignedCert(key.get(), name, email, NewSerial()) : nullptr;
-    if (!cert) return Fail("cannot make the key pair and certificate");
+    if (!cert) return Fail(MessageText(msg::logon_store::CannotMakeKeyPair));
     return StoreNewUser(userId, name, email, password, key.get(), cert.get(), {}, deviceFolder);
 }
 
@@ -181,31 +181,30 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
                                  std::string_view password, EVP_PKEY* key, X509* cert,
                                  const std::vector<unsigned char>& chain, const std::string& deviceFolder) {
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(password.data(), password.size(), m_cost);
-    if (verifier.hash.empty()) return Fail("cannot make the password verifier");
+    if (verifier.hash.empty()) return Fail(MessageText(msg::logon_store::CannotMakeVerifier));
 
     std::string keyPem, device;
     std::unique_ptr<logon::IKeyDevice> keyDevice;
     if (deviceFolder.empty()) {
         keyPem = logon::ExportPrivateKeyPem(key, password.data(), password.size(), m_cost);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
-            return Fail("cannot protect the private key");
+            return Fail(MessageText(msg::logon_store::CannotProtectKey));
         }
     } else {
         device = logon::KeyDevices().Prepare(deviceFolder);
-        if (device.empty()) return Fail("cannot use the key device folder " + deviceFolder);
+        if (device.empty()) return Fail(MessageText(msg::logon_store::CannotUseDeviceFolder, deviceFolder));
         keyDevice = logon::KeyDevices().Open(device, userId, m_cost);
         if (keyDevice->KeyStaysOnDevice() != (key == nullptr)) {
-            return Fail("the key device " + device + " makes its own keys and takes none");
+            return Fail(MessageText(msg::logon_store::DeviceMakesOwnKeys, device));
         }
         // A key file there belongs to this user ID elsewhere, or to a registration or
         // password change that was killed; only the owner of the medium can tell which.
         if (std::string file = key ? keyDevice->HeldKey() : std::string(); !file.empty()) {
-            return Fail("the key device already holds a key for '" + userId + "' in " + file +
-                        "; if no logon store uses it, remove that file and try again");
+            return Fail(MessageText(msg::logon_store::DeviceHoldsKeyIn, userId, file));
         }
         // Staged until the store has committed the user: see IKeyDevice::StageKey.
         if (key != nullptr && !keyDevice->StageKey(key, password.data(), password.size())) {
-            return Fail("cannot write the key to the key device " + device);
+            return Fail(MessageText(msg::logon_store::CannotWriteDevice, device));
         }
     }
 
@@ -237,7 +236,7 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
             chain.empty() ? addCert.BindNull(7) : addCert.Bind(7, chain);
             ok = addCert.Run() && tx.Commit();
         }
-        if (!ok) Fail(clash.empty() ? "cannot register the user: " + m_db.Error() : clash);
+        if (!ok) Fail(clash.empty() ? MessageText(msg::logon_store::CannotRegisterUser, m_db.Error()) : clash);
     }
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
     if (!ok) {
@@ -256,8 +255,8 @@ int32_t LogonStore::StoreNewUser(const std::string& userId, const std::string& n
 bool LogonStore::RemoveUser(const std::string& userId, std::string* leftBehind) {
     m_error.clear();
     UserRow user;
-    if (!IsOpen()) return Fail("the logon store is not open");
-    if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
+    if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
     std::string certName = CertificateNameOf(user.id);
     {
         logon::Transaction tx(m_db);
@@ -269,7 +268,7 @@ bool LogonStore::RemoveUser(const std::string& userId, std::string* leftBehind) 
         bool ok = tx.Ok() && delUser.Bind(1, number).Run() && delCert.Bind(1, certName).Run() &&
                   delMember.Bind(1, number).Run() &&
                   delGrant.Bind(1, number).Bind(2, static_cast<int64_t>(kDecryptManUser)).Run() && tx.Commit();
-        if (!ok) return Fail("cannot remove the user: " + m_db.Error());
+        if (!ok) return Fail(MessageText(msg::logon_store::CannotRemoveUser, m_db.Error()));
     }
     m_db.DropOldPages();
     std::error_code ec;
@@ -281,12 +280,11 @@ bool LogonStore::RemoveUser(const std::string& userId, std::string* leftBehind) 
         std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
         std::string why;
         if (!device->IsPresent())
-            why = "the key device is not present";
+            why = MessageText(msg::logon_store::DeviceNotPresent);
         else if (!device->EraseKey())
             why = std::strerror(errno);
         if (!why.empty() && leftBehind != nullptr) {
-            *leftBehind = "the key file " + device->KeyPlace() + " was not erased (" + why +
-                          "); it still opens with the user's password: delete it";
+            *leftBehind = MessageText(msg::logon_store::KeyFileLeft, device->KeyPlace(), why);
         }
     }
     return true;
@@ -295,25 +293,25 @@ bool LogonStore::RemoveUser(const std::string& userId, std::string* leftBehind) 
 bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldPassword, std::string_view newPassword) {
     m_error.clear();
     UserRow user;
-    if (!IsOpen()) return Fail("the logon store is not open");
-    if (!FindUser(userId, user)) return Fail("no user '" + userId + "' in this store");
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
+    if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
     if (std::string error = logon::CheckPassword(newPassword); !error.empty()) return Fail(error);
     if (!PasswordOk(user, oldPassword.data(), static_cast<int>(oldPassword.size()))) {
-        return Fail("wrong password for user '" + user.id + "'");
+        return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
     }
     std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id, m_cost);
     bool onDevice = user.type == kLogonKeyDevice;
-    if (onDevice && !device->IsPresent()) return Fail("the key device of '" + user.id + "' is not present");
+    if (onDevice && !device->IsPresent()) return Fail(MessageText(msg::logon_store::DeviceAbsent, user.id));
     logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
-    if (!key) return Fail("the private key of '" + user.id + "' cannot be opened");
+    if (!key) return Fail(MessageText(msg::logon_store::KeyCannotOpen, user.id));
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_cost);
-    if (verifier.hash.empty()) return Fail("cannot make the password verifier");
+    if (verifier.hash.empty()) return Fail(MessageText(msg::logon_store::CannotMakeVerifier));
     std::string keyPem;
     if (!onDevice) {
         keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), m_cost);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             OPENSSL_cleanse(keyPem.data(), keyPem.size());
-            return Fail("cannot protect the private key");
+            return Fail(MessageText(msg::logon_store::CannotProtectKey));
         }
     }
     logon::Transaction tx(m_db);
@@ -321,20 +319,20 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
     update.Bind(1, logon::EncodeVerifier(verifier)).Bind(3, static_cast<int64_t>(user.number));
     onDevice ? update.BindNull(2) : update.Bind(2, keyPem);
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
-    if (!tx.Ok() || !update.Run()) return Fail("cannot change the password: " + m_db.Error());
+    if (!tx.Ok() || !update.Run()) return Fail(MessageText(msg::logon_store::CannotChangePassword, m_db.Error()));
     // A device key under the new password is staged before the commit and made current
     // after it; the device opens either until then (see IKeyDevice::StageKey). A change
     // left unfinished earlier is settled first, so that staging never replaces the only
     // key that opens with the password the store holds.
     if (onDevice && (!device->SettleStagedKey(oldPassword.data(), oldPassword.size()) ||
                      !device->StageKey(key.get(), newPassword.data(), newPassword.size()))) {
-        return Fail("cannot write the key under the new password to the key device " + user.device +
-                    "; the password is unchanged");
+        return Fail(MessageText(msg::logon_store::CannotRewriteDevice, user.device));
     }
     // A staged key left by a failed commit is settled by the next change.
-    if (!tx.Commit()) return Fail("cannot change the password: " + m_db.Error());
+    if (!tx.Commit()) return Fail(MessageText(msg::logon_store::CannotChangePassword, m_db.Error()));
     m_db.DropOldPages();
-    if (onDevice && !device->CommitStagedKey()) return Fail("cannot finish writing the key device " + user.device);
+    if (onDevice && !device->CommitStagedKey())
+        return Fail(MessageText(msg::logon_store::CannotFinishDevice, user.device));
     if (LogonEqualNoCase(m_sessionUser, user.id)) {
         m_sessionPassword = newPassword;
     }

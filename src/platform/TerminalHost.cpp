@@ -13,29 +13,31 @@
 #include "platform/PrintableText.h"
 #include "platform/SecretInput.h"
 #include "platform/SignalCleanup.h"
+#include "platform/TerminalMessages.h"
 #include "platform/Text.h"
 
 namespace {
 
 struct Choice {
-    const char* label;
+    const MessageDef& label;
     int answer;
 };
 
 std::vector<Choice> ChoicesFor(unsigned type) {
+    using namespace msg::terminal;
     switch (type & MB_TYPEMASK) {
         case MB_OKCANCEL:
-            return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
+            return {{Ok, IDOK}, {Cancel, IDCANCEL}};
         case MB_ABORTRETRYIGNORE:
-            return {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
+            return {{Abort, IDABORT}, {Retry, IDRETRY}, {Ignore, IDIGNORE}};
         case MB_YESNOCANCEL:
-            return {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
+            return {{Yes, IDYES}, {No, IDNO}, {Cancel, IDCANCEL}};
         case MB_YESNO:
-            return {{"Yes", IDYES}, {"No", IDNO}};
+            return {{Yes, IDYES}, {No, IDNO}};
         case MB_RETRYCANCEL:
-            return {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
+            return {{Retry, IDRETRY}, {Cancel, IDCANCEL}};
         default:
-            return {{"OK", IDOK}};
+            return {{Ok, IDOK}};
     }
 }
 
@@ -217,7 +219,7 @@ std::string AnswerKindOf(unsigned type) {
 std::string NoAnswerLine(const std::string& kind) {
     static const char* const kScriptable[] = {"replace", "yes-no", "retry", "folder", "file"};
     for (const char* k : kScriptable)
-        if (kind == k) return "varnex: no answer for this question (give --answers " + kind + "=...)";
+        if (kind == k) return "varnex: " + MessageText(msg::terminal::NoAnswer, kind);
     return {};
 }
 
@@ -261,8 +263,12 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
     std::fprintf(m_out, "%s\n", EscapeText(text, TextEscape::kLines).c_str());
     std::vector<Choice> choices = ChoicesFor(type);
     if (choices.size() == 1) return choices[0].answer;
-    std::vector<std::string> labels;
-    for (const Choice& c : choices) labels.push_back(c.label);
+    // The buttons in the reader's language; their default words answer too, as in a script.
+    std::vector<std::string> labels, words;
+    for (const Choice& c : choices) {
+        labels.push_back(MessageText(c.label));
+        words.push_back(c.label.text);
+    }
     for (;;) {
         std::string prompt;
         for (size_t i = 0; i < labels.size(); ++i)
@@ -270,6 +276,7 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
         std::string line;
         if (!ReadLine(prompt + ": ", line)) return CancellingAnswer(type);
         int i = Pick(line, labels);
+        if (i < 0) i = Pick(line, words);
         if (i >= 0) return choices[static_cast<size_t>(i)].answer;
     }
 }

@@ -20,12 +20,14 @@
 #include "envelope/Messages.h"
 #include "formats/Messages.h"
 #include "logon/Messages.h"
+#include "logon/StoreMessages.h"
 #include "mail/Messages.h"
 #include "package/Messages.h"
 #include "password/Messages.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/Messages.h"
 #include "platform/ScriptedHost.h"
+#include "platform/TerminalMessages.h"
 #include "shell/Messages.h"
 #include "signature/Messages.h"
 
@@ -35,9 +37,10 @@ namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
 const std::vector<std::span<const MessageDef* const>> kTables = {
-    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
-    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
-    msg::cli::kTable,      msg::logon::kTable,   msg::cli_help::kTable, msg::cli_demo::kTable,
+    msg::advanced::kTable, msg::dialogs::kTable,   msg::engine::kTable,      msg::envelope::kTable,
+    msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable,     msg::password::kTable,
+    msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,         msg::logon::kTable,
+    msg::cli_help::kTable, msg::cli_demo::kTable,  msg::logon_store::kTable, msg::terminal::kTable,
 };
 
 struct PoEntry {
