@@ -1,5 +1,6 @@
 #include "logon/LogonStoreRules.h"
 
+#include "logon/StoreMessages.h"
 #include "platform/Text.h"
 
 namespace logon {
@@ -17,51 +18,44 @@ bool Padded(std::string_view text) {
     return !text.empty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\t' || text.back() == '\t');
 }
 
-// Room for text in a field of cap bytes that keeps a terminating NUL.
-std::string TooLong(std::string_view what, std::string_view text, size_t cap) {
+// Room for text in a field of cap bytes that keeps a terminating NUL; `what` names the text.
+std::string TooLong(const MessageDef& what, std::string_view text, size_t cap) {
     if (text.size() < cap) return {};
-    return Format("%.*s is %zu bytes long; at most %zu are allowed", static_cast<int>(what.size()), what.data(),
-                  text.size(), cap - 1);
+    return MessageText(msg::logon_store::TooLong, MessageText(what), text.size(), cap - 1);
+}
+
+// The rules of a user ID, and of a certificate name, which is held to the same ones; each
+// refusal in the words of the one asked about.
+std::string CheckId(std::string_view id, bool certificate) {
+    using namespace msg::logon_store;
+    if (id.empty()) return MessageText(certificate ? CertNameEmpty : UserIdEmpty);
+    if (std::string error = TooLong(certificate ? TheCertName : TheUserId, id, kLogonCertNameRoom); !error.empty())
+        return error;
+    if (HasControl(id) || Padded(id) || id.front() == '.' || id.front() == '@' ||
+        id.find_first_of("/\\;<>") != std::string_view::npos) {
+        return MessageText(certificate ? CertNameCharacters : UserIdCharacters);
+    }
+    std::string owner;
+    if (UserIdOfSharedKeyName(id, owner)) return MessageText(certificate ? CertNameShare : UserIdShare);
+    return {};
 }
 
 }  // namespace
 
-std::string CheckUserId(std::string_view userId) {
-    if (userId.empty()) return "a user ID must not be empty";
-    if (std::string error = TooLong("the user ID", userId, kLogonCertNameRoom); !error.empty()) return error;
-    if (HasControl(userId) || Padded(userId) || userId.front() == '.' || userId.front() == '@' ||
-        userId.find_first_of("/\\;<>") != std::string_view::npos) {
-        return "a user ID must not begin with '.' or '@', nor hold blanks at its ends, control characters or any "
-               "of / \\ ; < >";
-    }
-    std::string owner;
-    if (UserIdOfSharedKeyName(userId, owner)) return "a user ID must not begin with \"share:\"";
-    return {};
-}
+std::string CheckUserId(std::string_view userId) { return CheckId(userId, false); }
 
-std::string CheckCertName(std::string_view name) {
-    std::string error = CheckUserId(name);
-    if (error.empty()) return {};
-    // The same words, about a certificate name.
-    for (std::string_view from : {"a user ID", "the user ID"}) {
-        if (error.compare(0, from.size(), from) == 0) return "the certificate name" + error.substr(from.size());
-    }
-    return error;
-}
+std::string CheckCertName(std::string_view name) { return CheckId(name, true); }
 
 std::string CheckNameAndEmail(std::string_view name, std::string_view email) {
-    if (name.empty()) return "a name must not be empty";
+    if (name.empty()) return MessageText(msg::logon_store::NameEmpty);
     if (HasControl(name) || Padded(name) || name.find_first_of(";<>") != std::string_view::npos) {
-        return "a name must not hold blanks at its ends, control characters or any of ; < >";
+        return MessageText(msg::logon_store::NameCharacters);
     }
-    if (!email.empty() && !MailAddressWellFormed(email)) {
-        return Format("'%.*s' is not an e-mail address", static_cast<int>(email.size()), email.data());
-    }
+    if (!email.empty() && !MailAddressWellFormed(email))
+        return MessageText(msg::logon_store::NotAnAddress, std::string(email));
     std::string keyText = KeyTextOf(name, email);
-    if (keyText.size() >= kLogonKeyTextRoom) {
-        return Format("name and e-mail address take %zu bytes together (as name<address>); at most %zu are allowed",
-                      keyText.size(), kLogonKeyTextRoom - 1);
-    }
+    if (keyText.size() >= kLogonKeyTextRoom)
+        return MessageText(msg::logon_store::KeyTextTooLong, keyText.size(), kLogonKeyTextRoom - 1);
     return {};
 }
 
@@ -70,30 +64,29 @@ std::string CheckPassword(std::string_view password) {
     size_t characters = 0;
     for (unsigned char c : password)
         if ((c & 0xC0) != 0x80) ++characters;
-    if (characters < kLogonPasswordMinChars) return "the password needs at least 6 characters";
-    return TooLong("the password", password, kLogonPasswordRoom);
+    if (characters < kLogonPasswordMinChars) return MessageText(msg::logon_store::PasswordTooShort);
+    return TooLong(msg::logon_store::ThePassword, password, kLogonPasswordRoom);
 }
 
 std::string CheckGroupName(std::string_view name) {
-    if (name.empty()) return "a group name must not be empty";
-    if (std::string error = TooLong("the group name", name, kLogonGroupNameRoom); !error.empty()) return error;
+    if (name.empty()) return MessageText(msg::logon_store::GroupNameEmpty);
+    if (std::string error = TooLong(msg::logon_store::TheGroupName, name, kLogonGroupNameRoom); !error.empty())
+        return error;
     if (HasControl(name) || Padded(name) || name.front() == '@' || name.find(';') != std::string_view::npos) {
-        return "a group name must not begin with '@', nor hold blanks at its ends, control characters or ';'";
+        return MessageText(msg::logon_store::GroupNameCharacters);
     }
     return {};
 }
 
 std::string CheckSharePath(std::string_view path) {
     std::string key = SharePathKey(path);
-    if (key.empty()) return "a share path must not be empty";
-    if (HasControl(key)) return "a share path must not hold control characters";
-    return TooLong("the share path", key, kLogonPathRoom);
+    if (key.empty()) return MessageText(msg::logon_store::SharePathEmpty);
+    if (HasControl(key)) return MessageText(msg::logon_store::SharePathControl);
+    return TooLong(msg::logon_store::TheSharePath, key, kLogonPathRoom);
 }
 
-std::string CheckOptionText(std::string_view what, std::string_view text, size_t cap) {
-    if (HasControl(text)) {
-        return Format("%.*s must not hold control characters", static_cast<int>(what.size()), what.data());
-    }
+std::string CheckOptionText(const MessageDef& what, std::string_view text, size_t cap) {
+    if (HasControl(text)) return MessageText(msg::logon_store::HoldsControl, MessageText(what));
     return TooLong(what, text, cap);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logon/ILogon.h"
+#include "platform/Messages.h"
 
 // Group names are shown beside certificate names; they get the same room.
 inline constexpr size_t kLogonGroupNameRoom = kLogonCertNameRoom;
@@ -32,7 +33,7 @@ inline constexpr size_t kLogonPasswordMinChars = 6;
 std::string CheckPassword(std::string_view password);
 std::string CheckGroupName(std::string_view name);
 std::string CheckSharePath(std::string_view path);
-std::string CheckOptionText(std::string_view what, std::string_view text, size_t cap);
+std::string CheckOptionText(const MessageDef& what, std::string_view text, size_t cap);
 
 // A well-formed address: one "@" with text on both sides, no blanks, brackets or ";".
 bool MailAddressWellFormed(std::string_view email);

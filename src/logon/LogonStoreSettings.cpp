@@ -44,13 +44,15 @@ bool LogonStore::SetOptions(const std::string& section,
     m_error.clear();
     if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     if (section.empty()) return Fail(MessageText(msg::logon_store::EmptySection));
-    if (std::string error = logon::CheckOptionText("the section name", section, kLogonOptionNameRoom); !error.empty()) {
+    if (std::string error = logon::CheckOptionText(msg::logon_store::TheSectionName, section, kLogonOptionNameRoom);
+        !error.empty()) {
         return Fail(error);
     }
     for (const auto& [key, value] : values) {
         if (key.empty()) return Fail(MessageText(msg::logon_store::EmptyKey));
-        for (const std::string& error : {logon::CheckOptionText("the key", key, kLogonOptionNameRoom),
-                                         logon::CheckOptionText("the value", value, kLogonOptionValueRoom)}) {
+        for (const std::string& error :
+             {logon::CheckOptionText(msg::logon_store::TheKey, key, kLogonOptionNameRoom),
+              logon::CheckOptionText(msg::logon_store::TheValue, value, kLogonOptionValueRoom)}) {
             if (!error.empty()) return Fail(error);
         }
     }

@@ -97,7 +97,32 @@ inline constexpr char kMessageSubsystem[] = "logon.store";
     M(UserIdTaken, "the user ID '%s' is taken", MB_OK) \
     M(CertNameTaken, "a certificate named '%s' is installed; choose another user ID", MB_OK) \
     M(DeviceNotPresent, "the key device is not present", MB_OK) \
-    M(KeyFileLeft, "the key file %s was not erased (%s); it still opens with the user's password: delete it", MB_OK)
+    M(KeyFileLeft, "the key file %s was not erased (%s); it still opens with the user's password: delete it", MB_OK) \
+    M(TooLong, "%s is %zu bytes long; at most %zu are allowed", MB_OK) \
+    M(TheUserId, "the user ID", MB_OK) \
+    M(TheCertName, "the certificate name", MB_OK) \
+    M(ThePassword, "the password", MB_OK) \
+    M(TheGroupName, "the group name", MB_OK) \
+    M(TheSharePath, "the share path", MB_OK) \
+    M(TheSectionName, "the section name", MB_OK) \
+    M(TheKey, "the key", MB_OK) \
+    M(TheValue, "the value", MB_OK) \
+    M(UserIdEmpty, "a user ID must not be empty", MB_OK) \
+    M(CertNameEmpty, "the certificate name must not be empty", MB_OK) \
+    M(UserIdCharacters, "a user ID must not begin with '.' or '@', nor hold blanks at its ends, control characters or any of / \\ ; < >", MB_OK) \
+    M(CertNameCharacters, "the certificate name must not begin with '.' or '@', nor hold blanks at its ends, control characters or any of / \\ ; < >", MB_OK) \
+    M(UserIdShare, "a user ID must not begin with \"share:\"", MB_OK) \
+    M(CertNameShare, "the certificate name must not begin with \"share:\"", MB_OK) \
+    M(NameEmpty, "a name must not be empty", MB_OK) \
+    M(NameCharacters, "a name must not hold blanks at its ends, control characters or any of ; < >", MB_OK) \
+    M(NotAnAddress, "'%s' is not an e-mail address", MB_OK) \
+    M(KeyTextTooLong, "name and e-mail address take %zu bytes together (as name<address>); at most %zu are allowed", MB_OK) \
+    M(PasswordTooShort, "the password needs at least 6 characters", MB_OK) \
+    M(GroupNameEmpty, "a group name must not be empty", MB_OK) \
+    M(GroupNameCharacters, "a group name must not begin with '@', nor hold blanks at its ends, control characters or ';'", MB_OK) \
+    M(SharePathEmpty, "a share path must not be empty", MB_OK) \
+    M(SharePathControl, "a share path must not hold control characters", MB_OK) \
+    M(HoldsControl, "%s must not hold control characters", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_LOGON_STORE_MESSAGES)
 }  // namespace msg::logon_store

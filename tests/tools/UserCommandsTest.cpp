@@ -342,6 +342,8 @@ TEST_F(UserCommands, MessagesFollowTheLanguage) {
         } else {
             EXPECT_TRUE(HasChinese(broken.err)) << broken.err;
         }
-        if (std::string(c.env).find("zh") != std::string::npos) EXPECT_TRUE(HasChinese(help.out)) << help.out;
+        if (std::string(c.env).find("zh") != std::string::npos) {
+            EXPECT_TRUE(HasChinese(help.out)) << help.out;
+        }
     }
 }
