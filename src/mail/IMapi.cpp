@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "engine/EngineContext.h"
 #include "logon/ILogon.h"
+#include "mail/MailComposer.h"
 #include "mail/MailOutbox.h"
 #include "mail/Messages.h"
 #include "platform/MessageBox.h"
@@ -17,7 +20,18 @@ namespace {
 
 constexpr const char* kMailModule = "mapi";
 
-void ShowNotice(const char* text) { AfxMessageBox(text ? text : ""); }
+// The module's notice, shown by name: the one it gives (a mail left in the outbox, then its
+// path) as that message; any other as it came, through the mail table's lookup.
+void ShowNotice(const char* text) {
+    const std::string_view notice = text ? text : "";
+    const std::string_view outbox = kMailLeftInOutbox;
+    if (notice.starts_with(outbox)) {
+        ShowLeftInOutbox(std::string(notice.substr(outbox.size())).c_str());
+        return;
+    }
+    const std::string copy(notice);
+    ShowMessage(FindMessage(msg::mail::kTable, copy.c_str()));
+}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "TestLogon.h"
 #include "mail/IMapi.h"
 #include "mail/MailStart.h"
+#include "mail/Messages.h"
 #include "platform/Module.h"
 
 namespace {
@@ -138,6 +139,7 @@ TEST_F(MailSendTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
     EXPECT_NE(eml.find("To: Bob <bob@example.org>"), std::string::npos);
     EXPECT_NE(eml.find("Content-Transfer-Encoding: base64"), std::string::npos);
     ASSERT_EQ(host.Messages().size(), 1u) << "left in the outbox, and told so";
+    EXPECT_EQ(host.Messages()[0].id, msg::mail::LeftInOutbox.Id());
     EXPECT_NE(host.Messages()[0].text.find(Outbox()[0]), std::string::npos);
 
     // An opener configured in the store is given the message.
