@@ -34,11 +34,6 @@ constexpr size_t kWrappedKeyRoom = 1000;         // bytes: wrapped key, and the 
 constexpr size_t kTrailerSignatureRoom = 10240;  // bytes
 constexpr size_t kMaxRecipients = 200;           // recipient records of one package
 
-// What the envelope readers show for a damaged record, in file order.
-inline constexpr const char* kSenderCrcMessage = msg::formats::SenderCrc2.text;
-inline constexpr const char* kRecipientCrcMessage = msg::formats::RecordCrc3.text;
-inline constexpr const char* kTrailerCrcMessage = msg::formats::TrailerCrc8.text;
-
 // The sender record as read.
 struct Verify_IndexInfo {
     int32_t identityLength;

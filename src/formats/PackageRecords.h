@@ -43,8 +43,6 @@ constexpr size_t kTimeTextSize = 14;
 constexpr size_t kRecordNameRoom = 260;
 // Check values and IVs are read into 2,000-byte buffers.
 constexpr size_t kKeyCheckRoom = 2000;
-// What readers and writers of records say when a record list cannot be what it claims.
-inline constexpr const char* kStructureError = msg::formats::StructureError.text;
 // No content may start beyond this package offset; offsets and lengths are 32-bit.
 constexpr int64_t kMaxContentStart = 1500000000;
 

@@ -10,11 +10,15 @@
 
 #include "DamagedFile.h"
 #include "engine/Korvane.h"
+#include "engine/Messages.h"
 #include "envelope/EnvelopePackager.h"
+#include "envelope/Messages.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/Messages.h"
 #include "formats/PackageRecords.h"
 #include "mail/MailFixture.h"
-#include "mail/MailMessages.h"
+#include "mail/Messages.h"
+#include "package/Messages.h"
 #include "password/PasswordPackager.h"
 #include "signature/SignatureRecord.h"
 
@@ -25,23 +29,28 @@ namespace {
 struct Fault {
     std::string what;
     std::string bytes;
-    std::string message;        // the one message shown
-    std::string question = {};  // asked after it: whether to keep files of a failed verdict
+    const MessageDef* message;             // the one message shown
+    const MessageDef* question = nullptr;  // asked after it: whether to keep files of a failed verdict
 };
 
 const std::string kContent = RandomBytes(64, 9);
 
-// What the readers show for damage, in the system's words.
-const std::string kRead = "文件可能被修改，读文件错,";  // a field cut short
-const std::string kHeadCrc = "CRC校验错,文件已损坏, 不能解密-1";
-const std::string kCheckCrc = "CRC校验错, 文件被损坏, 不能解密文件.-3 ";
-const std::string kDirectoryCrc = "CRC校验错, 文件被损坏, 不能解密文件 -4. ";
-const std::string kFileCrc = "CRC校验错, 文件被损坏, 不能解密文件-5. ";
-const std::string kEndCrc = "CRC校验错, 文件被损坏, 不能解密文件-7. ";
-const std::string kContentCrc = "文件内容CRC校验错, 是否继续? ";
-const std::string kDataShort = "加密文件损坏, 不能正确解密-6.";
-const std::string kTooNew = "请使用本软件的高版本(加密版本为: 4.00)解密此文件.";
-const std::string kAlgorithm = "不支持的加密算法";
+// What the readers show for damage, by name.
+const MessageDef* const kRead = &msg::engine::ShortRead;  // a field cut short
+const MessageDef* const kHeadCrc = &msg::formats::HeadCrc1;
+const MessageDef* const kCheckCrc = &msg::formats::RecordCrc3;
+const MessageDef* const kDirectoryCrc = &msg::formats::FolderCrc4;
+const MessageDef* const kFileCrc = &msg::formats::FileCrc5;
+const MessageDef* const kEndCrc = &msg::formats::EndCrc7;
+const MessageDef* const kContentCrc = &msg::package::ContentCrcContinue;
+const MessageDef* const kDataShort = &msg::package::DataShort;
+const MessageDef* const kTooNew = &msg::formats::TooNewToDecrypt;
+const MessageDef* const kAlgorithm = &msg::formats::UnsupportedCipher;
+const MessageDef* const kStructure = &msg::formats::StructureError;
+const MessageDef* const kSenderCrc = &msg::formats::SenderCrc2;
+const MessageDef* const kRecipientCrc = &msg::formats::RecordCrc3;
+const MessageDef* const kTrailerCrc = &msg::formats::TrailerCrc8;
+const MessageDef* const kSignatureHeadCrc = &msg::formats::SignatureHeadCrc;
 
 class DamagedFiles : public LogonHostTest {
 protected:
@@ -150,9 +159,9 @@ protected:
         SCOPED_TRACE(fault.what);
         const auto before = Outside(kind);
         EXPECT_NE(Open(kind, fault.bytes), 1);
-        std::vector<std::string> shown{fault.message};
-        if (!fault.question.empty()) shown.push_back(fault.question);
-        EXPECT_EQ(host.MessageTexts(), shown);
+        std::vector<std::string> shown{fault.message->Id()};
+        if (fault.question) shown.push_back(fault.question->Id());
+        EXPECT_EQ(host.MessageIds(), shown);
         EXPECT_EQ(Outside(kind), before);
     }
 
@@ -178,7 +187,7 @@ protected:
     // The faults, then a cut in front of every record, each refused with its message (the cuts'
     // in record order).
     void ExpectAllRefused(SecuredKind kind, const DamagedFile& file, std::vector<Fault> faults,
-                          const std::vector<std::string>& cutMessages) {
+                          const std::vector<const MessageDef*>& cutMessages) {
         ASSERT_EQ(cutMessages.size(), file.Records().size());
         for (size_t i = 0; i < cutMessages.size(); ++i) {
             const RecordSpan& r = file.Records()[i];
@@ -206,25 +215,26 @@ TEST_F(DamagedFiles, PasswordPackage) {
             {"end CRC", p.FlipCrc(p.Record("end")), kEndCrc},
             {"content CRC", p.FlipByte(p.Valid().size() - 1), kContentCrc},
             {"check length at cap", p.SetI32(check, 0, kKeyCheckRoom), kRead},
-            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckRoom + 1), kStructureError},
-            {"negative check length", p.SetI32(check, 0, -1), kStructureError},
+            {"check length at cap + 1", p.SetI32(check, 0, kKeyCheckRoom + 1), kStructure},
+            {"negative check length", p.SetI32(check, 0, -1), kStructure},
             {"name length at cap", p.SetI32(folder, 8, kRecordNameRoom - 1), kRead},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameRoom), kStructureError},
-            {"negative name length", p.SetI32(folder, 8, -1), kStructureError},
-            {"negative content length", p.SetI32(file, 12 + 2, -1), kStructureError},
-            {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }), "这不是一个密码加密文件"},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameRoom), kStructure},
+            {"negative name length", p.SetI32(folder, 8, -1), kStructure},
+            {"negative content length", p.SetI32(file, 12 + 2, -1), kStructure},
+            {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }),
+             &msg::formats::NotPasswordPackage},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
             {"unknown cipher", p.WithHead([](EncryptFlag& h) { h.cipherId = 47; }), kAlgorithm},
-            {"record type with no known bit", p.SetI32(folder, 0, 0x40), kStructureError},
+            {"record type with no known bit", p.SetI32(folder, 0, 0x40), kStructure},
             {"data offset past the end", p.SetI32(file, 4, size + 100), kDataShort},
-            {"negative data offset", p.SetI32(file, 4, -1), kStructureError},
+            {"negative data offset", p.SetI32(file, 4, -1), kStructure},
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
-            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
-            {"directory from the root", p.SetField(folder, 12, 3, "/z\\"), kStructureError},
-            {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructureError},
-            {"file name ..", p.SetField(file, 12, 2, ".."), kStructureError},
+            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructure},
+            {"directory from the root", p.SetField(folder, 12, 3, "/z\\"), kStructure},
+            {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructure},
+            {"file name ..", p.SetField(file, 12, 2, ".."), kStructure},
         },
-        std::vector<std::string>(p.Records().size(), kRead));
+        std::vector<const MessageDef*>(p.Records().size(), kRead));
     Sweep(SecuredKind::kPassword, p);
 
     // A name the record list holds twice, the second replacing the first: one file restored,
@@ -256,48 +266,47 @@ TEST_F(DamagedFiles, EnvelopePackage) {
                                 {size_t{20}, "a key of 12 bytes"},
                                 {size_t{28}, "a key of 20 bytes"}}) {
         const std::string bytes = p.SetField(recipient, wrapped + 8, wrappedSize, WrappedForBob(length));
-        ExpectRefused(SecuredKind::kEnvelope, {what, bytes, "解密对称密钥出错（1003）."});
+        ExpectRefused(SecuredKind::kEnvelope, {what, bytes, &msg::envelope::UnwrapFailed1003});
         EXPECT_TRUE(fs::is_empty(Out(SecuredKind::kEnvelope))) << what;
     }
     ExpectAllRefused(
         SecuredKind::kEnvelope, p,
         {
             {"head CRC", p.FlipCrc(p.Record("head")), kHeadCrc},
-            {"sender CRC", p.FlipCrc(sender), kSenderCrcMessage},
-            {"recipient CRC", p.FlipCrc(recipient), kRecipientCrcMessage},
+            {"sender CRC", p.FlipCrc(sender), kSenderCrc},
+            {"recipient CRC", p.FlipCrc(recipient), kRecipientCrc},
             {"directory CRC", p.FlipCrc(folder), kDirectoryCrc},
             {"file CRC", p.FlipCrc(file), kFileCrc},
             {"end CRC", p.FlipCrc(p.Record("end")), kEndCrc},
-            {"trailer CRC", p.FlipCrc(trailer), kTrailerCrcMessage},
+            {"trailer CRC", p.FlipCrc(trailer), kTrailerCrc},
             {"content CRC", p.FlipByte(trailer.begin - 1), kContentCrc},
-            {"sender identity at cap", p.SetI32(sender, 0, kSenderIdentityRoom - 1), kSenderCrcMessage},
-            {"sender identity at cap + 1", p.SetI32(sender, 0, kSenderIdentityRoom), kSenderCrcMessage},
-            {"negative sender identity", p.SetI32(sender, 0, -1), kSenderCrcMessage},
-            {"recipient text at cap", p.SetI32(recipient, 0, kRecipientTextRoom - 1), kRecipientCrcMessage},
-            {"recipient text at cap + 1", p.SetI32(recipient, 0, kRecipientTextRoom), kRecipientCrcMessage},
+            {"sender identity at cap", p.SetI32(sender, 0, kSenderIdentityRoom - 1), kSenderCrc},
+            {"sender identity at cap + 1", p.SetI32(sender, 0, kSenderIdentityRoom), kSenderCrc},
+            {"negative sender identity", p.SetI32(sender, 0, -1), kSenderCrc},
+            {"recipient text at cap", p.SetI32(recipient, 0, kRecipientTextRoom - 1), kRecipientCrc},
+            {"recipient text at cap + 1", p.SetI32(recipient, 0, kRecipientTextRoom), kRecipientCrc},
             {"wrapped key at cap", p.SetI32(recipient, wrapped, kWrappedKeyRoom), kRead},
-            {"wrapped key at cap + 1", p.SetI32(recipient, wrapped, kWrappedKeyRoom + 1), kRecipientCrcMessage},
-            {"negative wrapped key", p.SetI32(recipient, wrapped, -1), kRecipientCrcMessage},
+            {"wrapped key at cap + 1", p.SetI32(recipient, wrapped, kWrappedKeyRoom + 1), kRecipientCrc},
+            {"negative wrapped key", p.SetI32(recipient, wrapped, -1), kRecipientCrc},
             {"signature at cap", p.SetI32(trailer, 4, kTrailerSignatureRoom, false), kRead},
-            {"signature at cap + 1", p.SetI32(trailer, 4, kTrailerSignatureRoom + 1, false), kTrailerCrcMessage},
-            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameRoom), kStructureError},
-            {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }),
-             kStructureError},
-            {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructureError},
-            {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindPassword; }), "这不是一个数字信封加密文件"},
+            {"signature at cap + 1", p.SetI32(trailer, 4, kTrailerSignatureRoom + 1, false), kTrailerCrc},
+            {"name length at cap + 1", p.SetI32(folder, 8, kRecordNameRoom), kStructure},
+            {"recipients at cap + 1", p.WithHead([](EncryptFlag& h) { h.count = kMaxRecipients + 1; }), kStructure},
+            {"negative recipients", p.WithHead([](EncryptFlag& h) { h.count = -1; }), kStructure},
+            {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindPassword; }),
+             &msg::formats::NotEnvelopePackage},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
             {"unknown cipher", p.WithHead([](EncryptFlag& h) { h.cipherId = 47; }), kAlgorithm},
             {"unknown digest", p.WithHead([](EncryptFlag& h) { h.digestId2 = 41; }), kAlgorithm},
-            {"record type with no known bit", p.SetI32(file, 0, 0x40), kStructureError},
+            {"record type with no known bit", p.SetI32(file, 0, 0x40), kStructure},
             {"data offset past the end", p.SetI32(file, 4, size + 100), kDataShort},
             {"overlapping data", p.SetI32(file, 4, static_cast<int32_t>(p.Record("end").End())), kContentCrc},
             {"trailer offset past the end", p.SetI32(p.Record("end"), 4, size), kRead},
-            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructureError},
+            {"directory escaping the output folder", p.SetField(folder, 12, 3, "..\\"), kStructure},
             {"sender named as another user than the signer", p.SetField(sender, 4, 5, "carol"),
-             "加密文件中的加密用户与验证数字签名的公钥证书不符, 文件来源不能确认.",
-             "数字签名验证未通过，解密出的文件可能已被篡改。是否仍然保留这些文件?"},
+             &msg::envelope::SenderNotCertificate, &msg::envelope::KeepUnverified},
         },
-        std::vector<std::string>(p.Records().size(), kRead));
+        std::vector<const MessageDef*>(p.Records().size(), kRead));
     Sweep(SecuredKind::kEnvelope, p);
 }
 
@@ -309,23 +318,23 @@ TEST_F(DamagedFiles, SignatureFile) {
     ExpectAllRefused(
         SecuredKind::kSignature, p,
         {
-            {"head CRC", p.FlipCrc(p.Record("head")), kSignRecordDamaged},
-            {"record CRC", p.FlipCrc(record), kSignRecordDamaged},
-            {"path at cap", p.SetI32(record, 0, kSignPathRoom - 1), kSignRecordDamaged},
-            {"path at cap + 1", p.SetI32(record, 0, kSignPathRoom), kSignRecordDamaged},
-            {"negative path", p.SetI32(record, 0, -1), kSignRecordDamaged},
-            {"signature at cap", p.SetI32(record, signature, kSignRecordSignatureRoom), kSignRecordDamaged},
-            {"signature at cap + 1", p.SetI32(record, signature, kSignRecordSignatureRoom + 1), kSignRecordDamaged},
-            {"cut inside the record", p.Cut(p.Valid().size() - 1), kSignRecordDamaged},
-            {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }), "这不是一个数字签名文件"},
+            {"head CRC", p.FlipCrc(p.Record("head")), kSignatureHeadCrc},
+            {"record CRC", p.FlipCrc(record), kSignatureHeadCrc},
+            {"path at cap", p.SetI32(record, 0, kSignPathRoom - 1), kSignatureHeadCrc},
+            {"path at cap + 1", p.SetI32(record, 0, kSignPathRoom), kSignatureHeadCrc},
+            {"negative path", p.SetI32(record, 0, -1), kSignatureHeadCrc},
+            {"signature at cap", p.SetI32(record, signature, kSignRecordSignatureRoom), kSignatureHeadCrc},
+            {"signature at cap + 1", p.SetI32(record, signature, kSignRecordSignatureRoom + 1), kSignatureHeadCrc},
+            {"cut inside the record", p.Cut(p.Valid().size() - 1), kSignatureHeadCrc},
+            {"wrong kind", p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope; }), &msg::formats::NotSignature},
             {"wrong kind before unknown digest",
-             p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope, h.digestId2 = 41; }), "这不是一个数字签名文件"},
+             p.WithHead([](EncryptFlag& h) { h.kind = kKindEnvelope, h.digestId2 = 41; }), &msg::formats::NotSignature},
             {"newer version", p.WithHead([](EncryptFlag& h) { std::memcpy(h.version, "40", 2); }),
-             "请使用本软件的高版本(加密版本为: 4.00)验证签名."},
+             &msg::formats::TooNewToVerify},
             {"unknown digest", p.WithHead([](EncryptFlag& h) { h.digestId2 = 41; }),
-             "对不起，本版本不支持签名文件所使用的签名算法，请与软件供应商联系。"},
+             &msg::formats::UnsupportedSignatureDigest},
         },
-        {kRead, kSignRecordDamaged});
+        {kRead, kSignatureHeadCrc});
     Sweep(SecuredKind::kSignature, p);
 }
 
@@ -339,41 +348,45 @@ TEST_F(DamagedFiles, MailPackage) {
     ExpectAllRefused(
         SecuredKind::kMail, p,
         {
-            {"header CRC", p.FlipCrc(p.Record("header")), kMailHeaderCrc},
-            {"signer CRC", p.FlipCrc(signer), kMailSignerCrc},
-            {"recipient CRC", p.FlipCrc(recipient), kMailRecipientCrc},
-            {"entry CRC", p.FlipCrc(entry), kMailEntryCrc},
-            {"end entry CRC", p.FlipCrc(end), kMailEndCrc},
-            {"signature CRC", p.FlipCrc(signature), kMailSignatureCrc},
-            {"content CRC", p.FlipByte(signature.begin - 1), kMailContentCrc},
+            {"header CRC", p.FlipCrc(p.Record("header")), &msg::mail::HeaderCrc},
+            {"signer CRC", p.FlipCrc(signer), &msg::mail::SignerCrc},
+            {"recipient CRC", p.FlipCrc(recipient), &msg::mail::RecipientCrc},
+            {"entry CRC", p.FlipCrc(entry), &msg::mail::EntryCrc},
+            {"end entry CRC", p.FlipCrc(end), &msg::mail::EndCrc},
+            {"signature CRC", p.FlipCrc(signature), &msg::mail::SignatureCrc},
+            {"content CRC", p.FlipByte(signature.begin - 1), &msg::mail::ContentCrc},
             {"signer at cap", p.SetI32(signer, 1, kMailSignerNameMax), kRead},
-            {"signer at cap + 1", p.SetI32(signer, 1, kMailSignerNameMax + 1), kMailSignerCrc},
-            {"negative signer", p.SetI32(signer, 1, -1), kMailSignerCrc},
-            {"recipient at cap", p.SetI32(recipient, 1, kMailRecipientNameMax), kMailRecipientCrc},
-            {"recipient at cap + 1", p.SetI32(recipient, 1, kMailRecipientNameMax + 1), kMailRecipientCrc},
+            {"signer at cap + 1", p.SetI32(signer, 1, kMailSignerNameMax + 1), &msg::mail::SignerCrc},
+            {"negative signer", p.SetI32(signer, 1, -1), &msg::mail::SignerCrc},
+            {"recipient at cap", p.SetI32(recipient, 1, kMailRecipientNameMax), &msg::mail::RecipientCrc},
+            {"recipient at cap + 1", p.SetI32(recipient, 1, kMailRecipientNameMax + 1), &msg::mail::RecipientCrc},
             {"wrapped key at cap", p.SetI32(recipient, wrapped, kMailWrappedKeyMax), kRead},
-            {"wrapped key at cap + 1", p.SetI32(recipient, wrapped, kMailWrappedKeyMax + 1), kMailRecipientCrc},
-            {"name at cap", p.SetI32(entry, 8, kMailFileNameMax), kMailEntryCrc},
-            {"name at cap + 1", p.SetI32(entry, 8, kMailFileNameMax + 1), kMailEntryCrc},
-            {"negative name", p.SetI32(entry, 8, -1), kMailEntryCrc},
+            {"wrapped key at cap + 1", p.SetI32(recipient, wrapped, kMailWrappedKeyMax + 1), &msg::mail::RecipientCrc},
+            {"name at cap", p.SetI32(entry, 8, kMailFileNameMax), &msg::mail::EntryCrc},
+            {"name at cap + 1", p.SetI32(entry, 8, kMailFileNameMax + 1), &msg::mail::EntryCrc},
+            {"negative name", p.SetI32(entry, 8, -1), &msg::mail::EntryCrc},
             {"signature at cap", p.SetI32(signature, 4, kMailSignatureMax, false), kRead},
-            {"signature at cap + 1", p.SetI32(signature, 4, kMailSignatureMax + 1, false), kMailSignatureCrc},
-            {"not a mail package", p.WithMailHeader([](MailHeader& h) { h.magic[0] = 'K'; }), kMailNotMail},
-            {"newer version", p.WithMailHeader([](MailHeader& h) { std::memcpy(h.version, "40", 2); }), kTooNew},
-            {"neither encrypted nor signed", p.WithMailHeader([](MailHeader& h) { h.mailFlag = 0; }), kMailNeitherFlag},
-            {"unknown cipher", p.WithMailHeader([](MailHeader& h) { h.cipherId = 47; }), kMailBadCipher},
-            {"unknown digest", p.WithMailHeader([](MailHeader& h) { h.digestId2 = 41; }), kMailBadDigest},
+            {"signature at cap + 1", p.SetI32(signature, 4, kMailSignatureMax + 1, false), &msg::mail::SignatureCrc},
+            {"not a mail package", p.WithMailHeader([](MailHeader& h) { h.magic[0] = 'K'; }), &msg::mail::NotMail},
+            {"newer version", p.WithMailHeader([](MailHeader& h) { std::memcpy(h.version, "40", 2); }),
+             &msg::mail::TooNew},
+            {"neither encrypted nor signed", p.WithMailHeader([](MailHeader& h) { h.mailFlag = 0; }),
+             &msg::mail::NeitherFlag},
+            {"unknown cipher", p.WithMailHeader([](MailHeader& h) { h.cipherId = 47; }), &msg::mail::BadCipher},
+            {"unknown digest", p.WithMailHeader([](MailHeader& h) { h.digestId2 = 41; }), &msg::mail::BadDigest},
             {"more files than the package holds", p.WithMailHeader([](MailHeader& h) { h.fileCount = 1000; }),
-             kMailNotMail},
-            {"negative file count", p.WithMailHeader([](MailHeader& h) { h.fileCount = -1; }), kMailNotMail},
-            {"entry with no known bit", p.SetI32(entry, 0, 0x40), "邮件结构错.fileIndex.nFlag = 64"},
-            {"data offset past the end", p.SetI32(entry, 4, size + 100), kMailDataShort},
-            {"negative data offset", p.SetI32(entry, 4, -1), kMailEntryCrc},
-            {"overlapping data", p.SetI32(entry, 4, 0), kMailContentCrc},
-            {"name escaping the mail folder", p.SetField(entry, 12, 2, ".."), kMailEntryCrc},
-            {"a key of 4 bytes", p.SetField(recipient, wrapped + 8, wrappedSize, WrappedForBob(12)), kMailUnwrapFailed},
-            {"signature block asking for a digest compare", p.SetI32(signature, 0, 1, false), kMailBadSignature},
+             &msg::mail::NotMail},
+            {"negative file count", p.WithMailHeader([](MailHeader& h) { h.fileCount = -1; }), &msg::mail::NotMail},
+            {"entry with no known bit", p.SetI32(entry, 0, 0x40), &msg::mail::BadEntry},
+            {"data offset past the end", p.SetI32(entry, 4, size + 100), &msg::mail::DataShort},
+            {"negative data offset", p.SetI32(entry, 4, -1), &msg::mail::EntryCrc},
+            {"overlapping data", p.SetI32(entry, 4, 0), &msg::mail::ContentCrc},
+            {"name escaping the mail folder", p.SetField(entry, 12, 2, ".."), &msg::mail::EntryCrc},
+            {"a key of 4 bytes", p.SetField(recipient, wrapped + 8, wrappedSize, WrappedForBob(12)),
+             &msg::mail::UnwrapFailed},
+            {"signature block asking for a digest compare", p.SetI32(signature, 0, 1, false),
+             &msg::engine::BadSignature},
         },
-        {kRead, kMailNotMail, kMailNotMail, kRead, kMailDataShort, kRead});
+        {kRead, &msg::mail::NotMail, &msg::mail::NotMail, kRead, &msg::mail::DataShort, kRead});
     Sweep(SecuredKind::kMail, p);
 }

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "engine/Korvane.h"
 #include "formats/EnvelopeRecords.h"
+#include "formats/Messages.h"
 #include "formats/ProtectedFields.h"
 
 namespace {
@@ -101,7 +102,7 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
     struct Case {
         const char* what;
         size_t cap;
-        const char* message;
+        const MessageDef& message;
         std::function<bool(CKorvane&, CFile*, size_t)> write;  // writes a record with one field n long
         std::function<bool(CKorvane&, CFile*, bool)> read;
     };
@@ -132,17 +133,17 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
                w.I32(static_cast<int32_t>(wrapped)) && w.I32(8) && w.Field(wr.data(), wrapped) && w.Finish();
     };
     std::vector<Case> cases = {
-        {"identity", kSenderIdentityRoom - 1, kSenderCrcMessage,
+        {"identity", kSenderIdentityRoom - 1, msg::formats::SenderCrc2,
          [&](CKorvane& e, CFile* f, size_t n) { return forgeSender(e, f, text(n), "key"); }, readSender},
-        {"sender key name", kSenderKeyNameRoom - 1, kSenderCrcMessage,
+        {"sender key name", kSenderKeyNameRoom - 1, msg::formats::SenderCrc2,
          [&](CKorvane& e, CFile* f, size_t n) { return forgeSender(e, f, "id", text(n)); }, readSender},
-        {"recipient text", kRecipientTextRoom - 1, kRecipientCrcMessage,
+        {"recipient text", kRecipientTextRoom - 1, msg::formats::RecordCrc3,
          [&](CKorvane& e, CFile* f, size_t n) { return forgeRecipient(e, f, text(n), "k", 16); }, readRecipient},
-        {"recipient key text", kRecipientKeyTextRoom - 1, kRecipientCrcMessage,
+        {"recipient key text", kRecipientKeyTextRoom - 1, msg::formats::RecordCrc3,
          [&](CKorvane& e, CFile* f, size_t n) { return forgeRecipient(e, f, "t", text(n), 16); }, readRecipient},
-        {"wrapped key", kWrappedKeyRoom, kRecipientCrcMessage,
+        {"wrapped key", kWrappedKeyRoom, msg::formats::RecordCrc3,
          [&](CKorvane& e, CFile* f, size_t n) { return forgeRecipient(e, f, "t", "k", n); }, readRecipient},
-        {"signature", kTrailerSignatureRoom, kTrailerCrcMessage,
+        {"signature", kTrailerSignatureRoom, msg::formats::TrailerCrc8,
          [&](CKorvane& e, CFile* f, size_t n) {
              ProtectedWriter w(e.Records(), f);
              int32_t flag = 0, length = static_cast<int32_t>(n);
@@ -164,7 +165,7 @@ TEST_F(EnvelopeRecords, EveryLengthIsCheckedAgainstItsRoom) {
                 if (n == c.cap || quiet) {
                     EXPECT_TRUE(host.Messages().empty()) << c.what << " " << n;
                 } else {
-                    EXPECT_EQ(host.MessageTexts(), std::vector<std::string>{c.message}) << c.what;
+                    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{c.message.Id()}) << c.what;
                 }
             }
         }
