@@ -192,6 +192,12 @@ TEST(MessageCatalogue, BuiltCataloguesAnswerByIdAndTheDefaultTextsStandInC) {
         (std::vector<std::string>{"\"a\"b\" is not a file or folder, so it cannot be encrypted.",
                                   "\"a\"b\"不是文件或文件夹，不能加密。", "\"a\"b\"不是文件或文件夹，不能加密。"}));
     EXPECT_EQ(host.MessageIds(), std::vector<std::string>(3, "password.NotFileOrFolder"));
+    {
+        // A token's and a restore's texts read in English too.
+        ScopedMessageCatalogue language(*english);
+        EXPECT_EQ(MessageText(msg::logon::PinIncorrect, "card"), "The PIN of token \"card\" is incorrect.");
+        EXPECT_EQ(MessageText(msg::package::PackageKept, "disk full"), "The package was not wiped: disk full.");
+    }
     // A default text the catalogue does not know (an older translation) falls back to itself.
     EXPECT_EQ(english->Text("password.WrongPassword", "another text"), "another text");
 }
