@@ -4,16 +4,14 @@
 
 #include "logon/LogonStore.h"
 
-#include <fcntl.h>
 #include <openssl/crypto.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/FileSystem.h"
+#include "platform/PathInfo.h"
 #include "platform/TempFolder.h"
 #include "platform/Text.h"
 
@@ -28,20 +26,9 @@ constexpr const char* kMailFolderName = "mail";
 // Creates the database file owner-only before SQLite opens it; SQLite gives its journal
 // and WAL files the permissions of the database file.
 bool CreateOwnerOnly(const std::string& path, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        error = Format("cannot open %s: %s", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
-// "user NAME (UID)" for messages about who owns a path.
-std::string OwnerText(uid_t uid) {
-    struct passwd* pw = ::getpwuid(uid);
-    return pw ? Format("user %s (%u)", pw->pw_name, static_cast<unsigned>(uid))
-              : Format("user %u", static_cast<unsigned>(uid));
+    if (MakeOwnerOnlyFile(path)) return true;
+    error = Format("cannot open %s: %s", path.c_str(), std::strerror(errno));
+    return false;
 }
 
 // Why a path of the store may not be used, or empty. Everything in a suite must be the
@@ -50,15 +37,14 @@ std::string OwnerText(uid_t uid) {
 // with. Files (the database and its journals hold the keys) must not be readable by others
 // either. A link inside the suite is never followed.
 std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
-    struct stat st {};
-    if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return {};
-    const mode_t others = folder ? (S_IWGRP | S_IWOTH) : (S_IRWXG | S_IRWXO);
-    const bool right = folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
-    if (right && st.st_uid == ::geteuid() && (st.st_mode & others) == 0) return {};
+    PathInfo info;
+    if (!LookUpPath(path, &info, follow)) return {};
+    const unsigned others = folder ? 022 : 077;
+    const bool right = info.kind == (folder ? PathKind::Folder : PathKind::File);
+    if (right && info.owner == CurrentUser() && (info.mode & others) == 0) return {};
     return Format(
         "refusing the suite folder: %s belongs to %s and has mode %04o (it must be yours and %s by you alone)",
-        path.c_str(), OwnerText(st.st_uid).c_str(), static_cast<unsigned>(st.st_mode & 07777),
-        folder ? "writable" : "readable");
+        path.c_str(), UserText(info.owner).c_str(), info.mode, folder ? "writable" : "readable");
 }
 
 // Why a suite may not be made or kept at `folder`, or empty: the nearest folder that exists on
@@ -66,13 +52,13 @@ std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
 // names apart (the sticky bit), so that nobody else can swap the store for their own.
 std::string UntrustedParent(const std::string& folder) {
     fs::path parent = fs::path(folder).parent_path();
-    struct stat st {};
-    while (::stat(parent.c_str(), &st) != 0 && parent.has_relative_path()) parent = parent.parent_path();
-    const bool owner = st.st_uid == ::geteuid() || st.st_uid == 0;
-    const bool shared = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
+    PathInfo info;
+    while (!LookUpPath(parent.string(), &info, true) && parent.has_relative_path()) parent = parent.parent_path();
+    const bool owner = info.owner == CurrentUser() || info.owner == 0;
+    const bool shared = (info.mode & 022) != 0 && (info.mode & 01000) == 0;  // writable by others, not sticky
     if (owner && !shared) return {};
     return Format("refusing to make a suite folder in %s: it belongs to %s and has mode %04o", parent.c_str(),
-                  OwnerText(st.st_uid).c_str(), static_cast<unsigned>(st.st_mode & 07777));
+                  UserText(info.owner).c_str(), info.mode);
 }
 
 }  // namespace
@@ -100,7 +86,7 @@ bool LogonStore::Open(const std::string& home) {
     if (std::string why = UntrustedParent(folder); !why.empty()) return Fail(why);
     if (std::string why = UntrustedPath(folder, true, true); !why.empty()) return Fail(why);
     for (const std::string& f : {folder, folder + "/" + kCertFolderName, folder + "/" + kMailFolderName}) {
-        if (!logon::MakeOwnerOnlyFolder(f)) {
+        if (!MakeOwnerOnlyFolders(f)) {
             return Fail(Format("cannot create the folder %s: %s", f.c_str(), std::strerror(errno)));
         }
         if (std::string why = UntrustedPath(f, true, f == folder); !why.empty()) return Fail(why);
@@ -111,9 +97,8 @@ bool LogonStore::Open(const std::string& home) {
     }
     // The folder holds the store and the private keys: one left readable by others (a copy, a
     // umask, a hand-made folder) is tightened to its owner.
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        ::chmod(folder.c_str(), st.st_mode & S_IRWXU);
+    if (PathInfo info; LookUpPath(folder, &info, true) && (info.mode & 077) != 0)
+        SetPermissions(folder, info.mode & 0700);
     if (!CreateOwnerOnly(path, m_error)) return false;
     if (!m_db.Open(path)) return Fail(Format("cannot open the logon store %s: %s", path.c_str(), m_db.Error().c_str()));
     if (!m_db.EnsureSchema()) {
@@ -145,7 +130,7 @@ bool LogonStore::CheckIntegrity() {
 int LogonStore::GetMailFolder(std::string& folder) {
     if (!IsOpen()) return 0;
     std::string path = m_home + "/" + kMailFolderName;
-    if (!logon::MakeOwnerOnlyFolder(path)) return 0;
+    if (!MakeOwnerOnlyFolders(path)) return 0;
     folder = path + "/";
     return 1;
 }
