@@ -7,7 +7,6 @@
 // no separator.
 
 #include <openssl/rand.h>
-#include <sys/stat.h>
 
 #include <climits>
 #include <cstdlib>
@@ -25,6 +24,8 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderList.h"
 #include "platform/MessageBox.h"
+#include "platform/Overwrite.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -34,10 +35,7 @@ constexpr long kMaxNameAttempts = 99999999;
 // Whether something is at path. Only a successful look counts: a place that cannot be looked
 // at (a name too long, a folder that cannot be searched) ends the search, and the package's
 // creation then reports why.
-bool Taken(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
+bool Taken(const std::string& path) { return NameIsTaken(path); }
 
 // `count` letters or digits: random bytes that are neither become the digit of their value
 // modulo 10.
@@ -131,8 +129,7 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
     EngineCall call(m_context);
     if (path == nullptr || buffer == nullptr || used == nullptr) return 0;
     const std::string target = path;
-    struct stat named {};
-    if (::lstat(target.c_str(), &named) == 0 && S_ISLNK(named.st_mode) && IsExistingFile(target)) {
+    if (KindOfPath(target) == PathKind::Link && IsExistingFile(target)) {
         // A link to a file is not encrypted in place: its package would stand beside the link
         // and the wipe would remove the link, leaving the file it names readable as before.
         m_leftOutEntries.push_back(target);
@@ -159,7 +156,7 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
                 if (e.name == "dirinfo") continue;
                 const std::string entry = folder + e.name;
                 PathKind kind = e.kind;
-                FileHandle sub;
+                UniqueFd sub;
                 if (kind == PathKind::Folder && !OpenListedFolder(folderFd, e.name, &sub, &kind)) {
                     PackageWalker::ShowSearchFailed(WithSeparator(entry));
                     return false;
@@ -179,8 +176,8 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
         }
     } walk{*this, buffer, used};
     const std::string folder = WithSeparator(target);
-    FileHandle handle = OpenNamedFolder(folder);
-    if (!handle.IsOpen()) {
+    UniqueFd handle = OpenNamedFolder(folder);
+    if (!handle.Valid()) {
         PackageWalker::ShowSearchFailed(folder);
         return 0;
     }

@@ -3,11 +3,7 @@
 // and moves it to its final name only when complete), the flush that makes package and folder
 // entry durable, and only then the wipe of the original.
 
-#include <fcntl.h>
 #include <openssl/crypto.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -23,6 +19,7 @@
 #include "package/Messages.h"
 #include "package/ProgressReport.h"
 #include "password/Messages.h"
+#include "platform/FileLock.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
@@ -32,13 +29,9 @@ namespace {
 // Flushes a file's content and metadata, then its folder's entries, to the disk. 0 when both
 // are flushed, else the system's error.
 int FlushFileAndFolder(const std::string& path) {
-    int error = 0;
-    for (const std::string& target : {path, FolderOfPath(path)}) {
-        int fd = ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0 || ::fsync(fd) != 0) error = error ? error : errno;
-        if (fd >= 0) ::close(fd);
-    }
-    return error;
+    int error = FlushNamedFile(path);
+    int folderError = FlushNamedFile(FolderOfPath(path));
+    return error != 0 ? error : folderError;
 }
 
 bool SkippedByRule(const std::string& path) {
@@ -46,36 +39,6 @@ bool SkippedByRule(const std::string& path) {
     return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$") || LogonEqualNoCase(ext, "idi") ||
            NameOfPath(path).rfind("~$", 0) == 0;
 }
-
-// Two runs over one folder must not both package a file. The source is held under an exclusive
-// lock from before its package is written until it is wiped; a run that waited for the lock
-// and then finds the file gone (packaged and wiped by the other run) passes over it.
-class SourceLock {
-public:
-    SourceLock() = default;
-    SourceLock(const SourceLock&) = delete;
-    SourceLock& operator=(const SourceLock&) = delete;
-    ~SourceLock() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-
-    // The held file (-1 when it could not be opened).
-    int Fd() const { return m_fd; }
-
-    // False only when the file went while this run waited: another run has packaged it. A file
-    // that cannot be opened here is left to the packager, which reports it.
-    bool Take(const char* path) {
-        m_fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (m_fd < 0) return true;
-        while (::flock(m_fd, LOCK_EX) != 0)
-            if (errno != EINTR) return true;
-        struct stat st {};
-        return ::fstat(m_fd, &st) != 0 || st.st_nlink > 0;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 // Wipes the source of a package just made, but only the file the package holds: the one the
 // encryption pass read (the only file it read), held open since before the package was begun,
@@ -174,7 +137,10 @@ int CAdvanceEmcrypt::EnvelopEncryptSingleFile(const char* path, const char* user
 
 int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, const Decrypt_UserInfo* recipients,
                                     int count, const MessageDef& failedMessage, int failedResult) {
-    SourceLock lock;
+    // Two runs over one folder must not both package a file. The source is held under an
+    // exclusive lock from before its package is written until it is wiped; a run that waited for
+    // the lock and then finds the file gone (packaged and wiped by the other run) passes over it.
+    ExclusiveFileLock lock;
     if (!lock.Take(path)) return 1;
     char output[kMaxPath] = {};
     Generate_EncryptFileName(path, output);

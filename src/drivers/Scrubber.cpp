@@ -1,13 +1,12 @@
 #include "drivers/Scrubber.h"
 
-#include <fcntl.h>
 #include <openssl/rand.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
 
+#include "platform/FileSystem.h"
 #include "platform/Overwrite.h"
 
 namespace {
@@ -27,14 +26,14 @@ bool OverwriteWithRandom(int fd, uint64_t length, int* error) {
         return false;
     }
     if (!OverwriteRepeating(fd, length, block.get(), blockLength, error)) return false;
-    if (::ftruncate(fd, 0) == 0) ::fdatasync(fd);
+    TruncateAndFlush(fd);
     return true;
 }
 
 }  // namespace
 
 WipeOutcome ScrubHeldFile(const std::string& path, int held, int* error, std::string* leftAs) {
-    return WipeHeldFile(AT_FDCWD, path, held, OverwriteWithRandom, error, leftAs);
+    return WipeHeldFile(kCurrentFolder, path, held, OverwriteWithRandom, error, leftAs);
 }
 
 int ScrubFile(const char* path) {
@@ -46,13 +45,13 @@ int ScrubFile(const char* path) {
             return 0;
         case PathKind::Link:
         case PathKind::Other:
-            return ::unlink(path) == 0 ? 1 : 0;
+            return RemoveName(path) ? 1 : 0;
         case PathKind::File:
             break;
     }
-    FileHandle held(::open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd held = HoldAt(kCurrentFolder, path);
     int error = 0;
     std::string leftAs;
-    if (held.IsOpen()) ScrubHeldFile(path, held.Get(), &error, &leftAs);
+    if (held.Valid()) ScrubHeldFile(path, held.Get(), &error, &leftAs);
     return KindOfPath(path) == PathKind::Missing ? 1 : 0;
 }

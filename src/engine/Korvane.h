@@ -404,7 +404,7 @@ private:
     // stays is kept (and not logged). 1 when the folder and every folder below are gone.
     int RemoveEmptyDir(const char* folder, CFile* log, int flag);
     int RemoveSingleEmptyDir(const char* folder, CFile* log);
-    // The walk's steps work on entries of a folder held open (folderFd; AT_FDCWD for a named
+    // The walk's steps work on entries of a folder held open (folderFd; kCurrentFolder for a named
     // path), so a folder swapped for a link while the walk runs never leads it out of the
     // tree. path is the entry's full path, for the log.
     int DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill);

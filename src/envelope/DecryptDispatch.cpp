@@ -3,10 +3,6 @@
 // the batch ends with one summary of what was skipped and, when configured, the list of what
 // was restored.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -25,7 +21,9 @@
 #include "formats/EncryptFlag.h"
 #include "logon/ILogon.h"
 #include "package/Messages.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -49,15 +47,11 @@ std::vector<std::string> RestoredSince(const CMemFile& list, uint64_t from) {
 // the wipe loses nothing: one flush of each file system the files landed on (their data and
 // the renames that put them in place).
 void FlushRestored(const std::vector<std::string>& paths) {
-    std::set<dev_t> flushed;
+    std::set<decltype(FileIdentity::device)> flushed;
     for (const std::string& path : paths) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || flushed.count(st.st_dev)) continue;
-        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) continue;
-        ::syncfs(fd);
-        ::close(fd);
-        flushed.insert(st.st_dev);
+        PathInfo info;
+        if (!LookUpPath(path, &info, false) || flushed.count(info.identity.device)) continue;
+        if (FlushFileSystemOf(path)) flushed.insert(info.identity.device);
     }
 }
 

@@ -2,8 +2,6 @@
 // all of them, the unwrapped session key, the output folder, then every folder and file with the
 // sender's signature verified over all plaintext.
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "package/RestorePass.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/PathInfo.h"
 #include "platform/UiHost.h"
 
 namespace {
@@ -91,11 +90,7 @@ std::string ClaimedOwnFolder(const EncryptFlag& head, const Verify_IndexInfo& se
     return base;
 }
 
-bool SameFolder(const std::string& a, const std::string& b) {
-    struct stat x {
-    }, y{};
-    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
-}
+bool SameFolder(const std::string& a, const std::string& b) { return SameTarget(a, b); }
 
 struct Envelope {
     CKorvane& engine;

@@ -3,9 +3,6 @@
 
 #include "platform/FileStatus.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include "engine/Korvane.h"
@@ -45,8 +42,7 @@ int CKorvane::SetFileStatus(const char* path, const char* modifyTime, const char
     // A time text that is no real date leaves the times alone; the attributes still apply.
     time_t modified = 0;
     bool timed = ParseTimeText(modifyTime, &modified);
-    struct timespec times[2] = {{0, UTIME_OMIT}, {modified, 0}};
-    if (timed && utimensat(AT_FDCWD, path, times, 0) != 0) timed = false;
+    if (timed && !SetModifiedTime(path, modified)) timed = false;
     bool applied = ApplyAttributes(path, attributes);
     return timed && applied ? 1 : 0;
 } catch (...) {

@@ -149,8 +149,6 @@ const IKeyDeviceFactory& KeyDevices();
 // before. Only the engine's call binding uses it.
 const IKeyDeviceFactory* BindThreadKeyDevices(const IKeyDeviceFactory* factory);
 
-// Creates folder (and missing parents) with owner-only permissions; true when it exists.
-bool MakeOwnerOnlyFolder(const std::string& folder);
 // A file's contents, at most maxBytes; false when unreadable or larger.
 bool ReadSmallFile(const std::string& path, size_t maxBytes, std::string& out);
 

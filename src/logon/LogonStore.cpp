@@ -4,17 +4,15 @@
 
 #include "logon/LogonStore.h"
 
-#include <fcntl.h>
 #include <openssl/crypto.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "logon/StoreMessages.h"
+#include "platform/FileSystem.h"
+#include "platform/PathInfo.h"
 #include "platform/TempFolder.h"
 #include "platform/Text.h"
 
@@ -29,20 +27,9 @@ constexpr const char* kMailFolderName = "mail";
 // Creates the database file owner-only before SQLite opens it; SQLite gives its journal
 // and WAL files the permissions of the database file.
 bool CreateOwnerOnly(const std::string& path, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        error = MessageText(msg::logon_store::CannotOpenFile, path, std::strerror(errno));
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
-// "user NAME (UID)" for messages about who owns a path.
-std::string OwnerText(uid_t uid) {
-    struct passwd* pw = ::getpwuid(uid);
-    return pw ? MessageText(msg::logon_store::OwnerNamed, pw->pw_name, static_cast<unsigned>(uid))
-              : MessageText(msg::logon_store::OwnerNumber, static_cast<unsigned>(uid));
+    if (MakeOwnerOnlyFile(path)) return true;
+    error = MessageText(msg::logon_store::CannotOpenFile, path, std::strerror(errno));
+    return false;
 }
 
 // Why a path of the store may not be used, or empty. Everything in a suite must be the
@@ -51,13 +38,12 @@ std::string OwnerText(uid_t uid) {
 // with. Files (the database and its journals hold the keys) must not be readable by others
 // either. A link inside the suite is never followed.
 std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
-    struct stat st {};
-    if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return {};
-    const mode_t others = folder ? (S_IWGRP | S_IWOTH) : (S_IRWXG | S_IRWXO);
-    const bool right = folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
-    if (right && st.st_uid == ::geteuid() && (st.st_mode & others) == 0) return {};
-    return MessageText(msg::logon_store::RefuseSuiteFolder, path, OwnerText(st.st_uid),
-                       static_cast<unsigned>(st.st_mode & 07777),
+    PathInfo info;
+    if (!LookUpPath(path, &info, follow)) return {};
+    const unsigned others = folder ? 022 : 077;
+    const bool right = info.kind == (folder ? PathKind::Folder : PathKind::File);
+    if (right && info.owner == CurrentUser() && (info.mode & others) == 0) return {};
+    return MessageText(msg::logon_store::RefuseSuiteFolder, path, UserText(info.owner), info.mode,
                        MessageText(folder ? msg::logon_store::Writable : msg::logon_store::Readable));
 }
 
@@ -66,13 +52,12 @@ std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
 // names apart (the sticky bit), so that nobody else can swap the store for their own.
 std::string UntrustedParent(const std::string& folder) {
     fs::path parent = fs::path(folder).parent_path();
-    struct stat st {};
-    while (::stat(parent.c_str(), &st) != 0 && parent.has_relative_path()) parent = parent.parent_path();
-    const bool owner = st.st_uid == ::geteuid() || st.st_uid == 0;
-    const bool shared = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0;
+    PathInfo info;
+    while (!LookUpPath(parent.string(), &info, true) && parent.has_relative_path()) parent = parent.parent_path();
+    const bool owner = info.owner == CurrentUser() || info.owner == 0;
+    const bool shared = (info.mode & 022) != 0 && (info.mode & 01000) == 0;  // writable by others, not sticky
     if (owner && !shared) return {};
-    return MessageText(msg::logon_store::RefuseParent, parent.string(), OwnerText(st.st_uid),
-                       static_cast<unsigned>(st.st_mode & 07777));
+    return MessageText(msg::logon_store::RefuseParent, parent.string(), UserText(info.owner), info.mode);
 }
 
 }  // namespace
@@ -100,7 +85,7 @@ bool LogonStore::Open(const std::string& home) {
     if (std::string why = UntrustedParent(folder); !why.empty()) return Fail(why);
     if (std::string why = UntrustedPath(folder, true, true); !why.empty()) return Fail(why);
     for (const std::string& f : {folder, folder + "/" + kCertFolderName, folder + "/" + kMailFolderName}) {
-        if (!logon::MakeOwnerOnlyFolder(f)) {
+        if (!MakeOwnerOnlyFolders(f)) {
             return Fail(MessageText(msg::logon_store::CannotCreateFolder, f, std::strerror(errno)));
         }
         if (std::string why = UntrustedPath(f, true, f == folder); !why.empty()) return Fail(why);
@@ -111,9 +96,8 @@ bool LogonStore::Open(const std::string& home) {
     }
     // The folder holds the store and the private keys: one left readable by others (a copy, a
     // umask, a hand-made folder) is tightened to its owner.
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-        ::chmod(folder.c_str(), st.st_mode & S_IRWXU);
+    if (PathInfo info; LookUpPath(folder, &info, true) && (info.mode & 077) != 0)
+        SetPermissions(folder, info.mode & 0700);
     if (!CreateOwnerOnly(path, m_error)) return false;
     if (!m_db.Open(path)) return Fail(MessageText(msg::logon_store::CannotOpenStore, path, m_db.Error()));
     if (!m_db.EnsureSchema()) {
@@ -145,7 +129,7 @@ bool LogonStore::CheckIntegrity() {
 int LogonStore::GetMailFolder(std::string& folder) {
     if (!IsOpen()) return 0;
     std::string path = m_home + "/" + kMailFolderName;
-    if (!logon::MakeOwnerOnlyFolder(path)) return 0;
+    if (!MakeOwnerOnlyFolders(path)) return 0;
     folder = path + "/";
     return 1;
 }

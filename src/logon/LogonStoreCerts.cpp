@@ -13,6 +13,7 @@
 #include "logon/LogonStore.h"
 #include "logon/StoreMessages.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace fs = std::filesystem;
@@ -135,7 +136,7 @@ bool LogonStore::WriteCertFile(const Lumo_PubCert& cert, const std::vector<unsig
     std::string pem = logon::CertToPem(x509.get());
     if (pem.empty()) return false;
     for (const X509Ptr& issuer : logon::ChainFromDer(chain)) pem += logon::CertToPem(issuer.get());
-    return logon::MakeOwnerOnlyFolder(CertFolder()) && WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
+    return MakeOwnerOnlyFolders(CertFolder()) && WriteOwnerOnlyFile(CertFilePath(cert.name), pem);
 }
 
 bool LogonStore::ReadInputFile(const std::string& path, size_t cap, std::vector<unsigned char>& bytes) {

@@ -6,18 +6,14 @@
 //   "Option"/"OpenWith" = program  the open query runs "program PATH" and answers 1 when
 //                                  it exits with status 0
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cerrno>
 #include <filesystem>
 
 #include "logon/LogonStore.h"
 #include "logon/StoreMessages.h"
 #include "platform/AtomicFile.h"
+#include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -112,15 +108,7 @@ void LogonStore::EndOutput() {
 int LogonStore::OpenResult(const std::string& path) {
     std::string program = IsOpen() ? LogonTrim(GetOption(kOptionSection, "OpenWith", "")) : std::string();
     if (program.empty()) return 0;
-    std::string arg = path;
-    char* argv[] = {program.data(), arg.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return 0;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return 0;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+    return RunProgram({program, path}) == 0 ? 1 : 0;
 }
 
 int LogonStore::OpenStore(LogonStoreKind /*kind*/) { return IsOpen() ? 1 : 0; }

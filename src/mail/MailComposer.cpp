@@ -1,11 +1,7 @@
 #include "mail/MailComposer.h"
 
-#include <fcntl.h>
+#include <fcntl.h>  // the open flags gmime takes
 #include <gmime/gmime.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +12,11 @@
 #include <memory>
 #include <mutex>
 
-extern char** environ;
+#include "platform/ChildProcess.h"
+#include "platform/FileSystem.h"
+#include "platform/FolderList.h"
+#include "platform/Overwrite.h"
+#include "platform/PathInfo.h"
 
 namespace {
 
@@ -102,17 +102,9 @@ GMimeMessage* BuildMessage(const MailDraft& draft, std::string* error) {
 
 // Creates every missing level of folder owner-only (0700), not only the last one.
 bool MakeOwnerFolder(const std::string& folder, std::string* error) {
-    std::error_code ec;
-    if (fs::is_directory(folder, ec)) return true;
-    fs::path path = fs::path(folder).lexically_normal();
-    if (!path.has_filename()) path = path.parent_path();
-    fs::path parent = path.parent_path();
-    if (!parent.empty() && parent != path && !MakeOwnerFolder(parent.string(), error)) return false;
-    if (::mkdir(path.c_str(), 0700) != 0 && !(errno == EEXIST && fs::is_directory(path, ec))) {
-        *error = folder + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if (MakeOwnerOnlyFolders(folder)) return true;
+    *error = folder + ": " + std::strerror(errno);
+    return false;
 }
 
 std::string StampNow() {
@@ -122,32 +114,6 @@ std::string StampNow() {
     localtime_r(&now, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     return stamp;
-}
-
-int RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string paths = path ? path : "";
-    size_t start = 0;
-    while (start <= paths.size()) {
-        size_t colon = paths.find(':', start);
-        std::string dir = paths.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-        if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    return false;
 }
 
 bool HasDesktopSession() {
@@ -160,9 +126,9 @@ bool HasDesktopSession() {
 // of this user's that nobody else may enter; empty otherwise.
 std::string RuntimeCopiesFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    struct stat st {};
-    if (runtime == nullptr || *runtime != '/' || ::lstat(runtime, &st) != 0 || !S_ISDIR(st.st_mode) ||
-        st.st_uid != ::geteuid() || (st.st_mode & 077) != 0)
+    PathInfo info;
+    if (runtime == nullptr || *runtime != '/' || !LookUpPath(runtime, &info, false) || info.kind != PathKind::Folder ||
+        info.owner != CurrentUser() || (info.mode & 077) != 0)
         return {};
     return std::string(runtime) + "/varnex-mail";
 }
@@ -173,51 +139,31 @@ std::string CopiesFolderFor(const std::string& emlPath) {
     return emlPath.substr(0, emlPath.size() - 4) + ".files";
 }
 
-// A copy only its owner can read, made whole or not at all.
-bool CopyOwnerOnly(const std::string& from, const std::string& to) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool ok = out >= 0;
-    char block[65536];
-    ssize_t n = 0;
-    while (ok && (n = ::read(in, block, sizeof block)) > 0) ok = ::write(out, block, static_cast<size_t>(n)) == n;
-    ok = ok && n == 0;
-    ::close(in);
-    if (out >= 0 && ::close(out) != 0) ok = false;
-    if (!ok && out >= 0) ::unlink(to.c_str());
-    return ok;
-}
-
 // Overwrites a regular file with zeros, then unlinks it; a folder's content first. Never
 // follows a symbolic link (a link is only unlinked).
 void RemoveOverwritten(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        std::error_code ec;
-        std::vector<std::string> entries;
-        for (auto it = fs::directory_iterator(path, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
-            entries.push_back(it->path().string());
-        for (const std::string& entry : entries) RemoveOverwritten(entry);
-        ::rmdir(path.c_str());
-        return;
-    }
-    if (S_ISREG(st.st_mode)) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
-            static const char kZeros[65536] = {};
-            for (off_t done = 0; done < st.st_size;) {
-                size_t chunk = static_cast<size_t>(std::min<off_t>(st.st_size - done, sizeof kZeros));
-                ssize_t n = ::write(fd, kZeros, chunk);
-                if (n <= 0) break;
-                done += n;
-            }
-            ::fsync(fd);
-            ::close(fd);
+    switch (KindOfPath(path)) {
+        case PathKind::Missing:
+            return;
+        case PathKind::Folder: {
+            std::vector<std::string> names;
+            ListFolder(path, names);
+            for (const std::string& name : names) RemoveOverwritten(path + "/" + name);
+            RemoveEmptyFolder(path);
+            return;
         }
+        case PathKind::File: {
+            static const unsigned char kZeros[65536] = {};
+            uint64_t length = 0;
+            int error = 0;
+            if (UniqueFd file = OpenForOverwrite(path, &length, &error); file.Valid())
+                OverwriteRepeating(file.Get(), length, kZeros, sizeof kZeros, &error);
+            break;
+        }
+        default:
+            break;
     }
-    ::unlink(path.c_str());
+    RemoveName(path);
 }
 
 // The mail program reads its attachments when it sends, maybe long after the hand-off: it
@@ -230,8 +176,7 @@ bool CopyAttachments(const MailDraft& draft, const std::string& folder, std::vec
         std::string dir = folder + "/" + std::to_string(i);
         if (!MakeOwnerFolder(dir, &error)) return false;
         std::string copy = dir + "/" + fs::path(FileNameOf(a)).filename().string();
-        bool moved = a.deleteAfter && ::link(a.path.c_str(), copy.c_str()) == 0 && ::unlink(a.path.c_str()) == 0 &&
-                     ::chmod(copy.c_str(), 0600) == 0;
+        bool moved = a.deleteAfter && AddName(a.path, copy) && RemoveName(a.path) && SetPermissions(copy, 0600);
         if (!moved && !CopyOwnerOnly(a.path, copy)) return false;
         copies.push_back(copy);
     }
@@ -269,33 +214,33 @@ bool ComposeMail(const MailDraft& draft, const std::string& outboxFolder, std::s
     if (!message) return false;
 
     std::string temp = folder + ".mail-XXXXXX";
-    int fd = ::mkstemp(temp.data());
+    int fd = MakeUniqueFile(temp).Release();
     if (fd < 0) {
         *error = folder + ": " + std::strerror(errno);
         return false;
     }
     GPtr<GMimeStream> out(g_mime_stream_fs_new(fd));  // owns fd from here
     bool written = g_mime_object_write_to_stream(GMIME_OBJECT(message.get()), nullptr, out.get()) >= 0 &&
-                   g_mime_stream_flush(out.get()) == 0 && ::fsync(fd) == 0;
+                   g_mime_stream_flush(out.get()) == 0 && FlushOpenFile(fd);
     int savedErrno = errno;
     out.reset();
     if (!written) {
         *error = temp + ": " + std::strerror(savedErrno);
-        ::unlink(temp.c_str());
+        RemoveName(temp);
         return false;
     }
     // A name of its own, never replacing a message already in the outbox.
     std::string suffix = temp.substr(temp.size() - 6);
     std::string final = folder + StampNow() + "-" + suffix + ".eml";
-    for (int attempt = 0; ::link(temp.c_str(), final.c_str()) != 0; ++attempt) {
+    for (int attempt = 0; !AddName(temp, final); ++attempt) {
         if (errno != EEXIST || attempt > 100) {
             *error = final + ": " + std::strerror(errno);
-            ::unlink(temp.c_str());
+            RemoveName(temp);
             return false;
         }
         final = folder + StampNow() + "-" + suffix + "-" + std::to_string(attempt) + ".eml";
     }
-    ::unlink(temp.c_str());
+    RemoveName(temp);
     if (emlPath) *emlPath = final;
     return true;
 }
@@ -322,7 +267,7 @@ void RemoveOldHandOffCopies(const std::string& outboxFolder, std::chrono::second
 
 MailHandOff HandOffMail(const MailDraft& draft, const std::string& emlPath, const std::string& opener) {
     RemoveOldHandOffCopies(fs::path(emlPath).parent_path().string());
-    if (HasDesktopSession() && OnPath("xdg-email") && HandToMailProgram(draft, emlPath)) {
+    if (HasDesktopSession() && ProgramOnPath("xdg-email") && HandToMailProgram(draft, emlPath)) {
         RemoveOverwritten(emlPath);
         return MailHandOff::kMailProgram;
     }

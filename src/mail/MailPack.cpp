@@ -5,7 +5,6 @@
 
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
-#include <sys/stat.h>
 
 #include <cctype>
 #include <climits>
@@ -22,6 +21,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -29,9 +29,8 @@ namespace {
 constexpr long kMaxNameCandidates = 100000000;
 
 bool NameTaken(const char* path) {
-    struct stat st {};
     ILogon* logon = LogonLibrary();
-    return ::lstat(path, &st) == 0 || (logon != nullptr && logon->FileExists(path) != 0);
+    return NameIsTaken(path) || (logon != nullptr && logon->FileExists(path) != 0);
 }
 
 // Whether every file of the list can be stored when the data begins at `dataStart`: no content
@@ -42,9 +41,9 @@ bool NameTaken(const char* path) {
 bool MailSetFits(const char* list, uint64_t dataStart) {
     uint64_t start = dataStart;
     for (const char* entry = list; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
-        struct stat st {};
-        if (::stat(entry, &st) != 0) continue;
-        const auto size = static_cast<uint64_t>(st.st_size);
+        PathInfo info;
+        if (!LookUpPath(entry, &info, true)) continue;
+        const auto size = static_cast<uint64_t>(info.identity.size);
         if (!ContentFits(static_cast<int64_t>(start), size)) return false;
         start += size;
     }

@@ -1,11 +1,10 @@
 #include "mail/MailStart.h"
 
-#include <unistd.h>
-
 #include "logon/ILogon.h"
 #include "mail/MailComposer.h"
 #include "mail/MailOutbox.h"
 #include "mail/Messages.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
 
@@ -43,6 +42,6 @@ int CMailStart::Sendmail() {
     if (HandOffMail(draft, eml, settings.opener) == MailHandOff::kOutbox) ShowLeftInOutbox(eml.c_str());
     // The message holds every attachment now: the flagged ones may go.
     for (const Attachment& a : m_attachments)
-        if (a.deleteAfter) ::unlink(a.path.c_str());
+        if (a.deleteAfter) RemoveName(a.path);
     return 1;
 }

@@ -3,7 +3,6 @@
 // of the index, and last the signature.
 
 #include <openssl/crypto.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -18,6 +17,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -328,8 +328,8 @@ int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, 
 void CMailEncrypt::Generate_RaneFileName(char* path, char* out) {
     auto usable = [this](const std::string& candidate) {
         if (candidate.size() >= static_cast<size_t>(kMaxPath) || m_written.count(candidate) != 0) return false;
-        struct stat st {};
-        return ::lstat(candidate.c_str(), &st) != 0 && errno == ENOENT;
+        PathInfo info;
+        return !LookUpPath(candidate, &info, false) && errno == ENOENT;
     };
     const std::string original = path;
     if (usable(original)) {

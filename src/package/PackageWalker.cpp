@@ -1,7 +1,5 @@
 #include "package/PackageWalker.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FolderList.h"
 #include "platform/MessageBox.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -26,12 +25,7 @@ bool RefuseStoredSeparator(const std::string& name, const std::string& path) {
 }
 
 // True when `path` is the package being written: a package never packs itself.
-bool IsThePackage(CFile* package, const std::string& path) {
-    struct stat a = {};
-    struct stat b = {};
-    return ::stat(package->GetFilePath().c_str(), &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
-}
+bool IsThePackage(CFile* package, const std::string& path) { return SameTarget(package->GetFilePath(), path); }
 
 // Folder names differ by letter case on this platform: "A/" and "a/" are two folders, and
 // taking them for one would file the second folder's files under the first.
@@ -138,8 +132,8 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
     }
     std::string folder = WithSeparator(target);
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
-    FileHandle handle = OpenNamedFolder(folder);
-    if (!handle.IsOpen()) {
+    UniqueFd handle = OpenNamedFolder(folder);
+    if (!handle.Valid()) {
         ShowSearchFailed(folder);
         return 0;
     }
@@ -160,7 +154,7 @@ int PackageWalker::WalkFolder(int folderFd, const std::string& folder, CFile* pa
         // out of it, a linked file could be anyone's. Links and special files (also a folder
         // swapped for one since the listing) are left out and named to the caller.
         PathKind kind = e.kind;
-        FileHandle sub;
+        UniqueFd sub;
         if (kind == PathKind::Folder && !OpenListedFolder(folderFd, e.name, &sub, &kind)) {
             ShowSearchFailed(WithSeparator(entry));
             return 0;

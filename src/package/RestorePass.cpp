@@ -1,9 +1,6 @@
 #include "package/RestorePass.h"
 
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -24,6 +21,8 @@
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
 #include "platform/OutputFolder.h"
+#include "platform/Overwrite.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 
 namespace {
@@ -46,21 +45,11 @@ bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, 
     return result != OutputFolder::kNotAFolder;
 }
 
-// Files held for a verdict keep their folders open, one descriptor per folder of the package:
-// a tree of many folders needs more than the usual soft limit of descriptors, and the hard
-// limit is the process's to take.
-void AllowManyOpenFolders() {
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 }  // namespace
 
 RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestorePlan& plan)
     : m_engine(engine), m_baseFolder(baseFolder), m_workPath(workPath), m_plan(plan), m_stream(engine, plan.digest) {
+    // Files held for a verdict keep their folders open, one descriptor per folder of the package.
     if (plan.holdUntilVerdict && !plan.testOnly) AllowManyOpenFolders();
 }
 
@@ -97,9 +86,8 @@ void RestorePass::DiscardHeld() {
 }
 
 bool RestorePass::IsThePackage(int folderFd, const std::string& name) const {
-    struct stat st {};
-    return m_packageKnown && ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-           st.st_dev == m_packageDevice && st.st_ino == m_packageInode;
+    PathInfo info;
+    return m_packageKnown && LookUpAt(folderFd, name.c_str(), &info) && SameFile(info.identity, m_package);
 }
 
 bool RestorePass::EndsWhereRecordsSay(CFile* package, int32_t trailerOffset) const {
@@ -153,11 +141,11 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
 
     bool write = !m_plan.testOnly;
     if (write) m_named.insert(output);
-    const mode_t existing = write && folder.fd >= 0 ? EntryTypeIn(folder.fd, record.name) : 0;
+    const PathKind existing = write && folder.fd >= 0 ? KindAt(folder.fd, record.name.c_str()) : PathKind::Missing;
     // A file of this package held under its temporary name counts as existing: the package
     // names the path twice.
     const auto held = write ? m_heldNames.find(output) : m_heldNames.end();
-    if (existing != 0 && IsThePackage(folder.fd, record.name)) {
+    if (existing != PathKind::Missing && IsThePackage(folder.fd, record.name)) {
         // The package is never replaced by what is read from it: kept as every existing file
         // when the answer was to keep them all, else a file that cannot be created.
         write = false;
@@ -167,7 +155,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
             if (!ContinueAfterCreateFailure(MessageText(msg::package::OverThePackage))) return 0;
             m_missing[output] = Missing::kNotCreated;
         }
-    } else if (existing != 0 || held != m_heldNames.end()) {
+    } else if (existing != PathKind::Missing || held != m_heldNames.end()) {
         if (m_decision == kReplaceNone) {
             write = false;
         } else if (m_decision != kReplaceAll) {
@@ -178,7 +166,8 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         // A link is replaced by the restored file; what it points to is left alone. A file
         // held for the verdict is never touched before it: the final move replaces it whatever
         // its mode.
-        if (write && S_ISREG(existing) && !m_plan.holdUntilVerdict) m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
+        if (write && existing == PathKind::File && !m_plan.holdUntilVerdict)
+            m_engine.SetFileArchiveStatus(output.c_str(), 0x20);
         if (!write) m_missing[output] = Missing::kKept;
     }
     if (write && held != m_heldNames.end()) {
@@ -187,7 +176,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     }
 
     auto file = std::make_unique<CAtomicFile>();
-    file->SetReplace(existing != 0);
+    file->SetReplace(existing != PathKind::Missing);
     CFileException error = CFileException::FromErrno(folder.error, output);
     if (write && (folder.fd < 0 || !file->CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
         if (!ContinueAfterCreateFailure(error)) return 0;
@@ -235,10 +224,9 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                      int32_t* endSecond) {
     std::snprintf(m_baseFolder, kMaxPath, "%s", base.c_str());
     std::snprintf(m_workPath, kMaxPath, "%s", base.c_str());
-    struct stat self {};
-    m_packageKnown = ::fstat(package->Fd(), &self) == 0;
-    m_packageDevice = self.st_dev;
-    m_packageInode = self.st_ino;
+    PathInfo self;
+    m_packageKnown = LookUpOpen(package->Fd(), &self);
+    m_package = self.identity;
     if (m_plan.testOnly) return Check(package, progress, lastOutput, endSecond);
     OutputFolder output;
     RestoreFolder folder;

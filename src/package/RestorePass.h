@@ -4,8 +4,6 @@
 // existing file is replaced. Shared steps around it: choosing and preparing the output folder,
 // the logon library's output-folder query, and offering a lone restored file to its open query.
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -16,6 +14,7 @@
 #include "package/ContentStream.h"
 #include "platform/AtomicFile.h"
 #include "platform/CFile.h"
+#include "platform/FileIdentity.h"
 #include "platform/OutputFolder.h"
 
 class CKorvane;
@@ -120,8 +119,7 @@ private:
     std::map<std::string, Missing> m_missing;
     bool m_damagedContent = false;
     uint64_t m_contentEnd = 0;  // behind the last content and the record list
-    dev_t m_packageDevice = 0;
-    ino_t m_packageInode = 0;
+    FileIdentity m_package;
     bool m_packageKnown = false;
 };
 

@@ -43,6 +43,16 @@ mode_t AttributedMode(mode_t mode, unsigned char attributes) {
 
 }  // namespace
 
+bool ReadPathTimes(const std::string& path, PathTimes* out) {
+    struct statx st {};
+    if (!ReadStatx(path, st)) return false;
+    out->size = static_cast<int64_t>(st.stx_size);
+    out->created = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
+    out->modified = st.stx_mtime.tv_sec;
+    out->accessed = st.stx_atime.tv_sec;
+    return true;
+}
+
 // Applies what this platform can hold of an attribute byte: the read-only bit.
 bool ApplyAttributes(const char* path, unsigned char attributes) {
     struct stat st {};

@@ -37,6 +37,14 @@ bool ApplyAttributes(const char* path, unsigned char attributes);
 // (the attributes still apply); false then, or when the system refuses.
 bool ApplyFileStatus(int fd, const char* modifyTime, unsigned char attributes);
 
+// The size and times of the file at path (a link followed), for showing: the creation time is
+// the birth time where the file system keeps one, else the modification time.
+struct PathTimes {
+    int64_t size = 0;
+    time_t created = 0, modified = 0, accessed = 0;
+};
+bool ReadPathTimes(const std::string& path, PathTimes* out);
+
 // Writes t as the local-time text (room for 15); false when its year has no 4-digit form.
 bool FormatTimeText(time_t t, char* out);
 // Reads a local-time text: exactly 14 digits forming a real date and time of day. False for

@@ -72,18 +72,18 @@ FolderListing ListOpenFolder(int folder, std::vector<std::string>& names) {
 
 FolderListing ListFolder(const std::string& folder, std::vector<std::string>& names) {
     names.clear();
-    FileHandle handle = OpenFolderAt(AT_FDCWD, folder.c_str());
-    if (!handle.IsOpen()) return FolderListing::CannotStart;
+    UniqueFd handle = OpenFolderAt(AT_FDCWD, folder.c_str());
+    if (!handle.Valid()) return FolderListing::CannotStart;
     return ListOpenFolder(handle.Get(), names);
 }
 
-FileHandle OpenNamedFolder(const std::string& path) {
-    return FileHandle(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+UniqueFd OpenNamedFolder(const std::string& path) {
+    return UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-bool OpenListedFolder(int folder, const std::string& name, FileHandle* sub, PathKind* kind) {
+bool OpenListedFolder(int folder, const std::string& name, UniqueFd* sub, PathKind* kind) {
     *sub = OpenFolderAt(folder, name.c_str());
-    if (sub->IsOpen()) {
+    if (sub->Valid()) {
         *kind = PathKind::Folder;
         return true;
     }

@@ -29,13 +29,13 @@ FolderListing ListFolderEntries(int folder, std::vector<FolderEntry>& entries);
 
 // Opens a folder named by the caller, through a link at its own place: a link named as a path
 // is followed, one met inside a tree never is. Invalid when it is no folder or cannot be opened.
-FileHandle OpenNamedFolder(const std::string& path);
+UniqueFd OpenNamedFolder(const std::string& path);
 
 // Opens, for the walk's descent, the entry `name` of an open folder that was listed as a folder,
 // never through a link. When no folder is there any more (swapped for a link or a file, or
 // removed since the listing), *kind becomes what is there now and the answer is true without a
 // handle. False when the folder is there but cannot be opened.
-bool OpenListedFolder(int folder, const std::string& name, FileHandle* sub, PathKind* kind);
+bool OpenListedFolder(int folder, const std::string& name, UniqueFd* sub, PathKind* kind);
 
 // The lister every listing above goes through. Tests put in their own for the calling thread (one
 // that breaks part way, or that changes the tree once a folder has been listed); a thread without

@@ -1,14 +1,18 @@
 #include "platform/OutputFolder.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-void UniqueFd::Reset(int fd) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
+void AllowManyOpenFolders() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 bool OutputFolder::Open(const std::string& path, int* error) {
@@ -52,9 +56,4 @@ OutputFolder::Result OutputFolder::OpenBelow(const std::string& relative, Unique
     }
     folder = std::move(current);
     return kOk;
-}
-
-mode_t EntryTypeIn(int folderFd, const std::string& name) {
-    struct stat st {};
-    return ::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? st.st_mode : 0;
 }

@@ -8,36 +8,15 @@
 
 #include <string>
 
-// A file descriptor, closed when released.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    int Release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void Reset(int fd = -1);
-
-private:
-    int m_fd = -1;
-};
+#include "platform/UniqueFd.h"
 
 // Folders made by a restore are the owner's alone: the content was secret.
 constexpr mode_t kRestoredFolderMode = 0700;
 constexpr mode_t kRestoredFileMode = 0600;
+
+// Lets this process hold as many descriptors open as its hard limit allows: a restore that keeps
+// one folder open per folder of a package needs more than the usual soft limit.
+void AllowManyOpenFolders();
 
 class OutputFolder {
 public:
@@ -58,7 +37,3 @@ private:
     UniqueFd m_fd;
     std::string m_path;
 };
-
-// What `name` in the open folder `folderFd` is, without following a link: 0 when nothing is
-// there, else the st_mode of the entry.
-mode_t EntryTypeIn(int folderFd, const std::string& name);

@@ -21,49 +21,38 @@ PathKind KindAt(int folder, const char* name) {
     return PathKind::Other;
 }
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        Reset();
-        m_fd = other.Release();
-    }
-    return *this;
+UniqueFd HoldAt(int folder, const char* name) {
+    return UniqueFd(::openat(folder, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
 }
 
-int FileHandle::Release() {
-    int fd = m_fd;
-    m_fd = -1;
-    return fd;
+bool RemoveAt(int folder, const char* name, bool isFolder) {
+    return ::unlinkat(folder, name, isFolder ? AT_REMOVEDIR : 0) == 0;
 }
 
-void FileHandle::Reset() {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+UniqueFd OpenFolderAt(int folder, const char* name) {
+    return UniqueFd(::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-FileHandle OpenFolderAt(int folder, const char* name) {
-    return FileHandle(::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-}
-
-FileHandle OpenForOverwrite(const std::string& path, uint64_t* length, int* error) {
+UniqueFd OpenForOverwrite(const std::string& path, uint64_t* length, int* error) {
     return OpenForOverwriteAt(AT_FDCWD, path.c_str(), length, error);
 }
 
-FileHandle OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int* error) {
+UniqueFd OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int* error) {
     *length = 0;
     *error = 0;
     // O_NONBLOCK: a FIFO that replaced the file between the caller's look and this open must
     // not hang the walk; it is refused below like every other non-regular file.
     constexpr int kFlags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    FileHandle file(::openat(folder, name, kFlags));
-    if (!file.IsOpen() && errno == EACCES) {
+    UniqueFd file(::openat(folder, name, kFlags));
+    if (!file.Valid() && errno == EACCES) {
         // A read-only file: give the owner write permission without following a link
         // (fchmodat refuses a link with this flag), then try again.
         struct stat st {};
         if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
             ::fchmodat(folder, name, (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) == 0)
-            file = FileHandle(::openat(folder, name, kFlags));
+            file = UniqueFd(::openat(folder, name, kFlags));
     }
-    if (!file.IsOpen()) {
+    if (!file.Valid()) {
         *error = errno;
         return file;
     }
@@ -79,6 +68,8 @@ FileHandle OpenForOverwriteAt(int folder, const char* name, uint64_t* length, in
     *length = static_cast<uint64_t>(st.st_size);
     return file;
 }
+
+bool TruncateAndFlush(int fd) { return ::ftruncate(fd, 0) == 0 && ::fdatasync(fd) == 0; }
 
 bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, size_t blockLength, int* error) {
     *error = 0;
@@ -132,11 +123,11 @@ WipeOutcome WipeHeldFile(int folder, const std::string& path, int held, const Ov
     leftAs->clear();
     // The folder the name is in, so that the aside name is made and checked beside it.
     const size_t slash = path.find_last_of('/');
-    FileHandle own;
+    UniqueFd own;
     if (slash != std::string::npos) {
-        own = FileHandle(
+        own = UniqueFd(
             ::openat(folder, slash == 0 ? "/" : path.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!own.IsOpen()) {
+        if (!own.Valid()) {
             *error = errno;
             return WipeOutcome::kNotRemoved;
         }
@@ -162,9 +153,9 @@ WipeOutcome WipeHeldFile(int folder, const std::string& path, int held, const Ov
 
     uint64_t length = 0;
     int openError = 0;
-    FileHandle writable = OpenForOverwriteAt(folder, aside.c_str(), &length, &openError);
+    UniqueFd writable = OpenForOverwriteAt(folder, aside.c_str(), &length, &openError);
     FileIdentity opened;
-    if (!writable.IsOpen() || !IdentityOf(writable.Get(), &opened) || !SameFile(opened, file)) {
+    if (!writable.Valid() || !IdentityOf(writable.Get(), &opened) || !SameFile(opened, file)) {
         writable.Reset();
         WipeOutcome outcome = RemoveAside(folder, aside, name, WipeOutcome::kNotOverwritten, error);
         if (outcome == WipeOutcome::kNotOverwritten) *error = openError ? openError : EINVAL;

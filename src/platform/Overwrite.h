@@ -8,49 +8,40 @@
 #include <functional>
 #include <string>
 
+#include "platform/PathInfo.h"
+#include "platform/UniqueFd.h"
+
 // What lies at a path, asked without following a final symbolic link.
-enum class PathKind { Missing, File, Folder, Link, Other };
 PathKind KindOfPath(const std::string& path);
-
-// An open file descriptor, closed when released.
-class FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    ~FileHandle() { Reset(); }
-    FileHandle(FileHandle&& other) noexcept : m_fd(other.Release()) {}
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    int Get() const { return m_fd; }
-    bool IsOpen() const { return m_fd >= 0; }
-    int Release();
-    void Reset();
-
-private:
-    int m_fd = -1;
-};
 
 // Gives the owner write permission (so a read-only file can be overwritten) and opens the
 // regular file at path for writing. Never follows a final symbolic link: a link, a folder or
 // a special file (FIFO, socket, device) is not opened. An invalid handle with *error (errno)
 // when the file cannot be opened; *length receives the file's length.
-FileHandle OpenForOverwrite(const std::string& path, uint64_t* length, int* error);
+UniqueFd OpenForOverwrite(const std::string& path, uint64_t* length, int* error);
 
 // The same questions relative to an open folder (AT_FDCWD: the current one), for walks that
 // hold each folder open while they work in it: every name is then one entry of that folder,
 // so a folder swapped for a link during the walk cannot lead it out of its tree.
 PathKind KindAt(int folder, const char* name);
+// Holds the entry `name` of a folder without opening its content (never through a link), so
+// that what is removed later can be proven to be what was looked at. Invalid when it is gone.
+UniqueFd HoldAt(int folder, const char* name);
+// Removes the entry `name` of a folder: an empty folder when `isFolder`, else any other name.
+// False with errno set when the system refuses.
+bool RemoveAt(int folder, const char* name, bool isFolder);
 // Opens a folder for walking; never through a final symbolic link. Invalid on failure.
-FileHandle OpenFolderAt(int folder, const char* name);
-FileHandle OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int* error);
+UniqueFd OpenFolderAt(int folder, const char* name);
+UniqueFd OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int* error);
 
 // Writes `block` repeatedly from offset 0 until exactly `length` bytes are written, the last
 // time only the rest, then flushes the data to the disk: an overwrite that only reached the
 // page cache would be dropped with the file. An empty file is not written. False with *error
 // on the first failure.
 bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, size_t blockLength, int* error);
+// Cuts an overwritten file to nothing and flushes that, so no length stays behind once its name
+// is gone.
+bool TruncateAndFlush(int fd);
 
 // What became of a file handed to WipeHeldFile.
 enum class WipeOutcome {

@@ -182,12 +182,14 @@ public:
 
 }  // namespace
 
-std::string PrintedMessage(const std::string& text, const std::string& subject) {
-    // Each line of the text is printed escaped (carriage returns dropped): names a file supplied
-    // cannot drive the terminal, and a line break inside them only starts another indented line,
-    // never a line of its own.
-    std::string out = "varnex: ";
-    if (!subject.empty()) out += EscapeText(subject) + ": ";
+namespace {
+
+// A message's lines as a terminal shows them: each escaped (carriage returns and empty lines
+// dropped), every line after the first indented by two spaces. Names a file supplied cannot
+// drive the terminal, and a line break inside them only starts another indented line, never a
+// line of its own that could pass for a message.
+std::string IndentedLines(const std::string& text) {
+    std::string out;
     bool first = true;
     size_t start = 0;
     while (start <= text.size()) {
@@ -202,6 +204,14 @@ std::string PrintedMessage(const std::string& text, const std::string& subject) 
         first = false;
     }
     return out;
+}
+
+}  // namespace
+
+std::string PrintedMessage(const std::string& text, const std::string& subject) {
+    std::string out = "varnex: ";
+    if (!subject.empty()) out += EscapeText(subject) + ": ";
+    return out + IndentedLines(text);
 }
 
 std::string AnswerKindOf(unsigned type) {
@@ -260,7 +270,7 @@ int TerminalHost::MessageBox(const std::string& text, unsigned type) {
         if (!hint.empty()) std::fprintf(m_out, "%s\n", hint.c_str());
         return CancellingAnswer(type);
     }
-    std::fprintf(m_out, "%s\n", EscapeText(text, TextEscape::kLines).c_str());
+    std::fprintf(m_out, "%s\n", IndentedLines(text).c_str());
     std::vector<Choice> choices = ChoicesFor(type);
     if (choices.size() == 1) return choices[0].answer;
     // The buttons in the reader's language; their default words answer too, as in a script.

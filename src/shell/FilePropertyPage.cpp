@@ -1,8 +1,5 @@
 #include "shell/FilePropertyPage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <ctime>
 
 #include "logon/ILogon.h"
@@ -32,17 +29,15 @@ CPropertyFileProperty::CPropertyFileProperty(std::string path) : m_path(std::mov
     std::string name = LogonSplitName(m_path);
     std::string folder = LogonSplitFolder(m_path);
     if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    struct statx st {};
-    bool known = statx(AT_FDCWD, m_path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) == 0;
+    PathTimes times;
     std::string size, created, modified, accessed;
-    if (known) {
+    if (ReadPathTimes(m_path, &times)) {
         std::string grouped, scaled;
-        FromatLargeNumber(static_cast<int64_t>(st.stx_size), &grouped, &scaled);
+        FromatLargeNumber(times.size, &grouped, &scaled);
         size = MessageText(msg::shell::SizeBytesScaled, grouped, scaled);
-        time_t birth = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
-        created = ShellTimeText(birth, true);
-        modified = ShellTimeText(st.stx_mtime.tv_sec, true);
-        accessed = ShellTimeText(st.stx_atime.tv_sec, false);
+        created = ShellTimeText(times.created, true);
+        modified = ShellTimeText(times.modified, true);
+        accessed = ShellTimeText(times.accessed, false);
     }
     m_lines = {
         {MessageText(msg::shell::Name), name},        {MessageText(msg::shell::Type), ShellTypeName(m_path, false)},

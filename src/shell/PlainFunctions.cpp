@@ -3,8 +3,6 @@
 
 #include "shell/PlainFunctions.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "logon/ILogon.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderList.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 #include "shell/Messages.h"
 
@@ -38,16 +37,16 @@ bool WalkFolder(const std::string& folder, int64_t* size, int64_t* files, int64_
     for (const std::string& name : names) {
         if (name == kFolderInfoName) continue;
         std::string path = base + name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
+        PathInfo info;
+        if (!LookUpPath(path, &info, false)) {
             ok = false;  // it went away while the walk ran
             continue;
         }
-        if (S_ISDIR(st.st_mode)) {
+        if (info.kind == PathKind::Folder) {
             if (!WalkFolder(path, size, files, folders)) ok = false;
-        } else if (S_ISREG(st.st_mode)) {
+        } else if (info.kind == PathKind::File) {
             *files += 1;
-            *size += static_cast<int64_t>(st.st_size);
+            *size += static_cast<int64_t>(info.identity.size);
         }
     }
     return ok;
@@ -96,14 +95,14 @@ int Collect_FDs_Info(char* list, int64_t* size, int64_t* files, int64_t* folders
     if (!folders) folders = &ignoredFolders;
     *size = *files = *folders = 0;
     for (const char* p = list; p != nullptr && *p != '\0'; p += std::strlen(p) + 1) {
-        struct stat st {};
+        PathInfo info;
         // A named link is followed, as the user selected what it points to.
-        if (::stat(p, &st) != 0) return 0;
-        if (S_ISDIR(st.st_mode)) {
+        if (!LookUpPath(p, &info, true)) return 0;
+        if (info.kind == PathKind::Folder) {
             if (!WalkFolder(p, size, files, folders)) return 0;
-        } else if (S_ISREG(st.st_mode)) {
+        } else if (info.kind == PathKind::File) {
             *files += 1;
-            *size += static_cast<int64_t>(st.st_size);
+            *size += static_cast<int64_t>(info.identity.size);
         } else {
             return 0;
         }

@@ -4,10 +4,7 @@
 // entry is attempted; what stays, and every file whose content could not be overwritten (one
 // with other names, one nobody may write), is listed in the delete log.
 
-#include <fcntl.h>
 #include <openssl/rand.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,8 +15,10 @@
 
 #include "engine/Korvane.h"
 #include "logon/ILogon.h"
+#include "platform/FileSystem.h"
 #include "platform/FolderList.h"
 #include "platform/Overwrite.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
 #include "wipe/DeleteLog.h"
 
@@ -113,7 +112,7 @@ int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
         switch (KindOfPath(path)) {
             case PathKind::File:
             case PathKind::Link:
-                if (!DeleteEntryAt(AT_FDCWD, path.c_str(), path, logFile, randomFill)) result = 0;
+                if (!DeleteEntryAt(kCurrentFolder, path.c_str(), path, logFile, randomFill)) result = 0;
                 break;
             case PathKind::Folder: {
                 int files = DeleteFilesBelow(path.c_str(), logFile, randomFill);
@@ -136,20 +135,20 @@ int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
 
 int CKorvane::DelFile(const char* path, CFile* log, int flag) {
     (void)flag;
-    return DeleteEntryAt(AT_FDCWD, path, path, log, false);
+    return DeleteEntryAt(kCurrentFolder, path, path, log, false);
 }
 
 int CKorvane::TrueDelFile(const char* path, CFile* log, int flag) {
     (void)flag;
-    return DeleteEntryAt(AT_FDCWD, path, path, log, true);
+    return DeleteEntryAt(kCurrentFolder, path, path, log, true);
 }
 
 int CKorvane::DeleteEntryAt(int folderFd, const char* name, const std::string& path, CFile* log, bool randomFill) {
     // A regular file is wiped through a descriptor held from the first look on; a link or a
     // special file is unlinked as it is, never followed or opened.
-    FileHandle held(::openat(folderFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st {};
-    if (held.IsOpen() && ::fstat(held.Get(), &st) == 0 && S_ISREG(st.st_mode)) {
+    UniqueFd held = HoldAt(folderFd, name);
+    PathInfo info;
+    if (held.Valid() && LookUpOpen(held.Get(), &info) && info.kind == PathKind::File) {
         int error = 0;
         std::string leftAs;
         switch (WipeHeldFile(folderFd, name, held.Get(), randomFill ? RandomFill : ZeroFill, &error, &leftAs)) {
@@ -171,7 +170,7 @@ int CKorvane::DeleteEntryAt(int folderFd, const char* name, const std::string& p
                 return 0;
         }
     }
-    if (::unlinkat(folderFd, name, 0) == 0) return 1;
+    if (RemoveAt(folderFd, name, false)) return 1;
     WriteDeleteLogEntry(log, path.c_str(), errno);
     return 0;
 }
@@ -188,9 +187,9 @@ int CKorvane::TrueDelFilesOfDirectory(const char* folder, CFile* log, int flag) 
 
 int CKorvane::DeleteFilesBelow(const char* folder, CFile* log, bool randomFill) {
     if (KindOfPath(folder) != PathKind::Folder) return 0;
-    FileHandle handle = OpenFolderAt(AT_FDCWD, folder);
+    UniqueFd handle = OpenFolderAt(kCurrentFolder, folder);
     // A folder that cannot be read is reported when its removal fails.
-    if (!handle.IsOpen()) return 1;
+    if (!handle.Valid()) return 1;
     return DeleteFilesIn(handle.Get(), WithSeparator(folder), log, randomFill);
 }
 
@@ -204,8 +203,8 @@ int CKorvane::DeleteFilesIn(int folderFd, const std::string& folderPath, CFile* 
         std::string path = folderPath + name;
         int done = 1;
         if (KindAt(folderFd, name.c_str()) == PathKind::Folder) {
-            FileHandle sub = OpenFolderAt(folderFd, name.c_str());
-            if (sub.IsOpen()) done = DeleteFilesIn(sub.Get(), path + '/', log, randomFill);
+            UniqueFd sub = OpenFolderAt(folderFd, name.c_str());
+            if (sub.Valid()) done = DeleteFilesIn(sub.Get(), path + '/', log, randomFill);
         } else {
             done = DeleteEntryAt(folderFd, name.c_str(), path, log, randomFill);
         }
@@ -218,8 +217,8 @@ int CKorvane::RemoveEmptyDir(const char* folder, CFile* log, int flag) {
     (void)flag;
     if (KindOfPath(folder) != PathKind::Folder) return 0;
     std::string base = WithSeparator(folder);
-    FileHandle handle = OpenFolderAt(AT_FDCWD, folder);
-    if (!handle.IsOpen()) return RemoveSingleEmptyDir(base.c_str(), log);
+    UniqueFd handle = OpenFolderAt(kCurrentFolder, folder);
+    if (!handle.Valid()) return RemoveSingleEmptyDir(base.c_str(), log);
     int result = RemoveFoldersIn(handle.Get(), base, log);
     handle.Reset();
     if (result == 1 && !RemoveSingleEmptyDir(base.c_str(), log)) result = 0;
@@ -237,12 +236,12 @@ int CKorvane::RemoveFoldersIn(int folderFd, const std::string& folderPath, CFile
             continue;
         }
         std::string path = folderPath + name + '/';
-        FileHandle sub = OpenFolderAt(folderFd, name.c_str());
-        int emptied = sub.IsOpen() ? RemoveFoldersIn(sub.Get(), path, log) : 1;
+        UniqueFd sub = OpenFolderAt(folderFd, name.c_str());
+        int emptied = sub.Valid() ? RemoveFoldersIn(sub.Get(), path, log) : 1;
         sub.Reset();
         if (!emptied) {
             result = 0;
-        } else if (::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) != 0) {
+        } else if (!RemoveAt(folderFd, name.c_str(), true)) {
             WriteDeleteLogEntry(log, path.c_str(), errno);
             result = 0;
         }
@@ -251,7 +250,7 @@ int CKorvane::RemoveFoldersIn(int folderFd, const std::string& folderPath, CFile
 }
 
 int CKorvane::RemoveSingleEmptyDir(const char* folder, CFile* log) {
-    if (::rmdir(folder) == 0) return 1;
+    if (RemoveEmptyFolder(folder)) return 1;
     WriteDeleteLogEntry(log, folder, errno);
     return 0;
 }

@@ -178,6 +178,14 @@ TEST(TerminalProgress, DrawsABarInPlaceOnATerminalAndNothingOtherwise) {
     EXPECT_EQ(OnTerminal(false, false, "", run), "");
 }
 
+TEST(TerminalMessages, AFileNamesLineBreakNeverStartsALineOfItsOwn) {
+    // A name read from a package, holding a line break and a fake verdict, inside a message
+    // shown at a terminal: its further line is indented and its controls escaped.
+    const std::string text = "打开文件失败.\nx\nvarnex: 验证数字签名正确\x1b[2J";
+    const std::string expected = "打开文件失败.\n  x\n  varnex: 验证数字签名正确\\x1b[2J\n";
+    EXPECT_EQ(OnTerminal(true, false, "", [&](TerminalHost& t) { t.MessageBox(text, MB_OK); }), expected);
+}
+
 TEST_F(OperationDialogs, TerminalAnswersDialogsByWordNumberOrEntry) {
     WriteFile(dir / "f", "x");
     auto answer = [](DialogModel& dialog, const std::string& typed, int* result) {

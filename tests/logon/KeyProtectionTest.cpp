@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "KillPoints.h"
 #include "TestLogon.h"
@@ -206,6 +207,31 @@ TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStores
     store_.Close();  // the store's own connection is not needed to read the column
     EXPECT_EQ(KdfOf(StoredKeyPem(dir_ / "suite/logon.db", "ann")).cost, static_cast<long>(kTestCost.n));
     EXPECT_EQ(KdfOf(ReadFile(device_ + "/gil.p8")).cost, static_cast<long>(kTestCost.n));
+}
+
+// A removed user's key and verifier, and those a password change replaced, are gone from the
+// store's files while the store is still open: not in free pages of the database, not in its log.
+TEST_F(KeyProtectionTest, RemovedAndReplacedKeysLeaveNoTraceInTheStoreFiles) {
+    ASSERT_GT(store_.AddUser("ann", "Ann", "", "pass-ann"), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("bob", "Bob", "", "pass-bob"), 0) << store_.LastError();
+    const std::string db = home_ + "/logon.db";
+    std::vector<std::string> traces;  // each key's base64 from its middle, each verifier's hash
+    {
+        logon::Database reader;
+        ASSERT_TRUE(reader.Open(db));
+        logon::Statement q(reader, "SELECT private_key, verifier FROM users");
+        while (q.Next()) {
+            traces.push_back(q.Text(0).substr(q.Text(0).size() / 2, 48));
+            traces.push_back(q.Text(1).substr(q.Text(1).rfind('$') + 1));
+        }
+    }
+    ASSERT_EQ(traces.size(), 4u);
+    ASSERT_NE((ReadFile(db) + ReadFile(db + "-wal")).find(traces[2]), std::string::npos) << "the search finds keys";
+    ASSERT_TRUE(store_.RemoveUser("bob")) << store_.LastError();
+    ASSERT_TRUE(store_.ChangePassword("ann", "pass-ann", "pass-ann2")) << store_.LastError();
+    const std::string files = ReadFile(db) + ReadFile(db + "-wal") + ReadFile(db + "-journal");
+    for (const std::string& trace : traces) EXPECT_EQ(files.find(trace), std::string::npos) << trace;
+    EXPECT_TRUE(KeyOpens("ann", "pass-ann2"));
 }
 
 // A change A->B whose store commit went through but whose device step did not leaves

@@ -160,10 +160,13 @@ TEST_F(Properties, CommandShowsAndChangesTheSheet) {
     CliOutcome set = RunVarnex(dir, dir / "home", "props --set +r " + dir / "p.vrk");
     EXPECT_EQ(set.exit, 0) << set.err;
     EXPECT_TRUE(ReadOnly(dir / "p.vrk"));
-    CliOutcome hidden = RunVarnex(dir, dir / "home", "props --set -r,+h " + dir / "p.vrk");
-    EXPECT_EQ(hidden.exit, 2);
-    EXPECT_NE(hidden.err.find("varnex: --set takes +r or -r: only read-only can be changed here"), std::string::npos)
-        << hidden.err;
+    for (const char* refused : {"-r,+h", "-h"}) {  // "-h" is the value of --set here, not a call for help
+        CliOutcome hidden = RunVarnex(dir, dir / "home", std::string("props --set ") + refused + " " + dir / "p.vrk");
+        EXPECT_EQ(hidden.exit, 2) << refused;
+        EXPECT_NE(hidden.err.find("varnex: --set takes +r or -r: only read-only can be changed here"),
+                  std::string::npos)
+            << refused << ": " << hidden.err;
+    }
     EXPECT_TRUE(ReadOnly(dir / "p.vrk")) << "a refused list changes nothing";
     EXPECT_EQ(RunVarnex(dir, dir / "home", "props " + dir / "missing").exit, 1);
 }

@@ -191,8 +191,11 @@ int main(int argc, char** argv) {
             return UsageError(*command, MessageText(msg::cli::OptionTwice, name));
     TakeGlobals(after, ctx.options);
     std::vector<std::string> rest = after.Positionals();
-    for (const std::string& a : rest) {
+    for (size_t i = 0; i < rest.size(); ++i) {
+        const std::string& a = rest[i];
         if (a == "--") break;
+        // "props --set -h" asks to clear the hidden box (and is refused), not for help.
+        if (i > 0 && rest[i - 1] == "--set") continue;
         if (a == "--help" || a == "-h") {
             PrintCommandHelp(*command, rest);
             return kExitOk;
