@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "logon/LogonKeys.h"
+#include "logon/StoreMessages.h"
 #include "platform/SslHandles.h"
 
 namespace logon {
@@ -157,28 +158,28 @@ CertSummary SummarizeCert(const X509* cert) {
 }
 
 std::string UserCertProblem(const X509* cert) {
-    if (cert == nullptr) return "there is no certificate";
+    if (cert == nullptr) return MessageText(msg::logon_store::NoCertificate);
     auto* x = const_cast<X509*>(cert);
     const uint32_t flags = X509_get_extension_flags(x);
-    if (flags & EXFLAG_INVALID) return "its extensions cannot be read";
-    if (IsCaCert(cert)) return "it is a CA certificate (CA:TRUE), not a person's";
+    if (flags & EXFLAG_INVALID) return MessageText(msg::logon_store::ExtensionsUnreadable);
+    if (IsCaCert(cert)) return MessageText(msg::logon_store::IsCaCert);
     switch (CertValidityNow(cert)) {
         case -1:
-            return "it is not valid before " + CertTimeText(X509_get0_notBefore(cert));
+            return MessageText(msg::logon_store::NotValidBefore, CertTimeText(X509_get0_notBefore(cert)));
         case 1:
-            return "it expired on " + CertTimeText(X509_get0_notAfter(cert));
+            return MessageText(msg::logon_store::ExpiredOn, CertTimeText(X509_get0_notAfter(cert)));
         default:
             break;
     }
     if ((flags & EXFLAG_XKUSAGE) && (X509_get_extended_key_usage(x) & (XKU_SMIME | XKU_ANYEKU)) == 0) {
-        return "its extended key usage leaves out e-mail protection";
+        return MessageText(msg::logon_store::NoEmailProtection);
     }
     // The key signs files and opens the session keys wrapped for it. S/MIME also takes
     // nonRepudiation as leave to sign.
     if (flags & EXFLAG_KUSAGE) {
         const uint32_t usage = X509_get_key_usage(x);
         if ((usage & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)) == 0 || (usage & KU_KEY_ENCIPHERMENT) == 0)
-            return "its key usage does not allow both signing and key encipherment";
+            return MessageText(msg::logon_store::KeyUsageTooNarrow);
     }
     return {};
 }

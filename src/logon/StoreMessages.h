@@ -120,7 +120,14 @@ inline constexpr char kMessageSubsystem[] = "logon.store";
     M(GroupNameCharacters, "a group name must not begin with '@', nor hold blanks at its ends, control characters or ';'", MB_OK) \
     M(SharePathEmpty, "a share path must not be empty", MB_OK) \
     M(SharePathControl, "a share path must not hold control characters", MB_OK) \
-    M(HoldsControl, "%s must not hold control characters", MB_OK)
+    M(HoldsControl, "%s must not hold control characters", MB_OK) \
+    M(NoCertificate, "there is no certificate", MB_OK) \
+    M(ExtensionsUnreadable, "its extensions cannot be read", MB_OK) \
+    M(IsCaCert, "it is a CA certificate (CA:TRUE), not a person's", MB_OK) \
+    M(NotValidBefore, "it is not valid before %s", MB_OK) \
+    M(ExpiredOn, "it expired on %s", MB_OK) \
+    M(NoEmailProtection, "its extended key usage leaves out e-mail protection", MB_OK) \
+    M(KeyUsageTooNarrow, "its key usage does not allow both signing and key encipherment", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_LOGON_STORE_MESSAGES)
 }  // namespace msg::logon_store
