@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "logon/StoreMessages.h"
+
 namespace logon {
 
 namespace {
@@ -117,8 +119,7 @@ bool Database::EnsureSchema() {
     if (!tx.Ok() || version < 0) return false;
     if (version == kStoreSchemaVersion) return true;
     if (version > kStoreSchemaVersion) {
-        m_schemaError = "it was made by a newer version of this program (store version " + std::to_string(version) +
-                        ", this program knows up to " + std::to_string(kStoreSchemaVersion) + ")";
+        m_schemaError = MessageText(msg::logon_store::NewerStore, version, kStoreSchemaVersion);
         return false;
     }
     if (version == 0 && !Exec(kSchema)) return false;

@@ -127,7 +127,8 @@ inline constexpr char kMessageSubsystem[] = "logon.store";
     M(NotValidBefore, "it is not valid before %s", MB_OK) \
     M(ExpiredOn, "it expired on %s", MB_OK) \
     M(NoEmailProtection, "its extended key usage leaves out e-mail protection", MB_OK) \
-    M(KeyUsageTooNarrow, "its key usage does not allow both signing and key encipherment", MB_OK)
+    M(KeyUsageTooNarrow, "its key usage does not allow both signing and key encipherment", MB_OK) \
+    M(NewerStore, "it was made by a newer version of this program (store version %d, this program knows up to %d)", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_LOGON_STORE_MESSAGES)
 }  // namespace msg::logon_store
