@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "../desktop/Messages.h"
 #include "../tools/varnex/CliMessages.h"
 #include "TestSupport.h"
 #include "advanced/Messages.h"
@@ -33,9 +34,9 @@ namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
 const std::vector<std::span<const MessageDef* const>> kTables = {
-    msg::advanced::kTable, msg::dialogs::kTable,   msg::engine::kTable,  msg::envelope::kTable,
-    msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable, msg::password::kTable,
-    msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,     msg::logon::kTable,
+    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
+    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
+    msg::cli::kTable,      msg::logon::kTable,   msg::desktop::kTable,
 };
 
 struct PoEntry {
@@ -95,7 +96,7 @@ TEST(MessageCatalogue, EveryMessageHasBothTranslationsTakingItsArguments) {
     std::set<std::string> listed;
     for (const auto& [id, m] : messages) listed.insert(m->subsystem);
     const std::regex subsystem(R"re(kMessageSubsystem\[\] = "([^"]+)")re");
-    for (const char* root : {"/../src", "/../tools"}) {
+    for (const char* root : {"/../src", "/../tools", "/../desktop"}) {
         for (const auto& file : fs::recursive_directory_iterator(std::string(VARNEX_TEST_SOURCE_DIR) + root)) {
             if (file.path().filename().string().find("Messages.h") == std::string::npos) continue;
             std::ifstream in(file.path());
