@@ -31,5 +31,7 @@ int OpenFiles(ActionJob& job);
 int PackFiles(ActionJob& job);
 // verify: each signature file checked, with its report.
 int VerifyFiles(ActionJob& job);
+// properties: the property sheet of the selection.
+int ShowProperties(ActionJob& job);
 // wipe: after a confirmation naming them, every file and folder destroyed beyond recovery.
 int WipeFiles(ActionJob& job);

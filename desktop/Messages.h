@@ -9,7 +9,7 @@ inline constexpr char kMessageSubsystem[] = "desktop";
 
 // clang-format off
 #define VARNEX_DESKTOP_MESSAGES(M)                                                                      \
-    M(Usage, "usage: varnex-desktop [--home DIR] ACTION [--] FILE...\nactions: open, pack, verify, wipe", MB_OK) \
+    M(Usage, "usage: varnex-desktop [--home DIR] ACTION [--] FILE...\nactions: open, pack, properties, verify, wipe", MB_OK) \
     M(UnknownAction, "unknown action: %s", MB_OK | MB_ICONSTOP)                                         \
     M(NoFiles, "no file or folder named", MB_OK | MB_ICONSTOP)                                          \
     M(NoSuchFile, "\"%s\" does not exist.", MB_OK | MB_ICONSTOP)                                        \
@@ -20,7 +20,7 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(Stopping, "Stopping...", MB_OK)                                                                   \
     M(Stopped, "Stopped: nothing half-made was left behind.", MB_OK | MB_ICONINFORMATION)              \
     M(Packed, "The package \"%s\" is complete.", MB_OK | MB_ICONINFORMATION)                           \
-    M(WipeConfirm, "These will be destroyed beyond recovery:\n%s\n\nWipe them?", MB_YESNO | MB_ICONEXCLAMATION) \
+    M(WipeConfirm, "These will be destroyed beyond recovery:\n%s\n\nWipe them?", MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) \
     M(WipeMore, "and %d more", MB_OK)                                                                   \
     M(Wiped, "Wiped beyond recovery: %d.", MB_OK | MB_ICONINFORMATION)                                 \
     M(WipeIncomplete, "Not everything was deleted; see %s", MB_OK | MB_ICONSTOP)                        \

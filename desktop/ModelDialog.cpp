@@ -38,7 +38,7 @@ ModelDialog::ModelDialog(DialogModel& model, QWidget* parent) : QDialog(parent),
 void ModelDialog::Build() {
     auto* layout = new QVBoxLayout(this);
     AddBody(layout);
-    if (m_model.HasInput()) {
+    if (ShowsEntry()) {
         m_try = new QLabel(this);
         m_try->hide();
         layout->addWidget(m_try);

@@ -32,6 +32,8 @@ public:
 protected:
     // The dialog's own body between the title and the entry.
     virtual void AddBody(QVBoxLayout* layout);
+    // Whether the model's entry is shown (a dialog whose body edits the model itself says no).
+    virtual bool ShowsEntry() const { return m_model.HasInput(); }
     void reject() override;
 
     DialogModel& m_model;

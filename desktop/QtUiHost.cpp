@@ -56,7 +56,8 @@ int AskBox(QWidget* parent, const std::string& text, unsigned type) {
     const int cancelling = CancellingAnswer(type);
     for (const BoxButton& b : buttons) {
         QPushButton* button = box.addButton(b.button);
-        if (&b == &buttons.front()) box.setDefaultButton(button);
+        const size_t defaultAt = (type & MB_DEFBUTTON2) && buttons.size() > 1 ? 1 : 0;
+        if (&b == &buttons[defaultAt]) box.setDefaultButton(button);
         if (b.id == cancelling) box.setEscapeButton(button);
     }
     box.exec();

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 
 #include "DecryptedFiles.h"
+#include "PropertySheetDialog.h"
 #include "ReplaceQuestion.h"
 #include "VerifyReport.h"
 #include "dialogs/DecryptToDialog.h"
@@ -10,6 +11,7 @@
 #include "dialogs/FileOpenDialog.h"
 #include "dialogs/ReplaceDialog.h"
 #include "dialogs/VerifyDialog.h"
+#include "shell/PropertySheet.h"
 
 namespace {
 
@@ -42,6 +44,8 @@ std::unique_ptr<ModelDialog> MakeDialog(DialogModel& model, QWidget* parent) {
         dialog = std::make_unique<DecryptedFiles>(*list, parent);
     else if (auto* report = dynamic_cast<CDlgVerify*>(&model))
         dialog = std::make_unique<VerifyReport>(*report, parent);
+    else if (auto* sheet = dynamic_cast<CPropertySheet*>(&model))
+        dialog = std::make_unique<PropertySheetDialog>(*sheet, parent);
     else
         dialog = std::make_unique<ModelDialog>(model, parent);
     dialog->Build();

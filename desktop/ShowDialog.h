@@ -1,7 +1,7 @@
 #pragma once
 // Presents any dialog model on the GUI thread and answers what the model answered: the
-// replace question, the decrypted-files list and the verification report as dialogs of their
-// own, the folder and file choices as the desktop's file dialogs, every other model as a
+// replace question, the decrypted-files list, the verification report and the property sheets
+// as dialogs of their own, the folder and file choices as the desktop's file dialogs, every other model as a
 // ModelDialog. Password entries are counted: a second one in a row says which try it is.
 
 #include <memory>

@@ -3,20 +3,27 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
 #include "ModelDialog.h"
+#include "QtUiHost.h"
 #include "ShowDialog.h"
 #include "TestSupport.h"
 #include "dialogs/FileListDialog.h"
 #include "dialogs/ReplaceDialog.h"
 #include "dialogs/VerifyDialog.h"
 #include "password/PasswordDialog.h"
+#include "platform/MessageBox.h"
+#include "shell/PropertySheets.h"
 
 namespace {
 
@@ -117,4 +124,60 @@ TEST(DesktopDialogs, EachButtonGivesTheModelsAnswer) {
         EXPECT_EQ(s.dialog->Answer(), c.answer) << c.what;
         EXPECT_FALSE(s.dialog->isVisible()) << c.what;
     }
+}
+
+// A message box shows the icon its type asks for, defaults to the first answer unless told
+// otherwise, and Escape gives the answer nobody answering would give.
+TEST(DesktopDialogs, MessageBoxIconDefaultAndEscape) {
+    struct Case {
+        unsigned type;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButton defaultButton;
+        int escape;
+    } cases[] = {
+        {MB_OK | MB_ICONSTOP, QMessageBox::Critical, QMessageBox::Ok, IDOK},
+        {MB_YESNO | MB_ICONQUESTION, QMessageBox::Question, QMessageBox::Yes, IDNO},
+        {MB_RETRYCANCEL | MB_ICONEXCLAMATION, QMessageBox::Warning, QMessageBox::Retry, IDCANCEL},
+        {MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, QMessageBox::Warning, QMessageBox::No, IDNO},
+    };
+    QtUiHost host;
+    for (const Case& c : cases) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            icon = box->icon();
+            defaultButton = box->standardButton(box->defaultButton());
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        EXPECT_EQ(host.MessageBox("text", c.type), c.escape) << c.type;
+        EXPECT_EQ(icon, c.icon) << c.type;
+        EXPECT_EQ(defaultButton, c.defaultButton) << c.type;
+    }
+}
+
+// The file's sheet: only the read-only box can be changed here, the others are shown disabled;
+// ticking it and pressing OK makes the file read-only.
+TEST(DesktopDialogs, PropertySheetAppliesWhatCanBeApplied) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "text");
+    std::unique_ptr<CPropertySheet> sheet = MakeFileSheet(dir / "a.txt");
+    std::unique_ptr<ModelDialog> dialog = MakeDialog(*sheet, nullptr);
+    dialog->show();
+    QCheckBox* readOnly = nullptr;
+    int disabled = 0;
+    for (QCheckBox* box : dialog->findChildren<QCheckBox*>()) {
+        if (box->isEnabled())
+            readOnly = box;
+        else
+            ++disabled;
+    }
+    ASSERT_NE(readOnly, nullptr);
+    EXPECT_GT(disabled, 0);
+    EXPECT_FALSE(readOnly->isChecked());
+    readOnly->click();
+    dialog->Button(IDOK)->click();
+    EXPECT_EQ(dialog->Answer(), IDOK);
+    EXPECT_EQ(ModeOf(dir / "a.txt") & 0222, 0u);
 }
