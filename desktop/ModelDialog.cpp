@@ -45,9 +45,11 @@ void ModelDialog::Build() {
         m_entry = new QLineEdit(this);
         if (m_model.MaskInput()) m_entry->setEchoMode(QLineEdit::Password);
         m_entry->setText(Q(m_model.Input()));
-        auto* label = new QLabel(WithMnemonic(Q(m_model.InputLabel()), QLatin1Char('E')), this);
-        label->setBuddy(m_entry);
-        layout->addWidget(label);
+        if (!m_model.InputLabel().empty()) {
+            auto* label = new QLabel(WithMnemonic(Q(m_model.InputLabel()), QLatin1Char('E')), this);
+            label->setBuddy(m_entry);
+            layout->addWidget(label);
+        }
         layout->addWidget(m_entry);
         m_refusal = new QLabel(this);
         m_refusal->setObjectName(QStringLiteral("refusal"));

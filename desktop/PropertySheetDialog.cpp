@@ -23,7 +23,6 @@ void PropertySheetDialog::AddBody(QVBoxLayout* layout) {
             auto* text = new QLabel(value, widget);
             text->setTextFormat(Qt::PlainText);
             text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            text->setWordWrap(true);
             form->addRow(QString::fromStdString(line.label), text);
         }
         PropertyPage* target = page.get();

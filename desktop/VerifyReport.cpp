@@ -30,5 +30,6 @@ void VerifyReport::AddBody(QVBoxLayout* layout) {
         if (line != m_report.ResultLine()) rest << QString::fromStdString(line);
     auto* text = new QPlainTextEdit(rest.join(QLatin1Char('\n')), this);
     text->setReadOnly(true);
+    text->setMinimumSize(440, 240);
     layout->addWidget(text);
 }

@@ -68,7 +68,9 @@ TEST(DesktopScreens, DISABLED_WriteEveryDialog) {
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
             QApplication::installTranslator(&qtTexts);
 
-        SaveModel(std::make_unique<CDlgPassword>(), "password", language,
+        auto password = std::make_unique<CDlgPassword>();
+        password->SetPrompt(MessageText(msg::password::EnterEncryptionKey));
+        SaveModel(std::move(password), "password", language,
                   [](ModelDialog& d) { QTest::keyClicks(d.Entry(), "abcde"); });
         SaveModel(std::make_unique<CDlgReplace>(file.c_str(), "20240102030405", 2048), "replace", language);
         SaveModel(std::make_unique<CDlgFileList>(std::string_view(file + "|" + file + ".old|")), "filelist", language);
@@ -78,8 +80,8 @@ TEST(DesktopScreens, DISABLED_WriteEveryDialog) {
 
         ProgressWindow progress(
             QString::fromStdString(MessageText(msg::package::EncryptingTitle)),
-            QString::fromStdString(MessageText(msg::package::Encrypting)), [] { return uint64_t{40} << 20; },
-            uint64_t{100} << 20, [] {});
+            QString::fromStdString(MessageText(msg::package::Encrypting)),
+            [moved = uint64_t{0}]() mutable { return moved += uint64_t{10} << 20; }, uint64_t{100} << 20, [] {});
         progress.show();
         progress.SetFile(40, QString::fromStdString(file));
         QTest::qWait(250);
