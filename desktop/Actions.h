@@ -29,6 +29,8 @@ Action FindAction(std::string_view name);
 int OpenFiles(ActionJob& job);
 // pack: one password package of every file and folder, beside the first.
 int PackFiles(ActionJob& job);
+// sign: after logging on, a signature file beside each file.
+int SignFilesAction(ActionJob& job);
 // verify: each signature file checked, with its report.
 int VerifyFiles(ActionJob& job);
 // properties: the property sheet of the selection.

@@ -9,7 +9,7 @@ inline constexpr char kMessageSubsystem[] = "desktop";
 
 // clang-format off
 #define VARNEX_DESKTOP_MESSAGES(M)                                                                      \
-    M(Usage, "usage: varnex-desktop [--home DIR] ACTION [--] FILE...\nactions: open, pack, properties, verify, wipe", MB_OK) \
+    M(Usage, "usage: varnex-desktop [--home DIR] ACTION [--] FILE...\nactions: open, pack, properties, sign, verify, wipe", MB_OK) \
     M(UnknownAction, "unknown action: %s", MB_OK | MB_ICONSTOP)                                         \
     M(NoFiles, "no file or folder named", MB_OK | MB_ICONSTOP)                                          \
     M(NoSuchFile, "\"%s\" does not exist.", MB_OK | MB_ICONSTOP)                                        \
@@ -25,6 +25,11 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(Wiped, "Wiped beyond recovery: %d.", MB_OK | MB_ICONINFORMATION)                                 \
     M(WipeIncomplete, "Not everything was deleted; see %s", MB_OK | MB_ICONSTOP)                        \
     M(NotVerified, "\"%s\" was not verified.", MB_OK | MB_ICONSTOP)                                     \
+    M(LogonTitle, "Log on", MB_OK) \
+    M(LogonPrompt, "Logon password of %s:", MB_OK) \
+    M(LogonFailed, "Cannot log on: %s", MB_OK | MB_ICONSTOP) \
+    M(Signed, "Signed: %d; each signature file (.idi) lies beside its file.", MB_OK | MB_ICONINFORMATION) \
+    M(NotSigned, "Nothing was signed.", MB_OK | MB_ICONEXCLAMATION) \
     M(NotDecrypted, "Nothing was decrypted from \"%s\".", MB_OK | MB_ICONEXCLAMATION)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_DESKTOP_MESSAGES)
