@@ -1,5 +1,7 @@
 // open: reads each file's head itself, whatever its name, and does what the file is for.
 
+#include <strings.h>
+
 #include "Actions.h"
 #include "Messages.h"
 #include "engine/Korvane.h"
@@ -15,6 +17,11 @@ int Decrypt(CKorvane& engine, const std::string& package) {
     const int result = engine.KeloDecryptFile(list.c_str(), nullptr, 0);
     if (result == 0) ShowMessage(msg::desktop::NotDecrypted, package);
     return result;
+}
+
+// Mail packages have a head of their own: they are known by name.
+bool IsMailPackageName(const std::string& path) {
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".qlt") == 0;
 }
 
 }  // namespace
@@ -37,7 +44,10 @@ int OpenFiles(ActionJob& job) {
                 if (one != 1) ShowMessage(msg::desktop::NotVerified, path);
                 break;
             default:
-                DispFileProperty(path.c_str());
+                if (IsMailPackageName(path))
+                    one = OpenMailPackage(job, path);
+                else
+                    DispFileProperty(path.c_str());
                 break;
         }
         if (one < 0) return one;

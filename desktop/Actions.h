@@ -25,8 +25,10 @@ using Action = int (*)(ActionJob& job);
 Action FindAction(std::string_view name);
 
 // open: what each file is decides: a package is decrypted, a signature file verified, anything
-// else shown with its properties.
+// a mail package (".qlt") unpacked, anything else shown with its properties.
 int OpenFiles(ActionJob& job);
+// The open of a mail package (".qlt"): unpacked after logging on, its files listed.
+int OpenMailPackage(ActionJob& job, const std::string& path);
 // pack: one password package of every file and folder, beside the first.
 int PackFiles(ActionJob& job);
 // sign: after logging on, a signature file beside each file.

@@ -30,6 +30,11 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(LogonFailed, "Cannot log on: %s", MB_OK | MB_ICONSTOP) \
     M(Signed, "Signed: %d; each signature file (.idi) lies beside its file.", MB_OK | MB_ICONINFORMATION) \
     M(NotSigned, "Nothing was signed.", MB_OK | MB_ICONEXCLAMATION) \
+    M(MailDamaged, "\"%s\" is damaged: its content failed the CRC check.", MB_OK | MB_ICONSTOP) \
+    M(MailNotSigned, "The mail is unpacked; it was not signed.", MB_OK | MB_ICONINFORMATION) \
+    M(MailSignatureValid, "The mail is unpacked; its signature is valid.", MB_OK | MB_ICONINFORMATION) \
+    M(MailNoCertificate, "The mail is unpacked; no certificate is installed to check its signature.", MB_OK | MB_ICONEXCLAMATION) \
+    M(MailSignatureBad, "The mail is unpacked, but its signature is NOT valid.", MB_OK | MB_ICONSTOP) \
     M(NotDecrypted, "Nothing was decrypted from \"%s\".", MB_OK | MB_ICONEXCLAMATION)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_DESKTOP_MESSAGES)

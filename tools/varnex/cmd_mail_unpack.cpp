@@ -12,8 +12,8 @@
 
 #include "Cli.h"
 #include "JsonText.h"
-#include "MailUnpackStep.h"
 #include "Session.h"
+#include "mail/MailUnpackStep.h"
 #include "platform/PrintableText.h"
 
 namespace {
