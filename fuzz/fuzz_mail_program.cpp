@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "MailUnpackStep.h"
+#include "mail/MailUnpackStep.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::World& world = fuzz::World::Get();

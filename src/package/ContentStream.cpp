@@ -131,6 +131,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
         }
         if (!pipe.Put(block, stored, static_cast<unsigned long>(produced))) return ShowPipeFailure(pipe);
         UiHost().WorkDone(block.length);
+        if (UiHost().StopRequested()) return 0;
         if (block.length < kStreamBlockSize) break;
         DoEvents();
     }
@@ -197,6 +198,7 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
         if (!pipe.Put(block, plain, static_cast<unsigned long>(produced))) return ShowPipeFailure(pipe);
         left -= block.length;
         UiHost().WorkDone(block.length);
+        if (UiHost().StopRequested()) return 0;
         DoEvents();
     }
     if (!pipe.Finish()) return ShowPipeFailure(pipe);

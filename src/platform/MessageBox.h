@@ -17,6 +17,8 @@ enum : unsigned {
     MB_ICONEXCLAMATION = 0x30,
     MB_ICONINFORMATION = 0x40,
     MB_ICONMASK = 0xF0,
+    // The second button is the default (a question whose first answer destroys something).
+    MB_DEFBUTTON2 = 0x100,
 };
 
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };

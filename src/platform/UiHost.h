@@ -78,6 +78,10 @@ public:
     // The bytes a block loop has just moved (read, enciphered, written); a host may show the
     // progress within a long file with it.
     virtual void WorkDone(uint64_t) {}
+    // Whether the person asked to stop the operation (a progress window's Cancel). The block
+    // loops ask after each block and end the file as a failure already reported, so the pass
+    // takes its failure path: nothing half-written stays.
+    virtual bool StopRequested() const { return false; }
 
     // The file a batch is working on: a host that prints messages as lines names it in each
     // ("varnex: FILE: TEXT"); empty when there is none. The engine's texts stay as they are.

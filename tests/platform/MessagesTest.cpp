@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "../desktop/Messages.h"
 #include "../tools/varnex/CliDemoMessages.h"
 #include "../tools/varnex/CliHelpMessages.h"
 #include "../tools/varnex/CliMessages.h"
@@ -41,6 +42,7 @@ const std::vector<std::span<const MessageDef* const>> kTables = {
     msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable,     msg::password::kTable,
     msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,         msg::logon::kTable,
     msg::cli_help::kTable, msg::cli_demo::kTable,  msg::logon_store::kTable, msg::terminal::kTable,
+    msg::desktop::kTable,
 };
 
 struct PoEntry {
@@ -100,7 +102,7 @@ TEST(MessageCatalogue, EveryMessageHasBothTranslationsTakingItsArguments) {
     std::set<std::string> listed;
     for (const auto& [id, m] : messages) listed.insert(m->subsystem);
     const std::regex subsystem(R"re(kMessageSubsystem\[\] = "([^"]+)")re");
-    for (const char* root : {"/../src", "/../tools"}) {
+    for (const char* root : {"/../src", "/../tools", "/../desktop"}) {
         for (const auto& file : fs::recursive_directory_iterator(std::string(VARNEX_TEST_SOURCE_DIR) + root)) {
             if (file.path().filename().string().find("Messages.h") == std::string::npos) continue;
             std::ifstream in(file.path());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Cli.h"
+#include "platform/SourceBytes.h"
 
 struct PackageSources {
     std::string packagePath;         // absolute
@@ -31,7 +32,3 @@ void TakeSources(const PackageSources& sources, Request& request) {
     request.baseFolder = sources.baseFolder;
     request.cipherId = sources.cipherId;
 }
-
-// The bytes of the files the paths name, folders walked without following the links met inside
-// (as the package walker does): the size of the job, for the progress line.
-uint64_t SourceBytes(const std::vector<std::string>& paths);

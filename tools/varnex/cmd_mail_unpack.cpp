@@ -14,8 +14,8 @@
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "JsonText.h"
-#include "MailUnpackStep.h"
 #include "Session.h"
+#include "mail/MailUnpackStep.h"
 #include "platform/PrintableText.h"
 
 namespace {

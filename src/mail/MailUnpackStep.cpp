@@ -1,4 +1,4 @@
-#include "MailUnpackStep.h"
+#include "mail/MailUnpackStep.h"
 
 #include <openssl/crypto.h>
 

@@ -1,8 +1,9 @@
 #pragma once
-// What `varnex mail-unpack` does with a package once it has its bytes: rows for the files the
-// package announces (a count the engine has held against the package's length: never sized from
-// a forged header), the engine's unpacking, and the session key wiped. The command prints what
-// this answers; the fuzz target fuzz_mail_program runs the same step.
+// What the programs do with a mail package once they have its bytes (`varnex mail-unpack`, the
+// desktop's open): rows for the files the package announces (a count the engine has held
+// against the package's length: never sized from a forged header), the engine's unpacking, and
+// the session key wiped. The programs show what this answers; the fuzz target
+// fuzz_mail_program runs the same step.
 
 #include <memory>
 #include <string>

@@ -1,0 +1,38 @@
+#include "LogonEntry.h"
+
+#include <openssl/crypto.h>
+
+#include "Messages.h"
+#include "dialogs/Messages.h"
+#include "logon/LogonStore.h"
+
+std::string LogonEntry::Title() const { return MessageText(msg::desktop::LogonTitle); }
+
+std::string LogonEntry::InputLabel() const { return MessageText(msg::desktop::LogonPrompt, m_userId); }
+
+std::vector<DialogButton> LogonEntry::Buttons() const {
+    return {{kIdOk, MessageText(msg::dialogs::Ok), "ok"}, {kIdCancel, MessageText(msg::dialogs::Cancel), "cancel"}};
+}
+
+void LogonEntry::Forget() {
+    OPENSSL_cleanse(m_password.data(), m_password.size());
+    m_password.clear();
+}
+
+bool LogOnUser(LogonStore& store) {
+    std::string userId;
+    if (!store.DefaultUser(userId)) {
+        ShowMessage(msg::desktop::LogonFailed, store.LastError());
+        return false;
+    }
+    constexpr int kTries = 3;
+    for (int i = 0; i < kTries; ++i) {
+        LogonEntry entry(userId);
+        if (UiHost().RunDialog(entry) != LogonEntry::kIdOk) return false;
+        const bool in = store.LogOn(userId, entry.Password());
+        entry.Forget();
+        if (in) return true;
+        ShowMessage(msg::desktop::LogonFailed, store.LastError());
+    }
+    return false;
+}

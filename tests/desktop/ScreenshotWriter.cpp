@@ -1,0 +1,100 @@
+// Not a test: `./run screenshots` runs it to write a PNG of every dialog, in Chinese and in
+// English, into $VARNEX_SCREENSHOT_DIR as DIALOG-zh.png and DIALOG-en.png. It fails when a
+// dialog holds a widget wider or taller than the dialog itself.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+#include <functional>
+#include <memory>
+
+#include "../desktop/Messages.h"
+#include "ModelDialog.h"
+#include "ProgressWindow.h"
+#include "QtUiHost.h"
+#include "ShowDialog.h"
+#include "TestSupport.h"
+#include "dialogs/FileListDialog.h"
+#include "dialogs/ReplaceDialog.h"
+#include "dialogs/VerifyDialog.h"
+#include "package/Messages.h"
+#include "password/PasswordDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/MessageCatalogue.h"
+#include "shell/PropertySheets.h"
+
+namespace {
+
+void Save(QWidget& widget, const std::string& name, const char* language) {
+    widget.adjustSize();
+    const QSize size = widget.size();
+    for (QWidget* child : widget.findChildren<QWidget*>()) {
+        if (!child->isVisible()) continue;
+        EXPECT_LE(child->sizeHint().width(), size.width()) << name << ": " << child->metaObject()->className();
+        EXPECT_LE(child->sizeHint().height(), size.height()) << name << ": " << child->metaObject()->className();
+    }
+    const QString dir = qEnvironmentVariable("VARNEX_SCREENSHOT_DIR");
+    EXPECT_TRUE(widget.grab().save(dir + QStringLiteral("/%1-%2.png").arg(QString::fromStdString(name), language)))
+        << name;
+}
+
+void SaveModel(std::unique_ptr<DialogModel> model, const std::string& name, const char* language,
+               const std::function<void(ModelDialog&)>& prepare = {}) {
+    std::unique_ptr<ModelDialog> dialog = MakeDialog(*model, nullptr);
+    dialog->show();
+    if (prepare) prepare(*dialog);
+    Save(*dialog, name, language);
+}
+
+}  // namespace
+
+TEST(DesktopScreens, DISABLED_WriteEveryDialog) {
+    ASSERT_FALSE(qEnvironmentVariableIsEmpty("VARNEX_SCREENSHOT_DIR"));
+    TempDir dir;
+    WriteFile(dir / "report.pdf", std::string(3000, 'x'));
+    const std::string file = dir / "report.pdf";
+    for (auto [catalogueName, language] : {std::pair{"zh_CN", "zh"}, std::pair{"en", "en"}}) {
+        std::unique_ptr<IMessageCatalogue> catalogue = OpenMessageCatalogue(catalogueName);
+        ASSERT_TRUE(catalogue) << catalogueName;
+        ScopedMessageCatalogue installed(*catalogue);
+        QTranslator qtTexts;
+        if (qtTexts.load(QStringLiteral("qtbase_") + QLatin1String(catalogueName),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QApplication::installTranslator(&qtTexts);
+
+        auto password = std::make_unique<CDlgPassword>();
+        password->SetPrompt(MessageText(msg::password::EnterEncryptionKey));
+        SaveModel(std::move(password), "password", language,
+                  [](ModelDialog& d) { QTest::keyClicks(d.Entry(), "abcde"); });
+        SaveModel(std::make_unique<CDlgReplace>(file.c_str(), "20240102030405", 2048), "replace", language);
+        SaveModel(std::make_unique<CDlgFileList>(std::string_view(file + "|" + file + ".old|")), "filelist", language);
+        VerifyRecord record{file, "Alice Example", "20240102030405", "20240101120000", 3000};
+        SaveModel(std::make_unique<CDlgVerify>(record, 1), "verify", language);
+        SaveModel(MakeFileSheet(file), "properties", language);
+
+        ProgressWindow progress(
+            QString::fromStdString(MessageText(msg::package::EncryptingTitle)),
+            QString::fromStdString(MessageText(msg::package::Encrypting)),
+            [moved = uint64_t{0}]() mutable { return moved += uint64_t{10} << 20; }, uint64_t{100} << 20, [] {});
+        progress.show();
+        progress.SetFile(40, QString::fromStdString(file));
+        QTest::qWait(250);
+        Save(progress, "progress", language);
+
+        QtUiHost host;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Save(*box, "message", language);
+                box->reject();
+            }
+        });
+        host.MessageBox(MessageText(msg::desktop::WipeConfirm, file), msg::desktop::WipeConfirm.type);
+        QApplication::removeTranslator(&qtTexts);
+    }
+}
