@@ -38,11 +38,10 @@ namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
 const std::vector<std::span<const MessageDef* const>> kTables = {
-    msg::advanced::kTable, msg::dialogs::kTable,   msg::engine::kTable,      msg::envelope::kTable,
-    msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable,     msg::password::kTable,
-    msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,         msg::logon::kTable,
-    msg::cli_help::kTable, msg::cli_demo::kTable,  msg::logon_store::kTable, msg::terminal::kTable,
-    msg::desktop::kTable,
+    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
+    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
+    msg::cli::kTable,      msg::logon::kTable,   msg::cli_help::kTable, msg::cli_demo::kTable, msg::logon_store::kTable,
+    msg::terminal::kTable, msg::desktop::kTable,
 };
 
 struct PoEntry {
