@@ -1,11 +1,17 @@
+// The one OAEP padding check of OpenSSL that takes a raw decryption's output is marked
+// deprecated; it stays the constant-time check to use.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "logon/TokenKeyDevice.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
+#include <openssl/err.h>
 #include <openssl/param_build.h>
 #include <openssl/rand.h>
+#include <openssl/rsa.h>
 
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -25,26 +31,6 @@ constexpr int kDialogAttempts = 3;
 // DER of DigestInfo { sha1, NULL } ahead of the 20 digest bytes.
 constexpr unsigned char kSha1DigestInfo[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e,
                                              0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
-
-bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mask, size_t length) {
-    unsigned char block[kSha256Bytes];
-    for (uint32_t counter = 0; length > 0; ++counter) {
-        unsigned char c[4] = {static_cast<unsigned char>(counter >> 24), static_cast<unsigned char>(counter >> 16),
-                              static_cast<unsigned char>(counter >> 8), static_cast<unsigned char>(counter)};
-        MdCtxPtr ctx(EVP_MD_CTX_new());
-        if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1 ||
-            EVP_DigestUpdate(ctx.get(), seed, seedLength) != 1 || EVP_DigestUpdate(ctx.get(), c, 4) != 1 ||
-            EVP_DigestFinal_ex(ctx.get(), block, nullptr) != 1) {
-            return false;
-        }
-        size_t n = length < kSha256Bytes ? length : kSha256Bytes;
-        std::memcpy(mask, block, n);
-        mask += n;
-        length -= n;
-    }
-    OPENSSL_cleanse(block, sizeof block);
-    return true;
-}
 
 PkeyPtr RsaPublicKey(const std::vector<unsigned char>& modulus, const std::vector<unsigned char>& exponent) {
     BnPtr n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
@@ -443,36 +429,13 @@ int TokenKeyDevice::RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const
 }
 
 int OaepDecodeSha256(const unsigned char* em, size_t k, unsigned char* out, size_t room) {
-    constexpr size_t h = kSha256Bytes;
-    if (em == nullptr || k < 2 * h + 2) return -1;
-    const size_t dbLength = k - h - 1;
-    SecretBytes seed(h);
-    SecretBytes db(dbLength);
-    if (!Mgf1Sha256(em + 1 + h, dbLength, seed.data(), h)) return -1;
-    for (size_t i = 0; i < h; ++i) seed[i] ^= em[1 + i];
-    if (!Mgf1Sha256(seed.data(), h, db.data(), dbLength)) return -1;
-    for (size_t i = 0; i < dbLength; ++i) db[i] ^= em[1 + h + i];
-    unsigned char emptyHash[h];
-    unsigned int hashLength = 0;
-    if (EVP_Digest("", 0, emptyHash, &hashLength, EVP_sha256(), nullptr) != 1) return -1;
-    // bad collects every fault; the scan for the 0x01 separator runs to the end either way.
-    unsigned bad = em[0];
-    for (size_t i = 0; i < h; ++i) bad |= static_cast<unsigned>(db[i] ^ emptyHash[i]);
-    size_t start = 0;
-    unsigned looking = 1;
-    for (size_t i = h; i < dbLength; ++i) {
-        unsigned isOne = db[i] == 0x01;
-        unsigned isZero = db[i] == 0x00;
-        start |= (looking & isOne) ? i + 1 : 0;
-        bad |= looking & !isOne & !isZero;
-        looking &= !isOne;
-    }
-    bad |= looking;
-    if (bad != 0) return -1;
-    const size_t messageLength = dbLength - start;
-    if (messageLength > room) return -1;
-    std::memcpy(out, db.data() + start, messageLength);
-    return static_cast<int>(messageLength);
+    if (em == nullptr || out == nullptr || k < 2 * kSha256Bytes + 2 || k > 4096 || room > INT_MAX) return -1;
+    // OpenSSL's check runs in constant time whatever em holds, so the time it takes tells an
+    // attacker who sends forged envelopes nothing about where the padding went wrong.
+    int n = RSA_padding_check_PKCS1_OAEP_mgf1(out, static_cast<int>(room), em, static_cast<int>(k), static_cast<int>(k),
+                                              nullptr, 0, EVP_sha256(), EVP_sha256());
+    if (n < 0) ERR_clear_error();
+    return n < 0 ? -1 : n;
 }
 
 }  // namespace logon

@@ -139,7 +139,7 @@ private:
 
 // Checks and removes RSA-OAEP padding (SHA-256, MGF1-SHA-256, empty label) from em, the
 // k-byte result of a raw RSA decryption. The message's length, or -1 when the padding is
-// wrong or the message does not fit in room. Every byte of em is looked at whatever it holds.
+// wrong or the message does not fit in room; the check takes the same time whatever em holds.
 int OaepDecodeSha256(const unsigned char* em, size_t k, unsigned char* out, size_t room);
 
 }  // namespace logon
