@@ -413,4 +413,68 @@ TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {
     EXPECT_EQ(logon::StandardKeyDevices().Prepare("pkcs11:object=bob"), "");  // a token must be named
 }
 
+// NSS's software token takes the OAEP parameters at C_DecryptInit: the envelope key opens
+// natively, with no raw decryption. Its database is made in a folder of the test, the user PIN
+// set by the security officer's empty PIN as a new database allows.
+CK_FUNCTION_LIST* g_nss = nullptr;
+std::string g_nssConfig;
+std::vector<CK_MECHANISM_TYPE> g_nssDecryptInits;
+CK_RV NssInitialize(CK_VOID_PTR) {
+    CK_C_INITIALIZE_ARGS args{};
+    args.flags = CKF_OS_LOCKING_OK;
+    args.pReserved = g_nssConfig.data();
+    return g_nss->C_Initialize(&args);
+}
+CK_RV NssDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
+    g_nssDecryptInits.push_back(mechanism->mechanism);
+    return g_nss->C_DecryptInit(s, mechanism, key);
+}
+
+TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
+    constexpr const char* kSoftoken = "/usr/lib/x86_64-linux-gnu/libsoftokn3.so";
+    void* handle = dlopen(kSoftoken, RTLD_NOW);
+    if (handle == nullptr) GTEST_SKIP() << "NSS's software token is not installed";
+    TempDir dir;
+    g_nssConfig = "configdir='sql:" + dir.Path() + "' certPrefix='' keyPrefix='' secmod='secmod.db' flags=";
+    auto get = reinterpret_cast<CK_RV (*)(CK_FUNCTION_LIST**)>(dlsym(handle, "C_GetFunctionList"));
+    ASSERT_EQ(get(&g_nss), CKR_OK);
+    CK_FUNCTION_LIST wrapped = *g_nss;
+    wrapped.C_Initialize = NssInitialize;
+    wrapped.C_DecryptInit = NssDecryptInit;
+    {
+        std::string error;
+        auto module = logon::p11::Module::FromList(&wrapped, error);
+        ASSERT_TRUE(module) << error;
+        CK_SLOT_ID slot = 0;
+        ASSERT_EQ(module->FindToken("NSS Certificate DB", slot), CKR_OK);
+        logon::p11::Session session(*module, slot);
+        ASSERT_EQ(session.Open(), CKR_OK);
+        ASSERT_EQ(g_nss->C_Login(session.Handle(), CKU_SO, reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>("")), 0),
+                  CKR_OK);
+        ASSERT_EQ(g_nss->C_InitPIN(session.Handle(), reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>("123456")), 6),
+                  CKR_OK);
+        g_nss->C_Logout(session.Handle());
+    }
+    WriteFile(dir / "pin", "123456\n");
+    logon::TokenSettings settings;
+    settings.pin = logon::PinFromFile(dir / "pin");
+    settings.list = &wrapped;
+    {
+        logon::StandardKeyDevices factory(settings);
+        std::unique_ptr<logon::IKeyDevice> opened = factory.Open("pkcs11:token=NSS%20Certificate%20DB", "bob");
+        auto& device = dynamic_cast<logon::TokenKeyDevice&>(*opened);
+        logon::PkeyPtr pub = device.GenerateKey();
+        ASSERT_TRUE(pub);
+        const std::string sessionKey = RandomBytes(40, 3);
+        unsigned char wrappedKey[512], out[512];
+        int w = logon::WrapWithPublicKey(pub.get(), reinterpret_cast<const unsigned char*>(sessionKey.data()),
+                                         sessionKey.size(), wrappedKey, sizeof wrappedKey);
+        ASSERT_EQ(w, 256);
+        ASSERT_EQ(device.Unwrap(wrappedKey, w, out, sizeof out), 40);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 40), sessionKey);
+        EXPECT_EQ(g_nssDecryptInits, std::vector<CK_MECHANISM_TYPE>{CKM_RSA_PKCS_OAEP});
+    }
+    dlclose(handle);
+}
+
 }  // namespace
