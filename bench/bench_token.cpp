@@ -109,9 +109,10 @@ void BenchToken() {
         for (const std::string& f : files) made += fs::exists(f + ".idi");
         double raw = TokenSignaturesPerSecond("bench");
         std::printf("  token C_Sign alone (RSA-2048, SoftHSM2): %.1f/s\n", raw);
-        std::printf("    1,000 small files signed on the token: %.1f files/s (%zu signed), cost per file %.2fx one "
-                    "token signature\n",
-                    perSecond, made, raw / perSecond);
+        std::printf(
+            "    1,000 small files signed on the token: %.1f files/s (%zu signed), cost per file %.2fx one "
+            "token signature\n",
+            perSecond, made, raw / perSecond);
         if (!host.Messages().empty()) std::printf("    messages were shown: %zu\n", host.Messages().size());
     }
     unsetenv("SOFTHSM2_CONF");

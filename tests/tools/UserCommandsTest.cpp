@@ -367,6 +367,10 @@ TEST_F(UserCommands, ATokenUserSignsWithThePinFromAFile) {
     ASSERT_EQ(signedOut.exit, 0) << signedOut.err;
     CliOutcome verified = Varnex("verify '" + dir / "a.txt.idi" + "'");
     EXPECT_EQ(verified.exit, 0) << verified.err;
+    // The RSA self-test of a token user opens a wrapped key on the token; no key comes out.
+    CliOutcome selftest = As("bob", "--pin-file '" + dir / "pin" + "' selftest --rsa", "/dev/null", env);
+    EXPECT_EQ(selftest.exit, 0) << selftest.err;
+    EXPECT_NE(selftest.out.find("RSA key pair of bob: passed"), std::string::npos) << selftest.out;
 
     CliOutcome wrong = As("bob", "--pin-file '" + dir / "wrong" + "' sign '" + dir / "b.txt" + "'", "/dev/null", env);
     EXPECT_EQ(wrong.exit, 1);
