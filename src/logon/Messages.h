@@ -20,6 +20,7 @@ inline constexpr char kMessageSubsystem[] = "logon";
     M(NoEnvelopeOpening, "令牌“%s”不能打开数字信封。", MB_OK | MB_ICONSTOP)                                \
     M(NoUserCertificate, "令牌“%s”上不能生成用户的证书。", MB_OK | MB_ICONSTOP)                            \
     M(TokenFailed, "令牌“%s”操作失败：%s。", MB_OK | MB_ICONSTOP)                                          \
+    M(PinFileUnreadable, "无法读取PIN文件%s。", MB_OK | MB_ICONSTOP)                                       \
     M(PinPrompt, "令牌“%s”的PIN", MB_OK)                                                                 \
     M(PinTitle, "输入PIN", MB_OK)                                                                        \
     M(PinOk, "确定", MB_OK)                                                                              \

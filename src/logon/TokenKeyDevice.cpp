@@ -62,7 +62,11 @@ bool IsWrongPin(CK_RV rv) { return rv == CKR_PIN_INCORRECT || rv == CKR_PIN_INVA
 PinSource PinFromFile(std::string path) {
     return [path = std::move(path)](const std::string&, int attempt, SecretText& pin) {
         std::string text;
-        if (attempt > 0 || !ReadSmallFile(path, 1024, text)) return false;
+        if (attempt > 0) return false;
+        if (!ReadSmallFile(path, 1024, text)) {
+            ShowMessage(msg::logon::PinFileUnreadable, path);
+            return false;
+        }
         size_t end = text.find_first_of("\r\n");
         pin = std::string_view(text).substr(0, end);
         OPENSSL_cleanse(text.data(), text.size());

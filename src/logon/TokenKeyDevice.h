@@ -38,7 +38,8 @@ enum class TokenFault {
 
 // Where the PIN comes from: attempt counts from 0; false when there is none (cancelled).
 using PinSource = std::function<bool(const std::string& token, int attempt, SecretText& pin)>;
-// The PIN in a file (its first line); only one attempt, as a file cannot change its answer.
+// The PIN in a file (its first line); only one attempt, as a file cannot change its answer. A
+// file that cannot be read says so.
 PinSource PinFromFile(std::string path);
 // Asks through the password dialog, three attempts at most.
 PinSource PinFromDialog();

@@ -377,4 +377,6 @@ TEST_F(UserCommands, ATokenUserSignsWithThePinFromAFile) {
     EXPECT_EQ(wrong.err.rfind("varnex: 令牌“varnex”的PIN不正确", 0), 0u) << wrong.err;
     EXPECT_EQ(std::count(wrong.err.begin(), wrong.err.end(), '\n'), 1) << wrong.err;
     EXPECT_FALSE(fs::exists(dir / "b.txt.idi"));
+    CliOutcome missing = As("bob", "--pin-file '" + dir / "none" + "' sign '" + dir / "b.txt" + "'", "/dev/null", env);
+    EXPECT_EQ(missing.err, "varnex: 无法读取PIN文件" + dir / "none" + "。\n");
 }
