@@ -154,8 +154,10 @@ int CKorvane::Evp_SignFinal(unsigned char* signature, unsigned int* signatureLen
             return 1;
         }
         int length = 0;
-        if (logon == nullptr || logon->DeviceSign(user, md, sizeof md, signature, &length) == 0 || length <= 0) {
-            ShowMessage(msg::engine::RsaSignFailed);
+        const int answer = logon != nullptr ? logon->DeviceSign(user, md, sizeof md, signature, &length) : 0;
+        if (answer != 1 || length <= 0) {
+            // A device that said why it failed (a wrong PIN, a pulled token) has said enough.
+            if (answer != kLogonDeviceSaid) ShowMessage(msg::engine::RsaSignFailed);
             return 0;
         }
         *signatureLength = static_cast<unsigned int>(length);

@@ -42,7 +42,8 @@ bool Matches(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record,
 
 // Unwraps the session key and IV of the reader's own record into key. Both must have exactly
 // the lengths of the head's cipher: a shorter key would leave the rest of the cipher's key as
-// zeros and restore garbage before the signature could tell.
+// zeros and restore garbage before the signature could tell. A key device that failed has said
+// why itself, and nothing more is said here.
 int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, const std::string& keyText,
            const Reader& reader, ContentKey& key) {
     SecretBytes out(kLogonWrapOutRoom);
@@ -57,7 +58,7 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
         // The IV is the block's tail.
         int r = unwrap(record.wrappedLength, record.wrapped);
         if (r <= 0 || keyLength <= 0 || record.vectorLength != ivLength || r != keyLength + ivLength) {
-            ShowMessage(msg::envelope::UnwrapFailed1003);
+            if (r != kLogonDeviceSaid) ShowMessage(msg::envelope::UnwrapFailed1003);
             return 0;
         }
         std::memcpy(key.key, out.data(), static_cast<size_t>(keyLength));
@@ -66,13 +67,13 @@ int Unwrap(ILogon& logon, const EncryptFlag& head, const Decrypt_Info& record, c
     }
     int r = unwrap(record.wrappedLength, record.wrapped);
     if (r <= 0 || keyLength <= 0 || r != keyLength) {
-        ShowMessage(msg::envelope::UnwrapFailed1001);
+        if (r != kLogonDeviceSaid) ShowMessage(msg::envelope::UnwrapFailed1001);
         return 0;
     }
     std::memcpy(key.key, out.data(), static_cast<size_t>(r));
     r = record.vectorLength > 0 ? unwrap(record.vectorLength, record.vector) : 0;
     if (r != ivLength) {
-        ShowMessage(msg::envelope::UnwrapFailed1002);
+        if (r != kLogonDeviceSaid) ShowMessage(msg::envelope::UnwrapFailed1002);
         return 0;
     }
     std::memcpy(key.iv, out.data(), static_cast<size_t>(r));

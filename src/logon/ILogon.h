@@ -52,9 +52,11 @@ inline constexpr size_t kLogonIdentityBuffer = 300;   // buffer the envelope wri
 inline constexpr size_t kLogonSignerNameRoom = 200;   // signer name of signature files
 inline constexpr size_t kLogonWrapOutRoom = 1000;     // WrapSessionKey / UnwrapSessionKey out
 inline constexpr size_t kLogonSignatureRoom = 10240;  // DeviceSign output room
-inline constexpr size_t kLogonDigestLength = 20;      // SHA-1 digest of key-device signing
-inline constexpr size_t kLogonMaxRecipients = 200;    // recipients of one shared package
-inline constexpr size_t kLogonPathRoom = 260;         // every path the library hands out
+// DeviceSign and UnwrapSessionKey: the key device failed and has said why itself.
+inline constexpr int kLogonDeviceSaid = -2;
+inline constexpr size_t kLogonDigestLength = 20;    // SHA-1 digest of key-device signing
+inline constexpr size_t kLogonMaxRecipients = 200;  // recipients of one shared package
+inline constexpr size_t kLogonPathRoom = 260;       // every path the library hands out
 
 // Key types (GetUserType, GetSignerType).
 inline constexpr int kLogonSoftwareKey = 0;
@@ -66,6 +68,9 @@ inline constexpr int kPrivateKeyUnknownUser = 1;
 inline constexpr int kPrivateKeyBadPassword = 2;
 inline constexpr int kPrivateKeyDeviceAbsent = 3;
 inline constexpr int kPrivateKeyUnreadable = 4;
+// The password is right, but the key stays on the user's device (a token): it signs through
+// DeviceSign and opens session keys through UnwrapSessionKey, and no key handle comes out.
+inline constexpr int kPrivateKeyOnDevice = 5;
 
 // VerifyPubCert answers; only kCertModified stops the engine from using a certificate.
 inline constexpr int kCertUnknown = 0;
@@ -175,7 +180,8 @@ public:
     virtual int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key, X509** cert) = 0;
     virtual int GetSignerType(const std::string& signerId, int kind) = 0;  // 0 software, 1 device
     // RSA PKCS#1 v1.5 signature over a SHA-1 DigestInfo by the user's key device.
-    // signature has room for kLogonSignatureRoom bytes. 0 = failure.
+    // signature has room for kLogonSignatureRoom bytes. 0 = failure; kLogonDeviceSaid = the
+    // device failed and has shown why (a token's PIN, its removal), so the caller adds nothing.
     virtual int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength,
                            unsigned char* signature, int* signatureLength) = 0;
     virtual int DeviceVerify(const std::string& signerId, int kind, const unsigned char* signature, int signatureLength,
@@ -206,7 +212,7 @@ public:
     // Decrypts a wrapped session key with userId's private key, opened by password.
     // recipientKeyText (key text, mapped key text or certificate name of the recipient
     // record) must stand for that user. out has room kLogonWrapOutRoom. The plain length;
-    // <= 0 failure.
+    // <= 0 failure, kLogonDeviceSaid as for DeviceSign.
     virtual int UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
                                  const std::string& userId, const std::string& recipientKeyText, int kind,
                                  const char* password, int passwordLength) = 0;

@@ -20,6 +20,10 @@
 
 namespace logon {
 
+// What SignOnDevice and UnwrapOnDevice answer on failure.
+inline constexpr int kDeviceFailed = -1;
+inline constexpr int kDeviceSaid = -2;
+
 class IKeyDevice {
 public:
     virtual ~IKeyDevice() = default;
@@ -59,12 +63,13 @@ public:
     virtual std::string HeldKey() const = 0;
     // A device whose key never leaves it (a token) signs and unwraps itself: OpenKey answers
     // nothing there, and the store hands it the work instead. Both answer the output's length,
-    // or -1 (the device has said why).
+    // kDeviceSaid when the device has shown why it failed (the caller adds nothing), or
+    // kDeviceFailed when nothing was shown (bad input, an envelope key that does not decode).
     virtual bool KeyStaysOnDevice() const { return false; }
     // RSA PKCS#1 v1.5 over the SHA-1 DigestInfo of a 20-byte digest.
     virtual int SignOnDevice(const unsigned char* /*digest*/, size_t /*digestLength*/, unsigned char* /*signature*/,
                              size_t /*room*/) {
-        return -1;
+        return kDeviceFailed;
     }
     // A new user's key made on the device itself, and its self-signed certificate (what
     // MakeSelfSignedCert makes); null when the device cannot (it has said why, and keeps no
@@ -75,7 +80,7 @@ public:
     // RSA-OAEP with SHA-256 and MGF1-SHA-256, as the store wraps session keys.
     virtual int UnwrapOnDevice(const unsigned char* /*in*/, size_t /*length*/, unsigned char* /*out*/,
                                size_t /*room*/) {
-        return -1;
+        return kDeviceFailed;
     }
 };
 

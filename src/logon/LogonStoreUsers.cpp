@@ -300,14 +300,17 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
         return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
     }
     std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id, m_cost);
-    bool onDevice = user.type == kLogonKeyDevice;
+    // A key that stays on its device (a token) is guarded by the device's PIN, not by this
+    // password: only the stored password check changes, and the device is not needed.
+    const bool keyStays = user.type == kLogonKeyDevice && device->KeyStaysOnDevice();
+    const bool onDevice = user.type == kLogonKeyDevice && !keyStays;
     if (onDevice && !device->IsPresent()) return Fail(MessageText(msg::logon_store::DeviceAbsent, user.id));
-    logon::PkeyPtr key = OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
-    if (!key) return Fail(MessageText(msg::logon_store::KeyCannotOpen, user.id));
+    logon::PkeyPtr key = keyStays ? nullptr : OpenPrivateKey(user, oldPassword.data(), oldPassword.size());
+    if (!key && !keyStays) return Fail(MessageText(msg::logon_store::KeyCannotOpen, user.id));
     logon::PasswordVerifier verifier = logon::MakePasswordVerifier(newPassword.data(), newPassword.size(), m_cost);
     if (verifier.hash.empty()) return Fail(MessageText(msg::logon_store::CannotMakeVerifier));
     std::string keyPem;
-    if (!onDevice) {
+    if (user.type != kLogonKeyDevice) {
         keyPem = logon::ExportPrivateKeyPem(key.get(), newPassword.data(), newPassword.size(), m_cost);
         if (keyPem.compare(0, kEncryptedPemHead.size(), kEncryptedPemHead) != 0) {
             OPENSSL_cleanse(keyPem.data(), keyPem.size());
@@ -317,7 +320,7 @@ bool LogonStore::ChangePassword(const std::string& userId, std::string_view oldP
     logon::Transaction tx(m_db);
     logon::Statement update(m_db, "UPDATE users SET verifier = ?1, private_key = ?2 WHERE number = ?3");
     update.Bind(1, logon::EncodeVerifier(verifier)).Bind(3, static_cast<int64_t>(user.number));
-    onDevice ? update.BindNull(2) : update.Bind(2, keyPem);
+    user.type == kLogonKeyDevice ? update.BindNull(2) : update.Bind(2, keyPem);
     OPENSSL_cleanse(keyPem.data(), keyPem.size());
     if (!tx.Ok() || !update.Run()) return Fail(MessageText(msg::logon_store::CannotChangePassword, m_db.Error()));
     // A device key under the new password is staged before the commit and made current
@@ -438,8 +441,11 @@ int LogonStore::GetPrivateKey(EVP_PKEY** key, const std::string& userId, const c
     UserRow user;
     if (!FindUser(userId, user)) return kPrivateKeyUnknownUser;
     type = user.type;
-    if (user.type == kLogonKeyDevice && !logon::KeyDevices().Open(user.device, user.id)->IsPresent()) {
-        return kPrivateKeyDeviceAbsent;
+    if (user.type == kLogonKeyDevice) {
+        std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
+        if (device->KeyStaysOnDevice())
+            return PasswordOk(user, password, passwordLength) ? kPrivateKeyOnDevice : kPrivateKeyBadPassword;
+        if (!device->IsPresent()) return kPrivateKeyDeviceAbsent;
     }
     // A key kept here encrypted under the password proves the password by opening (the key and
     // the verifier change in one transaction): the verifier, a second key derivation as costly,
@@ -473,6 +479,7 @@ int LogonStore::DeviceSign(const std::string& userId, const unsigned char* diges
     } else if (logon::PkeyPtr key = OpenPrivateKey(user, m_sessionPassword.data(), m_sessionPassword.size())) {
         n = logon::SignSha1Digest(key.get(), digest, kLogonDigestLength, signature, kLogonSignatureRoom);
     }
+    if (n == logon::kDeviceSaid) return kLogonDeviceSaid;
     if (n <= 0) return 0;
     *signatureLength = n;
     return 1;
@@ -512,7 +519,8 @@ int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped
     if (user.type == kLogonKeyDevice) {
         std::unique_ptr<logon::IKeyDevice> device = logon::KeyDevices().Open(user.device, user.id);
         if (device->KeyStaysOnDevice()) {
-            return device->UnwrapOnDevice(wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutRoom);
+            int n = device->UnwrapOnDevice(wrapped, static_cast<size_t>(wrappedLength), out, kLogonWrapOutRoom);
+            return n == logon::kDeviceSaid ? kLogonDeviceSaid : n;
         }
     }
     logon::PkeyPtr key = OpenPrivateKey(user, password, static_cast<size_t>(passwordLength));

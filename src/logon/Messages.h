@@ -12,11 +12,15 @@ inline constexpr char kMessageSubsystem[] = "logon";
     M(InsertToken, "请插入令牌“%s”。", MB_OK | MB_ICONSTOP)                                                \
     M(TokenRemoved, "令牌“%s”已被拔出。", MB_OK | MB_ICONSTOP)                                             \
     M(PinIncorrect, "令牌“%s”的PIN不正确。", MB_OK | MB_ICONSTOP)                                          \
+    M(PinCountLow, "令牌“%s”的PIN不正确，剩下的尝试次数不多了。", MB_OK | MB_ICONSTOP)                     \
+    M(PinFinalTry, "令牌“%s”的PIN不正确；再输错一次，PIN将被锁定。", MB_OK | MB_ICONSTOP)       \
     M(PinLocked, "令牌“%s”的PIN已被锁定。", MB_OK | MB_ICONSTOP)                                           \
     M(KeyExtractable, "令牌“%s”生成的私钥可以导出，不能使用。", MB_OK | MB_ICONSTOP)                       \
+    M(NoTokenKey, "令牌“%s”上没有“%s”的私钥。", MB_OK | MB_ICONSTOP)                                      \
     M(NoEnvelopeOpening, "令牌“%s”不能打开数字信封。", MB_OK | MB_ICONSTOP)                                \
     M(NoUserCertificate, "令牌“%s”上不能生成用户的证书。", MB_OK | MB_ICONSTOP)                            \
     M(TokenFailed, "令牌“%s”操作失败：%s。", MB_OK | MB_ICONSTOP)                                          \
+    M(PinFileUnreadable, "无法读取PIN文件%s。", MB_OK | MB_ICONSTOP)                                       \
     M(PinPrompt, "令牌“%s”的PIN", MB_OK)                                                                 \
     M(PinTitle, "输入PIN", MB_OK)                                                                        \
     M(PinOk, "确定", MB_OK)                                                                              \

@@ -211,6 +211,11 @@ Session::~Session() {
     m_f->C_CloseSession(m_session);
 }
 
+CK_FLAGS Session::TokenFlags() const {
+    CK_TOKEN_INFO info{};
+    return m_f->C_GetTokenInfo(m_slot, &info) == CKR_OK ? info.flags : 0;
+}
+
 CK_RV Session::Open() {
     return m_f->C_OpenSession(m_slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &m_session);
 }

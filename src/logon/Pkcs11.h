@@ -70,6 +70,9 @@ public:
     CK_RV Open();
     CK_RV Login(std::string_view pin);
     CK_SESSION_HANDLE Handle() const { return m_session; }
+    // The flags of the slot's token (CK_TOKEN_INFO), 0 when the token does not answer; the PIN
+    // flags (CKF_USER_PIN_COUNT_LOW, _FINAL_TRY, _LOCKED) count the user's wrong tries.
+    CK_FLAGS TokenFlags() const;
     CK_FUNCTION_LIST* F() const { return m_f; }
 
     // Every object matching the template (at most 64).

@@ -1,11 +1,17 @@
+// The one OAEP padding check of OpenSSL that takes a raw decryption's output is marked
+// deprecated; it stays the constant-time check to use.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "logon/TokenKeyDevice.h"
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
+#include <openssl/err.h>
 #include <openssl/param_build.h>
 #include <openssl/rand.h>
+#include <openssl/rsa.h>
 
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -25,26 +31,6 @@ constexpr int kDialogAttempts = 3;
 // DER of DigestInfo { sha1, NULL } ahead of the 20 digest bytes.
 constexpr unsigned char kSha1DigestInfo[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e,
                                              0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
-
-bool Mgf1Sha256(const unsigned char* seed, size_t seedLength, unsigned char* mask, size_t length) {
-    unsigned char block[kSha256Bytes];
-    for (uint32_t counter = 0; length > 0; ++counter) {
-        unsigned char c[4] = {static_cast<unsigned char>(counter >> 24), static_cast<unsigned char>(counter >> 16),
-                              static_cast<unsigned char>(counter >> 8), static_cast<unsigned char>(counter)};
-        MdCtxPtr ctx(EVP_MD_CTX_new());
-        if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1 ||
-            EVP_DigestUpdate(ctx.get(), seed, seedLength) != 1 || EVP_DigestUpdate(ctx.get(), c, 4) != 1 ||
-            EVP_DigestFinal_ex(ctx.get(), block, nullptr) != 1) {
-            return false;
-        }
-        size_t n = length < kSha256Bytes ? length : kSha256Bytes;
-        std::memcpy(mask, block, n);
-        mask += n;
-        length -= n;
-    }
-    OPENSSL_cleanse(block, sizeof block);
-    return true;
-}
 
 PkeyPtr RsaPublicKey(const std::vector<unsigned char>& modulus, const std::vector<unsigned char>& exponent) {
     BnPtr n(BN_bin2bn(modulus.data(), static_cast<int>(modulus.size()), nullptr));
@@ -67,6 +53,8 @@ PkeyPtr RsaPublicKey(const std::vector<unsigned char>& modulus, const std::vecto
     return PkeyPtr(key);
 }
 
+bool IsWrongPin(CK_RV rv) { return rv == CKR_PIN_INCORRECT || rv == CKR_PIN_INVALID || rv == CKR_PIN_LEN_RANGE; }
+
 }  // namespace
 
 // ---- PIN sources
@@ -74,7 +62,11 @@ PkeyPtr RsaPublicKey(const std::vector<unsigned char>& modulus, const std::vecto
 PinSource PinFromFile(std::string path) {
     return [path = std::move(path)](const std::string&, int attempt, SecretText& pin) {
         std::string text;
-        if (attempt > 0 || !ReadSmallFile(path, 1024, text)) return false;
+        if (attempt > 0) return false;
+        if (!ReadSmallFile(path, 1024, text)) {
+            ShowMessage(msg::logon::PinFileUnreadable, path);
+            return false;
+        }
         size_t end = text.find_first_of("\r\n");
         pin = std::string_view(text).substr(0, end);
         OPENSSL_cleanse(text.data(), text.size());
@@ -124,18 +116,27 @@ bool TokenLink::TokenPresent() {
     return Connect(fault) && m_module->FindToken(m_token, slot) == CKR_OK;
 }
 
+TokenFault TokenLink::WrongPin(CK_FLAGS flags) {
+    // The token counts the tries; what it says of them after this one is what the user hears.
+    if (flags & CKF_USER_PIN_LOCKED) return Fail(CKR_PIN_LOCKED);
+    if (flags & CKF_USER_PIN_FINAL_TRY) {
+        ShowMessage(msg::logon::PinFinalTry, m_token);
+    } else if (flags & CKF_USER_PIN_COUNT_LOW) {
+        ShowMessage(msg::logon::PinCountLow, m_token);
+    } else {
+        ShowMessage(msg::logon::PinIncorrect, m_token);
+    }
+    return TokenFault::PinIncorrect;
+}
+
 TokenFault TokenLink::Fail(CK_RV rv) {
-    switch (rv) {
-        case CKR_PIN_INCORRECT:
-        case CKR_PIN_INVALID:
-        case CKR_PIN_LEN_RANGE:
-            ShowMessage(msg::logon::PinIncorrect, m_token);
-            return TokenFault::PinIncorrect;
-        case CKR_PIN_LOCKED:
-            ShowMessage(msg::logon::PinLocked, m_token);
-            return TokenFault::PinLocked;
-        default:
-            break;
+    if (IsWrongPin(rv)) {
+        ShowMessage(msg::logon::PinIncorrect, m_token);
+        return TokenFault::PinIncorrect;
+    }
+    if (rv == CKR_PIN_LOCKED) {
+        ShowMessage(msg::logon::PinLocked, m_token);
+        return TokenFault::PinLocked;
     }
     if (p11::IsRemoval(rv)) {
         const bool wasOpen = m_session != nullptr;
@@ -158,16 +159,28 @@ p11::Session* TokenLink::Ready(TokenFault& fault) {
         fault = Fail(rv);
         return nullptr;
     }
+    // Once the PIN source has given up (a wrong PIN file, the dialog's tries spent or cancelled),
+    // the rest of the batch asks no more and says nothing more: it was said once.
+    if (m_pinGaveUp) {
+        fault = TokenFault::NoPin;
+        return nullptr;
+    }
+    // A PIN the token has locked is not asked for: no answer could open it.
+    if (session->TokenFlags() & CKF_USER_PIN_LOCKED) {
+        fault = Fail(CKR_PIN_LOCKED);
+        return nullptr;
+    }
     for (int attempt = 0;; ++attempt) {
         SecretText pin;
         if (!m_settings.pin(m_token, attempt, pin)) {
             // A PIN file that was wrong has said so already; a cancelled dialog needs no word.
             fault = attempt > 0 ? TokenFault::PinIncorrect : TokenFault::NoPin;
+            m_pinGaveUp = true;
             return nullptr;
         }
         rv = session->Login(pin.view());
         if (rv == CKR_OK) break;
-        fault = Fail(rv);
+        fault = IsWrongPin(rv) ? WrongPin(session->TokenFlags()) : Fail(rv);
         if (fault != TokenFault::PinIncorrect) return nullptr;
     }
     m_session = std::move(session);
@@ -193,7 +206,7 @@ bool TokenKeyDevice::IsPresent() {
     return m_link->TokenPresent();
 }
 
-CK_OBJECT_HANDLE TokenKeyDevice::FindKey(p11::Session& session, CK_OBJECT_CLASS kind) {
+CK_OBJECT_HANDLE TokenKeyDevice::FindKey(p11::Session& session, CK_OBJECT_CLASS kind, bool needed) {
     std::vector<CK_ATTRIBUTE> match = {{CKA_CLASS, &kind, sizeof kind}, {CKA_LABEL, m_label.data(), m_label.size()}};
     if (!m_id.empty()) match.push_back({CKA_ID, m_id.data(), m_id.size()});
     std::vector<CK_OBJECT_HANDLE> found;
@@ -204,6 +217,7 @@ CK_OBJECT_HANDLE TokenKeyDevice::FindKey(p11::Session& session, CK_OBJECT_CLASS 
     }
     if (found.empty()) {
         m_fault = TokenFault::NoKey;
+        if (needed) ShowMessage(msg::logon::NoTokenKey, m_link->Token(), m_label);
         return CK_INVALID_HANDLE;
     }
     if (m_id.empty()) session.Attribute(found.front(), CKA_ID, m_id);
@@ -296,7 +310,7 @@ bool TokenKeyDevice::EraseKey() {
 
 int TokenKeyDevice::SignDigest(const unsigned char* digest, size_t digestLength, unsigned char* signature,
                                size_t room) {
-    if (digest == nullptr || digestLength != 20) return -1;
+    if (digest == nullptr || digestLength != 20) return kDeviceFailed;
     unsigned char info[sizeof kSha1DigestInfo + 20];
     std::memcpy(info, kSha1DigestInfo, sizeof kSha1DigestInfo);
     std::memcpy(info + sizeof kSha1DigestInfo, digest, 20);
@@ -304,17 +318,17 @@ int TokenKeyDevice::SignDigest(const unsigned char* digest, size_t digestLength,
 }
 
 int TokenKeyDevice::SignInfo(const unsigned char* info, size_t length, unsigned char* signature, size_t room) {
-    if (signature == nullptr) return -1;
+    if (signature == nullptr) return kDeviceFailed;
     auto lock = m_link->Lock();
     p11::Session* session = m_link->Ready(m_fault);
-    CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY) : CK_INVALID_HANDLE;
-    if (key == CK_INVALID_HANDLE) return -1;
+    CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY, true) : CK_INVALID_HANDLE;
+    if (key == CK_INVALID_HANDLE) return kDeviceSaid;
     CK_MECHANISM mechanism{CKM_RSA_PKCS, nullptr, 0};
     CK_FUNCTION_LIST* f = session->F();
     CK_RV rv = f->C_SignInit(session->Handle(), &mechanism, key);
     CK_ULONG got = static_cast<CK_ULONG>(room);
     if (rv == CKR_OK) rv = f->C_Sign(session->Handle(), const_cast<unsigned char*>(info), length, signature, &got);
-    if (rv != CKR_OK) return Failed(rv), -1;
+    if (rv != CKR_OK) return Failed(rv), kDeviceSaid;
     return static_cast<int>(got);
 }
 
@@ -362,11 +376,11 @@ bool TokenKeyDevice::StoreCertificate(X509* cert) {
 }
 
 int TokenKeyDevice::Unwrap(const unsigned char* in, size_t length, unsigned char* out, size_t room) {
-    if (in == nullptr || out == nullptr || length == 0) return -1;
+    if (in == nullptr || out == nullptr || length == 0) return kDeviceFailed;
     auto lock = m_link->Lock();
     p11::Session* session = m_link->Ready(m_fault);
-    CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY) : CK_INVALID_HANDLE;
-    if (key == CK_INVALID_HANDLE) return -1;
+    CK_OBJECT_HANDLE key = session != nullptr ? FindKey(*session, CKO_PRIVATE_KEY, true) : CK_INVALID_HANDLE;
+    if (key == CK_INVALID_HANDLE) return kDeviceSaid;
     CK_RSA_PKCS_OAEP_PARAMS oaep{CKM_SHA256, CKG_MGF1_SHA256, CKZ_DATA_SPECIFIED, nullptr, 0};
     CK_MECHANISM mechanism{CKM_RSA_PKCS_OAEP, &oaep, sizeof oaep};
     CK_FUNCTION_LIST* f = session->F();
@@ -379,7 +393,7 @@ int TokenKeyDevice::Unwrap(const unsigned char* in, size_t length, unsigned char
     if (rv == CKR_OK) {
         rv = f->C_Decrypt(session->Handle(), const_cast<unsigned char*>(in), static_cast<CK_ULONG>(length), out, &got);
     }
-    if (rv != CKR_OK) return Failed(rv), -1;
+    if (rv != CKR_OK) return Failed(rv), kDeviceSaid;
     return static_cast<int>(got);
 }
 
@@ -389,19 +403,19 @@ int TokenKeyDevice::RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const
     CK_RV rv = session.Attribute(key, CKA_MODULUS, modulus);
     if (rv != CKR_OK) {
         // A private key that does not show its modulus: read the public half's.
-        CK_OBJECT_HANDLE publicKey = FindKey(session, CKO_PUBLIC_KEY);
-        if (publicKey == CK_INVALID_HANDLE) return -1;
-        if ((rv = session.Attribute(publicKey, CKA_MODULUS, modulus)) != CKR_OK) return Failed(rv), -1;
+        CK_OBJECT_HANDLE publicKey = FindKey(session, CKO_PUBLIC_KEY, true);
+        if (publicKey == CK_INVALID_HANDLE) return kDeviceSaid;
+        if ((rv = session.Attribute(publicKey, CKA_MODULUS, modulus)) != CKR_OK) return Failed(rv), kDeviceSaid;
     }
     const size_t k = modulus.size();
-    if (k < 2 * kSha256Bytes + 2 || length != k) return -1;
+    if (k < 2 * kSha256Bytes + 2 || length != k) return kDeviceFailed;
     CK_MECHANISM mechanism{CKM_RSA_X_509, nullptr, 0};
     CK_FUNCTION_LIST* f = session.F();
     rv = f->C_DecryptInit(session.Handle(), &mechanism, key);
     if (rv == CKR_MECHANISM_INVALID || rv == CKR_MECHANISM_PARAM_INVALID) {
         m_fault = TokenFault::NoEnvelopes;
         ShowMessage(msg::logon::NoEnvelopeOpening, m_link->Token());
-        return -1;
+        return kDeviceSaid;
     }
     SecretBytes em(k);
     CK_ULONG got = static_cast<CK_ULONG>(k);
@@ -409,45 +423,23 @@ int TokenKeyDevice::RawUnwrap(p11::Session& session, CK_OBJECT_HANDLE key, const
         rv = f->C_Decrypt(session.Handle(), const_cast<unsigned char*>(in), static_cast<CK_ULONG>(length), em.data(),
                           &got);
     }
-    if (rv != CKR_OK) return Failed(rv), -1;
-    if (got > k) return -1;
+    if (rv != CKR_OK) return Failed(rv), kDeviceSaid;
+    if (got > k) return kDeviceFailed;
     // A token may leave out the leading zero bytes of the result.
     std::memmove(em.data() + (k - got), em.data(), got);
     std::memset(em.data(), 0, k - got);
-    return OaepDecodeSha256(em.data(), k, out, room);
+    int n = OaepDecodeSha256(em.data(), k, out, room);
+    return n >= 0 ? n : kDeviceFailed;
 }
 
 int OaepDecodeSha256(const unsigned char* em, size_t k, unsigned char* out, size_t room) {
-    constexpr size_t h = kSha256Bytes;
-    if (em == nullptr || k < 2 * h + 2) return -1;
-    const size_t dbLength = k - h - 1;
-    SecretBytes seed(h);
-    SecretBytes db(dbLength);
-    if (!Mgf1Sha256(em + 1 + h, dbLength, seed.data(), h)) return -1;
-    for (size_t i = 0; i < h; ++i) seed[i] ^= em[1 + i];
-    if (!Mgf1Sha256(seed.data(), h, db.data(), dbLength)) return -1;
-    for (size_t i = 0; i < dbLength; ++i) db[i] ^= em[1 + h + i];
-    unsigned char emptyHash[h];
-    unsigned int hashLength = 0;
-    if (EVP_Digest("", 0, emptyHash, &hashLength, EVP_sha256(), nullptr) != 1) return -1;
-    // bad collects every fault; the scan for the 0x01 separator runs to the end either way.
-    unsigned bad = em[0];
-    for (size_t i = 0; i < h; ++i) bad |= static_cast<unsigned>(db[i] ^ emptyHash[i]);
-    size_t start = 0;
-    unsigned looking = 1;
-    for (size_t i = h; i < dbLength; ++i) {
-        unsigned isOne = db[i] == 0x01;
-        unsigned isZero = db[i] == 0x00;
-        start |= (looking & isOne) ? i + 1 : 0;
-        bad |= looking & !isOne & !isZero;
-        looking &= !isOne;
-    }
-    bad |= looking;
-    if (bad != 0) return -1;
-    const size_t messageLength = dbLength - start;
-    if (messageLength > room) return -1;
-    std::memcpy(out, db.data() + start, messageLength);
-    return static_cast<int>(messageLength);
+    if (em == nullptr || out == nullptr || k < 2 * kSha256Bytes + 2 || k > 4096 || room > INT_MAX) return -1;
+    // OpenSSL's check runs in constant time whatever em holds, so the time it takes tells an
+    // attacker who sends forged envelopes nothing about where the padding went wrong.
+    int n = RSA_padding_check_PKCS1_OAEP_mgf1(out, static_cast<int>(room), em, static_cast<int>(k), static_cast<int>(k),
+                                              nullptr, 0, EVP_sha256(), EVP_sha256());
+    if (n < 0) ERR_clear_error();
+    return n < 0 ? -1 : n;
 }
 
 }  // namespace logon

@@ -38,7 +38,8 @@ enum class TokenFault {
 
 // Where the PIN comes from: attempt counts from 0; false when there is none (cancelled).
 using PinSource = std::function<bool(const std::string& token, int attempt, SecretText& pin)>;
-// The PIN in a file (its first line); only one attempt, as a file cannot change its answer.
+// The PIN in a file (its first line); only one attempt, as a file cannot change its answer. A
+// file that cannot be read says so.
 PinSource PinFromFile(std::string path);
 // Asks through the password dialog, three attempts at most.
 PinSource PinFromDialog();
@@ -67,6 +68,8 @@ public:
 
 private:
     bool Connect(TokenFault& fault);
+    // Says a wrong PIN as the token's flags after the try count it (last try, few left, locked).
+    TokenFault WrongPin(CK_FLAGS flags);
 
     TokenSettings m_settings;
     std::string m_token;
@@ -74,6 +77,7 @@ private:
     std::shared_ptr<p11::Module> m_module;
     std::unique_ptr<p11::Session> m_session;
     bool m_moduleFailed = false;
+    bool m_pinGaveUp = false;
 };
 
 class TokenKeyDevice : public IKeyDevice {
@@ -85,6 +89,8 @@ public:
     // Generates the user's RSA-2048 pair on the token (private, sensitive, never extractable,
     // read back) and answers its public half; null when it cannot (shown).
     PkeyPtr GenerateKey();
+    // Both answer the output's length, kDeviceSaid when the token's fault has been shown, or
+    // kDeviceFailed (bad input, an envelope key whose padding is wrong: the caller says so).
     int SignDigest(const unsigned char* digest, size_t digestLength, unsigned char* signature, size_t room);
     int Unwrap(const unsigned char* in, size_t length, unsigned char* out, size_t room);
     TokenFault LastFault() const { return m_fault; }
@@ -115,8 +121,9 @@ public:
     }
 
 private:
-    // The user's private key on the token; CK_INVALID_HANDLE with m_fault set when absent.
-    CK_OBJECT_HANDLE FindKey(p11::Session& session, CK_OBJECT_CLASS kind);
+    // The user's object of that class on the token; CK_INVALID_HANDLE with m_fault set when
+    // absent (shown when needed: signing and unwrapping cannot go on without it).
+    CK_OBJECT_HANDLE FindKey(p11::Session& session, CK_OBJECT_CLASS kind, bool needed = false);
     bool Failed(CK_RV rv);
     // RSA PKCS#1 v1.5 on the token over a DER DigestInfo.
     int SignInfo(const unsigned char* info, size_t length, unsigned char* signature, size_t room);
@@ -133,7 +140,7 @@ private:
 
 // Checks and removes RSA-OAEP padding (SHA-256, MGF1-SHA-256, empty label) from em, the
 // k-byte result of a raw RSA decryption. The message's length, or -1 when the padding is
-// wrong or the message does not fit in room. Every byte of em is looked at whatever it holds.
+// wrong or the message does not fit in room; the check takes the same time whatever em holds.
 int OaepDecodeSha256(const unsigned char* em, size_t k, unsigned char* out, size_t room);
 
 }  // namespace logon

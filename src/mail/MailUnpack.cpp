@@ -143,7 +143,7 @@ int CMailEncrypt::FindMailKey(CFile* source, const MailHeader& header, DECRYPT_M
         key->nKeyLen = length - own.ivLength;
         std::memcpy(key->Key, plain, static_cast<size_t>(length));
         std::memcpy(key->IV, plain + key->nKeyLen, static_cast<size_t>(key->nIVLen));
-    } else {
+    } else if (length != kLogonDeviceSaid) {
         ShowMessage(msg::mail::UnwrapFailed);
     }
     OPENSSL_cleanse(plain, sizeof plain);

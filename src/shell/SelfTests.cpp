@@ -36,6 +36,24 @@ bool RoundTrip(CKorvane& engine, int id, int first) {
     return ok && d1 + d2 + d3 == kPlainLength && std::memcmp(back, plain, kPlainLength) == 0;
 }
 
+// A key that stays on its device round-trips there: wrapped under the user's certificate and
+// opened by the device, as an envelope's session key is. 0 passed, 2 failed.
+int DeviceRoundTrip(ILogon& logon, const char* user, const char* password, int rounds) {
+    Lumo_PubCert recipient;
+    recipient.name = CertificateNameOf(user);
+    unsigned char plain[kRsaPlainLength];
+    for (int i = 0; i < kRsaPlainLength; ++i) plain[i] = static_cast<unsigned char>(i);
+    std::vector<unsigned char> wrapped(kLogonWrapOutRoom), back(kLogonWrapOutRoom);
+    for (int round = 0; round < rounds; ++round) {
+        int n = logon.WrapSessionKey(kRsaPlainLength, plain, wrapped.data(), recipient);
+        int m = n > 0 ? logon.UnwrapSessionKey(n, wrapped.data(), back.data(), user, recipient.name, 2, password,
+                                               static_cast<int>(std::strlen(password)))
+                      : -1;
+        if (m != kRsaPlainLength || std::memcmp(back.data(), plain, kRsaPlainLength) != 0) return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int TestSymmtryEncrypt(int rounds) try {
@@ -69,6 +87,7 @@ int TestRSAEncrypt(const char* user, const char* password, int rounds) try {
                      ? logon->GetPrivateKey(&rawPrivate, user, password, static_cast<int>(std::strlen(password)), type)
                      : kPrivateKeyUnknownUser;
     PkeyPtr privateKey(rawPrivate);
+    if (found && publicKey && opened == kPrivateKeyOnDevice) return DeviceRoundTrip(*logon, user, password, rounds);
     if (!found || !publicKey || opened != kPrivateKeyOk || !privateKey) return 1;
 
     CKorvane engine;

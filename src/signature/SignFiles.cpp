@@ -156,7 +156,13 @@ int CKorvane::SignList(const char* fileList, char kind, const char* userId, cons
     SignBatch batch;
     for (const char* entry = fileList; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         char signaturePath[kMaxPath] = {};
-        if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved, batch)) continue;
+        if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved, batch)) {
+            // A key device taken away (a token pulled out) stops the list: every further file
+            // would only say so again. The files not reached are left as they are.
+            ILogon* logon = LogonLibrary();
+            if (logon != nullptr && logon->GetUserType() == kLogonKeyDevice && logon->IsDevicePresent() == 0) break;
+            continue;
+        }
         signedFiles.emplace_back(entry);
         signatureFiles.emplace_back(signaturePath);
         if (signedFiles.size() == kMaxSignedFiles) break;

@@ -12,6 +12,7 @@
 
 #include "TestLogon.h"
 #include "TestSupport.h"
+#include "engine/Korvane.h"
 #include "logon/LogonDatabase.h"
 #include "logon/LogonKeys.h"
 #include "logon/TokenKeyDevice.h"
@@ -30,6 +31,9 @@ struct Faults {
     bool takesOaep = false;  // answer OK to OAEP at C_DecryptInit without asking the token
     CK_RV decrypt = CKR_OK;
     std::vector<CK_MECHANISM_TYPE> decryptInits;
+    CK_FLAGS pinFlags = 0;  // added to the token's flags
+    int signsLeft = -1;     // signatures before the token is pulled out (-1: never)
+    bool removed = false;
 };
 Faults g_faults;
 CK_FUNCTION_LIST* g_real = nullptr;
@@ -38,7 +42,16 @@ CK_RV FaultyLogin(CK_SESSION_HANDLE s, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin, C
     return g_faults.login != CKR_OK ? g_faults.login : g_real->C_Login(s, user, pin, length);
 }
 CK_RV FaultySign(CK_SESSION_HANDLE s, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    if (g_faults.signsLeft == 0) g_faults.removed = true;
+    if (g_faults.signsLeft > 0) --g_faults.signsLeft;
+    if (g_faults.removed) return CKR_DEVICE_REMOVED;
     return g_faults.sign != CKR_OK ? g_faults.sign : g_real->C_Sign(s, data, length, out, outLength);
+}
+CK_RV FaultyTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
+    if (g_faults.removed) return CKR_TOKEN_NOT_PRESENT;
+    CK_RV rv = g_real->C_GetTokenInfo(slot, info);
+    info->flags |= g_faults.pinFlags;
+    return rv;
 }
 CK_RV FaultyDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
     g_faults.decryptInits.push_back(mechanism->mechanism);
@@ -86,6 +99,7 @@ protected:
             wrapped_ = *g_real;
             wrapped_.C_Login = FaultyLogin;
             wrapped_.C_Sign = FaultySign;
+            wrapped_.C_GetTokenInfo = FaultyTokenInfo;
             wrapped_.C_DecryptInit = FaultyDecryptInit;
             wrapped_.C_Decrypt = FaultyDecrypt;
             settings.list = &wrapped_;
@@ -175,7 +189,7 @@ TEST_F(TokenKeyDeviceTest, SignsOnTheTokenAndOpensEnvelopesThroughRawDecryption)
     EXPECT_EQ(g_faults.decryptInits, (std::vector<CK_MECHANISM_TYPE>{CKM_RSA_PKCS_OAEP, CKM_RSA_X_509}));
 
     wrapped[100] ^= 0x01;  // a damaged envelope key fails the padding check
-    EXPECT_EQ(device.Unwrap(wrapped, w, out, sizeof out), -1);
+    EXPECT_EQ(device.Unwrap(wrapped, w, out, sizeof out), logon::kDeviceFailed);
     EXPECT_TRUE(host.MessageTexts().empty());
 
     // A token that took the OAEP parameters and then failed is not asked again another way.
@@ -183,7 +197,7 @@ TEST_F(TokenKeyDeviceTest, SignsOnTheTokenAndOpensEnvelopesThroughRawDecryption)
     g_faults.takesOaep = true;
     g_faults.decrypt = CKR_ENCRYPTED_DATA_INVALID;
     wrapped[100] ^= 0x01;
-    EXPECT_EQ(device.Unwrap(wrapped, w, out, sizeof out), -1);
+    EXPECT_EQ(device.Unwrap(wrapped, w, out, sizeof out), logon::kDeviceSaid);
     EXPECT_EQ(g_faults.decryptInits, (std::vector<CK_MECHANISM_TYPE>{CKM_RSA_PKCS_OAEP}));
     EXPECT_EQ(Count("CKR_ENCRYPTED_DATA_INVALID"), 1);
 }
@@ -229,7 +243,7 @@ TEST_F(TokenKeyDeviceTest, AWrongPinSaysSoOnEachTryAndTheDialogMayTryAgain) {
 
     Factory(dir / "wrong");
     logon::TokenKeyDevice& byFile = Device();
-    EXPECT_EQ(byFile.SignDigest(digest, 20, signature, sizeof signature), -1);
+    EXPECT_EQ(byFile.SignDigest(digest, 20, signature, sizeof signature), logon::kDeviceSaid);
     EXPECT_EQ(byFile.LastFault(), logon::TokenFault::PinIncorrect);
     EXPECT_EQ(Count("PIN不正确"), 1);
 
@@ -279,6 +293,18 @@ TEST_F(TokenKeyDeviceTest, AStoreUserOnATokenSignsAndOpensEnvelopesThere) {
         ASSERT_EQ(
             store.UnwrapSessionKey(w, wrapped.data(), out.data(), "bob", "Bob<bob@example.org>", 2, "bob-pass", 8), 40);
         EXPECT_EQ(std::string(out.begin(), out.begin() + 40), sessionKey);
+
+        // No key handle comes out; a new password changes only the stored check, not the token.
+        EVP_PKEY* raw = nullptr;
+        int type = 0;
+        EXPECT_EQ(store.GetPrivateKey(&raw, "bob", "bob-pass", 8, type), kPrivateKeyOnDevice);
+        EXPECT_EQ(raw, nullptr);
+        ASSERT_TRUE(store.ChangePassword("bob", "bob-pass", "bob-pass-2")) << store.LastError();
+        EXPECT_EQ(
+            store.UnwrapSessionKey(w, wrapped.data(), out.data(), "bob", "Bob<bob@example.org>", 2, "bob-pass", 8), -1);
+        EXPECT_EQ(
+            store.UnwrapSessionKey(w, wrapped.data(), out.data(), "bob", "Bob<bob@example.org>", 2, "bob-pass-2", 10),
+            40);
     }
     // The certificate is on the token beside the key, under the key's ID.
     auto& device = Device();
@@ -300,11 +326,47 @@ TEST_F(TokenKeyDeviceTest, AStoreUserOnATokenSignsAndOpensEnvelopesThere) {
     logon::BindThreadKeyDevices(before);
 }
 
+// A batch signed through the engine by a user on the token: pulled out after the first file, the
+// token stops the batch with one message of its own, and the files after it are left alone; a
+// wrong PIN file is said once for the whole batch.
+TEST_F(TokenKeyDeviceTest, ATokenPulledOutStopsTheSigningBatchWithOneMessage) {
+    WriteFile(dir / "wrong", "654321\n");
+    for (const bool pulled : {true, false}) {
+        SCOPED_TRACE(pulled ? "pulled out" : "wrong PIN");
+        TestLogon store;
+        ScopedLogonLibrary installed(&store);
+        const logon::IKeyDeviceFactory* before = logon::BindThreadKeyDevices(&Factory(dir / "pin"));
+        ASSERT_GT(store.AddUser("bob", "Bob", "bob@example.org", "bob-pass", kUri), 0) << store.LastError();
+        ASSERT_TRUE(store.LogOn("bob", "bob-pass"));
+        logon::BindThreadKeyDevices(before);
+        const auto& factory = Factory(dir / (pulled ? "pin" : "wrong"), true);
+        if (pulled) g_faults.signsLeft = 1;
+        std::string list;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+            WriteFile(dir / name, name);
+            list += (dir / name) + '\0';
+        }
+        CKorvane engine(EngineContext{.keyDevices = &factory});
+        EXPECT_EQ(engine.SignFiles(list.c_str(), "bob", "bob-pass", 0, 0), 1);
+        EXPECT_EQ(std::filesystem::exists(dir / "a.txt.idi"), pulled);
+        EXPECT_FALSE(std::filesystem::exists(dir / "b.txt.idi"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "c.txt.idi"));
+        // SoftHSM2 counts a wrong PIN in its flags: said as a wrong PIN with few tries left.
+        EXPECT_EQ(host.MessageIds(), std::vector<std::string>{pulled ? "logon.TokenRemoved" : "logon.PinCountLow"});
+        host.Clear();
+        std::filesystem::remove(dir / "a.txt.idi");
+        g_faults = {};
+        Factory(dir / "pin");
+        ASSERT_TRUE(Device().EraseKey());
+    }
+}
+
 struct FaultCase {
     const char* name;
     CK_RV login, sign;
     logon::TokenFault fault;
     const char* said;
+    CK_FLAGS pinFlags = 0;  // what the token's flags say of the PIN's tries
 };
 
 class TokenFaultTest : public TokenKeyDeviceTest, public ::testing::WithParamInterface<FaultCase> {};
@@ -315,11 +377,12 @@ TEST_P(TokenFaultTest, EachFaultIsSaidOnce) {
     ASSERT_TRUE(Device().GenerateKey());
     g_faults.login = c.login;
     g_faults.sign = c.sign;
+    g_faults.pinFlags = c.pinFlags;
     Factory(dir / "pin", true);
     logon::TokenKeyDevice& device = Device(c.login == CKR_TOKEN_NOT_PRESENT ? "pkcs11:token=elsewhere" : kUri);
     const unsigned char digest[20] = {};
     unsigned char signature[512];
-    EXPECT_EQ(device.SignDigest(digest, 20, signature, sizeof signature), -1);
+    EXPECT_EQ(device.SignDigest(digest, 20, signature, sizeof signature), logon::kDeviceSaid);
     EXPECT_EQ(device.LastFault(), c.fault);
     ASSERT_EQ(host.MessageTexts().size(), 1u);
     EXPECT_NE(host.MessageTexts()[0].find(c.said), std::string::npos) << host.MessageTexts()[0];
@@ -331,7 +394,11 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"Removed", CKR_OK, CKR_DEVICE_REMOVED, logon::TokenFault::Removed, "已被拔出"},
         FaultCase{"SessionLost", CKR_OK, CKR_SESSION_HANDLE_INVALID, logon::TokenFault::Removed, "已被拔出"},
         FaultCase{"PinLocked", CKR_PIN_LOCKED, CKR_OK, logon::TokenFault::PinLocked, "PIN已被锁定"},
-        FaultCase{"NotPresent", CKR_TOKEN_NOT_PRESENT, CKR_OK, logon::TokenFault::NotPresent, "请插入令牌“elsewhere”"}),
+        FaultCase{"NotPresent", CKR_TOKEN_NOT_PRESENT, CKR_OK, logon::TokenFault::NotPresent, "请插入令牌“elsewhere”"},
+        FaultCase{"LastTry", CKR_PIN_INCORRECT, CKR_OK, logon::TokenFault::PinIncorrect, "再输错一次，PIN将被锁定",
+                  CKF_USER_PIN_FINAL_TRY | CKF_USER_PIN_COUNT_LOW},
+        FaultCase{"LockedBeforeAsking", CKR_OK, CKR_OK, logon::TokenFault::PinLocked, "PIN已被锁定",
+                  CKF_USER_PIN_LOCKED}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {
@@ -344,6 +411,70 @@ TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {
     EXPECT_FALSE(logon::p11::ParseUri("pkcs11:token", uri));
     EXPECT_FALSE(logon::p11::ParseUri("/media/key", uri));
     EXPECT_EQ(logon::StandardKeyDevices().Prepare("pkcs11:object=bob"), "");  // a token must be named
+}
+
+// NSS's software token takes the OAEP parameters at C_DecryptInit: the envelope key opens
+// natively, with no raw decryption. Its database is made in a folder of the test, the user PIN
+// set by the security officer's empty PIN as a new database allows.
+CK_FUNCTION_LIST* g_nss = nullptr;
+std::string g_nssConfig;
+std::vector<CK_MECHANISM_TYPE> g_nssDecryptInits;
+CK_RV NssInitialize(CK_VOID_PTR) {
+    CK_C_INITIALIZE_ARGS args{};
+    args.flags = CKF_OS_LOCKING_OK;
+    args.pReserved = g_nssConfig.data();
+    return g_nss->C_Initialize(&args);
+}
+CK_RV NssDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
+    g_nssDecryptInits.push_back(mechanism->mechanism);
+    return g_nss->C_DecryptInit(s, mechanism, key);
+}
+
+TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
+    constexpr const char* kSoftoken = "/usr/lib/x86_64-linux-gnu/libsoftokn3.so";
+    void* handle = dlopen(kSoftoken, RTLD_NOW);
+    if (handle == nullptr) GTEST_SKIP() << "NSS's software token is not installed";
+    TempDir dir;
+    g_nssConfig = "configdir='sql:" + dir.Path() + "' certPrefix='' keyPrefix='' secmod='secmod.db' flags=";
+    auto get = reinterpret_cast<CK_RV (*)(CK_FUNCTION_LIST**)>(dlsym(handle, "C_GetFunctionList"));
+    ASSERT_EQ(get(&g_nss), CKR_OK);
+    CK_FUNCTION_LIST wrapped = *g_nss;
+    wrapped.C_Initialize = NssInitialize;
+    wrapped.C_DecryptInit = NssDecryptInit;
+    {
+        std::string error;
+        auto module = logon::p11::Module::FromList(&wrapped, error);
+        ASSERT_TRUE(module) << error;
+        CK_SLOT_ID slot = 0;
+        ASSERT_EQ(module->FindToken("NSS Certificate DB", slot), CKR_OK);
+        logon::p11::Session session(*module, slot);
+        ASSERT_EQ(session.Open(), CKR_OK);
+        ASSERT_EQ(g_nss->C_Login(session.Handle(), CKU_SO, reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>("")), 0),
+                  CKR_OK);
+        ASSERT_EQ(g_nss->C_InitPIN(session.Handle(), reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>("123456")), 6),
+                  CKR_OK);
+        g_nss->C_Logout(session.Handle());
+    }
+    WriteFile(dir / "pin", "123456\n");
+    logon::TokenSettings settings;
+    settings.pin = logon::PinFromFile(dir / "pin");
+    settings.list = &wrapped;
+    {
+        logon::StandardKeyDevices factory(settings);
+        std::unique_ptr<logon::IKeyDevice> opened = factory.Open("pkcs11:token=NSS%20Certificate%20DB", "bob");
+        auto& device = dynamic_cast<logon::TokenKeyDevice&>(*opened);
+        logon::PkeyPtr pub = device.GenerateKey();
+        ASSERT_TRUE(pub);
+        const std::string sessionKey = RandomBytes(40, 3);
+        unsigned char wrappedKey[512], out[512];
+        int w = logon::WrapWithPublicKey(pub.get(), reinterpret_cast<const unsigned char*>(sessionKey.data()),
+                                         sessionKey.size(), wrappedKey, sizeof wrappedKey);
+        ASSERT_EQ(w, 256);
+        ASSERT_EQ(device.Unwrap(wrappedKey, w, out, sizeof out), 40);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 40), sessionKey);
+        EXPECT_EQ(g_nssDecryptInits, std::vector<CK_MECHANISM_TYPE>{CKM_RSA_PKCS_OAEP});
+    }
+    dlclose(handle);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The commands a user runs on their own files, as a script runs them: encrypt, share-encrypt
 // and original; envelope and its decrypt; sign, verify and info; mail-pack and mail-unpack.
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -346,4 +349,46 @@ TEST_F(UserCommands, MessagesFollowTheLanguage) {
             EXPECT_TRUE(HasChinese(help.out)) << help.out;
         }
     }
+}
+
+// A user on a token from the command line, through the default module (the p11-kit proxy, which
+// lists SoftHSM2): the PIN comes from --pin-file, the signature verifies for others, and a
+// wrong PIN file is said once, without a second message of the signature's own.
+TEST_F(UserCommands, ATokenUserSignsWithThePinFromAFile) {
+    if (access("/usr/bin/softhsm2-util", X_OK) != 0 || access("/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so", R_OK) != 0)
+        GTEST_SKIP() << "softhsm2 or the p11-kit proxy is not installed";
+    fs::create_directories(dir / "tokens");
+    WriteFile(dir / "softhsm2.conf",
+              "directories.tokendir = " + dir / "tokens" + "\nobjectstore.backend = file\nlog.level = ERROR\n");
+    const std::string env = "SOFTHSM2_CONF='" + dir / "softhsm2.conf" + "'";
+    ASSERT_EQ(std::system((env + " softhsm2-util --init-token --free --label varnex --so-pin 12345678 --pin 123456 "
+                                 ">/dev/null 2>&1")
+                              .c_str()),
+              0);
+    for (auto [name, text] : {std::pair{"pin", "123456"}, {"wrong", "654321"}, {"new", "pw-bob"}}) {
+        WriteFile(dir / name, std::string(text) + "\n");
+        fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    CliOutcome added = Varnex("--new-password-file '" + dir / "new" + "' --pin-file '" + dir / "pin" +
+                                  "' user add bob --name Bob --email bob@example.org --device 'pkcs11:token=varnex'",
+                              env);
+    ASSERT_EQ(added.exit, 0) << added.err;
+    WriteFile(dir / "a.txt", "agreed");
+    WriteFile(dir / "b.txt", "agreed too");
+    CliOutcome signedOut = As("bob", "--pin-file '" + dir / "pin" + "' sign '" + dir / "a.txt" + "'", "/dev/null", env);
+    ASSERT_EQ(signedOut.exit, 0) << signedOut.err;
+    CliOutcome verified = Varnex("verify '" + dir / "a.txt.idi" + "'");
+    EXPECT_EQ(verified.exit, 0) << verified.err;
+    // The RSA self-test of a token user opens a wrapped key on the token; no key comes out.
+    CliOutcome selftest = As("bob", "--pin-file '" + dir / "pin" + "' selftest --rsa", "/dev/null", env);
+    EXPECT_EQ(selftest.exit, 0) << selftest.err;
+    EXPECT_NE(selftest.out.find("RSA key pair of bob: passed"), std::string::npos) << selftest.out;
+
+    CliOutcome wrong = As("bob", "--pin-file '" + dir / "wrong" + "' sign '" + dir / "b.txt" + "'", "/dev/null", env);
+    EXPECT_EQ(wrong.exit, 1);
+    EXPECT_EQ(wrong.err.rfind("varnex: 令牌“varnex”的PIN不正确", 0), 0u) << wrong.err;
+    EXPECT_EQ(std::count(wrong.err.begin(), wrong.err.end(), '\n'), 1) << wrong.err;
+    EXPECT_FALSE(fs::exists(dir / "b.txt.idi"));
+    CliOutcome missing = As("bob", "--pin-file '" + dir / "none" + "' sign '" + dir / "b.txt" + "'", "/dev/null", env);
+    EXPECT_EQ(missing.err, "varnex: 无法读取PIN文件" + dir / "none" + "。\n");
 }
