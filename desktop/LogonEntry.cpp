@@ -19,9 +19,15 @@ void LogonEntry::Forget() {
     m_password.clear();
 }
 
+namespace {
+std::string g_chosenUser;  // set once by main before any thread starts
+}  // namespace
+
+void ChooseLogonUser(std::string userId) { g_chosenUser = std::move(userId); }
+
 bool LogOnUser(LogonStore& store) {
-    std::string userId;
-    if (!store.DefaultUser(userId)) {
+    std::string userId = g_chosenUser;
+    if (userId.empty() && !store.DefaultUser(userId)) {
         ShowMessage(msg::desktop::LogonFailed, store.LastError());
         return false;
     }

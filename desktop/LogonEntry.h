@@ -36,6 +36,9 @@ private:
     std::string m_password;
 };
 
-// Logs the store's user on through the host; false when the person cancelled or the tries ran
-// out (each wrong one said).
+// The user named on the command line (--user) for this run; empty: the store's default user.
+void ChooseLogonUser(std::string userId);
+
+// Logs the chosen user (else the store's) on through the host; false when the person cancelled
+// or the tries ran out (each wrong one said).
 bool LogOnUser(LogonStore& store);

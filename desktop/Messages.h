@@ -9,7 +9,7 @@ inline constexpr char kMessageSubsystem[] = "desktop";
 
 // clang-format off
 #define VARNEX_DESKTOP_MESSAGES(M)                                                                      \
-    M(Usage, "usage: varnex-desktop [--home DIR] ACTION [--] FILE...\nactions: open, pack, properties, sign, verify, wipe", MB_OK) \
+    M(Usage, "usage: varnex-desktop [--home DIR] [--user ID] ACTION [--] FILE...\n\nRuns one file-manager action with windows for every question.\n\n  open        by what the file is: a package is decrypted, a .idi verified, a .qlt unpacked;\n              anything else shows its properties\n  pack        a password package of the files and folders, beside the first\n  sign        signs each file with the user's key (a .idi beside it)\n  verify      checks .idi signature files and shows the report\n  wipe        destroys the files and folders beyond recovery, after asking\n  properties  the property sheet of each file or folder\n\n  --home DIR  the suite folder (default $VARNEX_HOME, else ~/.varnex)\n  --user ID   the user who logs on to sign or open (default the store's)\n  --          every argument after it is a file, even one starting with '-'", MB_OK) \
     M(UnknownAction, "unknown action: %s", MB_OK | MB_ICONSTOP)                                         \
     M(NoFiles, "no file or folder named", MB_OK | MB_ICONSTOP)                                          \
     M(NoSuchFile, "\"%s\" does not exist.", MB_OK | MB_ICONSTOP)                                        \

@@ -15,6 +15,7 @@
 
 #include "Actions.h"
 #include "EngineWorker.h"
+#include "LogonEntry.h"
 #include "Messages.h"
 #include "QtUiHost.h"
 
@@ -37,7 +38,7 @@ int Usage(FILE* out, int exit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string home, action;
+    std::string home, user, action;
     std::vector<std::string> files;
     bool optionsEnd = false;
     for (int i = 1; i < argc; ++i) {
@@ -46,6 +47,9 @@ int main(int argc, char** argv) {
         if (!optionsEnd && arg == "--home") {
             if (++i >= argc || !*argv[i]) return Usage(stderr, kExitUsage);
             home = argv[i];
+        } else if (!optionsEnd && arg == "--user") {
+            if (++i >= argc || !*argv[i]) return Usage(stderr, kExitUsage);
+            user = argv[i];
         } else if (!optionsEnd && arg == "--") {
             optionsEnd = true;
         } else if (!optionsEnd && arg.size() > 1 && arg[0] == '-') {
@@ -67,6 +71,7 @@ int main(int argc, char** argv) {
         return Usage(stderr, kExitUsage);
     }
 
+    ChooseLogonUser(user);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnex"));
     // Dialogs come and go while the action runs: between two of them no window is open.
