@@ -20,6 +20,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// "user NAME (UID)", or "user UID" when the system knows no name, for messages about owners.
+std::string OwnerText(unsigned uid) {
+    const std::string name = UserName(uid);
+    return name.empty() ? MessageText(msg::logon_store::OwnerNumber, uid)
+                        : MessageText(msg::logon_store::OwnerNamed, name, uid);
+}
+
 constexpr const char* kDatabaseName = "logon.db";
 constexpr const char* kCertFolderName = "certs";
 constexpr const char* kMailFolderName = "mail";
@@ -43,7 +50,7 @@ std::string UntrustedPath(const std::string& path, bool folder, bool follow) {
     const unsigned others = folder ? 022 : 077;
     const bool right = info.kind == (folder ? PathKind::Folder : PathKind::File);
     if (right && info.owner == CurrentUser() && (info.mode & others) == 0) return {};
-    return MessageText(msg::logon_store::RefuseSuiteFolder, path, UserText(info.owner), info.mode,
+    return MessageText(msg::logon_store::RefuseSuiteFolder, path, OwnerText(info.owner), info.mode,
                        MessageText(folder ? msg::logon_store::Writable : msg::logon_store::Readable));
 }
 
@@ -57,7 +64,7 @@ std::string UntrustedParent(const std::string& folder) {
     const bool owner = info.owner == CurrentUser() || info.owner == 0;
     const bool shared = (info.mode & 022) != 0 && (info.mode & 01000) == 0;  // writable by others, not sticky
     if (owner && !shared) return {};
-    return MessageText(msg::logon_store::RefuseParent, parent.string(), UserText(info.owner), info.mode);
+    return MessageText(msg::logon_store::RefuseParent, parent.string(), OwnerText(info.owner), info.mode);
 }
 
 }  // namespace

@@ -89,6 +89,8 @@ inline constexpr char kMessageSubsystem[] = "logon.store";
     M(Writable, "writable", MB_OK) \
     M(Readable, "readable", MB_OK) \
     M(RefuseParent, "refusing to make a suite folder in %s: it belongs to %s and has mode %04o", MB_OK) \
+    M(OwnerNamed, "user %s (%u)", MB_OK) \
+    M(OwnerNumber, "user %u", MB_OK) \
     M(CertNameIsUsersKeyText, "'%s' is the key text of user '%s'", MB_OK) \
     M(UserHasKeyText, "user '%s' already has the key text '%s'", MB_OK) \
     M(CertHasKeyText, "the installed certificate '%s' already answers to the key text '%s'", MB_OK) \

@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 static_assert(kCurrentFolder == AT_FDCWD, "the current folder is the system's");
 
 namespace {
@@ -54,16 +52,13 @@ bool LookUpAt(int folder, const char* name, PathInfo* info) {
 
 unsigned CurrentUser() { return ::geteuid(); }
 
-std::string UserText(unsigned uid) {
+std::string UserName(unsigned uid) {
     struct passwd entry {};
     struct passwd* found = nullptr;
     char buffer[4096];
-    char text[512];
-    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
-        std::snprintf(text, sizeof text, "user %s (%u)", found->pw_name, uid);
-    else
-        std::snprintf(text, sizeof text, "user %u", uid);
-    return text;
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr && found->pw_name != nullptr)
+        return found->pw_name;
+    return {};
 }
 
 bool NameIsTaken(const std::string& path) {

@@ -30,8 +30,8 @@ bool LookUpAt(int folder, const char* name, PathInfo* info);
 
 // The user this process acts as (its effective user id).
 unsigned CurrentUser();
-// "user NAME (UID)", or "user UID" when the system knows no name, for messages about owners.
-std::string UserText(unsigned uid);
+// The name of the user with that id; empty when the system knows none.
+std::string UserName(unsigned uid);
 
 // Whether something is at the path, a symbolic link included (never followed).
 bool NameIsTaken(const std::string& path);
