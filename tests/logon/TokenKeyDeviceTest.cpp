@@ -431,6 +431,12 @@ CK_RV NssDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_
 }
 
 TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
+#if defined(__SANITIZE_ADDRESS__)
+    // NSS's software token keeps memory it allocated at C_Initialize after C_Finalize, and the
+    // leak checker reports it (from a module already unloaded, so no suppression can name it).
+    // The plain build runs this test.
+    GTEST_SKIP() << "NSS's software token leaks past C_Finalize under the leak checker";
+#endif
     constexpr const char* kSoftoken = "/usr/lib/x86_64-linux-gnu/libsoftokn3.so";
     void* handle = dlopen(kSoftoken, RTLD_NOW);
     if (handle == nullptr) GTEST_SKIP() << "NSS's software token is not installed";
