@@ -41,19 +41,7 @@ TEST(DesktopMeasure, DISABLED_LongestGuiStallDuringOneGibPack) {
     std::atomic<int> result{-2};
     QElapsedTimer total;
     total.start();
-    std::thread worker([&] {
-        LogonStore store;
-        ASSERT_TRUE(store.Open(dir / "home"));
-        EngineContext context{&host, &store, nullptr, nullptr};
-        EngineCall call(context);
-        CKorvane engine(context);
-        PasswordPackRequest request;
-        request.packagePath = dir / "src/big.bin.vrk";
-        request.paths = {dir / "src/big.bin"};
-        request.baseFolder = dir / "src";
-        request.password = std::string_view("secret1");
-        result = PackWithPassword(engine, request);
-    });
+    std::thread worker = PackBigFileOnWorker(host, dir.Path(), result);
     while (result == -2) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     worker.join();
     EXPECT_EQ(result, 1);

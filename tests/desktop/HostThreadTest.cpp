@@ -97,19 +97,7 @@ TEST(DesktopHost, CancelInProgressWindowStopsPackAndLeavesNothing) {
     } cancel;
     qApp->installEventFilter(&cancel);
     std::atomic<int> result{-2};
-    std::thread worker([&] {
-        LogonStore store;
-        ASSERT_TRUE(store.Open(dir / "home"));
-        EngineContext context{&host, &store, nullptr, nullptr};
-        EngineCall call(context);
-        CKorvane engine(context);
-        PasswordPackRequest request;
-        request.packagePath = dir / "src/big.bin.vrk";
-        request.paths = {dir / "src/big.bin"};
-        request.baseFolder = dir / "src";
-        request.password = std::string_view("secret1");
-        result = PackWithPassword(engine, request);
-    });
+    std::thread worker = PackBigFileOnWorker(host, dir.Path(), result);
     ASSERT_TRUE(WaitUntil([&] { return result != -2; }));
     worker.join();
     qApp->removeEventFilter(&cancel);
