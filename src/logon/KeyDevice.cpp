@@ -85,12 +85,8 @@ bool FolderKeyDevice::EraseKey() {
     for (const std::string& path : {m_path, m_staged}) {
         // Overwritten before it is unlinked: the file stays readable from the medium's free
         // blocks otherwise, and it opens with the user's password.
-        uint64_t length = 0;
         int error = 0;
-        if (UniqueFd file = OpenForOverwrite(path, &length, &error); file.Valid()) {
-            static const unsigned char kZeros[4096] = {};
-            OverwriteRepeating(file.Get(), length, kZeros, sizeof kZeros, &error);
-        }
+        OverwriteWithZeros(path, &error);
         if (!RemoveName(path) && errno != ENOENT && failure == 0) failure = errno;
     }
     errno = failure;

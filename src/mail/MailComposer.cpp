@@ -153,11 +153,8 @@ void RemoveOverwritten(const std::string& path) {
             return;
         }
         case PathKind::File: {
-            static const unsigned char kZeros[65536] = {};
-            uint64_t length = 0;
             int error = 0;
-            if (UniqueFd file = OpenForOverwrite(path, &length, &error); file.Valid())
-                OverwriteRepeating(file.Get(), length, kZeros, sizeof kZeros, &error);
+            OverwriteWithZeros(path, &error);
             break;
         }
         default:

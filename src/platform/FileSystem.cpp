@@ -39,15 +39,20 @@ bool IsExistingFolder(const std::string& path) {
 bool MakeFolders(const std::string& path, unsigned mode) {
     if (path.empty()) return false;
     std::string partial;
+    int error = 0;  // the system's reason when a level could not be made
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
         partial = path.substr(0, end);
-        if (!partial.empty() && !IsExistingFolder(partial)) ::mkdir(partial.c_str(), static_cast<mode_t>(mode));
+        if (!partial.empty() && !IsExistingFolder(partial) &&
+            ::mkdir(partial.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST && error == 0)
+            error = errno;
         start = end + 1;
     }
-    return IsExistingFolder(path);
+    if (IsExistingFolder(path)) return true;
+    errno = error != 0 ? error : ENOTDIR;
+    return false;
 }
 
 bool RemoveRegularFile(const std::string& path) {
@@ -72,19 +77,7 @@ bool SetPermissions(const std::string& path, unsigned mode) {
     return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0;
 }
 
-bool MakeOwnerOnlyFolders(const std::string& folder) {
-    if (folder.empty()) return false;
-    if (IsExistingFolder(folder)) return true;
-    std::filesystem::path path = std::filesystem::path(folder).lexically_normal();
-    if (!path.has_filename()) path = path.parent_path();
-    std::filesystem::path parent = path.parent_path();
-    if (!parent.empty() && parent != path && !MakeOwnerOnlyFolders(parent.string())) return false;
-    if (::mkdir(path.c_str(), S_IRWXU) == 0) return true;
-    int error = errno;
-    if (IsExistingFolder(path.string())) return true;
-    errno = error;
-    return false;
-}
+bool MakeOwnerOnlyFolders(const std::string& folder) { return MakeFolders(folder, S_IRWXU); }
 
 bool MakeOwnerOnlyFile(const std::string& path) {
     return UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR)).Valid();

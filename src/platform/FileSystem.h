@@ -20,7 +20,7 @@ std::string ExtensionOfPath(std::string_view path);
 bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);
 // Creates the folder and any missing parents (each with `mode`, the umask applied); true when
-// it exists afterwards.
+// it exists afterwards, else false with errno the system's reason.
 bool MakeFolders(const std::string& path, unsigned mode = 0777);
 // Removes a regular file; false for anything else or on failure.
 bool RemoveRegularFile(const std::string& path);

@@ -69,6 +69,13 @@ UniqueFd OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int*
     return file;
 }
 
+bool OverwriteWithZeros(const std::string& path, int* error) {
+    static const unsigned char kZeros[65536] = {};
+    uint64_t length = 0;
+    UniqueFd file = OpenForOverwrite(path, &length, error);
+    return file.Valid() && OverwriteRepeating(file.Get(), length, kZeros, sizeof kZeros, error);
+}
+
 bool TruncateAndFlush(int fd) { return ::ftruncate(fd, 0) == 0 && ::fdatasync(fd) == 0; }
 
 bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, size_t blockLength, int* error) {

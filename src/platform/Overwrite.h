@@ -39,6 +39,9 @@ UniqueFd OpenForOverwriteAt(int folder, const char* name, uint64_t* length, int*
 // page cache would be dropped with the file. An empty file is not written. False with *error
 // on the first failure.
 bool OverwriteRepeating(int fd, uint64_t length, const unsigned char* block, size_t blockLength, int* error);
+// Overwrites the whole regular file at path with zeros and flushes it, never through a link;
+// false (*error set) when it cannot be opened or written. The name stays for the caller to remove.
+bool OverwriteWithZeros(const std::string& path, int* error);
 // Cuts an overwritten file to nothing and flushes that, so no length stays behind once its name
 // is gone.
 bool TruncateAndFlush(int fd);
