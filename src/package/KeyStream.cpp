@@ -11,8 +11,9 @@
 namespace {
 
 constexpr size_t kKeyCopySize = sizeof ContentKey::key + sizeof ContentKey::iv + sizeof(int);
-// The first stretch made: most files of a tree fit in it, and it costs a few milliseconds.
-constexpr size_t kFirstStretch = 1u << 20;
+// The stream is made in whole stretches of this size: a package of one small file pays for
+// 64 KiB of cipher (under half a millisecond), not for more than it can use.
+constexpr size_t kStretch = 64u << 10;
 
 void CopyKey(unsigned char* to, const ContentKey& key) {
     std::memcpy(to, key.key, sizeof key.key);
@@ -71,10 +72,11 @@ bool KeyStream::Start(const ContentKey& key, uint64_t size) {
     return true;
 }
 
-// Makes the stream up to at least `wanted` bytes (at most what is kept), doubling what is
-// there so a growing tree makes its stream once.
+// Makes the stream up to at least `wanted` bytes (at most what is kept), in whole stretches,
+// doubling what is there so a tree of growing files makes its stream once.
 bool KeyStream::Extend(size_t wanted) {
-    const size_t target = std::min(kKeyStreamKept, std::max({wanted, 2 * m_made, kFirstStretch}));
+    const size_t stretches = (wanted + kStretch - 1) / kStretch * kStretch;
+    const size_t target = std::min(kKeyStreamKept, std::max(stretches, 2 * m_made));
     unsigned char* at = m_stream.get() + m_made;
     const size_t length = target - m_made;
     std::memset(at, 0, length);
@@ -103,9 +105,9 @@ bool KeyStream::Apply(unsigned char* out, const unsigned char* in, size_t length
         const CipherEntry* entry = FindCipher(m_cipherId);
         const unsigned char* key = m_keyCopy.get();
         m_beyond = entry ? entry->make(key, key + sizeof ContentKey::key) : nullptr;
-        auto scratch = std::make_unique<unsigned char[]>(kFirstStretch);
-        for (size_t skipped = 0; m_beyond && skipped < kKeyStreamKept; skipped += kFirstStretch)
-            if (!m_beyond->Update(scratch.get(), scratch.get(), kFirstStretch)) m_beyond.reset();
+        auto scratch = std::make_unique<unsigned char[]>(kStretch);
+        for (size_t skipped = 0; m_beyond && skipped < kKeyStreamKept; skipped += kStretch)
+            if (!m_beyond->Update(scratch.get(), scratch.get(), kStretch)) m_beyond.reset();
         if (!m_beyond) return false;
     }
     m_position += length;
