@@ -11,9 +11,11 @@
 namespace {
 
 constexpr size_t kKeyCopySize = sizeof ContentKey::key + sizeof ContentKey::iv + sizeof(int);
-// The stream is made in whole stretches of this size: a package of one small file pays for
-// 64 KiB of cipher (under half a millisecond), not for more than it can use.
-constexpr size_t kStretch = 64u << 10;
+// The stream is made in whole stretches of this size, as files need it: a package of one small
+// file pays for no more cipher than its file.
+constexpr size_t kStretch = 4u << 10;
+// A file's own cipher is brought past the kept stream in pieces of this size.
+constexpr size_t kSkipPiece = 64u << 10;
 
 void CopyKey(unsigned char* to, const ContentKey& key) {
     std::memcpy(to, key.key, sizeof key.key);
@@ -105,9 +107,9 @@ bool KeyStream::Apply(unsigned char* out, const unsigned char* in, size_t length
         const CipherEntry* entry = FindCipher(m_cipherId);
         const unsigned char* key = m_keyCopy.get();
         m_beyond = entry ? entry->make(key, key + sizeof ContentKey::key) : nullptr;
-        auto scratch = std::make_unique<unsigned char[]>(kStretch);
-        for (size_t skipped = 0; m_beyond && skipped < kKeyStreamKept; skipped += kStretch)
-            if (!m_beyond->Update(scratch.get(), scratch.get(), kStretch)) m_beyond.reset();
+        auto scratch = std::make_unique<unsigned char[]>(kSkipPiece);
+        for (size_t skipped = 0; m_beyond && skipped < kKeyStreamKept; skipped += kSkipPiece)
+            if (!m_beyond->Update(scratch.get(), scratch.get(), kSkipPiece)) m_beyond.reset();
         if (!m_beyond) return false;
     }
     m_position += length;
