@@ -1,12 +1,25 @@
 #include "package/BlockPipe.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
 
 #include "platform/CMemFile.h"
 
-BlockPipe::BlockPipe(unsigned char* ring, CFile& source, uint64_t size, bool exact, CFile* sink)
+BlockRing::BlockRing() : m_bytes(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {}
+
+BlockRing::~BlockRing() {
+    // Plaintext passed through the ring.
+    for (size_t slot = 0; slot < kRingBlocks; ++slot) OPENSSL_cleanse(Slot(slot), m_touched[slot]);
+}
+
+void BlockRing::Touch(size_t slot, size_t length) {
+    m_touched[slot] = std::max(m_touched[slot], std::min(kRingBlockRoom, length + (kRingBlockRoom - kStreamBlockSize)));
+}
+
+BlockPipe::BlockPipe(BlockRing& ring, CFile& source, uint64_t size, bool exact, CFile* sink)
     : m_ring(ring),
       m_source(source),
       m_memory(dynamic_cast<CMemFile*>(&source)),
@@ -87,9 +100,11 @@ bool BlockPipe::ReadInline(PipeBlock& block) {
     try {
         got = m_source.Read(buffer, static_cast<unsigned>(want));
     } catch (const CFileException& e) {
+        m_ring.Touch(0, want);  // a failed read may have left part of the block
         Fail(e, false);
         return false;
     }
+    m_ring.Touch(0, got);
     if (m_exact) m_left -= got;
     m_readEnd = got < want || (m_exact && m_left == 0);
     block = PipeBlock{buffer, buffer, got, 0};
@@ -112,6 +127,7 @@ bool BlockPipe::TakeFromMemory(PipeBlock& block) {
     } else if (m_failed) {
         return false;
     }
+    m_ring.Touch(slot, got);
     block = PipeBlock{m_memory->Data() + m_memoryPosition, Slot(slot), got, slot};
     m_memoryPosition += got;
     if (m_exact) m_left -= got;
@@ -172,13 +188,16 @@ void BlockPipe::Run() {
             try {
                 got = m_source.Read(Slot(sequence), static_cast<unsigned>(want));
             } catch (const CFileException& e) {
+                m_ring.Touch(sequence % m_slots, want);  // a failed read may have left part of it
                 Fail(e, false);
                 return;
             } catch (...) {
+                m_ring.Touch(sequence % m_slots, want);
                 Fail(CFileException::FromErrno(EIO, m_source.GetFilePath()), false);
                 return;
             }
             lock.lock();
+            m_ring.Touch(sequence % m_slots, got);
             m_lengths[sequence % m_slots] = got;
             if (m_exact) m_left -= got;
             m_readEnd = got < want || (m_exact && m_left == 0);

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -24,6 +25,25 @@ constexpr size_t kRingBlockRoom = kStreamBlockSize + 64;
 // Buffers in a ring: one being enciphered, one being written, two read ahead.
 constexpr size_t kRingBlocks = 4;
 
+// The buffers of a ring, and how much of each has held bytes: only that is wiped when the ring
+// goes, so a pass over small files neither wipes nor first touches the buffers it never used.
+class BlockRing {
+public:
+    BlockRing();
+    ~BlockRing();
+    BlockRing(const BlockRing&) = delete;
+    BlockRing& operator=(const BlockRing&) = delete;
+
+    unsigned char* Slot(size_t slot) { return m_bytes.get() + slot * kRingBlockRoom; }
+    // Slot may now hold up to `length` bytes, and what a card may release beyond them. Called
+    // by one thread at a time; the ring is wiped only after every pipe over it has ended.
+    void Touch(size_t slot, size_t length);
+
+private:
+    std::unique_ptr<unsigned char[]> m_bytes;
+    size_t m_touched[kRingBlocks] = {};
+};
+
 struct PipeBlock {
     const unsigned char* in = nullptr;  // the bytes read: in the ring, or in place in memory
     unsigned char* out = nullptr;       // kRingBlockRoom bytes for the output; may be `in` itself
@@ -35,10 +55,9 @@ class BlockPipe {
 public:
     // Reads `source` from its position in blocks: `size` bytes when `exact`, else until a block
     // comes back short (a file may grow while it is read; `size` is then only a hint). What the
-    // caller puts goes to `sink` at its position (null: nothing is written). `ring` holds
-    // kRingBlocks buffers of kRingBlockRoom and outlives the pipe. Neither file may be touched
-    // by anyone else until Finish or the pipe's end.
-    BlockPipe(unsigned char* ring, CFile& source, uint64_t size, bool exact, CFile* sink);
+    // caller puts goes to `sink` at its position (null: nothing is written). `ring` outlives
+    // the pipe. Neither file may be touched by anyone else until Finish or the pipe's end.
+    BlockPipe(BlockRing& ring, CFile& source, uint64_t size, bool exact, CFile* sink);
     ~BlockPipe();
     BlockPipe(const BlockPipe&) = delete;
     BlockPipe& operator=(const BlockPipe&) = delete;
@@ -57,14 +76,14 @@ public:
 
 private:
     unsigned long Want() const;
-    unsigned char* Slot(uint64_t sequence) { return m_ring + (sequence % m_slots) * kRingBlockRoom; }
+    unsigned char* Slot(uint64_t sequence) { return m_ring.Slot(sequence % m_slots); }
     bool ReadInline(PipeBlock& block);
     bool TakeFromMemory(PipeBlock& block);
     void Run();
     void Fail(const CFileException& error, bool writing);
     void Stop();
 
-    unsigned char* m_ring;
+    BlockRing& m_ring;
     CFile& m_source;
     CMemFile* m_memory;  // the source when it is held in memory
     CFile* m_sink;

@@ -40,10 +40,7 @@ int ShowPipeFailure(const BlockPipe& pipe) {
 }  // namespace
 
 ContentStream::ContentStream(CKorvane& engine, Digest digest, const ContentRules& rules)
-    : m_engine(engine),
-      m_digest(digest),
-      m_rules(rules),
-      m_ring(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {
+    : m_engine(engine), m_digest(digest), m_rules(rules) {
     if (m_digest == Digest::kSign)
         m_digestThread = std::make_unique<DigestThread>([this](const unsigned char* data, size_t length) {
             m_engine.Evp_SignUpdate(data, static_cast<unsigned>(length));
@@ -54,10 +51,7 @@ ContentStream::ContentStream(CKorvane& engine, Digest digest, const ContentRules
         });
 }
 
-ContentStream::~ContentStream() {
-    // Plaintext passed through the ring.
-    OPENSSL_cleanse(m_ring.get(), kRingBlocks * kRingBlockRoom);
-}
+ContentStream::~ContentStream() = default;
 
 void ContentStream::Feed(const unsigned char* plain, int length) {
     if (length > 0 && m_digestThread) m_digestThread->Feed(plain, static_cast<size_t>(length));
@@ -106,7 +100,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
     if (key != nullptr && !m_streamed && !m_engine.Evp_EncryptInit(key->key, key->iv, key->cipherId)) return 0;
     OpenCipher cipher(m_engine, OpenCipher::kEncrypt);
     if (key == nullptr || m_streamed) cipher.Finished();
-    BlockPipe pipe(m_ring.get(), source, size, false, package);
+    BlockPipe pipe(m_ring, source, size, false, package);
     uint16_t crc = 0xFFFF;
     uint64_t total = 0;
     for (;;) {
@@ -176,7 +170,7 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
     OpenCipher cipher(m_engine, OpenCipher::kDecrypt);
     if (key == nullptr || m_streamed) cipher.Finished();
     if (!m_engine.fSeek(package, place.offset, CFile::begin)) return 0;
-    BlockPipe pipe(m_ring.get(), *package, length, true, output);
+    BlockPipe pipe(m_ring, *package, length, true, output);
     uint16_t crc = 0xFFFF;
     for (uint64_t left = length; left > 0;) {
         const auto want = static_cast<unsigned long>(std::min<uint64_t>(left, kStreamBlockSize));

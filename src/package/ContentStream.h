@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "package/BlockPipe.h"
 #include "package/DigestThread.h"
 #include "package/KeyStream.h"
 #include "package/Messages.h"
@@ -98,7 +99,7 @@ private:
     CKorvane& m_engine;
     Digest m_digest;
     ContentRules m_rules;
-    std::unique_ptr<unsigned char[]> m_ring;
+    BlockRing m_ring;
     KeyStream m_keyStream;
     std::unique_ptr<DigestThread> m_digestThread;  // signed and verified passes only
     bool m_streamed = false;                       // the current file goes through m_keyStream
