@@ -99,6 +99,15 @@ private:
     static std::vector<std::string> ListEntries(const char* fileList);
 
     std::string m_lastPackage;  // the package EncryptInPlace made for the file at hand
+    // The recipient entry of the batch's user, looked up in the store by the batch's first
+    // file and reused by the rest (wiped when the batch ends); empty outside a batch.
+    struct BatchRecipient {
+        bool inBatch = false;
+        bool filled = false;
+        std::string userId;
+        Decrypt_UserInfo entry{};
+        void Forget();
+    } m_batchRecipient;
     // The batch frame of both drivers: progress window, per-file messages, stop on -1.
     void RunBatch(const std::vector<std::string>& files, HWND notifyWindow,
                   const std::function<int(const char* path)>& encryptOne);

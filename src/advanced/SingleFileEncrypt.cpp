@@ -115,8 +115,18 @@ int CAdvanceEmcrypt::SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_U
                                                     const char* folder, const char* userId) {
     ILogon* logon = LogonLibrary();
     if (logon == nullptr || userId == nullptr) return 0;
-    std::memset(&recipients[0], 0, sizeof recipients[0]);
-    if (!FillRecipient(*logon, userId, recipients[0])) return 0;
+    BatchRecipient& kept = m_batchRecipient;
+    if (kept.filled && kept.userId == userId) {
+        recipients[0] = kept.entry;
+    } else {
+        std::memset(&recipients[0], 0, sizeof recipients[0]);
+        if (!FillRecipient(*logon, userId, recipients[0])) return 0;
+        if (kept.inBatch) {
+            kept.entry = recipients[0];
+            kept.userId = userId;
+            kept.filled = true;
+        }
+    }
     *count = 1;
     InitEncryptFlag(head, kKindEnvelope);
     head->count = 1;
@@ -189,6 +199,13 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
     return WipeSource(*this, path, lock.Fd());
 }
 
+void CAdvanceEmcrypt::BatchRecipient::Forget() {
+    OPENSSL_cleanse(&entry, sizeof entry);
+    userId.clear();
+    filled = false;
+    inBatch = false;
+}
+
 void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notifyWindow,
                                const std::function<int(const char* path)>& encryptOne) {
     m_outcomes.clear();
@@ -199,8 +216,14 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
     m_showProgressWindow = 0;
     struct Hold {
         CAdvanceEmcrypt& engine;
-        explicit Hold(CAdvanceEmcrypt& e) : engine(e) { engine.HoldSigningKey(true); }
-        ~Hold() { engine.HoldSigningKey(false); }
+        explicit Hold(CAdvanceEmcrypt& e) : engine(e) {
+            engine.HoldSigningKey(true);
+            engine.m_batchRecipient.inBatch = true;
+        }
+        ~Hold() {
+            engine.HoldSigningKey(false);
+            engine.m_batchRecipient.Forget();
+        }
     } hold(*this);
     {
         ProgressReport progress(MessageText(msg::package::EncryptingTitle), MessageText(msg::package::Encrypting),

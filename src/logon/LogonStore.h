@@ -251,5 +251,10 @@ private:
     std::string m_sessionUser;  // logged-on user ID, empty when nobody
     SecretText m_sessionPassword;
     logon::KeptKey m_keptKey;  // the session user's key, opened once (see KeptKey.h)
+    // The public key of the certificate wrapped for last: a batch wraps every package's
+    // session key for the same few people, and reading the key from the DER each time cost
+    // more than the wrap itself.
+    std::vector<unsigned char> m_wrapCertDer;
+    logon::PkeyPtr m_wrapKey;
     int m_outputDepth = 0;
 };

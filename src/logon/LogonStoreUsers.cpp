@@ -502,9 +502,12 @@ int LogonStore::WrapSessionKey(int length, const unsigned char* keyThenIv, unsig
 
 int LogonStore::Wrap(const CertRow* cert, int length, const unsigned char* in, unsigned char* out) {
     if (cert == nullptr || length <= 0 || in == nullptr || out == nullptr) return -1;
-    logon::X509Ptr x509 = logon::CertFromDer(cert->record.der);
-    logon::PkeyPtr pub = logon::PublicKeyOf(x509.get());
-    return logon::WrapWithPublicKey(pub.get(), in, static_cast<size_t>(length), out, kLogonWrapOutRoom);
+    if (!m_wrapKey || m_wrapCertDer != cert->record.der) {
+        logon::X509Ptr x509 = logon::CertFromDer(cert->record.der);
+        m_wrapKey = logon::PublicKeyOf(x509.get());
+        m_wrapCertDer = m_wrapKey ? cert->record.der : std::vector<unsigned char>{};
+    }
+    return logon::WrapWithPublicKey(m_wrapKey.get(), in, static_cast<size_t>(length), out, kLogonWrapOutRoom);
 }
 
 int LogonStore::UnwrapSessionKey(int wrappedLength, const unsigned char* wrapped, unsigned char* out,
