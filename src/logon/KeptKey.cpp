@@ -19,6 +19,12 @@ PkeyPtr KeptKey::Open(const std::string& pem, const char* password, size_t lengt
     return key;
 }
 
+void KeptKey::Keep(const std::string& pem, PkeyPtr key) {
+    Forget();
+    m_key = std::move(key);
+    m_pem = pem;
+}
+
 void KeptKey::Forget() {
     m_key.reset();
     OPENSSL_cleanse(m_pem.data(), m_pem.size());

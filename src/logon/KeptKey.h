@@ -23,6 +23,8 @@ public:
     // The key that pem opens under password. When keep is set (the password is the session's),
     // the key opened is kept and the same pem answers from memory next time.
     PkeyPtr Open(const std::string& pem, const char* password, size_t length, bool keep);
+    // Keeps key, opened from pem under the session's password by someone else.
+    void Keep(const std::string& pem, PkeyPtr key);
     void Forget();
 
 private:

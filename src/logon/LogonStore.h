@@ -98,7 +98,9 @@ public:
                        std::string_view password);
 
     // ---- Session
-    bool LogOn(const std::string& userId, std::string_view password);
+    // openKey: the caller will use the user's private key (sign, open envelopes); it is then
+    // opened beside the password check, on a second thread, and kept for the session.
+    bool LogOn(const std::string& userId, std::string_view password, bool openKey = false);
     void LogOff();
 
     // ---- Certificates of other people
@@ -250,7 +252,8 @@ private:
     std::string m_error;
     std::string m_sessionUser;  // logged-on user ID, empty when nobody
     SecretText m_sessionPassword;
-    logon::KeptKey m_keptKey;  // the session user's key, opened once (see KeptKey.h)
+    std::string m_sessionVerifier;  // the stored verifier the session's password was checked against
+    logon::KeptKey m_keptKey;       // the session user's key, opened once (see KeptKey.h)
     // The public key of the certificate wrapped for last: a batch wraps every package's
     // session key for the same few people, and reading the key from the DER each time cost
     // more than the wrap itself.

@@ -92,8 +92,15 @@ bool LogonStore::ResolveUser(std::string_view text, UserRow& out) {
 }
 
 bool LogonStore::PasswordOk(const UserRow& user, const char* password, int length) const {
+    if (password == nullptr || length < 0) return false;
+    // The session's password was checked against this very verifier at log-on: checking it
+    // again would give the same answer, at the cost of a key derivation.
+    if (!m_sessionUser.empty() && !m_sessionVerifier.empty() && user.id == m_sessionUser &&
+        user.verifier == m_sessionVerifier && static_cast<size_t>(length) == m_sessionPassword.size() &&
+        CRYPTO_memcmp(password, m_sessionPassword.data(), m_sessionPassword.size()) == 0)
+        return true;
     logon::PasswordVerifier verifier;
-    return password != nullptr && length >= 0 && logon::DecodeVerifier(user.verifier, verifier) &&
+    return logon::DecodeVerifier(user.verifier, verifier) &&
            logon::CheckPasswordVerifier(verifier, password, static_cast<size_t>(length));
 }
 

@@ -189,10 +189,21 @@ TEST_F(KeyProtectionTest, OldCostKeysAreReprotectedAtLogOnKillSafely) {
 TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStoresCost) {
     ASSERT_GT(store_.AddUser("ann", "Ann", "", "pass-a"), 0) << store_.LastError();
     ASSERT_GT(store_.AddUser("gil", "Gil", "", "pass-g", device_), 0) << store_.LastError();
-    // The key kept open for ann's session answers only her password, and not after the change below.
-    ASSERT_TRUE(store_.LogOn("ann", "pass-a"));
+    // The key opened beside the log-on's check and kept for ann's session answers only her
+    // password; the session's password stops checking once another process changes it.
+    ASSERT_FALSE(store_.LogOn("ann", "pass-x", true));
+    ASSERT_TRUE(store_.LogOn("ann", "pass-a", true));
     EXPECT_TRUE(KeyOpens("ann", "pass-a"));
     EXPECT_FALSE(KeyOpens("ann", "pA"));
+    EXPECT_EQ(store_.CheckPassword("ann", "pass-x", 6, 2), 0);
+    {
+        TestLogon other(home_);
+        ASSERT_TRUE(other.ChangePassword("ann", "pass-a", "pass-b")) << other.LastError();
+        EXPECT_EQ(store_.CheckPassword("ann", "pass-a", 6, 2), 0) << "checked against the new verifier";
+        EXPECT_FALSE(KeyOpens("ann", "pass-a"));
+        ASSERT_TRUE(other.ChangePassword("ann", "pass-b", "pass-a")) << other.LastError();
+    }
+    ASSERT_TRUE(store_.LogOn("ann", "pass-a"));
     EXPECT_FALSE(store_.ChangePassword("ann", "wrong", "pass-a2"));
     ASSERT_TRUE(store_.ChangePassword("ann", "pass-a", "pass-a2")) << store_.LastError();
     ASSERT_TRUE(store_.ChangePassword("gil", "pass-g", "pass-g2")) << store_.LastError();

@@ -201,7 +201,8 @@ bool CliSession::LogOn() {
     std::string userId = cli_.options.user;
     if (userId.empty() && !store_.DefaultUser(userId)) return Refuse(store_.LastError());
     bool logged = TryLogonPassword(cli_, userId, [&](const SecretText& password, std::string& why) {
-        if (store_.LogOn(userId, password.view())) return PasswordVerdict::kAccepted;
+        // Every command that logs on signs or opens envelopes with the user's key.
+        if (store_.LogOn(userId, password.view(), true)) return PasswordVerdict::kAccepted;
         why = store_.LastError();
         LogonKeyRecord key;
         LogonUserRecord user;
