@@ -20,15 +20,16 @@ enum Column { kName, kId, kEmail, kState };
 
 void FillColumns(QTreeWidgetItem* item, const RecipientRow& row) {
     const bool group = row.kind == RecipientRow::Kind::kGroup;
-    item->setText(kName, Q(group ? MessageText(msg::desktop::GroupRow, row.name, static_cast<int>(row.members.size())) : row.name));
+    item->setText(kName, Q(group ? MessageText(msg::desktop::GroupRow, row.name, static_cast<int>(row.members.size()))
+                                 : row.name));
     item->setText(kId, Q(row.id));
     item->setText(kEmail, Q(row.email));
     int usable = 0;
     for (const RecipientRow& member : row.members) usable += member.Usable() ? 1 : 0;
     const int total = static_cast<int>(row.members.size());
-    item->setText(kState, Q(group && usable > 0 && usable < total
-                                ? MessageText(msg::desktop::GroupPartly, usable, total)
-                                : CertStateText(row.certState)));
+    item->setText(kState,
+                  Q(group && usable > 0 && usable < total ? MessageText(msg::desktop::GroupPartly, usable, total)
+                                                          : CertStateText(row.certState)));
     if (!row.Usable()) item->setForeground(kState, QColor(0xb0, 0, 0));
 }
 
@@ -78,7 +79,8 @@ void RecipientChooser::AddBody(QVBoxLayout* layout) {
     });
     connect(m_filter, &QLineEdit::textChanged, this, &RecipientChooser::ApplyFilter);
 
-    m_meToo = new QCheckBox(WithMnemonic(Q(MessageText(msg::desktop::ChooserMeToo, m_choice.Me())), QLatin1Char('M')), this);
+    m_meToo =
+        new QCheckBox(WithMnemonic(Q(MessageText(msg::desktop::ChooserMeToo, m_choice.Me())), QLatin1Char('M')), this);
     m_meToo->setChecked(m_choice.MeToo());
     m_meToo->setEnabled(!m_choice.MeAlways());
     connect(m_meToo, &QCheckBox::toggled, this, [this](bool on) {

@@ -76,8 +76,8 @@ bool StoreRecipients::ReadRows(std::vector<RecipientRow>& rows, std::string& err
         row.certState = kCertConfirmed;
         row.source = Name();
         for (int32_t number : group.members) {
-            auto member = std::find_if(people.begin(), people.end(),
-                                       [&](const RecipientRow& p) { return p.number == number; });
+            auto member =
+                std::find_if(people.begin(), people.end(), [&](const RecipientRow& p) { return p.number == number; });
             if (member == people.end()) continue;
             row.members.push_back(*member);
             if (Badness(member->certState) > Badness(row.certState)) row.certState = member->certState;

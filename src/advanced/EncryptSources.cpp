@@ -6,8 +6,8 @@
 #include "advanced/AdvanceEmcrypt.h"
 #include "package/PackageWalker.h"
 
-EncryptSourcesEnd CollectEncryptList(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths,
-                                     std::string& list, std::string& badPath) {
+EncryptSourcesEnd CollectEncryptList(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths, std::string& list,
+                                     std::string& badPath) {
     namespace fs = std::filesystem;
     engine.m_leftOutEntries.clear();
     char* buffer = nullptr;

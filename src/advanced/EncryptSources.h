@@ -16,5 +16,5 @@ enum class EncryptSourcesEnd {
 };
 
 // Fills list with the NUL-separated paths, ended by an empty entry.
-EncryptSourcesEnd CollectEncryptList(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths,
-                                     std::string& list, std::string& badPath);
+EncryptSourcesEnd CollectEncryptList(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths, std::string& list,
+                                     std::string& badPath);

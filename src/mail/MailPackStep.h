@@ -11,7 +11,7 @@ enum class MailFileProblem { kNone, kNotAFile, kPathTooLong, kBackslashInName };
 MailFileProblem CheckMailFile(const std::string& path);
 
 struct MailPackRequest {
-    std::vector<std::string> files;  // absolute paths of regular files (CheckMailFile passed)
+    std::vector<std::string> files;       // absolute paths of regular files (CheckMailFile passed)
     std::vector<std::string> recipients;  // certificate names
     std::string signer;                   // the logged-on user's signer name
     bool encrypt = true;

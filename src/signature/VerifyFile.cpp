@@ -147,8 +147,8 @@ int CKorvane::Verify_One_File(const char* signaturePath) try {
     }
     VerifyRecord shown = ReportRecord(*record, checked, proof);
     if (ILogon* logon = LogonLibrary(); logon && proof.Proven()) {
-        Lumo_PubCert cert;
-        cert.name = certName;
+        Lumo_PubCert cert;  // the installed certificate the signer's name resolves to, as the check found it
+        cert.name = logon->MapRecipientKeyText(certName, 1);
         shown.certState = logon->VerifyPubCert(cert, record->userId);
     }
     m_verifyEnd = VerifyEnd::kReported;

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -79,9 +80,8 @@ TEST(DesktopRecipients, StateFilterAndWhoIsChosen) {
         const char* id;
         int state;
         bool usable;
-    } states[] = {{"alice", kCertConfirmed, true},       {"bob", kCertConfirmed, true},
-                  {"carol", kCertNeverConfirmed, true},  {"dave", kCertModified, false},
-                  {"erin", kCertUnknown, false},         {"team", kCertUnknown, true},
+    } states[] = {{"alice", kCertConfirmed, true}, {"bob", kCertConfirmed, true}, {"carol", kCertNeverConfirmed, true},
+                  {"dave", kCertModified, false},  {"erin", kCertUnknown, false}, {"team", kCertUnknown, true},
                   {"ghosts", kCertUnknown, false}};
     for (const State& s : states) {
         const int row = RowOf(choice, s.id);
@@ -138,7 +138,8 @@ struct ActionRun {
     std::string home;
     QtUiHost host;
     RunAnswers answers;
-    std::vector<std::string> said;
+    std::string password = "pw-alice";
+    std::vector<std::string> said;  // message boxes, and "report: " + each report's verdict and note
 
     // Answers every question shown on this thread from now until the timer goes.
     std::unique_ptr<QTimer> Answer(const std::vector<std::string>& tick, QMessageBox::StandardButton question) {
@@ -157,9 +158,14 @@ struct ActionRun {
                 }
                 chooser->Button(RecipientChoice::kIdOk)->click();
             } else if (auto* dialog = qobject_cast<ModelDialog*>(modal); dialog && dialog->Entry()) {
-                QTest::keyClicks(dialog->Entry(), "pw-alice");
+                QTest::keyClicks(dialog->Entry(), QString::fromStdString(password));
                 QTest::keyClick(dialog->Entry(), Qt::Key_Return);
             } else if (auto* report = qobject_cast<ModelDialog*>(modal)) {
+                std::string seen = "report:";
+                for (const char* part : {"verdict", "unconfirmed"})
+                    if (auto* label = report->findChild<QLabel*>(QLatin1String(part)))
+                        seen += " " + label->text().toStdString();
+                said.push_back(seen);
                 QTest::keyClick(report, Qt::Key_Escape);
             } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
                 files->reject();
@@ -195,8 +201,8 @@ TEST(DesktopActions, EachActionAsksItsQuestionsAndMakesWhatItSays) {
     TestLogon store;
     MakePeople(store);
     TempDir dir;
-    const std::string a = dir / "a.txt", b = dir / "b.txt", c = dir / "c.txt", d = dir / "d.txt",
-                      e = dir / "e.txt", f = dir / "f.txt";
+    const std::string a = dir / "a.txt", b = dir / "b.txt", c = dir / "c.txt", d = dir / "d.txt", e = dir / "e.txt",
+                      f = dir / "f.txt";
     const std::string content = RandomBytes(100000, 7);
     for (const std::string& path : {a, b, c, d, e, f}) WriteFile(path, content);
     ActionRun run;
@@ -244,18 +250,48 @@ TEST(DesktopActions, EachActionAsksItsQuestionsAndMakesWhatItSays) {
     EXPECT_TRUE(Said(run.said, MessageText(msg::desktop::VerifyFileMissing, f + ".idi"))) << run.said.back();
     fs::rename(dir / "moved", f);
     EXPECT_EQ(run.Run("verify", {f + ".idi"}, {}, No), 1);
+    ASSERT_EQ(run.said.size(), 1u);
+    EXPECT_EQ(run.said[0].find(MessageText(msg::desktop::VerifyNotConfirmed)), std::string::npos) << run.said[0];
 
-    // bob opens his envelope: the same bytes.
-    ASSERT_TRUE(store.LogOn("bob", "pw-bob"));
-    ScriptedHost quiet;
-    ScopedUiHost installedHost(quiet);
-    ScopedLogonLibrary installedLogon(&store);
-    fs::create_directories(dir / "bob");
-    CKorvane engine;
-    engine.m_presetOutFolder = dir / "bob";
-    engine.m_batchSuccess = 1;
-    ASSERT_EQ(engine.EnvelopDecryptFiles((a + ".vrk").c_str(), nullptr, 0, 1), 1);
-    EXPECT_EQ(ReadFile(dir / "bob/a.txt"), content);
+    {
+        // bob opens his envelope: the same bytes.
+        ASSERT_TRUE(store.LogOn("bob", "pw-bob"));
+        ScriptedHost quiet;
+        ScopedUiHost installedHost(quiet);
+        ScopedLogonLibrary installedLogon(&store);
+        fs::create_directories(dir / "bob");
+        CKorvane engine;
+        engine.m_presetOutFolder = dir / "bob";
+        engine.m_batchSuccess = 1;
+        ASSERT_EQ(engine.EnvelopDecryptFiles((a + ".vrk").c_str(), nullptr, 0, 1), 1);
+        EXPECT_EQ(ReadFile(dir / "bob/a.txt"), content);
+    }
+
+    // Signed by carol, whose certificate nobody confirmed: correct, with the note. Signed by bob,
+    // whose certificate is then removed: not checked, and said why.
+    const std::string g = dir / "g.txt";
+    WriteFile(g, content);
+    for (const char* signer : {"carol", "bob"}) {
+        ChooseLogonUser(signer);
+        run.password = std::string("pw-") + signer;
+        ASSERT_EQ(run.Run("sign", {g}, {}, No), 1) << signer;
+        if (std::string(signer) == "carol") {
+            EXPECT_EQ(run.Run("verify", {g + ".idi"}, {}, No), 1);
+            ASSERT_EQ(run.said.size(), 1u);
+            EXPECT_NE(run.said[0].find(MessageText(msg::desktop::VerifyNotConfirmed)), std::string::npos)
+                << run.said[0];
+            fs::remove(g + ".idi");
+        }
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((store.Home() + "/logon.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "DELETE FROM certs WHERE name = 'bob'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(run.Run("verify", {g + ".idi"}, {}, No), 0);
+    EXPECT_TRUE(Said(run.said, MessageText(msg::desktop::VerifyNoCertificate, g + ".idi", "Bob<bob@example.org>")))
+        << run.said.back();
+    ChooseLogonUser("alice");
+
     ChooseLogonUser({});
 }
 
@@ -270,8 +306,8 @@ TEST(DesktopActions, FilesDroppedOnAnActionRunIt) {
     window.show();
     const std::unique_ptr<QTimer> answer = run.Answer({}, QMessageBox::Ok);
     ActionList* list = window.Actions();
-    QListWidgetItem* verify = list->findItems(QString::fromStdString(MessageText(msg::desktop::ActionVerify)),
-                                              Qt::MatchExactly).value(0);
+    QListWidgetItem* verify =
+        list->findItems(QString::fromStdString(MessageText(msg::desktop::ActionVerify)), Qt::MatchExactly).value(0);
     ASSERT_NE(verify, nullptr);
     for (const char* name : {"one.idi", "two.idi"}) {
         QMimeData data;
