@@ -9,6 +9,7 @@
 #include "Actions.h"
 #include "Dropped.h"
 #include "Messages.h"
+#include "Mnemonic.h"
 
 namespace {
 
@@ -69,10 +70,12 @@ void ActionList::dropEvent(QDropEvent* event) {
 MainWindow::MainWindow(ActionRunner& runner, QWidget* parent) : QWidget(parent) {
     setWindowTitle(QString::fromStdString(MessageText(msg::desktop::MainTitle)));
     auto* layout = new QVBoxLayout(this);
-    auto* hint = new QLabel(QString::fromStdString(MessageText(msg::desktop::MainHint)), this);
+    auto* hint =
+        new QLabel(WithMnemonic(QString::fromStdString(MessageText(msg::desktop::MainHint)), QLatin1Char('A')), this);
     hint->setWordWrap(true);
     layout->addWidget(hint);
     m_actions = new ActionList(runner, this);
+    hint->setBuddy(m_actions);
     layout->addWidget(m_actions, 1);
 }
 

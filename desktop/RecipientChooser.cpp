@@ -39,7 +39,10 @@ RecipientChooser::RecipientChooser(RecipientChoice& model, QWidget* parent)
     : ModelDialog(model, parent), m_choice(model) {}
 
 void RecipientChooser::AddBody(QVBoxLayout* layout) {
-    ModelDialog::AddBody(layout);
+    // The hint names the list and takes its mnemonic (Alt+C reaches the list).
+    auto* hint = new QLabel(WithMnemonic(Q(MessageText(msg::desktop::ChooserHint)), QLatin1Char('C')), this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
     auto* filterLabel = new QLabel(WithMnemonic(Q(MessageText(msg::desktop::ChooserFilter)), QLatin1Char('S')), this);
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(QStringLiteral("filter"));
@@ -51,6 +54,7 @@ void RecipientChooser::AddBody(QVBoxLayout* layout) {
     m_list = new QTreeWidget(this);
     m_list->setHeaderLabels({Q(MessageText(msg::desktop::ColumnName)), Q(MessageText(msg::desktop::ColumnId)),
                              Q(MessageText(msg::desktop::ColumnEmail)), Q(MessageText(msg::desktop::ColumnCert))});
+    hint->setBuddy(m_list);
     m_list->setRootIsDecorated(true);
     m_list->setMinimumSize(600, 220);
     const std::vector<RecipientRow>& rows = m_choice.Rows();
