@@ -27,6 +27,7 @@
 #include "LogonEntry.h"
 #include "MainWindow.h"
 #include "Messages.h"
+#include "ProgressWindow.h"
 #include "QtUiHost.h"
 #include "RecipientChooser.h"
 #include "Recipients.h"
@@ -295,8 +296,21 @@ TEST(DesktopActions, EachActionAsksItsQuestionsAndMakesWhatItSays) {
     ChooseLogonUser({});
 }
 
+// Drops `path` on `window` at `at` as the window system delivers a drag: it enters the window,
+// moves to the point, drops.
+void DropOn(QWidget& window, QPoint at, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.windowHandle(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.windowHandle(), &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.windowHandle(), &drop);
+}
+
 // Files dropped on an action of the main window run that action with them; a second drop while
-// it runs waits for it.
+// it runs waits for it; files dropped on a progress window run the same action once more.
 TEST(DesktopActions, FilesDroppedOnAnActionRunIt) {
     TestLogon store;
     TempDir dir;
@@ -309,20 +323,21 @@ TEST(DesktopActions, FilesDroppedOnAnActionRunIt) {
     QListWidgetItem* verify =
         list->findItems(QString::fromStdString(MessageText(msg::desktop::ActionVerify)), Qt::MatchExactly).value(0);
     ASSERT_NE(verify, nullptr);
-    for (const char* name : {"one.idi", "two.idi"}) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / name))});
-        // As the window system delivers a drag: it enters the window, moves over the row, drops.
-        const QPoint at = list->viewport()->mapTo(&window, list->visualItemRect(verify).center());
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.windowHandle(), &enter);
-        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.windowHandle(), &move);
-        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.windowHandle(), &drop);
-    }
+    const QPoint at = list->viewport()->mapTo(&window, list->visualItemRect(verify).center());
+    DropOn(window, at, dir / "one.idi");
+    DropOn(window, at, dir / "two.idi");
     ASSERT_TRUE(WaitUntil([&] { return !runner.Busy() && run.said.size() == 2; }));
     EXPECT_EQ(run.said[0], MessageText(msg::desktop::NotVerified, dir / "one.idi"));
     EXPECT_EQ(run.said[1], MessageText(msg::desktop::NotVerified, dir / "two.idi"));
     EXPECT_EQ(runner.Result(), 0);
+
+    std::unique_ptr<IProgressView> view = run.host.CreateProgressView("title", "text");
+    ProgressWindow* progress = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<ProgressWindow*>(top); found && found->isVisible()) progress = found;
+    ASSERT_NE(progress, nullptr);
+    DropOn(*progress, QPoint(5, 5), dir / "three.idi");
+    view->Finish();
+    ASSERT_TRUE(WaitUntil([&] { return !runner.Busy() && run.said.size() == 3; }));
+    EXPECT_EQ(run.said[2], MessageText(msg::desktop::NotVerified, dir / "three.idi"));
 }
