@@ -2,29 +2,12 @@
 
 #include <openssl/crypto.h>
 
-#include <filesystem>
-
 #include "Actions.h"
 #include "Messages.h"
 #include "QtUiHost.h"
 #include "engine/Korvane.h"
 #include "password/PasswordPackager.h"
 #include "platform/SourceBytes.h"
-
-namespace {
-
-// "NAME.vrk" beside the first path, else "NAME (2).vrk" and so on: an existing file is never
-// replaced.
-std::string FreePackageName(const std::string& first) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string candidate = first + ".vrk";
-    for (int n = 2; fs::exists(fs::symlink_status(candidate, ec)); ++n)
-        candidate = first + " (" + std::to_string(n) + ").vrk";
-    return candidate;
-}
-
-}  // namespace
 
 int PackFiles(ActionJob& job) {
     PasswordPackRequest request;

@@ -1,12 +1,79 @@
 #include "Actions.h"
 
+#include <filesystem>
 #include <utility>
 
+#include "Messages.h"
+#include "QtUiHost.h"
+#include "Recipients.h"
+#include "logon/LogonStore.h"
+
+namespace {
+
+const std::pair<std::string_view, Action> kActions[] = {{"open", OpenFiles},          {"pack", PackFiles},
+                                                        {"envelope", EnvelopeFiles},  {"encrypt", EncryptEachFile},
+                                                        {"share", ShareEncryptFiles}, {"sign", SignFilesAction},
+                                                        {"verify", VerifyFiles},      {"mail", MailFiles},
+                                                        {"wipe", WipeFiles},          {"properties", ShowProperties}};
+
+constexpr size_t kLinesShown = 10;
+
+}  // namespace
+
 Action FindAction(std::string_view name) {
-    static const std::pair<std::string_view, Action> actions[] = {
-        {"open", OpenFiles},       {"pack", PackFiles},     {"properties", ShowProperties},
-        {"sign", SignFilesAction}, {"verify", VerifyFiles}, {"wipe", WipeFiles}};
-    for (const auto& [known, action] : actions)
+    for (const auto& [known, action] : kActions)
         if (known == name) return action;
     return nullptr;
+}
+
+const std::vector<std::string_view>& ActionNames() {
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> out;
+        for (const auto& entry : kActions) out.push_back(entry.first);
+        return out;
+    }();
+    return names;
+}
+
+std::string FreePackageName(const std::string& first) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string candidate = first + ".vrk";
+    for (int n = 2; fs::exists(fs::symlink_status(candidate, ec)); ++n)
+        candidate = first + " (" + std::to_string(n) + ").vrk";
+    return candidate;
+}
+
+std::string ShortList(const std::vector<std::string>& lines) {
+    std::string shown;
+    for (size_t i = 0; i < lines.size() && i < kLinesShown; ++i) shown += lines[i] + "\n";
+    if (lines.size() > kLinesShown)
+        shown += MessageText(msg::desktop::WipeMore, static_cast<int>(lines.size() - kLinesShown)) + "\n";
+    if (!shown.empty()) shown.pop_back();
+    return shown;
+}
+
+std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::string& me, bool meAlways,
+                                                  const std::vector<DecryptMan>& present) {
+    const std::vector<std::unique_ptr<IRecipientSource>> owned = RecipientSources(job.store);
+    std::vector<IRecipientSource*> sources;
+    for (const auto& source : owned) sources.push_back(source.get());
+    auto choice = std::make_unique<RecipientChoice>(RecipientChoice::ReadAll(sources), me, meAlways);
+    const std::vector<RecipientRow>& rows = choice->Rows();
+    for (const DecryptMan& man : present) {
+        const auto kind = man.type == kDecryptManGroup ? RecipientRow::Kind::kGroup : RecipientRow::Kind::kUser;
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].kind == kind && rows[i].number == man.id && rows[i].source == owned.front()->Name())
+                choice->Keep(i);
+    }
+    if (job.host.RunDialog(*choice) != RecipientChoice::kIdOk) return nullptr;
+    return choice;
+}
+
+std::string LoggedOnUser(LogonStore& store) {
+    std::string userId;
+    SecretText password;
+    int type = 0;
+    store.GetLogonUser(userId, password, type);
+    return userId;
 }

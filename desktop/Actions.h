@@ -4,25 +4,50 @@
 // engine's own report or failure, or a message of the program's. Answers 1 when done, 0 when
 // it failed, -1 when the person cancelled or stopped it.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "logon/ILogon.h"
+
 class CKorvane;
 class LogonStore;
 class QtUiHost;
+class RecipientChoice;
+
+// Answers given once in a run and kept for the rest of it (the main window runs several
+// actions in one run).
+struct RunAnswers {
+    int packageCount = 0;  // several files: 0 not asked yet, 1 one package, 2 one per file
+};
 
 struct ActionJob {
     QtUiHost& host;
     CKorvane& engine;
     LogonStore& store;
     const std::vector<std::string>& files;
+    RunAnswers& answers;
 };
 
 using Action = int (*)(ActionJob& job);
 
 // The action of that name; null when there is none.
 Action FindAction(std::string_view name);
+
+// The actions by name, in the order the main window lists them.
+const std::vector<std::string_view>& ActionNames();
+
+// "NAME.vrk" beside `first`, else "NAME (2).vrk" and so on: an existing file is never replaced.
+std::string FreePackageName(const std::string& first);
+// Up to ten lines of `lines`, then "and N more".
+std::string ShortList(const std::vector<std::string>& lines);
+// The recipient chooser over every recipient source, for the logged-on user `me` (meAlways: the
+// package is made for them whatever the box says). Null when the person cancelled.
+std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::string& me, bool meAlways,
+                                                  const std::vector<DecryptMan>& present = {});
+// The logged-on user's ID after LogOnUser.
+std::string LoggedOnUser(LogonStore& store);
 
 // open: what each file is decides: a package is decrypted, a signature file verified, anything
 // a mail package (".qlt") unpacked, anything else shown with its properties.
@@ -37,5 +62,16 @@ int SignFilesAction(ActionJob& job);
 int VerifyFiles(ActionJob& job);
 // properties: the property sheet of the selection.
 int ShowProperties(ActionJob& job);
+// envelope: after logging on, the recipient chooser, then one envelope package of every file and
+// folder, or one for each (asked once per run when there are several).
+int EnvelopeFiles(ActionJob& job);
+// encrypt: after logging on, one package per file for the user; each original wiped.
+int EncryptEachFile(ActionJob& job);
+// share: after logging on, the chooser adds decryptors to the folder of the files, then one
+// shared package per file for the user and everyone allowed for that folder; originals wiped.
+int ShareEncryptFiles(ActionJob& job);
+// mail: after logging on, the recipient chooser, one signed and encrypted mail package, and the
+// question whether to hand it to the mail program.
+int MailFiles(ActionJob& job);
 // wipe: after a confirmation naming them, every file and folder destroyed beyond recovery.
 int WipeFiles(ActionJob& job);

@@ -1,7 +1,5 @@
 #include "LogonEntry.h"
 
-#include <openssl/crypto.h>
-
 #include "Messages.h"
 #include "dialogs/Messages.h"
 #include "logon/LogonStore.h"
@@ -12,11 +10,6 @@ std::string LogonEntry::InputLabel() const { return MessageText(msg::desktop::Lo
 
 std::vector<DialogButton> LogonEntry::Buttons() const {
     return {{kIdOk, MessageText(msg::dialogs::Ok), "ok"}, {kIdCancel, MessageText(msg::dialogs::Cancel), "cancel"}};
-}
-
-void LogonEntry::Forget() {
-    OPENSSL_cleanse(m_password.data(), m_password.size());
-    m_password.clear();
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/Secret.h"
 #include "platform/UiHost.h"
 
 class LogonStore;
@@ -28,12 +29,12 @@ public:
     int Press(int id) override { return id == kIdOk && !m_password.empty() ? kIdOk : kIdCancel; }
     int Close() override { return kIdCancel; }
 
-    const std::string& Password() const { return m_password; }
-    void Forget();
+    std::string_view Password() const { return m_password.view(); }
+    void Forget() { m_password.clear(); }
 
 private:
     std::string m_userId;
-    std::string m_password;
+    SecretText m_password;  // wiped when replaced, forgotten or destroyed
 };
 
 // The user named on the command line (--user) for this run; empty: the store's default user.

@@ -1,5 +1,7 @@
 #include "ModelDialog.h"
 
+#include <openssl/crypto.h>
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,7 +113,10 @@ void ModelDialog::reject() {
 }
 
 void ModelDialog::EntryEdited(const QString& text) {
-    m_model.SetInput(text.toStdString());
+    // The copy made for the model may be a password: wiped once the model has taken it.
+    std::string typed = text.toStdString();
+    m_model.SetInput(typed);
+    OPENSSL_cleanse(typed.data(), typed.size());
     FollowEntry();
 }
 

@@ -35,13 +35,14 @@ protected:
     // Whether the model's entry is shown (a dialog whose body edits the model itself says no).
     virtual bool ShowsEntry() const { return m_model.HasInput(); }
     void reject() override;
+    // Buttons follow what the model allows now; a refused entry says why.
+    void FollowEntry();
 
     DialogModel& m_model;
 
 private:
     void Press(int id);
     void EntryEdited(const QString& text);
-    void FollowEntry();
 
     std::map<int, QPushButton*> m_buttons;
     QLineEdit* m_entry = nullptr;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "Dropped.h"
 #include "Messages.h"
 #include "Mnemonic.h"
 #include "dialogs/Messages.h"
@@ -96,4 +97,20 @@ void ProgressWindow::closeEvent(QCloseEvent* event) {
     if (m_finished) return QDialog::closeEvent(event);
     event->ignore();
     Stop();
+}
+
+void ProgressWindow::AcceptDrops(std::function<void(std::vector<std::string>)> dropped) {
+    m_dropped = std::move(dropped);
+    setAcceptDrops(m_dropped != nullptr);
+}
+
+void ProgressWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_dropped || !AcceptFileDrag(event)) event->ignore();
+}
+
+void ProgressWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::string> files = DroppedFiles(event->mimeData());
+    if (!m_dropped || files.empty()) return event->ignore();
+    event->acceptProposedAction();
+    m_dropped(std::move(files));
 }

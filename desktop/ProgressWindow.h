@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -26,12 +28,17 @@ public:
     // The operation ended: the window goes.
     void Finish();
 
+    // Files dropped on the window go to `dropped` (the next run of the same action).
+    void AcceptDrops(std::function<void(std::vector<std::string>)> dropped);
+
     QPushButton* CancelButton() const { return m_cancel; }
     QProgressBar* Bar() const { return m_bar; }
 
 protected:
     void reject() override;  // Escape and the close box: as Cancel
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Tick();
@@ -47,6 +54,7 @@ private:
     uint64_t m_start;
     uint64_t m_jobBytes;
     std::function<void()> m_stop;
+    std::function<void(std::vector<std::string>)> m_dropped;
     bool m_finished = false;
 };
 

@@ -158,6 +158,7 @@ std::unique_ptr<IProgressView> QtUiHost::CreateProgressView(const std::string& t
             QString::fromStdString(title), QString::fromStdString(text), [this] { return BytesDone(); }, m_jobBytes,
             [this] { RequestStop(); }, m_parent);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->AcceptDrops(m_dropped);
         window->show();
         return 0;
     });

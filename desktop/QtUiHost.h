@@ -14,7 +14,10 @@
 #include <QPointer>
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/UiHost.h"
 
@@ -39,6 +42,8 @@ public:
     uint64_t BytesDone() const { return m_bytes; }
     // The window the dialogs belong to; may be null.
     void SetParentWindow(QWidget* window) { m_parent = window; }
+    // Files dropped on a progress window go to `dropped` (GUI thread); null: not taken.
+    void SetDropHandler(std::function<void(std::vector<std::string>)> dropped) { m_dropped = std::move(dropped); }
     // From now on every question takes its cancelling answer and every loop is asked to stop.
     void Shutdown();
 
@@ -52,6 +57,7 @@ private:
     std::atomic<uint64_t> m_bytes{0};
     std::atomic<uint64_t> m_jobBytes{0};
     QPointer<QWidget> m_parent;
+    std::function<void(std::vector<std::string>)> m_dropped;
     // Password entries asked in a row with the same prompt (GUI thread only).
     std::string m_lastPrompt;
     int m_tries = 0;

@@ -4,6 +4,8 @@
 
 #include "DecryptedFiles.h"
 #include "PropertySheetDialog.h"
+#include "RecipientChooser.h"
+#include "Recipients.h"
 #include "ReplaceQuestion.h"
 #include "VerifyReport.h"
 #include "dialogs/DecryptToDialog.h"
@@ -44,6 +46,8 @@ std::unique_ptr<ModelDialog> MakeDialog(DialogModel& model, QWidget* parent) {
         dialog = std::make_unique<DecryptedFiles>(*list, parent);
     else if (auto* report = dynamic_cast<CDlgVerify*>(&model))
         dialog = std::make_unique<VerifyReport>(*report, parent);
+    else if (auto* choice = dynamic_cast<RecipientChoice*>(&model))
+        dialog = std::make_unique<RecipientChooser>(*choice, parent);
     else if (auto* sheet = dynamic_cast<CPropertySheet*>(&model))
         dialog = std::make_unique<PropertySheetDialog>(*sheet, parent);
     else

@@ -1,7 +1,9 @@
 // varnex-desktop: the file-manager actions with real windows. The action runs on a worker
 // thread; its questions, reports and progress come to this thread through the Qt host.
 //
-//     varnex-desktop [--home DIR] ACTION [--] FILE...
+//     varnex-desktop [--home DIR] [--user ID] [ACTION [--] FILE...]
+//
+// Without an action, a small window lists the actions; files dropped on one run it.
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -10,12 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ActionRunner.h"
 #include "Actions.h"
-#include "EngineWorker.h"
 #include "LogonEntry.h"
+#include "MainWindow.h"
 #include "Messages.h"
 #include "QtUiHost.h"
 
@@ -60,13 +64,12 @@ int main(int argc, char** argv) {
             files.push_back(std::filesystem::absolute(arg).lexically_normal().string());
         }
     }
-    if (action.empty()) return Usage(stderr, kExitUsage);
-    const Action run = FindAction(action);
-    if (run == nullptr) {
+    if (action.empty() && !files.empty()) return Usage(stderr, kExitUsage);
+    if (!action.empty() && FindAction(action) == nullptr) {
         std::fprintf(stderr, "varnex-desktop: %s\n", MessageText(msg::desktop::UnknownAction, action).c_str());
         return Usage(stderr, kExitUsage);
     }
-    if (files.empty()) {
+    if (!action.empty() && files.empty()) {
         std::fprintf(stderr, "varnex-desktop: %s\n", MessageText(msg::desktop::NoFiles).c_str());
         return Usage(stderr, kExitUsage);
     }
@@ -82,18 +85,26 @@ int main(int argc, char** argv) {
         QApplication::installTranslator(&qtTexts);
 
     QtUiHost host;
-    EngineWorker worker(host, SuiteFolder(home), [&](CKorvane& engine, LogonStore& store) {
-        ActionJob job{host, engine, store, files};
-        return run(job);
-    });
-    QObject::connect(&worker, &QThread::finished, &app, &QApplication::quit);
-    worker.start();
+    ActionRunner runner(host, SuiteFolder(home));
+    std::unique_ptr<MainWindow> window;
+    if (action.empty()) {
+        // The window stays until closed; what it started runs to its end first.
+        window = std::make_unique<MainWindow>(runner);
+        host.SetParentWindow(window.get());
+        window->show();
+        QObject::connect(window.get(), &MainWindow::closed, &app, [&] {
+            if (!runner.Busy()) QApplication::quit();
+            QObject::connect(&runner, &ActionRunner::idle, &app, &QApplication::quit);
+        });
+    } else {
+        QObject::connect(&runner, &ActionRunner::idle, &app, &QApplication::quit);
+        runner.Enqueue(action, files);
+    }
     QApplication::exec();
-    // Quitting early (the session ends): every question the worker still asks is cancelled
-    // and its loops stop, so it ends soon; what it posts meanwhile is still delivered.
-    host.Shutdown();
-    while (!worker.wait(20)) QApplication::processEvents();
-    switch (worker.Result()) {
+    // Quitting early (the session ends): every question still asked is cancelled and the loops
+    // stop, so the running action ends soon; what it posts meanwhile is still delivered.
+    runner.Finish();
+    switch (runner.Result()) {
         case 1:
             return kExitOk;
         case -1:

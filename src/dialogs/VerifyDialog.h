@@ -18,6 +18,9 @@ struct VerifyRecord {
     uint32_t size = 0;       // the file's size when signed
     std::string userId{};    // the signer's user ID as the record holds it
     SignerProof proof{};     // the certificate that checked the signature, when it was correct
+    // That certificate's confirmation in the store (a kCert* answer); 0 (unknown) when not
+    // asked, as for a bare digest.
+    int certState = 0;
 };
 
 class CDlgVerify : public DialogModel {

@@ -291,8 +291,17 @@ public:
     int GetPasswd(char* password);
 
     // ---- Public state, set by callers -----------------------------------------------------
-    int m_digestOnly = 0;           // signing with a key device returns the bare SHA-1 digest
-    size_t m_signedCount = 0;       // the files the last SignFiles or SignFilesWithEmail signed
+    int m_digestOnly = 0;      // signing with a key device returns the bare SHA-1 digest
+    size_t m_signedCount = 0;  // the files the last SignFiles or SignFilesWithEmail signed
+    // How the last Verify_One_File ended, for a caller that says more than its 0 or 1.
+    enum class VerifyEnd {
+        kNotChecked,         // the signature file could not be read or checked (said)
+        kReported,           // the report was shown, with its verdict
+        kNoCertificate,      // no usable certificate of the signer is installed (said)
+        kSignedFileMissing,  // the signed file is not beside it and none was chosen (not said)
+    };
+    VerifyEnd m_verifyEnd = VerifyEnd::kNotChecked;
+    std::string m_verifyCertName;   // the certificate the last Verify_One_File asked for
     std::string m_presetOutFolder;  // when it names an existing folder, decryption writes there
     int m_showProgressWindow = 1;   // the envelope pass shows its own progress window
     bool m_keepPackages = false;    // the dispatcher keeps restored packages whatever "DkeptFile" says

@@ -94,6 +94,8 @@ std::string CKorvane::FindSignedFile(const std::string& signaturePath, const std
 
 int CKorvane::Verify_One_File(const char* signaturePath) try {
     EngineCall call(m_context);
+    m_verifyEnd = VerifyEnd::kNotChecked;
+    m_verifyCertName.clear();
     if (signaturePath == nullptr || !IsFile(signaturePath)) return 0;
     CFile signatureFile;
     if (!OpenForReading(signaturePath, signatureFile, 1)) return 0;
@@ -110,13 +112,17 @@ int CKorvane::Verify_One_File(const char* signaturePath) try {
         ILogon* logon = LogonLibrary();
         certName = logon ? logon->MapRecipientKeyText(record->signerName, 1) : std::string();
     }
+    m_verifyCertName = certName;
     if (!Evp_VerifyInit(head.digestId2, certName.c_str(), head.kind)) {
         ShowMessage(msg::signature::VerifyInitFailed);
         return 0;
     }
 
     const std::string checked = FindSignedFile(signaturePath, record->fileName);
-    if (checked.empty()) return 0;
+    if (checked.empty()) {
+        m_verifyEnd = VerifyEnd::kSignedFileMissing;
+        return 0;
+    }
     CFile signedFile;
     if (!OpenForReading(checked.c_str(), signedFile, 1) || !fSeekToBegin(&signedFile)) return 0;
     unsigned char* block = BlockIn();
@@ -130,13 +136,23 @@ int CKorvane::Verify_One_File(const char* signaturePath) try {
 
     int verdict = Evp_VerifyFinal(record->signature, static_cast<unsigned>(record->signatureLength), certName.c_str(),
                                   static_cast<char>(head.kind), 0);
-    if (verdict < 0) return 0;
+    if (verdict < 0) {
+        m_verifyEnd = VerifyEnd::kNoCertificate;
+        return 0;
+    }
     const SignerProof proof = SignerProved();
     if (verdict == 1 && !RecordNamesProvenSigner(*record, head.kind, proof)) {
         ShowMessage(msg::signature::SignerNotCertificate);
         return 0;
     }
-    CDlgVerify report(ReportRecord(*record, checked, proof), verdict == 1 ? 1 : 0);
+    VerifyRecord shown = ReportRecord(*record, checked, proof);
+    if (ILogon* logon = LogonLibrary(); logon && proof.Proven()) {
+        Lumo_PubCert cert;  // the installed certificate the signer's name resolves to, as the check found it
+        cert.name = logon->MapRecipientKeyText(certName, 1);
+        shown.certState = logon->VerifyPubCert(cert, record->userId);
+    }
+    m_verifyEnd = VerifyEnd::kReported;
+    CDlgVerify report(shown, verdict == 1 ? 1 : 0);
     UiHost().RunDialog(report);
     return 1;
 } catch (...) {

@@ -1,23 +1,30 @@
 // Not a test: `./run screenshots` runs it to write a PNG of every dialog, in Chinese and in
 // English, into $VARNEX_SCREENSHOT_DIR as DIALOG-zh.png and DIALOG-en.png. It fails when a
-// dialog holds a widget wider or taller than the dialog itself.
+// dialog holds a widget wider or taller than the dialog itself, or when Chinese text does not
+// render (no font for it: every character the same empty box, or nothing).
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeWidget>
 #include <functional>
 #include <memory>
 
 #include "../desktop/Messages.h"
+#include "ActionRunner.h"
+#include "MainWindow.h"
 #include "ModelDialog.h"
 #include "ProgressWindow.h"
 #include "QtUiHost.h"
+#include "RecipientChooser.h"
+#include "Recipients.h"
 #include "ShowDialog.h"
 #include "TestSupport.h"
 #include "dialogs/FileListDialog.h"
@@ -52,10 +59,54 @@ void SaveModel(std::unique_ptr<DialogModel> model, const std::string& name, cons
     Save(*dialog, name, language);
 }
 
+// How many dark pixels a caption has when drawn alone in the dialogs' font.
+QImage Drawn(const QString& caption) {
+    QLabel label(caption);
+    label.adjustSize();
+    return label.grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+}
+
+int DarkPixels(const QImage& image) {
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+}
+
+// Chinese glyphs render: each of two different characters leaves dark pixels in its row, and
+// they differ (a missing font draws every character as the same box, or nothing).
+void ExpectChineseGlyphs(const QString& caption) {
+    ASSERT_GE(caption.size(), 2);
+    const QImage first = Drawn(caption.left(1)), second = Drawn(caption.mid(1, 1));
+    EXPECT_GT(DarkPixels(first), 0) << caption.toStdString();
+    EXPECT_GT(DarkPixels(second), 0) << caption.toStdString();
+    EXPECT_NE(first, second) << caption.toStdString() << ": the characters are drawn alike";
+}
+
+std::vector<RecipientRow> SampleRecipients() {
+    auto user = [](const char* id, const char* name, int state) {
+        RecipientRow row;
+        row.id = id;
+        row.name = name;
+        row.email = std::string(id) + "@example.org";
+        row.certName = id;
+        row.certState = state;
+        return row;
+    };
+    RecipientRow team;
+    team.kind = RecipientRow::Kind::kGroup;
+    team.id = team.name = "team";
+    team.members = {user("carol", "Carol", kCertNeverConfirmed), user("erin", "Erin", kCertUnknown)};
+    team.certState = kCertUnknown;
+    return {user("alice", "Alice", kCertConfirmed), user("bob", "Bob", kCertConfirmed),
+            user("carol", "Carol", kCertNeverConfirmed), user("dave", "Dave", kCertModified), team};
+}
+
 }  // namespace
 
 TEST(DesktopScreens, DISABLED_WriteEveryDialog) {
     ASSERT_FALSE(qEnvironmentVariableIsEmpty("VARNEX_SCREENSHOT_DIR"));
+    QtUiHost runnerHost;
     TempDir dir;
     WriteFile(dir / "report.pdf", std::string(3000, 'x'));
     const std::string file = dir / "report.pdf";
@@ -77,6 +128,19 @@ TEST(DesktopScreens, DISABLED_WriteEveryDialog) {
         VerifyRecord record{file, "Alice Example", "20240102030405", "20240101120000", 3000};
         SaveModel(std::make_unique<CDlgVerify>(record, 1), "verify", language);
         SaveModel(MakeFileSheet(file), "properties", language);
+        SaveModel(std::make_unique<RecipientChoice>(SampleRecipients(), "alice", true), "recipients", language,
+                  [](ModelDialog& d) {
+                      auto& chooser = static_cast<RecipientChooser&>(d);
+                      chooser.List()->topLevelItem(1)->setCheckState(0, Qt::Checked);
+                      chooser.List()->expandAll();
+                  });
+        if (std::string_view(language) == "zh")
+            ExpectChineseGlyphs(QString::fromStdString(MessageText(msg::desktop::ChooserTitle)));
+
+        ActionRunner runner(runnerHost, dir.Path());
+        MainWindow window(runner);
+        window.show();
+        Save(window, "main", language);
 
         ProgressWindow progress(
             QString::fromStdString(MessageText(msg::package::EncryptingTitle)),

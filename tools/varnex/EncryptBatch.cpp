@@ -1,44 +1,30 @@
 #include "EncryptBatch.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
-#include "package/PackageWalker.h"
+#include "advanced/EncryptSources.h"
 #include "platform/PrintableText.h"
 #include "platform/Secret.h"
 
 int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string>& paths, std::string& list) {
-    engine.m_leftOutEntries.clear();
-    char* buffer = nullptr;
-    int used = 0;
-    struct Free {
-        char*& buffer;
-        ~Free() { std::free(buffer); }
-    } release{buffer};
-    for (const std::string& p : paths) {
-        std::error_code ec;
-        std::string path = std::filesystem::absolute(p, ec).lexically_normal().string();
-        if (ec || !std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NoSuchFileOrFolder).c_str());
-            return kExitFailed;
-        }
-        if (path.size() > 1 && path.back() == '/') path.pop_back();
-        if (!engine.Collect_EncryptFileName(path.c_str(), &buffer, &used)) {
-            // A path that is neither file nor folder; a full memory or a folder that cannot be
-            // listed has said so itself.
-            if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_directory(path, ec))
-                std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NotFileOrFolder).c_str());
-            return kExitFailed;
-        }
+    std::string bad;
+    switch (CollectEncryptList(engine, paths, list, bad)) {
+        case EncryptSourcesEnd::kOk:
+            return -1;
+        case EncryptSourcesEnd::kMissing:
+            std::fprintf(stderr, "varnex: %s: %s\n", bad.c_str(), MessageText(msg::cli::NoSuchFileOrFolder).c_str());
+            break;
+        case EncryptSourcesEnd::kNotFileOrFolder:
+            std::fprintf(stderr, "varnex: %s: %s\n", bad.c_str(), MessageText(msg::cli::NotFileOrFolder).c_str());
+            break;
+        case EncryptSourcesEnd::kSaid:
+            break;
     }
-    list.assign(buffer ? buffer : "", static_cast<size_t>(used));
-    list.push_back('\0');
-    PackageWalker::ShowLeftOut(engine);
-    return -1;
+    return kExitFailed;
 }
 
 int RunEncryptBatch(CliContext& cli, const std::vector<std::string>& paths, bool json, const EncryptCall& encrypt) {

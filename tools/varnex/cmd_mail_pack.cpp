@@ -1,13 +1,8 @@
 // varnex mail-pack: files packed into one mail package for recipients, encrypted, signed or
 // both; prints the package's path.
 
-#include <openssl/crypto.h>
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
 #include "Cli.h"
@@ -15,47 +10,25 @@
 #include "CliMessages.h"
 #include "Session.h"
 #include "logon/ILogon.h"
-#include "mail/IMapi.h"
-#include "mail/MailEncrypt.h"
+#include "mail/MailPackStep.h"
+#include "platform/Window.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// "a,b" -> "a;b": the logon library's list form.
-std::string RecipientList(const std::string& commaList) {
+// "a,b" -> the certificate names, as the logon library reads a list.
+std::vector<std::string> RecipientNames(const std::string& commaList) {
     std::string list = commaList;
     for (char& c : list)
         if (c == ',') c = ';';
-    return list;
-}
-
-// Hands the package to the mail program, the recipients as To: the e-mail address their
-// installed certificate holds, else their name.
-int SendPackage(const std::string& package, const std::string& recipients) {
-    std::vector<std::string> to;
-    CPubCertFile certs;
-    certs.OpenFile();
-    for (int i = 1; i <= CountLogonListItems(recipients); ++i) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= CountLogonListItems(list); ++i) {
         std::string name;
-        LogonListItem(recipients, i, name);
-        Lumo_PubCert cert;
-        for (int more = certs.ReadFirstRec(cert); more; more = certs.ReadNextRec(cert)) {
-            if (LogonEqualNoCase(cert.name, name)) {
-                if (!cert.email.empty()) name = cert.email;
-                break;
-            }
-        }
-        to.push_back(name);
+        LogonListItem(list, i, name);
+        names.push_back(name);
     }
-    certs.CloseFile();
-    CIMapi mail;
-    if (!mail.LoadLibraryA()) return kExitFailed;  // the reason has been shown
-    const std::string name = fs::path(package).filename().string();
-    mail.Subject(name.c_str());
-    for (const std::string& address : to) mail.To(address.c_str());
-    mail.Attach(package.c_str(), name.c_str());
-    return ExitForResult(mail.Send());
+    return names;
 }
 
 int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
@@ -68,49 +41,38 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     if (to.empty()) return UsageError(self, MessageText(msg::cli::MailRecipientsMissing));
     if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoFileToPack));
 
-    std::string files;
+    MailPackRequest request;
     for (const std::string& p : parsed.Positionals()) {
         std::string path = fs::absolute(p).lexically_normal().string();
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailNotAFile, p).c_str());
-            return kExitFailed;
+        switch (CheckMailFile(path)) {
+            case MailFileProblem::kNone:
+                break;
+            case MailFileProblem::kNotAFile:
+                std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailNotAFile, p).c_str());
+                return kExitFailed;
+            case MailFileProblem::kPathTooLong:
+                std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
+                             MessageText(msg::cli::PathTooLong, kMaxPath - 1).c_str());
+                return kExitFailed;
+            case MailFileProblem::kBackslashInName:
+                std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailBackslash, p).c_str());
+                return kExitFailed;
         }
-        if (path.size() >= static_cast<size_t>(kMaxPath)) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
-                         MessageText(msg::cli::PathTooLong, kMaxPath - 1).c_str());
-            return kExitFailed;
-        }
-        if (!IsMailFileName(fs::path(path).filename().string())) {
-            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailBackslash, p).c_str());
-            return kExitFailed;
-        }
-        files += path;
-        files += '\0';
+        request.files.push_back(path);
     }
-    files += '\0';
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
-    std::string signer;
-    session.Store().GetSignerName(session.UserId(), signer);
-    std::string recipients = RecipientList(to);
-
-    auto arg = std::make_unique<ENCRYPT_MAIL_ARG>();
-    std::memset(arg.get(), 0, sizeof *arg);
-    arg->nMailType = kMailTypePublicKey;
-    arg->nMailFlag = (encrypt ? kMailFlagEncrypt : 0) | (sign ? kMailFlagSign : 0);
-    arg->pszFiles = files.data();
-    arg->pszRecipients = recipients.data();
-    std::snprintf(arg->szSigner, sizeof arg->szSigner, "%s", signer.c_str());
-    CMailEncrypt engine;
-    int result = engine.EncryptMail(arg.get());
-    OPENSSL_cleanse(arg->Key, sizeof arg->Key);
-    OPENSSL_cleanse(arg->IV, sizeof arg->IV);
+    session.Store().GetSignerName(session.UserId(), request.signer);
+    request.recipients = RecipientNames(to);
+    request.encrypt = encrypt;
+    request.sign = sign;
+    std::string mailFile;
+    const int result = PackMailFiles(request, mailFile);
     if (result != 1) return ExitForResult(result);
-    std::printf("%s\n", arg->szMailFile);
+    std::printf("%s\n", mailFile.c_str());
     std::fflush(stdout);
-    return parsed.Has("--send") ? SendPackage(arg->szMailFile, recipients) : kExitOk;
+    return parsed.Has("--send") ? ExitForResult(HandOffMail(mailFile, request.recipients)) : kExitOk;
 }
 
 }  // namespace
