@@ -150,7 +150,8 @@ bool Client::Connect() {
     if (!m_settings.bindDn.empty() && !m_settings.bindPasswordFile.empty()) {
         std::ifstream in(m_settings.bindPasswordFile, std::ios::binary);
         if (in) password.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in && !in.eof()) return Fail(MessageText(msg::directory::PasswordFileUnreadable, m_settings.bindPasswordFile));
+        if (!in && !in.eof())
+            return Fail(MessageText(msg::directory::PasswordFileUnreadable, m_settings.bindPasswordFile));
         if (password.size() > kMaxPasswordFile) {
             OPENSSL_cleanse(password.data(), password.size());
             return Fail(MessageText(msg::directory::PasswordFileUnreadable, m_settings.bindPasswordFile));

@@ -53,7 +53,7 @@ struct Entry {
     std::string dn, cn, uid, mail;
     std::vector<std::vector<unsigned char>> certs;  // userCertificate;binary values
     std::vector<std::string> members;               // member DNs of a group
-    size_t oversizeCert = 0;  // the length of a certificate value too large to be read, else 0
+    size_t oversizeCert = 0;                        // the length of a certificate value too large to be read, else 0
 };
 
 // A person whose certificate passed every check.

@@ -90,6 +90,8 @@ namespace {
 bool Resolve(LogonStore& store, const std::vector<std::string>& names, const ConfirmCert& confirm, Resolved& out,
              std::string& error) {
     Lookup lookup(store);
+    // Without a directory the names stay as given, for the store to refuse in its own words.
+    const bool haveDirectory = !LogonTrim(store.GetOption("Directory", "URI", "")).empty();
     std::vector<std::string> unknown;
     std::vector<std::string> leftOut;
     std::string leftOutGroup;
@@ -101,6 +103,10 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
             if (StoreGroup(store, group, members)) {
                 for (const std::string& m : members)
                     if (!HasName(out.recipients, m)) out.recipients.push_back(m);
+                continue;
+            }
+            if (!haveDirectory) {
+                out.recipients.push_back(name);
                 continue;
             }
             Client* client = lookup.Get(error);
@@ -123,7 +129,7 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
             }
             continue;
         }
-        if (store.RecipientState(name) != kCertUnknown) {
+        if (store.RecipientState(name) != kCertUnknown || !haveDirectory) {
             if (!HasName(out.recipients, name)) out.recipients.push_back(name);
         } else if (!HasName(unknown, name)) {
             unknown.push_back(name);

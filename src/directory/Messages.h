@@ -34,6 +34,9 @@ inline constexpr char kMessageSubsystem[] = "directory";
     M(AskConfirm, "Compare the SHA-256 fingerprint with its holder. Use this certificate (yes/no)? ", MB_OK) \
     M(NotConfirmed, "the certificate of '%s' from the directory is not confirmed; confirm it by its fingerprint (--answers confirm=%s)", MB_OK) \
     M(CannotCache, "the confirmed certificate of '%s' cannot be kept in the store: %s", MB_OK) \
+    M(SearchArgs, "directory search takes one TEXT", MB_OK) \
+    M(CommandSummary, "people of the organisation's directory: name, e-mail, certificate state", MB_OK) \
+    M(CommandHelp, "  search TEXT   the people whose name, e-mail address or uid holds TEXT, with the state\n                of their certificates; set the directory up with\n                varnex option set Directory URI|StartTLS|Base|BindDN|BindPasswordFile|CAFile|TimeLimit VALUE\n  --json        one JSON document\n", MB_OK) \
     M(StateUsable, "usable", MB_OK) \
     M(StateNone, "no certificate", MB_OK)
 // clang-format on

@@ -59,15 +59,24 @@ DirectoryServer::DirectoryServer() {
               "include /etc/ldap/schema/inetorgperson.schema\n"
               "modulepath /usr/lib/ldap\n"
               "moduleload back_mdb\n"
-              "pidfile " + dir + "/slapd.pid\n"
-              "sizelimit unlimited\n"
-              "database mdb\n"
-              "maxsize 1073741824\n"
-              "dbnosync\n"
-              "suffix \"" + std::string(kBase) + "\"\n"
-              "rootdn \"" + kRootDn + "\"\n"
-              "rootpw " + kRootPassword + "\n"
-              "directory " + dir + "/db\n");
+              "pidfile " +
+                  dir +
+                  "/slapd.pid\n"
+                  "sizelimit unlimited\n"
+                  "database mdb\n"
+                  "maxsize 1073741824\n"
+                  "dbnosync\n"
+                  "suffix \"" +
+                  std::string(kBase) +
+                  "\"\n"
+                  "rootdn \"" +
+                  kRootDn +
+                  "\"\n"
+                  "rootpw " +
+                  kRootPassword +
+                  "\n"
+                  "directory " +
+                  dir + "/db\n");
     for (int attempt = 0; attempt < 3 && m_ld == nullptr; ++attempt) {
         const int port = FreePort();
         m_uri = "ldap://127.0.0.1:" + std::to_string(port);
@@ -139,5 +148,6 @@ bool DirectoryServer::AddPerson(const std::string& uid, const std::string& cn, c
 bool DirectoryServer::AddGroup(const std::string& cn, const std::vector<std::string>& uids) {
     std::vector<std::string> members;
     for (const std::string& uid : uids) members.push_back(PersonDn(uid));
-    return Add("cn=" + cn + ",ou=groups," + kBase, {{"objectClass", {"groupOfNames"}}, {"cn", {cn}}, {"member", members}});
+    return Add("cn=" + cn + ",ou=groups," + kBase,
+               {{"objectClass", {"groupOfNames"}}, {"cn", {cn}}, {"member", members}});
 }

@@ -15,7 +15,7 @@ class DirectoryServer {
 public:
     static constexpr const char* kBase = "dc=example,dc=org";
 
-    DirectoryServer();  // starts the server; Running() tells whether it answers
+    DirectoryServer();   // starts the server; Running() tells whether it answers
     ~DirectoryServer();  // stops it
     DirectoryServer(const DirectoryServer&) = delete;
     DirectoryServer& operator=(const DirectoryServer&) = delete;

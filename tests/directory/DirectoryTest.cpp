@@ -80,8 +80,10 @@ protected:
         server->AddPerson("big", "Big", "big@example.org", {MadeCert("big", "big@example.org", Enlarge)});
         server->AddPerson("nocert", "No Cert", "nocert@example.org", {});
         server->AddPerson("other", "Other", "other@example.org", {MadeCert("other", "carol@example.org")});
-        server->AddPerson("expired", "Expired", "expired@example.org", {MadeCert("expired", "expired@example.org", Expire)});
-        server->AddPerson("server", "Server", "server@example.org", {MadeCert("server", "server@example.org", ForServersOnly)});
+        server->AddPerson("expired", "Expired", "expired@example.org",
+                          {MadeCert("expired", "expired@example.org", Expire)});
+        server->AddPerson("server", "Server", "server@example.org",
+                          {MadeCert("server", "server@example.org", ForServersOnly)});
         server->AddPerson("twin1", "Twin", "twin@example.org", {MadeCert("twin", "twin@example.org")});
         server->AddPerson("twin2", "Twin", "twin@example.org", {MadeCert("twin", "twin@example.org")});
         // One search answering 10,000 entries.
@@ -113,7 +115,8 @@ protected:
         UseDirectory(server->Uri());
     }
     void UseDirectory(const std::string& uri) {
-        ASSERT_TRUE(logon.SetOptions("Directory", {{"URI", uri}, {"Base", DirectoryServer::kBase}, {"TimeLimit", "2"}}));
+        ASSERT_TRUE(
+            logon.SetOptions("Directory", {{"URI", uri}, {"Base", DirectoryServer::kBase}, {"TimeLimit", "2"}}));
     }
     directory::Client Connected() {
         directory::Settings settings;
@@ -167,7 +170,8 @@ TEST_F(Directory, HostileEntriesAreRefusedEachWithItsMessage) {
         const char* name;
         std::string expected;  // the message, or its beginning
     } rows[] = {
-        {"big@example.org", MessageText(CertTooLarge, "big@example.org", size_t{1} << 20, directory::kMaxCertBytes).substr(0, 40)},
+        {"big@example.org",
+         MessageText(CertTooLarge, "big@example.org", size_t{1} << 20, directory::kMaxCertBytes).substr(0, 40)},
         {"many@example.org", MessageText(TooManyEntries, directory::kMaxEntries, "many@example.org")},
         {"other@example.org", MessageText(CertOtherAddress, "other@example.org", "carol@example.org")},
         {"expired@example.org", MessageText(CertUnusable, "expired@example.org", "")},
@@ -263,4 +267,30 @@ TEST_F(Directory, ServerStoppedMidBatchGivesOneMessageAndNoPackage) {
     EXPECT_EQ(error.rfind(MessageText(msg::directory::StoppedAnswering, own.Uri(), ""), 0), 0u) << error;
     EXPECT_TRUE(resolved.recipients.empty());
     EXPECT_FALSE(fs::exists(dir / "e.vrk"));
+}
+
+// The program: a search shows the certificate state; an envelope for someone from the directory
+// is refused under a blanket yes and made once the fingerprint is given (with colons).
+TEST_F(Directory, ProgramConfirmsOnlyByFingerprint) {
+    const std::string env = "LDAPNOINIT=1 VARNEX_PASSWORD=pw-alice";
+    CliOutcome search = RunVarnex(dir, logon.Home(), "directory search bob --json", env);
+    ASSERT_EQ(search.exit, 0) << search.err;
+    EXPECT_NE(search.out.find("\"email\": \"bob@example.org\""), std::string::npos) << search.out;
+    EXPECT_NE(search.out.find("\"usable\": true"), std::string::npos) << search.out;
+
+    WriteFile(dir / "plan.txt", "the plan");
+    const std::string pack = "--user alice envelope -o " + dir / "e.vrk" + " --to bob@example.org " + dir / "plan.txt";
+    CliOutcome blanket = RunVarnex(dir, logon.Home(), "--answers yes-no=yes " + pack, env);
+    EXPECT_EQ(blanket.exit, 1);
+    EXPECT_NE(blanket.err.find("--answers confirm="), std::string::npos) << blanket.err;
+    EXPECT_FALSE(fs::exists(dir / "e.vrk"));
+
+    std::string der;
+    ASSERT_TRUE(bobStore->ExportCert("bob", der, true));
+    logon::X509Ptr cert = logon::CertFromDer({der.begin(), der.end()});
+    const std::string colons = logon::SummarizeCert(cert.get()).fingerprint;
+    ASSERT_NE(colons.find(':'), std::string::npos);
+    CliOutcome confirmed = RunVarnex(dir, logon.Home(), "--answers confirm=" + colons + " " + pack, env);
+    EXPECT_EQ(confirmed.exit, 0) << confirmed.err;
+    EXPECT_EQ(OpenAs(*bobStore, "bob", "e.vrk"), "the plan");
 }

@@ -13,6 +13,7 @@
 #include "Cli.h"
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "DirectoryCli.h"
 #include "Session.h"
 #include "logon/ILogon.h"
 #include "mail/IMapi.h"
@@ -94,7 +95,18 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     if (!session.LogOn()) return kExitFailed;
     std::string signer;
     session.Store().GetSignerName(session.UserId(), signer);
-    std::string recipients = RecipientList(to);
+    std::vector<std::string> names;
+    for (size_t start = 0; start <= to.size();) {
+        size_t comma = to.find(',', start);
+        std::string name = LogonTrim(to.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (!name.empty()) names.push_back(name);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (!ResolveCliRecipients(cli, session.Store(), names)) return kExitFailed;
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ",") + name;
+    std::string recipients = RecipientList(joined);
 
     auto arg = std::make_unique<ENCRYPT_MAIL_ARG>();
     std::memset(arg.get(), 0, sizeof *arg);
