@@ -160,9 +160,10 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
 
 bool ResolveRecipients(LogonStore& store, const std::vector<std::string>& names, const ConfirmCert& confirm,
                        Resolved& out, std::string& error) {
+    const std::vector<std::string> given = names;  // names may be out's own list
     out = {};
     error.clear();
-    if (Resolve(store, names, confirm, out, error)) return true;
+    if (Resolve(store, given, confirm, out, error)) return true;
     out = {};
     return false;
 }

@@ -66,6 +66,7 @@ DirectoryServer::DirectoryServer() {
                   "database mdb\n"
                   "maxsize 1073741824\n"
                   "dbnosync\n"
+                  "index objectClass,uid,mail,cn eq\n"
                   "suffix \"" +
                   std::string(kBase) +
                   "\"\n"

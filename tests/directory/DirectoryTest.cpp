@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -293,4 +294,40 @@ TEST_F(Directory, ProgramConfirmsOnlyByFingerprint) {
     CliOutcome confirmed = RunVarnex(dir, logon.Home(), "--answers confirm=" + colons + " " + pack, env);
     EXPECT_EQ(confirmed.exit, 0) << confirmed.err;
     EXPECT_EQ(OpenAs(*bobStore, "bob", "e.vrk"), "the plan");
+}
+
+// The measurement (run with --gtest_also_run_disabled_tests): 200 recipients resolved from the
+// directory with one search each and in batches, against the same 200 from the store's cache.
+TEST_F(Directory, DISABLED_Resolve200Measured) {
+    logon::PkeyPtr key = TestRsaKey("bench");
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; ++i) {
+        const std::string id = "p" + std::to_string(1000 + i);
+        logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), id, id + "@example.org", i + 2);
+        ASSERT_TRUE(server->AddPerson(id, id, id + "@example.org", {Der(cert.get())}));
+        names.push_back(id + "@example.org");
+    }
+    using Clock = std::chrono::steady_clock;
+    auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    directory::Client client = Connected();
+    ASSERT_TRUE(client.Connect());
+    auto t0 = Clock::now();
+    for (const std::string& name : names) {
+        directory::Person person;
+        ASSERT_TRUE(client.FindPerson(name, person)) << client.Error();
+    }
+    auto t1 = Clock::now();
+    std::vector<directory::Person> people;
+    ASSERT_TRUE(client.FindPeople(names, people)) << client.Error();
+    auto t2 = Clock::now();
+    directory::Resolved resolved;
+    std::string error;
+    ASSERT_TRUE(directory::ResolveRecipients(logon, names, ConfirmAll(), resolved, error)) << error;
+    auto t3 = Clock::now();
+    ASSERT_TRUE(directory::ResolveRecipients(logon, resolved.recipients, nullptr, resolved, error)) << error;
+    auto t4 = Clock::now();
+    std::printf(
+        "200 recipients: one search each %.1f ms, batched (%zu per search) %.1f ms, first use with "
+        "confirmation and caching %.1f ms, from the store %.1f ms\n",
+        ms(t1 - t0), directory::kBatchSize, ms(t2 - t1), ms(t3 - t2), ms(t4 - t3));
 }
