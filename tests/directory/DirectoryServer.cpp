@@ -4,10 +4,12 @@
 #include <ldap.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +86,8 @@ DirectoryServer::DirectoryServer() {
         const std::string listen = m_uri + "/", conf = dir + "/slapd.conf";
         m_pid = fork();
         if (m_pid == 0) {
+            // The server goes with the test process, however that ends.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
             execl("/usr/sbin/slapd", "slapd", "-d", "0", "-f", conf.c_str(), "-h", listen.c_str(), nullptr);
             _exit(127);
         }
@@ -115,8 +119,50 @@ void DirectoryServer::Stop() {
     m_pid = -1;
 }
 
-bool DirectoryServer::Add(const std::string& dn,
-                          const std::vector<std::pair<std::string, std::vector<std::string>>>& attrs) {
+bool DirectoryServer::Add(const std::string& dn, const Attributes& attrs) {
+    int id = Send(dn, attrs);
+    LDAPMessage* result = nullptr;
+    if (id < 0 || ldap_result(static_cast<LDAP*>(m_ld), id, LDAP_MSG_ALL, nullptr, &result) <= 0) return false;
+    int rc = LDAP_OTHER;
+    ldap_parse_result(static_cast<LDAP*>(m_ld), result, &rc, nullptr, nullptr, nullptr, nullptr, 1);
+    return rc == LDAP_SUCCESS;
+}
+
+bool DirectoryServer::AddCrowd(const std::string& prefix, const std::string& mail, int count) {
+    // A window of adds in flight: unread answers would otherwise fill the connection both ways.
+    constexpr int kWindow = 100;
+    bool ok = true;
+    for (int start = 0; start < count; start += kWindow) {
+        std::vector<int> ids;
+        for (int i = start; i < std::min(count, start + kWindow); ++i) {
+            const std::string uid = prefix + std::to_string(i);
+            ids.push_back(Send(PersonDn(uid), {{"objectClass", {"inetOrgPerson"}},
+                                               {"uid", {uid}},
+                                               {"cn", {prefix}},
+                                               {"sn", {prefix}},
+                                               {"mail", {mail}}}));
+        }
+        ok = Collect(ids) && ok;
+    }
+    return ok;
+}
+
+bool DirectoryServer::Collect(const std::vector<int>& ids) {
+    bool ok = true;
+    for (int id : ids) {
+        LDAPMessage* result = nullptr;
+        int rc = LDAP_OTHER;
+        if (id < 0 || ldap_result(static_cast<LDAP*>(m_ld), id, LDAP_MSG_ALL, nullptr, &result) <= 0) {
+            ok = false;
+            continue;
+        }
+        ldap_parse_result(static_cast<LDAP*>(m_ld), result, &rc, nullptr, nullptr, nullptr, nullptr, 1);
+        ok = ok && rc == LDAP_SUCCESS;
+    }
+    return ok;
+}
+
+int DirectoryServer::Send(const std::string& dn, const Attributes& attrs) {
     std::vector<LDAPMod> mods(attrs.size());
     std::vector<std::vector<berval>> values(attrs.size());
     std::vector<std::vector<berval*>> pointers(attrs.size());
@@ -132,7 +178,9 @@ bool DirectoryServer::Add(const std::string& dn,
         list.push_back(&mods[i]);
     }
     list.push_back(nullptr);
-    return ldap_add_ext_s(static_cast<LDAP*>(m_ld), dn.c_str(), list.data(), nullptr, nullptr) == LDAP_SUCCESS;
+    int id = -1;
+    return ldap_add_ext(static_cast<LDAP*>(m_ld), dn.c_str(), list.data(), nullptr, nullptr, &id) == LDAP_SUCCESS ? id
+                                                                                                                  : -1;
 }
 
 bool DirectoryServer::AddPerson(const std::string& uid, const std::string& cn, const std::string& mail,
