@@ -1,8 +1,11 @@
 // Recipients from the organisation's directory, against a real OpenLDAP server the fixture
 // starts on a free local port and loads with people, certificates and groups.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <openssl/x509v3.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -335,4 +338,36 @@ TEST_F(Directory, DISABLED_Resolve200Measured) {
         "200 recipients: one search each %.1f ms, batched (%zu per search) %.1f ms, first use with "
         "confirmation and caching %.1f ms, from the store %.1f ms\n",
         ms(t1 - t0), directory::kBatchSize, ms(t2 - t1), ms(t3 - t2), ms(t4 - t3));
+}
+
+// A directory that is not there, or takes the connection and never answers: its message, and
+// never a wait much beyond the time limit.
+TEST_F(Directory, UnreachableOrSilentDirectoryFailsWithinTheTimeLimit) {
+    int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(silent, 4), 0);  // connections wait in the backlog, unanswered
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&addr), &length), 0);
+    const std::string silentUri = "ldap://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+    DirectoryServer gone;
+    const std::string goneUri = gone.Uri();
+    gone.Stop();
+    const struct {
+        std::string uri, expected;
+    } rows[] = {
+        {silentUri, MessageText(msg::directory::TimedOut, silentUri, 2)},
+        {goneUri, MessageText(msg::directory::Unreachable, goneUri, "")},
+    };
+    for (const auto& row : rows) {
+        UseDirectory(row.uri);
+        directory::Client client = Connected();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Connect());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4)) << row.uri;
+        EXPECT_EQ(client.Error().rfind(row.expected, 0), 0u) << client.Error();
+    }
+    close(silent);
 }
