@@ -12,8 +12,8 @@
 #include "directory/Messages.h"
 #include "logon/CertProfile.h"
 #include "logon/LogonKeys.h"
-#include "logon/LogonStoreRules.h"
 #include "logon/LogonStore.h"
+#include "logon/LogonStoreRules.h"
 #include "platform/PrintableText.h"
 
 namespace {
@@ -41,9 +41,10 @@ int RunDirectory(CliContext& cli, const std::vector<std::string>& args) {
         directory::Person person;
         const std::string name = entry.mail.empty() ? entry.uid : entry.mail;
         const bool usable = !entry.certs.empty() && client.CheckPerson(name, entry, person);
-        const std::string state = usable              ? MessageText(msg::directory::StateUsable)
-                                  : entry.certs.empty() && entry.oversizeCert == 0 ? MessageText(msg::directory::StateNone)
-                                                                                   : client.Error();
+        const std::string state = usable ? MessageText(msg::directory::StateUsable)
+                                  : entry.certs.empty() && entry.oversizeCert == 0
+                                      ? MessageText(msg::directory::StateNone)
+                                      : client.Error();
         if (json) {
             JsonObject o;
             o.Text("name", entry.cn).Text("email", entry.mail).Text("uid", entry.uid).Bool("usable", usable);
