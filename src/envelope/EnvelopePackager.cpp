@@ -33,10 +33,41 @@ struct EnvelopeKeys {
 
 }  // namespace
 
+namespace {
+
+// The entry of someone who is no registered user but whose certificate is installed under name
+// and confirmed as it stands (one taken from the organisation's directory): user number 0 tells
+// the writer to wrap the session key for that certificate.
+bool FillCertRecipient(ILogon& logon, const std::string& name, Decrypt_UserInfo& entry) {
+    CPubCertFile certs(&logon);
+    CSignPubCert confirmations(&logon);
+    Lumo_PubCert cert;
+    bool found = false;
+    if (certs.OpenFile() && confirmations.OpenFile())
+        for (int more = certs.ReadFirstRec(cert); more && !found; more = found ? 0 : certs.ReadNextRec(cert))
+            found = cert.userNumber == 0 && LogonEqualNoCase(cert.name, LogonTrim(name));
+    if (!found || confirmations.VerifyPubCert(cert, {}) != kCertConfirmed) return false;
+    const std::string keyText = KeyTextOf(cert.subjectName, cert.email);
+    std::string display = Format("%s\n%s", cert.name.c_str(), keyText.c_str());
+    if (display.size() >= sizeof entry.displayText || display.size() >= kRecipientTextRoom ||
+        keyText.size() >= sizeof entry.keyText || cert.name.size() >= sizeof entry.certName)
+        return false;
+    CopyText(entry.displayText, std::min(sizeof entry.displayText, kRecipientTextRoom), display);
+    entry.userNumber = 0;
+    CopyText(entry.certName, sizeof entry.certName, cert.name);
+    entry.keyNumber = -1;
+    CopyText(entry.keyText, sizeof entry.keyText, keyText);
+    entry.flag = 1;
+    return true;
+}
+
+}  // namespace
+
 bool FillRecipient(ILogon& logon, const std::string& userId, Decrypt_UserInfo& entry) {
     LogonKeyRecord key;
     LogonUserRecord user;
     std::string certPath;
+    if (!logon.GetUserRecords(key, user, userId) && FillCertRecipient(logon, userId, entry)) return true;
     if (!logon.GetUserRecords(key, user, userId) || !logon.GetCertFilePath(user.certName, certPath) ||
         !IsExistingFile(certPath)) {
         ShowMessage(msg::envelope::NoPublicKey);

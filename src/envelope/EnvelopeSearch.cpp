@@ -53,7 +53,12 @@ int WriteEnvelopeBlock(CKorvane& engine, CFile* package, const EncryptFlag& head
     int result = 1;
     for (int32_t i = 0; i < data.recipientCount && result; ++i) {
         const Decrypt_UserInfo& r = data.recipients[i];
-        int w = logon->WrapSessionKey(static_cast<int>(block.size()), block.data(), wrapped.data(), r.userNumber);
+        // Number 0: no registered user, the installed certificate the entry names.
+        Lumo_PubCert cert;
+        cert.name = std::string(r.certName, strnlen(r.certName, sizeof r.certName));
+        int w = r.userNumber != 0
+                    ? logon->WrapSessionKey(static_cast<int>(block.size()), block.data(), wrapped.data(), r.userNumber)
+                    : logon->WrapSessionKey(static_cast<int>(block.size()), block.data(), wrapped.data(), cert);
         if (w <= 0 || static_cast<size_t>(w) > kWrappedKeyRoom) {
             ShowMessage(msg::envelope::WrapFailed);
             result = 0;

@@ -29,7 +29,8 @@ CREATE TABLE IF NOT EXISTS certs (
     email       TEXT NOT NULL,
     der         BLOB NOT NULL,
     confirmed   BLOB,
-    chain       BLOB
+    chain       BLOB,
+    source      TEXT
 );
 CREATE TABLE IF NOT EXISTS groups (
     id   INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -67,6 +68,8 @@ CREATE TABLE IF NOT EXISTS options (
 constexpr const char* kMigrations[] = {
     // 1 -> 2: the issuers' certificates (DER, one after another) that came with a certificate.
     "ALTER TABLE certs ADD COLUMN chain BLOB;",
+    // 2 -> 3: where a certificate taken from elsewhere came from (the directory and entry).
+    "ALTER TABLE certs ADD COLUMN source TEXT;",
 };
 static_assert(std::size(kMigrations) == kStoreSchemaVersion - 1, "one step per version");
 

@@ -29,7 +29,7 @@ struct SqliteFinalize {
 // with a lower one is brought up to this version when it opens (see EnsureSchema).
 //   1  users, certificates with confirmations, groups, shares, settings
 //   2  certificates keep the chain of issuers that came with them (certs.chain)
-inline constexpr int kStoreSchemaVersion = 2;
+inline constexpr int kStoreSchemaVersion = 3;
 // How long one process waits for another's transaction before giving up.
 inline constexpr int kStoreBusyTimeoutMs = 30000;
 

@@ -41,6 +41,7 @@ struct LogonCertInfo {
     Lumo_PubCert record;
     int state = kCertUnknown;
     std::string fingerprint;  // SHA-256 of the DER form, hex
+    std::string source;       // where a certificate taken from elsewhere came from; empty if imported
 };
 
 class LogonStore : public ILogon {
@@ -114,6 +115,14 @@ public:
     bool ExportCert(const std::string& name, std::string& out, bool der = false);
     bool ConfirmCert(const std::string& name);
     bool ListCerts(std::vector<LogonCertInfo>& out);
+    // A certificate from elsewhere (the organisation's directory) that the person at the
+    // keyboard confirmed by its fingerprint: installed under name and confirmed in one
+    // transaction, with its source. A certificate cached earlier under name is replaced; a
+    // registered user's never is.
+    bool CacheConfirmedCert(const std::string& name, const std::vector<unsigned char>& der, const std::string& source);
+    // How a recipient named by text stands: kCertConfirmed for a registered user, else the state
+    // of the installed certificate it names (its DER in *der), kCertUnknown when none.
+    int RecipientState(const std::string& text, std::vector<unsigned char>* der = nullptr);
 
     // ---- Groups and shares
     int32_t AddGroup(const std::string& name);   // the group identifier, or 0
@@ -211,6 +220,7 @@ private:
         Lumo_PubCert record;
         std::vector<unsigned char> confirmed;  // fingerprint when last confirmed, empty if never
         std::vector<unsigned char> chain;      // the issuers' certificates, DER one after another
+        std::string source;
     };
 
     bool Fail(std::string text);

@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCertColumns = "SELECT name, user_number, subject, email, der, confirmed, chain FROM certs ";
+constexpr const char* kCertColumns =
+    "SELECT name, user_number, subject, email, der, confirmed, chain, source FROM certs ";
 // A certificate file larger than this is not a certificate (with its chain).
 constexpr size_t kMaxCertFile = 64 * 1024;
 
@@ -33,6 +34,7 @@ void ReadCertRow(const logon::Statement& q, Row& out) {
     out.record.der = q.Blob(4);
     out.confirmed = q.IsNull(5) ? std::vector<unsigned char>() : q.Blob(5);
     out.chain = q.IsNull(6) ? std::vector<unsigned char>() : q.Blob(6);
+    out.source = q.IsNull(7) ? std::string() : q.Text(7);
 }
 
 int ConfirmationState(const std::vector<unsigned char>& der, const std::vector<unsigned char>& confirmed) {
@@ -286,6 +288,53 @@ bool LogonStore::ConfirmCert(const std::string& name) {
     return true;
 }
 
+bool LogonStore::CacheConfirmedCert(const std::string& name, const std::vector<unsigned char>& der,
+                                    const std::string& source) {
+    m_error.clear();
+    if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
+    logon::X509Ptr cert = logon::CertFromDer(der);
+    if (!cert) return Fail(MessageText(msg::logon_store::CertUnreadable, name));
+    Lumo_PubCert record;
+    record.name = LogonTrim(name);
+    record.subjectName = logon::CertSubjectName(cert.get());
+    record.email = logon::CertEmail(cert.get());
+    record.der = logon::CertToDer(cert.get());
+    if (std::string error = logon::CheckCertName(record.name); !error.empty()) return Fail(error);
+    if (std::string error = logon::CheckNameAndEmail(record.subjectName, record.email); !error.empty())
+        return Fail(record.name + ": " + error);
+    {
+        logon::Transaction tx(m_db);
+        if (!tx.Ok()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
+        UserRow user;
+        if (FindUser(record.name, user)) return Fail(MessageText(msg::logon_store::RegisteredUserCert, record.name));
+        if (std::string clash = KeyTextClash({}, record.name); !clash.empty())
+            return Fail(MessageText(msg::logon_store::InstallUnderOtherName, clash));
+        // Installed and confirmed at once: the person confirmed exactly these bytes.
+        logon::Statement upsert(m_db,
+                                "INSERT INTO certs (name, user_number, subject, email, der, confirmed, source) "
+                                "VALUES (?1, 0, ?2, ?3, ?4, ?5, ?6) "
+                                "ON CONFLICT(name) DO UPDATE SET subject = ?2, email = ?3, der = ?4, confirmed = ?5, "
+                                "chain = NULL, source = ?6 WHERE certs.user_number = 0");
+        upsert.Bind(1, record.name).Bind(2, record.subjectName).Bind(3, record.email).Bind(4, record.der);
+        upsert.Bind(5, logon::CertFingerprint(record.der)).Bind(6, source);
+        if (!upsert.Run()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
+        if (sqlite3_changes(m_db.Handle()) != 1)
+            return Fail(MessageText(msg::logon_store::UserCertNotReplaced, record.name));
+        if (!tx.Commit()) return Fail(MessageText(msg::logon_store::CannotInstallCert, m_db.Error()));
+    }
+    WriteCertFile(record);
+    return true;
+}
+
+int LogonStore::RecipientState(const std::string& text, std::vector<unsigned char>* der) {
+    UserRow user;
+    if (ResolveUser(text, user)) return kCertConfirmed;
+    CertRow cert;
+    if (!ResolveCert(text, cert)) return kCertUnknown;
+    if (der != nullptr) *der = cert.record.der;
+    return ConfirmationState(cert.record.der, cert.confirmed);
+}
+
 bool LogonStore::ListCerts(std::vector<LogonCertInfo>& out) {
     out.clear();
     std::vector<CertRow> certs;
@@ -294,6 +343,7 @@ bool LogonStore::ListCerts(std::vector<LogonCertInfo>& out) {
         LogonCertInfo info;
         info.state = ConfirmationState(cert.record.der, cert.confirmed);
         info.fingerprint = logon::HexOf(logon::CertFingerprint(cert.record.der));
+        info.source = std::move(cert.source);
         info.record = std::move(cert.record);
         out.push_back(std::move(info));
     }

@@ -17,6 +17,7 @@
 #include "TestSupport.h"
 #include "advanced/Messages.h"
 #include "dialogs/Messages.h"
+#include "directory/Messages.h"
 #include "engine/Messages.h"
 #include "envelope/Messages.h"
 #include "formats/Messages.h"
@@ -38,10 +39,11 @@ namespace fs = std::filesystem;
 
 // Every subsystem's table. A new table is added here; the check below fails until it is.
 const std::vector<std::span<const MessageDef* const>> kTables = {
-    msg::advanced::kTable, msg::dialogs::kTable, msg::engine::kTable,   msg::envelope::kTable, msg::formats::kTable,
-    msg::mail::kTable,     msg::package::kTable, msg::password::kTable, msg::shell::kTable,    msg::signature::kTable,
-    msg::cli::kTable,      msg::logon::kTable,   msg::cli_help::kTable, msg::cli_demo::kTable, msg::logon_store::kTable,
-    msg::terminal::kTable, msg::desktop::kTable,
+    msg::advanced::kTable, msg::dialogs::kTable,   msg::engine::kTable,      msg::envelope::kTable,
+    msg::formats::kTable,  msg::mail::kTable,      msg::package::kTable,     msg::password::kTable,
+    msg::shell::kTable,    msg::signature::kTable, msg::cli::kTable,         msg::logon::kTable,
+    msg::cli_help::kTable, msg::cli_demo::kTable,  msg::logon_store::kTable, msg::terminal::kTable,
+    msg::desktop::kTable,  msg::directory::kTable,
 };
 
 struct PoEntry {

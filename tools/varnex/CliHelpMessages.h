@@ -25,6 +25,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "  --answers LIST               answer every question from LIST (kind=value,...):\n" \
       "                               replace=yes|all|no|none|cancel, yes-no=yes|no,\n" \
       "                               retry=retry|cancel|abort|ignore, folder=DIR, file=PATH\n" \
+      "                               confirm=SHA256 (a certificate's fingerprint, with or\n" \
+      "                               without colons; yes-no=yes never confirms one)\n" \
       "  --quiet                      no progress bar, no summary lines\n" \
       "  --verbose                    one line per file as it is done\n" \
       "  --help, --version\n", MB_OK) \

@@ -7,6 +7,7 @@
 #include "Cli.h"
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "DirectoryCli.h"
 #include "PackageSources.h"
 #include "Session.h"
 #include "engine/Identifiers.h"
@@ -48,10 +49,11 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
+    if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     for (const std::string& id : request.recipients) {
-        LogonKeyRecord key;
-        LogonUserRecord user;
-        if (!session.Store().GetUserRecords(key, user, id)) return CliFail(MessageText(msg::cli::NoSuchUserId, id));
+        // A registered user, or someone whose certificate is installed and confirmed.
+        if (session.Store().RecipientState(id) != kCertConfirmed)
+            return CliFail(MessageText(msg::cli::NoSuchUserId, id));
     }
     CKorvane engine;
     request.replace = parsed.Has("--force");

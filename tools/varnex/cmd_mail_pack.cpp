@@ -8,6 +8,7 @@
 #include "Cli.h"
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "DirectoryCli.h"
 #include "Session.h"
 #include "logon/ILogon.h"
 #include "mail/MailPackStep.h"
@@ -65,6 +66,8 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     if (!session.LogOn()) return kExitFailed;
     session.Store().GetSignerName(session.UserId(), request.signer);
     request.recipients = RecipientNames(to);
+    // Names the store does not know are looked up in the directory, once confirmed.
+    if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     request.encrypt = encrypt;
     request.sign = sign;
     std::string mailFile;

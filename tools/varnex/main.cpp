@@ -96,6 +96,7 @@ std::string CheckAnswers(const std::string& list) {
         {"retry", {"retry", "cancel", "abort", "ignore"}},
         {"folder", {}},
         {"file", {}},
+        {"confirm", {}},  // a certificate's SHA-256 fingerprint
     };
     size_t start = 0;
     while (start <= list.size()) {
