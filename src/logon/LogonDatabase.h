@@ -29,7 +29,8 @@ struct SqliteFinalize {
 // with a lower one is brought up to this version when it opens (see EnsureSchema).
 //   1  users, certificates with confirmations, groups, shares, settings
 //   2  certificates keep the chain of issuers that came with them (certs.chain)
-inline constexpr int kStoreSchemaVersion = 2;
+//   3  a token user's row names the token its key is on (users.token_label)
+inline constexpr int kStoreSchemaVersion = 3;
 // How long one process waits for another's transaction before giving up.
 inline constexpr int kStoreBusyTimeoutMs = 30000;
 
