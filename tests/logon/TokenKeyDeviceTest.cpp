@@ -449,17 +449,11 @@ TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {
 }
 
 // NSS's software token takes the OAEP parameters at C_DecryptInit: the envelope key opens
-// natively, with no raw decryption. Its database is made in a folder of the test, the user PIN
-// set by the security officer's empty PIN as a new database allows.
+// natively, with no raw decryption. Its database is made in a folder of the test (the module's
+// initialisation text names it), the user PIN set by the security officer's empty PIN as a new
+// database allows.
 CK_FUNCTION_LIST* g_nss = nullptr;
-std::string g_nssConfig;
 std::vector<CK_MECHANISM_TYPE> g_nssDecryptInits;
-CK_RV NssInitialize(CK_VOID_PTR) {
-    CK_C_INITIALIZE_ARGS args{};
-    args.flags = CKF_OS_LOCKING_OK;
-    args.pReserved = g_nssConfig.data();
-    return g_nss->C_Initialize(&args);
-}
 CK_RV NssDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
     g_nssDecryptInits.push_back(mechanism->mechanism);
     return g_nss->C_DecryptInit(s, mechanism, key);
@@ -476,15 +470,15 @@ TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
     void* handle = dlopen(kSoftoken, RTLD_NOW);
     if (handle == nullptr) GTEST_SKIP() << "NSS's software token is not installed";
     TempDir dir;
-    g_nssConfig = "configdir='sql:" + dir.Path() + "' certPrefix='' keyPrefix='' secmod='secmod.db' flags=";
+    const std::string config =
+        "configdir='sql:" + dir.Path() + "' certPrefix='' keyPrefix='' secmod='secmod.db' flags=";
     auto get = reinterpret_cast<CK_RV (*)(CK_FUNCTION_LIST**)>(dlsym(handle, "C_GetFunctionList"));
     ASSERT_EQ(get(&g_nss), CKR_OK);
     CK_FUNCTION_LIST wrapped = *g_nss;
-    wrapped.C_Initialize = NssInitialize;
     wrapped.C_DecryptInit = NssDecryptInit;
     {
         std::string error;
-        auto module = logon::p11::Module::FromList(&wrapped, error);
+        auto module = logon::p11::Module::Load(kSoftoken, error, config);
         ASSERT_TRUE(module) << error;
         CK_SLOT_ID slot = 0;
         ASSERT_EQ(module->FindToken("NSS Certificate DB", slot), CKR_OK);
@@ -500,6 +494,7 @@ TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
     logon::TokenSettings settings;
     settings.pin = logon::PinFromFile(dir / "pin");
     settings.list = &wrapped;
+    settings.moduleArgs = config;
     {
         logon::StandardKeyDevices factory(settings);
         std::unique_ptr<logon::IKeyDevice> opened = factory.Open("pkcs11:token=NSS%20Certificate%20DB", "bob");
