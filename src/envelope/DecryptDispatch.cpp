@@ -148,7 +148,9 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
             ScrubFile(path.c_str());
         }
         report(i + 1);
-        if (kelo && envelope && !success) {
+        // A key device pulled out (or a logon given up) fails every envelope after it alike:
+        // the one message said so, and the rest of the batch is left alone.
+        if (envelope && !success) {
             ILogon* logon = LogonLibrary();
             if (!logon || !logon->IsLoggedOn() ||
                 (logon->GetUserType() == kLogonKeyDevice && !logon->IsDevicePresent())) {
@@ -163,7 +165,8 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         window.reset();
         SendMessageTo(notifyWindow, WM_PROGRESS_END);
     }
-    if (m_batchSuccess == 0 && several) ShowMessage(msg::envelope::SomeSkipped);
+    // A stopped batch has said why already; the summary would be a second message.
+    if (m_batchSuccess == 0 && several && !stopped) ShowMessage(msg::envelope::SomeSkipped);
     const size_t restored = CountRestored(m_decryptedFiles);
     const size_t least = kelo ? (direct ? 2 : 1) : 0;
     if (showList && (kelo ? restored >= least : m_decryptedFiles.GetLength() >= 4)) {

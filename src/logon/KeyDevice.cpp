@@ -158,8 +158,10 @@ std::unique_ptr<IKeyDevice> StandardKeyDevices::Open(const std::string& deviceTe
                                  ? LogonLibrary()->GetOption("Device", "Module", p11::kDefaultModule)
                                  : std::string(p11::kDefaultModule);
         settings.module = module.empty() ? p11::kDefaultModule : module;
+        if (LogonLibrary() != nullptr && settings.moduleArgs.empty())
+            settings.moduleArgs = LogonLibrary()->GetOption("Device", "ModuleArgs", "");
     }
-    std::shared_ptr<TokenLink>& link = m_links->links[{settings.module, uri.token}];
+    std::shared_ptr<TokenLink>& link = m_links->links[{settings.module + '\n' + settings.moduleArgs, uri.token}];
     if (!link) link = std::make_shared<TokenLink>(settings, uri.token);
     return std::make_unique<TokenKeyDevice>(link, uri, deviceText, userId);
 }

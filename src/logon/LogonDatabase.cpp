@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "logon/Pkcs11.h"
 #include "logon/StoreMessages.h"
 
 namespace logon {
@@ -20,7 +21,8 @@ CREATE TABLE IF NOT EXISTS users (
     type        INTEGER NOT NULL,
     verifier    TEXT NOT NULL,
     private_key TEXT,
-    device      TEXT
+    device      TEXT,
+    token_label TEXT NOT NULL DEFAULT ''
 );
 CREATE TABLE IF NOT EXISTS certs (
     name        TEXT PRIMARY KEY COLLATE NOCASE,
@@ -70,8 +72,21 @@ constexpr const char* kMigrations[] = {
     "ALTER TABLE certs ADD COLUMN chain BLOB;",
     // 2 -> 3: where a certificate taken from elsewhere came from (the directory and entry).
     "ALTER TABLE certs ADD COLUMN source TEXT;",
+    // 3 -> 4: the label of the token a key-device user's key is on, taken from the token=
+    // attribute of the pkcs11: URI its device column already holds; '' for everyone else.
+    "ALTER TABLE users ADD COLUMN token_label TEXT NOT NULL DEFAULT '';"
+    "UPDATE users SET token_label = uri_token_label(device) WHERE device LIKE 'pkcs11:%';",
 };
 static_assert(std::size(kMigrations) == kStoreSchemaVersion - 1, "one step per version");
+
+// uri_token_label(TEXT): the token= label of a pkcs11: URI, percent-decoded; '' when the
+// text is no such URI. The migration to version 3 fills the label column with it.
+void UriTokenLabel(sqlite3_context* context, int, sqlite3_value** args) {
+    const unsigned char* text = sqlite3_value_text(args[0]);
+    p11::Uri uri;
+    if (text == nullptr || !p11::ParseUri(reinterpret_cast<const char*>(text), uri)) uri.token.clear();
+    sqlite3_result_text(context, uri.token.data(), static_cast<int>(uri.token.size()), SQLITE_TRANSIENT);
+}
 
 }  // namespace
 
@@ -126,6 +141,9 @@ bool Database::EnsureSchema() {
         return false;
     }
     if (version == 0 && !Exec(kSchema)) return false;
+    if (sqlite3_create_function_v2(m_db.get(), "uri_token_label", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                   UriTokenLabel, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
     for (int from = version; from != 0 && from < kStoreSchemaVersion; ++from) {
         if (!Exec(kMigrations[from - 1])) return false;
     }

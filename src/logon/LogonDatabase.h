@@ -29,7 +29,9 @@ struct SqliteFinalize {
 // with a lower one is brought up to this version when it opens (see EnsureSchema).
 //   1  users, certificates with confirmations, groups, shares, settings
 //   2  certificates keep the chain of issuers that came with them (certs.chain)
-inline constexpr int kStoreSchemaVersion = 3;
+//   3  certificates taken from elsewhere keep where they came from (certs.source)
+//   4  a token user's row names the token its key is on (users.token_label)
+inline constexpr int kStoreSchemaVersion = 4;
 // How long one process waits for another's transaction before giving up.
 inline constexpr int kStoreBusyTimeoutMs = 30000;
 

@@ -33,7 +33,8 @@
 // One registered user as the administration lists it.
 struct LogonUserInfo {
     LogonUserRecord record;
-    std::string device;  // the key device folder of a key-device user
+    std::string device;      // the key device of a key-device user: its folder or pkcs11: URI
+    std::string tokenLabel;  // the label of the token a token user's key is on; else empty
 };
 
 // One installed certificate with its confirmation state (a kCert* answer).
@@ -215,6 +216,7 @@ private:
         std::string verifier;
         std::string keyPem;  // encrypted PKCS#8; empty for key-device users
         std::string device;
+        std::string tokenLabel;
     };
     struct CertRow {
         Lumo_PubCert record;

@@ -129,7 +129,7 @@ bool IsRemoval(CK_RV rv) {
            rv == CKR_SESSION_CLOSED;
 }
 
-std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error) {
+std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error, const std::string& initArgs) {
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* why = ::dlerror();
@@ -145,7 +145,7 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
         ::dlclose(handle);
         return nullptr;
     }
-    std::unique_ptr<Module> module = FromList(list, error);
+    std::unique_ptr<Module> module = FromList(list, error, initArgs);
     if (!module) {
         ::dlclose(handle);
         return nullptr;
@@ -154,11 +154,13 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
     return module;
 }
 
-std::unique_ptr<Module> Module::FromList(CK_FUNCTION_LIST* list, std::string& error) {
+std::unique_ptr<Module> Module::FromList(CK_FUNCTION_LIST* list, std::string& error, const std::string& initArgs) {
     std::unique_ptr<Module> module(new Module);
     module->m_list = list;
+    module->m_initArgs = initArgs;
     CK_C_INITIALIZE_ARGS args{};
     args.flags = CKF_OS_LOCKING_OK;
+    if (!module->m_initArgs.empty()) args.pReserved = module->m_initArgs.data();
     CK_RV rv = list->C_Initialize(&args);
     // Initialised by another part of the process: use it, and leave its end to that part.
     if (rv != CKR_OK && rv != CKR_CRYPTOKI_ALREADY_INITIALIZED) {
@@ -169,15 +171,16 @@ std::unique_ptr<Module> Module::FromList(CK_FUNCTION_LIST* list, std::string& er
     return module;
 }
 
-std::shared_ptr<Module> Module::Shared(const std::string& path, CK_FUNCTION_LIST* list, std::string& error) {
+std::shared_ptr<Module> Module::Shared(const std::string& path, CK_FUNCTION_LIST* list, std::string& error,
+                                       const std::string& initArgs) {
     static std::mutex mutex;
     static std::map<std::string, std::weak_ptr<Module>> loaded;
     char key[32];
     std::snprintf(key, sizeof key, "%p", static_cast<void*>(list));
     std::lock_guard<std::mutex> lock(mutex);
-    std::weak_ptr<Module>& slot = loaded[list != nullptr ? key : "file:" + path];
+    std::weak_ptr<Module>& slot = loaded[(list != nullptr ? key : "file:" + path) + '\n' + initArgs];
     if (std::shared_ptr<Module> module = slot.lock()) return module;
-    std::shared_ptr<Module> module(list != nullptr ? FromList(list, error) : Load(path, error));
+    std::shared_ptr<Module> module(list != nullptr ? FromList(list, error, initArgs) : Load(path, error, initArgs));
     slot = module;
     return module;
 }

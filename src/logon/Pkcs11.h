@@ -37,13 +37,16 @@ bool IsRemoval(CK_RV rv);
 class Module {
 public:
     // Loads path (a file name is looked up as dlopen does) and initialises it; null with
-    // error set when that fails.
-    static std::unique_ptr<Module> Load(const std::string& path, std::string& error);
+    // error set when that fails. initArgs, when not empty, is the module's own initialisation
+    // text, handed to C_Initialize as pReserved (NSS's software token takes its database so).
+    static std::unique_ptr<Module> Load(const std::string& path, std::string& error, const std::string& initArgs = {});
     // Takes an already loaded function list (a test's stand-in); initialises it.
-    static std::unique_ptr<Module> FromList(CK_FUNCTION_LIST* list, std::string& error);
+    static std::unique_ptr<Module> FromList(CK_FUNCTION_LIST* list, std::string& error,
+                                            const std::string& initArgs = {});
     // The module of path (or list, when given) that every part of the process shares while
     // any holds it: one C_Initialize, and a C_Finalize only after the last user is done.
-    static std::shared_ptr<Module> Shared(const std::string& path, CK_FUNCTION_LIST* list, std::string& error);
+    static std::shared_ptr<Module> Shared(const std::string& path, CK_FUNCTION_LIST* list, std::string& error,
+                                          const std::string& initArgs = {});
     ~Module();
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
@@ -58,6 +61,7 @@ private:
     void* m_handle = nullptr;
     CK_FUNCTION_LIST* m_list = nullptr;
     bool m_initialised = false;
+    std::string m_initArgs;  // kept while the module may read it
 };
 
 class Session {

@@ -98,7 +98,7 @@ bool TokenLink::Connect(TokenFault& fault) {
         return false;
     }
     std::string error;
-    m_module = p11::Module::Shared(m_settings.module, m_settings.list, error);
+    m_module = p11::Module::Shared(m_settings.module, m_settings.list, error, m_settings.moduleArgs);
     if (!m_module) {
         // Said once for the link: a batch does not repeat it for every file.
         m_moduleFailed = true;

@@ -47,6 +47,9 @@ PinSource PinFromDialog();
 struct TokenSettings {
     // The PKCS#11 module; empty: the store's setting "Device"/"Module", else the p11-kit proxy.
     std::string module;
+    // The module's initialisation text (C_Initialize's pReserved); with an empty module, the
+    // store's setting "Device"/"ModuleArgs".
+    std::string moduleArgs;
     PinSource pin;  // empty: the password dialog
     // A function list used instead of loading module (a test's stand-in around a real one).
     CK_FUNCTION_LIST* list = nullptr;

@@ -1,6 +1,8 @@
-// A store written by the first version of the program (tests/logon/store-v1.sql: two users,
-// four certificates in every confirmation state, a group, a share, a setting; the dump of a
-// store that program made) is brought up to date when it opens, whole or not at all.
+// A store written by an earlier version of the program is brought up to date when it opens,
+// whole or not at all. The first version's store is tests/logon/store-v1.sql (two users, four
+// certificates in every confirmation state, a group, a share, a setting; the dump of a store
+// that program made); the second version's is that store after the second version's own
+// statements: its step up, a token user and a folder-device user registered as it did.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -68,10 +70,30 @@ int Version(const std::string& database) {
     return db.Open(database) ? db.SchemaVersion() : -1;
 }
 
-class StoreMigrationTest : public ::testing::Test {
+// Users as the second version of the program registered them: its INSERT, its device texts.
+constexpr const char* kSecondVersionUsers = R"sql(
+ALTER TABLE certs ADD COLUMN chain BLOB;
+INSERT INTO users (user_id, name, email, type, verifier, private_key, device) VALUES
+ ('carol', 'Carol', 'carol@example.org', 1, 'pbkdf2-sha256$1000$00$00', NULL, 'pkcs11:token=Carol%27s%20Card;id=%01%02'),
+ ('dave', 'Dave', 'dave@example.org', 1, 'pbkdf2-sha256$1000$00$00', NULL, '/media/dave/keys');
+PRAGMA user_version=2;
+)sql";
+
+// The token label each user's row holds once the store is up to date.
+std::map<std::string, std::string> TokenLabels(const std::string& database) {
+    logon::Database db;
+    EXPECT_TRUE(db.Open(database)) << db.Error();
+    std::map<std::string, std::string> out;
+    logon::Statement q(db, "SELECT user_id, token_label FROM users");
+    while (q.Next()) out[q.Text(0)] = q.Text(1);
+    return out;
+}
+
+// Parameter: the version of the program that wrote the store.
+class StoreMigrationTest : public ::testing::TestWithParam<int> {
 protected:
-    // A suite folder holding the first version's store, as that program left it.
-    void MakeFirstVersionStore() {
+    // A suite folder holding the store of the version under test, as that program left it.
+    void MakeOldStore() {
         std::filesystem::remove_all(home);
         std::filesystem::create_directories(home);
         sqlite3* raw = nullptr;
@@ -79,6 +101,10 @@ protected:
         std::unique_ptr<sqlite3, logon::SqliteClose> db(raw);
         const std::string dump = ReadFile(VARNEX_TEST_SOURCE_DIR "/logon/store-v1.sql");
         ASSERT_EQ(sqlite3_exec(raw, dump.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+        if (GetParam() >= 2) {
+            ASSERT_EQ(sqlite3_exec(raw, kSecondVersionUsers, nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(raw);
+        }
         // The store is its owner's alone, as that program made it.
         namespace fs = std::filesystem;
         fs::permissions(home, fs::perms::owner_all);
@@ -90,12 +116,12 @@ protected:
     std::string database = home + "/logon.db";
 };
 
-TEST_F(StoreMigrationTest, FirstVersionStoreOpensMigratedWithEveryRecordKept) {
-    MakeFirstVersionStore();
-    ASSERT_EQ(Version(database), 1);
+TEST_P(StoreMigrationTest, OldStoreOpensMigratedWithEveryRecordKept) {
+    MakeOldStore();
+    ASSERT_EQ(Version(database), GetParam());
     const Columns firstColumns = ReadColumns(database);
     const Rows before = ReadRows(database, firstColumns);
-    ASSERT_EQ(before.at("users").size(), 2u);
+    ASSERT_EQ(before.at("users").size(), GetParam() == 1 ? 2u : 4u);
     ASSERT_EQ(before.at("certs").size(), 4u);
 
     TestLogon store(home);
@@ -105,6 +131,9 @@ TEST_F(StoreMigrationTest, FirstVersionStoreOpensMigratedWithEveryRecordKept) {
     TestLogon fresh;
     EXPECT_EQ(Shape(database), Shape(fresh.DatabasePath())) << "a migrated store is shaped as a new one";
     EXPECT_EQ(ReadRows(database, firstColumns), before);
+    std::map<std::string, std::string> labels = {{"alice", ""}, {"bob", ""}};
+    if (GetParam() >= 2) labels.insert({{"carol", "Carol's Card"}, {"dave", ""}});
+    EXPECT_EQ(TokenLabels(database), labels);
 
     // What the rows mean still holds: confirmations, groups, shares, settings, and the keys
     // open with their passwords and take what was wrapped for them.
@@ -139,8 +168,8 @@ TEST_F(StoreMigrationTest, FirstVersionStoreOpensMigratedWithEveryRecordKept) {
     EXPECT_EQ(ReadRows(database, firstColumns), before) << "opening a store of this version again changes nothing";
 }
 
-TEST_F(StoreMigrationTest, StoreOfANewerVersionIsRefusedUnchanged) {
-    MakeFirstVersionStore();
+TEST_P(StoreMigrationTest, StoreOfANewerVersionIsRefusedUnchanged) {
+    MakeOldStore();
     {
         logon::Database db;
         ASSERT_TRUE(db.Open(database));
@@ -153,17 +182,17 @@ TEST_F(StoreMigrationTest, StoreOfANewerVersionIsRefusedUnchanged) {
     EXPECT_EQ(Version(database), logon::kStoreSchemaVersion + 1);
 }
 
-// Killed anywhere while it migrates, the store is the first version's or the new one, whole
+// Killed anywhere while it migrates, the store is the old version's or the new one, whole
 // either way, and the next opening finishes the work.
-TEST_F(StoreMigrationTest, KilledMigrationLeavesTheOldOrTheNewStore) {
-    MakeFirstVersionStore();
+TEST_P(StoreMigrationTest, KilledMigrationLeavesTheOldOrTheNewStore) {
+    MakeOldStore();
     const Columns firstColumns = ReadColumns(database);
     const Rows before = ReadRows(database, firstColumns);
     TestLogon fresh;
     const std::vector<std::string> newShape = Shape(fresh.DatabasePath());
     int newSeen = 0;
     KillAtPoints(
-        {"store migration", 12}, [&] { MakeFirstVersionStore(); },
+        {"store migration", 12}, [&] { MakeOldStore(); },
         [&] {
             return StartChild([&] {
                 LogonStore store(kTestCost);
@@ -172,10 +201,13 @@ TEST_F(StoreMigrationTest, KilledMigrationLeavesTheOldOrTheNewStore) {
         },
         [&](const KillPoint&) {
             const int version = Version(database);
-            ASSERT_TRUE(version == 1 || version == logon::kStoreSchemaVersion) << version;
-            newSeen += version != 1;
-            if (version != 1) {
+            ASSERT_TRUE(version == GetParam() || version == logon::kStoreSchemaVersion) << version;
+            newSeen += version != GetParam();
+            if (version != GetParam()) {
                 EXPECT_EQ(Shape(database), newShape);
+                if (GetParam() >= 2) {
+                    EXPECT_EQ(TokenLabels(database).at("carol"), "Carol's Card");
+                }
             }
             EXPECT_EQ(ReadRows(database, firstColumns), before);
             TestLogon store(home);
@@ -186,11 +218,14 @@ TEST_F(StoreMigrationTest, KilledMigrationLeavesTheOldOrTheNewStore) {
     // How many kills came after the work depends on the machine's load; a run left alone
     // always ends with the new store.
     if (newSeen == 0) {
-        MakeFirstVersionStore();
+        MakeOldStore();
         ASSERT_EQ(WaitChild(StartChild([&] { return LogonStore(kTestCost).Open(home) ? 0 : 1; })), 0);
         EXPECT_EQ(Version(database), logon::kStoreSchemaVersion);
         EXPECT_EQ(Shape(database), newShape);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(FromVersion, StoreMigrationTest, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) { return "V" + std::to_string(info.param); });
 
 }  // namespace

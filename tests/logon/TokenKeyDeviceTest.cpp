@@ -13,6 +13,7 @@
 #include "TestLogon.h"
 #include "TestSupport.h"
 #include "engine/Korvane.h"
+#include "envelope/EnvelopePackager.h"
 #include "logon/LogonDatabase.h"
 #include "logon/LogonKeys.h"
 #include "logon/TokenKeyDevice.h"
@@ -32,7 +33,7 @@ struct Faults {
     CK_RV decrypt = CKR_OK;
     std::vector<CK_MECHANISM_TYPE> decryptInits;
     CK_FLAGS pinFlags = 0;  // added to the token's flags
-    int signsLeft = -1;     // signatures before the token is pulled out (-1: never)
+    int usesLeft = -1;      // signatures and decryptions before the token is pulled out (-1: never)
     bool removed = false;
 };
 Faults g_faults;
@@ -41,10 +42,14 @@ CK_FUNCTION_LIST* g_real = nullptr;
 CK_RV FaultyLogin(CK_SESSION_HANDLE s, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
     return g_faults.login != CKR_OK ? g_faults.login : g_real->C_Login(s, user, pin, length);
 }
+// True when the token has been pulled out before this use of it.
+bool PulledBeforeUse() {
+    if (g_faults.usesLeft == 0) g_faults.removed = true;
+    if (g_faults.usesLeft > 0) --g_faults.usesLeft;
+    return g_faults.removed;
+}
 CK_RV FaultySign(CK_SESSION_HANDLE s, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
-    if (g_faults.signsLeft == 0) g_faults.removed = true;
-    if (g_faults.signsLeft > 0) --g_faults.signsLeft;
-    if (g_faults.removed) return CKR_DEVICE_REMOVED;
+    if (PulledBeforeUse()) return CKR_DEVICE_REMOVED;
     return g_faults.sign != CKR_OK ? g_faults.sign : g_real->C_Sign(s, data, length, out, outLength);
 }
 CK_RV FaultyTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
@@ -59,6 +64,7 @@ CK_RV FaultyDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJE
     return g_real->C_DecryptInit(s, mechanism, key);
 }
 CK_RV FaultyDecrypt(CK_SESSION_HANDLE s, CK_BYTE_PTR in, CK_ULONG length, CK_BYTE_PTR out, CK_ULONG_PTR outLength) {
+    if (PulledBeforeUse()) return CKR_DEVICE_REMOVED;
     return g_faults.decrypt != CKR_OK ? g_faults.decrypt : g_real->C_Decrypt(s, in, length, out, outLength);
 }
 
@@ -326,35 +332,64 @@ TEST_F(TokenKeyDeviceTest, AStoreUserOnATokenSignsAndOpensEnvelopesThere) {
     logon::BindThreadKeyDevices(before);
 }
 
-// A batch signed through the engine by a user on the token: pulled out after the first file, the
-// token stops the batch with one message of its own, and the files after it are left alone; a
-// wrong PIN file is said once for the whole batch.
-TEST_F(TokenKeyDeviceTest, ATokenPulledOutStopsTheSigningBatchWithOneMessage) {
+// A batch of three files signed, or three envelopes opened, through the engine by a user on
+// the token: pulled out after the first file, the token stops the batch with one message of
+// its own, and the files after it are left alone; a wrong PIN file is said once for the whole
+// signing batch.
+TEST_F(TokenKeyDeviceTest, ATokenPulledOutStopsTheBatchWithOneMessage) {
     WriteFile(dir / "wrong", "654321\n");
-    for (const bool pulled : {true, false}) {
-        SCOPED_TRACE(pulled ? "pulled out" : "wrong PIN");
+    struct Case {
+        bool opening, pulled;
+        const char* said;
+    };
+    for (const Case& c : {Case{false, true, "logon.TokenRemoved"}, Case{false, false, "logon.PinCountLow"},
+                          Case{true, true, "logon.TokenRemoved"}}) {
+        SCOPED_TRACE(std::string(c.opening ? "opening, " : "signing, ") + (c.pulled ? "pulled out" : "wrong PIN"));
         TestLogon store;
         ScopedLogonLibrary installed(&store);
         const logon::IKeyDeviceFactory* before = logon::BindThreadKeyDevices(&Factory(dir / "pin"));
         ASSERT_GT(store.AddUser("bob", "Bob", "bob@example.org", "bob-pass", kUri), 0) << store.LastError();
         ASSERT_TRUE(store.LogOn("bob", "bob-pass"));
-        logon::BindThreadKeyDevices(before);
-        const auto& factory = Factory(dir / (pulled ? "pin" : "wrong"), true);
-        if (pulled) g_faults.signsLeft = 1;
+        const std::string src = dir / "src", out = dir / "out";
+        std::filesystem::create_directories(src);
+        std::filesystem::create_directories(out);
         std::string list;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-            WriteFile(dir / name, name);
-            list += (dir / name) + '\0';
+        for (const char* name : {"a", "b", "c"}) {
+            WriteFile(src + "/" + name, name);
+            if (c.opening) {
+                CKorvane packer;
+                EnvelopePackRequest request;
+                request.packagePath = dir / name + ".vrk";
+                request.paths = {src + "/" + name};
+                request.baseFolder = dir / "src";
+                request.recipients = {"bob"};
+                ASSERT_EQ(PackEnvelope(packer, request), 1);
+            }
+            list += (c.opening ? dir / name + ".vrk" : src + "/" + name) + '\0';
         }
+        logon::BindThreadKeyDevices(before);
+        const auto& factory = Factory(dir / (c.pulled ? "pin" : "wrong"), true);
+        if (c.pulled) g_faults.usesLeft = 1;
         CKorvane engine(EngineContext{.keyDevices = &factory});
-        EXPECT_EQ(engine.SignFiles(list.c_str(), "bob", "bob-pass", 0, 0), 1);
-        EXPECT_EQ(std::filesystem::exists(dir / "a.txt.idi"), pulled);
-        EXPECT_FALSE(std::filesystem::exists(dir / "b.txt.idi"));
-        EXPECT_FALSE(std::filesystem::exists(dir / "c.txt.idi"));
+        engine.m_presetOutFolder = dir / "out";
+        if (c.opening) {
+            EXPECT_EQ(engine.DecryptFileA(list.c_str(), nullptr), -1);
+        } else {
+            EXPECT_EQ(engine.SignFiles(list.c_str(), "bob", "bob-pass", 0, 0), 1);
+        }
+        const std::string firstDone = c.opening ? dir / "out/a" : dir / "src/a.idi";
+        EXPECT_EQ(std::filesystem::exists(firstDone), c.pulled);
+        for (const char* name : {"b", "c"}) {
+            EXPECT_FALSE(std::filesystem::exists(c.opening ? out + "/" + name : src + "/" + name + ".idi")) << name;
+            if (c.opening) {
+                EXPECT_TRUE(std::filesystem::exists(dir / name + ".vrk")) << "left alone: " << name;
+            }
+        }
         // SoftHSM2 counts a wrong PIN in its flags: said as a wrong PIN with few tries left.
-        EXPECT_EQ(host.MessageIds(), std::vector<std::string>{pulled ? "logon.TokenRemoved" : "logon.PinCountLow"});
+        EXPECT_EQ(host.MessageIds(), std::vector<std::string>{c.said});
         host.Clear();
-        std::filesystem::remove(dir / "a.txt.idi");
+        std::filesystem::remove_all(dir / "src");
+        std::filesystem::remove_all(dir / "out");
         g_faults = {};
         Factory(dir / "pin");
         ASSERT_TRUE(Device().EraseKey());
@@ -414,17 +449,11 @@ TEST(Pkcs11UriTest, SelectsByTokenObjectAndId) {
 }
 
 // NSS's software token takes the OAEP parameters at C_DecryptInit: the envelope key opens
-// natively, with no raw decryption. Its database is made in a folder of the test, the user PIN
-// set by the security officer's empty PIN as a new database allows.
+// natively, with no raw decryption. Its database is made in a folder of the test (the module's
+// initialisation text names it), the user PIN set by the security officer's empty PIN as a new
+// database allows.
 CK_FUNCTION_LIST* g_nss = nullptr;
-std::string g_nssConfig;
 std::vector<CK_MECHANISM_TYPE> g_nssDecryptInits;
-CK_RV NssInitialize(CK_VOID_PTR) {
-    CK_C_INITIALIZE_ARGS args{};
-    args.flags = CKF_OS_LOCKING_OK;
-    args.pReserved = g_nssConfig.data();
-    return g_nss->C_Initialize(&args);
-}
 CK_RV NssDecryptInit(CK_SESSION_HANDLE s, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key) {
     g_nssDecryptInits.push_back(mechanism->mechanism);
     return g_nss->C_DecryptInit(s, mechanism, key);
@@ -441,15 +470,15 @@ TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
     void* handle = dlopen(kSoftoken, RTLD_NOW);
     if (handle == nullptr) GTEST_SKIP() << "NSS's software token is not installed";
     TempDir dir;
-    g_nssConfig = "configdir='sql:" + dir.Path() + "' certPrefix='' keyPrefix='' secmod='secmod.db' flags=";
+    const std::string config =
+        "configdir='sql:" + dir.Path() + "' certPrefix='' keyPrefix='' secmod='secmod.db' flags=";
     auto get = reinterpret_cast<CK_RV (*)(CK_FUNCTION_LIST**)>(dlsym(handle, "C_GetFunctionList"));
     ASSERT_EQ(get(&g_nss), CKR_OK);
     CK_FUNCTION_LIST wrapped = *g_nss;
-    wrapped.C_Initialize = NssInitialize;
     wrapped.C_DecryptInit = NssDecryptInit;
     {
         std::string error;
-        auto module = logon::p11::Module::FromList(&wrapped, error);
+        auto module = logon::p11::Module::Load(kSoftoken, error, config);
         ASSERT_TRUE(module) << error;
         CK_SLOT_ID slot = 0;
         ASSERT_EQ(module->FindToken("NSS Certificate DB", slot), CKR_OK);
@@ -465,6 +494,7 @@ TEST(NssTokenTest, OpensEnvelopesWithNativeOaep) {
     logon::TokenSettings settings;
     settings.pin = logon::PinFromFile(dir / "pin");
     settings.list = &wrapped;
+    settings.moduleArgs = config;
     {
         logon::StandardKeyDevices factory(settings);
         std::unique_ptr<logon::IKeyDevice> opened = factory.Open("pkcs11:token=NSS%20Certificate%20DB", "bob");

@@ -373,6 +373,8 @@ TEST_F(UserCommands, ATokenUserSignsWithThePinFromAFile) {
                                   "' user add bob --name Bob --email bob@example.org --device 'pkcs11:token=varnex'",
                               env);
     ASSERT_EQ(added.exit, 0) << added.err;
+    CliOutcome listed = Varnex("user list");
+    EXPECT_NE(listed.out.find("token \"varnex\" (pkcs11:token=varnex)"), std::string::npos) << listed.out;
     WriteFile(dir / "a.txt", "agreed");
     WriteFile(dir / "b.txt", "agreed too");
     CliOutcome signedOut = As("bob", "--pin-file '" + dir / "pin" + "' sign '" + dir / "a.txt" + "'", "/dev/null", env);

@@ -122,6 +122,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(UserAdded, "user %s added as number %d", MB_OK) \
     M(UserImported, "user %s imported as number %d", MB_OK) \
     M(KeyDevice, "key device %s", MB_OK) \
+    M(KeyOnToken, "token \"%s\" (%s)", MB_OK) \
     M(SoftwareKey, "software key", MB_OK) \
     M(UserRemoveArgs, "user remove takes one user ID", MB_OK) \
     M(UserRemoved, "user %s removed", MB_OK) \

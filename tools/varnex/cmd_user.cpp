@@ -56,8 +56,9 @@ int ListUsers(CliContext& cli) {
     if (!session.Store().ListUsers(users)) return CliFail(session.Store().LastError());
     for (const LogonUserInfo& user : users) {
         const LogonUserRecord& r = user.record;
-        std::string key = r.type == kLogonKeyDevice ? MessageText(msg::cli::KeyDevice, user.device)
-                                                    : MessageText(msg::cli::SoftwareKey);
+        std::string key = r.type != kLogonKeyDevice ? MessageText(msg::cli::SoftwareKey)
+                          : user.tokenLabel.empty() ? MessageText(msg::cli::KeyDevice, user.device)
+                                                    : MessageText(msg::cli::KeyOnToken, user.tokenLabel, user.device);
         std::printf("%4d  %-20s %-40s %s\n", r.number, r.userId.c_str(), KeyTextOf(r.name, r.email).c_str(),
                     key.c_str());
     }
