@@ -1,12 +1,17 @@
-// open: reads each file's head itself, whatever its name, and does what the file is for.
+// open: reads each file's head itself, whatever its name, and does what the file is for; a file
+// that is none of ours is refused with a message and left as it is.
 
 #include <strings.h>
 
+#include <cstring>
+
 #include "Actions.h"
 #include "Messages.h"
+#include "engine/CheckedRecordIo.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
-#include "shell/PlainFunctions.h"
+#include "mail/MailLayout.h"
+#include "platform/CFile.h"
 
 namespace {
 
@@ -19,9 +24,23 @@ int Decrypt(CKorvane& engine, const std::string& package) {
     return result;
 }
 
-// Mail packages have a head of their own: they are known by name.
-bool IsMailPackageName(const std::string& path) {
-    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".qlt") == 0;
+// Mail packages have a head of their own, sealed as one block: its first four bytes unseal to
+// "QL30". A file named ".qlt" is handed to the mail reader whatever it holds, which says why it
+// refuses it.
+bool IsMailPackage(const std::string& path) {
+    if (path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".qlt") == 0) return true;
+    CFile file;
+    CFileException error;
+    char lead[4] = {};
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone, &error)) return false;
+    try {
+        if (file.Read(lead, sizeof lead) != sizeof lead) return false;
+    } catch (const CFileException&) {
+        return false;
+    }
+    CheckedRecordIo io;
+    if (!io.Decipher(lead, sizeof lead, lead)) return false;
+    return std::memcmp(lead, kMailMagic, 2) == 0 && std::memcmp(lead + 2, kMailVersion, 2) == 0;
 }
 
 }  // namespace
@@ -44,10 +63,14 @@ int OpenFiles(ActionJob& job) {
                 if (one != 1) ShowMessage(msg::desktop::NotVerified, path);
                 break;
             default:
-                if (IsMailPackageName(path))
+                // What the file manager took for ours by its name may be anything: it is refused
+                // by what it holds, never guessed at.
+                if (IsMailPackage(path)) {
                     one = OpenMailPackage(job, path);
-                else
-                    DispFileProperty(path.c_str());
+                } else {
+                    ShowMessage(msg::desktop::NotAPackage, path);
+                    one = 0;
+                }
                 break;
         }
         if (one < 0) return one;

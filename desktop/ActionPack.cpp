@@ -13,14 +13,15 @@
 
 namespace {
 
-// "NAME.vrk" beside the first path, else "NAME (2).vrk" and so on: an existing file is never
-// replaced.
+// "NAME.vrp" beside the first path, else "NAME (2).vrp" and so on: an existing file is never
+// replaced. Password packages are known by content; ".vrp" is the name the desktop's own MIME
+// type also claims, and no other type does (".vrk" is the envelope's).
 std::string FreePackageName(const std::string& first) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    std::string candidate = first + ".vrk";
+    std::string candidate = first + ".vrp";
     for (int n = 2; fs::exists(fs::symlink_status(candidate, ec)); ++n)
-        candidate = first + " (" + std::to_string(n) + ").vrk";
+        candidate = first + " (" + std::to_string(n) + ").vrp";
     return candidate;
 }
 

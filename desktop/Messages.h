@@ -9,7 +9,7 @@ inline constexpr char kMessageSubsystem[] = "desktop";
 
 // clang-format off
 #define VARNEX_DESKTOP_MESSAGES(M)                                                                      \
-    M(Usage, "usage: varnex-desktop [--home DIR] [--user ID] ACTION [--] FILE...\n\nRuns one file-manager action with windows for every question.\n\n  open        by what the file is: a package is decrypted, a .idi verified, a .qlt unpacked;\n              anything else shows its properties\n  pack        a password package of the files and folders, beside the first\n  sign        signs each file with the user's key (a .idi beside it)\n  verify      checks .idi signature files and shows the report\n  wipe        destroys the files and folders beyond recovery, after asking\n  properties  the property sheet of each file or folder\n\n  --home DIR  the suite folder (default $VARNEX_HOME, else ~/.varnex)\n  --user ID   the user who logs on to sign or open (default the store's)\n  --          every argument after it is a file, even one starting with '-'", MB_OK) \
+    M(Usage, "usage: varnex-desktop [--home DIR] [--user ID] ACTION [--] FILE...\n\nRuns one file-manager action with windows for every question.\n\n  open        a package is decrypted, a signature file verified, a mail package unpacked,\n              known by what the file holds, whatever its name; anything else is refused\n  pack        a password package (.vrp) of the files and folders, beside the first\n  sign        signs each file with the user's key (a .idi beside it)\n  verify      checks .idi signature files and shows the report\n  wipe        destroys the files and folders beyond recovery, after asking\n  properties  the property sheet of each file or folder\n\n  --home DIR  the suite folder (default $VARNEX_HOME, else ~/.varnex)\n  --user ID   the user who logs on to sign or open (default the store's)\n  --          every argument after it is a file, even one starting with '-'", MB_OK) \
     M(UnknownAction, "unknown action: %s", MB_OK | MB_ICONSTOP)                                         \
     M(NoFiles, "no file or folder named", MB_OK | MB_ICONSTOP)                                          \
     M(NoSuchFile, "\"%s\" does not exist.", MB_OK | MB_ICONSTOP)                                        \
@@ -35,7 +35,8 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(MailSignatureValid, "The mail is unpacked; its signature is valid.", MB_OK | MB_ICONINFORMATION) \
     M(MailNoCertificate, "The mail is unpacked; no certificate is installed to check its signature.", MB_OK | MB_ICONEXCLAMATION) \
     M(MailSignatureBad, "The mail is unpacked, but its signature is NOT valid.", MB_OK | MB_ICONSTOP) \
-    M(NotDecrypted, "Nothing was decrypted from \"%s\".", MB_OK | MB_ICONEXCLAMATION)
+    M(NotDecrypted, "Nothing was decrypted from \"%s\".", MB_OK | MB_ICONEXCLAMATION) \
+    M(NotAPackage, "\"%s\" is not a Varnex package, signature file or mail package; it was left as it is.", MB_OK | MB_ICONSTOP)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_DESKTOP_MESSAGES)
 }  // namespace msg::desktop
