@@ -84,7 +84,7 @@ int EnvelopeFiles(ActionJob& job) {
         EnvelopePackRequest request;
         request.paths = paths;
         request.baseFolder = CommonBaseFolder(paths);
-        request.packagePath = FreePackageName(paths.front());
+        request.packagePath = FreePackageName(paths.front(), kEnvelopeExtension);
         request.recipients = choice->ChosenUserIds();
         job.host.SetJobBytes(SourceBytes(paths));
         if (PackEnvelope(job.engine, request) == 1) {

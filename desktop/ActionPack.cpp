@@ -13,7 +13,7 @@ int PackFiles(ActionJob& job) {
     PasswordPackRequest request;
     request.paths = job.files;
     request.baseFolder = CommonBaseFolder(job.files);
-    request.packagePath = FreePackageName(job.files.front());
+    request.packagePath = FreePackageName(job.files.front(), kPasswordPackageExtension);
     char password[996] = {};
     const int entered = job.engine.GetPasswd(password);
     request.password = std::string_view(password);

@@ -35,12 +35,12 @@ const std::vector<std::string_view>& ActionNames() {
     return names;
 }
 
-std::string FreePackageName(const std::string& first) {
+std::string FreePackageName(const std::string& first, const char* extension) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    std::string candidate = first + ".vrk";
+    std::string candidate = first + extension;
     for (int n = 2; fs::exists(fs::symlink_status(candidate, ec)); ++n)
-        candidate = first + " (" + std::to_string(n) + ").vrk";
+        candidate = first + " (" + std::to_string(n) + ")" + extension;
     return candidate;
 }
 

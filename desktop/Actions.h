@@ -38,8 +38,12 @@ Action FindAction(std::string_view name);
 // The actions by name, in the order the main window lists them.
 const std::vector<std::string_view>& ActionNames();
 
-// "NAME.vrk" beside `first`, else "NAME (2).vrk" and so on: an existing file is never replaced.
-std::string FreePackageName(const std::string& first);
+// Password packages have no extension of their own in the engine; the desktop names them
+// ".vrp", which its MIME type claims and no other type does (".vrk" is the envelope's).
+inline constexpr const char* kPasswordPackageExtension = ".vrp";
+inline constexpr const char* kEnvelopeExtension = ".vrk";
+// "NAME.EXT" beside `first`, else "NAME (2).EXT" and so on: an existing file is never replaced.
+std::string FreePackageName(const std::string& first, const char* extension);
 // Up to ten lines of `lines`, then "and N more".
 std::string ShortList(const std::vector<std::string>& lines);
 // The recipient chooser over every recipient source, for the logged-on user `me` (meAlways: the
