@@ -2,6 +2,7 @@
 // ending with the list of what was made.
 
 #include <filesystem>
+#include <functional>
 
 #include "Actions.h"
 #include "LogonEntry.h"
@@ -102,8 +103,13 @@ int EnvelopeFiles(ActionJob& job) {
     return result;
 }
 
-int EncryptEachFile(ActionJob& job) {
-    if (!LogOnUser(job.store)) return -1;
+namespace {
+
+// An encrypt batch of the job's files as the logged-on user: `encrypt` runs the engine's batch
+// over the file list with the user's ID and password; the report ends with `note`.
+using EncryptBatchCall =
+    std::function<int(CAdvanceEmcrypt&, const char* list, const char* userId, const char* password)>;
+int RunEncryptBatch(ActionJob& job, const EncryptBatchCall& encrypt, const std::string& note) {
     CAdvanceEmcrypt engine(job.engine.Context());
     std::string list;
     if (!CollectBatch(engine, job.files, list)) return 0;
@@ -112,8 +118,19 @@ int EncryptEachFile(ActionJob& job) {
     int type = 0;
     job.store.GetLogonUser(userId, password, type);
     job.host.SetJobBytes(SourceBytes(job.files));
-    const int result = engine.EncryptMuchFiles(list.c_str(), userId.c_str(), password.c_str(), nullptr);
-    return ReportBatch(engine, result, {});
+    const int result = encrypt(engine, list.c_str(), userId.c_str(), password.c_str());
+    return ReportBatch(engine, result, note);
+}
+
+}  // namespace
+
+int EncryptEachFile(ActionJob& job) {
+    if (!LogOnUser(job.store)) return -1;
+    return RunEncryptBatch(job,
+                           [](CAdvanceEmcrypt& engine, const char* list, const char* userId, const char* password) {
+                               return engine.EncryptMuchFiles(list, userId, password, nullptr);
+                           },
+                           {});
 }
 
 int ShareEncryptFiles(ActionJob& job) {
@@ -129,15 +146,10 @@ int ShareEncryptFiles(ActionJob& job) {
         ShowMessage(msg::desktop::ShareGrantFailed, share, job.store.LastError());
         return 0;
     }
-    CAdvanceEmcrypt engine(job.engine.Context());
-    std::string list;
-    if (!CollectBatch(engine, job.files, list)) return 0;
-    std::string userId;
-    SecretText password;
-    int type = 0;
-    job.store.GetLogonUser(userId, password, type);
-    job.host.SetJobBytes(SourceBytes(job.files));
-    const int result =
-        engine.ShareEncryptMuchFiles(list.c_str(), share.c_str(), userId.c_str(), password.c_str(), nullptr);
-    return ReportBatch(engine, result, MessageText(msg::desktop::ShareFor, share));
+    return RunEncryptBatch(
+        job,
+        [&](CAdvanceEmcrypt& engine, const char* list, const char* userId, const char* password) {
+            return engine.ShareEncryptMuchFiles(list, share.c_str(), userId, password, nullptr);
+        },
+        MessageText(msg::desktop::ShareFor, share));
 }
