@@ -55,7 +55,7 @@ void Enlarge(X509* cert) {
 }
 
 void ForServersOnly(X509* cert) {
-    X509_delete_ext(cert, X509_get_ext_by_NID(cert, NID_ext_key_usage, -1));
+    X509_EXTENSION_free(X509_delete_ext(cert, X509_get_ext_by_NID(cert, NID_ext_key_usage, -1)));
     X509_EXTENSION* eku = X509V3_EXT_conf_nid(nullptr, nullptr, NID_ext_key_usage, "serverAuth");
     X509_add_ext(cert, eku, -1);
     X509_EXTENSION_free(eku);
@@ -209,7 +209,9 @@ TEST_F(Directory, HostileEntriesAreRefusedEachWithItsMessage) {
     rusage usage{};
     ASSERT_EQ(wait4(child, &status, 0, &usage), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "rows refused wrongly (see above)";
+#if !defined(__SANITIZE_ADDRESS__)  // the address sanitizer's shadow memory is not the program's
     EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "peak memory in KiB";
+#endif
     directory::Person bob;
     directory::Client client = Connected();
     EXPECT_TRUE(client.FindPerson("bob", bob)) << client.Error();
