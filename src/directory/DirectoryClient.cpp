@@ -34,11 +34,6 @@ std::string LdapText(LDAP* ld, int rc) {
     return text;
 }
 
-// Whether a failed connection failed in the TLS handshake rather than on the way there.
-bool TlsFailed(const std::string& text) {
-    return text.find("TLS") != std::string::npos || text.find("certificate") != std::string::npos;
-}
-
 // The attribute description's type without its options ("userCertificate;binary").
 bool IsAttribute(const char* description, const char* type) {
     size_t n = std::strcspn(description, ";");
@@ -120,8 +115,36 @@ bool Client::FailFor(int rc, const std::string& subject) {
     }
 }
 
+int Client::SocketOpened(LDAP*, Sockbuf*, LDAPURLDesc*, struct sockaddr*, struct ldap_conncb* cb) {
+    static_cast<Client*>(cb->lc_arg)->m_reached = true;
+    return 0;
+}
+
+bool Client::FailConnecting(int rc, bool tls) {
+    const std::string why = LdapText(m_ld.get(), rc);
+    if (rc == LDAP_TIMEOUT) return Fail(MessageText(msg::directory::TimedOut, m_settings.uri, m_settings.timeLimit));
+    // Once the socket is open, an ldaps connection or a StartTLS that fails without an answer
+    // from the server failed in the TLS handshake: the server's certificate was not accepted.
+    if (!m_reached || !tls) return Fail(MessageText(msg::directory::Unreachable, m_settings.uri, why));
+    return Fail(MessageText(msg::directory::NotTrusted, m_settings.uri, why));
+}
+
+bool Client::SetTls(LDAP* ld) {
+    // Only the CA file named in the settings vouches for the server: with LDAPNOINIT or not, the
+    // handle gets its own TLS context, made after its options are set (NEWCTX), and demands a
+    // certificate that chains to it and names the host.
+    const int demand = LDAP_OPT_X_TLS_DEMAND, client = 0;
+    bool ok = ldap_set_option(ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand) == LDAP_OPT_SUCCESS;
+    if (!m_settings.caFile.empty())
+        ok = ok && ldap_set_option(ld, LDAP_OPT_X_TLS_CACERTFILE, m_settings.caFile.c_str()) == LDAP_OPT_SUCCESS;
+    ok = ok && ldap_set_option(ld, LDAP_OPT_X_TLS_NEWCTX, &client) == LDAP_OPT_SUCCESS;
+    return ok || Fail(MessageText(msg::directory::CaFileUnusable, m_settings.caFile));
+}
+
 bool Client::Connect() {
     m_error.clear();
+    m_reached = false;
+    m_ld.reset();
     LDAP* raw = nullptr;
     if (ldap_initialize(&raw, m_settings.uri.c_str()) != LDAP_SUCCESS || raw == nullptr)
         return Fail(MessageText(msg::directory::BadUri, m_settings.uri));
@@ -133,18 +156,19 @@ bool Client::Connect() {
     ldap_set_option(raw, LDAP_OPT_TIMEOUT, &limit);
     ldap_set_option(raw, LDAP_OPT_TIMELIMIT, &m_settings.timeLimit);
     ldap_set_option(raw, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-    const bool tls = m_settings.startTls || m_settings.uri.rfind("ldaps://", 0) == 0;
-    if (tls) {
-        const int demand = LDAP_OPT_X_TLS_DEMAND, fresh = 0;
-        if (!m_settings.caFile.empty()) ldap_set_option(raw, LDAP_OPT_X_TLS_CACERTFILE, m_settings.caFile.c_str());
-        ldap_set_option(raw, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
-        ldap_set_option(raw, LDAP_OPT_X_TLS_NEWCTX, &fresh);
+    m_callbacks = {&Client::SocketOpened, &Client::SocketClosed, this};
+    ldap_set_option(raw, LDAP_OPT_CONNECT_CB, &m_callbacks);
+    const bool ldaps = m_settings.uri.rfind("ldaps://", 0) == 0;
+    if ((ldaps || m_settings.startTls) && !SetTls(raw)) return false;
+    if (ldaps) {
+        // Connecting first tells a handshake that failed from a bind the server refused.
+        if (int rc = ldap_connect(raw); rc != LDAP_SUCCESS) return FailConnecting(rc, true);
     }
     if (m_settings.startTls) {
         int rc = ldap_start_tls_s(raw, nullptr, nullptr);
-        if (rc == LDAP_SERVER_DOWN || (rc == LDAP_TIMEOUT))
-            return Fail(MessageText(msg::directory::Unreachable, m_settings.uri, LdapText(raw, rc)));
-        if (rc != LDAP_SUCCESS) return Fail(MessageText(msg::directory::NotTrusted, m_settings.uri, LdapText(raw, rc)));
+        // The server answered and said no: it offers no TLS. Never carry on in plain text.
+        if (rc > 0) return Fail(MessageText(msg::directory::NoTls, m_settings.uri, LdapText(raw, rc)));
+        if (rc != LDAP_SUCCESS) return FailConnecting(rc, true);
     }
     std::string password;
     if (!m_settings.bindDn.empty() && !m_settings.bindPasswordFile.empty()) {
@@ -163,14 +187,10 @@ bool Client::Connect() {
                               &cred, nullptr, nullptr, nullptr);
     OPENSSL_cleanse(password.data(), password.size());
     if (rc == LDAP_SUCCESS) return true;
-    const std::string why = LdapText(raw, rc);
-    if (rc == LDAP_TIMEOUT) return Fail(MessageText(msg::directory::TimedOut, m_settings.uri, m_settings.timeLimit));
-    if (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR) {
-        if (tls && TlsFailed(why)) return Fail(MessageText(msg::directory::NotTrusted, m_settings.uri, why));
-        return Fail(MessageText(msg::directory::Unreachable, m_settings.uri, why));
-    }
+    if (rc == LDAP_TIMEOUT || rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR) return FailConnecting(rc, false);
     return Fail(MessageText(msg::directory::BindRefused, m_settings.uri,
-                            m_settings.bindDn.empty() ? std::string("(anonymous)") : m_settings.bindDn, why));
+                            m_settings.bindDn.empty() ? std::string("(anonymous)") : m_settings.bindDn,
+                            LdapText(raw, rc)));
 }
 
 bool Client::Run(const std::string& base, int scope, const std::string& filter, const std::string& subject,

@@ -96,11 +96,21 @@ private:
     };
     bool Fail(std::string text);
     bool FailFor(int rc, const std::string& subject);
+    // A failure before the server answered anything: not reached, its TLS refused, or out of time.
+    bool FailConnecting(int rc, bool tls);
+    // Sets the TLS options on the handle; false with Error() set when the CA file is unusable.
+    bool SetTls(LDAP* ld);
+    // Called by the library once a connection's socket is open (before any TLS handshake).
+    static int SocketOpened(LDAP*, Sockbuf*, LDAPURLDesc*, struct sockaddr*, struct ldap_conncb* cb);
+    static void SocketClosed(LDAP*, Sockbuf*, struct ldap_conncb*) {}
     // One search; entries beyond kMaxEntries fail it.
     bool Run(const std::string& base, int scope, const std::string& filter, const std::string& subject,
              std::vector<Entry>& out);
 
     Settings m_settings;
+    // The handle keeps a pointer to these callbacks: declared before it, they outlive it.
+    ldap_conncb m_callbacks{};
+    bool m_reached = false;  // a socket to the server was opened
     std::unique_ptr<LDAP, Unbind> m_ld;
     std::string m_error;
 };

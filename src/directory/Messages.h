@@ -15,6 +15,8 @@ inline constexpr char kMessageSubsystem[] = "directory";
     M(PasswordFileUnreadable, "the directory's password file %s cannot be read", MB_OK) \
     M(Unreachable, "the directory %s cannot be reached: %s", MB_OK) \
     M(NotTrusted, "the directory %s is not trusted (its TLS certificate cannot be verified): %s", MB_OK) \
+    M(NoTls, "the directory %s does not offer TLS (StartTLS was refused): %s", MB_OK) \
+    M(CaFileUnusable, "the directory's CA file %s cannot be read as certificates", MB_OK) \
     M(BindRefused, "the directory %s refused the log-in as %s: %s", MB_OK) \
     M(TimedOut, "the directory %s did not answer within %d seconds", MB_OK) \
     M(StoppedAnswering, "the directory %s stopped answering: %s", MB_OK) \

@@ -50,11 +50,36 @@ LDAP* RootConnection(const std::string& uri) {
 
 }  // namespace
 
-DirectoryServer::DirectoryServer() {
+bool DirectoryServer::MakeCertificates() {
+    const std::string d = m_dir.Path();
+    // EC keys: made in milliseconds, where RSA keys would take a good part of a second each.
+    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
+    const std::string ca = " -days 2 -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign ";
+    WriteFile(d + "/server.ext",
+              "subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n");
+    const std::string commands[] = {
+        "openssl req -x509" + key + "-keyout '" + d + "/ca.key' -out '" + d + "/ca.pem' -subj '/CN=Test CA'" + ca,
+        "openssl req -x509" + key + "-keyout '" + d + "/other-ca.key' -out '" + d +
+            "/other-ca.pem' -subj '/CN=Other CA'" + ca,
+        "openssl req" + key + "-keyout '" + d + "/server.key' -out '" + d + "/server.csr' -subj /CN=localhost",
+        "openssl x509 -req -in '" + d + "/server.csr' -CA '" + d + "/ca.pem' -CAkey '" + d +
+            "/ca.key' -set_serial 2 -out '" + d + "/server.pem' -days 2 -extfile '" + d + "/server.ext'",
+    };
+    for (const std::string& command : commands)
+        if (std::system((command + " >/dev/null 2>&1").c_str()) != 0) return false;
+    return true;
+}
+
+DirectoryServer::DirectoryServer(Tls tls) {
     // No system ldap.conf or ~/.ldaprc reaches the client library in a test.
     setenv("LDAPNOINIT", "1", 1);
     const std::string dir = m_dir.Path();
     std::filesystem::create_directories(dir + "/db");
+    if (tls == Tls::kOffered && !MakeCertificates()) return;
+    const std::string tlsLines = tls == Tls::kNone
+                                     ? std::string()
+                                     : "TLSCACertificateFile " + dir + "/ca.pem\nTLSCertificateFile " + dir +
+                                           "/server.pem\nTLSCertificateKeyFile " + dir + "/server.key\n";
     WriteFile(dir + "/slapd.conf",
               "include /etc/ldap/schema/core.schema\n"
               "include /etc/ldap/schema/cosine.schema\n"
@@ -62,8 +87,7 @@ DirectoryServer::DirectoryServer() {
               "modulepath /usr/lib/ldap\n"
               "moduleload back_mdb\n"
               "pidfile " +
-                  dir +
-                  "/slapd.pid\n"
+                  dir + "/slapd.pid\n" + tlsLines +
                   "sizelimit unlimited\n"
                   "database mdb\n"
                   "maxsize 1073741824\n"
@@ -83,7 +107,11 @@ DirectoryServer::DirectoryServer() {
     for (int attempt = 0; attempt < 3 && m_ld == nullptr; ++attempt) {
         const int port = FreePort();
         m_uri = "ldap://127.0.0.1:" + std::to_string(port);
-        const std::string listen = m_uri + "/", conf = dir + "/slapd.conf";
+        int tlsPort = port;
+        while (tls == Tls::kOffered && tlsPort == port) tlsPort = FreePort();
+        if (tls == Tls::kOffered) m_tlsUri = "ldaps://127.0.0.1:" + std::to_string(tlsPort);
+        const std::string listen = m_uri + "/" + (m_tlsUri.empty() ? "" : " " + m_tlsUri + "/"),
+                          conf = dir + "/slapd.conf";
         m_pid = fork();
         if (m_pid == 0) {
             // The server goes with the test process, however that ends.

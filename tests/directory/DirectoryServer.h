@@ -3,6 +3,9 @@
 // as the current user, on 127.0.0.1 and a free port, with an mdb database in a temporary
 // folder; loaded through the client library as its root; stopped by its pid, and waited for.
 // The system's own slapd service and its configuration are never touched.
+//
+// With TLS, the server also listens for ldaps on a second port and offers StartTLS on the
+// first, with a certificate for 127.0.0.1 and localhost from a test CA made in the folder.
 
 #include <sys/types.h>
 
@@ -15,13 +18,19 @@ class DirectoryServer {
 public:
     static constexpr const char* kBase = "dc=example,dc=org";
 
-    DirectoryServer();   // starts the server; Running() tells whether it answers
-    ~DirectoryServer();  // stops it
+    enum class Tls { kNone, kOffered };
+    explicit DirectoryServer(Tls tls = Tls::kNone);  // starts the server; Running() tells whether it answers
+    ~DirectoryServer();                              // stops it
     DirectoryServer(const DirectoryServer&) = delete;
     DirectoryServer& operator=(const DirectoryServer&) = delete;
 
     bool Running() const { return m_pid > 0; }
     const std::string& Uri() const { return m_uri; }
+    // With TLS: the ldaps address, the CA that issued the server's certificate, and a CA that
+    // did not.
+    const std::string& TlsUri() const { return m_tlsUri; }
+    std::string CaFile() const { return m_dir / "ca.pem"; }
+    std::string OtherCaFile() const { return m_dir / "other-ca.pem"; }
     void Stop();
 
     // A person under ou=people: uid, cn, mail and any userCertificate;binary values.
@@ -40,8 +49,10 @@ private:
     bool Collect(const std::vector<int>& ids);  // waits for the answers to these adds
     // Sends the add; the message id, or -1.
     int Send(const std::string& dn, const Attributes& attrs);
+    // The CAs and the server's key and certificate, made with the openssl program.
+    bool MakeCertificates();
     TempDir m_dir;
     pid_t m_pid = -1;
-    std::string m_uri;
+    std::string m_uri, m_tlsUri;
     void* m_ld = nullptr;  // the root's connection (LDAP*)
 };

@@ -122,9 +122,12 @@ protected:
         AddUsers({"alice"});
         UseDirectory(server->Uri());
     }
-    void UseDirectory(const std::string& uri) {
-        ASSERT_TRUE(
-            logon.SetOptions("Directory", {{"URI", uri}, {"Base", DirectoryServer::kBase}, {"TimeLimit", "2"}}));
+    void UseDirectory(const std::string& uri, const std::string& startTls = "FALSE", const std::string& caFile = {}) {
+        ASSERT_TRUE(logon.SetOptions("Directory", {{"URI", uri},
+                                                   {"Base", DirectoryServer::kBase},
+                                                   {"TimeLimit", "2"},
+                                                   {"StartTLS", startTls},
+                                                   {"CAFile", caFile}}));
     }
     directory::Client Connected() {
         directory::Settings settings;
@@ -278,6 +281,45 @@ TEST_F(Directory, ServerStoppedMidBatchGivesOneMessageAndNoPackage) {
     EXPECT_EQ(error.rfind(MessageText(msg::directory::StoppedAnswering, own.Uri(), ""), 0), 0u) << error;
     EXPECT_TRUE(resolved.recipients.empty());
     EXPECT_FALSE(fs::exists(dir / "e.vrk"));
+}
+
+// A directory over TLS is used only when its certificate chains to the CA file set up: over
+// ldaps and over StartTLS alike. Refused, it gives one message and no recipients; a server that
+// offers no TLS is never spoken to in plain text when StartTLS is asked for.
+TEST_F(Directory, TlsDirectoryIsUsedOnlyWhenItsCertificateIsTrusted) {
+    DirectoryServer tls(DirectoryServer::Tls::kOffered);
+    ASSERT_TRUE(tls.Running());
+    std::string der;
+    ASSERT_TRUE(bobStore->ExportCert("bob", der, true));
+    ASSERT_TRUE(tls.AddPerson("bob", "Bob", "bob@example.org", {{der.begin(), der.end()}}));
+    const std::string ca = tls.CaFile(), other = tls.OtherCaFile(), missing = dir / "missing.pem";
+    using namespace msg::directory;
+    const struct {
+        std::string uri, startTls, caFile;
+        std::string expected;  // the beginning of the one message; empty: bob is found
+    } rows[] = {
+        {tls.TlsUri(), "FALSE", ca, {}},
+        {tls.Uri(), "TRUE", ca, {}},
+        {tls.TlsUri(), "FALSE", other, MessageText(NotTrusted, tls.TlsUri(), "")},
+        {tls.Uri(), "TRUE", other, MessageText(NotTrusted, tls.Uri(), "")},
+        {tls.TlsUri(), "FALSE", missing, MessageText(CaFileUnusable, missing)},
+        {server->Uri(), "TRUE", ca, MessageText(NoTls, server->Uri(), "")},
+    };
+    for (const auto& row : rows) {
+        UseDirectory(row.uri, row.startTls, row.caFile);
+        directory::Resolved resolved;
+        std::string error;
+        const bool found = directory::ResolveRecipients(logon, {"bob@example.org"}, ConfirmAll(), resolved, error);
+        const std::string what = row.uri + " StartTLS=" + row.startTls + " " + row.caFile;
+        if (row.expected.empty()) {
+            EXPECT_TRUE(found) << what << ": " << error;
+            EXPECT_EQ(resolved.recipients, std::vector<std::string>{"bob"}) << what;
+        } else {
+            EXPECT_FALSE(found) << what;
+            EXPECT_EQ(error.rfind(row.expected, 0), 0u) << what << ": " << error;
+            EXPECT_TRUE(resolved.recipients.empty()) << what;
+        }
+    }
 }
 
 // The program: a search shows the certificate state; an envelope for someone from the directory
