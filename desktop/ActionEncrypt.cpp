@@ -69,8 +69,9 @@ int ReportBatch(const CAdvanceEmcrypt& engine, int result, const std::string& ex
 
 int EnvelopeFiles(ActionJob& job) {
     if (!LogOnUser(job.store)) return -1;
-    const std::unique_ptr<RecipientChoice> choice = ChooseRecipients(job, LoggedOnUser(job.store), true);
-    if (!choice) return -1;
+    int ended = -1;
+    const std::unique_ptr<RecipientChoice> choice = ChooseRecipients(job, LoggedOnUser(job.store), true, ended);
+    if (!choice) return ended;
     bool one = true;
     if (!AskOnePackage(job.files, job.answers.packageCount, one)) return -1;
     std::vector<std::vector<std::string>> packages;
@@ -138,9 +139,10 @@ int ShareEncryptFiles(ActionJob& job) {
     const std::string share = CommonBaseFolder(job.files);
     Insure_Decrypt_Men present;
     if (!job.store.ReadDecryptMen({}, share, present)) present.entries.clear();
+    int ended = -1;
     const std::unique_ptr<RecipientChoice> choice =
-        ChooseRecipients(job, LoggedOnUser(job.store), true, present.entries);
-    if (!choice) return -1;
+        ChooseRecipients(job, LoggedOnUser(job.store), true, ended, &present.entries);
+    if (!choice) return ended;
     if (const std::vector<DecryptMan> added = choice->ChosenShareEntries();
         !added.empty() && !job.store.GrantShare(share, added)) {
         ShowMessage(msg::desktop::ShareGrantFailed, share, job.store.LastError());

@@ -20,8 +20,9 @@ int MailFiles(ActionJob& job) {
     }
     if (!LogOnUser(job.store)) return -1;
     const std::string me = LoggedOnUser(job.store);
-    const std::unique_ptr<RecipientChoice> choice = ChooseRecipients(job, me, false);
-    if (!choice) return -1;
+    int ended = -1;
+    const std::unique_ptr<RecipientChoice> choice = ChooseRecipients(job, me, false, ended);
+    if (!choice) return ended;
     request.recipients = choice->ChosenCertNames();
     job.store.GetSignerName(me, request.signer);
     std::string package;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "DirectorySource.h"
 #include "Messages.h"
 #include "QtUiHost.h"
 #include "Recipients.h"
@@ -53,20 +54,38 @@ std::string ShortList(const std::vector<std::string>& lines) {
     return shown;
 }
 
-std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::string& me, bool meAlways,
-                                                  const std::vector<DecryptMan>& present) {
-    const std::vector<std::unique_ptr<IRecipientSource>> owned = RecipientSources(job.store);
-    std::vector<IRecipientSource*> sources;
+std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::string& me, bool meAlways, int& ended,
+                                                  const std::vector<DecryptMan>* share) {
+    ended = -1;
+    const std::vector<std::unique_ptr<IRecipientSource>> owned = RecipientSources(job.store, share == nullptr);
+    std::vector<IRecipientSource*> sources, searched;
     for (const auto& source : owned) sources.push_back(source.get());
-    auto choice = std::make_unique<RecipientChoice>(RecipientChoice::ReadAll(sources), me, meAlways);
+    auto choice = std::make_unique<RecipientChoice>(RecipientChoice::ReadAll(sources, &searched), me, meAlways);
+    choice->SetSearchable(!searched.empty());
     const std::vector<RecipientRow>& rows = choice->Rows();
-    for (const DecryptMan& man : present) {
+    for (size_t m = 0; share != nullptr && m < share->size(); ++m) {
+        const DecryptMan& man = (*share)[m];
         const auto kind = man.type == kDecryptManGroup ? RecipientRow::Kind::kGroup : RecipientRow::Kind::kUser;
         for (size_t i = 0; i < rows.size(); ++i)
             if (rows[i].kind == kind && rows[i].number == man.id && rows[i].source == owned.front()->Name())
                 choice->Keep(i);
     }
-    if (job.host.RunDialog(*choice) != RecipientChoice::kIdOk) return nullptr;
+    // Search reads the searched sources with the filter text (here, on the engine's thread) and
+    // shows the chooser again with what they found.
+    int answer = RecipientChoice::kIdCancel;
+    while ((answer = job.host.RunDialog(*choice)) == RecipientChoice::kIdSearch) {
+        for (IRecipientSource* source : searched) {
+            source->SetSearch(choice->Filter());
+            choice->AddRows(RecipientChoice::ReadAll({source}));
+        }
+    }
+    if (answer != RecipientChoice::kIdOk) return nullptr;
+#ifdef VARNEX_DIRECTORY
+    if (const int resolved = ResolveDirectoryChoice(job.host, job.store, *choice); resolved != 1) {
+        ended = resolved;
+        return nullptr;
+    }
+#endif
     return choice;
 }
 

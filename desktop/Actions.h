@@ -47,9 +47,13 @@ std::string FreePackageName(const std::string& first, const char* extension);
 // Up to ten lines of `lines`, then "and N more".
 std::string ShortList(const std::vector<std::string>& lines);
 // The recipient chooser over every recipient source, for the logged-on user `me` (meAlways: the
-// package is made for them whatever the box says). Null when the person cancelled.
-std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::string& me, bool meAlways,
-                                                  const std::vector<DecryptMan>& present = {});
+// package is made for them whatever the box says). People chosen from the directory are resolved
+// (each certificate confirmed) before it returns. Null when nothing came of it: `ended` then
+// holds the action's result, -1 when the person cancelled or refused a certificate, 0 when
+// the choice could not be used (said). `share`: the chooser adds decryptors to a share whose
+// present ones it keeps; it offers the store's users and groups only, which a share names.
+std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::string& me, bool meAlways, int& ended,
+                                                  const std::vector<DecryptMan>* share = nullptr);
 // The logged-on user's ID after LogOnUser.
 std::string LoggedOnUser(LogonStore& store);
 

@@ -38,6 +38,15 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(NotDecrypted, "Nothing was decrypted from \"%s\".", MB_OK | MB_ICONEXCLAMATION) \
     M(StoreSource, "this computer", MB_OK) \
     M(SourceFailed, "The recipients from %s cannot be read: %s", MB_OK | MB_ICONEXCLAMATION) \
+    M(DirectorySource, "the directory %s", MB_OK) \
+    M(ChooserSearch, "&Look up in the directory", MB_OK) \
+    M(CertToConfirm, "in the directory: to be confirmed when used", MB_OK) \
+    M(CertConfirmTitle, "Confirm a certificate", MB_OK) \
+    M(CertConfirmIntro, "The directory holds this certificate for %s. Compare its fingerprint with its holder before you confirm it: only a confirmed certificate is used.", MB_OK) \
+    M(CertConfirmDetails, "Subject: %s\nE-mail: %s\nValid from %s to %s\nSHA-256 fingerprint: %s", MB_OK) \
+    M(CertConfirmButton, "&Confirm this certificate", MB_OK) \
+    M(CertRefuseButton, "Do &not use it", MB_OK) \
+    M(RecipientsFailed, "The recipients chosen cannot be used: %s", MB_OK | MB_ICONSTOP) \
     M(ChooserTitle, "Recipients", MB_OK) \
     M(ChooserHint, "Choose who may open it (a group stands for its members):", MB_OK) \
     M(ChooserFilter, "&Search:", MB_OK) \

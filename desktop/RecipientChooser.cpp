@@ -29,6 +29,7 @@ void FillColumns(QTreeWidgetItem* item, const RecipientRow& row) {
     const int total = static_cast<int>(row.members.size());
     item->setText(kState,
                   Q(group && usable > 0 && usable < total ? MessageText(msg::desktop::GroupPartly, usable, total)
+                    : !row.stateNote.empty()              ? row.stateNote
                                                           : CertStateText(row.certState)));
     if (!row.Usable()) item->setForeground(kState, QColor(0xb0, 0, 0));
 }
@@ -82,6 +83,8 @@ void RecipientChooser::AddBody(QVBoxLayout* layout) {
         FollowEntry();
     });
     connect(m_filter, &QLineEdit::textChanged, this, &RecipientChooser::ApplyFilter);
+    // Shown again after a search: the text searched for, and the rows it narrows.
+    m_filter->setText(Q(m_choice.Filter()));
 
     m_meToo =
         new QCheckBox(WithMnemonic(Q(MessageText(msg::desktop::ChooserMeToo, m_choice.Me())), QLatin1Char('M')), this);
@@ -96,6 +99,8 @@ void RecipientChooser::AddBody(QVBoxLayout* layout) {
 
 void RecipientChooser::ApplyFilter(const QString& text) {
     const std::string filter = text.toStdString();
+    m_choice.SetFilter(filter);
+    FollowEntry();  // Search follows the text
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = m_list->topLevelItem(i);
         item->setHidden(!m_choice.Matches(item->data(kName, Qt::UserRole).toULongLong(), filter));

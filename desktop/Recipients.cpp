@@ -4,6 +4,7 @@
 #include <cctype>
 #include <sstream>
 
+#include "DirectorySource.h"
 #include "Messages.h"
 #include "dialogs/Messages.h"
 #include "logon/LogonStore.h"
@@ -80,7 +81,7 @@ bool StoreRecipients::ReadRows(std::vector<RecipientRow>& rows, std::string& err
                 std::find_if(people.begin(), people.end(), [&](const RecipientRow& p) { return p.number == number; });
             if (member == people.end()) continue;
             row.members.push_back(*member);
-            if (Badness(member->certState) > Badness(row.certState)) row.certState = member->certState;
+            row.certState = WorseCertState(row.certState, member->certState);
         }
         if (row.members.empty()) row.certState = kCertUnknown;
         rows.push_back(std::move(row));
@@ -88,11 +89,19 @@ bool StoreRecipients::ReadRows(std::vector<RecipientRow>& rows, std::string& err
     return true;
 }
 
-std::vector<std::unique_ptr<IRecipientSource>> RecipientSources(LogonStore& store) {
+std::vector<std::unique_ptr<IRecipientSource>> RecipientSources(LogonStore& store, bool directory) {
     std::vector<std::unique_ptr<IRecipientSource>> sources;
     sources.push_back(std::make_unique<StoreRecipients>(store));
+#ifdef VARNEX_DIRECTORY
+    if (directory && !LogonTrim(store.GetOption("Directory", "URI", "")).empty())
+        sources.push_back(std::make_unique<DirectoryRecipients>(store));
+#else
+    (void)directory;
+#endif
     return sources;
 }
+
+int WorseCertState(int a, int b) { return Badness(b) > Badness(a) ? b : a; }
 
 std::string CertStateText(int state) {
     switch (state) {
@@ -121,17 +130,35 @@ RecipientChoice::RecipientChoice(std::vector<RecipientRow> rows, std::string meU
     }
 }
 
-std::vector<RecipientRow> RecipientChoice::ReadAll(const std::vector<IRecipientSource*>& sources) {
+std::vector<RecipientRow> RecipientChoice::ReadAll(const std::vector<IRecipientSource*>& sources,
+                                                   std::vector<IRecipientSource*>* searched) {
     std::vector<RecipientRow> rows;
     for (IRecipientSource* source : sources) {
         std::string error;
         std::vector<RecipientRow> more;
-        if (source->ReadRows(more, error))
-            rows.insert(rows.end(), more.begin(), more.end());
-        else
+        if (!source->ReadRows(more, error)) {
             ShowMessage(msg::desktop::SourceFailed, source->Name(), error);
+            continue;
+        }
+        rows.insert(rows.end(), more.begin(), more.end());
+        if (searched != nullptr && source->Searched()) searched->push_back(source);
     }
     return rows;
+}
+
+void RecipientChoice::AddRows(const std::vector<RecipientRow>& rows) {
+    for (const RecipientRow& row : rows) {
+        const bool listed = std::any_of(m_rows.begin(), m_rows.end(), [&](const RecipientRow& r) {
+            return r.kind == row.kind && r.source == row.source && LogonEqualNoCase(r.id, row.id);
+        });
+        if (!listed) m_rows.push_back(row);
+    }
+}
+
+bool RecipientChoice::CanPress(int id) const {
+    if (id == kIdOk) return !ChosenUsers().empty();
+    if (id == kIdSearch) return m_searchable && !LogonTrim(m_filter).empty();
+    return true;
 }
 
 std::string RecipientChoice::Title() const { return MessageText(msg::desktop::ChooserTitle); }
@@ -139,7 +166,11 @@ std::string RecipientChoice::Title() const { return MessageText(msg::desktop::Ch
 std::vector<std::string> RecipientChoice::Lines() const { return {MessageText(msg::desktop::ChooserHint)}; }
 
 std::vector<DialogButton> RecipientChoice::Buttons() const {
-    return {{kIdOk, MessageText(msg::dialogs::Ok), "ok"}, {kIdCancel, MessageText(msg::dialogs::Cancel), "cancel"}};
+    std::vector<DialogButton> buttons;
+    if (m_searchable) buttons.push_back({kIdSearch, MessageText(msg::desktop::ChooserSearch), "search"});
+    buttons.push_back({kIdOk, MessageText(msg::dialogs::Ok), "ok"});
+    buttons.push_back({kIdCancel, MessageText(msg::dialogs::Cancel), "cancel"});
+    return buttons;
 }
 
 bool RecipientChoice::Matches(size_t i, const std::string& filter) const {
@@ -181,15 +212,27 @@ std::vector<const RecipientRow*> RecipientChoice::ChosenUsers() const {
     return chosen;
 }
 
+std::vector<std::string> RecipientChoice::ExternalNames() const {
+    std::vector<std::string> names;
+    for (const RecipientRow* row : ChosenUsers())
+        if (row->external) names.push_back(row->email.empty() ? row->id : row->email);
+    return names;
+}
+
 std::vector<std::string> RecipientChoice::ChosenUserIds() const {
     std::vector<std::string> ids;
-    for (const RecipientRow* row : ChosenUsers()) ids.push_back(row->id);
+    for (const RecipientRow* row : ChosenUsers())
+        if (!row->external) ids.push_back(row->id);
+    ids.insert(ids.end(), m_resolved.begin(), m_resolved.end());
     return ids;
 }
 
 std::vector<std::string> RecipientChoice::ChosenCertNames() const {
     std::vector<std::string> names;
-    for (const RecipientRow* row : ChosenUsers()) names.push_back(row->certName);
+    for (const RecipientRow* row : ChosenUsers())
+        if (!row->external) names.push_back(row->certName);
+    // A resolved name is the name its certificate is kept under.
+    names.insert(names.end(), m_resolved.begin(), m_resolved.end());
     return names;
 }
 

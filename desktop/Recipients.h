@@ -30,6 +30,10 @@ struct RecipientRow {
     int certState = kCertUnknown;
     std::vector<RecipientRow> members;  // groups only: the member users
     std::string source;                 // the source's name, for rows from several sources
+    std::string stateNote;              // the source's own word on the certificate, shown for the state
+    // From a source the store does not hold (a directory): used only once resolved through the
+    // store, which shows a certificate not yet confirmed and keeps it once it is.
+    bool external = false;
 
     // Whether a package can be made for it: a certificate installed and not changed since it
     // was confirmed; a group when at least one member can.
@@ -44,6 +48,10 @@ public:
     // Appends this source's rows; false with `error` said in the engine's words when the
     // source cannot be read (the other sources still count).
     virtual bool ReadRows(std::vector<RecipientRow>& rows, std::string& error) = 0;
+    // A source too large to be listed whole (a directory) is searched instead: ReadRows then
+    // reads the rows that match the text last set here, and none before a text is set.
+    virtual bool Searched() const { return false; }
+    virtual void SetSearch(const std::string& text) { (void)text; }
 };
 
 // The users and groups of the suite's store, each user's certificate state by the store's own
@@ -58,8 +66,12 @@ private:
     LogonStore& m_store;
 };
 
-// Every source the chooser reads, the store first. A further source (a directory) is added here.
-std::vector<std::unique_ptr<IRecipientSource>> RecipientSources(LogonStore& store);
+// Every source the chooser reads, the store first, then the organisation's directory when the
+// store has one set up and `directory` allows it.
+std::vector<std::unique_ptr<IRecipientSource>> RecipientSources(LogonStore& store, bool directory = true);
+
+// The worse of two certificate states: a group shows the worst of its members'.
+int WorseCertState(int a, int b);
 
 // The text of a certificate state as the chooser shows it.
 std::string CertStateText(int state);
@@ -67,14 +79,17 @@ std::string CertStateText(int state);
 // The recipient chooser's model: the rows, a filter, the rows checked and the "me too" box.
 class RecipientChoice : public DialogModel {
 public:
-    enum : int { kIdOk = 1, kIdCancel = 2 };
+    // Search ends the dialog for the searched sources to be read with the filter text; the
+    // chooser is then shown again with their rows added.
+    enum : int { kIdOk = 1, kIdCancel = 2, kIdSearch = 3 };
     // meUserId: the logged-on user. meAlways: the operation always makes the package for them
     // too (the box is then shown checked and cannot be cleared).
     RecipientChoice(std::vector<RecipientRow> rows, std::string meUserId, bool meAlways);
 
     // Rows of every source, in the order of the sources; a source that fails is said once
-    // through the host and left out.
-    static std::vector<RecipientRow> ReadAll(const std::vector<IRecipientSource*>& sources);
+    // through the host and left out. The searched sources that could be read go to `searched`.
+    static std::vector<RecipientRow> ReadAll(const std::vector<IRecipientSource*>& sources,
+                                             std::vector<IRecipientSource*>* searched = nullptr);
 
     std::string Kind() const override { return "recipients"; }
     int TemplateId() const override { return 0; }
@@ -83,11 +98,17 @@ public:
     std::vector<DialogButton> Buttons() const override;
     int DefaultButton() const override { return kIdOk; }
     std::string CancellingAnswer() const override { return "cancel"; }
-    bool CanPress(int id) const override { return id != kIdOk || !ChosenUsers().empty(); }
-    int Press(int id) override { return id == kIdOk && CanPress(kIdOk) ? kIdOk : kIdCancel; }
+    bool CanPress(int id) const override;
+    int Press(int id) override { return (id == kIdOk || id == kIdSearch) && CanPress(id) ? id : kIdCancel; }
     int Close() override { return kIdCancel; }
 
     const std::vector<RecipientRow>& Rows() const { return m_rows; }
+    // Rows found later (a search); a row already listed from the same source is left out.
+    void AddRows(const std::vector<RecipientRow>& rows);
+    // Whether Search is offered: a searched source could be read.
+    void SetSearchable(bool on) { m_searchable = on; }
+    void SetFilter(std::string text) { m_filter = std::move(text); }
+    const std::string& Filter() const { return m_filter; }
     // Whether row i matches the filter text: every word of it found, without regard to case,
     // in the row's ID, name, e-mail address, or (for a group) a member's.
     bool Matches(size_t i, const std::string& filter) const;
@@ -104,6 +125,11 @@ public:
     // The users chosen, each once: the checked users, the usable members of checked groups,
     // and the logged-on user first when "me too" is on.
     std::vector<const RecipientRow*> ChosenUsers() const;
+    // The chosen external users, by the names the store resolves them by (e-mail, else ID).
+    std::vector<std::string> ExternalNames() const;
+    // The names the store gave the external users once resolved; they stand for them below.
+    void SetResolved(std::vector<std::string> names) { m_resolved = std::move(names); }
+    // The chosen users' IDs (certificate names), the resolved external users' names after them.
     std::vector<std::string> ChosenUserIds() const;
     std::vector<std::string> ChosenCertNames() const;
     // The checked rows as a share's authorised decryptors (groups stay groups); kept rows left out.
@@ -116,5 +142,8 @@ private:
     std::string m_me;
     bool m_meAlways = false;
     bool m_meToo = false;
+    bool m_searchable = false;
+    std::string m_filter;
+    std::vector<std::string> m_resolved;
     RecipientRow m_meRow;
 };

@@ -22,6 +22,7 @@
 
 #include "ActionRunner.h"
 #include "Actions.h"
+#include "CertConfirmation.h"
 #include "DesktopTestSupport.h"
 #include "EngineWorker.h"
 #include "LogonEntry.h"
@@ -34,6 +35,9 @@
 #include "TestLogon.h"
 #include "engine/Korvane.h"
 #include "platform/ScriptedHost.h"
+#ifdef VARNEX_DIRECTORY
+#include "directory/DirectoryServer.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -140,6 +144,8 @@ struct ActionRun {
     QtUiHost host;
     RunAnswers answers;
     std::string password = "pw-alice";
+    std::string search;             // typed into the chooser's filter and looked up, when the filter is empty
+    bool confirm = false;           // the answer to a certificate's confirmation
     std::vector<std::string> said;  // message boxes, and "report: " + each report's verdict and note
 
     // Answers every question shown on this thread from now until the timer goes.
@@ -151,6 +157,15 @@ struct ActionRun {
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 said.push_back(box->text().toStdString());
                 box->button(box->button(question) ? question : QMessageBox::Ok)->click();
+            } else if (auto* chooser = qobject_cast<RecipientChooser*>(modal);
+                       chooser && !search.empty() && chooser->Filter()->text().isEmpty()) {
+                QTest::keyClicks(chooser->Filter(), QString::fromStdString(search));
+                chooser->Button(RecipientChoice::kIdSearch)->click();
+            } else if (auto* certificate = qobject_cast<ModelDialog*>(modal);
+                       certificate &&
+                       certificate->windowTitle().toStdString() == MessageText(msg::desktop::CertConfirmTitle)) {
+                said.push_back("certificate");
+                certificate->Button(confirm ? CertConfirmation::kIdConfirm : CertConfirmation::kIdRefuse)->click();
             } else if (auto* chooser = qobject_cast<RecipientChooser*>(modal)) {
                 for (int i = 0; i < chooser->List()->topLevelItemCount(); ++i) {
                     QTreeWidgetItem* row = chooser->List()->topLevelItem(i);
@@ -341,3 +356,83 @@ TEST(DesktopActions, FilesDroppedOnAnActionRunIt) {
     ASSERT_TRUE(WaitUntil([&] { return !runner.Busy() && run.said.size() == 3; }));
     EXPECT_EQ(run.said[2], MessageText(msg::desktop::NotVerified, dir / "three.idi"));
 }
+
+// A certificate is confirmed only by its own button: a blanket yes, Enter or no answer refuse it.
+TEST(DesktopRecipients, CertificateIsConfirmedOnlyByItsOwnButton) {
+    logon::CertSummary summary;
+    summary.fingerprint = "AB:CD";
+    for (const auto& [kind, answer, confirmed] : {std::tuple{"certificate", "confirm", true},
+                                                  {"certificate", "yes", false},
+                                                  {"certificate", "no", false},
+                                                  {"yes-no", "yes", false}}) {
+        ScriptedHost host;
+        host.AddAnswer(kind, answer);
+        EXPECT_EQ(ConfirmCertificate(host, "bob@example.org", summary), confirmed) << kind << "=" << answer;
+        ASSERT_EQ(host.Dialogs().size(), 1u);
+        EXPECT_NE(host.Dialogs()[0].lines.back().find("AB:CD"), std::string::npos);
+    }
+    CertConfirmation question("bob", summary);
+    EXPECT_EQ(question.Press(question.DefaultButton()), CertConfirmation::kIdRefuse);
+}
+
+#ifdef VARNEX_DIRECTORY
+// A person of the organisation's directory, found by the chooser's search, receives an envelope
+// once their certificate is confirmed in its dialog and opens it in their own suite; refused,
+// nothing is made or kept. A directory that cannot be reached is said once, and the store's
+// people can still be chosen.
+TEST(DesktopActions, DirectoryPersonFoundInTheChooserReceivesAnEnvelopeOnceConfirmed) {
+    DirectoryServer server;
+    ASSERT_TRUE(server.Running());
+    TestLogon bob;
+    ASSERT_NE(bob.AddUser("bob", "Bob", "bob@example.org", "pw-bob"), 0);
+    std::string der;
+    ASSERT_TRUE(bob.ExportCert("bob", der, true));
+    ASSERT_TRUE(server.AddPerson("bob", "Bob Builder", "bob@example.org", {{der.begin(), der.end()}}));
+    TestLogon store;
+    for (const std::string id : {"alice", "carol"})
+        ASSERT_NE(store.AddUser(id, id, id + "@example.org", "pw-" + id), 0);
+    ASSERT_TRUE(
+        store.SetOptions("Directory", {{"URI", server.Uri()}, {"Base", DirectoryServer::kBase}, {"TimeLimit", "2"}}));
+    TempDir dir;
+    const std::string a = dir / "a.txt";
+    WriteFile(a, "the plan");
+    ActionRun run;
+    run.home = store.Home();
+    run.search = "builder";
+    ChooseLogonUser("alice");
+
+    EXPECT_EQ(run.Run("envelope", {a}, {"bob"}, QMessageBox::No), -1);
+    EXPECT_EQ(run.said, std::vector<std::string>{"certificate"});
+    EXPECT_FALSE(fs::exists(a + ".vrk"));
+    EXPECT_EQ(store.RecipientState("bob"), kCertUnknown);
+
+    run.confirm = true;
+    EXPECT_EQ(run.Run("envelope", {a}, {"bob"}, QMessageBox::No), 1);
+    ASSERT_FALSE(run.said.empty());
+    EXPECT_EQ(run.said.front(), "certificate");
+    EXPECT_EQ(store.RecipientState("bob"), kCertConfirmed);
+    {
+        ASSERT_TRUE(bob.LogOn("bob", "pw-bob"));
+        ScriptedHost quiet;
+        ScopedUiHost installedHost(quiet);
+        ScopedLogonLibrary installedLogon(&bob);
+        quiet.AddAnswer("yes-no", "yes");  // alice's certificate is not in bob's store: keep the files
+        fs::create_directories(dir / "bob");
+        CKorvane engine;
+        engine.m_presetOutFolder = dir / "bob";
+        engine.EnvelopDecryptFiles((a + ".vrk").c_str(), nullptr, 0, 0);
+        EXPECT_EQ(ReadFile(dir / "bob/a.txt"), "the plan");
+    }
+
+    server.Stop();
+    run.search.clear();
+    EXPECT_EQ(run.Run("envelope", {a}, {"carol"}, QMessageBox::No), 1);
+    const std::string failed =
+        MessageText(msg::desktop::SourceFailed, MessageText(msg::desktop::DirectorySource, server.Uri()), "");
+    EXPECT_EQ(std::count_if(run.said.begin(), run.said.end(),
+                            [&](const std::string& text) { return text.rfind(failed, 0) == 0; }),
+              1);
+    EXPECT_TRUE(fs::exists(a + " (2).vrk"));
+    ChooseLogonUser({});
+}
+#endif

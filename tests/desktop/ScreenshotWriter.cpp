@@ -19,6 +19,7 @@
 
 #include "../desktop/Messages.h"
 #include "ActionRunner.h"
+#include "CertConfirmation.h"
 #include "MainWindow.h"
 #include "ModelDialog.h"
 #include "ProgressWindow.h"
@@ -134,6 +135,16 @@ TEST(DesktopScreens, DISABLED_WriteEveryDialog) {
                       chooser.List()->topLevelItem(1)->setCheckState(0, Qt::Checked);
                       chooser.List()->expandAll();
                   });
+        logon::CertSummary summary{
+            "Bob Example <bob@example.org>",
+            "Bob Example <bob@example.org>",
+            "bob@example.org",
+            "2024-01-02 03:04:05",
+            "2026-01-02 03:04:05",
+            0,
+            "3A:5F:1C:88:0D:4E:9B:27:61:C2:F0:17:AE:45:93:D8:0B:6E:72:19:C4:AD:38:5B:E7:02:9F:61:"
+            "D3:48:BA:7C"};
+        SaveModel(std::make_unique<CertConfirmation>("bob@example.org", summary), "certificate", language);
         if (std::string_view(language) == "zh")
             ExpectChineseGlyphs(QString::fromStdString(MessageText(msg::desktop::ChooserTitle)));
 
