@@ -164,15 +164,31 @@ void HostTest::TearDown() {
         EXPECT_FALSE(m.id.empty()) << "shown by text alone: " << m.text;
 }
 
-NoDesktopSession::NoDesktopSession() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        if (const char* value = std::getenv(name)) m_saved.emplace_back(name, value);
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_saved = old, m_had = true;
+    if (value)
+        ::setenv(name, value, 1);
+    else
         ::unsetenv(name);
-    }
 }
 
-NoDesktopSession::~NoDesktopSession() {
-    for (const auto& [name, value] : m_saved) ::setenv(name.c_str(), value.c_str(), 1);
+ScopedEnv::~ScopedEnv() {
+    if (m_had)
+        ::setenv(m_name.c_str(), m_saved.c_str(), 1);
+    else
+        ::unsetenv(m_name.c_str());
+}
+
+std::string MakeSoftHsmToken(const std::string& folder) {
+    if (::access("/usr/lib/softhsm/libsofthsm2.so", R_OK) != 0 || ::access("/usr/bin/softhsm2-util", X_OK) != 0)
+        return {};
+    const std::string conf = folder + "/softhsm2.conf";
+    std::filesystem::create_directories(folder + "/tokens");
+    WriteFile(conf, "directories.tokendir = " + folder + "/tokens\nobjectstore.backend = file\nlog.level = ERROR\n");
+    const std::string init = "SOFTHSM2_CONF='" + conf +
+                             "' /usr/bin/softhsm2-util --init-token --free --label varnex --so-pin 12345678 "
+                             "--pin 123456 >/dev/null 2>&1";
+    return std::system(init.c_str()) == 0 ? conf : std::string();
 }
 
 CliOutcome RunVarnex(const TempDir& scratch, const std::string& home, const std::string& args, const std::string& env) {

@@ -62,18 +62,31 @@ void MakeTree(const std::string& root, const std::vector<TreeEntry>& entries);
 void ExpectSameTree(const std::string& expected, const std::string& actual,
                     const std::vector<std::string>& leftOut = {});
 
-// Composed mail goes to a desktop's mail program when DISPLAY or WAYLAND_DISPLAY is set: tests
-// that send mail clear both while they run (and restore them), so no real mail program starts.
-class NoDesktopSession {
+// Sets an environment variable (unsets it when `value` is null) for the object's life, then
+// puts back what stood before.
+class ScopedEnv {
 public:
-    NoDesktopSession();
-    ~NoDesktopSession();
-    NoDesktopSession(const NoDesktopSession&) = delete;
-    NoDesktopSession& operator=(const NoDesktopSession&) = delete;
+    ScopedEnv(const char* name, const char* value);
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    std::vector<std::pair<std::string, std::string>> m_saved;
+    std::string m_name, m_saved;
+    bool m_had = false;
 };
+
+// Composed mail goes to a desktop's mail program when DISPLAY or WAYLAND_DISPLAY is set: tests
+// that send mail clear both while they run, so no real mail program starts.
+struct NoDesktopSession {
+    ScopedEnv display{"DISPLAY", nullptr}, wayland{"WAYLAND_DISPLAY", nullptr};
+};
+
+// A SoftHSM2 token labelled "varnex" (user PIN 123456) in `folder`/tokens; answers the path of
+// its configuration file for SOFTHSM2_CONF, or "" when SoftHSM2 is missing or the token could
+// not be made.
+std::string MakeSoftHsmToken(const std::string& folder);
 
 // The built varnex program run as a script runs it: no terminal, no desktop session, the modules
 // it ships with, the suite folder `home`, `env` (VAR=value ...) before the program, output

@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "TestLogon.h"
+#include "TestModules.h"
 #include "drivers/Mqk21.h"
 #include "engine/EngineBytes.h"
 #include "engine/Korvane.h"
@@ -19,23 +18,11 @@ namespace {
 // the module path at it for the test's duration.
 class CardTest : public LogonHostTest {
 protected:
-    CardTest() {
-        const char* old = std::getenv("VARNEX_MODULE_PATH");
-        if (old) oldPath = old;
-        setenv("VARNEX_MODULE_PATH", modules.Path().c_str(), 1);
-        logon.SetIsaCardState(1);
-    }
-    ~CardTest() override {
-        if (oldPath.empty())
-            unsetenv("VARNEX_MODULE_PATH");
-        else
-            setenv("VARNEX_MODULE_PATH", oldPath.c_str(), 1);
-    }
+    CardTest() { logon.SetIsaCardState(1); }
 
     // Makes `simulated` answer as module `name`; the test keeps it loaded to reach its controls.
     void Install(const std::string& name, const std::string& simulated) {
-        std::filesystem::create_symlink(std::string(VARNEX_TEST_MODULE_DIR) + "/" + simulated + ".so",
-                                        modules / (name + ".so"));
+        modules.Install(name, simulated);
         ASSERT_TRUE(control.Load(name));
     }
     template <typename Fn>
@@ -72,8 +59,7 @@ protected:
         std::string message;  // the one message shown; empty: none
     };
 
-    TempDir modules;
-    std::string oldPath;
+    ScopedModules modules;
     CModule control;
     Bytes key = Data(16, 21), iv = Data(8, 22);
 };

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr const char* kSoftHsm = "/usr/lib/softhsm/libsofthsm2.so";
-constexpr const char* kSoftHsmUtil = "/usr/bin/softhsm2-util";
 constexpr const char* kUri = "pkcs11:token=varnex";
 
 // What the wrapper changes: codes answered instead of the token's, and the mechanisms
@@ -71,16 +70,9 @@ CK_RV FaultyDecrypt(CK_SESSION_HANDLE s, CK_BYTE_PTR in, CK_ULONG length, CK_BYT
 class TokenKeyDeviceTest : public HostTest {
 protected:
     void SetUp() override {
-        if (access(kSoftHsm, R_OK) != 0 || access(kSoftHsmUtil, X_OK) != 0) {
-            GTEST_SKIP() << "softhsm2 is not installed (" << kSoftHsm << ")";
-        }
-        std::filesystem::create_directories(dir / "tokens");
-        WriteFile(dir / "softhsm2.conf",
-                  "directories.tokendir = " + (dir / "tokens") + "\nobjectstore.backend = file\nlog.level = ERROR\n");
-        setenv("SOFTHSM2_CONF", (dir / "softhsm2.conf").c_str(), 1);
-        std::string init = std::string(kSoftHsmUtil) +
-                           " --init-token --free --label varnex --so-pin 12345678 --pin 123456 >/dev/null 2>&1";
-        ASSERT_EQ(std::system(init.c_str()), 0);
+        const std::string conf = MakeSoftHsmToken(dir.Path());
+        if (conf.empty()) GTEST_SKIP() << "softhsm2 is not installed (" << kSoftHsm << ")";
+        setenv("SOFTHSM2_CONF", conf.c_str(), 1);
         WriteFile(dir / "pin", "123456\n");
         g_faults = {};
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "TestLogon.h"
+#include "TestModules.h"
 #include "mail/IMapi.h"
 #include "mail/MailStart.h"
 #include "mail/Messages.h"
@@ -18,27 +19,14 @@ namespace fs = std::filesystem;
 // A test store and the mail module of the test's choice installed as "mapi".
 class MailSendTest : public LogonHostTest {
 protected:
-    MailSendTest() {
-        fs::create_directories(dir / "modules");
-        const char* old = getenv("VARNEX_MODULE_PATH");
-        oldPath = old ? old : "";
-        setenv("VARNEX_MODULE_PATH", (dir / "modules").c_str(), 1);
-        setenv("VARNEX_MAPI_RECORD", (dir / "record").c_str(), 1);
-        CIMapi().FreeLibarary();
-    }
+    MailSendTest() { CIMapi().FreeLibarary(); }
     ~MailSendTest() override {
         CIMapi().FreeLibarary();
         CIMapi::m_isMailAvail = -1;
         unsetenv("VARNEX_MAPI_SEND_RESULT");
         unsetenv("VARNEX_MAPI_LOGON_RESULT");
-        if (oldPath.empty())
-            unsetenv("VARNEX_MODULE_PATH");
-        else
-            setenv("VARNEX_MODULE_PATH", oldPath.c_str(), 1);
     }
-    void InstallModule(const std::string& built) {
-        fs::create_symlink(std::string(VARNEX_TEST_MODULE_DIR) + "/" + built + ".so", dir / "modules/mapi.so");
-    }
+    void InstallModule(const std::string& built) { modules.Install("mapi", built); }
     std::vector<std::string> Outbox() const {
         std::vector<std::string> out;
         std::error_code ec;
@@ -48,7 +36,8 @@ protected:
         return out;
     }
 
-    std::string oldPath;
+    ScopedModules modules;
+    ScopedEnv record{"VARNEX_MAPI_RECORD", dir / "record"};
     NoDesktopSession noDesktop;  // the shipped module never reaches a real mail program
 };
 
@@ -99,14 +88,14 @@ TEST_F(MailSendTest, MessageReachesTheModuleWithOneSpacePerAttachmentAndOnlyAFai
 // A module that cannot be loaded (a file found before the shipped one that is no module) counts
 // as missing.
 TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
-    WriteFile(dir / "modules/mapi.so", "not a module");
+    WriteFile(modules.Path() + "/mapi.so", "not a module");
     CIMapi mail;
     EXPECT_EQ(mail.LoadLibraryA(), 0);
     EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"mail.MapiMissing"});
     EXPECT_EQ(mail.Error(), 1u);
     EXPECT_EQ(mail.Error(), 0u) << "Error() resets";
 
-    fs::remove(dir / "modules/mapi.so");
+    fs::remove(modules.Path() + "/mapi.so");
     InstallModule("mapi_partial");
     host.Clear();
     EXPECT_EQ(mail.LoadLibraryA(), 0);
@@ -121,9 +110,11 @@ TEST_F(MailSendTest, MissingModuleAndMissingEntryPointAreErrorsOneAndTwo) {
 
 TEST_F(MailSendTest, ShippedModuleComposesIntoTheOutboxAndHandsToTheOpener) {
     // Without the variable the module is found where the build puts it, beside the program.
-    unsetenv("VARNEX_MODULE_PATH");
-    EXPECT_EQ(CModule::FindModule("mapi"), fs::canonical(std::string(VARNEX_TEST_MODULE_DIR) + "/mapi.so").string());
-    setenv("VARNEX_MODULE_PATH", (dir / "modules").c_str(), 1);
+    {
+        ScopedEnv none("VARNEX_MODULE_PATH", nullptr);
+        EXPECT_EQ(CModule::FindModule("mapi"),
+                  fs::canonical(std::string(VARNEX_TEST_MODULE_DIR) + "/mapi.so").string());
+    }
     InstallModule("mapi");
     WriteFile(dir / "report.pdf", RandomBytes(5000, 7));
     std::string path = dir / "report.pdf";

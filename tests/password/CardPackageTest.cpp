@@ -1,9 +1,8 @@
 // Password packages on the PCI card (a simulated card module under its real name): they round
 // trip, and a restore that fails inside a content leaves no card session open.
 
-#include <cstdlib>
-
 #include "PasswordPackageFixture.h"
+#include "TestModules.h"
 #include "platform/Module.h"
 
 namespace fs = std::filesystem;
@@ -11,22 +10,13 @@ namespace fs = std::filesystem;
 class CardPackageTest : public PasswordPackageTest {
 protected:
     void SetUp() override {
-        if (const char* old = std::getenv("VARNEX_MODULE_PATH")) oldPath = old;
-        setenv("VARNEX_MODULE_PATH", modules.Path().c_str(), 1);
-        fs::create_symlink(std::string(VARNEX_TEST_MODULE_DIR) + "/sim_trv88.so", modules / "trv88.so");
+        modules.Install("trv88", "sim_trv88");
         ASSERT_TRUE(card.Load("trv88"));
         card.Proc<void (*)()>("SimTrv88Reset")();
     }
-    void TearDown() override {
-        if (oldPath.empty())
-            unsetenv("VARNEX_MODULE_PATH");
-        else
-            setenv("VARNEX_MODULE_PATH", oldPath.c_str(), 1);
-    }
     int OpenSessions() { return card.Proc<int (*)()>("SimTrv88OpenSessions")(); }
 
-    TempDir modules;
-    std::string oldPath;
+    ScopedModules modules;
     CModule card;
 };
 

@@ -355,16 +355,10 @@ TEST_F(UserCommands, MessagesFollowTheLanguage) {
 // lists SoftHSM2): the PIN comes from --pin-file, the signature verifies for others, and a
 // wrong PIN file is said once, without a second message of the signature's own.
 TEST_F(UserCommands, ATokenUserSignsWithThePinFromAFile) {
-    if (access("/usr/bin/softhsm2-util", X_OK) != 0 || access("/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so", R_OK) != 0)
+    const std::string conf = MakeSoftHsmToken(dir.Path());
+    if (conf.empty() || access("/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so", R_OK) != 0)
         GTEST_SKIP() << "softhsm2 or the p11-kit proxy is not installed";
-    fs::create_directories(dir / "tokens");
-    WriteFile(dir / "softhsm2.conf",
-              "directories.tokendir = " + dir / "tokens" + "\nobjectstore.backend = file\nlog.level = ERROR\n");
-    const std::string env = "SOFTHSM2_CONF='" + dir / "softhsm2.conf" + "'";
-    ASSERT_EQ(std::system((env + " softhsm2-util --init-token --free --label varnex --so-pin 12345678 --pin 123456 "
-                                 ">/dev/null 2>&1")
-                              .c_str()),
-              0);
+    const std::string env = "SOFTHSM2_CONF='" + conf + "'";
     for (auto [name, text] : {std::pair{"pin", "123456"}, {"wrong", "654321"}, {"new", "pw-bob"}}) {
         WriteFile(dir / name, std::string(text) + "\n");
         fs::permissions(dir / name, fs::perms::owner_read | fs::perms::owner_write);

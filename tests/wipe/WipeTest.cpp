@@ -46,17 +46,7 @@ private:
 
 class Wipe : public LogonHostTest {
 protected:
-    Wipe() {
-        if (const char* t = std::getenv("TMPDIR")) m_savedTmp = t, m_hadTmp = true;
-        fs::create_directory(dir / "tmp");
-        ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-    }
-    ~Wipe() override {
-        if (m_hadTmp)
-            ::setenv("TMPDIR", m_savedTmp.c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
+    Wipe() { fs::create_directory(dir / "tmp"); }
     int Zero(const std::vector<std::string>& paths) { return engine.DelFileOrDir(PathList(paths).data(), 0); }
     int Random(const std::vector<std::string>& paths) { return engine.TrueDelFileOrDir(PathList(paths).data(), 0); }
     // The file held open, so what an overwrite left can be read after its name is gone (a
@@ -78,10 +68,7 @@ protected:
     std::string Log() { return ReadFile(dir / "tmp/LumoLog.txt"); }
 
     CKorvane engine;
-
-private:
-    std::string m_savedTmp;
-    bool m_hadTmp = false;
+    ScopedEnv tmp{"TMPDIR", dir / "tmp"};
 };
 
 TEST_F(Wipe, RandomFillWritesOneBlockOverTheWholeFileAndDeletesReadOnlyFiles) {
@@ -185,7 +172,7 @@ TEST_F(Wipe, WhatStaysKeepsTheFoldersOnItsPathAndIsLoggedWithTheReason) {
 
 TEST_F(Wipe, DeleteLogIsOwnerOnlyAndNeverWrittenThroughALink) {
     // Without TMPDIR the log lives in the suite folder's own tmp/.
-    ::unsetenv("TMPDIR");
+    ScopedEnv noTmp("TMPDIR", nullptr);
     WriteFile(dir / "f", "x");
     EXPECT_EQ(Random({dir / "f"}), 1);
     struct stat st {};
