@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "advanced/SourceWiper.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptArgs.h"
 #include "formats/EncryptFlag.h"
@@ -98,7 +99,14 @@ private:
     // The entries of a path list up to its first empty one.
     static std::vector<std::string> ListEntries(const char* fileList);
 
-    std::string m_lastPackage;  // the package EncryptInPlace made for the file at hand
+    // What became of a source handed to the wiper (its messages shown): 1 wiped, else 0.
+    int SourceResult(const SourceWiper::Outcome& outcome);
+    // Waits for the file in the batch's wiper, if any, and records its result in m_outcomes.
+    void SettlePending();
+
+    std::string m_lastPackage;       // the package EncryptInPlace made for the file at hand
+    SourceWiper* m_wiper = nullptr;  // the batch's, while one runs
+    size_t m_pendingOutcome = 0;     // the m_outcomes entry of the file in the wiper's hand
     // The recipient entry of the batch's user, looked up in the store by the batch's first
     // file and reused by the rest (wiped when the batch ends); empty outside a batch.
     struct BatchRecipient {

@@ -11,7 +11,6 @@
 
 #include "advanced/AdvanceEmcrypt.h"
 #include "advanced/Messages.h"
-#include "drivers/Scrubber.h"
 #include "engine/Messages.h"
 #include "engine/Options.h"
 #include "envelope/EnvelopePackager.h"
@@ -26,53 +25,10 @@
 
 namespace {
 
-// Flushes a file's content and metadata, then its folder's entries, to the disk. 0 when both
-// are flushed, else the system's error.
-int FlushFileAndFolder(const std::string& path) {
-    int error = FlushNamedFile(path);
-    int folderError = FlushNamedFile(FolderOfPath(path));
-    return error != 0 ? error : folderError;
-}
-
 bool SkippedByRule(const std::string& path) {
     const std::string ext = ExtensionOfPath(path);
     return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$") || LogonEqualNoCase(ext, "idi") ||
            NameOfPath(path).rfind("~$", 0) == 0;
-}
-
-// Wipes the source of a package just made, but only the file the package holds: the one the
-// encryption pass read (the only file it read), held open since before the package was begun,
-// unchanged since it was read, and still at its name. Anything else keeps both the file and the
-// package, and says so. 1 when the source was wiped.
-int WipeSource(const CKorvane& engine, const char* path, int held) {
-    FileIdentity now;
-    if (held < 0 || engine.m_sealedSources.size() != 1 || !IdentityOf(held, &now) ||
-        !SameFileUnchanged(engine.m_sealedSources.front(), now)) {
-        ShowMessage(msg::advanced::SourceChanged, path);
-        return 0;
-    }
-    int error = 0;
-    std::string leftAs;
-    switch (ScrubHeldFile(path, held, &error, &leftAs)) {
-        case WipeOutcome::kWiped:
-            return 1;
-        case WipeOutcome::kReplaced:
-            if (leftAs.empty())
-                ShowMessage(msg::advanced::SourceChanged, path);
-            else
-                ShowMessage(msg::advanced::SourceSwappedAside, path, leftAs);
-            return 0;
-        case WipeOutcome::kOtherNames:
-            ShowMessage(msg::advanced::SourceOtherNames, path);
-            return 0;
-        case WipeOutcome::kNotOverwritten:
-            ShowMessage(msg::advanced::SourceNotOverwritten, path, std::strerror(error));
-            return 0;
-        case WipeOutcome::kNotRemoved:
-            ShowMessage(msg::advanced::SourceNotRemoved, path, std::strerror(error));
-            return 0;
-    }
-    return 0;
 }
 
 }  // namespace
@@ -190,13 +146,66 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
         }
     }
     SetFileArchiveStatus(output, 0x21);
-    // The original goes only once its package is on the disk under its final name.
-    if (int error = FlushFileAndFolder(output); error != 0) {
-        ShowMessage(msg::engine::WriteFailed, std::strerror(error));
+    m_lastPackage = output;
+    SourceWiper::Job job{path, output, std::move(lock), m_sealedSources.size() == 1,
+                         m_sealedSources.size() == 1 ? m_sealedSources.front() : FileIdentity{}};
+    if (m_wiper == nullptr) {
+        const SourceWiper::Outcome outcome = SourceWiper::Settle(job);
+        if (outcome.flushError != 0) m_lastPackage.clear();
+        return SourceResult(outcome);
+    }
+    // In a batch, this file's flush and wipe run beside the packing of the next file. The
+    // previous file's end is collected first: one file is in hand at a time.
+    SettlePending();
+    m_wiper->Start(std::move(job));
+    m_pendingOutcome = m_outcomes.size();
+    return 1;
+}
+
+// Wipes the source of a package just made, but only the file the package holds: the one the
+// encryption pass read (the only file it read), held open since before the package was begun,
+// unchanged since it was read, and still at its name. Anything else keeps both the file and the
+// package, and says so. 1 when the source was wiped.
+int CAdvanceEmcrypt::SourceResult(const SourceWiper::Outcome& outcome) {
+    const char* path = outcome.source.c_str();
+    if (outcome.flushError != 0) {
+        ShowMessage(msg::engine::WriteFailed, std::strerror(outcome.flushError));
         return 0;
     }
-    m_lastPackage = output;
-    return WipeSource(*this, path, lock.Fd());
+    if (outcome.changed) {
+        ShowMessage(msg::advanced::SourceChanged, path);
+        return 0;
+    }
+    switch (outcome.wipe) {
+        case WipeOutcome::kWiped:
+            return 1;
+        case WipeOutcome::kReplaced:
+            if (outcome.leftAs.empty())
+                ShowMessage(msg::advanced::SourceChanged, path);
+            else
+                ShowMessage(msg::advanced::SourceSwappedAside, path, outcome.leftAs);
+            return 0;
+        case WipeOutcome::kOtherNames:
+            ShowMessage(msg::advanced::SourceOtherNames, path);
+            return 0;
+        case WipeOutcome::kNotOverwritten:
+            ShowMessage(msg::advanced::SourceNotOverwritten, path, std::strerror(outcome.wipeError));
+            return 0;
+        case WipeOutcome::kNotRemoved:
+            ShowMessage(msg::advanced::SourceNotRemoved, path, std::strerror(outcome.wipeError));
+            return 0;
+    }
+    return 0;
+}
+
+void CAdvanceEmcrypt::SettlePending() {
+    if (m_wiper == nullptr || !m_wiper->Busy()) return;
+    const SourceWiper::Outcome outcome = m_wiper->Finish();
+    const int result = SourceResult(outcome);
+    if (m_pendingOutcome < m_outcomes.size()) {
+        m_outcomes[m_pendingOutcome].result = result;
+        if (outcome.flushError != 0) m_outcomes[m_pendingOutcome].package.clear();
+    }
 }
 
 void CAdvanceEmcrypt::BatchRecipient::Forget() {
@@ -225,6 +234,13 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
             engine.m_batchRecipient.Forget();
         }
     } hold(*this);
+    // The last file's flush and wipe are collected before the batch's window closes.
+    SourceWiper wiper;
+    struct Wiping {
+        CAdvanceEmcrypt& engine;
+        Wiping(CAdvanceEmcrypt& e, SourceWiper& w) : engine(e) { engine.m_wiper = &w; }
+        ~Wiping() { engine.m_wiper = nullptr; }
+    } wiping(*this, wiper);
     {
         ProgressReport progress(MessageText(msg::package::EncryptingTitle), MessageText(msg::package::Encrypting),
                                 notifyWindow, false);
@@ -238,6 +254,7 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
             if (result == -1) break;
             progress.Report(done + 1, total, path);
         }
+        SettlePending();
     }
     m_showProgressWindow = showWindow;
 }

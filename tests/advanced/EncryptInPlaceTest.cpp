@@ -274,7 +274,7 @@ public:
 // from, unchanged since it was read, and only when no other name leads to it: an editor's save
 // during the encryption (a new file renamed over it, or a write in place) keeps both, and a
 // second name elsewhere keeps the content (only the encrypted name goes). Each is a failure of
-// that file, with its message.
+// that file, with its message; the batch's next file is encrypted and wiped all the same.
 TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames) {
     const std::string doc = dir / "doc.txt";
     const std::string changed = "文件\"" + doc + "\"在加密期间被修改或替换，未被擦除；加密文件中是它原先的内容。";
@@ -299,6 +299,7 @@ TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames)
         fs::remove_all(dir / "elsewhere");
         fs::create_directories(dir / "elsewhere");
         WriteFile(doc, "version 1");
+        WriteFile(dir / "next.txt", "next");
         if (c.left.empty()) {
             ASSERT_EQ(::link(doc.c_str(), (dir / "elsewhere/doc.txt").c_str()), 0);
         }
@@ -310,11 +311,14 @@ TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames)
         };
         {
             ScopedUiHost installed(editing);
-            ASSERT_EQ(Encrypt({"doc.txt"}), 1);
+            ASSERT_EQ(Encrypt({"doc.txt", "next.txt"}), 1);
         }
         EXPECT_TRUE(ran) << "the edit came while the source was read";
-        ASSERT_EQ(engine.m_outcomes.size(), 1u);
+        ASSERT_EQ(engine.m_outcomes.size(), 2u);
         EXPECT_EQ(engine.m_outcomes[0].result, 0);
+        EXPECT_EQ(engine.m_outcomes[1].result, 1);
+        EXPECT_FALSE(fs::exists(dir / "next.txt"));
+        fs::remove(engine.m_outcomes[1].package);
         EXPECT_EQ(editing.MessageTexts(), std::vector<std::string>{c.message});
         if (c.left.empty()) {
             EXPECT_FALSE(fs::exists(doc));

@@ -299,7 +299,7 @@ TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
     EXPECT_TRUE(fs::exists(deep + "/long.pkg"));
 }
 
-// The small usage rules: an empty --home, a package named twice, an unknown cipher, a password
+// The small usage rules: an empty --home, a slip in a name, a package named twice, an unknown cipher, a password
 // too short, a password file that is a folder, varnex without a command, every command's and
 // sub-command's --help, a package written to standard output and not replaced without --force,
 // a suite folder open to others tightened when it is opened.
@@ -309,6 +309,17 @@ TEST_F(CommandLine, SmallUsageRules) {
     EXPECT_NE(bare.err.find("usage:"), std::string::npos);
     EXPECT_TRUE(bare.out.empty());
     EXPECT_EQ(Varnex("--home '' init").exit, 2);
+    // A slip of one or two letters names what was meant; anything further off names nothing.
+    const struct {
+        const char* args;
+        const char* said;
+    } slips[] = {{"encrpyt x", "did you mean 'encrypt'?"},
+                 {"user ad x", "did you mean 'add'?"},
+                 {"decrypt --kepp x", "did you mean --keep?"},
+                 {"decrypt --pasword-file=f x", "did you mean --password-file?"},
+                 {"frobnicate", "unknown command 'frobnicate' (see"},
+                 {"--answers confrm=1 init", "file, confirm)"}};
+    for (const auto& slip : slips) EXPECT_TRUE(Ends(Varnex(slip.args), 2, slip.said)) << slip.args;
     EXPECT_EQ(Pack(dir / "a.pkg", dir / "data", "-o " + dir / "b.pkg").exit, 2);
     EXPECT_EQ(Varnex("pack -o " + dir / "x.pkg --cipher 7 " + dir / "data").exit, 2);
     WriteFile(dir / "short", "abc\n");

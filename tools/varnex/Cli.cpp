@@ -7,6 +7,7 @@
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "NearestName.h"
 
 int ExitForResult(int result) {
     if (result == 1) return kExitOk;
@@ -76,7 +77,13 @@ ArgParser::ArgParser(std::vector<std::string> args, std::vector<std::string> fla
         } else if (mode == kPassUnknown) {
             m_positionals.push_back(a);
         } else {
-            m_error = MessageText(msg::cli::UnknownOption, a);
+            std::vector<std::string> names = flags;
+            names.insert(names.end(), valued.begin(), valued.end());
+            names.insert(names.end(), kGlobalValued.begin(), kGlobalValued.end());
+            names.insert(names.end(), kGlobalFlags.begin(), kGlobalFlags.end());
+            std::string near = NearestName(a.substr(0, a.find('=')), names);
+            m_error = near.empty() ? MessageText(msg::cli::UnknownOption, a)
+                                   : MessageText(msg::cli::UnknownOptionNear, a, near);
             return;
         }
     }
@@ -112,6 +119,15 @@ const Command* FindCommand(const std::string& name) {
     for (const Command& c : Commands())
         if (c.name == name) return &c;
     return nullptr;
+}
+
+std::string UnknownSubCommandText(const std::string& command, const std::string& sub) {
+    std::vector<std::string> names;
+    if (const Command* c = FindCommand(command))
+        for (const SubCommand& s : c->subcommands) names.push_back(s.name);
+    std::string near = NearestName(sub, names);
+    return near.empty() ? MessageText(msg::cli::UnknownSubCommand, command, sub)
+                        : MessageText(msg::cli::UnknownSubCommandNear, command, sub, near);
 }
 
 std::string HelpText(const MessageDef& entry) { return entry.text ? MessageText(entry) : std::string(); }

@@ -52,6 +52,11 @@ public:
     std::string HomeFolder() const;
 };
 
+// The program's own options, taken before or after the command.
+inline const std::vector<std::string> kGlobalValued = {
+    "--home", "--user", "--password-file", "--new-password-file", "--package-password-file", "--answers", "--pin-file"};
+inline const std::vector<std::string> kGlobalFlags = {"--quiet", "--verbose"};
+
 // Arguments: flags, options with a value, and positionals, in any order. A valued option
 // given twice, or given an empty value, is a usage error. "--" ends the options.
 class ArgParser {
@@ -63,7 +68,8 @@ public:
     enum Mode { kStrict, kStopAtPositional, kPassUnknown };
     ArgParser(std::vector<std::string> args, std::vector<std::string> flags, std::vector<std::string> valued,
               Mode mode = kStrict);
-    // False with an error text when an unknown option or a missing value was seen.
+    // False with an error text when an unknown option or a missing value was seen; an unknown
+    // option close to a known one (the program's own included) is named as the likely meaning.
     bool Ok() const { return m_error.empty(); }
     const std::string& Error() const { return m_error; }
     bool Has(const std::string& flag) const { return m_flags.count(flag) != 0; }
@@ -103,6 +109,9 @@ struct CommandRegistrar {
                      std::function<int(CliContext&, const std::vector<std::string>&)> run, MessageDef help = {},
                      std::vector<SubCommand> subcommands = {});
 };
+
+// "unknown COMMAND command 'SUB'", naming the sub-command it is close to, if one is.
+std::string UnknownSubCommandText(const std::string& command, const std::string& sub);
 
 // The text of a summary or help entry in the reader's language; "" for a help left empty.
 std::string HelpText(const MessageDef& entry);

@@ -31,14 +31,17 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(OptionNeedsValue, "option %s needs a value", MB_OK) \
     M(UnknownOption, "unknown option %s", MB_OK) \
     M(UnknownCommand, "unknown command '%s' (see varnex --help)", MB_OK) \
+    M(UnknownCommandNear, "unknown command '%s'; did you mean '%s'? (see varnex --help)", MB_OK) \
+    M(UnknownOptionNear, "unknown option %s; did you mean %s?", MB_OK) \
     M(AnswersForm, "takes kind=value pairs separated by commas", MB_OK) \
     M(AnswerNotKindValue, "'%s' is not kind=value", MB_OK) \
-    M(AnswerUnknownKind, "unknown kind '%s' (replace, yes-no, retry, folder, file)", MB_OK) \
+    M(AnswerUnknownKind, "unknown kind '%s' (replace, yes-no, retry, folder, file, confirm)", MB_OK) \
     M(AnswerNoValue, "no value for '%s'", MB_OK) \
     M(AnswerWrongWord, "'%s' does not answer '%s' (%s)", MB_OK) \
     M(UnexpectedArgument, "unexpected argument '%s'", MB_OK) \
     M(NoArguments, "%s takes no arguments", MB_OK) \
     M(UnknownSubCommand, "unknown %s command '%s'", MB_OK) \
+    M(UnknownSubCommandNear, "unknown %s command '%s'; did you mean '%s'?", MB_OK) \
     M(NoSuchFileOrFolder, "no such file or folder", MB_OK) \
     M(NotRegularFile, "not a regular file", MB_OK) \
     M(PathTooLong, "path longer than %d bytes", MB_OK) \

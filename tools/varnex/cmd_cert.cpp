@@ -162,7 +162,7 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
         std::printf("%s\n", MessageText(msg::cli::CertConfirmedName, pos[1]).c_str());
         return kExitOk;
     }
-    return Usage(MessageText(msg::cli::UnknownSubCommand, "cert", sub));
+    return Usage(UnknownSubCommandText("cert", sub));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ int RunDirectory(CliContext& cli, const std::vector<std::string>& args) {
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     const auto& pos = parsed.Positionals();
     if (pos.empty() || pos[0] != "search")
-        return UsageError(self, MessageText(msg::cli::UnknownSubCommand, "directory", pos.empty() ? "" : pos[0]));
+        return UsageError(self, UnknownSubCommandText("directory", pos.empty() ? "" : pos[0]));
     if (pos.size() != 2) return UsageError(self, MessageText(msg::directory::SearchArgs));
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;

@@ -52,7 +52,7 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
         }
         return kExitOk;
     }
-    return Usage(MessageText(msg::cli::UnknownSubCommand, "group", pos[0]));
+    return Usage(UnknownSubCommandText("group", pos[0]));
 }
 
 }  // namespace

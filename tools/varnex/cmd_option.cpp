@@ -34,8 +34,7 @@ int RunOption(CliContext& cli, const std::vector<std::string>& args) {
             std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::OptionSetTo, pos[2], pos[1], pos[3]).c_str());
         return kExitOk;
     }
-    return Usage(pos.empty() ? MessageText(msg::cli::OptionNeedsSub)
-                             : MessageText(msg::cli::UnknownSubCommand, "option", pos[0]));
+    return Usage(pos.empty() ? MessageText(msg::cli::OptionNeedsSub) : UnknownSubCommandText("option", pos[0]));
 }
 
 }  // namespace

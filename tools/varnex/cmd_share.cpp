@@ -79,7 +79,7 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
         for (const auto& share : shares) PrintShare(store, share);
         return kExitOk;
     }
-    return Usage(MessageText(msg::cli::UnknownSubCommand, "share", pos[0]));
+    return Usage(UnknownSubCommandText("share", pos[0]));
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ int RunUser(CliContext& cli, const std::vector<std::string>& args) {
                                                 : Usage(MessageText(msg::cli::NoArguments, "user list"));
     if (sub == "remove") return RemoveUser(cli, parsed);
     if (sub == "passwd") return ChangePassword(cli, parsed);
-    return Usage(MessageText(msg::cli::UnknownSubCommand, "user", sub));
+    return Usage(UnknownSubCommandText("user", sub));
 }
 
 }  // namespace

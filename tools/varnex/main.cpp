@@ -13,6 +13,7 @@
 #include "Cli.h"
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "NearestName.h"
 #include "Session.h"
 #include "logon/TokenKeyDevice.h"
 #include "platform/ScriptedHost.h"
@@ -21,9 +22,6 @@
 #include "platform/TerminalHost.h"
 
 namespace {
-
-const char* const kGlobalValued[] = {
-    "--home", "--user", "--password-file", "--new-password-file", "--package-password-file", "--answers", "--pin-file"};
 
 // A command list: a long usage line gets a line of its own, never running into its description.
 void PrintCommandLine(const std::string& head, const MessageDef& summary) {
@@ -68,8 +66,6 @@ void PrintCommandHelp(const Command& command, const std::vector<std::string>& ar
 }  // namespace
 
 namespace {
-
-const std::vector<std::string> kGlobalFlags = {"--quiet", "--verbose"};
 
 // Takes the global options out of `parsed` into `options`.
 void TakeGlobals(const ArgParser& parsed, GlobalOptions& options) {
@@ -152,7 +148,7 @@ int main(int argc, char** argv) {
     CliContext ctx;
     TakeEnvironmentPassword(ctx);
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::vector<std::string> valued(std::begin(kGlobalValued), std::end(kGlobalValued));
+    std::vector<std::string> valued = kGlobalValued;
 
     // Global options before the command, by the parser every command uses.
     std::vector<std::string> beforeFlags = kGlobalFlags;
@@ -180,14 +176,20 @@ int main(int argc, char** argv) {
     }
     const Command* command = FindCommand(commandName);
     if (!command) {
-        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::UnknownCommand, commandName).c_str());
+        std::vector<std::string> names;
+        for (const Command& c : Commands()) names.push_back(c.name);
+        std::string near = NearestName(commandName, names);
+        std::fprintf(stderr, "varnex: %s\n",
+                     (near.empty() ? MessageText(msg::cli::UnknownCommand, commandName)
+                                   : MessageText(msg::cli::UnknownCommandNear, commandName, near))
+                         .c_str());
         return kExitUsage;
     }
     // Global options may also follow the command; the rest is the command's own.
     tail.erase(tail.begin());
     ArgParser after(tail, kGlobalFlags, valued, ArgParser::kPassUnknown);
     if (!after.Ok()) return UsageError(*command, after.Error());
-    for (const char* name : kGlobalValued)
+    for (const std::string& name : kGlobalValued)
         if (!before.Value(name).empty() && !after.Value(name).empty())
             return UsageError(*command, MessageText(msg::cli::OptionTwice, name));
     TakeGlobals(after, ctx.options);
