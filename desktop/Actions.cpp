@@ -61,6 +61,8 @@ std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::str
     auto choice = std::make_unique<RecipientChoice>(RecipientChoice::ReadAll(sources), me, meAlways);
     const std::vector<RecipientRow>& rows = choice->Rows();
     for (const DecryptMan& man : present) {
+        // A directory group's number is no store user's or group's: it ticks no row.
+        if (man.type != kDecryptManUser && man.type != kDecryptManGroup) continue;
         const auto kind = man.type == kDecryptManGroup ? RecipientRow::Kind::kGroup : RecipientRow::Kind::kUser;
         for (size_t i = 0; i < rows.size(); ++i)
             if (rows[i].kind == kind && rows[i].number == man.id && rows[i].source == owned.front()->Name())
