@@ -65,6 +65,8 @@ std::unique_ptr<RecipientChoice> ChooseRecipients(ActionJob& job, const std::str
     const std::vector<RecipientRow>& rows = choice->Rows();
     for (size_t m = 0; share != nullptr && m < share->size(); ++m) {
         const DecryptMan& man = (*share)[m];
+        // A directory group's number is no store user's or group's: it ticks no row.
+        if (man.type != kDecryptManUser && man.type != kDecryptManGroup) continue;
         const auto kind = man.type == kDecryptManGroup ? RecipientRow::Kind::kGroup : RecipientRow::Kind::kUser;
         for (size_t i = 0; i < rows.size(); ++i)
             if (rows[i].kind == kind && rows[i].number == man.id && rows[i].source == owned.front()->Name())

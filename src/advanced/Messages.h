@@ -20,6 +20,7 @@ inline constexpr char kMessageSubsystem[] = "advanced";
     M(TooManyRecipients, "共享加密人不能超过200人。", MB_OK)                                                 \
     M(CertModified, "警告：公钥证书\"%s\"自上次签名确认后已被修改，不能使用，如果您要继续使用，请在Ondrel中再次签名", MB_OK) \
     M(NoPublicKey, "公钥不存在，不能加密.", MB_OK)                                                           \
+    M(NoDirectoryForShare, "共享路径的授权解密人包括目录组\"%s\"，此处无法读取目录，未加密任何文件。", MB_OK)   \
     M(OutOfMemory, "内存不足，建议分批解密目录保险箱中的文件。", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_ADVANCED_MESSAGES)

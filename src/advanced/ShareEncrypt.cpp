@@ -1,6 +1,7 @@
 // Shared encryption: one package per file (kind 8) for the owner and every person a share
-// path's authorised decryptors name, directly or through a group. The recipient list is built
-// once per batch, before any file is touched.
+// path's authorised decryptors name, directly, through a group of the store or through a group
+// of the organisation's directory. The recipient list is built once per batch, before any file
+// is touched.
 
 #include <openssl/crypto.h>
 
@@ -12,6 +13,7 @@
 #include "advanced/Messages.h"
 #include "engine/Options.h"
 #include "formats/EnvelopeRecords.h"
+#include "logon/DirectoryGroups.h"
 #include "password/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -71,6 +73,38 @@ public:
         return true;
     }
 
+    // A person a directory group named, by the name the logon library knows them under: a
+    // registered user as AddPerson takes them, else an installed certificate confirmed as it
+    // stands, whose holder receives the session key as its certificate's (user number 0). A
+    // name that is neither is said and stops the build, as does the 201st person: the group
+    // never arrives shorter than the directory holds it.
+    bool AddNamed(const std::string& name, CSignPubCert& confirmations, const std::string& ownerId) {
+        LogonKeyRecord key;
+        LogonUserRecord user;
+        if (m_logon.GetUserRecords(key, user, name)) return AddPerson(user.number, confirmations, ownerId);
+        for (const std::string& seen : m_seenCerts)
+            if (LogonEqualNoCase(seen, name)) return true;
+        const Lumo_PubCert* cert = ConfirmedCert(name, confirmations, ownerId);
+        const std::string keyText = cert ? ::KeyTextOf(cert->subjectName, cert->email) : std::string();
+        if (cert == nullptr || keyText.size() >= sizeof(Decrypt_UserInfo::keyText) ||
+            cert->name.size() >= sizeof(Decrypt_UserInfo::certName)) {
+            ShowMessage(msg::advanced::NoPublicKey);
+            return false;
+        }
+        if (static_cast<size_t>(m_count) >= kMaxRecipients) {
+            ShowMessage(msg::advanced::TooManyRecipients);
+            return false;
+        }
+        Decrypt_UserInfo& entry = m_entries[m_count];
+        std::memset(&entry, 0, sizeof entry);
+        CopyText(entry.certName, sizeof entry.certName, cert->name);
+        entry.keyNumber = -1;
+        CopyText(entry.keyText, sizeof entry.keyText, keyText);
+        ++m_count;
+        m_seenCerts.push_back(cert->name);
+        return true;
+    }
+
     int Count() const { return m_count; }
 
 private:
@@ -94,6 +128,23 @@ private:
         return keyText.size() < kRecipientKeyTextRoom ? Usable::kYes : Usable::kNo;
     }
 
+    // The installed certificate of someone who is no registered user, when it is confirmed as it
+    // stands. The store's certificates are read once per batch.
+    const Lumo_PubCert* ConfirmedCert(const std::string& name, CSignPubCert& confirmations,
+                                      const std::string& ownerId) {
+        if (!m_certsRead) {
+            m_certsRead = true;
+            CPubCertFile file(&m_logon);
+            Lumo_PubCert cert;
+            if (file.OpenFile())
+                for (int more = file.ReadFirstRec(cert); more; more = file.ReadNextRec(cert)) m_certs.push_back(cert);
+        }
+        for (const Lumo_PubCert& cert : m_certs)
+            if (cert.userNumber == 0 && LogonEqualNoCase(cert.name, LogonTrim(name)))
+                return confirmations.VerifyPubCert(cert, ownerId) == kCertConfirmed ? &cert : nullptr;
+        return nullptr;
+    }
+
     static void Fill(Decrypt_UserInfo& entry, const LogonUserRecord& user, int32_t keyNumber,
                      const std::string& keyText, int32_t flag) {
         std::memset(&entry, 0, sizeof entry);
@@ -109,7 +160,25 @@ private:
     int m_count = 0;
     std::vector<int32_t> m_seen;
     std::vector<int32_t> m_refused;
+    std::vector<std::string> m_seenCerts;  // certificate names of people who are no registered user
+    std::vector<Lumo_PubCert> m_certs;
+    bool m_certsRead = false;
 };
+
+// The members of a directory group, read through the context's directory (the engine has none
+// of its own). Without one the share cannot be encrypted for as granted, which is said.
+bool AddDirectoryGroup(const EngineContext& context, RecipientList& list, const std::string& group,
+                       CSignPubCert& confirmations, const std::string& ownerId) {
+    std::vector<std::string> names;
+    if (context.directoryGroups == nullptr) {
+        ShowMessage(msg::advanced::NoDirectoryForShare, group);
+        return false;
+    }
+    if (!context.directoryGroups->Members(group, names)) return false;
+    for (const std::string& name : names)
+        if (!list.AddNamed(name, confirmations, ownerId)) return false;
+    return true;
+}
 
 }  // namespace
 
@@ -137,6 +206,8 @@ int CAdvanceEmcrypt::SetShareEncryptFileFixedHead(EncryptFlag* head, Decrypt_Use
             // certificate must not receive the session key whichever way its holder is named.
             for (size_t m = 0; ok && m < group.members.size(); ++m)
                 ok = list.AddPerson(group.members[m], confirmations, userId);
+        } else if (man.type == kDecryptManDirectoryGroup) {
+            ok = AddDirectoryGroup(m_context, list, man.name, confirmations, userId);
         }
         if (!ok) return 0;
     }

@@ -44,32 +44,54 @@ struct MessageFree {
     void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
 };
 
+// The time limit in seconds, or 0 when the text is none.
+int TimeLimitOf(const std::string& text) {
+    const std::string limit = LogonTrim(text);
+    char* end = nullptr;
+    long seconds = std::strtol(limit.c_str(), &end, 10);
+    return limit.empty() || *end != '\0' || seconds < 1 || seconds > kMaxTimeLimit ? 0 : static_cast<int>(seconds);
+}
+
 }  // namespace
+
+std::string CheckSetting(const std::string& key, const std::string& value) {
+    const std::string text = LogonTrim(value);
+    if (LogonEqualNoCase(key, "URI") && !text.empty()) {
+        // What Connect does first; it reads the address and nothing else.
+        LDAP* ld = nullptr;
+        const bool parsed = (text.rfind("ldap://", 0) == 0 || text.rfind("ldaps://", 0) == 0) &&
+                            ldap_initialize(&ld, text.c_str()) == LDAP_SUCCESS && ld != nullptr;
+        if (ld != nullptr) ldap_unbind_ext_s(ld, nullptr, nullptr);
+        if (!parsed) return MessageText(msg::directory::BadUri, text);
+    }
+    // Read as FALSE, a mistyped "yes" would send the bind password in the clear.
+    if (LogonEqualNoCase(key, "StartTLS") && !IsTrue(text) && !LogonEqualNoCase(text, "FALSE"))
+        return MessageText(msg::directory::BadStartTls, text);
+    if (LogonEqualNoCase(key, "TimeLimit") && TimeLimitOf(text) == 0)
+        return MessageText(msg::directory::BadTimeLimit, text);
+    return {};
+}
 
 bool ReadSettings(ILogon& logon, Settings& out, std::string& error) {
     out = {};
     out.uri = LogonTrim(logon.GetOption("Directory", "URI", ""));
-    out.startTls = IsTrue(logon.GetOption("Directory", "StartTLS", "FALSE"));
+    const std::string startTls = logon.GetOption("Directory", "StartTLS", "FALSE");
+    out.startTls = IsTrue(startTls);
     out.base = LogonTrim(logon.GetOption("Directory", "Base", ""));
     out.bindDn = LogonTrim(logon.GetOption("Directory", "BindDN", ""));
     out.bindPasswordFile = LogonTrim(logon.GetOption("Directory", "BindPasswordFile", ""));
     out.caFile = LogonTrim(logon.GetOption("Directory", "CAFile", ""));
-    const std::string limit = LogonTrim(logon.GetOption("Directory", "TimeLimit", "5"));
+    const std::string limit = logon.GetOption("Directory", "TimeLimit", "5");
     if (out.uri.empty()) {
         error = MessageText(msg::directory::NotSetUp);
         return false;
     }
-    if (out.uri.rfind("ldap://", 0) != 0 && out.uri.rfind("ldaps://", 0) != 0) {
-        error = MessageText(msg::directory::BadUri, out.uri);
-        return false;
+    for (const auto& [key, value] :
+         {std::pair<const char*, const std::string&>{"URI", out.uri}, {"StartTLS", startTls}, {"TimeLimit", limit}}) {
+        error = CheckSetting(key, value);
+        if (!error.empty()) return false;
     }
-    char* end = nullptr;
-    long seconds = std::strtol(limit.c_str(), &end, 10);
-    if (limit.empty() || *end != '\0' || seconds < 1 || seconds > kMaxTimeLimit) {
-        error = MessageText(msg::directory::BadTimeLimit, limit);
-        return false;
-    }
-    out.timeLimit = static_cast<int>(seconds);
+    out.timeLimit = TimeLimitOf(limit);
     return true;
 }
 

@@ -43,6 +43,10 @@ struct Settings {
 // The settings from the store; false with the reason when no directory is set up or a value
 // is unusable.
 bool ReadSettings(ILogon& logon, Settings& out, std::string& error);
+// Why the client would refuse this value of a key of section "Directory" (URI, StartTLS,
+// TimeLimit; keys ignore case), or empty when it takes it. An empty URI is taken: it means no
+// directory. Lets a setting be refused when it is set rather than when it is first used.
+std::string CheckSetting(const std::string& key, const std::string& value);
 
 // RFC 4515: the value with \ * ( ) and NUL written as \5c \2a \28 \29 \00, so that a name
 // typed by a user or taken from an entry matches itself and nothing else.

@@ -73,6 +73,36 @@ bool StoreGroup(LogonStore& store, const std::string& name, std::vector<std::str
     return false;
 }
 
+// The members of the directory's group, each confirmed and cached, appended to recipients once;
+// members without a usable certificate go to leftOut.
+bool ExpandGroup(LogonStore& store, Lookup& lookup, const std::string& group, const ConfirmCert& confirm,
+                 std::vector<std::string>& recipients, std::vector<std::string>& leftOut, std::string& error) {
+    Client* client = lookup.Get(error);
+    std::vector<Entry> entries;
+    if (client == nullptr) return false;
+    if (!client->GroupMembers(group, entries)) {
+        error = client->Error();
+        return false;
+    }
+    for (const Entry& entry : entries) {
+        const std::string who = entry.mail.empty() ? (entry.uid.empty() ? entry.dn : entry.uid) : entry.mail;
+        Person person;
+        if (entry.mail.empty() || !client->CheckPerson(entry.mail, entry, person)) {
+            leftOut.push_back(who);
+            continue;
+        }
+        if (!Adopt(store, *client, person, confirm, error)) return false;
+        if (!HasName(recipients, person.StoreName())) recipients.push_back(person.StoreName());
+    }
+    return true;
+}
+
+void SetNotice(const std::string& group, Resolved& out) {
+    std::string list;
+    for (const std::string& who : out.leftOut) list += (list.empty() ? "" : ", ") + who;
+    if (!list.empty()) out.notice = MessageText(msg::directory::MembersLeftOut, group, list);
+}
+
 }  // namespace
 
 std::string NormalizeFingerprint(const std::string& text) {
@@ -93,7 +123,6 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
     // Without a directory the names stay as given, for the store to refuse in its own words.
     const bool haveDirectory = !LogonTrim(store.GetOption("Directory", "URI", "")).empty();
     std::vector<std::string> unknown;
-    std::vector<std::string> leftOut;
     std::string leftOutGroup;
     for (const std::string& raw : names) {
         const std::string name = LogonTrim(raw);
@@ -109,24 +138,9 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
                 out.recipients.push_back(name);
                 continue;
             }
-            Client* client = lookup.Get(error);
-            std::vector<Entry> entries;
-            if (client == nullptr) return false;
-            if (!client->GroupMembers(group, entries)) {
-                error = client->Error();
-                return false;
-            }
-            for (const Entry& entry : entries) {
-                const std::string who = entry.mail.empty() ? (entry.uid.empty() ? entry.dn : entry.uid) : entry.mail;
-                Person person;
-                if (entry.mail.empty() || !client->CheckPerson(entry.mail, entry, person)) {
-                    leftOut.push_back(who);
-                    leftOutGroup = group;
-                    continue;
-                }
-                if (!Adopt(store, *client, person, confirm, error)) return false;
-                if (!HasName(out.recipients, person.StoreName())) out.recipients.push_back(person.StoreName());
-            }
+            const size_t before = out.leftOut.size();
+            if (!ExpandGroup(store, lookup, group, confirm, out.recipients, out.leftOut, error)) return false;
+            if (out.leftOut.size() != before) leftOutGroup = group;
             continue;
         }
         if (store.RecipientState(name) != kCertUnknown || !haveDirectory) {
@@ -148,11 +162,7 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
             if (!HasName(out.recipients, person.StoreName())) out.recipients.push_back(person.StoreName());
         }
     }
-    if (!leftOut.empty()) {
-        std::string list;
-        for (const std::string& who : leftOut) list += (list.empty() ? "" : ", ") + who;
-        out.notice = MessageText(msg::directory::MembersLeftOut, leftOutGroup, list);
-    }
+    SetNotice(leftOutGroup, out);
     return true;
 }
 
@@ -164,6 +174,19 @@ bool ResolveRecipients(LogonStore& store, const std::vector<std::string>& names,
     out = {};
     error.clear();
     if (Resolve(store, given, confirm, out, error)) return true;
+    out = {};
+    return false;
+}
+
+bool ResolveDirectoryGroup(LogonStore& store, const std::string& group, const ConfirmCert& confirm, Resolved& out,
+                           std::string& error) {
+    out = {};
+    error.clear();
+    Lookup lookup(store);
+    if (ExpandGroup(store, lookup, LogonTrim(group), confirm, out.recipients, out.leftOut, error)) {
+        SetNotice(LogonTrim(group), out);
+        return true;
+    }
     out = {};
     return false;
 }

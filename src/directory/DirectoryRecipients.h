@@ -25,13 +25,19 @@ using ConfirmCert = std::function<bool(const Person& person, const logon::CertSu
 
 struct Resolved {
     std::vector<std::string> recipients;  // names the store resolves, in the order given
-    std::string notice;                   // group members left out, one message; empty if none
+    std::vector<std::string> leftOut;     // group members without a usable certificate
+    std::string notice;                   // them, in one message; empty if none
 };
 
 // The names with every group expanded and every directory person cached; false with the
 // reason in error. The directory is only asked when a name needs it.
 bool ResolveRecipients(LogonStore& store, const std::vector<std::string>& names, const ConfirmCert& confirm,
                        Resolved& out, std::string& error);
+
+// The members of the directory's group (never the store's group of that name), as
+// ResolveRecipients expands "@group".
+bool ResolveDirectoryGroup(LogonStore& store, const std::string& group, const ConfirmCert& confirm, Resolved& out,
+                           std::string& error);
 
 // The fingerprint the confirmation answer gives: hex with or without colons, any case, as
 // uppercase hex without colons; empty when it is not 64 hex digits.

@@ -11,6 +11,7 @@ inline constexpr char kMessageSubsystem[] = "directory";
 #define VARNEX_DIRECTORY_MESSAGES(M) \
     M(NotSetUp, "no directory is set up (varnex option set Directory URI ldap://HOST)", MB_OK) \
     M(BadUri, "'%s' is not a directory address (ldap://HOST or ldaps://HOST)", MB_OK) \
+    M(BadStartTls, "the directory's StartTLS setting '%s' is neither TRUE nor FALSE", MB_OK) \
     M(BadTimeLimit, "the directory's time limit '%s' is not a number of seconds from 1 to 600", MB_OK) \
     M(PasswordFileUnreadable, "the directory's password file %s cannot be read", MB_OK) \
     M(Unreachable, "the directory %s cannot be reached: %s", MB_OK) \
@@ -32,6 +33,7 @@ inline constexpr char kMessageSubsystem[] = "directory";
     M(NoSuchGroup, "the directory holds no group named '%s'", MB_OK) \
     M(GroupTooLarge, "the directory's group '%s' has %zu members; at most %zu can receive a package", MB_OK) \
     M(MembersLeftOut, "these members of the group '%s' have no usable certificate and are left out: %s", MB_OK) \
+    M(ShareGroupFailed, "the share's directory group '%s' cannot be used, so nothing is encrypted: %s", MB_OK) \
     M(ShowCert, "Certificate of '%s' from the directory:\n  subject: %s\n  e-mail: %s\n  valid: %s to %s\n  SHA-256: %s", MB_OK) \
     M(AskConfirm, "Compare the SHA-256 fingerprint with its holder. Use this certificate (yes/no)? ", MB_OK) \
     M(NotConfirmed, "the certificate of '%s' from the directory is not confirmed; confirm it by its fingerprint (--answers confirm=%s)", MB_OK) \

@@ -12,6 +12,10 @@
 // answers (the host and library installed when the call runs, the standard factory, the
 // installed or the environment's catalogue).
 //
+// The directory groups slot is read only by the object's own shared encryption (a share path
+// that names a group of the organisation's directory); it is not bound to the thread. Left
+// empty, such a share cannot be encrypted for.
+//
 // The context owns nothing: whoever makes the host, library, factory and catalogue keeps
 // them alive while an engine holds them. One host and one library serve one thread at a time.
 
@@ -19,6 +23,7 @@
 
 class IUiHost;
 class ILogon;
+class IDirectoryGroups;
 namespace logon {
 class IKeyDeviceFactory;
 }
@@ -28,6 +33,7 @@ struct EngineContext {
     ILogon* logon = nullptr;
     const logon::IKeyDeviceFactory* keyDevices = nullptr;
     const IMessageCatalogue* catalogue = nullptr;
+    IDirectoryGroups* directoryGroups = nullptr;
 };
 
 // Binds a context to the calling thread for one scope and puts back what was bound before;

@@ -81,6 +81,10 @@ inline constexpr int kCertNeverConfirmed = 3;
 // Insure_Decrypt_Men entry types; other types are ignored by readers.
 inline constexpr uint8_t kDecryptManUser = 0;   // id = user number
 inline constexpr uint8_t kDecryptManGroup = 1;  // id = group identifier
+// A group of the organisation's directory, kept by name and read from the directory each time
+// it is used (the engine asks its context's IDirectoryGroups); id = the store's number for the
+// name.
+inline constexpr uint8_t kDecryptManDirectoryGroup = 2;
 
 // Key record: "the integer at the start" and "the text field" are what callers read.
 struct LogonKeyRecord {
@@ -131,6 +135,7 @@ struct Lumo_Group {
 struct DecryptMan {
     uint8_t type = kDecryptManUser;
     int32_t id = 0;
+    std::string name = {};  // kDecryptManDirectoryGroup: the group's name in the directory
 };
 
 // The authorised decryptors of one shared folder.

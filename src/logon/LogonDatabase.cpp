@@ -55,6 +55,10 @@ CREATE TABLE IF NOT EXISTS share_entries (
     id       INTEGER NOT NULL,
     PRIMARY KEY (share_id, type, id)
 );
+CREATE TABLE IF NOT EXISTS directory_groups (
+    id   INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT NOT NULL UNIQUE COLLATE NOCASE
+);
 CREATE TABLE IF NOT EXISTS options (
     section TEXT NOT NULL COLLATE NOCASE,
     key     TEXT NOT NULL COLLATE NOCASE,
@@ -76,6 +80,9 @@ constexpr const char* kMigrations[] = {
     // attribute of the pkcs11: URI its device column already holds; '' for everyone else.
     "ALTER TABLE users ADD COLUMN token_label TEXT NOT NULL DEFAULT '';"
     "UPDATE users SET token_label = uri_token_label(device) WHERE device LIKE 'pkcs11:%';",
+    // 4 -> 5: the names of directory groups that share entries of type 2 stand for.
+    "CREATE TABLE directory_groups (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+    "name TEXT NOT NULL UNIQUE COLLATE NOCASE);",
 };
 static_assert(std::size(kMigrations) == kStoreSchemaVersion - 1, "one step per version");
 

@@ -31,7 +31,8 @@ struct SqliteFinalize {
 //   2  certificates keep the chain of issuers that came with them (certs.chain)
 //   3  certificates taken from elsewhere keep where they came from (certs.source)
 //   4  a token user's row names the token its key is on (users.token_label)
-inline constexpr int kStoreSchemaVersion = 4;
+//   5  shares may name groups of the organisation's directory (directory_groups)
+inline constexpr int kStoreSchemaVersion = 5;
 // How long one process waits for another's transaction before giving up.
 inline constexpr int kStoreBusyTimeoutMs = 30000;
 

@@ -88,8 +88,11 @@ bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMa
         if (entry.type == kDecryptManGroup && !ReadGroup(entry.id, group)) {
             return Fail(MessageText(msg::logon_store::NoGroupNumber, entry.id));
         }
-        if (entry.type != kDecryptManUser && entry.type != kDecryptManGroup)
+        if (entry.type == kDecryptManDirectoryGroup) {
+            if (std::string error = logon::CheckGroupName(entry.name); !error.empty()) return Fail(error);
+        } else if (entry.type != kDecryptManUser && entry.type != kDecryptManGroup) {
             return Fail(MessageText(msg::logon_store::UnknownDecryptorType));
+        }
     }
     const std::string key = logon::SharePathKey(path);
     logon::Transaction tx(m_db);
@@ -98,12 +101,20 @@ bool LogonStore::GrantShare(const std::string& path, const std::vector<DecryptMa
     bool ok = tx.Ok() && addShare.Bind(1, key).Run() && findShare.Bind(1, key).Next();
     const int64_t share = ok ? findShare.Int(0) : 0;
     for (const DecryptMan& entry : entries) {
+        int64_t id = entry.id;
+        // A directory group's entry holds the store's number for its name, the same for every
+        // share that names it.
+        if (entry.type == kDecryptManDirectoryGroup) {
+            logon::Statement addName(m_db, "INSERT OR IGNORE INTO directory_groups (name) VALUES (?1)");
+            logon::Statement findName(m_db, "SELECT id FROM directory_groups WHERE name = ?1");
+            ok = ok && addName.Bind(1, entry.name).Run() && findName.Bind(1, entry.name).Next();
+            id = ok ? findName.Int(0) : 0;
+        }
         logon::Statement add(m_db,
                              "INSERT OR IGNORE INTO share_entries (share_id, position, type, id) "
                              "VALUES (?1, (SELECT COALESCE(MAX(position), 0) + 1 FROM share_entries "
                              "WHERE share_id = ?1), ?2, ?3)");
-        ok = ok &&
-             add.Bind(1, share).Bind(2, static_cast<int64_t>(entry.type)).Bind(3, static_cast<int64_t>(entry.id)).Run();
+        ok = ok && add.Bind(1, share).Bind(2, static_cast<int64_t>(entry.type)).Bind(3, id).Run();
     }
     return ok && tx.Commit() ? true : Fail(MessageText(msg::logon_store::CannotGrantShare, m_db.Error()));
 }
@@ -114,10 +125,14 @@ int LogonStore::ReadDecryptMen(const std::string& /*ownerId*/, const std::string
     if (!share.Bind(1, logon::SharePathKey(sharePath)).Next()) return 0;
     out.path = share.Text(1);
     out.entries.clear();
-    logon::Statement entries(m_db, "SELECT type, id FROM share_entries WHERE share_id = ?1 ORDER BY position");
-    entries.Bind(1, share.Int(0));
+    logon::Statement entries(m_db,
+                             "SELECT e.type, e.id, COALESCE(g.name, '') FROM share_entries e "
+                             "LEFT JOIN directory_groups g ON e.type = ?2 AND g.id = e.id "
+                             "WHERE e.share_id = ?1 ORDER BY e.position");
+    entries.Bind(1, share.Int(0)).Bind(2, static_cast<int64_t>(kDecryptManDirectoryGroup));
     while (entries.Next()) {
-        out.entries.push_back({static_cast<uint8_t>(entries.Int(0)), static_cast<int32_t>(entries.Int(1))});
+        out.entries.push_back(
+            {static_cast<uint8_t>(entries.Int(0)), static_cast<int32_t>(entries.Int(1)), entries.Text(2)});
     }
     return entries.Ok() ? 1 : 0;
 }

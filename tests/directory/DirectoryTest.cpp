@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "TestLogon.h"
+#include "advanced/AdvanceEmcrypt.h"
 #include "directory/DirectoryClient.h"
 #include "directory/DirectoryRecipients.h"
 #include "directory/DirectoryServer.h"
@@ -90,6 +91,7 @@ protected:
                           {MadeCert("server", "server@example.org", ForServersOnly)});
         server->AddPerson("twin1", "Twin", "twin@example.org", {MadeCert("twin", "twin@example.org")});
         server->AddPerson("twin2", "Twin", "twin@example.org", {MadeCert("twin", "twin@example.org")});
+        server->AddGroup("crew", {"bob", "expired"});
         // One search answering 10,000 entries.
         server->AddCrowd("many", "many@example.org", 10000);
     }
@@ -165,6 +167,14 @@ protected:
         e.EnvelopDecryptFiles((dir / package).c_str(), nullptr, 0, 0);
         store.LogOff();
         return fs::exists(out + "/plan.txt") ? ReadFile(out + "/plan.txt") : std::string();
+    }
+
+    // The SHA-256 fingerprint of bob's certificate, with colons.
+    std::string BobFingerprint() {
+        std::string der;
+        EXPECT_TRUE(bobStore->ExportCert("bob", der, true));
+        logon::X509Ptr cert = logon::CertFromDer({der.begin(), der.end()});
+        return logon::SummarizeCert(cert.get()).fingerprint;
     }
 
     static inline DirectoryServer* server = nullptr;
@@ -322,8 +332,9 @@ TEST_F(Directory, TlsDirectoryIsUsedOnlyWhenItsCertificateIsTrusted) {
     }
 }
 
-// The program: a search shows the certificate state; an envelope for someone from the directory
-// is refused under a blanket yes and made once the fingerprint is given (with colons).
+// The program: a search shows the certificate state; an envelope or a mail package for someone
+// from the directory is refused under a blanket yes and made once the fingerprint is given (with
+// colons); its owner opens it in a suite of their own.
 TEST_F(Directory, ProgramConfirmsOnlyByFingerprint) {
     const std::string env = "LDAPNOINIT=1 VARNEX_PASSWORD=pw-alice";
     CliOutcome search = RunVarnex(dir, logon.Home(), "directory search bob --json", env);
@@ -332,20 +343,94 @@ TEST_F(Directory, ProgramConfirmsOnlyByFingerprint) {
     EXPECT_NE(search.out.find("\"usable\": true"), std::string::npos) << search.out;
 
     WriteFile(dir / "plan.txt", "the plan");
-    const std::string pack = "--user alice envelope -o " + dir / "e.vrk" + " --to bob@example.org " + dir / "plan.txt";
-    CliOutcome blanket = RunVarnex(dir, logon.Home(), "--answers yes-no=yes " + pack, env);
-    EXPECT_EQ(blanket.exit, 1);
-    EXPECT_NE(blanket.err.find("--answers confirm="), std::string::npos) << blanket.err;
-    EXPECT_FALSE(fs::exists(dir / "e.vrk"));
-
-    std::string der;
-    ASSERT_TRUE(bobStore->ExportCert("bob", der, true));
-    logon::X509Ptr cert = logon::CertFromDer({der.begin(), der.end()});
-    const std::string colons = logon::SummarizeCert(cert.get()).fingerprint;
+    const std::string colons = BobFingerprint();
     ASSERT_NE(colons.find(':'), std::string::npos);
-    CliOutcome confirmed = RunVarnex(dir, logon.Home(), "--answers confirm=" + colons + " " + pack, env);
-    EXPECT_EQ(confirmed.exit, 0) << confirmed.err;
-    EXPECT_EQ(OpenAs(*bobStore, "bob", "e.vrk"), "the plan");
+    const struct {
+        std::string command;                                 // packs plan.txt for bob's address
+        std::function<std::string(const CliOutcome&)> open;  // what bob reads from the package made
+    } rows[] = {
+        {"envelope -o " + dir / "e.vrk" + " --to bob@example.org " + dir / "plan.txt",
+         [&](const CliOutcome&) { return fs::exists(dir / "e.vrk") ? OpenAs(*bobStore, "bob", "e.vrk") : ""; }},
+        {"mail-pack --encrypt --to bob@example.org " + dir / "plan.txt",
+         [&](const CliOutcome& packed) {
+             const std::string package = packed.out.substr(0, packed.out.find('\n'));
+             CliOutcome got =
+                 RunVarnex(dir, bobStore->Home(), "--user bob mail-unpack '" + package + "'", "VARNEX_PASSWORD=pw-bob");
+             const std::string file = got.out.substr(0, got.out.find('\n'));
+             return got.exit == 0 ? ReadFile(file) : got.err;
+         }},
+    };
+    for (const auto& row : rows) {
+        // A suite of alice's own for each row: nothing confirmed, nothing cached.
+        TestLogon owner;
+        ASSERT_NE(owner.AddUser("alice", "Alice", "alice@example.org", "pw-alice"), 0);
+        ASSERT_TRUE(owner.SetOptions("Directory", {{"URI", server->Uri()}, {"Base", DirectoryServer::kBase}}));
+        CliOutcome blanket = RunVarnex(dir, owner.Home(), "--user alice --answers yes-no=yes " + row.command, env);
+        EXPECT_EQ(blanket.exit, 1) << row.command;
+        EXPECT_NE(blanket.err.find("--answers confirm="), std::string::npos) << blanket.err;
+        EXPECT_FALSE(fs::exists(dir / "e.vrk")) << row.command;
+        CliOutcome confirmed =
+            RunVarnex(dir, owner.Home(), "--user alice --answers confirm=" + colons + " " + row.command, env);
+        ASSERT_EQ(confirmed.exit, 0) << confirmed.err;
+        EXPECT_EQ(row.open(confirmed), "the plan") << row.command;
+        fs::remove(dir / "e.vrk");
+    }
+}
+
+// A share path granted to a directory group: each share-encrypt reads the group, takes a new
+// certificate only by its fingerprint, names the member left out, and makes no package at all
+// rather than one for fewer people than were granted.
+TEST_F(Directory, ShareGrantedToDirectoryGroupReachesItsMembersOrNobody) {
+    AddUsers({"carol"});
+    const std::string env = "LDAPNOINIT=1 VARNEX_PASSWORD=pw-alice";
+    const std::string share = dir / "share";
+    fs::create_directories(share);
+    ASSERT_EQ(RunVarnex(dir, logon.Home(), "share grant " + share + " carol @crew", env).exit, 0);
+    CliOutcome listed = RunVarnex(dir, logon.Home(), "share list " + share, env);
+    EXPECT_NE(listed.out.find("directory group  @crew"), std::string::npos) << listed.out;
+
+    // An engine given no directory cannot encrypt for the share as granted, and says so.
+    WriteFile(share + "/plan.txt", "the plan");
+    LogOn("alice");
+    CAdvanceEmcrypt bare;
+    const std::string list = share + "/plan.txt" + std::string(2, '\0');
+    EXPECT_EQ(bare.ShareEncryptMuchFiles(list.c_str(), share.c_str(), "alice", "pw-alice", nullptr), 0);
+    ASSERT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Messages()[0].id, "advanced.NoDirectoryForShare");
+
+    DirectoryServer gone;
+    const std::string goneUri = gone.Uri();
+    gone.Stop();
+    const std::string confirmBob = "confirm=" + BobFingerprint();
+    const struct {
+        std::string uri, answers;
+        int exit;
+        std::string said;  // in the one message, or the notice
+    } rows[] = {
+        {goneUri, confirmBob, 1, MessageText(msg::directory::Unreachable, goneUri, "")},
+        {server->Uri(), "yes-no=yes", 1, "--answers confirm="},
+        {server->Uri(), confirmBob, 0, MessageText(msg::directory::MembersLeftOut, "crew", "expired@example.org")},
+    };
+    std::string package;
+    for (const auto& row : rows) {
+        UseDirectory(row.uri);
+        CliOutcome run = RunVarnex(
+            dir, logon.Home(),
+            "--user alice --answers " + row.answers + " share-encrypt --share " + share + " " + share + "/plan.txt",
+            env);
+        EXPECT_EQ(run.exit, row.exit) << run.err;
+        EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
+        if (row.exit != 0) {
+            EXPECT_EQ(ReadFile(share + "/plan.txt"), "the plan") << row.answers;
+            EXPECT_EQ(std::distance(fs::directory_iterator(share), fs::directory_iterator()), 1) << row.answers;
+        } else if (size_t arrow = run.out.find(" -> "); arrow != std::string::npos) {
+            package = run.out.substr(arrow + 4, run.out.find('\n', arrow) - arrow - 4);
+        }
+    }
+    ASSERT_EQ(package.rfind(share + "/", 0), 0u) << package;
+    const std::string name = package.substr(dir.Path().size() + 1);
+    EXPECT_EQ(OpenAs(*bobStore, "bob", name), "the plan");
+    EXPECT_EQ(OpenAs(logon, "carol", name), "the plan");
 }
 
 // The measurement (run with --gtest_also_run_disabled_tests): 200 recipients resolved from the
@@ -414,4 +499,39 @@ TEST_F(Directory, UnreachableOrSilentDirectoryFailsWithinTheTimeLimit) {
         EXPECT_EQ(client.Error().rfind(row.expected, 0), 0u) << client.Error();
     }
     close(silent);
+}
+
+// A directory setting the client would refuse at its first use is refused when it is set, with
+// the client's message and the usage exit; the stored value stays as it was.
+TEST_F(Directory, SettingsTheClientWouldRefuseAreRefusedWhenSet) {
+    using namespace msg::directory;
+    const struct {
+        const char *section, *key, *value;
+        std::string refusal;  // empty: taken
+    } rows[] = {
+        {"Directory", "URI", "http://dir.example.org", MessageText(BadUri, "http://dir.example.org")},
+        {"Directory", "uri", "dir.example.org", MessageText(BadUri, "dir.example.org")},
+        {"Directory", "URI", "ldaps://dir.example.org:636", ""},
+        {"Directory", "StartTLS", "yes", MessageText(BadStartTls, "yes")},
+        {"Directory", "StartTLS", "true", ""},
+        {"Directory", "TimeLimit", "0", MessageText(BadTimeLimit, "0")},
+        {"Directory", "TimeLimit", "601", MessageText(BadTimeLimit, "601")},
+        {"Directory", "TimeLimit", "5s", MessageText(BadTimeLimit, "5s")},
+        {"Directory", "TimeLimit", "30", ""},
+        {"Directory", "Base", "anything at all", ""},
+        {"Option", "URI", "http://dir.example.org", ""},
+    };
+    for (const auto& row : rows) {
+        const std::string before = logon.GetOption(row.section, row.key, "(unset)");
+        CliOutcome set = RunVarnex(dir, logon.Home(),
+                                   std::string("option set ") + row.section + " " + row.key + " '" + row.value + "'");
+        if (row.refusal.empty()) {
+            EXPECT_EQ(set.exit, 0) << row.key << " " << row.value << ": " << set.err;
+            EXPECT_EQ(logon.GetOption(row.section, row.key, "(unset)"), row.value);
+        } else {
+            EXPECT_EQ(set.exit, 2) << row.key << " " << row.value;
+            EXPECT_EQ(set.err.rfind("varnex: " + row.refusal + "\n", 0), 0u) << set.err;
+            EXPECT_EQ(logon.GetOption(row.section, row.key, "(unset)"), before);
+        }
+    }
 }

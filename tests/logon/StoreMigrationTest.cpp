@@ -79,6 +79,16 @@ INSERT INTO users (user_id, name, email, type, verifier, private_key, device) VA
 PRAGMA user_version=2;
 )sql";
 
+// What the third and fourth versions added, as their programs left it: a certificate kept from
+// the directory with its source, and the token label of the token user.
+constexpr const char* kFourthVersion = R"sql(
+ALTER TABLE certs ADD COLUMN source TEXT;
+UPDATE certs SET source = 'ldap://dir.example.org uid=Dora,ou=people' WHERE name = 'Dora';
+ALTER TABLE users ADD COLUMN token_label TEXT NOT NULL DEFAULT '';
+UPDATE users SET token_label = 'Carol''s Card' WHERE user_id = 'carol';
+PRAGMA user_version=4;
+)sql";
+
 // The token label each user's row holds once the store is up to date.
 std::map<std::string, std::string> TokenLabels(const std::string& database) {
     logon::Database db;
@@ -104,6 +114,9 @@ protected:
         if (GetParam() >= 2) {
             ASSERT_EQ(sqlite3_exec(raw, kSecondVersionUsers, nullptr, nullptr, nullptr), SQLITE_OK)
                 << sqlite3_errmsg(raw);
+        }
+        if (GetParam() >= 4) {
+            ASSERT_EQ(sqlite3_exec(raw, kFourthVersion, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
         }
         // The store is its owner's alone, as that program made it.
         namespace fs = std::filesystem;
@@ -166,6 +179,14 @@ TEST_P(StoreMigrationTest, OldStoreOpensMigratedWithEveryRecordKept) {
     }
     store.Close();
     EXPECT_EQ(ReadRows(database, firstColumns), before) << "opening a store of this version again changes nothing";
+
+    // The migrated store takes a directory group beside the share's old decryptors.
+    TestLogon again(home);
+    ASSERT_TRUE(again.GrantShare("/srv/team", {{kDecryptManDirectoryGroup, 0, "staff"}})) << again.LastError();
+    ASSERT_EQ(again.ReadDecryptMen("alice", "/srv/team", share), 1);
+    ASSERT_EQ(share.entries.size(), 3u);
+    EXPECT_EQ(share.entries[2].type, kDecryptManDirectoryGroup);
+    EXPECT_EQ(share.entries[2].name, "staff");
 }
 
 TEST_P(StoreMigrationTest, StoreOfANewerVersionIsRefusedUnchanged) {
@@ -225,7 +246,7 @@ TEST_P(StoreMigrationTest, KilledMigrationLeavesTheOldOrTheNewStore) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(FromVersion, StoreMigrationTest, ::testing::Values(1, 2),
+INSTANTIATE_TEST_SUITE_P(FromVersion, StoreMigrationTest, ::testing::Values(1, 2, 4),
                          [](const ::testing::TestParamInfo<int>& info) { return "V" + std::to_string(info.param); });
 
 }  // namespace

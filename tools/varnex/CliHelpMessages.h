@@ -171,8 +171,9 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(Share, "authorised decryptors of shared folders", MB_OK) \
     M(ShareGrant, "let users and groups decrypt what is shared-encrypted for PATH", MB_OK) \
     M(ShareGrantHelp, \
-      "PATH is kept absolute. Each USER is a user ID, each @GROUP a group name; share-encrypt\n" \
-      "--share PATH makes packages every one of them can open.\n", MB_OK) \
+      "PATH is kept absolute. Each USER is a user ID, each @GROUP a group name: the store's group,\n" \
+      "else, when a directory is set up, the directory's, kept by name and read each time;\n" \
+      "share-encrypt --share PATH makes packages every one of them can open.\n", MB_OK) \
     M(ShareList, "the authorised decryptors of PATH, or of every shared folder", MB_OK) \
     M(ShareEncrypt, \
       "encrypt files in place for everyone a share path names: one shared package per file under a " \

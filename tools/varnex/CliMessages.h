@@ -145,6 +145,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NoDecryptors, "no decryptors are granted for %s", MB_OK) \
     M(ShareUser, "    user  %4d  %s", MB_OK) \
     M(ShareGroup, "    group %4d  @%s", MB_OK) \
+    M(ShareDirectoryGroup, "    directory group  @%s", MB_OK) \
     M(OptionGetArgs, "option get takes a section and a key", MB_OK) \
     M(OptionNotSet, "option %s of section %s is not set", MB_OK) \
     M(OptionSetArgs, "option set takes a section, a key and a value", MB_OK) \

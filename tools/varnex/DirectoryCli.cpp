@@ -11,6 +11,7 @@
 #ifdef VARNEX_DIRECTORY
 #include "directory/DirectoryRecipients.h"
 #include "directory/Messages.h"
+#include "directory/ShareGroups.h"
 
 namespace {
 
@@ -28,10 +29,10 @@ bool ConfirmedByAnswer(const std::string& answers, const std::string& fingerprin
     return false;
 }
 
-}  // namespace
-
-bool ResolveCliRecipients(CliContext& cli, LogonStore& store, std::vector<std::string>& names) {
-    auto confirm = [&](const directory::Person& person, const logon::CertSummary& s) {
+// Shows each certificate and confirms it by --answers confirm=SHA256, or by yes typed at a
+// terminal when there are no answers.
+directory::ConfirmCert CliConfirm(CliContext& cli) {
+    return [&cli](const directory::Person& person, const logon::CertSummary& s) {
         std::fprintf(stderr, "%s\n",
                      MessageText(msg::directory::ShowCert, person.name, s.subject, s.email, s.notBefore, s.notAfter,
                                  s.fingerprint)
@@ -42,9 +43,14 @@ bool ResolveCliRecipients(CliContext& cli, LogonStore& store, std::vector<std::s
         std::string line;
         return std::getline(std::cin, line) && LogonEqualNoCase(LogonTrim(line), "yes");
     };
+}
+
+}  // namespace
+
+bool ResolveCliRecipients(CliContext& cli, LogonStore& store, std::vector<std::string>& names) {
     directory::Resolved resolved;
     std::string error;
-    if (!directory::ResolveRecipients(store, names, confirm, resolved, error)) {
+    if (!directory::ResolveRecipients(store, names, CliConfirm(cli), resolved, error)) {
         CliFail(error);
         return false;
     }
@@ -53,8 +59,21 @@ bool ResolveCliRecipients(CliContext& cli, LogonStore& store, std::vector<std::s
     return true;
 }
 
+std::unique_ptr<IDirectoryGroups> CliDirectoryGroups(CliContext& cli, LogonStore& store) {
+    return std::make_unique<directory::ShareGroups>(store, CliConfirm(cli));
+}
+
+bool HaveDirectory(LogonStore& store) { return !LogonTrim(store.GetOption("Directory", "URI", "")).empty(); }
+
+std::string CheckDirectorySetting(const std::string& section, const std::string& key, const std::string& value) {
+    return LogonEqualNoCase(section, "Directory") ? directory::CheckSetting(key, value) : std::string();
+}
+
 #else
 
 bool ResolveCliRecipients(CliContext&, LogonStore&, std::vector<std::string>&) { return true; }
+std::unique_ptr<IDirectoryGroups> CliDirectoryGroups(CliContext&, LogonStore&) { return nullptr; }
+bool HaveDirectory(LogonStore&) { return false; }
+std::string CheckDirectorySetting(const std::string&, const std::string&, const std::string&) { return {}; }
 
 #endif

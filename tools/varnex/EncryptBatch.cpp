@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "CliMessages.h"
+#include "DirectoryCli.h"
 #include "JsonText.h"
 #include "Session.h"
 #include "advanced/EncryptSources.h"
@@ -30,7 +31,9 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
 int RunEncryptBatch(CliContext& cli, const std::vector<std::string>& paths, bool json, const EncryptCall& encrypt) {
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
-    CAdvanceEmcrypt engine;
+    // Shared encryption reads the directory groups a share names through the engine's context.
+    const std::unique_ptr<IDirectoryGroups> groups = CliDirectoryGroups(cli, session.Store());
+    CAdvanceEmcrypt engine(EngineContext{.directoryGroups = groups.get()});
     std::string list;
     if (int exit = CollectEncryptSources(engine, paths, list); exit >= 0) return exit;
     std::string userId;

@@ -4,6 +4,7 @@
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "DirectoryCli.h"
 #include "Session.h"
 
 namespace {
@@ -28,6 +29,8 @@ int RunOption(CliContext& cli, const std::vector<std::string>& args) {
     }
     if (!pos.empty() && pos[0] == "set") {
         if (pos.size() != 4) return Usage(MessageText(msg::cli::OptionSetArgs));
+        // A value the directory would refuse at its first use is refused now.
+        if (std::string error = CheckDirectorySetting(pos[1], pos[2], pos[3]); !error.empty()) return Usage(error);
         if (!session.Open()) return kExitFailed;
         if (!store.SetOption(pos[1], pos[2], pos[3])) return CliFail(store.LastError());
         if (!cli.options.quiet)

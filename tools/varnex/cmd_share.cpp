@@ -5,6 +5,7 @@
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
+#include "DirectoryCli.h"
 #include "Session.h"
 
 namespace {
@@ -28,6 +29,8 @@ void PrintShare(LogonStore& store, const Insure_Decrypt_Men& share) {
             std::printf("%s\n", MessageText(msg::cli::ShareUser, man.id, user.userId).c_str());
         } else if (man.type == kDecryptManGroup && store.ReadGroup(man.id, group)) {
             std::printf("%s\n", MessageText(msg::cli::ShareGroup, man.id, group.name).c_str());
+        } else if (man.type == kDecryptManDirectoryGroup) {
+            std::printf("%s\n", MessageText(msg::cli::ShareDirectoryGroup, man.name).c_str());
         }
     }
 }
@@ -45,9 +48,15 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
         std::vector<DecryptMan> entries;
         for (size_t i = 2; i < pos.size(); ++i) {
             if (pos[i].size() > 1 && pos[i][0] == '@') {
+                // A group the store does not hold is the directory's, kept by name and read each
+                // time the share is encrypted for.
                 int32_t group = store.FindGroup(pos[i].substr(1));
-                if (group == 0) return CliFail(MessageText(msg::cli::NoGroupNamed, pos[i].substr(1)));
-                entries.push_back({kDecryptManGroup, group});
+                if (group != 0)
+                    entries.push_back({kDecryptManGroup, group});
+                else if (HaveDirectory(store))
+                    entries.push_back({kDecryptManDirectoryGroup, 0, LogonTrim(pos[i].substr(1))});
+                else
+                    return CliFail(MessageText(msg::cli::NoGroupNamed, pos[i].substr(1)));
             } else {
                 LogonKeyRecord key;
                 LogonUserRecord user;
