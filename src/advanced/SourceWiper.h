@@ -26,8 +26,8 @@ public:
     };
     struct Outcome {
         std::string source;
-        int flushError = 0;      // the package could not be made durable: the source was kept
-        bool changed = false;    // the source is not the file the package holds: it was kept
+        int flushError = 0;    // the package could not be made durable: the source was kept
+        bool changed = false;  // the source is not the file the package holds: it was kept
         WipeOutcome wipe = WipeOutcome::kWiped;
         int wipeError = 0;
         std::string leftAs;

@@ -9,6 +9,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileIdentity.h"
+#include "platform/SignalCleanup.h"
 
 PathKind KindOfPath(const std::string& path) { return KindAt(AT_FDCWD, path.c_str()); }
 
@@ -154,6 +155,12 @@ WipeOutcome WipeHeldFile(int folder, const std::string& path, int held, const Ov
             *leftAs = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + aside;
         return WipeOutcome::kReplaced;
     }
+    // From here on the aside name goes whatever happens: a signal that ends the process before
+    // the removal takes it too, rather than leave a half-overwritten file under a temporary name.
+    struct Registered {
+        int slot;
+        ~Registered() { ForgetTempFile(slot); }
+    } registered{RegisterTempFile(folder, aside.c_str())};
     struct stat st {};
     if (::fstat(held, &st) != 0 || st.st_nlink > 1)
         return RemoveAside(folder, aside, name, WipeOutcome::kOtherNames, error);

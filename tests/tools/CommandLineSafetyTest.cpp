@@ -103,9 +103,9 @@ TEST_F(CommandLine, ConcurrentPacksWithoutForceLoseNothing) {
     EXPECT_FALSE(AnyTempFile(dir.Path()));
 }
 
-// SIGTERM in the middle of a 256 MiB pack, and of a restore: the temporary file is gone
-// and the process ends by the signal.
-TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackAndRestore) {
+// SIGTERM in the middle of a 256 MiB pack, of a restore and of the wipe that follows an
+// encryption in place: the temporary file is gone and the process ends by the signal.
+TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackRestoreAndWipe) {
     fs::create_directories(dir / "big");
     {
         std::ofstream sparse(dir / "big/f", std::ios::binary);
@@ -134,6 +134,25 @@ TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackAndRestore) {
     status = WaitChild(restore);
     EXPECT_TRUE(EndedBy(status, SIGTERM)) << status;
     EXPECT_FALSE(AnyTempFile(dir / "out"));
+
+    // The wipe: the original is moved aside to a temporary name and overwritten there, once its
+    // package is on the disk; the signal takes the half-overwritten file, the package stays.
+    AddUsers({"alice"});
+    WriteFile(dir / "alice.pw", "pw-alice\n");
+    fs::remove_all(dir / "out");
+    fs::rename(dir / "big/f", dir / "out");
+    pid_t encrypt = Start({"--user", "alice", "--password-file", dir / "alice.pw", "encrypt", dir / "out"});
+    bool aside = false;
+    for (int i = 0; i < 3000 && !aside; ++i) {
+        aside = !fs::exists(dir / "out") && AnyTempFile(dir.Path());
+        if (!aside) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(aside) << "the original was never moved aside";
+    ::kill(encrypt, SIGTERM);
+    status = WaitChild(encrypt);
+    EXPECT_TRUE(EndedBy(status, SIGTERM)) << status;
+    EXPECT_FALSE(AnyTempFile(dir.Path()));
+    EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
 // Ctrl-C at the password prompt on a terminal: echo is off before the prompt shows; the
