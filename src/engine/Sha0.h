@@ -1,7 +1,9 @@
 #pragma once
 // SHA-0, the digest behind signature digest 42. No maintained library carries it any more, so
 // the engine keeps this small implementation: SHA-1's compression without the one-bit rotation
-// in the message schedule.
+// in the message schedule. Where the processor has SHA instructions, their rounds do the
+// compression with the schedule worked out beside them (theirs would rotate it); elsewhere
+// portable code does.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,16 +11,21 @@
 class Sha0 {
 public:
     static constexpr size_t kDigestLength = 20;
+    // kPortable keeps to the portable compression even where SHA instructions exist.
+    enum class Compression { kFastest, kPortable };
+    // Whether kFastest uses the processor's SHA instructions here.
+    static bool HasShaInstructions();
 
-    Sha0() { Reset(); }
+    explicit Sha0(Compression compression = Compression::kFastest);
     void Reset();
     void Update(const unsigned char* data, size_t length);
     // Writes the 20-byte digest and leaves the state reset for the next message.
     void Final(unsigned char digest[kDigestLength]);
 
 private:
-    void Compress(const unsigned char block[64]);
+    using Compress = void (*)(uint32_t state[5], const unsigned char* blocks, size_t count);
 
+    Compress m_compress;
     uint32_t m_h[5];
     uint64_t m_bytes;
     unsigned char m_block[64];

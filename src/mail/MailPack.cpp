@@ -218,6 +218,7 @@ int CMailEncrypt::WriteMailPackage(CFile* package, ENCRYPT_MAIL_ARG* arg, const 
     if (!fSeekToEnd(package)) return 0;
     const uint64_t signatureOffset = package->GetPosition();
     if (sign) {
+        stream.FinishDigest();
         std::vector<unsigned char> signature(kMailSignatureMax);
         unsigned int length = 0;
         if (!Evp_SignFinal(signature.data(), &length, user.c_str(), secret.c_str()) ||

@@ -284,6 +284,7 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
         DoEvents();
     }
     if (!signedMail || key->bSilent) return 1;
+    stream.FinishDigest();
     key->nVerify = Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), key->szSigner,
                                    static_cast<char>(kMailKind), 0);
     // Only a signature that does not match fails the mail; a signer without an installed

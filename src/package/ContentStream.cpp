@@ -57,13 +57,19 @@ void ContentStream::Feed(const unsigned char* plain, int length) {
     if (length > 0 && m_digestThread) m_digestThread->Feed(plain, static_cast<size_t>(length));
 }
 
+void ContentStream::FinishDigest() {
+    if (m_digestThread) m_digestThread->Wait();
+}
+
 namespace {
 
-// Every way out of a content call leaves the digest complete and the engine's to read.
-struct DigestDone {
-    DigestThread* thread;
-    ~DigestDone() {
-        if (thread) thread->Wait();
+// A content call that fails leaves the digest complete: nothing of it runs on behind the
+// failure's message. One that succeeds leaves it running beside the next file.
+struct DigestOnFailure {
+    ContentStream& stream;
+    bool succeeded = false;
+    ~DigestOnFailure() {
+        if (!succeeded) stream.FinishDigest();
     }
 };
 
@@ -88,7 +94,7 @@ bool ContentStream::Transform(bool encrypt, unsigned char* out, int* produced, c
 }
 
 int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package, ContentPlace* place) {
-    DigestDone digestDone{m_digestThread.get()};
+    DigestOnFailure digestOnFailure{*this};
     if (!m_engine.fSeekToEnd(package)) return 0;
     const uint64_t start = package->GetPosition();
     const uint64_t size = source.GetLength();
@@ -148,6 +154,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
     place->offset = static_cast<int32_t>(start);
     place->length = static_cast<int32_t>(total);
     place->crc = Crc16Final(crc);
+    digestOnFailure.succeeded = true;
     return 1;
 }
 
@@ -163,7 +170,7 @@ struct FinalBlock {
 
 int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentPlace& place, CFile* output,
                            uint16_t* crcOut) {
-    DigestDone digestDone{m_digestThread.get()};
+    DigestOnFailure digestOnFailure{*this};
     const uint64_t length = place.length > 0 ? static_cast<uint64_t>(place.length) : 0;
     m_streamed = key != nullptr && m_keyStream.Start(*key, length);
     if (key != nullptr && !m_streamed && !m_engine.Evp_DecryptInit(key->key, key->iv, key->cipherId)) return 0;
@@ -206,5 +213,6 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
             return 0;
     }
     *crcOut = Crc16Final(crc);
+    digestOnFailure.succeeded = true;
     return 1;
 }

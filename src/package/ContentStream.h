@@ -3,10 +3,10 @@
 // kStreamBlockSize: a file's CRC over what is stored, and (signed packages) the signature's or
 // verification's digest over its plaintext. The files are read ahead and written behind on a
 // second thread (package/BlockPipe.h) and the digest runs on a third (package/DigestThread.h),
-// while the cipher, the CRC, every message and the progress stay on the caller's thread; each
-// call is synchronous: when it returns, every byte is written and digested. Memory does not grow with
-// a file's size. One stream serves one pass; its ring of block buffers is made once, and so is
-// the key stream its files share (package/KeyStream.h).
+// while the cipher, the CRC, every message and the progress stay on the caller's thread. When a
+// call returns, every byte is written; the digest may still be running over the last files, and
+// FinishDigest waits for it. Memory does not grow with a file's size. One stream serves one pass; its ring of block
+// buffers is made once, and so is the key stream its files share (package/KeyStream.h).
 
 #include <openssl/crypto.h>
 
@@ -88,6 +88,12 @@ public:
     int Decrypt(const ContentKey& key, CFile* package, const ContentPlace& place, CFile* output, uint16_t* crc) {
         return Decrypt(&key, package, place, output, crc);
     }
+
+    // Returns once everything the content calls fed to the digest is in the engine's digest.
+    // Whoever finishes or reads the engine's digest calls this first; until then the digest
+    // may be running on its own thread. The plaintext fed is the stream's copy: the caller's
+    // buffers and files are free as soon as a content call returns.
+    void FinishDigest();
 
 private:
     void Feed(const unsigned char* plain, int length);

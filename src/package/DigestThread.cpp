@@ -11,14 +11,13 @@
 namespace {
 
 constexpr size_t kRoom = kStreamBlockSize;
-// Below this a hand-over costs about what the digest does.
-constexpr size_t kInlineBelow = 16 * 1024;
 
 }  // namespace
 
 DigestThread::DigestThread(Update update) : m_update(std::move(update)) {}
 
 DigestThread::~DigestThread() {
+    Wait();
     if (m_thread.joinable()) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -27,49 +26,59 @@ DigestThread::~DigestThread() {
         m_changed.notify_all();
         m_thread.join();
     }
-    if (m_buffers) OPENSSL_cleanse(m_buffers.get(), 2 * kRoom);
+    for (size_t slot = 0; slot < 2; ++slot)
+        if (m_touched[slot] > 0) OPENSSL_cleanse(Buffer(slot), m_touched[slot]);
 }
 
-bool DigestThread::Started() {
-    if (m_thread.joinable()) return true;
-    if (m_failedToStart) return false;
-    try {
-        m_buffers = std::make_unique_for_overwrite<unsigned char[]>(2 * kRoom);
-        m_thread = std::thread(&DigestThread::Run, this);
-        return true;
-    } catch (const std::system_error&) {
-        m_failedToStart = true;
-        return false;
-    }
-}
+unsigned char* DigestThread::Buffer(size_t slot) { return m_buffers.get() + slot * kRoom; }
 
 void DigestThread::Feed(const unsigned char* data, size_t length) {
-    if (length == 0) return;
-    if (length < kInlineBelow || !Started()) {
-        Wait();
-        m_update(data, length);
-        return;
-    }
     while (length > 0) {
-        const size_t piece = std::min(length, kRoom);
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_count < 2; });
-        const size_t slot = m_head;
-        lock.unlock();
+        if (!m_holding) {
+            if (!m_buffers) m_buffers = std::make_unique_for_overwrite<unsigned char[]>(2 * kRoom);
+            if (m_thread.joinable()) {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_count < 2; });
+            }
+            m_holding = true;
+            m_fill = 0;
+        }
         // The thread never touches a buffer it has not been handed.
-        std::memcpy(m_buffers.get() + slot * kRoom, data, piece);
-        lock.lock();
-        m_lengths[slot] = piece;
-        m_head ^= 1;
-        ++m_count;
-        lock.unlock();
-        m_changed.notify_all();
+        const size_t piece = std::min(length, kRoom - m_fill);
+        std::memcpy(Buffer(m_head) + m_fill, data, piece);
+        m_fill += piece;
+        m_touched[m_head] = std::max(m_touched[m_head], m_fill);
         data += piece;
         length -= piece;
+        if (m_fill == kRoom) HandOver();
     }
+}
+
+void DigestThread::HandOver() {
+    m_holding = false;
+    if (!m_thread.joinable() && !m_failedToStart && m_fill == kRoom) {
+        try {
+            m_thread = std::thread(&DigestThread::Run, this);
+        } catch (const std::system_error&) {
+            m_failedToStart = true;
+        }
+    }
+    if (!m_thread.joinable()) {
+        m_update(Buffer(m_head), m_fill);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_lengths[m_head] = m_fill;
+        m_head ^= 1;
+        ++m_count;
+    }
+    m_changed.notify_all();
 }
 
 void DigestThread::Wait() {
+    if (m_holding && m_fill > 0) HandOver();
+    m_holding = false;
     if (!m_thread.joinable()) return;
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return m_count == 0; });
@@ -83,7 +92,7 @@ void DigestThread::Run() {
         const size_t slot = (m_head + 2 - m_count) % 2;
         const size_t length = m_lengths[slot];
         lock.unlock();
-        m_update(m_buffers.get() + slot * kRoom, length);
+        m_update(Buffer(slot), length);
         lock.lock();
         --m_count;
         m_changed.notify_all();

@@ -222,6 +222,11 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
 
 int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& progress, std::string& lastOutput,
                      int32_t* endSecond) {
+    // However the pass ends, the verification digest is complete and the caller's to finish.
+    struct DigestFinished {
+        ContentStream& stream;
+        ~DigestFinished() { stream.FinishDigest(); }
+    } digestFinished{m_stream};
     std::snprintf(m_baseFolder, kMaxPath, "%s", base.c_str());
     std::snprintf(m_workPath, kMaxPath, "%s", base.c_str());
     PathInfo self;

@@ -110,6 +110,8 @@ private:
     }
 
     int SealEnd(uint64_t position) {
+        // What follows the contents is the signature over their digest.
+        m_stream.FinishDigest();
         int32_t second = 0;
         if (m_plan.finish) {
             if (!m_engine.fSeekToEnd(m_package) || !m_plan.finish(m_package, &second)) return 0;

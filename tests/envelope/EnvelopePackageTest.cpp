@@ -165,6 +165,24 @@ TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 2) << "no temporary file";
 }
 
+// A tree of many small files and a few beyond one block: the digest of each file runs on while
+// the next is read and written, and the signature's verdict still covers every byte.
+TEST_F(EnvelopePackage, TreeOfManySmallFilesVerifiesAndRestoresByteForByte) {
+    std::vector<std::string> contents;
+    for (unsigned i = 0; i < 300; ++i) {
+        const size_t size = i % 100 == 7 ? kStreamBlockSize + i : (i * 997) % 40000;
+        contents.push_back(RandomBytes(size, i + 1));
+        const std::string folder = "/tree/" + std::to_string(i / 50);
+        fs::create_directories(dir / ("src" + folder));
+        WriteFile(dir / ("src" + folder + "/" + std::to_string(i)), contents.back());
+    }
+    ASSERT_EQ(Pack({"src/tree"}), 1);
+    ASSERT_EQ(Restore("bob"), 1) << ::testing::PrintToString(host.MessageTexts());
+    EXPECT_TRUE(host.Messages().empty());
+    for (unsigned i = 0; i < 300; ++i)
+        ASSERT_EQ(ReadFile(dir / ("out/tree/" + std::to_string(i / 50) + "/" + std::to_string(i))), contents[i]) << i;
+}
+
 TEST_F(EnvelopePackage, VersionTenPackageRestoresAndItsSignatureVerifies) {
     const std::string content = RandomBytes(kStreamBlockSize + 500, 21);
     ASSERT_NO_FATAL_FAILURE(WriteOldPackage("old.vrk", content));
