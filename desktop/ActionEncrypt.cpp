@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "Actions.h"
+#include "DirectorySource.h"
 #include "LogonEntry.h"
 #include "Messages.h"
 #include "QtUiHost.h"
@@ -111,7 +112,14 @@ namespace {
 using EncryptBatchCall =
     std::function<int(CAdvanceEmcrypt&, const char* list, const char* userId, const char* password)>;
 int RunEncryptBatch(ActionJob& job, const EncryptBatchCall& encrypt, const std::string& note) {
-    CAdvanceEmcrypt engine(job.engine.Context());
+    EngineContext context = job.engine.Context();
+#ifdef VARNEX_DIRECTORY
+    // The directory groups a share path names; a certificate refused in its dialog ends the
+    // batch as cancelled, with nothing made.
+    const std::unique_ptr<directory::ShareGroups> groups = ShareDirectoryGroups(job.host, job.store);
+    context.directoryGroups = groups.get();
+#endif
+    CAdvanceEmcrypt engine(context);
     std::string list;
     if (!CollectBatch(engine, job.files, list)) return 0;
     std::string userId;
@@ -120,6 +128,9 @@ int RunEncryptBatch(ActionJob& job, const EncryptBatchCall& encrypt, const std::
     job.store.GetLogonUser(userId, password, type);
     job.host.SetJobBytes(SourceBytes(job.files));
     const int result = encrypt(engine, list.c_str(), userId.c_str(), password.c_str());
+#ifdef VARNEX_DIRECTORY
+    if (result != 1 && groups && groups->Refused()) return -1;
+#endif
     return ReportBatch(engine, result, note);
 }
 

@@ -100,4 +100,12 @@ int ResolveDirectoryChoice(IUiHost& host, LogonStore& store, RecipientChoice& ch
     return 1;
 }
 
+std::unique_ptr<directory::ShareGroups> ShareDirectoryGroups(IUiHost& host, LogonStore& store) {
+    if (LogonTrim(store.GetOption("Directory", "URI", "")).empty()) return nullptr;
+    auto confirm = [&host](const directory::Person& person, const logon::CertSummary& summary) {
+        return ConfirmCertificate(host, person.name, summary);
+    };
+    return std::make_unique<directory::ShareGroups>(store, confirm, false);
+}
+
 #endif

@@ -11,6 +11,7 @@
 
 #include "Recipients.h"
 #include "directory/DirectoryClient.h"
+#include "directory/ShareGroups.h"
 
 class IUiHost;
 
@@ -39,5 +40,10 @@ private:
 // confirmation dialog before it is used. 1: every one resolved (the choice then names them as
 // the store does); 0: a failure, said once; -1: a certificate was refused.
 int ResolveDirectoryChoice(IUiHost& host, LogonStore& store, RecipientChoice& choice);
+
+// The directory groups share paths name, for the engine's shared encryption: each member's
+// certificate not yet confirmed is shown in the confirmation dialog, and a refusal there is the
+// person's answer, not said again (ShareGroups::Refused). Null when no directory is set up.
+std::unique_ptr<directory::ShareGroups> ShareDirectoryGroups(IUiHost& host, LogonStore& store);
 
 #endif

@@ -351,14 +351,24 @@ bool Client::FindPeople(const std::vector<std::string>& names, std::vector<Perso
     return true;
 }
 
-bool Client::GroupMembers(const std::string& group, std::vector<Entry>& out) {
-    out.clear();
+int Client::FindGroup(const std::string& group, Entry& out) {
     std::vector<Entry> groups;
     const std::string filter = "(&(objectClass=groupOfNames)(cn=" + EscapeFilterValue(LogonTrim(group)) + "))";
-    if (!Run(m_settings.base, LDAP_SCOPE_SUBTREE, filter, group, groups)) return false;
-    if (groups.empty()) return Fail(MessageText(msg::directory::NoSuchGroup, group));
-    if (groups.size() > 1) return Fail(MessageText(msg::directory::SeveralEntries, groups.size(), group));
-    const std::vector<std::string>& members = groups.front().members;
+    if (!Run(m_settings.base, LDAP_SCOPE_SUBTREE, filter, group, groups)) return -1;
+    if (groups.size() != 1) {
+        Fail(groups.empty() ? MessageText(msg::directory::NoSuchGroup, group)
+                            : MessageText(msg::directory::SeveralEntries, groups.size(), group));
+        return groups.empty() ? 0 : -1;
+    }
+    out = std::move(groups.front());
+    return 1;
+}
+
+bool Client::GroupMembers(const std::string& group, std::vector<Entry>& out) {
+    out.clear();
+    Entry found;
+    if (FindGroup(group, found) != 1) return false;
+    const std::vector<std::string>& members = found.members;
     if (members.size() > kMaxGroupMembers)
         return Fail(MessageText(msg::directory::GroupTooLarge, group, members.size(), kMaxGroupMembers));
     for (const std::string& dn : members) {

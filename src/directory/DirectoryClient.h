@@ -86,6 +86,10 @@ public:
     bool FindPerson(const std::string& name, Person& out);
     // Several people in searches of kBatchSize names each; a name that fails stops the batch.
     bool FindPeople(const std::vector<std::string>& names, std::vector<Person>& out);
+    // The one groupOfNames of that name: 1 with it in out; 0 when the directory holds none;
+    // -1 when it cannot be said (several of that name, or the directory failed). Error() says
+    // why on 0 and -1.
+    int FindGroup(const std::string& group, Entry& out);
     // The member entries of a groupOfNames, read at the time of the call.
     bool GroupMembers(const std::string& group, std::vector<Entry>& out);
     // Whether a person entry's certificate is usable for the name; false with Error() set.

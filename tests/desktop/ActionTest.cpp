@@ -34,6 +34,7 @@
 #include "Recipients.h"
 #include "TestLogon.h"
 #include "engine/Korvane.h"
+#include "password/PasswordPackager.h"
 #include "platform/ScriptedHost.h"
 #ifdef VARNEX_DIRECTORY
 #include "directory/DirectoryServer.h"
@@ -378,16 +379,20 @@ TEST(DesktopRecipients, CertificateIsConfirmedOnlyByItsOwnButton) {
 #ifdef VARNEX_DIRECTORY
 // A person of the organisation's directory, found by the chooser's search, receives an envelope
 // once their certificate is confirmed in its dialog and opens it in their own suite; refused,
-// nothing is made or kept. A directory that cannot be reached is said once, and the store's
-// people can still be chosen.
+// nothing is made or kept. A share granted to a directory group is encrypted for its members
+// once the new member's certificate is confirmed, and not at all when it is refused. A
+// directory that cannot be reached is said once, and the store's people can still be chosen.
 TEST(DesktopActions, DirectoryPersonFoundInTheChooserReceivesAnEnvelopeOnceConfirmed) {
     DirectoryServer server;
     ASSERT_TRUE(server.Running());
-    TestLogon bob;
-    ASSERT_NE(bob.AddUser("bob", "Bob", "bob@example.org", "pw-bob"), 0);
-    std::string der;
-    ASSERT_TRUE(bob.ExportCert("bob", der, true));
-    ASSERT_TRUE(server.AddPerson("bob", "Bob Builder", "bob@example.org", {{der.begin(), der.end()}}));
+    TestLogon bob, dan;
+    for (auto [suite, id, cn] : {std::tuple{&bob, "bob", "Bob Builder"}, {&dan, "dan", "Dan"}}) {
+        ASSERT_NE(suite->AddUser(id, id, std::string(id) + "@example.org", std::string("pw-") + id), 0);
+        std::string der;
+        ASSERT_TRUE(suite->ExportCert(id, der, true));
+        ASSERT_TRUE(server.AddPerson(id, cn, std::string(id) + "@example.org", {{der.begin(), der.end()}}));
+    }
+    ASSERT_TRUE(server.AddGroup("crew", {"bob", "dan"}));
     TestLogon store;
     for (const std::string id : {"alice", "carol"})
         ASSERT_NE(store.AddUser(id, id, id + "@example.org", "pw-" + id), 0);
@@ -411,18 +416,40 @@ TEST(DesktopActions, DirectoryPersonFoundInTheChooserReceivesAnEnvelopeOnceConfi
     ASSERT_FALSE(run.said.empty());
     EXPECT_EQ(run.said.front(), "certificate");
     EXPECT_EQ(store.RecipientState("bob"), kCertConfirmed);
-    {
-        ASSERT_TRUE(bob.LogOn("bob", "pw-bob"));
+    // What the reader finds in the package, opened in a suite of their own.
+    auto opened = [&](TestLogon& suite, const std::string& id, const std::string& package, const std::string& file) {
+        EXPECT_TRUE(suite.LogOn(id, "pw-" + id));
         ScriptedHost quiet;
         ScopedUiHost installedHost(quiet);
-        ScopedLogonLibrary installedLogon(&bob);
-        quiet.AddAnswer("yes-no", "yes");  // alice's certificate is not in bob's store: keep the files
-        fs::create_directories(dir / "bob");
+        ScopedLogonLibrary installedLogon(&suite);
+        quiet.AddAnswer("yes-no", "yes");  // alice's certificate is not in their store: keep the files
+        fs::create_directories(dir / id);
         CKorvane engine;
-        engine.m_presetOutFolder = dir / "bob";
-        engine.EnvelopDecryptFiles((a + ".vrk").c_str(), nullptr, 0, 0);
-        EXPECT_EQ(ReadFile(dir / "bob/a.txt"), "the plan");
+        engine.m_presetOutFolder = dir / id;
+        engine.EnvelopDecryptFiles(package.c_str(), nullptr, 0, 0);
+        suite.LogOff();
+        return ReadFile(dir / (id + "/" + file));
+    };
+    EXPECT_EQ(opened(bob, "bob", a + ".vrk", "a.txt"), "the plan");
+
+    const std::string shared = dir / "shared", s = shared + "/s.txt";
+    fs::create_directories(shared);
+    WriteFile(s, "the plan");
+    ASSERT_TRUE(store.GrantShare(CommonBaseFolder({s}), {{kDecryptManDirectoryGroup, 0, "crew"}}));
+    run.search.clear();
+    for (const bool confirm : {false, true}) {
+        run.confirm = confirm;
+        EXPECT_EQ(run.Run("share", {s}, {}, QMessageBox::No), confirm ? 1 : -1);
+        ASSERT_FALSE(run.said.empty());
+        EXPECT_EQ(run.said.front(), "certificate");  // dan's; bob's is confirmed already
+        EXPECT_EQ(run.said.size(), confirm ? 2u : 1u);
+        if (!confirm) EXPECT_EQ(ReadFile(s), "the plan");
     }
+    std::string package;
+    for (const auto& entry : fs::directory_iterator(shared)) package = entry.path();
+    ASSERT_EQ(fs::path(package).extension(), ".vrk");
+    EXPECT_EQ(opened(bob, "bob", package, "s.txt"), "the plan");
+    EXPECT_EQ(opened(dan, "dan", package, "s.txt"), "the plan");
 
     server.Stop();
     run.search.clear();

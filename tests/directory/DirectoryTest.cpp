@@ -377,60 +377,75 @@ TEST_F(Directory, ProgramConfirmsOnlyByFingerprint) {
     }
 }
 
-// A share path granted to a directory group: each share-encrypt reads the group, takes a new
-// certificate only by its fingerprint, names the member left out, and makes no package at all
-// rather than one for fewer people than were granted.
+// A share path is granted to a directory group only when the directory holds it. Each
+// share-encrypt then reads the group, takes a new certificate only by its fingerprint, names the
+// member left out, and makes no package at all rather than one for fewer people than were
+// granted. Each failure is one message, with nothing stored or encrypted.
 TEST_F(Directory, ShareGrantedToDirectoryGroupReachesItsMembersOrNobody) {
     AddUsers({"carol"});
     const std::string env = "LDAPNOINIT=1 VARNEX_PASSWORD=pw-alice";
     const std::string share = dir / "share";
     fs::create_directories(share);
-    ASSERT_EQ(RunVarnex(dir, logon.Home(), "share grant " + share + " carol @crew", env).exit, 0);
+    WriteFile(share + "/plan.txt", "the plan");
+    auto granted = [&] {
+        Insure_Decrypt_Men record;
+        return logon.ReadDecryptMen({}, share, record) ? record.entries.size() : 0;
+    };
+
+    DirectoryServer gone;
+    const std::string goneUri = gone.Uri();
+    gone.Stop();
+    const std::string confirmBob = "--answers confirm=" + BobFingerprint();
+    const std::string grant = "share grant " + share + " carol ";
+    const std::string encrypt = "--user alice share-encrypt --share " + share + " " + share + "/plan.txt";
+    const std::string unreachable = MessageText(msg::directory::Unreachable, goneUri, "");
+    const struct {
+        std::string uri, command;
+        int exit;
+        std::string said;  // in the one message, or the notice
+    } rows[] = {
+        {server->Uri(), grant + "@nosuch", 1, "varnex: no group named 'nosuch'\n"},
+        {goneUri, grant + "@crew", 1, "varnex: " + unreachable},
+        {server->Uri(), grant + "@crew", 0, ""},
+        {goneUri, confirmBob + " " + encrypt, 1, unreachable},
+        {server->Uri(), "--answers yes-no=yes " + encrypt, 1, "--answers confirm="},
+        {server->Uri(), confirmBob + " " + encrypt, 0,
+         MessageText(msg::directory::MembersLeftOut, "crew", "expired@example.org")},
+    };
+    std::string package;
+    for (const auto& row : rows) {
+        UseDirectory(row.uri);
+        const size_t before = granted();
+        CliOutcome run = RunVarnex(dir, logon.Home(), row.command, env);
+        EXPECT_EQ(run.exit, row.exit) << row.command << ": " << run.err;
+        EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
+        if (row.exit != 0) {
+            size_t said = 0;
+            for (size_t at = 0; (at = run.err.find("varnex: ", at)) != std::string::npos; ++at) ++said;
+            EXPECT_EQ(said, 1u) << row.command << ": " << run.err;
+            EXPECT_EQ(granted(), before) << row.command;
+            EXPECT_EQ(ReadFile(share + "/plan.txt"), "the plan") << row.command;
+            EXPECT_EQ(std::distance(fs::directory_iterator(share), fs::directory_iterator()), 1) << row.command;
+        } else if (size_t arrow = run.out.find(" -> "); arrow != std::string::npos) {
+            package = run.out.substr(arrow + 4, run.out.find('\n', arrow) - arrow - 4);
+        }
+    }
     CliOutcome listed = RunVarnex(dir, logon.Home(), "share list " + share, env);
     EXPECT_NE(listed.out.find("directory group  @crew"), std::string::npos) << listed.out;
+    ASSERT_EQ(package.rfind(share + "/", 0), 0u) << package;
+    const std::string name = package.substr(dir.Path().size() + 1);
+    EXPECT_EQ(OpenAs(*bobStore, "bob", name), "the plan");
+    EXPECT_EQ(OpenAs(logon, "carol", name), "the plan");
 
     // An engine given no directory cannot encrypt for the share as granted, and says so.
     WriteFile(share + "/plan.txt", "the plan");
     LogOn("alice");
+    host.Clear();
     CAdvanceEmcrypt bare;
     const std::string list = share + "/plan.txt" + std::string(2, '\0');
     EXPECT_EQ(bare.ShareEncryptMuchFiles(list.c_str(), share.c_str(), "alice", "pw-alice", nullptr), 0);
     ASSERT_EQ(host.Messages().size(), 1u);
     EXPECT_EQ(host.Messages()[0].id, "advanced.NoDirectoryForShare");
-
-    DirectoryServer gone;
-    const std::string goneUri = gone.Uri();
-    gone.Stop();
-    const std::string confirmBob = "confirm=" + BobFingerprint();
-    const struct {
-        std::string uri, answers;
-        int exit;
-        std::string said;  // in the one message, or the notice
-    } rows[] = {
-        {goneUri, confirmBob, 1, MessageText(msg::directory::Unreachable, goneUri, "")},
-        {server->Uri(), "yes-no=yes", 1, "--answers confirm="},
-        {server->Uri(), confirmBob, 0, MessageText(msg::directory::MembersLeftOut, "crew", "expired@example.org")},
-    };
-    std::string package;
-    for (const auto& row : rows) {
-        UseDirectory(row.uri);
-        CliOutcome run = RunVarnex(
-            dir, logon.Home(),
-            "--user alice --answers " + row.answers + " share-encrypt --share " + share + " " + share + "/plan.txt",
-            env);
-        EXPECT_EQ(run.exit, row.exit) << run.err;
-        EXPECT_NE(run.err.find(row.said), std::string::npos) << run.err;
-        if (row.exit != 0) {
-            EXPECT_EQ(ReadFile(share + "/plan.txt"), "the plan") << row.answers;
-            EXPECT_EQ(std::distance(fs::directory_iterator(share), fs::directory_iterator()), 1) << row.answers;
-        } else if (size_t arrow = run.out.find(" -> "); arrow != std::string::npos) {
-            package = run.out.substr(arrow + 4, run.out.find('\n', arrow) - arrow - 4);
-        }
-    }
-    ASSERT_EQ(package.rfind(share + "/", 0), 0u) << package;
-    const std::string name = package.substr(dir.Path().size() + 1);
-    EXPECT_EQ(OpenAs(*bobStore, "bob", name), "the plan");
-    EXPECT_EQ(OpenAs(logon, "carol", name), "the plan");
 }
 
 // The measurement (run with --gtest_also_run_disabled_tests): 200 recipients resolved from the

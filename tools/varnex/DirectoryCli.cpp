@@ -65,6 +65,10 @@ std::unique_ptr<IDirectoryGroups> CliDirectoryGroups(CliContext& cli, LogonStore
 
 bool HaveDirectory(LogonStore& store) { return !LogonTrim(store.GetOption("Directory", "URI", "")).empty(); }
 
+int DirectoryHoldsGroup(LogonStore& store, const std::string& group, std::string& error) {
+    return directory::HoldsGroup(store, group, error);
+}
+
 std::string CheckDirectorySetting(const std::string& section, const std::string& key, const std::string& value) {
     return LogonEqualNoCase(section, "Directory") ? directory::CheckSetting(key, value) : std::string();
 }
@@ -74,6 +78,7 @@ std::string CheckDirectorySetting(const std::string& section, const std::string&
 bool ResolveCliRecipients(CliContext&, LogonStore&, std::vector<std::string>&) { return true; }
 std::unique_ptr<IDirectoryGroups> CliDirectoryGroups(CliContext&, LogonStore&) { return nullptr; }
 bool HaveDirectory(LogonStore&) { return false; }
+int DirectoryHoldsGroup(LogonStore&, const std::string&, std::string&) { return 0; }
 std::string CheckDirectorySetting(const std::string&, const std::string&, const std::string&) { return {}; }
 
 #endif

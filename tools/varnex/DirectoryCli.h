@@ -25,6 +25,10 @@ std::unique_ptr<IDirectoryGroups> CliDirectoryGroups(CliContext& cli, LogonStore
 // hold is then taken to be the directory's.
 bool HaveDirectory(LogonStore& store);
 
+// Whether the directory holds the group a share path is granted to: 1 yes, 0 no, -1 it cannot
+// be asked (error says why).
+int DirectoryHoldsGroup(LogonStore& store, const std::string& group, std::string& error);
+
 // Why the directory would refuse this value of section/key when used ("Directory" URI, StartTLS,
 // TimeLimit), in its own words; empty when it takes it or the setting is not the directory's.
 std::string CheckDirectorySetting(const std::string& section, const std::string& key, const std::string& value);

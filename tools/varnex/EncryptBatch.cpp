@@ -79,7 +79,9 @@ int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, boo
                                 .Bool("stopped", stopped)
                                 .Str()
                                 .c_str());
-    } else if (!cli.options.quiet) {
+    } else if (!cli.options.quiet && (result == 1 || !engine.m_outcomes.empty())) {
+        // A batch refused before its first file (password, recipients) was said by the engine:
+        // a summary of nothing done would read as a batch that found nothing to do.
         const std::string summary = MessageText(made.size() == 1 ? msg::cli::EncryptedOne : msg::cli::EncryptedMany,
                                                 made.size(), skipped.size(), failed.size());
         std::fprintf(stderr, "varnex: %s%s\n", summary.c_str(),

@@ -48,15 +48,20 @@ int RunShare(CliContext& cli, const std::vector<std::string>& args) {
         std::vector<DecryptMan> entries;
         for (size_t i = 2; i < pos.size(); ++i) {
             if (pos[i].size() > 1 && pos[i][0] == '@') {
-                // A group the store does not hold is the directory's, kept by name and read each
-                // time the share is encrypted for.
-                int32_t group = store.FindGroup(pos[i].substr(1));
+                // A group the store does not hold is the directory's, when the directory holds it
+                // now; kept by name and read each time the share is encrypted for.
+                const std::string name = pos[i].substr(1);
+                int32_t group = store.FindGroup(name);
+                std::string error;
+                const int held = group == 0 && HaveDirectory(store) ? DirectoryHoldsGroup(store, name, error) : 0;
                 if (group != 0)
                     entries.push_back({kDecryptManGroup, group});
-                else if (HaveDirectory(store))
-                    entries.push_back({kDecryptManDirectoryGroup, 0, LogonTrim(pos[i].substr(1))});
+                else if (held == 1)
+                    entries.push_back({kDecryptManDirectoryGroup, 0, LogonTrim(name)});
+                else if (held < 0)
+                    return CliFail(error);
                 else
-                    return CliFail(MessageText(msg::cli::NoGroupNamed, pos[i].substr(1)));
+                    return CliFail(MessageText(msg::cli::NoGroupNamed, name));
             } else {
                 LogonKeyRecord key;
                 LogonUserRecord user;
