@@ -443,7 +443,9 @@ TEST(DesktopActions, DirectoryPersonFoundInTheChooserReceivesAnEnvelopeOnceConfi
         ASSERT_FALSE(run.said.empty());
         EXPECT_EQ(run.said.front(), "certificate");  // dan's; bob's is confirmed already
         EXPECT_EQ(run.said.size(), confirm ? 2u : 1u);
-        if (!confirm) EXPECT_EQ(ReadFile(s), "the plan");
+        if (!confirm) {
+            EXPECT_EQ(ReadFile(s), "the plan");
+        }
     }
     std::string package;
     for (const auto& entry : fs::directory_iterator(shared)) package = entry.path();
