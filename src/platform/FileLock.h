@@ -7,8 +7,9 @@
 class ExclusiveFileLock {
 public:
     // Opens the file at path (never through a final link) and waits for its lock. False only
-    // when the file lost its last name while this waited (someone else has removed it); a file
-    // that cannot be opened gives true and no descriptor (Fd() is -1).
+    // when the file is gone: no longer at path, or it lost its last name while this waited
+    // (someone else has removed it); a file that cannot be opened otherwise gives true and no
+    // descriptor (Fd() is -1).
     bool Take(const char* path);
     // The held file (-1 when it could not be opened).
     int Fd() const { return m_fd.Get(); }

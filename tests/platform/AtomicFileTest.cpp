@@ -10,6 +10,7 @@
 #include "KillPoints.h"
 #include "TestSupport.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileLock.h"
 #include "platform/SignalCleanup.h"
 
 namespace fs = std::filesystem;
@@ -69,6 +70,19 @@ TEST(AtomicFile, NeverReplacesAFileThatAppearedMeanwhileUnlessAllowed) {
 // SIGTERM, SIGINT or SIGHUP while temporary files are open: they are removed (the second as
 // well, registered after the handler went in with the first) and the process ends by that
 // signal.
+// Two encrypt runs over one folder: the one that comes to a file the other has already packaged
+// and removed passes over it, whether the file went before or while it waited for the lock.
+TEST(ExclusiveFileLock, AFileThatIsGoneIsPassedOver) {
+    TempDir dir;
+    WriteFile(dir / "f", "x");
+    ExclusiveFileLock held;
+    EXPECT_TRUE(held.Take((dir / "f").c_str()));
+    EXPECT_GE(held.Fd(), 0);
+    std::filesystem::remove(dir / "f");
+    ExclusiveFileLock late;
+    EXPECT_FALSE(late.Take((dir / "f").c_str()));
+}
+
 TEST(AtomicFile, TemporaryFilesAreRemovedWhenASignalEndsTheProcess) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
