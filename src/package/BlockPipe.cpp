@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "engine/Crc16.h"
 #include "platform/CMemFile.h"
 
 BlockRing::BlockRing() : m_bytes(std::make_unique_for_overwrite<unsigned char[]>(kRingBlocks * kRingBlockRoom)) {}
@@ -19,12 +20,13 @@ void BlockRing::Touch(size_t slot, size_t length) {
     m_touched[slot] = std::max(m_touched[slot], std::min(kRingBlockRoom, length + (kRingBlockRoom - kStreamBlockSize)));
 }
 
-BlockPipe::BlockPipe(BlockRing& ring, CFile& source, uint64_t size, bool exact, CFile* sink)
+BlockPipe::BlockPipe(BlockRing& ring, CFile& source, uint64_t size, bool exact, CFile* sink, CrcOf crcOf)
     : m_ring(ring),
       m_source(source),
       m_memory(dynamic_cast<CMemFile*>(&source)),
       m_sink(sink),
       m_exact(exact),
+      m_crcOf(crcOf),
       m_left(size),
       m_memoryPosition(m_memory ? m_memory->GetPosition() : 0) {
     // One block has nothing to overlap with; a memory source with no sink has no file work.
@@ -105,6 +107,7 @@ bool BlockPipe::ReadInline(PipeBlock& block) {
         return false;
     }
     m_ring.Touch(0, got);
+    if (m_crcOf == CrcOf::kRead) m_crc = Crc16Update(m_crc, buffer, got);
     if (m_exact) m_left -= got;
     m_readEnd = got < want || (m_exact && m_left == 0);
     block = PipeBlock{buffer, buffer, got, 0};
@@ -129,6 +132,7 @@ bool BlockPipe::TakeFromMemory(PipeBlock& block) {
     }
     m_ring.Touch(slot, got);
     block = PipeBlock{m_memory->Data() + m_memoryPosition, Slot(slot), got, slot};
+    if (m_crcOf == CrcOf::kRead) m_crc = Crc16Update(m_crc, block.in, got);
     m_memoryPosition += got;
     if (m_exact) m_left -= got;
     m_memory->Seek(static_cast<int64_t>(m_memoryPosition), CFile::begin);
@@ -139,6 +143,7 @@ bool BlockPipe::Put(const PipeBlock& block, const unsigned char* bytes, unsigned
     if (block.out == nullptr) return !m_failed;
     if (!m_threaded) {
         if (m_failed) return false;
+        if (m_crcOf == CrcOf::kPut) m_crc = Crc16Update(m_crc, bytes, length);
         if (m_sink == nullptr || length == 0) return true;
         try {
             m_sink->Write(bytes, static_cast<unsigned>(length));
@@ -152,7 +157,7 @@ bool BlockPipe::Put(const PipeBlock& block, const unsigned char* bytes, unsigned
         std::lock_guard lock(m_mutex);
         if (m_failed) return false;
         m_outBytes[block.slot] = bytes;
-        m_outLengths[block.slot] = m_sink != nullptr ? length : 0;
+        m_outLengths[block.slot] = length;
         ++m_put;
     }
     m_ioWake.notify_one();
@@ -196,6 +201,7 @@ void BlockPipe::Run() {
                 Fail(CFileException::FromErrno(EIO, m_source.GetFilePath()), false);
                 return;
             }
+            if (m_crcOf == CrcOf::kRead) m_crc = Crc16Update(m_crc, Slot(sequence), got);
             lock.lock();
             m_ring.Touch(sequence % m_slots, got);
             m_lengths[sequence % m_slots] = got;
@@ -207,8 +213,9 @@ void BlockPipe::Run() {
             const unsigned char* bytes = m_outBytes[sequence % m_slots];
             const unsigned long length = m_outLengths[sequence % m_slots];
             lock.unlock();
+            if (m_crcOf == CrcOf::kPut) m_crc = Crc16Update(m_crc, bytes, length);
             try {
-                if (length > 0) m_sink->Write(bytes, static_cast<unsigned>(length));
+                if (length > 0 && m_sink != nullptr) m_sink->Write(bytes, static_cast<unsigned>(length));
             } catch (const CFileException& e) {
                 Fail(e, true);
                 return;

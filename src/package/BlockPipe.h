@@ -53,11 +53,15 @@ struct PipeBlock {
 
 class BlockPipe {
 public:
+    // Which bytes the pipe keeps the engine's CRC of, in order, on the side that handles them:
+    // those read (as they come from the source) or those put (as they go to the sink).
+    enum class CrcOf { kNone, kRead, kPut };
+
     // Reads `source` from its position in blocks: `size` bytes when `exact`, else until a block
     // comes back short (a file may grow while it is read; `size` is then only a hint). What the
     // caller puts goes to `sink` at its position (null: nothing is written). `ring` outlives
     // the pipe. Neither file may be touched by anyone else until Finish or the pipe's end.
-    BlockPipe(BlockRing& ring, CFile& source, uint64_t size, bool exact, CFile* sink);
+    BlockPipe(BlockRing& ring, CFile& source, uint64_t size, bool exact, CFile* sink, CrcOf crcOf = CrcOf::kNone);
     ~BlockPipe();
     BlockPipe(const BlockPipe&) = delete;
     BlockPipe& operator=(const BlockPipe&) = delete;
@@ -73,6 +77,9 @@ public:
     bool Finish();
     // Shows the first file error as the checked reader or writer would have.
     void ShowFailure() const;
+    // The CRC register over the bytes chosen at construction, from 0xFFFF; complete once Finish
+    // has returned true.
+    uint16_t CrcRegister() const { return m_crc; }
 
 private:
     unsigned long Want() const;
@@ -88,6 +95,8 @@ private:
     CMemFile* m_memory;  // the source when it is held in memory
     CFile* m_sink;
     bool m_exact;
+    CrcOf m_crcOf;
+    uint16_t m_crc = 0xFFFF;    // the I/O thread's while it runs
     uint64_t m_left;            // bytes an exact source still has to give
     uint64_t m_memoryPosition;  // where the next block of a memory source starts
     size_t m_slots = 1;

@@ -106,8 +106,8 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
     if (key != nullptr && !m_streamed && !m_engine.Evp_EncryptInit(key->key, key->iv, key->cipherId)) return 0;
     OpenCipher cipher(m_engine, OpenCipher::kEncrypt);
     if (key == nullptr || m_streamed) cipher.Finished();
-    BlockPipe pipe(m_ring, source, size, false, package);
-    uint16_t crc = 0xFFFF;
+    // The CRC over what is stored is kept by the pipe, on its own thread.
+    BlockPipe pipe(m_ring, source, size, false, package, BlockPipe::CrcOf::kPut);
     uint64_t total = 0;
     for (;;) {
         PipeBlock block;
@@ -127,7 +127,6 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
                 ShowMessage(*m_rules.tooLarge);
                 return 0;
             }
-            crc = Crc16Update(crc, stored, static_cast<size_t>(produced));
         }
         if (!pipe.Put(block, stored, static_cast<unsigned long>(produced))) return ShowPipeFailure(pipe);
         UiHost().WorkDone(block.length);
@@ -136,6 +135,7 @@ int ContentStream::Encrypt(const ContentKey* key, CFile& source, CFile* package,
         DoEvents();
     }
     if (!pipe.Finish()) return ShowPipeFailure(pipe);
+    uint16_t crc = pipe.CrcRegister();
     if (key != nullptr && !m_streamed) {
         unsigned char rest[kFinalRoom];
         int produced = 0;
@@ -177,8 +177,8 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
     OpenCipher cipher(m_engine, OpenCipher::kDecrypt);
     if (key == nullptr || m_streamed) cipher.Finished();
     if (!m_engine.fSeek(package, place.offset, CFile::begin)) return 0;
-    BlockPipe pipe(m_ring, *package, length, true, output);
-    uint16_t crc = 0xFFFF;
+    // The CRC over what is read is kept by the pipe, on its own thread.
+    BlockPipe pipe(m_ring, *package, length, true, output, BlockPipe::CrcOf::kRead);
     for (uint64_t left = length; left > 0;) {
         const auto want = static_cast<unsigned long>(std::min<uint64_t>(left, kStreamBlockSize));
         PipeBlock block;
@@ -188,7 +188,6 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
             return 0;
         }
         const auto got = static_cast<int>(block.length);
-        crc = Crc16Update(crc, block.in, block.length);
         int produced = got;
         const unsigned char* plain = block.in;
         if (key != nullptr) {
@@ -203,6 +202,7 @@ int ContentStream::Decrypt(const ContentKey* key, CFile* package, const ContentP
         DoEvents();
     }
     if (!pipe.Finish()) return ShowPipeFailure(pipe);
+    const uint16_t crc = pipe.CrcRegister();
     if (key != nullptr && !m_streamed) {
         FinalBlock rest;
         int produced = 0;

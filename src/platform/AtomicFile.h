@@ -36,8 +36,12 @@ public:
     // messages.
     bool CreateIn(int folderFd, const std::string& name, const std::string& finalPath, CFileException* error,
                   mode_t mode = kDefaultMode);
-    // Whether the final move may replace an existing file (false until set).
-    void SetReplace(bool replace) { m_replace = replace; }
+    // Whether the final move may replace an existing file (false until set). A replacing
+    // file is flushed before its move, so its bytes go to the disk while it is written.
+    void SetReplace(bool replace) {
+        m_replace = replace;
+        m_file.SetWriteBehind(replace);
+    }
     // Whether a replacing file takes the replaced file's permission bits (true until set);
     // false keeps the mode given to Create.
     void SetKeepReplacedMode(bool keep) { m_keepReplacedMode = keep; }

@@ -153,6 +153,12 @@ void CFile::Write(const void* buffer, unsigned count) {
         }
         total += static_cast<unsigned>(n);
     }
+    if (m_writeBehind && (m_notHandedOver += count) >= kWriteBehindStep) {
+        // Starts the disk writing what is dirty and not yet under way, without waiting for
+        // it; a failure shows at the flush.
+        ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        m_notHandedOver = 0;
+    }
 }
 
 uint64_t CFile::Seek(int64_t offset, unsigned from) {

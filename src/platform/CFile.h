@@ -87,6 +87,10 @@ public:
     virtual void SetLength(uint64_t length);
     virtual uint64_t GetPosition() const;
     virtual void Flush();
+    // For a file that will be flushed when it is complete: its written bytes are handed to the
+    // disk every kWriteBehindStep bytes while it is being written, so the final flush waits
+    // only for the last of them instead of the whole file. Kept across Attach.
+    void SetWriteBehind(bool on) { m_writeBehind = on; }
     virtual void Close();
     // Closes without throwing; for clean-up paths after a failure.
     virtual void Abort();
@@ -99,4 +103,9 @@ protected:
 
     int m_fd = -1;
     std::string m_path;
+
+private:
+    static constexpr uint64_t kWriteBehindStep = uint64_t{8} << 20;
+    bool m_writeBehind = false;
+    uint64_t m_notHandedOver = 0;  // bytes written since the disk was last asked to take them
 };

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <numeric>
 
+#include "TestSupport.h"
+#include "engine/Crc16.h"
 #include "engine/EngineBytes.h"
+#include "package/BlockPipe.h"
 #include "package/ContentStream.h"
 #include "package/DigestThread.h"
 #include "package/KeyStream.h"
+#include "platform/CMemFile.h"
 
 namespace {
 
@@ -95,5 +99,44 @@ TEST(DigestThread, DigestsEveryPieceInOrderFromItsOwnCopy) {
         }
         const size_t total = std::accumulate(pieces.begin(), pieces.end(), size_t{4000});
         EXPECT_EQ(seen, Bytes(data.begin(), data.begin() + static_cast<long>(total))) << pieces.size();
+    }
+}
+
+// The pipe keeps the CRC of what is read before the caller may change it in place, and of what
+// is put as it goes to the sink, whether the blocks go through its thread, run inline (one
+// block) or come from memory. The caller here overwrites every block in place, as a cipher does.
+TEST(BlockPipe, KeepsTheCrcOfWhatIsReadOrPutOnEveryPath) {
+    TempDir dir;
+    for (size_t size : {size_t{0}, size_t{1000}, kStreamBlockSize, kStreamBlockSize * 3 + 17}) {
+        for (bool memory : {false, true}) {
+            SCOPED_TRACE(testing::Message() << size << (memory ? " memory" : " file"));
+            const Bytes in = Data(size, 11);
+            WriteFile(dir / "in", std::string(in.begin(), in.end()));
+            CFile file(dir / "in", CFile::modeRead);
+            CMemFile held;
+            if (memory) {
+                held.Write(in.data(), static_cast<unsigned>(in.size()));
+                held.SeekToBegin();
+            }
+            CFile& source = memory ? static_cast<CFile&>(held) : file;
+            CFile sink(dir / "out", CFile::modeCreate | CFile::modeReadWrite);
+            BlockRing ring;
+            for (BlockPipe::CrcOf side : {BlockPipe::CrcOf::kRead, BlockPipe::CrcOf::kPut}) {
+                source.SeekToBegin();
+                sink.SetLength(0);
+                sink.SeekToBegin();
+                BlockPipe pipe(ring, source, size, true, &sink, side);
+                Bytes put;
+                for (PipeBlock block; pipe.Next(block) && block.length > 0;) {
+                    for (unsigned long i = 0; i < block.length; ++i) block.out[i] = block.in[i] ^ 0x5A;
+                    put.insert(put.end(), block.out, block.out + block.length);
+                    ASSERT_TRUE(pipe.Put(block, block.out, block.length));
+                }
+                ASSERT_TRUE(pipe.Finish());
+                const Bytes& expected = side == BlockPipe::CrcOf::kRead ? in : put;
+                EXPECT_EQ(pipe.CrcRegister(), Crc16Update(0xFFFF, expected.data(), expected.size()));
+                EXPECT_EQ(ReadFile(dir / "out"), std::string(put.begin(), put.end()));
+            }
+        }
     }
 }
