@@ -2,14 +2,15 @@
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <sys/mman.h>
 
+#include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #ifdef __x86_64__
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace logon {
@@ -18,19 +19,35 @@ namespace {
 constexpr size_t kBlockBytes = 64;  // one Salsa20/8 block; a scrypt block is 2r of them
 constexpr uint64_t kMaxRp = (uint64_t{1} << 30) - 1;
 
-// Wiped and freed together; 64-byte aligned so that every Salsa20 block sits in one line.
-struct WipeFree {
+// Wiped and unmapped together. A table is megabytes, touched once in order and then at
+// random: mapped in huge pages where the system offers them, it costs a few page faults and
+// TLB misses instead of thousands, which on a virtual machine is much of a derivation's time.
+constexpr size_t kHugePage = size_t{2} << 20;
+
+struct WipeUnmap {
     size_t size;
     void operator()(unsigned char* p) const {
         OPENSSL_cleanse(p, size);
-        std::free(p);
+        munmap(p, size);
     }
 };
-using WipedBuffer = std::unique_ptr<unsigned char[], WipeFree>;
+using WipedBuffer = std::unique_ptr<unsigned char[], WipeUnmap>;
 
 WipedBuffer Allocate(size_t size) {
-    const size_t rounded = (size + 63) / 64 * 64;
-    return WipedBuffer(static_cast<unsigned char*>(std::aligned_alloc(64, rounded)), WipeFree{rounded});
+    const size_t align = size >= kHugePage ? kHugePage : 0;
+    const size_t rounded = align ? (size + align - 1) / align * align : size;
+    void* mapped = mmap(nullptr, rounded + align, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return WipedBuffer(nullptr, WipeUnmap{0});
+    auto* start = static_cast<unsigned char*>(mapped);
+    if (align == 0) return WipedBuffer(start, WipeUnmap{rounded});
+    // Keep the part that starts on a huge-page boundary.
+    const size_t head = (align - reinterpret_cast<uintptr_t>(start) % align) % align;
+    if (head > 0) munmap(start, head);
+    munmap(start + head + rounded, align - head);
+#ifdef MADV_HUGEPAGE
+    madvise(start + head, rounded, MADV_HUGEPAGE);
+#endif
+    return WipedBuffer(start + head, WipeUnmap{rounded});
 }
 
 inline uint32_t LoadLe32(const unsigned char* p) {
@@ -104,100 +121,201 @@ void RoMixPortable(unsigned char* lane, size_t r, uint64_t n, uint32_t* v, uint3
 
 #ifdef __x86_64__
 
-// ---- SSE2 mixing. A block's sixteen words are held as four diagonals, (x0 x5 x10 x15),
+// ---- AVX2 mixing. A block's sixteen words are held as four diagonals, (x0 x5 x10 x15),
 // (x4 x9 x14 x3), (x8 x13 x2 x7), (x12 x1 x6 x11), so that each step of a column round works
 // on all four columns at once; a lane shuffle turns the diagonals to serve the row round and
 // back. Blocks stay in this order from the lane's first load to its last store.
+//
+// One Salsa20/8 is a chain of dependent steps that leaves most of the processor idle (on one
+// lane, SSE2 registers lose to the scalar code above, which works four columns side by side),
+// so lanes are mixed together: two in each 256-bit register, one per half, and two registers'
+// worth of steps interleaved. Each lane keeps its own table, as its indices differ.
 
 constexpr int kDiagonal[16] = {0, 5, 10, 15, 4, 9, 14, 3, 8, 13, 2, 7, 12, 1, 6, 11};
 
-inline __m128i Rotl(__m128i x, int n) { return _mm_or_si128(_mm_slli_epi32(x, n), _mm_srli_epi32(x, 32 - n)); }
-
-inline void Step(__m128i& target, __m128i a, __m128i b, int n) {
-    target = _mm_xor_si128(target, Rotl(_mm_add_epi32(a, b), n));
-}
-
-inline void Salsa8(__m128i& x0, __m128i& x1, __m128i& x2, __m128i& x3) {
-    const __m128i y0 = x0, y1 = x1, y2 = x2, y3 = x3;
-    for (int i = 0; i < 8; i += 2) {
-        Step(x1, x0, x3, 7);
-        Step(x2, x1, x0, 9);
-        Step(x3, x2, x1, 13);
-        Step(x0, x3, x2, 18);
-        // x1 now holds the rows' fourth words, x2 their third, x3 their second.
-        x1 = _mm_shuffle_epi32(x1, 0x93);
-        x2 = _mm_shuffle_epi32(x2, 0x4E);
-        x3 = _mm_shuffle_epi32(x3, 0x39);
-        Step(x3, x0, x1, 7);
-        Step(x2, x3, x0, 9);
-        Step(x1, x2, x3, 13);
-        Step(x0, x1, x2, 18);
-        x1 = _mm_shuffle_epi32(x1, 0x39);
-        x2 = _mm_shuffle_epi32(x2, 0x4E);
-        x3 = _mm_shuffle_epi32(x3, 0x93);
-    }
-    x0 = _mm_add_epi32(x0, y0);
-    x1 = _mm_add_epi32(x1, y1);
-    x2 = _mm_add_epi32(x2, y2);
-    x3 = _mm_add_epi32(x3, y3);
-}
-
-// As BlockMixPortable, on blocks of four registers; kXor says whether b is there.
-template <bool kXor>
-inline void BlockMixSse2(const __m128i* a, const __m128i* b, __m128i* out, size_t r) {
-    const size_t last = (2 * r - 1) * 4;
-    __m128i x0 = a[last], x1 = a[last + 1], x2 = a[last + 2], x3 = a[last + 3];
-    if constexpr (kXor) {
-        x0 = _mm_xor_si128(x0, b[last]);
-        x1 = _mm_xor_si128(x1, b[last + 1]);
-        x2 = _mm_xor_si128(x2, b[last + 2]);
-        x3 = _mm_xor_si128(x3, b[last + 3]);
-    }
-    for (size_t i = 0; i < 2 * r; ++i) {
-        const __m128i* in = a + 4 * i;
-        x0 = _mm_xor_si128(x0, in[0]);
-        x1 = _mm_xor_si128(x1, in[1]);
-        x2 = _mm_xor_si128(x2, in[2]);
-        x3 = _mm_xor_si128(x3, in[3]);
-        if constexpr (kXor) {
-            const __m128i* in2 = b + 4 * i;
-            x0 = _mm_xor_si128(x0, in2[0]);
-            x1 = _mm_xor_si128(x1, in2[1]);
-            x2 = _mm_xor_si128(x2, in2[2]);
-            x3 = _mm_xor_si128(x3, in2[3]);
-        }
-        Salsa8(x0, x1, x2, x3);
-        __m128i* o = out + 4 * ((i & 1) ? r + i / 2 : i / 2);
-        o[0] = x0;
-        o[1] = x1;
-        o[2] = x2;
-        o[3] = x3;
-    }
-}
-
-void RoMixSse2(unsigned char* lane, size_t r, uint64_t n, __m128i* v, __m128i* xy) {
-    const size_t vectors = 8 * r;
-    __m128i* x = xy;
-    __m128i* y = xy + vectors;
-    auto* words = reinterpret_cast<uint32_t*>(v);
+// A lane's bytes to blocks of diagonals, and back.
+void LoadLane(const unsigned char* lane, size_t r, __m128i* blocks) {
+    auto* words = reinterpret_cast<uint32_t*>(blocks);
     for (size_t block = 0; block < 2 * r; ++block) {
         for (int k = 0; k < 16; ++k) words[block * 16 + k] = LoadLe32(lane + block * kBlockBytes + 4 * kDiagonal[k]);
     }
-    for (uint64_t i = 0; i + 1 < n; ++i) BlockMixSse2<false>(v + i * vectors, nullptr, v + (i + 1) * vectors, r);
-    BlockMixSse2<false>(v + (n - 1) * vectors, nullptr, x, r);
-    for (uint64_t i = 0; i < n; ++i) {
-        // Word 0 of the last block leads its first diagonal.
-        const uint64_t j = static_cast<uint32_t>(_mm_cvtsi128_si32(x[(2 * r - 1) * 4])) & (n - 1);
-        BlockMixSse2<true>(x, v + j * vectors, y, r);
-        std::swap(x, y);
-    }
-    words = reinterpret_cast<uint32_t*>(x);
+}
+
+void StoreLane(const __m128i* blocks, size_t r, unsigned char* lane) {
+    const auto* words = reinterpret_cast<const uint32_t*>(blocks);
     for (size_t block = 0; block < 2 * r; ++block) {
         for (int k = 0; k < 16; ++k) StoreLe32(lane + block * kBlockBytes + 4 * kDiagonal[k], words[block * 16 + k]);
     }
 }
 
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i Rotl(__m256i x, int n) {
+    return _mm256_or_si256(_mm256_slli_epi32(x, n), _mm256_srli_epi32(x, 32 - n));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void Step(__m256i& target, __m256i a, __m256i b, int n) {
+    target = _mm256_xor_si256(target, Rotl(_mm256_add_epi32(a, b), n));
+}
+
+template <size_t kPairs>
+[[gnu::target("avx2"), gnu::always_inline]] inline void Salsa8(__m256i (&x)[kPairs][4]) {
+    __m256i y[kPairs][4];
+    for (size_t c = 0; c < kPairs; ++c) {
+        for (int k = 0; k < 4; ++k) y[c][k] = x[c][k];
+    }
+    for (int i = 0; i < 8; i += 2) {
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][1], x[c][0], x[c][3], 7);
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][2], x[c][1], x[c][0], 9);
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][3], x[c][2], x[c][1], 13);
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][0], x[c][3], x[c][2], 18);
+        for (size_t c = 0; c < kPairs; ++c) {
+            x[c][1] = _mm256_shuffle_epi32(x[c][1], 0x93);
+            x[c][2] = _mm256_shuffle_epi32(x[c][2], 0x4E);
+            x[c][3] = _mm256_shuffle_epi32(x[c][3], 0x39);
+        }
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][3], x[c][0], x[c][1], 7);
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][2], x[c][3], x[c][0], 9);
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][1], x[c][2], x[c][3], 13);
+        for (size_t c = 0; c < kPairs; ++c) Step(x[c][0], x[c][1], x[c][2], 18);
+        for (size_t c = 0; c < kPairs; ++c) {
+            x[c][1] = _mm256_shuffle_epi32(x[c][1], 0x39);
+            x[c][2] = _mm256_shuffle_epi32(x[c][2], 0x4E);
+            x[c][3] = _mm256_shuffle_epi32(x[c][3], 0x93);
+        }
+    }
+    for (size_t c = 0; c < kPairs; ++c) {
+        for (int k = 0; k < 4; ++k) x[c][k] = _mm256_add_epi32(x[c][k], y[c][k]);
+    }
+}
+
+// Vector k of two lanes' blocks, side by side.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i Pair(const __m128i* low, const __m128i* high, size_t k) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(low + k)), _mm_load_si128(high + k), 1);
+}
+
+// As BlockMixSse2 for kPairs pairs of lanes: a holds each pair's 8r registers in turn, out
+// likewise; b, when kXor, the 2 kPairs lanes' table blocks.
+template <size_t kPairs, bool kXor>
+[[gnu::target("avx2"), gnu::always_inline]] inline void BlockMixAvx2(const __m256i* a, const __m128i* const* b,
+                                                                     __m256i* out, size_t r) {
+    const size_t per = 8 * r, last = (2 * r - 1) * 4;
+    __m256i x[kPairs][4];
+    for (size_t c = 0; c < kPairs; ++c) {
+        for (size_t k = 0; k < 4; ++k) {
+            x[c][k] = a[c * per + last + k];
+            if constexpr (kXor) x[c][k] = _mm256_xor_si256(x[c][k], Pair(b[2 * c], b[2 * c + 1], last + k));
+        }
+    }
+    for (size_t i = 0; i < 2 * r; ++i) {
+        for (size_t c = 0; c < kPairs; ++c) {
+            for (size_t k = 0; k < 4; ++k) {
+                x[c][k] = _mm256_xor_si256(x[c][k], a[c * per + 4 * i + k]);
+                if constexpr (kXor) x[c][k] = _mm256_xor_si256(x[c][k], Pair(b[2 * c], b[2 * c + 1], 4 * i + k));
+            }
+        }
+        Salsa8<kPairs>(x);
+        const size_t o = 4 * ((i & 1) ? r + i / 2 : i / 2);
+        for (size_t c = 0; c < kPairs; ++c) {
+            for (size_t k = 0; k < 4; ++k) out[c * per + o + k] = x[c][k];
+        }
+    }
+}
+
+// ROMix of 2 kPairs lanes at once; lane l has its table at v[l] (N blocks); xy holds two
+// blocks per lane.
+template <size_t kPairs>
+[[gnu::target("avx2")]] void RoMixAvx2(unsigned char* const* lanes, size_t r, uint64_t n, __m128i* const* v,
+                                       __m256i* xy) {
+    constexpr size_t kLanes = 2 * kPairs;
+    const size_t vectors = 8 * r, per = kPairs * vectors;
+    __m256i* x = xy;
+    __m256i* y = xy + per;
+    for (size_t l = 0; l < kLanes; ++l) LoadLane(lanes[l], r, v[l]);
+    for (size_t c = 0; c < kPairs; ++c) {
+        for (size_t k = 0; k < vectors; ++k) x[c * vectors + k] = Pair(v[2 * c], v[2 * c + 1], k);
+    }
+    for (uint64_t i = 0; i < n; ++i) {
+        if (i > 0) {
+            for (size_t c = 0; c < kPairs; ++c) {
+                __m128i* low = v[2 * c] + i * vectors;
+                __m128i* high = v[2 * c + 1] + i * vectors;
+                for (size_t k = 0; k < vectors; ++k) {
+                    _mm_store_si128(low + k, _mm256_castsi256_si128(x[c * vectors + k]));
+                    _mm_store_si128(high + k, _mm256_extracti128_si256(x[c * vectors + k], 1));
+                }
+            }
+        }
+        BlockMixAvx2<kPairs, false>(x, nullptr, y, r);
+        std::swap(x, y);
+    }
+    const __m128i* blocks[kLanes];
+    for (uint64_t i = 0; i < n; ++i) {
+        for (size_t c = 0; c < kPairs; ++c) {
+            const __m256i last = x[c * vectors + (2 * r - 1) * 4];
+            const uint64_t j[2] = {static_cast<uint32_t>(_mm256_extract_epi32(last, 0)) & (n - 1),
+                                   static_cast<uint32_t>(_mm256_extract_epi32(last, 4)) & (n - 1)};
+            for (size_t h = 0; h < 2; ++h) {
+                blocks[2 * c + h] = v[2 * c + h] + j[h] * vectors;
+                // Ask for the whole block now; it is read a line at a time, in order.
+                for (size_t line = 0; line < vectors; line += 4) {
+                    _mm_prefetch(reinterpret_cast<const char*>(blocks[2 * c + h] + line), _MM_HINT_T0);
+                }
+            }
+        }
+        BlockMixAvx2<kPairs, true>(x, blocks, y, r);
+        std::swap(x, y);
+    }
+    for (size_t c = 0; c < kPairs; ++c) {
+        for (size_t k = 0; k < vectors; ++k) {
+            _mm_store_si128(v[2 * c] + k, _mm256_castsi256_si128(x[c * vectors + k]));
+            _mm_store_si128(v[2 * c + 1] + k, _mm256_extracti128_si256(x[c * vectors + k], 1));
+        }
+        StoreLane(v[2 * c], r, lanes[2 * c]);
+        StoreLane(v[2 * c + 1], r, lanes[2 * c + 1]);
+    }
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
 #endif
+
+// Lanes mixed side by side take a table each: four at kKeyCost take 64 MiB. Larger tables,
+// which only keys from elsewhere carry, are mixed fewer at a time.
+constexpr uint64_t kSideBySideMemory = uint64_t{80} << 20;
+
+size_t LanesAtOnce(uint64_t n, size_t laneBytes, uint32_t p, ScryptCore core) {
+#ifdef __x86_64__
+    if (core == ScryptCore::kFastest && HasAvx2()) {
+        for (size_t wide : {4, 2}) {
+            if (p >= wide && wide * (n + 2) * laneBytes <= kSideBySideMemory) return wide;
+        }
+    }
+#endif
+    (void)n, (void)laneBytes, (void)p, (void)core;
+    return 1;
+}
+
+// ROMix of count lanes (4, 2 or 1) from first on; tables holds a table of N blocks for each,
+// mixing two blocks for each.
+void MixLanes(unsigned char* first, size_t count, size_t r, uint64_t n, unsigned char* tables, unsigned char* mixing) {
+#ifdef __x86_64__
+    if (count > 1) {
+        unsigned char* lanes[4];
+        __m128i* v[4];
+        for (size_t l = 0; l < count; ++l) {
+            lanes[l] = first + 128 * r * l;
+            v[l] = reinterpret_cast<__m128i*>(tables + 128 * r * n * l);
+        }
+        if (count == 4) RoMixAvx2<2>(lanes, r, n, v, reinterpret_cast<__m256i*>(mixing));
+        if (count == 2) RoMixAvx2<1>(lanes, r, n, v, reinterpret_cast<__m256i*>(mixing));
+        return;
+    }
+#endif
+    (void)count;
+    RoMixPortable(first, r, n, reinterpret_cast<uint32_t*>(tables), reinterpret_cast<uint32_t*>(mixing));
+}
 
 }  // namespace
 
@@ -213,33 +331,28 @@ bool ScryptCostAllowed(uint64_t n, uint32_t r, uint32_t p) {
 
 bool ScryptDerive(const char* password, size_t length, const unsigned char* salt, size_t saltLength, uint64_t n,
                   uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core) {
-    if (!ScryptCostAllowed(n, r, p) || out == nullptr || outLength == 0 || outLength > INT_MAX ||
-        length > INT_MAX || saltLength > INT_MAX) {
+    if (!ScryptCostAllowed(n, r, p) || out == nullptr || outLength == 0 || outLength > INT_MAX || length > INT_MAX ||
+        saltLength > INT_MAX) {
         return false;
     }
     if (password == nullptr) password = "", length = 0;
     if (salt == nullptr) salt = reinterpret_cast<const unsigned char*>(""), saltLength = 0;
     const size_t laneBytes = size_t{128} * r;
+    const size_t wide = LanesAtOnce(n, laneBytes, p, core);
     WipedBuffer lanes = Allocate(laneBytes * p);
-    // The table and the two mixing blocks; one lane at a time uses them.
-    WipedBuffer table = Allocate(laneBytes * (n + 2));
+    // A table of N blocks for each lane mixed at once, then two mixing blocks for each.
+    WipedBuffer table = Allocate(laneBytes * (n + 2) * wide);
     if (!lanes || !table) return false;
     const int pl = static_cast<int>(length), sl = static_cast<int>(saltLength);
     if (PKCS5_PBKDF2_HMAC(password, pl, salt, sl, 1, EVP_sha256(), static_cast<int>(laneBytes * p), lanes.get()) != 1)
         return false;
-    for (uint32_t i = 0; i < p; ++i) {
-        unsigned char* lane = lanes.get() + laneBytes * i;
-#ifdef __x86_64__
-        if (core == ScryptCore::kFastest) {
-            auto* v = reinterpret_cast<__m128i*>(table.get());
-            RoMixSse2(lane, r, n, v, v + 8 * r * n);
-            continue;
-        }
-#endif
-        auto* v = reinterpret_cast<uint32_t*>(table.get());
-        RoMixPortable(lane, r, n, v, v + 32 * r * n);
+    unsigned char* const mixing = table.get() + laneBytes * n * wide;
+    for (size_t i = 0; i < p;) {
+        const size_t rest = std::min<size_t>(wide, p - i);
+        const size_t now = rest >= 4 ? 4 : rest >= 2 ? 2 : 1;
+        MixLanes(lanes.get() + laneBytes * i, now, r, n, table.get(), mixing);
+        i += now;
     }
-    (void)core;
     return PKCS5_PBKDF2_HMAC(password, pl, lanes.get(), static_cast<int>(laneBytes * p), 1, EVP_sha256(),
                              static_cast<int>(outLength), out) == 1;
 }

@@ -26,7 +26,6 @@ enum class ScryptCore { kFastest, kPortable };
 // included) and salt. False, with out untouched, when the parameters are not allowed or
 // memory cannot be had. Every intermediate buffer is wiped before it is freed.
 bool ScryptDerive(const char* password, size_t length, const unsigned char* salt, size_t saltLength, uint64_t n,
-                  uint32_t r, uint32_t p, unsigned char* out, size_t outLength,
-                  ScryptCore core = ScryptCore::kFastest);
+                  uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core = ScryptCore::kFastest);
 
 }  // namespace logon

@@ -20,7 +20,8 @@ using logon::ScryptCore;
 
 std::vector<unsigned char> Unhex(const std::string& hex) {
     std::vector<unsigned char> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -70,10 +71,29 @@ TEST(ScryptTest, SameBytesAndRefusalsAsOpenSsl) {
         size_t length;
     };
     const Case cases[] = {
-        {2, 1, 1, 32},    {4, 1, 1, 1},           {16, 1, 3, 64},          {1024, 1, 1, 200}, {256, 3, 2, 33},
-        {8, 16, 1, 97},   {16384, 8, 1, 32},      {32768, 1, 1, 16},       {65536, 1, 1, 16}, {1, 1, 1, 16},
-        {3, 1, 1, 16},    {0, 1, 1, 16},          {16, 0, 1, 16},          {16, 1, 0, 16},    {1u << 17, 1, 1, 16},
-        {1u << 18, 1, 1, 16}, {2, 1, 262141, 16}, {2, 1, 262142, 16}, {2, 8, (1u << 27) - 1, 16},
+        {2, 1, 1, 32},
+        {4, 1, 1, 1},
+        {16, 1, 3, 64},
+        {1024, 1, 1, 200},
+        {256, 3, 2, 33},
+        {8, 16, 1, 97},
+        {32, 1, 2, 32},
+        {64, 2, 5, 48},
+        {16, 3, 6, 20},
+        {16384, 8, 5, 32},
+        {16384, 8, 1, 32},
+        {32768, 1, 1, 16},
+        {65536, 1, 1, 16},
+        {1, 1, 1, 16},
+        {3, 1, 1, 16},
+        {0, 1, 1, 16},
+        {16, 0, 1, 16},
+        {16, 1, 0, 16},
+        {1u << 17, 1, 1, 16},
+        {1u << 18, 1, 1, 16},
+        {2, 1, 262141, 16},
+        {2, 1, 262142, 16},
+        {2, 8, (1u << 27) - 1, 16},
     };
     std::mt19937 rng(7);
     for (const Case& c : cases) {
@@ -126,7 +146,8 @@ TEST(ScryptTest, SealedKeysOpenUnderTheirPasswordOnly) {
     ASSERT_EQ(ASN1_INTEGER_set(params->costParameter, 1 << 14), 1);
     ASSERT_EQ(ASN1_INTEGER_set(params->blockSize, 127), 1);
     ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(SCRYPT_PARAMS), params.get(), &pbe2->keyfunc->parameter));
-    ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbe2.get(), const_cast<ASN1_TYPE**>(&alg->parameter)));
+    ASSERT_TRUE(
+        ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbe2.get(), const_cast<ASN1_TYPE**>(&alg->parameter)));
     std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
     ASSERT_EQ(PEM_write_bio_PKCS8(out.get(), sig.get()), 1);
     char* data = nullptr;
