@@ -9,10 +9,6 @@
 #include <cstring>
 #include <memory>
 
-#ifdef __x86_64__
-#include <immintrin.h>
-#endif
-
 namespace logon {
 namespace {
 
@@ -121,7 +117,7 @@ void RoMixPortable(unsigned char* lane, size_t r, uint64_t n, uint32_t* v, uint3
 
 #ifdef __x86_64__
 
-// ---- AVX2 mixing. A block's sixteen words are held as four diagonals, (x0 x5 x10 x15),
+// ---- Wide mixing. A block's sixteen words are held as four diagonals, (x0 x5 x10 x15),
 // (x4 x9 x14 x3), (x8 x13 x2 x7), (x12 x1 x6 x11), so that each step of a column round works
 // on all four columns at once; a lane shuffle turns the diagonals to serve the row round and
 // back. Blocks stay in this order from the lane's first load to its last store.
@@ -130,35 +126,40 @@ void RoMixPortable(unsigned char* lane, size_t r, uint64_t n, uint32_t* v, uint3
 // lane, SSE2 registers lose to the scalar code above, which works four columns side by side),
 // so lanes are mixed together: two in each 256-bit register, one per half, and two registers'
 // worth of steps interleaved. Each lane keeps its own table, as its indices differ.
+//
+// The code is written in the compiler's vector types and built twice, for AVX2 and for the
+// AVX-512 level, whose rotate instruction shortens every step; LanesAtOnce picks by the
+// processor (the portable code serves processors without AVX2).
+
+typedef uint32_t Words4 __attribute__((vector_size(16)));  // one diagonal of one lane
+typedef uint32_t Words8 __attribute__((vector_size(32)));  // the same diagonal of two lanes
 
 constexpr int kDiagonal[16] = {0, 5, 10, 15, 4, 9, 14, 3, 8, 13, 2, 7, 12, 1, 6, 11};
 
-// A lane's bytes to blocks of diagonals, and back.
-void LoadLane(const unsigned char* lane, size_t r, __m128i* blocks) {
+// A lane's bytes to blocks of diagonals, and back: once per lane, so kept out of line rather
+// than expanded into each instruction set's mixing.
+[[gnu::noinline]] void LoadLane(const unsigned char* lane, size_t r, Words4* blocks) {
     auto* words = reinterpret_cast<uint32_t*>(blocks);
     for (size_t block = 0; block < 2 * r; ++block) {
         for (int k = 0; k < 16; ++k) words[block * 16 + k] = LoadLe32(lane + block * kBlockBytes + 4 * kDiagonal[k]);
     }
 }
 
-void StoreLane(const __m128i* blocks, size_t r, unsigned char* lane) {
+[[gnu::noinline]] void StoreLane(const Words4* blocks, size_t r, unsigned char* lane) {
     const auto* words = reinterpret_cast<const uint32_t*>(blocks);
     for (size_t block = 0; block < 2 * r; ++block) {
         for (int k = 0; k < 16; ++k) StoreLe32(lane + block * kBlockBytes + 4 * kDiagonal[k], words[block * 16 + k]);
     }
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i Rotl(__m256i x, int n) {
-    return _mm256_or_si256(_mm256_slli_epi32(x, n), _mm256_srli_epi32(x, 32 - n));
-}
-
-[[gnu::target("avx2"), gnu::always_inline]] inline void Step(__m256i& target, __m256i a, __m256i b, int n) {
-    target = _mm256_xor_si256(target, Rotl(_mm256_add_epi32(a, b), n));
+[[gnu::always_inline]] inline void Step(Words8& target, const Words8& a, const Words8& b, int n) {
+    const Words8 sum = a + b;
+    target ^= (sum << n) | (sum >> (32 - n));
 }
 
 template <size_t kPairs>
-[[gnu::target("avx2"), gnu::always_inline]] inline void Salsa8(__m256i (&x)[kPairs][4]) {
-    __m256i y[kPairs][4];
+[[gnu::always_inline]] inline void Salsa8(Words8 (&x)[kPairs][4]) {
+    Words8 y[kPairs][4];
     for (size_t c = 0; c < kPairs; ++c) {
         for (int k = 0; k < 4; ++k) y[c][k] = x[c][k];
     }
@@ -167,49 +168,62 @@ template <size_t kPairs>
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][2], x[c][1], x[c][0], 9);
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][3], x[c][2], x[c][1], 13);
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][0], x[c][3], x[c][2], 18);
+        // x[1] now holds the rows' fourth words, x[2] their third, x[3] their second.
         for (size_t c = 0; c < kPairs; ++c) {
-            x[c][1] = _mm256_shuffle_epi32(x[c][1], 0x93);
-            x[c][2] = _mm256_shuffle_epi32(x[c][2], 0x4E);
-            x[c][3] = _mm256_shuffle_epi32(x[c][3], 0x39);
+            x[c][1] = __builtin_shufflevector(x[c][1], x[c][1], 3, 0, 1, 2, 7, 4, 5, 6);
+            x[c][2] = __builtin_shufflevector(x[c][2], x[c][2], 2, 3, 0, 1, 6, 7, 4, 5);
+            x[c][3] = __builtin_shufflevector(x[c][3], x[c][3], 1, 2, 3, 0, 5, 6, 7, 4);
         }
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][3], x[c][0], x[c][1], 7);
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][2], x[c][3], x[c][0], 9);
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][1], x[c][2], x[c][3], 13);
         for (size_t c = 0; c < kPairs; ++c) Step(x[c][0], x[c][1], x[c][2], 18);
         for (size_t c = 0; c < kPairs; ++c) {
-            x[c][1] = _mm256_shuffle_epi32(x[c][1], 0x39);
-            x[c][2] = _mm256_shuffle_epi32(x[c][2], 0x4E);
-            x[c][3] = _mm256_shuffle_epi32(x[c][3], 0x93);
+            x[c][1] = __builtin_shufflevector(x[c][1], x[c][1], 1, 2, 3, 0, 5, 6, 7, 4);
+            x[c][2] = __builtin_shufflevector(x[c][2], x[c][2], 2, 3, 0, 1, 6, 7, 4, 5);
+            x[c][3] = __builtin_shufflevector(x[c][3], x[c][3], 3, 0, 1, 2, 7, 4, 5, 6);
         }
     }
     for (size_t c = 0; c < kPairs; ++c) {
-        for (int k = 0; k < 4; ++k) x[c][k] = _mm256_add_epi32(x[c][k], y[c][k]);
+        for (int k = 0; k < 4; ++k) x[c][k] += y[c][k];
     }
 }
 
-// Vector k of two lanes' blocks, side by side.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i Pair(const __m128i* low, const __m128i* high, size_t k) {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(low + k)), _mm_load_si128(high + k), 1);
+// Diagonal k of two lanes' blocks, side by side; and back.
+[[gnu::always_inline]] inline void Pair(Words8& x, const Words4* low, const Words4* high, size_t k) {
+    x = __builtin_shufflevector(low[k], high[k], 0, 1, 2, 3, 4, 5, 6, 7);
 }
 
-// As BlockMixSse2 for kPairs pairs of lanes: a holds each pair's 8r registers in turn, out
+[[gnu::always_inline]] inline void Unpair(const Words8& x, Words4* low, Words4* high, size_t k) {
+    low[k] = __builtin_shufflevector(x, x, 0, 1, 2, 3);
+    high[k] = __builtin_shufflevector(x, x, 4, 5, 6, 7);
+}
+
+// As BlockMixPortable for kPairs pairs of lanes: a holds each pair's 8r registers in turn, out
 // likewise; b, when kXor, the 2 kPairs lanes' table blocks.
 template <size_t kPairs, bool kXor>
-[[gnu::target("avx2"), gnu::always_inline]] inline void BlockMixAvx2(const __m256i* a, const __m128i* const* b,
-                                                                     __m256i* out, size_t r) {
+[[gnu::always_inline]] inline void BlockMixWide(const Words8* a, const Words4* const* b, Words8* out, size_t r) {
     const size_t per = 8 * r, last = (2 * r - 1) * 4;
-    __m256i x[kPairs][4];
+    Words8 x[kPairs][4];
     for (size_t c = 0; c < kPairs; ++c) {
         for (size_t k = 0; k < 4; ++k) {
             x[c][k] = a[c * per + last + k];
-            if constexpr (kXor) x[c][k] = _mm256_xor_si256(x[c][k], Pair(b[2 * c], b[2 * c + 1], last + k));
+            if constexpr (kXor) {
+                Words8 t;
+                Pair(t, b[2 * c], b[2 * c + 1], last + k);
+                x[c][k] ^= t;
+            }
         }
     }
     for (size_t i = 0; i < 2 * r; ++i) {
         for (size_t c = 0; c < kPairs; ++c) {
             for (size_t k = 0; k < 4; ++k) {
-                x[c][k] = _mm256_xor_si256(x[c][k], a[c * per + 4 * i + k]);
-                if constexpr (kXor) x[c][k] = _mm256_xor_si256(x[c][k], Pair(b[2 * c], b[2 * c + 1], 4 * i + k));
+                x[c][k] ^= a[c * per + 4 * i + k];
+                if constexpr (kXor) {
+                    Words8 t;
+                    Pair(t, b[2 * c], b[2 * c + 1], 4 * i + k);
+                    x[c][k] ^= t;
+                }
             }
         }
         Salsa8<kPairs>(x);
@@ -223,97 +237,118 @@ template <size_t kPairs, bool kXor>
 // ROMix of 2 kPairs lanes at once; lane l has its table at v[l] (N blocks); xy holds two
 // blocks per lane.
 template <size_t kPairs>
-[[gnu::target("avx2")]] void RoMixAvx2(unsigned char* const* lanes, size_t r, uint64_t n, __m128i* const* v,
-                                       __m256i* xy) {
+[[gnu::always_inline]] inline void RoMixWide(unsigned char* const* lanes, size_t r, uint64_t n, Words4* const* v,
+                                             Words8* xy) {
     constexpr size_t kLanes = 2 * kPairs;
     const size_t vectors = 8 * r, per = kPairs * vectors;
-    __m256i* x = xy;
-    __m256i* y = xy + per;
+    Words8* x = xy;
+    Words8* y = xy + per;
     for (size_t l = 0; l < kLanes; ++l) LoadLane(lanes[l], r, v[l]);
     for (size_t c = 0; c < kPairs; ++c) {
-        for (size_t k = 0; k < vectors; ++k) x[c * vectors + k] = Pair(v[2 * c], v[2 * c + 1], k);
+        for (size_t k = 0; k < vectors; ++k) Pair(x[c * vectors + k], v[2 * c], v[2 * c + 1], k);
     }
     for (uint64_t i = 0; i < n; ++i) {
-        if (i > 0) {
-            for (size_t c = 0; c < kPairs; ++c) {
-                __m128i* low = v[2 * c] + i * vectors;
-                __m128i* high = v[2 * c + 1] + i * vectors;
-                for (size_t k = 0; k < vectors; ++k) {
-                    _mm_store_si128(low + k, _mm256_castsi256_si128(x[c * vectors + k]));
-                    _mm_store_si128(high + k, _mm256_extracti128_si256(x[c * vectors + k], 1));
-                }
+        for (size_t c = 0; c < kPairs && i > 0; ++c) {
+            for (size_t k = 0; k < vectors; ++k) {
+                Unpair(x[c * vectors + k], v[2 * c] + i * vectors, v[2 * c + 1] + i * vectors, k);
             }
         }
-        BlockMixAvx2<kPairs, false>(x, nullptr, y, r);
+        BlockMixWide<kPairs, false>(x, nullptr, y, r);
         std::swap(x, y);
     }
-    const __m128i* blocks[kLanes];
+    const Words4* blocks[kLanes];
     for (uint64_t i = 0; i < n; ++i) {
         for (size_t c = 0; c < kPairs; ++c) {
-            const __m256i last = x[c * vectors + (2 * r - 1) * 4];
-            const uint64_t j[2] = {static_cast<uint32_t>(_mm256_extract_epi32(last, 0)) & (n - 1),
-                                   static_cast<uint32_t>(_mm256_extract_epi32(last, 4)) & (n - 1)};
-            for (size_t h = 0; h < 2; ++h) {
-                blocks[2 * c + h] = v[2 * c + h] + j[h] * vectors;
-                // Ask for the whole block now; it is read a line at a time, in order.
-                for (size_t line = 0; line < vectors; line += 4) {
-                    _mm_prefetch(reinterpret_cast<const char*>(blocks[2 * c + h] + line), _MM_HINT_T0);
-                }
-            }
+            // Word 0 of each lane's last block leads its first diagonal. N is at most 2^18
+            // (the memory cap), so the low word of Integerify is all the index needs.
+            const Words8& last = x[c * vectors + (2 * r - 1) * 4];
+            blocks[2 * c] = v[2 * c] + (last[0] & (n - 1)) * vectors;
+            blocks[2 * c + 1] = v[2 * c + 1] + (last[4] & (n - 1)) * vectors;
         }
-        BlockMixAvx2<kPairs, true>(x, blocks, y, r);
+        // Ask for the whole blocks now; they are read a line at a time, in order.
+        for (size_t l = 0; l < kLanes; ++l) {
+            for (size_t line = 0; line < vectors; line += 4) __builtin_prefetch(blocks[l] + line);
+        }
+        BlockMixWide<kPairs, true>(x, blocks, y, r);
         std::swap(x, y);
     }
     for (size_t c = 0; c < kPairs; ++c) {
-        for (size_t k = 0; k < vectors; ++k) {
-            _mm_store_si128(v[2 * c] + k, _mm256_castsi256_si128(x[c * vectors + k]));
-            _mm_store_si128(v[2 * c + 1] + k, _mm256_extracti128_si256(x[c * vectors + k], 1));
-        }
+        for (size_t k = 0; k < vectors; ++k) Unpair(x[c * vectors + k], v[2 * c], v[2 * c + 1], k);
         StoreLane(v[2 * c], r, lanes[2 * c]);
         StoreLane(v[2 * c + 1], r, lanes[2 * c + 1]);
     }
 }
 
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+// RoMixWide of 1 to 3 pairs, built for each instruction set.
+[[gnu::target("avx2")]] void RoMixAvx2(size_t pairs, unsigned char* const* lanes, size_t r, uint64_t n,
+                                       Words4* const* v, Words8* xy) {
+    if (pairs == 3) return RoMixWide<3>(lanes, r, n, v, xy);
+    pairs == 2 ? RoMixWide<2>(lanes, r, n, v, xy) : RoMixWide<1>(lanes, r, n, v, xy);
+}
+
+[[gnu::target("arch=x86-64-v4")]] void RoMixAvx512(size_t pairs, unsigned char* const* lanes, size_t r, uint64_t n,
+                                                   Words4* const* v, Words8* xy) {
+    if (pairs == 3) return RoMixWide<3>(lanes, r, n, v, xy);
+    pairs == 2 ? RoMixWide<2>(lanes, r, n, v, xy) : RoMixWide<1>(lanes, r, n, v, xy);
 }
 
 #endif
 
-// Lanes mixed side by side take a table each: four at kKeyCost take 64 MiB. Larger tables,
-// which only keys from elsewhere carry, are mixed fewer at a time.
-constexpr uint64_t kSideBySideMemory = uint64_t{80} << 20;
+enum class Wide { kNone, kAvx2, kAvx512 };
 
-size_t LanesAtOnce(uint64_t n, size_t laneBytes, uint32_t p, ScryptCore core) {
+// The widest mixing this processor has, within what core allows.
+Wide WideMixing(ScryptCore core) {
 #ifdef __x86_64__
-    if (core == ScryptCore::kFastest && HasAvx2()) {
-        for (size_t wide : {4, 2}) {
-            if (p >= wide && wide * (n + 2) * laneBytes <= kSideBySideMemory) return wide;
-        }
-    }
+    static const Wide wide = !__builtin_cpu_supports("avx2") ? Wide::kNone
+                             : __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                                     __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
+                                     __builtin_cpu_supports("avx512cd")
+                                 ? Wide::kAvx512
+                                 : Wide::kAvx2;
+    return core == ScryptCore::kPortable ? Wide::kNone : core == ScryptCore::kAvx2 ? std::min(wide, Wide::kAvx2) : wide;
+#else
+    (void)core;
+    return Wide::kNone;
 #endif
-    (void)n, (void)laneBytes, (void)p, (void)core;
+}
+
+// Lanes mixed side by side take a table each: five at kKeyCost take 80 MiB. Larger tables,
+// which only keys from elsewhere carry, are mixed fewer at a time.
+constexpr uint64_t kSideBySideMemory = uint64_t{84} << 20;
+
+// How many lanes one pass mixes: two to a register pair, up to three pairs (with AVX2's
+// sixteen registers a third pair spills some, and still pays: at kKeyCost five lanes take
+// 64 ms so against 88 ms as two pairs and a lone lane).
+size_t LanesAtOnce(uint64_t n, size_t laneBytes, uint32_t p, Wide wide) {
+    const size_t most = wide == Wide::kNone ? 1 : 6;
+    for (size_t count = std::min<size_t>(most, p); count > 1; --count) {
+        if (count * (n + 2) * laneBytes <= kSideBySideMemory) return count;
+    }
     return 1;
 }
 
-// ROMix of count lanes (4, 2 or 1) from first on; tables holds a table of N blocks for each,
-// mixing two blocks for each.
-void MixLanes(unsigned char* first, size_t count, size_t r, uint64_t n, unsigned char* tables, unsigned char* mixing) {
+// ROMix of count lanes (up to LanesAtOnce) from first on; tables holds a table of N blocks for
+// each, mixing two blocks for each and for one more. An odd lane among others fills both halves
+// of its register pair: the halves compute the same and write the same table, which costs
+// less than mixing it alone afterwards.
+void MixLanes(Wide wide, unsigned char* first, size_t count, size_t r, uint64_t n, unsigned char* tables,
+              unsigned char* mixing) {
 #ifdef __x86_64__
     if (count > 1) {
-        unsigned char* lanes[4];
-        __m128i* v[4];
-        for (size_t l = 0; l < count; ++l) {
-            lanes[l] = first + 128 * r * l;
-            v[l] = reinterpret_cast<__m128i*>(tables + 128 * r * n * l);
+        unsigned char* lanes[6];
+        Words4* v[6];
+        const size_t pairs = (count + 1) / 2;
+        for (size_t l = 0; l < 2 * pairs; ++l) {
+            const size_t from = std::min(l, count - 1);
+            lanes[l] = first + 128 * r * from;
+            v[l] = reinterpret_cast<Words4*>(tables + 128 * r * n * from);
         }
-        if (count == 4) RoMixAvx2<2>(lanes, r, n, v, reinterpret_cast<__m256i*>(mixing));
-        if (count == 2) RoMixAvx2<1>(lanes, r, n, v, reinterpret_cast<__m256i*>(mixing));
+        auto* xy = reinterpret_cast<Words8*>(mixing);
+        wide == Wide::kAvx512 ? RoMixAvx512(pairs, lanes, r, n, v, xy) : RoMixAvx2(pairs, lanes, r, n, v, xy);
         return;
     }
 #endif
-    (void)count;
+    (void)wide, (void)count;
     RoMixPortable(first, r, n, reinterpret_cast<uint32_t*>(tables), reinterpret_cast<uint32_t*>(mixing));
 }
 
@@ -338,19 +373,20 @@ bool ScryptDerive(const char* password, size_t length, const unsigned char* salt
     if (password == nullptr) password = "", length = 0;
     if (salt == nullptr) salt = reinterpret_cast<const unsigned char*>(""), saltLength = 0;
     const size_t laneBytes = size_t{128} * r;
-    const size_t wide = LanesAtOnce(n, laneBytes, p, core);
+    const Wide mixing = WideMixing(core);
+    const size_t wide = LanesAtOnce(n, laneBytes, p, mixing);
     WipedBuffer lanes = Allocate(laneBytes * p);
-    // A table of N blocks for each lane mixed at once, then two mixing blocks for each.
-    WipedBuffer table = Allocate(laneBytes * (n + 2) * wide);
+    // A table of N blocks for each lane mixed at once, then two mixing blocks for each and for
+    // one more (an odd lane takes a whole register pair).
+    WipedBuffer table = Allocate(laneBytes * ((n + 2) * wide + 2));
     if (!lanes || !table) return false;
     const int pl = static_cast<int>(length), sl = static_cast<int>(saltLength);
     if (PKCS5_PBKDF2_HMAC(password, pl, salt, sl, 1, EVP_sha256(), static_cast<int>(laneBytes * p), lanes.get()) != 1)
         return false;
-    unsigned char* const mixing = table.get() + laneBytes * n * wide;
+    unsigned char* const blocks = table.get() + laneBytes * n * wide;
     for (size_t i = 0; i < p;) {
-        const size_t rest = std::min<size_t>(wide, p - i);
-        const size_t now = rest >= 4 ? 4 : rest >= 2 ? 2 : 1;
-        MixLanes(lanes.get() + laneBytes * i, now, r, n, table.get(), mixing);
+        const size_t now = std::min<size_t>(wide, p - i);
+        MixLanes(mixing, lanes.get() + laneBytes * i, now, r, n, table.get(), blocks);
         i += now;
     }
     return PKCS5_PBKDF2_HMAC(password, pl, lanes.get(), static_cast<int>(laneBytes * p), 1, EVP_sha256(),

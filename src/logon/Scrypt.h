@@ -1,9 +1,13 @@
 #pragma once
 // scrypt (RFC 7914): the memory-hard derivation behind every password verifier and every
 // private key at rest. PBKDF2-HMAC-SHA256 comes from OpenSSL; the mixing in between, where all
-// the time goes, is ours: Salsa20/8 in SSE2 registers on x86-64 (every such processor has
-// them), portable code elsewhere. The output is the same bytes OpenSSL's EVP_PBE_scrypt gives
-// for the same input, and the same parameters are refused.
+// the time goes, is ours: up to six lanes side by side in AVX2 or AVX-512 registers where the
+// processor has them, portable code elsewhere. The output is the same bytes OpenSSL's
+// EVP_PBE_scrypt gives for the same input, and the same parameters are refused.
+//
+// Lanes mixed side by side take a table each, so a derivation may hold up to 84 MiB (five
+// lanes at logon::kKeyCost take 80 MiB) where OpenSSL holds one table; the tables are wiped
+// and unmapped before it returns.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,8 +23,10 @@ inline constexpr uint64_t kScryptMaxMemory = uint64_t{32} << 20;
 // r * p below 2^30, N below 2^(16 r), and the memory within kScryptMaxMemory.
 bool ScryptCostAllowed(uint64_t n, uint32_t r, uint32_t p);
 
-// kPortable keeps to the portable mixing even where SSE2 is there (tests compare the two).
-enum class ScryptCore { kFastest, kPortable };
+// Which mixing code runs: the fastest the processor has; AVX2 even where AVX-512 is there;
+// the portable code. Each falls back to the next where the processor lacks it; all give the
+// same bytes (tests compare them).
+enum class ScryptCore { kFastest, kAvx2, kPortable };
 
 // Derives outLength bytes (1 to 2^31 - 1) from the password (length bytes, zero bytes
 // included) and salt. False, with out untouched, when the parameters are not allowed or
