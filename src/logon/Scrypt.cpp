@@ -124,15 +124,17 @@ void RoMixPortable(unsigned char* lane, size_t r, uint64_t n, uint32_t* v, uint3
 //
 // One Salsa20/8 is a chain of dependent steps that leaves most of the processor idle (on one
 // lane, SSE2 registers lose to the scalar code above, which works four columns side by side),
-// so lanes are mixed together: two in each 256-bit register, one per half, and two registers'
-// worth of steps interleaved. Each lane keeps its own table, as its indices differ.
+// so lanes are mixed together: two in each 256-bit register, one per half, and the steps of
+// up to three such pairs interleaved. Each lane keeps its own table, as its indices differ.
 //
 // The code is written in the compiler's vector types and built twice, for AVX2 and for the
 // AVX-512 level, whose rotate instruction shortens every step; LanesAtOnce picks by the
 // processor (the portable code serves processors without AVX2).
 
-typedef uint32_t Words4 __attribute__((vector_size(16)));  // one diagonal of one lane
-typedef uint32_t Words8 __attribute__((vector_size(32)));  // the same diagonal of two lanes
+// Like the processor's own vector types they may alias words: the lane loads and stores
+// treat the same memory as uint32_t.
+typedef uint32_t Words4 __attribute__((vector_size(16), may_alias));  // one diagonal of one lane
+typedef uint32_t Words8 __attribute__((vector_size(32), may_alias));  // the same diagonal of two lanes
 
 constexpr int kDiagonal[16] = {0, 5, 10, 15, 4, 9, 14, 3, 8, 13, 2, 7, 12, 1, 6, 11};
 
@@ -318,7 +320,7 @@ constexpr uint64_t kSideBySideMemory = uint64_t{84} << 20;
 
 // How many lanes one pass mixes: two to a register pair, up to three pairs (with AVX2's
 // sixteen registers a third pair spills some, and still pays: at kKeyCost five lanes take
-// 64 ms so against 88 ms as two pairs and a lone lane).
+// 64 ms of CPU against 88 ms as two pairs and a lone lane).
 size_t LanesAtOnce(uint64_t n, size_t laneBytes, uint32_t p, Wide wide) {
     const size_t most = wide == Wide::kNone ? 1 : 6;
     for (size_t count = std::min<size_t>(most, p); count > 1; --count) {
@@ -373,21 +375,20 @@ bool ScryptDerive(const char* password, size_t length, const unsigned char* salt
     if (password == nullptr) password = "", length = 0;
     if (salt == nullptr) salt = reinterpret_cast<const unsigned char*>(""), saltLength = 0;
     const size_t laneBytes = size_t{128} * r;
-    const Wide mixing = WideMixing(core);
-    const size_t wide = LanesAtOnce(n, laneBytes, p, mixing);
+    const Wide wide = WideMixing(core);
+    const size_t atOnce = LanesAtOnce(n, laneBytes, p, wide);
     WipedBuffer lanes = Allocate(laneBytes * p);
     // A table of N blocks for each lane mixed at once, then two mixing blocks for each and for
     // one more (an odd lane takes a whole register pair).
-    WipedBuffer table = Allocate(laneBytes * ((n + 2) * wide + 2));
-    if (!lanes || !table) return false;
+    WipedBuffer tables = Allocate(laneBytes * ((n + 2) * atOnce + 2));
+    if (!lanes || !tables) return false;
     const int pl = static_cast<int>(length), sl = static_cast<int>(saltLength);
     if (PKCS5_PBKDF2_HMAC(password, pl, salt, sl, 1, EVP_sha256(), static_cast<int>(laneBytes * p), lanes.get()) != 1)
         return false;
-    unsigned char* const blocks = table.get() + laneBytes * n * wide;
-    for (size_t i = 0; i < p;) {
-        const size_t now = std::min<size_t>(wide, p - i);
-        MixLanes(mixing, lanes.get() + laneBytes * i, now, r, n, table.get(), blocks);
-        i += now;
+    unsigned char* const mixing = tables.get() + laneBytes * n * atOnce;
+    for (size_t i = 0, now = 0; i < p; i += now) {
+        now = std::min<size_t>(atOnce, p - i);
+        MixLanes(wide, lanes.get() + laneBytes * i, now, r, n, tables.get(), mixing);
     }
     return PKCS5_PBKDF2_HMAC(password, pl, lanes.get(), static_cast<int>(laneBytes * p), 1, EVP_sha256(),
                              static_cast<int>(outLength), out) == 1;

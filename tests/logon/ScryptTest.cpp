@@ -6,6 +6,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -102,16 +103,38 @@ TEST(ScryptTest, SameBytesAndRefusalsAsOpenSsl) {
     }
 }
 
-// A key sealed by OpenSSL opens through our derivation and OpenSSL opens what it sealed;
-// a key whose stored cost is beyond the bound is refused before any memory is taken.
+int Passphrase(char* buf, int size, int, void* password) {
+    const auto* text = static_cast<const std::string*>(password);
+    if (text->size() > static_cast<size_t>(size)) return -1;
+    std::memcpy(buf, text->data(), text->size());
+    return static_cast<int>(text->size());
+}
+
+// A key sealed as the store seals it opens through our derivation and through OpenSSL's own
+// reader alike, only under its password; a verifier we make checks under OpenSSL's scrypt. A
+// key whose stored cost is beyond the bound is refused before any memory is taken.
 TEST(ScryptTest, SealedKeysOpenUnderTheirPasswordOnly) {
     logon::PkeyPtr key = TestRsaKey("kim");
-    const std::string pem = logon::ExportPrivateKeyPem(key.get(), "pa\0ss", 5, kTestCost);
-    logon::PkeyPtr ours = logon::ImportPrivateKeyPem(pem, "pa\0ss", 5);
+    const std::string password("pa\0ss", 5);
+    const std::string pem = logon::ExportPrivateKeyPem(key.get(), password.data(), password.size(), kTestCost);
+    logon::PkeyPtr ours = logon::ImportPrivateKeyPem(pem, password.data(), password.size());
     ASSERT_TRUE(ours);
     EXPECT_EQ(EVP_PKEY_eq(key.get(), ours.get()), 1);
+    std::unique_ptr<BIO, decltype(&BIO_free)> sealed(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())),
+                                                     BIO_free);
+    logon::PkeyPtr theirs(
+        PEM_read_bio_PrivateKey(sealed.get(), nullptr, Passphrase, const_cast<std::string*>(&password)));
+    ASSERT_TRUE(theirs);
+    EXPECT_EQ(EVP_PKEY_eq(key.get(), theirs.get()), 1);
     EXPECT_FALSE(logon::ImportPrivateKeyPem(pem, "pa\0sS", 5));
     EXPECT_FALSE(logon::ImportPrivateKeyPem(pem, "", 0));
+
+    const logon::PasswordVerifier v = logon::MakePasswordVerifier(password.data(), password.size(), kTestCost);
+    std::vector<unsigned char> check(v.hash.size());
+    ASSERT_EQ(EVP_PBE_scrypt(password.data(), password.size(), v.salt.data(), v.salt.size(), v.cost.n, v.cost.r,
+                             v.cost.p, 0, check.data(), check.size()),
+              1);
+    EXPECT_EQ(check, v.hash);
 
     // The same key with r raised so that the table would need 256 MiB.
     std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
