@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/pkcs12.h>
 #include <openssl/x509.h>
 
-#include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -103,16 +104,8 @@ TEST(ScryptTest, SameBytesAndRefusalsAsOpenSsl) {
     }
 }
 
-int Passphrase(char* buf, int size, int, void* password) {
-    const auto* text = static_cast<const std::string*>(password);
-    if (text->size() > static_cast<size_t>(size)) return -1;
-    std::memcpy(buf, text->data(), text->size());
-    return static_cast<int>(text->size());
-}
-
-// A key sealed as the store seals it opens through our derivation and through OpenSSL's own
-// reader alike, only under its password; a verifier we make checks under OpenSSL's scrypt. A
-// key whose stored cost is beyond the bound is refused before any memory is taken.
+// A key sealed as the store seals it (by OpenSSL) opens through our derivation only under its
+// password, and a verifier we make checks under OpenSSL's scrypt.
 TEST(ScryptTest, SealedKeysOpenUnderTheirPasswordOnly) {
     logon::PkeyPtr key = TestRsaKey("kim");
     const std::string password("pa\0ss", 5);
@@ -120,12 +113,6 @@ TEST(ScryptTest, SealedKeysOpenUnderTheirPasswordOnly) {
     logon::PkeyPtr ours = logon::ImportPrivateKeyPem(pem, password.data(), password.size());
     ASSERT_TRUE(ours);
     EXPECT_EQ(EVP_PKEY_eq(key.get(), ours.get()), 1);
-    std::unique_ptr<BIO, decltype(&BIO_free)> sealed(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())),
-                                                     BIO_free);
-    logon::PkeyPtr theirs(
-        PEM_read_bio_PrivateKey(sealed.get(), nullptr, Passphrase, const_cast<std::string*>(&password)));
-    ASSERT_TRUE(theirs);
-    EXPECT_EQ(EVP_PKEY_eq(key.get(), theirs.get()), 1);
     EXPECT_FALSE(logon::ImportPrivateKeyPem(pem, "pa\0sS", 5));
     EXPECT_FALSE(logon::ImportPrivateKeyPem(pem, "", 0));
 
@@ -135,31 +122,83 @@ TEST(ScryptTest, SealedKeysOpenUnderTheirPasswordOnly) {
                              v.cost.p, 0, check.data(), check.size()),
               1);
     EXPECT_EQ(check, v.hash);
+}
 
-    // The same key with r raised so that the table would need 256 MiB.
+// A sealed key as PEM again after alter has changed its scrypt parameters or its sealed bytes.
+std::string Altered(const std::string& pem, const std::function<void(SCRYPT_PARAMS*, ASN1_OCTET_STRING*)>& alter) {
     std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
     std::unique_ptr<X509_SIG, decltype(&X509_SIG_free)> sig(PEM_read_bio_PKCS8(in.get(), nullptr, nullptr, nullptr),
                                                             X509_SIG_free);
-    ASSERT_TRUE(sig);
-    const X509_ALGOR* alg = nullptr;
-    X509_SIG_get0(sig.get(), &alg, nullptr);
+    X509_ALGOR* alg = nullptr;
+    ASN1_OCTET_STRING* sealed = nullptr;
+    X509_SIG_getm(sig.get(), &alg, &sealed);
     std::unique_ptr<PBE2PARAM, decltype(&PBE2PARAM_free)> pbe2(
         static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), alg->parameter)), PBE2PARAM_free);
     std::unique_ptr<SCRYPT_PARAMS, decltype(&SCRYPT_PARAMS_free)> params(
         static_cast<SCRYPT_PARAMS*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(SCRYPT_PARAMS), pbe2->keyfunc->parameter)),
         SCRYPT_PARAMS_free);
-    ASSERT_TRUE(params);
-    ASSERT_EQ(ASN1_INTEGER_set(params->costParameter, 1 << 14), 1);
-    ASSERT_EQ(ASN1_INTEGER_set(params->blockSize, 127), 1);
-    ASSERT_TRUE(ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(SCRYPT_PARAMS), params.get(), &pbe2->keyfunc->parameter));
-    ASSERT_TRUE(
-        ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbe2.get(), const_cast<ASN1_TYPE**>(&alg->parameter)));
+    alter(params.get(), sealed);
     std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
-    ASSERT_EQ(PEM_write_bio_PKCS8(out.get(), sig.get()), 1);
+    if (!ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(SCRYPT_PARAMS), params.get(), &pbe2->keyfunc->parameter) ||
+        !ASN1_TYPE_pack_sequence(ASN1_ITEM_rptr(PBE2PARAM), pbe2.get(), &alg->parameter) ||
+        PEM_write_bio_PKCS8(out.get(), sig.get()) != 1)
+        return {};
     char* data = nullptr;
     const long length = BIO_get_mem_data(out.get(), &data);
-    const std::string costly(data, static_cast<size_t>(length));
-    EXPECT_FALSE(logon::ImportPrivateKeyPem(costly, "pa\0ss", 5));
+    return std::string(data, static_cast<size_t>(length));
+}
+
+// Seals the fast path does not take still open through OpenSSL; parameters beyond the bound and
+// damaged seals are refused (a stored cost beyond the bound before any memory is taken).
+TEST(ScryptTest, OtherSealsOpenAsBeforeAndBadOnesAreRefused) {
+    logon::PkeyPtr key = TestRsaKey("kim");
+    const std::string pem = logon::ExportPrivateKeyPem(key.get(), "pw", 2, kTestCost);
+    std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> info(EVP_PKEY2PKCS8(key.get()),
+                                                                                   PKCS8_PRIV_KEY_INFO_free);
+    std::unique_ptr<X509_SIG, decltype(&X509_SIG_free)> aes128(
+        PKCS8_set0_pbe("pw", 2, info.get(), PKCS5_pbe2_set_scrypt(EVP_aes_128_cbc(), nullptr, 16, nullptr, 16, 8, 1)),
+        X509_SIG_free);
+    std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), BIO_free);
+    ASSERT_EQ(PEM_write_bio_PKCS8(out.get(), aes128.get()), 1);
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(out.get(), &data);
+
+    struct Case {
+        const char* what;
+        std::string pem;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"AES-128 under scrypt", std::string(data, static_cast<size_t>(length)), true},
+        {"r raised so the table would take 256 MiB",
+         Altered(pem,
+                 [](SCRYPT_PARAMS* p, ASN1_OCTET_STRING*) {
+                     ASN1_INTEGER_set(p->costParameter, 1 << 14);
+                     ASN1_INTEGER_set(p->blockSize, 127);
+                 }),
+         false},
+        {"a stated key length of 16",
+         Altered(pem,
+                 [](SCRYPT_PARAMS* p, ASN1_OCTET_STRING*) {
+                     p->keyLength = ASN1_INTEGER_new();
+                     ASN1_INTEGER_set(p->keyLength, 16);
+                 }),
+         false},
+        {"the sealed key one block short",
+         Altered(pem,
+                 [](SCRYPT_PARAMS*, ASN1_OCTET_STRING* sealed) {
+                     ASN1_STRING_set(sealed, ASN1_STRING_get0_data(sealed), ASN1_STRING_length(sealed) - 16);
+                 }),
+         false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_FALSE(c.pem.empty()) << c.what;
+        logon::PkeyPtr opened = logon::ImportPrivateKeyPem(c.pem, "pw", 2);
+        EXPECT_EQ(opened != nullptr, c.opens) << c.what;
+        if (opened) {
+            EXPECT_EQ(EVP_PKEY_eq(key.get(), opened.get()), 1) << c.what;
+        }
+    }
 }
 
 }  // namespace
