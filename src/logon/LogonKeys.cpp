@@ -8,6 +8,7 @@
 #include <openssl/rsa.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstring>
@@ -314,6 +315,12 @@ struct CipherCtxFree {
 struct OpenSslFree {
     void operator()(void* p) const { OPENSSL_free(p); }
 };
+// A PEM block's bytes may be a plain key (an unencrypted block, or one with the legacy
+// per-block encryption undone): wiped before they are freed.
+struct OpenSslClearFree {
+    size_t length;
+    void operator()(unsigned char* p) const { OPENSSL_clear_free(p, length); }
+};
 
 // The scrypt parameters and AES-256-CBC IV of a sealed key, when it is sealed that way.
 struct ScryptSeal {
@@ -387,7 +394,8 @@ std::optional<PkeyPtr> OpenScryptSealedKey(const std::string& pem, Passphrase& p
         return std::nullopt;
     }
     std::unique_ptr<char, OpenSslFree> name(rawName);
-    std::unique_ptr<unsigned char, OpenSslFree> data(rawData);
+    std::unique_ptr<unsigned char, OpenSslClearFree> data(
+        rawData, OpenSslClearFree{static_cast<size_t>(std::max(dataLength, 0L))});
     if (std::strcmp(name.get(), PEM_STRING_PKCS8) != 0) return std::nullopt;
     const unsigned char* cursor = data.get();
     std::unique_ptr<X509_SIG, SigFree> sealed(d2i_X509_SIG(nullptr, &cursor, dataLength));
