@@ -16,7 +16,8 @@ namespace logon {
 
 // The most memory one derivation may take, counted as OpenSSL counts it (128 * r * (N + 2)
 // for the table and the mixing buffers, plus 128 * r * p for the lanes): its default of
-// 32 MiB, so that parameters read from a file cannot make us allocate more than it would.
+// 32 MiB, so that parameters read from a file are refused exactly where OpenSSL refuses them
+// (the tables of lanes mixed side by side are bounded apart from this, as above).
 inline constexpr uint64_t kScryptMaxMemory = uint64_t{32} << 20;
 
 // Whether N (a power of two, at least 2), r and p are parameters a derivation accepts:
@@ -29,7 +30,7 @@ bool ScryptCostAllowed(uint64_t n, uint32_t r, uint32_t p);
 enum class ScryptCore { kFastest, kAvx2, kPortable };
 
 // Derives outLength bytes (1 to 2^31 - 1) from the password (length bytes, zero bytes
-// included) and salt. False, with out untouched, when the parameters are not allowed or
+// included) and salt. False when the parameters are not allowed (nothing is allocated then) or
 // memory cannot be had. Every intermediate buffer is wiped before it is freed.
 bool ScryptDerive(const char* password, size_t length, const unsigned char* salt, size_t saltLength, uint64_t n,
                   uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core = ScryptCore::kFastest);
