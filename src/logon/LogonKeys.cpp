@@ -8,12 +8,16 @@
 #include <openssl/rsa.h>
 #include <openssl/x509v3.h>
 
+#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "logon/CertProfile.h"
+#include "logon/Scrypt.h"
 #include "platform/SslHandles.h"
 
 namespace logon {
@@ -287,7 +291,7 @@ KeyCost Effective(const KeyCost& cost) { return cost.n == 0 ? kKeyCost : cost; }
 
 bool Scrypt(const char* password, size_t length, const std::vector<unsigned char>& salt, const KeyCost& cost,
             unsigned char* out, size_t outLength) {
-    return EVP_PBE_scrypt(password, length, salt.data(), salt.size(), cost.n, cost.r, cost.p, 0, out, outLength) == 1;
+    return ScryptDerive(password, length, salt.data(), salt.size(), cost.n, cost.r, cost.p, out, outLength);
 }
 
 bool Pbkdf2(const char* password, size_t length, const std::vector<unsigned char>& salt, uint32_t iterations,
@@ -305,6 +309,122 @@ struct Pbe2Free {
 struct ScryptParamsFree {
     void operator()(SCRYPT_PARAMS* p) const { SCRYPT_PARAMS_free(p); }
 };
+struct CipherCtxFree {
+    void operator()(EVP_CIPHER_CTX* p) const { EVP_CIPHER_CTX_free(p); }
+};
+struct OpenSslFree {
+    void operator()(void* p) const { OPENSSL_free(p); }
+};
+// A PEM block's bytes may be a plain key (an unencrypted block, or one with the legacy
+// per-block encryption undone): wiped before they are freed.
+struct OpenSslClearFree {
+    size_t length;
+    void operator()(unsigned char* p) const { OPENSSL_clear_free(p, length); }
+};
+
+// The scrypt parameters and AES-256-CBC IV of a sealed key, when it is sealed that way.
+struct ScryptSeal {
+    const unsigned char* salt = nullptr;
+    size_t saltLength = 0;
+    uint64_t n = 0, r = 0, p = 0;
+    unsigned char iv[16];
+};
+
+bool ReadScryptSeal(const X509_SIG* sealed, ScryptSeal& out, std::unique_ptr<PBE2PARAM, Pbe2Free>& pbe2,
+                    std::unique_ptr<SCRYPT_PARAMS, ScryptParamsFree>& params) {
+    const X509_ALGOR* algorithm = nullptr;
+    X509_SIG_get0(sealed, &algorithm, nullptr);
+    if (algorithm == nullptr || OBJ_obj2nid(algorithm->algorithm) != NID_pbes2) return false;
+    pbe2.reset(static_cast<PBE2PARAM*>(ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), algorithm->parameter)));
+    if (!pbe2 || pbe2->keyfunc == nullptr || OBJ_obj2nid(pbe2->keyfunc->algorithm) != NID_id_scrypt ||
+        pbe2->encryption == nullptr || OBJ_obj2nid(pbe2->encryption->algorithm) != NID_aes_256_cbc) {
+        return false;
+    }
+    params.reset(static_cast<SCRYPT_PARAMS*>(
+        ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(SCRYPT_PARAMS), pbe2->keyfunc->parameter)));
+    if (!params || params->salt == nullptr || ASN1_STRING_length(params->salt) < 0 ||
+        ASN1_INTEGER_get_uint64(&out.n, params->costParameter) != 1 ||
+        ASN1_INTEGER_get_uint64(&out.r, params->blockSize) != 1 ||
+        ASN1_INTEGER_get_uint64(&out.p, params->parallelizationParameter) != 1) {
+        return false;
+    }
+    // A stated key length must be the cipher's.
+    uint64_t keyLength = 32;
+    if (params->keyLength != nullptr && ASN1_INTEGER_get_uint64(&keyLength, params->keyLength) != 1) return false;
+    out.salt = ASN1_STRING_get0_data(params->salt);
+    out.saltLength = static_cast<size_t>(ASN1_STRING_length(params->salt));
+    return keyLength == 32 && pbe2->encryption->parameter != nullptr &&
+           ASN1_TYPE_get_octetstring(pbe2->encryption->parameter, out.iv, sizeof out.iv) == sizeof out.iv;
+}
+
+// Decrypts with the derived key and checks the padding: the plain DER of the key, or empty
+// (a wrong password nearly always ends here).
+std::vector<unsigned char> DecryptSealed(const unsigned char* key, const unsigned char* iv,
+                                         const ASN1_OCTET_STRING* data) {
+    std::vector<unsigned char> plain;
+    std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree> ctx(EVP_CIPHER_CTX_new());
+    const int length = ASN1_STRING_length(data);
+    if (!ctx || length <= 0 || EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_cbc(), nullptr, key, iv) != 1) return plain;
+    plain.resize(static_cast<size_t>(length) + 16);
+    int got = 0, last = 0;
+    const bool ok = EVP_DecryptUpdate(ctx.get(), plain.data(), &got, ASN1_STRING_get0_data(data), length) == 1 &&
+                    EVP_DecryptFinal_ex(ctx.get(), plain.data() + got, &last) == 1;
+    if (!ok) {
+        OPENSSL_cleanse(plain.data(), plain.size());
+        plain.clear();
+        return plain;
+    }
+    OPENSSL_cleanse(plain.data() + got + last, plain.size() - static_cast<size_t>(got + last));
+    plain.resize(static_cast<size_t>(got + last));
+    return plain;
+}
+
+// The key of the PEM's first private-key block when that block is sealed with scrypt and
+// AES-256-CBC: the key, or null for a wrong password or a key that does not decode. Nothing
+// (no derivation made) for any other block, which OpenSSL's reader then takes.
+std::optional<PkeyPtr> OpenScryptSealedKey(const std::string& pem, Passphrase& pass) {
+    BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    char* rawName = nullptr;
+    unsigned char* rawData = nullptr;
+    long dataLength = 0;
+    // The same block selection as PEM_read_bio_PrivateKey; the callback only serves the
+    // legacy per-block encryption, which is then read by OpenSSL again.
+    if (!bio || PEM_bytes_read_bio(&rawData, &dataLength, &rawName, PEM_STRING_EVP_PKEY, bio.get(), PassphraseCallback,
+                                   &pass) != 1) {
+        return std::nullopt;
+    }
+    std::unique_ptr<char, OpenSslFree> name(rawName);
+    std::unique_ptr<unsigned char, OpenSslClearFree> data(
+        rawData, OpenSslClearFree{static_cast<size_t>(std::max(dataLength, 0L))});
+    if (std::strcmp(name.get(), PEM_STRING_PKCS8) != 0) return std::nullopt;
+    const unsigned char* cursor = data.get();
+    std::unique_ptr<X509_SIG, SigFree> sealed(d2i_X509_SIG(nullptr, &cursor, dataLength));
+    std::unique_ptr<PBE2PARAM, Pbe2Free> pbe2;
+    std::unique_ptr<SCRYPT_PARAMS, ScryptParamsFree> params;
+    ScryptSeal seal;
+    if (!sealed || !ReadScryptSeal(sealed.get(), seal, pbe2, params)) return std::nullopt;
+    // Parameters read from the file are bounded before anything is allocated; beyond the
+    // bound OpenSSL's reader refuses the key too.
+    if (seal.r > UINT32_MAX || seal.p > UINT32_MAX ||
+        !ScryptCostAllowed(seal.n, static_cast<uint32_t>(seal.r), static_cast<uint32_t>(seal.p))) {
+        return PkeyPtr();
+    }
+    unsigned char key[32];
+    if (!ScryptDerive(pass.data, pass.length, seal.salt, seal.saltLength, seal.n, static_cast<uint32_t>(seal.r),
+                      static_cast<uint32_t>(seal.p), key, sizeof key)) {
+        return PkeyPtr();
+    }
+    const ASN1_OCTET_STRING* encrypted = nullptr;
+    X509_SIG_get0(sealed.get(), nullptr, &encrypted);
+    std::vector<unsigned char> plain = DecryptSealed(key, seal.iv, encrypted);
+    OPENSSL_cleanse(key, sizeof key);
+    if (plain.empty()) return PkeyPtr();
+    const unsigned char* p = plain.data();
+    std::unique_ptr<PKCS8_PRIV_KEY_INFO, P8InfoFree> info(
+        d2i_PKCS8_PRIV_KEY_INFO(nullptr, &p, static_cast<long>(plain.size())));
+    OPENSSL_cleanse(plain.data(), plain.size());
+    return info ? PkeyPtr(EVP_PKCS82PKEY(info.get())) : PkeyPtr();
+}
 
 }  // namespace
 
@@ -328,9 +448,14 @@ std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t leng
 }
 
 PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length) {
+    if (pem.size() > INT_MAX) return nullptr;
+    Passphrase pass{password, length};
+    // The key block OpenSSL's reader would take; when it is ours (scrypt, AES-256-CBC) it is
+    // opened here, where the derivation is faster. Every other form is read as before.
+    std::optional<PkeyPtr> opened = OpenScryptSealedKey(pem, pass);
+    if (opened) return std::move(*opened);
     BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     if (!bio) return nullptr;
-    Passphrase pass{password, length};
     return PkeyPtr(PEM_read_bio_PrivateKey(bio.get(), nullptr, PassphraseCallback, &pass));
 }
 
