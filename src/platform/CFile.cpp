@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -153,12 +154,7 @@ void CFile::Write(const void* buffer, unsigned count) {
         }
         total += static_cast<unsigned>(n);
     }
-    if (m_writeBehind && (m_notHandedOver += count) >= kWriteBehindStep) {
-        // Starts the disk writing what is dirty and not yet under way, without waiting for
-        // it; a failure shows at the flush.
-        ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-        m_notHandedOver = 0;
-    }
+    if (m_writeBehind) m_behind.Written(m_fd, count);
 }
 
 uint64_t CFile::Seek(int64_t offset, unsigned from) {
@@ -189,17 +185,24 @@ uint64_t CFile::GetPosition() const {
 }
 
 void CFile::Flush() {
-    if (m_fd >= 0 && ::fsync(m_fd) != 0 && errno != EINVAL) Throw(errno);
+    if (m_fd < 0) return;
+    EndFlushBehind();
+    if (const int err = std::exchange(m_behindError, 0)) Throw(err);
+    if (::fsync(m_fd) != 0 && errno != EINVAL) Throw(errno);
 }
 
 void CFile::Close() {
     if (m_fd < 0) return;
+    EndFlushBehind();
     int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0 && errno != EINTR) Throw(errno);
+    if (const int err = std::exchange(m_behindError, 0)) Throw(err);
 }
 
 void CFile::Abort() {
+    m_behind.Finish();
+    m_behindError = 0;
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }

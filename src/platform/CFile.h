@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FlushBehind.h"
+
 class CFileException {
 public:
     // notRegular: a FIFO, socket or device opened to be read (only regular files are read).
@@ -87,9 +89,9 @@ public:
     virtual void SetLength(uint64_t length);
     virtual uint64_t GetPosition() const;
     virtual void Flush();
-    // For a file that will be flushed when it is complete: its written bytes are handed to the
-    // disk every kWriteBehindStep bytes while it is being written, so the final flush waits
-    // only for the last of them instead of the whole file. Kept across Attach.
+    // For a file that will be flushed when it is complete: what is written is flushed on a
+    // thread of its own while writing goes on (platform/FlushBehind.h), so the final flush
+    // waits only for the last of it. Kept across Attach.
     void SetWriteBehind(bool on) { m_writeBehind = on; }
     virtual void Close();
     // Closes without throwing; for clean-up paths after a failure.
@@ -105,7 +107,10 @@ protected:
     std::string m_path;
 
 private:
-    static constexpr uint64_t kWriteBehindStep = uint64_t{8} << 20;
+    // The descriptor's flushes behind the writer are over.
+    void EndFlushBehind() { m_behindError = m_behind.Finish(); }
+
     bool m_writeBehind = false;
-    uint64_t m_notHandedOver = 0;  // bytes written since the disk was last asked to take them
+    FlushBehind m_behind;
+    int m_behindError = 0;  // a flush behind the writer failed: the next Flush or Close reports it
 };
