@@ -1,5 +1,8 @@
 #include "package/FileMaker.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <system_error>
 
 #include "platform/Overwrite.h"
@@ -26,6 +29,11 @@ std::string Normalised(const std::string& relative) {
 
 FileMaker::FileMaker(const OutputFolder& output, const std::string& base, Upcoming upcoming)
     : m_output(output), m_base(base), m_upcoming(std::move(upcoming)), m_unreachable(m_upcoming.folders.size()) {
+    // A quarter of the descriptors the process may open at most: the restore's own files,
+    // folders and package must never find the table full.
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        m_lookAhead = std::min<size_t>(kLookAhead, limit.rlim_cur / 4);
     try {
         m_thread = std::thread(&FileMaker::Run, this);
     } catch (const std::system_error&) {
@@ -87,7 +95,7 @@ void FileMaker::Run() {
     for (;;) {
         size_t next = 0;
         m_changed.wait(lock, [&] {
-            return m_stop || (m_ready.size() < kLookAhead && (next = Next()) < m_upcoming.files.size());
+            return m_stop || (m_ready.size() < m_lookAhead && (next = Next()) < m_upcoming.files.size());
         });
         if (m_stop) return;
         m_cursor = next + 1;

@@ -13,7 +13,8 @@
 // not take is removed; a folder the maker made and the restore never entered is removed again
 // when empty.
 //
-// Bounded: at most kLookAhead files are made and not yet taken (each holds one descriptor).
+// Bounded: at most kLookAhead files are made and not yet taken, fewer when the process may
+// open few descriptors (each holds one).
 
 #include <condition_variable>
 #include <cstddef>
@@ -51,7 +52,9 @@ public:
         std::unique_ptr<CAtomicFile> file;
     };
 
-    static constexpr size_t kLookAhead = 32;
+    // Enough to stay a folder or two ahead of the restore in a tree of some hundred files a
+    // folder: the restore then seldom makes a file itself, unless the maker falls behind.
+    static constexpr size_t kLookAhead = 256;
     // Below this many file records a thread does not pay for itself.
     static constexpr size_t kMinFiles = 16;
 
@@ -82,6 +85,7 @@ private:
     const OutputFolder& m_output;
     const std::string m_base;
     const Upcoming m_upcoming;
+    size_t m_lookAhead = kLookAhead;
     // The maker's own: the folder it makes files in, and the folders it made or could not reach.
     std::shared_ptr<UniqueFd> m_folder;
     FileIdentity m_folderIdentity;
