@@ -39,6 +39,7 @@ bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, 
     folder.error = 0;
     auto fd = std::make_shared<UniqueFd>();
     OutputFolder::Result result = output.OpenBelow(relative, *fd, &folder.error);
+    if (result == OutputFolder::kOk && !IdentityOf(fd->Get(), &folder.identity)) folder.identity = {};
     if (result != OutputFolder::kOk) fd->Reset();
     folder.owner = fd;
     folder.fd = fd->Get();
@@ -122,6 +123,9 @@ int RestorePass::Scan(CFile* package, size_t* longestPath) {
         if (!reader.Next(record)) return 0;
         if (record.type == kRecordEnd) break;
         if (record.type == kRecordDirectory) folder = record.name.size();
+        if (!m_plan.testOnly && record.type == kRecordDirectory) m_upcoming.folders.push_back(record.name);
+        if (!m_plan.testOnly && record.type == kRecordFile)
+            m_upcoming.files.push_back({m_upcoming.folders.size() - 1, record.name});
         *longestPath = std::max(*longestPath, (record.type == kRecordFile ? folder : 0) + record.name.size());
     }
     return m_engine.fSeek(package, static_cast<long>(start), CFile::begin);
@@ -135,6 +139,9 @@ int RestorePass::Scan(CFile* package, size_t* longestPath) {
 int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const RestoreFolder& folder,
                              ProgressReport& progress, std::string& output) {
     output = std::string(m_workPath) + record.name;
+    // The file made ahead for this record, if any: taken now, so that the maker never makes it
+    // while the restore decides; removed below unless the restore writes it.
+    std::unique_ptr<FileMaker::Made> made = m_maker ? m_maker->Take(m_fileIndex++) : nullptr;
     progress.Report(m_done, m_plan.itemCount, output);
     m_contentEnd = std::max(
         m_contentEnd, static_cast<uint64_t>(record.ContentOffset()) + static_cast<uint64_t>(record.contentLength));
@@ -175,14 +182,25 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         m_heldNames.erase(held);
     }
 
-    auto file = std::make_unique<CAtomicFile>();
-    file->SetReplace(existing != PathKind::Missing);
-    CFileException error = CFileException::FromErrno(folder.error, output);
-    if (write && (folder.fd < 0 || !file->CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
-        if (!ContinueAfterCreateFailure(error)) return 0;
-        write = false;
-        m_missing[output] = Missing::kNotCreated;
+    // A file made ahead is the one the restore would make here when it lies in the same folder
+    // under the same name; it goes on through the restore's own descriptor of the folder.
+    std::unique_ptr<CAtomicFile> file;
+    if (write && made && folder.fd >= 0 && made->name == record.name && made->output == output &&
+        SameFile(made->folderIdentity, folder.identity)) {
+        file = std::move(made->file);
+        file->UseFolder(folder.fd);
     }
+    made.reset();
+    CFileException error = CFileException::FromErrno(folder.error, output);
+    if (!file) {
+        file = std::make_unique<CAtomicFile>();
+        if (write && (folder.fd < 0 || !file->CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
+            if (!ContinueAfterCreateFailure(error)) return 0;
+            write = false;
+            m_missing[output] = Missing::kNotCreated;
+        }
+    }
+    file->SetReplace(existing != PathKind::Missing);
     ContentPlace place;
     place.offset = record.ContentOffset();
     place.length = record.contentLength;
@@ -240,6 +258,14 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
         return 0;
     }
     if (!EnterOutputFolder(output, "", folder)) return (ShowMessage(msg::formats::StructureError), 0);
+    // The maker stops, and what it made and nobody took is gone, before the output folder closes.
+    struct MakerStopped {
+        std::unique_ptr<FileMaker>& maker;
+        ~MakerStopped() { maker.reset(); }
+    } makerStopped{m_maker};
+    m_fileIndex = 0;
+    if (m_upcoming.files.size() >= FileMaker::kMinFiles)
+        m_maker = std::make_unique<FileMaker>(output, base, std::move(m_upcoming));
     PackageRecordReader reader(m_engine.Records(), package, m_plan.oldLayout);
     PackageRecord record;
     for (;;) {
@@ -255,6 +281,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                     return 0;
                 }
                 std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
+                if (m_maker) m_maker->Entered(record.name);
                 if (!EnterOutputFolder(output, record.name, folder)) {
                     ShowMessage(msg::formats::StructureError);
                     return 0;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/ContentStream.h"
+#include "package/FileMaker.h"
 #include "platform/AtomicFile.h"
 #include "platform/CFile.h"
 #include "platform/FileIdentity.h"
@@ -29,6 +30,7 @@ struct RestoreFolder {
     std::shared_ptr<UniqueFd> owner;
     int fd = -1;
     int error = 0;
+    FileIdentity identity;  // of the open folder
 };
 
 struct RestorePlan {
@@ -52,13 +54,15 @@ public:
 
     // Reads the whole record list once before anything is written, so that a damaged or unsafe
     // list is refused with nothing made; every record CRC, the end record's included, is
-    // checked. Sets the longest path a record names below the output folder. Leaves the package
-    // where it found it.
+    // checked. Sets the longest path a record names below the output folder, and notes the
+    // names a restore will make. Leaves the package where it found it.
     int Scan(CFile* package, size_t* longestPath);
 
     // Restores the record list from the package's position into `base` (the output folder,
     // with a separator; it becomes the base folder). Folders below it are reached name by name
     // without following links; files are made owner-only, an existing one replaced atomically.
+    // After a Scan of a package with many files, their temporary files are made ahead on a
+    // second thread (FileMaker); what the restore does and shows stays the same.
     // At the end record: 1, *endSecond its second field, the package behind it; -1 when the user
     // cancelled at the replace question; 0 after a failure's message. lastOutput:
     // the path of the last file met.
@@ -121,6 +125,10 @@ private:
     uint64_t m_contentEnd = 0;  // behind the last content and the record list
     FileIdentity m_package;
     bool m_packageKnown = false;
+    // What Scan found for the maker, and the maker while Run runs.
+    FileMaker::Upcoming m_upcoming;
+    std::unique_ptr<FileMaker> m_maker;
+    size_t m_fileIndex = 0;  // file records Run has met
 };
 
 // Chooses the folder a package is restored into and makes sure it exists (base: with a

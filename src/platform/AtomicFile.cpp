@@ -108,6 +108,19 @@ bool CAtomicFile::CreateIn(int folderFd, const std::string& name, const std::str
     return CreateInFolder(error, mode);
 }
 
+void CAtomicFile::UseFolder(int folderFd) {
+    // Registered through the new descriptor before the old registration goes: a signal in
+    // between finds the file either way.
+    if (!m_tempName.empty()) {
+        const int slot = RegisterTempFile(folderFd, m_tempName.c_str());
+        ForgetTempFile(m_slot);
+        m_slot = slot;
+    }
+    if (m_ownedFolder >= 0) ::close(m_ownedFolder);
+    m_ownedFolder = -1;
+    m_folder = folderFd;
+}
+
 bool CAtomicFile::CreateInFolder(CFileException* error, mode_t mode) {
     std::string prefix = TempNameFor(m_name);
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -36,6 +36,10 @@ public:
     // messages.
     bool CreateIn(int folderFd, const std::string& name, const std::string& finalPath, CFileException* error,
                   mode_t mode = kDefaultMode);
+    // Goes on through another descriptor of the same folder (not owned; it must stay open until
+    // Commit or Discard): a file made through one descriptor is finished through another, and
+    // the first may close.
+    void UseFolder(int folderFd);
     // Whether the final move may replace an existing file (false until set). A replacing
     // file is flushed before its move, so its bytes go to the disk while it is written.
     void SetReplace(bool replace) {

@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr int kSlots = 64;
+// Room for the files being written and those a restore makes ahead of itself (FileMaker's
+// look-ahead), with some to spare.
+constexpr int kSlots = 320;
 constexpr size_t kNameRoom = 256;
 enum SlotState : int { kFree = 0, kFilling = 1, kLive = 2 };
 

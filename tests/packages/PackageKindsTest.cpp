@@ -228,6 +228,85 @@ TEST_P(PackageKinds, RestoreNeverWritesThroughALinkBelowTheOutputFolder) {
     EXPECT_EQ(ModeOf(dir / "out/t/f.txt"), 0600u);
 }
 
+// However a restore of many files ends, the output folder holds what the restore wrote and
+// what stood there before: no temporary file, and no folder of the package the restore did not
+// reach, though the files of later folders are made ahead of it (d1 fails; d2 and d3 come after).
+TEST_P(PackageKinds, HoweverARestoreEndsNothingIsLeftOfWhatItMadeAhead) {
+    std::vector<TreeEntry> tree = {{"d1/x", 3 * kStreamBlockSize}};
+    for (const std::string d : {"d0/f", "d2/f", "d3/f"})
+        for (int i = 0; i < 8; ++i) tree.push_back({d + std::to_string(i), 1});
+    MakeTree(dir / "src", tree);
+    ASSERT_EQ(Pack({"src/d0", "src/d1", "src/d2", "src/d3"}), 1);
+    const std::string package = ReadFile(dir / "p.pkg");
+    std::vector<std::string> whole = {"d0/", "d1/", "d1/x", "d2/", "d3/"};
+    std::vector<std::string> reached = {"d0/", "d1/"};  // what a restore failing at x has got to
+    for (const std::string d : {"d0", "d2", "d3"})
+        for (int i = 0; i < 8; ++i) {
+            whole.push_back(d + "/f" + std::to_string(i));
+            // A signed package's files wait for the verdict: none stays after a failure.
+            if (d == "d0" && IsPassword()) reached.push_back(whole.back());
+        }
+    enum Planted { kNothing, kOldX, kFolderX, kDamagedX, kLinkD2 };
+    struct Case {
+        const char* name;
+        Planted planted;
+        const char* answers;
+        int result;
+        std::vector<std::string> ids;
+        std::vector<std::string> more;  // beside what the restore got to
+    };
+    const Case cases[] = {
+        {"whole", kNothing, "", 1, {}, {}},
+        {"cancel at the question", kOldX, "replace=cancel", -1, {}, {"d1/x"}},
+        {"not created, stop",
+         kFolderX,
+         "replace=all,yes-no=no",
+         0,
+         {"package.CreateFailedContinue"},
+         {"d1/x/", "d1/x/inside"}},
+        {"damaged content, stop", kDamagedX, "yes-no=no", 0, {"package.ContentCrcContinue"}, {}},
+        {"link in a later folder", kLinkD2, "", 0, {"formats.StructureError"}, {"d2 ->"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir / "out");
+        fs::remove_all(dir / "victim");
+        fs::create_directories(dir / "out/d1");
+        fs::create_directories(dir / "victim");
+        if (c.planted == kOldX) WriteFile(dir / "out/d1/x", "old");
+        if (c.planted == kFolderX) MakeTree(dir / "out/d1/x", {{"inside", 1}});
+        if (c.planted == kLinkD2) fs::create_directory_symlink(dir / "victim", dir / "out/d2");
+        if (c.planted != kOldX && c.planted != kFolderX) fs::remove(dir / "out/d1");
+        std::string bytes = package;
+        if (c.planted == kDamagedX) bytes[bytes.size() / 2] ^= 1;  // inside x, by far the largest content
+        WriteFile(dir / "p.pkg", bytes);
+        ScriptedHost one;
+        ScopedUiHost installed(one);
+        ASSERT_TRUE(one.AddAnswers(c.answers));
+        if (IsPassword()) one.AddAnswer("password", "secret1");
+        LogOn("bob");
+        CKorvane e;
+        e.m_presetOutFolder = dir / "out";
+        const std::string path = dir / "p.pkg";
+        EXPECT_EQ(IsPassword() ? e.SymmtryDecryptFiles(path.c_str(), nullptr, 0, 0)
+                               : e.EnvelopDecryptFiles(path.c_str(), nullptr, 0, 0),
+                  c.result);
+        EXPECT_EQ(one.MessageIds(), c.ids);
+        std::vector<std::string> expected = c.result == 1 ? whole : reached;
+        expected.insert(expected.end(), c.more.begin(), c.more.end());
+        if (c.planted == kLinkD2 && IsPassword()) expected.push_back("d1/x");
+        std::sort(expected.begin(), expected.end());
+        std::vector<std::string> listing;
+        for (auto it = fs::recursive_directory_iterator(dir / "out"); it != fs::recursive_directory_iterator(); ++it) {
+            const std::string name = it->path().lexically_relative(dir / "out").string();
+            listing.push_back(it->is_symlink() ? name + " ->" : it->is_directory() ? name + "/" : name);
+        }
+        std::sort(listing.begin(), listing.end());
+        EXPECT_EQ(listing, expected);
+        EXPECT_TRUE(fs::is_empty(dir / "victim"));
+    }
+}
+
 // A link named as a path is followed; links met inside a tree (to files and to folders) and
 // special files are left out and named in one notice at the end; a path that is not a file or
 // a folder is refused by name before any package exists, and the file at the package's path
