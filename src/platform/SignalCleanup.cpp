@@ -9,12 +9,14 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace {
 
-// Room for the files being written and those a restore makes ahead of itself (FileMaker's
-// look-ahead), with some to spare.
-constexpr int kSlots = 320;
+// Slots for the temporary files, in blocks: the first is always there, more are added (and
+// kept for the life of the process) while files are registered, so that every file is
+// removed however many a restore holds for its verdict. The handler only reads them.
+constexpr int kBlockSlots = 256;
 constexpr size_t kNameRoom = 256;
 enum SlotState : int { kFree = 0, kFilling = 1, kLive = 2 };
 
@@ -24,7 +26,20 @@ struct TempSlot {
     char name[kNameRoom] = {};
 };
 
-TempSlot g_slots[kSlots];
+struct SlotBlock {
+    TempSlot slots[kBlockSlots];
+    std::atomic<int> taken{0};  // a hint: a block with all its slots taken is passed over
+    std::atomic<SlotBlock*> next{nullptr};
+};
+
+SlotBlock g_firstBlock;
+
+// The block holding slot number `slot` (counted across blocks), or null.
+SlotBlock* BlockOf(int slot) {
+    SlotBlock* block = &g_firstBlock;
+    for (int i = slot / kBlockSlots; block != nullptr && i > 0; --i) block = block->next.load();
+    return block;
+}
 
 // The terminal to put back; `g_terminalFd` is -1 when none is registered.
 std::atomic<int> g_terminalFd{-1};
@@ -41,8 +56,9 @@ std::atomic<bool> g_installed{false};
 std::once_flag g_forkHook;
 
 void CleanUpNow() {
-    for (TempSlot& slot : g_slots)
-        if (slot.state.load() == kLive) ::unlinkat(slot.folderFd, slot.name, 0);
+    for (SlotBlock* block = &g_firstBlock; block != nullptr; block = block->next.load())
+        for (TempSlot& slot : block->slots)
+            if (slot.state.load() == kLive) ::unlinkat(slot.folderFd, slot.name, 0);
     int fd = g_terminalFd.load();
     if (fd >= 0) ::tcsetattr(fd, TCSANOW, &g_terminalSaved);
 }
@@ -83,19 +99,38 @@ void InstallSignalCleanup() {
 int RegisterTempFile(int folderFd, const char* name) {
     if (!g_installed.load()) InstallSignalCleanup();
     if (name == nullptr || std::strlen(name) >= kNameRoom) return -1;
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = kFree;
-        if (!g_slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
-        g_slots[i].folderFd = folderFd;
-        std::strcpy(g_slots[i].name, name);
-        g_slots[i].state.store(kLive);
-        return i;
+    int first = 0;
+    for (SlotBlock* block = &g_firstBlock;; first += kBlockSlots) {
+        for (int i = 0; block->taken.load() < kBlockSlots && i < kBlockSlots; ++i) {
+            TempSlot& slot = block->slots[i];
+            int expected = kFree;
+            if (!slot.state.compare_exchange_strong(expected, kFilling)) continue;
+            block->taken.fetch_add(1);
+            slot.folderFd = folderFd;
+            std::strcpy(slot.name, name);
+            slot.state.store(kLive);
+            return first + i;
+        }
+        SlotBlock* next = block->next.load();
+        if (next == nullptr) {
+            // Every slot is taken: a new block goes behind the last (another thread's, when
+            // it added one first).
+            auto* added = new (std::nothrow) SlotBlock;
+            if (added == nullptr) return -1;
+            if (block->next.compare_exchange_strong(next, added))
+                next = added;
+            else
+                delete added;
+        }
+        block = next;
     }
-    return -1;
 }
 
 void ForgetTempFile(int slot) {
-    if (slot >= 0 && slot < kSlots) g_slots[slot].state.store(kFree);
+    SlotBlock* block = slot >= 0 ? BlockOf(slot) : nullptr;
+    if (block == nullptr) return;
+    int expected = kLive;
+    if (block->slots[slot % kBlockSlots].state.compare_exchange_strong(expected, kFree)) block->taken.fetch_sub(1);
 }
 
 EchoOff::EchoOff(int fd) : m_fd(fd) {

@@ -17,8 +17,9 @@
 void InstallSignalCleanup();
 
 // A temporary file `name` in the open folder `folderFd` (which must stay open while the file
-// is registered). Answers a slot for ForgetTempFile, or -1 when every slot is taken (the file
-// is then not removed by a signal). Costs no system call once the handler is installed.
+// is registered). Answers a slot for ForgetTempFile, or -1 for a name longer than a file name
+// or when no memory is left for another slot (the file is then not removed by a signal).
+// Costs no system call once the handler is installed.
 int RegisterTempFile(int folderFd, const char* name);
 void ForgetTempFile(int slot);
 

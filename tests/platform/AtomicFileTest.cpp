@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "KillPoints.h"
 #include "TestSupport.h"
@@ -67,9 +69,6 @@ TEST(AtomicFile, NeverReplacesAFileThatAppearedMeanwhileUnlessAllowed) {
     EXPECT_LE(TempNameFor(std::string(300, 'n')).size() + 6, 255u);
 }
 
-// SIGTERM, SIGINT or SIGHUP while temporary files are open: they are removed (the second as
-// well, registered after the handler went in with the first) and the process ends by that
-// signal.
 // Two encrypt runs over one folder: the one that comes to a file the other has already packaged
 // and removed passes over it, whether the file went before or while it waited for the lock.
 TEST(ExclusiveFileLock, AFileThatIsGoneIsPassedOver) {
@@ -83,14 +82,21 @@ TEST(ExclusiveFileLock, AFileThatIsGoneIsPassedOver) {
     EXPECT_FALSE(late.Take((dir / "f").c_str()));
 }
 
+// SIGTERM, SIGINT or SIGHUP while temporary files are open: they are removed (those registered
+// after the handler went in with the first as well, and as many as a restore holds for its
+// verdict, some discarded in between) and the process ends by that signal.
 TEST(AtomicFile, TemporaryFilesAreRemovedWhenASignalEndsTheProcess) {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
         int status = WaitChild(StartChild([&] {
             ::signal(signal, SIG_DFL);
-            CAtomicFile first, file;
+            std::vector<std::unique_ptr<CAtomicFile>> held(700);
             CFileException error;
-            if (!first.Create(dir / "first.out", &error) || !file.Create(dir / "big.out", &error)) return 10;
+            for (size_t i = 0; i < held.size(); ++i) {
+                held[i] = std::make_unique<CAtomicFile>();
+                if (!held[i]->Create(dir / ("f" + std::to_string(i)), &error)) return 10;
+                if (i % 100 == 50) held[i / 2].reset();
+            }
             ::raise(signal);
             return 11;
         }));
