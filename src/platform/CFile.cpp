@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace {
 
@@ -186,23 +185,21 @@ uint64_t CFile::GetPosition() const {
 
 void CFile::Flush() {
     if (m_fd < 0) return;
-    EndFlushBehind();
-    if (const int err = std::exchange(m_behindError, 0)) Throw(err);
+    if (const int err = m_behind.Finish()) Throw(err);
     if (::fsync(m_fd) != 0 && errno != EINVAL) Throw(errno);
 }
 
 void CFile::Close() {
     if (m_fd < 0) return;
-    EndFlushBehind();
+    const int behind = m_behind.Finish();
     int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0 && errno != EINTR) Throw(errno);
-    if (const int err = std::exchange(m_behindError, 0)) Throw(err);
+    if (behind != 0) Throw(behind);
 }
 
 void CFile::Abort() {
     m_behind.Finish();
-    m_behindError = 0;
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }

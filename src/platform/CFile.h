@@ -107,10 +107,6 @@ protected:
     std::string m_path;
 
 private:
-    // The descriptor's flushes behind the writer are over.
-    void EndFlushBehind() { m_behindError = m_behind.Finish(); }
-
     bool m_writeBehind = false;
-    FlushBehind m_behind;
-    int m_behindError = 0;  // a flush behind the writer failed: the next Flush or Close reports it
+    FlushBehind m_behind;  // its error goes to the next Flush or Close
 };
