@@ -13,6 +13,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <thread>
 
 #include "logon/LogonKeys.h"
 
@@ -20,16 +22,30 @@ namespace logon {
 
 class KeptKey {
 public:
+    KeptKey() = default;
+    KeptKey(const KeptKey&) = delete;
+    KeptKey& operator=(const KeptKey&) = delete;
+    ~KeptKey() { Forget(); }
+
     // The key that pem opens under password. When keep is set (the password is the session's),
     // the key opened is kept and the same pem answers from memory next time.
     PkeyPtr Open(const std::string& pem, const char* password, size_t length, bool keep);
-    // Keeps key, opened from pem under the session's password by someone else.
-    void Keep(const std::string& pem, PkeyPtr key);
+    // Opens pem under the session's password on a thread of its own (its derivation on threads
+    // as given) and keeps the key, so that a command derives the key beside other work: a
+    // command that signs only at its end, beside all of it. The first Open waits for it; a key
+    // that does not open is simply not kept.
+    void OpenBehind(const std::string& pem, std::string_view password, ScryptThreads threads);
     void Forget();
 
 private:
+    // Waits for an opening behind, and keeps what it opened.
+    void Settle();
+
     std::string m_pem;  // the encrypted text the kept key came from
     PkeyPtr m_key;
+    std::thread m_opener;  // an opening behind, while it runs
+    std::string m_openerPem;
+    PkeyPtr m_opened;  // written by m_opener only
 };
 
 }  // namespace logon

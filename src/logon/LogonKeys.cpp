@@ -382,7 +382,7 @@ std::vector<unsigned char> DecryptSealed(const unsigned char* key, const unsigne
 // The key of the PEM's first private-key block when that block is sealed with scrypt and
 // AES-256-CBC: the key, or null for a wrong password or a key that does not decode. Nothing
 // (no derivation made) for any other block, which OpenSSL's reader then takes.
-std::optional<PkeyPtr> OpenScryptSealedKey(const std::string& pem, Passphrase& pass) {
+std::optional<PkeyPtr> OpenScryptSealedKey(const std::string& pem, Passphrase& pass, ScryptThreads threads) {
     BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     char* rawName = nullptr;
     unsigned char* rawData = nullptr;
@@ -411,7 +411,7 @@ std::optional<PkeyPtr> OpenScryptSealedKey(const std::string& pem, Passphrase& p
     }
     unsigned char key[32];
     if (!ScryptDerive(pass.data, pass.length, seal.salt, seal.saltLength, seal.n, static_cast<uint32_t>(seal.r),
-                      static_cast<uint32_t>(seal.p), key, sizeof key)) {
+                      static_cast<uint32_t>(seal.p), key, sizeof key, ScryptCore::kFastest, threads)) {
         return PkeyPtr();
     }
     const ASN1_OCTET_STRING* encrypted = nullptr;
@@ -447,12 +447,12 @@ std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t leng
     return ReadBio(bio.get());
 }
 
-PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length) {
+PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length, ScryptThreads threads) {
     if (pem.size() > INT_MAX) return nullptr;
     Passphrase pass{password, length};
     // The key block OpenSSL's reader would take; when it is ours (scrypt, AES-256-CBC) it is
     // opened here, where the derivation is faster. Every other form is read as before.
-    std::optional<PkeyPtr> opened = OpenScryptSealedKey(pem, pass);
+    std::optional<PkeyPtr> opened = OpenScryptSealedKey(pem, pass, threads);
     if (opened) return std::move(*opened);
     BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
     if (!bio) return nullptr;

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "logon/Scrypt.h"
 #include "platform/SslHandles.h"
 
 namespace logon {
@@ -79,7 +80,9 @@ bool VerifySha1Digest(EVP_PKEY* key, const unsigned char* digest, size_t digestL
 // the password. Reading takes any PBES2 form OpenSSL reads, so keys written earlier (PBKDF2)
 // still open.
 std::string ExportPrivateKeyPem(EVP_PKEY* key, const char* password, size_t length, const KeyCost& cost = {});
-PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length);
+// threads: whether its derivation may take a second core (see ScryptDerive).
+PkeyPtr ImportPrivateKeyPem(const std::string& pem, const char* password, size_t length,
+                            ScryptThreads threads = ScryptThreads::kTwoWhereFree);
 // Whether an encrypted key PEM was written at a lower cost than ExportPrivateKeyPem writes now:
 // PBKDF2 (the earlier form), or a salt shorter than kKeySaltLength. A key already in scrypt is
 // current whatever its N (tests make cheap ones). False for text that is no encrypted key.

@@ -100,9 +100,12 @@ public:
                        std::string_view password);
 
     // ---- Session
-    // openKey: the caller will use the user's private key (sign, open envelopes); it is then
-    // opened beside the password check, on a second thread, and kept for the session.
-    bool LogOn(const std::string& userId, std::string_view password, bool openKey = false);
+    // Whether and when the caller will use the user's private key (to sign, to open envelopes).
+    // After the password check, the key is opened on a thread of its own and kept for the
+    // session: kFirst on both cores, for a command that needs it before its work; kLast on one
+    // core, beside the work of a command that signs at its end.
+    enum class KeyUse { kNone, kFirst, kLast };
+    bool LogOn(const std::string& userId, std::string_view password, KeyUse keyUse = KeyUse::kNone);
     void LogOff();
 
     // ---- Certificates of other people

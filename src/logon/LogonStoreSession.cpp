@@ -1,9 +1,6 @@
 // The session of the logon store: who is logged on, with which password, and whether that
 // user's key device is present. The password is kept in memory only and wiped at log-off.
 
-#include <system_error>
-#include <thread>
-
 #include "logon/LogonStore.h"
 #include "logon/StoreMessages.h"
 
@@ -14,38 +11,29 @@ constexpr const char* kLastUserKey = "LastUser";
 
 }  // namespace
 
-bool LogonStore::LogOn(const std::string& userId, std::string_view password, bool openKey) {
+bool LogonStore::LogOn(const std::string& userId, std::string_view password, KeyUse keyUse) {
     LogOff();
     UserRow user;
     if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
-    // The password check and the key's opening each derive a key from the password, the
-    // costliest steps of a command; on a second core the opening costs no time. A key opened
-    // under a password the check then refuses is dropped unused.
-    logon::PkeyPtr key;
-    struct Opener {
-        std::thread thread;
-        ~Opener() {
-            if (thread.joinable()) thread.join();
-        }
-    } opener;
-    if (openKey && user.type != kLogonKeyDevice && !user.keyPem.empty()) {
-        try {
-            opener.thread =
-                std::thread([&] { key = logon::ImportPrivateKeyPem(user.keyPem, password.data(), password.size()); });
-        } catch (const std::system_error&) {
-            // No thread: the key is opened when first used, as without openKey.
-        }
-    }
-    const bool passwordOk = PasswordOk(user, password.data(), static_cast<int>(password.size()));
-    if (opener.thread.joinable()) opener.thread.join();
-    if (!passwordOk) return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
+    // The password check, then the key's opening, each derive a key from the password, the
+    // costliest steps of a command. The check comes first and alone, on both cores; the key is
+    // opened behind and waited for where it is first used. One after the other, the second
+    // derivation finds its memory where the first left it: side by side, each would fault in
+    // fresh memory of its own, which costs more than the second core gains.
+    if (!PasswordOk(user, password.data(), static_cast<int>(password.size())))
+        return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
     RaiseKeyCost(user, password);
     m_sessionUser = user.id;
     m_sessionPassword = password;
     // The verifier as it stands after any raise of its cost.
     UserRow now;
-    m_sessionVerifier = FindUser(user.id, now) ? now.verifier : std::string();
-    if (key) m_keptKey.Keep(user.keyPem, std::move(key));
+    const bool found = FindUser(user.id, now);
+    m_sessionVerifier = found ? now.verifier : std::string();
+    if (keyUse != KeyUse::kNone && found && now.type != kLogonKeyDevice && !now.keyPem.empty()) {
+        m_keptKey.OpenBehind(
+            now.keyPem, password,
+            keyUse == KeyUse::kFirst ? logon::ScryptThreads::kTwoWhereFree : logon::ScryptThreads::kOne);
+    }
     return true;
 }
 

@@ -2,12 +2,15 @@
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <sched.h>
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 namespace logon {
 namespace {
@@ -314,17 +317,19 @@ Wide WideMixing(ScryptCore core) {
 #endif
 }
 
-// Lanes mixed side by side take a table each: five at kKeyCost take 80 MiB. Larger tables,
-// which only keys from elsewhere carry, are mixed fewer at a time.
+// Lanes mixed side by side take a table each: five at kKeyCost take 80 MiB, on one thread or
+// shared by two. Larger tables, which only keys from elsewhere carry, are mixed fewer at a time.
+// (Fewer at a time would fault in less fresh memory, but costs more: at kKeyCost, in a new
+// process, two lanes at a time take 15% longer than five and one lane 35% longer.)
 constexpr uint64_t kSideBySideMemory = uint64_t{84} << 20;
 
-// How many lanes one pass mixes: two to a register pair, up to three pairs (with AVX2's
-// sixteen registers a third pair spills some, and still pays: at kKeyCost five lanes take
-// 64 ms of CPU against 88 ms as two pairs and a lone lane).
-size_t LanesAtOnce(uint64_t n, size_t laneBytes, uint32_t p, Wide wide) {
+// How many of count lanes one pass mixes, within memory bytes of tables: two to a register
+// pair, up to three pairs (with AVX2's sixteen registers a third pair spills some, and still
+// pays: at kKeyCost five lanes take 64 ms of CPU against 88 ms as two pairs and a lone lane).
+size_t LanesAtOnce(uint64_t n, size_t laneBytes, size_t count, uint64_t memory, Wide wide) {
     const size_t most = wide == Wide::kNone ? 1 : 6;
-    for (size_t count = std::min<size_t>(most, p); count > 1; --count) {
-        if (count * (n + 2) * laneBytes <= kSideBySideMemory) return count;
+    for (size_t at = std::min(most, count); at > 1; --at) {
+        if (at * (n + 2) * laneBytes <= memory) return at;
     }
     return 1;
 }
@@ -354,6 +359,30 @@ void MixLanes(Wide wide, unsigned char* first, size_t count, size_t r, uint64_t 
     RoMixPortable(first, r, n, reinterpret_cast<uint32_t*>(tables), reinterpret_cast<uint32_t*>(mixing));
 }
 
+// ROMix of count lanes from first on (of p in all), in tables of their own: their share of
+// memory, the bytes that all p lanes side by side may take.
+bool MixRange(Wide wide, unsigned char* first, size_t count, size_t r, uint64_t n, uint32_t p, uint64_t memory) {
+    const size_t laneBytes = 128 * r;
+    const size_t atOnce = LanesAtOnce(n, laneBytes, count, memory / p * count, wide);
+    // A table of N blocks for each lane mixed at once, then two mixing blocks for each and for
+    // one more (an odd lane takes a whole register pair).
+    WipedBuffer tables = Allocate(laneBytes * ((n + 2) * atOnce + 2));
+    if (!tables) return false;
+    unsigned char* const mixing = tables.get() + laneBytes * n * atOnce;
+    for (size_t i = 0, now = 0; i < count; i += now) {
+        now = std::min(atOnce, count - i);
+        MixLanes(wide, first + laneBytes * i, now, r, n, tables.get(), mixing);
+    }
+    return true;
+}
+
+// The cores this thread may run on (one under taskset -c 0).
+int CoresFree() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+}
+
 }  // namespace
 
 bool ScryptCostAllowed(uint64_t n, uint32_t r, uint32_t p) {
@@ -367,7 +396,8 @@ bool ScryptCostAllowed(uint64_t n, uint32_t r, uint32_t p) {
 }
 
 bool ScryptDerive(const char* password, size_t length, const unsigned char* salt, size_t saltLength, uint64_t n,
-                  uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core) {
+                  uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core,
+                  ScryptThreads threads) {
     if (!ScryptCostAllowed(n, r, p) || out == nullptr || outLength == 0 || outLength > INT_MAX || length > INT_MAX ||
         saltLength > INT_MAX) {
         return false;
@@ -375,21 +405,31 @@ bool ScryptDerive(const char* password, size_t length, const unsigned char* salt
     if (password == nullptr) password = "", length = 0;
     if (salt == nullptr) salt = reinterpret_cast<const unsigned char*>(""), saltLength = 0;
     const size_t laneBytes = size_t{128} * r;
-    const Wide wide = WideMixing(core);
-    const size_t atOnce = LanesAtOnce(n, laneBytes, p, wide);
     WipedBuffer lanes = Allocate(laneBytes * p);
-    // A table of N blocks for each lane mixed at once, then two mixing blocks for each and for
-    // one more (an odd lane takes a whole register pair).
-    WipedBuffer tables = Allocate(laneBytes * ((n + 2) * atOnce + 2));
-    if (!lanes || !tables) return false;
+    if (!lanes) return false;
     const int pl = static_cast<int>(length), sl = static_cast<int>(saltLength);
     if (PKCS5_PBKDF2_HMAC(password, pl, salt, sl, 1, EVP_sha256(), static_cast<int>(laneBytes * p), lanes.get()) != 1)
         return false;
-    unsigned char* const mixing = tables.get() + laneBytes * n * atOnce;
-    for (size_t i = 0, now = 0; i < p; i += now) {
-        now = std::min<size_t>(atOnce, p - i);
-        MixLanes(wide, lanes.get() + laneBytes * i, now, r, n, tables.get(), mixing);
+    // Lanes are independent: with a second core free, the later half is mixed on a thread of
+    // its own, in tables of its own, so a derivation takes less time, and the page faults of
+    // its fresh tables (much of its time in a new process) are shared by two cores.
+    const Wide wide = WideMixing(core);
+    const size_t later = threads == ScryptThreads::kTwoWhereFree && p > 1 && CoresFree() > 1 ? p / 2 : 0;
+    bool laterMixed = false;
+    std::thread helper;
+    if (later > 0) {
+        try {
+            helper = std::thread([&] {
+                laterMixed = MixRange(wide, lanes.get() + laneBytes * (p - later), later, r, n, p, kSideBySideMemory);
+            });
+        } catch (const std::system_error&) {
+            // No thread: this one mixes them all.
+        }
     }
+    const size_t first = helper.joinable() ? p - later : p;
+    const bool firstMixed = MixRange(wide, lanes.get(), first, r, n, p, kSideBySideMemory);
+    if (helper.joinable()) helper.join();
+    if (!firstMixed || (first < p && !laterMixed)) return false;
     return PKCS5_PBKDF2_HMAC(password, pl, lanes.get(), static_cast<int>(laneBytes * p), 1, EVP_sha256(),
                              static_cast<int>(outLength), out) == 1;
 }

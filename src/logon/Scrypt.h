@@ -6,8 +6,8 @@
 // EVP_PBE_scrypt gives for the same input, and the same parameters are refused.
 //
 // Lanes mixed side by side take a table each, so a derivation may hold up to 84 MiB (five
-// lanes at logon::kKeyCost take 80 MiB) where OpenSSL holds one table; the tables are wiped
-// and unmapped before it returns.
+// lanes at logon::kKeyCost take 80 MiB) where OpenSSL holds one table, whether on one thread
+// or two; the tables are wiped and unmapped before it returns.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,10 +29,15 @@ bool ScryptCostAllowed(uint64_t n, uint32_t r, uint32_t p);
 // same bytes (tests compare them).
 enum class ScryptCore { kFastest, kAvx2, kPortable };
 
+// Whether the later half of the lanes is mixed on a second thread when a second core is free
+// (the same bytes either way).
+enum class ScryptThreads { kTwoWhereFree, kOne };
+
 // Derives outLength bytes (1 to 2^31 - 1) from the password (length bytes, zero bytes
 // included) and salt. False when the parameters are not allowed (nothing is allocated then) or
 // memory cannot be had. Every intermediate buffer is wiped before it is freed.
 bool ScryptDerive(const char* password, size_t length, const unsigned char* salt, size_t saltLength, uint64_t n,
-                  uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core = ScryptCore::kFastest);
+                  uint32_t r, uint32_t p, unsigned char* out, size_t outLength, ScryptCore core = ScryptCore::kFastest,
+                  ScryptThreads threads = ScryptThreads::kTwoWhereFree);
 
 }  // namespace logon

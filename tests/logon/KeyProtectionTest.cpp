@@ -191,8 +191,8 @@ TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStores
     ASSERT_GT(store_.AddUser("gil", "Gil", "", "pass-g", device_), 0) << store_.LastError();
     // The key opened beside the log-on's check and kept for ann's session answers only her
     // password; the session's password stops checking once another process changes it.
-    ASSERT_FALSE(store_.LogOn("ann", "pass-x", true));
-    ASSERT_TRUE(store_.LogOn("ann", "pass-a", true));
+    ASSERT_FALSE(store_.LogOn("ann", "pass-x", LogonStore::KeyUse::kFirst));
+    ASSERT_TRUE(store_.LogOn("ann", "pass-a", LogonStore::KeyUse::kLast));
     EXPECT_TRUE(KeyOpens("ann", "pass-a"));
     EXPECT_FALSE(KeyOpens("ann", "pA"));
     EXPECT_EQ(store_.CheckPassword("ann", "pass-x", 6, 2), 0);

@@ -19,6 +19,7 @@
 namespace {
 
 using logon::ScryptCore;
+using logon::ScryptThreads;
 
 std::vector<unsigned char> Unhex(const std::string& hex) {
     std::vector<unsigned char> out;
@@ -28,10 +29,11 @@ std::vector<unsigned char> Unhex(const std::string& hex) {
 }
 
 std::vector<unsigned char> Derive(const std::string& password, const std::vector<unsigned char>& salt, uint64_t n,
-                                  uint32_t r, uint32_t p, size_t length, ScryptCore core) {
+                                  uint32_t r, uint32_t p, size_t length, ScryptCore core,
+                                  ScryptThreads threads = ScryptThreads::kTwoWhereFree) {
     std::vector<unsigned char> out(length);
     if (!logon::ScryptDerive(password.data(), password.size(), salt.data(), salt.size(), n, r, p, out.data(),
-                             out.size(), core))
+                             out.size(), core, threads))
         out.clear();
     return out;
 }
@@ -97,8 +99,11 @@ TEST(ScryptTest, SameBytesAndRefusalsAsOpenSsl) {
         }
         if (!allowed || c.p < 1000) {
             for (ScryptCore core : {ScryptCore::kFastest, ScryptCore::kAvx2, ScryptCore::kPortable}) {
-                EXPECT_EQ(Derive(password, salt, c.n, c.r, c.p, c.length, core), expected)
-                    << "N=" << c.n << " r=" << c.r << " p=" << c.p << " core " << static_cast<int>(core);
+                for (ScryptThreads threads : {ScryptThreads::kTwoWhereFree, ScryptThreads::kOne}) {
+                    EXPECT_EQ(Derive(password, salt, c.n, c.r, c.p, c.length, core, threads), expected)
+                        << "N=" << c.n << " r=" << c.r << " p=" << c.p << " core " << static_cast<int>(core)
+                        << " threads " << static_cast<int>(threads);
+                }
             }
         }
     }

@@ -48,7 +48,8 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     TakeSources(sources, request);
 
     CliSession session(cli);
-    if (!session.LogOn()) return kExitFailed;
+    // The key signs the package at its end.
+    if (!session.LogOn(LogonStore::KeyUse::kLast)) return kExitFailed;
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     for (const std::string& id : request.recipients) {
         // A registered user, or someone whose certificate is installed and confirmed.

@@ -38,7 +38,8 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
     list += '\0';
 
     CliSession session(cli);
-    if (!session.LogOn()) return kExitFailed;
+    // The key signs each file after its digest.
+    if (!session.LogOn(LogonStore::KeyUse::kLast)) return kExitFailed;
     std::string userId;
     SecretText password;
     int type = 0;
