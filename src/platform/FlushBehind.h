@@ -11,8 +11,9 @@
 
 class FlushBehind {
 public:
-    // Written bytes between two flushes.
-    static constexpr uint64_t kStep = uint64_t{32} << 20;
+    // Written bytes between two flushes. The final flush waits on up to this much; smaller
+    // steps cost more flushes, which run behind (a 256 MiB package: 8 MiB saved 20 ms over 32).
+    static constexpr uint64_t kStep = uint64_t{8} << 20;
 
     FlushBehind() = default;
     ~FlushBehind() { Finish(); }
