@@ -3,7 +3,7 @@
 # file names the program by its absolute installed path (a user's ~/.local/bin is often not on
 # the session's PATH). Generated into build/integration/ with @VARNEX_BINDIR@ standing for
 # that folder, which is known only when installing (`cmake --install --prefix`): the install
-# writes the files with the real path into build/integration-install/ and installs those.
+# writes the files with the real path into a staging folder of its own and installs those.
 
 set(VARNEX_DESKTOP_EXEC "@VARNEX_BINDIR@/varnex-desktop")
 set(VARNEX_MIME_TYPES "application/x-varnex-password-package;application/x-varnex-envelope;application/x-varnex-signature;application/x-varnex-mail;")
@@ -80,32 +80,38 @@ configure_file(${src}/varnex-desktop.desktop.in ${out}/varnex-desktop.desktop @O
 configure_file(${src}/nautilus-varnex.py.in ${out}/nautilus/varnex.py @ONLY)
 
 set(data ${CMAKE_INSTALL_DATADIR})
-set(staged ${CMAKE_BINARY_DIR}/integration-install)
+install(FILES ${src}/varnex-mime.xml DESTINATION ${data}/mime/packages RENAME varnex.xml)
+install(FILES ${src}/icons/varnex.svg DESTINATION ${data}/icons/hicolor/scalable/apps)
+file(GLOB mime_icons ${src}/icons/application-x-varnex-*.svg)
+install(FILES ${mime_icons} DESTINATION ${data}/icons/hicolor/scalable/mimetypes)
+# The generated files get the real folder written in at install time, in a staging folder of
+# this install's own: two installs from one build (a packager's DESTDIR beside a user's prefix)
+# never read each other's path. Dolphin runs only service menus that are executable.
 install(CODE "
-  if(IS_ABSOLUTE \"${CMAKE_INSTALL_BINDIR}\")
-    set(bindir \"${CMAKE_INSTALL_BINDIR}\")
-  else()
-    set(bindir \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-  endif()
-  file(REMOVE_RECURSE \"${staged}\")
+  set(bindir \"${CMAKE_INSTALL_BINDIR}\")
+  set(datadir \"${data}\")
+  foreach(dir bindir datadir)
+    if(NOT IS_ABSOLUTE \"\${\${dir}}\")
+      set(\${dir} \"\${CMAKE_INSTALL_PREFIX}/\${\${dir}}\")
+    endif()
+  endforeach()
+  string(RANDOM LENGTH 8 tag)
+  string(MD5 where \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  string(APPEND tag \"-\${where}\")
+  set(staged \"${CMAKE_BINARY_DIR}/integration-install-\${tag}\")
   file(GLOB_RECURSE generated RELATIVE \"${out}\" \"${out}/*\")
   foreach(name \${generated})
     file(READ \"${out}/\${name}\" text)
     string(REPLACE \"@VARNEX_BINDIR@\" \"\${bindir}\" text \"\${text}\")
-    file(WRITE \"${staged}/\${name}\" \"\${text}\")
-  endforeach()")
-set(out ${staged})
-install(FILES ${src}/varnex-mime.xml DESTINATION ${data}/mime/packages RENAME varnex.xml)
-install(FILES ${out}/varnex-desktop.desktop DESTINATION ${data}/applications)
-install(FILES ${src}/icons/varnex.svg DESTINATION ${data}/icons/hicolor/scalable/apps)
-file(GLOB mime_icons ${src}/icons/application-x-varnex-*.svg)
-install(FILES ${mime_icons} DESTINATION ${data}/icons/hicolor/scalable/mimetypes)
-# Dolphin runs only service menus that are executable.
-install(PROGRAMS ${out}/kio/varnex-files.desktop ${out}/kio/varnex-packages.desktop
-        DESTINATION ${data}/kio/servicemenus)
-install(DIRECTORY ${out}/nemo/ DESTINATION ${data}/nemo/actions)
-install(DIRECTORY ${out}/file-manager/ DESTINATION ${data}/file-manager/actions)
-install(FILES ${out}/nautilus/varnex.py DESTINATION ${data}/nautilus-python/extensions)
+    file(WRITE \"\${staged}/\${name}\" \"\${text}\")
+  endforeach()
+  file(INSTALL \"\${staged}/varnex-desktop.desktop\" DESTINATION \"\${datadir}/applications\")
+  file(INSTALL \"\${staged}/kio/\" DESTINATION \"\${datadir}/kio/servicemenus\"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(INSTALL \"\${staged}/nemo/\" DESTINATION \"\${datadir}/nemo/actions\")
+  file(INSTALL \"\${staged}/file-manager/\" DESTINATION \"\${datadir}/file-manager/actions\")
+  file(INSTALL \"\${staged}/nautilus/varnex.py\" DESTINATION \"\${datadir}/nautilus-python/extensions\")
+  file(REMOVE_RECURSE \"\${staged}\")")
 # The MIME and desktop databases are brought up to date where the files land, unless a packager
 # stages them (DESTDIR): the package's own triggers do it on the target system.
 install(CODE "
