@@ -101,9 +101,10 @@ public:
 
     // ---- Session
     // Whether and when the caller will use the user's private key (to sign, to open envelopes).
-    // After the password check, the key is opened on a thread of its own and kept for the
-    // session: kFirst on both cores, for a command that needs it before its work; kLast on one
-    // core, beside the work of a command that signs at its end.
+    // The key is opened and kept for the session: kFirst at once, on both cores, for a command
+    // that needs it before its work (a stored key that opens proves the password, in place of
+    // the check); kLast after the check, on a thread and a core of its own, beside the work of
+    // a command that signs at its end.
     enum class KeyUse { kNone, kFirst, kLast };
     bool LogOn(const std::string& userId, std::string_view password, KeyUse keyUse = KeyUse::kNone);
     void LogOff();
@@ -235,6 +236,8 @@ private:
     bool ReadUsers(std::vector<UserRow>& out);
     bool ResolveUser(std::string_view text, UserRow& out);
     bool PasswordOk(const UserRow& user, const char* password, int length) const;
+    // Whether key is the one of the user's own certificate.
+    bool KeyIsOwn(const UserRow& user, EVP_PKEY* key);
     bool SessionUser(UserRow& out);
     logon::PkeyPtr OpenPrivateKey(const UserRow& user, const char* password, size_t length);
     void RaiseKeyCost(const UserRow& user, std::string_view password);

@@ -1,6 +1,8 @@
 // The session of the logon store: who is logged on, with which password, and whether that
 // user's key device is present. The password is kept in memory only and wiped at log-off.
 
+#include <openssl/evp.h>
+
 #include "logon/LogonStore.h"
 #include "logon/StoreMessages.h"
 
@@ -15,13 +17,26 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password, Key
     LogOff();
     UserRow user;
     if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
-    // The password check, then the key's opening, each derive a key from the password, the
-    // costliest steps of a command. The check comes first and alone, on both cores; the key is
-    // opened behind and waited for where it is first used. One after the other, the second
+    // The password check and the key's opening each derive a key from the password, the
+    // costliest steps of a command. A command that needs the key first opens it at once, on
+    // both cores: a key sealed under the password opens under that password only, so its
+    // opening proves the password as the check would, and the check is left out. Otherwise
+    // (no stored key, or one that does not open) the check comes first and alone, and the key
+    // is opened behind, waited for where it is first used. One after the other, the second
     // derivation finds its memory where the first left it: side by side, each would fault in
     // fresh memory of its own, which costs more than the second core gains.
-    if (!PasswordOk(user, password.data(), static_cast<int>(password.size())))
-        return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
+    const bool storedKey = user.type != kLogonKeyDevice && !user.keyPem.empty();
+    logon::PkeyPtr opened = keyUse == KeyUse::kFirst && storedKey
+                                ? m_keptKey.Open(user.keyPem, password.data(), password.size(), true)
+                                : nullptr;
+    // The key proves the password only as the one of the user's own certificate.
+    const bool keyOpened = opened && KeyIsOwn(user, opened.get());
+    opened.reset();
+    if (!keyOpened) {
+        m_keptKey.Forget();
+        if (!PasswordOk(user, password.data(), static_cast<int>(password.size())))
+            return Fail(MessageText(msg::logon_store::WrongPassword, user.id));
+    }
     RaiseKeyCost(user, password);
     m_sessionUser = user.id;
     m_sessionPassword = password;
@@ -29,12 +44,22 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password, Key
     UserRow now;
     const bool found = FindUser(user.id, now);
     m_sessionVerifier = found ? now.verifier : std::string();
-    if (keyUse != KeyUse::kNone && found && now.type != kLogonKeyDevice && !now.keyPem.empty()) {
+    // A key resealed by the raise is opened anew.
+    if (keyUse != KeyUse::kNone && found && now.type != kLogonKeyDevice && !now.keyPem.empty() &&
+        !(keyOpened && now.keyPem == user.keyPem)) {
         m_keptKey.OpenBehind(
             now.keyPem, password,
             keyUse == KeyUse::kFirst ? logon::ScryptThreads::kTwoWhereFree : logon::ScryptThreads::kOne);
     }
     return true;
+}
+
+bool LogonStore::KeyIsOwn(const UserRow& user, EVP_PKEY* key) {
+    CertRow cert;
+    if (!FindCert(CertificateNameOf(user.id), cert)) return false;
+    logon::X509Ptr own = logon::CertFromDer(cert.record.der);
+    logon::PkeyPtr pub = logon::PublicKeyOf(own.get());
+    return pub && EVP_PKEY_eq(pub.get(), key) == 1;
 }
 
 void LogonStore::LogOff() {

@@ -220,6 +220,26 @@ TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStores
     EXPECT_EQ(KdfOf(ReadFile(device_ + "/gil.p8")).cost, static_cast<long>(kTestCost.n));
 }
 
+// A command that needs the key first takes its opening as the password's proof, but only of
+// the user's own key: a stored key swapped for another user's leaves the answer to the verifier.
+TEST_F(KeyProtectionTest, OnlyTheUsersOwnKeyProvesThePassword) {
+    ASSERT_GT(store_.AddUser("ann", "Ann", "", "pass-a"), 0) << store_.LastError();
+    ASSERT_GT(store_.AddUser("bob", "Bob", "", "pass-b"), 0) << store_.LastError();
+    EXPECT_TRUE(store_.LogOn("bob", "pass-b", LogonStore::KeyUse::kFirst));
+    EXPECT_FALSE(store_.LogOn("bob", "pass-a", LogonStore::KeyUse::kFirst));
+    {
+        logon::Database db;
+        ASSERT_TRUE(db.Open(home_ + "/logon.db"));
+        logon::Statement swap(db, "UPDATE users SET private_key = ?1 WHERE user_id = 'ann'");
+        swap.Bind(1, StoredKeyPem(home_ + "/logon.db", "bob"));
+        ASSERT_TRUE(swap.Run());
+    }
+    for (const auto use : {LogonStore::KeyUse::kFirst, LogonStore::KeyUse::kLast}) {
+        EXPECT_FALSE(store_.LogOn("ann", "pass-b", use)) << static_cast<int>(use);
+        EXPECT_TRUE(store_.LogOn("ann", "pass-a", use)) << static_cast<int>(use);
+    }
+}
+
 // A removed user's key and verifier, and those a password change replaced, are gone from the
 // store's files while the store is still open: not in free pages of the database, not in its log.
 TEST_F(KeyProtectionTest, RemovedAndReplacedKeysLeaveNoTraceInTheStoreFiles) {
