@@ -18,15 +18,15 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password, Key
     UserRow user;
     if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
     // The password check and the key's opening each derive a key from the password, the
-    // costliest steps of a command. A command that needs the key first opens it at once, on
-    // both cores: a key sealed under the password opens under that password only, so its
-    // opening proves the password as the check would, and the check is left out. Otherwise
-    // (no stored key, or one that does not open) the check comes first and alone, and the key
-    // is opened behind, waited for where it is first used. One after the other, the second
-    // derivation finds its memory where the first left it: side by side, each would fault in
-    // fresh memory of its own, which costs more than the second core gains.
+    // costliest steps of a command. A command that uses the key opens it at once, on both
+    // cores: a key sealed under the password opens under that password only, so its opening
+    // proves the password as the check would, and the check is left out. Otherwise (no stored
+    // key, or one that does not open) the check comes first and alone, and the key is opened
+    // behind, waited for where it is first used. One after the other, the second derivation
+    // finds its memory where the first left it: side by side, each would fault in fresh memory
+    // of its own, which costs more than the second core gains.
     const bool storedKey = user.type != kLogonKeyDevice && !user.keyPem.empty();
-    logon::PkeyPtr opened = keyUse == KeyUse::kFirst && storedKey
+    logon::PkeyPtr opened = keyUse != KeyUse::kNone && storedKey
                                 ? m_keptKey.Open(user.keyPem, password.data(), password.size(), true)
                                 : nullptr;
     // The key proves the password only as the one of the user's own certificate.
