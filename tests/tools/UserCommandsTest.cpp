@@ -176,6 +176,12 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
               std::string::npos)
         << proven.out << listed;
 
+    // The signed file named in place of its signature: the mistake is named, once.
+    CliOutcome wrongFile = Varnex("verify '" + dir / "a.txt" + "'");
+    EXPECT_EQ(wrongFile.exit, 1);
+    EXPECT_EQ(wrongFile.err,
+              "varnex: " + dir / "a.txt is the signed file, not a signature file: verify " + dir / "a.txt.idi\n");
+
     WriteFile(dir / "a.txt", "agreeD");
     CliOutcome changed = Varnex("verify --json '" + dir / "a.txt.idi" + "'");
     EXPECT_EQ(changed.exit, 1);

@@ -90,6 +90,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NothingNamed, "no file, folder or drive named", MB_OK) \
     M(SetTakes, "--set takes +r or -r: only read-only can be changed here (hidden is a name beginning with \".\", archive is every file)", MB_OK) \
     M(NoSignatureFile, "no signature file to verify", MB_OK) \
+    M(SignedNotSignature, "%s is the signed file, not a signature file: verify %s", MB_OK) \
     M(NoPackageNamed, "no package named", MB_OK) \
     M(NotOneFileEnvelope, "%s: not an envelope package of one file for %s, or damaged", MB_OK) \
     M(PasswordPackageList, "%s: a password package; `varnex list` shows what it holds", MB_OK) \

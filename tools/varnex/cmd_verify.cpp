@@ -1,6 +1,7 @@
 // varnex verify: checks signature files against their files and prints each report.
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "Cli.h"
@@ -11,9 +12,12 @@
 #include "dialogs/VerifyDialog.h"
 #include "engine/Korvane.h"
 #include "platform/PrintableText.h"
+#include "platform/Text.h"
 #include "shell/SecurityPage.h"
 
 namespace {
+
+constexpr std::string_view kSignatureSuffix = ".idi";
 
 // Passes everything to the run's host but the signature report, which it keeps for printing.
 class ReportKeeper : public IUiHost {
@@ -74,6 +78,19 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
     bool allCorrect = true;
     std::vector<std::string> documents;
     for (const std::string& path : parsed.Positionals()) {
+        // The signed file named in place of its signature beside it: said so, not read as a
+        // damaged signature file.
+        const std::string signature = path + std::string(kSignatureSuffix);
+        std::error_code ec;
+        if (!(path.size() >= kSignatureSuffix.size() &&
+              EqualNoCase(std::string_view(path).substr(path.size() - kSignatureSuffix.size()), kSignatureSuffix)) &&
+            std::filesystem::is_regular_file(signature, ec)) {
+            std::fprintf(stderr, "varnex: %s\n",
+                         MessageText(msg::cli::SignedNotSignature, EscapeText(path), EscapeText(signature)).c_str());
+            allCorrect = false;
+            if (json) documents.push_back(ReportJson(path, 0, nullptr, 0));
+            continue;
+        }
         cli.host->SetSubject(path);  // messages name the signature file they are about
         int result = engine.Verify_One_File(path.c_str());
         cli.host->SetSubject({});
