@@ -1,6 +1,7 @@
 // The commands a user runs on their own files, as a script runs them: encrypt, share-encrypt
 // and original; envelope and its decrypt; sign, verify and info; mail-pack and mail-unpack.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -176,11 +177,16 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
               std::string::npos)
         << proven.out << listed;
 
-    // The signed file named in place of its signature: the mistake is named, once.
-    CliOutcome wrongFile = Varnex("verify '" + dir / "a.txt" + "'");
-    EXPECT_EQ(wrongFile.exit, 1);
-    EXPECT_EQ(wrongFile.err,
-              "varnex: " + dir / "a.txt is the signed file, not a signature file: verify " + dir / "a.txt.idi\n");
+    // A name that is not a signature file: the mistake is named, once, and nothing verified.
+    ASSERT_EQ(mkfifo((dir / "pipe.idi").c_str(), 0600), 0);
+    for (const auto& [name, said] : std::vector<std::pair<std::string, std::string>>{
+             {"a.txt", " is the signed file, not a signature file: verify " + dir / "a.txt.idi"},
+             {"none.idi", ": 文件不存在"},
+             {"pipe.idi", ": not a regular file"}}) {
+        CliOutcome wrong = Varnex("verify '" + dir / name + "'");
+        EXPECT_EQ(wrong.exit, 1) << name;
+        EXPECT_EQ(wrong.err, "varnex: " + dir / name + said + "\n");
+    }
 
     WriteFile(dir / "a.txt", "agreeD");
     CliOutcome changed = Varnex("verify --json '" + dir / "a.txt.idi" + "'");

@@ -15,6 +15,7 @@
 #include "CliMessages.h"
 #include "mail/MailComposer.h"
 #include "mail/MailOutbox.h"
+#include "platform/PrintableText.h"
 #include "platform/SecretInput.h"
 #include "platform/SignalCleanup.h"
 
@@ -91,7 +92,7 @@ int CliFail(const std::string& text) {
 bool RegularFileOrSay(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
-    std::fprintf(stderr, "varnex: %s: %s\n", path.c_str(), MessageText(msg::cli::NotRegularFile).c_str());
+    std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(), MessageText(msg::cli::NotRegularFile).c_str());
     return false;
 }
 

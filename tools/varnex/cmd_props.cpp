@@ -59,7 +59,8 @@ int RunProps(CliContext&, const std::vector<std::string>& args) {
     for (const std::string& p : parsed.Positionals()) {
         std::error_code ec;
         if (!fs::exists(p, ec)) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::shell::FileMissing).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
+                         MessageText(msg::shell::FileMissing).c_str());
             return kExitFailed;
         }
         std::string path = fs::absolute(p).lexically_normal().string();

@@ -13,6 +13,7 @@
 #include "engine/Korvane.h"
 #include "platform/PrintableText.h"
 #include "platform/Text.h"
+#include "shell/Messages.h"
 #include "shell/SecurityPage.h"
 
 namespace {
@@ -78,17 +79,31 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
     bool allCorrect = true;
     std::vector<std::string> documents;
     for (const std::string& path : parsed.Positionals()) {
+        auto refused = [&] {
+            allCorrect = false;
+            if (json) documents.push_back(ReportJson(path, 0, nullptr, 0));
+        };
+        // A name that is no file is said so here: the engine answers it with no reason.
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) {
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
+                         MessageText(msg::shell::FileMissing).c_str());
+            refused();
+            continue;
+        }
+        if (!RegularFileOrSay(path)) {
+            refused();
+            continue;
+        }
         // The signed file named in place of its signature beside it: said so, not read as a
         // damaged signature file.
         const std::string signature = path + std::string(kSignatureSuffix);
-        std::error_code ec;
         if (!(path.size() >= kSignatureSuffix.size() &&
               EqualNoCase(std::string_view(path).substr(path.size() - kSignatureSuffix.size()), kSignatureSuffix)) &&
             std::filesystem::is_regular_file(signature, ec)) {
             std::fprintf(stderr, "varnex: %s\n",
                          MessageText(msg::cli::SignedNotSignature, EscapeText(path), EscapeText(signature)).c_str());
-            allCorrect = false;
-            if (json) documents.push_back(ReportJson(path, 0, nullptr, 0));
+            refused();
             continue;
         }
         cli.host->SetSubject(path);  // messages name the signature file they are about
