@@ -370,7 +370,8 @@ TEST(FileManagerEndToEnd, GioOpenOfAPackageRestoresItsFiles) {
     ASSERT_EQ(std::system(("gio open '" + package + "' >/dev/null 2>&1 </dev/null").c_str()), 0);
     const std::string program = prefix + "/bin/varnex-desktop";
     std::pair<pid_t, std::vector<std::string>> running;
-    ASSERT_TRUE(WaitFor([&] { return (running = ProcessOf(program)).first > 0; }, 30))
+    // Its arguments show once its exec is through: the program link is set a moment before.
+    ASSERT_TRUE(WaitFor([&] { return (running = ProcessOf(program)).first > 0 && !running.second.empty(); }, 30))
         << "varnex-desktop did not start";
     EXPECT_EQ(running.second, (std::vector<std::string>{program, "open", "--", package}));
     const pid_t pid = running.first;
@@ -394,7 +395,8 @@ TEST(FileManagerEndToEnd, GioOpenOfAPackageRestoresItsFiles) {
     const std::string fake = dir / "fake.vrk";
     WriteFile(fake, "not a package\n");
     ASSERT_EQ(std::system(("gio open '" + fake + "' >/dev/null 2>&1 </dev/null").c_str()), 0);
-    ASSERT_TRUE(WaitFor([&] { return (running = ProcessOf(program)).first > 0; }, 30));
+    // Its arguments show once its exec is through: the program link is set a moment before.
+    ASSERT_TRUE(WaitFor([&] { return (running = ProcessOf(program)).first > 0 && !running.second.empty(); }, 30));
     const std::string refusal = FocusedWindow(running.first, "");
     ASSERT_FALSE(refusal.empty()) << "no message";
     // Return answers the message box once it has taken the focus; pressed until the program ends.
