@@ -24,12 +24,12 @@ PkeyPtr KeptKey::Open(const std::string& pem, const char* password, size_t lengt
     return key;
 }
 
-void KeptKey::OpenBehind(const std::string& pem, std::string_view password, ScryptThreads threads) {
+void KeptKey::OpenBehind(const std::string& pem, std::string_view password) {
     Forget();
     m_openerPem = pem;
     try {
-        m_opener = std::thread([this, threads, secret = SecretText(password)] {
-            m_opened = ImportPrivateKeyPem(m_openerPem, secret.data(), secret.size(), threads);
+        m_opener = std::thread([this, secret = SecretText(password)] {
+            m_opened = ImportPrivateKeyPem(m_openerPem, secret.data(), secret.size());
         });
     } catch (const std::system_error&) {
         // No thread: the key is opened when first used.

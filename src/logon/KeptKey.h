@@ -30,11 +30,10 @@ public:
     // The key that pem opens under password. When keep is set (the password is the session's),
     // the key opened is kept and the same pem answers from memory next time.
     PkeyPtr Open(const std::string& pem, const char* password, size_t length, bool keep);
-    // Opens pem under the session's password on a thread of its own (its derivation on threads
-    // as given) and keeps the key, so that a command derives the key beside other work: a
-    // command that signs only at its end, beside all of it. The first Open waits for it; a key
-    // that does not open is simply not kept.
-    void OpenBehind(const std::string& pem, std::string_view password, ScryptThreads threads);
+    // Opens pem under the session's password on a thread of its own and keeps the key, so that
+    // a command derives the key beside other work. The first Open waits for it; a key that does
+    // not open is simply not kept.
+    void OpenBehind(const std::string& pem, std::string_view password);
     void Forget();
 
 private:

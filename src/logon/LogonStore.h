@@ -101,13 +101,11 @@ public:
 
     // ---- Session
     // Whether and when the caller will use the user's private key (to sign, to open envelopes).
-    // The key is opened and kept for the session. A stored key is opened at once, on both
-    // cores, and its opening proves the password in place of the check. Where the check is
-    // still made (a key that does not open, or one resealed at a new cost), the key is opened
-    // after it on a thread of its own: kFirst on both cores, for a command that needs it before
-    // its work; kLast on one core, beside the work of a command that signs at its end.
-    enum class KeyUse { kNone, kFirst, kLast };
-    bool LogOn(const std::string& userId, std::string_view password, KeyUse keyUse = KeyUse::kNone);
+    // With openKey (a command that signs or opens envelopes), the user's key is opened and kept
+    // for the session: a stored key is opened at once, on both cores, and its opening proves the
+    // password in place of the check. Where the check is still made (a key that does not open,
+    // or one resealed at a new cost), the key is opened after it, behind, on a thread of its own.
+    bool LogOn(const std::string& userId, std::string_view password, bool openKey = false);
     void LogOff();
 
     // ---- Certificates of other people

@@ -13,7 +13,7 @@ constexpr const char* kLastUserKey = "LastUser";
 
 }  // namespace
 
-bool LogonStore::LogOn(const std::string& userId, std::string_view password, KeyUse keyUse) {
+bool LogonStore::LogOn(const std::string& userId, std::string_view password, bool openKey) {
     LogOff();
     UserRow user;
     if (!FindUser(userId, user)) return Fail(MessageText(msg::logon_store::NoSuchUser, userId));
@@ -26,9 +26,8 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password, Key
     // finds its memory where the first left it: side by side, each would fault in fresh memory
     // of its own, which costs more than the second core gains.
     const bool storedKey = user.type != kLogonKeyDevice && !user.keyPem.empty();
-    logon::PkeyPtr opened = keyUse != KeyUse::kNone && storedKey
-                                ? m_keptKey.Open(user.keyPem, password.data(), password.size(), true)
-                                : nullptr;
+    logon::PkeyPtr opened =
+        openKey && storedKey ? m_keptKey.Open(user.keyPem, password.data(), password.size(), true) : nullptr;
     // The key proves the password only as the one of the user's own certificate.
     const bool keyOpened = opened && KeyIsOwn(user, opened.get());
     opened.reset();
@@ -45,11 +44,9 @@ bool LogonStore::LogOn(const std::string& userId, std::string_view password, Key
     const bool found = FindUser(user.id, now);
     m_sessionVerifier = found ? now.verifier : std::string();
     // A key resealed by the raise is opened anew.
-    if (keyUse != KeyUse::kNone && found && now.type != kLogonKeyDevice && !now.keyPem.empty() &&
+    if (openKey && found && now.type != kLogonKeyDevice && !now.keyPem.empty() &&
         !(keyOpened && now.keyPem == user.keyPem)) {
-        m_keptKey.OpenBehind(
-            now.keyPem, password,
-            keyUse == KeyUse::kFirst ? logon::ScryptThreads::kTwoWhereFree : logon::ScryptThreads::kOne);
+        m_keptKey.OpenBehind(now.keyPem, password);
     }
     return true;
 }

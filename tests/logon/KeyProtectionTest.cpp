@@ -189,10 +189,10 @@ TEST_F(KeyProtectionTest, OldCostKeysAreReprotectedAtLogOnKillSafely) {
 TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStoresCost) {
     ASSERT_GT(store_.AddUser("ann", "Ann", "", "pass-a"), 0) << store_.LastError();
     ASSERT_GT(store_.AddUser("gil", "Gil", "", "pass-g", device_), 0) << store_.LastError();
-    // The key opened beside the log-on's check and kept for ann's session answers only her
+    // The key opened at log-on and kept for ann's session answers only her
     // password; the session's password stops checking once another process changes it.
-    ASSERT_FALSE(store_.LogOn("ann", "pass-x", LogonStore::KeyUse::kFirst));
-    ASSERT_TRUE(store_.LogOn("ann", "pass-a", LogonStore::KeyUse::kLast));
+    ASSERT_FALSE(store_.LogOn("ann", "pass-x", true));
+    ASSERT_TRUE(store_.LogOn("ann", "pass-a", true));
     EXPECT_TRUE(KeyOpens("ann", "pass-a"));
     EXPECT_FALSE(KeyOpens("ann", "pA"));
     EXPECT_EQ(store_.CheckPassword("ann", "pass-x", 6, 2), 0);
@@ -225,8 +225,8 @@ TEST_F(KeyProtectionTest, PasswordChangeReprotectsStoredAndDeviceKeysAtTheStores
 TEST_F(KeyProtectionTest, OnlyTheUsersOwnKeyProvesThePassword) {
     ASSERT_GT(store_.AddUser("ann", "Ann", "", "pass-a"), 0) << store_.LastError();
     ASSERT_GT(store_.AddUser("bob", "Bob", "", "pass-b"), 0) << store_.LastError();
-    EXPECT_TRUE(store_.LogOn("bob", "pass-b", LogonStore::KeyUse::kFirst));
-    EXPECT_FALSE(store_.LogOn("bob", "pass-a", LogonStore::KeyUse::kFirst));
+    EXPECT_TRUE(store_.LogOn("bob", "pass-b", true));
+    EXPECT_FALSE(store_.LogOn("bob", "pass-a", true));
     {
         logon::Database db;
         ASSERT_TRUE(db.Open(home_ + "/logon.db"));
@@ -234,9 +234,9 @@ TEST_F(KeyProtectionTest, OnlyTheUsersOwnKeyProvesThePassword) {
         swap.Bind(1, StoredKeyPem(home_ + "/logon.db", "bob"));
         ASSERT_TRUE(swap.Run());
     }
-    for (const auto use : {LogonStore::KeyUse::kFirst, LogonStore::KeyUse::kLast}) {
-        EXPECT_FALSE(store_.LogOn("ann", "pass-b", use)) << static_cast<int>(use);
-        EXPECT_TRUE(store_.LogOn("ann", "pass-a", use)) << static_cast<int>(use);
+    for (const bool openKey : {true, false}) {
+        EXPECT_FALSE(store_.LogOn("ann", "pass-b", openKey)) << openKey;
+        EXPECT_TRUE(store_.LogOn("ann", "pass-a", openKey)) << openKey;
     }
 }
 

@@ -197,13 +197,13 @@ bool CliSession::Open() {
     return true;
 }
 
-bool CliSession::LogOn(LogonStore::KeyUse keyUse) {
+bool CliSession::LogOn() {
     if (!Open()) return false;
     std::string userId = cli_.options.user;
     if (userId.empty() && !store_.DefaultUser(userId)) return Refuse(store_.LastError());
     bool logged = TryLogonPassword(cli_, userId, [&](const SecretText& password, std::string& why) {
         // Every command that logs on signs or opens envelopes with the user's key.
-        if (store_.LogOn(userId, password.view(), keyUse)) return PasswordVerdict::kAccepted;
+        if (store_.LogOn(userId, password.view(), true)) return PasswordVerdict::kAccepted;
         why = store_.LastError();
         LogonKeyRecord key;
         LogonUserRecord user;

@@ -40,7 +40,7 @@ public:
     // Open(), then logs on: the user of --user, else the store's only user, else the
     // setting "LastUser" of section "Option"; the password from --password-file, else
     // $VARNEX_PASSWORD, else the terminal. Records the user as "LastUser".
-    bool LogOn(LogonStore::KeyUse keyUse = LogonStore::KeyUse::kFirst);
+    bool LogOn();
     LogonStore& Store() { return store_; }
     const std::string& UserId() const { return userId_; }
 

@@ -49,7 +49,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     // The key signs the package at its end.
-    if (!session.LogOn(LogonStore::KeyUse::kLast)) return kExitFailed;
+    if (!session.LogOn()) return kExitFailed;
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     for (const std::string& id : request.recipients) {
         // A registered user, or someone whose certificate is installed and confirmed.

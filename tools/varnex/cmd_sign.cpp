@@ -39,7 +39,7 @@ int RunSign(CliContext& cli, const std::vector<std::string>& args) {
 
     CliSession session(cli);
     // The key signs each file after its digest.
-    if (!session.LogOn(LogonStore::KeyUse::kLast)) return kExitFailed;
+    if (!session.LogOn()) return kExitFailed;
     std::string userId;
     SecretText password;
     int type = 0;
