@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "CliTest.h"
 #include "engine/Korvane.h"
@@ -177,15 +178,19 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
               std::string::npos)
         << proven.out << listed;
 
-    // A name that is not a signature file: the mistake is named, once, and nothing verified.
+    // A name that is not a signature file: the mistake is named, once, and nothing verified or
+    // shown.
     ASSERT_EQ(mkfifo((dir / "pipe.idi").c_str(), 0600), 0);
-    for (const auto& [name, said] : std::vector<std::pair<std::string, std::string>>{
-             {"a.txt", " is the signed file, not a signature file: verify " + dir / "a.txt.idi"},
-             {"none.idi", ": 文件不存在"},
-             {"pipe.idi", ": not a regular file"}}) {
-        CliOutcome wrong = Varnex("verify '" + dir / name + "'");
-        EXPECT_EQ(wrong.exit, 1) << name;
+    for (const auto& [command, name, said] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"verify", "a.txt", " is the signed file, not a signature file: verify " + dir / "a.txt.idi"},
+             {"verify", "none.idi", ": 文件不存在"},
+             {"verify", "pipe.idi", ": not a regular file"},
+             {"info", "none.idi", ": 文件不存在"},
+             {"info", "pipe.idi", ": not a regular file"}}) {
+        CliOutcome wrong = Varnex(command + " '" + dir / name + "'");
+        EXPECT_EQ(wrong.exit, 1) << command << ' ' << name;
         EXPECT_EQ(wrong.err, "varnex: " + dir / name + said + "\n");
+        EXPECT_EQ(wrong.out, "") << command << ' ' << name;
     }
 
     WriteFile(dir / "a.txt", "agreeD");

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "platform/PrintableText.h"
 #include "platform/SecretInput.h"
 #include "platform/SignalCleanup.h"
+#include "shell/Messages.h"
 
 namespace {
 
@@ -91,8 +93,16 @@ int CliFail(const std::string& text) {
 
 bool RegularFileOrSay(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return true;
-    std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(), MessageText(msg::cli::NotRegularFile).c_str());
+    std::string why;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) return true;  // the engine says why it cannot be read
+        why = MessageText(msg::shell::FileMissing);
+    } else if (S_ISREG(st.st_mode)) {
+        return true;
+    } else {
+        why = MessageText(msg::cli::NotRegularFile);
+    }
+    std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(), why.c_str());
     return false;
 }
 

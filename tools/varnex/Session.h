@@ -24,8 +24,9 @@ void TakeEnvironmentPassword(CliContext& cli);
 int CliFail(const std::string& text);
 
 // For commands that read files without saying why one cannot be read: false, after
-// "varnex: PATH: not a regular file", when path leads to a FIFO, a device, a socket or a folder
-// (the engine refuses to read those, never waiting on one).
+// "varnex: PATH: 文件不存在" when the name leads nowhere, or "varnex: PATH: not a regular file"
+// when it leads to a FIFO, a device, a socket or a folder (the engine refuses to read those,
+// never waiting on one).
 bool RegularFileOrSay(const std::string& path);
 
 class CliSession {

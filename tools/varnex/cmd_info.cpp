@@ -62,9 +62,11 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
     bool allRead = true;
     std::vector<std::string> documents;
     for (const std::string& path : parsed.Positionals()) {
-        allRead = RegularFileOrSay(path) && allRead;
-        FileSecurity info = ReadFileSecurity(engine, path);
+        // A name that is no regular file is said once, on standard error, with its reason.
+        const bool regular = RegularFileOrSay(path);
+        FileSecurity info = regular ? ReadFileSecurity(engine, path) : FileSecurity{};
         allRead = allRead && info.result == 1;
+        if (!regular && !json) continue;
         if (json) {
             documents.push_back(InfoJson(path, info));
             continue;

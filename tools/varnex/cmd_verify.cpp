@@ -13,7 +13,6 @@
 #include "engine/Korvane.h"
 #include "platform/PrintableText.h"
 #include "platform/Text.h"
-#include "shell/Messages.h"
 #include "shell/SecurityPage.h"
 
 namespace {
@@ -84,13 +83,6 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
             if (json) documents.push_back(ReportJson(path, 0, nullptr, 0));
         };
         // A name that is no file is said so here: the engine answers it with no reason.
-        std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) {
-            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
-                         MessageText(msg::shell::FileMissing).c_str());
-            refused();
-            continue;
-        }
         if (!RegularFileOrSay(path)) {
             refused();
             continue;
@@ -98,6 +90,7 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
         // The signed file named in place of its signature beside it: said so, not read as a
         // damaged signature file.
         const std::string signature = path + std::string(kSignatureSuffix);
+        std::error_code ec;
         if (!(path.size() >= kSignatureSuffix.size() &&
               EqualNoCase(std::string_view(path).substr(path.size() - kSignatureSuffix.size()), kSignatureSuffix)) &&
             std::filesystem::is_regular_file(signature, ec)) {
