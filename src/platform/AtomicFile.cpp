@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <openssl/rand.h>
@@ -52,6 +53,23 @@ std::string TempNameFor(const std::string& name) {
         kept.resize(cut);
     }
     return "." + kept + kTempSuffix;
+}
+
+std::vector<std::string> TempFilesFor(const std::string& path) {
+    std::vector<std::string> found;
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string prefix = TempNameFor(path.substr(slash == std::string::npos ? 0 : slash + 1));
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return found;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) == 0 && name.size() == prefix.size() + kRandomChars &&
+            IsTempName(name))
+            found.push_back(slash == std::string::npos ? name : folder + name);
+    }
+    ::closedir(dir);
+    return found;
 }
 
 bool MoveAside(int folderFd, const std::string& name, std::string* aside) {

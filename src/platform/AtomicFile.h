@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/CFile.h"
 
@@ -92,6 +93,10 @@ std::string TempNameFor(const std::string& name);
 // True for a name TempNameFor makes: a file another run is writing (or left by a hard kill).
 // Walkers pass such files over: they are never the user's data.
 bool IsTempName(const std::string& name);
+// The temporary files a hard kill left for path: beside it, named as TempNameFor(its name) makes
+// them (a file that was to become it, or the file itself moved aside by an interrupted wipe).
+// Their paths, as path names its folder; none when the folder cannot be read.
+std::vector<std::string> TempFilesFor(const std::string& path);
 // Moves `from` to `to` in one folder without ever replacing an existing `to`; false with
 // errno set (EEXIST when `to` exists).
 bool RenameNoReplace(int folderFd, const std::string& from, const std::string& to);

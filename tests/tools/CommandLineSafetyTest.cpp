@@ -155,6 +155,20 @@ TEST_F(CommandLine, TemporaryFilesAreGoneAfterSigtermInPackRestoreAndWipe) {
     EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
+// A wipe killed outright (no handler runs) leaves the half-overwritten file under its temporary
+// name: wiping the name again says where its bytes are instead of "no such file", and wiping
+// that name takes them.
+TEST_F(CommandLine, AWipeKilledHalfwayIsNamedByWhatItLeft) {
+    const std::string left = dir / ".secret.txt.varnex-AbC123";
+    WriteFile(left, "not yet overwritten");
+    WriteFile(dir / ".secret.txt.varnex-short", "another name");
+    EXPECT_EQ(Varnex("wipe " + dir / "secret.txt").err,
+              "varnex: " + dir / "secret.txt: no such file or folder; an interrupted run left " + left +
+                  " in its place: wipe that\n");
+    EXPECT_EQ(Varnex("wipe " + left).exit, 0);
+    EXPECT_FALSE(fs::exists(left));
+}
+
 // Ctrl-C at the password prompt on a terminal: echo is off before the prompt shows; the
 // command stops (exit 3) and the terminal has its echo back.
 TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {

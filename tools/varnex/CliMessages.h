@@ -43,6 +43,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(UnknownSubCommand, "unknown %s command '%s'", MB_OK) \
     M(UnknownSubCommandNear, "unknown %s command '%s'; did you mean '%s'?", MB_OK) \
     M(NoSuchFileOrFolder, "no such file or folder", MB_OK) \
+    M(OnlyTempFileLeft, "no such file or folder; an interrupted run left %s in its place: wipe that", MB_OK) \
     M(NotRegularFile, "not a regular file", MB_OK) \
     M(PathTooLong, "path longer than %d bytes", MB_OK) \
     M(NobodyLoggedOn, "nobody is logged on", MB_OK) \

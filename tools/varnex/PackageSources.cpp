@@ -8,6 +8,7 @@
 #include "CliMessages.h"
 #include "engine/Identifiers.h"
 #include "password/PasswordPackager.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -32,11 +33,12 @@ int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::
         if (!path.has_filename() && path != path.root_path()) path = path.parent_path();
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(path, ec))) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NoSuchFileOrFolder).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
+                         MessageText(msg::cli::NoSuchFileOrFolder).c_str());
             return kExitFailed;
         }
         if (path.string().size() >= kMaxPath) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
                          MessageText(msg::cli::PathTooLong, kMaxPath - 1).c_str());
             return kExitFailed;
         }

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "Session.h"
+#include "platform/AtomicFile.h"
+#include "platform/PrintableText.h"
 #include "engine/Korvane.h"
 #include "wipe/DeleteLog.h"
 
@@ -32,19 +35,26 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
         while (bare.size() > 1 && bare.back() == '/') bare.pop_back();
         const std::string last = bare.substr(bare.find_last_of('/') + 1);
         if (last == "." || last == "..") {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::RefuseDots).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(), MessageText(msg::cli::RefuseDots).c_str());
             refused = true;
             continue;
         }
         struct stat st {};
         if (::lstat(p.c_str(), &st) != 0) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
-                         errno == ENOENT ? MessageText(msg::cli::NoSuchFileOrFolder).c_str() : std::strerror(errno));
+            std::string why = errno != ENOENT ? std::strerror(errno) : MessageText(msg::cli::NoSuchFileOrFolder);
+            // A wipe or a write killed halfway leaves the file's bytes under a temporary name
+            // beside it: named here, so that a second wipe of the same name does not pass them
+            // over as already gone.
+            if (errno == ENOENT)
+                if (const std::vector<std::string> left = TempFilesFor(bare); !left.empty())
+                    why = MessageText(msg::cli::OnlyTempFileLeft, EscapeText(left.front()));
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(), why.c_str());
             refused = true;
             continue;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
-            std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(), MessageText(msg::cli::NotFileFolderLink).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
+                         MessageText(msg::cli::NotFileFolderLink).c_str());
             refused = true;
             continue;
         }
