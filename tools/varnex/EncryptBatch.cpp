@@ -17,10 +17,12 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
         case EncryptSourcesEnd::kOk:
             return -1;
         case EncryptSourcesEnd::kMissing:
-            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(bad).c_str(), MessageText(msg::cli::NoSuchFileOrFolder).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(bad).c_str(),
+                         MessageText(msg::cli::NoSuchFileOrFolder).c_str());
             break;
         case EncryptSourcesEnd::kNotFileOrFolder:
-            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(bad).c_str(), MessageText(msg::cli::NotFileOrFolder).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(bad).c_str(),
+                         MessageText(msg::cli::NotFileOrFolder).c_str());
             break;
         case EncryptSourcesEnd::kSaid:
             break;

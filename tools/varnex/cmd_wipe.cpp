@@ -11,9 +11,9 @@
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "Session.h"
+#include "engine/Korvane.h"
 #include "platform/AtomicFile.h"
 #include "platform/PrintableText.h"
-#include "engine/Korvane.h"
 #include "wipe/DeleteLog.h"
 
 namespace {
