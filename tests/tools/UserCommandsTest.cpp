@@ -217,10 +217,9 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
         ASSERT_EQ(WriteSignatureRecord(e, &f, *record), 1);
     }
     WriteFile(dir / "a.txt", "agreed");
-    EXPECT_EQ(
-        Varnex("verify '" + dir / "a.txt.idi" + "'").err,
-        "varnex: " + dir / "a.txt.idi: 签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.\nvarnex: " +
-            dir / "a.txt.idi: not verified\n");
+    EXPECT_EQ(Varnex("verify '" + dir / "a.txt.idi" + "'").err,
+              "varnex: " + dir / "a.txt.idi: 签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.\n")
+        << "the reason, once";
     CliOutcome text = Varnex("info '" + dir / "a.txt.idi" + "'");
     EXPECT_NE(text.out.find("签名人:alice\\n\\x1b[2J\\xff(Alice<alice@example.org>)(文件所称, 未经验证)\n"),
               std::string::npos)
@@ -240,6 +239,39 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
 
 // Mail packed for two recipients, unpacked by each (from a file and from standard input),
 // refused for a third, and sent through the mail module.
+// A correct signature is trusted as far as the certificate that checks it: on another machine
+// one not yet confirmed is said so (and the report stands), one installed over a confirmed one
+// under its name (a forger's "Alice") fails.
+TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
+    const std::string reader = dir / "reader";
+    for (const std::string& suite : {std::string("forger"), std::string("suite")}) {
+        home = dir / suite;
+        AddUsers({"alice"});
+        WriteFile(dir / (suite + ".txt"), "agreed");
+        ASSERT_EQ(As("alice", "sign " + dir / (suite + ".txt")).exit, 0);
+        ASSERT_EQ(Varnex("cert export alice " + dir / (suite + ".pem")).exit, 0);
+    }
+    home = reader;
+    ASSERT_EQ(Varnex("cert import " + dir / "suite.pem --name Alice").exit, 0);
+    const std::string real = dir / "suite.txt.idi", forged = dir / "forger.txt.idi";
+    CliOutcome unconfirmed = Varnex("verify --json " + real);
+    EXPECT_EQ(unconfirmed.exit, 0) << unconfirmed.err;
+    EXPECT_NE(unconfirmed.out.find("\"certificateState\": \"not confirmed\""), std::string::npos) << unconfirmed.out;
+    EXPECT_TRUE(Ends(unconfirmed, 0, real + ": the signature is correct, but the signer's certificate has not been"));
+
+    ASSERT_EQ(Varnex("cert confirm Alice").exit, 0);
+    CliOutcome confirmed = Varnex("verify " + real);
+    EXPECT_EQ(confirmed.exit, 0);
+    EXPECT_EQ(confirmed.err, "");
+
+    ASSERT_EQ(Varnex("cert import " + dir / "forger.pem --name Alice").exit, 0);
+    EXPECT_EQ(Varnex("verify " + forged).err,
+              "varnex: " + forged +
+                  ": the signature is correct for the certificate installed now, which is not the one confirmed "
+                  "under that name: not trusted (cert list)\n");
+    EXPECT_EQ(Varnex("verify " + forged).exit, 1);
+}
+
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     AddUsers({"alice", "bob", "carol", "dave"});
     WriteFile(dir / "note.txt", "for bob and carol");

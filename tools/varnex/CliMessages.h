@@ -91,6 +91,8 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NothingNamed, "no file, folder or drive named", MB_OK) \
     M(SetTakes, "--set takes +r or -r: only read-only can be changed here (hidden is a name beginning with \".\", archive is every file)", MB_OK) \
     M(NoSignatureFile, "no signature file to verify", MB_OK) \
+    M(SignerNotConfirmed, "the signature is correct, but the signer's certificate has not been confirmed: make sure it is theirs before trusting it (cert list, cert confirm)", MB_OK) \
+    M(SignerCertChanged, "the signature is correct for the certificate installed now, which is not the one confirmed under that name: not trusted (cert list)", MB_OK) \
     M(SignedNotSignature, "%s is the signed file, not a signature file: verify %s", MB_OK) \
     M(NoPackageNamed, "no package named", MB_OK) \
     M(NotOneFileEnvelope, "%s: not an envelope package of one file for %s, or damaged", MB_OK) \

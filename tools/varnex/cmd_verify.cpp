@@ -11,6 +11,7 @@
 #include "Session.h"
 #include "dialogs/VerifyDialog.h"
 #include "engine/Korvane.h"
+#include "logon/ILogon.h"
 #include "platform/PrintableText.h"
 #include "platform/Text.h"
 #include "shell/SecurityPage.h"
@@ -23,8 +24,12 @@ constexpr std::string_view kSignatureSuffix = ".idi";
 class ReportKeeper : public IUiHost {
 public:
     explicit ReportKeeper(IUiHost& inner) : m_inner(inner) {}
-    int MessageBox(const std::string& text, unsigned type) override { return m_inner.MessageBox(text, type); }
+    int MessageBox(const std::string& text, unsigned type) override {
+        ++m_said;
+        return m_inner.MessageBox(text, type);
+    }
     int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override {
+        ++m_said;
         return m_inner.NamedMessageBox(id, text, type);
     }
     int RunDialog(DialogModel& dialog) override {
@@ -39,11 +44,40 @@ public:
     void PumpEvents() override { m_inner.PumpEvents(); }
 
     std::unique_ptr<CDlgVerify> Take() { return std::move(m_report); }
+    // How many messages the engine has shown so far.
+    int Said() const { return m_said; }
 
 private:
     IUiHost& m_inner;
     std::unique_ptr<CDlgVerify> m_report;
+    int m_said = 0;
 };
+
+// The installed certificate's confirmation, as scripts read it.
+const char* CertStateWord(int state) {
+    switch (state) {
+        case kCertConfirmed:
+            return "confirmed";
+        case kCertModified:
+            return "changed since confirmed";
+        case kCertNeverConfirmed:
+            return "not confirmed";
+        default:
+            return "unknown";
+    }
+}
+
+// A correct signature proves only that whoever holds the certificate signed: one whose
+// certificate nobody confirmed is said so beside the report, and one whose certificate changed
+// since it was confirmed (another certificate installed under the confirmed one's name) fails.
+bool TrustOrSay(const std::string& path, const CDlgVerify& report) {
+    const VerifyRecord& r = report.Record();
+    if (report.Verdict() != 1 || !r.proof.Proven() || r.certState == kCertConfirmed) return true;
+    std::fprintf(
+        stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
+        MessageText(r.certState == kCertModified ? msg::cli::SignerCertChanged : msg::cli::SignerNotConfirmed).c_str());
+    return r.certState != kCertModified;
+}
 
 std::string ReportJson(const std::string& path, int result, const CDlgVerify* report, char kind) {
     JsonObject o;
@@ -51,8 +85,9 @@ std::string ReportJson(const std::string& path, int result, const CDlgVerify* re
     if (report == nullptr) return AddProof(o.Bool("correct", false), SignerProof{}).Str();
     const VerifyRecord& r = report->Record();
     o.Number("kind", static_cast<unsigned char>(kind)).Bool("correct", report->Verdict() == 1);
-    AddProof(o, report->Verdict() == 1 ? r.proof : SignerProof{})
-        .Text("verdict", report->ResultLine())
+    AddProof(o, report->Verdict() == 1 ? r.proof : SignerProof{});
+    if (report->Verdict() == 1 && r.proof.Proven()) o.Text("certificateState", CertStateWord(r.certState));
+    o.Text("verdict", report->ResultLine())
         .Text("signer", r.signerName)
         .Text("userId", r.userId)
         .Text("signedFile", r.filePath)
@@ -100,17 +135,19 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
             continue;
         }
         cli.host->SetSubject(path);  // messages name the signature file they are about
+        const int saidBefore = keeper.Said();
         int result = engine.Verify_One_File(path.c_str());
         cli.host->SetSubject({});
         std::unique_ptr<CDlgVerify> report = keeper.Take();
         allCorrect = allCorrect && result == 1 && report && report->Verdict() == 1;
+        if (report) allCorrect = TrustOrSay(path, *report) && allCorrect;
         if (json) {
             char kind = report ? ReadFileSecurity(engine, path).kind : 0;
             documents.push_back(ReportJson(path, result, report.get(), kind));
         } else if (report) {
             if (parsed.Positionals().size() > 1) std::printf("%s:\n", EscapeText(path).c_str());
             for (const std::string& line : report->Lines()) std::printf("%s\n", EscapeText(line).c_str());
-        } else {
+        } else if (keeper.Said() == saidBefore) {  // the engine's own reason is the one message
             std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
                          MessageText(msg::cli::NotVerified).c_str());
         }
