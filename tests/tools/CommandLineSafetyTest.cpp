@@ -167,6 +167,12 @@ TEST_F(CommandLine, AWipeKilledHalfwayIsNamedByWhatItLeft) {
                   " in its place: wipe that\n");
     EXPECT_EQ(Varnex("wipe " + left).exit, 0);
     EXPECT_FALSE(fs::exists(left));
+    // The root folder by any name is refused by name before anything is wiped; the suite folder
+    // cannot be made, so nothing would be wiped even if the refusal failed.
+    fs::create_directory_symlink("/", dir / "up");
+    for (const std::string& root : {std::string("/"), std::string("//"), dir / "up/"})
+        EXPECT_TRUE(Ends(RunVarnex(dir, "/proc/no-suite", "wipe " + root), 1,
+                         "varnex: " + root + ": refusing to wipe the root folder\n"));
 }
 
 // Ctrl-C at the password prompt on a terminal: echo is off before the prompt shows; the

@@ -182,6 +182,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(SignPathLength, "%s: a path to sign has 1 to %d bytes", MB_OK) \
     M(NothingToWipe, "nothing to wipe", MB_OK) \
     M(RefuseDots, "refusing to wipe '.' or '..'", MB_OK) \
+    M(RefuseRoot, "refusing to wipe the root folder", MB_OK) \
     M(NotFileFolderLink, "not a file, folder or link (left alone)", MB_OK) \
     M(NotAllDeleted, "not everything was deleted; see %s", MB_OK) \
     M(WipedOne, "%zu path wiped", MB_OK) \

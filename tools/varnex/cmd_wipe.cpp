@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,16 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
             std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(), why.c_str());
             refused = true;
             continue;
+        }
+        // The root folder, by whatever name, as rm refuses it: one stray "/" would wipe the system.
+        if (S_ISDIR(st.st_mode)) {
+            std::unique_ptr<char, decltype(&std::free)> real(::realpath(p.c_str(), nullptr), &std::free);
+            if (real && std::strcmp(real.get(), "/") == 0) {
+                std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
+                             MessageText(msg::cli::RefuseRoot).c_str());
+                refused = true;
+                continue;
+            }
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode)) {
             std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
