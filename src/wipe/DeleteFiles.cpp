@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,12 @@ bool PassedOver(const std::string& name) { return name == kFolderInfoName; }
 bool EndsInDotOrDotDot(const std::string& path) {
     const std::string last = path.substr(path.find_last_of('/') + 1);
     return last == "." || last == "..";
+}
+
+// The root folder, by whatever name: never wiped, whoever asks.
+bool IsRootFolder(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real && std::strcmp(real.get(), "/") == 0;
 }
 
 // Seeds the random generator with the local time as decimal numbers without padding, as
@@ -109,7 +117,13 @@ int CKorvane::DeletePathList(const char* pathList, bool randomFill) {
             result = 0;
             continue;
         }
-        switch (KindOfPath(path)) {
+        const PathKind kind = KindOfPath(path);
+        if (kind == PathKind::Folder && IsRootFolder(path)) {
+            WriteDeleteLogEntry(logFile, path.c_str(), kDeleteLogRootRefused);
+            result = 0;
+            continue;
+        }
+        switch (kind) {
             case PathKind::File:
             case PathKind::Link:
                 if (!DeleteEntryAt(kCurrentFolder, path.c_str(), path, logFile, randomFill)) result = 0;

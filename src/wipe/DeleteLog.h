@@ -28,6 +28,7 @@ constexpr const char* kDeleteLogNotOverwritten = "内容未被擦除: %s";
 constexpr const char* kDeleteLogReplaced = "擦除期间文件被替换，未被删除";
 constexpr const char* kDeleteLogReplacedAside = "擦除期间文件被替换，未被删除；替换它的文件现名为%s";
 constexpr const char* kDeleteLogDotRefused = "不删除\".\"或\"..\"";
+constexpr const char* kDeleteLogRootRefused = "不删除根文件夹";
 
 class DeleteLog : public CFile {
 public:
