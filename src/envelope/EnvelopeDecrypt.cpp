@@ -248,7 +248,11 @@ struct Envelope {
     int Verify(CFile& package, const EncryptFlag& head, const Verify_IndexInfo& sender, const char* signer, bool proven,
                int32_t trailerOffset) {
         auto trailer = std::make_unique<SignatureTrailer>();
-        if (trailerOffset < 0 || !engine.fSeek(&package, trailerOffset, CFile::begin) ||
+        if (trailerOffset < 0) {  // beyond what the field holds: a package no writer makes whole
+            ShowMessage(msg::formats::StructureError);
+            return -1;
+        }
+        if (!engine.fSeek(&package, trailerOffset, CFile::begin) ||
             !ReadSignatureTrailer(engine.Records(), &package, IsVersion10(head), *trailer))
             return -1;
         const unsigned digestOnly = proven ? 0 : static_cast<unsigned>(trailer->digestOnly);

@@ -5,6 +5,7 @@
 
 #include <openssl/crypto.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "formats/EnvelopeRecords.h"
 #include "formats/Messages.h"
 #include "logon/ILogon.h"
+#include "package/Messages.h"
 #include "package/PackageWalker.h"
 #include "package/SealPass.h"
 #include "platform/MessageBox.h"
@@ -112,7 +114,12 @@ int CKorvane::EnvelopEncryptFiles(CFile* package, int recordStart, const Encrypt
     plan.showProgress = m_showProgressWindow != 0;
     plan.digest = ContentStream::Digest::kSign;
     plan.finish = [&](CFile* p, int32_t* trailerOffset) {
-        *trailerOffset = static_cast<int32_t>(p->GetLength());
+        const uint64_t end = p->GetLength();
+        if (end > INT32_MAX) {  // the contents keep within the field; this is the last guard
+            ShowMessage(msg::package::TooLarge);
+            return 0;
+        }
+        *trailerOffset = static_cast<int32_t>(end);
         std::vector<unsigned char> signature(kTrailerSignatureRoom);
         unsigned int length = 0;
         if (!Evp_SignFinal(signature.data(), &length, data.userId, data.password)) return 0;

@@ -24,7 +24,9 @@ public:
           m_workPath(workPath),
           m_package(package),
           m_plan(plan),
-          m_stream(engine, plan.digest) {}
+          // A package with something after its contents (an envelope's signature trailer) stores
+          // where that begins in the end record's 32-bit field: every content must end within it.
+          m_stream(engine, plan.digest, ContentRules{.endIsOffset = static_cast<bool>(plan.finish)}) {}
 
     int ProtectHead() {
         EncryptFlag head;

@@ -163,6 +163,17 @@ TEST_F(EnvelopePackage, FailedPackLeavesTheExistingFileAndNoPackage) {
     EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"envelope.NoPublicKey"});
     EXPECT_EQ(ReadFile(dir / "e.vrk"), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 2) << "no temporary file";
+
+    // A file whose content would end beyond the end record's 32-bit trailer offset is refused
+    // before it is read (it made a package that said it was done and never opened again).
+    {
+        CFile sparse(dir / "src/a.txt", CFile::modeCreate | CFile::modeWrite);
+        sparse.SetLength((uint64_t{1} << 31) - 1);
+    }
+    host.Clear();
+    EXPECT_EQ(Pack({"src/a.txt"}, {"bob"}), 0);
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"package.TooLarge"});
+    EXPECT_EQ(ReadFile(dir / "e.vrk"), "precious");
 }
 
 // A tree of many small files and a few beyond one block: the digest of each file runs on while
