@@ -14,6 +14,7 @@ inline constexpr char kMessageSubsystem[] = "advanced";
     M(SourceOtherNames, "文件\"%s\"已加密；其他名称仍在，内容未被擦除。", MB_OK)                             \
     M(SourceNotOverwritten, "文件\"%s\"已加密，但内容未被擦除: %s", MB_OK)                                   \
     M(SourceNotRemoved, "文件\"%s\"已加密，但未能删除: %s", MB_OK)                                           \
+    M(NotAPackageInTheWay, "文件\"%s\"已存在且不是加密文件，未被替换；原文件未加密。", MB_OK) \
     M(EncryptFailed, "加密失败!", MB_OK)                                                                     \
     M(ShareEncryptFailed, "由于某种原因造成文件加密失败，Ferrow停止加密。", MB_OK)                           \
     M(NotLoggedOnUser, "用户\"%s\"不是当前登录的用户，不能为其加密文件。", MB_OK)                            \

@@ -4,6 +4,7 @@
 // entry durable, and only then the wipe of the original.
 
 #include <openssl/crypto.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -67,6 +68,20 @@ int CAdvanceEmcrypt::ReadySource(const char* path, int* verdict) {
     return 0;
 }
 
+namespace {
+
+// What a fixed "<name>.vrk" may replace: nothing, or a secured package (a regular file whose
+// head unseals as a secured file's). Anything else under that name is the user's and stays.
+bool MayReplace(CKorvane& engine, const char* path) {
+    struct stat st {};
+    if (::lstat(path, &st) != 0) return errno == ENOENT;
+    EncryptFlag head;
+    return S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) >= kHeadSize &&
+           engine.GetEncryptedFileHead(path, &head, 0) == 1 && std::memcmp(head.magic, "KF", 2) == 0;
+}
+
+}  // namespace
+
 int CAdvanceEmcrypt::SetEnvelopEncryptFileFixedHead(EncryptFlag* head, Decrypt_UserInfo* recipients, int* count,
                                                     const char* folder, const char* userId) {
     ILogon* logon = LogonLibrary();
@@ -126,6 +141,10 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
     // since; "<name>.vrk" replaces the file of that name, but only by the final move of the
     // complete package.
     request.replace = !OptionIsTrue("Option", "RandFileName", "TRUE");
+    if (request.replace && !MayReplace(*this, output)) {
+        ShowMessage(msg::advanced::NotAPackageInTheWay, output);
+        return failedResult;
+    }
     EnvelopePackFailure failure = EnvelopePackFailure::kNone;
     int packed = PackEnvelope(*this, request, &failure);
     for (Decrypt_UserInfo& entry : request.entries) OPENSSL_cleanse(&entry, sizeof entry);

@@ -127,13 +127,25 @@ TEST_F(AdvancedTest, PackagesGetGeneratedNamesBesideTheirFilesAndOpenToTheOrigin
 TEST_F(AdvancedTest, FixedNamesReplaceAnExistingPackageOnlyWithACompleteOne) {
     ASSERT_TRUE(logon.SetOption("Option", "RandFileName", "false"));
     WriteFile(dir / "report.doc", "new report");
-    WriteFile(dir / "report.doc.vrk", "an older package");
+    // A file of that name that is no package is the user's: it stays, and so does the original.
+    WriteFile(dir / "report.doc.vrk", "notes, not a package");
+    ASSERT_EQ(Encrypt({"report.doc"}), 1);
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"advanced.NotAPackageInTheWay"});
+    EXPECT_EQ(ReadFile(dir / "report.doc.vrk"), "notes, not a package");
+    EXPECT_EQ(ReadFile(dir / "report.doc"), "new report");
+    host.Clear();
+
+    fs::remove(dir / "report.doc.vrk");
+    WriteFile(dir / "report.doc", "old report");
+    ASSERT_EQ(Encrypt({"report.doc"}), 1);
+    const std::string older = ReadFile(dir / "report.doc.vrk");
+    WriteFile(dir / "report.doc", "new report");
     // Logged off between the password check and the package: the batch stops, nothing is lost.
     logon.LogOff();
     ASSERT_EQ(Encrypt({"report.doc"}), 1);
     ASSERT_EQ(engine.m_outcomes.size(), 1u);
     EXPECT_EQ(engine.m_outcomes[0].result, -1);
-    EXPECT_EQ(ReadFile(dir / "report.doc.vrk"), "an older package");
+    EXPECT_EQ(ReadFile(dir / "report.doc.vrk"), older);
     EXPECT_EQ(ReadFile(dir / "report.doc"), "new report");
 
     LogOn("alice");
