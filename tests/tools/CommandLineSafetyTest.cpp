@@ -175,6 +175,19 @@ TEST_F(CommandLine, AWipeKilledHalfwayIsNamedByWhatItLeft) {
                          "varnex: " + root + ": refusing to wipe the root folder\n"));
 }
 
+// A file-size limit below the package's size fails the pack with a message naming it, as a full
+// disk does: no death by signal, no temporary file, no package.
+TEST_F(CommandLine, AFileSizeLimitFailsThePackWithAMessage) {
+    WriteFile(dir / "big", std::string(4 << 20, 'b'));
+    ASSERT_EQ(Varnex("init").exit, 0);  // the store itself stays within the limit
+    CliOutcome limited =
+        RunVarnex(dir, home, "--new-password-file " + dir / "pw pack -o " + dir / "big.pkg " + dir / "big",
+                  "prlimit --fsize=1048576");
+    EXPECT_TRUE(Ends(limited, 1, "varnex: " + dir / "big.pkg: ")) << limited.exit;
+    EXPECT_FALSE(fs::exists(dir / "big.pkg"));
+    EXPECT_FALSE(AnyTempFile(dir.Path()));
+}
+
 // Ctrl-C at the password prompt on a terminal: echo is off before the prompt shows; the
 // command stops (exit 3) and the terminal has its echo back.
 TEST_F(CommandLine, CtrlCAtThePasswordPromptRestoresEchoAndExitsThree) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -225,6 +226,9 @@ int main(int argc, char** argv) {
     ScopedUiHost installed(*host);
     ctx.host = host;
     InstallSignalCleanup();
+    // A file-size limit (ulimit -f) makes the write that passes it fail with EFBIG, reported
+    // and cleaned up as a full disk is, instead of killing the program mid-write.
+    ::signal(SIGXFSZ, SIG_IGN);
     // Key devices of this run: a token's PIN from --pin-file, else asked through the host.
     logon::TokenSettings tokens;
     if (!ctx.options.pinFile.empty()) tokens.pin = logon::PinFromFile(ctx.options.pinFile);
