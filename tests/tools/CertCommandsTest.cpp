@@ -215,6 +215,22 @@ TEST_F(CertCommands, ColleaguesCertificateInEveryFormIsShownForConfirmation) {
     EXPECT_NE(listed.out.find("p7c-dora             Dora<dora@example.org>                   other    not confirmed"),
               std::string::npos)
         << listed.out;
+    // A fingerprint named with the confirmation must be the certificate's, colons or not.
+    std::string bare = fingerprint;
+    std::erase(bare, ':');
+    const std::string wrong = std::string(64, '0');
+    for (const auto& [args, exit] :
+         std::vector<std::pair<std::string, int>>{{"cert confirm pem-dora " + wrong, 1},
+                                                  {"--answers confirm=" + wrong + " cert confirm pem-dora", 1},
+                                                  {"cert confirm pem-dora " + bare, 0},
+                                                  {"--answers confirm=" + fingerprint + " cert confirm der-dora", 0}}) {
+        CliOutcome confirmed = Varnex(args);
+        EXPECT_EQ(confirmed.exit, exit) << args << ": " << confirmed.err;
+        EXPECT_EQ(confirmed.out.find("  SHA-256:  " + fingerprint) != std::string::npos, exit == 0) << args;
+    }
+    EXPECT_NE(Varnex("cert list")
+                  .out.find("der-dora             Dora<dora@example.org>                   other    confirmed"),
+              std::string::npos);
     EXPECT_EQ(ReadFile(home + "/certs/p7b-dora.pem"), ReadFile(dir / "dora.pem") + ReadFile(dir / "ca.pem"));
     // A bundle of CAs names no person; a lone certificate is taken as it is, as people make
     // their own with CA:TRUE.

@@ -52,7 +52,10 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "  --force  replace FILE if it exists (atomically); without it an existing FILE is refused\n", MB_OK) \
     M(CertList, "installed certificates: name, holder, owner, confirmation, fingerprint", MB_OK) \
     M(CertConfirm, "record a certificate as checked with its holder", MB_OK) \
-    M(CertConfirmHelp, "A confirmed certificate that changes afterwards is listed as CHANGED.\n", MB_OK) \
+    M(CertConfirmHelp, \
+      "SHA256, the fingerprint you compared with the holder (colons optional), must be the\n" \
+      "installed certificate's, else nothing is confirmed; so must a confirm= of --answers.\n" \
+      "A confirmed certificate that changes afterwards is listed as CHANGED.\n", MB_OK) \
     M(CertRequest, "write a PKCS#10 request (PEM) for the user's key, for a CA to sign", MB_OK) \
     M(CertRequestHelp, \
       "The request names the subject of the user's certificate and asks for e-mail protection.\n" \

@@ -121,7 +121,8 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(CertExportArgs, "cert export takes a name and an optional file", MB_OK) \
     M(CertRequestArgs, "cert request takes a user ID and an optional file", MB_OK) \
     M(CertInstallArgs, "cert install takes a user ID and a certificate file", MB_OK) \
-    M(CertConfirmArgs, "cert confirm takes one name", MB_OK) \
+    M(CertConfirmArgs, "cert confirm takes a name and, if you like, the fingerprint you compared", MB_OK) \
+    M(CertFingerprintDiffers, "the certificate installed as %s has the fingerprint %s, not the one given: not confirmed", MB_OK) \
     M(CertNeedsSub, "cert needs import, export, list, confirm, request or install", MB_OK) \
     M(UserAddArgs, "user add takes one user ID", MB_OK) \
     M(UserImportArgs, "user import takes a user ID and a PKCS#12 file", MB_OK) \

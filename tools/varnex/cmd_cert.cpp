@@ -3,8 +3,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
@@ -17,7 +20,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "import FILE [--name NAME] | export NAME [FILE] [--der] [--force] | list | confirm NAME | "
+    "import FILE [--name NAME] | export NAME [FILE] [--der] [--force] | list | confirm NAME [SHA256] | "
     "request ID [FILE] [--force] | install ID FILE";
 
 int Usage(const std::string& text) { return UsageError(*FindCommand("cert"), text); }
@@ -129,6 +132,48 @@ int Install(CliContext& cli, CliSession& session, const std::vector<std::string>
     return kExitOk;
 }
 
+// A fingerprint as people write it: hex digits, any case, colons or spaces between.
+std::string BareFingerprint(const std::string& text) {
+    std::string bare;
+    for (char c : text)
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            bare += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return bare;
+}
+
+// The fingerprints a script names: the argument, and every confirm= of --answers.
+std::vector<std::string> NamedFingerprints(const CliContext& cli, const std::vector<std::string>& pos) {
+    std::vector<std::string> named;
+    if (pos.size() == 3) named.push_back(BareFingerprint(pos[2]));
+    const std::string& answers = cli.options.answers;
+    for (size_t start = 0; start < answers.size();) {
+        const size_t comma = std::min(answers.find(',', start), answers.size());
+        const std::string item = answers.substr(start, comma - start);
+        if (item.rfind("confirm=", 0) == 0) named.push_back(BareFingerprint(item.substr(8)));
+        start = comma + 1;
+    }
+    return named;
+}
+
+// Confirms the certificate installed under a name. A fingerprint the caller names must be that
+// certificate's, so a script confirms exactly what its person compared; the one confirmed is
+// shown either way.
+int Confirm(CliContext& cli, CliSession& session, const std::vector<std::string>& pos) {
+    if (pos.size() < 2 || pos.size() > 3) return Usage(MessageText(msg::cli::CertConfirmArgs));
+    LogonStore& store = session.Store();
+    std::string der;
+    if (!session.Open() || !store.ExportCert(pos[1], der, true)) return CliFail(store.LastError());
+    const std::string fingerprint =
+        logon::SummarizeCert(logon::CertFromDer({der.begin(), der.end()}).get()).fingerprint;
+    const std::vector<std::string> named = NamedFingerprints(cli, pos);
+    if (!named.empty() && std::find(named.begin(), named.end(), BareFingerprint(fingerprint)) == named.end())
+        return CliFail(MessageText(msg::cli::CertFingerprintDiffers, EscapeText(pos[1]), fingerprint));
+    if (!store.ConfirmCert(pos[1])) return CliFail(store.LastError());
+    std::printf("%s\n", MessageText(msg::cli::CertConfirmedName, EscapeText(pos[1])).c_str());
+    PrintSummary({der.begin(), der.end()});
+    return kExitOk;
+}
+
 int RunCert(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--force", "--der"}, {"--name"});
     if (!parsed.Ok()) return Usage(parsed.Error());
@@ -155,13 +200,7 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
         }
         return kExitOk;
     }
-    if (sub == "confirm") {
-        if (pos.size() != 2) return Usage(MessageText(msg::cli::CertConfirmArgs));
-        if (!session.Open()) return kExitFailed;
-        if (!store.ConfirmCert(pos[1])) return CliFail(store.LastError());
-        std::printf("%s\n", MessageText(msg::cli::CertConfirmedName, pos[1]).c_str());
-        return kExitOk;
-    }
+    if (sub == "confirm") return Confirm(cli, session, pos);
     return Usage(UnknownSubCommandText("cert", sub));
 }
 
@@ -171,6 +210,6 @@ VARNEX_COMMAND("cert", kUsage, msg::cli_help::Cert, RunCert, {},
                {{"import", "FILE [--name NAME]", msg::cli_help::CertImport, msg::cli_help::CertImportHelp},
                 {"export", "NAME [FILE] [--der] [--force]", msg::cli_help::CertExport, msg::cli_help::CertExportHelp},
                 {"list", "", msg::cli_help::CertList, {}},
-                {"confirm", "NAME", msg::cli_help::CertConfirm, msg::cli_help::CertConfirmHelp},
+                {"confirm", "NAME [SHA256]", msg::cli_help::CertConfirm, msg::cli_help::CertConfirmHelp},
                 {"request", "ID [FILE] [--force]", msg::cli_help::CertRequest, msg::cli_help::CertRequestHelp},
                 {"install", "ID FILE", msg::cli_help::CertInstall, msg::cli_help::CertInstallHelp}});
