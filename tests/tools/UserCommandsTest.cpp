@@ -252,7 +252,13 @@ TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
         ASSERT_EQ(Varnex("cert export alice " + dir / (suite + ".pem")).exit, 0);
     }
     home = reader;
+    AddUsers({"bob"});
     ASSERT_EQ(Varnex("cert import " + dir / "suite.pem --name Alice").exit, 0);
+    // Encrypting for her is trusted no further: refused, each state with its own reason.
+    const auto envelopeFor = [&] {
+        return As("bob", "envelope --force -o " + dir / "e.vrk --to Alice " + dir / "suite.txt");
+    };
+    EXPECT_TRUE(Ends(envelopeFor(), 1, "Alice: the certificate is installed but not confirmed;"));
     const std::string real = dir / "suite.txt.idi", forged = dir / "forger.txt.idi";
     CliOutcome unconfirmed = Varnex("verify --json " + real);
     EXPECT_EQ(unconfirmed.exit, 0) << unconfirmed.err;
@@ -260,6 +266,7 @@ TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
     EXPECT_TRUE(Ends(unconfirmed, 0, real + ": the signature is correct, but the signer's certificate has not been"));
 
     ASSERT_EQ(Varnex("cert confirm Alice").exit, 0);
+    EXPECT_EQ(envelopeFor().exit, 0);
     CliOutcome confirmed = Varnex("verify " + real);
     EXPECT_EQ(confirmed.exit, 0);
     EXPECT_EQ(confirmed.err, "");
@@ -270,6 +277,7 @@ TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
                   ": the signature is correct for the certificate installed now, which is not the one confirmed "
                   "under that name: not trusted (cert list)\n");
     EXPECT_EQ(Varnex("verify " + forged).exit, 1);
+    EXPECT_TRUE(Ends(envelopeFor(), 1, "Alice: the certificate changed since it was confirmed and is not used"));
 }
 
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {

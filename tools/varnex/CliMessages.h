@@ -81,6 +81,8 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(StdoutIsTerminal, "standard output is a terminal: redirect it, or name a file with -o", MB_OK) \
     M(NoTempFolder, "no temporary folder: %s", MB_OK) \
     M(StandardOutputSubject, "(standard output)", MB_OK) \
+    M(RecipientNotConfirmed, "%s: the certificate is installed but not confirmed; compare its fingerprint with its holder, then: varnex cert confirm '%s'", MB_OK) \
+    M(RecipientCertChanged, "%s: the certificate changed since it was confirmed and is not used (varnex cert list)", MB_OK) \
     M(NoSuchUserId, "%s: no such user", MB_OK) \
     M(ShareMissing, "the share path is missing (--share PATH)", MB_OK) \
     M(NoPackageToDecrypt, "no package to decrypt", MB_OK) \

@@ -15,6 +15,7 @@
 #include "envelope/EnvelopePackager.h"
 #include "logon/ILogon.h"
 #include "password/PasswordPackager.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -53,8 +54,16 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     for (const std::string& id : request.recipients) {
         // A registered user, or someone whose certificate is installed and confirmed.
-        if (session.Store().RecipientState(id) != kCertConfirmed)
-            return CliFail(MessageText(msg::cli::NoSuchUserId, id));
+        switch (session.Store().RecipientState(id)) {
+            case kCertConfirmed:
+                continue;
+            case kCertNeverConfirmed:
+                return CliFail(MessageText(msg::cli::RecipientNotConfirmed, EscapeText(id), EscapeText(id)));
+            case kCertModified:
+                return CliFail(MessageText(msg::cli::RecipientCertChanged, EscapeText(id)));
+            default:
+                return CliFail(MessageText(msg::cli::NoSuchUserId, EscapeText(id)));
+        }
     }
     CKorvane engine;
     request.replace = parsed.Has("--force");
