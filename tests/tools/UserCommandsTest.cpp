@@ -327,6 +327,15 @@ TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     CliOutcome nobody = As("alice", "mail-pack --encrypt --to nobody '" + dir / "note.txt" + "'");
     EXPECT_EQ(nobody.exit, 1);
     EXPECT_EQ(nobody.out, "");
+
+    // Where the signer's certificate is not installed, the signature is not checked: a failure.
+    CliOutcome signedOnly = As("alice", "mail-pack --sign --to bob '" + dir / "note.txt" + "'");
+    ASSERT_EQ(signedOnly.exit, 0) << signedOnly.err;
+    home = dir / "elsewhere";
+    AddUsers({"erin"});
+    CliOutcome unchecked = As("erin", "mail-unpack '" + signedOnly.out.substr(0, signedOnly.out.find('\n')) + "'");
+    EXPECT_EQ(unchecked.exit, 1);
+    EXPECT_NE(unchecked.out.find("no certificate installed to check it"), std::string::npos) << unchecked.out;
 }
 
 namespace {

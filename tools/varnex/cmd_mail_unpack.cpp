@@ -107,6 +107,8 @@ int RunMailUnpack(CliContext& cli, const std::vector<std::string>& args) {
         else
             std::printf("%s\n", MessageText(*verdict).c_str());
     }
+    // A signed mail whose signature could not be checked is not a verified one.
+    if (result == 1 && (key.nMailFlag & kMailFlagSign) && key.nVerify == -1) return kExitFailed;
     return ExitForResult(result);
 }
 
