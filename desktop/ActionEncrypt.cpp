@@ -44,6 +44,7 @@ bool CollectBatch(CAdvanceEmcrypt& engine, const std::vector<std::string>& files
     const EncryptSourcesEnd end = CollectEncryptList(engine, files, list, bad);
     if (end == EncryptSourcesEnd::kMissing || end == EncryptSourcesEnd::kNotFileOrFolder)
         ShowMessage(msg::desktop::NoSuchFile, bad);
+    if (end == EncryptSourcesEnd::kLink) ShowMessage(msg::desktop::LinkLeftAlone, bad);
     return end == EncryptSourcesEnd::kOk;
 }
 

@@ -22,6 +22,9 @@ EncryptSourcesEnd CollectEncryptList(CAdvanceEmcrypt& engine, const std::vector<
         badPath = p;
         if (ec || !fs::exists(fs::symlink_status(path, ec))) return EncryptSourcesEnd::kMissing;
         if (path.size() > 1 && path.back() == '/') path.pop_back();
+        // A link named is refused as one met inside a folder is left out, but said at once: a
+        // batch that quietly did nothing would read as done.
+        if (fs::is_symlink(fs::symlink_status(path, ec))) return EncryptSourcesEnd::kLink;
         if (!engine.Collect_EncryptFileName(path.c_str(), &buffer, &used)) {
             // A full memory or a folder that cannot be listed has said so itself.
             if (!fs::is_regular_file(path, ec) && !fs::is_directory(path, ec))

@@ -12,6 +12,7 @@ enum class EncryptSourcesEnd {
     kOk,
     kMissing,          // a path does not exist (not said; badPath names it)
     kNotFileOrFolder,  // a path is neither a file nor a folder (not said; badPath names it)
+    kLink,             // a path is a link: never followed, never encrypted (not said; badPath names it)
     kSaid,             // the engine said why (a full memory, a folder that cannot be listed)
 };
 

@@ -9,7 +9,7 @@ inline constexpr char kMessageSubsystem[] = "advanced";
 // clang-format off
 #define VARNEX_ADVANCED_MESSAGES(M)                                                                          \
     M(RetryOpen, "不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", MB_ABORTRETRYIGNORE | MB_ICONQUESTION) \
-    M(SourceChanged, "文件\"%s\"在加密期间被修改或替换，未被擦除；加密文件中是它原先的内容。", MB_OK)         \
+    M(SourceChanged, "文件\"%s\"在加密期间被修改或替换，未被擦除；加密文件未必与它现在的内容一致。", MB_OK)         \
     M(SourceSwappedAside, "文件\"%s\"在加密期间被替换；替换它的文件未被擦除，现名为\"%s\"。", MB_OK)         \
     M(SourceOtherNames, "文件\"%s\"已加密；其他名称仍在，内容未被擦除。", MB_OK)                             \
     M(SourceNotOverwritten, "文件\"%s\"已加密，但内容未被擦除: %s", MB_OK)                                   \

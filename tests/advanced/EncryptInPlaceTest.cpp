@@ -289,7 +289,7 @@ public:
 // that file, with its message; the batch's next file is encrypted and wiped all the same.
 TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames) {
     const std::string doc = dir / "doc.txt";
-    const std::string changed = "文件\"" + doc + "\"在加密期间被修改或替换，未被擦除；加密文件中是它原先的内容。";
+    const std::string changed = "文件\"" + doc + "\"在加密期间被修改或替换，未被擦除；加密文件未必与它现在的内容一致。";
     struct Case {
         const char* what;
         std::function<void()> during;

@@ -73,6 +73,8 @@ TEST_F(UserCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
 
     EXPECT_EQ(As("alice", "share-encrypt " + dir / "s.txt").exit, 2) << "--share is required";
     EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "nothing-here"), 1, "nothing-here: no such file or folder"));
+    fs::create_symlink(dir / "s.txt", dir / "s.link");
+    EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "s.link"), 1, "s.link: a link, left alone"));
 
     // A file with a second name elsewhere is packaged and loses this name only; the other keeps
     // its content, and the command fails saying so.

@@ -42,6 +42,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NoArguments, "%s takes no arguments", MB_OK) \
     M(UnknownSubCommand, "unknown %s command '%s'", MB_OK) \
     M(UnknownSubCommandNear, "unknown %s command '%s'; did you mean '%s'?", MB_OK) \
+    M(LinkNotEncrypted, "a link, left alone: name the file or folder it leads to", MB_OK) \
     M(NoSuchFileOrFolder, "no such file or folder", MB_OK) \
     M(OnlyTempFileLeft, "no such file or folder; an interrupted run left %s in its place: wipe that", MB_OK) \
     M(NotRegularFile, "not a regular file", MB_OK) \

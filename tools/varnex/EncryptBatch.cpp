@@ -24,6 +24,10 @@ int CollectEncryptSources(CAdvanceEmcrypt& engine, const std::vector<std::string
             std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(bad).c_str(),
                          MessageText(msg::cli::NotFileOrFolder).c_str());
             break;
+        case EncryptSourcesEnd::kLink:
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(bad).c_str(),
+                         MessageText(msg::cli::LinkNotEncrypted).c_str());
+            break;
         case EncryptSourcesEnd::kSaid:
             break;
     }
