@@ -238,6 +238,21 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
     }
 }
 
+// A --to that names nobody is a slip: refused before anything is packed, not a package for none.
+TEST_F(UserCommands, ToThatNamesNobodyIsAUsageError) {
+    WriteFile(dir / "r.txt", "r");
+    for (const std::string& command :
+         std::vector<std::string>{"mail-pack --encrypt --to , ", "mail-pack --sign --to ' ; ' ",
+                                  "envelope -o " + dir / "e.vrk --to ' , ' "}) {
+        CliOutcome run = As("alice", command + dir / "r.txt");
+        EXPECT_EQ(run.exit, 2) << command;
+        EXPECT_EQ(run.err.rfind("varnex: --to '", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("' names no recipient\n"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << command;
+    }
+    EXPECT_FALSE(fs::exists(dir / "e.vrk"));
+}
+
 // Mail packed for two recipients, unpacked by each (from a file and from standard input),
 // refused for a third, and sent through the mail module.
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {

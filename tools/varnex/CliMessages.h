@@ -156,6 +156,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(InitReady, "suite folder %s is ready", MB_OK) \
     M(MailChooseKind, "choose --encrypt, --sign or both", MB_OK) \
     M(MailRecipientsMissing, "the recipients are missing (--to NAME[,NAME...])", MB_OK) \
+    M(ToNamesNobody, "--to '%s' names no recipient", MB_OK) \
     M(NoFileToPack, "no file to pack", MB_OK) \
     M(MailNotAFile, "%s: not a file (mail packages carry files, not folders)", MB_OK) \
     M(MailBackslash, "%s: a name holding '\\' cannot travel in a mail package", MB_OK) \
