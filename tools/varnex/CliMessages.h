@@ -179,6 +179,9 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NoUser, "(no user)", MB_OK) \
     M(NoFileToSign, "no file to sign", MB_OK) \
     M(SignPathLength, "%s: a path to sign has 1 to %d bytes", MB_OK) \
+    M(SignStandardInput, "standard input cannot be signed: a signature file lies beside its file (./- names a file called -)", MB_OK) \
+    M(SignLimitOne, "not signed: one run signs at most %zu files; sign it in another run", MB_OK) \
+    M(SignLimitMany, "not signed, nor %zu more named after it: one run signs at most %zu files; sign them in another run", MB_OK) \
     M(NothingToWipe, "nothing to wipe", MB_OK) \
     M(RefuseDots, "refusing to wipe '.' or '..'", MB_OK) \
     M(NotFileFolderLink, "not a file, folder or link (left alone)", MB_OK) \
