@@ -279,7 +279,8 @@ private:
     // signature file is complete and in place; a failed signing leaves any earlier one as it was.
     int Sign_One_File(const char* path, char* signaturePath, char kind, const char* userId, const char* password,
                       int reserved, SignBatch& batch);
-    // The signature files of a list, at most 200; their signed files and signature files.
+    // The signature files of a list, at most kMaxSignedFiles; their signed files and signature
+    // files.
     int SignList(const char* fileList, char kind, const char* userId, const char* password, int reserved,
                  std::vector<std::string>& signedFiles, std::vector<std::string>& signatureFiles);
     // Finds the file a signature record describes; "" when the person cancels the search.
@@ -293,6 +294,11 @@ public:
     // ---- Public state, set by callers -----------------------------------------------------
     int m_digestOnly = 0;      // signing with a key device returns the bare SHA-1 digest
     size_t m_signedCount = 0;  // the files the last SignFiles or SignFilesWithEmail signed
+    // The entries at the end of that list left unsigned because kMaxSignedFiles were signed
+    // before them (0 when the list was gone through); the caller says which they are.
+    size_t m_unreachedCount = 0;
+    // One signing run signs at most this many files; the rest of its list is left as it is.
+    static constexpr size_t kMaxSignedFiles = 200;
     // How the last Verify_One_File ended, for a caller that says more than its 0 or 1.
     enum class VerifyEnd {
         kNotChecked,         // the signature file could not be read or checked (said)

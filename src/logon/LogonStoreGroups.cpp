@@ -10,6 +10,9 @@ int32_t LogonStore::AddGroup(const std::string& name) {
     m_error.clear();
     if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     if (std::string error = logon::CheckGroupName(name); !error.empty()) return Fail(error);
+    // Lists of recipients ("--to @a,b") split at commas: a group named with one could be named
+    // in none. A group of the directory is named as it is there: this holds for the store's own.
+    if (name.find(',') != std::string::npos) return Fail(MessageText(msg::logon_store::GroupNameComma));
     if (FindGroup(name) != 0) return Fail(MessageText(msg::logon_store::GroupExists, name));
     logon::Transaction tx(m_db);
     logon::Statement add(m_db, "INSERT INTO groups (name) VALUES (?1)");

@@ -120,6 +120,7 @@ inline constexpr char kMessageSubsystem[] = "logon.store";
     M(PasswordTooShort, "the password needs at least 6 characters", MB_OK) \
     M(GroupNameEmpty, "a group name must not be empty", MB_OK) \
     M(GroupNameCharacters, "a group name must not begin with '@', nor hold blanks at its ends, control characters or ';'", MB_OK) \
+    M(GroupNameComma, "a group name must not hold ',': lists of recipients are split at commas", MB_OK) \
     M(SharePathEmpty, "a share path must not be empty", MB_OK) \
     M(SharePathControl, "a share path must not hold control characters", MB_OK) \
     M(HoldsControl, "%s must not hold control characters", MB_OK) \

@@ -11,12 +11,19 @@
 // header announces, and nothing at all before the whole index has passed its checks.
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 
 #include "engine/Korvane.h"
 #include "mail/MailLayout.h"
 #include "package/ContentStream.h"
+
+// The name an unpacked file takes: `path` when `usable` accepts it, else the first accepted of
+// its numbered names, the number before the extension ("report.txt" -> "report0.txt", "same" ->
+// "same0"). When none of kMaxNumberedNames is accepted, the last one tried: writing it fails.
+inline constexpr int kMaxNumberedNames = 10000;
+std::string NumberedFreeName(const std::string& path, const std::function<bool(const std::string&)>& usable);
 
 // Caller-owned arguments of EncryptMail.
 struct ENCRYPT_MAIL_ARG {

@@ -323,6 +323,23 @@ int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, 
     return 1;
 }
 
+std::string NumberedFreeName(const std::string& path, const std::function<bool(const std::string&)>& usable) {
+    if (usable(path)) return path;
+    // The number goes between the stem and the extension, so that the copy opens as the first
+    // does ("report.txt" -> "report0.txt"); a name without an extension takes it at its end
+    // ("same" -> "same0"). A dot that begins the name starts a hidden name, not an extension.
+    const size_t nameAt = path.rfind('/') + 1;  // 0 when there is no folder
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= nameAt) dot = path.size();
+    const std::string stem = path.substr(0, dot), ext = path.substr(dot);
+    std::string candidate;
+    for (int i = 0; i < kMaxNumberedNames; ++i) {
+        candidate = stem + std::to_string(i) + ext;
+        if (usable(candidate)) break;
+    }
+    return candidate;
+}
+
 // Takes the path when nothing is there; otherwise the first free numbered name beside it. A mail
 // never replaces what the folder holds (an earlier attachment of the same name, a link, a
 // folder), nor a path written earlier by this call.
@@ -332,17 +349,5 @@ void CMailEncrypt::Generate_RaneFileName(char* path, char* out) {
         PathInfo info;
         return !LookUpPath(candidate, &info, false) && errno == ENOENT;
     };
-    const std::string original = path;
-    if (usable(original)) {
-        if (out != path) CopyText(out, kMaxPath, original);
-        return;
-    }
-    const std::string folder = LogonSplitFolder(original), name = LogonSplitName(original),
-                      ext = LogonSplitExt(original);
-    std::string candidate;
-    for (int i = 0; i < 10000; ++i) {
-        candidate = Format("%s%s%d.%s", folder.c_str(), name.c_str(), i, ext.c_str());
-        if (usable(candidate)) break;
-    }
-    CopyText(out, kMaxPath, candidate);
+    CopyText(out, kMaxPath, NumberedFreeName(path, usable));
 }

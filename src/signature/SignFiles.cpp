@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr size_t kMaxSignedFiles = 200;
 constexpr const char* kMailSubject = "发送签名文件";
 
 void ShowOpenFailure(const CFileException& error) {
@@ -154,6 +153,7 @@ int CKorvane::SignList(const char* fileList, char kind, const char* userId, cons
         ~Hold() { engine.HoldSigningKey(false); }
     } hold(*this);
     SignBatch batch;
+    m_unreachedCount = 0;
     for (const char* entry = fileList; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         char signaturePath[kMaxPath] = {};
         if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved, batch)) {
@@ -165,7 +165,11 @@ int CKorvane::SignList(const char* fileList, char kind, const char* userId, cons
         }
         signedFiles.emplace_back(entry);
         signatureFiles.emplace_back(signaturePath);
-        if (signedFiles.size() == kMaxSignedFiles) break;
+        if (signedFiles.size() == kMaxSignedFiles) {
+            for (const char* rest = entry + std::strlen(entry) + 1; *rest != '\0'; rest += std::strlen(rest) + 1)
+                ++m_unreachedCount;
+            break;
+        }
     }
     m_signedCount = signedFiles.size();
     return static_cast<int>(signedFiles.size());

@@ -105,8 +105,8 @@ TEST_F(MailPackageTest, ExistingNamesAreNeverReplacedNorWrittenThrough) {
     fs::create_symlink(dir / "outside.txt", MailFolder() + "/l.txt");
     Unpacked got = Unpack("bob", Forge({"a.txt", "ro.txt", "l.txt"}, 3), false, 1);
     ASSERT_EQ(got.result, 1);
-    EXPECT_EQ(got.files, (std::vector<std::string>{MailFolder() + "/a.txt0.txt", MailFolder() + "/ro.txt0.txt",
-                                                   MailFolder() + "/l.txt0.txt"}));
+    EXPECT_EQ(got.files, (std::vector<std::string>{MailFolder() + "/a0.txt", MailFolder() + "/ro0.txt",
+                                                   MailFolder() + "/l0.txt"}));
     for (const std::string& f : got.files) EXPECT_EQ(ReadFile(f), "x") << f;
     EXPECT_EQ(ReadFile(MailFolder() + "/a.txt"), "earlier attachment");
     EXPECT_EQ(ReadFile(MailFolder() + "/ro.txt"), "earlier, read-only");

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 
+#include <set>
+
 #include "MailFixture.h"
 #include "formats/ProtectedFields.h"
 #include "mail/MailLayout.h"
@@ -165,11 +167,33 @@ TEST_F(MailPackageTest, IdenticalNamesFromTwoFoldersAreKeptApart) {
     Unpacked got = Unpack("bob", ReadFile(package));
     ASSERT_EQ(got.result, 1);
     ASSERT_EQ(got.files.size(), 2u);
-    EXPECT_EQ(got.files[0], MailFolder() + "/same.txt0.txt");
-    EXPECT_EQ(got.files[1], MailFolder() + "/same.txt1.txt");
+    EXPECT_EQ(got.files[0], MailFolder() + "/same0.txt");
+    EXPECT_EQ(got.files[1], MailFolder() + "/same1.txt");
     EXPECT_EQ(ReadFile(MailFolder() + "/same.txt"), "old");
     EXPECT_EQ(ReadFile(got.files[0]), "one");
     EXPECT_EQ(ReadFile(got.files[1]), "two");
     EXPECT_EQ(got.key->szSecondFile, got.files[1]);
     EXPECT_EQ(got.key->nVerify, 2) << "nothing to verify";
+}
+
+TEST(MailFileNames, ATakenNameIsNumberedBeforeItsExtension) {
+    const struct {
+        const char* path;
+        std::set<std::string> taken;
+        const char* expected;
+    } cases[] = {
+        {"/m/report.txt", {}, "/m/report.txt"},
+        {"/m/report.txt", {"/m/report.txt"}, "/m/report0.txt"},
+        {"/m/report.txt", {"/m/report.txt", "/m/report0.txt", "/m/report1.txt"}, "/m/report2.txt"},
+        {"/m/same", {"/m/same"}, "/m/same0"},
+        {"/m/-rf", {"/m/-rf"}, "/m/-rf0"},
+        {"/m/c.tar.gz", {"/m/c.tar.gz"}, "/m/c.tar0.gz"},
+        {"/m/.profile", {"/m/.profile"}, "/m/.profile0"},
+        {"/m/x.d/notes", {"/m/x.d/notes"}, "/m/x.d/notes0"},
+        {"/m/end.", {"/m/end."}, "/m/end0."},
+    };
+    for (const auto& c : cases) {
+        auto usable = [&](const std::string& candidate) { return c.taken.count(candidate) == 0; };
+        EXPECT_EQ(NumberedFreeName(c.path, usable), c.expected) << c.path;
+    }
 }

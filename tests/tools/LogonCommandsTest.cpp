@@ -114,6 +114,13 @@ TEST_F(LogonCommandsTest, GroupsSharesAndCertificatesFromTheCommandLine) {
     ASSERT_EQ(member.exit, 0);
     EXPECT_EQ(member.err, "varnex: group team: added cat\n") << "a silent command says what it did";
     EXPECT_EQ(Varnex("group member team dog").exit, 1);
+    CliOutcome twice = Varnex("group member team cat CAT cat");
+    EXPECT_EQ(twice.exit, 0);
+    EXPECT_EQ(twice.err, "varnex: group team: added cat\n") << "a user named again is added once";
+    // A group with a comma in its name could never be named in a list of recipients.
+    CliOutcome comma = Varnex("group add a,b");
+    EXPECT_EQ(comma.exit, 1);
+    EXPECT_EQ(comma.err, "varnex: a group name must not hold ',': lists of recipients are split at commas\n");
     ASSERT_EQ(Varnex("share grant '" + dir / "shared/" + "' cat @team").exit, 0);
     EXPECT_EQ(Varnex("share grant '" + dir / "shared" + "' @nobody").exit, 1);
 

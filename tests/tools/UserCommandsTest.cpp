@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -237,6 +238,75 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
         std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1]))' '" + dir / "info.json" + "'";
         EXPECT_EQ(std::system(check.c_str()), 0) << info.out;
     }
+}
+
+// Every name sign does not sign is said once, by name, and the others are signed: a name that is
+// no regular file, standard input, a replacement refused, and the files past the run's limit. A
+// name given twice is signed once.
+TEST_F(UserCommands, SignSaysEachNameItDoesNotSignAndSignsTheRest) {
+    AddUsers({"alice"});
+    WriteFile(dir / "c.txt", "c");
+    fs::create_directories(dir / "folder");
+    const std::string c = dir / "c.txt";
+    const struct {
+        std::string names;
+        int exit;
+        std::string err;
+    } cases[] = {
+        {"'" + dir / "folder" + "' " + c, 1, "varnex: " + dir / "folder: not a regular file\n"},
+        {"'" + dir / "nope.txt" + "' " + c, 1, "varnex: " + dir / "nope.txt: 文件不存在\n"},
+        {"- " + c, 1,
+         "varnex: -: standard input cannot be signed: a signature file lies beside its file (./- names a file "
+         "called -)\n"},
+        {c + " " + c, 0, ""},
+        {c + " '" + dir / "folder/../c.txt" + "'", 0, ""},
+    };
+    for (const auto& row : cases) {
+        fs::remove(dir / "c.txt.idi");
+        CliOutcome run = As("alice", "sign " + row.names);
+        EXPECT_EQ(run.exit, row.exit) << row.names;
+        EXPECT_EQ(run.err, row.err) << row.names;
+        EXPECT_EQ(run.out, c + ".idi\n") << row.names;
+    }
+
+    // A signature file there already, its replacement refused: said by the question, not listed.
+    CliOutcome kept = As("alice", "sign " + c);
+    EXPECT_EQ(kept.exit, 1);
+    EXPECT_EQ(kept.out, "");
+    EXPECT_EQ(kept.err.rfind("varnex: 签名文件" + c + ".idi已存在", 0), 0u) << kept.err;
+
+    fs::create_directories(dir / "many");
+    std::string names;
+    for (int i = 0; i < 203; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%03d.txt", i);
+        const std::string path = dir / ("many/" + std::string(name));
+        WriteFile(path, name);
+        names += " '" + path + "'";
+    }
+    CliOutcome many = As("alice", "sign" + names);
+    EXPECT_EQ(many.exit, 1);
+    EXPECT_EQ(std::count(many.out.begin(), many.out.end(), '\n'), 200);
+    EXPECT_EQ(many.err, "varnex: " + dir / "many/f200.txt" +
+                            ": not signed, nor 2 more named after it: one run signs at most 200 files; sign them "
+                            "in another run\n");
+    EXPECT_TRUE(fs::exists(dir / "many/f199.txt.idi"));
+    EXPECT_FALSE(fs::exists(dir / "many/f200.txt.idi"));
+}
+
+// A --to that names nobody is a slip: refused before anything is packed, not a package for none.
+TEST_F(UserCommands, ToThatNamesNobodyIsAUsageError) {
+    WriteFile(dir / "r.txt", "r");
+    for (const std::string& command :
+         std::vector<std::string>{"mail-pack --encrypt --to , ", "mail-pack --sign --to ' ; ' ",
+                                  "envelope -o " + dir / "e.vrk --to ' , ' "}) {
+        CliOutcome run = As("alice", command + dir / "r.txt");
+        EXPECT_EQ(run.exit, 2) << command;
+        EXPECT_EQ(run.err.rfind("varnex: --to '", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("' names no recipient\n"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << command;
+    }
+    EXPECT_FALSE(fs::exists(dir / "e.vrk"));
 }
 
 // Mail packed for two recipients, unpacked by each (from a file and from standard input),

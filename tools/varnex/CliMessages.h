@@ -162,6 +162,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(InitReady, "suite folder %s is ready", MB_OK) \
     M(MailChooseKind, "choose --encrypt, --sign or both", MB_OK) \
     M(MailRecipientsMissing, "the recipients are missing (--to NAME[,NAME...])", MB_OK) \
+    M(ToNamesNobody, "--to '%s' names no recipient", MB_OK) \
     M(NoFileToPack, "no file to pack", MB_OK) \
     M(MailNotAFile, "%s: not a file (mail packages carry files, not folders)", MB_OK) \
     M(MailBackslash, "%s: a name holding '\\' cannot travel in a mail package", MB_OK) \
@@ -184,6 +185,9 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NoUser, "(no user)", MB_OK) \
     M(NoFileToSign, "no file to sign", MB_OK) \
     M(SignPathLength, "%s: a path to sign has 1 to %d bytes", MB_OK) \
+    M(SignStandardInput, "standard input cannot be signed: a signature file lies beside its file (./- names a file called -)", MB_OK) \
+    M(SignLimitOne, "not signed: one run signs at most %zu files; sign it in another run", MB_OK) \
+    M(SignLimitMany, "not signed, nor %zu more named after it: one run signs at most %zu files; sign them in another run", MB_OK) \
     M(NothingToWipe, "nothing to wipe", MB_OK) \
     M(RefuseDots, "refusing to wipe '.' or '..'", MB_OK) \
     M(RefuseRoot, "refusing to wipe the root folder", MB_OK) \

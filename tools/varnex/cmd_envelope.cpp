@@ -44,6 +44,9 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
 
     EnvelopePackRequest request;
     request.recipients = SplitIds(parsed.Value("--to"));
+    // Without --to the package is the user's own; a --to that names nobody is a slip, not that.
+    if (const std::string to = parsed.Value("--to"); !to.empty() && request.recipients.empty())
+        return UsageError(self, MessageText(msg::cli::ToNamesNobody, EscapeText(to)));
     PackageSources sources;
     if (int exit = ReadPackageSources(self, parsed, output, sources); exit >= 0) return exit;
     TakeSources(sources, request);

@@ -1,10 +1,13 @@
 // varnex group add|member|list: user groups.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "Session.h"
+#include "logon/ILogon.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -28,11 +31,18 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
     if (pos[0] == "member") {
         if (pos.size() < 3) return Usage(MessageText(msg::cli::GroupMemberArgs));
         if (!session.Open()) return kExitFailed;
-        if (!store.AddGroupMembers(pos[1], {pos.begin() + 2, pos.end()})) return CliFail(store.LastError());
+        // A user named twice (user IDs ignore case) is added and said once.
+        std::vector<std::string> members;
+        for (size_t i = 2; i < pos.size(); ++i) {
+            auto same = [&](const std::string& m) { return LogonEqualNoCase(m, pos[i]); };
+            if (std::none_of(members.begin(), members.end(), same)) members.push_back(pos[i]);
+        }
+        if (!store.AddGroupMembers(pos[1], members)) return CliFail(store.LastError());
         if (!cli.options.quiet) {
             std::string users;
-            for (size_t i = 2; i < pos.size(); ++i) users += " " + pos[i];
-            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::GroupMembersAdded, pos[1], users).c_str());
+            for (const std::string& member : members) users += " " + EscapeText(member);
+            std::fprintf(stderr, "varnex: %s\n",
+                         MessageText(msg::cli::GroupMembersAdded, EscapeText(pos[1]), users).c_str());
         }
         return kExitOk;
     }

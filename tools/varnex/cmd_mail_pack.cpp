@@ -12,6 +12,7 @@
 #include "Session.h"
 #include "logon/ILogon.h"
 #include "mail/MailPackStep.h"
+#include "platform/PrintableText.h"
 #include "platform/Window.h"
 
 namespace {
@@ -40,6 +41,9 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     if (!encrypt && !sign) return UsageError(self, MessageText(msg::cli::MailChooseKind));
     const std::string to = parsed.Value("--to");
     if (to.empty()) return UsageError(self, MessageText(msg::cli::MailRecipientsMissing));
+    // "--to ," would make a package nobody can open.
+    const std::vector<std::string> recipients = RecipientNames(to);
+    if (recipients.empty()) return UsageError(self, MessageText(msg::cli::ToNamesNobody, EscapeText(to)));
     if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoFileToPack));
 
     MailPackRequest request;
@@ -65,7 +69,7 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     CliSession session(cli);
     if (!session.LogOn()) return kExitFailed;
     session.Store().GetSignerName(session.UserId(), request.signer);
-    request.recipients = RecipientNames(to);
+    request.recipients = recipients;
     // Names the store does not know are looked up in the directory, once confirmed.
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     request.encrypt = encrypt;
