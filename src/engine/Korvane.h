@@ -11,6 +11,7 @@
 // entry guarded by EngineCall and EntryFailed.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -297,6 +298,9 @@ public:
     // The entries at the end of that list left unsigned because kMaxSignedFiles were signed
     // before them (0 when the list was gone through); the caller says which they are.
     size_t m_unreachedCount = 0;
+    // Told of every entry a wipe (DelFileOrDir, TrueDelFileOrDir) removes (reason empty) and of
+    // every one it cannot, with the reason the delete log gives; unset, nothing is told.
+    std::function<void(const std::string& path, const std::string& reason)> m_wipeObserver;
     // One signing run signs at most this many files; the rest of its list is left as it is.
     static constexpr size_t kMaxSignedFiles = 200;
     // How the last Verify_One_File ended, for a caller that says more than its 0 or 1.

@@ -167,6 +167,7 @@ int CKorvane::DeleteEntryAt(int folderFd, const char* name, const std::string& p
         std::string leftAs;
         switch (WipeHeldFile(folderFd, name, held.Get(), randomFill ? RandomFill : ZeroFill, &error, &leftAs)) {
             case WipeOutcome::kWiped:
+                if (m_wipeObserver) m_wipeObserver(path, {});
                 return 1;
             case WipeOutcome::kOtherNames:
                 WriteDeleteLogEntry(log, path.c_str(), kDeleteLogOtherNames);
@@ -184,7 +185,10 @@ int CKorvane::DeleteEntryAt(int folderFd, const char* name, const std::string& p
                 return 0;
         }
     }
-    if (RemoveAt(folderFd, name, false)) return 1;
+    if (RemoveAt(folderFd, name, false)) {
+        if (m_wipeObserver) m_wipeObserver(path, {});
+        return 1;
+    }
     WriteDeleteLogEntry(log, path.c_str(), errno);
     return 0;
 }
@@ -270,12 +274,17 @@ int CKorvane::RemoveSingleEmptyDir(const char* folder, CFile* log) {
 }
 
 void CKorvane::WriteDeleteLogEntry(CFile* log, const char* path, int error) {
+    if (m_wipeObserver) {
+        const char* text = error != 0 ? std::strerror(error) : "";
+        m_wipeObserver(path, text != nullptr && *text != '\0' ? text : "?");
+    }
     if (log == nullptr) return;
     std::string entry = DeleteLogEntryText(path, error);
     fWriteBuf(log, entry.data(), entry.size());
 }
 
 void CKorvane::WriteDeleteLogEntry(CFile* log, const char* path, const std::string& reason) {
+    if (m_wipeObserver) m_wipeObserver(path, reason);
     if (log == nullptr) return;
     std::string entry = Format(kDeleteLogEntry, path, reason.c_str(), kDeleteLogLineEnd);
     fWriteBuf(log, entry.data(), entry.size());

@@ -169,6 +169,18 @@ TEST_F(CommandLine, AWipeKilledHalfwayIsNamedByWhatItLeft) {
     EXPECT_FALSE(fs::exists(left));
     // The root folder by any name is refused by name before anything is wiped; the suite folder
     // cannot be made, so nothing would be wiped even if the refusal failed.
+    // Each file is named as it goes with --verbose, and one that keeps its content (another
+    // name holds it) is named with the reason, besides the delete log.
+    fs::create_directories(dir / "w/sub");
+    WriteFile(dir / "w/a", "a");
+    WriteFile(dir / "w/sub/b", "b");
+    WriteFile(dir / "kept", "k");
+    fs::create_hard_link(dir / "kept", dir / "w/linked");
+    CliOutcome wiped = Varnex("--verbose wipe " + dir / "w");
+    EXPECT_EQ(wiped.exit, 1);
+    for (const std::string& line : {dir / "w/a\n", dir / "w/sub/b\n", "varnex: " + dir / "w/linked: "})
+        EXPECT_NE(wiped.err.find(line), std::string::npos) << line << " in " << wiped.err;
+    EXPECT_EQ(ReadFile(dir / "kept"), "k");
     fs::create_directory_symlink("/", dir / "up");
     for (const std::string& root : {std::string("/"), std::string("//"), dir / "up/"})
         EXPECT_TRUE(Ends(RunVarnex(dir, "/proc/no-suite", "wipe " + root), 1,

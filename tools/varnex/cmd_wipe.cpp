@@ -79,6 +79,14 @@ int RunWipe(CliContext& cli, const std::vector<std::string>& args) {
     CliSession session(cli);  // the suite folder holds the temporary folder of the delete log
     if (!session.Open()) return kExitFailed;
     CKorvane engine;
+    // Each entry the wipe cannot remove is named with its reason as it is met (the delete log
+    // keeps them too); with --verbose, each one removed is named.
+    engine.m_wipeObserver = [&cli](const std::string& path, const std::string& reason) {
+        if (!reason.empty())
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(), reason.c_str());
+        else if (cli.options.verbose)
+            std::fprintf(stderr, "%s\n", EscapeText(path).c_str());
+    };
     int result = parsed.Has("--zero") ? engine.DelFileOrDir(list.data(), 0) : engine.TrueDelFileOrDir(list.data(), 0);
     if (result != 1)
         std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::NotAllDeleted, DeleteLogPath()).c_str());
