@@ -167,8 +167,7 @@ public:
     // Reads exactly 300 bytes at offset 0 (checked) and unseals them into head.
     int ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage);
     // Opens the file (shared), reads and deciphers its head. Checks nothing of its contents.
-    // Open and CRC failures are shown only when showErrors is non-zero; a short read is
-    // always reported by the checked reader.
+    // Open, read and CRC failures are shown only when showErrors is non-zero.
     int GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors);
     // The readers' checks of a deciphered head, in order: magic, version (as a number against
     // the engine's), kind, identifiers; signature rules test the kind before the version.
