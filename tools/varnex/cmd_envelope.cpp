@@ -15,6 +15,7 @@
 #include "envelope/EnvelopePackager.h"
 #include "logon/ILogon.h"
 #include "password/PasswordPackager.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     cli.host->SetSubject(output);  // messages name the package they are about
     int result = PackEnvelope(engine, request);
     cli.host->SetSubject({});
-    if (result == 1 && !cli.options.quiet) std::printf("%s\n", output.c_str());
+    if (result == 1 && !cli.options.quiet) std::printf("%s\n", EscapeText(output).c_str());
     return ExitForResult(result);
 }
 

@@ -123,7 +123,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     int result = PackWithPassword(engine, request);
     request.password.clear();
     if (result == 1) {
-        if (!toStdout) std::printf("%s\n", output.c_str());
+        if (!toStdout) std::printf("%s\n", EscapeText(output).c_str());
         PrintSummary(cli, engine, request.packagePath, started);
     }
     cli.host->SetSubject({});
