@@ -49,9 +49,15 @@ int ScrubFile(const char* path) {
         case PathKind::File:
             break;
     }
+    ScrubRegularFile(path);
+    return KindOfPath(path) == PathKind::Missing ? 1 : 0;
+}
+
+WipeOutcome ScrubRegularFile(const char* path) {
+    if (path == nullptr || *path == '\0' || KindOfPath(path) != PathKind::File) return WipeOutcome::kNotRemoved;
     UniqueFd held = HoldAt(kCurrentFolder, path);
+    if (!held.Valid()) return WipeOutcome::kNotRemoved;
     int error = 0;
     std::string leftAs;
-    if (held.Valid()) ScrubHeldFile(path, held.Get(), &error, &leftAs);
-    return KindOfPath(path) == PathKind::Missing ? 1 : 0;
+    return ScrubHeldFile(path, held.Get(), &error, &leftAs);
 }

@@ -19,6 +19,11 @@
 
 int ScrubFile(const char* path);
 
+// The same for a regular file at path, saying what became of it (see WipeOutcome): kWiped only
+// when its bytes were overwritten and its name removed. Anything else at path (a link, a folder,
+// nothing) is left as it is: kNotRemoved.
+WipeOutcome ScrubRegularFile(const char* path);
+
 // The same for exactly the file `held` is open on, found at path: see WipeHeldFile
 // (platform/Overwrite.h) for what each outcome leaves; *error and *leftAs as there.
 WipeOutcome ScrubHeldFile(const std::string& path, int held, int* error, std::string* leftAs);
