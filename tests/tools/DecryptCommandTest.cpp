@@ -19,7 +19,8 @@ protected:
         WriteFile(dir / "pw", "secret12\n");
         WriteFile(dir / "short", "abc\n");
         WriteFile(dir / "wrong", "secret13\n");
-        for (const char* file : {"pw", "short", "wrong"}) fs::permissions(dir / file, fs::perms::owner_read | fs::perms::owner_write);
+        for (const char* file : {"pw", "short", "wrong"})
+            fs::permissions(dir / file, fs::perms::owner_read | fs::perms::owner_write);
     }
     CliOutcome Pack(const std::string& package) {
         return Varnex("--new-password-file " + dir / "pw" + " pack -o " + package + " " + dir / "src");
@@ -42,9 +43,9 @@ size_t LinesWith(const std::string& text, const std::string& part) {
 // package restored once; a package named through a link is kept with the link, and said so.
 TEST_F(DecryptCommand, SaysWipedOnlyOfThePackageItWiped) {
     ASSERT_EQ(Pack(dir / "dup.pkg").exit, 0);
-    auto twice = Varnex("--package-password-file " + dir / "pw" + " decrypt --to " + dir / "o dup.pkg ./dup.pkg " +
-                            dir / "dup.pkg",
-                        "-C " + dir.Path());
+    auto twice = Varnex(
+        "--package-password-file " + dir / "pw" + " decrypt --to " + dir / "o dup.pkg ./dup.pkg " + dir / "dup.pkg",
+        "-C " + dir.Path());
     EXPECT_EQ(twice.exit, 0) << twice.err;
     EXPECT_EQ(LinesWith(twice.err, "varnex: dup.pkg: restored; the package was wiped"), 1u) << twice.err;
     EXPECT_EQ(LinesWith(twice.err, "varnex: "), 2u) << twice.err;  // and the summary
@@ -73,7 +74,8 @@ TEST_F(DecryptCommand, EachFailureIsSaidOnceNamingItsFile) {
     const struct {
         std::string args, password, said;
     } rows[] = {
-        {"--test " + dir / "p1.pkg " + dir / "p2.pkg", "short", shortFile + ": the password needs at least 6 characters"},
+        {"--test " + dir / "p1.pkg " + dir / "p2.pkg", "short",
+         shortFile + ": the password needs at least 6 characters"},
         {"--to " + dir / "o " + dir / "p1.pkg " + dir / "p2.pkg", "short",
          shortFile + ": the password needs at least 6 characters"},
         {"--keep --to " + dir / "o " + zero, "pw", zero + ": 文件可能被修改，读文件错,"},
@@ -124,6 +126,40 @@ TEST_F(DecryptCommand, HostileNamesArePrintedEscaped) {
     EXPECT_EQ(packed.out, dir / shown + "\n");
     EXPECT_TRUE(Ends(Pack("'" + dir / name + "'"), 1, shown + " exists (use --force"));
     EXPECT_TRUE(Ends(Decrypt("--test '" + dir / name + "'"), 0, shown + ": sound"));
-    EXPECT_TRUE(Ends(Decrypt("--to " + dir / "o '" + dir / name + "'"), 0, shown + ": restored; the package was wiped"));
+    EXPECT_TRUE(
+        Ends(Decrypt("--to " + dir / "o '" + dir / name + "'"), 0, shown + ": restored; the package was wiped"));
     for (const std::string& text : {packed.out, packed.err}) EXPECT_EQ(text.find('\x1b'), std::string::npos);
+}
+
+// "-" is standard input or output: envelope writes its package there (no file named "-"), and
+// list and decrypt read one from there; a restore from standard input needs --to.
+TEST_F(DecryptCommand, PackagesGoToStandardOutputAndComeFromStandardInput) {
+    AddUsers({"alice", "bob"});
+    auto sent = As("alice", "envelope -o - --to bob " + dir / "src");
+    ASSERT_EQ(sent.exit, 0) << sent.err;
+    WriteFile(dir / "e.vrk", sent.out);
+    EXPECT_FALSE(fs::exists(fs::current_path() / "-"));
+    ASSERT_EQ(Pack(dir / "p.pkg").exit, 0);
+    const std::string withPassword = "--package-password-file " + dir / "pw" + " ";
+    const struct {
+        std::string args, input;
+        int exit;
+        std::string said;  // on standard error, or on standard output when it begins with "out:"
+    } rows[] = {
+        {"decrypt --test -", dir / "e.vrk", 0, "varnex: -: sound; sent by Alice"},
+        {"list -", dir / "p.pkg", 0, "out:src/a.txt"},
+        {withPassword + "decrypt --test -", dir / "p.pkg", 0, "varnex: -: sound"},
+        {withPassword + "decrypt --to " + dir / "o -", dir / "p.pkg", 0, "1 file restored"},
+        {withPassword + "decrypt -", dir / "p.pkg", 2, "restored only with --to DIR"},
+        {"list - -", dir / "p.pkg", 2, "standard input (-) is named twice"},
+    };
+    for (const auto& row : rows) {
+        auto o = As("bob", row.args, row.input);
+        const bool out = row.said.starts_with("out:");
+        EXPECT_EQ(o.exit, row.exit) << row.args << ": " << o.err;
+        EXPECT_NE((out ? o.out : o.err).find(out ? row.said.substr(4) : row.said), std::string::npos)
+            << row.args << ": " << o.out << o.err;
+    }
+    EXPECT_EQ(ReadFile(dir / "o/src/a.txt"), "alpha");
+    EXPECT_TRUE(fs::exists(dir / "p.pkg")) << "the package read from standard input is not touched";
 }

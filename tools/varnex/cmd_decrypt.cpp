@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "Session.h"
+#include "StandardStreams.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
@@ -180,12 +182,23 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     if (test && (!to.empty() || parsed.Has("--keep") || parsed.Has("--direct")))
         return UsageError(self, MessageText(msg::cli::TestWritesNothing));
 
+    // "-" is a package read from standard input, held in a file of the user's own while the run
+    // lasts; its restored files need a folder of their own (--to), and its copy is nobody's to keep.
+    const auto& named = parsed.Positionals();
+    const size_t fromStdin = static_cast<size_t>(std::count(named.begin(), named.end(), "-"));
+    if (fromStdin > 1) return UsageError(self, MessageText(msg::cli::StdinNamedTwice));
+    if (fromStdin && !test && to.empty()) return UsageError(self, MessageText(msg::cli::StdinNeedsTo));
     CliSession session(cli);
+    StdinPackage input;
+    if (fromStdin && (!session.Open() || !input.Take())) return kExitFailed;
+    std::vector<std::string> sources;
+    for (const std::string& package : named) sources.push_back(package == "-" ? input.Path() : package);
+
     CKorvane engine;
     // Envelope packages need the logged-on user; password packages only the store, and their
     // password from a file or the terminal.
     bool envelopes = false, passwords = false;
-    for (const std::string& package : parsed.Positionals()) {
+    for (const std::string& package : sources) {
         EncryptFlag head;
         if (!engine.GetEncryptedFileHead(package.c_str(), &head, 0)) continue;
         envelopes = envelopes || head.kind == kKindEnvelope || head.kind == kKindShared;
@@ -201,8 +214,9 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::vector<std::string> packages, given;
     std::map<std::string, std::string> names;
     std::set<std::pair<dev_t, ino_t>> seenFiles;
-    for (const std::string& package : parsed.Positionals()) {
-        std::string path = fs::absolute(package).lexically_normal().string();
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string& package = named[i];
+        std::string path = fs::absolute(sources[i]).lexically_normal().string();
         struct stat st {};
         if (names.count(path) || (::stat(path.c_str(), &st) == 0 && !seenFiles.insert({st.st_dev, st.st_ino}).second))
             continue;
@@ -277,8 +291,9 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         return EscapeText(it == names.end() ? path : it->second);
     };
     for (const std::string& wiped : engine.m_wipedPackages)
-        std::fprintf(stderr, "varnex: %s: %s\n", givenName(wiped).c_str(),
-                     MessageText(msg::cli::RestoredAndWiped).c_str());
+        if (names[wiped] != "-")
+            std::fprintf(stderr, "varnex: %s: %s\n", givenName(wiped).c_str(),
+                         MessageText(msg::cli::RestoredAndWiped).c_str());
     for (const CKorvane::PackageSender& sender : engine.m_packageSenders)
         std::fprintf(stderr, "varnex: %s: %s\n", givenName(sender.package).c_str(), SenderText(sender.proof).c_str());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
