@@ -122,6 +122,10 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         const uint64_t listBefore = m_decryptedFiles.GetLength();
         int done = 0;
         bool envelope = false;
+        // What the name led to before the restore: the file wiped after it must be that one, not
+        // one put in its place meanwhile.
+        PathInfo before;
+        if (!LookUpPath(path, &before, false)) before = {};
         m_packageShortfall.clear();
         m_packageIncomplete = false;
         if (!GetEncryptedFileHead(path.c_str(), &head, 1)) {
@@ -153,7 +157,8 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
                 ShowMessage(msg::package::PackageKept, MessageText(msg::package::NamedByLink));
             } else {
                 FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
-                if (ScrubRegularFile(path.c_str()) == WipeOutcome::kWiped) m_wipedPackages.push_back(path);
+                if (ScrubRegularFile(path.c_str(), before.identity) == WipeOutcome::kWiped)
+                    m_wipedPackages.push_back(path);
             }
         }
         report(i + 1);
