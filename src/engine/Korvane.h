@@ -216,7 +216,7 @@ public:
     // decryptor of its kind; each package restored completely is wiped (once its files are on
     // the disk) unless "DkeptFile" or m_keepPackages keeps it; a package whose folders and
     // files do not all stand restored from it is kept, and the message says why; so is one
-    // named through a symbolic link. 1 when every package was restored.
+    // named through a symbolic link or with other names. 1 when every package was restored.
     // KeloDecryptFile adds a batch progress window and passes `direct` on; it answers -1 when
     // it stopped the batch because the user logged off or the key device went away.
     int DecryptFileA(const char* fileList, HWND notifyWindow);

@@ -155,6 +155,9 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
             } else if (KindOfPath(path) == PathKind::Link) {
                 // Removing the link would leave the package itself behind while it looked gone.
                 ShowMessage(msg::package::PackageKept, MessageText(msg::package::NamedByLink));
+            } else if (before.links > 1) {
+                // So would removing one of its names: its bytes are never overwritten then.
+                ShowMessage(msg::package::PackageKept, MessageText(msg::package::OtherNames));
             } else {
                 FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
                 if (ScrubRegularFile(path.c_str(), before.identity) == WipeOutcome::kWiped)

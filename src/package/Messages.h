@@ -28,7 +28,8 @@ inline constexpr char kMessageSubsystem[] = "package";
     M(NotCreated, "%zu 个文件或文件夹未能创建", MB_OK)                                                     \
     M(DamagedContent, "有文件内容CRC校验错", MB_OK)                                                        \
     M(OverThePackage, "解密出的文件会覆盖正在解密的加密文件", MB_OK)                                      \
-    M(NamedByLink, "所给的名称是指向它的符号链接", MB_OK)
+    M(NamedByLink, "所给的名称是指向它的符号链接", MB_OK)                                                 \
+    M(OtherNames, "它还有其他名称(硬链接)", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_PACKAGE_MESSAGES)
 }  // namespace msg::package

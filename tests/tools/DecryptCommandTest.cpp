@@ -40,7 +40,8 @@ size_t LinesWith(const std::string& text, const std::string& part) {
 }  // namespace
 
 // "wiped" is said only of a package this run restored and wiped: a name given twice is one
-// package restored once; a package named through a link is kept with the link, and said so.
+// package restored once; a package named through a link, or with other names, is kept with all
+// its names, and said so.
 TEST_F(DecryptCommand, SaysWipedOnlyOfThePackageItWiped) {
     ASSERT_EQ(Pack(dir / "dup.pkg").exit, 0);
     auto twice = Varnex(
@@ -62,6 +63,11 @@ TEST_F(DecryptCommand, SaysWipedOnlyOfThePackageItWiped) {
     EXPECT_TRUE(fs::is_symlink(dir / "link.pkg"));
     EXPECT_TRUE(fs::is_regular_file(dir / "real.pkg"));
     EXPECT_EQ(ReadFile(dir / "l/src/a.txt"), "alpha");
+
+    fs::create_hard_link(dir / "real.pkg", dir / "hard.pkg");
+    auto hard = Decrypt("--to " + dir / "h " + dir / "hard.pkg");
+    EXPECT_TRUE(Ends(hard, 0, "hard.pkg: 加密文件未被删除: 它还有其他名称(硬链接)."));
+    EXPECT_TRUE(fs::exists(dir / "hard.pkg") && fs::exists(dir / "real.pkg"));
 }
 
 // Each failure is said once, naming the file it is about: a package password too short for the
