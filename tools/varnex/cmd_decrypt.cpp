@@ -291,9 +291,8 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         return EscapeText(it == names.end() ? path : it->second);
     };
     for (const std::string& wiped : engine.m_wipedPackages)
-        if (names[wiped] != "-")
-            std::fprintf(stderr, "varnex: %s: %s\n", givenName(wiped).c_str(),
-                         MessageText(msg::cli::RestoredAndWiped).c_str());
+        if (const std::string name = givenName(wiped); name != "-")  // the copy of standard input
+            std::fprintf(stderr, "varnex: %s: %s\n", name.c_str(), MessageText(msg::cli::RestoredAndWiped).c_str());
     for (const CKorvane::PackageSender& sender : engine.m_packageSenders)
         std::fprintf(stderr, "varnex: %s: %s\n", givenName(sender.package).c_str(), SenderText(sender.proof).c_str());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
