@@ -55,3 +55,14 @@ int ScrubFile(const char* path) {
     if (held.Valid()) ScrubHeldFile(path, held.Get(), &error, &leftAs);
     return KindOfPath(path) == PathKind::Missing ? 1 : 0;
 }
+
+WipeOutcome ScrubRegularFile(const char* path, const FileIdentity& expected) {
+    if (path == nullptr || *path == '\0' || KindOfPath(path) != PathKind::File) return WipeOutcome::kNotRemoved;
+    UniqueFd held = HoldAt(kCurrentFolder, path);
+    FileIdentity identity;
+    if (!held.Valid() || !IdentityOf(held.Get(), &identity)) return WipeOutcome::kNotRemoved;
+    if (!SameFile(identity, expected)) return WipeOutcome::kReplaced;
+    int error = 0;
+    std::string leftAs;
+    return ScrubHeldFile(path, held.Get(), &error, &leftAs);
+}

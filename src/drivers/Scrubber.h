@@ -15,9 +15,15 @@
 
 #include <string>
 
+#include "platform/FileIdentity.h"
 #include "platform/Overwrite.h"
 
 int ScrubFile(const char* path);
+
+// The same for the regular file at path, saying what became of it (see WipeOutcome): kWiped only
+// when its bytes were overwritten and its name removed. Anything else at path (a link, a folder,
+// nothing) is left as it is (kNotRemoved), and so is a file other than `expected` (kReplaced).
+WipeOutcome ScrubRegularFile(const char* path, const FileIdentity& expected);
 
 // The same for exactly the file `held` is open on, found at path: see WipeHeldFile
 // (platform/Overwrite.h) for what each outcome leaves; *error and *leftAs as there.

@@ -168,8 +168,7 @@ public:
     // Reads exactly 300 bytes at offset 0 (checked) and unseals them into head.
     int ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* crcMessage);
     // Opens the file (shared), reads and deciphers its head. Checks nothing of its contents.
-    // Open and CRC failures are shown only when showErrors is non-zero; a short read is
-    // always reported by the checked reader.
+    // Open, read and CRC failures are shown only when showErrors is non-zero.
     int GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors);
     // The readers' checks of a deciphered head, in order: magic, version (as a number against
     // the engine's), kind, identifiers; signature rules test the kind before the version.
@@ -217,8 +216,8 @@ public:
     // A batch of secured files (`fileList` as for Symmtry_SearchFile), each restored by the
     // decryptor of its kind; each package restored completely is wiped (once its files are on
     // the disk) unless "DkeptFile" or m_keepPackages keeps it; a package whose folders and
-    // files do not all stand restored from it is kept, and the message says why. 1 when every
-    // package was restored.
+    // files do not all stand restored from it is kept, and the message says why; so is one
+    // named through a symbolic link or with other names. 1 when every package was restored.
     // KeloDecryptFile adds a batch progress window and passes `direct` on; it answers -1 when
     // it stopped the batch because the user logged off or the key device went away.
     int DecryptFileA(const char* fileList, HWND notifyWindow);
@@ -332,6 +331,15 @@ public:
     // content), as the dispatcher's message says it; empty when every folder and file the
     // package names now stands restored from it.
     std::string m_packageShortfall;
+    // Whether that restore left a folder or file it names uncreated, or restored a damaged
+    // content (files kept at the user's word do not count).
+    bool m_packageIncomplete = false;
+    // Whether a restore of the last batch that went on to its end was so incomplete; the
+    // batch's result stands, for the caller to weigh.
+    bool m_batchIncomplete = false;
+    // The packages of the last batch whose bytes the dispatcher overwrote and removed, as named
+    // in its list (a package kept, or removed only by name, is not among them).
+    std::vector<std::string> m_wipedPackages;
 
     // Restores only check: the password or key, every record and content CRC, the signature,
     // and that nothing lies beyond what the records name; no folder is asked for, nothing is

@@ -13,6 +13,7 @@
 #include "formats/Messages.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "platform/UiHost.h"
 
 namespace {
 
@@ -106,6 +107,19 @@ int CKorvane::ReadEncryptedFileHead(CFile* file, EncryptFlag* head, const char* 
 
 int CKorvane::GetEncryptedFileHead(const char* path, EncryptFlag* head, int showErrors) try {
     EngineCall call(m_context);
+    // A caller that only asks what a file is hears nothing, not even the checked reader's word on
+    // a file shorter than a head: the caller that goes on to read the file says that, once.
+    struct QuietUnlessShown {
+        QuietHost quiet;
+        const bool on;
+        IUiHost* previous = nullptr;
+        explicit QuietUnlessShown(bool quietly) : on(quietly) {
+            if (on) previous = BindThreadUiHost(&quiet);
+        }
+        ~QuietUnlessShown() {
+            if (on) BindThreadUiHost(previous);
+        }
+    } hush(showErrors == 0);
     CFile file;
     if (path == nullptr || head == nullptr || !OpenForReading(path, file, showErrors)) return 0;
     int ok = ReadEncryptedFileHead(&file, head, showErrors ? msg::formats::HeadCrc123.text : nullptr);

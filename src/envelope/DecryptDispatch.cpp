@@ -23,6 +23,7 @@
 #include "package/Messages.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
+#include "platform/Overwrite.h"
 #include "platform/PathInfo.h"
 #include "platform/Text.h"
 
@@ -85,6 +86,8 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
     // The list holds this batch's files only; it stays readable after the batch (summaries).
     m_decryptedFiles.SetLength(0);
     m_packageSenders.clear();
+    m_wipedPackages.clear();
+    m_batchIncomplete = false;
     m_batchPassword.clear();
     int result = 1;
     bool stopped = false;
@@ -119,7 +122,12 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         const uint64_t listBefore = m_decryptedFiles.GetLength();
         int done = 0;
         bool envelope = false;
+        // What the name led to before the restore: the file wiped after it must be that one, not
+        // one put in its place meanwhile.
+        PathInfo before;
+        if (!LookUpPath(path, &before, false)) before = {};
         m_packageShortfall.clear();
+        m_packageIncomplete = false;
         if (!GetEncryptedFileHead(path.c_str(), &head, 1)) {
             done = 0;
         } else if (head.kind == kKindPassword) {
@@ -139,13 +147,22 @@ int CKorvane::DispatchDecryption(const char* fileList, HWND notifyWindow, int di
         // Only a complete restore counts: a stopped one must never cost the package, nor one
         // that went on past a file it did not bring back (its result stands for the caller).
         const bool success = done == 1;
-        if (!success) {
-            result = 0;
-        } else if (wipe && !m_packageShortfall.empty()) {
-            ShowMessage(msg::package::PackageKept, m_packageShortfall);
-        } else if (wipe) {
-            FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
-            ScrubFile(path.c_str());
+        if (!success) result = 0;
+        if (success && m_packageIncomplete) m_batchIncomplete = true;
+        if (success && wipe) {
+            if (!m_packageShortfall.empty()) {
+                ShowMessage(msg::package::PackageKept, m_packageShortfall);
+            } else if (KindOfPath(path) == PathKind::Link) {
+                // Removing the link would leave the package itself behind while it looked gone.
+                ShowMessage(msg::package::PackageKept, MessageText(msg::package::NamedByLink));
+            } else if (before.links > 1) {
+                // So would removing one of its names: its bytes are never overwritten then.
+                ShowMessage(msg::package::PackageKept, MessageText(msg::package::OtherNames));
+            } else {
+                FlushRestored(RestoredSince(m_decryptedFiles, listBefore));
+                if (ScrubRegularFile(path.c_str(), before.identity) == WipeOutcome::kWiped)
+                    m_wipedPackages.push_back(path);
+            }
         }
         report(i + 1);
         // A key device pulled out (or a logon given up) fails every envelope after it alike:

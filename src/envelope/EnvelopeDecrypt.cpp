@@ -204,6 +204,7 @@ struct Envelope {
         if (result == 1 && !plan.testOnly) result = Conclude(pass, verdict, proven);
         if (beyond) result = 0;
         engine.m_packageShortfall = pass.Shortfall();
+        engine.m_packageIncomplete = pass.Incomplete();
         pass.DiscardHeld();
         if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(engine, &logon, lastOutput);
         return result;

@@ -14,7 +14,7 @@ inline constexpr char kMessageSubsystem[] = "package";
     M(SearchFailed, "搜索文件出错\n%s", MB_OK)                                                             \
     M(LeftOut, "以下链接或特殊文件没有加密:%s", MB_ICONINFORMATION)                                        \
     M(BadHead, "加密文件头不正确", MB_OK)                                                                  \
-    M(CreateFailedContinue, "创建文件失败.%s.\n\n是否继续?", MB_YESNO | MB_ICONQUESTION)                   \
+    M(CreateFailedContinue, "创建文件\"%s\"失败.%s.\n\n是否继续?", MB_YESNO | MB_ICONQUESTION)             \
     M(ContentCrcContinue, "文件内容CRC校验错, 是否继续? ", MB_YESNO | MB_ICONQUESTION)                     \
     M(CreateFolderFailed, "创建文件夹\"%s\"失败。", MB_OK)                                                 \
     M(CreateMissingFolder, "文件夹\"%s\"不存在，是否创建此文件夹?", MB_YESNO | MB_ICONQUESTION)            \
@@ -27,7 +27,9 @@ inline constexpr char kMessageSubsystem[] = "package";
     M(KeptExisting, "%zu 个文件保留了已有的同名文件", MB_OK)                                               \
     M(NotCreated, "%zu 个文件或文件夹未能创建", MB_OK)                                                     \
     M(DamagedContent, "有文件内容CRC校验错", MB_OK)                                                        \
-    M(OverThePackage, "解密出的文件会覆盖正在解密的加密文件", MB_OK)
+    M(OverThePackage, "解密出的文件会覆盖正在解密的加密文件", MB_OK)                                      \
+    M(NamedByLink, "所给的名称是指向它的符号链接", MB_OK)                                                 \
+    M(OtherNames, "它还有其他名称(硬链接)", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_PACKAGE_MESSAGES)
 }  // namespace msg::package

@@ -13,6 +13,7 @@
 #include "platform/FolderList.h"
 #include "platform/MessageBox.h"
 #include "platform/PathInfo.h"
+#include "platform/PrintableText.h"
 #include "platform/Text.h"
 
 namespace {
@@ -49,7 +50,8 @@ int PackageWalker::ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* 
 void PackageWalker::ShowLeftOut(const CKorvane& engine) {
     if (engine.m_leftOutEntries.empty()) return;
     std::string list;
-    for (const std::string& e : engine.m_leftOutEntries) list += "\n" + e;
+    // One line each, whatever the names hold: a line feed in a name must not forge a line.
+    for (const std::string& e : engine.m_leftOutEntries) list += "\n" + EscapeText(e);
     ShowMessage(msg::package::LeftOut, list);
 }
 

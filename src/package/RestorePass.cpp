@@ -27,11 +27,13 @@
 
 namespace {
 
-bool ContinueAfterCreateFailure(const std::string& reason) {
-    return ShowMessage(msg::package::CreateFailedContinue, reason) == IDYES;
+bool ContinueAfterCreateFailure(const std::string& output, const std::string& reason) {
+    return ShowMessage(msg::package::CreateFailedContinue, output, reason) == IDYES;
 }
 
-bool ContinueAfterCreateFailure(const CFileException& error) { return ContinueAfterCreateFailure(error.ErrorText()); }
+bool ContinueAfterCreateFailure(const std::string& output, const CFileException& error) {
+    return ContinueAfterCreateFailure(output, error.ErrorText());
+}
 
 // Opens (making it when missing) the folder of a directory record below the output folder.
 // False when a link or a file stands where the folder is to be: nothing is written through it.
@@ -72,7 +74,7 @@ int RestorePass::CommitHeld() {
                 ListRestored(held.output);
                 continue;
             }
-            if (!ContinueAfterCreateFailure(error)) result = 0;
+            if (!ContinueAfterCreateFailure(held.output, error)) result = 0;
             m_missing[held.output] = Missing::kNotCreated;
         }
         held.file->Discard();
@@ -111,6 +113,16 @@ std::string RestorePass::Shortfall() const {
     if (notCreated) add(MessageText(msg::package::NotCreated, notCreated));
     if (m_damagedContent) add(MessageText(msg::package::DamagedContent));
     return reasons;
+}
+
+bool RestorePass::Incomplete() const {
+    if (m_damagedContent) return true;
+    for (const std::string& path : m_named) {
+        if (m_restored.count(path)) continue;
+        auto why = m_missing.find(path);
+        if (why == m_missing.end() || why->second != Missing::kKept) return true;
+    }
+    return false;
 }
 
 int RestorePass::Scan(CFile* package, size_t* longestPath) {
@@ -159,7 +171,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         if (m_decision == kReplaceNone) {
             m_missing[output] = Missing::kKept;
         } else {
-            if (!ContinueAfterCreateFailure(MessageText(msg::package::OverThePackage))) return 0;
+            if (!ContinueAfterCreateFailure(output, MessageText(msg::package::OverThePackage))) return 0;
             m_missing[output] = Missing::kNotCreated;
         }
     } else if (existing != PathKind::Missing || held != m_heldNames.end()) {
@@ -195,7 +207,7 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
     if (!file) {
         file = std::make_unique<CAtomicFile>();
         if (write && (folder.fd < 0 || !file->CreateIn(folder.fd, record.name, output, &error, kRestoredFileMode))) {
-            if (!ContinueAfterCreateFailure(error)) return 0;
+            if (!ContinueAfterCreateFailure(output, error)) return 0;
             write = false;
             m_missing[output] = Missing::kNotCreated;
         }
@@ -220,14 +232,14 @@ int RestorePass::RestoreFile(CFile* package, const PackageRecord& record, const 
         file->SetFinish([&record](int fd) { ApplyFileStatus(fd, record.modified, record.attributes); });
         if (m_plan.holdUntilVerdict) {
             if (!file->Close(&error)) {
-                if (!ContinueAfterCreateFailure(error)) return 0;
+                if (!ContinueAfterCreateFailure(output, error)) return 0;
                 m_missing[output] = Missing::kNotCreated;
             } else {
                 m_heldNames[output] = m_held.size();
                 m_held.push_back({folder.owner, std::move(file), output});
             }
         } else if (!file->Commit(&error)) {
-            if (!ContinueAfterCreateFailure(error)) return 0;
+            if (!ContinueAfterCreateFailure(output, error)) return 0;
             m_missing[output] = Missing::kNotCreated;
         } else {
             ListRestored(output);

@@ -88,6 +88,9 @@ public:
     // replace question, not created), or a content that failed its CRC. Empty when every
     // folder and file of the package stands restored from it.
     std::string Shortfall() const;
+    // Whether the shortfall holds more than files kept at the user's word: a folder or file not
+    // created, or a damaged content. Such a restore has not brought the package back.
+    bool Incomplete() const;
 
 private:
     // A restored file under its temporary name, with the folder it lies in kept open.

@@ -137,6 +137,7 @@ int CKorvane::DecryptOpenPackage(CFile& package, const std::string& packageFolde
         package.Abort();
     }
     m_packageShortfall = pass.Shortfall();
+    m_packageIncomplete = pass.Incomplete();
     if (result == 1 && !plan.testOnly && head.itemCount == 1 && direct) OfferLoneResult(*this, logon, lastOutput);
     return result;
 }

@@ -186,7 +186,8 @@ TEST_P(PackageKinds, APackageIsWipedOnlyWhenEveryFileStandsRestoredFromIt) {
         const std::vector<std::string> messages = one.MessageTexts();
         EXPECT_EQ(messages.empty() ? "" : messages.back(), c.last) << ::testing::PrintToString(messages);
         if (beside) {
-            EXPECT_EQ(messages.front(), "创建文件失败.解密出的文件会覆盖正在解密的加密文件.\n\n是否继续?");
+            EXPECT_EQ(messages.front(),
+                      "创建文件\"" + dir / "p.pkg" + "\"失败.解密出的文件会覆盖正在解密的加密文件.\n\n是否继续?");
         }
         if (c.last.empty()) {
             EXPECT_FALSE(fs::exists(dir / "p.pkg"));

@@ -13,6 +13,7 @@
 #include "TestLogon.h"
 #include "drivers/Scrubber.h"
 #include "engine/Korvane.h"
+#include "platform/PathInfo.h"
 #include "wipe/DeleteLog.h"
 
 namespace {
@@ -135,6 +136,20 @@ TEST_F(Wipe, LinksAreRemovedAndTheirTargetsLeftAlone) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "link")));
     EXPECT_FALSE(fs::exists(dir / "package"));
     EXPECT_EQ(ReadFile(target), "precious");
+    // A package wiped after its restore is wiped only as the file the restore read: one put in its
+    // place meanwhile, or a link, stays.
+    WriteFile(dir / "package", "read");
+    PathInfo read;
+    ASSERT_TRUE(LookUpPath(dir / "package", &read, false));
+    WriteFile(dir / "other", "new");
+    fs::rename(dir / "other", dir / "package");
+    EXPECT_EQ(ScrubRegularFile((dir / "package").c_str(), read.identity), WipeOutcome::kReplaced);
+    EXPECT_EQ(ReadFile(dir / "package"), "new");
+    fs::create_symlink(dir / "package", dir / "link");
+    EXPECT_EQ(ScrubRegularFile((dir / "link").c_str(), read.identity), WipeOutcome::kNotRemoved);
+    ASSERT_TRUE(LookUpPath(dir / "package", &read, false));
+    EXPECT_EQ(ScrubRegularFile((dir / "package").c_str(), read.identity), WipeOutcome::kWiped);
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
 }
 
 TEST_F(Wipe, WhatStaysKeepsTheFoldersOnItsPathAndIsLoggedWithTheReason) {

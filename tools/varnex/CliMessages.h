@@ -80,6 +80,9 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NothingToPack, "nothing to pack", MB_OK) \
     M(NothingToEncrypt, "nothing to encrypt", MB_OK) \
     M(StdoutIsTerminal, "standard output is a terminal: redirect it, or name a file with -o", MB_OK) \
+    M(StdinIsTerminal, "standard input is a terminal: redirect a package into it, or name the file", MB_OK) \
+    M(StdinNamedTwice, "standard input (-) is named twice", MB_OK) \
+    M(StdinNeedsTo, "a package read from standard input is restored only with --to DIR", MB_OK) \
     M(NoTempFolder, "no temporary folder: %s", MB_OK) \
     M(StandardOutputSubject, "(standard output)", MB_OK) \
     M(RecipientNotConfirmed, "%s: the certificate is installed but not confirmed; compare its fingerprint with its holder, then: varnex cert confirm '%s'", MB_OK) \

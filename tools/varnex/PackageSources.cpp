@@ -51,7 +51,7 @@ int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::
         base.empty() ? CommonBaseFolder(sources.paths) : fs::absolute(base).lexically_normal().string();
     for (const std::string& p : sources.paths)
         if (!Under(p, sources.baseFolder))
-            return UsageError(self, MessageText(msg::cli::NotUnderBase, p, sources.baseFolder));
+            return UsageError(self, MessageText(msg::cli::NotUnderBase, EscapeText(p), EscapeText(sources.baseFolder)));
     if (sources.baseFolder.size() >= kMaxPath - 1) return UsageError(self, MessageText(msg::cli::BaseTooLong));
 
     if (std::string c = parsed.Value("--cipher"); !c.empty()) {
@@ -60,7 +60,7 @@ int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::
     }
     std::error_code ec;
     if (fs::exists(fs::symlink_status(sources.packagePath, ec)) && !parsed.Has("--force")) {
-        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::ExistsUseForce, output).c_str());
+        std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::ExistsUseForce, EscapeText(output)).c_str());
         return kExitFailed;
     }
     return -1;

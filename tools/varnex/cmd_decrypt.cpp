@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "Session.h"
+#include "StandardStreams.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
 #include "formats/PackagePaths.h"
@@ -35,8 +37,10 @@ namespace fs = std::filesystem;
 class DecryptHost : public IUiHost {
 public:
     DecryptHost(IUiHost& inner, std::map<std::string, std::string> names) : m_inner(inner), m_names(std::move(names)) {}
-    void SetPassword(const SecretText& password) {
+    // The package password read from `file`.
+    void SetPassword(const SecretText& password, const std::string& file) {
         m_password = password;
+        m_passwordFile = file;
         m_hasPassword = true;
     }
     int MessageBox(const std::string& text, unsigned type) override { return NamedMessageBox({}, text, type); }
@@ -53,7 +57,14 @@ public:
         PassSubject();
         if (!m_hasPassword || dialog.Kind() != "password") return m_inner.RunDialog(dialog);
         dialog.SetInput(m_password.view());
-        return dialog.Press(dialog.DefaultButton());
+        // A password the dialog refuses (too short) is refused for the whole batch: said once,
+        // of the file it came from.
+        if (dialog.EntryRefusal().empty()) return dialog.Press(dialog.DefaultButton());
+        if (!m_refusalSaid)
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(m_passwordFile).c_str(),
+                         MessageText(msg::cli::PasswordTooShort).c_str());
+        m_refusalSaid = true;
+        return dialog.Close();
     }
     std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override {
         return m_inner.CreateProgressView(title, text);
@@ -70,7 +81,9 @@ private:
     IUiHost& m_inner;
     std::map<std::string, std::string> m_names;  // the engine's path -> the name given
     SecretText m_password;
+    std::string m_passwordFile;
     bool m_hasPassword = false;
+    bool m_refusalSaid = false;
     int m_wrongPasswords = 0;
 };
 
@@ -94,6 +107,25 @@ std::vector<std::string> RestoredPaths(const CKorvane& engine) {
     for (size_t start = 0, bar; (bar = list.find('|', start)) != std::string::npos; start = bar + 1)
         if (std::string path = list.substr(start, bar - start); seen.insert(path).second) paths.push_back(path);
     return paths;
+}
+
+// The folders of `path` that do not exist yet, outermost first: those MakeFolders would make.
+std::vector<std::string> MissingFolders(const std::string& path) {
+    std::vector<std::string> missing;
+    fs::path p = fs::absolute(path).lexically_normal();
+    if (!p.has_filename()) p = p.parent_path();
+    for (std::error_code ec; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+        missing.insert(missing.begin(), p.string());
+        if (p == p.root_path()) break;
+    }
+    return missing;
+}
+
+// Removes each folder that is still empty, innermost first, up to the first that is not (rmdir
+// removes nothing else, whatever stands there now).
+void RemoveEmptyFolders(const std::vector<std::string>& folders) {
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+        if (::rmdir(it->c_str()) != 0) break;
 }
 
 // What an envelope package's signature proved of its sender, for the summary.
@@ -123,7 +155,8 @@ int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, boo
         } else if (head.kind == kKindEnvelope || head.kind == kKindShared) {
             result = engine.EnvelopDecryptFiles(package, nullptr, 1, 0);
         } else {
-            std::fprintf(stderr, "varnex: %s: %s\n", named[i].c_str(), MessageText(msg::cli::TestKinds).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(named[i]).c_str(),
+                         MessageText(msg::cli::TestKinds).c_str());
         }
         std::string sender;
         if (result == 1 && !engine.m_packageSenders.empty() && engine.m_packageSenders.back().package == packages[i])
@@ -132,7 +165,7 @@ int TestPackages(CliContext& cli, CKorvane& engine, const DecryptHost& host, boo
             ++failed;
         else if (!cli.options.quiet)
             std::fprintf(
-                stderr, "varnex: %s: %s\n", named[i].c_str(),
+                stderr, "varnex: %s: %s\n", EscapeText(named[i]).c_str(),
                 (sender.empty() ? MessageText(msg::cli::Sound) : MessageText(msg::cli::SoundFrom, sender)).c_str());
     }
     UiHost().SetSubject({});
@@ -149,12 +182,23 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     if (test && (!to.empty() || parsed.Has("--keep") || parsed.Has("--direct")))
         return UsageError(self, MessageText(msg::cli::TestWritesNothing));
 
+    // "-" is a package read from standard input, held in a file of the user's own while the run
+    // lasts; its restored files need a folder of their own (--to), and its copy is nobody's to keep.
+    const auto& named = parsed.Positionals();
+    const size_t fromStdin = static_cast<size_t>(std::count(named.begin(), named.end(), "-"));
+    if (fromStdin > 1) return UsageError(self, MessageText(msg::cli::StdinNamedTwice));
+    if (fromStdin && !test && to.empty()) return UsageError(self, MessageText(msg::cli::StdinNeedsTo));
     CliSession session(cli);
+    StdinPackage input;
+    if (fromStdin && (!session.Open() || !input.Take())) return kExitFailed;
+    std::vector<std::string> sources;
+    for (const std::string& package : named) sources.push_back(package == "-" ? input.Path() : package);
+
     CKorvane engine;
     // Envelope packages need the logged-on user; password packages only the store, and their
     // password from a file or the terminal.
     bool envelopes = false, passwords = false;
-    for (const std::string& package : parsed.Positionals()) {
+    for (const std::string& package : sources) {
         EncryptFlag head;
         if (!engine.GetEncryptedFileHead(package.c_str(), &head, 0)) continue;
         envelopes = envelopes || head.kind == kKindEnvelope || head.kind == kKindShared;
@@ -165,17 +209,26 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         return kExitFailed;
     }
     if (!(envelopes ? session.LogOn() : session.Open())) return kExitFailed;
-    std::vector<std::string> packages;
+    // A package named twice in the batch (by the same path, or by another name of the same file)
+    // is restored once, under the name first given.
+    std::vector<std::string> packages, given;
     std::map<std::string, std::string> names;
-    for (const std::string& package : parsed.Positionals()) {
-        packages.push_back(fs::absolute(package).lexically_normal().string());
-        names[packages.back()] = package;
+    std::set<std::pair<dev_t, ino_t>> seenFiles;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::string& package = named[i];
+        std::string path = fs::absolute(sources[i]).lexically_normal().string();
+        struct stat st {};
+        if (names.count(path) || (::stat(path.c_str(), &st) == 0 && !seenFiles.insert({st.st_dev, st.st_ino}).second))
+            continue;
+        packages.push_back(path);
+        given.push_back(package);
+        names[path] = package;
     }
     DecryptHost host(*cli.host, names);
     if (!cli.options.packagePasswordFile.empty()) {
         SecretText line;
         if (!ReadPasswordFile(cli.options.packagePasswordFile, line)) return kExitFailed;
-        host.SetPassword(line);
+        host.SetPassword(line, cli.options.packagePasswordFile);
     }
     ScopedUiHost installed(host);
     // The packages' sizes stand for the job: their contents are nearly all of them.
@@ -187,20 +240,22 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     if (cli.terminal) cli.terminal->SetJobBytes(jobBytes);
     // A package password typed at the terminal may be typed again after a mistake.
     const bool typed = host.AsksPassword() && cli.options.answers.empty() && isatty(STDIN_FILENO);
-    if (test) return TestPackages(cli, engine, host, typed, packages, parsed.Positionals());
+    if (test) return TestPackages(cli, engine, host, typed, packages, given);
 
-    // A --to folder made here and left empty by a failed batch is removed again.
-    bool madeTo = false;
+    // The folders made here for --to, and left empty by a failed batch, are removed again.
+    std::vector<std::string> madeFolders;
     if (!to.empty()) {
         std::error_code ec;
-        madeTo = !fs::exists(fs::symlink_status(to, ec));
-        if (madeTo && !MakeFolders(to, 0700)) {
-            std::fprintf(stderr, "varnex: %s: %s\n", to.c_str(),
-                         MessageText(msg::cli::CannotMakeFolder, std::strerror(errno)).c_str());
+        madeFolders = MissingFolders(to);
+        if (!madeFolders.empty() && !MakeFolders(to, 0700)) {
+            const int error = errno;
+            RemoveEmptyFolders(madeFolders);
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(to).c_str(),
+                         MessageText(msg::cli::CannotMakeFolder, std::strerror(error)).c_str());
             return kExitFailed;
         }
         if (!fs::is_directory(to, ec)) {
-            std::fprintf(stderr, "varnex: %s: %s\n", to.c_str(), MessageText(msg::cli::NotAFolder).c_str());
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(to).c_str(), MessageText(msg::cli::NotAFolder).c_str());
             return kExitFailed;
         }
         engine.m_presetOutFolder = fs::absolute(to).lexically_normal().string();
@@ -212,20 +267,15 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     std::string list;
     for (const std::string& package : packages) list.append(package).push_back('\0');
     list.push_back('\0');
-    std::vector<bool> existed;
-    for (const std::string& package : packages) {
-        std::error_code ec;
-        existed.push_back(fs::exists(fs::symlink_status(package, ec)));
-    }
     const auto started = std::chrono::steady_clock::now();
     const int result = WithRetries(host, typed && packages.size() == 1, [&] {
         return engine.KeloDecryptFile(list.c_str(), nullptr, parsed.Has("--direct") ? 1 : 0);
     });
-    if (madeTo) {
-        std::error_code ec;
-        if (fs::is_empty(to, ec)) fs::remove(to, ec);
-    }
-    if (cli.options.quiet) return ExitForResult(result);
+    RemoveEmptyFolders(madeFolders);
+    // A restore that went on past a file it could not make, or kept a damaged one, did not
+    // bring its package back: the run failed though the batch went to its end.
+    const int exit = result == 1 && engine.m_batchIncomplete ? kExitFailed : ExitForResult(result);
+    if (cli.options.quiet) return exit;
 
     size_t files = 0;
     uint64_t bytes = 0;
@@ -235,25 +285,22 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
         ++files;
         if (cli.options.verbose) std::fprintf(stderr, "%s\n", EscapeText(restored).c_str());
     }
-    // A package restored completely is wiped unless kept: say so for each one (one that was not
-    // there in the first place was not restored).
-    for (size_t i = 0; i < packages.size(); ++i) {
-        std::error_code ec;
-        if (existed[i] && !fs::exists(fs::symlink_status(packages[i], ec)))
-            std::fprintf(stderr, "varnex: %s: %s\n", parsed.Positionals()[i].c_str(),
-                         MessageText(msg::cli::RestoredAndWiped).c_str());
-    }
-    for (const CKorvane::PackageSender& sender : engine.m_packageSenders) {
-        auto given = names.find(sender.package);
-        std::fprintf(stderr, "varnex: %s: %s\n", given == names.end() ? sender.package.c_str() : given->second.c_str(),
-                     SenderText(sender.proof).c_str());
-    }
+    // A package restored completely is wiped unless kept: said for each one the engine wiped.
+    auto givenName = [&names](const std::string& path) {
+        auto it = names.find(path);
+        return EscapeText(it == names.end() ? path : it->second);
+    };
+    for (const std::string& wiped : engine.m_wipedPackages)
+        if (const std::string name = givenName(wiped); name != "-")  // the copy of standard input
+            std::fprintf(stderr, "varnex: %s: %s\n", name.c_str(), MessageText(msg::cli::RestoredAndWiped).c_str());
+    for (const CKorvane::PackageSender& sender : engine.m_packageSenders)
+        std::fprintf(stderr, "varnex: %s: %s\n", givenName(sender.package).c_str(), SenderText(sender.proof).c_str());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::fprintf(
         stderr, "varnex: %s\n",
         MessageText(files == 1 ? msg::cli::RestoredOne : msg::cli::RestoredMany, files, ByteCount(bytes), seconds)
             .c_str());
-    return ExitForResult(result);
+    return exit;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // varnex envelope: one envelope package of files and folder trees for the logged-on user and
 // further registered users, signed by the logged-on user.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -10,6 +12,7 @@
 #include "DirectoryCli.h"
 #include "PackageSources.h"
 #include "Session.h"
+#include "StandardStreams.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "envelope/EnvelopePackager.h"
@@ -41,6 +44,11 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     std::string output = parsed.Value("-o", parsed.Value("--output"));
     if (output.empty()) return UsageError(self, MessageText(msg::cli::PackageMissing));
     if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NothingToEncrypt));
+    // "-": the package goes to standard output, made first in the user's own temporary folder.
+    const bool toStdout = output == "-";
+    if (toStdout && isatty(STDOUT_FILENO)) return UsageError(self, MessageText(msg::cli::StdoutIsTerminal));
+    CliSession session(cli);
+    if (toStdout && (!session.Open() || !StdoutPackageName(output))) return kExitFailed;
 
     EnvelopePackRequest request;
     request.recipients = SplitIds(parsed.Value("--to"));
@@ -51,7 +59,6 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     if (int exit = ReadPackageSources(self, parsed, output, sources); exit >= 0) return exit;
     TakeSources(sources, request);
 
-    CliSession session(cli);
     // The key signs the package at its end.
     if (!session.LogOn()) return kExitFailed;
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
@@ -70,10 +77,12 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     }
     CKorvane engine;
     request.replace = parsed.Has("--force");
-    cli.host->SetSubject(output);  // messages name the package they are about
+    // Messages name the package they are about.
+    cli.host->SetSubject(toStdout ? MessageText(msg::cli::StandardOutputSubject) : output);
     int result = PackEnvelope(engine, request);
     cli.host->SetSubject({});
-    if (result == 1 && !cli.options.quiet) std::printf("%s\n", output.c_str());
+    if (result == 1 && toStdout) return CopyToStdout(request.packagePath);
+    if (result == 1 && !cli.options.quiet) std::printf("%s\n", EscapeText(output).c_str());
     return ExitForResult(result);
 }
 

@@ -1,5 +1,6 @@
 // varnex list: the folders and files a package holds, read without its password.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "CliMessages.h"
 #include "JsonText.h"
 #include "Session.h"
+#include "StandardStreams.h"
 #include "engine/Korvane.h"
 #include "password/PackageListing.h"
 #include "platform/FileStatus.h"
@@ -58,6 +60,13 @@ int RunList(CliContext& cli, const std::vector<std::string>& args) {
     bool json = parsed.Has("--json");
     const auto& packages = parsed.Positionals();
 
+    // "-" is a package read from standard input, held in a file of the user's own meanwhile.
+    if (std::count(packages.begin(), packages.end(), "-") > 1)
+        return UsageError(self, MessageText(msg::cli::StdinNamedTwice));
+    CliSession session(cli);  // the user's temporary folder is the suite folder's
+    StdinPackage input;
+    if (std::count(packages.begin(), packages.end(), "-") && (!session.Open() || !input.Take())) return kExitFailed;
+
     CKorvane engine;
     int failed = 0;
     bool first = true;
@@ -65,7 +74,7 @@ int RunList(CliContext& cli, const std::vector<std::string>& args) {
     for (const std::string& package : packages) {
         cli.host->SetSubject(package);
         std::vector<PackageEntry> entries;
-        if (!ListPackage(engine, package, entries)) {
+        if (!ListPackage(engine, package == "-" ? input.Path() : package, entries)) {
             ++failed;
             continue;
         }

@@ -46,12 +46,14 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
             continue;
         }
         if (!engine.GetFileOriInfo(package.c_str(), userId.c_str(), password.c_str(), index, name, time, &size)) {
-            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::NotOneFileEnvelope, package, userId).c_str());
+            std::fprintf(stderr, "varnex: %s\n",
+                         MessageText(msg::cli::NotOneFileEnvelope, EscapeText(package), EscapeText(userId)).c_str());
             ++failed;
             continue;
         }
         if (name[0] == '\0') {  // a password package: its names are varnex list's
-            std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::PasswordPackageList, package).c_str());
+            std::fprintf(stderr, "varnex: %s\n",
+                         MessageText(msg::cli::PasswordPackageList, EscapeText(package)).c_str());
             continue;
         }
         if (json)

@@ -17,6 +17,7 @@
 #include "CliMessages.h"
 #include "PackageSources.h"
 #include "Session.h"
+#include "StandardStreams.h"
 #include "engine/Identifiers.h"
 #include "engine/Korvane.h"
 #include "password/PackageListing.h"
@@ -53,27 +54,6 @@ void PrintSummary(const CliContext& cli, CKorvane& engine, const std::string& pa
         MessageText(files == 1 ? msg::cli::PackedOne : msg::cli::PackedMany, files, ByteCount(bytes), seconds).c_str());
 }
 
-// Copies the finished package to standard output and removes it; its name is gone before the
-// first byte is copied, so an interruption leaves nothing behind.
-int CopyToStdout(const std::string& package) {
-    UniqueFd in(::open(package.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    ::unlink(package.c_str());
-    if (in.Get() < 0) return CliFail(package + ": " + std::strerror(errno));
-    std::vector<char> block(kStreamBlockSize);
-    for (;;) {
-        ssize_t got = ::read(in.Get(), block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return CliFail(package + ": " + std::strerror(errno));
-        if (got == 0) return kExitOk;
-        for (ssize_t put = 0; put < got;) {
-            ssize_t n = ::write(STDOUT_FILENO, block.data() + put, static_cast<size_t>(got - put));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return CliFail(MessageText(msg::cli::StandardOutputFailed, std::strerror(errno)));
-            put += n;
-        }
-    }
-}
-
 int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("pack");
     ArgParser parsed(args, {"--force"}, {"-o", "--output", "--base", "--cipher"});
@@ -88,11 +68,8 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     if (toStdout && isatty(STDOUT_FILENO)) return UsageError(self, MessageText(msg::cli::StdoutIsTerminal));
 
     CliSession session(cli);
-    std::string tmp;
     if (toStdout) {
-        if (!session.Open()) return kExitFailed;
-        if (!UserTempFolder(tmp)) return CliFail(MessageText(msg::cli::NoTempFolder, std::strerror(errno)));
-        output = tmp + ".stdout-" + std::to_string(::getpid()) + ".pkg";
+        if (!session.Open() || !StdoutPackageName(output)) return kExitFailed;
     }
 
     PasswordPackRequest request;
@@ -123,7 +100,7 @@ int RunPack(CliContext& cli, const std::vector<std::string>& args) {
     int result = PackWithPassword(engine, request);
     request.password.clear();
     if (result == 1) {
-        if (!toStdout) std::printf("%s\n", output.c_str());
+        if (!toStdout) std::printf("%s\n", EscapeText(output).c_str());
         PrintSummary(cli, engine, request.packagePath, started);
     }
     cli.host->SetSubject({});
