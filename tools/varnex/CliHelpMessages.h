@@ -70,7 +70,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(Decrypt, "restore password and envelope packages (one password per batch)", MB_OK) \
     M(DecryptHelp, \
       "The password is asked once (or read from --package-password-file) and used for every\n" \
-      "package of the batch. New restored files and folders are the owner's alone (0600, 0700).\n\n" \
+      "package of the batch. New restored files and folders are the owner's alone (0600, 0700).\n" \
+      "FILE '-' is one package read from standard input (restored only with --to).\n\n" \
       "  --to DIR    restore into DIR (made when missing, removed again if nothing was restored);\n" \
       "              without it a terminal asks, and a script restores beside the package\n" \
       "  --direct    no folder question; a lone restored file is offered to be opened\n" \
@@ -122,7 +123,7 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(ListHelp, \
       "Prints each folder and file of the package: size in bytes, modification time and path.\n" \
       "The names, sizes and times of a package are readable without the password or key; only\n" \
-      "the contents need them.\n\n" \
+      "the contents need them. PACKAGE '-' is read from standard input.\n\n" \
       "  --json    one JSON document on standard output:\n" \
       "            {\"packages\": [{\"package\", \"entries\": [{\"type\", \"path\", \"size\",\n" \
       "            \"modified\", \"readOnly\"}]}]}\n", MB_OK) \
