@@ -352,6 +352,53 @@ TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
     EXPECT_TRUE(Ends(envelopeFor(), 1, "Alice: the certificate changed since it was confirmed and is not used"));
 }
 
+// A mail signature's user ID is no part of what was signed: in a proven report it is the
+// signer's user ID only when it names the certificate that checked the signature; any other
+// text is reported as stated, and one naming someone else here is refused.
+TEST_F(UserCommands, AMailSignaturesUserIdIsReportedAsProvenOnlyWhenItNamesTheSigner) {
+    AddUsers({"alice", "bob"});
+    WriteFile(dir / "m.txt", "mail text");
+    ASSERT_EQ(As("alice", "sign --for-mail " + dir / "m.txt").exit, 0);
+    const std::string signature = dir / "m.txt.idi";
+    const struct {
+        std::string userId;
+        int exit;
+        std::string field;
+    } cases[] = {
+        {"alice", 0, "\"userId\": \"alice\""},
+        {"zzz", 0, "\"statedUserId\": \"zzz\""},
+        {"bob@example.org", 0, "\"statedUserId\": \"bob@example.org\""},
+        {"bob", 1, "\"correct\": false"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.userId);
+        {
+            CKorvane e;
+            CFile f;
+            ASSERT_TRUE(f.Open(signature, CFile::modeReadWrite));
+            EncryptFlag head;
+            auto record = std::make_unique<File_SignInfo>();
+            ASSERT_EQ(e.ReadEncryptedFileHead(&f, &head, nullptr), 1);
+            ASSERT_EQ(ReadSignatureRecord(e, &f, record.get()), 1);
+            record->userIdLength = static_cast<int32_t>(c.userId.size());
+            std::memcpy(record->userId, c.userId.c_str(), c.userId.size() + 1);
+            f.SetLength(0);
+            ASSERT_EQ(e.WriteEncryptedFileHead(&f, &head), 1);
+            ASSERT_EQ(WriteSignatureRecord(e, &f, *record), 1);
+        }
+        CliOutcome verified = Varnex("verify --json " + signature);
+        EXPECT_EQ(verified.exit, c.exit) << verified.err;
+        EXPECT_NE(verified.out.find(c.field), std::string::npos) << verified.out;
+        if (c.exit == 0) {
+            EXPECT_NE(verified.out.find("\"proven\": true"), std::string::npos) << verified.out;
+            EXPECT_NE(verified.out.find("\"signer\": \"Alice<alice@example.org>\""), std::string::npos);
+        } else {
+            EXPECT_EQ(verified.err,
+                      "varnex: " + signature + ": 签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.\n");
+        }
+    }
+}
+
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     AddUsers({"alice", "bob", "carol", "dave"});
     WriteFile(dir / "note.txt", "for bob and carol");
