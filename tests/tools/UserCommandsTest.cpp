@@ -399,6 +399,35 @@ TEST_F(UserCommands, AMailSignaturesUserIdIsReportedAsProvenOnlyWhenItNamesTheSi
     }
 }
 
+// info on a file whose security information cannot be read (a signature file cut short at
+// any point, a file that is not secured) says so once, naming the file, and exits 1.
+TEST_F(UserCommands, InfoOnADamagedOrPlainFileSaysSoOnceByName) {
+    AddUsers({"alice"});
+    WriteFile(dir / "a.txt", "agreed");
+    ASSERT_EQ(As("alice", "sign " + dir / "a.txt").exit, 0);
+    const std::string whole = ReadFile(dir / "a.txt.idi");
+    const std::string unreadable = "不能读取文件安全信息", damagedRecord = "CRC校验错,文件已损坏, 不能验证签名";
+    for (const auto& [cut, said] : std::vector<std::pair<size_t, std::string>>{{0, unreadable},
+                                                                               {10, unreadable},
+                                                                               {100, unreadable},
+                                                                               {whole.size() / 2, damagedRecord},
+                                                                               {whole.size() - 1, damagedRecord}}) {
+        SCOPED_TRACE(cut);
+        const std::string damaged = dir / "t.idi";
+        WriteFile(damaged, whole.substr(0, cut));
+        for (const std::string& options : {std::string(), std::string("--json ")}) {
+            CliOutcome info = Varnex("info " + options + damaged);
+            EXPECT_EQ(info.exit, 1);
+            EXPECT_EQ(info.err, "varnex: " + damaged + ": " + said + "\n");
+            EXPECT_EQ(info.out.find("安全类型"), std::string::npos) << info.out;
+        }
+    }
+    CliOutcome plain = Varnex("info " + dir / "a.txt");
+    EXPECT_EQ(plain.exit, 1);
+    EXPECT_EQ(plain.err, "varnex: " + dir / "a.txt: 不能读取文件安全信息\n");
+    EXPECT_EQ(plain.out, "");
+}
+
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     AddUsers({"alice", "bob", "carol", "dave"});
     WriteFile(dir / "note.txt", "for bob and carol");
