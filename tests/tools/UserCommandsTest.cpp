@@ -428,6 +428,44 @@ TEST_F(UserCommands, InfoOnADamagedOrPlainFileSaysSoOnceByName) {
     EXPECT_EQ(plain.out, "");
 }
 
+// original answers with one file's name, time and size only for a package of one file; a
+// package of several files, of a folder, or a password package is sent to varnex list, once,
+// with exit 1 and nothing on standard output, also under --json.
+TEST_F(UserCommands, OriginalTellsOneFileAndSendsAnythingElseToList) {
+    AddUsers({"alice"});
+    WriteFile(dir / "f1", "one");
+    WriteFile(dir / "f2", "two");
+    fs::create_directories(dir / "d");
+    WriteFile(dir / "d/x", "x");
+    WriteFile(dir / "pw", "pw1pw1pw1\n");
+    const std::string several = ": holds several files or folders, not one file; `varnex list` shows what it holds\n";
+    const struct {
+        std::string package, make, err;
+    } cases[] = {
+        {"one.vrk", "envelope -o " + dir / "one.vrk " + dir / "f1", ""},
+        {"two.vrk", "envelope -o " + dir / "two.vrk " + dir / "f1 " + dir / "f2", several},
+        {"dir.vrk", "envelope -o " + dir / "dir.vrk " + dir / "d", several},
+        {"two.pkg", "--new-password-file " + dir / "pw pack -o " + dir / "two.pkg " + dir / "f1 " + dir / "f2",
+         several},
+        {"one.pkg", "--new-password-file " + dir / "pw pack -o " + dir / "one.pkg " + dir / "f1",
+         ": a password package; `varnex list` shows what it holds\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.package);
+        CliOutcome made = As("alice", c.make);
+        ASSERT_EQ(made.exit, 0) << made.err;
+        for (const std::string& options : {std::string(), std::string("--json ")}) {
+            CliOutcome told = As("alice", "original " + options + dir / c.package);
+            EXPECT_EQ(told.exit, c.err.empty() ? 0 : 1) << told.err;
+            EXPECT_EQ(told.err, c.err.empty() ? "" : "varnex: " + dir / c.package + c.err);
+            if (c.err.empty())
+                EXPECT_NE(told.out.find("f1"), std::string::npos) << told.out;
+            else
+                EXPECT_EQ(told.out.find("f1"), std::string::npos) << told.out;
+        }
+    }
+}
+
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     AddUsers({"alice", "bob", "carol", "dave"});
     WriteFile(dir / "note.txt", "for bob and carol");

@@ -104,6 +104,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NoPackageNamed, "no package named", MB_OK) \
     M(NotOneFileEnvelope, "%s: not an envelope package of one file for %s, or damaged", MB_OK) \
     M(PasswordPackageList, "%s: a password package; `varnex list` shows what it holds", MB_OK) \
+    M(SeveralItemsList, "%s: holds several files or folders, not one file; `varnex list` shows what it holds", MB_OK) \
     M(OriginalLine, "%s: %s  %s  %d bytes", MB_OK) \
     M(CertConfirmed, "confirmed", MB_OK) \
     M(CertChanged, "CHANGED since confirmed", MB_OK) \
