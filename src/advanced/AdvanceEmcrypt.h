@@ -53,7 +53,8 @@ public:
 
     // The original name (nameText, 260) and modification time (timeText, 260) of the single
     // file in an envelope package, for the user it was encrypted for. Reads and decrypts
-    // nothing else; shows nothing. nameText is "混合文件" for a package of several items. 1 on
+    // nothing else; shows nothing. nameText is "混合文件" for a package of several items (time
+    // empty, size 0: no one item's stands for them), once the user's access is proven. 1 on
     // success (also for a password package, with nameText empty), else 0. *size (when given)
     // receives the file's size as stored.
     int GetFileOriInfo(const char* path, const char* userId, const char* password, Lumo_PrivateKey privateKey,

@@ -1,6 +1,7 @@
 // What a generated-name package holds, for the user it was encrypted for: the stored name and
-// modification time of its single file. Only the head, the sender and recipient records and
-// the first package record are read; every failure is the answer 0, without a word.
+// modification time of its single file, or that it holds several items. Only the head, the
+// sender and recipient records and the first package record are read; every failure is the
+// answer 0, without a word.
 
 #include <openssl/crypto.h>
 
@@ -86,12 +87,23 @@ int CAdvanceEmcrypt::GetFileOriInfo(const char* path, const char* userId, const 
                                                    static_cast<int>(std::strlen(password))) != 0;
         OPENSSL_cleanse(own.get(), sizeof *own);
         if (!allowed) return 0;
+        // Several items, or a folder tree, have no one name, time or size: the first record's
+        // would pass for the whole package's.
+        auto several = [&] {
+            std::strcpy(nameText, kMixedFilesText);
+            timeText[0] = '\0';
+            if (size) *size = 0;
+            return 1;
+        };
+        if (head.itemCount > 1) return several();
 
         // Names of this engine's packages are stored as they are: the head check refuses any
         // version newer than the engine's, so no stored name needs deciphering.
         PackageRecord first;
         PackageRecordReader reader(Records(), &file, oldLayout, true);
-        if (!reader.Next(first) || first.type != kRecordFile || first.name.size() >= kMaxPath) return 0;
+        if (!reader.Next(first)) return 0;
+        if (first.type == kRecordDirectory) return several();
+        if (first.type != kRecordFile || first.name.size() >= kMaxPath) return 0;
         std::memcpy(timeText, first.modified, sizeof first.modified);
         std::memcpy(nameText, first.name.c_str(), first.name.size() + 1);
         if (size) *size = first.size;

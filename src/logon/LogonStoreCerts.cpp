@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 #include <openssl/x509v3.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -142,6 +143,17 @@ bool LogonStore::WriteCertFile(const Lumo_PubCert& cert, const std::vector<unsig
 }
 
 bool LogonStore::ReadInputFile(const std::string& path, size_t cap, std::vector<unsigned char>& bytes) {
+    // "-" is standard input, as everywhere a file is read ("./-" names a file called "-"). A pipe
+    // has no size to compare first: one byte past the cap is read to know it is too large.
+    if (path == "-") {
+        bytes.assign(cap + 1, 0);
+        size_t got = 0, n = 0;
+        while (got < bytes.size() && (n = std::fread(bytes.data() + got, 1, bytes.size() - got, stdin)) > 0) got += n;
+        if (std::ferror(stdin)) return Fail(MessageText(msg::logon_store::CannotRead, path));
+        if (got > cap) return Fail(MessageText(msg::logon_store::TooLarge, path, "> " + std::to_string(cap)));
+        bytes.resize(got);
+        return true;
+    }
     std::error_code ec;
     auto size = fs::file_size(path, ec);
     if (ec) return Fail(MessageText(msg::logon_store::CannotReadBecause, path, ec.message()));

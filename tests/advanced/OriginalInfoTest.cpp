@@ -59,7 +59,7 @@ TEST_F(OriginalInfoTest, RecipientsAreToldNameTimeAndSizeOthersNothing) {
     EXPECT_TRUE(host.Messages().empty());
 }
 
-TEST_F(OriginalInfoTest, EveryTruncationAndAFolderFirstPackageAnswerZeroWithoutAWord) {
+TEST_F(OriginalInfoTest, EveryTruncationAnswersZeroWithoutAWordAndSeveralItemsAreToldAsSuch) {
     WriteFile(dir / "a.txt", "a small file");
     ASSERT_EQ(Encrypt({"a.txt"}), 1);
     const std::string whole = ReadFile(PackageOf("a.txt"));
@@ -90,6 +90,7 @@ TEST_F(OriginalInfoTest, EveryTruncationAndAFolderFirstPackageAnswerZeroWithoutA
     CKorvane packer;
     ASSERT_EQ(PackEnvelope(packer, request), 1);
     Original o = Ask(dir / "mixed.vrk", "alice", "pw-alice");
-    EXPECT_EQ(o.result, 0);
+    EXPECT_EQ(o.result, 1) << "several items, told as such";
     EXPECT_EQ(o.name, kMixedFilesText);
+    EXPECT_EQ(o.time, "");
 }

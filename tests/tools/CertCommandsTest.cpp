@@ -4,6 +4,7 @@
 
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -57,6 +58,17 @@ protected:
         ASSERT_NE(out, nullptr);
         EXPECT_EQ(PEM_write_PrivateKey(out, key.get(), nullptr, nullptr, 0, nullptr, nullptr), 1);
         std::fclose(out);
+    }
+    // A certificate `name` makes of its own key (TestRsaKey), valid from `fromDays` to `toDays`
+    // days from now, as name.pem.
+    void WriteDatedCert(const std::string& name, long fromDays, long toDays) {
+        logon::PkeyPtr key = TestRsaKey(name);
+        logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), name, name + "@example.org");
+        ASSERT_TRUE(cert);
+        X509_gmtime_adj(X509_getm_notBefore(cert.get()), fromDays * 86400);
+        X509_gmtime_adj(X509_getm_notAfter(cert.get()), toDays * 86400);
+        ASSERT_GT(X509_sign(cert.get(), key.get(), EVP_sha256()), 0);
+        WriteFile(dir / (name + ".pem"), logon::CertToPem(cert.get()));
     }
     // The SHA-256 fingerprint of a PEM certificate file as openssl shows it.
     std::string Fingerprint(const std::string& file) {
@@ -236,4 +248,45 @@ TEST_F(CertCommands, ColleaguesCertificateInEveryFormIsShownForConfirmation) {
     // their own with CA:TRUE.
     EXPECT_TRUE(Ends(Varnex("cert import " + dir / "ca.p7b --name ca"), 1, "holds only CA certificates"));
     EXPECT_EQ(Varnex("cert import " + dir / "root.pem").exit, 0);
+}
+
+// Nothing is encrypted for a colleague whose certificate is not confirmed, or is outside its
+// dates: envelope and mail-pack refuse alike, naming the recipient and why. A certificate
+// outside its dates is still imported (it checks old signatures), with a warning. Certificates
+// are read from standard input for "-".
+TEST_F(CertCommands, NothingIsEncryptedForACertificateNotConfirmedOrOutsideItsDates) {
+    AddUsers({"alice"});
+    WriteFile(dir / "m.txt", "for you");
+    const struct {
+        std::string name;
+        long from, to;
+        bool confirm;
+        std::string importWarning, refusal;  // empty: none
+    } cases[] = {
+        {"bobby", 0, 30, false, "", "varnex: bobby: the certificate is installed but not confirmed;"},
+        {"old", -30, -1, true, "varnex: old: imported, but the certificate expired on 20",
+         "varnex: old: the certificate expired on 20"},
+        {"early", 1, 30, true, "varnex: early: imported, but the certificate is not valid before 20",
+         "varnex: early: the certificate is not valid before 20"},
+        {"fine", 0, 30, true, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteDatedCert(c.name, c.from, c.to);
+        CliOutcome imported = As("alice", "cert import - --name " + c.name, dir / (c.name + ".pem"));
+        EXPECT_EQ(imported.exit, 0) << imported.err;
+        EXPECT_NE(imported.out.find("certificate installed as " + c.name), std::string::npos) << imported.out;
+        EXPECT_EQ(imported.err.rfind(c.importWarning, 0), 0u) << imported.err;
+        EXPECT_EQ(imported.err.empty(), c.importWarning.empty()) << imported.err;
+        if (c.confirm) ASSERT_EQ(Varnex("cert confirm " + c.name).exit, 0);
+        for (const std::string& command :
+             {"envelope --force -o " + dir / "e.vrk --to " + c.name, "mail-pack --encrypt --to " + c.name}) {
+            CliOutcome packed = As("alice", command + " " + dir / "m.txt");
+            EXPECT_EQ(packed.exit, c.refusal.empty() ? 0 : 1) << command << ": " << packed.err;
+            if (!c.refusal.empty()) {
+                EXPECT_EQ(packed.err.rfind(c.refusal, 0), 0u) << command << ": " << packed.err;
+                EXPECT_EQ(std::count(packed.err.begin(), packed.err.end(), '\n'), 1) << packed.err;
+            }
+        }
+    }
 }

@@ -352,6 +352,120 @@ TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
     EXPECT_TRUE(Ends(envelopeFor(), 1, "Alice: the certificate changed since it was confirmed and is not used"));
 }
 
+// A mail signature's user ID is no part of what was signed: in a proven report it is the
+// signer's user ID only when it names the certificate that checked the signature; any other
+// text is reported as stated, and one naming someone else here is refused.
+TEST_F(UserCommands, AMailSignaturesUserIdIsReportedAsProvenOnlyWhenItNamesTheSigner) {
+    AddUsers({"alice", "bob"});
+    WriteFile(dir / "m.txt", "mail text");
+    ASSERT_EQ(As("alice", "sign --for-mail " + dir / "m.txt").exit, 0);
+    const std::string signature = dir / "m.txt.idi";
+    const struct {
+        std::string userId;
+        int exit;
+        std::string field;
+    } cases[] = {
+        {"alice", 0, "\"userId\": \"alice\""},
+        {"zzz", 0, "\"statedUserId\": \"zzz\""},
+        {"bob@example.org", 0, "\"statedUserId\": \"bob@example.org\""},
+        {"bob", 1, "\"correct\": false"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.userId);
+        {
+            CKorvane e;
+            CFile f;
+            ASSERT_TRUE(f.Open(signature, CFile::modeReadWrite));
+            EncryptFlag head;
+            auto record = std::make_unique<File_SignInfo>();
+            ASSERT_EQ(e.ReadEncryptedFileHead(&f, &head, nullptr), 1);
+            ASSERT_EQ(ReadSignatureRecord(e, &f, record.get()), 1);
+            record->userIdLength = static_cast<int32_t>(c.userId.size());
+            std::memcpy(record->userId, c.userId.c_str(), c.userId.size() + 1);
+            f.SetLength(0);
+            ASSERT_EQ(e.WriteEncryptedFileHead(&f, &head), 1);
+            ASSERT_EQ(WriteSignatureRecord(e, &f, *record), 1);
+        }
+        CliOutcome verified = Varnex("verify --json " + signature);
+        EXPECT_EQ(verified.exit, c.exit) << verified.err;
+        EXPECT_NE(verified.out.find(c.field), std::string::npos) << verified.out;
+        if (c.exit == 0) {
+            EXPECT_NE(verified.out.find("\"proven\": true"), std::string::npos) << verified.out;
+            EXPECT_NE(verified.out.find("\"signer\": \"Alice<alice@example.org>\""), std::string::npos);
+        } else {
+            EXPECT_EQ(verified.err,
+                      "varnex: " + signature + ": 签名文件中的签名人与验证数字签名的公钥证书不符, 签名人不能确认.\n");
+        }
+    }
+}
+
+// info on a file whose security information cannot be read (a signature file cut short at
+// any point, a file that is not secured) says so once, naming the file, and exits 1.
+TEST_F(UserCommands, InfoOnADamagedOrPlainFileSaysSoOnceByName) {
+    AddUsers({"alice"});
+    WriteFile(dir / "a.txt", "agreed");
+    ASSERT_EQ(As("alice", "sign " + dir / "a.txt").exit, 0);
+    const std::string whole = ReadFile(dir / "a.txt.idi");
+    const std::string unreadable = "不能读取文件安全信息", damagedRecord = "CRC校验错,文件已损坏, 不能验证签名";
+    for (const auto& [cut, said] : std::vector<std::pair<size_t, std::string>>{{0, unreadable},
+                                                                               {10, unreadable},
+                                                                               {100, unreadable},
+                                                                               {whole.size() / 2, damagedRecord},
+                                                                               {whole.size() - 1, damagedRecord}}) {
+        SCOPED_TRACE(cut);
+        const std::string damaged = dir / "t.idi";
+        WriteFile(damaged, whole.substr(0, cut));
+        for (const std::string& options : {std::string(), std::string("--json ")}) {
+            CliOutcome info = Varnex("info " + options + damaged);
+            EXPECT_EQ(info.exit, 1);
+            EXPECT_EQ(info.err, "varnex: " + damaged + ": " + said + "\n");
+            EXPECT_EQ(info.out.find("安全类型"), std::string::npos) << info.out;
+        }
+    }
+    CliOutcome plain = Varnex("info " + dir / "a.txt");
+    EXPECT_EQ(plain.exit, 1);
+    EXPECT_EQ(plain.err, "varnex: " + dir / "a.txt: 不能读取文件安全信息\n");
+    EXPECT_EQ(plain.out, "");
+}
+
+// original answers with one file's name, time and size only for a package of one file; a
+// package of several files, of a folder, or a password package is sent to varnex list, once,
+// with exit 1 and nothing on standard output, also under --json.
+TEST_F(UserCommands, OriginalTellsOneFileAndSendsAnythingElseToList) {
+    AddUsers({"alice"});
+    WriteFile(dir / "f1", "one");
+    WriteFile(dir / "f2", "two");
+    fs::create_directories(dir / "d");
+    WriteFile(dir / "d/x", "x");
+    WriteFile(dir / "pw", "pw1pw1pw1\n");
+    const std::string several = ": holds several files or folders, not one file; `varnex list` shows what it holds\n";
+    const struct {
+        std::string package, make, err;
+    } cases[] = {
+        {"one.vrk", "envelope -o " + dir / "one.vrk " + dir / "f1", ""},
+        {"two.vrk", "envelope -o " + dir / "two.vrk " + dir / "f1 " + dir / "f2", several},
+        {"dir.vrk", "envelope -o " + dir / "dir.vrk " + dir / "d", several},
+        {"two.pkg", "--new-password-file " + dir / "pw pack -o " + dir / "two.pkg " + dir / "f1 " + dir / "f2",
+         several},
+        {"one.pkg", "--new-password-file " + dir / "pw pack -o " + dir / "one.pkg " + dir / "f1",
+         ": a password package; `varnex list` shows what it holds\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.package);
+        CliOutcome made = As("alice", c.make);
+        ASSERT_EQ(made.exit, 0) << made.err;
+        for (const std::string& options : {std::string(), std::string("--json ")}) {
+            CliOutcome told = As("alice", "original " + options + dir / c.package);
+            EXPECT_EQ(told.exit, c.err.empty() ? 0 : 1) << told.err;
+            EXPECT_EQ(told.err, c.err.empty() ? "" : "varnex: " + dir / c.package + c.err);
+            if (c.err.empty())
+                EXPECT_NE(told.out.find("f1"), std::string::npos) << told.out;
+            else
+                EXPECT_EQ(told.out.find("f1"), std::string::npos) << told.out;
+        }
+    }
+}
+
 TEST_F(UserCommands, MailPackedForTwoUnpackedByEachRefusedForAThird) {
     AddUsers({"alice", "bob", "carol", "dave"});
     WriteFile(dir / "note.txt", "for bob and carol");

@@ -147,7 +147,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(Original, "the original name, modification time and size of the file a generated-name package holds", MB_OK) \
     M(OriginalHelp, \
       "Only a recipient of the package (the logged-on user) is told; nothing is decrypted or\n" \
-      "written. A package of several items is named \"混合文件\".\n\n" \
+      "written. A package of several files or of a folder, and a password package, have no one\n" \
+      "name to tell: that is said, with exit status 1; `varnex list` shows what they hold.\n\n" \
       "  --json    print a JSON array instead: package, name, modified, size\n", MB_OK) \
     M(Pack, "a password package of files and folder trees", MB_OK) \
     M(PackHelp, \

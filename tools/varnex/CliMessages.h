@@ -88,6 +88,10 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(RecipientNotConfirmed, "%s: the certificate is installed but not confirmed; compare its fingerprint with its holder, then: varnex cert confirm '%s'", MB_OK) \
     M(RecipientCertChanged, "%s: the certificate changed since it was confirmed and is not used (varnex cert list)", MB_OK) \
     M(NoSuchUserId, "%s: no such user", MB_OK) \
+    M(RecipientCertExpired, "%s: the certificate expired on %s (valid from %s) and is not used", MB_OK) \
+    M(RecipientCertNotYetValid, "%s: the certificate is not valid before %s (until %s) and is not used", MB_OK) \
+    M(ImportedCertExpired, "%s: imported, but the certificate expired on %s: nothing can be encrypted for it", MB_OK) \
+    M(ImportedCertNotYetValid, "%s: imported, but the certificate is not valid before %s: nothing can be encrypted for it until then", MB_OK) \
     M(ShareMissing, "the share path is missing (--share PATH)", MB_OK) \
     M(NoPackageToDecrypt, "no package to decrypt", MB_OK) \
     M(TestWritesNothing, "--test writes nothing: it takes no --to, --keep or --direct", MB_OK) \
@@ -103,6 +107,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NoPackageNamed, "no package named", MB_OK) \
     M(NotOneFileEnvelope, "%s: not an envelope package of one file for %s, or damaged", MB_OK) \
     M(PasswordPackageList, "%s: a password package; `varnex list` shows what it holds", MB_OK) \
+    M(SeveralItemsList, "%s: holds several files or folders, not one file; `varnex list` shows what it holds", MB_OK) \
     M(OriginalLine, "%s: %s  %s  %d bytes", MB_OK) \
     M(CertConfirmed, "confirmed", MB_OK) \
     M(CertChanged, "CHANGED since confirmed", MB_OK) \

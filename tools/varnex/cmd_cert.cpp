@@ -86,8 +86,17 @@ int Import(CliSession& session, const std::vector<std::string>& pos, const ArgPa
     if (!session.Open()) return kExitFailed;
     if (!store.ImportCert(pos[1], parsed.Value("--name"), name)) return CliFail(store.LastError());
     std::printf("%s\n", MessageText(msg::cli::CertInstalledAs, EscapeText(name)).c_str());
-    if (store.ExportCert(name, der, true)) PrintSummary({der.begin(), der.end()});
+    if (!store.ExportCert(name, der, true)) der.clear();
+    if (!der.empty()) PrintSummary({der.begin(), der.end()});
     std::printf("%s\n", MessageText(msg::cli::CompareFingerprint, EscapeText(name)).c_str());
+    // Kept all the same: it still checks signatures made while it was valid.
+    logon::X509Ptr cert = logon::CertFromDer({der.begin(), der.end()});
+    const logon::CertSummary s = logon::SummarizeCert(cert.get());
+    if (cert && s.validity != 0)
+        std::fprintf(stderr, "varnex: %s\n",
+                     (s.validity > 0 ? MessageText(msg::cli::ImportedCertExpired, EscapeText(name), s.notAfter)
+                                     : MessageText(msg::cli::ImportedCertNotYetValid, EscapeText(name), s.notBefore))
+                         .c_str());
     return kExitOk;
 }
 

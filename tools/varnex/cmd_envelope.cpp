@@ -11,6 +11,7 @@
 #include "CliMessages.h"
 #include "DirectoryCli.h"
 #include "PackageSources.h"
+#include "RecipientTrust.h"
 #include "Session.h"
 #include "StandardStreams.h"
 #include "engine/Identifiers.h"
@@ -62,19 +63,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     // The key signs the package at its end.
     if (!session.LogOn()) return kExitFailed;
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
-    for (const std::string& id : request.recipients) {
-        // A registered user, or someone whose certificate is installed and confirmed.
-        switch (session.Store().RecipientState(id)) {
-            case kCertConfirmed:
-                continue;
-            case kCertNeverConfirmed:
-                return CliFail(MessageText(msg::cli::RecipientNotConfirmed, EscapeText(id), EscapeText(id)));
-            case kCertModified:
-                return CliFail(MessageText(msg::cli::RecipientCertChanged, EscapeText(id)));
-            default:
-                return CliFail(MessageText(msg::cli::NoSuchUserId, EscapeText(id)));
-        }
-    }
+    if (!RecipientsUsableOrSay(session.Store(), request.recipients, true)) return kExitFailed;
     CKorvane engine;
     request.replace = parsed.Has("--force");
     // Messages name the package they are about.

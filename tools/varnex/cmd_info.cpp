@@ -9,9 +9,34 @@
 #include "Session.h"
 #include "engine/Korvane.h"
 #include "platform/PrintableText.h"
+#include "shell/Messages.h"
 #include "shell/SecurityPage.h"
 
 namespace {
+
+// Passes everything to the run's host, counting the messages the engine shows.
+class MessageCounter : public IUiHost {
+public:
+    explicit MessageCounter(IUiHost& inner) : m_inner(inner) {}
+    int MessageBox(const std::string& text, unsigned type) override {
+        ++m_said;
+        return m_inner.MessageBox(text, type);
+    }
+    int NamedMessageBox(std::string_view id, const std::string& text, unsigned type) override {
+        ++m_said;
+        return m_inner.NamedMessageBox(id, text, type);
+    }
+    int RunDialog(DialogModel& dialog) override { return m_inner.RunDialog(dialog); }
+    std::unique_ptr<IProgressView> CreateProgressView(const std::string& title, const std::string& text) override {
+        return m_inner.CreateProgressView(title, text);
+    }
+    void PumpEvents() override { m_inner.PumpEvents(); }
+    int Said() const { return m_said; }
+
+private:
+    IUiHost& m_inner;
+    int m_said = 0;
+};
 
 std::string InfoJson(const std::string& path, const FileSecurity& info) {
     JsonObject o;
@@ -57,6 +82,8 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
     if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NoFileToDescribe));
     CliSession session(cli);
     if (!session.Open()) return kExitFailed;
+    MessageCounter counter(UiHost());
+    ScopedUiHost installed(counter);
     CKorvane engine;
     bool json = parsed.Has("--json");
     bool allRead = true;
@@ -64,9 +91,17 @@ int RunInfo(CliContext& cli, const std::vector<std::string>& args) {
     for (const std::string& path : parsed.Positionals()) {
         // A name that is no regular file is said once, on standard error, with its reason.
         const bool regular = RegularFileOrSay(path);
+        const int saidBefore = counter.Said();
+        cli.host->SetSubject(path);  // the engine's messages name the file they are about
         FileSecurity info = regular ? ReadFileSecurity(engine, path) : FileSecurity{};
+        cli.host->SetSubject({});
         allRead = allRead && info.result == 1;
-        if (!regular && !json) continue;
+        // A file whose security information cannot be read (not secured, damaged, cut short) is
+        // said once, by name, on standard error, unless the engine has already said why.
+        if (regular && info.result != 1 && counter.Said() == saidBefore)
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(path).c_str(),
+                         MessageText(msg::shell::CannotReadSecurity).c_str());
+        if (!json && info.result != 1) continue;
         if (json) {
             documents.push_back(InfoJson(path, info));
             continue;

@@ -9,6 +9,7 @@
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
 #include "DirectoryCli.h"
+#include "RecipientTrust.h"
 #include "Session.h"
 #include "logon/ILogon.h"
 #include "mail/MailPackStep.h"
@@ -72,6 +73,8 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     request.recipients = recipients;
     // Names the store does not know are looked up in the directory, once confirmed.
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
+    // Encrypting for a name the store does not know is refused by the engine in its own words.
+    if (encrypt && !RecipientsUsableOrSay(session.Store(), request.recipients, false)) return kExitFailed;
     request.encrypt = encrypt;
     request.sign = sign;
     std::string mailFile;

@@ -2,6 +2,7 @@
 // the logged-on user without decrypting anything.
 
 #include <cstdio>
+#include <cstring>
 
 #include "CliHelpMessages.h"
 #include "CliMessages.h"
@@ -10,6 +11,7 @@
 #include "advanced/AdvanceEmcrypt.h"
 #include "platform/PrintableText.h"
 #include "platform/Secret.h"
+#include "signature/SecureInfo.h"
 
 namespace {
 
@@ -51,9 +53,14 @@ int RunOriginal(CliContext& cli, const std::vector<std::string>& args) {
             ++failed;
             continue;
         }
-        if (name[0] == '\0') {  // a password package: its names are varnex list's
+        // Neither a password package (its names are not read here) nor a package of several
+        // items has one name to answer with: varnex list shows them.
+        if (name[0] == '\0' || std::strcmp(name, kMixedFilesText) == 0) {
             std::fprintf(stderr, "varnex: %s\n",
-                         MessageText(msg::cli::PasswordPackageList, EscapeText(package)).c_str());
+                         MessageText(name[0] == '\0' ? msg::cli::PasswordPackageList : msg::cli::SeveralItemsList,
+                                     EscapeText(package))
+                             .c_str());
+            ++failed;
             continue;
         }
         if (json)

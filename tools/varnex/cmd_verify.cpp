@@ -87,9 +87,15 @@ std::string ReportJson(const std::string& path, int result, const CDlgVerify* re
     o.Number("kind", static_cast<unsigned char>(kind)).Bool("correct", report->Verdict() == 1);
     AddProof(o, report->Verdict() == 1 ? r.proof : SignerProof{});
     if (report->Verdict() == 1 && r.proof.Proven()) o.Text("certificateState", CertStateWord(r.certState));
-    o.Text("verdict", report->ResultLine())
-        .Text("signer", r.signerName)
-        .Text("userId", r.userId)
+    o.Text("verdict", report->ResultLine()).Text("signer", r.signerName);
+    // The user ID is no part of what the signature covers. A mail signature's may name nobody
+    // here (it is the signer's ID in their own suite), so in a proven report it stands as
+    // "userId" only when it names the certificate that checked the signature; otherwise it is
+    // only what the file states.
+    const bool proven = report->Verdict() == 1 && r.proof.Proven();
+    ILogon* logon = LogonLibrary();
+    const bool idProven = proven && logon != nullptr && TextNamesProvenSigner(*logon, r.userId, kind, r.proof);
+    o.Text(proven && !idProven ? "statedUserId" : "userId", r.userId)
         .Text("signedFile", r.filePath)
         .Text("signTime", r.signTime)
         .Text("modifyTime", r.modifyTime)
