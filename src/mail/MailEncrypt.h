@@ -12,12 +12,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "engine/Korvane.h"
 #include "mail/MailLayout.h"
 #include "package/ContentStream.h"
+
+class CAtomicFile;
 
 // The name an unpacked file takes: `path` when `usable` accepts it, else the first accepted of
 // its numbered names, the number before the extension ("report.txt" -> "report0.txt", "same" ->
@@ -105,8 +108,10 @@ private:
                     const SecretText& secret);
     int UnpackMailFiles(CFile* source, const MailHeader& header, const std::string& folder, char (*rows)[kMaxPath],
                         int& nCount, DECRYPT_MAIL_KEY* key);
+    // held: when given, the written file is closed under its temporary name and handed over for
+    // the signature's verdict instead of being moved into place.
     int RestoreMailFile(ContentStream& stream, const ContentKey* key, CFile* source, const MailFileEntry& entry,
-                        const char* output, bool* damaged);
+                        const char* output, bool* damaged, std::unique_ptr<CAtomicFile>* held = nullptr);
 
     // The package layer's content stream for one package, with the mail layout's texts and its
     // 32-bit offsets (MailStream.cpp). A null key stores or restores the bytes as they are.

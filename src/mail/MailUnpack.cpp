@@ -17,6 +17,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
+#include "platform/OutputFolder.h"
 #include "platform/PathInfo.h"
 #include "platform/Text.h"
 
@@ -262,6 +263,28 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
         MailContentStream(signedMail ? ContentStream::Digest::kVerify : ContentStream::Digest::kNone);
     const ContentKey content(key->Key, sizeof key->Key, key->IV, sizeof key->IV, header.cipherId);
     const ContentKey* cipher = (header.mailFlag & kMailFlagEncrypt) ? &content : nullptr;
+    // The files of a signed mail wait under their temporary names for the signature's verdict:
+    // a mail whose signature does not match puts nothing where it could be taken for what was
+    // signed, unless the reader wants it anyway.
+    const bool holdForVerdict = signedMail && !key->bSilent;
+    std::vector<std::unique_ptr<CAtomicFile>> held;
+    if (holdForVerdict) AllowManyOpenFolders();  // each held file keeps its folder open
+    const int firstRow = nCount;
+    auto commitHeld = [&]() {
+        for (size_t i = 0; i < held.size(); ++i) {
+            CFileException error;
+            const char* row = rows[firstRow + static_cast<int>(i)];
+            if (!held[i]->Commit(&error)) {
+                ShowCreateFailure(error.ErrorText());
+                nCount = firstRow + static_cast<int>(i);  // the rows name what was put in place
+                return false;
+            }
+            const MailFileEntry& file = files[i];
+            SetFileStatus(row, file.modified, file.created, file.attributes);
+        }
+        held.clear();
+        return true;
+    };
     int written = 0;
     for (const MailFileEntry& file : files) {
         char* row = rows[nCount];
@@ -273,11 +296,17 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
             return 0;
         }
         bool damaged = false;
-        if (!RestoreMailFile(stream, cipher, source, file, row, &damaged) && !damaged) return 0;
+        std::unique_ptr<CAtomicFile> hold;
+        if (!RestoreMailFile(stream, cipher, source, file, row, &damaged, holdForVerdict ? &hold : nullptr) && !damaged)
+            return 0;
+        if (hold) held.push_back(std::move(hold));
         m_written.insert(row);
         ++nCount;
         if (++written == 2 && header.mailType == kMailTypePublicKey) CopyText(key->szSecondFile, kMaxPath, row);
         if (damaged) {
+            // A damaged file is kept and named as damaged, with the files before it, as the
+            // reader was told at once; the signature is not checked over a content known wrong.
+            if (!commitHeld()) return 0;
             CopyText(key->szDamagedFile, kMaxPath, row);
             return 0;
         }
@@ -287,9 +316,16 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
     stream.FinishDigest();
     key->nVerify = Evp_VerifyFinal(signature.data(), static_cast<unsigned>(signature.size()), key->szSigner,
                                    static_cast<char>(kMailKind), 0);
-    // Only a signature that does not match fails the mail; a signer without an installed
-    // certificate has been told so and the files stand.
-    return key->nVerify == 0 ? 0 : 1;
+    // A signer without an installed certificate has been told so and the files stand; a
+    // signature that does not match fails the mail, and its files are kept only on request.
+    if (key->nVerify != 0 || (!held.empty() && ShowMessage(msg::mail::KeepUnverified) == IDYES)) {
+        if (!commitHeld()) return 0;
+        return key->nVerify == 0 ? 0 : 1;
+    }
+    held.clear();  // discarded
+    nCount = firstRow;
+    key->szSecondFile[0] = '\0';
+    return 0;
 }
 
 // Writes one file beside its place, moves it there when its data is through, and gives it its
@@ -297,11 +333,12 @@ int CMailEncrypt::UnpackMailFiles(CFile* source, const MailHeader& header, const
 // makes the move fail ("File exists"). A content CRC that fails leaves the file written and sets
 // *damaged.
 int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, CFile* source,
-                                  const MailFileEntry& entry, const char* output, bool* damaged) {
-    CAtomicFile file;
+                                  const MailFileEntry& entry, const char* output, bool* damaged,
+                                  std::unique_ptr<CAtomicFile>* held) {
+    auto file = std::make_unique<CAtomicFile>();
     CFileException error;
     // What was sent was secret: the new file is its owner's alone.
-    if (!file.Create(output, &error, 0600)) {
+    if (!file->Create(output, &error, 0600)) {
         ShowCreateFailure(error.ErrorText());
         return 0;
     }
@@ -309,12 +346,20 @@ int CMailEncrypt::RestoreMailFile(ContentStream& stream, const ContentKey* key, 
     place.offset = entry.dataOffset;
     place.length = entry.storedLength;
     uint16_t crc = 0;
-    if (!stream.Decrypt(key, source, place, file.File(), &crc)) return 0;
-    if (!file.Commit(&error)) {
-        ShowCreateFailure(error.ErrorText());
-        return 0;
+    if (!stream.Decrypt(key, source, place, file->File(), &crc)) return 0;
+    if (held != nullptr) {
+        if (!file->Close(&error)) {
+            ShowCreateFailure(error.ErrorText());
+            return 0;
+        }
+        *held = std::move(file);
+    } else {
+        if (!file->Commit(&error)) {
+            ShowCreateFailure(error.ErrorText());
+            return 0;
+        }
+        SetFileStatus(output, entry.modified, entry.created, entry.attributes);
     }
-    SetFileStatus(output, entry.modified, entry.created, entry.attributes);
     if (crc != entry.dataCrc) {
         ShowMessage(msg::mail::ContentCrc);
         *damaged = true;

@@ -38,6 +38,7 @@ inline constexpr char kMessageSubsystem[] = "mail";
     M(ContentCrc, "文件内容CRC校验错. ", MB_OK) \
     M(EndCrc, "CRC校验错, 邮件被损坏, 不能解密邮件(215-07). ", MB_OK) \
     M(SignatureCrc, "CRC校验错, 邮件被损坏, 不能解密邮件(215-09). ", MB_OK) \
+    M(KeepUnverified, "邮件的数字签名验证未通过，其中的文件可能已被篡改。是否仍然保留这些文件?", MB_YESNO | MB_ICONQUESTION) \
     M(BadEntry, "邮件结构错.fileIndex.nFlag = %d", MB_OK) \
     M(LeftInOutbox, "邮件已保存在发件箱中, 请用邮件程序发送:\n%s", MB_OK) \
     M(ComposeFailed, "不能生成邮件.\n%s", MB_ICONSTOP) \

@@ -135,3 +135,30 @@ TEST_F(MailPackageTest, SignatureBlockHoldingTheContentsDigestIsNotASignature) {
     EXPECT_EQ(got.key->nVerify, 0);
     EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.BadSignature"});
 }
+
+// A signature that does not match the files: they waited under temporary names for the verdict,
+// so nothing of the mail stands in the folder unless the reader asks to keep it anyway; while
+// the question waits nothing is there under the stored names either.
+TEST_F(MailPackageTest, FilesOfAMailWhoseSignatureFailsAreKeptOnlyOnRequest) {
+    const std::string forged = Forge({"a.txt", "b.txt"}, 2);  // an empty signature by alice
+    for (const char* answer : {"no", "yes"}) {
+        fs::remove_all(MailFolder());
+        host.Clear();
+        host.AddAnswer("yes-no", answer);
+        bool namedWhileAsked = false;
+        host.OnMessage([&](const std::string&) {
+            namedWhileAsked =
+                namedWhileAsked || fs::exists(MailFolder() + "/a.txt") || fs::exists(MailFolder() + "/b.txt");
+        });
+        Unpacked got = Unpack("bob", forged);
+        EXPECT_EQ(got.result, 0) << answer;
+        EXPECT_EQ(got.key->nVerify, 0) << answer;
+        EXPECT_EQ(host.MessageIds(), (std::vector<std::string>{"engine.BadSignature", "mail.KeepUnverified"}));
+        EXPECT_FALSE(namedWhileAsked) << answer;
+        const std::vector<std::string> kept =
+            std::string(answer) == "yes" ? std::vector<std::string>{MailFolder() + "/a.txt", MailFolder() + "/b.txt"}
+                                         : std::vector<std::string>{};
+        EXPECT_EQ(got.files, kept) << answer;
+        EXPECT_EQ(Restored(), kept) << answer << ": no temporary file stays";
+    }
+}
