@@ -534,7 +534,7 @@ TEST_F(Directory, SettingsTheClientWouldRefuseAreRefusedWhenSet) {
         {"Directory", "TimeLimit", "5s", MessageText(BadTimeLimit, "5s")},
         {"Directory", "TimeLimit", "30", ""},
         {"Directory", "Base", "anything at all", ""},
-        {"Option", "URI", "http://dir.example.org", ""},
+        {"Option", "URI", "http://dir.example.org", "no setting URI in section Option"},  // read by nothing
     };
     for (const auto& row : rows) {
         const std::string before = logon.GetOption(row.section, row.key, "(unset)");

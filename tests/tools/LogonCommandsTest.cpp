@@ -151,3 +151,33 @@ TEST_F(LogonCommandsTest, GroupsSharesAndCertificatesFromTheCommandLine) {
 }
 
 }  // namespace
+
+// Only settings the suite reads are stored, with values it reads as meant: a name it does not
+// read, or a value it would read as something else, is a usage error that leaves the store as
+// it was.
+TEST_F(LogonCommandsTest, OptionSetStoresOnlySettingsTheSuiteReadsAsMeant) {
+    struct Row {
+        const char* args;
+        int exit;
+        const char* said;  // the end of standard error
+    } const rows[] = {
+        {"option set option signid 8", 0, "option SIgnID of section Option set to '8'\n"},
+        {"option set Option RandFileName false", 0, "option RandFileName of section Option set to 'false'\n"},
+        {"option set Option RandFileName yes", 2,
+         "'yes' is no value of option RandFileName of section Option (one of: TRUE, FALSE)\n"},
+        {"option set Option SIgnID 9", 2, "(one of: 8, 42)\n"},
+        {"option set MAIL MAPI on", 2, "(one of: 0, 1)\n"},
+        {"option set Option RandFileNme TRUE", 2,
+         "no setting RandFileNme in section Option; did you mean RandFileName?\n"},
+        {"option set Optoin SIgnID 8", 2, "no section Optoin holds settings; did you mean Option?\n"},
+        {"option set Colours Background red", 2, "no section Colours holds settings\n"},
+    };
+    for (const Row& row : rows) EXPECT_TRUE(Ends(Varnex(row.args), row.exit, row.said)) << row.args;
+    CliOutcome got = Varnex("option get OPTION SIGNID");
+    EXPECT_EQ(got.exit, 0) << got.err;
+    EXPECT_EQ(got.out, "8\n");
+    EXPECT_EQ(Varnex("option get Option RandFileName").out, "false\n");
+    LogonStore store;
+    ASSERT_TRUE(store.Open(home));
+    EXPECT_EQ(store.GetOption("MAIL", "MAPI", "unset"), "unset");
+}

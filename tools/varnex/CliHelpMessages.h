@@ -141,9 +141,13 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(OptionGet, "print a setting (exit 1 when it is not set)", MB_OK) \
     M(OptionSet, "change a setting", MB_OK) \
     M(OptionSetHelp, \
+      "Section and setting names are taken in any case and stored as shown here; a setting\n" \
+      "not listed, or a value other than those listed, is refused.\n" \
       "Section Option: SIgnID (signature digest, 8 or 42), RandFileName, AutoSignFile,\n" \
-      "AutoSendPubCert, DkeptFile, DispDecryptResult (TRUE or FALSE, any case), WriteTimes.\n" \
-      "Section MAIL: MAPI (1: mail through the mapi module), Opener (the mail program).\n", MB_OK) \
+      "AutoSendPubCert, DkeptFile, DispDecryptResult (TRUE or FALSE, any case), WriteTimes\n" \
+      "(a number), IsaCard (0, 1 or 2), LastUser.\n" \
+      "Section MAIL: MAPI (0, or 1: mail through the mapi module), Opener (the mail program).\n" \
+      "Section Device: Module, ModuleArgs. Section Directory: see docs/directory.md.\n", MB_OK) \
     M(Original, "the original name, modification time and size of the file a generated-name package holds", MB_OK) \
     M(OriginalHelp, \
       "Only a recipient of the package (the logged-on user) is told; nothing is decrypted or\n" \

@@ -167,6 +167,11 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(OptionSetArgs, "option set takes a section, a key and a value", MB_OK) \
     M(OptionSetTo, "option %s of section %s set to '%s'", MB_OK) \
     M(OptionNeedsSub, "option needs get or set", MB_OK) \
+    M(UnknownSection, "no section %s holds settings", MB_OK) \
+    M(UnknownSectionNear, "no section %s holds settings; did you mean %s?", MB_OK) \
+    M(UnknownSetting, "no setting %s in section %s", MB_OK) \
+    M(UnknownSettingNear, "no setting %s in section %s; did you mean %s?", MB_OK) \
+    M(BadSettingValue, "'%s' is no value of option %s of section %s (one of: %s)", MB_OK) \
     M(InitReady, "suite folder %s is ready", MB_OK) \
     M(MailChooseKind, "choose --encrypt, --sign or both", MB_OK) \
     M(MailRecipientsMissing, "the recipients are missing (--to NAME[,NAME...])", MB_OK) \
