@@ -332,6 +332,10 @@ TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
     auto json = Varnex("list --json " + dir / "d.pkg");
     ASSERT_EQ(json.exit, 0);
     EXPECT_NE(json.out.find("\"path\": \"docs/sub/b.bin\", \"size\": 1000"), std::string::npos) << json.out;
+    // A file named beside its folder is packed once, with the folder.
+    ASSERT_EQ(Pack(dir / "twice.pkg", dir / "data/docs/sub/b.bin " + dir / "data/docs").exit, 0);
+    const std::string twice = Varnex("list " + dir / "twice.pkg").out;
+    EXPECT_EQ(twice.find("sub/b.bin"), twice.rfind("sub/b.bin")) << twice;
 
     auto sound = Decrypt("--test " + dir / "d.pkg");
     EXPECT_EQ(sound.exit, 0) << sound.err;

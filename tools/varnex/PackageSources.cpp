@@ -46,6 +46,16 @@ int ReadPackageSources(const Command& self, const ArgParser& parsed, const std::
         if (std::find(sources.paths.begin(), sources.paths.end(), path.string()) == sources.paths.end())
             sources.paths.push_back(path.string());
     }
+    // A path inside a folder also named is packed with that folder, once: a second record of
+    // the same file would meet the first when the package is restored.
+    const std::vector<std::string> named = sources.paths;
+    sources.paths.erase(std::remove_if(sources.paths.begin(), sources.paths.end(),
+                                       [&](const std::string& p) {
+                                           return std::any_of(named.begin(), named.end(), [&](const std::string& f) {
+                                               return f != p && Under(p, f);
+                                           });
+                                       }),
+                        sources.paths.end());
     const std::string base = parsed.Value("--base");
     sources.baseFolder =
         base.empty() ? CommonBaseFolder(sources.paths) : fs::absolute(base).lexically_normal().string();
