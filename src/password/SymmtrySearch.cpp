@@ -15,11 +15,12 @@ int CKorvane::WriteKeyCheckBlock(CFile* package, const EncryptFlag& head, const 
     unsigned char check[kKeyCheckRoom];
     int checkLength = 0;
     if (info.keyLength <= 0 || info.keyLength > static_cast<int>(sizeof info.key) || info.ivLength < 0 ||
-        info.ivLength > static_cast<int>(sizeof info.iv) ||
-        !EncryptKey30(head.cipherId, info.key, info.keyLength, check, &checkLength)) {
+        info.ivLength > static_cast<int>(sizeof info.iv)) {
         ShowMessage(msg::password::EncryptKeyFacility);
         return 0;
     }
+    // A cipher that cannot start (a card whose driver is missing) has said why.
+    if (!EncryptKey30(head.cipherId, info.key, info.keyLength, check, &checkLength)) return 0;
     ProtectedWriter block(Records(), package);
     return block.I32(checkLength) && block.Field(check, static_cast<size_t>(checkLength)) && block.I32(info.ivLength) &&
                    block.Field(info.iv, static_cast<size_t>(info.ivLength)) && block.Finish()

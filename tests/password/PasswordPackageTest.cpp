@@ -23,6 +23,11 @@ TEST_F(PasswordPackageTest, EveryBulkCipherRoundTrips) {
         ASSERT_EQ(RestoreWith(e, name, "secret1"), 1) << cipher;
         EXPECT_EQ(ReadFile(dir / "out/f.bin"), content) << cipher;
     }
+    // A card cipher without its driver is said once, by the card, and leaves no package.
+    host.Clear();
+    EXPECT_EQ(Pack({"src/f.bin"}, "card.pkg", "secret1", 120), 0);
+    EXPECT_EQ(host.MessageIds(), std::vector<std::string>{"engine.PciLibraryMissing"});
+    EXPECT_FALSE(fs::exists(dir / "card.pkg"));
 }
 
 // Exactly what the format cannot hold is refused: a start beyond 1,500,000,000, a start the
