@@ -196,6 +196,15 @@ TEST_F(UserCommands, SignVerifyChangeAndDescribeFromTheCommandLine) {
         EXPECT_EQ(wrong.out, "") << command << ' ' << name;
     }
 
+    // A's signature under the name of B's beside B proves nothing of B; under a name that is no
+    // file's it is A's.
+    WriteFile(dir / "b.txt", "not agreed");
+    fs::copy_file(dir / "a.txt.idi", dir / "b.txt.idi");
+    fs::copy_file(dir / "a.txt.idi", dir / "sig.idi");
+    EXPECT_TRUE(Ends(Varnex("verify '" + dir / "b.txt.idi" + "'"), 1,
+                     "b.txt.idi is the signature of " + dir / "a.txt, not of " + dir / "b.txt beside it\n"));
+    EXPECT_EQ(Varnex("verify '" + dir / "sig.idi" + "'").exit, 0);
+
     WriteFile(dir / "a.txt", "agreeD");
     CliOutcome changed = Varnex("verify --json '" + dir / "a.txt.idi" + "'");
     EXPECT_EQ(changed.exit, 1);

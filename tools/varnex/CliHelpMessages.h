@@ -238,7 +238,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "A signature file away from its file looks for the file's name beside itself, else asks\n" \
       "for it (--answers file=PATH in scripts). Exit 0 only when every signature is correct.\n\n" \
       "The signer shown is the holder of the certificate that checked the signature (its name and\n" \
-      "e-mail); a signature file naming anyone else fails.\n\n" \
+      "e-mail); a signature file naming anyone else fails, and so does X.idi beside a file X\n" \
+      "when it is the signature of another file.\n\n" \
       "  --json  one JSON array, an object per signature file: kind, verdict, signer, times,\n" \
       "          \"proven\" and the \"certificate\" that checked it (subject, email, sha256)\n", MB_OK) \
     M(Wipe, "delete files and folder trees beyond recovery", MB_OK) \

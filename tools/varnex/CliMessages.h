@@ -104,6 +104,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(SignerNotConfirmed, "the signature is correct, but the signer's certificate has not been confirmed: make sure it is theirs before trusting it (cert list, cert confirm)", MB_OK) \
     M(SignerCertChanged, "the signature is correct for the certificate installed now, which is not the one confirmed under that name: not trusted (cert list)", MB_OK) \
     M(SignedNotSignature, "%s is the signed file, not a signature file: verify %s", MB_OK) \
+    M(SignatureOfAnother, "%s is the signature of %s, not of %s beside it", MB_OK) \
     M(NoPackageNamed, "no package named", MB_OK) \
     M(NotOneFileEnvelope, "%s: not an envelope package of one file for %s, or damaged", MB_OK) \
     M(PasswordPackageList, "%s: a password package; `varnex list` shows what it holds", MB_OK) \

@@ -79,6 +79,27 @@ bool TrustOrSay(const std::string& path, const CDlgVerify& report) {
     return r.certState != kCertModified;
 }
 
+bool EndsWithSuffix(const std::string& path) {
+    return path.size() >= kSignatureSuffix.size() &&
+           EqualNoCase(std::string_view(path).substr(path.size() - kSignatureSuffix.size()), kSignatureSuffix);
+}
+
+// A correct signature of one file under the name of the signature of another file beside it
+// ("contract.pdf.idi" holding the signature of "invoice.pdf") would pass as the other file's:
+// said, and the signature counts as not correct for what was named.
+bool SignsTheFileItNamesOrSay(const std::string& path, const CDlgVerify& report) {
+    if (report.Verdict() != 1 || !EndsWithSuffix(path)) return true;
+    const std::string named = path.substr(0, path.size() - kSignatureSuffix.size());
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(named, ec)) return true;
+    const std::string& signedFile = report.Record().filePath;
+    if (std::filesystem::equivalent(named, signedFile, ec) || ec) return true;
+    std::fprintf(stderr, "varnex: %s\n",
+                 MessageText(msg::cli::SignatureOfAnother, EscapeText(path), EscapeText(signedFile), EscapeText(named))
+                     .c_str());
+    return false;
+}
+
 std::string ReportJson(const std::string& path, int result, const CDlgVerify* report, char kind) {
     JsonObject o;
     o.Text("file", path).Number("result", result);
@@ -132,9 +153,7 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
         // damaged signature file.
         const std::string signature = path + std::string(kSignatureSuffix);
         std::error_code ec;
-        if (!(path.size() >= kSignatureSuffix.size() &&
-              EqualNoCase(std::string_view(path).substr(path.size() - kSignatureSuffix.size()), kSignatureSuffix)) &&
-            std::filesystem::is_regular_file(signature, ec)) {
+        if (!EndsWithSuffix(path) && std::filesystem::is_regular_file(signature, ec)) {
             std::fprintf(stderr, "varnex: %s\n",
                          MessageText(msg::cli::SignedNotSignature, EscapeText(path), EscapeText(signature)).c_str());
             refused();
@@ -146,7 +165,7 @@ int RunVerify(CliContext& cli, const std::vector<std::string>& args) {
         cli.host->SetSubject({});
         std::unique_ptr<CDlgVerify> report = keeper.Take();
         allCorrect = allCorrect && result == 1 && report && report->Verdict() == 1;
-        if (report) allCorrect = TrustOrSay(path, *report) && allCorrect;
+        if (report) allCorrect = TrustOrSay(path, *report) && SignsTheFileItNamesOrSay(path, *report) && allCorrect;
         if (json) {
             char kind = report ? ReadFileSecurity(engine, path).kind : 0;
             documents.push_back(ReportJson(path, result, report.get(), kind));
