@@ -94,9 +94,9 @@ bool SignsTheFileItNamesOrSay(const std::string& path, const CDlgVerify& report)
     if (!std::filesystem::is_regular_file(named, ec)) return true;
     const std::string& signedFile = report.Record().filePath;
     if (std::filesystem::equivalent(named, signedFile, ec) || ec) return true;
-    std::fprintf(stderr, "varnex: %s\n",
-                 MessageText(msg::cli::SignatureOfAnother, EscapeText(path), EscapeText(signedFile), EscapeText(named))
-                     .c_str());
+    std::fprintf(
+        stderr, "varnex: %s\n",
+        MessageText(msg::cli::SignatureOfAnother, EscapeText(path), EscapeText(signedFile), EscapeText(named)).c_str());
     return false;
 }
 
