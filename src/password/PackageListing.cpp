@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "engine/Korvane.h"
@@ -39,13 +40,16 @@ int ListPackage(CKorvane& engine, const std::string& path, std::vector<PackageEn
     PackageRecordReader reader(engine.Records(), &package, IsVersion10(head));
     PackageRecord record;
     std::string folder;
+    // A folder record also takes the walk back into a folder after its subfolders: it is the
+    // same folder again, listed once.
+    std::set<std::string> listed;
     for (;;) {
         if (!reader.Next(record)) return 0;
         if (record.type == kRecordEnd) return 1;
         PackageEntry entry;
         if (record.type == kRecordDirectory) {
             folder = record.name;
-            if (folder.empty()) continue;
+            if (folder.empty() || !listed.insert(folder).second) continue;
             entry.folder = true;
             entry.path = folder;
         } else {

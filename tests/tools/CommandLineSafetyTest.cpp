@@ -329,6 +329,7 @@ TEST_F(CommandLine, ListAndTestOnGoodAndDamagedPackages) {
     ASSERT_EQ(listed.exit, 0) << listed.err;
     EXPECT_NE(listed.out.find("docs/a.txt"), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("1000"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find(" docs/\n"), listed.out.rfind(" docs/\n")) << "once, also after its subfolder";
     auto json = Varnex("list --json " + dir / "d.pkg");
     ASSERT_EQ(json.exit, 0);
     EXPECT_NE(json.out.find("\"path\": \"docs/sub/b.bin\", \"size\": 1000"), std::string::npos) << json.out;
