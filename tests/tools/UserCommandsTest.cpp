@@ -121,7 +121,8 @@ TEST_F(UserCommands, EnvelopePacksForListedUsersOpensForThemAndReportsFailuresBy
     EXPECT_TRUE(fs::exists(dir / "e.vrk"));
     EXPECT_EQ(As("alice", "envelope -o " + dir / "e.vrk --to bob " + dir / "data").exit, 1)
         << "an existing package is not replaced without --force";
-    EXPECT_EQ(As("alice", "envelope --force -o " + dir / "e.vrk --to bob " + dir / "data").exit, 0);
+    // A registered user's e-mail address names that user (bob opens it below).
+    EXPECT_EQ(As("alice", "envelope --force -o " + dir / "e.vrk --to Bob@Example.org " + dir / "data").exit, 0);
     auto listed = Varnex("list " + dir / "e.vrk");
     EXPECT_EQ(listed.exit, 0) << listed.err;
     EXPECT_NE(listed.out.find("docs/a.txt"), std::string::npos) << "names are listed without a key: " << listed.out;

@@ -100,8 +100,9 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(Envelope, "an envelope package of files and folder trees for several recipients", MB_OK) \
     M(EnvelopeHelp, \
       "  -o PACKAGE     the envelope package to write (replaced only with --force)\n" \
-      "  --to IDS       further recipients, registered user IDs separated by commas; the\n" \
-      "                 logged-on user is always a recipient and signs the package\n" \
+      "  --to IDS       further recipients separated by commas: user IDs, e-mail addresses\n" \
+      "                 of registered users, @GROUP; the logged-on user is always a\n" \
+      "                 recipient and signs the package\n" \
       "  --base DIR     the folder stored paths are relative to (default: the deepest folder\n" \
       "                 holding every PATH)\n" \
       "  --cipher ID    bulk cipher: 46 IDEA (default), 62 triple DES, 45 DES, 120/121 cards\n" \

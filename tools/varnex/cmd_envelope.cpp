@@ -11,6 +11,7 @@
 #include "CliMessages.h"
 #include "DirectoryCli.h"
 #include "PackageSources.h"
+#include "RecipientAddresses.h"
 #include "RecipientTrust.h"
 #include "Session.h"
 #include "StandardStreams.h"
@@ -62,6 +63,7 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
 
     // The key signs the package at its end.
     if (!session.LogOn()) return kExitFailed;
+    UsersForAddresses(session.Store(), request.recipients);
     if (!ResolveCliRecipients(cli, session.Store(), request.recipients)) return kExitFailed;
     if (!RecipientsUsableOrSay(session.Store(), request.recipients, true)) return kExitFailed;
     CKorvane engine;
