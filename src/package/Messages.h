@@ -29,7 +29,8 @@ inline constexpr char kMessageSubsystem[] = "package";
     M(DamagedContent, "有文件内容CRC校验错", MB_OK)                                                        \
     M(OverThePackage, "解密出的文件会覆盖正在解密的加密文件", MB_OK)                                      \
     M(NamedByLink, "所给的名称是指向它的符号链接", MB_OK)                                                 \
-    M(OtherNames, "它还有其他名称(硬链接)", MB_OK)
+    M(OtherNames, "它还有其他名称(硬链接)", MB_OK)                                                       \
+    M(FolderInTheWay, "\"%s\"处有链接或文件挡住了要恢复的文件夹，不经过它恢复。", MB_OK)
 // clang-format on
 VARNEX_MESSAGE_TABLE(VARNEX_PACKAGE_MESSAGES)
 }  // namespace msg::package

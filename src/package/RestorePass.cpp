@@ -48,6 +48,17 @@ bool EnterOutputFolder(const OutputFolder& output, const std::string& relative, 
     return result != OutputFolder::kNotAFolder;
 }
 
+// A folder of the package that cannot be entered: a link or a file in its place at the
+// destination (never written through) is named; a name that leaves the output folder is the
+// package's fault.
+int NotAFolder(const RestoreFolder& folder, const std::string& path) {
+    if (folder.error != 0)
+        ShowMessage(msg::package::FolderInTheWay, path);
+    else
+        ShowMessage(msg::formats::StructureError);
+    return 0;
+}
+
 }  // namespace
 
 RestorePass::RestorePass(CKorvane& engine, char* baseFolder, char* workPath, const RestorePlan& plan)
@@ -269,7 +280,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
         ShowMessage(msg::package::CreateFolderFailed, base);
         return 0;
     }
-    if (!EnterOutputFolder(output, "", folder)) return (ShowMessage(msg::formats::StructureError), 0);
+    if (!EnterOutputFolder(output, "", folder)) return NotAFolder(folder, base);
     // The maker stops, and what it made and nobody took is gone, before the output folder closes.
     struct MakerStopped {
         std::unique_ptr<FileMaker>& maker;
@@ -294,10 +305,7 @@ int RestorePass::Run(CFile* package, const std::string& base, ProgressReport& pr
                 }
                 std::snprintf(m_workPath, kMaxPath, "%s%s", m_baseFolder, record.name.c_str());
                 if (m_maker) m_maker->Entered(record.name);
-                if (!EnterOutputFolder(output, record.name, folder)) {
-                    ShowMessage(msg::formats::StructureError);
-                    return 0;
-                }
+                if (!EnterOutputFolder(output, record.name, folder)) return NotAFolder(folder, m_workPath);
                 // An empty folder of the package is restored once it stands.
                 m_named.insert(m_workPath);
                 if (folder.fd >= 0)

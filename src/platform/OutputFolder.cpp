@@ -53,7 +53,10 @@ OutputFolder::Result OutputFolder::OpenBelow(const std::string& relative, Unique
         if (next < 0) {
             int err = errno;
             // A link (ELOOP) or a file (ENOTDIR) where a folder is to be: never written through.
-            if (err == ELOOP || err == ENOTDIR) return kNotAFolder;
+            if (err == ELOOP || err == ENOTDIR) {
+                if (error) *error = err;
+                return kNotAFolder;
+            }
             if (error) *error = err;
             return kFailed;
         }

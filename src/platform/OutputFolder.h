@@ -30,9 +30,9 @@ public:
 
     // Opens the folder `relative` below the output folder (native separators; "" is the
     // output folder itself), making each missing folder with kRestoredFolderMode. kNotAFolder
-    // when a name on the way is a symbolic link or anything but a folder; kFailed with *error
-    // (errno) when the system refuses. `made`, when given, receives the folders this call made,
-    // each as its path below the output folder ("a/b", parents first).
+    // when a name on the way is a symbolic link or anything but a folder (*error ELOOP or
+    // ENOTDIR) or is ".." (*error untouched); kFailed with *error (errno) when the system refuses. `made`, when given,
+    // receives the folders this call made, each as its path below the output folder ("a/b", parents first).
     Result OpenBelow(const std::string& relative, UniqueFd& folder, int* error,
                      std::vector<std::string>* made = nullptr) const;
     // Removes the folder `relative` below the output folder when it is empty, reaching it as
