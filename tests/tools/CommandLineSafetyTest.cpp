@@ -309,6 +309,11 @@ TEST_F(CommandLine, DecryptLeavesNoEmptyFolderAndRestoresBesideThePackageInScrip
     auto beside = Decrypt("--keep " + dir / "away/d.pkg");
     ASSERT_EQ(beside.exit, 0) << beside.err;
     EXPECT_EQ(ReadFile(dir / "away/docs/a.txt"), "alpha");
+    // Answers without a folder among them restore beside the package too.
+    fs::remove_all(dir / "away/docs");
+    auto answered = Decrypt("--answers yes-no=yes --keep " + dir / "away/d.pkg");
+    ASSERT_EQ(answered.exit, 0) << answered.err;
+    EXPECT_EQ(ReadFile(dir / "away/docs/a.txt"), "alpha");
 
     if (::geteuid() != 0) {
         fs::create_directories(dir / "ro");

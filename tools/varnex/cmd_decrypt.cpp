@@ -31,6 +31,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Whether --answers names a folder (folder=DIR) for the folder question.
+bool AnswersFolder(const std::string& answers) {
+    return answers.rfind("folder=", 0) == 0 || answers.find(",folder=") != std::string::npos;
+}
+
 // The host of a decrypt run: answers the password dialog of password packages from
 // --package-password-file (when given), names each message's package as the command line named
 // it, and passes everything else to the host of the run.
@@ -259,8 +264,10 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
             return kExitFailed;
         }
         engine.m_presetOutFolder = fs::absolute(to).lexically_normal().string();
-    } else if (!isatty(STDIN_FILENO) && cli.options.answers.empty() && packages.size() == 1) {
-        // Nobody to ask for a folder: restore beside the package, as the direct rule does.
+    } else if ((!isatty(STDIN_FILENO) || !cli.options.answers.empty()) && !AnswersFolder(cli.options.answers) &&
+               packages.size() == 1) {
+        // Nobody to ask for a folder, and no folder among the answers: restore beside the
+        // package, as the direct rule does.
         engine.m_presetOutFolder = FolderPart(packages.front());
     }
     engine.m_keepPackages = parsed.Has("--keep");
