@@ -13,7 +13,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileStatus.h"
 #include "platform/MessageBox.h"
+#include "platform/PathInfo.h"
 #include "platform/Text.h"
+#include "platform/UiHost.h"
 #include "signature/Messages.h"
 #include "signature/SignatureRecord.h"
 
@@ -67,7 +69,10 @@ int CKorvane::Sign_One_File(const char* path, char* signaturePath, char kind, co
         return 0;
     }
     std::memcpy(signaturePath, target.c_str(), target.size() + 1);
-    const bool replacing = FileExists(target);
+    // A link at the signature's name (even one leading nowhere) is replaced, never written
+    // through, and only when the person agrees, as a signature file is.
+    PathInfo there;
+    const bool replacing = FileExists(target) || (LookUpPath(target, &there, false) && there.kind == PathKind::Link);
     if (replacing && ShowMessage(msg::signature::ReplaceSignature, target) != IDYES) return 0;
 
     CFile source;
@@ -154,8 +159,16 @@ int CKorvane::SignList(const char* fileList, char kind, const char* userId, cons
     } hold(*this);
     SignBatch batch;
     m_unreachedCount = 0;
+    // Messages about one file of a list of several name it, where a host prints messages as
+    // lines.
+    struct Subject {
+        std::string before = UiHost().Subject();
+        ~Subject() { UiHost().SetSubject(before); }
+    } subject;
+    const bool several = fileList != nullptr && *fileList != '\0' && fileList[std::strlen(fileList) + 1] != '\0';
     for (const char* entry = fileList; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
         char signaturePath[kMaxPath] = {};
+        if (several) UiHost().SetSubject(entry);
         if (!Sign_One_File(entry, signaturePath, kind, userId, password, reserved, batch)) {
             // A key device taken away (a token pulled out) stops the list: every further file
             // would only say so again. The files not reached are left as they are.

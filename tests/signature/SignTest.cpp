@@ -50,6 +50,20 @@ TEST_F(SignTest, FailedOrDeclinedSigningKeepsTheEarlierSignatureFileAndLeavesNot
 
     EXPECT_EQ(Sign({dir / "doc.txt"}), 1) << "yes replaces it";
     EXPECT_NE(ReadFile(signature), earlier);
+
+    // A link at the signature's name, even one leading nowhere, is asked about as a signature
+    // file is, and replaced, never written through.
+    WriteFile(dir / "l.txt", "linked");
+    fs::create_symlink(dir / "nowhere", dir / "l.txt.idi");
+    for (const char* answer : {"no", "yes"}) {
+        host.Clear();
+        host.AddAnswer("yes-no", answer);
+        EXPECT_EQ(Sign({dir / "l.txt"}), 1) << answer;
+        EXPECT_EQ(host.MessageTexts(),
+                  std::vector<std::string>{"签名文件" + dir / "l.txt.idi" + "已存在, 是否覆盖原文件?"});
+    }
+    EXPECT_FALSE(fs::is_symlink(dir / "l.txt.idi"));
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
 }
 
 TEST_F(SignTest, AtMostTwoHundredFilesAreSigned) {
