@@ -394,6 +394,13 @@ TEST_F(CommandLine, SmallUsageRules) {
                  {"frobnicate", "unknown command 'frobnicate' (see"},
                  {"--answers confrm=1 init", "file, confirm)"}};
     for (const auto& slip : slips) EXPECT_TRUE(Ends(Varnex(slip.args), 2, slip.said)) << slip.args;
+    // Usage slips are said as such before any path is looked at.
+    const struct {
+        std::string args;
+        const char* said;
+    } usage[] = {{"--package-password-file - decrypt --test -", "standard input (-) is named twice"},
+                 {"props --set +x " + dir / "missing", "--set takes +r or -r"}};
+    for (const auto& u : usage) EXPECT_TRUE(Ends(Varnex(u.args), 2, u.said)) << u.args;
     EXPECT_EQ(Pack(dir / "a.pkg", dir / "data", "-o " + dir / "b.pkg").exit, 2);
     EXPECT_EQ(Varnex("pack -o " + dir / "x.pkg --cipher 7 " + dir / "data").exit, 2);
     WriteFile(dir / "short", "abc\n");

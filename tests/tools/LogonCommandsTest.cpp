@@ -93,6 +93,7 @@ TEST_F(LogonCommandsTest, LogonUserIsTheOnlyOneElseLastUser) {
     EXPECT_TRUE(
         Ends(Varnex("--new-password-file '" + dir / "new" + "' user passwd", "VARNEX_PASSWORD=pass-b"), 1, "--user"));
 
+    EXPECT_TRUE(Ends(Varnex("user passwd carol", "VARNEX_PASSWORD=pass-a"), 1, "no user 'carol' in this store\n"));
     ASSERT_EQ(Varnex("option set Option LastUser BEN").exit, 0);  // user IDs ignore case
     EXPECT_TRUE(Ends(Varnex("--new-password-file '" + dir / "new" + "' user passwd", "VARNEX_PASSWORD=pass-a"), 1,
                      "wrong password"));

@@ -191,7 +191,8 @@ int RunDecrypt(CliContext& cli, const std::vector<std::string>& args) {
     // lasts; its restored files need a folder of their own (--to), and its copy is nobody's to keep.
     const auto& named = parsed.Positionals();
     const size_t fromStdin = static_cast<size_t>(std::count(named.begin(), named.end(), "-"));
-    if (fromStdin > 1) return UsageError(self, MessageText(msg::cli::StdinNamedTwice));
+    if (fromStdin > 1 || (fromStdin && cli.options.packagePasswordFile == "-"))
+        return UsageError(self, MessageText(msg::cli::StdinNamedTwice));
     if (fromStdin && !test && to.empty()) return UsageError(self, MessageText(msg::cli::StdinNeedsTo));
     CliSession session(cli);
     StdinPackage input;

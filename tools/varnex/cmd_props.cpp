@@ -49,11 +49,28 @@ void PrintText(const CPropertySheet& sheet) {
     for (const std::string& line : sheet.Lines()) std::printf("  %s\n", EscapeText(line).c_str());
 }
 
+// Whether `words` (separated by blanks or commas) are each +r or -r, and there is one at least.
+bool OnlyReadOnlyChanges(const std::string& words) {
+    size_t count = 0, start = 0;
+    while (start < words.size()) {
+        const size_t end = words.find_first_of(" ,\t", start);
+        const std::string word = words.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!word.empty() && word != "+r" && word != "-r") return false;
+        count += !word.empty();
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return count > 0;
+}
+
 int RunProps(CliContext&, const std::vector<std::string>& args) {
     const Command& self = *FindCommand("props");
     ArgParser parsed(args, {"--json"}, {"--set"});
     if (!parsed.Ok()) return UsageError(self, parsed.Error());
     if (parsed.Positionals().empty()) return UsageError(self, MessageText(msg::cli::NothingNamed));
+    // A change the sheet cannot make is a slip of the command line, whatever the paths are.
+    if (!parsed.Value("--set").empty() && !OnlyReadOnlyChanges(parsed.Value("--set")))
+        return UsageError(self, MessageText(msg::cli::SetTakes));
 
     std::string list;
     for (const std::string& p : parsed.Positionals()) {

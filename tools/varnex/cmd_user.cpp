@@ -89,6 +89,9 @@ int ChangePassword(CliContext& cli, const ArgParser& parsed) {
     if (!session.Open()) return kExitFailed;
     std::string id = parsed.Positionals().size() == 2 ? parsed.Positionals()[1] : cli.options.user;
     if (id.empty() && !session.Store().DefaultUser(id)) return CliFail(session.Store().LastError());
+    LogonKeyRecord key;
+    LogonUserRecord user;
+    if (!session.Store().GetUserRecords(key, user, id)) return CliFail(MessageText(msg::cli::NoSuchUser, id));
     // The old password is proven before a new one is asked for.
     SecretText oldPassword, newPassword;
     bool ok = ProveUserPassword(cli, session.Store(), id, &oldPassword) &&
