@@ -4,6 +4,7 @@
 
 #include "formats/EncryptFlag.h"
 
+#include "formats/Messages.h"
 #include "formats/RecordIo.h"
 #include "platform/CFile.h"
 #include "platform/MessageBox.h"
@@ -48,6 +49,11 @@ bool WriteHead(RecordIo& io, CFile* file, const EncryptFlag& plainHead) {
 
 bool ReadHead(RecordIo& io, CFile* file, EncryptFlag& head, const char* crcMessage) {
     EncryptFlag stored;
+    // Too short to hold a head: no secured file at all, not one that failed to read.
+    if (file->GetLength() < sizeof stored) {
+        ShowMessage(msg::formats::NotSecured);
+        return false;
+    }
     if (!io.Seek(file, 0, CFile::begin) || !io.Read(file, &stored, sizeof stored, nullptr, true)) return false;
     if (!UnsealHead(io, stored, crcMessage)) return false;
     head = stored;

@@ -36,7 +36,8 @@ struct Fault {
 const std::string kContent = RandomBytes(64, 9);
 
 // What the readers show for damage, by name.
-const MessageDef* const kRead = &msg::engine::ShortRead;  // a field cut short
+const MessageDef* const kRead = &msg::engine::ShortRead;          // a field cut short
+const MessageDef* const kNotSecured = &msg::formats::NotSecured;  // too short for a head
 const MessageDef* const kHeadCrc = &msg::formats::HeadCrc1;
 const MessageDef* const kCheckCrc = &msg::formats::RecordCrc3;
 const MessageDef* const kDirectoryCrc = &msg::formats::FolderCrc4;
@@ -51,6 +52,13 @@ const MessageDef* const kSenderCrc = &msg::formats::SenderCrc2;
 const MessageDef* const kRecipientCrc = &msg::formats::RecordCrc3;
 const MessageDef* const kTrailerCrc = &msg::formats::TrailerCrc8;
 const MessageDef* const kSignatureHeadCrc = &msg::formats::SignatureHeadCrc;
+
+// The cuts of a package: an empty file is no secured file; every later record cut short.
+std::vector<const MessageDef*> HeadThenRead(size_t records) {
+    std::vector<const MessageDef*> cuts(records, kRead);
+    cuts.front() = kNotSecured;
+    return cuts;
+}
 
 class DamagedFiles : public LogonHostTest {
 protected:
@@ -234,7 +242,7 @@ TEST_F(DamagedFiles, PasswordPackage) {
             {"file name with a separator", p.SetField(file, 12, 2, "a/"), kStructure},
             {"file name ..", p.SetField(file, 12, 2, ".."), kStructure},
         },
-        std::vector<const MessageDef*>(p.Records().size(), kRead));
+        HeadThenRead(p.Records().size()));
     Sweep(SecuredKind::kPassword, p);
 
     // A name the record list holds twice, the second replacing the first: one file restored,
@@ -306,7 +314,7 @@ TEST_F(DamagedFiles, EnvelopePackage) {
             {"sender named as another user than the signer", p.SetField(sender, 4, 5, "carol"),
              &msg::envelope::SenderNotCertificate, &msg::envelope::KeepUnverified},
         },
-        std::vector<const MessageDef*>(p.Records().size(), kRead));
+        HeadThenRead(p.Records().size()));
     Sweep(SecuredKind::kEnvelope, p);
 }
 
@@ -334,7 +342,7 @@ TEST_F(DamagedFiles, SignatureFile) {
             {"unknown digest", p.WithHead([](EncryptFlag& h) { h.digestId2 = 41; }),
              &msg::formats::UnsupportedSignatureDigest},
         },
-        {kRead, kSignatureHeadCrc});
+        {kNotSecured, kSignatureHeadCrc});
     Sweep(SecuredKind::kSignature, p);
 }
 

@@ -84,8 +84,8 @@ TEST_F(DecryptCommand, EachFailureIsSaidOnceNamingItsFile) {
          shortFile + ": the password needs at least 6 characters"},
         {"--to " + dir / "o " + dir / "p1.pkg " + dir / "p2.pkg", "short",
          shortFile + ": the password needs at least 6 characters"},
-        {"--keep --to " + dir / "o " + zero, "pw", zero + ": 文件可能被修改，读文件错,"},
-        {"--test " + zero, "pw", zero + ": 文件可能被修改，读文件错,"},
+        {"--keep --to " + dir / "o " + zero, "pw", zero + ": 这不是一个加密文件, 或者文件已被破坏."},
+        {"--test " + zero, "pw", zero + ": 这不是一个加密文件, 或者文件已被破坏."},
     };
     for (const auto& row : rows) {
         auto o = Decrypt(row.args, row.password);
