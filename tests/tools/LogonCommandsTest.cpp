@@ -117,7 +117,7 @@ TEST_F(LogonCommandsTest, GroupsSharesAndCertificatesFromTheCommandLine) {
     EXPECT_EQ(Varnex("group member team dog").exit, 1);
     CliOutcome twice = Varnex("group member team cat CAT cat");
     EXPECT_EQ(twice.exit, 0);
-    EXPECT_EQ(twice.err, "varnex: group team: added cat\n") << "a user named again is added once";
+    EXPECT_EQ(twice.err, "varnex: group team: already members: cat\n") << "a member named again is said once to be one";
     // A group with a comma in its name could never be named in a list of recipients.
     CliOutcome comma = Varnex("group add a,b");
     EXPECT_EQ(comma.exit, 1);

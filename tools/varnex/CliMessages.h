@@ -154,6 +154,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(GroupAdded, "group %s added as number %d", MB_OK) \
     M(GroupMemberArgs, "group member takes a group name and at least one user ID", MB_OK) \
     M(GroupMembersAdded, "group %s: added%s", MB_OK) \
+    M(GroupMembersAlready, "group %s: already members:%s", MB_OK) \
     M(ShareNeedsSub, "share needs grant or list", MB_OK) \
     M(ShareGrantArgs, "share grant takes a path and at least one USER or @GROUP", MB_OK) \
     M(NoGroupNamed, "no group named '%s'", MB_OK) \

@@ -37,12 +37,28 @@ int RunGroup(CliContext& cli, const std::vector<std::string>& args) {
             auto same = [&](const std::string& m) { return LogonEqualNoCase(m, pos[i]); };
             if (std::none_of(members.begin(), members.end(), same)) members.push_back(pos[i]);
         }
+        // Who is a member already is said so, not said to be added.
+        std::vector<int32_t> present;
+        std::vector<Lumo_Group> groups;
+        if (store.ListGroups(groups))
+            for (const Lumo_Group& group : groups)
+                if (LogonEqualNoCase(group.name, pos[1])) present = group.members;
+        std::string added, already;
+        for (const std::string& member : members) {
+            LogonKeyRecord key;
+            LogonUserRecord user;
+            const bool isMember = store.GetUserRecords(key, user, member) &&
+                                  std::find(present.begin(), present.end(), user.number) != present.end();
+            (isMember ? already : added) += " " + EscapeText(member);
+        }
         if (!store.AddGroupMembers(pos[1], members)) return CliFail(store.LastError());
         if (!cli.options.quiet) {
-            std::string users;
-            for (const std::string& member : members) users += " " + EscapeText(member);
-            std::fprintf(stderr, "varnex: %s\n",
-                         MessageText(msg::cli::GroupMembersAdded, EscapeText(pos[1]), users).c_str());
+            if (!added.empty())
+                std::fprintf(stderr, "varnex: %s\n",
+                             MessageText(msg::cli::GroupMembersAdded, EscapeText(pos[1]), added).c_str());
+            if (!already.empty())
+                std::fprintf(stderr, "varnex: %s\n",
+                             MessageText(msg::cli::GroupMembersAlready, EscapeText(pos[1]), already).c_str());
         }
         return kExitOk;
     }
