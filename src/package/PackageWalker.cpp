@@ -1,5 +1,6 @@
 #include "package/PackageWalker.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,7 +35,9 @@ bool SameFolder(const std::string& a, const std::string& b) { return a == b; }
 
 }  // namespace
 
-void PackageWalker::ShowSearchFailed(const std::string& path) { ShowMessage(msg::package::SearchFailed, path); }
+void PackageWalker::ShowSearchFailed(const std::string& path, int error) {
+    ShowMessage(msg::package::SearchFailed, error == 0 ? path : path + "\n" + std::strerror(error));
+}
 
 int PackageWalker::ReadPlainHead(CKorvane& engine, CFile* package, EncryptFlag* head, char* baseFolder,
                                  char* workPath) {
@@ -59,13 +62,13 @@ int PackageWalker::AddDirectory(CFile* package, const std::string& folder) {
     std::string base = m_baseFolder;
     // The folder must lie under the base folder and, as a path, fit where the walkers keep it.
     if (folder.compare(0, base.size(), base) != 0 || folder.size() >= kMaxPath) {
-        ShowSearchFailed(folder);
+        ShowSearchFailed(folder, folder.size() >= kMaxPath ? ENAMETOOLONG : 0);
         return 0;
     }
     if (RefuseStoredSeparator(folder.substr(base.size()), folder)) return 0;
     std::string relative = ToStoredFolder(folder.substr(base.size()));
     if (relative.size() >= kRecordNameRoom) {
-        ShowSearchFailed(folder);
+        ShowSearchFailed(folder, ENAMETOOLONG);
         return 0;
     }
     std::snprintf(m_workPath, kMaxPath, "%s", folder.c_str());
@@ -76,9 +79,12 @@ int PackageWalker::AddFile(CFile* package, const std::string& folder, const std:
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
     if (RefuseStoredSeparator(name, folder + name)) return 0;
     // A name that would read back as a folder path cannot be restored as this file.
-    if (!IsSafeStoredName(name) || name.size() >= kRecordNameRoom ||
-        std::strlen(m_workPath) + name.size() >= kMaxPath) {
+    if (!IsSafeStoredName(name)) {
         ShowSearchFailed(folder + name);
+        return 0;
+    }
+    if (name.size() >= kRecordNameRoom || std::strlen(m_workPath) + name.size() >= kMaxPath) {
+        ShowSearchFailed(folder + name, ENAMETOOLONG);
         return 0;
     }
     if (!WritePlainFileRecord(m_engine.Records(), package, name)) return 0;
@@ -91,7 +97,7 @@ int PackageWalker::WalkList(const char* pathList, CFile* package, int* recordSta
     m_engine.m_leftOutEntries.clear();
     for (const char* p = pathList; *p; p += std::strlen(p) + 1) {
         if (std::strlen(p) >= kMaxPath) {
-            ShowSearchFailed(p);
+            ShowSearchFailed(p, ENAMETOOLONG);
             return 0;
         }
         if (!Walk(p, package, recordStart, itemCount)) return 0;
@@ -136,7 +142,7 @@ int PackageWalker::Walk(const char* path, CFile* package, int* recordStart, int*
     if (!SameFolder(folder, m_workPath) && !AddDirectory(package, folder)) return 0;
     UniqueFd handle = OpenNamedFolder(folder);
     if (!handle.Valid()) {
-        ShowSearchFailed(folder);
+        ShowSearchFailed(folder, errno);
         return 0;
     }
     return WalkFolder(handle.Get(), folder, package, itemCount);

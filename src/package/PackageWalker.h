@@ -42,7 +42,8 @@ public:
     // The walk's failure ("搜索文件出错"), naming the path it stopped at (a path beyond the room
     // the walkers keep paths in, or a folder that cannot be listed in full), so the user knows
     // which one to move. Also the failure of the encrypt-in-place collection.
-    static void ShowSearchFailed(const std::string& path);
+    // `error` (errno, 0 for none) adds the reason below the path.
+    static void ShowSearchFailed(const std::string& path, int error = 0);
 
 private:
     int AddDirectory(CFile* package, const std::string& folder);
