@@ -6,6 +6,7 @@
 #include "CliMessages.h"
 #include "NearestName.h"
 #include "logon/ILogon.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -70,8 +71,8 @@ bool KnownSetting(const std::string& section, const std::string& key, SettingNam
     }
     if (knownSection == nullptr) {
         const std::string near = NearestName(section, sections);
-        error = near.empty() ? MessageText(msg::cli::UnknownSection, section)
-                             : MessageText(msg::cli::UnknownSectionNear, section, near);
+        error = near.empty() ? MessageText(msg::cli::UnknownSection, EscapeText(section))
+                             : MessageText(msg::cli::UnknownSectionNear, EscapeText(section), near);
         return false;
     }
     std::vector<std::string> keys;
@@ -84,8 +85,8 @@ bool KnownSetting(const std::string& section, const std::string& key, SettingNam
         keys.push_back(k.key);
     }
     const std::string near = NearestName(key, keys);
-    error = near.empty() ? MessageText(msg::cli::UnknownSetting, key, knownSection)
-                         : MessageText(msg::cli::UnknownSettingNear, key, knownSection, near);
+    error = near.empty() ? MessageText(msg::cli::UnknownSetting, EscapeText(key), knownSection)
+                         : MessageText(msg::cli::UnknownSettingNear, EscapeText(key), knownSection, near);
     return false;
 }
 
@@ -119,5 +120,6 @@ std::string CheckSettingValue(const SettingName& name, const std::string& value)
             expected = "0, 1, 2";
             break;
     }
-    return ok ? std::string() : MessageText(msg::cli::BadSettingValue, value, name.key, name.section, expected);
+    return ok ? std::string()
+              : MessageText(msg::cli::BadSettingValue, EscapeText(value), name.key, name.section, expected);
 }

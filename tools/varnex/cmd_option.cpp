@@ -7,6 +7,7 @@
 #include "DirectoryCli.h"
 #include "KnownSettings.h"
 #include "Session.h"
+#include "platform/PrintableText.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int RunOption(CliContext& cli, const std::vector<std::string>& args) {
         if (!store.SetOption(name.section, name.key, pos[3])) return CliFail(store.LastError());
         if (!cli.options.quiet)
             std::fprintf(stderr, "varnex: %s\n",
-                         MessageText(msg::cli::OptionSetTo, name.key, name.section, pos[3]).c_str());
+                         MessageText(msg::cli::OptionSetTo, name.key, name.section, EscapeText(pos[3])).c_str());
         return kExitOk;
     }
     return Usage(pos.empty() ? MessageText(msg::cli::OptionNeedsSub) : UnknownSubCommandText("option", pos[0]));
