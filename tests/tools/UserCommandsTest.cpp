@@ -88,6 +88,28 @@ TEST_F(UserCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
     EXPECT_EQ(ReadFile(dir / "elsewhere.txt"), "two names");
 }
 
+// --quiet drops the progress and the summary, never what became of each file: a package's
+// generated name is the only way to find the file it holds.
+TEST_F(UserCommands, QuietStillPrintsWhatWasWritten) {
+    AddUsers({"alice"});
+    struct Case {
+        std::string command;
+        std::string expected;  // the start of standard output
+    };
+    const std::vector<Case> cases = {
+        {"encrypt", dir / "q.txt -> " + dir.Path() + "/"},
+        {"envelope -o " + dir / "q.vrk", dir / "q.vrk\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        WriteFile(dir / "q.txt", "quiet");
+        auto quiet = As("alice", "--quiet " + c.command + " " + dir / "q.txt");
+        EXPECT_EQ(quiet.exit, 0) << quiet.err;
+        EXPECT_EQ(quiet.out.rfind(c.expected, 0), 0u) << quiet.out;
+        EXPECT_EQ(quiet.err, "");
+    }
+}
+
 TEST_F(UserCommands, TwoEncryptRunsOverOneFolderPackageEveryFileOnce) {
     AddUsers({"alice"});
     TempDir first, second;

@@ -94,7 +94,7 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "package of that name is then replaced). The original is wiped only once its package is\n" \
       "complete and flushed to the disk. Packages (.vrk), signature files (.idi) and Office lock\n" \
       "files (~$*) are passed over; links inside a folder are left out and named.\n" \
-      "Prints \"FILE -> PACKAGE\" for each package and a summary line.\n\n" \
+      "Prints \"FILE -> PACKAGE\" for each package (also with --quiet) and a summary line.\n\n" \
       "  --json    print one JSON document instead: encrypted (source, package), skipped, failed,\n" \
       "            stopped\n", MB_OK) \
     M(Envelope, "an envelope package of files and folder trees for several recipients", MB_OK) \

@@ -72,7 +72,8 @@ int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, boo
             skipped.push_back(o.source);
         if (o.result == 0) failed.push_back(o.source);
         stopped = stopped || o.result == -1;
-        if (!o.package.empty() && !json && !cli.options.quiet)
+        // Never dropped by --quiet: a package's generated name is the only way to find its file.
+        if (!o.package.empty() && !json)
             std::printf("%s -> %s\n", EscapeText(o.source).c_str(), EscapeText(o.package).c_str());
     }
     if (json) {
