@@ -44,9 +44,10 @@ public:
     void Generate_RandomEncryptFileName(char* folder, const char* ext, char* out);
 
     // Appends to *buffer (heap, owned by the caller, released with std::free; starts null
-    // with *used 0) the files under `path` that still need encryption: a file unless it is a
-    // ".vrk" package, a folder's files recursively without "dirinfo" entries, ".vrk" packages
-    // and "my documents/desktop.ini". Links and special files met inside a folder are left
+    // with *used 0) the files under `path`: a file, or a folder's files recursively without
+    // "dirinfo" entries, the temporary files of writes in progress and "my documents/
+    // desktop.ini". Files the batch passes over by name (packages among them) are collected, so
+    // that the batch lists them as skipped. Links and special files met inside a folder are left
     // out (m_leftOutEntries). 0 when `path` is neither a file nor a folder, when a folder
     // cannot be listed in full (said by name), or when memory ran out (said).
     int Collect_EncryptFileName(const char* path, char** buffer, int* used);
@@ -63,12 +64,22 @@ public:
     // Non-zero: a source file that cannot be opened is passed over without asking.
     int m_quiet = 0;
 
+    // The rule by which a file was passed over.
+    enum class SkipRule {
+        kNone,
+        kPackageName,    // named as a package (".vrk", ".vrk$"): whether it is one or not
+        kSignatureName,  // named as a signature file (".idi")
+        kLockFileName,   // an office lock file ("~$...")
+        kGone,           // gone when its turn came (another run encrypted it meanwhile)
+    };
     // What the last batch did with each file it reached, in order (files behind a stop are not
-    // listed): the file's result and the package made (empty when none was).
+    // listed): the file's result, the package made (empty when none was) and, for a file passed
+    // over, the rule it was passed over by.
     struct FileOutcome {
         std::string source;
         std::string package;
         int result = 0;
+        SkipRule skip = SkipRule::kNone;
     };
     std::vector<FileOutcome> m_outcomes;
 
@@ -105,9 +116,10 @@ private:
     // Waits for the file in the batch's wiper, if any, and records its result in m_outcomes.
     void SettlePending();
 
-    std::string m_lastPackage;       // the package EncryptInPlace made for the file at hand
-    SourceWiper* m_wiper = nullptr;  // the batch's, while one runs
-    size_t m_pendingOutcome = 0;     // the m_outcomes entry of the file in the wiper's hand
+    std::string m_lastPackage;              // the package EncryptInPlace made for the file at hand
+    SkipRule m_lastSkip = SkipRule::kNone;  // the rule the file at hand was passed over by
+    SourceWiper* m_wiper = nullptr;         // the batch's, while one runs
+    size_t m_pendingOutcome = 0;            // the m_outcomes entry of the file in the wiper's hand
     // The recipient entry of the batch's user, looked up in the store by the batch's first
     // file and reused by the rest (wiped when the batch ends); empty outside a batch.
     struct BatchRecipient {
@@ -125,6 +137,6 @@ private:
     // password is tried.
     static bool IsLoggedOnUser(ILogon& logon, const char* userId);
     // The source checks before a package is made: 1 go on; else *verdict is the file's
-    // result (1 skipped by rule, 0 failed, -1 stop).
+    // result (1 skipped by rule, m_lastSkip set; 0 failed; -1 stop).
     int ReadySource(const char* path, int* verdict);
 };

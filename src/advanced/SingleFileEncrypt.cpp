@@ -26,10 +26,13 @@
 
 namespace {
 
-bool SkippedByRule(const std::string& path) {
+CAdvanceEmcrypt::SkipRule SkipRuleOf(const std::string& path) {
+    using SkipRule = CAdvanceEmcrypt::SkipRule;
     const std::string ext = ExtensionOfPath(path);
-    return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$") || LogonEqualNoCase(ext, "idi") ||
-           NameOfPath(path).rfind("~$", 0) == 0;
+    if (LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$")) return SkipRule::kPackageName;
+    if (LogonEqualNoCase(ext, "idi")) return SkipRule::kSignatureName;
+    if (NameOfPath(path).rfind("~$", 0) == 0) return SkipRule::kLockFileName;
+    return SkipRule::kNone;
 }
 
 }  // namespace
@@ -50,7 +53,8 @@ std::vector<std::string> CAdvanceEmcrypt::ListEntries(const char* fileList) {
 
 int CAdvanceEmcrypt::ReadySource(const char* path, int* verdict) {
     *verdict = 1;
-    if (SkippedByRule(path)) return 0;
+    m_lastSkip = SkipRuleOf(path);
+    if (m_lastSkip != SkipRule::kNone) return 0;
     SetFileArchiveStatus(path, 0x20);
     for (;;) {
         // Only a regular file is opened: opening a pipe or a device could wait for ever.
@@ -122,7 +126,10 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
     // exclusive lock from before its package is written until it is wiped; a run that waited for
     // the lock and then finds the file gone (packaged and wiped by the other run) passes over it.
     ExclusiveFileLock lock;
-    if (!lock.Take(path)) return 1;
+    if (!lock.Take(path)) {
+        m_lastSkip = SkipRule::kGone;
+        return 1;
+    }
     char output[kMaxPath] = {};
     Generate_EncryptFileName(path, output);
     if (output[0] == '\0') {
@@ -268,8 +275,9 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
             const std::string& path = files[static_cast<size_t>(done)];
             progress.Report(done, total, path);
             m_lastPackage.clear();
+            m_lastSkip = SkipRule::kNone;
             const int result = encryptOne(path.c_str());
-            m_outcomes.push_back({path, m_lastPackage, result});
+            m_outcomes.push_back({path, m_lastPackage, result, m_lastSkip});
             if (result == -1) break;
             progress.Report(done + 1, total, path);
         }

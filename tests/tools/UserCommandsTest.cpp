@@ -110,6 +110,47 @@ TEST_F(UserCommands, QuietStillPrintsWhatWasWritten) {
     }
 }
 
+// Every file passed over is named with its reason and counted, a plain file that only carries
+// the package extension as much as a package; neither is touched.
+TEST_F(UserCommands, EveryFilePassedOverIsNamedWithItsReason) {
+    AddUsers({"alice"});
+    fs::create_directories(dir / "sk");
+    WriteFile(dir / "sk/old.txt", "packaged before");
+    auto first = As("alice", "encrypt " + dir / "sk/old.txt");
+    const std::string package = Between(first.out, " -> ", '\n');
+    ASSERT_EQ(first.exit, 0) << first.err;
+    struct Case {
+        std::string name, reason, text;
+    };
+    const std::vector<Case> cases = {
+        {fs::path(package).filename(), "package-name", "named as a package (.vrk)"},
+        {"plain.vrk", "package-name", "named as a package (.vrk)"},
+        {"doc.idi", "signature-name", "named as a signature file (.idi)"},
+        {"~$doc.doc", "lock-file-name", "an Office lock file (~$)"},
+    };
+    for (const Case& c : cases)
+        if (c.name != fs::path(package).filename()) WriteFile(dir / ("sk/" + c.name), "kept");
+    WriteFile(dir / "sk/new.txt", "new");
+
+    auto json = As("alice", "encrypt --json " + dir / "sk");
+    EXPECT_EQ(json.exit, 0) << json.err;
+    WriteFile(dir / "sk/new.txt", "new again");
+    auto text = As("alice", "encrypt " + dir / "sk");
+    EXPECT_EQ(text.exit, 0) << text.err;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir / ("sk/" + c.name);
+        EXPECT_NE(json.out.find("{\"source\": \"" + path + "\", \"reason\": \"" + c.reason + "\"}"), std::string::npos)
+            << json.out;
+        EXPECT_NE(text.err.find("varnex: " + path + ": passed over: " + c.text + "\n"), std::string::npos) << text.err;
+        EXPECT_TRUE(fs::exists(path));
+    }
+    EXPECT_EQ(ReadFile(dir / "sk/plain.vrk"), "kept");
+    EXPECT_NE(json.out.find("\"source\": \"" + dir / "sk/new.txt\", \"package\": "), std::string::npos) << json.out;
+    // The second run also passes over the package the first one made.
+    EXPECT_NE(text.err.find("varnex: 1 file encrypted, 5 skipped, 0 failed"), std::string::npos) << text.err;
+}
+
 TEST_F(UserCommands, TwoEncryptRunsOverOneFolderPackageEveryFileOnce) {
     AddUsers({"alice"});
     TempDir first, second;

@@ -60,6 +60,44 @@ LRESULT SubjectWindow::SendMessage(unsigned msg, WPARAM, LPARAM lParam) {
     return 0;
 }
 
+namespace {
+
+using SkipRule = CAdvanceEmcrypt::SkipRule;
+
+// Why a file was passed over, as --json gives it.
+const char* SkipWord(SkipRule rule) {
+    switch (rule) {
+        case SkipRule::kPackageName:
+            return "package-name";
+        case SkipRule::kSignatureName:
+            return "signature-name";
+        case SkipRule::kLockFileName:
+            return "lock-file-name";
+        case SkipRule::kGone:
+        case SkipRule::kNone:
+            break;
+    }
+    return "gone";
+}
+
+// Why a file was passed over, as the text report says it.
+const MessageDef& SkipMessage(SkipRule rule) {
+    switch (rule) {
+        case SkipRule::kPackageName:
+            return msg::cli::SkippedPackageName;
+        case SkipRule::kSignatureName:
+            return msg::cli::SkippedSignatureName;
+        case SkipRule::kLockFileName:
+            return msg::cli::SkippedLockFileName;
+        case SkipRule::kGone:
+        case SkipRule::kNone:
+            break;
+    }
+    return msg::cli::SkippedGone;
+}
+
+}  // namespace
+
 int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, bool json, int result) {
     std::vector<std::string> made, skipped, failed;
     bool stopped = false;
@@ -69,19 +107,25 @@ int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, boo
         if (!o.package.empty())
             made.push_back(JsonObject().Text("source", o.source).Text("package", o.package).Str());
         else if (o.result == 1)
-            skipped.push_back(o.source);
+            skipped.push_back(JsonObject().Text("source", o.source).Text("reason", SkipWord(o.skip)).Str());
         if (o.result == 0) failed.push_back(o.source);
         stopped = stopped || o.result == -1;
         // Never dropped by --quiet: a package's generated name is the only way to find its file.
         if (!o.package.empty() && !json)
             std::printf("%s -> %s\n", EscapeText(o.source).c_str(), EscapeText(o.package).c_str());
+        if (o.package.empty() && o.result == 1 && !json)
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(o.source).c_str(),
+                         MessageText(SkipMessage(o.skip)).c_str());
     }
     if (json) {
-        std::string list;
-        for (const std::string& m : made) list += (list.empty() ? "" : ", ") + m;
+        auto array = [](const std::vector<std::string>& objects) {
+            std::string list;
+            for (const std::string& o : objects) list += (list.empty() ? "" : ", ") + o;
+            return "[" + list + "]";
+        };
         std::printf("%s\n", JsonObject()
-                                .Raw("encrypted", "[" + list + "]")
-                                .Texts("skipped", skipped)
+                                .Raw("encrypted", array(made))
+                                .Raw("skipped", array(skipped))
                                 .Texts("failed", failed)
                                 .Bool("stopped", stopped)
                                 .Str()
