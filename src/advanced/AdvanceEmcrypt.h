@@ -44,9 +44,10 @@ public:
     void Generate_RandomEncryptFileName(char* folder, const char* ext, char* out);
 
     // Appends to *buffer (heap, owned by the caller, released with std::free; starts null
-    // with *used 0) the files under `path` that still need encryption: a file unless it is a
-    // ".vrk" package, a folder's files recursively without "dirinfo" entries, ".vrk" packages
-    // and "my documents/desktop.ini". Links and special files met inside a folder are left
+    // with *used 0) the files under `path`: a file, or a folder's files recursively without
+    // "dirinfo" entries, the temporary files of writes in progress and "my documents/
+    // desktop.ini". Files the batch passes over by name (packages among them) are collected, so
+    // that the batch lists them as skipped. Links and special files met inside a folder are left
     // out (m_leftOutEntries). 0 when `path` is neither a file nor a folder, when a folder
     // cannot be listed in full (said by name), or when memory ran out (said).
     int Collect_EncryptFileName(const char* path, char** buffer, int* used);
@@ -63,12 +64,30 @@ public:
     // Non-zero: a source file that cannot be opened is passed over without asking.
     int m_quiet = 0;
 
+    // What became of one file of a batch. Each file has exactly one fate.
+    enum class Fate {
+        kEncrypted,  // its package is on the disk and its content was wiped
+        kNotWiped,   // its package is on the disk, but its content was left there (said)
+        kSkipped,    // passed over: by its name (`skip`), or gone before it was reached
+        kFailed,     // no package holds it, or one was made but the file was kept as it is (said)
+        kStopped,    // the batch stopped at it (said)
+    };
+    // The rule by which a file was passed over.
+    enum class SkipRule {
+        kNone,
+        kPackageName,    // named as a package (".vrk", ".vrk$"): whether it is one or not
+        kSignatureName,  // named as a signature file (".idi")
+        kLockFileName,   // an office lock file ("~$...")
+        kGone,           // gone when its turn came (another run encrypted it meanwhile)
+    };
     // What the last batch did with each file it reached, in order (files behind a stop are not
-    // listed): the file's result and the package made (empty when none was).
+    // listed). package is the durable package made for it, empty when none was; a failed file
+    // may have one (it was then kept beside its package, and said so).
     struct FileOutcome {
         std::string source;
         std::string package;
-        int result = 0;
+        Fate fate = Fate::kFailed;
+        SkipRule skip = SkipRule::kNone;
     };
     std::vector<FileOutcome> m_outcomes;
 
@@ -100,14 +119,28 @@ private:
     // The entries of a path list up to its first empty one.
     static std::vector<std::string> ListEntries(const char* fileList);
 
-    // What became of a source handed to the wiper (its messages shown): 1 wiped, else 0.
-    int SourceResult(const SourceWiper::Outcome& outcome);
-    // Waits for the file in the batch's wiper, if any, and records its result in m_outcomes.
+    // What became of a source handed to the wiper, its messages shown under its name; except
+    // when other names kept its content, which is said by SayOtherNames.
+    Fate SourceFate(const SourceWiper::Outcome& outcome);
+    static void SayOtherNames(const std::string& source);
+    // Waits for the file in the batch's wiper, if any, and records its fate in m_outcomes.
     void SettlePending();
+    // At the batch's end: a file that lost only its name to the wipe, because other names led
+    // to its content, counts as wiped when a later file of the batch was that content under
+    // another name and was wiped; each other one is said now, when that is known.
+    void SayContentLeft();
 
-    std::string m_lastPackage;       // the package EncryptInPlace made for the file at hand
-    SourceWiper* m_wiper = nullptr;  // the batch's, while one runs
-    size_t m_pendingOutcome = 0;     // the m_outcomes entry of the file in the wiper's hand
+    std::string m_lastPackage;              // the package EncryptInPlace made for the file at hand
+    SkipRule m_lastSkip = SkipRule::kNone;  // the rule the file at hand was passed over by
+    SourceWiper* m_wiper = nullptr;         // the batch's, while one runs
+    size_t m_pendingOutcome = 0;            // the m_outcomes entry of the file in the wiper's hand
+    // The batch's files whose name alone was removed (other names led to their content): their
+    // m_outcomes entry and the file the package holds.
+    struct NameOnly {
+        size_t outcome;
+        FileIdentity file;
+    };
+    std::vector<NameOnly> m_nameOnly;
     // The recipient entry of the batch's user, looked up in the store by the batch's first
     // file and reused by the rest (wiped when the batch ends); empty outside a batch.
     struct BatchRecipient {
@@ -125,6 +158,6 @@ private:
     // password is tried.
     static bool IsLoggedOnUser(ILogon& logon, const char* userId);
     // The source checks before a package is made: 1 go on; else *verdict is the file's
-    // result (1 skipped by rule, 0 failed, -1 stop).
+    // result (1 skipped by rule, m_lastSkip set; 0 failed; -1 stop).
     int ReadySource(const char* path, int* verdict);
 };

@@ -86,8 +86,6 @@ void CopyOut(char* out, const std::string& text) {
     std::memcpy(out, text.c_str(), text.size() + 1);
 }
 
-bool IsPackageName(const std::string& path) { return LogonEqualNoCase(ExtensionOfPath(path), "vrk"); }
-
 // Appends path and its NUL to the caller's heap buffer. Shows the memory message and answers
 // false when it cannot grow.
 bool Append(const std::string& path, char** buffer, int* used) {
@@ -135,7 +133,8 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
         m_leftOutEntries.push_back(target);
         return 1;
     }
-    if (IsExistingFile(target)) return IsPackageName(target) || Append(target, buffer, used) ? 1 : 0;
+    // Packages are collected too: the batch passes over them by name and lists them as skipped.
+    if (IsExistingFile(target)) return Append(target, buffer, used) ? 1 : 0;
     if (!IsExistingFolder(target)) return 0;
 
     // Below the named folder nothing is followed: links and special files (also a folder swapped
@@ -164,8 +163,7 @@ int CAdvanceEmcrypt::Collect_EncryptFileName(const char* path, char** buffer, in
                 if (kind == PathKind::Folder) {
                     if (!Folder(sub.Get(), WithSeparator(entry))) return false;
                 } else if (kind == PathKind::File) {
-                    if (IsPackageName(entry) || IsTempName(e.name) ||
-                        FoldAscii(entry).find("/my documents/desktop.ini") != std::string::npos)
+                    if (IsTempName(e.name) || FoldAscii(entry).find("/my documents/desktop.ini") != std::string::npos)
                         continue;
                     if (!Append(entry, buffer, used)) return false;
                 } else if (kind != PathKind::Missing) {  // a missing entry went away meanwhile

@@ -11,7 +11,7 @@ inline constexpr char kMessageSubsystem[] = "advanced";
     M(RetryOpen, "不能打开文件\"%s\"，可能文件正在被使用或者您没有该文件的读权限.", MB_ABORTRETRYIGNORE | MB_ICONQUESTION) \
     M(SourceChanged, "文件\"%s\"在加密期间被修改或替换，未被擦除；加密文件未必与它现在的内容一致。", MB_OK)         \
     M(SourceSwappedAside, "文件\"%s\"在加密期间被替换；替换它的文件未被擦除，现名为\"%s\"。", MB_OK)         \
-    M(SourceOtherNames, "文件\"%s\"已加密；其他名称仍在，内容未被擦除。", MB_OK)                             \
+    M(SourceOtherNames, "文件\"%s\"已加密，此名称已删除；当时还有其他名称指向其内容，内容未被擦除。", MB_OK)                             \
     M(SourceNotOverwritten, "文件\"%s\"已加密，但内容未被擦除: %s", MB_OK)                                   \
     M(SourceNotRemoved, "文件\"%s\"已加密，但未能删除: %s", MB_OK)                                           \
     M(NotAPackageInTheWay, "文件\"%s\"已存在且不是加密文件，未被替换；原文件未加密。", MB_OK) \

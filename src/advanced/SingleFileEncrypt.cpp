@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "advanced/AdvanceEmcrypt.h"
 #include "advanced/Messages.h"
@@ -23,14 +24,31 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Text.h"
+#include "platform/UiHost.h"
 
 namespace {
 
-bool SkippedByRule(const std::string& path) {
+CAdvanceEmcrypt::SkipRule SkipRuleOf(const std::string& path) {
+    using SkipRule = CAdvanceEmcrypt::SkipRule;
     const std::string ext = ExtensionOfPath(path);
-    return LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$") || LogonEqualNoCase(ext, "idi") ||
-           NameOfPath(path).rfind("~$", 0) == 0;
+    if (LogonEqualNoCase(ext, "vrk") || LogonEqualNoCase(ext, "vrk$")) return SkipRule::kPackageName;
+    if (LogonEqualNoCase(ext, "idi")) return SkipRule::kSignatureName;
+    if (NameOfPath(path).rfind("~$", 0) == 0) return SkipRule::kLockFileName;
+    return SkipRule::kNone;
 }
+
+// Names the file a message is about while it is shown: a batch settles a file's wipe while the
+// next file is in hand.
+class SubjectScope {
+public:
+    explicit SubjectScope(const std::string& file) : m_before(UiHost().Subject()) { UiHost().SetSubject(file); }
+    ~SubjectScope() { UiHost().SetSubject(m_before); }
+    SubjectScope(const SubjectScope&) = delete;
+    SubjectScope& operator=(const SubjectScope&) = delete;
+
+private:
+    std::string m_before;
+};
 
 }  // namespace
 
@@ -50,7 +68,8 @@ std::vector<std::string> CAdvanceEmcrypt::ListEntries(const char* fileList) {
 
 int CAdvanceEmcrypt::ReadySource(const char* path, int* verdict) {
     *verdict = 1;
-    if (SkippedByRule(path)) return 0;
+    m_lastSkip = SkipRuleOf(path);
+    if (m_lastSkip != SkipRule::kNone) return 0;
     SetFileArchiveStatus(path, 0x20);
     for (;;) {
         // Only a regular file is opened: opening a pipe or a device could wait for ever.
@@ -122,7 +141,10 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
     // exclusive lock from before its package is written until it is wiped; a run that waited for
     // the lock and then finds the file gone (packaged and wiped by the other run) passes over it.
     ExclusiveFileLock lock;
-    if (!lock.Take(path)) return 1;
+    if (!lock.Take(path)) {
+        m_lastSkip = SkipRule::kGone;
+        return 1;
+    }
     char output[kMaxPath] = {};
     Generate_EncryptFileName(path, output);
     if (output[0] == '\0') {
@@ -171,7 +193,9 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
     if (m_wiper == nullptr) {
         const SourceWiper::Outcome outcome = SourceWiper::Settle(job);
         if (outcome.flushError != 0) m_lastPackage.clear();
-        return SourceResult(outcome);
+        const Fate fate = SourceFate(outcome);
+        if (fate == Fate::kNotWiped && outcome.wipe == WipeOutcome::kOtherNames) SayOtherNames(outcome.source);
+        return fate == Fate::kEncrypted ? 1 : 0;
     }
     // In a batch, this file's flush and wipe run beside the packing of the next file. The
     // previous file's end is collected first: one file is in hand at a time.
@@ -184,47 +208,71 @@ int CAdvanceEmcrypt::EncryptInPlace(const char* path, const EncryptFlag& head, c
 // Wipes the source of a package just made, but only the file the package holds: the one the
 // encryption pass read (the only file it read), held open since before the package was begun,
 // unchanged since it was read, and still at its name. Anything else keeps both the file and the
-// package, and says so. 1 when the source was wiped.
-int CAdvanceEmcrypt::SourceResult(const SourceWiper::Outcome& outcome) {
+// package, and says so. A file whose name was removed but whose content stayed on the disk is
+// encrypted all the same: its package holds it and is durable.
+CAdvanceEmcrypt::Fate CAdvanceEmcrypt::SourceFate(const SourceWiper::Outcome& outcome) {
     const char* path = outcome.source.c_str();
     if (outcome.flushError != 0) {
         ShowMessage(msg::engine::WriteFailed, std::strerror(outcome.flushError));
-        return 0;
+        return Fate::kFailed;
     }
     if (outcome.changed) {
         ShowMessage(msg::advanced::SourceChanged, path);
-        return 0;
+        return Fate::kFailed;
     }
     switch (outcome.wipe) {
         case WipeOutcome::kWiped:
-            return 1;
+            return Fate::kEncrypted;
         case WipeOutcome::kReplaced:
             if (outcome.leftAs.empty())
                 ShowMessage(msg::advanced::SourceChanged, path);
             else
                 ShowMessage(msg::advanced::SourceSwappedAside, path, outcome.leftAs);
-            return 0;
+            return Fate::kFailed;
         case WipeOutcome::kOtherNames:
-            ShowMessage(msg::advanced::SourceOtherNames, path);
-            return 0;
+            return Fate::kNotWiped;
         case WipeOutcome::kNotOverwritten:
             ShowMessage(msg::advanced::SourceNotOverwritten, path, std::strerror(outcome.wipeError));
-            return 0;
+            return Fate::kNotWiped;
         case WipeOutcome::kNotRemoved:
             ShowMessage(msg::advanced::SourceNotRemoved, path, std::strerror(outcome.wipeError));
-            return 0;
+            return Fate::kNotWiped;
     }
-    return 0;
+    return Fate::kFailed;
+}
+
+void CAdvanceEmcrypt::SayOtherNames(const std::string& source) {
+    SubjectScope subject(source);
+    ShowMessage(msg::advanced::SourceOtherNames, source);
 }
 
 void CAdvanceEmcrypt::SettlePending() {
     if (m_wiper == nullptr || !m_wiper->Busy()) return;
     const SourceWiper::Outcome outcome = m_wiper->Finish();
-    const int result = SourceResult(outcome);
-    if (m_pendingOutcome < m_outcomes.size()) {
-        m_outcomes[m_pendingOutcome].result = result;
-        if (outcome.flushError != 0) m_outcomes[m_pendingOutcome].package.clear();
+    Fate fate = Fate::kFailed;
+    {
+        SubjectScope subject(outcome.source);
+        fate = SourceFate(outcome);
     }
+    if (m_pendingOutcome >= m_outcomes.size()) return;
+    FileOutcome& settled = m_outcomes[m_pendingOutcome];
+    settled.fate = fate;
+    if (outcome.flushError != 0) settled.package.clear();
+    if (fate == Fate::kNotWiped && outcome.wipe == WipeOutcome::kOtherNames)
+        m_nameOnly.push_back({m_pendingOutcome, outcome.file});
+    if (fate != Fate::kEncrypted) return;
+    // Wiped under its last name, the content is gone for every name that led to it before: the
+    // same file, unwritten since those names were read.
+    std::erase_if(m_nameOnly, [&](const NameOnly& earlier) {
+        if (!SameFileUnchanged(earlier.file, outcome.file)) return false;
+        m_outcomes[earlier.outcome].fate = Fate::kEncrypted;
+        return true;
+    });
+}
+
+void CAdvanceEmcrypt::SayContentLeft() {
+    for (const NameOnly& left : m_nameOnly) SayOtherNames(m_outcomes[left.outcome].source);
+    m_nameOnly.clear();
 }
 
 void CAdvanceEmcrypt::BatchRecipient::Forget() {
@@ -237,6 +285,7 @@ void CAdvanceEmcrypt::BatchRecipient::Forget() {
 void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notifyWindow,
                                const std::function<int(const char* path)>& encryptOne) {
     m_outcomes.clear();
+    m_nameOnly.clear();
     if (files.empty()) return;
     // The batch has the one progress window; the packages' own passes show none. The signing
     // key is unlocked once for the batch, not once per file, and wiped when the batch ends.
@@ -268,13 +317,21 @@ void CAdvanceEmcrypt::RunBatch(const std::vector<std::string>& files, HWND notif
             const std::string& path = files[static_cast<size_t>(done)];
             progress.Report(done, total, path);
             m_lastPackage.clear();
+            m_lastSkip = SkipRule::kNone;
             const int result = encryptOne(path.c_str());
-            m_outcomes.push_back({path, m_lastPackage, result});
+            // A package handed to the wiper counts as encrypted until its wipe is settled.
+            Fate fate = Fate::kFailed;
+            if (result == -1)
+                fate = Fate::kStopped;
+            else if (result == 1)
+                fate = m_lastPackage.empty() ? Fate::kSkipped : Fate::kEncrypted;
+            m_outcomes.push_back({path, m_lastPackage, fate, fate == Fate::kSkipped ? m_lastSkip : SkipRule::kNone});
             if (result == -1) break;
             progress.Report(done + 1, total, path);
         }
         SettlePending();
     }
+    SayContentLeft();
     m_showProgressWindow = showWindow;
 }
 

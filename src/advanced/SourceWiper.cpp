@@ -53,6 +53,7 @@ void SourceWiper::Run() {
 SourceWiper::Outcome SourceWiper::Settle(Job& job) {
     Outcome outcome;
     outcome.source = job.source;
+    outcome.file = job.sealed;
     // The original goes only once its package is on the disk under its final name.
     int error = FlushNamedFile(job.package);
     int folderError = FlushNamedFile(FolderOfPath(job.package));

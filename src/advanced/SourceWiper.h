@@ -26,6 +26,7 @@ public:
     };
     struct Outcome {
         std::string source;
+        FileIdentity file{};   // the file the package holds, as it was read (when known)
         int flushError = 0;    // the package could not be made durable: the source was kept
         bool changed = false;  // the source is not the file the package holds: it was kept
         WipeOutcome wipe = WipeOutcome::kWiped;

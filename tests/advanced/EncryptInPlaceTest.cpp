@@ -86,7 +86,10 @@ TEST_F(AdvancedTest, PackagesGetGeneratedNamesBesideTheirFilesAndOpenToTheOrigin
         1);
     EXPECT_TRUE(host.Messages().empty()) << host.MessageTexts()[0];
     ASSERT_EQ(engine.m_outcomes.size(), 8u);
-    for (const auto& o : engine.m_outcomes) EXPECT_EQ(o.result, 1) << o.source;
+    for (size_t i = 0; i < engine.m_outcomes.size(); ++i)
+        EXPECT_EQ(engine.m_outcomes[i].fate,
+                  i < 4 ? CAdvanceEmcrypt::Fate::kEncrypted : CAdvanceEmcrypt::Fate::kSkipped)
+            << engine.m_outcomes[i].source;
 
     const std::string folder = dir / "a/";
     // FOLDER, 8 letters or digits, then the suffix.
@@ -144,7 +147,7 @@ TEST_F(AdvancedTest, FixedNamesReplaceAnExistingPackageOnlyWithACompleteOne) {
     logon.LogOff();
     ASSERT_EQ(Encrypt({"report.doc"}), 1);
     ASSERT_EQ(engine.m_outcomes.size(), 1u);
-    EXPECT_EQ(engine.m_outcomes[0].result, -1);
+    EXPECT_EQ(engine.m_outcomes[0].fate, CAdvanceEmcrypt::Fate::kStopped);
     EXPECT_EQ(ReadFile(dir / "report.doc.vrk"), older);
     EXPECT_EQ(ReadFile(dir / "report.doc"), "new report");
 
@@ -212,7 +215,8 @@ TEST_F(AdvancedTest, BatchForAUserWhoIsNotLoggedOnIsRefused) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 1) << "no package";
 }
 
-TEST_F(AdvancedTest, CollectionLeavesOutPackagesDirinfoDesktopIniAndLinks) {
+// Packages are collected: the batch passes over them by name and lists them as skipped.
+TEST_F(AdvancedTest, CollectionLeavesOutDirinfoDesktopIniAndLinksButNotPackages) {
     fs::create_directories(dir / "t/My Documents/sub");
     fs::create_directories(dir / "t/dirinfo");
     for (const char* f : {"t/a.txt", "t/b.VRK", "t/My Documents/Desktop.ini", "t/My Documents/sub/c.txt",
@@ -229,7 +233,8 @@ TEST_F(AdvancedTest, CollectionLeavesOutPackagesDirinfoDesktopIniAndLinks) {
     std::vector<std::string> got;
     for (int at = 0; at < used; at += static_cast<int>(std::strlen(buffer + at)) + 1) got.emplace_back(buffer + at);
     std::free(buffer);
-    EXPECT_EQ(got, (std::vector<std::string>{dir / "t/My Documents/sub/c.txt", dir / "t/a.txt", dir / "outside.txt"}));
+    EXPECT_EQ(got, (std::vector<std::string>{dir / "t/My Documents/sub/c.txt", dir / "t/a.txt", dir / "t/b.VRK",
+                                             dir / "outside.txt"}));
     EXPECT_EQ(engine.m_leftOutEntries, (std::vector<std::string>{dir / "t/link.txt", dir / "t/link.txt"}));
 }
 
@@ -285,8 +290,8 @@ public:
 // The original is wiped only while its name still leads to the very file the package was made
 // from, unchanged since it was read, and only when no other name leads to it: an editor's save
 // during the encryption (a new file renamed over it, or a write in place) keeps both, and a
-// second name elsewhere keeps the content (only the encrypted name goes). Each is a failure of
-// that file, with its message; the batch's next file is encrypted and wiped all the same.
+// second name elsewhere keeps the content (only the encrypted name goes: encrypted, not wiped).
+// Each says so in one message; the batch's next file is encrypted and wiped all the same.
 TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames) {
     const std::string doc = dir / "doc.txt";
     const std::string changed = "文件\"" + doc + "\"在加密期间被修改或替换，未被擦除；加密文件未必与它现在的内容一致。";
@@ -295,6 +300,7 @@ TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames)
         std::function<void()> during;
         std::string message;
         std::string left;  // what doc.txt holds afterwards ("" gone)
+        CAdvanceEmcrypt::Fate fate;
     };
     const std::vector<Case> cases = {
         {"saved as a new file renamed over it",
@@ -302,9 +308,12 @@ TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames)
              WriteFile(dir / "doc.txt.new", "version 2");
              fs::rename(dir / "doc.txt.new", doc);
          },
-         changed, "version 2"},
-        {"written in place", [&] { WriteFile(doc, "version 2, in place"); }, changed, "version 2, in place"},
-        {"linked from elsewhere", [&] {}, "文件\"" + doc + "\"已加密；其他名称仍在，内容未被擦除。", ""},
+         changed, "version 2", CAdvanceEmcrypt::Fate::kFailed},
+        {"written in place", [&] { WriteFile(doc, "version 2, in place"); }, changed, "version 2, in place",
+         CAdvanceEmcrypt::Fate::kFailed},
+        {"linked from elsewhere", [&] {},
+         "文件\"" + doc + "\"已加密，此名称已删除；当时还有其他名称指向其内容，内容未被擦除。", "",
+         CAdvanceEmcrypt::Fate::kNotWiped},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -327,8 +336,8 @@ TEST_F(AdvancedTest, OnlyTheFileThePackageHoldsIsWipedAndNeverOneWithOtherNames)
         }
         EXPECT_TRUE(ran) << "the edit came while the source was read";
         ASSERT_EQ(engine.m_outcomes.size(), 2u);
-        EXPECT_EQ(engine.m_outcomes[0].result, 0);
-        EXPECT_EQ(engine.m_outcomes[1].result, 1);
+        EXPECT_EQ(engine.m_outcomes[0].fate, c.fate);
+        EXPECT_EQ(engine.m_outcomes[1].fate, CAdvanceEmcrypt::Fate::kEncrypted);
         EXPECT_FALSE(fs::exists(dir / "next.txt"));
         fs::remove(engine.m_outcomes[1].package);
         EXPECT_EQ(editing.MessageTexts(), std::vector<std::string>{c.message});

@@ -76,16 +76,124 @@ TEST_F(UserCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
     EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "nothing-here"), 1, "nothing-here: no such file or folder"));
     fs::create_symlink(dir / "s.txt", dir / "s.link");
     EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "s.link"), 1, "s.link: a link, left alone"));
+}
 
-    // A file with a second name elsewhere is packaged and loses this name only; the other keeps
-    // its content, and the command fails saying so.
-    fs::create_directories(dir / "linked");
-    WriteFile(dir / "linked/l.txt", "two names");
-    fs::create_hard_link(dir / "linked/l.txt", dir / "elsewhere.txt");
-    auto linked = As("alice", "encrypt " + dir / "linked");
-    EXPECT_TRUE(Ends(linked, 1, dir / "linked/l.txt\"已加密；其他名称仍在，内容未被擦除。")) << linked.err;
-    EXPECT_FALSE(fs::exists(dir / "linked/l.txt"));
-    EXPECT_EQ(ReadFile(dir / "elsewhere.txt"), "two names");
+// --quiet drops the progress and the summary, never what became of each file: a package's
+// generated name is the only way to find the file it holds.
+TEST_F(UserCommands, QuietStillPrintsWhatWasWritten) {
+    AddUsers({"alice"});
+    struct Case {
+        std::string command;
+        std::string expected;  // the start of standard output
+    };
+    const std::vector<Case> cases = {
+        {"encrypt", dir / "q.txt -> " + dir.Path() + "/"},
+        {"envelope -o " + dir / "q.vrk", dir / "q.vrk\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        WriteFile(dir / "q.txt", "quiet");
+        auto quiet = As("alice", "--quiet " + c.command + " " + dir / "q.txt");
+        EXPECT_EQ(quiet.exit, 0) << quiet.err;
+        EXPECT_EQ(quiet.out.rfind(c.expected, 0), 0u) << quiet.out;
+        EXPECT_EQ(quiet.err, "");
+    }
+}
+
+// Every file passed over is named with its reason and counted, a plain file that only carries
+// the package extension as much as a package; neither is touched.
+TEST_F(UserCommands, EveryFilePassedOverIsNamedWithItsReason) {
+    AddUsers({"alice"});
+    fs::create_directories(dir / "sk");
+    WriteFile(dir / "sk/old.txt", "packaged before");
+    auto first = As("alice", "encrypt " + dir / "sk/old.txt");
+    const std::string package = Between(first.out, " -> ", '\n');
+    ASSERT_EQ(first.exit, 0) << first.err;
+    struct Case {
+        std::string name, reason, text;
+    };
+    const std::vector<Case> cases = {
+        {fs::path(package).filename(), "package-name", "named as a package (.vrk)"},
+        {"plain.vrk", "package-name", "named as a package (.vrk)"},
+        {"doc.idi", "signature-name", "named as a signature file (.idi)"},
+        {"~$doc.doc", "lock-file-name", "an Office lock file (~$)"},
+    };
+    for (const Case& c : cases)
+        if (c.name != fs::path(package).filename()) WriteFile(dir / ("sk/" + c.name), "kept");
+    WriteFile(dir / "sk/new.txt", "new");
+
+    auto json = As("alice", "encrypt --json " + dir / "sk");
+    EXPECT_EQ(json.exit, 0) << json.err;
+    WriteFile(dir / "sk/new.txt", "new again");
+    auto text = As("alice", "encrypt " + dir / "sk");
+    EXPECT_EQ(text.exit, 0) << text.err;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir / ("sk/" + c.name);
+        EXPECT_NE(json.out.find("{\"source\": \"" + path + "\", \"reason\": \"" + c.reason + "\"}"), std::string::npos)
+            << json.out;
+        EXPECT_NE(text.err.find("varnex: " + path + ": passed over: " + c.text + "\n"), std::string::npos) << text.err;
+        EXPECT_TRUE(fs::exists(path));
+    }
+    EXPECT_EQ(ReadFile(dir / "sk/plain.vrk"), "kept");
+    EXPECT_NE(json.out.find("\"source\": \"" + dir / "sk/new.txt\", \"package\": "), std::string::npos) << json.out;
+    // The second run also passes over the package the first one made.
+    EXPECT_NE(text.err.find("varnex: 1 file encrypted, 5 skipped, 0 failed"), std::string::npos) << text.err;
+}
+
+// A file with several names is encrypted once under each name it is named by; its content is
+// wiped when the last of them goes, else it is left and said so once, by the name the message
+// is about, and the command fails. Never counted twice, never both encrypted and failed.
+TEST_F(UserCommands, AFileWithOtherNamesIsEncryptedOnceAndItsContentSaidTruly) {
+    AddUsers({"alice"});
+    const std::string left = "已加密，此名称已删除；当时还有其他名称指向其内容，内容未被擦除。";
+    struct Case {
+        const char* what;
+        std::string other;  // the second name of e/h.txt
+        int exit;
+        std::string summary;
+        bool contentLeft;  // h.txt is said to have left its content
+    };
+    const std::vector<Case> cases = {
+        {"both names in the batch", dir / "e/h2.txt", 0, "3 files encrypted, 0 skipped, 0 failed", false},
+        {"the other name elsewhere", dir / "elsewhere.txt", 1, "2 files encrypted (1 not wiped), 0 skipped, 0 failed",
+         true},
+        {"the other name passed over", dir / "e/h.idi", 1, "2 files encrypted (1 not wiped), 1 skipped, 0 failed",
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const bool json : {false, true}) {
+            fs::remove_all(dir / "e");
+            fs::remove(dir / "elsewhere.txt");
+            fs::create_directories(dir / "e");
+            WriteFile(dir / "e/h.txt", "two names");
+            fs::create_hard_link(dir / "e/h.txt", c.other);
+            WriteFile(dir / "e/z.txt", "one name");
+            auto run = As("alice", std::string("encrypt ") + (json ? "--json " : "") + dir / "e");
+            EXPECT_EQ(run.exit, c.exit) << run.err;
+            // One message, about h.txt and named by it; nothing at all when its content went.
+            const std::string said = "varnex: " + dir / "e/h.txt: 文件\"" + dir / "e/h.txt\"" + left + "\n";
+            size_t messages = 0;
+            for (size_t at = run.err.find(left); at != std::string::npos; at = run.err.find(left, at + 1)) ++messages;
+            EXPECT_EQ(messages, c.contentLeft ? 1u : 0u) << run.err;
+            if (c.contentLeft) EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+            if (!c.contentLeft) EXPECT_EQ(run.err, json ? "" : "varnex: " + c.summary + "\n");
+            if (json) {
+                EXPECT_NE(run.out.find("\"source\": \"" + dir / "e/h.txt\""), std::string::npos) << run.out;
+                EXPECT_EQ(run.out.find("\"source\": \"" + dir / "e/h.txt\""),
+                          run.out.rfind("\"source\": \"" + dir / "e/h.txt\""))
+                    << run.out;
+                EXPECT_EQ(run.out.find("\"wiped\": false") != std::string::npos, c.contentLeft) << run.out;
+                EXPECT_NE(run.out.find("\"failed\": []"), std::string::npos) << run.out;
+            } else {
+                EXPECT_NE(run.err.find("varnex: " + c.summary + "\n"), std::string::npos) << run.err;
+            }
+            EXPECT_FALSE(fs::exists(dir / "e/h.txt"));
+            EXPECT_EQ(fs::exists(c.other), c.contentLeft);
+            if (c.contentLeft) EXPECT_EQ(ReadFile(c.other), "two names");
+        }
+    }
 }
 
 TEST_F(UserCommands, TwoEncryptRunsOverOneFolderPackageEveryFileOnce) {

@@ -93,10 +93,13 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "(\"report.doc.vrk\" when the setting RandFileName of section Option is FALSE; an existing\n" \
       "package of that name is then replaced). The original is wiped only once its package is\n" \
       "complete and flushed to the disk. Packages (.vrk), signature files (.idi) and Office lock\n" \
-      "files (~$*) are passed over; links inside a folder are left out and named.\n" \
-      "Prints \"FILE -> PACKAGE\" for each package and a summary line.\n\n" \
-      "  --json    print one JSON document instead: encrypted (source, package), skipped, failed,\n" \
-      "            stopped\n", MB_OK) \
+      "files (~$*) are passed over, each named with the reason; links inside a folder are left\n" \
+      "out and named. Prints \"FILE -> PACKAGE\" for each file encrypted (also with --quiet)\n" \
+      "and a summary line. A file that has other names loses only this one: its content is\n" \
+      "wiped when the batch also encrypts its last name, else it is said to be left.\n\n" \
+      "  --json    print one JSON document instead: encrypted (source, package, wiped), skipped\n" \
+      "            (source, reason), failed, stopped\n\n" \
+      "Exit status 1 when a file failed or its content was left on the disk.\n", MB_OK) \
     M(Envelope, "an envelope package of files and folder trees for several recipients", MB_OK) \
     M(EnvelopeHelp, \
       "  -o PACKAGE     the envelope package to write (replaced only with --force)\n" \
@@ -194,8 +197,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "packages are for the logged-on user alone. A recipient whose certificate changed since it\n" \
       "was confirmed is named and left out. Names, skips and the wipe as for `varnex encrypt`.\n\n" \
       "  --share PATH   the shared folder whose authorised decryptors receive the packages\n" \
-      "  --json         print one JSON document instead: encrypted (source, package), skipped,\n" \
-      "                 failed, stopped\n", MB_OK) \
+      "  --json         print one JSON document instead: encrypted (source, package, wiped),\n" \
+      "                 skipped (source, reason), failed, stopped\n", MB_OK) \
     M(Sign, "sign files into signature files FILE.idi beside them", MB_OK) \
     M(SignHelp, \
       "Each FILE gets a signature file FILE.idi beside it (at most 200 files per run), signed\n" \

@@ -74,7 +74,13 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(NotFileOrFolder, "not a file or folder", MB_OK) \
     M(EncryptedOne, "%zu file encrypted, %zu skipped, %zu failed", MB_OK) \
     M(EncryptedMany, "%zu files encrypted, %zu skipped, %zu failed", MB_OK) \
+    M(EncryptedOneNotWiped, "%zu file encrypted but not wiped, %zu skipped, %zu failed", MB_OK) \
+    M(EncryptedManyNotWiped, "%zu files encrypted (%zu not wiped), %zu skipped, %zu failed", MB_OK) \
     M(StoppedSuffix, ", stopped", MB_OK) \
+    M(SkippedPackageName, "passed over: named as a package (.vrk)", MB_OK) \
+    M(SkippedSignatureName, "passed over: named as a signature file (.idi)", MB_OK) \
+    M(SkippedLockFileName, "passed over: an Office lock file (~$)", MB_OK) \
+    M(SkippedGone, "passed over: no longer there when its turn came", MB_OK) \
     M(PackageMissing, "the package to write is missing (-o PACKAGE)", MB_OK) \
     M(PackageNamedTwice, "the package is named twice (-o and --output)", MB_OK) \
     M(NothingToPack, "nothing to pack", MB_OK) \

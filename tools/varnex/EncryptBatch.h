@@ -32,7 +32,8 @@ private:
     IUiHost& m_host;
 };
 
-// Prints what the batch did (one "SOURCE -> PACKAGE" line per package and a summary line, or
-// with --json one document) and answers the exit code: the batch's result 0 -> failed, a stop
-// -> stopped, any file failed -> failed.
+// Prints what the batch did (one "SOURCE -> PACKAGE" line per file encrypted, one line per file
+// passed over with the reason, and a summary line; or with --json one document) and answers the
+// exit code: the batch's result 0 -> failed, a stop -> stopped, any file failed or encrypted
+// without its content wiped -> failed.
 int ReportEncryptBatch(const CliContext& cli, const CAdvanceEmcrypt& engine, bool json, int result);

@@ -73,7 +73,8 @@ int RunEnvelope(CliContext& cli, const std::vector<std::string>& args) {
     int result = PackEnvelope(engine, request);
     cli.host->SetSubject({});
     if (result == 1 && toStdout) return CopyToStdout(request.packagePath);
-    if (result == 1 && !cli.options.quiet) std::printf("%s\n", EscapeText(output).c_str());
+    // What was written is printed whatever --quiet says, as pack does.
+    if (result == 1) std::printf("%s\n", EscapeText(output).c_str());
     return ExitForResult(result);
 }
 
