@@ -54,21 +54,25 @@ int ReportBatch(const CAdvanceEmcrypt& engine, int result, const std::string& ex
     std::vector<std::string> made;
     int skipped = 0, failed = 0;
     bool stopped = false;
-    bool notWiped = false;
+    int notWiped = 0;
     using Fate = CAdvanceEmcrypt::Fate;
     // Each file counts once; one encrypted without its content wiped was said by the engine.
     for (const CAdvanceEmcrypt::FileOutcome& o : engine.m_outcomes) {
         if (o.fate == Fate::kEncrypted || o.fate == Fate::kNotWiped) made.push_back(o.source + " -> " + o.package);
-        notWiped = notWiped || o.fate == Fate::kNotWiped;
+        notWiped += o.fate == Fate::kNotWiped ? 1 : 0;
         if (o.fate == Fate::kSkipped) ++skipped;
         if (o.fate == Fate::kFailed) ++failed;
         stopped = stopped || o.fate == Fate::kStopped;
     }
     std::string list = ShortList(made);
     if (!extra.empty()) list = extra + "\n" + list;
-    ShowMessage(msg::desktop::EncryptDone, static_cast<int>(made.size()), skipped, failed, list);
+    if (notWiped == 0)
+        ShowMessage(msg::desktop::EncryptDone, static_cast<int>(made.size()), skipped, failed, list);
+    else
+        ShowMessage(msg::desktop::EncryptDoneContentLeft, static_cast<int>(made.size()), skipped, failed, notWiped,
+                    list);
     if (stopped) return -1;
-    return failed == 0 && !notWiped ? 1 : 0;
+    return failed == 0 && notWiped == 0 ? 1 : 0;
 }
 
 }  // namespace

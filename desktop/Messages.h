@@ -65,6 +65,7 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(OnePackage, "%d files and folders are chosen. Make one package of them all?\n\nYes: one package. No: one package per file or folder.", MB_YESNOCANCEL | MB_ICONQUESTION) \
     M(PackagesMade, "Packages made: %d.\n%s", MB_OK | MB_ICONINFORMATION) \
     M(EncryptDone, "Encrypted: %d, skipped: %d, failed: %d. Each original was wiped once its package was complete.\n%s", MB_OK | MB_ICONINFORMATION) \
+    M(EncryptDoneContentLeft, "Encrypted: %d, skipped: %d, failed: %d. The originals were wiped once their packages were complete, but the content of %d is still on the disk under another name.\n%s", MB_OK | MB_ICONEXCLAMATION) \
     M(ShareFor, "Every package can be opened by you and by those allowed for \"%s\".", MB_OK) \
     M(ShareGrantFailed, "Those chosen could not be allowed for \"%s\": %s", MB_OK | MB_ICONSTOP) \
     M(MailFileRefused, "\"%s\" cannot go into a mail package: only files whose names hold no '\\' can.", MB_OK | MB_ICONSTOP) \

@@ -222,6 +222,9 @@ TEST(DesktopActions, EachActionAsksItsQuestionsAndMakesWhatItSays) {
                       f = dir / "f.txt";
     const std::string content = RandomBytes(100000, 7);
     for (const std::string& path : {a, b, c, d, e, f}) WriteFile(path, content);
+    const std::string h = dir / "h.txt";  // with another name outside the batch
+    WriteFile(h, content);
+    fs::create_hard_link(h, dir / "h-other.txt");
     ActionRun run;
     run.home = store.Home();
     ChooseLogonUser("alice");
@@ -242,6 +245,7 @@ TEST(DesktopActions, EachActionAsksItsQuestionsAndMakesWhatItSays) {
         {"envelope", {a, b}, {"bob"}, No, 1, "2", {a + ".vrk", b + ".vrk"}, {}, true},
         {"envelope", {a, b}, {"bob"}, QMessageBox::Yes, 1, "2", {a + " (2).vrk", b + " (2).vrk"}, {}, false},
         {"encrypt", {c}, {}, No, 1, c + " -> ", {}, {c}},
+        {"encrypt", {h}, {}, No, 0, "still on the disk", {dir / "h-other.txt"}, {h}},
         {"share", {d}, {"team"}, No, 1, dir.Path(), {}, {d}},
         {"mail", {e}, {"bob"}, No, 1, MessageText(msg::desktop::MailPacked, "").substr(0, 10), {}, {}},
         {"sign", {f}, {}, No, 1, "1", {f + ".idi"}, {}},
