@@ -232,7 +232,9 @@ TEST_F(CertCommands, ColleaguesCertificateInEveryFormIsShownForConfirmation) {
     std::erase(bare, ':');
     const std::string wrong = std::string(64, '0');
     for (const auto& [args, exit] :
-         std::vector<std::pair<std::string, int>>{{"cert confirm pem-dora " + wrong, 1},
+         std::vector<std::pair<std::string, int>>{{"cert confirm p7c-dora", 2},  // a script names the fingerprint
+                                                  {"--answers yes-no=yes cert confirm p7c-dora", 2},
+                                                  {"cert confirm pem-dora " + wrong, 1},
                                                   {"--answers confirm=" + wrong + " cert confirm pem-dora", 1},
                                                   {"cert confirm pem-dora " + bare, 0},
                                                   {"--answers confirm=" + fingerprint + " cert confirm der-dora", 0}}) {
@@ -240,9 +242,12 @@ TEST_F(CertCommands, ColleaguesCertificateInEveryFormIsShownForConfirmation) {
         EXPECT_EQ(confirmed.exit, exit) << args << ": " << confirmed.err;
         EXPECT_EQ(confirmed.out.find("  SHA-256:  " + fingerprint) != std::string::npos, exit == 0) << args;
     }
-    EXPECT_NE(Varnex("cert list")
-                  .out.find("der-dora             Dora<dora@example.org>                   other    confirmed"),
+    const std::string after = Varnex("cert list").out;
+    EXPECT_NE(after.find("der-dora             Dora<dora@example.org>                   other    confirmed"),
               std::string::npos);
+    EXPECT_NE(after.find("p7c-dora             Dora<dora@example.org>                   other    not confirmed"),
+              std::string::npos)
+        << after;
     EXPECT_EQ(ReadFile(home + "/certs/p7b-dora.pem"), ReadFile(dir / "dora.pem") + ReadFile(dir / "ca.pem"));
     // A bundle of CAs names no person; a lone certificate is taken as it is, as people make
     // their own with CA:TRUE.
@@ -278,7 +283,7 @@ TEST_F(CertCommands, NothingIsEncryptedForACertificateNotConfirmedOrOutsideItsDa
         EXPECT_NE(imported.out.find("certificate installed as " + c.name), std::string::npos) << imported.out;
         EXPECT_EQ(imported.err.rfind(c.importWarning, 0), 0u) << imported.err;
         EXPECT_EQ(imported.err.empty(), c.importWarning.empty()) << imported.err;
-        if (c.confirm) ASSERT_EQ(Varnex("cert confirm " + c.name).exit, 0);
+        if (c.confirm) ASSERT_EQ(Varnex("cert confirm " + c.name + " " + Fingerprint(dir / (c.name + ".pem"))).exit, 0);
         for (const std::string& command :
              {"envelope --force -o " + dir / "e.vrk --to " + c.name, "mail-pack --encrypt --to " + c.name}) {
             CliOutcome packed = As("alice", command + " " + dir / "m.txt");

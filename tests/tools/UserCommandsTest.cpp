@@ -16,6 +16,8 @@
 #include "CliTest.h"
 #include "engine/Korvane.h"
 #include "formats/EncryptFlag.h"
+#include "logon/CertProfile.h"
+#include "logon/LogonKeys.h"
 #include "signature/SignatureRecord.h"
 
 namespace fs = std::filesystem;
@@ -455,7 +457,9 @@ TEST_F(UserCommands, ASignatureIsTrustedAsFarAsItsCertificateIsConfirmed) {
     EXPECT_NE(unconfirmed.out.find("\"certificateState\": \"not confirmed\""), std::string::npos) << unconfirmed.out;
     EXPECT_TRUE(Ends(unconfirmed, 0, real + ": the signature is correct, but the signer's certificate has not been"));
 
-    ASSERT_EQ(Varnex("cert confirm Alice").exit, 0);
+    const std::string fingerprint =
+        logon::SummarizeCert(logon::ReadCertificateFile(dir / "suite.pem").get()).fingerprint;
+    ASSERT_EQ(Varnex("cert confirm Alice " + fingerprint).exit, 0);
     EXPECT_EQ(envelopeFor().exit, 0);
     CliOutcome confirmed = Varnex("verify " + real);
     EXPECT_EQ(confirmed.exit, 0);

@@ -55,6 +55,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(CertConfirmHelp, \
       "SHA256, the fingerprint you compared with the holder (colons optional), must be the\n" \
       "installed certificate's, else nothing is confirmed; so must a confirm= of --answers.\n" \
+      "Without either, the certificate is shown at a terminal and confirmed only when you answer\n" \
+      "yes; a script (no terminal, or --answers) must name the fingerprint.\n" \
       "A confirmed certificate that changes afterwards is listed as CHANGED.\n", MB_OK) \
     M(CertRequest, "write a PKCS#10 request (PEM) for the user's key, for a CA to sign", MB_OK) \
     M(CertRequestHelp, \

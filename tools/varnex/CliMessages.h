@@ -141,6 +141,9 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(CertInstallArgs, "cert install takes a user ID and a certificate file", MB_OK) \
     M(CertConfirmArgs, "cert confirm takes a name and, if you like, the fingerprint you compared", MB_OK) \
     M(CertFingerprintDiffers, "the certificate installed as %s has the fingerprint %s, not the one given: not confirmed", MB_OK) \
+    M(CertConfirmNeedsFingerprint, "without a terminal a certificate is confirmed only by its fingerprint: varnex cert confirm %s SHA256", MB_OK) \
+    M(CertAskConfirm, "Compare the SHA-256 fingerprint with its holder. Confirm this certificate (yes/no)? ", MB_OK) \
+    M(CertNotConfirmedAnswer, "%s: not confirmed", MB_OK) \
     M(CertNeedsSub, "cert needs import, export, list, confirm, request or install", MB_OK) \
     M(UserAddArgs, "user add takes one user ID", MB_OK) \
     M(UserImportArgs, "user import takes a user ID and a PKCS#12 file", MB_OK) \

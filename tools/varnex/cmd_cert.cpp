@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <iostream>
 #include <vector>
 
 #include "CliHelpMessages.h"
@@ -165,8 +166,8 @@ std::vector<std::string> NamedFingerprints(const CliContext& cli, const std::vec
 }
 
 // Confirms the certificate installed under a name. A fingerprint the caller names must be that
-// certificate's, so a script confirms exactly what its person compared; the one confirmed is
-// shown either way.
+// certificate's, so a script confirms exactly what its person compared; without one, only a
+// person at a terminal who was shown the certificate and answers yes confirms it.
 int Confirm(CliContext& cli, CliSession& session, const std::vector<std::string>& pos) {
     if (pos.size() < 2 || pos.size() > 3) return Usage(MessageText(msg::cli::CertConfirmArgs));
     LogonStore& store = session.Store();
@@ -177,9 +178,20 @@ int Confirm(CliContext& cli, CliSession& session, const std::vector<std::string>
     const std::vector<std::string> named = NamedFingerprints(cli, pos);
     if (!named.empty() && std::find(named.begin(), named.end(), BareFingerprint(fingerprint)) == named.end())
         return CliFail(MessageText(msg::cli::CertFingerprintDiffers, EscapeText(pos[1]), fingerprint));
+    if (named.empty()) {
+        // Nobody named the fingerprint: only a person at a terminal, shown it, may confirm.
+        if (!cli.options.answers.empty() || !isatty(STDIN_FILENO) || !isatty(STDERR_FILENO))
+            return Usage(MessageText(msg::cli::CertConfirmNeedsFingerprint, EscapeText(pos[1])));
+        PrintSummary({der.begin(), der.end()});
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s", MessageText(msg::cli::CertAskConfirm).c_str());
+        std::string line;
+        if (!std::getline(std::cin, line) || !LogonEqualNoCase(LogonTrim(line), "yes"))
+            return CliFail(MessageText(msg::cli::CertNotConfirmedAnswer, EscapeText(pos[1])));
+    }
     if (!store.ConfirmCert(pos[1])) return CliFail(store.LastError());
     std::printf("%s\n", MessageText(msg::cli::CertConfirmedName, EscapeText(pos[1])).c_str());
-    PrintSummary({der.begin(), der.end()});
+    if (!named.empty()) PrintSummary({der.begin(), der.end()});
     return kExitOk;
 }
 
