@@ -114,7 +114,9 @@ public:
     // person's (not a CA's) is taken, with the issuers that came with it. Replacing a
     // certificate keeps its old confirmation, so the change is reported until it is
     // confirmed again.
-    bool ImportCert(const std::string& path, const std::string& name, std::string& installedName);
+    // replace: a certificate of another key installed under the same name gives way (its
+    // confirmation stays, so the change shows until it is confirmed again); otherwise refused.
+    bool ImportCert(const std::string& path, const std::string& name, std::string& installedName, bool replace = false);
     // The certificate a text names, as PEM, or as DER when der is set.
     bool ExportCert(const std::string& name, std::string& out, bool der = false);
     bool ConfirmCert(const std::string& name);

@@ -195,7 +195,8 @@ int LogonStore::GetOwnCertFile(std::string& path) {
 
 // ---- Certificates of other people
 
-bool LogonStore::ImportCert(const std::string& path, const std::string& name, std::string& installedName) {
+bool LogonStore::ImportCert(const std::string& path, const std::string& name, std::string& installedName,
+                            bool replace) {
     m_error.clear();
     if (!IsOpen()) return Fail(MessageText(msg::logon_store::NotOpen));
     std::vector<unsigned char> bytes;
@@ -251,6 +252,12 @@ bool LogonStore::ImportCert(const std::string& path, const std::string& name, st
         }
         if (std::string clash = KeyTextClash({}, record.name); !clash.empty()) {
             return Fail(MessageText(msg::logon_store::InstallUnderOtherName, clash));
+        }
+        // Another person's certificate is never swapped for another key unnoticed.
+        CertRow installed;
+        if (!replace && FindCert(record.name, installed) && installed.record.userNumber == 0 &&
+            installed.record.der != record.der) {
+            return Fail(MessageText(msg::logon_store::OtherCertInstalled, installed.record.name));
         }
         // A replaced certificate keeps its confirmation: the change shows until confirmed again.
         logon::Statement upsert(m_db,

@@ -27,6 +27,7 @@ inline constexpr char kMessageSubsystem[] = "logon.store";
     M(NoSuchCert, "no certificate named '%s' is installed", MB_OK) \
     M(DeviceAbsent, "the key device of '%s' is not present", MB_OK) \
     M(UserCertNotReplaced, "'%s' is the certificate of a registered user; it is not replaced", MB_OK) \
+    M(OtherCertInstalled, "another certificate is installed as '%s'; it is replaced only when asked to (--force)", MB_OK) \
     M(UserRemovedMeanwhile, "user '%s' was removed meanwhile", MB_OK) \
     M(NoSuchGroup, "no group named '%s'", MB_OK) \
     M(DeviceHoldsKey, "the key device %s already holds a key for '%s'", MB_OK) \

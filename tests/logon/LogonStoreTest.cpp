@@ -222,7 +222,13 @@ TEST_F(LogonStoreTest, CertificateChangedAfterConfirmationAnswersTwo) {
     EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertNeverConfirmed);
     ASSERT_TRUE(store_.ConfirmCert("DAN"));
     EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertConfirmed);
-    ASSERT_TRUE(store_.ImportCert(second, "Dan", name));
+    // Another key under the name is refused unless asked for; then the change shows.
+    EXPECT_FALSE(store_.ImportCert(second, "Dan", name));
+    EXPECT_EQ(store_.LastError(),
+              "another certificate is installed as 'Dan'; it is replaced only when asked to (--force)");
+    EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertConfirmed);
+    ASSERT_TRUE(store_.ImportCert(first, "Dan", name)) << "the same certificate again";
+    ASSERT_TRUE(store_.ImportCert(second, "Dan", name, true));
     EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertModified);
     ASSERT_TRUE(store_.ConfirmCert("Dan"));
     EXPECT_EQ(sign.VerifyPubCert(rec, "owner"), kCertConfirmed);

@@ -42,7 +42,9 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
     M(Cert, "installed certificates of other people and their confirmation; the users' own from a CA", MB_OK) \
     M(CertImport, "install another person's certificate (PEM, DER or a PKCS#7 bundle)", MB_OK) \
     M(CertImportHelp, \
-      "  --name NAME  the name to install it under (default: the certificate's own name, CN)\n\n" \
+      "  --name NAME  the name to install it under (default: the certificate's own name, CN)\n" \
+      "  --force      replace another certificate installed under that name (if it was\n" \
+      "               confirmed, it is listed as CHANGED until confirmed again)\n\n" \
       "Shows the certificate's subject, e-mail, issuer, validity and SHA-256 fingerprint. Compare\n" \
       "the fingerprint with its holder, then record it with cert confirm. Of a bundle, the\n" \
       "person's certificate is installed (not a CA's), with the issuers that came with it.\n", MB_OK) \

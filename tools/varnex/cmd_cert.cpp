@@ -21,7 +21,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "import FILE [--name NAME] | export NAME [FILE] [--der] [--force] | list | confirm NAME [SHA256] | "
+    "import FILE [--name NAME] [--force] | export NAME [FILE] [--der] [--force] | list | confirm NAME [SHA256] | "
     "request ID [FILE] [--force] | install ID FILE";
 
 int Usage(const std::string& text) { return UsageError(*FindCommand("cert"), text); }
@@ -85,7 +85,8 @@ int Import(CliSession& session, const std::vector<std::string>& pos, const ArgPa
     LogonStore& store = session.Store();
     std::string name, der;
     if (!session.Open()) return kExitFailed;
-    if (!store.ImportCert(pos[1], parsed.Value("--name"), name)) return CliFail(store.LastError());
+    if (!store.ImportCert(pos[1], parsed.Value("--name"), name, parsed.Has("--force")))
+        return CliFail(store.LastError());
     std::printf("%s\n", MessageText(msg::cli::CertInstalledAs, EscapeText(name)).c_str());
     if (!store.ExportCert(name, der, true)) der.clear();
     if (!der.empty()) PrintSummary({der.begin(), der.end()});
@@ -228,7 +229,7 @@ int RunCert(CliContext& cli, const std::vector<std::string>& args) {
 }  // namespace
 
 VARNEX_COMMAND("cert", kUsage, msg::cli_help::Cert, RunCert, {},
-               {{"import", "FILE [--name NAME]", msg::cli_help::CertImport, msg::cli_help::CertImportHelp},
+               {{"import", "FILE [--name NAME] [--force]", msg::cli_help::CertImport, msg::cli_help::CertImportHelp},
                 {"export", "NAME [FILE] [--der] [--force]", msg::cli_help::CertExport, msg::cli_help::CertExportHelp},
                 {"list", "", msg::cli_help::CertList, {}},
                 {"confirm", "NAME [SHA256]", msg::cli_help::CertConfirm, msg::cli_help::CertConfirmHelp},
