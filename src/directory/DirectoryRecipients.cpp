@@ -129,7 +129,13 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
         if (name.size() > 1 && name[0] == '@') {
             const std::string group = name.substr(1);
             std::vector<std::string> members;
+            // A group named as recipients that gives none would leave the package to its
+            // sender alone, as if the group had been served.
             if (StoreGroup(store, group, members)) {
+                if (members.empty()) {
+                    error = MessageText(msg::directory::GroupNobody, group);
+                    return false;
+                }
                 for (const std::string& m : members)
                     if (!HasName(out.recipients, m)) out.recipients.push_back(m);
                 continue;
@@ -139,7 +145,14 @@ bool Resolve(LogonStore& store, const std::vector<std::string>& names, const Con
                 continue;
             }
             const size_t before = out.leftOut.size();
-            if (!ExpandGroup(store, lookup, group, confirm, out.recipients, out.leftOut, error)) return false;
+            std::vector<std::string> gained;
+            if (!ExpandGroup(store, lookup, group, confirm, gained, out.leftOut, error)) return false;
+            if (gained.empty()) {
+                error = MessageText(msg::directory::GroupNobody, group);
+                return false;
+            }
+            for (const std::string& m : gained)
+                if (!HasName(out.recipients, m)) out.recipients.push_back(m);
             if (out.leftOut.size() != before) leftOutGroup = group;
             continue;
         }

@@ -33,6 +33,7 @@ inline constexpr char kMessageSubsystem[] = "directory";
     M(NoSuchGroup, "the directory holds no group named '%s'", MB_OK) \
     M(GroupTooLarge, "the directory's group '%s' has %zu members; at most %zu can receive a package", MB_OK) \
     M(MembersLeftOut, "these members of the group '%s' have no usable certificate and are left out: %s", MB_OK) \
+    M(GroupNobody, "the group '%s' has no member anything can be encrypted for", MB_OK) \
     M(ShareGroupFailed, "the share's directory group '%s' cannot be used, so nothing is encrypted: %s", MB_OK) \
     M(ShowCert, "Certificate of '%s' from the directory:\n  subject: %s\n  e-mail: %s\n  valid: %s to %s\n  SHA-256: %s", MB_OK) \
     M(AskConfirm, "Compare the SHA-256 fingerprint with its holder. Use this certificate (yes/no)? ", MB_OK) \

@@ -238,6 +238,12 @@ TEST_F(UserCommands, EnvelopePacksForListedUsersOpensForThemAndReportsFailuresBy
     EXPECT_NE(listed.out.find("docs/a.txt"), std::string::npos) << "names are listed without a key: " << listed.out;
 
     EXPECT_TRUE(Ends(As("alice", "envelope -o " + dir / "n.vrk --to nobody " + dir / "data"), 1, "nobody"));
+    // A group that gives nobody would leave the package to its sender alone.
+    ASSERT_EQ(Varnex("group add empty").exit, 0);
+    EXPECT_TRUE(Ends(As("alice", "envelope -o " + dir / "n.vrk --to @empty " + dir / "data"), 1,
+                     "the group 'empty' has no member anything can be encrypted for\n"));
+    EXPECT_TRUE(Ends(As("alice", "envelope -o " + dir / "n.vrk --to @nogroup " + dir / "data"), 1,
+                     "@nogroup: no such group\n"));
     EXPECT_FALSE(fs::exists(dir / "n.vrk"));
     EXPECT_EQ(As("alice", "envelope --to bob " + dir / "data").exit, 2);
 

@@ -94,6 +94,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(RecipientNotConfirmed, "%s: the certificate is installed but not confirmed; compare its fingerprint with its holder, then: varnex cert confirm '%s'", MB_OK) \
     M(RecipientCertChanged, "%s: the certificate changed since it was confirmed and is not used (varnex cert list)", MB_OK) \
     M(NoSuchUserId, "%s: no such user", MB_OK) \
+    M(NoSuchGroupName, "@%s: no such group", MB_OK) \
     M(RecipientCertExpired, "%s: the certificate expired on %s (valid from %s) and is not used", MB_OK) \
     M(RecipientCertNotYetValid, "%s: the certificate is not valid before %s (until %s) and is not used", MB_OK) \
     M(ImportedCertExpired, "%s: imported, but the certificate expired on %s: nothing can be encrypted for it", MB_OK) \

@@ -46,7 +46,8 @@ bool RecipientsUsableOrSay(LogonStore& store, const std::vector<std::string>& id
                 return false;
             default:
                 if (!unknownRefused) continue;
-                CliFail(MessageText(msg::cli::NoSuchUserId, EscapeText(id)));
+                CliFail(id.size() > 1 && id[0] == '@' ? MessageText(msg::cli::NoSuchGroupName, EscapeText(id.substr(1)))
+                                                      : MessageText(msg::cli::NoSuchUserId, EscapeText(id)));
                 return false;
         }
         if (!ValidNowOrSay(store, id)) return false;
