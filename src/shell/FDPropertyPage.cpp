@@ -85,7 +85,11 @@ void CDlgFDProperty::FillItems() {
 
     std::string first = m_entries.empty() ? std::string() : NameOf(m_entries.front());
     m_title = MessageText(m_entries.size() == 1 ? msg::shell::OneTitle : msg::shell::ManyTitle, first);
-    std::string contents = (files == 1 && folders == 0) || (files == 0 && folders == 1)
+    // One folder is described by what it holds, not counting itself (an empty one holds
+    // nothing, it is not its own content); one file by its name.
+    const bool oneFolder = m_entries.size() == 1 && m_folderCount == 1;
+    if (oneFolder && folders > 0) --folders;
+    std::string contents = !oneFolder && ((files == 1 && folders == 0) || (files == 0 && folders == 1))
                                ? first
                                : MessageText(msg::shell::FilesAndFolders, Grouped(files), Grouped(folders));
     std::string type = MessageText(m_folderCount == m_entries.size() ? msg::shell::AllFolders

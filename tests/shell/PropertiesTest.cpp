@@ -99,6 +99,11 @@ TEST_F(Properties, PagesShowTheSelectionAndItsAttributes) {
     EXPECT_TRUE(HasLine(*mixed, "包含: 2 个文件, 2 个文件夹"));
     EXPECT_TRUE(HasLine(*mixed, "类型: 多种类型"));
     EXPECT_TRUE(HasLine(*mixed, "大小: 1,237 字节(1.21 KB)"));
+    // One folder holds what is in it, not itself; an empty one holds nothing.
+    fs::create_directories(dir / "empty");
+    for (const auto& [folder, line] : {std::pair{dir / "folder", "包含: 1 个文件, 1 个文件夹"},
+                                       std::pair{dir / "empty", "包含: 0 个文件, 0 个文件夹"}})
+        EXPECT_TRUE(HasLine(*MakeSelectionSheet(PathList({folder}).c_str()), line)) << folder;
 
     EXPECT_EQ(IsLogicDrive("/"), 1);
     EXPECT_EQ(IsLogicDrive(dir.Path().c_str()), 0);
