@@ -154,6 +154,8 @@ bool DecodeMailHeader(CKorvane& engine, const unsigned char* stored, MailHeader&
 bool ReadMailHeader(CKorvane& engine, CFile* file, MailHeader& out) {
     unsigned char stored[kMailHeaderSize];
     unsigned long got = 0;
+    // Too short to hold a header: no mail package at all, not one that failed to read.
+    if (file->GetLength() < sizeof stored) return Refuse(msg::mail::NotMail);
     if (!engine.fReadBuf(file, stored, sizeof stored, &got, 1)) return false;
     bool crcMatches = false;
     if (DecodeMailHeader(engine, stored, out, &crcMatches)) return true;

@@ -395,6 +395,6 @@ TEST_F(DamagedFiles, MailPackage) {
             {"signature block asking for a digest compare", p.SetI32(signature, 0, 1, false),
              &msg::engine::BadSignature},
         },
-        {kRead, &msg::mail::NotMail, &msg::mail::NotMail, kRead, &msg::mail::DataShort, kRead});
+        {&msg::mail::NotMail, &msg::mail::NotMail, &msg::mail::NotMail, kRead, &msg::mail::DataShort, kRead});
     Sweep(SecuredKind::kMail, p);
 }
