@@ -433,6 +433,8 @@ TEST_F(UserCommands, ToThatNamesNobodyIsAUsageError) {
         EXPECT_EQ(run.out, "") << command;
     }
     EXPECT_FALSE(fs::exists(dir / "e.vrk"));
+    // A file that is not there is said to be missing, not to be a folder.
+    EXPECT_TRUE(Ends(As("alice", "mail-pack --sign --to bob " + dir / "gone.txt"), 1, "gone.txt: 文件不存在\n"));
 }
 
 // Mail packed for two recipients, unpacked by each (from a file and from standard input),

@@ -15,6 +15,7 @@
 #include "mail/MailPackStep.h"
 #include "platform/PrintableText.h"
 #include "platform/Window.h"
+#include "shell/Messages.h"
 
 namespace {
 
@@ -50,18 +51,24 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
     MailPackRequest request;
     for (const std::string& p : parsed.Positionals()) {
         std::string path = fs::absolute(p).lexically_normal().string();
+        std::error_code ec;
+        if (!fs::exists(path, ec)) {
+            std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
+                         MessageText(msg::shell::FileMissing).c_str());
+            return kExitFailed;
+        }
         switch (CheckMailFile(path)) {
             case MailFileProblem::kNone:
                 break;
             case MailFileProblem::kNotAFile:
-                std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailNotAFile, p).c_str());
+                std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailNotAFile, EscapeText(p)).c_str());
                 return kExitFailed;
             case MailFileProblem::kPathTooLong:
-                std::fprintf(stderr, "varnex: %s: %s\n", p.c_str(),
+                std::fprintf(stderr, "varnex: %s: %s\n", EscapeText(p).c_str(),
                              MessageText(msg::cli::PathTooLong, kMaxPath - 1).c_str());
                 return kExitFailed;
             case MailFileProblem::kBackslashInName:
-                std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailBackslash, p).c_str());
+                std::fprintf(stderr, "varnex: %s\n", MessageText(msg::cli::MailBackslash, EscapeText(p)).c_str());
                 return kExitFailed;
         }
         request.files.push_back(path);
@@ -87,5 +94,5 @@ int RunMailPack(CliContext& cli, const std::vector<std::string>& args) {
 
 }  // namespace
 
-VARNEX_COMMAND("mail-pack", "[--encrypt] [--sign] --to NAME[,NAME...] [--send] FILE...", msg::cli_help::MailPack,
-               RunMailPack, msg::cli_help::MailPackHelp);
+VARNEX_COMMAND("mail-pack", "(--encrypt | --sign | --encrypt --sign) --to NAME[,NAME...] [--send] FILE...",
+               msg::cli_help::MailPack, RunMailPack, msg::cli_help::MailPackHelp);
