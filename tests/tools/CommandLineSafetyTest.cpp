@@ -399,7 +399,8 @@ TEST_F(CommandLine, SmallUsageRules) {
         std::string args;
         const char* said;
     } usage[] = {{"--package-password-file - decrypt --test -", "standard input (-) is named twice"},
-                 {"props --set +x " + dir / "missing", "--set takes +r or -r"}};
+                 {"props --set +x " + dir / "missing", "--set takes +r or -r"},
+                 {"demo extra", "demo takes no arguments"}};
     for (const auto& u : usage) EXPECT_TRUE(Ends(Varnex(u.args), 2, u.said)) << u.args;
     EXPECT_EQ(Pack(dir / "a.pkg", dir / "data", "-o " + dir / "b.pkg").exit, 2);
     EXPECT_EQ(Varnex("pack -o " + dir / "x.pkg --cipher 7 " + dir / "data").exit, 2);

@@ -19,6 +19,8 @@ std::vector<DemoStep>& Steps() {
 int RunDemo(CliContext& cli, const std::vector<std::string>& args) {
     ArgParser parsed(args, {"--keep"}, {});
     if (!parsed.Ok()) return UsageError(*FindCommand("demo"), parsed.Error());
+    if (!parsed.Positionals().empty())
+        return UsageError(*FindCommand("demo"), MessageText(msg::cli::NoArguments, "demo"));
     std::string tmpl = (std::filesystem::temp_directory_path() / "varnex-demo-XXXXXX").string();
     if (!mkdtemp(tmpl.data())) {
         std::fprintf(stderr, "varnex: %s: %s\n", MessageText(msg::cli::CannotMakeTempFolder).c_str(),
