@@ -221,7 +221,9 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "  --name NAME   the holder's name in the certificate (default: ID)\n" \
       "  --email ADDR  the holder's mail address in the certificate\n" \
       "  --device DIR  keep the private key in the key-device folder DIR instead of the store;\n" \
-      "                the user can then sign and decrypt only while DIR is present\n", MB_OK) \
+      "                the user can then sign and decrypt only while DIR is present\n" \
+      "  --device pkcs11:URI  generate the key on the PKCS#11 token URI names (module: option\n" \
+      "                Device Module; its PIN from --pin-file or asked); the key never leaves it\n", MB_OK) \
     M(UserImport, "register a user with a key and certificate made elsewhere (PKCS#12)", MB_OK) \
     M(UserImportHelp, \
       "The file's password comes from --password-file or is asked; the new logon password from\n" \
@@ -238,7 +240,8 @@ inline constexpr char kMessageSubsystem[] = "cli.help";
       "  --force  remove without the password\n", MB_OK) \
     M(UserPasswd, "change a user's password", MB_OK) \
     M(UserPasswdHelp, \
-      "ID defaults to --user, else the store's only user. The old password comes from\n" \
+      "ID defaults to --user, else the store's only user, else the last user who logged on\n" \
+      "(option LastUser of section Option). The old password comes from\n" \
       "--password-file ($VARNEX_PASSWORD) or the terminal, the new one from --new-password-file\n" \
       "or is asked twice; the private key is encrypted again under the new one.\n", MB_OK) \
     M(Verify, "check signature files against their files and print each report", MB_OK) \
