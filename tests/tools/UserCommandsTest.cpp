@@ -73,6 +73,17 @@ TEST_F(UserCommands, EncryptInPlaceTellTheOriginalAndDecryptBack) {
     auto bob = As("bob", "decrypt --to " + dir / "b " + sharedPackage);
     EXPECT_EQ(bob.exit, 0) << bob.err;
     EXPECT_EQ(ReadFile(dir / "b/s.txt"), "shared");
+    // The share named through a link is the share; a path with no grant is said to be one.
+    fs::create_directories(dir / "shared");
+    fs::create_directory_symlink(dir / "shared", dir / "teamlink");
+    WriteFile(dir / "s2.txt", "shared too");
+    auto linked = As("alice", "share-encrypt --json --share " + dir / "teamlink " + dir / "s2.txt");
+    ASSERT_EQ(linked.exit, 0) << linked.err;
+    EXPECT_EQ(linked.err, "");
+    EXPECT_EQ(As("bob", "decrypt --to " + dir / "b2 " + Between(linked.out, "\"package\": \"", '"')).exit, 0);
+    WriteFile(dir / "s3.txt", "mine");
+    EXPECT_TRUE(Ends(As("alice", "share-encrypt --share " + dir / "docs " + dir / "s3.txt"), 0,
+                     "docs: no decryptors are granted for this path; the packages are made for you alone"));
 
     EXPECT_EQ(As("alice", "share-encrypt " + dir / "s.txt").exit, 2) << "--share is required";
     EXPECT_TRUE(Ends(As("alice", "encrypt " + dir / "nothing-here"), 1, "nothing-here: no such file or folder"));

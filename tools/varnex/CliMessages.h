@@ -171,6 +171,7 @@ inline constexpr char kMessageSubsystem[] = "cli";
     M(GrantedTo, "%s: granted to%s", MB_OK) \
     M(ShareListArgs, "share list takes at most one path", MB_OK) \
     M(NoDecryptors, "no decryptors are granted for %s", MB_OK) \
+    M(ShareNobodyGranted, "%s: no decryptors are granted for this path; the packages are made for you alone (share grant adds others)", MB_OK) \
     M(ShareUser, "    user  %4d  %s", MB_OK) \
     M(ShareGroup, "    group %4d  @%s", MB_OK) \
     M(ShareDirectoryGroup, "    directory group  @%s", MB_OK) \
