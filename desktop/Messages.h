@@ -62,6 +62,8 @@ inline constexpr char kMessageSubsystem[] = "desktop";
     M(CertNotConfirmed, "installed, not confirmed yet", MB_OK) \
     M(CertChanged, "changed since it was confirmed: cannot be used", MB_OK) \
     M(CertMissing, "no certificate installed", MB_OK) \
+    M(CertExpiredState, "expired: cannot be used", MB_OK) \
+    M(CertNotYetState, "not valid yet: cannot be used", MB_OK) \
     M(OnePackage, "%d files and folders are chosen. Make one package of them all?\n\nYes: one package. No: one package per file or folder.", MB_YESNOCANCEL | MB_ICONQUESTION) \
     M(PackagesMade, "Packages made: %d.\n%s", MB_OK | MB_ICONINFORMATION) \
     M(EncryptDone, "Encrypted: %d, skipped: %d, failed: %d. Each original was wiped once its package was complete.\n%s", MB_OK | MB_ICONINFORMATION) \

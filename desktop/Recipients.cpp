@@ -7,7 +7,10 @@
 #include "DirectorySource.h"
 #include "Messages.h"
 #include "dialogs/Messages.h"
+#include "formats/EncryptFlag.h"
+#include "logon/CertProfile.h"
 #include "logon/LogonStore.h"
+#include "platform/SslHandles.h"
 
 namespace {
 
@@ -42,7 +45,7 @@ bool RowHas(const RecipientRow& row, const std::string& word) {
 bool RecipientRow::Usable() const {
     if (kind == Kind::kGroup)
         return std::any_of(members.begin(), members.end(), [](const RecipientRow& m) { return m.Usable(); });
-    return certState == kCertConfirmed || certState == kCertNeverConfirmed;
+    return validNow && (certState == kCertConfirmed || certState == kCertNeverConfirmed);
 }
 
 std::string StoreRecipients::Name() const { return MessageText(msg::desktop::StoreSource); }
@@ -65,6 +68,18 @@ bool StoreRecipients::ReadRows(std::vector<RecipientRow>& rows, std::string& err
         Lumo_PubCert cert;
         cert.name = user.record.certName;
         row.certState = m_store.VerifyPubCert(cert, {});  // kCertUnknown: none installed
+        if (row.certState != kCertUnknown) {
+            EVP_PKEY* rawKey = nullptr;
+            X509* rawCert = nullptr;
+            m_store.GetSignerCert(row.id, kKindEnvelope, &rawKey, &rawCert);
+            PkeyPtr key(rawKey);
+            X509Ptr held(rawCert);
+            const int validity = held ? logon::CertValidityNow(held.get()) : 0;
+            row.validNow = validity == 0;
+            if (validity != 0)
+                row.stateNote =
+                    MessageText(validity > 0 ? msg::desktop::CertExpiredState : msg::desktop::CertNotYetState);
+        }
         row.source = Name();
         people.push_back(row);
     }

@@ -28,6 +28,9 @@ struct RecipientRow {
     // kCertConfirmed, kCertNeverConfirmed, kCertModified, or kCertUnknown for no certificate
     // installed. A group has the worst state among its members.
     int certState = kCertUnknown;
+    // Users: the certificate is within its dates now (one expired or not yet valid protects
+    // nothing and is not used).
+    bool validNow = true;
     std::vector<RecipientRow> members;  // groups only: the member users
     std::string source;                 // the source's name, for rows from several sources
     std::string stateNote;              // the source's own word on the certificate, shown for the state
@@ -35,8 +38,8 @@ struct RecipientRow {
     // store, which shows a certificate not yet confirmed and keeps it once it is.
     bool external = false;
 
-    // Whether a package can be made for it: a certificate installed and not changed since it
-    // was confirmed; a group when at least one member can.
+    // Whether a package can be made for it: a certificate installed, not changed since it
+    // was confirmed and valid now; a group when at least one member can.
     bool Usable() const;
 };
 

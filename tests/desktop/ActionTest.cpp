@@ -34,6 +34,7 @@
 #include "Recipients.h"
 #include "TestLogon.h"
 #include "engine/Korvane.h"
+#include "logon/LogonKeys.h"
 #include "password/PasswordPackager.h"
 #include "platform/ScriptedHost.h"
 #ifdef VARNEX_DIRECTORY
@@ -75,6 +76,42 @@ int RowOf(const RecipientChoice& choice, const std::string& id) {
 }
 
 }  // namespace
+
+// A certificate outside its dates is shown as such and cannot be chosen, confirmed or not.
+TEST(DesktopRecipients, CertificatesOutsideTheirDatesAreNotUsable) {
+    TestLogon store;
+    for (const char* id : {"fred", "gina"}) ASSERT_NE(store.AddUser(id, id, "", "pw-12345"), 0) << id;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((store.Home() + "/logon.db").c_str(), &db), SQLITE_OK);
+    for (const auto& [id, fromDays, toDays] : {std::tuple{"fred", -30L, -1L}, std::tuple{"gina", 2L, 30L}}) {
+        logon::PkeyPtr key = TestRsaKey(id);
+        logon::X509Ptr cert = logon::MakeSelfSignedCert(key.get(), id, "");
+        X509_gmtime_adj(X509_getm_notBefore(cert.get()), fromDays * 86400);
+        X509_gmtime_adj(X509_getm_notAfter(cert.get()), toDays * 86400);
+        ASSERT_GT(X509_sign(cert.get(), key.get(), EVP_sha256()), 0);
+        const std::vector<unsigned char> der = logon::CertToDer(cert.get()), print = logon::CertFingerprint(der);
+        sqlite3_stmt* update = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db, "UPDATE certs SET der = ?1, confirmed = ?2 WHERE name = ?3", -1, &update, nullptr),
+            SQLITE_OK);
+        sqlite3_bind_blob(update, 1, der.data(), static_cast<int>(der.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(update, 2, print.data(), static_cast<int>(print.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(update, 3, id, -1, SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(update), SQLITE_DONE);
+        sqlite3_finalize(update);
+    }
+    sqlite3_close(db);
+    StoreRecipients source(store);
+    RecipientChoice choice(RecipientChoice::ReadAll({&source}), "fred", false);
+    for (const auto& [id, note] :
+         {std::pair{"fred", msg::desktop::CertExpiredState}, std::pair{"gina", msg::desktop::CertNotYetState}}) {
+        const int row = RowOf(choice, id);
+        ASSERT_GE(row, 0) << id;
+        EXPECT_EQ(choice.Rows()[row].certState, kCertConfirmed) << id;
+        EXPECT_FALSE(choice.Rows()[row].Usable()) << id;
+        EXPECT_EQ(choice.Rows()[row].stateNote, MessageText(note)) << id;
+    }
+}
 
 TEST(DesktopRecipients, StateFilterAndWhoIsChosen) {
     TestLogon store;
