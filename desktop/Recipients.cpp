@@ -7,10 +7,8 @@
 #include "DirectorySource.h"
 #include "Messages.h"
 #include "dialogs/Messages.h"
-#include "formats/EncryptFlag.h"
 #include "logon/CertProfile.h"
 #include "logon/LogonStore.h"
-#include "platform/SslHandles.h"
 
 namespace {
 
@@ -69,11 +67,7 @@ bool StoreRecipients::ReadRows(std::vector<RecipientRow>& rows, std::string& err
         cert.name = user.record.certName;
         row.certState = m_store.VerifyPubCert(cert, {});  // kCertUnknown: none installed
         if (row.certState != kCertUnknown) {
-            EVP_PKEY* rawKey = nullptr;
-            X509* rawCert = nullptr;
-            m_store.GetSignerCert(row.id, kKindEnvelope, &rawKey, &rawCert);
-            PkeyPtr key(rawKey);
-            X509Ptr held(rawCert);
+            const X509Ptr held = m_store.InstalledCert(row.id);
             const int validity = held ? logon::CertValidityNow(held.get()) : 0;
             row.validNow = validity == 0;
             if (validity != 0)

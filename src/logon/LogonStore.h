@@ -167,6 +167,9 @@ public:
     int GetPrivateKey(EVP_PKEY** key, const std::string& userId, const char* password, int passwordLength,
                       int& type) override;
     int GetSignerCert(const std::string& signerId, int kind, EVP_PKEY** key, X509** cert) override;
+    // The certificate installed for a user or under a name, as GetSignerCert finds it; null
+    // when there is none.
+    X509Ptr InstalledCert(const std::string& name);
     int GetSignerType(const std::string& signerId, int kind) override;
     int DeviceSign(const std::string& userId, const unsigned char* digest, int digestLength, unsigned char* signature,
                    int* signatureLength) override;

@@ -109,6 +109,11 @@ int LogonStore::GetSignerCert(const std::string& signerId, int /*kind*/, EVP_PKE
     return 1;
 }
 
+X509Ptr LogonStore::InstalledCert(const std::string& name) {
+    CertRow found;
+    return ResolveCert(name, found) ? logon::CertFromDer(found.record.der) : nullptr;
+}
+
 int LogonStore::GetSignerType(const std::string& signerId, int /*kind*/) {
     CertRow cert;
     UserRow user;

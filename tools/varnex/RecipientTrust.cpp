@@ -1,11 +1,9 @@
 #include "RecipientTrust.h"
 
-#include <openssl/evp.h>
 #include <openssl/x509.h>
 
 #include "CliMessages.h"
 #include "Session.h"
-#include "formats/EncryptFlag.h"
 #include "logon/CertProfile.h"
 #include "logon/LogonStore.h"
 #include "platform/PrintableText.h"
@@ -16,11 +14,7 @@ namespace {
 // A certificate outside its dates protects nothing: an expired one's key may long since have
 // been given up, and one not yet valid was not meant to be used yet.
 bool ValidNowOrSay(LogonStore& store, const std::string& id) {
-    EVP_PKEY* rawKey = nullptr;
-    X509* rawCert = nullptr;
-    store.GetSignerCert(id, kKindEnvelope, &rawKey, &rawCert);
-    PkeyPtr key(rawKey);
-    X509Ptr cert(rawCert);
+    const X509Ptr cert = store.InstalledCert(id);
     if (!cert) return true;  // none to judge: the engine says what it cannot find
     const int validity = logon::CertValidityNow(cert.get());
     if (validity == 0) return true;
