@@ -1,6 +1,8 @@
 #include "KnownSettings.h"
 
+#include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <vector>
 
 #include "CliMessages.h"
@@ -10,35 +12,38 @@
 
 namespace {
 
-enum class Kind { kText, kTrueFalse, kDigest, kNumber, kMailOn, kIsaCard };
+// The values a setting is read as meaning: any text (null), a number (kNumber), or one of a list
+// (any case; the list is also what the refusal shows).
+constexpr char kNumber[] = "0-999999999";
+constexpr char kTrueFalse[] = "TRUE, FALSE";
 
 struct Known {
     const char* section;
     const char* key;
-    Kind kind;
+    const char* values;
 };
 
 constexpr Known kSettings[] = {
-    {"Option", "SIgnID", Kind::kDigest},
-    {"Option", "RandFileName", Kind::kTrueFalse},
-    {"Option", "AutoSignFile", Kind::kTrueFalse},
-    {"Option", "AutoSendPubCert", Kind::kTrueFalse},
-    {"Option", "DkeptFile", Kind::kTrueFalse},
-    {"Option", "DispDecryptResult", Kind::kTrueFalse},
-    {"Option", "WriteTimes", Kind::kNumber},
-    {"Option", "LastUser", Kind::kText},
-    {"Option", "IsaCard", Kind::kIsaCard},
-    {"MAIL", "MAPI", Kind::kMailOn},
-    {"MAIL", "Opener", Kind::kText},
-    {"Device", "Module", Kind::kText},
-    {"Device", "ModuleArgs", Kind::kText},
-    {"Directory", "URI", Kind::kText},  // the directory's own check judges its values
-    {"Directory", "StartTLS", Kind::kText},
-    {"Directory", "Base", Kind::kText},
-    {"Directory", "BindDN", Kind::kText},
-    {"Directory", "BindPasswordFile", Kind::kText},
-    {"Directory", "CAFile", Kind::kText},
-    {"Directory", "TimeLimit", Kind::kText},
+    {"Option", "SIgnID", "8, 42"},
+    {"Option", "RandFileName", kTrueFalse},
+    {"Option", "AutoSignFile", kTrueFalse},
+    {"Option", "AutoSendPubCert", kTrueFalse},
+    {"Option", "DkeptFile", kTrueFalse},
+    {"Option", "DispDecryptResult", kTrueFalse},
+    {"Option", "WriteTimes", kNumber},
+    {"Option", "LastUser", nullptr},
+    {"Option", "IsaCard", "0, 1, 2"},
+    {"MAIL", "MAPI", "0, 1"},
+    {"MAIL", "Opener", nullptr},
+    {"Device", "Module", nullptr},
+    {"Device", "ModuleArgs", nullptr},
+    {"Directory", "URI", nullptr},  // the directory's own check judges its values
+    {"Directory", "StartTLS", nullptr},
+    {"Directory", "Base", nullptr},
+    {"Directory", "BindDN", nullptr},
+    {"Directory", "BindPasswordFile", nullptr},
+    {"Directory", "CAFile", nullptr},
+    {"Directory", "TimeLimit", nullptr},
 };
 
 const Known* Find(const SettingName& name) {
@@ -54,9 +59,13 @@ bool AllDigits(const std::string& text) {
     return true;
 }
 
-bool OneOf(const std::string& value, std::initializer_list<const char*> allowed) {
-    for (const char* a : allowed)
-        if (value == a) return true;
+// Whether value is one of the ", "-separated list, in any case.
+bool OneOf(const std::string& value, std::string_view list) {
+    for (size_t start = 0; start <= list.size();) {
+        const size_t end = std::min(list.find(", ", start), list.size());
+        if (LogonEqualNoCase(value, list.substr(start, end - start))) return true;
+        start = end + 2;
+    }
     return false;
 }
 
@@ -92,34 +101,8 @@ bool KnownSetting(const std::string& section, const std::string& key, SettingNam
 
 std::string CheckSettingValue(const SettingName& name, const std::string& value) {
     const Known* known = Find(name);
-    if (known == nullptr) return {};
-    bool ok = true;
-    const char* expected = "";
-    switch (known->kind) {
-        case Kind::kText:
-            return {};
-        case Kind::kTrueFalse:
-            // Read as TRUE or else as FALSE: a "yes" would quietly mean the opposite for some.
-            ok = LogonEqualNoCase(value, "TRUE") || LogonEqualNoCase(value, "FALSE");
-            expected = "TRUE, FALSE";
-            break;
-        case Kind::kDigest:
-            ok = OneOf(value, {"8", "42"});
-            expected = "8, 42";
-            break;
-        case Kind::kNumber:
-            ok = AllDigits(value);
-            expected = "0-999999999";
-            break;
-        case Kind::kMailOn:
-            ok = OneOf(value, {"0", "1"});
-            expected = "0, 1";
-            break;
-        case Kind::kIsaCard:
-            ok = OneOf(value, {"0", "1", "2"});
-            expected = "0, 1, 2";
-            break;
-    }
+    if (known == nullptr || known->values == nullptr) return {};
+    const bool ok = known->values == kNumber ? AllDigits(value) : OneOf(value, known->values);
     return ok ? std::string()
-              : MessageText(msg::cli::BadSettingValue, EscapeText(value), name.key, name.section, expected);
+              : MessageText(msg::cli::BadSettingValue, EscapeText(value), name.key, name.section, known->values);
 }
